@@ -1,0 +1,81 @@
+// The block library on disk: where every file of the program lies, the fixed
+// table of categories and the names that link a thumbnail to its drawing.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace library {
+
+constexpr int kCategoryCount = 14;
+
+struct Category {
+    int index;
+    std::string_view name;  // UTF-8
+    int packageSizeMb;
+};
+
+const std::array<Category, kCategoryCount>& categoryTable();
+
+// "» Biblioteca - 3D" for an installed category, "Download - Urbano" otherwise.
+std::string categoryListEntry(int index, bool installed);
+// "3D (300MB)", as the package selection window shows it.
+std::string packageCheckBoxText(int index);
+// "<n>.zip", the package's name on the server and on disk.
+std::string packageName(int index);
+
+// One password for every block archive and package, traditional PKWARE encryption.
+constexpr std::string_view kArchivePassword = "&!#61734PlanaltoRiveiraCostaDoVentoSu61734&!#";
+
+using InstalledFlags = std::array<bool, kCategoryCount>;
+using PackageSelection = std::array<bool, kCategoryCount>;
+
+// Turns a UTF-8 text into a path and back, the same way on every platform.
+std::filesystem::path pathFromUtf8(std::string_view utf8);
+std::string pathToUtf8(const std::filesystem::path& path);
+
+// Every path of the program, below its own folder.
+class Layout {
+public:
+    explicit Layout(std::filesystem::path programFolder);
+
+    const std::filesystem::path& programFolder() const { return programFolder_; }
+    std::filesystem::path libraryRoot() const;                 // Blocos
+    std::filesystem::path categoryFolder(int index) const;     // Blocos/<n>
+    std::filesystem::path descriptionFile(int index) const;    // Blocos/<n>.txt
+    std::filesystem::path packageFile(int index) const;        // Blocos/<n>.zip
+    std::filesystem::path previewArchiveCopy() const;          // TMP.ZIP
+    std::filesystem::path emptyDrawing() const;                // vazio.dwg
+    std::filesystem::path helpFile() const;                    // Ajuda.chm
+
+    // A category is installed exactly when its folder exists as a directory.
+    bool isInstalled(int index) const;
+    InstalledFlags installedFlags() const;
+
+private:
+    std::filesystem::path programFolder_;
+};
+
+std::filesystem::path imgFolder(const std::filesystem::path& categoryFolder);
+std::filesystem::path dwgFolder(const std::filesystem::path& categoryFolder);
+
+// The thumbnail's file name without folder and without its last extension:
+// "a.b.PNG" gives "a.b".
+std::string blockNameFromThumbnail(std::string_view thumbnailFileName);
+
+// The block's drawing archive in a category folder: DWG/<name>.DWG.zip. The
+// exact name is preferred; otherwise a file differing only in letter case is
+// taken, so that libraries unpacked from Windows archives keep working. When
+// neither exists the exact path is returned.
+std::filesystem::path drawingArchivePath(const std::filesystem::path& categoryFolder,
+                                         std::string_view thumbnailFileName);
+
+// The thumbnails of a category: files (not folders) of IMG/ ending in ".png"
+// in any letter case, hidden files included, sorted by name. A missing folder
+// gives an empty list.
+std::vector<std::filesystem::path> listThumbnails(const std::filesystem::path& categoryFolder);
+
+}  // namespace library

@@ -1,0 +1,140 @@
+#include "library/Library.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace library {
+
+namespace {
+
+const std::array<Category, kCategoryCount> kCategories = {{
+    {0, "3D", 300},
+    {1, "Acessórios", 32},
+    {2, "Banheiros", 20},
+    {3, "Cozinhas", 10},
+    {4, "Diversos", 88},
+    {5, "Elétrica", 22},
+    {6, "Esquadrias", 10},
+    {7, "Fabricantes", 106},
+    {8, "Hidrossanitários", 6},
+    {9, "Mobília", 37},
+    {10, "Pessoas", 40},
+    {11, "Urbano", 4},
+    {12, "Vegetação", 48},
+    {13, "Veículos", 31},
+}};
+
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+}
+
+bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           equalsIgnoringAsciiCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+const Category& row(int index) { return kCategories.at(static_cast<size_t>(index)); }
+
+}  // namespace
+
+const std::array<Category, kCategoryCount>& categoryTable() { return kCategories; }
+
+std::string categoryListEntry(int index, bool installed) {
+    return std::string(installed ? "» Biblioteca - " : "Download - ") + std::string(row(index).name);
+}
+
+std::string packageCheckBoxText(int index) {
+    const Category& category = row(index);
+    return std::string(category.name) + " (" + std::to_string(category.packageSizeMb) + "MB)";
+}
+
+std::string packageName(int index) { return std::to_string(row(index).index) + ".zip"; }
+
+fs::path pathFromUtf8(std::string_view utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string pathToUtf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+Layout::Layout(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
+
+fs::path Layout::libraryRoot() const { return programFolder_ / "Blocos"; }
+
+fs::path Layout::categoryFolder(int index) const {
+    return libraryRoot() / std::to_string(row(index).index);
+}
+
+fs::path Layout::descriptionFile(int index) const {
+    return libraryRoot() / (std::to_string(row(index).index) + ".txt");
+}
+
+fs::path Layout::packageFile(int index) const { return libraryRoot() / packageName(index); }
+
+fs::path Layout::previewArchiveCopy() const { return programFolder_ / "TMP.ZIP"; }
+
+fs::path Layout::emptyDrawing() const { return programFolder_ / "vazio.dwg"; }
+
+fs::path Layout::helpFile() const { return programFolder_ / "Ajuda.chm"; }
+
+bool Layout::isInstalled(int index) const {
+    std::error_code error;
+    return fs::is_directory(categoryFolder(index), error);
+}
+
+InstalledFlags Layout::installedFlags() const {
+    InstalledFlags flags{};
+    for (int n = 0; n < kCategoryCount; ++n) flags[static_cast<size_t>(n)] = isInstalled(n);
+    return flags;
+}
+
+fs::path imgFolder(const fs::path& categoryFolder) { return categoryFolder / "IMG"; }
+
+fs::path dwgFolder(const fs::path& categoryFolder) { return categoryFolder / "DWG"; }
+
+std::string blockNameFromThumbnail(std::string_view thumbnailFileName) {
+    const size_t slash = thumbnailFileName.find_last_of("/\\");
+    if (slash != std::string_view::npos) thumbnailFileName.remove_prefix(slash + 1);
+    const size_t dot = thumbnailFileName.rfind('.');
+    return std::string(dot == std::string_view::npos ? thumbnailFileName
+                                                     : thumbnailFileName.substr(0, dot));
+}
+
+fs::path drawingArchivePath(const fs::path& categoryFolder, std::string_view thumbnailFileName) {
+    const std::string archiveName = blockNameFromThumbnail(thumbnailFileName) + ".DWG.zip";
+    const fs::path folder = dwgFolder(categoryFolder);
+    const fs::path exact = folder / pathFromUtf8(archiveName);
+    std::error_code error;
+    if (fs::is_regular_file(exact, error)) return exact;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (equalsIgnoringAsciiCase(pathToUtf8(it->path().filename()), archiveName) &&
+            it->is_regular_file(error))
+            return it->path();
+    }
+    return exact;
+}
+
+std::vector<fs::path> listThumbnails(const fs::path& categoryFolder) {
+    std::vector<fs::path> thumbnails;
+    std::error_code error;
+    for (fs::directory_iterator it(imgFolder(categoryFolder), error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) &&
+            endsWithIgnoringAsciiCase(pathToUtf8(it->path().filename()), ".png"))
+            thumbnails.push_back(it->path());
+    }
+    std::sort(thumbnails.begin(), thumbnails.end(),
+              [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
+    return thumbnails;
+}
+
+}  // namespace library

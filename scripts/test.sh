@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything with warnings as errors and runs
+# every test; then builds the modules without windows under AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs their tests again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+export TESSALY_DWG_SAMPLES="${TESSALY_DWG_SAMPLES:-$PWD/../shared/dwg-samples}"
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-Werror
+cmake --build build -j "$jobs"
+(cd build && QT_QPA_PLATFORM=offscreen ctest -j "$jobs" --output-on-failure --timeout 300)
+
+cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-Werror \
+  -DTESSALY_WITH_GUI=OFF -DTESSALY_WITH_BENCH=OFF -DTESSALY_SANITIZE=ON
+cmake --build build-san -j "$jobs"
+(cd build-san && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest -j "$jobs" --output-on-failure --timeout 600)
