@@ -1,0 +1,25 @@
+#include "ui/Translations.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QFontInfo>
+#include <QLocale>
+
+TEST(Translations, QtOwnTextsAndTheLocaleBecomeBrazilian) {
+    ASSERT_TRUE(ui::installPortugueseTranslations(*qApp));
+    EXPECT_EQ(QLocale().name(), QStringLiteral("pt_BR"));
+    EXPECT_EQ(QCoreApplication::translate("QProgressDialog", "Cancel"), QStringLiteral("Cancelar"));
+    EXPECT_EQ(QLocale().toString(1234.5, 'f', 1), QStringLiteral("1.234,5"));
+}
+
+TEST(ProgramFont, ElevenPixelsOfMsSansSerifOrASansFace) {
+    const QFont font = ui::programFont();
+    EXPECT_EQ(font.pixelSize(), 11);
+    const QFontInfo used(font);
+    if (QFile::exists(QStringLiteral("/usr/share/wine/fonts/ms_sans_serif.ttf"))) {
+        EXPECT_EQ(used.family(), QStringLiteral("MS Sans Serif"));
+    }
+    EXPECT_NE(used.styleHint(), QFont::Serif);
+}

@@ -1,0 +1,22 @@
+// Portuguese for the texts Qt draws itself (file dialog, context menus, error
+// boxes) and the font the program's windows use.
+#pragma once
+
+#include <QFont>
+
+class QApplication;
+
+namespace ui {
+
+// Loads Qt's own pt_BR catalogue and makes pt_BR the default locale, so sizes,
+// dates and numbers follow it too. Returns false when the catalogue is missing;
+// the locale is set either way.
+bool installPortugueseTranslations(QApplication& app);
+
+// "MS Sans Serif", 11 pixels high, or a sans-serif face of that size where the
+// face is not installed. The face is a bitmap one: 11 pixels of character
+// height is its 13-pixel strike (2 pixels of internal leading), which is the
+// one Qt picks.
+QFont programFont();
+
+}  // namespace ui

@@ -1,0 +1,16 @@
+// The question the zip reader asks when one entry cannot be extracted. It is
+// the toolkit's standard confirmation box, not the program's own message box:
+// its captions ("&Abortar") differ from LocalisedMessageDlg's ("A&bortar").
+#pragma once
+
+#include <QString>
+
+namespace ui {
+
+enum class ZipQuestionAnswer { Abort, Retry, Ignore };
+
+// Modal; Retry is offered only when allowRetry is true. Closing the box by its
+// close box or Esc answers Abort, the choice that writes nothing more.
+ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry);
+
+}  // namespace ui

@@ -1,0 +1,33 @@
+#include "ui/ZipQuestionBox.h"
+
+#include "MessageDialog.h"
+
+#include <QPushButton>
+
+namespace ui {
+
+ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry) {
+    detail::MessageDialog dialog(QStringLiteral("Confirmação"), text, QStyle::SP_MessageBoxQuestion);
+    dialog.setObjectName(QStringLiteral("ZipQuestionBox"));
+
+    QPushButton* abort = dialog.addButton(QStringLiteral("Abort"), modal_result::Abort);
+    abort->setText(QStringLiteral("&Abortar"));
+    if (allowRetry) {
+        QPushButton* retry = dialog.addButton(QStringLiteral("Retry"), modal_result::Retry);
+        retry->setText(QStringLiteral("&Repetir"));
+        dialog.setDefaultButton(retry);
+    }
+    dialog.addButton(QStringLiteral("Ignore"), modal_result::Ignore)->setText(QStringLiteral("&Ignorar"));
+
+    // Leaving the question unanswered must not let the extraction go on.
+    dialog.setEscapeButton(abort);
+    dialog.setCloseBoxResult(modal_result::Abort);
+
+    switch (dialog.run()) {
+    case modal_result::Retry: return ZipQuestionAnswer::Retry;
+    case modal_result::Ignore: return ZipQuestionAnswer::Ignore;
+    default: return ZipQuestionAnswer::Abort;
+    }
+}
+
+}  // namespace ui
