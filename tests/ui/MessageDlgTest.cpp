@@ -61,13 +61,14 @@ TEST(LocalisedMessageDlg, InformationWithOkCloseByEveryMeans) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         const ModalResult result = showAndThen(
-            QStringLiteral("\rProcedimento concluído.\r"), MessageKind::Information, MessageButton::OK,
+            QStringLiteral("Procedimento concluído."), MessageKind::Information, MessageButton::OK,
             [&](QDialog* dialog) {
                 EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Informação"));
                 const auto* icon = dialog->findChild<QLabel*>(QStringLiteral("icon"));
                 ASSERT_NE(icon, nullptr);
                 EXPECT_EQ(icon->size(), QSize(32, 32));
                 EXPECT_FALSE(icon->pixmap().isNull());
+                EXPECT_GE(dialog->findChild<QLabel*>(QStringLiteral("message"))->height(), icon->height());
                 EXPECT_EQ(captions(buttonsInRow(dialog)), QStringList{QStringLiteral("&OK")});
                 c.close(dialog);
             });

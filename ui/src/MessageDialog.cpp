@@ -164,6 +164,6 @@ void MessageDialog::showEvent(QShowEvent* event) {
     centreOnScreen();
 }
 
-void MessageDialog::reject() { done(closeBoxResult_); }
+void MessageDialog::reject() { done(modal_result::Cancel); }
 
 }  // namespace ui::detail

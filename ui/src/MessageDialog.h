@@ -30,7 +30,6 @@ public:
     void setDefaultButton(QPushButton* button);
     // Pressed by Esc; without one Esc does nothing.
     void setEscapeButton(QPushButton* button) { escapeButton_ = button; }
-    void setCloseBoxResult(ModalResult result) { closeBoxResult_ = result; }
 
     // Lays the box out, centres it on the screen, shows it modally and returns
     // the result of the button or close box that ended it.
@@ -39,7 +38,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    // QDialog routes the close box here.
+    // QDialog routes the close box here; it answers Cancel whatever the buttons.
     void reject() override;
 
 private:
@@ -52,7 +51,6 @@ private:
     QHBoxLayout* buttonRow_ = nullptr;
     QList<QPushButton*> buttons_;
     QPushButton* escapeButton_ = nullptr;
-    ModalResult closeBoxResult_ = modal_result::Cancel;
 };
 
 }  // namespace ui::detail

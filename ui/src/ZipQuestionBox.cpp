@@ -19,9 +19,9 @@ ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry) {
     }
     dialog.addButton(QStringLiteral("Ignore"), modal_result::Ignore)->setText(QStringLiteral("&Ignorar"));
 
-    // Leaving the question unanswered must not let the extraction go on.
+    // Leaving the question unanswered, by Esc or the close box, must not let
+    // the extraction go on.
     dialog.setEscapeButton(abort);
-    dialog.setCloseBoxResult(modal_result::Abort);
 
     switch (dialog.run()) {
     case modal_result::Retry: return ZipQuestionAnswer::Retry;
