@@ -1,7 +1,6 @@
 #include "MessageDialog.h"
 
 #include <QApplication>
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
