@@ -1,0 +1,169 @@
+// The thumbnail grid of the main window: a fixed number of columns of image
+// tiles, vertical scrolling, a footer with a navigator, one selection. Images
+// are decoded by a background loader, the tiles in view first, so that filling
+// the grid with a whole category never waits for the images.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QCache>
+#include <QColor>
+#include <QDateTime>
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+class QAbstractButton;
+
+namespace browser {
+
+class ThumbnailLoader;
+class ThumbnailFooter;
+
+struct ThumbnailItem {
+    QString Location;  // full path of the thumbnail
+    QString FileName;  // file name without folder
+    qint64 FileSize = 0;
+    QDateTime FileDate;
+};
+
+struct GridColors {
+    struct Fill {
+        QColor from;
+        QColor to;
+        QColor border;
+    };
+    QColor background;
+    Fill tile;
+    Fill tileHover;
+    Fill tileSelected;
+    Fill tileDisabled;
+    Fill footer;
+    QColor footerText;
+    QColor button;
+    QColor buttonHover;
+    QColor buttonPressed;
+    QColor buttonBorder;
+};
+
+class ThumbnailGrid : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    static constexpr int kSpacing = 10;  // between tiles, both directions, and around them
+    static constexpr int kFooterHeight = 25;
+
+    // What the loader has done so far; lets tests and benchmarks check that
+    // no image was ever decoded on the user-interface thread.
+    struct DecodeStats {
+        int decoded = 0;
+        int decodedOnUiThread = 0;
+        int failed = 0;
+    };
+
+    explicit ThumbnailGrid(QWidget* parent = nullptr);
+    ~ThumbnailGrid() override;
+
+    // The olive-green tones the main window uses.
+    static GridColors olivePreset();
+    void setColors(const GridColors& colors);
+    const GridColors& colors() const { return colors_; }
+
+    // Between these two the grid neither lays out nor repaints.
+    void beginUpdate();
+    void endUpdate();
+
+    void clear();
+    // Reads name, size and date of the file; the image is read only when its
+    // tile comes into view.
+    void addItem(const QString& location);
+    int count() const { return static_cast<int>(items_.size()); }
+    const ThumbnailItem& item(int index) const { return items_.at(static_cast<size_t>(index)); }
+
+    int selectedIndex() const { return selected_; }
+    // A selection made by the program: scrolled into view, no itemSelected.
+    void setSelectedIndex(int index);
+
+    void setColumnCount(int columns);
+    int columnCount() const { return columns_; }
+    void setItemSize(const QSize& size);
+    QSize itemSize() const { return itemSize_; }
+    // The width the column layout divides among the columns. It includes the
+    // room of the vertical scroll bar, so that showing the bar never changes it.
+    int layoutWidth() const;
+
+    // The tile of an item in viewport coordinates (the current scroll applied).
+    QRect tileRect(int index) const;
+    // The item under a viewport point, -1 for none.
+    int indexAt(const QPoint& viewportPoint) const;
+
+    bool isThumbnailLoaded(int index) const;
+    bool isThumbnailFailed(int index) const;
+    DecodeStats decodeStats() const;
+
+signals:
+    // The user chose a tile: mouse, keyboard or navigator.
+    void itemSelected(int index);
+    // A decoded image has arrived for this item (user-interface thread).
+    void thumbnailLoaded(int index);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    struct CachedImage {
+        QImage image;
+        QSize decodedFor;  // device pixels the image was decoded to fit
+    };
+
+    int rowCount() const;
+    int rowPitch() const { return itemSize_.height() + kSpacing; }
+    int columnPitch() const { return itemSize_.width() + kSpacing; }
+    int itemsPerPage() const;
+    QSize decodeTarget() const;
+    void relayout();
+    void ensureVisible(int index);
+    void selectByUser(int index, bool evenIfUnchanged);
+    void moveSelection(int delta, bool stopAtEnds);
+    void setHovered(int index);
+    void scheduleLoads();
+    void requestVisibleImages();
+    void onImageDecoded(quint64 generation, int index, const QImage& image, const QSize& target);
+    void paintTile(QPainter& painter, int index, const QRect& rect);
+    void updateNavigator();
+
+    std::vector<ThumbnailItem> items_;
+    std::vector<bool> failed_;
+    QCache<int, CachedImage> cache_;
+    int selected_ = -1;
+    int hovered_ = -1;
+    int columns_ = 6;
+    QSize itemSize_{112, 83};
+    int updateDepth_ = 0;
+    bool mouseInside_ = false;
+    bool loadsScheduled_ = false;
+    quint64 generation_ = 0;
+    GridColors colors_;
+    std::unique_ptr<ThumbnailLoader> loader_;
+    ThumbnailFooter* footer_ = nullptr;
+    QAbstractButton* previousItemButton_ = nullptr;
+    QAbstractButton* nextItemButton_ = nullptr;
+    QAbstractButton* previousPageButton_ = nullptr;
+    QAbstractButton* nextPageButton_ = nullptr;
+};
+
+}  // namespace browser

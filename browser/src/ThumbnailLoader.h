@@ -1,0 +1,67 @@
+// Decodes thumbnails on worker threads. The grid hands over the list of
+// images it wants, most wanted first; a new list replaces the old one, so
+// images that scrolled out of view before their turn are never decoded.
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QThreadPool>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <utility>
+#include <vector>
+
+namespace browser {
+
+class ThumbnailLoader : public QObject {
+    Q_OBJECT
+
+public:
+    struct Request {
+        quint64 generation = 0;
+        int index = 0;
+        QString path;
+        QSize target;  // device pixels the image must fit in
+        qreal devicePixelRatio = 1.0;
+    };
+
+    explicit ThumbnailLoader(int threadCount);
+    ~ThumbnailLoader() override;
+
+    // Replaces every queued request; requests already being decoded finish
+    // and are not queued a second time.
+    void setRequests(std::vector<Request> requests);
+
+    int decodedCount() const { return decoded_.load(); }
+    int decodedOnUiThreadCount() const { return decodedOnUiThread_.load(); }
+    int failedCount() const { return failed_.load(); }
+
+    // Reads the image scaled to fit target, keeping its aspect; a null image
+    // when the file cannot be decoded.
+    static QImage decode(const QString& path, const QSize& target);
+
+signals:
+    // Sent from a worker thread; a null image means the file is unreadable.
+    void decoded(quint64 generation, int index, const QImage& image, const QSize& target);
+
+private:
+    void work();
+
+    QThreadPool pool_;
+    std::mutex mutex_;
+    std::deque<Request> queue_;
+    std::set<std::pair<quint64, int>> inFlight_;
+    int activeWorkers_ = 0;
+    int maxWorkers_;
+    bool stopping_ = false;
+    std::atomic<int> decoded_{0};
+    std::atomic<int> decodedOnUiThread_{0};
+    std::atomic<int> failed_{0};
+};
+
+}  // namespace browser
