@@ -1,0 +1,389 @@
+#include "archive/ZipReader.h"
+
+#include <sys/stat.h>
+#include <zip.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "StagedFile.h"
+#include "library/Library.h"
+
+namespace archive {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Large enough that a drawing of a few megabytes takes few calls into
+// libzip and few progress notifications.
+constexpr std::size_t kReadChunk = 256 * 1024;
+
+std::string_view failureText(MemberFailure failure) {
+    switch (failure) {
+        case MemberFailure::DamagedData:
+            return "Invalid size or check sum of file or unsupported compression format";
+        case MemberFailure::WrongPassword:
+            return "Invalid password";
+        case MemberFailure::UnsupportedEncryption:
+            return "Unsupported encryption method";
+        case MemberFailure::CannotCreateFile:
+            return "Cannot create file";
+        case MemberFailure::CannotWriteFile:
+            return "Cannot write file";
+        case MemberFailure::NameTooLong:
+            return "File name too long";
+    }
+    return "Unknown error";
+}
+
+MemberFailure failureOfZipError(int zipError) {
+    switch (zipError) {
+        case ZIP_ER_WRONGPASSWD:
+        case ZIP_ER_NOPASSWD:
+            return MemberFailure::WrongPassword;
+        case ZIP_ER_ENCRNOTSUPP:
+            return MemberFailure::UnsupportedEncryption;
+        default:
+            return MemberFailure::DamagedData;
+    }
+}
+
+MemberFailure failureOfFileError(std::error_code error, MemberFailure otherwise) {
+    return error == std::errc::filename_too_long ? MemberFailure::NameTooLong : otherwise;
+}
+
+// Portuguese, like every message the user may come to see.
+std::string openErrorMessage(int zipError, const std::string& file) {
+    switch (zipError) {
+        case ZIP_ER_NOENT:
+            return "Arquivo compactado não encontrado: " + file;
+        case ZIP_ER_NOZIP:
+            return "O arquivo " + file + " não é um arquivo zip ou está incompleto.";
+        case ZIP_ER_INCONS:
+            return "O arquivo zip " + file + " está danificado ou incompleto.";
+        case ZIP_ER_OPEN:
+        case ZIP_ER_READ:
+        case ZIP_ER_SEEK:
+            return "Não foi possível ler o arquivo zip " + file + ".";
+        case ZIP_ER_MEMORY:
+            return "Memória insuficiente para abrir o arquivo zip " + file + ".";
+        default:
+            return "Não foi possível abrir o arquivo zip " + file + " (erro " + std::to_string(zipError) + ").";
+    }
+}
+
+// The archive marks a name as UTF-8 (general purpose bit 11, or an Info-ZIP
+// Unicode path field) exactly when libzip's strict reading leaves it as
+// stored: otherwise strict reading converts every byte above 0x7F from code
+// page 437 into a longer UTF-8 sequence.
+std::string entryName(zip_t* zip, zip_uint64_t index) {
+    const char* raw = zip_get_name(zip, index, ZIP_FL_ENC_RAW);
+    if (!raw) return {};
+    const char* strict = zip_get_name(zip, index, ZIP_FL_ENC_STRICT);
+    const bool markedUtf8 = strict && std::strcmp(raw, strict) == 0;
+    zip_uint8_t system = ZIP_OPSYS_DOS;
+    zip_file_get_external_attributes(zip, index, 0, &system, nullptr);
+    return decodeEntryName(raw, markedUtf8, system == ZIP_OPSYS_UNIX);
+}
+
+struct EntryKind {
+    bool link = false;
+    StoredAttributes attributes;
+};
+
+EntryKind entryKind(zip_t* zip, zip_uint64_t index, const zip_stat_t& stat) {
+    EntryKind kind;
+    zip_uint8_t system = 0;
+    zip_uint32_t external = 0;
+    if (zip_file_get_external_attributes(zip, index, 0, &system, &external) == 0) {
+        constexpr zip_uint32_t kDosReadOnly = 0x01;
+        const auto unixMode = static_cast<mode_t>(external >> 16);
+        const bool unixReadOnly = system == ZIP_OPSYS_UNIX && unixMode != 0 && !(unixMode & S_IWUSR);
+        kind.attributes.readOnly = (external & kDosReadOnly) != 0 || unixReadOnly;
+        kind.link = system == ZIP_OPSYS_UNIX && S_ISLNK(unixMode);
+    }
+    if (stat.valid & ZIP_STAT_MTIME) kind.attributes.modified = stat.mtime;
+    return kind;
+}
+
+bool nameFitsFileSystem(const fs::path& target) {
+    if (target.native().size() >= PATH_MAX) return false;
+    for (const fs::path& component : target)
+        if (component.native().size() > NAME_MAX) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string questionText(std::string_view componentName, MemberFailure failure) {
+    std::string text;
+    if (!componentName.empty()) {
+        text += componentName;
+        text += ": ";
+    }
+    char number[16];
+    std::snprintf(number, sizeof number, "%05d", static_cast<int>(failure));
+    text += failureText(failure);
+    text += " - Native error: ";
+    text += number;
+    if (failure != MemberFailure::NameTooLong) text += ". File processing error, possibly disk is full";
+    return text;
+}
+
+struct ZipReader::Archive {
+    zip_t* zip = nullptr;
+    ~Archive() {
+        if (zip) zip_discard(zip);
+    }
+};
+
+namespace {
+
+struct MemberCloser {
+    void operator()(zip_file_t* file) const { zip_fclose(file); }
+};
+
+enum class Outcome { Done, Failed, Cancelled };
+
+struct MemberResult {
+    Outcome outcome = Outcome::Done;
+    MemberFailure failure = MemberFailure::DamagedData;
+};
+
+MemberResult failed(MemberFailure failure) { return {Outcome::Failed, failure}; }
+
+// Runs one extraction: the reader's settings plus the state of this run.
+class Extraction {
+public:
+    Extraction(zip_t* zip, const std::string& componentName, const std::string& password,
+               const fs::path& destination, PathMode mode, const ProgressHandler& progress,
+               const QuestionHandler& question)
+        : zip_(zip), componentName_(componentName), password_(password), destination_(destination),
+          mode_(mode), progress_(progress), question_(question), random_(std::random_device{}()) {}
+
+    ExtractResult run(std::string_view mask) {
+        const zip_int64_t count = zip_get_num_entries(zip_, 0);
+        for (zip_int64_t i = 0; i < count && !result_.aborted && !result_.cancelled; ++i) {
+            const auto index = static_cast<zip_uint64_t>(i);
+            const std::string name = entryName(zip_, index);
+            if (!matchesMask(name, mask)) continue;
+            const bool folder = isFolderEntry(name);
+            if (folder && mode_ == PathMode::Flat) continue;
+            extractEntry(index, name, folder);
+        }
+        return std::move(result_);
+    }
+
+private:
+    void extractEntry(zip_uint64_t index, const std::string& name, bool folder) {
+        const std::optional<fs::path> relative = relativeTarget(name, mode_);
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (!relative || zip_stat_index(zip_, index, 0, &stat) != 0) {
+            result_.refused.push_back(name);
+            return;
+        }
+        const EntryKind kind = entryKind(zip_, index, stat);
+        if (kind.link) {
+            result_.refused.push_back(name);
+            return;
+        }
+        const fs::path target = destination_ / *relative;
+        for (;;) {
+            if (notify(name, 0)) return;
+            const MemberResult member = folder ? makeFolder(target) : extractFile(index, stat, name, target, kind);
+            if (member.outcome == Outcome::Cancelled) return;
+            if (member.outcome == Outcome::Done) {
+                if (!folder) result_.written.push_back(target);
+                notify(name, 100);
+                return;
+            }
+            switch (ask(name, member.failure)) {
+                case ZipAnswer::Retry:
+                    continue;
+                case ZipAnswer::Ignore:
+                    result_.ignored.push_back(name);
+                    return;
+                case ZipAnswer::Abort:
+                    result_.aborted = true;
+                    return;
+            }
+        }
+    }
+
+    MemberResult makeFolder(const fs::path& target) {
+        if (!nameFitsFileSystem(target)) return failed(MemberFailure::NameTooLong);
+        std::error_code error;
+        fs::create_directories(target, error);
+        if (error) return failed(failureOfFileError(error, MemberFailure::CannotCreateFile));
+        return {};
+    }
+
+    MemberResult extractFile(zip_uint64_t index, const zip_stat_t& stat, const std::string& name,
+                             const fs::path& target, const EntryKind& kind) {
+        if (!nameFitsFileSystem(target)) return failed(MemberFailure::NameTooLong);
+        // libzip 1.7.3 leaks when asked to open a member it cannot decrypt.
+        if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE &&
+            !zip_encryption_method_supported(stat.encryption_method, 0))
+            return failed(MemberFailure::UnsupportedEncryption);
+        if ((stat.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(stat.comp_method, 0))
+            return failed(MemberFailure::DamagedData);
+
+        std::error_code error;
+        fs::create_directories(target.parent_path(), error);
+        if (error) return failed(failureOfFileError(error, MemberFailure::CannotCreateFile));
+
+        // Handlers may throw through here; the member is then closed and its temporary file removed.
+        std::unique_ptr<zip_file_t, MemberCloser> file(
+            zip_fopen_index_encrypted(zip_, index, 0, password_.empty() ? nullptr : password_.c_str()));
+        if (!file) {
+            const int zipError = zip_error_code_zip(zip_get_error(zip_));
+            zip_error_clear(zip_);
+            return failed(failureOfZipError(zipError));
+        }
+        std::optional<StagedFile> staged = StagedFile::create(target.parent_path(), random_, error);
+        if (!staged) return failed(failureOfFileError(error, MemberFailure::CannotCreateFile));
+        const MemberResult copied = copyData(file.get(), stat, name, *staged);
+        if (copied.outcome != Outcome::Done) return copied;
+        if (const int closeError = zip_fclose(file.release()); closeError != 0)
+            return failed(failureOfZipError(closeError));
+
+        error = staged->commit(target, kind.attributes);
+        if (error) return failed(failureOfFileError(error, MemberFailure::CannotCreateFile));
+        return {};
+    }
+
+    // Reads the member to its end, which is where libzip checks the sum, and
+    // checks size and sum once more itself.
+    MemberResult copyData(zip_file_t* file, const zip_stat_t& stat, const std::string& name, StagedFile& staged) {
+        const bool sizeKnown = (stat.valid & ZIP_STAT_SIZE) != 0;
+        buffer_.resize(kReadChunk);
+        zip_uint64_t total = 0;
+        uLong crc = crc32(0, nullptr, 0);
+        for (;;) {
+            const zip_int64_t got = zip_fread(file, buffer_.data(), buffer_.size());
+            if (got < 0) return failed(failureOfZipError(zip_error_code_zip(zip_file_get_error(file))));
+            if (got == 0) break;
+            const auto size = static_cast<std::size_t>(got);
+            total += size;
+            if (sizeKnown && total > stat.size) return failed(MemberFailure::DamagedData);
+            crc = crc32_z(crc, reinterpret_cast<const Bytef*>(buffer_.data()), size);
+            if (const std::error_code error = staged.write(buffer_.data(), size))
+                return failed(failureOfFileError(error, MemberFailure::CannotWriteFile));
+            if (sizeKnown && total < stat.size &&
+                notify(name, 100.0 * static_cast<double>(total) / static_cast<double>(stat.size)))
+                return {Outcome::Cancelled, MemberFailure::DamagedData};
+        }
+        if (sizeKnown && total != stat.size) return failed(MemberFailure::DamagedData);
+        if ((stat.valid & ZIP_STAT_CRC) && crc != stat.crc) return failed(MemberFailure::DamagedData);
+        return {};
+    }
+
+    // True when the handler asked to stop.
+    bool notify(const std::string& name, double percent) {
+        if (!progress_) return false;
+        bool cancel = false;
+        progress_(ZipProgress{name, percent}, cancel);
+        if (cancel) result_.cancelled = true;
+        return cancel;
+    }
+
+    ZipAnswer ask(const std::string& name, MemberFailure failure) {
+        if (!question_) return ZipAnswer::Ignore;
+        const bool retryOffered = failure != MemberFailure::NameTooLong;
+        const ZipAnswer answer = question_(ZipQuestion{questionText(componentName_, failure), retryOffered, failure, name});
+        // The box without Retry cannot give it; a handler that does anyway would loop forever.
+        if (answer == ZipAnswer::Retry && !retryOffered) return ZipAnswer::Abort;
+        return answer;
+    }
+
+    zip_t* zip_;
+    const std::string& componentName_;
+    const std::string& password_;
+    const fs::path& destination_;
+    PathMode mode_;
+    const ProgressHandler& progress_;
+    const QuestionHandler& question_;
+    std::mt19937_64 random_;
+    std::vector<char> buffer_;
+    ExtractResult result_;
+};
+
+}  // namespace
+
+ZipReader::ZipReader(std::string componentName) : componentName_(std::move(componentName)) {}
+
+ZipReader::~ZipReader() = default;
+
+void ZipReader::refuseWhileBusy() const {
+    if (busy_) throw ZipError("O leitor de arquivos zip está ocupado com outra extração.");
+}
+
+void ZipReader::setFileName(fs::path archiveFile) {
+    refuseWhileBusy();
+    archiveFile_ = std::move(archiveFile);
+}
+
+void ZipReader::setPassword(std::string password) {
+    refuseWhileBusy();
+    password_ = std::move(password);
+}
+
+void ZipReader::setDestination(fs::path folder) {
+    refuseWhileBusy();
+    destination_ = std::move(folder);
+}
+
+void ZipReader::setPathMode(PathMode mode) {
+    refuseWhileBusy();
+    pathMode_ = mode;
+}
+
+void ZipReader::setProgressHandler(ProgressHandler handler) {
+    refuseWhileBusy();
+    progressHandler_ = std::move(handler);
+}
+
+void ZipReader::setQuestionHandler(QuestionHandler handler) {
+    refuseWhileBusy();
+    questionHandler_ = std::move(handler);
+}
+
+void ZipReader::open() {
+    refuseWhileBusy();
+    archive_.reset();
+    const std::string shownName = library::pathToUtf8(archiveFile_);
+    if (archiveFile_.empty()) throw ZipError("Nenhum arquivo zip foi indicado para abrir.");
+    int zipError = ZIP_ER_OK;
+    zip_t* zip = zip_open(archiveFile_.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &zipError);
+    if (!zip) throw ZipError(openErrorMessage(zipError, shownName));
+    archive_ = std::make_unique<Archive>();
+    archive_->zip = zip;
+}
+
+bool ZipReader::isOpen() const { return archive_ != nullptr; }
+
+ExtractResult ZipReader::extract(std::string_view mask) {
+    refuseWhileBusy();
+    if (!archive_) throw ZipError("Nenhum arquivo zip está aberto para extração.");
+    if (destination_.empty()) throw ZipError("A pasta de destino da extração não foi definida.");
+    busy_ = true;
+    struct BusyReset {
+        bool& busy;
+        ~BusyReset() { busy = false; }
+    } reset{busy_};
+    Extraction extraction(archive_->zip, componentName_, password_, destination_, pathMode_, progressHandler_,
+                          questionHandler_);
+    return extraction.run(mask);
+}
+
+void ZipReader::close() {
+    refuseWhileBusy();
+    archive_.reset();
+}
+
+}  // namespace archive
