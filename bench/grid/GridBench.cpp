@@ -18,6 +18,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -86,7 +87,9 @@ void fill(browser::ThumbnailGrid& grid) {
 
 bool tilesInViewLoaded(const browser::ThumbnailGrid& grid) {
     const QRect view = grid.viewport()->rect();
-    for (int i = 0; i < grid.count(); ++i) {
+    const int rowPitch = grid.itemSize().height() + browser::ThumbnailGrid::kSpacing;
+    const int firstRow = std::max(0, -grid.tileRect(0).top() / rowPitch - 1);
+    for (int i = firstRow * grid.columnCount(); i < grid.count(); ++i) {
         const QRect tile = grid.tileRect(i);
         if (tile.top() > view.bottom()) break;
         if (tile.intersects(view) && !grid.isThumbnailLoaded(i) && !grid.isThumbnailFailed(i)) return false;
