@@ -24,7 +24,7 @@ namespace browser {
 namespace {
 
 constexpr qsizetype kCacheBytes = 32 * 1024 * 1024;
-constexpr int kImageInset = 3;  // room between the tile's border and its image
+constexpr int kImageInset = 5;  // the frame of tile colour around the image: hover and selection show there
 
 void fillGradient(QPainter& painter, const QRect& rect, const GridColors::Fill& fill) {
     QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());

@@ -2,6 +2,10 @@
 // tiles, vertical scrolling, a footer with a navigator, one selection. Images
 // are decoded by a background loader, the tiles in view first, so that filling
 // the grid with a whole category never waits for the images.
+//
+// The navigator (previous/next item and page) hides itself: it shows while the
+// mouse is over the grid and the grid holds at least two items. The footer
+// bar itself always stays, with the position of the selection in it.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -100,7 +104,9 @@ public:
     // The item under a viewport point, -1 for none.
     int indexAt(const QPoint& viewportPoint) const;
 
+    // The item's image is decoded for the current tile size and screen.
     bool isThumbnailLoaded(int index) const;
+    // The item's file could not be decoded; its tile shows a placeholder.
     bool isThumbnailFailed(int index) const;
     DecodeStats decodeStats() const;
 
