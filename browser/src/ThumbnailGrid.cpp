@@ -573,7 +573,3 @@ void ThumbnailGrid::changeEvent(QEvent* event) {
 }
 
 }  // namespace browser
-
-// The public header lies outside this folder, where the build does not look
-// for headers to run moc on; naming its moc output here makes it do so.
-#include "browser/moc_ThumbnailGrid.cpp"

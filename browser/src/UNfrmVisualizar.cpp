@@ -1,0 +1,286 @@
+#include "browser/UNfrmVisualizar.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <cmath>
+
+#include "browser/ThumbnailGrid.h"
+#include "ui/Translations.h"
+#include "ui/Pump.h"
+
+namespace browser {
+
+namespace {
+
+// The window was designed at this client size; controls kept at the right
+// edge keep their distance to it.
+constexpr int kDesignWidth = 764;
+constexpr int kDesignHeight = 537;
+constexpr int kTopBarHeight = 33;
+constexpr int kBottomBarHeight = 50;
+constexpr int kStatusHeight = 19;
+
+QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QLabel* whiteLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    label->setPalette(palette);
+    return label;
+}
+
+QWidget* bar(const char* name, QWidget* parent) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(name);
+    panel->setAttribute(Qt::WA_StyledBackground);
+    panel->setStyleSheet(QStringLiteral(
+        "#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(175,192,130), "
+        "stop:1 rgb(99,122,68)); }").arg(QLatin1String(name)));
+    return panel;
+}
+
+}  // namespace
+
+QSize tileSizeFor(int gridWidth, int columns) {
+    columns = std::max(columns, 1);
+    const int width = std::max((gridWidth - columns * ThumbnailGrid::kSpacing - 30) / columns, 1);
+    const int height = static_cast<int>(std::lround(width / std::sqrt(2.0))) + 4;
+    return {width, height};
+}
+
+TfrmVisualizar::TfrmVisualizar(library::Layout layout, QWidget* parent)
+    : QWidget(parent), layout_(std::move(layout)) {
+    setWindowTitle(QStringLiteral("Tessaly - Biblioteca de blocos para projetos"));
+    setFont(ui::programFont());
+    buildControls();
+    resize(kDesignWidth, kDesignHeight);
+    setMinimumSize(600, 400);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+    FormCreate();
+}
+
+void TfrmVisualizar::buildControls() {
+    sPanel4 = bar("sPanel4", this);
+    sLabel2 = whiteLabel(QStringLiteral("Blocos:"), sPanel4);
+    cArea = new QComboBox(sPanel4);
+    cArea->setObjectName(QStringLiteral("cArea"));
+    cArea->setEditable(false);
+    cArea->setCursor(Qt::PointingHandCursor);
+    sLabel1 = whiteLabel(QStringLiteral("Colunas:"), sPanel4);
+    eCol = new QSpinBox(sPanel4);
+    eCol->setObjectName(QStringLiteral("eCol"));
+    eCol->setRange(2, 25);
+    eCol->setSingleStep(1);
+    eCol->setValue(6);
+
+    sPanel1 = new QWidget(this);
+    Lista = new ThumbnailGrid(sPanel1);
+    Lista->setObjectName(QStringLiteral("Lista"));
+    sLabel4 = whiteLabel(QStringLiteral("Clique no botão abaixo para salvar o bloco selecionado"), sPanel1);
+    sLabel4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    sLabel4->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    sPanel3 = bar("sPanel3", this);
+    lSobre = whiteLabel(QStringLiteral("Sobre"), sPanel3);
+    lSobre->setCursor(Qt::PointingHandCursor);
+    lAjuda = whiteLabel(QStringLiteral("Ajuda"), sPanel3);
+    lAjuda->setCursor(Qt::PointingHandCursor);
+    bSalvar = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
+                              QStringLiteral("Salvar bloco selecionado"), sPanel3);
+    bSalvar->setObjectName(QStringLiteral("bSalvar"));
+    cVer = new QCheckBox(QStringLiteral("Explorar ao clicar sobre imagem"), sPanel3);
+    cVer->setObjectName(QStringLiteral("cVer"));
+    cVer->setChecked(true);
+    QPalette checkPalette = cVer->palette();
+    checkPalette.setColor(QPalette::WindowText, Qt::white);
+    cVer->setPalette(checkPalette);
+
+    status = new QStatusBar(this);
+    status->setSizeGripEnabled(false);
+    statusFirstPanel = new QLabel(status);
+    statusFirstPanel->setFixedWidth(390);
+    statusSecondPanel = new QLabel(status);
+    statusSecondPanel->setObjectName(QStringLiteral("statusSecondPanel"));
+    status->addWidget(statusFirstPanel);
+    status->addWidget(statusSecondPanel, 1);
+
+    tBrowser = new QTimer(this);
+    tBrowser->setInterval(500);
+    connect(tBrowser, &QTimer::timeout, this, &TfrmVisualizar::tBrowserTimer);
+    tBrowser->start();
+
+    connect(cArea, &QComboBox::activated, this, &TfrmVisualizar::cAreaChange);
+    connect(eCol, &QSpinBox::valueChanged, this, [this] { ui::guarded([this] { eColChange(); }); });
+    connect(Lista, &ThumbnailGrid::itemSelected, this, &TfrmVisualizar::ListaItemSelect);
+}
+
+void TfrmVisualizar::placeControls() {
+    const int w = width();
+    const int h = height();
+    sPanel4->setGeometry(0, 0, w, kTopBarHeight);
+    sLabel2->move(9, 14 - sLabel2->sizeHint().height() / 4);
+    cArea->setGeometry(49, 5, 169, 21);
+    sLabel1->move(w - (kDesignWidth - 661), 14 - sLabel1->sizeHint().height() / 4);
+    eCol->setGeometry(w - (kDesignWidth - 711), 6, 49, 21);
+
+    const int middleHeight = std::max(h - kTopBarHeight - kBottomBarHeight - kStatusHeight, 0);
+    sPanel1->setGeometry(0, kTopBarHeight, w, middleHeight);
+    Lista->setGeometry(0, 0, w, middleHeight);
+    // Sits on the grid's footer, at the same distance from the bottom as designed.
+    const int designMiddleHeight = kDesignHeight - kTopBarHeight - kBottomBarHeight - kStatusHeight;
+    sLabel4->setGeometry(250, middleHeight - (designMiddleHeight - 413 + kTopBarHeight), 261, 17);
+    sLabel4->raise();
+
+    sPanel3->setGeometry(0, h - kStatusHeight - kBottomBarHeight, w, kBottomBarHeight);
+    lSobre->move(110, 10);
+    lAjuda->move(110, 29);
+    // The save button keeps its centre at the same fraction of the width.
+    const int saveCentre = static_cast<int>(std::lround((296.0 + 86.0) * w / kDesignWidth));
+    bSalvar->setGeometry(saveCentre - 86, 7, 172, 37);
+    cVer->setGeometry(w - (kDesignWidth - 577), 16, 174, 19);
+    status->setGeometry(0, h - kStatusHeight, w, kStatusHeight);
+}
+
+void TfrmVisualizar::FormCreate() {
+    ui::guarded([this] {
+        state_.PreviewDrawingPath.clear();
+        ui::pump();
+        FirstShowDone = false;
+        Lista->setColors(ThumbnailGrid::olivePreset());
+        RefreshCategories();
+    });
+}
+
+void TfrmVisualizar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    placeControls();
+    FormResize();
+}
+
+void TfrmVisualizar::FormResize() {
+    ui::guarded([this] { eColChange(); });
+}
+
+void TfrmVisualizar::eColChange() {
+    const int columns = std::clamp(eCol->value(), eCol->minimum(), eCol->maximum());
+    Lista->setColumnCount(columns);
+    Lista->setItemSize(tileSizeFor(Lista->layoutWidth(), columns));
+    ui::pump();
+}
+
+void TfrmVisualizar::closeEvent(QCloseEvent* event) {
+    // Closing the main window ends the program, hidden or floating windows included.
+    event->accept();
+    QGuiApplication::quit();
+}
+
+void TfrmVisualizar::RefreshCategories() {
+    ui::guarded([this] {
+        cArea->setCurrentIndex(-1);
+        Lista->clear();
+        while (cArea->count() < library::kCategoryCount) cArea->addItem(QString());
+        for (int n = 0; n < library::kCategoryCount; ++n) {
+            const bool installed = layout_.isInstalled(n);
+            cArea->setItemText(n, fromUtf8(library::categoryListEntry(n, installed)));
+            state_.InstalledFlags[static_cast<size_t>(n)] = installed;
+        }
+        cArea->setCurrentIndex(-1);
+    });
+}
+
+void TfrmVisualizar::LoadBlockList() {
+    Lista->beginUpdate();
+    try {
+        setSecondStatusPanelText(QString());
+        Lista->clear();
+        if (!state_.CurrentCategoryFolder.empty()) {
+            for (const auto& thumbnail : library::listThumbnails(state_.CurrentCategoryFolder))
+                Lista->addItem(fromUtf8(library::pathToUtf8(thumbnail)));
+        }
+    } catch (...) {
+        Lista->endUpdate();
+        throw;
+    }
+    Lista->endUpdate();
+    if (Lista->count() > 0) Lista->setSelectedIndex(0);
+    Lista->setFocus();
+}
+
+QString TfrmVisualizar::secondStatusPanelText() const { return statusSecondPanel->text(); }
+
+void TfrmVisualizar::setSecondStatusPanelText(const QString& text) { statusSecondPanel->setText(text); }
+
+void TfrmVisualizar::cAreaChange(int index) {
+    ui::guarded([this, index] {
+        if (index < 0 || index >= library::kCategoryCount) return;
+        const auto category = static_cast<size_t>(index);
+        if (state_.InstalledFlags[category]) {
+            state_.CurrentCategoryFolder = layout_.categoryFolder(index);
+            LoadBlockList();
+            ui::pump();
+            return;
+        }
+        for (size_t n = 0; n < state_.PackageSelection.size(); ++n)
+            state_.PackageSelection[n] = !state_.InstalledFlags[n];
+        ui::PackageWindowAccess* packages = ui::windows().download;
+        if (!packages) return;
+        for (int n = 0; n < library::kCategoryCount; ++n)
+            packages->setPackageChecked(n, state_.PackageSelection[static_cast<size_t>(n)]);
+        ui::pump();
+        packages->showModally();
+    });
+}
+
+void TfrmVisualizar::ListaItemSelect(int itemindex) {
+    Q_UNUSED(itemindex);  // the grid's selected index is authoritative
+    ui::guarded([this] {
+        const int selected = Lista->selectedIndex();
+        if (selected < 0 || selected >= Lista->count()) return;
+        const QString blockName =
+            fromUtf8(library::blockNameFromThumbnail(Lista->item(selected).FileName.toStdString()));
+        setSecondStatusPanelText(cArea->currentText() + QStringLiteral(" - Bloco ") + blockName);
+        ui::PreviewWindowAccess* preview = ui::windows().preview;
+        if (!preview) return;
+        if (!preview->isShowing() && cVer->isChecked()) {
+            preview->showModeless();
+            ui::pump();
+        }
+        preview->clickRefresh();
+    });
+}
+
+void TfrmVisualizar::tBrowserTimer() {
+    if (!isVisible() || FirstShowDone) return;
+    const bool done = ui::guarded([this] {
+        tBrowser->stop();
+        if (const QScreen* screen = this->screen()) {
+            const QRect area = screen->geometry();
+            const QRect frame = frameGeometry();
+            move(area.left() + (area.width() - frame.width()) / 2,
+                 area.top() + (area.height() - frame.height()) / 2);
+        }
+        LoadBlockList();
+        eColChange();
+        FirstShowDone = true;
+        ui::pump();
+        cArea->showPopup();
+        ui::pump();
+    });
+    if (!done) {
+        FirstShowDone = true;
+        tBrowser->stop();
+    }
+}
+
+}  // namespace browser

@@ -1,0 +1,60 @@
+// The program keeps one instance of each window for its whole run; windows
+// reach each other through these references. The interfaces keep the modules'
+// dependencies pointing one way: the main window knows the other windows only
+// through what they offer here, and they know it the same way.
+#pragma once
+
+#include <QString>
+#include <filesystem>
+
+#include "library/Library.h"
+
+class QWidget;
+
+namespace ui {
+
+// The run-time values the main window owns and the other windows share.
+struct SharedState {
+    std::filesystem::path CurrentCategoryFolder;  // empty until an installed category is chosen
+    library::InstalledFlags InstalledFlags{};
+    library::PackageSelection PackageSelection{};
+    std::filesystem::path PreviewDrawingPath;
+};
+
+class MainWindowAccess {
+public:
+    virtual ~MainWindowAccess() = default;
+    virtual SharedState& shared() = 0;
+    virtual const library::Layout& layout() const = 0;
+    virtual void RefreshCategories() = 0;
+};
+
+class PackageWindowAccess {
+public:
+    virtual ~PackageWindowAccess() = default;
+    // Sets box c<index>; a change of state runs the box's click behaviour,
+    // which may throw when the package description cannot be read.
+    virtual void setPackageChecked(int index, bool checked) = 0;
+    virtual void showModally() = 0;
+};
+
+class PreviewWindowAccess {
+public:
+    virtual ~PreviewWindowAccess() = default;
+    virtual bool isShowing() const = 0;
+    virtual void showModeless() = 0;
+    // Clicks the hidden refresh button.
+    virtual void clickRefresh() = 0;
+};
+
+struct Windows {
+    MainWindowAccess* main = nullptr;
+    QWidget* about = nullptr;
+    PackageWindowAccess* download = nullptr;
+    PreviewWindowAccess* preview = nullptr;
+};
+
+// The registry of the program's windows.
+Windows& windows();
+
+}  // namespace ui
