@@ -137,9 +137,8 @@ void TfrmVisualizar::placeControls() {
     const int middleHeight = std::max(h - kTopBarHeight - kBottomBarHeight - kStatusHeight, 0);
     sPanel1->setGeometry(0, kTopBarHeight, w, middleHeight);
     Lista->setGeometry(0, 0, w, middleHeight);
-    // Sits on the grid's footer, at the same distance from the bottom as designed.
-    const int designMiddleHeight = kDesignHeight - kTopBarHeight - kBottomBarHeight - kStatusHeight;
-    sLabel4->setGeometry(250, middleHeight - (designMiddleHeight - 413 + kTopBarHeight), 261, 17);
+    // Sits on the grid's footer bar, where its white text reads.
+    sLabel4->setGeometry(250, middleHeight - 22, 261, 15);
     sLabel4->raise();
 
     sPanel3->setGeometry(0, h - kStatusHeight - kBottomBarHeight, w, kBottomBarHeight);
