@@ -264,6 +264,19 @@ TEST(ZipReader, DamagedStoredMemberFailsOnItsCheckSum) {
     }
 }
 
+TEST(ZipReader, UnsupportedEncryptionIsNeverOpened) {
+    TempFolder temp;
+    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"strong.DWG", "s"}, {"ok.DWG", "o"}}));
+    ASSERT_NO_FATAL_FAILURE(markStrongEncryption(temp.path() / "a.zip", "strong.DWG"));
+    Harness harness;
+    harness.answers = {ZipAnswer::Ignore};
+    const ExtractResult result = harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
+    ASSERT_EQ(harness.questions.size(), 1u);
+    EXPECT_EQ(harness.questions[0].failure, MemberFailure::UnsupportedEncryption);
+    EXPECT_EQ(listTree(temp.path() / "out"), (std::vector<std::string>{"ok.DWG"}));
+    EXPECT_EQ(result.ignored, (std::vector<std::string>{"strong.DWG"}));
+}
+
 TEST(ZipReader, RetrySucceedsOnceTheObstacleIsGone) {
     TempFolder temp;
     ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"x.DWG", "drawing"}}));
