@@ -59,7 +59,7 @@ MemberFailure failureOfFileError(std::error_code error, MemberFailure otherwise)
 std::string openErrorMessage(int zipError, const std::string& file) {
     switch (zipError) {
         case ZIP_ER_NOENT:
-            return "Arquivo compactado não encontrado: " + file;
+            return "Arquivo zip não encontrado: " + file;
         case ZIP_ER_NOZIP:
             return "O arquivo " + file + " não é um arquivo zip ou está incompleto.";
         case ZIP_ER_INCONS:
@@ -355,7 +355,7 @@ void ZipReader::open() {
     const std::string shownName = library::pathToUtf8(archiveFile_);
     if (archiveFile_.empty()) throw ZipError("Nenhum arquivo zip foi indicado para abrir.");
     int zipError = ZIP_ER_OK;
-    zip_t* zip = zip_open(archiveFile_.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &zipError);
+    zip_t* zip = zip_open(archiveFile_.c_str(), ZIP_RDONLY, &zipError);
     if (!zip) throw ZipError(openErrorMessage(zipError, shownName));
     archive_ = std::make_unique<Archive>();
     archive_->zip = zip;

@@ -184,10 +184,12 @@ TEST(ZipReader, ArchivesThatCannotBeOpenedThrowInPortuguese) {
     const std::string bytes = readFile(temp.path() / "good.zip");
     writeFile(temp.path() / "truncated.zip", bytes.substr(0, bytes.size() / 2));
     writeFile(temp.path() / "tail-cut.zip", bytes.substr(0, bytes.size() - 10));
+    // The end record survives, but the directory it points to does not.
+    writeFile(temp.path() / "middle-cut.zip", bytes.substr(0, bytes.size() / 4) + bytes.substr(bytes.size() / 2));
     writeFile(temp.path() / "text.zip", "AutoCAD drawing, not an archive\n");
     writeFile(temp.path() / "empty.zip", "");
 
-    for (const char* name : {"truncated.zip", "tail-cut.zip", "text.zip", "empty.zip", "missing.zip"}) {
+    for (const char* name : {"truncated.zip", "tail-cut.zip", "middle-cut.zip", "text.zip", "empty.zip", "missing.zip"}) {
         ZipReader reader("zip");
         reader.setFileName(temp.path() / name);
         try {
