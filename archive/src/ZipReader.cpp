@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <zip.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -75,10 +74,10 @@ std::string openErrorMessage(int zipError, const std::string& file) {
     }
 }
 
-// The archive marks a name as UTF-8 (general purpose bit 11, or an Info-ZIP
-// Unicode path field) exactly when libzip's strict reading leaves it as
-// stored: otherwise strict reading converts every byte above 0x7F from code
-// page 437 into a longer UTF-8 sequence.
+// libzip does not tell whether the archive marks a name as UTF-8 (general
+// purpose bit 11, or an Info-ZIP Unicode path field), but its strict reading
+// shows it: a marked name comes back as stored, an unmarked one has every
+// byte above 0x7F turned from code page 437 into a longer UTF-8 sequence.
 std::string entryName(zip_t* zip, zip_uint64_t index) {
     const char* raw = zip_get_name(zip, index, ZIP_FL_ENC_RAW);
     if (!raw) return {};

@@ -371,6 +371,21 @@ TEST(ZipReader, BackslashesSeparateStoredFolders) {
     EXPECT_EQ(readFile(temp.path() / "out/7/IMG/p.PNG"), "png");
 }
 
+TEST(ZipReader, FolderEntriesAreCreatedWithStoredPathsOnly) {
+    TempFolder temp;
+    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {Member("3/VAZIO/", "").plain(), {"3/a.DWG", "a"}}));
+    Harness stored;
+    const ExtractResult result = stored.extract(temp.path() / "a.zip", temp.path() / "stored", PathMode::StoredPaths);
+    EXPECT_EQ(listTree(temp.path() / "stored"), (std::vector<std::string>{"3", "3/VAZIO", "3/a.DWG"}));
+    EXPECT_EQ(stored.percentsOf("3/VAZIO/"), (std::vector<double>{0.0, 100.0}));
+    EXPECT_EQ(result.written, (std::vector<fs::path>{temp.path() / "stored/3/a.DWG"}));
+
+    Harness flat;
+    flat.extract(temp.path() / "a.zip", temp.path() / "flat", PathMode::Flat);
+    EXPECT_EQ(listTree(temp.path() / "flat"), (std::vector<std::string>{"a.DWG"}));
+    EXPECT_TRUE(flat.percentsOf("3/VAZIO/").empty());
+}
+
 TEST(ZipReader, AccentedNamesSurviveEveryEncoding) {
     TempFolder temp;
     // "Ação é.DWG" in code page 850, stored without the UTF-8 mark as old Windows tools do.
