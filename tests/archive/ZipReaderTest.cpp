@@ -438,6 +438,19 @@ TEST(ZipReader, CancelStopsAtTheNotificationThatAsksForIt) {
     EXPECT_TRUE(midway.percentsOf("3.DWG").empty());
 }
 
+TEST(ZipReader, AHandlerThatThrowsLeavesNoTemporaryFile) {
+    TempFolder temp;
+    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"big.DWG", drawingBytes(1024 * 1024)}}));
+    Harness harness;
+    harness.cancelWhen = [](const ZipProgress& p) -> bool {
+        if (p.percent > 0.0) throw std::runtime_error("handler failed");
+        return false;
+    };
+    EXPECT_THROW(harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat), std::runtime_error);
+    EXPECT_TRUE(fs::is_empty(temp.path() / "out"));
+    EXPECT_FALSE(harness.reader.busy());
+}
+
 TEST(ZipReader, MaskSelectsMembersByFileName) {
     TempFolder temp;
     ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"d/a.DWG", "a"}, {"b.png", "b"}, {"c.dwg", "c"}}));
