@@ -60,13 +60,13 @@ inline void writeFile(const fs::path& file, const std::string& data) {
     std::ofstream(file, std::ios::binary) << data;
 }
 
-// Varied but compressible bytes, like a drawing.
+// Half random, half structured: compresses to about two thirds, as drawings do.
 inline std::string drawingBytes(std::size_t size, unsigned seed = 1) {
     std::string data(size, '\0');
     std::uint32_t state = seed * 2654435761u + 1;
     for (std::size_t i = 0; i < size; ++i) {
         state = state * 1103515245u + 12345u;
-        data[i] = (i % 7 == 0) ? static_cast<char>(state >> 24) : static_cast<char>('A' + (i / 13) % 26);
+        data[i] = (i % 2 == 0) ? static_cast<char>(state >> 24) : static_cast<char>('A' + (i / 16) % 8);
     }
     return data;
 }
@@ -121,32 +121,62 @@ inline void writeWithInfoZip(const fs::path& archive, const fs::path& folder, co
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-// Flips one byte in the middle of a member's stored data, found through the
-// central directory (archives without comment).
-inline void damageMember(const fs::path& archive, const std::string& name) {
-    std::string bytes = readFile(archive);
-    auto le = [&](std::size_t at, int size) {
-        std::size_t value = 0;
-        for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
-        return value;
-    };
+// Where a member lies in an archive without comment, found through the central directory.
+struct MemberLayout {
+    std::size_t centralEntry = 0;
+    std::size_t localHeader = 0;
+    std::size_t data = 0;  // after the encryption header, when there is one
+    std::size_t dataSize = 0;
+};
+
+inline std::size_t readLittleEndian(const std::string& bytes, std::size_t at, int size) {
+    std::size_t value = 0;
+    for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
+    return value;
+}
+
+inline std::optional<MemberLayout> findMember(const std::string& bytes, const std::string& name) {
+    auto le = [&](std::size_t at, int size) { return readLittleEndian(bytes, at, size); };
     const std::size_t endRecord = bytes.size() - 22;
-    ASSERT_EQ(le(endRecord, 4), 0x06054b50u);
+    if (le(endRecord, 4) != 0x06054b50u) return std::nullopt;
     std::size_t entry = le(endRecord + 16, 4);
     for (std::size_t i = 0; i < le(endRecord + 10, 2); ++i) {
         const std::size_t nameLength = le(entry + 28, 2);
         if (bytes.substr(entry + 46, nameLength) == name) {
-            const bool encrypted = le(entry + 8, 2) & 1;
+            const std::size_t encryptionHeader = (le(entry + 8, 2) & 1) ? 12 : 0;
             const std::size_t header = le(entry + 42, 4);
-            const std::size_t data = header + 30 + le(header + 26, 2) + le(header + 28, 2) + (encrypted ? 12 : 0);
-            const std::size_t at = data + (le(entry + 20, 4) - (encrypted ? 12 : 0)) / 2;
-            bytes.at(at) = static_cast<char>(bytes.at(at) ^ 0x5A);
-            std::ofstream(archive, std::ios::binary | std::ios::trunc) << bytes;
-            return;
+            return MemberLayout{entry, header, header + 30 + le(header + 26, 2) + le(header + 28, 2) + encryptionHeader,
+                                le(entry + 20, 4) - encryptionHeader};
         }
         entry += 46 + nameLength + le(entry + 30, 2) + le(entry + 32, 2);
     }
-    FAIL() << name << " not in " << archive;
+    return std::nullopt;
+}
+
+// Rewrites the archive after change has edited its bytes.
+template <typename Change>
+void patchMember(const fs::path& archive, const std::string& name, Change change) {
+    std::string bytes = readFile(archive);
+    const std::optional<MemberLayout> member = findMember(bytes, name);
+    ASSERT_TRUE(member) << name << " not in " << archive;
+    change(bytes, *member);
+    std::ofstream(archive, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Flips one byte in the middle of a member's stored data.
+inline void damageMember(const fs::path& archive, const std::string& name) {
+    patchMember(archive, name, [](std::string& bytes, const MemberLayout& member) {
+        bytes.at(member.data + member.dataSize / 2) ^= 0x5A;
+    });
+}
+
+// Marks an encrypted member as under strong encryption (general purpose bit 6),
+// a method this reader cannot decrypt.
+inline void markStrongEncryption(const fs::path& archive, const std::string& name) {
+    patchMember(archive, name, [](std::string& bytes, const MemberLayout& member) {
+        bytes.at(member.centralEntry + 8) |= 0x40;
+        bytes.at(member.localHeader + 6) |= 0x40;
+    });
 }
 
 // Every path below folder, relative, sorted.

@@ -184,10 +184,12 @@ TEST(ZipReader, ArchivesThatCannotBeOpenedThrowInPortuguese) {
     const std::string bytes = readFile(temp.path() / "good.zip");
     writeFile(temp.path() / "truncated.zip", bytes.substr(0, bytes.size() / 2));
     writeFile(temp.path() / "tail-cut.zip", bytes.substr(0, bytes.size() - 10));
+    // The end record survives, but the directory it points to does not.
+    writeFile(temp.path() / "middle-cut.zip", bytes.substr(0, bytes.size() / 4) + bytes.substr(bytes.size() / 2));
     writeFile(temp.path() / "text.zip", "AutoCAD drawing, not an archive\n");
     writeFile(temp.path() / "empty.zip", "");
 
-    for (const char* name : {"truncated.zip", "tail-cut.zip", "text.zip", "empty.zip", "missing.zip"}) {
+    for (const char* name : {"truncated.zip", "tail-cut.zip", "middle-cut.zip", "text.zip", "empty.zip", "missing.zip"}) {
         ZipReader reader("zip");
         reader.setFileName(temp.path() / name);
         try {
@@ -262,6 +264,19 @@ TEST(ZipReader, DamagedStoredMemberFailsOnItsCheckSum) {
         EXPECT_EQ(harness.questions[0].failure, MemberFailure::DamagedData);
         EXPECT_TRUE(fs::is_empty(temp.path() / "out"));
     }
+}
+
+TEST(ZipReader, UnsupportedEncryptionIsNeverOpened) {
+    TempFolder temp;
+    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"strong.DWG", "s"}, {"ok.DWG", "o"}}));
+    ASSERT_NO_FATAL_FAILURE(markStrongEncryption(temp.path() / "a.zip", "strong.DWG"));
+    Harness harness;
+    harness.answers = {ZipAnswer::Ignore};
+    const ExtractResult result = harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
+    ASSERT_EQ(harness.questions.size(), 1u);
+    EXPECT_EQ(harness.questions[0].failure, MemberFailure::UnsupportedEncryption);
+    EXPECT_EQ(listTree(temp.path() / "out"), (std::vector<std::string>{"ok.DWG"}));
+    EXPECT_EQ(result.ignored, (std::vector<std::string>{"strong.DWG"}));
 }
 
 TEST(ZipReader, RetrySucceedsOnceTheObstacleIsGone) {
@@ -348,12 +363,19 @@ TEST(ZipReader, HostileNamesNeverLeaveTheDestination) {
     EXPECT_TRUE(stored.questions.empty() && flat.questions.empty());
 }
 
-TEST(ZipReader, BackslashesSeparateStoredFolders) {
+TEST(ZipReader, FolderEntriesAreCreatedWithStoredPathsOnly) {
     TempFolder temp;
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"7\\IMG\\p.PNG", "png"}}));
-    Harness harness;
-    harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::StoredPaths);
-    EXPECT_EQ(readFile(temp.path() / "out/7/IMG/p.PNG"), "png");
+    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {Member("3/VAZIO/", "").plain(), {"3/a.DWG", "a"}}));
+    Harness stored;
+    const ExtractResult result = stored.extract(temp.path() / "a.zip", temp.path() / "stored", PathMode::StoredPaths);
+    EXPECT_EQ(listTree(temp.path() / "stored"), (std::vector<std::string>{"3", "3/VAZIO", "3/a.DWG"}));
+    EXPECT_EQ(stored.percentsOf("3/VAZIO/"), (std::vector<double>{0.0, 100.0}));
+    EXPECT_EQ(result.written, (std::vector<fs::path>{temp.path() / "stored/3/a.DWG"}));
+
+    Harness flat;
+    flat.extract(temp.path() / "a.zip", temp.path() / "flat", PathMode::Flat);
+    EXPECT_EQ(listTree(temp.path() / "flat"), (std::vector<std::string>{"a.DWG"}));
+    EXPECT_TRUE(flat.percentsOf("3/VAZIO/").empty());
 }
 
 TEST(ZipReader, AccentedNamesSurviveEveryEncoding) {
@@ -414,6 +436,19 @@ TEST(ZipReader, CancelStopsAtTheNotificationThatAsksForIt) {
     EXPECT_TRUE(abandoned.cancelled);
     EXPECT_EQ(listTree(temp.path() / "mid"), (std::vector<std::string>{"1.DWG"})) << "no part of 2.DWG stays";
     EXPECT_TRUE(midway.percentsOf("3.DWG").empty());
+}
+
+TEST(ZipReader, AHandlerThatThrowsLeavesNoTemporaryFile) {
+    TempFolder temp;
+    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"big.DWG", drawingBytes(1024 * 1024)}}));
+    Harness harness;
+    harness.cancelWhen = [](const ZipProgress& p) -> bool {
+        if (p.percent > 0.0) throw std::runtime_error("handler failed");
+        return false;
+    };
+    EXPECT_THROW(harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat), std::runtime_error);
+    EXPECT_TRUE(fs::is_empty(temp.path() / "out"));
+    EXPECT_FALSE(harness.reader.busy());
 }
 
 TEST(ZipReader, MaskSelectsMembersByFileName) {

@@ -8,10 +8,11 @@
 // using the reader out of order throw ZipError with a Portuguese message. A
 // single member that cannot be extracted never throws: the reader asks its
 // Abort/Retry/Ignore question through the question handler instead, and the
-// result of extract() tells what became of every member.
+// result of extract() tells what became of every member. An exception thrown
+// by a handler leaves extract() after the current member's temporary file has
+// been removed.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
