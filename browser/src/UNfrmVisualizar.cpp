@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -120,6 +121,18 @@ void TfrmVisualizar::buildControls() {
     connect(tBrowser, &QTimer::timeout, this, &TfrmVisualizar::tBrowserTimer);
     tBrowser->start();
 
+    dSalvar = new QFileDialog(this, QStringLiteral("Salvar"));
+    dSalvar->setObjectName(QStringLiteral("dSalvar"));
+    dSalvar->setAcceptMode(QFileDialog::AcceptSave);
+    dSalvar->setFileMode(QFileDialog::AnyFile);
+    // Shown as "*.DWG"; lower-case names are listed too on file systems that tell them apart.
+    dSalvar->setNameFilter(QStringLiteral("*.DWG (*.DWG *.dwg)"));
+    dSalvar->setOption(QFileDialog::HideNameFilterDetails);
+    dSalvar->setOption(QFileDialog::DontUseNativeDialog);
+    dSalvar->setDefaultSuffix(QStringLiteral("DWG"));
+    dSalvar->setSizeGripEnabled(true);
+
+    connect(bSalvar, &QPushButton::clicked, this, &TfrmVisualizar::bSalvarClick);
     connect(cArea, &QComboBox::activated, this, &TfrmVisualizar::cAreaChange);
     connect(eCol, &QSpinBox::valueChanged, this, [this] { ui::guarded([this] { eColChange(); }); });
     connect(Lista, &ThumbnailGrid::itemSelected, this, &TfrmVisualizar::ListaItemSelect);

@@ -3,11 +3,13 @@
 
 #include <QWidget>
 
+#include "archive/ZipReader.h"
 #include "library/Library.h"
 #include "ui/Windows.h"
 
 class QCheckBox;
 class QComboBox;
+class QFileDialog;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -47,13 +49,21 @@ public:
     QStatusBar* status = nullptr;
     QTimer* tBrowser = nullptr;
 
+    QFileDialog* dSalvar = nullptr;
+
     bool firstShowDone() const { return FirstShowDone; }
+
+    // The one zip reader that export and preview share. A run that pumps
+    // messages holds it; another run finding it held must not start.
+    archive::ZipReader& zip() { return zip_; }
+    bool zipInUse() const { return zipInUse_; }
 
 public slots:
     void cAreaChange(int index);
     void ListaItemSelect(int itemindex);
     void eColChange();
     void tBrowserTimer();
+    void bSalvarClick();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -64,10 +74,13 @@ private:
     void FormResize();
     void buildControls();
     void placeControls();
+    void exportSelectedBlock();
 
     library::Layout layout_;
     ui::SharedState state_;
     bool FirstShowDone = false;
+    archive::ZipReader zip_{"zip"};
+    bool zipInUse_ = false;
 
     QWidget* sPanel4 = nullptr;
     QWidget* sPanel1 = nullptr;

@@ -1,0 +1,390 @@
+// Export through the real main window: the real save dialog and message boxes
+// are answered as a user would, and the target folder is checked byte for byte.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QPointer>
+#include <QTimer>
+#include <deque>
+#include <functional>
+
+#include "../archive/ZipFixtures.h"
+#include "browser/ThumbnailGrid.h"
+#include "browser/UNfrmVisualizar.h"
+#include "ui/Pump.h"
+#include "ui/Windows.h"
+
+namespace fs = std::filesystem;
+using fixtures::Member;
+using fixtures::readFile;
+
+namespace {
+
+// What one modal window showed.
+struct SeenBox {
+    QString kind;  // "save", "question", "message", or the class name
+    QString title;
+    QString text;
+};
+
+// Answers the modal windows in the order they come up, each as soon as it is active.
+class ModalScript {
+public:
+    using Step = std::function<void(QWidget*)>;
+
+    explicit ModalScript(std::deque<Step> steps) : steps_(std::move(steps)) {
+        QObject::connect(&poll_, &QTimer::timeout, [this] { tick(); });
+        poll_.start(5);
+    }
+    ~ModalScript() { poll_.stop(); }
+
+    const std::vector<SeenBox>& seen() const { return seen_; }
+    bool finished() const { return steps_.empty(); }
+
+private:
+    void tick() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isActiveWindow()) return;
+        if (modal == handled_) {
+            // A box nobody answers would hang the run: fail and close it.
+            if (sinceLastStep_.elapsed() > 10000) {
+                ADD_FAILURE() << "window left unanswered: " << modal->windowTitle().toStdString();
+                modal->close();
+                sinceLastStep_.restart();
+            }
+            return;
+        }
+        handled_ = modal;
+        sinceLastStep_.restart();
+        SeenBox box{QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {}};
+        if (qobject_cast<QFileDialog*>(modal)) box.kind = QStringLiteral("save");
+        if (auto* message = modal->findChild<QLabel*>(QStringLiteral("message"))) {
+            box.kind = modal->findChild<QPushButton*>(QStringLiteral("Abort")) ? QStringLiteral("question")
+                                                                                : QStringLiteral("message");
+            box.text = message->text();
+        }
+        seen_.push_back(box);
+        if (steps_.empty()) {
+            ADD_FAILURE() << "unexpected window " << box.kind.toStdString() << ": " << box.text.toStdString();
+            modal->close();
+            return;
+        }
+        Step step = std::move(steps_.front());
+        steps_.pop_front();
+        // Run outside this timer's handler: a step that opens a nested modal
+        // window would otherwise keep the poll from firing again.
+        QPointer<QWidget> target(modal);
+        QTimer::singleShot(0, [step = std::move(step), target] {
+            if (target) step(target);
+        });
+    }
+
+    std::deque<Step> steps_;
+    std::vector<SeenBox> seen_;
+    QTimer poll_;
+    QPointer<QWidget> handled_;
+    QElapsedTimer sinceLastStep_;  // a new box may reuse the address of a destroyed one
+};
+
+// Types a name (or a full path) into the save dialog and presses Enter.
+ModalScript::Step saveAs(const fs::path& file) {
+    return [file](QWidget* modal) {
+        auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(QString::fromStdString(library::pathToUtf8(file)));
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+}
+// Accepts what the save dialog proposes, in folder.
+ModalScript::Step acceptProposedIn(const fs::path& folder) {
+    return [folder](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(edit, nullptr);
+        edit->setText(QString::fromStdString(library::pathToUtf8(folder / edit->text().toStdString())));
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+}
+ModalScript::Step pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    return [key, modifiers](QWidget* modal) { QTest::keyClick(modal, key, modifiers); };
+}
+ModalScript::Step clickButton(const char* name) {
+    return [name](QWidget* modal) {
+        auto* button = modal->findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        button->click();
+    };
+}
+
+class ExportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::setSleepForTests([](int) {});
+        program = temp.path() / "programa";
+        target = temp.path() / "Meus desenhos";
+        fs::create_directories(target);
+        fs::create_directories(program / "Blocos" / "3" / "IMG");
+        fs::create_directories(program / "Blocos" / "3" / "DWG");
+    }
+    void TearDown() override {
+        ui::setSleepForTests({});
+        ui::windows() = {};
+    }
+
+    fs::path dwgFolder() const { return program / "Blocos" / "3" / "DWG"; }
+
+    // A block with its thumbnail and an archive holding its drawing.
+    std::string addBlock(const std::string& name, std::size_t size = 20000) {
+        const std::string drawing = fixtures::drawingBytes(size, static_cast<unsigned>(name.size()));
+        QImage image(30, 20, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        image.save(QString::fromStdString(library::pathToUtf8(program / "Blocos" / "3" / "IMG" /
+                                                             library::pathFromUtf8(name + ".PNG"))));
+        fixtures::writeWithLibzip(dwgFolder() / library::pathFromUtf8(name + ".DWG.zip"),
+                                  {Member(name + ".DWG", drawing)});
+        return drawing;
+    }
+
+    void openCategoryAndSelect(const std::string& block) {
+        main = std::make_unique<browser::TfrmVisualizar>(library::Layout(program));
+        ui::windows().main = main.get();
+        main->show();
+        main->cArea->setCurrentIndex(3);
+        emit main->cArea->activated(3);
+        for (int i = 0; i < main->Lista->count(); ++i)
+            if (main->Lista->item(i).FileName == QString::fromStdString(block + ".PNG"))
+                main->Lista->setSelectedIndex(i);
+    }
+
+    void runExport(ModalScript& script) {
+        QTest::mouseClick(main->bSalvar, Qt::LeftButton);
+        EXPECT_TRUE(script.finished()) << "windows expected but not shown";
+    }
+
+    std::vector<std::string> targetFiles() const { return fixtures::listTree(target); }
+
+    fixtures::TempFolder temp;
+    fs::path program;
+    fs::path target;
+    std::unique_ptr<browser::TfrmVisualizar> main;
+};
+
+const QString kDone = QStringLiteral("Procedimento concluído.");
+
+}  // namespace
+
+TEST_F(ExportTest, ProposedNameWritesTheDrawingAndRemovesTheCopy) {
+    const std::string drawing = addBlock("Sofa01");
+    addBlock("Sofa02");
+    openCategoryAndSelect("Sofa01");
+    QString proposed;
+    ModalScript script({[&](QWidget* modal) {
+                            auto* dialog = qobject_cast<QFileDialog*>(modal);
+                            ASSERT_NE(dialog, nullptr);
+                            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Salvar"));
+                            EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("DWG"));
+                            proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+                            acceptProposedIn(target)(modal);
+                        },
+                        pressKey(Qt::Key_Return)});
+    runExport(script);
+
+    EXPECT_EQ(proposed, QStringLiteral("Sofa01"));
+    ASSERT_EQ(targetFiles(), std::vector<std::string>{"Sofa01.DWG"});
+    EXPECT_EQ(readFile(target / "Sofa01.DWG"), drawing);
+    ASSERT_EQ(script.seen().size(), 2u);
+    EXPECT_EQ(script.seen()[1].title, QStringLiteral("Informação"));
+    EXPECT_EQ(script.seen()[1].text, kDone);
+    EXPECT_TRUE(main->bSalvar->isEnabled());
+    EXPECT_TRUE(fs::exists(dwgFolder() / "Sofa01.DWG.zip")) << "the library keeps its archive";
+}
+
+TEST_F(ExportTest, ArchivesFromAnIndependentWriterExportToo) {
+    const std::string drawing = fixtures::drawingBytes(300000, 7);
+    fixtures::writeFile(temp.path() / "staging" / "Pia Dupla.DWG", drawing);
+    addBlock("Pia Dupla");
+    fs::remove(dwgFolder() / "Pia Dupla.DWG.zip");
+    fixtures::writeWithInfoZip(dwgFolder() / "Pia Dupla.DWG.zip", temp.path() / "staging", {"Pia Dupla.DWG"});
+    openCategoryAndSelect("Pia Dupla");
+    ModalScript script({acceptProposedIn(target), pressKey(Qt::Key_Return)});
+    runExport(script);
+    ASSERT_EQ(targetFiles(), std::vector<std::string>{"Pia Dupla.DWG"});
+    EXPECT_EQ(readFile(target / "Pia Dupla.DWG"), drawing);
+}
+
+TEST_F(ExportTest, AnotherNameDecidesFolderAndCopyButNotTheDrawingName) {
+    const std::string drawing = addBlock("Mesa.Redonda");
+    openCategoryAndSelect("Mesa.Redonda");
+    fixtures::writeFile(target / "Mesa.Redonda.DWG", "older drawing");
+    fs::permissions(target / "Mesa.Redonda.DWG", fs::perms::owner_read);
+    ModalScript script({saveAs(target / "Outro nome"), pressKey(Qt::Key_Return)});
+    runExport(script);
+    // Replaced without a question, read-only or not; no file named after what was typed.
+    EXPECT_EQ(targetFiles(), std::vector<std::string>{"Mesa.Redonda.DWG"});
+    EXPECT_EQ(readFile(target / "Mesa.Redonda.DWG"), drawing);
+    EXPECT_EQ(script.seen().back().text, kDone);
+}
+
+TEST_F(ExportTest, ProposedNameOverAnExistingDrawingAsksFirst) {
+    const std::string drawing = addBlock("Cadeira de balanço");
+    openCategoryAndSelect("Cadeira de balanço");
+    fixtures::writeFile(target / library::pathFromUtf8("Cadeira de balanço.DWG"), "older drawing");
+    ModalScript script({acceptProposedIn(target),
+                        // The dialog's own question: replace the existing file?
+                        [](QWidget* modal) {
+                            EXPECT_FALSE(qobject_cast<QFileDialog*>(modal));
+                            QTest::keyClick(modal, Qt::Key_Y, Qt::AltModifier);
+                            if (QApplication::activeModalWidget() == modal) QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
+                        },
+                        pressKey(Qt::Key_Return)});
+    runExport(script);
+    EXPECT_EQ(readFile(target / library::pathFromUtf8("Cadeira de balanço.DWG")), drawing);
+    EXPECT_EQ(script.seen().back().text, kDone);
+}
+
+TEST_F(ExportTest, NothingSelectedOrNoCategoryExplainsWhatToDo) {
+    const QString explanation = QStringLiteral(
+        "\rPara salvar o bloco, selecione a biblioteca na caixa de opção no canto superior esquerdo\r"
+        "e clique sobre o bloco desejado na lista de imagens.\r");
+    main = std::make_unique<browser::TfrmVisualizar>(library::Layout(program));
+    main->show();
+    {
+        ModalScript script({pressKey(Qt::Key_Escape)});
+        runExport(script);
+        ASSERT_EQ(script.seen().size(), 1u) << "no save dialog";
+        EXPECT_EQ(script.seen()[0].title, QStringLiteral("Informação"));
+        EXPECT_EQ(script.seen()[0].text, QString(explanation).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    }
+    // A block selected, then the category choice cleared: still the explanation.
+    addBlock("Sofa01");
+    openCategoryAndSelect("Sofa01");
+    main->cArea->setCurrentIndex(-1);
+    ModalScript script({pressKey(Qt::Key_Return)});
+    runExport(script);
+    ASSERT_EQ(script.seen().size(), 1u);
+    EXPECT_EQ(script.seen()[0].kind, QStringLiteral("message"));
+    EXPECT_TRUE(targetFiles().empty());
+}
+
+TEST_F(ExportTest, CancelledDialogDoesNothing) {
+    addBlock("Sofa01");
+    openCategoryAndSelect("Sofa01");
+    ModalScript script({pressKey(Qt::Key_Escape)});
+    runExport(script);
+    EXPECT_EQ(script.seen().size(), 1u);
+    EXPECT_TRUE(targetFiles().empty());
+}
+
+TEST_F(ExportTest, UnusableArchivesEndWithAnErrorAndNoLeftovers) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> spoil;
+    };
+    const std::vector<Case> cases = {
+        {"missing", [](const fs::path& archive) { fs::remove(archive); }},
+        {"not a zip", [](const fs::path& archive) { fixtures::writeFile(archive, "isto não é um zip"); }},
+        {"truncated",
+         [](const fs::path& archive) {
+             const std::string bytes = readFile(archive);
+             fixtures::writeFile(archive, bytes.substr(0, bytes.size() / 2));
+         }},
+    };
+    addBlock("Sofa01");
+    for (const Case& spoiled : cases) {
+        SCOPED_TRACE(spoiled.what);
+        addBlock("Pia");
+        spoiled.spoil(dwgFolder() / "Pia.DWG.zip");
+        openCategoryAndSelect("Pia");
+        ModalScript script({acceptProposedIn(target), pressKey(Qt::Key_Return)});
+        runExport(script);
+        ASSERT_EQ(script.seen().size(), 2u);
+        EXPECT_EQ(script.seen()[1].title, QStringLiteral("Erro"));
+        EXPECT_NE(script.seen()[1].text, kDone);
+        EXPECT_TRUE(targetFiles().empty()) << "no drawing, no temporary copy";
+    }
+}
+
+TEST_F(ExportTest, DamagedMemberAskedAbortRetryIgnore) {
+    addBlock("Armario", 60000);
+    fixtures::damageMember(dwgFolder() / "Armario.DWG.zip", "Armario.DWG");
+    for (const char* answer : {"Abort", "Ignore"}) {
+        SCOPED_TRACE(answer);
+        openCategoryAndSelect("Armario");
+        ModalScript script({acceptProposedIn(target), clickButton(answer), pressKey(Qt::Key_Return)});
+        runExport(script);
+        ASSERT_EQ(script.seen().size(), 3u);
+        EXPECT_EQ(script.seen()[1].title, QStringLiteral("Confirmação"));
+        EXPECT_EQ(script.seen()[1].text,
+                  QStringLiteral("zip: Invalid size or check sum of file or unsupported compression format"
+                                 " - Native error: 00008. File processing error, possibly disk is full"));
+        EXPECT_EQ(script.seen()[2].title, QStringLiteral("Erro"));
+        EXPECT_TRUE(targetFiles().empty());
+    }
+    // Retry reads the member again: the question comes back until the user gives up.
+    openCategoryAndSelect("Armario");
+    ModalScript script({acceptProposedIn(target), clickButton("Retry"), clickButton("Abort"), pressKey(Qt::Key_Return)});
+    runExport(script);
+    ASSERT_EQ(script.seen().size(), 4u);
+    EXPECT_EQ(script.seen()[2].kind, QStringLiteral("question"));
+    EXPECT_TRUE(targetFiles().empty());
+}
+
+TEST_F(ExportTest, WrongPasswordWritesNothing) {
+    addBlock("Vaso");
+    fixtures::writeWithLibzip(dwgFolder() / "Vaso.DWG.zip", {Member("Vaso.DWG", "secret drawing")}, "outra senha");
+    openCategoryAndSelect("Vaso");
+    ModalScript script({acceptProposedIn(target), clickButton("Ignore"), pressKey(Qt::Key_Return)});
+    runExport(script);
+    EXPECT_EQ(script.seen().back().title, QStringLiteral("Erro"));
+    EXPECT_TRUE(targetFiles().empty());
+}
+
+TEST_F(ExportTest, HostileMemberNamesNeverLeaveTheChosenFolder) {
+    addBlock("Sofa01");
+    fixtures::writeWithLibzip(dwgFolder() / "Sofa01.DWG.zip",
+                              {Member("../fora.DWG", "a"), Member("/tmp/tessaly-fora.DWG", "b"),
+                               Member("..\\fora2.DWG", "c")});
+    openCategoryAndSelect("Sofa01");
+    ModalScript script({acceptProposedIn(target), pressKey(Qt::Key_Return)});
+    runExport(script);
+    EXPECT_FALSE(fs::exists(temp.path() / "fora.DWG"));
+    EXPECT_FALSE(fs::exists(temp.path() / "fora2.DWG"));
+    for (const auto& name : targetFiles()) EXPECT_EQ(name.find('/'), std::string::npos) << name;
+    EXPECT_FALSE(fs::exists(target / "Sofa01.DWG.zip"));
+}
+
+TEST_F(ExportTest, SavingIntoTheLibraryItselfKeepsTheBlockArchive) {
+    const std::string drawing = addBlock("Sofa01");
+    const std::string archiveBytes = readFile(dwgFolder() / "Sofa01.DWG.zip");
+    openCategoryAndSelect("Sofa01");
+    ModalScript script({acceptProposedIn(dwgFolder()), pressKey(Qt::Key_Return)});
+    runExport(script);
+    EXPECT_EQ(readFile(dwgFolder() / "Sofa01.DWG.zip"), archiveBytes);
+    EXPECT_EQ(readFile(dwgFolder() / "Sofa01.DWG"), drawing);
+}
+
+TEST_F(ExportTest, SecondClickWhileAnExportWaitsIsRefused) {
+    const std::string drawing = addBlock("Sofa01");
+    openCategoryAndSelect("Sofa01");
+    int clicksDuringExport = 0;
+    ModalScript script({acceptProposedIn(target), [&](QWidget* modal) {
+                            // The export is still running under this message box.
+                            EXPECT_FALSE(main->bSalvar->isEnabled());
+                            main->bSalvarClick();
+                            ++clicksDuringExport;
+                            QTest::keyClick(modal, Qt::Key_Return);
+                        }});
+    runExport(script);
+    EXPECT_EQ(clicksDuringExport, 1);
+    EXPECT_EQ(script.seen().size(), 2u) << "the second click opened nothing";
+    EXPECT_EQ(readFile(target / "Sofa01.DWG"), drawing);
+    EXPECT_TRUE(main->bSalvar->isEnabled());
+}
