@@ -1,0 +1,15 @@
+// One way out for every fault the R2004+ container code finds, so that the
+// reader reports them all as the same kind of error.
+#pragma once
+
+#include <string>
+
+namespace dwg::container {
+
+// Throws the reader's error with the message "arquivo DWG danificado: <detail>".
+[[noreturn]] void throwDamaged(const std::string& detail);
+
+// Throws the reader's error for a valid file this reader cannot open.
+[[noreturn]] void throwUnsupported(const std::string& detail);
+
+}  // namespace dwg::container
