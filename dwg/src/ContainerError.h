@@ -6,6 +6,14 @@
 
 namespace dwg::container {
 
+// Fuzz builds let damaged checksums and codewords through, so that the fuzzer
+// reaches the decoders behind them instead of stopping at every check.
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+inline constexpr bool kEnforceChecks = false;
+#else
+inline constexpr bool kEnforceChecks = true;
+#endif
+
 // Throws the reader's error with the message "arquivo DWG danificado: <detail>".
 [[noreturn]] void throwDamaged(const std::string& detail);
 

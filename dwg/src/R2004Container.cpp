@@ -69,7 +69,7 @@ public:
         if (std::memcmp(header.data(), "AcFssFcAJMB", 12) != 0) throwDamaged("cabeçalho cifrado inválido");
         auto zeroedCrc = header;
         writeU32(zeroedCrc, 0x68, 0);
-        if (crc32(0, zeroedCrc) != readU32(header, 0x68)) throwDamaged("CRC do cabeçalho cifrado não confere");
+        if (kEnforceChecks && crc32(0, zeroedCrc) != readU32(header, 0x68)) throwDamaged("CRC do cabeçalho cifrado não confere");
 
         const std::uint64_t pageMapAddress = readU64(header, 0x54) + kFirstPageAddress;
         const std::uint32_t sectionMapId = readU32(header, 0x5C);
@@ -101,7 +101,7 @@ private:
         std::array<std::uint8_t, kSystemPageHeaderSize> zeroed{};
         std::copy(header.begin(), header.end(), zeroed.begin());
         writeU32(zeroed, 16, 0);
-        if (pageChecksum(pageChecksum(0, zeroed), stored) != readU32(header, 16))
+        if (kEnforceChecks && pageChecksum(pageChecksum(0, zeroed), stored) != readU32(header, 16))
             throwDamaged("soma de verificação de página de sistema não confere");
 
         if (compression == 2) return decompressLz77R2004(stored, expandedSize);
@@ -181,10 +181,10 @@ private:
         const std::uint32_t storedSize = readU32(header, 8);
         const auto body = slice(file_, location.address + kDataPageHeaderSize, storedSize);
         const std::uint32_t dataChecksum = pageChecksum(0, body);
-        if (dataChecksum != readU32(header, 0x1C)) throwDamaged("soma de verificação de página não confere");
+        if (kEnforceChecks && dataChecksum != readU32(header, 0x1C)) throwDamaged("soma de verificação de página não confere");
         auto zeroed = header;
         writeU32(zeroed, 0x18, 0);
-        if (pageChecksum(dataChecksum, zeroed) != readU32(header, 0x18))
+        if (kEnforceChecks && pageChecksum(dataChecksum, zeroed) != readU32(header, 0x18))
             throwDamaged("soma de verificação de cabeçalho de página não confere");
 
         if (page.startOffset >= data.size()) return;  // only padding beyond the section's end
