@@ -1,15 +1,13 @@
 #include "ContainerError.h"
 
-#include <stdexcept>
+#include <dwg/Error.h>
 
 namespace dwg::container {
 
-void throwDamaged(const std::string& detail) {
-    throw std::runtime_error("arquivo DWG danificado: " + detail);
-}
+void throwDamaged(const std::string& detail) { throw Error::damaged(detail); }
 
 void throwUnsupported(const std::string& detail) {
-    throw std::runtime_error("arquivo DWG não suportado: " + detail);
+    throw Error(Error::Kind::UnsupportedVersion, "arquivo DWG não suportado: " + detail);
 }
 
 }  // namespace dwg::container

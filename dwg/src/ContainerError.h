@@ -14,10 +14,10 @@ inline constexpr bool kEnforceChecks = false;
 inline constexpr bool kEnforceChecks = true;
 #endif
 
-// Throws the reader's error with the message "arquivo DWG danificado: <detail>".
+// Throws dwg::Error with the message "arquivo DWG danificado: <detail>".
 [[noreturn]] void throwDamaged(const std::string& detail);
 
-// Throws the reader's error for a valid file this reader cannot open.
+// Throws dwg::Error for a valid file this reader cannot open.
 [[noreturn]] void throwUnsupported(const std::string& detail);
 
 }  // namespace dwg::container

@@ -9,4 +9,7 @@ namespace dwg::detail {
 // R13, R14, R2000: sections are plain byte ranges named by the locator table.
 Drawing readLocatorFile(Bytes file, Version version);
 
+// R2004 and later: sections are named, paged and compressed (SectionContainer.h).
+Drawing readPagedFile(Bytes file, Version version);
+
 }  // namespace dwg::detail

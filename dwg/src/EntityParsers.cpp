@@ -53,7 +53,13 @@ private:
         }
         handle();  // SEQEND
     }
-    std::size_t ownedCount() { return v_ >= Version::R2004 ? count("entidades filhas", 2) : 0; }
+    // The count ends the data stream; the children it counts are handles, checked there.
+    std::size_t ownedCount() {
+        if (v_ < Version::R2004) return 0;
+        const std::int32_t n = d_.bitLong();
+        if (n < 0) throw Error::damaged("quantidade negativa de entidades filhas");
+        return static_cast<std::size_t>(n);
+    }
 
     void set(EntityData data) { record_.entity.data = std::move(data); }
 

@@ -25,7 +25,7 @@ Drawing read(std::span<const std::uint8_t> bytes) {
         throw Error::unsupportedVersion(code);
     }
     if (*version <= Version::R2000) return detail::readLocatorFile(bytes, *version);
-    throw Error::unsupportedVersion(code);
+    return detail::readPagedFile(bytes, *version);
 }
 
 Drawing read(const std::filesystem::path& path) {
