@@ -7,7 +7,8 @@
 namespace dwg::detail {
 
 std::string Streams::text(const FileContext& context) {
-    if (context.version >= Version::R2007) return strings().unicodeText();
+    // UTF-16 strings still carry \U+XXXX escapes that older copies of the text needed.
+    if (context.version >= Version::R2007) return expandUnicodeEscapes(strings().unicodeText());
     std::string raw = data_.rawText();
     return context.text ? context.text->decode(raw) : raw;
 }
