@@ -73,6 +73,10 @@ private:
     void lwPolyline();
     void spline();
     void mtext();
+    MText embeddedMText();
+    // Skips the common data of an entity stored inside another (R2018
+    // multi-line attributes); its handles follow the attribute's own.
+    void skipEmbeddedEntityData();
     void leader();
     void hatch();
     HatchEdge hatchSplineEdge();
@@ -125,8 +129,17 @@ Text BodyParser::textBody(Text::Kind kind) {
 void BodyParser::attribute(Text::Kind kind) {
     Text t = textBody(kind);
     if (v_ >= Version::R2010) d_.rawChar();  // version
-    if (v_ >= Version::R2018 && d_.rawChar() > 1)
-        throw Error::damaged("atributo de várias linhas");  // embedded MTEXT is not decoded
+    // R2018 multi-line attributes (type 2 ATTRIB, 4 ATTDEF) embed an MTEXT:
+    // its common entity data, its MTEXT fields, then annotative data.
+    if (v_ >= Version::R2018 && d_.rawChar() > 1) {
+        skipEmbeddedEntityData();
+        t.text = embeddedMText().text;
+        const int annotativeSize = d_.bitShort();
+        if (annotativeSize > 0) {
+            d_.skipBytes(static_cast<std::size_t>(annotativeSize));
+            d_.bitShort();
+        }
+    }
     t.tag = text();
     d_.bitShort();  // field length
     t.attributeFlags = d_.rawChar();
@@ -413,7 +426,27 @@ void BodyParser::spline() {
     set(std::move(sp));
 }
 
-void BodyParser::mtext() {
+void BodyParser::skipEmbeddedEntityData() {
+    d_.twoBits();  // entity mode
+    d_.bitLong();  // reactor count
+    d_.bit();      // xdictionary missing
+    if (v_ >= Version::R2013) d_.bit();  // has data-store data
+    const int color = static_cast<std::uint16_t>(d_.bitShort());
+    if ((color & 0x8000) && !(color & 0x4000)) d_.bitLong();  // RGB
+    if (color & 0x2000) d_.bitLong();                         // transparency
+    d_.bitDouble();  // linetype scale
+    d_.twoBits();    // linetype flags
+    d_.twoBits();    // plot style flags
+    d_.twoBits();    // material flags
+    d_.rawChar();    // shadow flags
+    for (int i = 0; i < 3; ++i) d_.bit();  // visual styles
+    d_.bitShort();  // invisibility
+    d_.rawChar();   // lineweight
+}
+
+// The MTEXT fields from the insertion point on, as MTEXT entities and R2018
+// multi-line attributes store them.
+MText BodyParser::embeddedMText() {
     MText m;
     m.insertion = d_.bitPoint3();
     m.extrusion = d_.bitPoint3();
@@ -431,7 +464,38 @@ void BodyParser::mtext() {
         m.lineSpacingFactor = d_.bitDouble();
         d_.bit();
     }
-    // The background fill and annotative data of later versions follow; not needed.
+    if (v_ >= Version::R2004) {
+        const std::int32_t background = d_.bitLong();
+        // R2018 samples set bit 0 as before; 0x10 is the R2018 spelling of the same flag.
+        if (background & (v_ >= Version::R2018 ? 0x11 : 0x01)) {
+            d_.bitDouble();  // fill scale
+            d_.color(v_, s_.strings());
+            d_.bitLong();  // transparency
+        }
+    }
+    if (v_ >= Version::R2018 && d_.bit()) {  // not annotative: a redundant copy of the layout
+        d_.bitShort();  // version
+        d_.bit();       // default flag
+        d_.bitLong();   // attachment
+        d_.bitPoint3();
+        d_.bitPoint3();
+        for (int i = 0; i < 4; ++i) d_.bitDouble();
+        const int columnType = d_.bitShort();
+        if (columnType != 0) {
+            const std::size_t columns = count("colunas", kMinBitDouble);
+            d_.bitDouble();  // width
+            d_.bitDouble();  // gutter
+            const bool autoHeight = d_.bit();
+            d_.bit();  // flow reversed
+            if (columnType == 2 && !autoHeight)
+                for (std::size_t i = 0; i < columns; ++i) d_.bitDouble();
+        }
+    }
+    return m;
+}
+
+void BodyParser::mtext() {
+    MText m = embeddedMText();
     m.style = handle();
     set(std::move(m));
 }

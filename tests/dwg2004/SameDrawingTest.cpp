@@ -29,6 +29,13 @@ std::string paragraphs(std::string text) {
     return text;
 }
 
+// Before R2018 a file cannot hold a multi-line attribute: the saving program
+// writes it as a single-line one whose tag gains "_001".
+std::string tagOf(const dwg::Text& attribute) {
+    const std::string& tag = attribute.tag;
+    return tag.ends_with("_001") ? tag.substr(0, tag.size() - 4) : tag;
+}
+
 template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
@@ -68,7 +75,7 @@ std::string signature(const dwg::Entity& entity) {
             [](const dwg::MText& t) { return paragraphs(t.text) + pt(t.insertion) + num(t.height); },
             [](const dwg::Insert& i) {
                 std::string out = pt(i.insertion) + pt(i.scale) + num(i.rotation);
-                for (const auto& attribute : i.attributes) out += attribute.text.tag + "=" + attribute.text.text;
+                for (const auto& attribute : i.attributes) out += tagOf(attribute.text) + "=" + attribute.text.text;
                 return out;
             },
             [](const dwg::Face& f) { return pt(f.corners[0]) + pt(f.corners[1]) + pt(f.corners[2]) + pt(f.corners[3]); },
@@ -146,14 +153,6 @@ TEST_F(SameDrawing, CopiesInSeveralVersionsReadAlike) {
             const auto diff = differences(expected, modelOf(copy));
             EXPECT_EQ(copy.header.extentsMin.has_value(), reference.header.extentsMin.has_value());
             ++compared;
-            if (name == "acadsharp_sample" && copy.version == dwg::Version::R2018) {
-                // The multi-line attribute (an embedded MTEXT) of this copy is not
-                // decoded: one INSERT loses it and one ATTDEF keeps no text.
-                EXPECT_EQ(diff.size(), 4u);
-                for (const auto& d : diff)
-                    EXPECT_TRUE(d.find("INSERT") != std::string::npos || d.find("ATTDEF") != std::string::npos) << d;
-                continue;
-            }
             for (const auto& d : diff) ADD_FAILURE() << d;
         }
     }
