@@ -163,6 +163,7 @@ private:
             }
             entry.pageCount = pageCount;
             if (entry.name.empty()) continue;  // the map opens with an unnamed, empty section
+            if (find(entry.name) != nullptr) throwDamaged("seção " + entry.name + " repetida");
             entries_.push_back(std::move(entry));
             sections_.push_back(std::move(section));
         }

@@ -161,6 +161,7 @@ private:
             }
             entry.pageCount = static_cast<std::size_t>(pageCount);
             if (entry.name.empty()) continue;
+            if (find(entry.name) != nullptr) throwDamaged("seção " + entry.name + " repetida");
             entries_.push_back(std::move(entry));
             sections_.push_back(std::move(section));
         }

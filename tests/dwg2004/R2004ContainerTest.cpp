@@ -133,6 +133,12 @@ TEST(R2004Container, ImpossibleSectionMapsAreRefused) {
     expectDamaged(pageOfAnotherSection);
 }
 
+TEST(R2004Container, TwoSectionsOfOneNameAreRefused) {
+    auto writer = threeSections();
+    writer.sections[2].name = "AcDb:Header";
+    expectDamaged(writer);
+}
+
 TEST(R2004Container, AShiftedPageMapPutsPagesWhereNoPageStarts) {
     auto writer = threeSections();
     // Grow the first page by 0x20: every later page address is then wrong.
