@@ -7,7 +7,7 @@
 namespace dwg::container {
 
 ReedSolomonCode::ReedSolomonCode(unsigned primitivePolynomial, std::size_t parityBytes)
-    : parity_(parityBytes) {
+    : parity_(std::min<std::size_t>(parityBytes, 32)) {
     unsigned x = 1;
     for (unsigned i = 0; i < 255; ++i) {
         exp_[i] = static_cast<std::uint8_t>(x);
@@ -16,6 +16,20 @@ ReedSolomonCode::ReedSolomonCode(unsigned primitivePolynomial, std::size_t parit
         if (x & 0x100) x ^= primitivePolynomial;
     }
     for (unsigned i = 255; i < exp_.size(); ++i) exp_[i] = exp_[i - 255];
+    timesRoot_.resize(parity_);
+    for (std::size_t j = 0; j < parity_; ++j)
+        for (unsigned v = 0; v < 256; ++v)
+            timesRoot_[j][v] = multiply(static_cast<std::uint8_t>(v), power(static_cast<unsigned>(j + 1)));
+}
+
+bool ReedSolomonCode::hasZeroSyndromes(std::span<const std::uint8_t, kCodewordSize> codeword) const {
+    // All roots advance together: independent chains keep the processor busy.
+    std::array<std::uint8_t, 32> syndromes{};
+    for (std::size_t i = kCodewordSize; i-- > 0;)
+        for (std::size_t j = 0; j < parity_; ++j) syndromes[j] = timesRoot_[j][syndromes[j]] ^ codeword[i];
+    for (std::size_t j = 0; j < parity_; ++j)
+        if (syndromes[j] != 0) return false;
+    return true;
 }
 
 const ReedSolomonCode& ReedSolomonCode::systemPages() {
@@ -46,14 +60,10 @@ std::uint8_t ReedSolomonCode::evaluate(std::span<const std::uint8_t> polynomial,
 }
 
 bool ReedSolomonCode::correct(std::span<std::uint8_t, kCodewordSize> codeword) const {
+    if (hasZeroSyndromes(codeword)) return true;
     // The code's roots are alpha^1 .. alpha^parity.
     std::vector<std::uint8_t> syndromes(parity_);
-    bool intact = true;
-    for (std::size_t j = 0; j < parity_; ++j) {
-        syndromes[j] = evaluate(codeword, power(static_cast<unsigned>(j + 1)));
-        intact = intact && syndromes[j] == 0;
-    }
-    if (intact) return true;
+    for (std::size_t j = 0; j < parity_; ++j) syndromes[j] = evaluate(codeword, power(static_cast<unsigned>(j + 1)));
 
     // Berlekamp-Massey: the shortest error locator that explains the syndromes.
     std::vector<std::uint8_t> locator{1};
@@ -102,10 +112,7 @@ bool ReedSolomonCode::correct(std::span<std::uint8_t, kCodewordSize> codeword) c
         codeword[position] ^= divide(evaluate(evaluator, inverse), slope);
         ++found;
     }
-    if (found != errorCount) return false;
-    for (std::size_t j = 0; j < parity_; ++j)
-        if (evaluate(codeword, power(static_cast<unsigned>(j + 1))) != 0) return false;
-    return true;
+    return found == errorCount && hasZeroSyndromes(codeword);
 }
 
 std::vector<std::uint8_t> decodeInterleaved(std::span<const std::uint8_t> stored, std::size_t blockCount,

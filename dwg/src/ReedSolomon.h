@@ -35,9 +35,14 @@ private:
     std::uint8_t power(unsigned exponent) const { return exp_[exponent % 255]; }
     std::uint8_t evaluate(std::span<const std::uint8_t> polynomial, std::uint8_t x) const;
 
+    // Each byte times one root: the syndromes of intact codewords, which is
+    // nearly every codeword, cost one table look-up per byte and root.
+    bool hasZeroSyndromes(std::span<const std::uint8_t, kCodewordSize> codeword) const;
+
     std::size_t parity_;
     std::array<std::uint8_t, 512> exp_{};
     std::array<unsigned, 256> log_{};
+    std::vector<std::array<std::uint8_t, 256>> timesRoot_;
 };
 
 // Reads `blockCount` codewords stored interleaved (byte j of codeword i at
