@@ -258,4 +258,33 @@ TEST_F(SampleFiles, LayerStatesAndColoursAreRead) {
     EXPECT_EQ(layer("Layer_color_80")->color.index, 80);
 }
 
+// The same drawing saved as R14 and as R2000: the R14 layout (linetype by
+// handle, separate layer bits, 3BD points) must give what the R2000 one gives.
+TEST_F(SampleFiles, R14AndR2000CopiesOfOneDrawingAgree) {
+    const dwg::Drawing r14 = readSample("R14/acadsharp_sample_AC1014.dwg");
+    const dwg::Drawing r2000 = readSample("R2000/acadsharp_sample_AC1015.dwg");
+    const auto& a = r14.modelSpace()->entities;
+    const auto& b = r2000.modelSpace()->entities;
+    ASSERT_EQ(a.size(), b.size());
+    // R14 keeps names in upper case only, so layers are compared by table position.
+    auto layerIndex = [](const dwg::Drawing& d, dwg::Handle h) {
+        const dwg::Layer* layer = d.findLayer(h);
+        return layer ? layer - d.layers.data() : -1;
+    };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(a[i].typeName + " " + std::to_string(i));
+        EXPECT_EQ(a[i].typeName, b[i].typeName);
+        EXPECT_GE(layerIndex(r14, a[i].header.layer), 0);
+        EXPECT_EQ(layerIndex(r14, a[i].header.layer), layerIndex(r2000, b[i].header.layer));
+        EXPECT_EQ(a[i].header.linetypeRef, b[i].header.linetypeRef);
+        EXPECT_EQ(a[i].header.color.kind, b[i].header.color.kind);
+        EXPECT_EQ(a[i].data.index(), b[i].data.index());
+    }
+    ASSERT_EQ(r14.layers.size(), r2000.layers.size());
+    for (std::size_t i = 0; i < r14.layers.size(); ++i) {
+        EXPECT_EQ(r14.layers[i].on, r2000.layers[i].on) << r14.layers[i].name;
+        EXPECT_EQ(r14.layers[i].frozen, r2000.layers[i].frozen) << r14.layers[i].name;
+    }
+}
+
 }  // namespace
