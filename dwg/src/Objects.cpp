@@ -425,7 +425,6 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
         // The record's CRC held, so the framing is sound: a layout this reader
         // does not know. Keep the entity counted, without geometry.
         record.entity.data = Unsupported{};
-        record.role = EntityRole::Plain;
     }
     out_.entities.push_back(std::move(record));
 }
