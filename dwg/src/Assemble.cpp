@@ -49,6 +49,14 @@ void attachChild(Entity& parent, const EntityRecord& child, std::map<std::string
     }
 }
 
+// R13-R14 name the BYLAYER and BYBLOCK linetypes by handle; later files use flags.
+void normaliseLinetype(EntityHeader& entity, const HeaderVariables& header) {
+    if (entity.linetypeRef != EntityHeader::LinetypeRef::Explicit) return;
+    if (entity.linetype == header.linetypeByLayer) entity.linetypeRef = EntityHeader::LinetypeRef::ByLayer;
+    else if (entity.linetype == header.linetypeByBlock) entity.linetypeRef = EntityHeader::LinetypeRef::ByBlock;
+    else if (entity.linetype == header.linetypeContinuous) entity.linetypeRef = EntityHeader::LinetypeRef::Continuous;
+}
+
 }  // namespace
 
 Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header, const FileContext& context) {
@@ -109,6 +117,7 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         const auto block = blockIndex.find(owner);
         if (block == blockIndex.end()) continue;
         if (record.entity.header.owner == 0) record.entity.header.owner = owner;
+        normaliseLinetype(record.entity.header, header);
         if (std::holds_alternative<Unsupported>(record.entity.data)) ++drawing.skippedEntities[record.entity.typeName];
         drawing.blocks[block->second].entities.push_back(std::move(record.entity));
     }

@@ -25,4 +25,14 @@ std::uint16_t crc16(std::span<const std::uint8_t> bytes, std::uint16_t seed) {
     return static_cast<std::uint16_t>(crc);
 }
 
+bool crcMatches(std::span<const std::uint8_t> bytes, std::uint16_t stored) {
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+    (void)bytes;
+    (void)stored;
+    return true;
+#else
+    return crc16(bytes) == stored;
+#endif
+}
+
 }  // namespace dwg::detail

@@ -53,4 +53,54 @@ std::map<std::string, int> countEntityTypes(const Block& block) {
     return counts;
 }
 
+namespace {
+
+class BlockWalker {
+public:
+    BlockWalker(const Drawing& drawing, const BlockVisitor& visit, int maxDepth)
+        : drawing_(drawing), visit_(visit), maxDepth_(maxDepth) {}
+
+    void walk(const Block& block) {
+        active_.push_back(block.handle);
+        for (const Entity& entity : block.entities) {
+            visit_(entity, path_);
+            Handle referenced = 0;
+            if (const auto* insert = std::get_if<Insert>(&entity.data)) referenced = insert->block;
+            else if (const auto* dimension = std::get_if<Dimension>(&entity.data)) referenced = dimension->block;
+            if (referenced == 0) continue;
+            const Block* target = drawing_.findBlock(referenced);
+            if (!target) {
+                ++report_.missingBlocks;
+            } else if (std::find(active_.begin(), active_.end(), referenced) != active_.end()) {
+                ++report_.cyclesSkipped;
+            } else if (static_cast<int>(path_.size()) >= maxDepth_) {
+                ++report_.tooDeepSkipped;
+            } else {
+                path_.push_back(&entity);
+                walk(*target);
+                path_.pop_back();
+            }
+        }
+        active_.pop_back();
+    }
+
+    BlockWalkReport report() const { return report_; }
+
+private:
+    const Drawing& drawing_;
+    const BlockVisitor& visit_;
+    int maxDepth_;
+    std::vector<Handle> active_;
+    std::vector<const Entity*> path_;
+    BlockWalkReport report_;
+};
+
+}  // namespace
+
+BlockWalkReport walkBlock(const Drawing& drawing, const Block& block, const BlockVisitor& visit, int maxDepth) {
+    BlockWalker walker(drawing, visit, maxDepth);
+    walker.walk(block);
+    return walker.report();
+}
+
 }  // namespace dwg

@@ -149,7 +149,6 @@ void BodyParser::attribute(Text::Kind kind) {
         t.prompt = text();
     }
     t.style = handle();
-    if (kind == Text::Kind::Attribute) record_.role = EntityRole::Child;
     set(std::move(t));
 }
 
@@ -190,7 +189,6 @@ void BodyParser::insert(bool multiple) {
 }
 
 void BodyParser::vertex(int type) {
-    record_.role = EntityRole::Child;
     if (type == 14) {  // polyface face: vertex indices only
         PolyfaceFace face;
         for (int& index : face.indices) index = d_.bitShort();
@@ -659,7 +657,19 @@ void BodyParser::hatch() {
     set(std::move(hatch));
 }
 
+// Set before the data is parsed, so that a record whose data cannot be decoded
+// still stays out of the block contents or with its parent.
+EntityRole roleOf(int type) {
+    switch (type) {
+    case 2: case 10: case 11: case 12: case 13: case 14: return EntityRole::Child;
+    case 4: case 5: return EntityRole::BlockBoundary;
+    case 6: return EntityRole::SequenceEnd;
+    default: return EntityRole::Plain;
+    }
+}
+
 void BodyParser::parse(int type, const ClassDef* klass) {
+    record_.role = klass ? EntityRole::Plain : roleOf(type);
     if (klass) {
         const std::string& name = record_.entity.typeName;
         if (name == "LWPOLYLINE") lwPolyline();
@@ -671,12 +681,8 @@ void BodyParser::parse(int type, const ClassDef* klass) {
     case 1: set(textBody(Text::Kind::Text)); std::get<Text>(record_.entity.data).style = handle(); break;
     case 2: attribute(Text::Kind::Attribute); break;
     case 3: attribute(Text::Kind::AttributeDefinition); break;
-    case 4:
-        text();  // block name, also held by the block header
-        record_.role = EntityRole::BlockBoundary;
-        break;
-    case 5: record_.role = EntityRole::BlockBoundary; break;
-    case 6: record_.role = EntityRole::SequenceEnd; break;
+    case 4: text(); break;  // block name, also held by the block header
+    case 5: case 6: break;
     case 7: insert(false); break;
     case 8: insert(true); break;
     case 10: case 11: case 12: case 13: case 14: vertex(type); break;

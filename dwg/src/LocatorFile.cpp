@@ -43,7 +43,7 @@ Drawing readLocatorFile(Bytes file, Version version) {
         if (number < 3) locators[number] = Locator{true, seeker, size};
     }
     const auto storedCrc = static_cast<std::uint16_t>(header.rawShort());
-    if (crc16(file.first(recordsEnd)) != storedCrc) throw Error::damaged("CRC inválido no cabeçalho do arquivo");
+    if (!crcMatches(file.first(recordsEnd), storedCrc)) throw Error::damaged("CRC inválido no cabeçalho do arquivo");
 
     const TextDecoder text(codePage);
     FileContext context;

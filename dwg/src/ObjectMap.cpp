@@ -17,7 +17,7 @@ ObjectMap parseObjectMap(Bytes section, const FileContext&) {
         if (pageSize < 2 || pageStart + pageSize + 2 > section.size()) throw Error::damaged("mapa de objetos truncado");
         const std::uint16_t stored =
             static_cast<std::uint16_t>(section[pageStart + pageSize] << 8 | section[pageStart + pageSize + 1]);
-        if (crc16(section.subspan(pageStart, pageSize)) != stored) throw Error::damaged("CRC inválido no mapa de objetos");
+        if (!crcMatches(section.subspan(pageStart, pageSize), stored)) throw Error::damaged("CRC inválido no mapa de objetos");
         if (pageSize == 2) break;
 
         BitReader page(section.subspan(pageStart + 2, pageSize - 2));

@@ -167,7 +167,7 @@ void RecordReader::frame() {
         throw Error::damaged("objeto maior que o arquivo");
     const auto record = objects_.subspan(static_cast<std::size_t>(location_.offset));
     const std::uint16_t stored = static_cast<std::uint16_t>(record[dataStart + size] | record[dataStart + size + 1] << 8);
-    if (crc16(record.first(dataStart + size)) != stored) throw Error::damaged("CRC inválido em objeto");
+    if (!crcMatches(record.first(dataStart + size), stored)) throw Error::damaged("CRC inválido em objeto");
 
     data_ = record.subspan(dataStart, size);
     frame_.dataBits = std::size_t{size} * 8;
@@ -425,7 +425,6 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
         // The record's CRC held, so the framing is sound: a layout this reader
         // does not know. Keep the entity counted, without geometry.
         record.entity.data = Unsupported{};
-        record.role = EntityRole::Plain;
     }
     out_.entities.push_back(std::move(record));
 }

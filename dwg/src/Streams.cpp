@@ -64,7 +64,7 @@ FramedSection unframeSection(Bytes section, const Sentinel& start, const char* n
     if (size > section.size() || dataOffset + size + 2 > section.size()) throw Error::damaged(what + " truncada");
     const std::size_t dataEnd = dataOffset + static_cast<std::size_t>(size);
     const std::uint16_t stored = static_cast<std::uint16_t>(section[dataEnd] | section[dataEnd + 1] << 8);
-    if (crc16(section.subspan(16, dataEnd - 16)) != stored) throw Error::damaged("CRC inválido na " + what);
+    if (!crcMatches(section.subspan(16, dataEnd - 16), stored)) throw Error::damaged("CRC inválido na " + what);
     return FramedSection{section.subspan(dataOffset, static_cast<std::size_t>(size)), dataOffset};
 }
 

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -401,5 +402,18 @@ struct Drawing {
 // Entity types in a block by name, VERTEX and ATTRIB records included under
 // their own names (VERTEX_2D, ATTRIB...), as they were stored.
 std::map<std::string, int> countEntityTypes(const Block& block);
+
+// Walks what showing `block` draws: its entities and, through INSERT (and
+// DIMENSION) references, the entities of the blocks they place. `visit` gets
+// each entity with the chain of referencing entities that led to it,
+// outermost first. References nested deeper than `maxDepth`, to a missing
+// block, or to a block already being expanded (a cycle) are not followed.
+struct BlockWalkReport {
+    int cyclesSkipped = 0;
+    int tooDeepSkipped = 0;
+    int missingBlocks = 0;
+};
+using BlockVisitor = std::function<void(const Entity& entity, const std::vector<const Entity*>& referencePath)>;
+BlockWalkReport walkBlock(const Drawing& drawing, const Block& block, const BlockVisitor& visit, int maxDepth = 32);
 
 }  // namespace dwg
