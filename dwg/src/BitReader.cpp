@@ -1,0 +1,305 @@
+#include "BitReader.h"
+
+#include "Text.h"
+
+#include <bit>
+#include <cstring>
+#include <string>
+
+namespace dwg::detail {
+
+Handle HandleRef::resolve(Handle ownHandle) const {
+    switch (code) {
+    case 0x6: return ownHandle + 1;
+    case 0x8: return ownHandle - 1;
+    case 0xA: return ownHandle + value;
+    case 0xC: return ownHandle - value;
+    default: return value;
+    }
+}
+
+BitReader::BitReader(std::span<const std::uint8_t> bytes)
+    : bytes_(bytes), position_(0), end_(bytes.size() * 8) {}
+
+BitReader::BitReader(std::span<const std::uint8_t> bytes, std::size_t bitCount)
+    : bytes_(bytes), position_(0), end_(bitCount) {
+    if (bitCount > bytes.size() * 8) overrun();
+}
+
+void BitReader::overrun() const {
+    throw Error::damaged("leitura além do fim dos dados");
+}
+
+void BitReader::seek(std::size_t bitPosition) {
+    if (bitPosition > end_) overrun();
+    position_ = bitPosition;
+}
+
+void BitReader::skipBits(std::size_t count) {
+    if (count > remainingBits()) overrun();
+    position_ += count;
+}
+
+void BitReader::alignToByte() {
+    const std::size_t aligned = (position_ + 7) & ~std::size_t{7};
+    seek(aligned < end_ ? aligned : end_);
+}
+
+void BitReader::limit(std::size_t bitPosition) {
+    if (bitPosition > end_ || bitPosition < position_) overrun();
+    end_ = bitPosition;
+}
+
+void BitReader::requireItems(std::uint64_t count, std::size_t minBitsEach, const char* what) const {
+    if (minBitsEach == 0) minBitsEach = 1;
+    if (count > remainingBits() / minBitsEach)
+        throw Error::damaged(std::string("quantidade impossível de ") + what);
+}
+
+bool BitReader::bit() {
+    if (position_ >= end_) overrun();
+    const bool value = (bytes_[position_ >> 3] >> (7 - (position_ & 7))) & 1;
+    ++position_;
+    return value;
+}
+
+unsigned BitReader::twoBits() {
+    if (remainingBits() < 2) overrun();
+    unsigned value = bit() ? 2 : 0;
+    return value | (bit() ? 1 : 0);
+}
+
+unsigned BitReader::threeBitCode() {
+    unsigned value = 0;
+    for (int i = 0; i < 3; ++i) {
+        const bool b = bit();
+        value = (value << 1) | (b ? 1 : 0);
+        if (!b) break;
+    }
+    return value;
+}
+
+std::uint8_t BitReader::byteAtBit() {
+    if (remainingBits() < 8) overrun();
+    const std::size_t index = position_ >> 3;
+    const unsigned shift = position_ & 7;
+    std::uint8_t value;
+    if (shift == 0) {
+        value = bytes_[index];
+    } else {
+        value = static_cast<std::uint8_t>((bytes_[index] << shift) | (bytes_[index + 1] >> (8 - shift)));
+    }
+    position_ += 8;
+    return value;
+}
+
+void BitReader::readBytes(std::uint8_t* out, std::size_t count) {
+    if (count > remainingBits() / 8) overrun();
+    for (std::size_t i = 0; i < count; ++i) out[i] = byteAtBit();
+}
+
+std::uint8_t BitReader::rawChar() { return byteAtBit(); }
+
+std::int16_t BitReader::rawShort() {
+    const unsigned low = byteAtBit();
+    const unsigned high = byteAtBit();
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
+}
+
+std::int32_t BitReader::rawLong() {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) value |= std::uint32_t{byteAtBit()} << (8 * i);
+    return static_cast<std::int32_t>(value);
+}
+
+std::uint64_t BitReader::rawLongLong() {
+    std::uint64_t value = 0;
+    for (int i = 0; i < 8; ++i) value |= std::uint64_t{byteAtBit()} << (8 * i);
+    return value;
+}
+
+double BitReader::rawDouble() { return std::bit_cast<double>(rawLongLong()); }
+
+Point2 BitReader::rawPoint2() {
+    Point2 p;
+    p.x = rawDouble();
+    p.y = rawDouble();
+    return p;
+}
+
+Point3 BitReader::rawPoint3() {
+    Point3 p;
+    p.x = rawDouble();
+    p.y = rawDouble();
+    p.z = rawDouble();
+    return p;
+}
+
+std::int16_t BitReader::bitShort() {
+    switch (twoBits()) {
+    case 0: return rawShort();
+    case 1: return rawChar();
+    case 2: return 0;
+    default: return 256;
+    }
+}
+
+std::int32_t BitReader::bitLong() {
+    switch (twoBits()) {
+    case 0: return rawLong();
+    case 1: return rawChar();
+    case 2: return 0;
+    default: throw Error::damaged("código de inteiro inválido");
+    }
+}
+
+std::uint64_t BitReader::bitLongLong() {
+    // A plain 3-bit byte count, not the 3B code.
+    unsigned length = 0;
+    for (int i = 0; i < 3; ++i) length = (length << 1) | (bit() ? 1 : 0);
+    std::uint64_t value = 0;
+    for (unsigned i = 0; i < length; ++i) value |= std::uint64_t{byteAtBit()} << (8 * i);
+    return value;
+}
+
+double BitReader::bitDouble() {
+    switch (twoBits()) {
+    case 0: return rawDouble();
+    case 1: return 1.0;
+    case 2: return 0.0;
+    default: throw Error::damaged("código de número real inválido");
+    }
+}
+
+double BitReader::bitDoubleDefault(double defaultValue) {
+    std::uint64_t bits = std::bit_cast<std::uint64_t>(defaultValue);
+    auto patch = [&](int firstByte, int count) {
+        for (int i = 0; i < count; ++i) {
+            const int shift = 8 * (firstByte + i);
+            bits = (bits & ~(std::uint64_t{0xFF} << shift)) | (std::uint64_t{byteAtBit()} << shift);
+        }
+    };
+    switch (twoBits()) {
+    case 0: return defaultValue;
+    case 1: patch(0, 4); break;
+    case 2:
+        patch(4, 2);
+        patch(0, 4);
+        break;
+    default: return rawDouble();
+    }
+    return std::bit_cast<double>(bits);
+}
+
+Point2 BitReader::bitPoint2() {
+    Point2 p;
+    p.x = bitDouble();
+    p.y = bitDouble();
+    return p;
+}
+
+Point3 BitReader::bitPoint3() {
+    Point3 p;
+    p.x = bitDouble();
+    p.y = bitDouble();
+    p.z = bitDouble();
+    return p;
+}
+
+std::int64_t BitReader::modularChar() {
+    std::uint64_t value = 0;
+    for (int i = 0; i < 5; ++i) {
+        const std::uint8_t b = byteAtBit();
+        if (b & 0x80) {
+            value |= std::uint64_t{b & 0x7Fu} << (7 * i);
+            continue;
+        }
+        value |= std::uint64_t{b & 0x3Fu} << (7 * i);
+        const auto magnitude = static_cast<std::int64_t>(value);
+        return (b & 0x40) ? -magnitude : magnitude;
+    }
+    throw Error::damaged("inteiro modular longo demais");
+}
+
+std::uint64_t BitReader::unsignedModularChar() {
+    std::uint64_t value = 0;
+    for (int i = 0; i < 8; ++i) {
+        const std::uint8_t b = byteAtBit();
+        value |= std::uint64_t{b & 0x7Fu} << (7 * i);
+        if (!(b & 0x80)) return value;
+    }
+    throw Error::damaged("inteiro modular longo demais");
+}
+
+std::uint32_t BitReader::modularShort() {
+    std::uint32_t value = 0;
+    for (int i = 0; i < 2; ++i) {
+        const std::uint16_t word = static_cast<std::uint16_t>(rawShort());
+        value |= std::uint32_t{word & 0x7FFFu} << (15 * i);
+        if (!(word & 0x8000)) return value;
+    }
+    throw Error::damaged("tamanho de objeto longo demais");
+}
+
+HandleRef BitReader::handle() {
+    const std::uint8_t first = rawChar();
+    HandleRef ref;
+    ref.code = first >> 4;
+    const int counter = first & 0x0F;
+    if (counter > 8) throw Error::damaged("referência de handle inválida");
+    for (int i = 0; i < counter; ++i) ref.value = (ref.value << 8) | rawChar();
+    return ref;
+}
+
+std::string BitReader::rawText() {
+    const auto length = static_cast<std::uint16_t>(bitShort());
+    if (length > remainingBits() / 8) overrun();
+    std::string text(length, '\0');
+    readBytes(reinterpret_cast<std::uint8_t*>(text.data()), length);
+    while (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}
+
+std::string BitReader::unicodeText() {
+    const auto length = static_cast<std::uint16_t>(bitShort());
+    if (length > remainingBits() / 16) overrun();
+    std::u16string units(length, u'\0');
+    for (auto& unit : units) unit = static_cast<char16_t>(static_cast<std::uint16_t>(rawShort()));
+    while (!units.empty() && units.back() == u'\0') units.pop_back();
+    return utf16ToUtf8(units);
+}
+
+std::array<std::uint8_t, 16> BitReader::sentinel() {
+    std::array<std::uint8_t, 16> value{};
+    readBytes(value.data(), value.size());
+    return value;
+}
+
+double BitReader::thickness(Version version) {
+    if (version >= Version::R2000 && bit()) return 0.0;
+    return bitDouble();
+}
+
+Point3 BitReader::extrusion(Version version) {
+    if (version >= Version::R2000 && bit()) return kDefaultExtrusion;
+    return bitPoint3();
+}
+
+Color BitReader::color(Version version, BitReader& strings) {
+    const int index = bitShort();
+    if (version < Version::R2004) return Color::fromIndex(index);
+    const auto value = static_cast<std::uint32_t>(bitLong());
+    const std::uint8_t nameFlags = rawChar();
+    // Colour and book names tell nothing needed for drawing; read past them.
+    if (nameFlags & 1) (void)(version >= Version::R2007 ? strings.unicodeText() : strings.rawText());
+    if (nameFlags & 2) (void)(version >= Version::R2007 ? strings.unicodeText() : strings.rawText());
+    switch (value >> 24) {
+    case 0xC0: return Color{};
+    case 0xC1: return Color{Color::Kind::ByBlock, 0, 0};
+    case 0xC2: return Color::fromTrueColor(value & 0xFFFFFF);
+    case 0xC3: return Color::fromIndex(static_cast<int>(value & 0xFF));
+    default: return Color::fromIndex(index);
+    }
+}
+
+}  // namespace dwg::detail

@@ -1,0 +1,20 @@
+// Parsers of the entity-specific data, after the common entity data and
+// common entity handles have been read.
+#pragma once
+
+#include "ObjectRecords.h"
+#include "Streams.h"
+
+namespace dwg::detail {
+
+struct EntityParseContext {
+    Streams& streams;
+    const FileContext& file;
+    EntityRecord& record;
+};
+
+// Fills record.entity.data (Unsupported for types that are only counted) and
+// the record's role and child links. Throws dwg::Error when the data does not fit.
+void parseEntityBody(int type, const ClassDef* klass, EntityParseContext& context);
+
+}  // namespace dwg::detail

@@ -1,0 +1,33 @@
+// R2004 and later: the sections come out of the paged container and go
+// through the same parsers as the R13-R2000 sections.
+#include "Containers.h"
+#include "SectionContainer.h"
+
+#include <dwg/Error.h>
+
+namespace dwg::detail {
+
+namespace {
+
+constexpr std::size_t kCodePageOffset = 0x13;
+
+}  // namespace
+
+Drawing readPagedFile(Bytes file, Version version) {
+    const auto container = container::openSectionContainer(file);
+    if (file.size() < kCodePageOffset + 2) throw Error::damaged("cabeçalho do arquivo truncado");
+    const int codePage = file[kCodePageOffset] | file[kCodePageOffset + 1] << 8;
+    const TextDecoder text(codePage);
+    FileContext context;
+    context.version = version;
+    context.codePage = codePage;
+    context.text = &text;
+
+    const HeaderVariables variables = parseHeaderVariables(container->read("AcDb:Header"), context);
+    const ClassTable classes = parseClasses(container->read("AcDb:Classes"), context);
+    const ObjectMap map = parseObjectMap(container->read("AcDb:Handles"), context);
+    const std::vector<std::uint8_t> objects = container->read("AcDb:AcDbObjects");
+    return parseObjects(objects, map, classes, variables, context);
+}
+
+}  // namespace dwg::detail

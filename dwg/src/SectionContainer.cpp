@@ -1,0 +1,24 @@
+#include "SectionContainer.h"
+
+#include "ContainerError.h"
+
+#include <string>
+
+namespace dwg::container {
+
+const SectionEntry* SectionContainer::find(std::string_view name) const {
+    for (const SectionEntry& entry : entries_)
+        if (entry.name == name) return &entry;
+    return nullptr;
+}
+
+std::unique_ptr<SectionContainer> openSectionContainer(std::span<const std::uint8_t> file) {
+    if (file.size() < 6) throwDamaged("arquivo curto demais");
+    const std::string version(file.begin(), file.begin() + 6);
+    if (version == "AC1021") return openR2007Container(file);
+    if (version == "AC1018" || version == "AC1024" || version == "AC1027" || version == "AC1032")
+        return openR2004Container(file);
+    throwUnsupported("versão " + version);
+}
+
+}  // namespace dwg::container

@@ -1,0 +1,29 @@
+// Turning the drawing's stored strings into UTF-8.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace dwg::detail {
+
+std::string utf16ToUtf8(std::u16string_view units);
+
+// Replaces the \U+XXXX escapes that stand for characters outside the code page.
+std::string expandUnicodeEscapes(std::string_view text);
+
+// Converts strings stored in the file's code page (R13-R2004). One decoder per
+// read: the conversion state is not shared between threads.
+class TextDecoder {
+public:
+    explicit TextDecoder(int codePage);
+    ~TextDecoder();
+    TextDecoder(const TextDecoder&) = delete;
+    TextDecoder& operator=(const TextDecoder&) = delete;
+
+    std::string decode(std::string_view bytes) const;
+
+private:
+    void* converter_ = nullptr;  // iconv_t, or null for the built-in Windows-1252 table
+};
+
+}  // namespace dwg::detail

@@ -1,0 +1,290 @@
+// Real drawings from other programs against what an independent reader found
+// in them (facts.json beside the samples).
+#include "MiniJson.h"
+#include "Samples.h"
+
+#include <dwg/Reader.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+
+namespace {
+
+using testjson::Value;
+
+const Value& facts() {
+    static const Value parsed = [] {
+        std::ifstream in(testsupport::samplesFolder() / "facts.json");
+        std::stringstream text;
+        text << in.rdbuf();
+        return testjson::parse(text.str());
+    }();
+    return parsed;
+}
+
+// The samples this reader handles: R13, R14, R2000.
+std::vector<std::string> supportedSamples() {
+    std::vector<std::string> names;
+    for (const auto& [name, fact] : facts().object) {
+        const std::string& version = fact["version"].string;
+        if (version == "AC1012" || version == "AC1014" || version == "AC1015") names.push_back(name);
+    }
+    return names;
+}
+
+std::map<std::string, int> histogram(const Value& counts) {
+    std::map<std::string, int> result;
+    for (const auto& [name, n] : counts.object) result[name] = static_cast<int>(n.number);
+    return result;
+}
+
+void add(std::map<std::string, int>& into, const std::map<std::string, int>& from) {
+    for (const auto& [name, n] : from) into[name] += n;
+}
+
+void expectNear(const dwg::Point3& actual, const Value& expected, double tolerance = 1e-5) {
+    EXPECT_NEAR(actual.x, expected[0].number, tolerance);
+    EXPECT_NEAR(actual.y, expected[1].number, tolerance);
+    if (expected.array.size() > 2) {
+        EXPECT_NEAR(actual.z, expected[2].number, tolerance);
+    }
+}
+
+void expectNear(const dwg::Point2& actual, const Value& expected, double tolerance = 1e-5) {
+    EXPECT_NEAR(actual.x, expected[0].number, tolerance);
+    EXPECT_NEAR(actual.y, expected[1].number, tolerance);
+}
+
+// The first entity of a type in stored order, which is handle order.
+template <typename T>
+const T* firstOf(const dwg::Drawing& drawing, const std::string& typeName) {
+    const dwg::Entity* first = nullptr;
+    for (const dwg::Block& block : drawing.blocks)
+        for (const dwg::Entity& entity : block.entities)
+            if (entity.typeName == typeName && (!first || entity.header.handle < first->header.handle)) first = &entity;
+    return first ? std::get_if<T>(&first->data) : nullptr;
+}
+
+class SampleFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::is_directory(testsupport::samplesFolder())) {
+            if (testsupport::samplesRequired()) FAIL() << "sample drawings missing: " << testsupport::samplesFolder();
+            GTEST_SKIP() << "sample drawings not found at " << testsupport::samplesFolder()
+                         << " (set TESSALY_DWG_SAMPLES)";
+        }
+    }
+
+    dwg::Drawing readSample(const std::string& name) { return dwg::read(testsupport::samplesFolder() / name); }
+};
+
+TEST_F(SampleFiles, EveryR13ToR2000SampleIsRead) {
+    const auto names = supportedSamples();
+    EXPECT_GE(names.size(), 20u);
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        EXPECT_NO_THROW(readSample(name));
+    }
+}
+
+TEST_F(SampleFiles, VersionAndEntityCountsPerSpaceMatchTheFacts) {
+    for (const std::string& name : supportedSamples()) {
+        SCOPED_TRACE(name);
+        const Value& fact = facts()[name];
+        const dwg::Drawing drawing = readSample(name);
+        EXPECT_EQ(dwg::versionCode(drawing.version), fact["version"].string);
+
+        std::map<std::string, int> model, paper, blocks;
+        for (const dwg::Block& block : drawing.blocks) {
+            const auto counts = dwg::countEntityTypes(block);
+            if (block.modelSpace) add(model, counts);
+            else if (block.paperSpace) add(paper, counts);
+            else add(blocks, counts);
+        }
+        EXPECT_EQ(model, histogram(fact["modelspace"]));
+        EXPECT_EQ(paper, histogram(fact["paperspace"]));
+        EXPECT_EQ(blocks, histogram(fact["blocks_total"]));
+    }
+}
+
+TEST_F(SampleFiles, HeaderExtentsMatchOrAreAbsent) {
+    for (const std::string& name : supportedSamples()) {
+        SCOPED_TRACE(name);
+        const Value& fact = facts()[name];
+        const dwg::Drawing drawing = readSample(name);
+        if (fact.has("header_extmin")) {
+            ASSERT_TRUE(drawing.header.extentsMin.has_value());
+            ASSERT_TRUE(drawing.header.extentsMax.has_value());
+            expectNear(*drawing.header.extentsMin, fact["header_extmin"]);
+            expectNear(*drawing.header.extentsMax, fact["header_extmax"]);
+        } else {
+            EXPECT_FALSE(drawing.header.extentsMin.has_value());
+            EXPECT_FALSE(drawing.header.extentsMax.has_value());
+        }
+        if (fact.has("insunits") && !fact["insunits"].isNull()) {
+            EXPECT_EQ(drawing.header.insertionUnits, static_cast<int>(fact["insunits"].number));
+        }
+    }
+}
+
+TEST_F(SampleFiles, LayersAndBlockNamesMatch) {
+    for (const std::string& name : supportedSamples()) {
+        SCOPED_TRACE(name);
+        const Value& fact = facts()[name];
+        const dwg::Drawing drawing = readSample(name);
+        std::set<std::string> layers, expectedLayers;
+        for (const dwg::Layer& layer : drawing.layers) layers.insert(layer.name);
+        for (const Value& layer : fact["layer_names"].array) expectedLayers.insert(layer.string);
+        EXPECT_EQ(layers, expectedLayers);
+
+        // Block names compare without regard to case, as AutoCAD does.
+        auto upper = [](std::string name) {
+            for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            return name;
+        };
+        std::set<std::string> blocks, expectedBlocks;
+        for (const dwg::Block& block : drawing.blocks) blocks.insert(upper(block.name));
+        for (const Value& block : fact["block_names"].array) expectedBlocks.insert(upper(block.string));
+        EXPECT_EQ(blocks, expectedBlocks);
+        ASSERT_NE(drawing.modelSpace(), nullptr);
+    }
+}
+
+TEST_F(SampleFiles, FirstEntitiesHaveTheirGeometry) {
+    int checked = 0;
+    for (const std::string& name : supportedSamples()) {
+        SCOPED_TRACE(name);
+        if (!facts()[name].has("first_entities")) continue;
+        const Value& first = facts()[name]["first_entities"];
+        const dwg::Drawing drawing = readSample(name);
+        if (first.has("LINE")) {
+            const auto* line = firstOf<dwg::Line>(drawing, "LINE");
+            ASSERT_NE(line, nullptr);
+            expectNear(line->start, first["LINE"]["start"]);
+            expectNear(line->end, first["LINE"]["end"]);
+            ++checked;
+        }
+        if (first.has("CIRCLE")) {
+            const auto* circle = firstOf<dwg::Circle>(drawing, "CIRCLE");
+            ASSERT_NE(circle, nullptr);
+            expectNear(circle->center, first["CIRCLE"]["center"]);
+            EXPECT_NEAR(circle->radius, first["CIRCLE"]["radius"].number, 1e-5);
+            ++checked;
+        }
+        if (first.has("ARC")) {
+            const auto* arc = firstOf<dwg::Arc>(drawing, "ARC");
+            ASSERT_NE(arc, nullptr);
+            expectNear(arc->center, first["ARC"]["center"]);
+            EXPECT_NEAR(arc->radius, first["ARC"]["radius"].number, 1e-5);
+            EXPECT_NEAR(arc->startAngle, first["ARC"]["start_angle"].number, 1e-5);
+            EXPECT_NEAR(arc->endAngle, first["ARC"]["end_angle"].number, 1e-5);
+            ++checked;
+        }
+        if (first.has("TEXT")) {
+            const auto* text = firstOf<dwg::Text>(drawing, "TEXT");
+            ASSERT_NE(text, nullptr);
+            EXPECT_EQ(text->text, first["TEXT"]["text"].string);
+            EXPECT_NEAR(text->height, first["TEXT"]["height"].number, 1e-5);
+            expectNear(text->insertion, first["TEXT"]["insertion"]);
+            ++checked;
+        }
+        if (first.has("LWPOLYLINE")) {
+            const auto* polyline = firstOf<dwg::LwPolyline>(drawing, "LWPOLYLINE");
+            ASSERT_NE(polyline, nullptr);
+            const Value& points = first["LWPOLYLINE"]["points"];
+            ASSERT_EQ(polyline->points.size(), static_cast<std::size_t>(first["LWPOLYLINE"]["num_points"].number));
+            for (std::size_t i = 0; i < points.array.size() && i < polyline->points.size(); ++i)
+                expectNear(polyline->points[i], points[i]);
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 30);
+}
+
+TEST_F(SampleFiles, PolylineVerticesAndInsertAttributesJoinTheirOwners) {
+    const dwg::Drawing drawing = readSample("R2000/libredwg_PolyLine3D.dwg");
+    const auto* polyline = firstOf<dwg::Polyline>(drawing, "POLYLINE_3D");
+    ASSERT_NE(polyline, nullptr);
+    EXPECT_EQ(polyline->kind, dwg::Polyline::Kind::Polyline3D);
+    EXPECT_EQ(polyline->vertices.size(), 6u);
+
+    const dwg::Drawing withAttributes = readSample("R2000/libredwg_entities-2d.dwg");
+    int attributes = 0;
+    for (const dwg::Entity& entity : withAttributes.modelSpace()->entities) {
+        if (const auto* insert = std::get_if<dwg::Insert>(&entity.data)) {
+            EXPECT_NE(withAttributes.findBlock(insert->block), nullptr);
+            for (const dwg::AttributeEntity& attribute : insert->attributes) {
+                EXPECT_FALSE(attribute.text.tag.empty());
+                EXPECT_EQ(attribute.header.owner, entity.header.handle);
+                ++attributes;
+            }
+        }
+    }
+    EXPECT_EQ(attributes, 1);
+}
+
+TEST_F(SampleFiles, DimensionsPointAtTheirAnonymousBlocks) {
+    const dwg::Drawing drawing = readSample("R2000/acadsharp_sample_AC1015.dwg");
+    int dimensions = 0;
+    for (const dwg::Entity& entity : drawing.modelSpace()->entities) {
+        if (const auto* dimension = std::get_if<dwg::Dimension>(&entity.data)) {
+            const dwg::Block* block = drawing.findBlock(dimension->block);
+            ASSERT_NE(block, nullptr) << entity.typeName;
+            EXPECT_FALSE(block->entities.empty());
+            ++dimensions;
+        }
+    }
+    EXPECT_EQ(dimensions, 11);
+}
+
+TEST_F(SampleFiles, LayerStatesAndColoursAreRead) {
+    const dwg::Drawing drawing = readSample("R2000/acadsharp_sample_AC1015.dwg");
+    auto layer = [&](const std::string& name) -> const dwg::Layer* {
+        for (const dwg::Layer& l : drawing.layers)
+            if (l.name == name) return &l;
+        return nullptr;
+    };
+    ASSERT_NE(layer("Layer_Off"), nullptr);
+    EXPECT_FALSE(layer("Layer_Off")->on);
+    EXPECT_TRUE(layer("Layer_Freeze")->frozen);
+    EXPECT_TRUE(layer("Layer_Lock")->locked);
+    EXPECT_TRUE(layer("0")->on);
+    EXPECT_FALSE(layer("0")->frozen);
+    EXPECT_EQ(layer("Layer_color_80")->color.kind, dwg::Color::Kind::Index);
+    EXPECT_EQ(layer("Layer_color_80")->color.index, 80);
+}
+
+// The same drawing saved as R14 and as R2000: the R14 layout (linetype by
+// handle, separate layer bits, 3BD points) must give what the R2000 one gives.
+TEST_F(SampleFiles, R14AndR2000CopiesOfOneDrawingAgree) {
+    const dwg::Drawing r14 = readSample("R14/acadsharp_sample_AC1014.dwg");
+    const dwg::Drawing r2000 = readSample("R2000/acadsharp_sample_AC1015.dwg");
+    const auto& a = r14.modelSpace()->entities;
+    const auto& b = r2000.modelSpace()->entities;
+    ASSERT_EQ(a.size(), b.size());
+    // R14 keeps names in upper case only, so layers are compared by table position.
+    auto layerIndex = [](const dwg::Drawing& d, dwg::Handle h) {
+        const dwg::Layer* layer = d.findLayer(h);
+        return layer ? layer - d.layers.data() : -1;
+    };
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(a[i].typeName + " " + std::to_string(i));
+        EXPECT_EQ(a[i].typeName, b[i].typeName);
+        EXPECT_GE(layerIndex(r14, a[i].header.layer), 0);
+        EXPECT_EQ(layerIndex(r14, a[i].header.layer), layerIndex(r2000, b[i].header.layer));
+        EXPECT_EQ(a[i].header.linetypeRef, b[i].header.linetypeRef);
+        EXPECT_EQ(a[i].header.color.kind, b[i].header.color.kind);
+        EXPECT_EQ(a[i].data.index(), b[i].data.index());
+    }
+    ASSERT_EQ(r14.layers.size(), r2000.layers.size());
+    for (std::size_t i = 0; i < r14.layers.size(); ++i) {
+        EXPECT_EQ(r14.layers[i].on, r2000.layers[i].on) << r14.layers[i].name;
+        EXPECT_EQ(r14.layers[i].frozen, r2000.layers[i].frozen) << r14.layers[i].name;
+    }
+}
+
+}  // namespace

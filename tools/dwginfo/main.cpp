@@ -1,0 +1,137 @@
+// dwginfo: what a DWG file holds, for checking the reader against other tools.
+//   dwginfo [--json] FILE
+#include <dwg/Reader.h>
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace {
+
+using Histogram = std::map<std::string, int>;
+
+std::string number(double value) {
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string point(const std::optional<dwg::Point3>& p) {
+    if (!p) return "null";
+    return "[" + number(p->x) + ", " + number(p->y) + ", " + number(p->z) + "]";
+}
+
+std::string histogram(const Histogram& counts) {
+    std::string out = "{";
+    bool first = true;
+    for (const auto& [name, n] : counts) {
+        out += (first ? "" : ", ") + quoted(name) + ": " + std::to_string(n);
+        first = false;
+    }
+    return out + "}";
+}
+
+void add(Histogram& into, const Histogram& from) {
+    for (const auto& [name, n] : from) into[name] += n;
+}
+
+struct Summary {
+    Histogram modelSpace;
+    Histogram paperSpace;
+    std::map<std::string, Histogram> blocks;
+};
+
+Summary summarise(const dwg::Drawing& drawing) {
+    Summary summary;
+    for (const dwg::Block& block : drawing.blocks) {
+        const Histogram counts = dwg::countEntityTypes(block);
+        if (block.modelSpace) add(summary.modelSpace, counts);
+        else if (block.paperSpace) add(summary.paperSpace, counts);
+        else add(summary.blocks[block.name], counts);
+    }
+    return summary;
+}
+
+void printJson(const dwg::Drawing& drawing) {
+    const Summary summary = summarise(drawing);
+    std::ostringstream out;
+    out << "{\"version\": " << quoted(std::string(dwg::versionCode(drawing.version)))
+        << ", \"extmin\": " << point(drawing.header.extentsMin) << ", \"extmax\": " << point(drawing.header.extentsMax)
+        << ", \"modelspace\": " << histogram(summary.modelSpace)
+        << ", \"paperspace\": " << histogram(summary.paperSpace) << ", \"blocks\": {";
+    bool first = true;
+    for (const auto& [name, counts] : summary.blocks) {
+        out << (first ? "" : ", ") << quoted(name) << ": " << histogram(counts);
+        first = false;
+    }
+    out << "}, \"skipped\": " << histogram(drawing.skippedEntities) << "}\n";
+    std::cout << out.str();
+}
+
+void printText(const dwg::Drawing& drawing) {
+    const Summary summary = summarise(drawing);
+    std::cout << "version: " << dwg::versionCode(drawing.version) << "\n"
+              << "extmin: " << point(drawing.header.extentsMin) << "\n"
+              << "extmax: " << point(drawing.header.extentsMax) << "\n"
+              << "layers: " << drawing.layers.size() << "\n";
+    auto list = [](const char* title, const Histogram& counts) {
+        std::cout << title << ":\n";
+        for (const auto& [name, n] : counts) std::cout << "  " << name << " " << n << "\n";
+    };
+    list("model space", summary.modelSpace);
+    list("paper space", summary.paperSpace);
+    for (const auto& [name, counts] : summary.blocks) list(("block " + name).c_str(), counts);
+    list("skipped", drawing.skippedEntities);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool json = false;
+    const char* file = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--json") json = true;
+        else if (!file) file = argv[i];
+        else file = nullptr, i = argc;
+    }
+    if (!file) {
+        std::cerr << "uso: dwginfo [--json] ARQUIVO.dwg\n";
+        return 2;
+    }
+    try {
+        const dwg::Drawing drawing = dwg::read(std::filesystem::path(file));
+        if (json) printJson(drawing);
+        else printText(drawing);
+    } catch (const dwg::Error& error) {
+        std::cerr << file << ": " << error.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
