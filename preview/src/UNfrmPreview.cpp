@@ -37,7 +37,8 @@ TfrmPreview::TfrmPreview(QWidget* parent)
 
 void TfrmPreview::clickRefresh() { bVer->click(); }
 
-void TfrmPreview::bVerClick() { ++refreshCount_; }
+// The drawing is loaded here once the viewer is in place.
+void TfrmPreview::bVerClick() {}
 
 void TfrmPreview::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QPointer>
@@ -19,6 +20,7 @@
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
 #include "ui/Pump.h"
+#include "ui/Translations.h"
 #include "ui/Windows.h"
 
 namespace fs = std::filesystem;
@@ -126,6 +128,8 @@ ModalScript::Step clickButton(const char* name) {
 
 class ExportTest : public ::testing::Test {
 protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(ui::installPortugueseTranslations(*qApp)); }
+
     void SetUp() override {
         ui::setSleepForTests([](int) {});
         program = temp.path() / "programa";
@@ -238,11 +242,13 @@ TEST_F(ExportTest, ProposedNameOverAnExistingDrawingAsksFirst) {
     openCategoryAndSelect("Cadeira de balanço");
     fixtures::writeFile(target / library::pathFromUtf8("Cadeira de balanço.DWG"), "older drawing");
     ModalScript script({acceptProposedIn(target),
-                        // The dialog's own question: replace the existing file?
+                        // The dialog's own question, in Portuguese: replace the existing file?
                         [](QWidget* modal) {
-                            EXPECT_FALSE(qobject_cast<QFileDialog*>(modal));
-                            QTest::keyClick(modal, Qt::Key_Y, Qt::AltModifier);
-                            if (QApplication::activeModalWidget() == modal) QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
+                            auto* box = qobject_cast<QMessageBox*>(modal);
+                            ASSERT_NE(box, nullptr);
+                            ASSERT_NE(box->button(QMessageBox::Yes), nullptr);
+                            EXPECT_EQ(box->button(QMessageBox::Yes)->text(), QStringLiteral("&Sim"));
+                            QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
                         },
                         pressKey(Qt::Key_Return)});
     runExport(script);

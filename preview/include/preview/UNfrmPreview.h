@@ -26,8 +26,6 @@ public:
     QPushButton* bProximo = nullptr;
     QPushButton* bVer = nullptr;  // hidden; its click is the refresh
 
-    int refreshCount() const { return refreshCount_; }
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
@@ -35,7 +33,6 @@ private:
     void bVerClick();
 
     QWidget* buttonPanel_ = nullptr;
-    int refreshCount_ = 0;
 };
 
 }  // namespace preview
