@@ -84,12 +84,14 @@ TEST(SectionFrame, DataAndTheExtraLongOfLaterVersions) {
     const dwg::detail::Sentinel start = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     const Bytes data = {0xAA, 0xBB, 0xCC};
     FileContext r2000;
-    const auto plain = dwg::detail::unframeSection(framed(start, data, false), start, "teste", r2000);
+    const Bytes plainSection = framed(start, data, false);
+    const auto plain = dwg::detail::unframeSection(plainSection, start, "teste", r2000);
     EXPECT_EQ(Bytes(plain.data.begin(), plain.data.end()), data);
 
     FileContext r2018;
     r2018.version = dwg::Version::R2018;
-    const auto later = dwg::detail::unframeSection(framed(start, data, true), start, "teste", r2018);
+    const Bytes laterSection = framed(start, data, true);
+    const auto later = dwg::detail::unframeSection(laterSection, start, "teste", r2018);
     EXPECT_EQ(Bytes(later.data.begin(), later.data.end()), data);
     EXPECT_EQ(later.dataOffset, 24u);
 
