@@ -59,6 +59,11 @@ TEST(ObjectMapSection, BadCrcMissingEndAndNegativeOffsetsAreErrors) {
     appendPage(noEnd, {0x01, 0x10});
     EXPECT_THROW(dwg::detail::parseObjectMap(noEnd, FileContext{}), dwg::Error);
 
+    Bytes repeated;
+    appendPage(repeated, {0x01, 0x10, 0x00, 0x00});
+    appendPage(repeated, {});
+    EXPECT_THROW(dwg::detail::parseObjectMap(repeated, FileContext{}), dwg::Error);
+
     Bytes negative;
     appendPage(negative, {0x01, 0x41});
     appendPage(negative, {});
