@@ -59,7 +59,7 @@ namespace {
 class BlockWalker {
 public:
     BlockWalker(const Drawing& drawing, const BlockVisitor& visit, BlockWalkLimits limits)
-        : drawing_(drawing), visit_(visit), limits_(limits) {
+        : visit_(visit), limits_(limits) {
         for (const Block& block : drawing.blocks) blocks_.emplace(block.handle, &block);
     }
 
@@ -96,7 +96,6 @@ public:
     BlockWalkReport report() const { return report_; }
 
 private:
-    const Drawing& drawing_;
     const BlockVisitor& visit_;
     BlockWalkLimits limits_;
     std::unordered_map<Handle, const Block*> blocks_;
