@@ -1,6 +1,7 @@
 #include <dwg/Drawing.h>
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace dwg {
 
@@ -57,23 +58,31 @@ namespace {
 
 class BlockWalker {
 public:
-    BlockWalker(const Drawing& drawing, const BlockVisitor& visit, int maxDepth)
-        : drawing_(drawing), visit_(visit), maxDepth_(maxDepth) {}
+    BlockWalker(const Drawing& drawing, const BlockVisitor& visit, BlockWalkLimits limits)
+        : visit_(visit), limits_(limits) {
+        for (const Block& block : drawing.blocks) blocks_.emplace(block.handle, &block);
+    }
 
     void walk(const Block& block) {
         active_.push_back(block.handle);
         for (const Entity& entity : block.entities) {
+            if (visits_ >= limits_.maxVisits) {
+                report_.stoppedAtVisitLimit = true;
+                break;
+            }
+            ++visits_;
             visit_(entity, path_);
             Handle referenced = 0;
             if (const auto* insert = std::get_if<Insert>(&entity.data)) referenced = insert->block;
             else if (const auto* dimension = std::get_if<Dimension>(&entity.data)) referenced = dimension->block;
             if (referenced == 0) continue;
-            const Block* target = drawing_.findBlock(referenced);
+            const auto found = blocks_.find(referenced);
+            const Block* target = found == blocks_.end() ? nullptr : found->second;
             if (!target) {
                 ++report_.missingBlocks;
             } else if (std::find(active_.begin(), active_.end(), referenced) != active_.end()) {
                 ++report_.cyclesSkipped;
-            } else if (static_cast<int>(path_.size()) >= maxDepth_) {
+            } else if (static_cast<int>(path_.size()) >= limits_.maxDepth) {
                 ++report_.tooDeepSkipped;
             } else {
                 path_.push_back(&entity);
@@ -87,9 +96,10 @@ public:
     BlockWalkReport report() const { return report_; }
 
 private:
-    const Drawing& drawing_;
     const BlockVisitor& visit_;
-    int maxDepth_;
+    BlockWalkLimits limits_;
+    std::unordered_map<Handle, const Block*> blocks_;
+    std::size_t visits_ = 0;
     std::vector<Handle> active_;
     std::vector<const Entity*> path_;
     BlockWalkReport report_;
@@ -97,8 +107,9 @@ private:
 
 }  // namespace
 
-BlockWalkReport walkBlock(const Drawing& drawing, const Block& block, const BlockVisitor& visit, int maxDepth) {
-    BlockWalker walker(drawing, visit, maxDepth);
+BlockWalkReport walkBlock(const Drawing& drawing, const Block& block, const BlockVisitor& visit,
+                          BlockWalkLimits limits) {
+    BlockWalker walker(drawing, visit, limits);
     walker.walk(block);
     return walker.report();
 }

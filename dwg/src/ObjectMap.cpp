@@ -24,10 +24,13 @@ ObjectMap parseObjectMap(Bytes section, const FileContext&) {
         Handle handle = 0;
         std::int64_t offset = 0;
         while (!page.atEnd()) {
-            handle += page.unsignedModularChar();
+            // Handles only grow within a page: a zero step would list a handle again.
+            const std::uint64_t step = page.unsignedModularChar();
+            if (step == 0) throw Error::damaged("handle repetido no mapa de objetos");
+            handle += step;
             offset += page.modularChar();
             if (offset < 0) throw Error::damaged("posição de objeto negativa");
-            if (!seen.insert(handle).second) continue;  // a later duplicate never replaces the first entry
+            if (!seen.insert(handle).second) continue;  // a later page never replaces an earlier entry
             if (map.size() >= kMaxObjects) throw Error::damaged("objetos demais");
             map.push_back(ObjectLocation{handle, static_cast<std::uint64_t>(offset)});
         }

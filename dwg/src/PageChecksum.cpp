@@ -22,6 +22,50 @@ std::uint32_t pageChecksum(std::uint32_t seed, std::span<const std::uint8_t> dat
     return (high << 16) | (low & 0xFFFF);
 }
 
+std::uint32_t r2007PageChecksum(std::uint64_t seed, std::span<const std::uint8_t> data) {
+    seed = (seed + data.size()) * 0x343FD + 0x269EC3;
+    std::uint32_t low = seed & 0xFFFF;
+    std::uint32_t high = (seed >> 16) & 0xFFFF;
+    auto add = [&](std::size_t at) {
+        low += data[at];
+        high += low;
+    };
+    auto addPair = [&](std::size_t at) {
+        add(at);
+        add(at + 1);
+    };
+    // The pieces of a group of 1-7 bytes left at the end of a run, in stored order.
+    static constexpr std::array<std::array<std::int8_t, 4>, 8> kTail = {{
+        {-1, -1, -1, -1},
+        {-1, -1, -1, 0},   // byte 0
+        {0, -1, -1, -1},   // pair 0
+        {0, -1, -1, 2},    // pair 0, byte 2
+        {2, 0, -1, -1},    // pairs 2, 0
+        {2, 0, -1, 4},     // pairs 2, 0, byte 4
+        {2, 0, 4, -1},     // pairs 2, 0, 4
+        {2, 0, 4, 6},      // pairs 2, 0, 4, byte 6
+    }};
+    std::size_t at = 0;
+    while (at < data.size()) {
+        const std::size_t run = std::min<std::size_t>(0x15B0, data.size() - at);
+        const std::size_t end = at + run;
+        for (; at + 8 <= end; at += 8) {
+            addPair(at + 6);
+            addPair(at + 4);
+            addPair(at + 2);
+            addPair(at);
+        }
+        const auto& tail = kTail[end - at];
+        for (int i = 0; i < 3; ++i)
+            if (tail[static_cast<std::size_t>(i)] >= 0) addPair(at + static_cast<std::size_t>(tail[static_cast<std::size_t>(i)]));
+        if (tail[3] >= 0) add(at + static_cast<std::size_t>(tail[3]));
+        at = end;
+        low %= 0xFFF1;
+        high %= 0xFFF1;
+    }
+    return (high << 16) | (low & 0xFFFF);
+}
+
 namespace {
 
 constexpr std::array<std::uint32_t, 256> makeCrc32Table() {

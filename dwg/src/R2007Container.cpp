@@ -5,6 +5,7 @@
 
 #include "ContainerBytes.h"
 #include "ContainerError.h"
+#include "PageChecksum.h"
 #include "R2007Compression.h"
 #include "ReedSolomon.h"
 
@@ -54,6 +55,7 @@ struct DataPage {
     std::uint64_t id = 0;
     std::uint64_t expandedSize = 0;
     std::uint64_t storedSize = 0;
+    std::uint64_t checksum = 0;
 };
 
 struct Section {
@@ -153,6 +155,7 @@ private:
                 page.id = readU64(map, pos + 16);
                 page.expandedSize = readU64(map, pos + 24);
                 page.storedSize = readU64(map, pos + 32);
+                page.checksum = readU64(map, pos + 40);
                 if (page.expandedSize > kMaxDataPageSize || page.storedSize > kMaxDataPageSize)
                     throwDamaged("página de seção grande demais");
                 if (!pageOffsets_.contains(page.id)) throwDamaged("página de seção ausente do mapa de páginas");
@@ -179,6 +182,8 @@ private:
         } else {
             expanded = expandPage(slice(file_, position, page.storedSize), page.storedSize, page.expandedSize);
         }
+        if (kEnforceChecks && r2007PageChecksum(0, expanded) != page.checksum)
+            throwDamaged("soma de verificação de página não confere");
         if (page.startOffset >= data.size()) return;
         const auto room = data.size() - static_cast<std::size_t>(page.startOffset);
         std::copy_n(expanded.begin(), std::min(room, expanded.size()),

@@ -47,9 +47,8 @@ struct ObjectLocation {
 // In stored order; handles are unique.
 using ObjectMap = std::vector<ObjectLocation>;
 
-// Limits that bound the work done on a hostile file.
+// Bounds the work done on a hostile file.
 inline constexpr std::size_t kMaxObjects = 4'000'000;
-inline constexpr int kMaxOwnerDepth = 64;
 
 // `section` starts at the section's start sentinel.
 HeaderVariables parseHeaderVariables(Bytes section, const FileContext& context);

@@ -81,6 +81,26 @@ TEST(BitReader, RawValuesAreLittleEndianAtAnyBitOffset) {
     EXPECT_EQ(reader.rawLong(), 0x12345678);
 }
 
+TEST(BitReader, RawPointsAndSentinels) {
+    std::vector<std::uint8_t> data;
+    for (double value : {1.5, -2.0, 0.25}) {
+        std::uint64_t bitsOfValue = 0;
+        std::memcpy(&bitsOfValue, &value, sizeof value);
+        for (int i = 0; i < 8; ++i) data.push_back(static_cast<std::uint8_t>(bitsOfValue >> (8 * i)));
+    }
+    for (std::uint8_t i = 0; i < 16; ++i) data.push_back(i);
+    BitReader reader(data);
+    const dwg::Point3 p = reader.rawPoint3();
+    EXPECT_EQ(p.x, 1.5);
+    EXPECT_EQ(p.y, -2.0);
+    EXPECT_EQ(p.z, 0.25);
+    const auto sentinel = reader.sentinel();
+    EXPECT_EQ(sentinel[0], 0);
+    EXPECT_EQ(sentinel[15], 15);
+    EXPECT_TRUE(reader.atEnd());
+    EXPECT_THROW(reader.sentinel(), dwg::Error);
+}
+
 TEST(BitReader, ModularCharsSignedAndUnsigned) {
     const std::vector<std::uint8_t> data = {0x82, 0x24, 0xE9, 0x97, 0xE6, 0x35, 0x85, 0x4B, 0xC5, 0x4B};
     BitReader reader(data);

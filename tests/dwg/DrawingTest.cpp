@@ -50,12 +50,27 @@ TEST(WalkBlock, DepthIsBoundedAndMissingBlocksCounted) {
     drawing.blocks.push_back(block(51, {insertOf(999)}));
     int lines = 0;
     const auto shallow = dwg::walkBlock(
-        drawing, drawing.blocks[0], [&](const dwg::Entity& e, const auto&) { lines += e.typeName == "LINE"; }, 10);
+        drawing, drawing.blocks[0], [&](const dwg::Entity& e, const auto&) { lines += e.typeName == "LINE"; }, {10});
     EXPECT_EQ(lines, 11);
     EXPECT_EQ(shallow.tooDeepSkipped, 1);
-    const auto deep = dwg::walkBlock(drawing, drawing.blocks[0], [](const dwg::Entity&, const auto&) {}, 100);
+    const auto deep = dwg::walkBlock(drawing, drawing.blocks[0], [](const dwg::Entity&, const auto&) {}, {100});
     EXPECT_EQ(deep.missingBlocks, 1);
     EXPECT_EQ(deep.tooDeepSkipped, 0);
+}
+
+TEST(WalkBlock, NestedFanOutStopsAtTheVisitLimit) {
+    // Each level places the next one ten times: 10^20 entities if walked in full.
+    dwg::Drawing drawing;
+    for (dwg::Handle h = 1; h <= 20; ++h) {
+        std::vector<dwg::Entity> entities(10, insertOf(h + 1));
+        drawing.blocks.push_back(block(h, std::move(entities)));
+    }
+    drawing.blocks.push_back(block(21, {line()}));
+    std::size_t visits = 0;
+    const auto report =
+        dwg::walkBlock(drawing, drawing.blocks[0], [&](const dwg::Entity&, const auto&) { ++visits; }, {32, 100000});
+    EXPECT_TRUE(report.stoppedAtVisitLimit);
+    EXPECT_EQ(visits, 100000u);
 }
 
 TEST(CountEntityTypes, ChildrenCountUnderTheirOwnNames) {

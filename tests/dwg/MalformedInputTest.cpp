@@ -1,6 +1,7 @@
 // Damaged and hostile input: always a dwg::Error, never a crash or a hang.
 // Run under the sanitizer build to catch reads outside the buffers.
 #include "Crc.h"
+#include "Sections.h"
 #include "Samples.h"
 
 #include <dwg/Reader.h>
@@ -220,11 +221,18 @@ TEST_F(MalformedSample, ObjectMapPointingOutsideOrAtTheWrongObjectIsAnError) {
     EXPECT_TRUE(failsCleanly(withObjectMap(file_, {{1, header.seeker + header.size}, {1, 0}})));
 }
 
-TEST_F(MalformedSample, HandleLoopsInTheObjectMapEndInAnError) {
-    // Deltas of zero repeat one handle; the map is read once, never followed in circles.
-    std::vector<std::pair<std::uint64_t, std::int64_t>> loop(500, {0, 0});
-    loop.front() = {1, 0x100};
-    EXPECT_TRUE(failsCleanly(withObjectMap(file_, loop)));
+TEST_F(MalformedSample, RepeatedHandlesInTheObjectMapAreAnError) {
+    const Locator mapLocator = locator(file_, 2);
+    const auto original = dwg::detail::parseObjectMap(
+        std::span<const std::uint8_t>(file_.data() + mapLocator.seeker, mapLocator.size), dwg::detail::FileContext{});
+    ASSERT_FALSE(original.empty());
+    const auto& first = original.front();
+    std::vector<std::pair<std::uint64_t, std::int64_t>> entries = {{first.handle, static_cast<std::int64_t>(first.offset)}};
+    EXPECT_FALSE(failsCleanly(withObjectMap(file_, entries)));
+
+    // The same object listed again and again under one handle (zero steps).
+    entries.resize(500, {0, 0});
+    EXPECT_TRUE(failsCleanly(withObjectMap(file_, entries)));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <optional>
 #include <set>
@@ -285,6 +286,86 @@ TEST_F(SampleFiles, R14AndR2000CopiesOfOneDrawingAgree) {
         EXPECT_EQ(r14.layers[i].on, r2000.layers[i].on) << r14.layers[i].name;
         EXPECT_EQ(r14.layers[i].frozen, r2000.layers[i].frozen) << r14.layers[i].name;
     }
+}
+
+bool finite(const dwg::Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+bool finite(const dwg::Point2& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+
+// Fields read out of step give nonsense; these checks hold for any drawing.
+void expectConsistent(const dwg::Entity& entity) {
+    SCOPED_TRACE(entity.typeName);
+    std::visit(
+        [&](const auto& data) {
+            using T = std::decay_t<decltype(data)>;
+            if constexpr (std::is_same_v<T, dwg::Circle> || std::is_same_v<T, dwg::Arc>) {
+                EXPECT_TRUE(finite(data.center));
+                EXPECT_GT(data.radius, 0);
+            } else if constexpr (std::is_same_v<T, dwg::Ellipse>) {
+                EXPECT_GT(data.axisRatio, 0);
+                EXPECT_LE(data.axisRatio, 1 + 1e-9);
+                EXPECT_GT(std::hypot(data.majorAxis.x, data.majorAxis.y, data.majorAxis.z), 0);
+            } else if constexpr (std::is_same_v<T, dwg::Spline>) {
+                if (!data.controlPoints.empty()) {
+                    EXPECT_EQ(data.knots.size(), data.controlPoints.size() + static_cast<std::size_t>(data.degree) + 1);
+                } else {
+                    EXPECT_FALSE(data.fitPoints.empty());
+                }
+                EXPECT_TRUE(data.weights.empty() || data.weights.size() == data.controlPoints.size());
+            } else if constexpr (std::is_same_v<T, dwg::LwPolyline>) {
+                EXPECT_GE(data.points.size(), 2u);
+                EXPECT_TRUE(data.bulges.empty() || data.bulges.size() == data.points.size());
+                EXPECT_TRUE(data.widths.empty() || data.widths.size() == data.points.size());
+                for (const auto& p : data.points) EXPECT_TRUE(finite(p));
+            } else if constexpr (std::is_same_v<T, dwg::Polyline>) {
+                EXPECT_FALSE(data.vertices.empty());
+                for (const auto& v : data.vertices) EXPECT_TRUE(finite(v.position));
+            } else if constexpr (std::is_same_v<T, dwg::Hatch>) {
+                EXPECT_FALSE(data.loops.empty());
+                for (const auto& loop : data.loops) EXPECT_TRUE(!loop.points.empty() || !loop.edges.empty());
+                // Gradient fills saved for older versions become "SOLID,..." fills.
+                EXPECT_EQ(data.solid, data.patternName.rfind("SOLID", 0) == 0);
+                EXPECT_EQ(data.solid, data.patternLines.empty());
+            } else if constexpr (std::is_same_v<T, dwg::Text>) {
+                EXPECT_GT(data.height, 0);
+                EXPECT_TRUE(finite(data.insertion));
+            } else if constexpr (std::is_same_v<T, dwg::MText>) {
+                EXPECT_GT(data.height, 0);
+                EXPECT_FALSE(data.text.empty());
+            } else if constexpr (std::is_same_v<T, dwg::Insert>) {
+                EXPECT_NE(data.block, 0u);
+                EXPECT_TRUE(finite(data.insertion));
+                EXPECT_NE(data.scale.x, 0);
+            } else if constexpr (std::is_same_v<T, dwg::Dimension>) {
+                EXPECT_NE(data.block, 0u);
+                EXPECT_TRUE(finite(data.definitionPoint));
+            } else if constexpr (std::is_same_v<T, dwg::Leader>) {
+                EXPECT_GE(data.points.size(), 2u);
+            } else if constexpr (std::is_same_v<T, dwg::Face>) {
+                for (const auto& corner : data.corners) EXPECT_TRUE(finite(corner));
+            } else if constexpr (std::is_same_v<T, dwg::ConstructionLine>) {
+                EXPECT_NEAR(std::hypot(data.direction.x, data.direction.y, data.direction.z), 1.0, 1e-6);
+            } else if constexpr (std::is_same_v<T, dwg::Viewport>) {
+                EXPECT_GE(data.width, 0);
+                EXPECT_GE(data.height, 0);
+            }
+        },
+        entity.data);
+}
+
+TEST_F(SampleFiles, DecodedGeometryIsConsistent) {
+    std::set<std::size_t> kindsSeen;
+    for (const std::string& name : supportedSamples()) {
+        SCOPED_TRACE(name);
+        const dwg::Drawing drawing = readSample(name);
+        for (const dwg::Block& block : drawing.blocks) {
+            for (const dwg::Entity& entity : block.entities) {
+                expectConsistent(entity);
+                kindsSeen.insert(entity.data.index());
+            }
+        }
+    }
+    // Every kind of decoded geometry occurs in the samples.
+    EXPECT_EQ(kindsSeen.size(), std::variant_size_v<dwg::EntityData>);
 }
 
 }  // namespace

@@ -59,6 +59,11 @@ TEST(ObjectMapSection, BadCrcMissingEndAndNegativeOffsetsAreErrors) {
     appendPage(noEnd, {0x01, 0x10});
     EXPECT_THROW(dwg::detail::parseObjectMap(noEnd, FileContext{}), dwg::Error);
 
+    Bytes repeated;
+    appendPage(repeated, {0x01, 0x10, 0x00, 0x00});
+    appendPage(repeated, {});
+    EXPECT_THROW(dwg::detail::parseObjectMap(repeated, FileContext{}), dwg::Error);
+
     Bytes negative;
     appendPage(negative, {0x01, 0x41});
     appendPage(negative, {});
@@ -84,12 +89,14 @@ TEST(SectionFrame, DataAndTheExtraLongOfLaterVersions) {
     const dwg::detail::Sentinel start = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
     const Bytes data = {0xAA, 0xBB, 0xCC};
     FileContext r2000;
-    const auto plain = dwg::detail::unframeSection(framed(start, data, false), start, "teste", r2000);
+    const Bytes plainSection = framed(start, data, false);
+    const auto plain = dwg::detail::unframeSection(plainSection, start, "teste", r2000);
     EXPECT_EQ(Bytes(plain.data.begin(), plain.data.end()), data);
 
     FileContext r2018;
     r2018.version = dwg::Version::R2018;
-    const auto later = dwg::detail::unframeSection(framed(start, data, true), start, "teste", r2018);
+    const Bytes laterSection = framed(start, data, true);
+    const auto later = dwg::detail::unframeSection(laterSection, start, "teste", r2018);
     EXPECT_EQ(Bytes(later.data.begin(), later.data.end()), data);
     EXPECT_EQ(later.dataOffset, 24u);
 

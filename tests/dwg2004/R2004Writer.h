@@ -24,6 +24,7 @@ struct WrittenSection {
 
 struct R2004Writer {
     std::vector<WrittenSection> sections;
+    int codePage = 30;  // Windows-1252
     // Called with the decompressed page map / section map before they are stored.
     std::function<void(Bytes&)> editPageMap;
     std::function<void(Bytes&)> editSectionMap;
@@ -83,7 +84,8 @@ inline Bytes R2004Writer::write() const {
     Bytes file(0x100, 0);
     const char version[] = "AC1018";
     std::copy(version, version + 6, file.begin());
-    file[0x13] = 30;  // Windows-1252
+    file[0x13] = static_cast<std::uint8_t>(codePage);
+    file[0x14] = static_cast<std::uint8_t>(codePage >> 8);
 
     struct PageEntry {
         std::int32_t id;

@@ -406,14 +406,22 @@ std::map<std::string, int> countEntityTypes(const Block& block);
 // Walks what showing `block` draws: its entities and, through INSERT (and
 // DIMENSION) references, the entities of the blocks they place. `visit` gets
 // each entity with the chain of referencing entities that led to it,
-// outermost first. References nested deeper than `maxDepth`, to a missing
-// block, or to a block already being expanded (a cycle) are not followed.
+// outermost first. References nested deeper than `limits.maxDepth`, to a
+// missing block, or to a block already being expanded (a cycle) are not
+// followed; the walk stops after `limits.maxVisits` entities, since nested
+// blocks can multiply the count beyond any use.
+struct BlockWalkLimits {
+    int maxDepth = 32;
+    std::size_t maxVisits = 5'000'000;
+};
 struct BlockWalkReport {
     int cyclesSkipped = 0;
     int tooDeepSkipped = 0;
     int missingBlocks = 0;
+    bool stoppedAtVisitLimit = false;
 };
 using BlockVisitor = std::function<void(const Entity& entity, const std::vector<const Entity*>& referencePath)>;
-BlockWalkReport walkBlock(const Drawing& drawing, const Block& block, const BlockVisitor& visit, int maxDepth = 32);
+BlockWalkReport walkBlock(const Drawing& drawing, const Block& block, const BlockVisitor& visit,
+                          BlockWalkLimits limits = {});
 
 }  // namespace dwg
