@@ -3,6 +3,7 @@
 // needs, and proof that scrolling through it all decodes nothing on the
 // user-interface thread.
 #include "browser/ThumbnailGrid.h"
+#include "browser/UNfrmVisualizar.h"
 
 #include <benchmark/benchmark.h>
 
@@ -121,6 +122,26 @@ void BM_FillCategory(benchmark::State& state) {
     state.counters["peak_rss_MB"] = peakMegabytes();
 }
 BENCHMARK(BM_FillCategory)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The main window's LoadBlockList on the same category: folder listing,
+// sorting and the grid's fill together.
+void BM_LoadBlockList(benchmark::State& state) {
+    const QString program = QDir::temp().filePath(QStringLiteral("tessaly-grid-bench-program"));
+    const QString categoryFolder = program + QStringLiteral("/Blocos/0");
+    QDir().mkpath(categoryFolder);
+    const QString img = QFileInfo(category().thumbnails.constFirst()).absolutePath();
+    QFile::link(img, categoryFolder + QStringLiteral("/IMG"));
+    browser::TfrmVisualizar window(library::Layout(program.toStdString()));
+    window.show();
+    QCoreApplication::processEvents();
+    window.shared().CurrentCategoryFolder = categoryFolder.toStdString();
+    for (auto _ : state) {
+        window.LoadBlockList();
+        if (window.Lista->count() != kBlockCount) state.SkipWithError("category not listed whole");
+    }
+    state.counters["peak_rss_MB"] = peakMegabytes();
+}
+BENCHMARK(BM_LoadBlockList)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // From the end of the fill until every tile in view shows its image.
 void BM_TilesInViewShown(benchmark::State& state) {

@@ -217,6 +217,7 @@ void ThumbnailGrid::endUpdate() {
 
 void ThumbnailGrid::clear() {
     items_.clear();
+    itemInfoRead_.clear();
     failed_.clear();
     cache_.clear();
     selected_ = -1;
@@ -228,10 +229,22 @@ void ThumbnailGrid::clear() {
 }
 
 void ThumbnailGrid::addItem(const QString& location) {
-    const QFileInfo info(location);
-    items_.push_back({location, info.fileName(), info.size(), info.lastModified()});
+    const qsizetype separator = std::max(location.lastIndexOf(QLatin1Char('/')), location.lastIndexOf(QLatin1Char('\\')));
+    items_.push_back({location, location.mid(separator + 1), 0, {}});
+    itemInfoRead_.push_back(false);
     failed_.push_back(false);
     relayout();
+}
+
+const ThumbnailItem& ThumbnailGrid::item(int index) const {
+    ThumbnailItem& entry = items_.at(static_cast<size_t>(index));
+    if (!itemInfoRead_[static_cast<size_t>(index)]) {
+        const QFileInfo info(entry.Location);
+        entry.FileSize = info.size();
+        entry.FileDate = info.lastModified();
+        itemInfoRead_[static_cast<size_t>(index)] = true;
+    }
+    return entry;
 }
 
 void ThumbnailGrid::setSelectedIndex(int index) {

@@ -85,7 +85,9 @@ public:
     // tile comes into view.
     void addItem(const QString& location);
     int count() const { return static_cast<int>(items_.size()); }
-    const ThumbnailItem& item(int index) const { return items_.at(static_cast<size_t>(index)); }
+    // Size and date are read from the file on the first call for an item, so
+    // that filling a large category costs no file-system query per item.
+    const ThumbnailItem& item(int index) const;
 
     int selectedIndex() const { return selected_; }
     // A selection made by the program: scrolled into view, no itemSelected.
@@ -152,7 +154,8 @@ private:
     void paintTile(QPainter& painter, int index, const QRect& rect);
     void updateNavigator();
 
-    std::vector<ThumbnailItem> items_;
+    mutable std::vector<ThumbnailItem> items_;
+    mutable std::vector<bool> itemInfoRead_;
     std::vector<bool> failed_;
     QCache<int, CachedImage> cache_;
     int selected_ = -1;
