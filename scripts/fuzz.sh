@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, ASan, UBSan) and runs each of
+# them for a bounded time, default 60 seconds; the DWG targets are seeded with
+# the sample drawings. New inputs are kept in fuzz-build/corpus/<target>.
+#   bash scripts/fuzz.sh [seconds per target]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+seconds="${1:-60}"
+samples="${TESSALY_DWG_SAMPLES:-$PWD/../shared/dwg-samples}"
+CC=clang-14 CXX=clang++-14 cmake -S . -B fuzz-build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTESSALY_WITH_GUI=OFF -DTESSALY_WITH_TESTS=OFF -DTESSALY_WITH_BENCH=OFF \
+  -DTESSALY_WITH_FUZZ=ON -DTESSALY_SANITIZE=ON
+cmake --build fuzz-build -j "$(nproc)"
+failed=()
+for target in $(find fuzz-build/fuzz -type f -executable | sort); do
+  name=$(basename "$target")
+  corpus="fuzz-build/corpus/$name"
+  mkdir -p "$corpus"
+  seeds=()
+  case "$name" in
+    *dwg*) [ -d "$samples" ] && seeds=("$samples"/R*/) ;;
+  esac
+  echo "== $name, $seconds s"
+  # A finding leaves its crash-* input in fuzz-build/ and the full report in the log.
+  if ! "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -print_final_stats=1 \
+      -artifact_prefix=fuzz-build/ "$corpus" "${seeds[@]}" > "fuzz-build/$name.log" 2>&1; then
+    failed+=("$name")
+  fi
+  grep -E '^(#[0-9]+.*DONE|stat::number_of_executed_units|SUMMARY)' "fuzz-build/$name.log" || true
+done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "findings in: ${failed[*]} (see fuzz-build/<target>.log)"
+  exit 1
+fi
