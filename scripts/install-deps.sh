@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-translations-l10n libgl-dev
   libzip-dev zlib1g-dev libcurl4-openssl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
   zip unzip fonts-wine fonts-dejavu-core xvfb xauth python3
 )

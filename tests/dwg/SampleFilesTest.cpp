@@ -1,45 +1,33 @@
 // Real drawings from other programs against what an independent reader found
 // in them (facts.json beside the samples).
-#include "MiniJson.h"
-#include "Samples.h"
+#include "SampleFacts.h"
 
 #include <dwg/Reader.h>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <optional>
 #include <set>
-#include <sstream>
 
 namespace {
 
-using testjson::Value;
-
-const Value& facts() {
-    static const Value parsed = [] {
-        std::ifstream in(testsupport::samplesFolder() / "facts.json");
-        std::stringstream text;
-        text << in.rdbuf();
-        return testjson::parse(text.str());
-    }();
-    return parsed;
-}
+using Json = nlohmann::json;
+using testsupport::sampleFacts;
 
 // The samples this reader handles: R13, R14, R2000.
 std::vector<std::string> supportedSamples() {
     std::vector<std::string> names;
-    for (const auto& [name, fact] : facts().object) {
-        const std::string& version = fact["version"].string;
+    for (const auto& [name, fact] : sampleFacts().items()) {
+        const std::string version = fact.at("version").get<std::string>();
         if (version == "AC1012" || version == "AC1014" || version == "AC1015") names.push_back(name);
     }
     return names;
 }
 
-std::map<std::string, int> histogram(const Value& counts) {
+std::map<std::string, int> histogram(const Json& counts) {
     std::map<std::string, int> result;
-    for (const auto& [name, n] : counts.object) result[name] = static_cast<int>(n.number);
+    for (const auto& [name, n] : counts.items()) result[name] = n.get<int>();
     return result;
 }
 
@@ -47,17 +35,17 @@ void add(std::map<std::string, int>& into, const std::map<std::string, int>& fro
     for (const auto& [name, n] : from) into[name] += n;
 }
 
-void expectNear(const dwg::Point3& actual, const Value& expected, double tolerance = 1e-5) {
-    EXPECT_NEAR(actual.x, expected[0].number, tolerance);
-    EXPECT_NEAR(actual.y, expected[1].number, tolerance);
-    if (expected.array.size() > 2) {
-        EXPECT_NEAR(actual.z, expected[2].number, tolerance);
+void expectNear(const dwg::Point3& actual, const Json& expected, double tolerance = 1e-5) {
+    EXPECT_NEAR(actual.x, expected.at(0).get<double>(), tolerance);
+    EXPECT_NEAR(actual.y, expected.at(1).get<double>(), tolerance);
+    if (expected.size() > 2) {
+        EXPECT_NEAR(actual.z, expected.at(2).get<double>(), tolerance);
     }
 }
 
-void expectNear(const dwg::Point2& actual, const Value& expected, double tolerance = 1e-5) {
-    EXPECT_NEAR(actual.x, expected[0].number, tolerance);
-    EXPECT_NEAR(actual.y, expected[1].number, tolerance);
+void expectNear(const dwg::Point2& actual, const Json& expected, double tolerance = 1e-5) {
+    EXPECT_NEAR(actual.x, expected.at(0).get<double>(), tolerance);
+    EXPECT_NEAR(actual.y, expected.at(1).get<double>(), tolerance);
 }
 
 // The first entity of a type in stored order, which is handle order.
@@ -95,9 +83,9 @@ TEST_F(SampleFiles, EveryR13ToR2000SampleIsRead) {
 TEST_F(SampleFiles, VersionAndEntityCountsPerSpaceMatchTheFacts) {
     for (const std::string& name : supportedSamples()) {
         SCOPED_TRACE(name);
-        const Value& fact = facts()[name];
+        const Json& fact = sampleFacts().at(name);
         const dwg::Drawing drawing = readSample(name);
-        EXPECT_EQ(dwg::versionCode(drawing.version), fact["version"].string);
+        EXPECT_EQ(dwg::versionCode(drawing.version), fact.at("version").get<std::string>());
 
         std::map<std::string, int> model, paper, blocks;
         for (const dwg::Block& block : drawing.blocks) {
@@ -106,28 +94,28 @@ TEST_F(SampleFiles, VersionAndEntityCountsPerSpaceMatchTheFacts) {
             else if (block.paperSpace) add(paper, counts);
             else add(blocks, counts);
         }
-        EXPECT_EQ(model, histogram(fact["modelspace"]));
-        EXPECT_EQ(paper, histogram(fact["paperspace"]));
-        EXPECT_EQ(blocks, histogram(fact["blocks_total"]));
+        EXPECT_EQ(model, histogram(fact.at("modelspace")));
+        EXPECT_EQ(paper, histogram(fact.at("paperspace")));
+        EXPECT_EQ(blocks, histogram(fact.at("blocks_total")));
     }
 }
 
 TEST_F(SampleFiles, HeaderExtentsMatchOrAreAbsent) {
     for (const std::string& name : supportedSamples()) {
         SCOPED_TRACE(name);
-        const Value& fact = facts()[name];
+        const Json& fact = sampleFacts().at(name);
         const dwg::Drawing drawing = readSample(name);
-        if (fact.has("header_extmin")) {
+        if (fact.contains("header_extmin")) {
             ASSERT_TRUE(drawing.header.extentsMin.has_value());
             ASSERT_TRUE(drawing.header.extentsMax.has_value());
-            expectNear(*drawing.header.extentsMin, fact["header_extmin"]);
-            expectNear(*drawing.header.extentsMax, fact["header_extmax"]);
+            expectNear(*drawing.header.extentsMin, fact.at("header_extmin"));
+            expectNear(*drawing.header.extentsMax, fact.at("header_extmax"));
         } else {
             EXPECT_FALSE(drawing.header.extentsMin.has_value());
             EXPECT_FALSE(drawing.header.extentsMax.has_value());
         }
-        if (fact.has("insunits") && !fact["insunits"].isNull()) {
-            EXPECT_EQ(drawing.header.insertionUnits, static_cast<int>(fact["insunits"].number));
+        if (fact.contains("insunits") && !fact.at("insunits").is_null()) {
+            EXPECT_EQ(drawing.header.insertionUnits, fact.at("insunits").get<int>());
         }
     }
 }
@@ -135,11 +123,12 @@ TEST_F(SampleFiles, HeaderExtentsMatchOrAreAbsent) {
 TEST_F(SampleFiles, LayersAndBlockNamesMatch) {
     for (const std::string& name : supportedSamples()) {
         SCOPED_TRACE(name);
-        const Value& fact = facts()[name];
+        const Json& fact = sampleFacts().at(name);
         const dwg::Drawing drawing = readSample(name);
         std::set<std::string> layers, expectedLayers;
         for (const dwg::Layer& layer : drawing.layers) layers.insert(layer.name);
-        for (const Value& layer : fact["layer_names"].array) expectedLayers.insert(layer.string);
+        for (const Json& layer : fact.at("layer_names"))
+            expectedLayers.insert(layer.get<std::string>());
         EXPECT_EQ(layers, expectedLayers);
 
         // Block names compare without regard to case, as AutoCAD does.
@@ -149,7 +138,8 @@ TEST_F(SampleFiles, LayersAndBlockNamesMatch) {
         };
         std::set<std::string> blocks, expectedBlocks;
         for (const dwg::Block& block : drawing.blocks) blocks.insert(upper(block.name));
-        for (const Value& block : fact["block_names"].array) expectedBlocks.insert(upper(block.string));
+        for (const Json& block : fact.at("block_names"))
+            expectedBlocks.insert(upper(block.get<std::string>()));
         EXPECT_EQ(blocks, expectedBlocks);
         ASSERT_NE(drawing.modelSpace(), nullptr);
     }
@@ -159,47 +149,48 @@ TEST_F(SampleFiles, FirstEntitiesHaveTheirGeometry) {
     int checked = 0;
     for (const std::string& name : supportedSamples()) {
         SCOPED_TRACE(name);
-        if (!facts()[name].has("first_entities")) continue;
-        const Value& first = facts()[name]["first_entities"];
+        if (!sampleFacts().at(name).contains("first_entities")) continue;
+        const Json& first = sampleFacts().at(name).at("first_entities");
         const dwg::Drawing drawing = readSample(name);
-        if (first.has("LINE")) {
+        if (first.contains("LINE")) {
             const auto* line = firstOf<dwg::Line>(drawing, "LINE");
             ASSERT_NE(line, nullptr);
-            expectNear(line->start, first["LINE"]["start"]);
-            expectNear(line->end, first["LINE"]["end"]);
+            expectNear(line->start, first.at("LINE").at("start"));
+            expectNear(line->end, first.at("LINE").at("end"));
             ++checked;
         }
-        if (first.has("CIRCLE")) {
+        if (first.contains("CIRCLE")) {
             const auto* circle = firstOf<dwg::Circle>(drawing, "CIRCLE");
             ASSERT_NE(circle, nullptr);
-            expectNear(circle->center, first["CIRCLE"]["center"]);
-            EXPECT_NEAR(circle->radius, first["CIRCLE"]["radius"].number, 1e-5);
+            expectNear(circle->center, first.at("CIRCLE").at("center"));
+            EXPECT_NEAR(circle->radius, first.at("CIRCLE").at("radius").get<double>(), 1e-5);
             ++checked;
         }
-        if (first.has("ARC")) {
+        if (first.contains("ARC")) {
             const auto* arc = firstOf<dwg::Arc>(drawing, "ARC");
             ASSERT_NE(arc, nullptr);
-            expectNear(arc->center, first["ARC"]["center"]);
-            EXPECT_NEAR(arc->radius, first["ARC"]["radius"].number, 1e-5);
-            EXPECT_NEAR(arc->startAngle, first["ARC"]["start_angle"].number, 1e-5);
-            EXPECT_NEAR(arc->endAngle, first["ARC"]["end_angle"].number, 1e-5);
+            expectNear(arc->center, first.at("ARC").at("center"));
+            EXPECT_NEAR(arc->radius, first.at("ARC").at("radius").get<double>(), 1e-5);
+            EXPECT_NEAR(arc->startAngle, first.at("ARC").at("start_angle").get<double>(), 1e-5);
+            EXPECT_NEAR(arc->endAngle, first.at("ARC").at("end_angle").get<double>(), 1e-5);
             ++checked;
         }
-        if (first.has("TEXT")) {
+        if (first.contains("TEXT")) {
             const auto* text = firstOf<dwg::Text>(drawing, "TEXT");
             ASSERT_NE(text, nullptr);
-            EXPECT_EQ(text->text, first["TEXT"]["text"].string);
-            EXPECT_NEAR(text->height, first["TEXT"]["height"].number, 1e-5);
-            expectNear(text->insertion, first["TEXT"]["insertion"]);
+            EXPECT_EQ(text->text, first.at("TEXT").at("text").get<std::string>());
+            EXPECT_NEAR(text->height, first.at("TEXT").at("height").get<double>(), 1e-5);
+            expectNear(text->insertion, first.at("TEXT").at("insertion"));
             ++checked;
         }
-        if (first.has("LWPOLYLINE")) {
+        if (first.contains("LWPOLYLINE")) {
             const auto* polyline = firstOf<dwg::LwPolyline>(drawing, "LWPOLYLINE");
             ASSERT_NE(polyline, nullptr);
-            const Value& points = first["LWPOLYLINE"]["points"];
-            ASSERT_EQ(polyline->points.size(), static_cast<std::size_t>(first["LWPOLYLINE"]["num_points"].number));
-            for (std::size_t i = 0; i < points.array.size() && i < polyline->points.size(); ++i)
-                expectNear(polyline->points[i], points[i]);
+            const Json& points = first.at("LWPOLYLINE").at("points");
+            ASSERT_EQ(polyline->points.size(),
+                      first.at("LWPOLYLINE").at("num_points").get<std::size_t>());
+            for (std::size_t i = 0; i < points.size() && i < polyline->points.size(); ++i)
+                expectNear(polyline->points[i], points.at(i));
             ++checked;
         }
     }

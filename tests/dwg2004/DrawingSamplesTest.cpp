@@ -1,7 +1,7 @@
 // Every R2004-R2018 sample read into a drawing and compared with facts.json:
 // version, entity counts per space, layer and block names, header extents
 // and the first LINE/CIRCLE/ARC/TEXT/LWPOLYLINE of model space.
-#include "Facts.h"
+#include "SampleFacts.h"
 #include "SampleFiles.h"
 
 #include <dwg/Reader.h>
@@ -14,7 +14,7 @@
 
 namespace {
 
-using testsupport::Json;
+using Json = nlohmann::json;
 using Counts = std::map<std::string, int>;
 
 bool isPagedVersion(const std::string& key) {
@@ -25,7 +25,7 @@ bool isPagedVersion(const std::string& key) {
 
 Counts countsOf(const Json& facts) {
     Counts counts;
-    for (const auto& [type, n] : facts.object()) counts[type] = static_cast<int>(n.number());
+    for (const auto& [type, n] : facts.items()) counts[type] = n.get<int>();
     return counts;
 }
 
@@ -54,9 +54,9 @@ void expectNear(double actual, double expected, const std::string& what) {
 }
 
 void expectPoint(const dwg::Point3& actual, const Json& expected, const std::string& what) {
-    expectNear(actual.x, expected.array()[0].number(), what + ".x");
-    expectNear(actual.y, expected.array()[1].number(), what + ".y");
-    if (expected.array().size() > 2) expectNear(actual.z, expected.array()[2].number(), what + ".z");
+    expectNear(actual.x, expected.at(0).get<double>(), what + ".x");
+    expectNear(actual.y, expected.at(1).get<double>(), what + ".y");
+    if (expected.size() > 2) expectNear(actual.z, expected.at(2).get<double>(), what + ".z");
 }
 
 void expectPoint(const dwg::Point2& actual, const Json& expected, const std::string& what) {
@@ -79,40 +79,41 @@ const T* lowestHandleOf(const dwg::Drawing& drawing, const std::string& typeName
 }
 
 void expectFirstEntities(const dwg::Drawing& drawing, const Json& first) {
-    if (first.has("LINE")) {
+    if (first.contains("LINE")) {
         const auto* line = lowestHandleOf<dwg::Line>(drawing, "LINE");
         ASSERT_NE(line, nullptr);
-        expectPoint(line->start, first["LINE"]["start"], "LINE start");
-        expectPoint(line->end, first["LINE"]["end"], "LINE end");
+        expectPoint(line->start, first.at("LINE").at("start"), "LINE start");
+        expectPoint(line->end, first.at("LINE").at("end"), "LINE end");
     }
-    if (first.has("CIRCLE")) {
+    if (first.contains("CIRCLE")) {
         const auto* circle = lowestHandleOf<dwg::Circle>(drawing, "CIRCLE");
         ASSERT_NE(circle, nullptr);
-        expectPoint(circle->center, first["CIRCLE"]["center"], "CIRCLE center");
-        expectNear(circle->radius, first["CIRCLE"]["radius"].number(), "CIRCLE radius");
+        expectPoint(circle->center, first.at("CIRCLE").at("center"), "CIRCLE center");
+        expectNear(circle->radius, first.at("CIRCLE").at("radius").get<double>(), "CIRCLE radius");
     }
-    if (first.has("ARC")) {
+    if (first.contains("ARC")) {
         const auto* arc = lowestHandleOf<dwg::Arc>(drawing, "ARC");
         ASSERT_NE(arc, nullptr);
-        expectPoint(arc->center, first["ARC"]["center"], "ARC center");
-        expectNear(arc->radius, first["ARC"]["radius"].number(), "ARC radius");
-        expectNear(arc->startAngle, first["ARC"]["start_angle"].number(), "ARC start");
-        expectNear(arc->endAngle, first["ARC"]["end_angle"].number(), "ARC end");
+        expectPoint(arc->center, first.at("ARC").at("center"), "ARC center");
+        expectNear(arc->radius, first.at("ARC").at("radius").get<double>(), "ARC radius");
+        expectNear(arc->startAngle, first.at("ARC").at("start_angle").get<double>(), "ARC start");
+        expectNear(arc->endAngle, first.at("ARC").at("end_angle").get<double>(), "ARC end");
     }
-    if (first.has("TEXT")) {
+    if (first.contains("TEXT")) {
         const auto* text = lowestHandleOf<dwg::Text>(drawing, "TEXT");
         ASSERT_NE(text, nullptr);
-        EXPECT_EQ(text->text, first["TEXT"]["text"].string());
-        expectNear(text->height, first["TEXT"]["height"].number(), "TEXT height");
-        expectPoint(text->insertion, first["TEXT"]["insertion"], "TEXT insertion");
+        EXPECT_EQ(text->text, first.at("TEXT").at("text").get<std::string>());
+        expectNear(text->height, first.at("TEXT").at("height").get<double>(), "TEXT height");
+        expectPoint(text->insertion, first.at("TEXT").at("insertion"), "TEXT insertion");
     }
-    if (first.has("LWPOLYLINE")) {
+    if (first.contains("LWPOLYLINE")) {
         const auto* polyline = lowestHandleOf<dwg::LwPolyline>(drawing, "LWPOLYLINE");
         ASSERT_NE(polyline, nullptr);
-        const Json& expected = first["LWPOLYLINE"];
-        ASSERT_EQ(polyline->points.size(), static_cast<std::size_t>(expected["num_points"].number()));
-        for (std::size_t i = 0; i < expected["points"].array().size(); ++i)
-            expectPoint(polyline->points[i], expected["points"].array()[i], "LWPOLYLINE point " + std::to_string(i));
+        const Json& expected = first.at("LWPOLYLINE");
+        ASSERT_EQ(polyline->points.size(), expected.at("num_points").get<std::size_t>());
+        for (std::size_t i = 0; i < expected.at("points").size(); ++i)
+            expectPoint(polyline->points[i], expected.at("points").at(i),
+                        "LWPOLYLINE point " + std::to_string(i));
     }
 }
 
@@ -125,7 +126,7 @@ std::vector<std::string> sortedNames(std::vector<std::string> names) {
 
 std::vector<std::string> stringsOf(const Json& array) {
     std::vector<std::string> out;
-    for (const Json& item : array.array()) out.push_back(item.string());
+    for (const Json& item : array) out.push_back(item.get<std::string>());
     return out;
 }
 
@@ -142,16 +143,16 @@ protected:
 
 TEST_F(SampleFacts, EveryPagedSampleMatchesTheIndependentReader) {
     int files = 0;
-    for (const auto& [key, facts] : testsupport::sampleFacts().object()) {
+    for (const auto& [key, facts] : testsupport::sampleFacts().items()) {
         if (!isPagedVersion(key)) continue;
         SCOPED_TRACE(key);
         ++files;
         dwg::Drawing drawing;
         ASSERT_NO_THROW(drawing = dwg::read(testsupport::samplesFolder() / key));
-        EXPECT_EQ(dwg::versionCode(drawing.version), facts["version"].string());
+        EXPECT_EQ(dwg::versionCode(drawing.version), facts.at("version").get<std::string>());
 
         SpaceCounts counts = countBySpace(drawing);
-        const Counts expectedModel = countsOf(facts["modelspace"]);
+        const Counts expectedModel = countsOf(facts.at("modelspace"));
         if (key == "R2004/acadsharp_sample_AC1018.dwg") {
             for (const std::string& type : kClassEntitiesMissingFromR2004Facts) {
                 EXPECT_GT(counts.model[type], 0) << type;
@@ -165,24 +166,26 @@ TEST_F(SampleFacts, EveryPagedSampleMatchesTheIndependentReader) {
             counts.model.erase("UNKNOWN_ENT");
         }
         EXPECT_EQ(counts.model, expectedModel);
-        EXPECT_EQ(counts.paper, countsOf(facts["paperspace"]));
-        EXPECT_EQ(counts.blocks, countsOf(facts["blocks_total"]));
+        EXPECT_EQ(counts.paper, countsOf(facts.at("paperspace")));
+        EXPECT_EQ(counts.blocks, countsOf(facts.at("blocks_total")));
 
         std::vector<std::string> layers;
         for (const dwg::Layer& layer : drawing.layers) layers.push_back(layer.name);
-        EXPECT_EQ(sortedNames(layers), stringsOf(facts["layer_names"]));
+        EXPECT_EQ(sortedNames(layers), stringsOf(facts.at("layer_names")));
         std::vector<std::string> blocks;
         for (const dwg::Block& block : drawing.blocks) blocks.push_back(block.name);
-        EXPECT_EQ(sortedNames(blocks), stringsOf(facts["block_names"]));
+        EXPECT_EQ(sortedNames(blocks), stringsOf(facts.at("block_names")));
 
-        if (facts.has("header_extmin")) {
+        if (facts.contains("header_extmin")) {
             ASSERT_TRUE(drawing.header.extentsMin && drawing.header.extentsMax);
-            expectPoint(*drawing.header.extentsMin, facts["header_extmin"], "EXTMIN");
-            expectPoint(*drawing.header.extentsMax, facts["header_extmax"], "EXTMAX");
+            expectPoint(*drawing.header.extentsMin, facts.at("header_extmin"), "EXTMIN");
+            expectPoint(*drawing.header.extentsMax, facts.at("header_extmax"), "EXTMAX");
         } else {
-            EXPECT_FALSE(drawing.header.extentsMin) << facts["header_extents"].string();
+            EXPECT_FALSE(drawing.header.extentsMin)
+                << facts.at("header_extents").get<std::string>();
         }
-        if (facts.has("first_entities")) expectFirstEntities(drawing, facts["first_entities"]);
+        if (facts.contains("first_entities"))
+            expectFirstEntities(drawing, facts.at("first_entities"));
     }
     EXPECT_GT(files, 90);
 }

@@ -2,12 +2,12 @@
 //   dwginfo [--json] FILE
 #include <dwg/Reader.h>
 
+#include <nlohmann/json.hpp>
+
 #include <charconv>
-#include <cstdio>
 #include <iostream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -20,41 +20,9 @@ std::string number(double value) {
     return std::string(buffer, result.ptr);
 }
 
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
-}
-
 std::string point(const std::optional<dwg::Point3>& p) {
     if (!p) return "null";
     return "[" + number(p->x) + ", " + number(p->y) + ", " + number(p->z) + "]";
-}
-
-std::string histogram(const Histogram& counts) {
-    std::string out = "{";
-    bool first = true;
-    for (const auto& [name, n] : counts) {
-        out += (first ? "" : ", ") + quoted(name) + ": " + std::to_string(n);
-        first = false;
-    }
-    return out + "}";
 }
 
 void add(Histogram& into, const Histogram& from) {
@@ -78,20 +46,23 @@ Summary summarise(const dwg::Drawing& drawing) {
     return summary;
 }
 
+nlohmann::ordered_json pointJson(const std::optional<dwg::Point3>& p) {
+    if (!p) return nullptr;
+    return {p->x, p->y, p->z};
+}
+
 void printJson(const dwg::Drawing& drawing) {
     const Summary summary = summarise(drawing);
-    std::ostringstream out;
-    out << "{\"version\": " << quoted(std::string(dwg::versionCode(drawing.version)))
-        << ", \"extmin\": " << point(drawing.header.extentsMin) << ", \"extmax\": " << point(drawing.header.extentsMax)
-        << ", \"modelspace\": " << histogram(summary.modelSpace)
-        << ", \"paperspace\": " << histogram(summary.paperSpace) << ", \"blocks\": {";
-    bool first = true;
-    for (const auto& [name, counts] : summary.blocks) {
-        out << (first ? "" : ", ") << quoted(name) << ": " << histogram(counts);
-        first = false;
-    }
-    out << "}, \"skipped\": " << histogram(drawing.skippedEntities) << "}\n";
-    std::cout << out.str();
+    nlohmann::ordered_json out;
+    out["version"] = std::string(dwg::versionCode(drawing.version));
+    out["extmin"] = pointJson(drawing.header.extentsMin);
+    out["extmax"] = pointJson(drawing.header.extentsMax);
+    out["modelspace"] = summary.modelSpace;
+    out["paperspace"] = summary.paperSpace;
+    out["blocks"] = summary.blocks;
+    out["skipped"] = drawing.skippedEntities;
+    // Names come from the file; a broken byte sequence must not stop the report.
+    std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
 }
 
 void printText(const dwg::Drawing& drawing) {
