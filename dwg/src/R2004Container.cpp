@@ -79,16 +79,12 @@ public:
         readSectionMap(readSystemPage(sectionMapPage->second.address, kSectionMapType));
     }
 
-    std::vector<std::uint8_t> read(std::string_view name) const override {
-        const SectionEntry* entry = find(name);
-        if (entry == nullptr) throwDamaged("seção " + std::string(name) + " ausente");
-        const Section& section = sections_[static_cast<std::size_t>(entry - entries_.data())];
-        std::vector<std::uint8_t> data(static_cast<std::size_t>(entry->size), 0);
+private:
+    void decodeSection(std::size_t index, std::vector<std::uint8_t>& data) const override {
+        const Section& section = sections_[index];
         for (const DataPage& page : section.pages) placePage(section, page, data);
-        return data;
     }
 
-private:
     std::vector<std::uint8_t> readSystemPage(std::uint64_t address, std::uint32_t expectedType) const {
         auto header = slice(file_, address, kSystemPageHeaderSize);
         if (readU32(header, 0) != expectedType) throwDamaged("página de sistema de tipo inesperado");

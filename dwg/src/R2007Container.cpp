@@ -80,16 +80,12 @@ public:
                                       readU64(fields, 0xD8)));
     }
 
-    std::vector<std::uint8_t> read(std::string_view name) const override {
-        const SectionEntry* entry = find(name);
-        if (entry == nullptr) throwDamaged("seção " + std::string(name) + " ausente");
-        const Section& section = sections_[static_cast<std::size_t>(entry - entries_.data())];
-        std::vector<std::uint8_t> data(static_cast<std::size_t>(entry->size), 0);
+private:
+    void decodeSection(std::size_t index, std::vector<std::uint8_t>& data) const override {
+        const Section& section = sections_[index];
         for (const DataPage& page : section.pages) placePage(section, page, data);
-        return data;
     }
 
-private:
     std::vector<std::uint8_t> readFileHeader() const {
         constexpr std::size_t n = ReedSolomonCode::kCodewordSize;
         const auto decoded = decodeInterleaved(slice(file_, kFileHeaderOffset, kFileHeaderBlocks * n),

@@ -12,6 +12,14 @@ const SectionEntry* SectionContainer::find(std::string_view name) const {
     return nullptr;
 }
 
+std::vector<std::uint8_t> SectionContainer::read(std::string_view name) const {
+    const SectionEntry* entry = find(name);
+    if (entry == nullptr) throwDamaged("seção " + std::string(name) + " ausente");
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(entry->size), 0);
+    decodeSection(static_cast<std::size_t>(entry - entries_.data()), data);
+    return data;
+}
+
 std::unique_ptr<SectionContainer> openSectionContainer(std::span<const std::uint8_t> file) {
     if (file.size() < 6) throwDamaged("arquivo curto demais");
     const std::string version(file.begin(), file.begin() + 6);

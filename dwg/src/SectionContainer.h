@@ -30,9 +30,13 @@ public:
 
     // The decoded bytes of the named section; throws when the section is
     // missing or one of its pages is damaged.
-    virtual std::vector<std::uint8_t> read(std::string_view name) const = 0;
+    std::vector<std::uint8_t> read(std::string_view name) const;
 
 protected:
+    // Decodes the pages of entry `index` of sections() into data, which has
+    // the section's size.
+    virtual void decodeSection(std::size_t index, std::vector<std::uint8_t>& data) const = 0;
+
     std::vector<SectionEntry> entries_;
 };
 
