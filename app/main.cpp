@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
     ui::installPortugueseTranslations(application);
 
-    const library::Layout layout(library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));
+    const library::Layout layout(
+        library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));
     ui::Windows& windows = ui::windows();
     // The main window's creation runs before any other window exists.
     browser::TfrmVisualizar frmVisualizar(layout);

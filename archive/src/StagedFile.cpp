@@ -11,20 +11,23 @@ namespace archive {
 
 namespace {
 
-std::error_code lastError() { return {errno, std::system_category()}; }
+std::error_code lastError() {
+    return {errno, std::system_category()};
+}
 
 // A short name of its own, so a member whose name is near the file system's
 // limit still gets a temporary file.
 std::string temporaryName(std::mt19937_64& random) {
     char name[40];
-    std::snprintf(name, sizeof name, ".tessaly-%016llx.part", static_cast<unsigned long long>(random()));
+    std::snprintf(name, sizeof name, ".tessaly-%016llx.part",
+                  static_cast<unsigned long long>(random()));
     return name;
 }
 
 }  // namespace
 
-std::optional<StagedFile> StagedFile::create(const std::filesystem::path& folder, std::mt19937_64& random,
-                                             std::error_code& error) {
+std::optional<StagedFile> StagedFile::create(const std::filesystem::path& folder,
+                                             std::mt19937_64& random, std::error_code& error) {
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::filesystem::path path = folder / temporaryName(random);
         const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -47,7 +50,9 @@ StagedFile::StagedFile(StagedFile&& other) noexcept
     other.path_.clear();
 }
 
-StagedFile::~StagedFile() { discard(); }
+StagedFile::~StagedFile() {
+    discard();
+}
 
 void StagedFile::discard() {
     if (descriptor_ >= 0) ::close(descriptor_);
@@ -69,7 +74,8 @@ std::error_code StagedFile::write(const char* data, std::size_t size) {
     return {};
 }
 
-std::error_code StagedFile::commit(const std::filesystem::path& target, const StoredAttributes& attributes) {
+std::error_code StagedFile::commit(const std::filesystem::path& target,
+                                   const StoredAttributes& attributes) {
     // Attributes are a courtesy: a file system that cannot keep them still gets the file.
     if (attributes.modified) {
         const timespec times[2] = {{*attributes.modified, 0}, {*attributes.modified, 0}};
@@ -89,7 +95,8 @@ std::error_code StagedFile::commit(const std::filesystem::path& target, const St
     // Where the file system honours a read-only mark on replacement (FAT, SMB
     // mounts), the old file has to lose it first.
     struct stat existing {};
-    if (::lstat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) && !(existing.st_mode & S_IWUSR))
+    if (::lstat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+        !(existing.st_mode & S_IWUSR))
         ::chmod(target.c_str(), existing.st_mode | S_IWUSR);
     if (::rename(path_.c_str(), target.c_str()) != 0) {
         const std::error_code error = lastError();

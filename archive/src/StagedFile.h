@@ -17,10 +17,10 @@ struct StoredAttributes {
 };
 
 class StagedFile {
-public:
+  public:
     // An empty temporary file in folder, with the permissions a new file gets.
-    static std::optional<StagedFile> create(const std::filesystem::path& folder, std::mt19937_64& random,
-                                            std::error_code& error);
+    static std::optional<StagedFile> create(const std::filesystem::path& folder,
+                                            std::mt19937_64& random, std::error_code& error);
     StagedFile(StagedFile&& other) noexcept;
     StagedFile& operator=(StagedFile&&) = delete;
     ~StagedFile();
@@ -30,7 +30,7 @@ public:
     // place of target, replacing a file there even when it is read-only.
     std::error_code commit(const std::filesystem::path& target, const StoredAttributes& attributes);
 
-private:
+  private:
     StagedFile(int descriptor, std::filesystem::path path);
     void discard();
 

@@ -70,7 +70,8 @@ std::string openErrorMessage(int zipError, const std::string& file) {
         case ZIP_ER_MEMORY:
             return "Memória insuficiente para abrir o arquivo zip " + file + ".";
         default:
-            return "Não foi possível abrir o arquivo zip " + file + " (erro " + std::to_string(zipError) + ").";
+            return "Não foi possível abrir o arquivo zip " + file + " (erro " +
+                   std::to_string(zipError) + ").";
     }
 }
 
@@ -100,7 +101,8 @@ EntryKind entryKind(zip_t* zip, zip_uint64_t index, const zip_stat_t& stat) {
     if (zip_file_get_external_attributes(zip, index, 0, &system, &external) == 0) {
         constexpr zip_uint32_t kDosReadOnly = 0x01;
         const auto unixMode = static_cast<mode_t>(external >> 16);
-        const bool unixReadOnly = system == ZIP_OPSYS_UNIX && unixMode != 0 && !(unixMode & S_IWUSR);
+        const bool unixReadOnly =
+            system == ZIP_OPSYS_UNIX && unixMode != 0 && !(unixMode & S_IWUSR);
         kind.attributes.readOnly = (external & kDosReadOnly) != 0 || unixReadOnly;
         kind.link = system == ZIP_OPSYS_UNIX && S_ISLNK(unixMode);
     }
@@ -128,7 +130,8 @@ std::string questionText(std::string_view componentName, MemberFailure failure) 
     text += failureText(failure);
     text += " - Native error: ";
     text += number;
-    if (failure != MemberFailure::NameTooLong) text += ". File processing error, possibly disk is full";
+    if (failure != MemberFailure::NameTooLong)
+        text += ". File processing error, possibly disk is full";
     return text;
 }
 
@@ -152,16 +155,24 @@ struct MemberResult {
     MemberFailure failure = MemberFailure::DamagedData;
 };
 
-MemberResult failed(MemberFailure failure) { return {Outcome::Failed, failure}; }
+MemberResult failed(MemberFailure failure) {
+    return {Outcome::Failed, failure};
+}
 
 // Runs one extraction: the reader's settings plus the state of this run.
 class Extraction {
-public:
+  public:
     Extraction(zip_t* zip, const std::string& componentName, const std::string& password,
                const fs::path& destination, PathMode mode, const ProgressHandler& progress,
                const QuestionHandler& question)
-        : zip_(zip), componentName_(componentName), password_(password), destination_(destination),
-          mode_(mode), progress_(progress), question_(question), random_(std::random_device{}()) {}
+        : zip_(zip),
+          componentName_(componentName),
+          password_(password),
+          destination_(destination),
+          mode_(mode),
+          progress_(progress),
+          question_(question),
+          random_(std::random_device{}()) {}
 
     ExtractResult run(std::string_view mask) {
         const zip_int64_t count = zip_get_num_entries(zip_, 0);
@@ -176,7 +187,7 @@ public:
         return std::move(result_);
     }
 
-private:
+  private:
     void extractEntry(zip_uint64_t index, const std::string& name, bool folder) {
         const std::optional<fs::path> relative = relativeTarget(name, mode_);
         zip_stat_t stat;
@@ -193,7 +204,8 @@ private:
         const fs::path target = destination_ / *relative;
         for (;;) {
             if (notify(name, 0)) return;
-            const MemberResult member = folder ? makeFolder(target) : extractFile(index, stat, name, target, kind);
+            const MemberResult member =
+                folder ? makeFolder(target) : extractFile(index, stat, name, target, kind);
             if (member.outcome == Outcome::Cancelled) return;
             if (member.outcome == Outcome::Done) {
                 if (!folder) result_.written.push_back(target);
@@ -228,16 +240,18 @@ private:
         if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE &&
             !zip_encryption_method_supported(stat.encryption_method, 0))
             return failed(MemberFailure::UnsupportedEncryption);
-        if ((stat.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(stat.comp_method, 0))
+        if ((stat.valid & ZIP_STAT_COMP_METHOD) &&
+            !zip_compression_method_supported(stat.comp_method, 0))
             return failed(MemberFailure::DamagedData);
 
         std::error_code error;
         fs::create_directories(target.parent_path(), error);
         if (error) return failed(failureOfFileError(error, MemberFailure::CannotCreateFile));
 
-        // Handlers may throw through here; the member is then closed and its temporary file removed.
-        std::unique_ptr<zip_file_t, MemberCloser> file(
-            zip_fopen_index_encrypted(zip_, index, 0, password_.empty() ? nullptr : password_.c_str()));
+        // Handlers may throw through here; the member is then closed and its temporary file
+        // removed.
+        std::unique_ptr<zip_file_t, MemberCloser> file(zip_fopen_index_encrypted(
+            zip_, index, 0, password_.empty() ? nullptr : password_.c_str()));
         if (!file) {
             const int zipError = zip_error_code_zip(zip_get_error(zip_));
             zip_error_clear(zip_);
@@ -257,13 +271,15 @@ private:
 
     // Reads the member to its very end: only there does libzip compare the
     // check sum, after it has handed out every byte.
-    MemberResult copyData(zip_file_t* file, const zip_stat_t& stat, const std::string& name, StagedFile& staged) {
+    MemberResult copyData(zip_file_t* file, const zip_stat_t& stat, const std::string& name,
+                          StagedFile& staged) {
         const bool sizeKnown = (stat.valid & ZIP_STAT_SIZE) != 0;
         buffer_.resize(kReadChunk);
         zip_uint64_t total = 0;
         for (;;) {
             const zip_int64_t got = zip_fread(file, buffer_.data(), buffer_.size());
-            if (got < 0) return failed(failureOfZipError(zip_error_code_zip(zip_file_get_error(file))));
+            if (got < 0)
+                return failed(failureOfZipError(zip_error_code_zip(zip_file_get_error(file))));
             if (got == 0) break;
             const auto size = static_cast<std::size_t>(got);
             total += size;
@@ -290,7 +306,8 @@ private:
     ZipAnswer ask(const std::string& name, MemberFailure failure) {
         if (!question_) return ZipAnswer::Ignore;
         const bool retryOffered = failure != MemberFailure::NameTooLong;
-        const ZipAnswer answer = question_(ZipQuestion{questionText(componentName_, failure), retryOffered, failure, name});
+        const ZipAnswer answer = question_(
+            ZipQuestion{questionText(componentName_, failure), retryOffered, failure, name});
         // The box without Retry cannot give it; a handler that does anyway would loop forever.
         if (answer == ZipAnswer::Retry && !retryOffered) return ZipAnswer::Abort;
         return answer;
@@ -360,7 +377,9 @@ void ZipReader::open() {
     archive_->zip = zip;
 }
 
-bool ZipReader::isOpen() const { return archive_ != nullptr; }
+bool ZipReader::isOpen() const {
+    return archive_ != nullptr;
+}
 
 ExtractResult ZipReader::extract(std::string_view mask) {
     refuseWhileBusy();
@@ -371,8 +390,8 @@ ExtractResult ZipReader::extract(std::string_view mask) {
         bool& busy;
         ~BusyReset() { busy = false; }
     } reset{busy_};
-    Extraction extraction(archive_->zip, componentName_, password_, destination_, pathMode_, progressHandler_,
-                          questionHandler_);
+    Extraction extraction(archive_->zip, componentName_, password_, destination_, pathMode_,
+                          progressHandler_, questionHandler_);
     return extraction.run(mask);
 }
 

@@ -30,14 +30,16 @@ std::string drawingBytes() {
     std::uint32_t state = 12345;
     for (std::size_t i = 0; i < data.size(); ++i) {
         state = state * 1103515245u + 12345u;
-        data[i] = (i % 2 == 0) ? static_cast<char>(state >> 24) : static_cast<char>('A' + (i / 16) % 8);
+        data[i] =
+            (i % 2 == 0) ? static_cast<char>(state >> 24) : static_cast<char>('A' + (i / 16) % 8);
     }
     return data;
 }
 
 struct Fixture {
     Fixture() {
-        folder = fs::temp_directory_path() / ("tessaly-archive-bench-" + std::to_string(::getpid()));
+        folder =
+            fs::temp_directory_path() / ("tessaly-archive-bench-" + std::to_string(::getpid()));
         fs::create_directories(folder);
         archive = folder / "Sofa01.DWG.zip";
         const std::string drawing = drawingBytes();
@@ -46,7 +48,8 @@ struct Fixture {
         zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
         zip_source_t* source = zip_source_buffer(zip, drawing.data(), drawing.size(), 0);
         const zip_int64_t index = zip_file_add(zip, "Sofa01.DWG", source, 0);
-        zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_TRAD_PKWARE, password.c_str());
+        zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_TRAD_PKWARE,
+                                password.c_str());
         if (zip_close(zip) != 0) std::abort();
     }
     ~Fixture() { fs::remove_all(folder); }
@@ -101,7 +104,8 @@ void BM_UnzipProgram(benchmark::State& state) {
     const std::string destination = (fixture().folder / "unzip").string();
     const std::string password(library::kArchivePassword);
     const std::string archive = fixture().archive.string();
-    std::vector<std::string> arguments = {"unzip", "-o", "-q", "-P", password, archive, "-d", destination};
+    std::vector<std::string> arguments = {"unzip",  "-o",    "-q", "-P",
+                                          password, archive, "-d", destination};
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
@@ -111,7 +115,8 @@ void BM_UnzipProgram(benchmark::State& state) {
         int status = 0;
         rusage usage{};
         if (posix_spawnp(&child, "unzip", nullptr, nullptr, argv.data(), environ) != 0 ||
-            wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0)
             state.SkipWithError("unzip failed");
         childSeconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;

@@ -1,8 +1,7 @@
 // Read time per R13-R2000 sample drawing, from memory (no disk time), with
 // throughput in bytes per second.
-#include <dwg/Reader.h>
-
 #include <benchmark/benchmark.h>
+#include <dwg/Reader.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,7 +23,8 @@ void readFromMemory(benchmark::State& state, const std::filesystem::path& path) 
         dwg::Drawing drawing = dwg::read(std::span<const std::uint8_t>(bytes));
         benchmark::DoNotOptimize(drawing);
     }
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(bytes.size()));
 }
 
 const bool registered = [] {
@@ -34,7 +34,8 @@ const bool registered = [] {
         for (const auto& entry : std::filesystem::directory_iterator(folder)) {
             if (entry.path().extension() != ".dwg") continue;
             const std::string name = std::string(version) + "/" + entry.path().filename().string();
-            benchmark::RegisterBenchmark(name.c_str(), readFromMemory, entry.path())->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(name.c_str(), readFromMemory, entry.path())
+                ->Unit(benchmark::kMillisecond);
         }
     }
     return true;

@@ -2,11 +2,8 @@
 // memory) and, separately, only opening the container and decoding its
 // sections. Samples come from $TESSALY_DWG_SAMPLES or the folder beside the
 // checkout.
-#include "SectionContainer.h"
-
-#include <dwg/Reader.h>
-
 #include <benchmark/benchmark.h>
+#include <dwg/Reader.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,12 +13,15 @@
 #include <memory>
 #include <vector>
 
+#include "SectionContainer.h"
+
 namespace {
 
 std::filesystem::path samplesFolder() {
     const char* fromEnvironment = std::getenv("TESSALY_DWG_SAMPLES");
-    return (fromEnvironment && *fromEnvironment) ? std::filesystem::path(fromEnvironment)
-                                                 : std::filesystem::path(TESSALY_DWG_SAMPLES_DEFAULT);
+    return (fromEnvironment && *fromEnvironment)
+               ? std::filesystem::path(fromEnvironment)
+               : std::filesystem::path(TESSALY_DWG_SAMPLES_DEFAULT);
 }
 
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
@@ -37,10 +37,12 @@ void readDrawing(benchmark::State& state, std::shared_ptr<const std::vector<std:
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * file->size()));
 }
 
-void decodeSections(benchmark::State& state, std::shared_ptr<const std::vector<std::uint8_t>> file) {
+void decodeSections(benchmark::State& state,
+                    std::shared_ptr<const std::vector<std::uint8_t>> file) {
     for (auto _ : state) {
         const auto container = dwg::container::openSectionContainer(*file);
-        for (const char* name : {"AcDb:Header", "AcDb:Classes", "AcDb:Handles", "AcDb:AcDbObjects"}) {
+        for (const char* name :
+             {"AcDb:Header", "AcDb:Classes", "AcDb:Handles", "AcDb:AcDbObjects"}) {
             auto bytes = container->read(name);
             benchmark::DoNotOptimize(bytes);
         }
@@ -61,9 +63,12 @@ int main(int argc, char** argv) {
     std::sort(files.begin(), files.end());
     for (const auto& path : files) {
         auto bytes = std::make_shared<const std::vector<std::uint8_t>>(readBytes(path));
-        const std::string name = path.parent_path().filename().string() + "/" + path.filename().string();
-        benchmark::RegisterBenchmark(("read/" + name).c_str(), readDrawing, bytes)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("sections/" + name).c_str(), decodeSections, bytes)->Unit(benchmark::kMillisecond);
+        const std::string name =
+            path.parent_path().filename().string() + "/" + path.filename().string();
+        benchmark::RegisterBenchmark(("read/" + name).c_str(), readDrawing, bytes)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("sections/" + name).c_str(), decodeSections, bytes)
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -2,27 +2,25 @@
 // long until the tiles in view show their images, how much memory the run
 // needs, and proof that scrolling through it all decodes nothing on the
 // user-interface thread.
-#include "browser/ThumbnailGrid.h"
-#include "browser/UNfrmVisualizar.h"
-
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
-#include <QFileInfo>
 #include <QTimer>
-
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+
+#include "browser/ThumbnailGrid.h"
+#include "browser/UNfrmVisualizar.h"
 
 namespace {
 
@@ -37,7 +35,8 @@ struct Category {
 Category& category() {
     static Category made = [] {
         Category category;
-        const QString img = QDir::temp().filePath(QStringLiteral("tessaly-grid-bench-%1/IMG").arg(kBlockCount));
+        const QString img =
+            QDir::temp().filePath(QStringLiteral("tessaly-grid-bench-%1/IMG").arg(kBlockCount));
         QDir().mkpath(img);
         QImage image(200, 141, QImage::Format_RGB32);
         for (int i = 0; i < kBlockCount; ++i) {
@@ -50,7 +49,8 @@ Category& category() {
             QPainter painter(&image);
             painter.setPen(QPen(QColor::fromHsv((i * 7) % 360, 200, 120), 2));
             for (int line = 0; line < 12; ++line)
-                painter.drawLine((i * 13 + line * 17) % 200, line * 11, (i * 29 + line * 31) % 200, 140 - line * 7);
+                painter.drawLine((i * 13 + line * 17) % 200, line * 11, (i * 29 + line * 31) % 200,
+                                 140 - line * 7);
             painter.drawEllipse(QPoint(100, 70), 20 + i % 40, 15 + i % 30);
             painter.end();
             image.save(path, "PNG");
@@ -93,7 +93,8 @@ bool tilesInViewLoaded(const browser::ThumbnailGrid& grid) {
     for (int i = firstRow * grid.columnCount(); i < grid.count(); ++i) {
         const QRect tile = grid.tileRect(i);
         if (tile.top() > view.bottom()) break;
-        if (tile.intersects(view) && !grid.isThumbnailLoaded(i) && !grid.isThumbnailFailed(i)) return false;
+        if (tile.intersects(view) && !grid.isThumbnailLoaded(i) && !grid.isThumbnailFailed(i))
+            return false;
     }
     return true;
 }
@@ -176,7 +177,8 @@ void BM_ScrollWholeCategory(benchmark::State& state) {
         }
     }
     const auto stats = grid->decodeStats();
-    if (stats.decodedOnUiThread != 0) state.SkipWithError("an image was decoded on the user-interface thread");
+    if (stats.decodedOnUiThread != 0)
+        state.SkipWithError("an image was decoded on the user-interface thread");
     state.counters["pages"] = benchmark::Counter(pages, benchmark::Counter::kAvgIterations);
     state.counters["decoded_workers"] = stats.decoded - stats.decodedOnUiThread;
     state.counters["decoded_ui_thread"] = stats.decodedOnUiThread;
@@ -194,8 +196,8 @@ int main(int argc, char** argv) {
     QElapsedTimer making;
     making.start();
     category();
-    std::fprintf(stderr, "%d thumbnails ready in %lld ms; peak memory before the grid %.1f MB\n", kBlockCount,
-                 static_cast<long long>(making.elapsed()), peakMegabytes());
+    std::fprintf(stderr, "%d thumbnails ready in %lld ms; peak memory before the grid %.1f MB\n",
+                 kBlockCount, static_cast<long long>(making.elapsed()), peakMegabytes());
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     std::fprintf(stderr, "peak memory of the whole run: %.1f MB\n", peakMegabytes());

@@ -1,8 +1,8 @@
 // "Salvar bloco selecionado": the selected block's archive is copied next to
 // the chosen file name, its drawing extracted there and the copy removed.
+#include <QComboBox>
 #include <QFileDialog>
 #include <QPushButton>
-#include <QComboBox>
 #include <system_error>
 
 #include "browser/ThumbnailGrid.h"
@@ -21,9 +21,12 @@ const QString kNoSelectionMessage = QStringLiteral(
     "\rPara salvar o bloco, selecione a biblioteca na caixa de opção no canto superior esquerdo\r"
     "e clique sobre o bloco desejado na lista de imagens.\r");
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-QString displayPath(const fs::path& path) { return fromUtf8(library::pathToUtf8(path)); }
-fs::path pathOf(const QString& text) { return library::pathFromUtf8(text.toStdString()); }
+QString displayPath(const fs::path& path) {
+    return QString::fromStdString(library::pathToUtf8(path));
+}
+fs::path pathOf(const QString& text) {
+    return library::pathFromUtf8(text.toStdString());
+}
 
 void inform(const QString& text) {
     ui::LocalisedMessageDlg(text, ui::MessageKind::Information, ui::MessageButton::OK, 0);
@@ -42,7 +45,7 @@ void removeFile(const fs::path& file) {
 }
 
 archive::ZipAnswer askUser(const archive::ZipQuestion& question) {
-    switch (ui::askZipQuestion(fromUtf8(question.text), question.retryOffered)) {
+    switch (ui::askZipQuestion(QString::fromStdString(question.text), question.retryOffered)) {
         case ui::ZipQuestionAnswer::Retry:
             return archive::ZipAnswer::Retry;
         case ui::ZipQuestionAnswer::Ignore:
@@ -73,7 +76,8 @@ void TfrmVisualizar::exportSelectedBlock() {
         return;
     }
     const QString thumbnail = Lista->item(selected).FileName;
-    const QString blockName = fromUtf8(library::blockNameFromThumbnail(thumbnail.toStdString()));
+    const QString blockName =
+        QString::fromStdString(library::blockNameFromThumbnail(thumbnail.toStdString()));
 
     dSalvar->selectFile(blockName);
     if (dSalvar->exec() != QDialog::Accepted || dSalvar->selectedFiles().isEmpty()) return;
@@ -96,10 +100,13 @@ void TfrmVisualizar::exportSelectedBlock() {
     const fs::path source = copyIsTheArchive ? blockArchive : temporaryCopy;
     if (!copyIsTheArchive) {
         if (fs::exists(temporaryCopy, error)) removeFile(temporaryCopy);
-        if (!fs::copy_file(blockArchive, temporaryCopy, fs::copy_options::overwrite_existing, error)) {
+        if (!fs::copy_file(blockArchive, temporaryCopy, fs::copy_options::overwrite_existing,
+                           error)) {
             removeFile(temporaryCopy);
-            reportFailure(QStringLiteral("Não foi possível copiar o bloco para a pasta escolhida:\r") +
-                          displayPath(targetFolder) + QStringLiteral("\r") + fromUtf8(error.message()));
+            reportFailure(
+                QStringLiteral("Não foi possível copiar o bloco para a pasta escolhida:\r") +
+                displayPath(targetFolder) + QStringLiteral("\r") +
+                QString::fromStdString(error.message()));
             return;
         }
     }
@@ -132,7 +139,7 @@ void TfrmVisualizar::exportSelectedBlock() {
         ui::pump();
     } catch (const std::exception& extractionError) {
         zip_.close();
-        failure = fromUtf8(extractionError.what());
+        failure = QString::fromStdString(extractionError.what());
     }
 
     if (failure.isEmpty()) {
@@ -146,8 +153,9 @@ void TfrmVisualizar::exportSelectedBlock() {
     if (!failure.isEmpty()) {
         reportFailure(QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") + failure);
     } else if (result.written.empty()) {
-        reportFailure(QStringLiteral("O desenho do bloco não foi gravado: o arquivo do bloco está "
-                                     "danificado ou a extração foi interrompida."));
+        reportFailure(
+            QStringLiteral("O desenho do bloco não foi gravado: o arquivo do bloco está "
+                           "danificado ou a extração foi interrompida."));
     } else {
         inform(QStringLiteral("Procedimento concluído."));
     }

@@ -1,7 +1,5 @@
 #include "browser/ThumbnailGrid.h"
 
-#include "ThumbnailLoader.h"
-
 #include <QAbstractButton>
 #include <QEnterEvent>
 #include <QFileInfo>
@@ -16,15 +14,17 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolTip>
-
 #include <algorithm>
+
+#include "ThumbnailLoader.h"
 
 namespace browser {
 
 namespace {
 
 constexpr qsizetype kCacheBytes = 32 * 1024 * 1024;
-constexpr int kImageInset = 5;  // the frame of tile colour around the image: hover and selection show there
+constexpr int kImageInset =
+    5;  // the frame of tile colour around the image: hover and selection show there
 
 void fillGradient(QPainter& painter, const QRect& rect, const GridColors::Fill& fill) {
     QLinearGradient gradient(rect.topLeft(), rect.bottomLeft());
@@ -57,7 +57,7 @@ void paintPlaceholder(QPainter& painter, const QRect& area, const QColor& color)
 
 // One button of the footer's navigator, drawn in the grid's colours.
 class ThumbnailNavigatorButton : public QAbstractButton {
-public:
+  public:
     enum class Glyph { PreviousItem, NextItem, PreviousPage, NextPage };
 
     ThumbnailNavigatorButton(Glyph glyph, const ThumbnailGrid* grid, QWidget* parent)
@@ -67,11 +67,13 @@ public:
         setFixedSize(23, 19);
     }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         const GridColors& colors = grid_->colors();
         QPainter painter(this);
-        const QColor fill = isDown() ? colors.buttonPressed : underMouse() ? colors.buttonHover : colors.button;
+        const QColor fill = isDown()       ? colors.buttonPressed
+                            : underMouse() ? colors.buttonHover
+                                           : colors.button;
         painter.fillRect(rect(), fill);
         painter.setPen(colors.buttonBorder);
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
@@ -99,17 +101,17 @@ protected:
         }
     }
 
-private:
+  private:
     Glyph glyph_;
     const ThumbnailGrid* grid_;
 };
 
 // The bar under the tiles: the position of the selection and the navigator.
 class ThumbnailFooter : public QWidget {
-public:
+  public:
     explicit ThumbnailFooter(ThumbnailGrid* grid) : QWidget(grid), grid_(grid) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         const GridColors& colors = grid_->colors();
         QPainter painter(this);
@@ -121,13 +123,14 @@ protected:
         painter.drawLine(0, 0, width() - 1, 0);
         if (grid_->count() == 0) return;
         painter.setPen(colors.footerText);
-        const QString position = grid_->selectedIndex() >= 0
-                                     ? QStringLiteral("%1 / %2").arg(grid_->selectedIndex() + 1).arg(grid_->count())
-                                     : QString::number(grid_->count());
+        const QString position =
+            grid_->selectedIndex() >= 0
+                ? QStringLiteral("%1 / %2").arg(grid_->selectedIndex() + 1).arg(grid_->count())
+                : QString::number(grid_->count());
         painter.drawText(rect().adjusted(8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, position);
     }
 
-private:
+  private:
     const ThumbnailGrid* grid_;
 };
 
@@ -170,8 +173,8 @@ ThumbnailGrid::ThumbnailGrid(QWidget* parent)
     navigator->setContentsMargins(4, 3, 4, 3);
     navigator->setSpacing(2);
     navigator->addStretch();
-    auto addButton = [&](ThumbnailNavigatorButton::Glyph glyph, const char* name, const QString& hint,
-                         auto action) {
+    auto addButton = [&](ThumbnailNavigatorButton::Glyph glyph, const char* name,
+                         const QString& hint, auto action) {
         auto* button = new ThumbnailNavigatorButton(glyph, this, footer_);
         button->setObjectName(QLatin1String(name));
         button->setToolTip(hint);
@@ -181,10 +184,12 @@ ThumbnailGrid::ThumbnailGrid(QWidget* parent)
         return button;
     };
     using Glyph = ThumbnailNavigatorButton::Glyph;
-    previousPageButton_ = addButton(Glyph::PreviousPage, "previousPageButton", QStringLiteral("Previous Page"),
-                                    [this] { moveSelection(-itemsPerPage(), true); });
-    previousItemButton_ = addButton(Glyph::PreviousItem, "previousItemButton", QStringLiteral("Previous Item"),
-                                    [this] { moveSelection(-1, false); });
+    previousPageButton_ =
+        addButton(Glyph::PreviousPage, "previousPageButton", QStringLiteral("Previous Page"),
+                  [this] { moveSelection(-itemsPerPage(), true); });
+    previousItemButton_ =
+        addButton(Glyph::PreviousItem, "previousItemButton", QStringLiteral("Previous Item"),
+                  [this] { moveSelection(-1, false); });
     nextItemButton_ = addButton(Glyph::NextItem, "nextItemButton", QStringLiteral("Next Item"),
                                 [this] { moveSelection(1, false); });
     nextPageButton_ = addButton(Glyph::NextPage, "nextPageButton", QStringLiteral("Next Page"),
@@ -201,7 +206,9 @@ void ThumbnailGrid::setColors(const GridColors& colors) {
     colors_ = colors;
     viewport()->update();
     footer_->update();
-    for (auto* button : {previousPageButton_, previousItemButton_, nextItemButton_, nextPageButton_}) button->update();
+    for (auto* button :
+         {previousPageButton_, previousItemButton_, nextItemButton_, nextPageButton_})
+        button->update();
 }
 
 void ThumbnailGrid::beginUpdate() {
@@ -229,7 +236,8 @@ void ThumbnailGrid::clear() {
 }
 
 void ThumbnailGrid::addItem(const QString& location) {
-    const qsizetype separator = std::max(location.lastIndexOf(QLatin1Char('/')), location.lastIndexOf(QLatin1Char('\\')));
+    const qsizetype separator =
+        std::max(location.lastIndexOf(QLatin1Char('/')), location.lastIndexOf(QLatin1Char('\\')));
     items_.push_back({location, location.mid(separator + 1), 0, {}});
     itemInfoRead_.push_back(false);
     failed_.push_back(false);
@@ -283,8 +291,9 @@ QRect ThumbnailGrid::tileRect(int index) const {
     if (index < 0 || index >= count()) return {};
     const int row = index / columns_;
     const int column = index % columns_;
-    return QRect(kSpacing + column * columnPitch(), kSpacing + row * rowPitch() - verticalScrollBar()->value(),
-                 itemSize_.width(), itemSize_.height());
+    return QRect(kSpacing + column * columnPitch(),
+                 kSpacing + row * rowPitch() - verticalScrollBar()->value(), itemSize_.width(),
+                 itemSize_.height());
 }
 
 int ThumbnailGrid::indexAt(const QPoint& viewportPoint) const {
@@ -398,20 +407,24 @@ void ThumbnailGrid::requestVisibleImages() {
     const int scroll = verticalScrollBar()->value();
     const int lastRowOfAll = rowCount() - 1;
     const int firstRow = std::clamp((scroll - kSpacing) / rowPitch(), 0, lastRowOfAll);
-    const int lastRow = std::clamp((scroll + viewHeight - kSpacing) / rowPitch(), firstRow, lastRowOfAll);
+    const int lastRow =
+        std::clamp((scroll + viewHeight - kSpacing) / rowPitch(), firstRow, lastRowOfAll);
     const int rowsInView = lastRow - firstRow + 1;
 
     // The rows in view, then one page below (the usual way to scroll), then
     // one page above.
     std::vector<int> rows;
     for (int row = firstRow; row <= lastRow; ++row) rows.push_back(row);
-    for (int row = lastRow + 1; row <= std::min(lastRowOfAll, lastRow + rowsInView); ++row) rows.push_back(row);
-    for (int row = firstRow - 1; row >= std::max(0, firstRow - rowsInView); --row) rows.push_back(row);
+    for (int row = lastRow + 1; row <= std::min(lastRowOfAll, lastRow + rowsInView); ++row)
+        rows.push_back(row);
+    for (int row = firstRow - 1; row >= std::max(0, firstRow - rowsInView); --row)
+        rows.push_back(row);
 
     // Room for every wanted tile, so that a page of big tiles on a dense
     // screen never evicts its own images.
     const qsizetype tileBytes = static_cast<qsizetype>(target.width()) * target.height() * 4;
-    cache_.setMaxCost(std::max(kCacheBytes, tileBytes * static_cast<qsizetype>(rows.size()) * columns_ * 3 / 2));
+    cache_.setMaxCost(
+        std::max(kCacheBytes, tileBytes * static_cast<qsizetype>(rows.size()) * columns_ * 3 / 2));
 
     std::vector<ThumbnailLoader::Request> requests;
     const qreal ratio = devicePixelRatioF();
@@ -423,14 +436,16 @@ void ThumbnailGrid::requestVisibleImages() {
             if (index >= count() || failed_[static_cast<size_t>(index)]) continue;
             const CachedImage* cached = cache_.object(index);
             if (cached && cached->decodedFor == target) continue;
-            requests.push_back({generation_, index, items_[static_cast<size_t>(index)].Location, target, ratio});
+            requests.push_back(
+                {generation_, index, items_[static_cast<size_t>(index)].Location, target, ratio});
         }
     }
     std::reverse(requests.begin(), requests.end());
     loader_->setRequests(std::move(requests));
 }
 
-void ThumbnailGrid::onImageDecoded(quint64 generation, int index, const QImage& image, const QSize& target) {
+void ThumbnailGrid::onImageDecoded(quint64 generation, int index, const QImage& image,
+                                   const QSize& target) {
     if (generation != generation_ || index < 0 || index >= count()) return;
     if (image.isNull()) {
         failed_[static_cast<size_t>(index)] = true;
@@ -448,8 +463,10 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event) {
     if (items_.empty()) return;
     const int scroll = verticalScrollBar()->value();
     const int lastRowOfAll = rowCount() - 1;
-    const int firstRow = std::clamp((event->rect().top() + scroll - kSpacing) / rowPitch(), 0, lastRowOfAll);
-    const int lastRow = std::clamp((event->rect().bottom() + scroll - kSpacing) / rowPitch(), 0, lastRowOfAll);
+    const int firstRow =
+        std::clamp((event->rect().top() + scroll - kSpacing) / rowPitch(), 0, lastRowOfAll);
+    const int lastRow =
+        std::clamp((event->rect().bottom() + scroll - kSpacing) / rowPitch(), 0, lastRowOfAll);
     bool imagesMissing = false;
     for (int row = firstRow; row <= lastRow; ++row) {
         for (int column = 0; column < columns_; ++column) {
@@ -458,7 +475,8 @@ void ThumbnailGrid::paintEvent(QPaintEvent* event) {
             const QRect rect = tileRect(index);
             if (!rect.intersects(event->rect())) continue;
             paintTile(painter, index, rect);
-            imagesMissing = imagesMissing || (!isThumbnailLoaded(index) && !isThumbnailFailed(index));
+            imagesMissing =
+                imagesMissing || (!isThumbnailLoaded(index) && !isThumbnailFailed(index));
         }
     }
     if (imagesMissing) scheduleLoads();
@@ -472,10 +490,12 @@ void ThumbnailGrid::paintTile(QPainter& painter, int index, const QRect& rect) {
     fillGradient(painter, rect, fill);
     const QRect inside = rect.adjusted(kImageInset, kImageInset, -kImageInset, -kImageInset);
     if (const CachedImage* cached = cache_.object(index)) {
-        const QSizeF shown = cached->image.deviceIndependentSize().scaled(inside.size(), Qt::KeepAspectRatio);
+        const QSizeF shown =
+            cached->image.deviceIndependentSize().scaled(inside.size(), Qt::KeepAspectRatio);
         QRectF target(QPointF(), shown);
         target.moveCenter(QRectF(inside).center());
-        painter.setRenderHint(QPainter::SmoothPixmapTransform, shown != cached->image.deviceIndependentSize());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                              shown != cached->image.deviceIndependentSize());
         painter.drawImage(target, cached->image);
     } else if (failed_[static_cast<size_t>(index)]) {
         paintPlaceholder(painter, inside, fill.border);
@@ -486,7 +506,8 @@ void ThumbnailGrid::updateNavigator() {
     // Shown only while the mouse is over the grid, and only when there is
     // something to walk through.
     const bool shown = mouseInside_ && count() > 1;
-    for (auto* button : {previousPageButton_, previousItemButton_, nextItemButton_, nextPageButton_})
+    for (auto* button :
+         {previousPageButton_, previousItemButton_, nextItemButton_, nextPageButton_})
         button->setVisible(shown);
     previousPageButton_->setEnabled(selected_ != 0);
     previousItemButton_->setEnabled(selected_ != 0);
@@ -529,22 +550,39 @@ void ThumbnailGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void ThumbnailGrid::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Left: moveSelection(-1, false); break;
-    case Qt::Key_Right: moveSelection(1, false); break;
-    case Qt::Key_Up: moveSelection(-columns_, false); break;
-    case Qt::Key_Down:
-        // From a row above the last one, Down lands on the last item even
-        // when the last row is too short to have one right below.
-        if (selected_ >= 0 && selected_ + columns_ >= count() && selected_ / columns_ < rowCount() - 1)
+        case Qt::Key_Left:
+            moveSelection(-1, false);
+            break;
+        case Qt::Key_Right:
+            moveSelection(1, false);
+            break;
+        case Qt::Key_Up:
+            moveSelection(-columns_, false);
+            break;
+        case Qt::Key_Down:
+            // From a row above the last one, Down lands on the last item even
+            // when the last row is too short to have one right below.
+            if (selected_ >= 0 && selected_ + columns_ >= count() &&
+                selected_ / columns_ < rowCount() - 1)
+                selectByUser(count() - 1, false);
+            else
+                moveSelection(columns_, false);
+            break;
+        case Qt::Key_PageUp:
+            moveSelection(-itemsPerPage(), true);
+            break;
+        case Qt::Key_PageDown:
+            moveSelection(itemsPerPage(), true);
+            break;
+        case Qt::Key_Home:
+            selectByUser(0, false);
+            break;
+        case Qt::Key_End:
             selectByUser(count() - 1, false);
-        else
-            moveSelection(columns_, false);
-        break;
-    case Qt::Key_PageUp: moveSelection(-itemsPerPage(), true); break;
-    case Qt::Key_PageDown: moveSelection(itemsPerPage(), true); break;
-    case Qt::Key_Home: selectByUser(0, false); break;
-    case Qt::Key_End: selectByUser(count() - 1, false); break;
-    default: QAbstractScrollArea::keyPressEvent(event); return;
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
     }
     event->accept();
 }
@@ -571,7 +609,8 @@ bool ThumbnailGrid::viewportEvent(QEvent* event) {
             event->ignore();
         } else {
             // Tiles carry no caption: the hint is where the block's name is read.
-            QToolTip::showText(help->globalPos(), QFileInfo(item(index).FileName).completeBaseName(), viewport(),
+            QToolTip::showText(help->globalPos(),
+                               QFileInfo(item(index).FileName).completeBaseName(), viewport(),
                                tileRect(index));
         }
         return true;

@@ -31,7 +31,8 @@ void ThumbnailLoader::setRequests(std::vector<Request> requests) {
     std::lock_guard lock(mutex_);
     queue_.clear();
     for (auto& request : requests) {
-        if (inFlight_.count({request.generation, request.index}) == 0) queue_.push_back(std::move(request));
+        if (inFlight_.count({request.generation, request.index}) == 0)
+            queue_.push_back(std::move(request));
     }
     while (activeWorkers_ < maxWorkers_ && static_cast<size_t>(activeWorkers_) < queue_.size()) {
         ++activeWorkers_;
@@ -54,7 +55,8 @@ void ThumbnailLoader::work() {
         }
         QImage image = decode(request.path, request.target);
         ++decoded_;
-        if (QThread::currentThread() == QCoreApplication::instance()->thread()) ++decodedOnUiThread_;
+        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            ++decodedOnUiThread_;
         if (image.isNull())
             ++failed_;
         else

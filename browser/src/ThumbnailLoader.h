@@ -8,7 +8,6 @@
 #include <QSize>
 #include <QString>
 #include <QThreadPool>
-
 #include <atomic>
 #include <deque>
 #include <mutex>
@@ -21,7 +20,7 @@ namespace browser {
 class ThumbnailLoader : public QObject {
     Q_OBJECT
 
-public:
+  public:
     struct Request {
         quint64 generation = 0;
         int index = 0;
@@ -45,11 +44,11 @@ public:
     // when the file cannot be decoded.
     static QImage decode(const QString& path, const QSize& target);
 
-signals:
+  signals:
     // Sent from a worker thread; a null image means the file is unreadable.
     void decoded(quint64 generation, int index, const QImage& image, const QSize& target);
 
-private:
+  private:
     void work();
 
     QThreadPool pool_;

@@ -15,8 +15,8 @@
 #include <cmath>
 
 #include "browser/ThumbnailGrid.h"
-#include "ui/Translations.h"
 #include "ui/Pump.h"
+#include "ui/Translations.h"
 
 namespace browser {
 
@@ -30,8 +30,6 @@ constexpr int kTopBarHeight = 33;
 constexpr int kBottomBarHeight = 50;
 constexpr int kStatusHeight = 19;
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
 QLabel* whiteLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     QPalette palette = label->palette();
@@ -44,9 +42,11 @@ QWidget* bar(const char* name, QWidget* parent) {
     auto* panel = new QWidget(parent);
     panel->setObjectName(name);
     panel->setAttribute(Qt::WA_StyledBackground);
-    panel->setStyleSheet(QStringLiteral(
-        "#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(175,192,130), "
-        "stop:1 rgb(99,122,68)); }").arg(QLatin1String(name)));
+    panel->setStyleSheet(
+        QStringLiteral(
+            "#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(175,192,130), "
+            "stop:1 rgb(99,122,68)); }")
+            .arg(QLatin1String(name)));
     return panel;
 }
 
@@ -88,7 +88,8 @@ void TfrmVisualizar::buildControls() {
     sPanel1 = new QWidget(this);
     Lista = new ThumbnailGrid(sPanel1);
     Lista->setObjectName(QStringLiteral("Lista"));
-    sLabel4 = whiteLabel(QStringLiteral("Clique no botão abaixo para salvar o bloco selecionado"), sPanel1);
+    sLabel4 = whiteLabel(QStringLiteral("Clique no botão abaixo para salvar o bloco selecionado"),
+                         sPanel1);
     sLabel4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     sLabel4->setAttribute(Qt::WA_TransparentForMouseEvents);
 
@@ -204,7 +205,7 @@ void TfrmVisualizar::RefreshCategories() {
         while (cArea->count() < library::kCategoryCount) cArea->addItem(QString());
         for (int n = 0; n < library::kCategoryCount; ++n) {
             const bool installed = layout_.isInstalled(n);
-            cArea->setItemText(n, fromUtf8(library::categoryListEntry(n, installed)));
+            cArea->setItemText(n, QString::fromStdString(library::categoryListEntry(n, installed)));
             state_.InstalledFlags[static_cast<size_t>(n)] = installed;
         }
         cArea->setCurrentIndex(-1);
@@ -218,7 +219,7 @@ void TfrmVisualizar::LoadBlockList() {
         Lista->clear();
         if (!state_.CurrentCategoryFolder.empty()) {
             for (const auto& thumbnail : library::listThumbnails(state_.CurrentCategoryFolder))
-                Lista->addItem(fromUtf8(library::pathToUtf8(thumbnail)));
+                Lista->addItem(QString::fromStdString(library::pathToUtf8(thumbnail)));
         }
     } catch (...) {
         Lista->endUpdate();
@@ -229,9 +230,13 @@ void TfrmVisualizar::LoadBlockList() {
     Lista->setFocus();
 }
 
-QString TfrmVisualizar::secondStatusPanelText() const { return statusSecondPanel->text(); }
+QString TfrmVisualizar::secondStatusPanelText() const {
+    return statusSecondPanel->text();
+}
 
-void TfrmVisualizar::setSecondStatusPanelText(const QString& text) { statusSecondPanel->setText(text); }
+void TfrmVisualizar::setSecondStatusPanelText(const QString& text) {
+    statusSecondPanel->setText(text);
+}
 
 void TfrmVisualizar::cAreaChange(int index) {
     ui::guarded([this, index] {
@@ -259,8 +264,8 @@ void TfrmVisualizar::ListaItemSelect(int itemindex) {
     ui::guarded([this] {
         const int selected = Lista->selectedIndex();
         if (selected < 0 || selected >= Lista->count()) return;
-        const QString blockName =
-            fromUtf8(library::blockNameFromThumbnail(Lista->item(selected).FileName.toStdString()));
+        const QString blockName = QString::fromStdString(
+            library::blockNameFromThumbnail(Lista->item(selected).FileName.toStdString()));
         setSecondStatusPanelText(cArea->currentText() + QStringLiteral(" - Bloco ") + blockName);
         ui::PreviewWindowAccess* preview = ui::windows().preview;
         if (!preview) return;

@@ -14,14 +14,12 @@
 #include <QStringDecoder>
 #include <stdexcept>
 
-#include "ui/Translations.h"
 #include "ui/Pump.h"
+#include "ui/Translations.h"
 
 namespace download {
 
 namespace {
-
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 void setDarkText(QWidget* widget) {
     QPalette palette = widget->palette();
@@ -29,13 +27,20 @@ void setDarkText(QWidget* widget) {
     widget->setPalette(palette);
 }
 
+// What the application shows for a failure no handler catches: a plain
+// error box titled with the application's name.
+void showUncaughtError(QWidget* parent, const std::exception& error) {
+    QMessageBox::critical(parent, QApplication::applicationName(),
+                          QString::fromStdString(error.what()));
+}
+
 }  // namespace
 
 QString readDescription(const std::filesystem::path& file) {
     QFile input(QString::fromStdU16String(file.u16string()));
     if (!input.open(QIODevice::ReadOnly))
-        throw std::runtime_error("Não foi possível abrir o arquivo " +
-                                 library::pathToUtf8(file) + ": " + input.errorString().toStdString());
+        throw std::runtime_error("Não foi possível abrir o arquivo " + library::pathToUtf8(file) +
+                                 ": " + input.errorString().toStdString());
     QByteArray bytes = input.readAll();
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -61,7 +66,8 @@ TfrmDownload::TfrmDownload(QWidget* parent) : QDialog(parent, Qt::Tool) {
     sGroupBox1->setMouseTracking(true);
     sGroupBox1->installEventFilter(this);
     for (int n = 0; n < library::kCategoryCount; ++n) {
-        auto* box = new QCheckBox(fromUtf8(library::packageCheckBoxText(n)), sGroupBox1);
+        auto* box =
+            new QCheckBox(QString::fromStdString(library::packageCheckBoxText(n)), sGroupBox1);
         box->setObjectName(QStringLiteral("c%1").arg(n));
         box->setGeometry(n < 7 ? 8 : 192, 24 + 24 * (n % 7), 180, 19);
         box->setMouseTracking(true);
@@ -70,7 +76,7 @@ TfrmDownload::TfrmDownload(QWidget* parent) : QDialog(parent, Qt::Tool) {
             try {
                 packageClicked(n);
             } catch (const std::exception& error) {
-                QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(error.what()));
+                showUncaughtError(this, error);
             }
         });
         boxes[static_cast<size_t>(n)] = box;
@@ -103,7 +109,8 @@ TfrmDownload::TfrmDownload(QWidget* parent) : QDialog(parent, Qt::Tool) {
     bDownload->setObjectName(QStringLiteral("bDownload"));
     bDownload->setGeometry(296, 390, 97, 25);
     bDownload->setDefault(true);
-    auto* sLabel1 = new QLabel(QStringLiteral("Atenção: é necessário que o software tenha acesso à internet."), this);
+    auto* sLabel1 = new QLabel(
+        QStringLiteral("Atenção: é necessário que o software tenha acesso à internet."), this);
     sLabel1->move(52, 419);
     setDarkText(sLabel1);
 }
@@ -150,7 +157,7 @@ bool TfrmDownload::eventFilter(QObject* watched, QEvent* event) {
                 try {
                     packageHovered(n);
                 } catch (const std::exception& error) {
-                    QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(error.what()));
+                    showUncaughtError(this, error);
                 }
             }
         }
@@ -161,7 +168,8 @@ bool TfrmDownload::eventFilter(QObject* watched, QEvent* event) {
 void TfrmDownload::FormClose() {
     if (closing_) return;
     closing_ = true;
-    if (ui::MainWindowAccess* main = ui::windows().main) ui::guarded([main] { main->RefreshCategories(); });
+    if (ui::MainWindowAccess* main = ui::windows().main)
+        ui::guarded([main] { main->RefreshCategories(); });
 }
 
 void TfrmDownload::closeEvent(QCloseEvent* event) {

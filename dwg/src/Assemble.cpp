@@ -1,10 +1,10 @@
 // Turns the decoded objects into a Drawing: entities go to the block that owns
 // them, VERTEX and ATTRIB records join their POLYLINE or INSERT.
-#include "ObjectRecords.h"
-
 #include <algorithm>
 #include <cctype>
 #include <unordered_map>
+
+#include "ObjectRecords.h"
 
 namespace dwg::detail {
 namespace {
@@ -16,15 +16,17 @@ std::string upper(std::string_view text) {
 }
 
 bool acceptsChildren(const EntityRecord& record) {
-    return std::holds_alternative<Polyline>(record.entity.data) || std::holds_alternative<Insert>(record.entity.data);
+    return std::holds_alternative<Polyline>(record.entity.data) ||
+           std::holds_alternative<Insert>(record.entity.data);
 }
 
 // Children in the order the parent lists them (R2004+), else in handle order.
 void orderChildren(const EntityRecord& parent, std::vector<const EntityRecord*>& children) {
     if (parent.children.empty()) {
-        std::stable_sort(children.begin(), children.end(), [](const EntityRecord* a, const EntityRecord* b) {
-            return a->entity.header.handle < b->entity.header.handle;
-        });
+        std::stable_sort(children.begin(), children.end(),
+                         [](const EntityRecord* a, const EntityRecord* b) {
+                             return a->entity.header.handle < b->entity.header.handle;
+                         });
         return;
     }
     std::unordered_map<Handle, std::size_t> rank;
@@ -33,33 +35,42 @@ void orderChildren(const EntityRecord& parent, std::vector<const EntityRecord*>&
         const auto found = rank.find(r->entity.header.handle);
         return found == rank.end() ? parent.children.size() : found->second;
     };
-    std::stable_sort(children.begin(), children.end(),
-                     [&](const EntityRecord* a, const EntityRecord* b) { return rankOf(a) < rankOf(b); });
+    std::stable_sort(
+        children.begin(), children.end(),
+        [&](const EntityRecord* a, const EntityRecord* b) { return rankOf(a) < rankOf(b); });
 }
 
 void attachChild(Entity& parent, const EntityRecord& child, std::map<std::string, int>& skipped) {
     if (auto* polyline = std::get_if<Polyline>(&parent.data)) {
-        if (child.vertex) polyline->vertices.push_back(*child.vertex);
-        else if (child.face) polyline->faces.push_back(*child.face);
-        else ++skipped[child.entity.typeName];
+        if (child.vertex)
+            polyline->vertices.push_back(*child.vertex);
+        else if (child.face)
+            polyline->faces.push_back(*child.face);
+        else
+            ++skipped[child.entity.typeName];
     } else if (auto* insert = std::get_if<Insert>(&parent.data)) {
         if (const auto* text = std::get_if<Text>(&child.entity.data))
             insert->attributes.push_back(AttributeEntity{child.entity.header, *text});
-        else ++skipped[child.entity.typeName];
+        else
+            ++skipped[child.entity.typeName];
     }
 }
 
 // R13-R14 name the BYLAYER and BYBLOCK linetypes by handle; later files use flags.
 void normaliseLinetype(EntityHeader& entity, const HeaderVariables& header) {
     if (entity.linetypeRef != EntityHeader::LinetypeRef::Explicit) return;
-    if (entity.linetype == header.linetypeByLayer) entity.linetypeRef = EntityHeader::LinetypeRef::ByLayer;
-    else if (entity.linetype == header.linetypeByBlock) entity.linetypeRef = EntityHeader::LinetypeRef::ByBlock;
-    else if (entity.linetype == header.linetypeContinuous) entity.linetypeRef = EntityHeader::LinetypeRef::Continuous;
+    if (entity.linetype == header.linetypeByLayer)
+        entity.linetypeRef = EntityHeader::LinetypeRef::ByLayer;
+    else if (entity.linetype == header.linetypeByBlock)
+        entity.linetypeRef = EntityHeader::LinetypeRef::ByBlock;
+    else if (entity.linetype == header.linetypeContinuous)
+        entity.linetypeRef = EntityHeader::LinetypeRef::Continuous;
 }
 
 }  // namespace
 
-Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header, const FileContext& context) {
+Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
+                        const FileContext& context) {
     Drawing drawing;
     drawing.version = context.version;
     drawing.codePage = context.codePage;
@@ -81,9 +92,12 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         block.isXref = record.isXref;
         const std::string name = upper(block.name);
         block.modelSpace = block.handle == header.modelSpaceBlock || name == "*MODEL_SPACE";
-        block.paperSpace = block.handle == header.paperSpaceBlock || name.starts_with("*PAPER_SPACE");
-        if (block.modelSpace && (modelSpace == 0 || block.handle == header.modelSpaceBlock)) modelSpace = block.handle;
-        if (block.paperSpace && (paperSpace == 0 || block.handle == header.paperSpaceBlock)) paperSpace = block.handle;
+        block.paperSpace =
+            block.handle == header.paperSpaceBlock || name.starts_with("*PAPER_SPACE");
+        if (block.modelSpace && (modelSpace == 0 || block.handle == header.modelSpaceBlock))
+            modelSpace = block.handle;
+        if (block.paperSpace && (paperSpace == 0 || block.handle == header.paperSpaceBlock))
+            paperSpace = block.handle;
         blockIndex.emplace(block.handle, drawing.blocks.size());
         drawing.blocks.push_back(std::move(block));
     }
@@ -97,28 +111,37 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
     for (const EntityRecord& record : objects.entities) {
         if (record.role != EntityRole::Child) continue;
         const auto parent = entityIndex.find(record.entity.header.owner);
-        if (parent == entityIndex.end() || !acceptsChildren(objects.entities[parent->second])) continue;
+        if (parent == entityIndex.end() || !acceptsChildren(objects.entities[parent->second]))
+            continue;
         childrenOf[record.entity.header.owner].push_back(&record);
     }
     for (auto& [parentHandle, children] : childrenOf) {
         EntityRecord& parent = objects.entities[entityIndex.at(parentHandle)];
         orderChildren(parent, children);
-        for (const EntityRecord* child : children) attachChild(parent.entity, *child, drawing.skippedEntities);
+        for (const EntityRecord* child : children)
+            attachChild(parent.entity, *child, drawing.skippedEntities);
     }
 
     for (EntityRecord& record : objects.entities) {
         if (record.role != EntityRole::Plain) continue;
         Handle owner = 0;
         switch (record.mode) {
-        case 1: owner = paperSpace; break;
-        case 2: owner = modelSpace; break;
-        default: owner = record.entity.header.owner; break;
+            case 1:
+                owner = paperSpace;
+                break;
+            case 2:
+                owner = modelSpace;
+                break;
+            default:
+                owner = record.entity.header.owner;
+                break;
         }
         const auto block = blockIndex.find(owner);
         if (block == blockIndex.end()) continue;
         if (record.entity.header.owner == 0) record.entity.header.owner = owner;
         normaliseLinetype(record.entity.header, header);
-        if (std::holds_alternative<Unsupported>(record.entity.data)) ++drawing.skippedEntities[record.entity.typeName];
+        if (std::holds_alternative<Unsupported>(record.entity.data))
+            ++drawing.skippedEntities[record.entity.typeName];
         drawing.blocks[block->second].entities.push_back(std::move(record.entity));
     }
     return drawing;

@@ -1,20 +1,25 @@
 #include "BitReader.h"
 
-#include "Text.h"
-
 #include <bit>
 #include <cstring>
 #include <string>
+
+#include "Text.h"
 
 namespace dwg::detail {
 
 Handle HandleRef::resolve(Handle ownHandle) const {
     switch (code) {
-    case 0x6: return ownHandle + 1;
-    case 0x8: return ownHandle - 1;
-    case 0xA: return ownHandle + value;
-    case 0xC: return ownHandle - value;
-    default: return value;
+        case 0x6:
+            return ownHandle + 1;
+        case 0x8:
+            return ownHandle - 1;
+        case 0xA:
+            return ownHandle + value;
+        case 0xC:
+            return ownHandle - value;
+        default:
+            return value;
     }
 }
 
@@ -87,7 +92,8 @@ std::uint8_t BitReader::byteAtBit() {
     if (shift == 0) {
         value = bytes_[index];
     } else {
-        value = static_cast<std::uint8_t>((bytes_[index] << shift) | (bytes_[index + 1] >> (8 - shift)));
+        value = static_cast<std::uint8_t>((bytes_[index] << shift) |
+                                          (bytes_[index + 1] >> (8 - shift)));
     }
     position_ += 8;
     return value;
@@ -98,7 +104,9 @@ void BitReader::readBytes(std::uint8_t* out, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) out[i] = byteAtBit();
 }
 
-std::uint8_t BitReader::rawChar() { return byteAtBit(); }
+std::uint8_t BitReader::rawChar() {
+    return byteAtBit();
+}
 
 std::int16_t BitReader::rawShort() {
     const unsigned low = byteAtBit();
@@ -118,7 +126,9 @@ std::uint64_t BitReader::rawLongLong() {
     return value;
 }
 
-double BitReader::rawDouble() { return std::bit_cast<double>(rawLongLong()); }
+double BitReader::rawDouble() {
+    return std::bit_cast<double>(rawLongLong());
+}
 
 Point2 BitReader::rawPoint2() {
     Point2 p;
@@ -137,19 +147,27 @@ Point3 BitReader::rawPoint3() {
 
 std::int16_t BitReader::bitShort() {
     switch (twoBits()) {
-    case 0: return rawShort();
-    case 1: return rawChar();
-    case 2: return 0;
-    default: return 256;
+        case 0:
+            return rawShort();
+        case 1:
+            return rawChar();
+        case 2:
+            return 0;
+        default:
+            return 256;
     }
 }
 
 std::int32_t BitReader::bitLong() {
     switch (twoBits()) {
-    case 0: return rawLong();
-    case 1: return rawChar();
-    case 2: return 0;
-    default: throw Error::damaged("código de inteiro inválido");
+        case 0:
+            return rawLong();
+        case 1:
+            return rawChar();
+        case 2:
+            return 0;
+        default:
+            throw Error::damaged("código de inteiro inválido");
     }
 }
 
@@ -164,10 +182,14 @@ std::uint64_t BitReader::bitLongLong() {
 
 double BitReader::bitDouble() {
     switch (twoBits()) {
-    case 0: return rawDouble();
-    case 1: return 1.0;
-    case 2: return 0.0;
-    default: throw Error::damaged("código de número real inválido");
+        case 0:
+            return rawDouble();
+        case 1:
+            return 1.0;
+        case 2:
+            return 0.0;
+        default:
+            throw Error::damaged("código de número real inválido");
     }
 }
 
@@ -180,13 +202,17 @@ double BitReader::bitDoubleDefault(double defaultValue) {
         }
     };
     switch (twoBits()) {
-    case 0: return defaultValue;
-    case 1: patch(0, 4); break;
-    case 2:
-        patch(4, 2);
-        patch(0, 4);
-        break;
-    default: return rawDouble();
+        case 0:
+            return defaultValue;
+        case 1:
+            patch(0, 4);
+            break;
+        case 2:
+            patch(4, 2);
+            patch(0, 4);
+            break;
+        default:
+            return rawDouble();
     }
     return std::bit_cast<double>(bits);
 }
@@ -291,14 +317,21 @@ Color BitReader::color(Version version, BitReader& strings) {
     const auto value = static_cast<std::uint32_t>(bitLong());
     const std::uint8_t nameFlags = rawChar();
     // Colour and book names tell nothing needed for drawing; read past them.
-    if (nameFlags & 1) (void)(version >= Version::R2007 ? strings.unicodeText() : strings.rawText());
-    if (nameFlags & 2) (void)(version >= Version::R2007 ? strings.unicodeText() : strings.rawText());
+    if (nameFlags & 1)
+        (void)(version >= Version::R2007 ? strings.unicodeText() : strings.rawText());
+    if (nameFlags & 2)
+        (void)(version >= Version::R2007 ? strings.unicodeText() : strings.rawText());
     switch (value >> 24) {
-    case 0xC0: return Color{};
-    case 0xC1: return Color{Color::Kind::ByBlock, 0, 0};
-    case 0xC2: return Color::fromTrueColor(value & 0xFFFFFF);
-    case 0xC3: return Color::fromIndex(static_cast<int>(value & 0xFF));
-    default: return Color::fromIndex(index);
+        case 0xC0:
+            return Color{};
+        case 0xC1:
+            return Color{Color::Kind::ByBlock, 0, 0};
+        case 0xC2:
+            return Color::fromTrueColor(value & 0xFFFFFF);
+        case 0xC3:
+            return Color::fromIndex(static_cast<int>(value & 0xFF));
+        default:
+            return Color::fromIndex(index);
     }
 }
 

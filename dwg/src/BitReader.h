@@ -26,7 +26,7 @@ struct HandleRef {
 };
 
 class BitReader {
-public:
+  public:
     BitReader() = default;
     explicit BitReader(std::span<const std::uint8_t> bytes);
     // A window of `bitCount` bits starting at byte 0 of `bytes`.
@@ -47,41 +47,41 @@ public:
     // keeps counts from a damaged file from reserving absurd amounts of memory.
     void requireItems(std::uint64_t count, std::size_t minBitsEach, const char* what) const;
 
-    bool bit();                         // B
-    unsigned twoBits();                 // BB
-    unsigned threeBitCode();            // 3B
-    std::int16_t bitShort();            // BS
-    std::int32_t bitLong();             // BL
-    std::uint64_t bitLongLong();        // BLL
-    double bitDouble();                 // BD
+    bool bit();                                    // B
+    unsigned twoBits();                            // BB
+    unsigned threeBitCode();                       // 3B
+    std::int16_t bitShort();                       // BS
+    std::int32_t bitLong();                        // BL
+    std::uint64_t bitLongLong();                   // BLL
+    double bitDouble();                            // BD
     double bitDoubleDefault(double defaultValue);  // DD
-    Point2 bitPoint2();                 // 2BD
-    Point3 bitPoint3();                 // 3BD
-    std::uint8_t rawChar();             // RC
-    std::int16_t rawShort();            // RS
-    std::int32_t rawLong();             // RL
-    std::uint64_t rawLongLong();        // RLL
-    double rawDouble();                 // RD
-    Point2 rawPoint2();                 // 2RD
-    Point3 rawPoint3();                 // 3RD
-    std::int64_t modularChar();         // MC, signed
-    std::uint64_t unsignedModularChar();  // UMC
-    std::uint32_t modularShort();       // MS
-    HandleRef handle();                 // H
-    std::string rawText();              // T: code-page bytes, trailing NULs removed
-    std::string unicodeText();          // TU: converted to UTF-8
-    std::array<std::uint8_t, 16> sentinel();  // SN
+    Point2 bitPoint2();                            // 2BD
+    Point3 bitPoint3();                            // 3BD
+    std::uint8_t rawChar();                        // RC
+    std::int16_t rawShort();                       // RS
+    std::int32_t rawLong();                        // RL
+    std::uint64_t rawLongLong();                   // RLL
+    double rawDouble();                            // RD
+    Point2 rawPoint2();                            // 2RD
+    Point3 rawPoint3();                            // 3RD
+    std::int64_t modularChar();                    // MC, signed
+    std::uint64_t unsignedModularChar();           // UMC
+    std::uint32_t modularShort();                  // MS
+    HandleRef handle();                            // H
+    std::string rawText();                         // T: code-page bytes, trailing NULs removed
+    std::string unicodeText();                     // TU: converted to UTF-8
+    std::array<std::uint8_t, 16> sentinel();       // SN
     void readBytes(std::uint8_t* out, std::size_t count);
 
     // Codes whose layout depends on the file version.
-    double thickness(Version version);   // BT
-    Point3 extrusion(Version version);   // BE
+    double thickness(Version version);  // BT
+    Point3 extrusion(Version version);  // BE
     // CMC; the colour and book names of R2007+ live in the string stream.
     Color color(Version version, BitReader& strings);
 
     std::span<const std::uint8_t> bytes() const { return bytes_; }
 
-private:
+  private:
     [[noreturn]] void overrun() const;
     std::uint8_t byteAtBit();
 

@@ -57,7 +57,8 @@ ClassTable parseClasses(Bytes section, const FileContext& context) {
     data.rawChar();
     data.rawChar();
     data.bit();
-    if (highestNumber >= kFirstClassNumber) data.requireItems(highestNumber - kFirstClassNumber + 1, 10, "classes");
+    if (highestNumber >= kFirstClassNumber)
+        data.requireItems(highestNumber - kFirstClassNumber + 1, 10, "classes");
     for (int expected = kFirstClassNumber; expected <= highestNumber; ++expected) {
         ClassDef item = readClass(streams, context);
         table[item.number] = std::move(item);

@@ -4,7 +4,9 @@
 
 namespace dwg::container {
 
-void throwDamaged(const std::string& detail) { throw Error::damaged(detail); }
+void throwDamaged(const std::string& detail) {
+    throw Error::damaged(detail);
+}
 
 void throwUnsupported(const std::string& detail) {
     throw Error(Error::Kind::UnsupportedVersion, "arquivo DWG não suportado: " + detail);

@@ -11,7 +11,9 @@ Color Color::fromIndex(int aci) {
     return Color{Kind::Index, aci, 0};
 }
 
-Color Color::fromTrueColor(std::uint32_t rgb) { return Color{Kind::True, 256, rgb & 0xFFFFFF}; }
+Color Color::fromTrueColor(std::uint32_t rgb) {
+    return Color{Kind::True, 256, rgb & 0xFFFFFF};
+}
 
 const Block* Drawing::modelSpace() const {
     const Block* found = nullptr;
@@ -24,12 +26,14 @@ const Block* Drawing::modelSpace() const {
 }
 
 const Block* Drawing::findBlock(Handle handle) const {
-    const auto found = std::find_if(blocks.begin(), blocks.end(), [&](const Block& b) { return b.handle == handle; });
+    const auto found = std::find_if(blocks.begin(), blocks.end(),
+                                    [&](const Block& b) { return b.handle == handle; });
     return found == blocks.end() ? nullptr : &*found;
 }
 
 const Layer* Drawing::findLayer(Handle handle) const {
-    const auto found = std::find_if(layers.begin(), layers.end(), [&](const Layer& l) { return l.handle == handle; });
+    const auto found = std::find_if(layers.begin(), layers.end(),
+                                    [&](const Layer& l) { return l.handle == handle; });
     return found == layers.end() ? nullptr : &*found;
 }
 
@@ -40,15 +44,26 @@ std::map<std::string, int> countEntityTypes(const Block& block) {
         if (const auto* polyline = std::get_if<Polyline>(&entity.data)) {
             const char* vertexName = "VERTEX_2D";
             switch (polyline->kind) {
-            case Polyline::Kind::Polyline2D: vertexName = "VERTEX_2D"; break;
-            case Polyline::Kind::Polyline3D: vertexName = "VERTEX_3D"; break;
-            case Polyline::Kind::PolyfaceMesh: vertexName = "VERTEX_PFACE"; break;
-            case Polyline::Kind::PolygonMesh: vertexName = "VERTEX_MESH"; break;
+                case Polyline::Kind::Polyline2D:
+                    vertexName = "VERTEX_2D";
+                    break;
+                case Polyline::Kind::Polyline3D:
+                    vertexName = "VERTEX_3D";
+                    break;
+                case Polyline::Kind::PolyfaceMesh:
+                    vertexName = "VERTEX_PFACE";
+                    break;
+                case Polyline::Kind::PolygonMesh:
+                    vertexName = "VERTEX_MESH";
+                    break;
             }
-            if (!polyline->vertices.empty()) counts[vertexName] += static_cast<int>(polyline->vertices.size());
-            if (!polyline->faces.empty()) counts["VERTEX_PFACE_FACE"] += static_cast<int>(polyline->faces.size());
+            if (!polyline->vertices.empty())
+                counts[vertexName] += static_cast<int>(polyline->vertices.size());
+            if (!polyline->faces.empty())
+                counts["VERTEX_PFACE_FACE"] += static_cast<int>(polyline->faces.size());
         } else if (const auto* insert = std::get_if<Insert>(&entity.data)) {
-            if (!insert->attributes.empty()) counts["ATTRIB"] += static_cast<int>(insert->attributes.size());
+            if (!insert->attributes.empty())
+                counts["ATTRIB"] += static_cast<int>(insert->attributes.size());
         }
     }
     return counts;
@@ -57,7 +72,7 @@ std::map<std::string, int> countEntityTypes(const Block& block) {
 namespace {
 
 class BlockWalker {
-public:
+  public:
     BlockWalker(const Drawing& drawing, const BlockVisitor& visit, BlockWalkLimits limits)
         : visit_(visit), limits_(limits) {
         for (const Block& block : drawing.blocks) blocks_.emplace(block.handle, &block);
@@ -73,8 +88,10 @@ public:
             ++visits_;
             visit_(entity, path_);
             Handle referenced = 0;
-            if (const auto* insert = std::get_if<Insert>(&entity.data)) referenced = insert->block;
-            else if (const auto* dimension = std::get_if<Dimension>(&entity.data)) referenced = dimension->block;
+            if (const auto* insert = std::get_if<Insert>(&entity.data))
+                referenced = insert->block;
+            else if (const auto* dimension = std::get_if<Dimension>(&entity.data))
+                referenced = dimension->block;
             if (referenced == 0) continue;
             const auto found = blocks_.find(referenced);
             const Block* target = found == blocks_.end() ? nullptr : found->second;
@@ -95,7 +112,7 @@ public:
 
     BlockWalkReport report() const { return report_; }
 
-private:
+  private:
     const BlockVisitor& visit_;
     BlockWalkLimits limits_;
     std::unordered_map<Handle, const Block*> blocks_;

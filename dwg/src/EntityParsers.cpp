@@ -12,15 +12,19 @@ constexpr std::size_t kMinBitPoint3 = 6;
 constexpr std::size_t kRawPoint2 = 128;
 
 class BodyParser {
-public:
+  public:
     explicit BodyParser(EntityParseContext& context)
-        : s_(context.streams), d_(context.streams.data()), h_(context.streams.handles()),
-          file_(context.file), v_(context.file.version), record_(context.record),
+        : s_(context.streams),
+          d_(context.streams.data()),
+          h_(context.streams.handles()),
+          file_(context.file),
+          v_(context.file.version),
+          record_(context.record),
           own_(context.record.entity.header.handle) {}
 
     void parse(int type, const ClassDef* klass);
 
-private:
+  private:
     std::string text() { return s_.text(file_); }
     Handle handle() { return h_.handle().resolve(own_); }
     Point2 defaultPoint2(const Point2& defaults) {
@@ -159,18 +163,22 @@ void BodyParser::insert(bool multiple) {
         in.scale = d_.bitPoint3();
     } else {
         switch (d_.twoBits()) {
-        case 3: in.scale = {1, 1, 1}; break;
-        case 1:
-            in.scale.x = 1;
-            in.scale.y = d_.bitDoubleDefault(1.0);
-            in.scale.z = d_.bitDoubleDefault(1.0);
-            break;
-        case 2: in.scale.x = in.scale.y = in.scale.z = d_.rawDouble(); break;
-        default:
-            in.scale.x = d_.rawDouble();
-            in.scale.y = d_.bitDoubleDefault(in.scale.x);
-            in.scale.z = d_.bitDoubleDefault(in.scale.x);
-            break;
+            case 3:
+                in.scale = {1, 1, 1};
+                break;
+            case 1:
+                in.scale.x = 1;
+                in.scale.y = d_.bitDoubleDefault(1.0);
+                in.scale.z = d_.bitDoubleDefault(1.0);
+                break;
+            case 2:
+                in.scale.x = in.scale.y = in.scale.z = d_.rawDouble();
+                break;
+            default:
+                in.scale.x = d_.rawDouble();
+                in.scale.y = d_.bitDoubleDefault(in.scale.x);
+                in.scale.z = d_.bitDoubleDefault(in.scale.x);
+                break;
         }
     }
     in.rotation = d_.bitDouble();
@@ -215,39 +223,39 @@ void BodyParser::vertex(int type) {
 void BodyParser::polyline(int type) {
     Polyline p;
     switch (type) {
-    case 15:
-        p.kind = Polyline::Kind::Polyline2D;
-        p.flags = static_cast<std::uint16_t>(d_.bitShort());
-        d_.bitShort();  // curve type
-        p.startWidth = d_.bitDouble();
-        p.endWidth = d_.bitDouble();
-        p.thickness = d_.thickness(v_);
-        p.elevation = d_.bitDouble();
-        p.extrusion = d_.extrusion(v_);
-        p.closed = p.flags & 1;
-        break;
-    case 16:
-        p.kind = Polyline::Kind::Polyline3D;
-        d_.rawChar();  // spline fit flags
-        p.flags = d_.rawChar();
-        p.closed = p.flags & 1;
-        break;
-    case 29:
-        p.kind = Polyline::Kind::PolyfaceMesh;
-        d_.bitShort();  // vertex count
-        d_.bitShort();  // face count
-        break;
-    default:
-        p.kind = Polyline::Kind::PolygonMesh;
-        p.flags = static_cast<std::uint16_t>(d_.bitShort());
-        d_.bitShort();  // curve type
-        p.meshM = static_cast<std::uint16_t>(d_.bitShort());
-        p.meshN = static_cast<std::uint16_t>(d_.bitShort());
-        d_.bitShort();  // M density
-        d_.bitShort();  // N density
-        p.closed = p.flags & 1;
-        p.closedN = p.flags & 32;
-        break;
+        case 15:
+            p.kind = Polyline::Kind::Polyline2D;
+            p.flags = static_cast<std::uint16_t>(d_.bitShort());
+            d_.bitShort();  // curve type
+            p.startWidth = d_.bitDouble();
+            p.endWidth = d_.bitDouble();
+            p.thickness = d_.thickness(v_);
+            p.elevation = d_.bitDouble();
+            p.extrusion = d_.extrusion(v_);
+            p.closed = p.flags & 1;
+            break;
+        case 16:
+            p.kind = Polyline::Kind::Polyline3D;
+            d_.rawChar();  // spline fit flags
+            p.flags = d_.rawChar();
+            p.closed = p.flags & 1;
+            break;
+        case 29:
+            p.kind = Polyline::Kind::PolyfaceMesh;
+            d_.bitShort();  // vertex count
+            d_.bitShort();  // face count
+            break;
+        default:
+            p.kind = Polyline::Kind::PolygonMesh;
+            p.flags = static_cast<std::uint16_t>(d_.bitShort());
+            d_.bitShort();  // curve type
+            p.meshM = static_cast<std::uint16_t>(d_.bitShort());
+            p.meshN = static_cast<std::uint16_t>(d_.bitShort());
+            d_.bitShort();  // M density
+            d_.bitShort();  // N density
+            p.closed = p.flags & 1;
+            p.closedN = p.flags & 32;
+            break;
     }
     childHandles(ownedCount());
     set(std::move(p));
@@ -278,55 +286,55 @@ void BodyParser::dimension(int type) {
     }
     d_.rawPoint2();  // clone insertion point
     switch (type) {
-    case 20:
-        dim.kind = Dimension::Kind::Ordinate;
-        dim.definitionPoint = d_.bitPoint3();
-        dim.firstPoint = d_.bitPoint3();
-        dim.secondPoint = d_.bitPoint3();
-        d_.rawChar();
-        break;
-    case 21:
-        dim.kind = Dimension::Kind::Linear;
-        dim.firstPoint = d_.bitPoint3();
-        dim.secondPoint = d_.bitPoint3();
-        dim.definitionPoint = d_.bitPoint3();
-        dim.extensionRotation = d_.bitDouble();
-        dim.rotation = d_.bitDouble();
-        break;
-    case 22:
-        dim.kind = Dimension::Kind::Aligned;
-        dim.firstPoint = d_.bitPoint3();
-        dim.secondPoint = d_.bitPoint3();
-        dim.definitionPoint = d_.bitPoint3();
-        dim.extensionRotation = d_.bitDouble();
-        break;
-    case 23:
-        dim.kind = Dimension::Kind::Angular3Point;
-        dim.definitionPoint = d_.bitPoint3();
-        dim.firstPoint = d_.bitPoint3();
-        dim.secondPoint = d_.bitPoint3();
-        dim.thirdPoint = d_.bitPoint3();
-        break;
-    case 24:
-        dim.kind = Dimension::Kind::Angular2Line;
-        dim.arcPoint = d_.rawPoint2();
-        dim.firstPoint = d_.bitPoint3();
-        dim.secondPoint = d_.bitPoint3();
-        dim.thirdPoint = d_.bitPoint3();
-        dim.definitionPoint = d_.bitPoint3();
-        break;
-    case 25:
-        dim.kind = Dimension::Kind::Radius;
-        dim.definitionPoint = d_.bitPoint3();
-        dim.thirdPoint = d_.bitPoint3();
-        dim.leaderLength = d_.bitDouble();
-        break;
-    default:
-        dim.kind = Dimension::Kind::Diameter;
-        dim.thirdPoint = d_.bitPoint3();
-        dim.definitionPoint = d_.bitPoint3();
-        dim.leaderLength = d_.bitDouble();
-        break;
+        case 20:
+            dim.kind = Dimension::Kind::Ordinate;
+            dim.definitionPoint = d_.bitPoint3();
+            dim.firstPoint = d_.bitPoint3();
+            dim.secondPoint = d_.bitPoint3();
+            d_.rawChar();
+            break;
+        case 21:
+            dim.kind = Dimension::Kind::Linear;
+            dim.firstPoint = d_.bitPoint3();
+            dim.secondPoint = d_.bitPoint3();
+            dim.definitionPoint = d_.bitPoint3();
+            dim.extensionRotation = d_.bitDouble();
+            dim.rotation = d_.bitDouble();
+            break;
+        case 22:
+            dim.kind = Dimension::Kind::Aligned;
+            dim.firstPoint = d_.bitPoint3();
+            dim.secondPoint = d_.bitPoint3();
+            dim.definitionPoint = d_.bitPoint3();
+            dim.extensionRotation = d_.bitDouble();
+            break;
+        case 23:
+            dim.kind = Dimension::Kind::Angular3Point;
+            dim.definitionPoint = d_.bitPoint3();
+            dim.firstPoint = d_.bitPoint3();
+            dim.secondPoint = d_.bitPoint3();
+            dim.thirdPoint = d_.bitPoint3();
+            break;
+        case 24:
+            dim.kind = Dimension::Kind::Angular2Line;
+            dim.arcPoint = d_.rawPoint2();
+            dim.firstPoint = d_.bitPoint3();
+            dim.secondPoint = d_.bitPoint3();
+            dim.thirdPoint = d_.bitPoint3();
+            dim.definitionPoint = d_.bitPoint3();
+            break;
+        case 25:
+            dim.kind = Dimension::Kind::Radius;
+            dim.definitionPoint = d_.bitPoint3();
+            dim.thirdPoint = d_.bitPoint3();
+            dim.leaderLength = d_.bitDouble();
+            break;
+        default:
+            dim.kind = Dimension::Kind::Diameter;
+            dim.thirdPoint = d_.bitPoint3();
+            dim.definitionPoint = d_.bitPoint3();
+            dim.leaderLength = d_.bitDouble();
+            break;
     }
     dim.dimStyle = handle();
     dim.block = handle();
@@ -372,12 +380,15 @@ void BodyParser::lwPolyline() {
     p.closed = flags & 512;
     const std::size_t pointCount = count("vértices", 4);
     const std::size_t bulgeCount = (flags & 16) ? count("curvaturas", kMinBitDouble) : 0;
-    const std::size_t idCount = (v_ >= Version::R2010 && (flags & 1024)) ? count("identificadores", 2) : 0;
+    const std::size_t idCount =
+        (v_ >= Version::R2010 && (flags & 1024)) ? count("identificadores", 2) : 0;
     const std::size_t widthCount = (flags & 32) ? count("larguras", 2 * kMinBitDouble) : 0;
     p.points.reserve(pointCount);
     for (std::size_t i = 0; i < pointCount; ++i) {
-        if (v_ <= Version::R14 || i == 0) p.points.push_back(d_.rawPoint2());
-        else p.points.push_back(defaultPoint2(p.points.back()));
+        if (v_ <= Version::R14 || i == 0)
+            p.points.push_back(d_.rawPoint2());
+        else
+            p.points.push_back(defaultPoint2(p.points.back()));
     }
     for (std::size_t i = 0; i < bulgeCount; ++i) p.bulges.push_back(d_.bitDouble());
     for (std::size_t i = 0; i < idCount; ++i) d_.bitLong();
@@ -394,8 +405,10 @@ void BodyParser::spline() {
     if (v_ >= Version::R2013) {
         const int flags = d_.bitLong();
         const int knotParameter = d_.bitLong();
-        if (flags & 1) scenario = 2;
-        else if (knotParameter == 15) scenario = 1;
+        if (flags & 1)
+            scenario = 2;
+        else if (knotParameter == 15)
+            scenario = 1;
     }
     sp.degree = d_.bitLong();
     if (scenario == 2) {
@@ -425,21 +438,21 @@ void BodyParser::spline() {
 }
 
 void BodyParser::skipEmbeddedEntityData() {
-    d_.twoBits();  // entity mode
-    d_.bitLong();  // reactor count
-    d_.bit();      // xdictionary missing
+    d_.twoBits();                        // entity mode
+    d_.bitLong();                        // reactor count
+    d_.bit();                            // xdictionary missing
     if (v_ >= Version::R2013) d_.bit();  // has data-store data
     const int color = static_cast<std::uint16_t>(d_.bitShort());
     if ((color & 0x8000) && !(color & 0x4000)) d_.bitLong();  // RGB
     if (color & 0x2000) d_.bitLong();                         // transparency
-    d_.bitDouble();  // linetype scale
-    d_.twoBits();    // linetype flags
-    d_.twoBits();    // plot style flags
-    d_.twoBits();    // material flags
-    d_.rawChar();    // shadow flags
-    for (int i = 0; i < 3; ++i) d_.bit();  // visual styles
-    d_.bitShort();  // invisibility
-    d_.rawChar();   // lineweight
+    d_.bitDouble();                                           // linetype scale
+    d_.twoBits();                                             // linetype flags
+    d_.twoBits();                                             // plot style flags
+    d_.twoBits();                                             // material flags
+    d_.rawChar();                                             // shadow flags
+    for (int i = 0; i < 3; ++i) d_.bit();                     // visual styles
+    d_.bitShort();                                            // invisibility
+    d_.rawChar();                                             // lineweight
 }
 
 // The MTEXT fields from the insertion point on, as MTEXT entities and R2018
@@ -472,9 +485,9 @@ MText BodyParser::embeddedMText() {
         }
     }
     if (v_ >= Version::R2018 && d_.bit()) {  // not annotative: a redundant copy of the layout
-        d_.bitShort();  // version
-        d_.bit();       // default flag
-        d_.bitLong();   // attachment
+        d_.bitShort();                       // version
+        d_.bit();                            // default flag
+        d_.bitLong();                        // attachment
         d_.bitPoint3();
         d_.bitPoint3();
         for (int i = 0; i < 4; ++i) d_.bitDouble();
@@ -507,8 +520,8 @@ void BodyParser::leader() {
     for (std::size_t i = 0; i < pointCount; ++i) l.points.push_back(d_.bitPoint3());
     d_.bitPoint3();  // origin
     l.extrusion = d_.bitPoint3();
-    d_.bitPoint3();  // x direction
-    d_.bitPoint3();  // block offset
+    d_.bitPoint3();                          // x direction
+    d_.bitPoint3();                          // block offset
     if (v_ >= Version::R14) d_.bitPoint3();  // end-point projection
     if (v_ <= Version::R14) d_.bitDouble();  // DIMGAP
     if (v_ <= Version::R2007) {
@@ -601,30 +614,33 @@ void BodyParser::hatch() {
                 const int edgeType = d_.rawChar();
                 HatchEdge e;
                 switch (edgeType) {
-                case 1:
-                    e.kind = HatchEdge::Kind::Line;
-                    e.start = d_.rawPoint2();
-                    e.end = d_.rawPoint2();
-                    break;
-                case 2:
-                    e.kind = HatchEdge::Kind::CircularArc;
-                    e.center = d_.rawPoint2();
-                    e.radius = d_.bitDouble();
-                    e.startAngle = d_.bitDouble();
-                    e.endAngle = d_.bitDouble();
-                    e.counterClockwise = d_.bit();
-                    break;
-                case 3:
-                    e.kind = HatchEdge::Kind::EllipticArc;
-                    e.center = d_.rawPoint2();
-                    e.majorAxisEnd = d_.rawPoint2();
-                    e.axisRatio = d_.bitDouble();
-                    e.startAngle = d_.bitDouble();
-                    e.endAngle = d_.bitDouble();
-                    e.counterClockwise = d_.bit();
-                    break;
-                case 4: e = hatchSplineEdge(); break;
-                default: throw Error::damaged("aresta de hachura desconhecida");
+                    case 1:
+                        e.kind = HatchEdge::Kind::Line;
+                        e.start = d_.rawPoint2();
+                        e.end = d_.rawPoint2();
+                        break;
+                    case 2:
+                        e.kind = HatchEdge::Kind::CircularArc;
+                        e.center = d_.rawPoint2();
+                        e.radius = d_.bitDouble();
+                        e.startAngle = d_.bitDouble();
+                        e.endAngle = d_.bitDouble();
+                        e.counterClockwise = d_.bit();
+                        break;
+                    case 3:
+                        e.kind = HatchEdge::Kind::EllipticArc;
+                        e.center = d_.rawPoint2();
+                        e.majorAxisEnd = d_.rawPoint2();
+                        e.axisRatio = d_.bitDouble();
+                        e.startAngle = d_.bitDouble();
+                        e.endAngle = d_.bitDouble();
+                        e.counterClockwise = d_.bit();
+                        break;
+                    case 4:
+                        e = hatchSplineEdge();
+                        break;
+                    default:
+                        throw Error::damaged("aresta de hachura desconhecida");
                 }
                 loop.edges.push_back(std::move(e));
             }
@@ -661,10 +677,20 @@ void BodyParser::hatch() {
 // still stays out of the block contents or with its parent.
 EntityRole roleOf(int type) {
     switch (type) {
-    case 2: case 10: case 11: case 12: case 13: case 14: return EntityRole::Child;
-    case 4: case 5: return EntityRole::BlockBoundary;
-    case 6: return EntityRole::SequenceEnd;
-    default: return EntityRole::Plain;
+        case 2:
+        case 10:
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+            return EntityRole::Child;
+        case 4:
+        case 5:
+            return EntityRole::BlockBoundary;
+        case 6:
+            return EntityRole::SequenceEnd;
+        default:
+            return EntityRole::Plain;
     }
 }
 
@@ -672,106 +698,160 @@ void BodyParser::parse(int type, const ClassDef* klass) {
     record_.role = klass ? EntityRole::Plain : roleOf(type);
     if (klass) {
         const std::string& name = record_.entity.typeName;
-        if (name == "LWPOLYLINE") lwPolyline();
-        else if (name == "HATCH") hatch();
-        else set(Unsupported{});
+        if (name == "LWPOLYLINE")
+            lwPolyline();
+        else if (name == "HATCH")
+            hatch();
+        else
+            set(Unsupported{});
         return;
     }
     switch (type) {
-    case 1: set(textBody(Text::Kind::Text)); std::get<Text>(record_.entity.data).style = handle(); break;
-    case 2: attribute(Text::Kind::Attribute); break;
-    case 3: attribute(Text::Kind::AttributeDefinition); break;
-    case 4: text(); break;  // block name, also held by the block header
-    case 5: case 6: break;
-    case 7: insert(false); break;
-    case 8: insert(true); break;
-    case 10: case 11: case 12: case 13: case 14: vertex(type); break;
-    case 15: case 16: case 29: case 30: polyline(type); break;
-    case 17: {
-        Arc a;
-        a.center = d_.bitPoint3();
-        a.radius = d_.bitDouble();
-        a.thickness = d_.thickness(v_);
-        a.extrusion = d_.extrusion(v_);
-        a.startAngle = d_.bitDouble();
-        a.endAngle = d_.bitDouble();
-        set(a);
-        break;
-    }
-    case 18: {
-        Circle c;
-        c.center = d_.bitPoint3();
-        c.radius = d_.bitDouble();
-        c.thickness = d_.thickness(v_);
-        c.extrusion = d_.extrusion(v_);
-        set(c);
-        break;
-    }
-    case 19: {
-        Line l;
-        if (v_ <= Version::R14) {
-            l.start = d_.bitPoint3();
-            l.end = d_.bitPoint3();
-        } else {
-            const bool zZero = d_.bit();
-            l.start.x = d_.rawDouble();
-            l.end.x = d_.bitDoubleDefault(l.start.x);
-            l.start.y = d_.rawDouble();
-            l.end.y = d_.bitDoubleDefault(l.start.y);
-            if (!zZero) {
-                l.start.z = d_.rawDouble();
-                l.end.z = d_.bitDoubleDefault(l.start.z);
-            }
+        case 1:
+            set(textBody(Text::Kind::Text));
+            std::get<Text>(record_.entity.data).style = handle();
+            break;
+        case 2:
+            attribute(Text::Kind::Attribute);
+            break;
+        case 3:
+            attribute(Text::Kind::AttributeDefinition);
+            break;
+        case 4:
+            text();
+            break;  // block name, also held by the block header
+        case 5:
+        case 6:
+            break;
+        case 7:
+            insert(false);
+            break;
+        case 8:
+            insert(true);
+            break;
+        case 10:
+        case 11:
+        case 12:
+        case 13:
+        case 14:
+            vertex(type);
+            break;
+        case 15:
+        case 16:
+        case 29:
+        case 30:
+            polyline(type);
+            break;
+        case 17: {
+            Arc a;
+            a.center = d_.bitPoint3();
+            a.radius = d_.bitDouble();
+            a.thickness = d_.thickness(v_);
+            a.extrusion = d_.extrusion(v_);
+            a.startAngle = d_.bitDouble();
+            a.endAngle = d_.bitDouble();
+            set(a);
+            break;
         }
-        l.thickness = d_.thickness(v_);
-        l.extrusion = d_.extrusion(v_);
-        set(l);
-        break;
-    }
-    case 20: case 21: case 22: case 23: case 24: case 25: case 26: dimension(type); break;
-    case 27: {
-        Point p;
-        p.position = d_.bitPoint3();
-        p.thickness = d_.thickness(v_);
-        p.extrusion = d_.extrusion(v_);
-        p.xAxisAngle = d_.bitDouble();
-        set(p);
-        break;
-    }
-    case 28: case 31: case 32: face(type); break;
-    case 34: {
-        Viewport vp;
-        vp.center = d_.bitPoint3();
-        vp.width = d_.bitDouble();
-        vp.height = d_.bitDouble();
-        set(vp);
-        break;
-    }
-    case 35: {
-        Ellipse e;
-        e.center = d_.bitPoint3();
-        e.majorAxis = d_.bitPoint3();
-        e.extrusion = d_.bitPoint3();
-        e.axisRatio = d_.bitDouble();
-        e.startParameter = d_.bitDouble();
-        e.endParameter = d_.bitDouble();
-        set(e);
-        break;
-    }
-    case 36: spline(); break;
-    case 40: case 41: {
-        ConstructionLine c;
-        c.bothWays = type == 41;
-        c.point = d_.bitPoint3();
-        c.direction = d_.bitPoint3();
-        set(c);
-        break;
-    }
-    case 44: mtext(); break;
-    case 45: leader(); break;
-    case 77: lwPolyline(); break;
-    case 78: hatch(); break;
-    default: set(Unsupported{}); break;
+        case 18: {
+            Circle c;
+            c.center = d_.bitPoint3();
+            c.radius = d_.bitDouble();
+            c.thickness = d_.thickness(v_);
+            c.extrusion = d_.extrusion(v_);
+            set(c);
+            break;
+        }
+        case 19: {
+            Line l;
+            if (v_ <= Version::R14) {
+                l.start = d_.bitPoint3();
+                l.end = d_.bitPoint3();
+            } else {
+                const bool zZero = d_.bit();
+                l.start.x = d_.rawDouble();
+                l.end.x = d_.bitDoubleDefault(l.start.x);
+                l.start.y = d_.rawDouble();
+                l.end.y = d_.bitDoubleDefault(l.start.y);
+                if (!zZero) {
+                    l.start.z = d_.rawDouble();
+                    l.end.z = d_.bitDoubleDefault(l.start.z);
+                }
+            }
+            l.thickness = d_.thickness(v_);
+            l.extrusion = d_.extrusion(v_);
+            set(l);
+            break;
+        }
+        case 20:
+        case 21:
+        case 22:
+        case 23:
+        case 24:
+        case 25:
+        case 26:
+            dimension(type);
+            break;
+        case 27: {
+            Point p;
+            p.position = d_.bitPoint3();
+            p.thickness = d_.thickness(v_);
+            p.extrusion = d_.extrusion(v_);
+            p.xAxisAngle = d_.bitDouble();
+            set(p);
+            break;
+        }
+        case 28:
+        case 31:
+        case 32:
+            face(type);
+            break;
+        case 34: {
+            Viewport vp;
+            vp.center = d_.bitPoint3();
+            vp.width = d_.bitDouble();
+            vp.height = d_.bitDouble();
+            set(vp);
+            break;
+        }
+        case 35: {
+            Ellipse e;
+            e.center = d_.bitPoint3();
+            e.majorAxis = d_.bitPoint3();
+            e.extrusion = d_.bitPoint3();
+            e.axisRatio = d_.bitDouble();
+            e.startParameter = d_.bitDouble();
+            e.endParameter = d_.bitDouble();
+            set(e);
+            break;
+        }
+        case 36:
+            spline();
+            break;
+        case 40:
+        case 41: {
+            ConstructionLine c;
+            c.bothWays = type == 41;
+            c.point = d_.bitPoint3();
+            c.direction = d_.bitPoint3();
+            set(c);
+            break;
+        }
+        case 44:
+            mtext();
+            break;
+        case 45:
+            leader();
+            break;
+        case 77:
+            lwPolyline();
+            break;
+        case 78:
+            hatch();
+            break;
+        default:
+            set(Unsupported{});
+            break;
     }
 }
 

@@ -1,10 +1,10 @@
 // The header variables section. Only a few variables matter for showing a
 // drawing, but the section is one bit stream, so every field before the last
 // one we need has to be read in order.
+#include <cmath>
+
 #include "Sections.h"
 #include "Streams.h"
-
-#include <cmath>
 
 namespace dwg::detail {
 namespace {
@@ -13,23 +13,41 @@ constexpr Sentinel kHeaderStart = {0xCF, 0x7B, 0x1F, 0x23, 0xFD, 0xDE, 0x38, 0xA
                                    0x5F, 0x7C, 0x68, 0xB8, 0x4E, 0x6D, 0x33, 0x5F};
 
 class HeaderReader {
-public:
+  public:
     HeaderReader(Streams& streams, const FileContext& context)
         : s_(streams), d_(streams.data()), context_(context), v_(context.version) {}
 
     HeaderVariables read();
 
-private:
-    void bits(int n) { for (int i = 0; i < n; ++i) d_.bit(); }
-    void shorts(int n) { for (int i = 0; i < n; ++i) d_.bitShort(); }
-    void longs(int n) { for (int i = 0; i < n; ++i) d_.bitLong(); }
-    void doubles(int n) { for (int i = 0; i < n; ++i) d_.bitDouble(); }
-    void points3(int n) { for (int i = 0; i < n; ++i) d_.bitPoint3(); }
-    void rawChars(int n) { for (int i = 0; i < n; ++i) d_.rawChar(); }
-    void texts(int n) { for (int i = 0; i < n; ++i) s_.text(context_); }
-    void colors(int n) { for (int i = 0; i < n; ++i) d_.color(v_, s_.strings()); }
+  private:
+    void bits(int n) {
+        for (int i = 0; i < n; ++i) d_.bit();
+    }
+    void shorts(int n) {
+        for (int i = 0; i < n; ++i) d_.bitShort();
+    }
+    void longs(int n) {
+        for (int i = 0; i < n; ++i) d_.bitLong();
+    }
+    void doubles(int n) {
+        for (int i = 0; i < n; ++i) d_.bitDouble();
+    }
+    void points3(int n) {
+        for (int i = 0; i < n; ++i) d_.bitPoint3();
+    }
+    void rawChars(int n) {
+        for (int i = 0; i < n; ++i) d_.rawChar();
+    }
+    void texts(int n) {
+        for (int i = 0; i < n; ++i) s_.text(context_);
+    }
+    void colors(int n) {
+        for (int i = 0; i < n; ++i) d_.color(v_, s_.strings());
+    }
     Handle handle() { return s_.handles().handle().value; }
-    void handles(int n) { for (int i = 0; i < n; ++i) handle(); }
+    void handles(int n) {
+        for (int i = 0; i < n; ++i) handle();
+    }
 
     void readSpaceSettings();  // INSBASE .. UCSNAME (.. UCSORGBACK) of one space
     void readDimensionVariables();
@@ -136,32 +154,32 @@ HeaderVariables HeaderReader::read() {
     bits(7);                              // PLINEGEN .. LIMCHECK
     if (v_ <= Version::R14) bits(1);      // BLIPMODE
     if (v_ >= Version::R2004) bits(1);
-    bits(4);                              // USRTIMER, SKPOLY, ANGDIR, SPLFRAME
-    if (v_ <= Version::R14) bits(2);      // ATTREQ, ATTDIA
-    bits(2);                              // MIRRTEXT, WORLDVIEW
-    if (v_ <= Version::R14) bits(1);      // WIREFRAME
-    bits(3);                              // TILEMODE, PLIMCHECK, VISRETAIN
-    if (v_ <= Version::R14) bits(1);      // DELOBJ
-    bits(2);                              // DISPSILH, PELLIPSE
-    shorts(1);                            // PROXYGRAPHICS
-    if (v_ <= Version::R14) shorts(1);    // DRAGMODE
-    shorts(5);                            // TREEDEPTH .. AUPREC
-    if (v_ <= Version::R14) shorts(1);    // OSMODE
-    shorts(1);                            // ATTMODE
-    if (v_ <= Version::R14) shorts(1);    // COORDS
-    shorts(1);                            // PDMODE
-    if (v_ <= Version::R14) shorts(1);    // PICKSTYLE
+    bits(4);                            // USRTIMER, SKPOLY, ANGDIR, SPLFRAME
+    if (v_ <= Version::R14) bits(2);    // ATTREQ, ATTDIA
+    bits(2);                            // MIRRTEXT, WORLDVIEW
+    if (v_ <= Version::R14) bits(1);    // WIREFRAME
+    bits(3);                            // TILEMODE, PLIMCHECK, VISRETAIN
+    if (v_ <= Version::R14) bits(1);    // DELOBJ
+    bits(2);                            // DISPSILH, PELLIPSE
+    shorts(1);                          // PROXYGRAPHICS
+    if (v_ <= Version::R14) shorts(1);  // DRAGMODE
+    shorts(5);                          // TREEDEPTH .. AUPREC
+    if (v_ <= Version::R14) shorts(1);  // OSMODE
+    shorts(1);                          // ATTMODE
+    if (v_ <= Version::R14) shorts(1);  // COORDS
+    shorts(1);                          // PDMODE
+    if (v_ <= Version::R14) shorts(1);  // PICKSTYLE
     if (v_ >= Version::R2004) longs(3);
-    shorts(19);                           // USERI1 .. TEXTQLTY
-    doubles(21);                          // LTSCALE .. CELTSCALE
-    texts(1);                             // MENUNAME
-    longs(4);                             // TDCREATE, TDUPDATE
+    shorts(19);   // USERI1 .. TEXTQLTY
+    doubles(21);  // LTSCALE .. CELTSCALE
+    texts(1);     // MENUNAME
+    longs(4);     // TDCREATE, TDUPDATE
     if (v_ >= Version::R2004) longs(3);
-    longs(4);                             // TDINDWG, TDUSRTIMER
-    colors(1);                            // CECOLOR
-    d_.handle();                          // HANDSEED, always in the data stream
-    result_.currentLayer = handle();      // CLAYER
-    handles(2);                           // TEXTSTYLE, CELTYPE
+    longs(4);                              // TDINDWG, TDUSRTIMER
+    colors(1);                             // CECOLOR
+    d_.handle();                           // HANDSEED, always in the data stream
+    result_.currentLayer = handle();       // CLAYER
+    handles(2);                            // TEXTSTYLE, CELTYPE
     if (v_ >= Version::R2007) handles(1);  // CMATERIAL
     handles(2);                            // DIMSTYLE, CMLSTYLE
     if (v_ >= Version::R2000) doubles(1);  // PSVPSCALE
@@ -220,7 +238,8 @@ HeaderVariables parseHeaderVariables(Bytes section, const FileContext& context) 
         const std::size_t countPosition = data.position();
         const auto bitCount = static_cast<std::uint32_t>(streams.data().rawLong());
         const std::size_t handlesStart = countPosition + bitCount;
-        if (handlesStart > data.endPosition()) throw Error::damaged("tamanho de variáveis inválido");
+        if (handlesStart > data.endPosition())
+            throw Error::damaged("tamanho de variáveis inválido");
         BitReader handles = streams.data();
         handles.seek(handlesStart);
         streams.setHandles(handles);

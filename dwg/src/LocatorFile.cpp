@@ -43,7 +43,8 @@ Drawing readLocatorFile(Bytes file, Version version) {
         if (number < 3) locators[number] = Locator{true, seeker, size};
     }
     const auto storedCrc = static_cast<std::uint16_t>(header.rawShort());
-    if (!crcMatches(file.first(recordsEnd), storedCrc)) throw Error::damaged("CRC inválido no cabeçalho do arquivo");
+    if (!crcMatches(file.first(recordsEnd), storedCrc))
+        throw Error::damaged("CRC inválido no cabeçalho do arquivo");
 
     const TextDecoder text(codePage);
     FileContext context;
@@ -53,8 +54,10 @@ Drawing readLocatorFile(Bytes file, Version version) {
 
     const HeaderVariables variables =
         parseHeaderVariables(sectionBytes(file, locators[kHeaderSection], "de variáveis"), context);
-    const ClassTable classes = parseClasses(sectionBytes(file, locators[kClassesSection], "de classes"), context);
-    const ObjectMap map = parseObjectMap(sectionBytes(file, locators[kObjectMapSection], "de handles"), context);
+    const ClassTable classes =
+        parseClasses(sectionBytes(file, locators[kClassesSection], "de classes"), context);
+    const ObjectMap map =
+        parseObjectMap(sectionBytes(file, locators[kObjectMapSection], "de handles"), context);
     return parseObjects(file, map, classes, variables, context);
 }
 

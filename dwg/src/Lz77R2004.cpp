@@ -1,15 +1,15 @@
 #include "Lz77R2004.h"
 
-#include "ContainerError.h"
-
 #include <algorithm>
+
+#include "ContainerError.h"
 
 namespace dwg::container {
 
 namespace {
 
 class Lz77Decoder {
-public:
+  public:
     Lz77Decoder(std::span<const std::uint8_t> input, std::size_t expandedSize)
         : input_(input), output_(expandedSize, 0) {}
 
@@ -68,7 +68,7 @@ public:
         return std::move(output_);
     }
 
-private:
+  private:
     std::uint8_t next() {
         if (inputPos_ >= input_.size()) throwDamaged("dados comprimidos truncados");
         return input_[inputPos_++];

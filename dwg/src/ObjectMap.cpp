@@ -1,8 +1,8 @@
+#include <unordered_set>
+
 #include "BitReader.h"
 #include "Crc.h"
 #include "Sections.h"
-
-#include <unordered_set>
 
 namespace dwg::detail {
 
@@ -14,10 +14,12 @@ ObjectMap parseObjectMap(Bytes section, const FileContext&) {
         if (pageStart + 2 > section.size()) throw Error::damaged("mapa de objetos truncado");
         // Page size and CRC are big-endian here, unlike the rest of the file.
         const std::size_t pageSize = std::size_t{section[pageStart]} << 8 | section[pageStart + 1];
-        if (pageSize < 2 || pageStart + pageSize + 2 > section.size()) throw Error::damaged("mapa de objetos truncado");
-        const std::uint16_t stored =
-            static_cast<std::uint16_t>(section[pageStart + pageSize] << 8 | section[pageStart + pageSize + 1]);
-        if (!crcMatches(section.subspan(pageStart, pageSize), stored)) throw Error::damaged("CRC inválido no mapa de objetos");
+        if (pageSize < 2 || pageStart + pageSize + 2 > section.size())
+            throw Error::damaged("mapa de objetos truncado");
+        const std::uint16_t stored = static_cast<std::uint16_t>(section[pageStart + pageSize] << 8 |
+                                                                section[pageStart + pageSize + 1]);
+        if (!crcMatches(section.subspan(pageStart, pageSize), stored))
+            throw Error::damaged("CRC inválido no mapa de objetos");
         if (pageSize == 2) break;
 
         BitReader page(section.subspan(pageStart + 2, pageSize - 2));
@@ -30,7 +32,8 @@ ObjectMap parseObjectMap(Bytes section, const FileContext&) {
             handle += step;
             offset += page.modularChar();
             if (offset < 0) throw Error::damaged("posição de objeto negativa");
-            if (!seen.insert(handle).second) continue;  // a later page never replaces an earlier entry
+            if (!seen.insert(handle).second)
+                continue;  // a later page never replaces an earlier entry
             if (map.size() >= kMaxObjects) throw Error::damaged("objetos demais");
             map.push_back(ObjectLocation{handle, static_cast<std::uint64_t>(offset)});
         }

@@ -2,14 +2,14 @@
 // they still carry the ownership links that the assembly resolves.
 #pragma once
 
-#include "Sections.h"
-
 #include <dwg/Drawing.h>
 
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "Sections.h"
 
 namespace dwg::detail {
 
@@ -53,18 +53,19 @@ struct DecodedObjects {
 
 // Decodes one object record; the parsers of the object types live behind this.
 class ObjectDecoder {
-public:
+  public:
     ObjectDecoder(Bytes objects, const ClassTable& classes, const FileContext& context);
 
     // Decodes the object at `offset` and adds what it holds to `out`.
     void decode(const ObjectLocation& location, DecodedObjects& out);
 
-private:
+  private:
     Bytes objects_;
     const ClassTable& classes_;
     const FileContext& context_;
 };
 
-Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header, const FileContext& context);
+Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
+                        const FileContext& context);
 
 }  // namespace dwg::detail

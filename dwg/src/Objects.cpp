@@ -1,83 +1,175 @@
 // Object records: framing (size, type, handle, CRC), the common object and
 // entity data, and the dispatch to the per-type parsers.
+#include <algorithm>
+#include <cctype>
+
 #include "Crc.h"
 #include "EntityParsers.h"
 #include "ObjectRecords.h"
 #include "Streams.h"
-
-#include <algorithm>
-#include <cctype>
 
 namespace dwg::detail {
 namespace {
 
 // Fixed object type codes.
 enum FixedType : int {
-    kText = 1, kAttrib = 2, kAttdef = 3, kBlock = 4, kEndblk = 5, kSeqend = 6, kInsert = 7, kMinsert = 8,
-    kVertex2D = 10, kVertex3D = 11, kVertexMesh = 12, kVertexPface = 13, kVertexPfaceFace = 14,
-    kPolyline2D = 15, kPolyline3D = 16, kArc = 17, kCircle = 18, kLine = 19,
-    kDimOrdinate = 20, kDimLinear = 21, kDimAligned = 22, kDimAng3Pt = 23, kDimAng2Ln = 24,
-    kDimRadius = 25, kDimDiameter = 26, kPoint = 27, k3DFace = 28, kPolylinePface = 29,
-    kPolylineMesh = 30, kSolid = 31, kTrace = 32, kShape = 33, kViewport = 34, kEllipse = 35,
-    kSpline = 36, kRegion = 37, k3DSolid = 38, kBody = 39, kRay = 40, kXline = 41,
-    kOleFrame = 43, kMText = 44, kLeader = 45, kTolerance = 46, kMline = 47,
-    kBlockHeader = 49, kLayer = 51, kStyle = 53, kLtype = 57,
-    kOle2Frame = 74, kLwPolyline = 77, kHatch = 78,
+    kText = 1,
+    kAttrib = 2,
+    kAttdef = 3,
+    kBlock = 4,
+    kEndblk = 5,
+    kSeqend = 6,
+    kInsert = 7,
+    kMinsert = 8,
+    kVertex2D = 10,
+    kVertex3D = 11,
+    kVertexMesh = 12,
+    kVertexPface = 13,
+    kVertexPfaceFace = 14,
+    kPolyline2D = 15,
+    kPolyline3D = 16,
+    kArc = 17,
+    kCircle = 18,
+    kLine = 19,
+    kDimOrdinate = 20,
+    kDimLinear = 21,
+    kDimAligned = 22,
+    kDimAng3Pt = 23,
+    kDimAng2Ln = 24,
+    kDimRadius = 25,
+    kDimDiameter = 26,
+    kPoint = 27,
+    k3DFace = 28,
+    kPolylinePface = 29,
+    kPolylineMesh = 30,
+    kSolid = 31,
+    kTrace = 32,
+    kShape = 33,
+    kViewport = 34,
+    kEllipse = 35,
+    kSpline = 36,
+    kRegion = 37,
+    k3DSolid = 38,
+    kBody = 39,
+    kRay = 40,
+    kXline = 41,
+    kOleFrame = 43,
+    kMText = 44,
+    kLeader = 45,
+    kTolerance = 46,
+    kMline = 47,
+    kBlockHeader = 49,
+    kLayer = 51,
+    kStyle = 53,
+    kLtype = 57,
+    kOle2Frame = 74,
+    kLwPolyline = 77,
+    kHatch = 78,
     kProxyEntity = 498,
 };
 
 const char* fixedEntityName(int type) {
     switch (type) {
-    case kText: return "TEXT";
-    case kAttrib: return "ATTRIB";
-    case kAttdef: return "ATTDEF";
-    case kBlock: return "BLOCK";
-    case kEndblk: return "ENDBLK";
-    case kSeqend: return "SEQEND";
-    case kInsert: return "INSERT";
-    case kMinsert: return "MINSERT";
-    case kVertex2D: return "VERTEX_2D";
-    case kVertex3D: return "VERTEX_3D";
-    case kVertexMesh: return "VERTEX_MESH";
-    case kVertexPface: return "VERTEX_PFACE";
-    case kVertexPfaceFace: return "VERTEX_PFACE_FACE";
-    case kPolyline2D: return "POLYLINE_2D";
-    case kPolyline3D: return "POLYLINE_3D";
-    case kArc: return "ARC";
-    case kCircle: return "CIRCLE";
-    case kLine: return "LINE";
-    case kDimOrdinate: return "DIMENSION_ORDINATE";
-    case kDimLinear: return "DIMENSION_LINEAR";
-    case kDimAligned: return "DIMENSION_ALIGNED";
-    case kDimAng3Pt: return "DIMENSION_ANG3PT";
-    case kDimAng2Ln: return "DIMENSION_ANG2LN";
-    case kDimRadius: return "DIMENSION_RADIUS";
-    case kDimDiameter: return "DIMENSION_DIAMETER";
-    case kPoint: return "POINT";
-    case k3DFace: return "3DFACE";
-    case kPolylinePface: return "POLYLINE_PFACE";
-    case kPolylineMesh: return "POLYLINE_MESH";
-    case kSolid: return "SOLID";
-    case kTrace: return "TRACE";
-    case kShape: return "SHAPE";
-    case kViewport: return "VIEWPORT";
-    case kEllipse: return "ELLIPSE";
-    case kSpline: return "SPLINE";
-    case kRegion: return "REGION";
-    case k3DSolid: return "3DSOLID";
-    case kBody: return "BODY";
-    case kRay: return "RAY";
-    case kXline: return "XLINE";
-    case kOleFrame: return "OLEFRAME";
-    case kMText: return "MTEXT";
-    case kLeader: return "LEADER";
-    case kTolerance: return "TOLERANCE";
-    case kMline: return "MLINE";
-    case kOle2Frame: return "OLE2FRAME";
-    case kLwPolyline: return "LWPOLYLINE";
-    case kHatch: return "HATCH";
-    case kProxyEntity: return "UNKNOWN_ENT";
-    default: return nullptr;
+        case kText:
+            return "TEXT";
+        case kAttrib:
+            return "ATTRIB";
+        case kAttdef:
+            return "ATTDEF";
+        case kBlock:
+            return "BLOCK";
+        case kEndblk:
+            return "ENDBLK";
+        case kSeqend:
+            return "SEQEND";
+        case kInsert:
+            return "INSERT";
+        case kMinsert:
+            return "MINSERT";
+        case kVertex2D:
+            return "VERTEX_2D";
+        case kVertex3D:
+            return "VERTEX_3D";
+        case kVertexMesh:
+            return "VERTEX_MESH";
+        case kVertexPface:
+            return "VERTEX_PFACE";
+        case kVertexPfaceFace:
+            return "VERTEX_PFACE_FACE";
+        case kPolyline2D:
+            return "POLYLINE_2D";
+        case kPolyline3D:
+            return "POLYLINE_3D";
+        case kArc:
+            return "ARC";
+        case kCircle:
+            return "CIRCLE";
+        case kLine:
+            return "LINE";
+        case kDimOrdinate:
+            return "DIMENSION_ORDINATE";
+        case kDimLinear:
+            return "DIMENSION_LINEAR";
+        case kDimAligned:
+            return "DIMENSION_ALIGNED";
+        case kDimAng3Pt:
+            return "DIMENSION_ANG3PT";
+        case kDimAng2Ln:
+            return "DIMENSION_ANG2LN";
+        case kDimRadius:
+            return "DIMENSION_RADIUS";
+        case kDimDiameter:
+            return "DIMENSION_DIAMETER";
+        case kPoint:
+            return "POINT";
+        case k3DFace:
+            return "3DFACE";
+        case kPolylinePface:
+            return "POLYLINE_PFACE";
+        case kPolylineMesh:
+            return "POLYLINE_MESH";
+        case kSolid:
+            return "SOLID";
+        case kTrace:
+            return "TRACE";
+        case kShape:
+            return "SHAPE";
+        case kViewport:
+            return "VIEWPORT";
+        case kEllipse:
+            return "ELLIPSE";
+        case kSpline:
+            return "SPLINE";
+        case kRegion:
+            return "REGION";
+        case k3DSolid:
+            return "3DSOLID";
+        case kBody:
+            return "BODY";
+        case kRay:
+            return "RAY";
+        case kXline:
+            return "XLINE";
+        case kOleFrame:
+            return "OLEFRAME";
+        case kMText:
+            return "MTEXT";
+        case kLeader:
+            return "LEADER";
+        case kTolerance:
+            return "TOLERANCE";
+        case kMline:
+            return "MLINE";
+        case kOle2Frame:
+            return "OLE2FRAME";
+        case kLwPolyline:
+            return "LWPOLYLINE";
+        case kHatch:
+            return "HATCH";
+        case kProxyEntity:
+            return "UNKNOWN_ENT";
+        default:
+            return nullptr;
     }
 }
 
@@ -95,9 +187,11 @@ int lineweightFromIndex(int index) {
 // application objects...) are reported under one name.
 bool knownEntityClass(const std::string& name) {
     static const char* const kNames[] = {
-        "LWPOLYLINE", "HATCH", "IMAGE", "WIPEOUT", "MULTILEADER", "MESH", "HELIX", "PDFUNDERLAY",
-        "DWFUNDERLAY", "DGNUNDERLAY", "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION", "LIGHT", "CAMERA",
-        "EXTRUDEDSURFACE", "LOFTEDSURFACE", "REVOLVEDSURFACE", "SWEPTSURFACE", "PLANESURFACE", "NURBSSURFACE",
+        "LWPOLYLINE",      "HATCH",        "IMAGE",           "WIPEOUT",
+        "MULTILEADER",     "MESH",         "HELIX",           "PDFUNDERLAY",
+        "DWFUNDERLAY",     "DGNUNDERLAY",  "ARC_DIMENSION",   "LARGE_RADIAL_DIMENSION",
+        "LIGHT",           "CAMERA",       "EXTRUDEDSURFACE", "LOFTEDSURFACE",
+        "REVOLVEDSURFACE", "SWEPTSURFACE", "PLANESURFACE",    "NURBSSURFACE",
     };
     for (const char* known : kNames)
         if (name == known) return true;
@@ -118,15 +212,19 @@ struct RecordFrame {
 };
 
 class RecordReader {
-public:
+  public:
     RecordReader(Bytes objects, const ObjectLocation& location, const ClassTable& classes,
                  const FileContext& context, DecodedObjects& out)
-        : objects_(objects), location_(location), classes_(classes), context_(context), v_(context.version),
+        : objects_(objects),
+          location_(location),
+          classes_(classes),
+          context_(context),
+          v_(context.version),
           out_(out) {}
 
     void run();
 
-private:
+  private:
     BitReader& d() { return streams_->data(); }
     BitReader& h() { return streams_->handles(); }
 
@@ -166,8 +264,10 @@ void RecordReader::frame() {
     if (size > header.remainingBits() / 8 || size + 2 > header.remainingBits() / 8)
         throw Error::damaged("objeto maior que o arquivo");
     const auto record = objects_.subspan(static_cast<std::size_t>(location_.offset));
-    const std::uint16_t stored = static_cast<std::uint16_t>(record[dataStart + size] | record[dataStart + size + 1] << 8);
-    if (!crcMatches(record.first(dataStart + size), stored)) throw Error::damaged("CRC inválido em objeto");
+    const std::uint16_t stored =
+        static_cast<std::uint16_t>(record[dataStart + size] | record[dataStart + size + 1] << 8);
+    if (!crcMatches(record.first(dataStart + size), stored))
+        throw Error::damaged("CRC inválido em objeto");
 
     data_ = record.subspan(dataStart, size);
     frame_.dataBits = std::size_t{size} * 8;
@@ -176,11 +276,18 @@ void RecordReader::frame() {
     if (v_ >= Version::R2010) {
         const unsigned code = d().twoBits();
         switch (code) {
-        case 0: frame_.type = d().rawChar(); break;
-        case 1: frame_.type = d().rawChar() + 0x1F0; break;
-        default: frame_.type = static_cast<std::uint16_t>(d().rawShort()); break;
+            case 0:
+                frame_.type = d().rawChar();
+                break;
+            case 1:
+                frame_.type = d().rawChar() + 0x1F0;
+                break;
+            default:
+                frame_.type = static_cast<std::uint16_t>(d().rawShort());
+                break;
         }
-        if (handleStreamBits > frame_.dataBits) throw Error::damaged("fluxo de handles fora do objeto");
+        if (handleStreamBits > frame_.dataBits)
+            throw Error::damaged("fluxo de handles fora do objeto");
         frame_.handleStreamStart = frame_.dataBits - static_cast<std::size_t>(handleStreamBits);
     } else {
         frame_.type = static_cast<std::uint16_t>(d().bitShort());
@@ -255,7 +362,7 @@ void RecordReader::readBlockHeader() {
     const bool isXref = d().bit();
     const bool overlaid = d().bit();
     block.isXref = isXref || overlaid;
-    if (v_ >= Version::R2000) d().bit();  // loaded
+    if (v_ >= Version::R2000) d().bit();                       // loaded
     if (v_ >= Version::R2004 && !block.isXref) d().bitLong();  // owned object count
     block.basePoint = d().bitPoint3();
     streams_->text(context_);  // xref path
@@ -286,7 +393,7 @@ void RecordReader::readLayer() {
         layer.on = false;
     }
     commonObjectHandles();
-    h().handle();  // xref block
+    h().handle();                            // xref block
     if (v_ >= Version::R2000) h().handle();  // plot style
     if (v_ >= Version::R2007) h().handle();  // material
     layer.linetype = h().handle().value;
@@ -338,8 +445,10 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
     header.handle = frame_.handle;
 
     if (d().bit()) {  // proxy graphics
-        const std::uint64_t size = v_ >= Version::R2010 ? d().bitLongLong() : static_cast<std::uint32_t>(d().rawLong());
-        if (size > d().remainingBits() / 8) throw Error::damaged("gráficos de entidade fora do objeto");
+        const std::uint64_t size =
+            v_ >= Version::R2010 ? d().bitLongLong() : static_cast<std::uint32_t>(d().rawLong());
+        if (size > d().remainingBits() / 8)
+            throw Error::damaged("gráficos de entidade fora do objeto");
         d().skipBytes(static_cast<std::size_t>(size));
     }
     if (v_ <= Version::R14) frame_.handleStreamStart = static_cast<std::uint32_t>(d().rawLong());
@@ -361,8 +470,10 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
         header.color = Color::fromIndex(value & 0x1FF);
         if ((flags & 0x8000) && !(flags & 0x4000)) {
             const auto rgb = static_cast<std::uint32_t>(d().bitLong());
-            if ((rgb >> 24) == 0xC2) header.color = Color::fromTrueColor(rgb & 0xFFFFFF);
-            else if ((rgb >> 24) == 0xC3) header.color = Color::fromIndex(static_cast<int>(rgb & 0xFF));
+            if ((rgb >> 24) == 0xC2)
+                header.color = Color::fromTrueColor(rgb & 0xFFFFFF);
+            else if ((rgb >> 24) == 0xC3)
+                header.color = Color::fromIndex(static_cast<int>(rgb & 0xFF));
         }
         if (flags & 0x2000) d().bitLong();  // transparency
         colorBookHandle = flags & 0x4000;
@@ -440,11 +551,20 @@ void RecordReader::run() {
         return;
     }
     switch (type) {
-    case kBlockHeader: readBlockHeader(); return;
-    case kLayer: readLayer(); return;
-    case kStyle: readTextStyle(); return;
-    case kLtype: readLinetype(); return;
-    default: break;
+        case kBlockHeader:
+            readBlockHeader();
+            return;
+        case kLayer:
+            readLayer();
+            return;
+        case kStyle:
+            readTextStyle();
+            return;
+        case kLtype:
+            readLinetype();
+            return;
+        default:
+            break;
     }
     if (type >= 500) {
         const auto found = classes_.find(type);
@@ -468,8 +588,8 @@ void ObjectDecoder::decode(const ObjectLocation& location, DecodedObjects& out) 
     reader.run();
 }
 
-Drawing parseObjects(Bytes objects, const ObjectMap& map, const ClassTable& classes, const HeaderVariables& header,
-                     const FileContext& context) {
+Drawing parseObjects(Bytes objects, const ObjectMap& map, const ClassTable& classes,
+                     const HeaderVariables& header, const FileContext& context) {
     ObjectDecoder decoder(objects, classes, context);
     DecodedObjects decoded;
     for (const ObjectLocation& location : map) decoder.decode(location, decoded);

@@ -37,13 +37,13 @@ std::uint32_t r2007PageChecksum(std::uint64_t seed, std::span<const std::uint8_t
     // The pieces of a group of 1-7 bytes left at the end of a run, in stored order.
     static constexpr std::array<std::array<std::int8_t, 4>, 8> kTail = {{
         {-1, -1, -1, -1},
-        {-1, -1, -1, 0},   // byte 0
-        {0, -1, -1, -1},   // pair 0
-        {0, -1, -1, 2},    // pair 0, byte 2
-        {2, 0, -1, -1},    // pairs 2, 0
-        {2, 0, -1, 4},     // pairs 2, 0, byte 4
-        {2, 0, 4, -1},     // pairs 2, 0, 4
-        {2, 0, 4, 6},      // pairs 2, 0, 4, byte 6
+        {-1, -1, -1, 0},  // byte 0
+        {0, -1, -1, -1},  // pair 0
+        {0, -1, -1, 2},   // pair 0, byte 2
+        {2, 0, -1, -1},   // pairs 2, 0
+        {2, 0, -1, 4},    // pairs 2, 0, byte 4
+        {2, 0, 4, -1},    // pairs 2, 0, 4
+        {2, 0, 4, 6},     // pairs 2, 0, 4, byte 6
     }};
     std::size_t at = 0;
     while (at < data.size()) {
@@ -57,7 +57,8 @@ std::uint32_t r2007PageChecksum(std::uint64_t seed, std::span<const std::uint8_t
         }
         const auto& tail = kTail[end - at];
         for (int i = 0; i < 3; ++i)
-            if (tail[static_cast<std::size_t>(i)] >= 0) addPair(at + static_cast<std::size_t>(tail[static_cast<std::size_t>(i)]));
+            if (tail[static_cast<std::size_t>(i)] >= 0)
+                addPair(at + static_cast<std::size_t>(tail[static_cast<std::size_t>(i)]));
         if (tail[3] >= 0) add(at + static_cast<std::size_t>(tail[3]));
         at = end;
         low %= 0xFFF1;

@@ -1,9 +1,9 @@
 // R2004 and later: the sections come out of the paged container and go
 // through the same parsers as the R13-R2000 sections.
+#include <dwg/Error.h>
+
 #include "Containers.h"
 #include "SectionContainer.h"
-
-#include <dwg/Error.h>
 
 namespace dwg::detail {
 

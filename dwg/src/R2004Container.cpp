@@ -1,18 +1,17 @@
 // The container of AC1018 files, kept by AC1024, AC1027 and AC1032: an
 // encrypted file header, two system pages (the page map and the section map)
 // and data pages with encrypted headers, each checked by a checksum.
-#include "SectionContainer.h"
-
-#include "ContainerBytes.h"
-#include "ContainerError.h"
-#include "Lz77R2004.h"
-#include "PageChecksum.h"
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <map>
 #include <set>
+
+#include "ContainerBytes.h"
+#include "ContainerError.h"
+#include "Lz77R2004.h"
+#include "PageChecksum.h"
+#include "SectionContainer.h"
 
 namespace dwg::container {
 
@@ -33,7 +32,8 @@ constexpr std::size_t kSectionPageEntrySize = 16;
 constexpr std::uint32_t kMaxSystemPageSize = 16u << 20;
 constexpr std::uint32_t kMaxDataPageSize = 16u << 20;
 
-std::array<std::uint8_t, kEncryptedHeaderSize> decryptFileHeader(std::span<const std::uint8_t> file) {
+std::array<std::uint8_t, kEncryptedHeaderSize> decryptFileHeader(
+    std::span<const std::uint8_t> file) {
     const auto stored = slice(file, kEncryptedHeaderOffset, kEncryptedHeaderSize);
     std::array<std::uint8_t, kEncryptedHeaderSize> header{};
     std::uint32_t seed = 1;
@@ -63,31 +63,36 @@ struct Section {
 };
 
 class R2004Container final : public SectionContainer {
-public:
+  public:
     explicit R2004Container(std::span<const std::uint8_t> file) : file_(file) {
         const auto header = decryptFileHeader(file_);
-        if (std::memcmp(header.data(), "AcFssFcAJMB", 12) != 0) throwDamaged("cabeçalho cifrado inválido");
+        if (std::memcmp(header.data(), "AcFssFcAJMB", 12) != 0)
+            throwDamaged("cabeçalho cifrado inválido");
         auto zeroedCrc = header;
         writeU32(zeroedCrc, 0x68, 0);
-        if (kEnforceChecks && crc32(0, zeroedCrc) != readU32(header, 0x68)) throwDamaged("CRC do cabeçalho cifrado não confere");
+        if (kEnforceChecks && crc32(0, zeroedCrc) != readU32(header, 0x68))
+            throwDamaged("CRC do cabeçalho cifrado não confere");
 
         const std::uint64_t pageMapAddress = readU64(header, 0x54) + kFirstPageAddress;
         const std::uint32_t sectionMapId = readU32(header, 0x5C);
         readPageMap(readSystemPage(pageMapAddress, kPageMapType));
         const auto sectionMapPage = pages_.find(static_cast<std::int32_t>(sectionMapId));
-        if (sectionMapPage == pages_.end()) throwDamaged("mapa de seções ausente do mapa de páginas");
+        if (sectionMapPage == pages_.end())
+            throwDamaged("mapa de seções ausente do mapa de páginas");
         readSectionMap(readSystemPage(sectionMapPage->second.address, kSectionMapType));
     }
 
-private:
+  private:
     void decodeSection(std::size_t index, std::vector<std::uint8_t>& data) const override {
         const Section& section = sections_[index];
         for (const DataPage& page : section.pages) placePage(section, page, data);
     }
 
-    std::vector<std::uint8_t> readSystemPage(std::uint64_t address, std::uint32_t expectedType) const {
+    std::vector<std::uint8_t> readSystemPage(std::uint64_t address,
+                                             std::uint32_t expectedType) const {
         auto header = slice(file_, address, kSystemPageHeaderSize);
-        if (readU32(header, 0) != expectedType) throwDamaged("página de sistema de tipo inesperado");
+        if (readU32(header, 0) != expectedType)
+            throwDamaged("página de sistema de tipo inesperado");
         const std::uint32_t expandedSize = readU32(header, 4);
         const std::uint32_t storedSize = readU32(header, 8);
         const std::uint32_t compression = readU32(header, 12);
@@ -141,10 +146,13 @@ private:
             if (entry.size > kMaxSectionSize) throwDamaged("seção grande demais");
             if (section.maxPageSize == 0 || section.maxPageSize > kMaxDataPageSize)
                 throwDamaged("tamanho de página de seção inválido");
-            if (compressed != 1 && compressed != 2) throwDamaged("compressão de seção desconhecida");
+            if (compressed != 1 && compressed != 2)
+                throwDamaged("compressão de seção desconhecida");
             section.compressed = compressed == 2;
-            if (pageCount > (map.size() - pos) / kSectionPageEntrySize) throwDamaged("mapa de seções truncado");
-            if (encrypted == 1 && pageCount > 0) throwUnsupported("seção cifrada (desenho protegido por senha)");
+            if (pageCount > (map.size() - pos) / kSectionPageEntrySize)
+                throwDamaged("mapa de seções truncado");
+            if (encrypted == 1 && pageCount > 0)
+                throwUnsupported("seção cifrada (desenho protegido por senha)");
 
             for (std::uint32_t p = 0; p < pageCount; ++p) {
                 DataPage page;
@@ -165,20 +173,24 @@ private:
         }
     }
 
-    void placePage(const Section& section, const DataPage& page, std::vector<std::uint8_t>& data) const {
+    void placePage(const Section& section, const DataPage& page,
+                   std::vector<std::uint8_t>& data) const {
         const PageLocation& location = pages_.at(static_cast<std::int32_t>(page.id));
         std::array<std::uint8_t, kDataPageHeaderSize> header{};
         const auto stored = slice(file_, location.address, kDataPageHeaderSize);
         std::copy(stored.begin(), stored.end(), header.begin());
         const std::uint32_t mask = kDataPageMask ^ static_cast<std::uint32_t>(location.address);
-        for (std::size_t i = 0; i < header.size(); i += 4) writeU32(header, i, readU32(header, i) ^ mask);
+        for (std::size_t i = 0; i < header.size(); i += 4)
+            writeU32(header, i, readU32(header, i) ^ mask);
 
-        if (readU32(header, 0) != kDataPageType) throwDamaged("cabeçalho de página de dados inválido");
+        if (readU32(header, 0) != kDataPageType)
+            throwDamaged("cabeçalho de página de dados inválido");
         if (readU32(header, 4) != section.id) throwDamaged("página de dados de outra seção");
         const std::uint32_t storedSize = readU32(header, 8);
         const auto body = slice(file_, location.address + kDataPageHeaderSize, storedSize);
         const std::uint32_t dataChecksum = pageChecksum(0, body);
-        if (kEnforceChecks && dataChecksum != readU32(header, 0x1C)) throwDamaged("soma de verificação de página não confere");
+        if (kEnforceChecks && dataChecksum != readU32(header, 0x1C))
+            throwDamaged("soma de verificação de página não confere");
         auto zeroed = header;
         writeU32(zeroed, 0x18, 0);
         if (kEnforceChecks && pageChecksum(dataChecksum, zeroed) != readU32(header, 0x18))

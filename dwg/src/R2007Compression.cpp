@@ -1,8 +1,8 @@
 #include "R2007Compression.h"
 
-#include "ContainerError.h"
-
 #include <array>
+
+#include "ContainerError.h"
 
 namespace dwg::container {
 
@@ -38,16 +38,22 @@ constexpr std::array<std::array<std::uint8_t, 32>, 33> kLiteralOrder = {{
     {16, 17, 18, 19, 20, 21, 22, 23, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7},
     {17, 18, 19, 20, 21, 22, 23, 24, 16, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7},
     {25, 17, 18, 19, 20, 21, 22, 23, 24, 16, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7},
-    {26, 25, 17, 18, 19, 20, 21, 22, 23, 24, 16, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7},
-    {24, 25, 26, 27, 16, 17, 18, 19, 20, 21, 22, 23, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7},
-    {28, 24, 25, 26, 27, 16, 17, 18, 19, 20, 21, 22, 23, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7},
-    {29, 28, 24, 25, 26, 27, 16, 17, 18, 19, 20, 21, 22, 23, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7},
-    {30, 26, 27, 28, 29, 18, 19, 20, 21, 22, 23, 24, 25, 10, 11, 12, 13, 14, 15, 16, 17, 2, 3, 4, 5, 6, 7, 8, 9, 1, 0},
-    {24, 25, 26, 27, 28, 29, 30, 31, 16, 17, 18, 19, 20, 21, 22, 23, 8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7},
+    {26, 25, 17, 18, 19, 20, 21, 22, 23, 24, 16, 8, 9, 10,
+     11, 12, 13, 14, 15, 0,  1,  2,  3,  4,  5,  6, 7},
+    {24, 25, 26, 27, 16, 17, 18, 19, 20, 21, 22, 23, 8, 9,
+     10, 11, 12, 13, 14, 15, 0,  1,  2,  3,  4,  5,  6, 7},
+    {28, 24, 25, 26, 27, 16, 17, 18, 19, 20, 21, 22, 23, 8, 9,
+     10, 11, 12, 13, 14, 15, 0,  1,  2,  3,  4,  5,  6,  7},
+    {29, 28, 24, 25, 26, 27, 16, 17, 18, 19, 20, 21, 22, 23, 8,
+     9,  10, 11, 12, 13, 14, 15, 0,  1,  2,  3,  4,  5,  6,  7},
+    {30, 26, 27, 28, 29, 18, 19, 20, 21, 22, 23, 24, 25, 10, 11, 12,
+     13, 14, 15, 16, 17, 2,  3,  4,  5,  6,  7,  8,  9,  1,  0},
+    {24, 25, 26, 27, 28, 29, 30, 31, 16, 17, 18, 19, 20, 21, 22, 23,
+     8,  9,  10, 11, 12, 13, 14, 15, 0,  1,  2,  3,  4,  5,  6,  7},
 }};
 
 class R2007Decoder {
-public:
+  public:
     R2007Decoder(std::span<const std::uint8_t> input, std::size_t expandedSize)
         : input_(input), output_(expandedSize, 0) {}
 
@@ -79,7 +85,7 @@ public:
         return std::move(output_);
     }
 
-private:
+  private:
     struct Match {
         std::size_t length;
         std::size_t distance;
@@ -113,42 +119,42 @@ private:
     Match readMatch(std::uint8_t& opcode) {
         Match match{};
         switch (opcode >> 4) {
-        case 0: {
-            match.length = (opcode & 0x0Fu) + 0x13;
-            const std::uint8_t low = next();
-            opcode = next();
-            match.length += (opcode >> 3) & 0x10u;
-            match.distance = ((opcode & 0x78u) << 5) + low + 1;
-            break;
-        }
-        case 1: {
-            match.length = (opcode & 0x0Fu) + 3;
-            const std::uint8_t low = next();
-            opcode = next();
-            match.distance = ((opcode & 0xF8u) << 5) + low + 1;
-            break;
-        }
-        case 2: {
-            match.distance = next();
-            match.distance |= std::size_t{next()} << 8;
-            match.length = opcode & 7u;
-            if ((opcode & 8) == 0) {
+            case 0: {
+                match.length = (opcode & 0x0Fu) + 0x13;
+                const std::uint8_t low = next();
                 opcode = next();
-                match.length += opcode & 0xF8u;
-            } else {
-                match.distance += 1;
-                match.length += std::size_t{next()} << 3;
-                opcode = next();
-                match.length += (std::size_t{opcode & 0xF8u} << 8) + 0x100;
+                match.length += (opcode >> 3) & 0x10u;
+                match.distance = ((opcode & 0x78u) << 5) + low + 1;
+                break;
             }
-            break;
-        }
-        default:
-            match.length = opcode >> 4;
-            match.distance = opcode & 0x0Fu;
-            opcode = next();
-            match.distance += ((opcode & 0xF8u) << 1) + 1;
-            break;
+            case 1: {
+                match.length = (opcode & 0x0Fu) + 3;
+                const std::uint8_t low = next();
+                opcode = next();
+                match.distance = ((opcode & 0xF8u) << 5) + low + 1;
+                break;
+            }
+            case 2: {
+                match.distance = next();
+                match.distance |= std::size_t{next()} << 8;
+                match.length = opcode & 7u;
+                if ((opcode & 8) == 0) {
+                    opcode = next();
+                    match.length += opcode & 0xF8u;
+                } else {
+                    match.distance += 1;
+                    match.length += std::size_t{next()} << 3;
+                    opcode = next();
+                    match.length += (std::size_t{opcode & 0xF8u} << 8) + 0x100;
+                }
+                break;
+            }
+            default:
+                match.length = opcode >> 4;
+                match.distance = opcode & 0x0Fu;
+                opcode = next();
+                match.distance += ((opcode & 0xF8u) << 1) + 1;
+                break;
         }
         return match;
     }
@@ -172,9 +178,11 @@ private:
     }
 
     void copyMatch(std::size_t distance, std::size_t length) {
-        if (distance == 0 || distance > outPos_) throwDamaged("referência de compressão fora dos dados");
+        if (distance == 0 || distance > outPos_)
+            throwDamaged("referência de compressão fora dos dados");
         ensureRoom(length);
-        for (std::size_t i = 0; i < length; ++i, ++outPos_) output_[outPos_] = output_[outPos_ - distance];
+        for (std::size_t i = 0; i < length; ++i, ++outPos_)
+            output_[outPos_] = output_[outPos_ - distance];
     }
 
     std::span<const std::uint8_t> input_;

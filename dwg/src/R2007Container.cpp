@@ -1,17 +1,16 @@
 // The container of AC1021 files: a Reed-Solomon protected file header, system
 // pages (page map, section map) and data pages, all Reed-Solomon coded and
 // compressed with the R2007 compression.
-#include "SectionContainer.h"
+#include <algorithm>
+#include <map>
+#include <set>
 
 #include "ContainerBytes.h"
 #include "ContainerError.h"
 #include "PageChecksum.h"
 #include "R2007Compression.h"
 #include "ReedSolomon.h"
-
-#include <algorithm>
-#include <map>
-#include <set>
+#include "SectionContainer.h"
 
 namespace dwg::container {
 
@@ -27,16 +26,21 @@ constexpr std::uint64_t kMaxDataPageSize = 16u << 20;
 constexpr std::uint64_t kEncodingInterleaved = 4;
 constexpr std::uint64_t kEncodingPlain = 1;
 
-std::uint64_t alignTo8(std::uint64_t size) { return (size + 7) & ~std::uint64_t{7}; }
+std::uint64_t alignTo8(std::uint64_t size) {
+    return (size + 7) & ~std::uint64_t{7};
+}
 
-std::uint64_t ceilDivide(std::uint64_t a, std::uint64_t b) { return (a + b - 1) / b; }
+std::uint64_t ceilDivide(std::uint64_t a, std::uint64_t b) {
+    return (a + b - 1) / b;
+}
 
 // The data of a page: the first `storedSize` bytes, expanded when the page
 // is compressed (stored size below the expanded size).
-std::vector<std::uint8_t> expandPage(std::span<const std::uint8_t> decoded, std::uint64_t storedSize,
-                                     std::uint64_t expandedSize) {
+std::vector<std::uint8_t> expandPage(std::span<const std::uint8_t> decoded,
+                                     std::uint64_t storedSize, std::uint64_t expandedSize) {
     const auto stored = slice(decoded, 0, storedSize);
-    if (storedSize < expandedSize) return decompressR2007(stored, static_cast<std::size_t>(expandedSize));
+    if (storedSize < expandedSize)
+        return decompressR2007(stored, static_cast<std::size_t>(expandedSize));
     return {stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(expandedSize)};
 }
 
@@ -64,23 +68,25 @@ struct Section {
 };
 
 class R2007Container final : public SectionContainer {
-public:
+  public:
     explicit R2007Container(std::span<const std::uint8_t> file) : file_(file) {
         const auto fields = readFileHeader();
         const std::uint64_t pageMapSizeStored = readU64(fields, 0x50);
         const std::uint64_t pageMapSizeExpanded = readU64(fields, 0x58);
         const std::uint64_t pageMapFactor = readU64(fields, 0x18);
         const std::uint64_t pageMapOffset = readU64(fields, 0x38);
-        readPageMap(readSystemPage(pageMapOffset, pageMapSizeStored, pageMapSizeExpanded, pageMapFactor));
+        readPageMap(
+            readSystemPage(pageMapOffset, pageMapSizeStored, pageMapSizeExpanded, pageMapFactor));
 
         const std::uint64_t sectionMapId = readU64(fields, 0xC0);
         const auto sectionMapPage = pageOffsets_.find(sectionMapId);
-        if (sectionMapPage == pageOffsets_.end()) throwDamaged("mapa de seções ausente do mapa de páginas");
-        readSectionMap(readSystemPage(sectionMapPage->second, readU64(fields, 0xB0), readU64(fields, 0xC8),
-                                      readU64(fields, 0xD8)));
+        if (sectionMapPage == pageOffsets_.end())
+            throwDamaged("mapa de seções ausente do mapa de páginas");
+        readSectionMap(readSystemPage(sectionMapPage->second, readU64(fields, 0xB0),
+                                      readU64(fields, 0xC8), readU64(fields, 0xD8)));
     }
 
-private:
+  private:
     void decodeSection(std::size_t index, std::vector<std::uint8_t>& data) const override {
         const Section& section = sections_[index];
         for (const DataPage& page : section.pages) placePage(section, page, data);
@@ -88,13 +94,16 @@ private:
 
     std::vector<std::uint8_t> readFileHeader() const {
         constexpr std::size_t n = ReedSolomonCode::kCodewordSize;
-        const auto decoded = decodeInterleaved(slice(file_, kFileHeaderOffset, kFileHeaderBlocks * n),
-                                               kFileHeaderBlocks, ReedSolomonCode::systemPages());
+        const auto decoded =
+            decodeInterleaved(slice(file_, kFileHeaderOffset, kFileHeaderBlocks * n),
+                              kFileHeaderBlocks, ReedSolomonCode::systemPages());
         const auto storedLength = static_cast<std::int32_t>(readU32(decoded, 0x18));
         const std::span<const std::uint8_t> body = std::span(decoded).subspan(0x20);
         if (storedLength > 0) {
-            if (static_cast<std::size_t>(storedLength) > body.size()) throwDamaged("cabeçalho do arquivo truncado");
-            return decompressR2007(body.first(static_cast<std::size_t>(storedLength)), kFileHeaderFieldsSize);
+            if (static_cast<std::size_t>(storedLength) > body.size())
+                throwDamaged("cabeçalho do arquivo truncado");
+            return decompressR2007(body.first(static_cast<std::size_t>(storedLength)),
+                                   kFileHeaderFieldsSize);
         }
         // A negative length marks the fields as stored without compression.
         if (body.size() < kFileHeaderFieldsSize) throwDamaged("cabeçalho do arquivo truncado");
@@ -102,15 +111,18 @@ private:
     }
 
     std::vector<std::uint8_t> readSystemPage(std::uint64_t offset, std::uint64_t storedSize,
-                                             std::uint64_t expandedSize, std::uint64_t factor) const {
+                                             std::uint64_t expandedSize,
+                                             std::uint64_t factor) const {
         if (storedSize > kMaxSystemPageSize || expandedSize > kMaxSystemPageSize || factor == 0 ||
             factor > kMaxCorrectionFactor)
             throwDamaged("página de sistema inválida");
         if (offset > file_.size()) throwDamaged("página de sistema fora do arquivo");
         // The data is repeated `factor` times before coding; the first copy is enough.
         const std::uint64_t blocks = ceilDivide(alignTo8(storedSize) * factor, 239);
-        const auto stored = slice(file_, kPagesBase + offset, blocks * ReedSolomonCode::kCodewordSize);
-        const auto decoded = decodeInterleaved(stored, static_cast<std::size_t>(blocks), ReedSolomonCode::systemPages());
+        const auto stored =
+            slice(file_, kPagesBase + offset, blocks * ReedSolomonCode::kCodewordSize);
+        const auto decoded = decodeInterleaved(stored, static_cast<std::size_t>(blocks),
+                                               ReedSolomonCode::systemPages());
         return expandPage(decoded, storedSize, expandedSize);
     }
 
@@ -119,8 +131,10 @@ private:
         for (std::size_t pos = 0; pos + 16 <= map.size(); pos += 16) {
             const std::uint64_t size = readU64(map, pos);
             const auto id = static_cast<std::int64_t>(readU64(map, pos + 8));
-            const std::uint64_t key = id < 0 ? 0 - static_cast<std::uint64_t>(id) : static_cast<std::uint64_t>(id);
-            if (!pageOffsets_.emplace(key, offset).second) throwDamaged("página repetida no mapa de páginas");
+            const std::uint64_t key =
+                id < 0 ? 0 - static_cast<std::uint64_t>(id) : static_cast<std::uint64_t>(id);
+            if (!pageOffsets_.emplace(key, offset).second)
+                throwDamaged("página repetida no mapa de páginas");
             if (size > file_.size()) throwDamaged("página maior que o arquivo");
             offset += size;
         }
@@ -142,8 +156,10 @@ private:
             pos += static_cast<std::size_t>(nameLength);
             if (pageCount > (map.size() - pos) / 56) throwDamaged("mapa de seções truncado");
             if (entry.size > kMaxSectionSize) throwDamaged("seção grande demais");
-            if (encryption == 1 && pageCount > 0) throwUnsupported("seção cifrada (desenho protegido por senha)");
-            if (pageCount > 0 && section.encoding != kEncodingInterleaved && section.encoding != kEncodingPlain)
+            if (encryption == 1 && pageCount > 0)
+                throwUnsupported("seção cifrada (desenho protegido por senha)");
+            if (pageCount > 0 && section.encoding != kEncodingInterleaved &&
+                section.encoding != kEncodingPlain)
                 throwDamaged("codificação de seção desconhecida");
             for (std::uint64_t p = 0; p < pageCount; ++p, pos += 56) {
                 DataPage page;
@@ -154,7 +170,8 @@ private:
                 page.checksum = readU64(map, pos + 40);
                 if (page.expandedSize > kMaxDataPageSize || page.storedSize > kMaxDataPageSize)
                     throwDamaged("página de seção grande demais");
-                if (!pageOffsets_.contains(page.id)) throwDamaged("página de seção ausente do mapa de páginas");
+                if (!pageOffsets_.contains(page.id))
+                    throwDamaged("página de seção ausente do mapa de páginas");
                 if (!usedPages.insert(page.id).second) throwDamaged("página usada por duas seções");
                 section.pages.push_back(page);
             }
@@ -166,7 +183,8 @@ private:
         }
     }
 
-    void placePage(const Section& section, const DataPage& page, std::vector<std::uint8_t>& data) const {
+    void placePage(const Section& section, const DataPage& page,
+                   std::vector<std::uint8_t>& data) const {
         const std::uint64_t position = kPagesBase + pageOffsets_.at(page.id);
         std::vector<std::uint8_t> expanded;
         if (section.encoding == kEncodingInterleaved) {
@@ -176,7 +194,8 @@ private:
                                                     ReedSolomonCode::dataPages()),
                                   page.storedSize, page.expandedSize);
         } else {
-            expanded = expandPage(slice(file_, position, page.storedSize), page.storedSize, page.expandedSize);
+            expanded = expandPage(slice(file_, position, page.storedSize), page.storedSize,
+                                  page.expandedSize);
         }
         if (kEnforceChecks && r2007PageChecksum(0, expanded) != page.checksum)
             throwDamaged("soma de verificação de página não confere");

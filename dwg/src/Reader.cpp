@@ -1,10 +1,10 @@
 #include <dwg/Reader.h>
 
-#include "Containers.h"
-
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "Containers.h"
 
 namespace dwg {
 namespace {
@@ -21,7 +21,8 @@ Drawing read(std::span<const std::uint8_t> bytes) {
     const std::optional<Version> version = versionFromCode(code);
     if (!version) {
         for (char c : code)
-            if (c < '0' && c != 'A' && c != 'C') throw Error(Error::Kind::NotDwg, "o arquivo não é um desenho DWG");
+            if (c < '0' && c != 'A' && c != 'C')
+                throw Error(Error::Kind::NotDwg, "o arquivo não é um desenho DWG");
         throw Error::unsupportedVersion(code);
     }
     if (*version <= Version::R2000) return detail::readLocatorFile(bytes, *version);
@@ -33,11 +34,13 @@ Drawing read(const std::filesystem::path& path) {
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error) throw Error(Error::Kind::CannotOpen, "não foi possível abrir o arquivo " + shown);
-    if (size > kMaxFileSize) throw Error(Error::Kind::CannotOpen, "arquivo grande demais: " + shown);
+    if (size > kMaxFileSize)
+        throw Error(Error::Kind::CannotOpen, "arquivo grande demais: " + shown);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error(Error::Kind::CannotOpen, "não foi possível abrir o arquivo " + shown);
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
+    if (size > 0 &&
+        !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
         throw Error(Error::Kind::CannotOpen, "não foi possível ler o arquivo " + shown);
     return read(std::span<const std::uint8_t>(bytes));
 }

@@ -1,8 +1,8 @@
 #include "ReedSolomon.h"
 
-#include "ContainerError.h"
-
 #include <algorithm>
+
+#include "ContainerError.h"
 
 namespace dwg::container {
 
@@ -19,14 +19,17 @@ ReedSolomonCode::ReedSolomonCode(unsigned primitivePolynomial, std::size_t parit
     timesRoot_.resize(parity_);
     for (std::size_t j = 0; j < parity_; ++j)
         for (unsigned v = 0; v < 256; ++v)
-            timesRoot_[j][v] = multiply(static_cast<std::uint8_t>(v), power(static_cast<unsigned>(j + 1)));
+            timesRoot_[j][v] =
+                multiply(static_cast<std::uint8_t>(v), power(static_cast<unsigned>(j + 1)));
 }
 
-bool ReedSolomonCode::hasZeroSyndromes(std::span<const std::uint8_t, kCodewordSize> codeword) const {
+bool ReedSolomonCode::hasZeroSyndromes(
+    std::span<const std::uint8_t, kCodewordSize> codeword) const {
     // All roots advance together: independent chains keep the processor busy.
     std::array<std::uint8_t, 32> syndromes{};
     for (std::size_t i = kCodewordSize; i-- > 0;)
-        for (std::size_t j = 0; j < parity_; ++j) syndromes[j] = timesRoot_[j][syndromes[j]] ^ codeword[i];
+        for (std::size_t j = 0; j < parity_; ++j)
+            syndromes[j] = timesRoot_[j][syndromes[j]] ^ codeword[i];
     for (std::size_t j = 0; j < parity_; ++j)
         if (syndromes[j] != 0) return false;
     return true;
@@ -53,7 +56,8 @@ std::uint8_t ReedSolomonCode::divide(std::uint8_t a, std::uint8_t b) const {
 }
 
 // Coefficient i of `polynomial` belongs to x^i.
-std::uint8_t ReedSolomonCode::evaluate(std::span<const std::uint8_t> polynomial, std::uint8_t x) const {
+std::uint8_t ReedSolomonCode::evaluate(std::span<const std::uint8_t> polynomial,
+                                       std::uint8_t x) const {
     std::uint8_t result = 0;
     for (std::size_t i = polynomial.size(); i-- > 0;) result = multiply(result, x) ^ polynomial[i];
     return result;
@@ -63,7 +67,8 @@ bool ReedSolomonCode::correct(std::span<std::uint8_t, kCodewordSize> codeword) c
     if (hasZeroSyndromes(codeword)) return true;
     // The code's roots are alpha^1 .. alpha^parity.
     std::vector<std::uint8_t> syndromes(parity_);
-    for (std::size_t j = 0; j < parity_; ++j) syndromes[j] = evaluate(codeword, power(static_cast<unsigned>(j + 1)));
+    for (std::size_t j = 0; j < parity_; ++j)
+        syndromes[j] = evaluate(codeword, power(static_cast<unsigned>(j + 1)));
 
     // Berlekamp-Massey: the shortest error locator that explains the syndromes.
     std::vector<std::uint8_t> locator{1};
@@ -82,7 +87,8 @@ bool ReedSolomonCode::correct(std::span<std::uint8_t, kCodewordSize> codeword) c
         const std::uint8_t factor = divide(discrepancy, previousDiscrepancy);
         std::vector<std::uint8_t> updated = locator;
         if (updated.size() < previous.size() + shift) updated.resize(previous.size() + shift, 0);
-        for (std::size_t i = 0; i < previous.size(); ++i) updated[i + shift] ^= multiply(factor, previous[i]);
+        for (std::size_t i = 0; i < previous.size(); ++i)
+            updated[i + shift] ^= multiply(factor, previous[i]);
         if (2 * errorCount <= n) {
             previous = locator;
             errorCount = n + 1 - errorCount;
@@ -115,18 +121,21 @@ bool ReedSolomonCode::correct(std::span<std::uint8_t, kCodewordSize> codeword) c
     return found == errorCount && hasZeroSyndromes(codeword);
 }
 
-std::vector<std::uint8_t> decodeInterleaved(std::span<const std::uint8_t> stored, std::size_t blockCount,
-                                            const ReedSolomonCode& code) {
+std::vector<std::uint8_t> decodeInterleaved(std::span<const std::uint8_t> stored,
+                                            std::size_t blockCount, const ReedSolomonCode& code) {
     constexpr std::size_t n = ReedSolomonCode::kCodewordSize;
-    if (blockCount == 0 || blockCount > stored.size() / n) throwDamaged("bloco Reed-Solomon truncado");
+    if (blockCount == 0 || blockCount > stored.size() / n)
+        throwDamaged("bloco Reed-Solomon truncado");
     const std::size_t k = code.dataBytes();
     std::vector<std::uint8_t> data;
     data.reserve(blockCount * k);
     std::array<std::uint8_t, n> codeword{};
     for (std::size_t block = 0; block < blockCount; ++block) {
         for (std::size_t j = 0; j < n; ++j) codeword[j] = stored[block + j * blockCount];
-        if (!code.correct(codeword) && kEnforceChecks) throwDamaged("bloco Reed-Solomon com erros demais");
-        data.insert(data.end(), codeword.begin(), codeword.begin() + static_cast<std::ptrdiff_t>(k));
+        if (!code.correct(codeword) && kEnforceChecks)
+            throwDamaged("bloco Reed-Solomon com erros demais");
+        data.insert(data.end(), codeword.begin(),
+                    codeword.begin() + static_cast<std::ptrdiff_t>(k));
     }
     return data;
 }

@@ -12,7 +12,7 @@
 namespace dwg::container {
 
 class ReedSolomonCode {
-public:
+  public:
     static constexpr std::size_t kCodewordSize = 255;
 
     // `primitivePolynomial` includes the x^8 term (e.g. 0x169).
@@ -29,7 +29,7 @@ public:
     // codeword has more errors than the code can correct.
     bool correct(std::span<std::uint8_t, kCodewordSize> codeword) const;
 
-private:
+  private:
     std::uint8_t multiply(std::uint8_t a, std::uint8_t b) const;
     std::uint8_t divide(std::uint8_t a, std::uint8_t b) const;
     std::uint8_t power(unsigned exponent) const { return exp_[exponent % 255]; }
@@ -49,7 +49,7 @@ private:
 // offset i + j * blockCount), corrects each one and returns their data bytes
 // one codeword after another. Throws when `stored` is too short or a codeword
 // cannot be corrected.
-std::vector<std::uint8_t> decodeInterleaved(std::span<const std::uint8_t> stored, std::size_t blockCount,
-                                            const ReedSolomonCode& code);
+std::vector<std::uint8_t> decodeInterleaved(std::span<const std::uint8_t> stored,
+                                            std::size_t blockCount, const ReedSolomonCode& code);
 
 }  // namespace dwg::container

@@ -1,8 +1,8 @@
 #include "SectionContainer.h"
 
-#include "ContainerError.h"
-
 #include <string>
+
+#include "ContainerError.h"
 
 namespace dwg::container {
 

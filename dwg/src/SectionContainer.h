@@ -17,12 +17,12 @@ inline constexpr std::uint64_t kMaxSectionSize = std::uint64_t{256} << 20;
 
 struct SectionEntry {
     std::string name;
-    std::uint64_t size = 0;      // decoded size in bytes
-    std::size_t pageCount = 0;   // pages stored in the file
+    std::uint64_t size = 0;     // decoded size in bytes
+    std::size_t pageCount = 0;  // pages stored in the file
 };
 
 class SectionContainer {
-public:
+  public:
     virtual ~SectionContainer() = default;
 
     const std::vector<SectionEntry>& sections() const { return entries_; }
@@ -32,7 +32,7 @@ public:
     // missing or one of its pages is damaged.
     std::vector<std::uint8_t> read(std::string_view name) const;
 
-protected:
+  protected:
     // Decodes the pages of entry `index` of sections() into data, which has
     // the section's size.
     virtual void decodeSection(std::size_t index, std::vector<std::uint8_t>& data) const = 0;

@@ -4,8 +4,6 @@
 // (AcDb:Header, AcDb:Classes, AcDb:Handles, AcDb:AcDbObjects).
 #pragma once
 
-#include "Text.h"
-
 #include <dwg/Drawing.h>
 #include <dwg/Version.h>
 
@@ -14,6 +12,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "Text.h"
 
 namespace dwg::detail {
 

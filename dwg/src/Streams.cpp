@@ -1,8 +1,8 @@
 #include "Streams.h"
 
-#include "Crc.h"
-
 #include <algorithm>
+
+#include "Crc.h"
 
 namespace dwg::detail {
 
@@ -14,7 +14,8 @@ std::string Streams::text(const FileContext& context) {
 }
 
 void Streams::splitStrings(std::size_t endBit) {
-    if (endBit == 0 || endBit > data_.endPosition()) throw Error::damaged("fluxo de textos fora do objeto");
+    if (endBit == 0 || endBit > data_.endPosition())
+        throw Error::damaged("fluxo de textos fora do objeto");
     BitReader probe = data_;
     const std::size_t flagBit = endBit - 1;
     probe.seek(flagBit);
@@ -34,7 +35,8 @@ void Streams::splitStrings(std::size_t endBit) {
         const std::size_t high = static_cast<std::uint16_t>(probe.rawShort());
         size = (size & 0x7FFF) | (high << 15);
     }
-    if (size > sizeAt || sizeAt - size < data_.position()) throw Error::damaged("fluxo de textos fora do objeto");
+    if (size > sizeAt || sizeAt - size < data_.position())
+        throw Error::damaged("fluxo de textos fora do objeto");
     BitReader strings = data_;
     strings.seek(sizeAt - size);
     strings.limit(sizeAt);
@@ -42,13 +44,15 @@ void Streams::splitStrings(std::size_t endBit) {
     data_.limit(sizeAt - size);
 }
 
-FramedSection unframeSection(Bytes section, const Sentinel& start, const char* name, const FileContext& context) {
+FramedSection unframeSection(Bytes section, const Sentinel& start, const char* name,
+                             const FileContext& context) {
     const std::string what = std::string("seção ") + name;
     if (section.size() < 16 + 4 + 2 + 16) throw Error::damaged(what + " truncada");
-    if (!std::equal(start.begin(), start.end(), section.begin())) throw Error::damaged(what + " sem marca inicial");
+    if (!std::equal(start.begin(), start.end(), section.begin()))
+        throw Error::damaged(what + " sem marca inicial");
     auto readLong = [&](std::size_t at) {
-        return std::uint32_t{section[at]} | std::uint32_t{section[at + 1]} << 8 | std::uint32_t{section[at + 2]} << 16 |
-               std::uint32_t{section[at + 3]} << 24;
+        return std::uint32_t{section[at]} | std::uint32_t{section[at + 1]} << 8 |
+               std::uint32_t{section[at + 2]} << 16 | std::uint32_t{section[at + 3]} << 24;
     };
     const std::uint64_t size = readLong(16);
     auto endSentinelAt = [&](std::uint64_t at) {
@@ -59,12 +63,16 @@ FramedSection unframeSection(Bytes section, const Sentinel& start, const char* n
     };
     std::size_t dataOffset = 20;
     // R2010+ may put another RL after the size; the end sentinel tells which layout this is.
-    if (context.version >= Version::R2010 && !endSentinelAt(20 + size + 2) && endSentinelAt(24 + size + 2))
+    if (context.version >= Version::R2010 && !endSentinelAt(20 + size + 2) &&
+        endSentinelAt(24 + size + 2))
         dataOffset = 24;
-    if (size > section.size() || dataOffset + size + 2 > section.size()) throw Error::damaged(what + " truncada");
+    if (size > section.size() || dataOffset + size + 2 > section.size())
+        throw Error::damaged(what + " truncada");
     const std::size_t dataEnd = dataOffset + static_cast<std::size_t>(size);
-    const std::uint16_t stored = static_cast<std::uint16_t>(section[dataEnd] | section[dataEnd + 1] << 8);
-    if (!crcMatches(section.subspan(16, dataEnd - 16), stored)) throw Error::damaged("CRC inválido na " + what);
+    const std::uint16_t stored =
+        static_cast<std::uint16_t>(section[dataEnd] | section[dataEnd + 1] << 8);
+    if (!crcMatches(section.subspan(16, dataEnd - 16), stored))
+        throw Error::damaged("CRC inválido na " + what);
     return FramedSection{section.subspan(dataOffset, static_cast<std::size_t>(size)), dataOffset};
 }
 

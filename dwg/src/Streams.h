@@ -4,17 +4,17 @@
 // on, those of the header share the data stream before R2007.
 #pragma once
 
-#include "BitReader.h"
-#include "Sections.h"
-
 #include <array>
 #include <optional>
 #include <string>
 
+#include "BitReader.h"
+#include "Sections.h"
+
 namespace dwg::detail {
 
 class Streams {
-public:
+  public:
     // Data and handles in one stream, strings inline (pre-R2007 header).
     explicit Streams(BitReader data) : data_(data) {}
 
@@ -32,7 +32,7 @@ public:
     // the data window, and shortens the data stream to where the strings begin.
     void splitStrings(std::size_t endBit);
 
-private:
+  private:
     BitReader data_;
     std::optional<BitReader> strings_;
     std::optional<BitReader> handles_;
@@ -47,6 +47,7 @@ struct FramedSection {
     Bytes data;
     std::size_t dataOffset = 0;  // offset of `data` within the section
 };
-FramedSection unframeSection(Bytes section, const Sentinel& start, const char* name, const FileContext& context);
+FramedSection unframeSection(Bytes section, const Sentinel& start, const char* name,
+                             const FileContext& context);
 
 }  // namespace dwg::detail

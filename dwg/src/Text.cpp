@@ -35,49 +35,92 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
 
 const char* iconvName(int codePage) {
     switch (codePage) {
-    case 1: return "ASCII";
-    case 2: return "ISO-8859-1";
-    case 3: return "ISO-8859-2";
-    case 4: return "ISO-8859-3";
-    case 5: return "ISO-8859-4";
-    case 6: return "ISO-8859-5";
-    case 7: return "ISO-8859-6";
-    case 8: return "ISO-8859-7";
-    case 9: return "ISO-8859-8";
-    case 10: return "ISO-8859-9";
-    case 11: return "CP437";
-    case 12: return "CP850";
-    case 13: return "CP852";
-    case 14: return "CP855";
-    case 15: return "CP857";
-    case 16: return "CP860";
-    case 17: return "CP861";
-    case 18: return "CP863";
-    case 19: return "CP864";
-    case 20: return "CP865";
-    case 21: return "CP869";
-    case 22: return "CP932";
-    case 23: return "MACINTOSH";
-    case 24: return "BIG5";
-    case 25: return "CP949";
-    case 26: return "JOHAB";
-    case 27: return "CP866";
-    case 28: return "CP1250";
-    case 29: return "CP1251";
-    case 31: return "GBK";
-    case 32: return "CP1253";
-    case 33: return "CP1254";
-    case 34: return "CP1255";
-    case 35: return "CP1256";
-    case 36: return "CP1257";
-    case 37: return "CP874";
-    case 38: return "CP932";
-    case 39: return "GBK";
-    case 40: return "CP949";
-    case 41: return "BIG5";
-    case 42: return "JOHAB";
-    case 44: return "CP1258";
-    default: return nullptr;  // Windows-1252, the common case and the fallback
+        case 1:
+            return "ASCII";
+        case 2:
+            return "ISO-8859-1";
+        case 3:
+            return "ISO-8859-2";
+        case 4:
+            return "ISO-8859-3";
+        case 5:
+            return "ISO-8859-4";
+        case 6:
+            return "ISO-8859-5";
+        case 7:
+            return "ISO-8859-6";
+        case 8:
+            return "ISO-8859-7";
+        case 9:
+            return "ISO-8859-8";
+        case 10:
+            return "ISO-8859-9";
+        case 11:
+            return "CP437";
+        case 12:
+            return "CP850";
+        case 13:
+            return "CP852";
+        case 14:
+            return "CP855";
+        case 15:
+            return "CP857";
+        case 16:
+            return "CP860";
+        case 17:
+            return "CP861";
+        case 18:
+            return "CP863";
+        case 19:
+            return "CP864";
+        case 20:
+            return "CP865";
+        case 21:
+            return "CP869";
+        case 22:
+            return "CP932";
+        case 23:
+            return "MACINTOSH";
+        case 24:
+            return "BIG5";
+        case 25:
+            return "CP949";
+        case 26:
+            return "JOHAB";
+        case 27:
+            return "CP866";
+        case 28:
+            return "CP1250";
+        case 29:
+            return "CP1251";
+        case 31:
+            return "GBK";
+        case 32:
+            return "CP1253";
+        case 33:
+            return "CP1254";
+        case 34:
+            return "CP1255";
+        case 35:
+            return "CP1256";
+        case 36:
+            return "CP1257";
+        case 37:
+            return "CP874";
+        case 38:
+            return "CP932";
+        case 39:
+            return "GBK";
+        case 40:
+            return "CP949";
+        case 41:
+            return "BIG5";
+        case 42:
+            return "JOHAB";
+        case 44:
+            return "CP1258";
+        default:
+            return nullptr;  // Windows-1252, the common case and the fallback
     }
 }
 
@@ -90,7 +133,8 @@ int hexValue(char c) {
 
 // The code unit of a \U+XXXX escape at text[i], or -1.
 int escapeAt(std::string_view text, std::size_t i) {
-    if (i + 7 > text.size() || text[i] != '\\' || (text[i + 1] != 'U' && text[i + 1] != 'u') || text[i + 2] != '+')
+    if (i + 7 > text.size() || text[i] != '\\' || (text[i + 1] != 'U' && text[i + 1] != 'u') ||
+        text[i + 2] != '+')
         return -1;
     int value = 0;
     for (std::size_t k = 3; k < 7; ++k) {
@@ -108,7 +152,8 @@ std::string utf16ToUtf8(std::u16string_view units) {
     out.reserve(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {
         char32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+            units[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c < 0xE000) {
@@ -166,7 +211,8 @@ std::string TextDecoder::decode(std::string_view bytes) const {
         char* outPtr = output.data();
         std::size_t outLeft = output.size();
         while (inLeft > 0) {
-            if (iconv(handle, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1)) break;
+            if (iconv(handle, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
+                break;
             // An unmappable byte: show a replacement character and go on.
             if (outLeft < 3) break;
             *outPtr++ = static_cast<char>(0xEF);
@@ -180,7 +226,8 @@ std::string TextDecoder::decode(std::string_view bytes) const {
     } else {
         for (char c : bytes) {
             const auto byte = static_cast<unsigned char>(c);
-            appendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char32_t{byte});
+            appendUtf8(
+                out, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char32_t{byte});
         }
     }
     return expandUnicodeEscapes(out);

@@ -14,7 +14,7 @@ std::string expandUnicodeEscapes(std::string_view text);
 // Converts strings stored in the file's code page (R13-R2004). One decoder per
 // read: the conversion state is not shared between threads.
 class TextDecoder {
-public:
+  public:
     explicit TextDecoder(int codePage);
     ~TextDecoder();
     TextDecoder(const TextDecoder&) = delete;
@@ -22,7 +22,7 @@ public:
 
     std::string decode(std::string_view bytes) const;
 
-private:
+  private:
     void* converter_ = nullptr;  // iconv_t, or null for the built-in Windows-1252 table
 };
 

@@ -16,7 +16,8 @@ namespace {
 
 // Removed again when libFuzzer ends the run through exit().
 struct Sandbox {
-    Sandbox() : path(fs::temp_directory_path() / ("tessaly-archive-fuzz-" + std::to_string(::getpid()))) {
+    Sandbox()
+        : path(fs::temp_directory_path() / ("tessaly-archive-fuzz-" + std::to_string(::getpid()))) {
         fs::create_directories(path);
     }
     ~Sandbox() { fs::remove_all(path); }
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         reader.setPassword("senha");
         reader.setDestination(destination);
         reader.setPathMode(mode);
-        reader.setQuestionHandler([](const archive::ZipQuestion&) { return archive::ZipAnswer::Ignore; });
+        reader.setQuestionHandler(
+            [](const archive::ZipQuestion&) { return archive::ZipAnswer::Ignore; });
         try {
             reader.open();
             reader.extract();

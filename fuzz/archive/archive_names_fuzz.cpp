@@ -10,7 +10,8 @@
 namespace {
 
 void requireInside(const std::filesystem::path& relative) {
-    if (relative.empty() || relative.is_absolute() || relative.has_root_name() || relative.has_root_directory())
+    if (relative.empty() || relative.is_absolute() || relative.has_root_name() ||
+        relative.has_root_directory())
         std::abort();
     for (const auto& component : relative)
         if (component == ".." || component == "." || component.empty()) std::abort();
@@ -24,11 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool madeOnUnix = data[0] & 2;
     const std::string_view raw(reinterpret_cast<const char*>(data + 1), size - 1);
     const std::string name = archive::decodeEntryName(raw, markedUtf8, madeOnUnix);
-    if (name.find('\0') != std::string::npos && raw.find('\0') == std::string_view::npos) std::abort();
+    if (name.find('\0') != std::string::npos && raw.find('\0') == std::string_view::npos)
+        std::abort();
     for (const auto mode : {archive::PathMode::Flat, archive::PathMode::StoredPaths}) {
         if (const auto relative = archive::relativeTarget(name, mode)) {
             requireInside(*relative);
-            if (mode == archive::PathMode::Flat && std::distance(relative->begin(), relative->end()) != 1)
+            if (mode == archive::PathMode::Flat &&
+                std::distance(relative->begin(), relative->end()) != 1)
                 std::abort();
         }
     }

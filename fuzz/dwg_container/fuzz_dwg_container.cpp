@@ -1,7 +1,7 @@
 // A whole file: open its container and decode every section it lists.
-#include "SectionContainer.h"
-
 #include <stdexcept>
+
+#include "SectionContainer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {

@@ -1,7 +1,7 @@
 // The first two bytes choose the stated expanded size, the rest is the stream.
-#include "Lz77R2004.h"
-
 #include <stdexcept>
+
+#include "Lz77R2004.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;

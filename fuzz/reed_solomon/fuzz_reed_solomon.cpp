@@ -1,8 +1,8 @@
 // The first byte picks the code and the block count, the rest is the stored
 // interleaved codewords.
-#include "ReedSolomon.h"
-
 #include <stdexcept>
+
+#include "ReedSolomon.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;

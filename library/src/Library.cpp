@@ -26,12 +26,14 @@ const std::array<Category, kCategoryCount> kCategories = {{
     {13, "Veículos", 31},
 }};
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return asciiLower(x) == asciiLower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return asciiLower(x) == asciiLower(y);
+           });
 }
 
 bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix) {
@@ -39,14 +41,19 @@ bool endsWithIgnoringAsciiCase(std::string_view text, std::string_view suffix) {
            equalsIgnoringAsciiCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
-const Category& row(int index) { return kCategories.at(static_cast<size_t>(index)); }
+const Category& row(int index) {
+    return kCategories.at(static_cast<size_t>(index));
+}
 
 }  // namespace
 
-const std::array<Category, kCategoryCount>& categoryTable() { return kCategories; }
+const std::array<Category, kCategoryCount>& categoryTable() {
+    return kCategories;
+}
 
 std::string categoryListEntry(int index, bool installed) {
-    return std::string(installed ? "» Biblioteca - " : "Download - ") + std::string(row(index).name);
+    return std::string(installed ? "» Biblioteca - " : "Download - ") +
+           std::string(row(index).name);
 }
 
 std::string packageCheckBoxText(int index) {
@@ -54,7 +61,9 @@ std::string packageCheckBoxText(int index) {
     return std::string(category.name) + " (" + std::to_string(category.packageSizeMb) + "MB)";
 }
 
-std::string packageName(int index) { return std::to_string(row(index).index) + ".zip"; }
+std::string packageName(int index) {
+    return std::to_string(row(index).index) + ".zip";
+}
 
 fs::path pathFromUtf8(std::string_view utf8) {
     return fs::path(std::u8string(utf8.begin(), utf8.end()));
@@ -67,7 +76,9 @@ std::string pathToUtf8(const fs::path& path) {
 
 Layout::Layout(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
 
-fs::path Layout::libraryRoot() const { return programFolder_ / "Blocos"; }
+fs::path Layout::libraryRoot() const {
+    return programFolder_ / "Blocos";
+}
 
 fs::path Layout::categoryFolder(int index) const {
     return libraryRoot() / std::to_string(row(index).index);
@@ -77,13 +88,21 @@ fs::path Layout::descriptionFile(int index) const {
     return libraryRoot() / (std::to_string(row(index).index) + ".txt");
 }
 
-fs::path Layout::packageFile(int index) const { return libraryRoot() / packageName(index); }
+fs::path Layout::packageFile(int index) const {
+    return libraryRoot() / packageName(index);
+}
 
-fs::path Layout::previewArchiveCopy() const { return programFolder_ / "TMP.ZIP"; }
+fs::path Layout::previewArchiveCopy() const {
+    return programFolder_ / "TMP.ZIP";
+}
 
-fs::path Layout::emptyDrawing() const { return programFolder_ / "vazio.dwg"; }
+fs::path Layout::emptyDrawing() const {
+    return programFolder_ / "vazio.dwg";
+}
 
-fs::path Layout::helpFile() const { return programFolder_ / "Ajuda.chm"; }
+fs::path Layout::helpFile() const {
+    return programFolder_ / "Ajuda.chm";
+}
 
 bool Layout::isInstalled(int index) const {
     std::error_code error;
@@ -96,9 +115,13 @@ InstalledFlags Layout::installedFlags() const {
     return flags;
 }
 
-fs::path imgFolder(const fs::path& categoryFolder) { return categoryFolder / "IMG"; }
+fs::path imgFolder(const fs::path& categoryFolder) {
+    return categoryFolder / "IMG";
+}
 
-fs::path dwgFolder(const fs::path& categoryFolder) { return categoryFolder / "DWG"; }
+fs::path dwgFolder(const fs::path& categoryFolder) {
+    return categoryFolder / "DWG";
+}
 
 std::string blockNameFromThumbnail(std::string_view thumbnailFileName) {
     const size_t slash = thumbnailFileName.find_last_of("/\\");

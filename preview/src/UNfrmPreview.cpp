@@ -12,8 +12,7 @@ constexpr int kPanelHeight = 41;
 constexpr int kDesignPanelWidth = 334;
 }  // namespace
 
-TfrmPreview::TfrmPreview(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
+TfrmPreview::TfrmPreview(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("frmPreview"));
     setWindowTitle(QStringLiteral("Navegador"));
     setFont(ui::programFont());
@@ -35,7 +34,9 @@ TfrmPreview::TfrmPreview(QWidget* parent)
     resize(350, 350);
 }
 
-void TfrmPreview::clickRefresh() { bVer->click(); }
+void TfrmPreview::clickRefresh() {
+    bVer->click();
+}
 
 // The drawing is loaded here once the viewer is in place.
 void TfrmPreview::bVerClick() {}
@@ -46,7 +47,8 @@ void TfrmPreview::resizeEvent(QResizeEvent* event) {
     buttonPanel_->setGeometry(0, height() - kPanelHeight, width(), kPanelHeight);
     // Each button keeps its centre at the same fraction of the panel's width.
     const auto place = [this](QPushButton* button, double designCentre) {
-        const int centre = static_cast<int>(std::lround(designCentre * width() / kDesignPanelWidth));
+        const int centre =
+            static_cast<int>(std::lround(designCentre * width() / kDesignPanelWidth));
         button->setGeometry(centre - 105 / 2, 8, 105, 25);
     };
     place(bAnterior, 99);

@@ -30,16 +30,20 @@ TEST(EntryNames, StoredPathsStayBelowTheDestination) {
         {"", "<refused>"},
         {"./", "<refused>"},
     };
-    for (const auto& [name, expected] : cases) EXPECT_EQ(target(name, PathMode::StoredPaths), expected) << name;
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(target(name, PathMode::StoredPaths), expected) << name;
 }
 
 TEST(EntryNames, FlatKeepsTheFileNameAlone) {
     const std::pair<std::string_view, std::string_view> cases[] = {
-        {"blocos/a.b.DWG", "a.b.DWG"}, {"../x.DWG", "x.DWG"}, {"..\\x.DWG", "x.DWG"}, {"C:x", "x"},
-        {"/etc/passwd", "passwd"},     {"a/..", "<refused>"}, {"a/.", "<refused>"}, {"a/", "<refused>"},
+        {"blocos/a.b.DWG", "a.b.DWG"}, {"../x.DWG", "x.DWG"},
+        {"..\\x.DWG", "x.DWG"},        {"C:x", "x"},
+        {"/etc/passwd", "passwd"},     {"a/..", "<refused>"},
+        {"a/.", "<refused>"},          {"a/", "<refused>"},
         {"C:", "<refused>"},
     };
-    for (const auto& [name, expected] : cases) EXPECT_EQ(target(name, PathMode::Flat), expected) << name;
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(target(name, PathMode::Flat), expected) << name;
 }
 
 TEST(EntryNames, UnmarkedWindowsNamesAreCodePage850) {

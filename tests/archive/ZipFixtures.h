@@ -26,10 +26,11 @@ namespace fs = std::filesystem;
 inline const std::string kPassword(library::kArchivePassword);
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("tessaly-archive-") + test->test_suite_name() + "-" + test->name();
+        std::string name =
+            std::string("tessaly-archive-") + test->test_suite_name() + "-" + test->name();
         for (char& c : name)
             if (c == '/') c = '_';
         path_ = fs::temp_directory_path() / name;
@@ -39,12 +40,14 @@ public:
     ~TempFolder() { removeAll(); }
     const fs::path& path() const { return path_; }
 
-private:
+  private:
     void removeAll() {
         std::error_code error;
         // Read-only files written by a test must not keep the folder alive.
-        for (auto it = fs::recursive_directory_iterator(path_, error); !error && it != fs::end(it); it.increment(error))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, error);
+        for (auto it = fs::recursive_directory_iterator(path_, error); !error && it != fs::end(it);
+             it.increment(error))
+            fs::permissions(it->path(), fs::perms::owner_all,
+                            fs::perm_options::add | fs::perm_options::nofollow, error);
         fs::remove_all(path_, error);
     }
     fs::path path_;
@@ -66,13 +69,15 @@ inline std::string drawingBytes(std::size_t size, unsigned seed = 1) {
     std::uint32_t state = seed * 2654435761u + 1;
     for (std::size_t i = 0; i < size; ++i) {
         state = state * 1103515245u + 12345u;
-        data[i] = (i % 2 == 0) ? static_cast<char>(state >> 24) : static_cast<char>('A' + (i / 16) % 8);
+        data[i] =
+            (i % 2 == 0) ? static_cast<char>(state >> 24) : static_cast<char>('A' + (i / 16) % 8);
     }
     return data;
 }
 
 struct Member {
-    Member(std::string storedName, std::string content) : name(std::move(storedName)), data(std::move(content)) {}
+    Member(std::string storedName, std::string content)
+        : name(std::move(storedName)), data(std::move(content)) {}
     Member& plain() { return encrypted = false, *this; }
     Member& stored() { return compressed = false, *this; }
     // Stored as given, without the UTF-8 mark, as old Windows tools write names.
@@ -99,7 +104,8 @@ inline void writeWithLibzip(const fs::path& archive, const std::vector<Member>& 
     ASSERT_NE(zip, nullptr) << "libzip error " << error;
     for (const Member& member : members) {
         zip_source_t* source = zip_source_buffer(zip, member.data.data(), member.data.size(), 0);
-        const zip_int64_t index = zip_file_add(zip, member.name.c_str(), source, member.nameEncoding);
+        const zip_int64_t index =
+            zip_file_add(zip, member.name.c_str(), source, member.nameEncoding);
         ASSERT_GE(index, 0) << zip_strerror(zip);
         const auto entry = static_cast<zip_uint64_t>(index);
         zip_set_file_compression(zip, entry, member.compressed ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
@@ -107,16 +113,19 @@ inline void writeWithLibzip(const fs::path& archive, const std::vector<Member>& 
         if (member.encrypted) {
             ASSERT_EQ(zip_file_set_encryption(zip, entry, ZIP_EM_TRAD_PKWARE, password.c_str()), 0);
         }
-        if (member.unix) zip_file_set_external_attributes(zip, entry, 0, ZIP_OPSYS_UNIX, *member.unix << 16);
+        if (member.unix)
+            zip_file_set_external_attributes(zip, entry, 0, ZIP_OPSYS_UNIX, *member.unix << 16);
         if (member.dos) zip_file_set_external_attributes(zip, entry, 0, ZIP_OPSYS_DOS, *member.dos);
     }
     ASSERT_EQ(zip_close(zip), 0) << zip_strerror(zip);
 }
 
 // Info-ZIP's zip, run in folder on the relative names given.
-inline void writeWithInfoZip(const fs::path& archive, const fs::path& folder, const std::vector<std::string>& names,
+inline void writeWithInfoZip(const fs::path& archive, const fs::path& folder,
+                             const std::vector<std::string>& names,
                              const std::string& password = kPassword) {
-    std::string command = "cd '" + folder.string() + "' && zip -q -X -P '" + password + "' '" + archive.string() + "'";
+    std::string command = "cd '" + folder.string() + "' && zip -q -X -P '" + password + "' '" +
+                          archive.string() + "'";
     for (const std::string& name : names) command += " '" + name + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
@@ -131,7 +140,8 @@ struct MemberLayout {
 
 inline std::size_t readLittleEndian(const std::string& bytes, std::size_t at, int size) {
     std::size_t value = 0;
-    for (int i = size - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes.at(at + i));
     return value;
 }
 
@@ -145,8 +155,10 @@ inline std::optional<MemberLayout> findMember(const std::string& bytes, const st
         if (bytes.substr(entry + 46, nameLength) == name) {
             const std::size_t encryptionHeader = (le(entry + 8, 2) & 1) ? 12 : 0;
             const std::size_t header = le(entry + 42, 4);
-            return MemberLayout{entry, header, header + 30 + le(header + 26, 2) + le(header + 28, 2) + encryptionHeader,
-                                le(entry + 20, 4) - encryptionHeader};
+            return MemberLayout{
+                entry, header,
+                header + 30 + le(header + 26, 2) + le(header + 28, 2) + encryptionHeader,
+                le(entry + 20, 4) - encryptionHeader};
         }
         entry += 46 + nameLength + le(entry + 30, 2) + le(entry + 32, 2);
     }

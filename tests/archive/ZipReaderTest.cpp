@@ -15,12 +15,13 @@ using namespace fixtures;
 namespace {
 
 constexpr std::string_view kDamagedText =
-    "zip: Invalid size or check sum of file or unsupported compression format - Native error: 00008. "
+    "zip: Invalid size or check sum of file or unsupported compression format - Native error: "
+    "00008. "
     "File processing error, possibly disk is full";
 
 // A reader with recording handlers, used the way export and installation use it.
 class Harness {
-public:
+  public:
     explicit Harness(std::string componentName = "zip") : reader(std::move(componentName)) {
         reader.setQuestionHandler([this](const ZipQuestion& question) {
             questions.push_back(question);
@@ -66,7 +67,8 @@ public:
 enum class Writer { Libzip, InfoZip };
 
 // The same files, encrypted with the archive password, by either writer.
-void writeArchive(Writer writer, const fs::path& archiveFile, const std::map<std::string, std::string>& files) {
+void writeArchive(Writer writer, const fs::path& archiveFile,
+                  const std::map<std::string, std::string>& files) {
     if (writer == Writer::Libzip) {
         std::vector<Member> members;
         for (const auto& [name, data] : files) members.push_back({name, data});
@@ -84,14 +86,16 @@ void writeArchive(Writer writer, const fs::path& archiveFile, const std::map<std
 }
 
 class BothWriters : public ::testing::TestWithParam<Writer> {
-protected:
+  protected:
     TempFolder temp;
     fs::path archiveFile = temp.path() / "a.zip";
     fs::path destination = temp.path() / "out";
 };
 
 INSTANTIATE_TEST_SUITE_P(Archive, BothWriters, ::testing::Values(Writer::Libzip, Writer::InfoZip),
-                         [](const auto& info) { return info.param == Writer::Libzip ? "libzip" : "InfoZip"; });
+                         [](const auto& info) {
+                             return info.param == Writer::Libzip ? "libzip" : "InfoZip";
+                         });
 
 TEST_P(BothWriters, FlatExtractionDropsStoredFoldersAndReplacesExistingFiles) {
     const std::string drawing = drawingBytes(300 * 1000);
@@ -106,39 +110,45 @@ TEST_P(BothWriters, FlatExtractionDropsStoredFoldersAndReplacesExistingFiles) {
     EXPECT_EQ(listTree(destination), (std::vector<std::string>{"LEIAME", "a.b.DWG"}));
     EXPECT_TRUE(readFile(destination / "a.b.DWG") == drawing);
     EXPECT_EQ(readFile(destination / "LEIAME"), "sem ponto");
-    EXPECT_EQ(result.written, (std::vector<fs::path>{destination / "LEIAME", destination / "a.b.DWG"}));
+    EXPECT_EQ(result.written,
+              (std::vector<fs::path>{destination / "LEIAME", destination / "a.b.DWG"}));
     EXPECT_TRUE(harness.questions.empty());
     EXPECT_FALSE(result.aborted || result.cancelled);
 }
 
 TEST_P(BothWriters, StoredPathsRecreateThePackageFolders) {
-    ASSERT_NO_FATAL_FAILURE(writeArchive(GetParam(), archiveFile,
-                                         {{"3/IMG/Sofa01.PNG", "png"}, {"3/DWG/Sofa01.DWG.zip", drawingBytes(5000)}}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeArchive(GetParam(), archiveFile,
+                     {{"3/IMG/Sofa01.PNG", "png"}, {"3/DWG/Sofa01.DWG.zip", drawingBytes(5000)}}));
     writeFile(destination / "3/IMG/Sofa01.PNG", "stale");
 
     Harness harness;
     const ExtractResult result = harness.extract(archiveFile, destination, PathMode::StoredPaths);
 
-    EXPECT_EQ(listTree(destination),
-              (std::vector<std::string>{"3", "3/DWG", "3/DWG/Sofa01.DWG.zip", "3/IMG", "3/IMG/Sofa01.PNG"}));
+    EXPECT_EQ(listTree(destination), (std::vector<std::string>{"3", "3/DWG", "3/DWG/Sofa01.DWG.zip",
+                                                               "3/IMG", "3/IMG/Sofa01.PNG"}));
     EXPECT_EQ(readFile(destination / "3/IMG/Sofa01.PNG"), "png");
     EXPECT_TRUE(readFile(destination / "3/DWG/Sofa01.DWG.zip") == drawingBytes(5000));
     EXPECT_EQ(result.written.size(), 2u);
 }
 
 TEST_P(BothWriters, WrongPasswordWritesNothingAndAsks) {
-    ASSERT_NO_FATAL_FAILURE(writeArchive(GetParam(), archiveFile, {{"x.DWG", drawingBytes(20000)}}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeArchive(GetParam(), archiveFile, {{"x.DWG", drawingBytes(20000)}}));
 
     Harness harness("");
     harness.answers = {ZipAnswer::Ignore};
-    const ExtractResult result = harness.extract(archiveFile, destination, PathMode::Flat, "not the password");
+    const ExtractResult result =
+        harness.extract(archiveFile, destination, PathMode::Flat, "not the password");
 
     ASSERT_EQ(harness.questions.size(), 1u);
     // One wrong password in 256 passes the check byte and fails later as damaged data.
     const ZipQuestion& question = harness.questions[0];
-    EXPECT_TRUE(question.failure == MemberFailure::WrongPassword || question.failure == MemberFailure::DamagedData);
+    EXPECT_TRUE(question.failure == MemberFailure::WrongPassword ||
+                question.failure == MemberFailure::DamagedData);
     EXPECT_EQ(question.text, questionText("", question.failure));
-    EXPECT_EQ(question.text.rfind("Invalid", 0), 0u) << "a reader without name puts nothing in front";
+    EXPECT_EQ(question.text.rfind("Invalid", 0), 0u)
+        << "a reader without name puts nothing in front";
     EXPECT_TRUE(question.retryOffered);
     EXPECT_EQ(result.ignored, (std::vector<std::string>{"x.DWG"}));
     EXPECT_TRUE(!fs::exists(destination) || fs::is_empty(destination));
@@ -151,7 +161,8 @@ TEST(ZipReader, MissingPasswordIsItsOwnFailure) {
     harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat, "");
     ASSERT_EQ(harness.questions.size(), 1u);
     EXPECT_EQ(harness.questions[0].text,
-              "zip: Invalid password - Native error: 00009. File processing error, possibly disk is full");
+              "zip: Invalid password - Native error: 00009. File processing error, possibly disk "
+              "is full");
 }
 
 TEST(ZipReader, StoredAttributesAreApplied) {
@@ -167,7 +178,8 @@ TEST(ZipReader, StoredAttributesAreApplied) {
     EXPECT_TRUE(harness.questions.empty());
 
     auto writable = [&](const char* name) {
-        return (fs::status(temp.path() / "out" / name).permissions() & fs::perms::owner_write) != fs::perms::none;
+        return (fs::status(temp.path() / "out" / name).permissions() & fs::perms::owner_write) !=
+               fs::perms::none;
     };
     EXPECT_FALSE(writable("dos.DWG"));
     EXPECT_FALSE(writable("unix.DWG"));
@@ -180,16 +192,19 @@ TEST(ZipReader, StoredAttributesAreApplied) {
 TEST(ZipReader, ArchivesThatCannotBeOpenedThrowInPortuguese) {
     TempFolder temp;
     const std::string drawing = drawingBytes(50000);
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "good.zip", {{"x.DWG", drawing}, {"y.DWG", drawing}}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithLibzip(temp.path() / "good.zip", {{"x.DWG", drawing}, {"y.DWG", drawing}}));
     const std::string bytes = readFile(temp.path() / "good.zip");
     writeFile(temp.path() / "truncated.zip", bytes.substr(0, bytes.size() / 2));
     writeFile(temp.path() / "tail-cut.zip", bytes.substr(0, bytes.size() - 10));
     // The end record survives, but the directory it points to does not.
-    writeFile(temp.path() / "middle-cut.zip", bytes.substr(0, bytes.size() / 4) + bytes.substr(bytes.size() / 2));
+    writeFile(temp.path() / "middle-cut.zip",
+              bytes.substr(0, bytes.size() / 4) + bytes.substr(bytes.size() / 2));
     writeFile(temp.path() / "text.zip", "AutoCAD drawing, not an archive\n");
     writeFile(temp.path() / "empty.zip", "");
 
-    for (const char* name : {"truncated.zip", "tail-cut.zip", "middle-cut.zip", "text.zip", "empty.zip", "missing.zip"}) {
+    for (const char* name : {"truncated.zip", "tail-cut.zip", "middle-cut.zip", "text.zip",
+                             "empty.zip", "missing.zip"}) {
         ZipReader reader("zip");
         reader.setFileName(temp.path() / name);
         try {
@@ -198,7 +213,8 @@ TEST(ZipReader, ArchivesThatCannotBeOpenedThrowInPortuguese) {
         } catch (const ZipError& error) {
             const std::string message = error.what();
             EXPECT_NE(message.find(name), std::string::npos) << message;
-            EXPECT_TRUE(message.find("não") != std::string::npos || message.find("danificado") != std::string::npos)
+            EXPECT_TRUE(message.find("não") != std::string::npos ||
+                        message.find("danificado") != std::string::npos)
                 << message;
         }
         EXPECT_FALSE(reader.isOpen());
@@ -207,9 +223,10 @@ TEST(ZipReader, ArchivesThatCannotBeOpenedThrowInPortuguese) {
 }
 
 class DamagedMember : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        ASSERT_NO_FATAL_FAILURE(writeWithLibzip(archiveFile, {{"bad.DWG", drawing}, {"good.DWG", drawing}}));
+        ASSERT_NO_FATAL_FAILURE(
+            writeWithLibzip(archiveFile, {{"bad.DWG", drawing}, {"good.DWG", drawing}}));
         ASSERT_NO_FATAL_FAILURE(damageMember(archiveFile, "bad.DWG"));
     }
     TempFolder temp;
@@ -255,8 +272,9 @@ TEST(ZipReader, DamagedStoredMemberFailsOnItsCheckSum) {
     const std::string drawing = drawingBytes(4000);
     for (const bool encrypted : {false, true}) {
         const fs::path archiveFile = temp.path() / (encrypted ? "enc.zip" : "plain.zip");
-        ASSERT_NO_FATAL_FAILURE(writeWithLibzip(
-            archiveFile, {encrypted ? Member("x.DWG", drawing).stored() : Member("x.DWG", drawing).stored().plain()}));
+        ASSERT_NO_FATAL_FAILURE(
+            writeWithLibzip(archiveFile, {encrypted ? Member("x.DWG", drawing).stored()
+                                                    : Member("x.DWG", drawing).stored().plain()}));
         ASSERT_NO_FATAL_FAILURE(damageMember(archiveFile, "x.DWG"));
         Harness harness;
         harness.extract(archiveFile, temp.path() / "out", PathMode::Flat);
@@ -268,11 +286,13 @@ TEST(ZipReader, DamagedStoredMemberFailsOnItsCheckSum) {
 
 TEST(ZipReader, UnsupportedEncryptionIsNeverOpened) {
     TempFolder temp;
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"strong.DWG", "s"}, {"ok.DWG", "o"}}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithLibzip(temp.path() / "a.zip", {{"strong.DWG", "s"}, {"ok.DWG", "o"}}));
     ASSERT_NO_FATAL_FAILURE(markStrongEncryption(temp.path() / "a.zip", "strong.DWG"));
     Harness harness;
     harness.answers = {ZipAnswer::Ignore};
-    const ExtractResult result = harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
+    const ExtractResult result =
+        harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
     ASSERT_EQ(harness.questions.size(), 1u);
     EXPECT_EQ(harness.questions[0].failure, MemberFailure::UnsupportedEncryption);
     EXPECT_EQ(listTree(temp.path() / "out"), (std::vector<std::string>{"ok.DWG"}));
@@ -288,11 +308,13 @@ TEST(ZipReader, RetrySucceedsOnceTheObstacleIsGone) {
     Harness harness;
     harness.answers = {ZipAnswer::Retry};
     harness.beforeAnswer = [&](const ZipQuestion&) { fs::remove_all(blocker.parent_path()); };
-    const ExtractResult result = harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
+    const ExtractResult result =
+        harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
 
     ASSERT_EQ(harness.questions.size(), 1u);
     EXPECT_EQ(harness.questions[0].text,
-              "zip: Cannot create file - Native error: 00017. File processing error, possibly disk is full");
+              "zip: Cannot create file - Native error: 00017. File processing error, possibly disk "
+              "is full");
     EXPECT_EQ(readFile(temp.path() / "out/x.DWG"), "drawing");
     EXPECT_EQ(result.written.size(), 1u);
 }
@@ -300,10 +322,12 @@ TEST(ZipReader, RetrySucceedsOnceTheObstacleIsGone) {
 TEST(ZipReader, NameTooLongOffersAbortAndIgnoreOnly) {
     TempFolder temp;
     const std::string longName = std::string(300, 'n') + ".DWG";
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{longName, "x"}, {"ok.DWG", "y"}}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithLibzip(temp.path() / "a.zip", {{longName, "x"}, {"ok.DWG", "y"}}));
     Harness harness;
     harness.answers = {ZipAnswer::Ignore};
-    const ExtractResult result = harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
+    const ExtractResult result =
+        harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
 
     ASSERT_EQ(harness.questions.size(), 1u);
     EXPECT_EQ(harness.questions[0].text, "zip: File name too long - Native error: 00061");
@@ -326,7 +350,8 @@ TEST(ZipReader, WriteFailureRemovesTheTemporaryFile) {
     limited.rlim_cur = 512 * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     Harness harness;
-    const ExtractResult result = harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
+    const ExtractResult result =
+        harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -341,34 +366,41 @@ TEST(ZipReader, HostileNamesNeverLeaveTheDestination) {
     const fs::path destination = temp.path() / "sandbox" / "out";
     const std::string absolute = library::pathToUtf8(temp.path() / "sandbox" / "abs.DWG");
     std::vector<Member> members;
-    for (const std::string& name : {std::string("../x.DWG"), absolute, std::string("..\\y.DWG"), std::string("C:z"),
-                                    std::string("a/../../w.DWG"), std::string("..")})
+    for (const std::string& name :
+         {std::string("../x.DWG"), absolute, std::string("..\\y.DWG"), std::string("C:z"),
+          std::string("a/../../w.DWG"), std::string("..")})
         members.push_back(Member(name, name).plain());
     members.push_back(Member("link.DWG", "/etc/passwd").plain().unixMode(0120777));
     ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", members));
     fs::create_directories(temp.path() / "sandbox");
 
     Harness stored;
-    const ExtractResult storedResult = stored.extract(temp.path() / "a.zip", destination, PathMode::StoredPaths);
+    const ExtractResult storedResult =
+        stored.extract(temp.path() / "a.zip", destination, PathMode::StoredPaths);
     EXPECT_EQ(storedResult.refused.size(), members.size());
     EXPECT_TRUE(storedResult.written.empty());
     EXPECT_EQ(listTree(temp.path() / "sandbox"), std::vector<std::string>{});
 
     Harness flat;
-    const ExtractResult flatResult = flat.extract(temp.path() / "a.zip", destination, PathMode::Flat);
+    const ExtractResult flatResult =
+        flat.extract(temp.path() / "a.zip", destination, PathMode::Flat);
     EXPECT_EQ(flatResult.refused, (std::vector<std::string>{"..", "link.DWG"}));
     EXPECT_EQ(listTree(temp.path() / "sandbox"),
-              (std::vector<std::string>{"out", "out/abs.DWG", "out/w.DWG", "out/x.DWG", "out/y.DWG", "out/z"}));
+              (std::vector<std::string>{"out", "out/abs.DWG", "out/w.DWG", "out/x.DWG", "out/y.DWG",
+                                        "out/z"}));
     EXPECT_EQ(readFile(destination / "y.DWG"), "..\\y.DWG");
     EXPECT_TRUE(stored.questions.empty() && flat.questions.empty());
 }
 
 TEST(ZipReader, FolderEntriesAreCreatedWithStoredPathsOnly) {
     TempFolder temp;
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {Member("3/VAZIO/", "").plain(), {"3/a.DWG", "a"}}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithLibzip(temp.path() / "a.zip", {Member("3/VAZIO/", "").plain(), {"3/a.DWG", "a"}}));
     Harness stored;
-    const ExtractResult result = stored.extract(temp.path() / "a.zip", temp.path() / "stored", PathMode::StoredPaths);
-    EXPECT_EQ(listTree(temp.path() / "stored"), (std::vector<std::string>{"3", "3/VAZIO", "3/a.DWG"}));
+    const ExtractResult result =
+        stored.extract(temp.path() / "a.zip", temp.path() / "stored", PathMode::StoredPaths);
+    EXPECT_EQ(listTree(temp.path() / "stored"),
+              (std::vector<std::string>{"3", "3/VAZIO", "3/a.DWG"}));
     EXPECT_EQ(stored.percentsOf("3/VAZIO/"), (std::vector<double>{0.0, 100.0}));
     EXPECT_EQ(result.written, (std::vector<fs::path>{temp.path() / "stored/3/a.DWG"}));
 
@@ -384,11 +416,12 @@ TEST(ZipReader, AccentedNamesSurviveEveryEncoding) {
     const std::string cp850 = "A\x87\xC6o \x82.DWG";
     const std::string utf8 = "Ação é.DWG";
     const std::string utf8Other = "Cabeçalho ã.DWG";
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(
-        temp.path() / "lib.zip",
-        {Member(cp850, "850").rawName(), Member(utf8Other, "utf8").utf8Name()}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithLibzip(temp.path() / "lib.zip",
+                        {Member(cp850, "850").rawName(), Member(utf8Other, "utf8").utf8Name()}));
     writeFile(temp.path() / "src" / utf8, "infozip");
-    ASSERT_NO_FATAL_FAILURE(writeWithInfoZip(temp.path() / "info.zip", temp.path() / "src", {utf8}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithInfoZip(temp.path() / "info.zip", temp.path() / "src", {utf8}));
 
     Harness harness;
     harness.extract(temp.path() / "lib.zip", temp.path() / "out", PathMode::Flat);
@@ -401,8 +434,8 @@ TEST(ZipReader, AccentedNamesSurviveEveryEncoding) {
 
 TEST(ZipReader, ProgressRunsFromZeroToHundredPerMember) {
     TempFolder temp;
-    ASSERT_NO_FATAL_FAILURE(
-        writeWithLibzip(temp.path() / "a.zip", {{"big.DWG", drawingBytes(1024 * 1024)}, {"empty.DWG", ""}}));
+    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(
+        temp.path() / "a.zip", {{"big.DWG", drawingBytes(1024 * 1024)}, {"empty.DWG", ""}}));
     Harness harness;
     harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
 
@@ -415,45 +448,54 @@ TEST(ZipReader, ProgressRunsFromZeroToHundredPerMember) {
         EXPECT_LT(big[i], 100.0);
     }
     EXPECT_EQ(harness.percentsOf("empty.DWG"), (std::vector<double>{0.0, 100.0}));
-    EXPECT_EQ(harness.notifications.size(), big.size() + 2) << "members in archive order, one after the other";
+    EXPECT_EQ(harness.notifications.size(), big.size() + 2)
+        << "members in archive order, one after the other";
 }
 
 TEST(ZipReader, CancelStopsAtTheNotificationThatAsksForIt) {
     TempFolder temp;
     const std::string drawing = drawingBytes(1024 * 1024);
-    ASSERT_NO_FATAL_FAILURE(
-        writeWithLibzip(temp.path() / "a.zip", {{"1.DWG", "one"}, {"2.DWG", drawing}, {"3.DWG", "three"}}));
+    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(
+        temp.path() / "a.zip", {{"1.DWG", "one"}, {"2.DWG", drawing}, {"3.DWG", "three"}}));
 
     Harness atStart;
-    atStart.cancelWhen = [](const ZipProgress& p) { return p.memberName == "2.DWG" && p.percent == 0.0; };
-    const ExtractResult started = atStart.extract(temp.path() / "a.zip", temp.path() / "start", PathMode::Flat);
+    atStart.cancelWhen = [](const ZipProgress& p) {
+        return p.memberName == "2.DWG" && p.percent == 0.0;
+    };
+    const ExtractResult started =
+        atStart.extract(temp.path() / "a.zip", temp.path() / "start", PathMode::Flat);
     EXPECT_TRUE(started.cancelled);
     EXPECT_EQ(listTree(temp.path() / "start"), (std::vector<std::string>{"1.DWG"}));
 
     Harness midway;
     midway.cancelWhen = [](const ZipProgress& p) { return p.percent > 0.0 && p.percent < 100.0; };
-    const ExtractResult abandoned = midway.extract(temp.path() / "a.zip", temp.path() / "mid", PathMode::Flat);
+    const ExtractResult abandoned =
+        midway.extract(temp.path() / "a.zip", temp.path() / "mid", PathMode::Flat);
     EXPECT_TRUE(abandoned.cancelled);
-    EXPECT_EQ(listTree(temp.path() / "mid"), (std::vector<std::string>{"1.DWG"})) << "no part of 2.DWG stays";
+    EXPECT_EQ(listTree(temp.path() / "mid"), (std::vector<std::string>{"1.DWG"}))
+        << "no part of 2.DWG stays";
     EXPECT_TRUE(midway.percentsOf("3.DWG").empty());
 }
 
 TEST(ZipReader, AHandlerThatThrowsLeavesNoTemporaryFile) {
     TempFolder temp;
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"big.DWG", drawingBytes(1024 * 1024)}}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithLibzip(temp.path() / "a.zip", {{"big.DWG", drawingBytes(1024 * 1024)}}));
     Harness harness;
     harness.cancelWhen = [](const ZipProgress& p) -> bool {
         if (p.percent > 0.0) throw std::runtime_error("handler failed");
         return false;
     };
-    EXPECT_THROW(harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat), std::runtime_error);
+    EXPECT_THROW(harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat),
+                 std::runtime_error);
     EXPECT_TRUE(fs::is_empty(temp.path() / "out"));
     EXPECT_FALSE(harness.reader.busy());
 }
 
 TEST(ZipReader, MaskSelectsMembersByFileName) {
     TempFolder temp;
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"d/a.DWG", "a"}, {"b.png", "b"}, {"c.dwg", "c"}}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithLibzip(temp.path() / "a.zip", {{"d/a.DWG", "a"}, {"b.png", "b"}, {"c.dwg", "c"}}));
     ZipReader reader;
     reader.setFileName(temp.path() / "a.zip");
     reader.open();
@@ -465,14 +507,16 @@ TEST(ZipReader, MaskSelectsMembersByFileName) {
 
 TEST(ZipReader, ARunStartedFromAHandlerIsRefused) {
     TempFolder temp;
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"1.DWG", "one"}, {"2.DWG", "two"}}));
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithLibzip(temp.path() / "a.zip", {{"1.DWG", "one"}, {"2.DWG", "two"}}));
     Harness harness;
     int refusals = 0;
     // What a second export does when it runs inside the first one's message pump.
     harness.cancelWhen = [&](const ZipProgress&) {
         for (auto call : std::initializer_list<std::function<void()>>{
-                 [&] { harness.reader.setFileName(temp.path() / "other.zip"); }, [&] { harness.reader.open(); },
-                 [&] { harness.reader.extract(); }, [&] { harness.reader.close(); }}) {
+                 [&] { harness.reader.setFileName(temp.path() / "other.zip"); },
+                 [&] { harness.reader.open(); }, [&] { harness.reader.extract(); },
+                 [&] { harness.reader.close(); }}) {
             try {
                 call();
             } catch (const ZipError&) {
@@ -481,7 +525,8 @@ TEST(ZipReader, ARunStartedFromAHandlerIsRefused) {
         }
         return false;
     };
-    const ExtractResult result = harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
+    const ExtractResult result =
+        harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
     EXPECT_EQ(refusals, 4 * static_cast<int>(harness.notifications.size()));
     EXPECT_EQ(result.written.size(), 2u);
     EXPECT_FALSE(harness.reader.busy());

@@ -9,9 +9,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
-#include <QPointer>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -38,7 +38,7 @@ struct SeenBox {
 
 // Answers the modal windows in the order they come up, each as soon as it is active.
 class ModalScript {
-public:
+  public:
     using Step = std::function<void(QWidget*)>;
 
     explicit ModalScript(std::deque<Step> steps) : steps_(std::move(steps)) {
@@ -50,7 +50,7 @@ public:
     const std::vector<SeenBox>& seen() const { return seen_; }
     bool finished() const { return steps_.empty(); }
 
-private:
+  private:
     void tick() {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || !modal->isActiveWindow()) return;
@@ -65,16 +65,19 @@ private:
         }
         handled_ = modal;
         sinceLastStep_.restart();
-        SeenBox box{QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {}};
+        SeenBox box{
+            QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {}};
         if (qobject_cast<QFileDialog*>(modal)) box.kind = QStringLiteral("save");
         if (auto* message = modal->findChild<QLabel*>(QStringLiteral("message"))) {
-            box.kind = modal->findChild<QPushButton*>(QStringLiteral("Abort")) ? QStringLiteral("question")
-                                                                                : QStringLiteral("message");
+            box.kind = modal->findChild<QPushButton*>(QStringLiteral("Abort"))
+                           ? QStringLiteral("question")
+                           : QStringLiteral("message");
             box.text = message->text();
         }
         seen_.push_back(box);
         if (steps_.empty()) {
-            ADD_FAILURE() << "unexpected window " << box.kind.toStdString() << ": " << box.text.toStdString();
+            ADD_FAILURE() << "unexpected window " << box.kind.toStdString() << ": "
+                          << box.text.toStdString();
             modal->close();
             return;
         }
@@ -111,7 +114,8 @@ ModalScript::Step acceptProposedIn(const fs::path& folder) {
         ASSERT_NE(dialog, nullptr);
         auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(edit, nullptr);
-        edit->setText(QString::fromStdString(library::pathToUtf8(folder / edit->text().toStdString())));
+        edit->setText(
+            QString::fromStdString(library::pathToUtf8(folder / edit->text().toStdString())));
         QTest::keyClick(edit, Qt::Key_Return);
     };
 }
@@ -127,7 +131,7 @@ ModalScript::Step clickButton(const char* name) {
 }
 
 class ExportTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() { ASSERT_TRUE(ui::installPortugueseTranslations(*qApp)); }
 
     void SetUp() override {
@@ -147,11 +151,12 @@ protected:
 
     // A block with its thumbnail and an archive holding its drawing.
     std::string addBlock(const std::string& name, std::size_t size = 20000) {
-        const std::string drawing = fixtures::drawingBytes(size, static_cast<unsigned>(name.size()));
+        const std::string drawing =
+            fixtures::drawingBytes(size, static_cast<unsigned>(name.size()));
         QImage image(30, 20, QImage::Format_RGB32);
         image.fill(Qt::gray);
-        image.save(QString::fromStdString(library::pathToUtf8(program / "Blocos" / "3" / "IMG" /
-                                                             library::pathFromUtf8(name + ".PNG"))));
+        image.save(QString::fromStdString(library::pathToUtf8(
+            program / "Blocos" / "3" / "IMG" / library::pathFromUtf8(name + ".PNG"))));
         fixtures::writeWithLibzip(dwgFolder() / library::pathFromUtf8(name + ".DWG.zip"),
                                   {Member(name + ".DWG", drawing)});
         return drawing;
@@ -190,15 +195,16 @@ TEST_F(ExportTest, ProposedNameWritesTheDrawingAndRemovesTheCopy) {
     addBlock("Sofa02");
     openCategoryAndSelect("Sofa01");
     QString proposed;
-    ModalScript script({[&](QWidget* modal) {
-                            auto* dialog = qobject_cast<QFileDialog*>(modal);
-                            ASSERT_NE(dialog, nullptr);
-                            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Salvar"));
-                            EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("DWG"));
-                            proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-                            acceptProposedIn(target)(modal);
-                        },
-                        pressKey(Qt::Key_Return)});
+    ModalScript script(
+        {[&](QWidget* modal) {
+             auto* dialog = qobject_cast<QFileDialog*>(modal);
+             ASSERT_NE(dialog, nullptr);
+             EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Salvar"));
+             EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("DWG"));
+             proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+             acceptProposedIn(target)(modal);
+         },
+         pressKey(Qt::Key_Return)});
     runExport(script);
 
     EXPECT_EQ(proposed, QStringLiteral("Sofa01"));
@@ -216,7 +222,8 @@ TEST_F(ExportTest, ArchivesFromAnIndependentWriterExportToo) {
     fixtures::writeFile(temp.path() / "staging" / "Pia Dupla.DWG", drawing);
     addBlock("Pia Dupla");
     fs::remove(dwgFolder() / "Pia Dupla.DWG.zip");
-    fixtures::writeWithInfoZip(dwgFolder() / "Pia Dupla.DWG.zip", temp.path() / "staging", {"Pia Dupla.DWG"});
+    fixtures::writeWithInfoZip(dwgFolder() / "Pia Dupla.DWG.zip", temp.path() / "staging",
+                               {"Pia Dupla.DWG"});
     openCategoryAndSelect("Pia Dupla");
     ModalScript script({acceptProposedIn(target), pressKey(Qt::Key_Return)});
     runExport(script);
@@ -247,7 +254,8 @@ TEST_F(ExportTest, ProposedNameOverAnExistingDrawingAsksFirst) {
                             auto* box = qobject_cast<QMessageBox*>(modal);
                             ASSERT_NE(box, nullptr);
                             ASSERT_NE(box->button(QMessageBox::Yes), nullptr);
-                            EXPECT_EQ(box->button(QMessageBox::Yes)->text(), QStringLiteral("&Sim"));
+                            EXPECT_EQ(box->button(QMessageBox::Yes)->text(),
+                                      QStringLiteral("&Sim"));
                             QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
                         },
                         pressKey(Qt::Key_Return)});
@@ -258,7 +266,8 @@ TEST_F(ExportTest, ProposedNameOverAnExistingDrawingAsksFirst) {
 
 TEST_F(ExportTest, NothingSelectedOrNoCategoryExplainsWhatToDo) {
     const QString explanation = QStringLiteral(
-        "\rPara salvar o bloco, selecione a biblioteca na caixa de opção no canto superior esquerdo\r"
+        "\rPara salvar o bloco, selecione a biblioteca na caixa de opção no canto superior "
+        "esquerdo\r"
         "e clique sobre o bloco desejado na lista de imagens.\r");
     main = std::make_unique<browser::TfrmVisualizar>(library::Layout(program));
     main->show();
@@ -267,7 +276,8 @@ TEST_F(ExportTest, NothingSelectedOrNoCategoryExplainsWhatToDo) {
         runExport(script);
         ASSERT_EQ(script.seen().size(), 1u) << "no save dialog";
         EXPECT_EQ(script.seen()[0].title, QStringLiteral("Informação"));
-        EXPECT_EQ(script.seen()[0].text, QString(explanation).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        EXPECT_EQ(script.seen()[0].text,
+                  QString(explanation).replace(QLatin1Char('\r'), QLatin1Char('\n')));
     }
     // A block selected, then the category choice cleared: still the explanation.
     addBlock("Sofa01");
@@ -296,7 +306,8 @@ TEST_F(ExportTest, UnusableArchivesEndWithAnErrorAndNoLeftovers) {
     };
     const std::vector<Case> cases = {
         {"missing", [](const fs::path& archive) { fs::remove(archive); }},
-        {"not a zip", [](const fs::path& archive) { fixtures::writeFile(archive, "isto não é um zip"); }},
+        {"not a zip",
+         [](const fs::path& archive) { fixtures::writeFile(archive, "isto não é um zip"); }},
         {"truncated",
          [](const fs::path& archive) {
              const std::string bytes = readFile(archive);
@@ -324,19 +335,22 @@ TEST_F(ExportTest, DamagedMemberAskedAbortRetryIgnore) {
     for (const char* answer : {"Abort", "Ignore"}) {
         SCOPED_TRACE(answer);
         openCategoryAndSelect("Armario");
-        ModalScript script({acceptProposedIn(target), clickButton(answer), pressKey(Qt::Key_Return)});
+        ModalScript script(
+            {acceptProposedIn(target), clickButton(answer), pressKey(Qt::Key_Return)});
         runExport(script);
         ASSERT_EQ(script.seen().size(), 3u);
         EXPECT_EQ(script.seen()[1].title, QStringLiteral("Confirmação"));
         EXPECT_EQ(script.seen()[1].text,
-                  QStringLiteral("zip: Invalid size or check sum of file or unsupported compression format"
-                                 " - Native error: 00008. File processing error, possibly disk is full"));
+                  QStringLiteral(
+                      "zip: Invalid size or check sum of file or unsupported compression format"
+                      " - Native error: 00008. File processing error, possibly disk is full"));
         EXPECT_EQ(script.seen()[2].title, QStringLiteral("Erro"));
         EXPECT_TRUE(targetFiles().empty());
     }
     // Retry reads the member again: the question comes back until the user gives up.
     openCategoryAndSelect("Armario");
-    ModalScript script({acceptProposedIn(target), clickButton("Retry"), clickButton("Abort"), pressKey(Qt::Key_Return)});
+    ModalScript script({acceptProposedIn(target), clickButton("Retry"), clickButton("Abort"),
+                        pressKey(Qt::Key_Return)});
     runExport(script);
     ASSERT_EQ(script.seen().size(), 4u);
     EXPECT_EQ(script.seen()[2].kind, QStringLiteral("question"));
@@ -345,7 +359,8 @@ TEST_F(ExportTest, DamagedMemberAskedAbortRetryIgnore) {
 
 TEST_F(ExportTest, WrongPasswordWritesNothing) {
     addBlock("Vaso");
-    fixtures::writeWithLibzip(dwgFolder() / "Vaso.DWG.zip", {Member("Vaso.DWG", "secret drawing")}, "outra senha");
+    fixtures::writeWithLibzip(dwgFolder() / "Vaso.DWG.zip", {Member("Vaso.DWG", "secret drawing")},
+                              "outra senha");
     openCategoryAndSelect("Vaso");
     ModalScript script({acceptProposedIn(target), clickButton("Ignore"), pressKey(Qt::Key_Return)});
     runExport(script);

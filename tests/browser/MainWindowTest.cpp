@@ -2,11 +2,11 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QPushButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -53,7 +53,7 @@ void whenModalIsActive(std::function<void(QWidget*)> answer) {
 
 // A program folder with its windows, as the program entry makes them.
 class MainWindowTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
         program = fs::path(folder.path().toStdString());
@@ -178,8 +178,10 @@ TEST_F(MainWindowTest, UntickedExploreRefreshesTheHiddenPreviewOnly) {
     main->show();
     main->cVer->setChecked(false);
     choose(3);
-    QTest::mouseClick(main->Lista->viewport(), Qt::LeftButton, {}, main->Lista->tileRect(1).center());
-    EXPECT_TRUE(main->secondStatusPanelText().startsWith(QStringLiteral("» Biblioteca - Cozinhas - Bloco ")));
+    QTest::mouseClick(main->Lista->viewport(), Qt::LeftButton, {},
+                      main->Lista->tileRect(1).center());
+    EXPECT_TRUE(main->secondStatusPanelText().startsWith(
+        QStringLiteral("» Biblioteca - Cozinhas - Bloco ")));
     EXPECT_FALSE(preview->isVisible());
     EXPECT_EQ(previewRefreshes, 1);
 }

@@ -1,8 +1,6 @@
 // The thumbnail grid driven as the user and the main window drive it: real
 // PNG files on disk, real mouse and key events, images decoded in the
 // background.
-#include "browser/ThumbnailGrid.h"
-
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -15,10 +13,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
-
 #include <cstdlib>
 #include <memory>
 #include <set>
+
+#include "browser/ThumbnailGrid.h"
 
 using browser::ThumbnailGrid;
 
@@ -32,12 +31,13 @@ QColor colourOf(int index) {
 }
 
 bool near(const QColor& a, const QColor& b, int tolerance) {
-    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance &&
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
            std::abs(a.blue() - b.blue()) <= tolerance;
 }
 
 class ThumbnailGridTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
 
     QString writePng(const QString& name, const QColor& colour, QSize size = kThumbnailSize) {
@@ -58,7 +58,8 @@ protected:
 
     // A shown grid laid out the way the main window does it: six columns,
     // tiles of the width the column formula gives for a 762 pixel grid.
-    std::unique_ptr<ThumbnailGrid> shownGrid(const QStringList& files, QSize widgetSize = QSize(762, 420)) {
+    std::unique_ptr<ThumbnailGrid> shownGrid(const QStringList& files,
+                                             QSize widgetSize = QSize(762, 420)) {
         auto grid = std::make_unique<ThumbnailGrid>();
         grid->resize(widgetSize);
         grid->setColumnCount(6);
@@ -74,7 +75,8 @@ protected:
 
     QStringList distinctPngs(int count) {
         QStringList files;
-        for (int i = 0; i < count; ++i) files << writePng(QStringLiteral("Bloco%1.PNG").arg(i, 3, 10, QChar('0')), colourOf(i));
+        for (int i = 0; i < count; ++i)
+            files << writePng(QStringLiteral("Bloco%1.PNG").arg(i, 3, 10, QChar('0')), colourOf(i));
         return files;
     }
 
@@ -174,7 +176,8 @@ TEST_F(ThumbnailGridTest, LayoutWidthIgnoresTheScrollBarAndTheFooterLeavesItRoom
     const int columns = 6;
     const int width = (grid->layoutWidth() - columns * ThumbnailGrid::kSpacing - 30) / columns;
     grid->setItemSize(QSize(width, 60));
-    const QRect bar(grid->verticalScrollBar()->mapTo(grid.get(), QPoint()), grid->verticalScrollBar()->size());
+    const QRect bar(grid->verticalScrollBar()->mapTo(grid.get(), QPoint()),
+                    grid->verticalScrollBar()->size());
     EXPECT_LT(grid->viewport()->mapTo(grid.get(), grid->tileRect(5).topRight()).x(), bar.left());
 
     // The footer band is 25 pixels high and covers neither tiles nor bar.
@@ -197,15 +200,17 @@ TEST_F(ThumbnailGridTest, ClickingATileSelectsItForTheUser) {
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->tileRect(8).center());
     EXPECT_EQ(selected.count(), 1);
     selected.clear();
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->tileRect(8).bottomRight() + QPoint(4, 4));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->tileRect(8).bottomRight() + QPoint(4, 4));
     EXPECT_EQ(selected.count(), 0);
     EXPECT_EQ(grid->selectedIndex(), 8);
 
     // The second press of a double-click arrives as a double-click event: it
     // selects nothing more and opens nothing.
     const QPointF tile3 = grid->tileRect(3).center();
-    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, tile3, grid->viewport()->mapToGlobal(tile3),
-                            Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent doubleClick(QEvent::MouseButtonDblClick, tile3,
+                            grid->viewport()->mapToGlobal(tile3), Qt::LeftButton, Qt::LeftButton,
+                            Qt::NoModifier);
     QCoreApplication::sendEvent(grid->viewport(), &doubleClick);
     EXPECT_EQ(selected.count(), 0);
     EXPECT_EQ(grid->selectedIndex(), 8);
@@ -355,7 +360,8 @@ TEST_F(ThumbnailGridTest, ThumbnailsArriveFromWorkerThreadsAndShowInTheirTiles) 
     const QImage shot = grid->viewport()->grab().toImage();
     for (int i : {0, 5, 11}) {
         const QColor centre = shot.pixelColor(grid->tileRect(i).center() * shot.devicePixelRatio());
-        EXPECT_TRUE(near(centre, colourOf(i), 8)) << "tile " << i << " shows " << centre.name().toStdString();
+        EXPECT_TRUE(near(centre, colourOf(i), 8))
+            << "tile " << i << " shows " << centre.name().toStdString();
     }
     // Fitted with its aspect: a landscape image leaves the tile's gradient
     // above and below it in a square tile.
@@ -380,8 +386,9 @@ TEST_F(ThumbnailGridTest, UnreadableFilesGetAPlaceholder) {
     const QString hugePath = folder_.filePath("Enorme.PNG");
     ASSERT_TRUE(huge.save(hugePath, "PNG"));
 
-    auto grid = shownGrid({good, writeFile("Lixo.PNG", "not a picture at all"), writeFile("Cortado.PNG", truncated),
-                           writeFile("Vazio.PNG", {}), hugePath, good});
+    auto grid = shownGrid({good, writeFile("Lixo.PNG", "not a picture at all"),
+                           writeFile("Cortado.PNG", truncated), writeFile("Vazio.PNG", {}),
+                           hugePath, good});
     QTRY_VERIFY_WITH_TIMEOUT(grid->isThumbnailFailed(1) && grid->isThumbnailFailed(2) &&
                                  grid->isThumbnailFailed(3) && grid->isThumbnailFailed(4),
                              10000);
@@ -396,7 +403,8 @@ TEST_F(ThumbnailGridTest, UnreadableFilesGetAPlaceholder) {
         const QRect inside = grid->tileRect(index).adjusted(6, 6, -6, -6);
         int found = 0;
         for (int y = inside.top(); y <= inside.bottom(); ++y)
-            for (int x = inside.left(); x <= inside.right(); ++x) found += near(shot.pixelColor(x, y), border, 12);
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                found += near(shot.pixelColor(x, y), border, 12);
         return found;
     };
     EXPECT_GT(borderPixelsInside(1), 50);
@@ -424,7 +432,8 @@ TEST_F(ThumbnailGridTest, TilesInViewAreDecodedFirstAndFarOnesNever) {
     // already running when the last one was taken may overtake it.
     const std::set<int> inView(firstView.begin(), firstView.end());
     constexpr int kMostWorkers = 4;
-    const int surelyFirst = std::min<int>(arrived.count(), static_cast<int>(firstView.size()) - (kMostWorkers - 1));
+    const int surelyFirst =
+        std::min<int>(arrived.count(), static_cast<int>(firstView.size()) - (kMostWorkers - 1));
     for (int i = 0; i < surelyFirst; ++i)
         EXPECT_TRUE(inView.count(arrived.at(i).at(0).toInt())) << "arrival " << i;
 
@@ -434,7 +443,8 @@ TEST_F(ThumbnailGridTest, TilesInViewAreDecodedFirstAndFarOnesNever) {
     QTRY_VERIFY_WITH_TIMEOUT(allLoaded(lastView), 10000);
     QTest::qWait(200);  // let any decode still queued finish, to count them all
 
-    EXPECT_FALSE(grid->isThumbnailLoaded(300)) << "the middle of the list was never in or near view";
+    EXPECT_FALSE(grid->isThumbnailLoaded(300))
+        << "the middle of the list was never in or near view";
     const auto stats = grid->decodeStats();
     EXPECT_LT(stats.decoded, 4 * static_cast<int>(firstView.size() + lastView.size()));
     EXPECT_EQ(stats.decodedOnUiThread, 0);
@@ -444,8 +454,8 @@ TEST_F(ThumbnailGridTest, TileFramesShowSelectionHoverAndDisabledColours) {
     auto grid = shownGrid(distinctPngs(12));
     grid->setSelectedIndex(2);
     const QPointF over = grid->tileRect(4).center();
-    QMouseEvent move(QEvent::MouseMove, over, grid->viewport()->mapToGlobal(over), Qt::NoButton, Qt::NoButton,
-                     Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, over, grid->viewport()->mapToGlobal(over), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(grid->viewport(), &move);
 
     // The top of a tile's frame, above its image, is the start of its gradient.

@@ -2,11 +2,10 @@
 // each sample, keyed by the sample's path below the samples folder.
 #pragma once
 
-#include "Samples.h"
-
+#include <fstream>
 #include <nlohmann/json.hpp>
 
-#include <fstream>
+#include "Samples.h"
 
 namespace testsupport {
 

@@ -12,8 +12,9 @@ namespace testsupport {
 
 inline std::filesystem::path samplesFolder() {
     const char* fromEnvironment = std::getenv("TESSALY_DWG_SAMPLES");
-    return (fromEnvironment && *fromEnvironment) ? std::filesystem::path(fromEnvironment)
-                                                 : std::filesystem::path(TESSALY_DWG_SAMPLES_DEFAULT);
+    return (fromEnvironment && *fromEnvironment)
+               ? std::filesystem::path(fromEnvironment)
+               : std::filesystem::path(TESSALY_DWG_SAMPLES_DEFAULT);
 }
 
 inline bool samplesRequired() {

@@ -1,12 +1,12 @@
-#include "BitReader.h"
-#include "Crc.h"
-#include "Text.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "BitReader.h"
+#include "Crc.h"
+#include "Text.h"
 
 namespace {
 
@@ -47,10 +47,11 @@ TEST(BitReader, BitLongsAndTheirInvalidCode) {
 
 TEST(BitReader, BitDoublesAndDefaults) {
     // 00 + 2.5 little-endian (0x4004000000000000), 01, 10, then DD against default 5.0.
-    std::string text = "00 00000000 00000000 00000000 00000000 00000000 00000000 00000100 01000000 01 10";
-    text += " 00";                                          // DD: the default
-    text += " 01 00000001 00000000 00000000 00000000";     // DD: low four bytes replaced
-    text += " 11";                                          // invalid BD code
+    std::string text =
+        "00 00000000 00000000 00000000 00000000 00000000 00000000 00000100 01000000 01 10";
+    text += " 00";                                      // DD: the default
+    text += " 01 00000001 00000000 00000000 00000000";  // DD: low four bytes replaced
+    text += " 11";                                      // invalid BD code
     const auto readerBits = bits(text);
     BitReader reader(readerBits);
     EXPECT_EQ(reader.bitDouble(), 2.5);
@@ -86,7 +87,8 @@ TEST(BitReader, RawPointsAndSentinels) {
     for (double value : {1.5, -2.0, 0.25}) {
         std::uint64_t bitsOfValue = 0;
         std::memcpy(&bitsOfValue, &value, sizeof value);
-        for (int i = 0; i < 8; ++i) data.push_back(static_cast<std::uint8_t>(bitsOfValue >> (8 * i)));
+        for (int i = 0; i < 8; ++i)
+            data.push_back(static_cast<std::uint8_t>(bitsOfValue >> (8 * i)));
     }
     for (std::uint8_t i = 0; i < 16; ++i) data.push_back(i);
     BitReader reader(data);
@@ -102,7 +104,8 @@ TEST(BitReader, RawPointsAndSentinels) {
 }
 
 TEST(BitReader, ModularCharsSignedAndUnsigned) {
-    const std::vector<std::uint8_t> data = {0x82, 0x24, 0xE9, 0x97, 0xE6, 0x35, 0x85, 0x4B, 0xC5, 0x4B};
+    const std::vector<std::uint8_t> data = {0x82, 0x24, 0xE9, 0x97, 0xE6,
+                                            0x35, 0x85, 0x4B, 0xC5, 0x4B};
     BitReader reader(data);
     EXPECT_EQ(reader.modularChar(), 4610);
     EXPECT_EQ(reader.modularChar(), 112823273);
@@ -229,7 +232,8 @@ TEST(BitReader, ImpossibleCountsAreRejectedBeforeAllocating) {
 
 TEST(Crc16, MatchesTheStandardCheckValueAndSeed) {
     const std::string check = "123456789";
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(check.data()), check.size());
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(check.data()),
+                                              check.size());
     EXPECT_EQ(dwg::detail::crc16(bytes, 0), 0xBB3D);
     EXPECT_EQ(dwg::detail::crc16({}, dwg::detail::kCrcSeed), dwg::detail::kCrcSeed);
 }

@@ -1,14 +1,14 @@
 // The dwginfo tool as other programs run it: its JSON against the sample facts.
-#include "SampleFacts.h"
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
-#include <sys/wait.h>
+
+#include "SampleFacts.h"
 
 namespace {
 
@@ -23,13 +23,16 @@ ToolRun run(const std::string& arguments) {
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return result;
     std::array<char, 4096> buffer{};
-    while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) result.output.append(buffer.data(), n);
+    while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
+        result.output.append(buffer.data(), n);
     const int status = pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 
-std::string quotedPath(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string quotedPath(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
 
 TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
@@ -37,7 +40,8 @@ TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
     const std::vector<std::string> agreedKeys = {"version",    "extmin", "extmax", "modelspace",
                                                  "paperspace", "blocks", "skipped"};
 
-    for (const char* name : {"R2000/libredwg_entities-2d.dwg", "R2000/libredwg_RAY.dwg", "R14/libredwg_Leader.dwg"}) {
+    for (const char* name :
+         {"R2000/libredwg_entities-2d.dwg", "R2000/libredwg_RAY.dwg", "R14/libredwg_Leader.dwg"}) {
         SCOPED_TRACE(name);
         const ToolRun result = run("--json " + quotedPath(testsupport::samplesFolder() / name));
         ASSERT_EQ(result.exitCode, 0) << result.output;
@@ -77,7 +81,8 @@ TEST(DwgInfo, UnreadableFileFailsWithTheReason) {
     EXPECT_NE(missing.exitCode, 0);
     EXPECT_NE(missing.output.find("não foi possível abrir"), std::string::npos);
 
-    const std::filesystem::path notDrawing = std::filesystem::temp_directory_path() / "dwginfo-test-not-a-drawing.dwg";
+    const std::filesystem::path notDrawing =
+        std::filesystem::temp_directory_path() / "dwginfo-test-not-a-drawing.dwg";
     std::ofstream(notDrawing) << "plain text";
     const ToolRun text = run(quotedPath(notDrawing));
     std::filesystem::remove(notDrawing);

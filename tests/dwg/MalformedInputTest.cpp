@@ -1,16 +1,15 @@
 // Damaged and hostile input: always a dwg::Error, never a crash or a hang.
 // Run under the sanitizer build to catch reads outside the buffers.
-#include "Crc.h"
-#include "Sections.h"
-#include "Samples.h"
-
 #include <dwg/Reader.h>
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 #include <vector>
+
+#include "Crc.h"
+#include "Samples.h"
+#include "Sections.h"
 
 namespace {
 
@@ -22,7 +21,8 @@ Bytes loadSample(const std::string& name) {
 }
 
 std::uint32_t readLong(const Bytes& bytes, std::size_t at) {
-    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+           static_cast<std::uint32_t>(bytes[at + 3]) << 24;
 }
 
 void writeLong(Bytes& bytes, std::size_t at, std::uint32_t value) {
@@ -62,7 +62,7 @@ bool failsCleanly(const Bytes& bytes) {
 }
 
 class MalformedSample : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!std::filesystem::is_directory(testsupport::samplesFolder())) {
             if (testsupport::samplesRequired()) FAIL() << "sample drawings missing";
@@ -147,7 +147,8 @@ TEST_F(MalformedSample, FlippedBytesNeverCrash) {
 
 TEST_F(MalformedSample, AbsurdSectionSizesAreErrors) {
     for (int number = 0; number < 3; ++number) {
-        for (std::uint32_t size : {0xFFFFFFFFu, 0x7FFFFFFFu, static_cast<std::uint32_t>(file_.size())}) {
+        for (std::uint32_t size :
+             {0xFFFFFFFFu, 0x7FFFFFFFu, static_cast<std::uint32_t>(file_.size())}) {
             Bytes damaged = file_;
             const std::uint32_t count = readLong(damaged, 0x15);
             for (std::uint32_t i = 0; i < count; ++i)
@@ -169,7 +170,8 @@ TEST_F(MalformedSample, AbsurdSectionSizesAreErrors) {
 
 // Rewrites the object map as one page whose entries all point at the same
 // object under different handles, or at offsets outside the file.
-Bytes withObjectMap(const Bytes& file, const std::vector<std::pair<std::uint64_t, std::int64_t>>& deltas) {
+Bytes withObjectMap(const Bytes& file,
+                    const std::vector<std::pair<std::uint64_t, std::int64_t>>& deltas) {
     Bytes page = {0, 0};
     auto modular = [&](std::uint64_t value, bool isSigned, bool negative) {
         while (true) {
@@ -184,12 +186,14 @@ Bytes withObjectMap(const Bytes& file, const std::vector<std::pair<std::uint64_t
     };
     for (const auto& [handleDelta, offsetDelta] : deltas) {
         modular(handleDelta, false, false);
-        modular(static_cast<std::uint64_t>(offsetDelta < 0 ? -offsetDelta : offsetDelta), true, offsetDelta < 0);
+        modular(static_cast<std::uint64_t>(offsetDelta < 0 ? -offsetDelta : offsetDelta), true,
+                offsetDelta < 0);
     }
     page[0] = static_cast<std::uint8_t>(page.size() >> 8);
     page[1] = static_cast<std::uint8_t>(page.size());
     auto appendCrc = [](Bytes& bytes, std::size_t from) {
-        const std::uint16_t crc = dwg::detail::crc16(std::span<const std::uint8_t>(bytes.data() + from, bytes.size() - from));
+        const std::uint16_t crc = dwg::detail::crc16(
+            std::span<const std::uint8_t>(bytes.data() + from, bytes.size() - from));
         bytes.push_back(static_cast<std::uint8_t>(crc >> 8));
         bytes.push_back(static_cast<std::uint8_t>(crc));
     };
@@ -214,7 +218,8 @@ Bytes withObjectMap(const Bytes& file, const std::vector<std::pair<std::uint64_t
 }
 
 TEST_F(MalformedSample, ObjectMapPointingOutsideOrAtTheWrongObjectIsAnError) {
-    EXPECT_TRUE(failsCleanly(withObjectMap(file_, {{1, static_cast<std::int64_t>(file_.size()) + 1000}})));
+    EXPECT_TRUE(
+        failsCleanly(withObjectMap(file_, {{1, static_cast<std::int64_t>(file_.size()) + 1000}})));
     EXPECT_TRUE(failsCleanly(withObjectMap(file_, {{1, 100}, {1, -200}})));
     // Two handles naming one record: the record's own handle matches only one of them.
     const Locator header = locator(file_, 0);
@@ -224,10 +229,12 @@ TEST_F(MalformedSample, ObjectMapPointingOutsideOrAtTheWrongObjectIsAnError) {
 TEST_F(MalformedSample, RepeatedHandlesInTheObjectMapAreAnError) {
     const Locator mapLocator = locator(file_, 2);
     const auto original = dwg::detail::parseObjectMap(
-        std::span<const std::uint8_t>(file_.data() + mapLocator.seeker, mapLocator.size), dwg::detail::FileContext{});
+        std::span<const std::uint8_t>(file_.data() + mapLocator.seeker, mapLocator.size),
+        dwg::detail::FileContext{});
     ASSERT_FALSE(original.empty());
     const auto& first = original.front();
-    std::vector<std::pair<std::uint64_t, std::int64_t>> entries = {{first.handle, static_cast<std::int64_t>(first.offset)}};
+    std::vector<std::pair<std::uint64_t, std::int64_t>> entries = {
+        {first.handle, static_cast<std::int64_t>(first.offset)}};
     EXPECT_FALSE(failsCleanly(withObjectMap(file_, entries)));
 
     // The same object listed again and again under one handle (zero steps).

@@ -1,14 +1,13 @@
 // Real drawings from other programs against what an independent reader found
 // in them (facts.json beside the samples).
-#include "SampleFacts.h"
-
 #include <dwg/Reader.h>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <optional>
 #include <set>
+
+#include "SampleFacts.h"
 
 namespace {
 
@@ -20,7 +19,8 @@ std::vector<std::string> supportedSamples() {
     std::vector<std::string> names;
     for (const auto& [name, fact] : sampleFacts().items()) {
         const std::string version = fact.at("version").get<std::string>();
-        if (version == "AC1012" || version == "AC1014" || version == "AC1015") names.push_back(name);
+        if (version == "AC1012" || version == "AC1014" || version == "AC1015")
+            names.push_back(name);
     }
     return names;
 }
@@ -54,21 +54,26 @@ const T* firstOf(const dwg::Drawing& drawing, const std::string& typeName) {
     const dwg::Entity* first = nullptr;
     for (const dwg::Block& block : drawing.blocks)
         for (const dwg::Entity& entity : block.entities)
-            if (entity.typeName == typeName && (!first || entity.header.handle < first->header.handle)) first = &entity;
+            if (entity.typeName == typeName &&
+                (!first || entity.header.handle < first->header.handle))
+                first = &entity;
     return first ? std::get_if<T>(&first->data) : nullptr;
 }
 
 class SampleFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!std::filesystem::is_directory(testsupport::samplesFolder())) {
-            if (testsupport::samplesRequired()) FAIL() << "sample drawings missing: " << testsupport::samplesFolder();
+            if (testsupport::samplesRequired())
+                FAIL() << "sample drawings missing: " << testsupport::samplesFolder();
             GTEST_SKIP() << "sample drawings not found at " << testsupport::samplesFolder()
                          << " (set TESSALY_DWG_SAMPLES)";
         }
     }
 
-    dwg::Drawing readSample(const std::string& name) { return dwg::read(testsupport::samplesFolder() / name); }
+    dwg::Drawing readSample(const std::string& name) {
+        return dwg::read(testsupport::samplesFolder() / name);
+    }
 };
 
 TEST_F(SampleFiles, EveryR13ToR2000SampleIsRead) {
@@ -90,9 +95,12 @@ TEST_F(SampleFiles, VersionAndEntityCountsPerSpaceMatchTheFacts) {
         std::map<std::string, int> model, paper, blocks;
         for (const dwg::Block& block : drawing.blocks) {
             const auto counts = dwg::countEntityTypes(block);
-            if (block.modelSpace) add(model, counts);
-            else if (block.paperSpace) add(paper, counts);
-            else add(blocks, counts);
+            if (block.modelSpace)
+                add(model, counts);
+            else if (block.paperSpace)
+                add(paper, counts);
+            else
+                add(blocks, counts);
         }
         EXPECT_EQ(model, histogram(fact.at("modelspace")));
         EXPECT_EQ(paper, histogram(fact.at("paperspace")));
@@ -279,8 +287,12 @@ TEST_F(SampleFiles, R14AndR2000CopiesOfOneDrawingAgree) {
     }
 }
 
-bool finite(const dwg::Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-bool finite(const dwg::Point2& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
+bool finite(const dwg::Point3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+bool finite(const dwg::Point2& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
 
 // Fields read out of step give nonsense; these checks hold for any drawing.
 void expectConsistent(const dwg::Entity& entity) {
@@ -297,11 +309,13 @@ void expectConsistent(const dwg::Entity& entity) {
                 EXPECT_GT(std::hypot(data.majorAxis.x, data.majorAxis.y, data.majorAxis.z), 0);
             } else if constexpr (std::is_same_v<T, dwg::Spline>) {
                 if (!data.controlPoints.empty()) {
-                    EXPECT_EQ(data.knots.size(), data.controlPoints.size() + static_cast<std::size_t>(data.degree) + 1);
+                    EXPECT_EQ(data.knots.size(), data.controlPoints.size() +
+                                                     static_cast<std::size_t>(data.degree) + 1);
                 } else {
                     EXPECT_FALSE(data.fitPoints.empty());
                 }
-                EXPECT_TRUE(data.weights.empty() || data.weights.size() == data.controlPoints.size());
+                EXPECT_TRUE(data.weights.empty() ||
+                            data.weights.size() == data.controlPoints.size());
             } else if constexpr (std::is_same_v<T, dwg::LwPolyline>) {
                 EXPECT_GE(data.points.size(), 2u);
                 EXPECT_TRUE(data.bulges.empty() || data.bulges.size() == data.points.size());
@@ -312,7 +326,8 @@ void expectConsistent(const dwg::Entity& entity) {
                 for (const auto& v : data.vertices) EXPECT_TRUE(finite(v.position));
             } else if constexpr (std::is_same_v<T, dwg::Hatch>) {
                 EXPECT_FALSE(data.loops.empty());
-                for (const auto& loop : data.loops) EXPECT_TRUE(!loop.points.empty() || !loop.edges.empty());
+                for (const auto& loop : data.loops)
+                    EXPECT_TRUE(!loop.points.empty() || !loop.edges.empty());
                 // Gradient fills saved for older versions become "SOLID,..." fills.
                 EXPECT_EQ(data.solid, data.patternName.rfind("SOLID", 0) == 0);
                 EXPECT_EQ(data.solid, data.patternLines.empty());
@@ -334,7 +349,8 @@ void expectConsistent(const dwg::Entity& entity) {
             } else if constexpr (std::is_same_v<T, dwg::Face>) {
                 for (const auto& corner : data.corners) EXPECT_TRUE(finite(corner));
             } else if constexpr (std::is_same_v<T, dwg::ConstructionLine>) {
-                EXPECT_NEAR(std::hypot(data.direction.x, data.direction.y, data.direction.z), 1.0, 1e-6);
+                EXPECT_NEAR(std::hypot(data.direction.x, data.direction.y, data.direction.z), 1.0,
+                            1e-6);
             } else if constexpr (std::is_same_v<T, dwg::Viewport>) {
                 EXPECT_GE(data.width, 0);
                 EXPECT_GE(data.height, 0);

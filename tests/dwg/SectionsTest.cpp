@@ -1,12 +1,12 @@
 // Section parsers fed with hand-made section bytes, as an R2004+ container
 // would hand them over.
-#include "Crc.h"
-#include "Sections.h"
-#include "Streams.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "Crc.h"
+#include "Sections.h"
+#include "Streams.h"
 
 namespace {
 
@@ -14,7 +14,8 @@ using Bytes = std::vector<std::uint8_t>;
 using dwg::detail::FileContext;
 
 void appendBigEndianCrc(Bytes& bytes, std::size_t from) {
-    const std::uint16_t crc = dwg::detail::crc16(std::span<const std::uint8_t>(bytes.data() + from, bytes.size() - from));
+    const std::uint16_t crc =
+        dwg::detail::crc16(std::span<const std::uint8_t>(bytes.data() + from, bytes.size() - from));
     bytes.push_back(static_cast<std::uint8_t>(crc >> 8));
     bytes.push_back(static_cast<std::uint8_t>(crc));
 }
@@ -31,7 +32,7 @@ void appendPage(Bytes& section, const Bytes& pairs) {
 
 TEST(ObjectMapSection, HandleAndOffsetRestartOnEveryPage) {
     Bytes section;
-    appendPage(section, {0x01, 0x10, 0x02, 0x20});  // handle 1 @ 0x10, handle 3 @ 0x30
+    appendPage(section, {0x01, 0x10, 0x02, 0x20});        // handle 1 @ 0x10, handle 3 @ 0x30
     appendPage(section, {0x05, 0x81, 0x01, 0x01, 0x41});  // handle 5 @ 0x81, handle 6 @ 0x81 - 1
     appendPage(section, {});
     const auto map = dwg::detail::parseObjectMap(section, FileContext{});
@@ -78,7 +79,8 @@ Bytes framed(const dwg::detail::Sentinel& start, const Bytes& data, bool extraLo
     for (int i = 0; i < 4; ++i) section.push_back(static_cast<std::uint8_t>(size >> (8 * i)));
     if (extraLong) section.insert(section.end(), 4, 0);
     section.insert(section.end(), data.begin(), data.end());
-    const std::uint16_t crc = dwg::detail::crc16(std::span<const std::uint8_t>(section.data() + 16, section.size() - 16));
+    const std::uint16_t crc =
+        dwg::detail::crc16(std::span<const std::uint8_t>(section.data() + 16, section.size() - 16));
     section.push_back(static_cast<std::uint8_t>(crc));
     section.push_back(static_cast<std::uint8_t>(crc >> 8));
     for (std::uint8_t b : start) section.push_back(static_cast<std::uint8_t>(~b));

@@ -2,17 +2,16 @@
 // header. No R2004 sample holds a non-ASCII name, so the test makes one: it
 // changes a layer name inside a real drawing's objects, repairs that
 // object's CRC and packs the sections into a new R2004 file.
+#include <dwg/Reader.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
 #include "Crc.h"
 #include "R2004Writer.h"
 #include "SampleFiles.h"
 #include "SectionContainer.h"
 #include "Sections.h"
-
-#include <dwg/Reader.h>
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
 
 namespace {
 
@@ -24,16 +23,19 @@ std::vector<std::size_t> replaceBits(Bytes& bytes, const std::string& from, cons
     auto bitAt = [&](std::size_t bit) { return (bytes[bit / 8] >> (7 - bit % 8)) & 1; };
     auto setBit = [&](std::size_t bit, int value) {
         const auto mask = static_cast<std::uint8_t>(1 << (7 - bit % 8));
-        bytes[bit / 8] = static_cast<std::uint8_t>(value ? bytes[bit / 8] | mask : bytes[bit / 8] & ~mask);
+        bytes[bit / 8] =
+            static_cast<std::uint8_t>(value ? bytes[bit / 8] | mask : bytes[bit / 8] & ~mask);
     };
     std::vector<std::size_t> found;
     const std::size_t length = from.size() * 8;
     for (std::size_t start = 0; start + length <= bytes.size() * 8; ++start) {
         bool match = true;
         for (std::size_t i = 0; i < length && match; ++i)
-            match = bitAt(start + i) == ((static_cast<unsigned char>(from[i / 8]) >> (7 - i % 8)) & 1);
+            match =
+                bitAt(start + i) == ((static_cast<unsigned char>(from[i / 8]) >> (7 - i % 8)) & 1);
         if (!match) continue;
-        for (std::size_t i = 0; i < length; ++i) setBit(start + i, (static_cast<unsigned char>(to[i / 8]) >> (7 - i % 8)) & 1);
+        for (std::size_t i = 0; i < length; ++i)
+            setBit(start + i, (static_cast<unsigned char>(to[i / 8]) >> (7 - i % 8)) & 1);
         found.push_back(start);
     }
     return found;
@@ -54,7 +56,8 @@ void repairCrc(Bytes& objects, const dwg::detail::ObjectMap& map, std::size_t at
     }
     const std::size_t end = pos + size;
     ASSERT_GT(end, at);
-    const std::uint16_t crc = dwg::detail::crc16(std::span<const std::uint8_t>(objects).subspan(start, end - start));
+    const std::uint16_t crc =
+        dwg::detail::crc16(std::span<const std::uint8_t>(objects).subspan(start, end - start));
     objects[end] = static_cast<std::uint8_t>(crc);
     objects[end + 1] = static_cast<std::uint8_t>(crc >> 8);
 }
@@ -67,12 +70,13 @@ std::vector<std::string> layerNames(const dwg::Drawing& drawing) {
 }
 
 class CodePage : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { TESSALY_REQUIRE_SAMPLES_OR_SKIP(); }
 };
 
 TEST_F(CodePage, R2004NamesAreDecodedWithTheHeaderCodePage) {
-    const Bytes original = testsupport::readFileBytes(testsupport::samplesFolder() / "R2004/acadsharp_sample_AC1018.dwg");
+    const Bytes original = testsupport::readFileBytes(testsupport::samplesFolder() /
+                                                      "R2004/acadsharp_sample_AC1018.dwg");
     const auto container = dwg::container::openSectionContainer(original);
     testsupport::R2004Writer writer;
     for (const char* name : {"AcDb:Header", "AcDb:Classes", "AcDb:Handles", "AcDb:AcDbObjects"})
@@ -92,7 +96,8 @@ TEST_F(CodePage, R2004NamesAreDecodedWithTheHeaderCodePage) {
     writer.codePage = 30;  // Windows-1252: 0xE9 is é
     auto names = layerNames(dwg::read(writer.write()));
     auto expected = unchanged;
-    std::replace(expected.begin(), expected.end(), std::string("Layer1"), std::string("Lay\u00E9r1"));
+    std::replace(expected.begin(), expected.end(), std::string("Layer1"),
+                 std::string("Lay\u00E9r1"));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
 

@@ -1,16 +1,15 @@
 // Every R2004-R2018 sample read into a drawing and compared with facts.json:
 // version, entity counts per space, layer and block names, header extents
 // and the first LINE/CIRCLE/ARC/TEXT/LWPOLYLINE of model space.
-#include "SampleFacts.h"
-#include "SampleFiles.h"
-
 #include <dwg/Reader.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <set>
+
+#include "SampleFacts.h"
+#include "SampleFiles.h"
 
 namespace {
 
@@ -43,7 +42,10 @@ SpaceCounts countBySpace(const dwg::Drawing& drawing) {
     SpaceCounts counts;
     for (const dwg::Block& block : drawing.blocks) {
         const Counts inBlock = dwg::countEntityTypes(block);
-        add(block.modelSpace ? counts.model : block.paperSpace ? counts.paper : counts.blocks, inBlock);
+        add(block.modelSpace   ? counts.model
+            : block.paperSpace ? counts.paper
+                               : counts.blocks,
+            inBlock);
     }
     return counts;
 }
@@ -133,11 +135,11 @@ std::vector<std::string> stringsOf(const Json& array) {
 // Where facts.json and this reader are known to differ, and why.
 // In the R2004 copy of the AcadSharp sample the other reader did not resolve
 // the class-based entities that it finds in every other copy of that drawing.
-const std::set<std::string> kClassEntitiesMissingFromR2004Facts = {"IMAGE", "MESH",        "MULTILEADER",
-                                                                   "PDFUNDERLAY", "UNKNOWN_ENT", "WIPEOUT"};
+const std::set<std::string> kClassEntitiesMissingFromR2004Facts = {
+    "IMAGE", "MESH", "MULTILEADER", "PDFUNDERLAY", "UNKNOWN_ENT", "WIPEOUT"};
 
 class SampleFacts : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { TESSALY_REQUIRE_SAMPLES_OR_SKIP(); }
 };
 
@@ -197,11 +199,13 @@ namespace {
 // R2018 multi-line attributes embed an MTEXT; its value, tag and text style
 // come out like those of the single-line attributes beside them.
 TEST_F(SampleFacts, R2018MultiLineAttributesAreDecoded) {
-    const dwg::Drawing drawing = dwg::read(testsupport::samplesFolder() / "R2018/acadsharp_sample_AC1032.dwg");
+    const dwg::Drawing drawing =
+        dwg::read(testsupport::samplesFolder() / "R2018/acadsharp_sample_AC1032.dwg");
     EXPECT_EQ(drawing.skippedEntities.count("ATTDEF"), 0u);
     const dwg::Insert* withAttributes = nullptr;
     for (const dwg::Entity& entity : drawing.modelSpace()->entities)
-        if (const auto* insert = std::get_if<dwg::Insert>(&entity.data); insert && insert->attributes.size() == 3)
+        if (const auto* insert = std::get_if<dwg::Insert>(&entity.data);
+            insert && insert->attributes.size() == 3)
             withAttributes = insert;
     ASSERT_NE(withAttributes, nullptr);
     const dwg::Text& multiLine = withAttributes->attributes[0].text;
@@ -210,12 +214,14 @@ TEST_F(SampleFacts, R2018MultiLineAttributesAreDecoded) {
     EXPECT_EQ(multiLine.style, withAttributes->attributes[1].text.style);
     EXPECT_NE(multiLine.style, 0u);
 
-    const dwg::Drawing aec = dwg::read(testsupport::samplesFolder() / "R2018/acadsharp_AecObjects.dwg");
+    const dwg::Drawing aec =
+        dwg::read(testsupport::samplesFolder() / "R2018/acadsharp_AecObjects.dwg");
     EXPECT_EQ(aec.skippedEntities.count("ATTDEF"), 0u);
     bool found = false;
     for (const dwg::Block& block : aec.blocks)
         for (const dwg::Entity& entity : block.entities)
-            if (const auto* text = std::get_if<dwg::Text>(&entity.data); text && text->tag == "SPACEOBJECTS:NAME") {
+            if (const auto* text = std::get_if<dwg::Text>(&entity.data);
+                text && text->tag == "SPACEOBJECTS:NAME") {
                 EXPECT_EQ(text->text, "ROOM");
                 EXPECT_EQ(text->kind, dwg::Text::Kind::AttributeDefinition);
                 found = true;

@@ -1,12 +1,12 @@
 // The R2004 LZ77 decoder on hand-made streams: each opcode family, the
 // extended lengths, overlapping copies, and every way a stream can lie.
-#include "Lz77R2004.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+
+#include "Lz77R2004.h"
 
 namespace {
 
@@ -25,7 +25,9 @@ std::string decode(const Bytes& stream, std::size_t size) {
 }
 
 // Opening literal run of 4 ("abcd"): code 1 means 1 + 3 bytes.
-Bytes abcd() { return bytesOf({0x01, 'a', 'b', 'c', 'd'}); }
+Bytes abcd() {
+    return bytesOf({0x01, 'a', 'b', 'c', 'd'});
+}
 
 Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());
@@ -44,7 +46,8 @@ TEST(Lz77R2004, TrailingLiteralCountInTheOpcode) {
 
 TEST(Lz77R2004, LiteralRunAfterAMatch) {
     // After a match without trailing literals a byte <= 0x0F opens a literal run.
-    EXPECT_EQ(decode(abcd() + bytesOf({0x7C, 0x00, 0x00, 0x01}) + Bytes(19, 'z') + bytesOf({0x11}), 10 + 19),
+    EXPECT_EQ(decode(abcd() + bytesOf({0x7C, 0x00, 0x00, 0x01}) + Bytes(19, 'z') + bytesOf({0x11}),
+                     10 + 19),
               "abcdabcdab" + std::string(19, 'z'));
 }
 
@@ -57,7 +60,8 @@ TEST(Lz77R2004, MediumMatchWithTwoByteDistance) {
         for (int i = 0; i < 0x1F + 255 + 2 + 2; ++i) run.push_back("cd"[i % 2]);
         return run;
     }();
-    EXPECT_EQ(decode(abcd() + bytesOf({0x20, 0x00, 0x02, 0x04, 0x00, 0x11}), expected.size()), expected);
+    EXPECT_EQ(decode(abcd() + bytesOf({0x20, 0x00, 0x02, 0x04, 0x00, 0x11}), expected.size()),
+              expected);
 }
 
 TEST(Lz77R2004, LongLiteralLengthsAreExtended) {
@@ -76,7 +80,8 @@ Bytes literalRun(std::size_t count) {
         rest -= 0xFF;
     }
     stream.push_back(static_cast<std::uint8_t>(rest));
-    for (std::size_t i = 0; i < count; ++i) stream.push_back(static_cast<std::uint8_t>(i * 7 + i / 251));
+    for (std::size_t i = 0; i < count; ++i)
+        stream.push_back(static_cast<std::uint8_t>(i * 7 + i / 251));
     return stream;
 }
 

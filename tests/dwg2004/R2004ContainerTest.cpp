@@ -1,13 +1,12 @@
 // The R2004 container on files built by the test writer: sections come back
 // byte for byte, and each kind of damage to the maps is refused.
-#include "R2004Writer.h"
-#include "SectionContainer.h"
-
 #include <dwg/Error.h>
-
 #include <gtest/gtest.h>
 
 #include <random>
+
+#include "R2004Writer.h"
+#include "SectionContainer.h"
 
 namespace {
 
@@ -18,7 +17,8 @@ using testsupport::putU32;
 Bytes randomBytes(std::size_t count, unsigned seed) {
     std::mt19937 random(seed);
     Bytes out(count);
-    for (auto& b : out) b = static_cast<std::uint8_t>(random() % 7);  // compressible, like real data
+    for (auto& b : out)
+        b = static_cast<std::uint8_t>(random() % 7);  // compressible, like real data
     return out;
 }
 
@@ -65,7 +65,8 @@ TEST(R2004Container, SectionsComeBackAsWritten) {
         const auto* entry = container->find(written.name);
         ASSERT_NE(entry, nullptr) << written.name;
         EXPECT_EQ(entry->size, written.data.size());
-        EXPECT_EQ(entry->pageCount, (written.data.size() + written.pageSize - 1) / written.pageSize);
+        EXPECT_EQ(entry->pageCount,
+                  (written.data.size() + written.pageSize - 1) / written.pageSize);
         EXPECT_EQ(container->read(written.name), written.data) << written.name;
     }
     EXPECT_THROW(container->read("AcDb:Missing"), dwg::Error);
@@ -78,10 +79,12 @@ TEST(R2004Container, PagesArePlacedByTheirOffsetNotTheirOrder) {
         const std::size_t first = descriptionAt(map, 1) + kDescriptionSize;
         std::vector<Bytes> entries;
         for (std::size_t p = 0; p < 4; ++p)
-            entries.emplace_back(map.begin() + static_cast<std::ptrdiff_t>(first + p * kPageEntrySize),
-                                 map.begin() + static_cast<std::ptrdiff_t>(first + (p + 1) * kPageEntrySize));
+            entries.emplace_back(
+                map.begin() + static_cast<std::ptrdiff_t>(first + p * kPageEntrySize),
+                map.begin() + static_cast<std::ptrdiff_t>(first + (p + 1) * kPageEntrySize));
         for (std::size_t p = 0; p < 4; ++p)
-            std::copy(entries[3 - p].begin(), entries[3 - p].end(), map.begin() + static_cast<std::ptrdiff_t>(first + p * kPageEntrySize));
+            std::copy(entries[3 - p].begin(), entries[3 - p].end(),
+                      map.begin() + static_cast<std::ptrdiff_t>(first + p * kPageEntrySize));
     };
     const Bytes file = writer.write();
     EXPECT_EQ(openSectionContainer(file)->read("AcDb:AcDbObjects"), writer.sections[1].data);
@@ -95,7 +98,9 @@ TEST(R2004Container, APageMapListingAPageTwiceIsRefused) {
 
 TEST(R2004Container, ASectionPageMissingFromThePageMapIsRefused) {
     auto writer = threeSections();
-    writer.editSectionMap = [](Bytes& map) { putU32(map, descriptionAt(map, 0) + kDescriptionSize, 999); };
+    writer.editSectionMap = [](Bytes& map) {
+        putU32(map, descriptionAt(map, 0) + kDescriptionSize, 999);
+    };
     expectDamaged(writer);
 }
 
@@ -117,7 +122,9 @@ TEST(R2004Container, APageThatExpandsBeyondItsStatedSizeIsRefused) {
 
 TEST(R2004Container, ImpossibleSectionMapsAreRefused) {
     auto tooLarge = threeSections();
-    tooLarge.editSectionMap = [](Bytes& map) { putU32(map, descriptionAt(map, 0) + 4, 1); };  // size >= 4 GiB
+    tooLarge.editSectionMap = [](Bytes& map) {
+        putU32(map, descriptionAt(map, 0) + 4, 1);
+    };  // size >= 4 GiB
     expectDamaged(tooLarge);
 
     auto tooManyDescriptions = threeSections();
@@ -129,7 +136,9 @@ TEST(R2004Container, ImpossibleSectionMapsAreRefused) {
     expectDamaged(tooManyPages);
 
     auto pageOfAnotherSection = threeSections();
-    pageOfAnotherSection.editSectionMap = [](Bytes& map) { putU32(map, descriptionAt(map, 0) + 24, 7); };
+    pageOfAnotherSection.editSectionMap = [](Bytes& map) {
+        putU32(map, descriptionAt(map, 0) + 24, 7);
+    };
     expectDamaged(pageOfAnotherSection);
 }
 

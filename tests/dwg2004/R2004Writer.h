@@ -4,13 +4,13 @@
 // damage the maps in one precise way.
 #pragma once
 
-#include "Lz77R2004.h"
-#include "PageChecksum.h"
-
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "Lz77R2004.h"
+#include "PageChecksum.h"
 
 namespace testsupport {
 
@@ -51,17 +51,22 @@ inline Bytes literalStream(const Bytes& data) {
 
 inline void putU32(Bytes& out, std::size_t at, std::uint32_t value) {
     if (out.size() < at + 4) out.resize(at + 4);
-    for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-inline void appendU32(Bytes& out, std::uint32_t value) { putU32(out, out.size(), value); }
+inline void appendU32(Bytes& out, std::uint32_t value) {
+    putU32(out, out.size(), value);
+}
 
 inline void appendU64(Bytes& out, std::uint64_t value) {
     appendU32(out, static_cast<std::uint32_t>(value));
     appendU32(out, static_cast<std::uint32_t>(value >> 32));
 }
 
-inline void padTo32(Bytes& out) { out.resize((out.size() + 0x1F) & ~std::size_t{0x1F}, 0); }
+inline void padTo32(Bytes& out) {
+    out.resize((out.size() + 0x1F) & ~std::size_t{0x1F}, 0);
+}
 
 inline Bytes systemPage(std::uint32_t type, const Bytes& content) {
     Bytes padded = content;
@@ -103,7 +108,8 @@ inline Bytes R2004Writer::write() const {
     for (std::size_t s = 0; s < sections.size(); ++s) {
         const WrittenSection& section = sections[s];
         const auto sectionId = static_cast<std::uint32_t>(s + 1);
-        const std::size_t pageCount = (section.data.size() + section.pageSize - 1) / section.pageSize;
+        const std::size_t pageCount =
+            (section.data.size() + section.pageSize - 1) / section.pageSize;
         appendU64(sectionMap, section.data.size());
         appendU32(sectionMap, static_cast<std::uint32_t>(pageCount));
         appendU32(sectionMap, static_cast<std::uint32_t>(section.pageSize));
@@ -117,7 +123,8 @@ inline Bytes R2004Writer::write() const {
         for (std::size_t p = 0; p < pageCount; ++p) {
             const std::size_t start = p * section.pageSize;
             Bytes chunk(section.data.begin() + static_cast<std::ptrdiff_t>(start),
-                        section.data.begin() + static_cast<std::ptrdiff_t>(std::min(section.data.size(), start + section.pageSize)));
+                        section.data.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                   section.data.size(), start + section.pageSize)));
             if (chunk.size() < 4) chunk.resize(4, 0);
             const Bytes stored = literalStream(chunk);
             const std::uint64_t address = file.size();
@@ -135,7 +142,9 @@ inline Bytes R2004Writer::write() const {
             const std::uint32_t mask = 0x4164536B ^ static_cast<std::uint32_t>(address);
             for (std::size_t i = 0; i < header.size(); i += 4)
                 putU32(header, i,
-                       (header[i] | header[i + 1] << 8 | header[i + 2] << 16 | std::uint32_t{header[i + 3]} << 24) ^ mask);
+                       (header[i] | header[i + 1] << 8 | header[i + 2] << 16 |
+                        std::uint32_t{header[i + 3]} << 24) ^
+                           mask);
             file.insert(file.end(), header.begin(), header.end());
             file.insert(file.end(), stored.begin(), stored.end());
             padTo32(file);
@@ -163,7 +172,8 @@ inline Bytes R2004Writer::write() const {
     }
     appendU32(pageMapBytes, static_cast<std::uint32_t>(pageMapId));
     appendU32(pageMapBytes, 0);
-    putU32(pageMapBytes, pageMapBytes.size() - 4, static_cast<std::uint32_t>(systemPage(0x41630E3B, pageMapBytes).size()));
+    putU32(pageMapBytes, pageMapBytes.size() - 4,
+           static_cast<std::uint32_t>(systemPage(0x41630E3B, pageMapBytes).size()));
     if (editPageMap) editPageMap(pageMapBytes);
     const Bytes pageMapPage = systemPage(0x41630E3B, pageMapBytes);
     file.insert(file.end(), pageMapPage.begin(), pageMapPage.end());

@@ -1,12 +1,12 @@
 // The R2007 decoder on hand-made streams: the shuffled literal order, each
 // instruction family and the hostile cases.
-#include "R2007Compression.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
 #include <stdexcept>
+
+#include "R2007Compression.h"
 
 namespace {
 
@@ -32,9 +32,11 @@ Bytes operator+(Bytes a, const Bytes& b) {
 
 TEST(R2007Compression, LiteralsAreStoredInShuffledOrder) {
     // Code 1: 1 + 8 = 9 literals; 9 bytes come out as source 8, then 0-7.
-    EXPECT_EQ(decompressR2007(bytesOf({0x01}) + sequence(9), 9), bytesOf({8, 0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(decompressR2007(bytesOf({0x01}) + sequence(9), 9),
+              bytesOf({8, 0, 1, 2, 3, 4, 5, 6, 7}));
     // Code 2: 10 bytes as 9, 1-8, 0 (the one-byte pieces reversed).
-    EXPECT_EQ(decompressR2007(bytesOf({0x02}) + sequence(10), 10), bytesOf({9, 1, 2, 3, 4, 5, 6, 7, 8, 0}));
+    EXPECT_EQ(decompressR2007(bytesOf({0x02}) + sequence(10), 10),
+              bytesOf({9, 1, 2, 3, 4, 5, 6, 7, 8, 0}));
     // Code 0x0F with 10 more: 33 bytes = one 32-byte chunk (source 24-31,
     // 16-23, 8-15, 0-7) and one byte.
     const auto out = decompressR2007(bytesOf({0x0F, 10}) + sequence(33), 33);
@@ -66,14 +68,16 @@ TEST(R2007Compression, EveryLiteralLengthIsAPermutation) {
 TEST(R2007Compression, VeryLongLiteralRunsUseSixteenBitExtensions) {
     // 0x17 + 0xFF + 0xFFFF + 0x0002 bytes.
     const std::size_t count = 0x17 + 0xFF + 0xFFFF + 2;
-    const auto out = decompressR2007(bytesOf({0x0F, 0xFF, 0xFF, 0xFF, 0x02, 0x00}) + Bytes(count, 0x5A), count);
+    const auto out =
+        decompressR2007(bytesOf({0x0F, 0xFF, 0xFF, 0xFF, 0x02, 0x00}) + Bytes(count, 0x5A), count);
     EXPECT_EQ(out, Bytes(count, 0x5A));
 }
 
 TEST(R2007Compression, ShortMatchAndTrailingLiterals) {
     // 9 literals, then 0x48: length 4, distance (8 + 0) + 1 = 9; the next byte
     // 0x02 gives the distance's high bits (none) and two trailing literals.
-    const auto out = decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x48, 0x02, 0xA0, 0xB0}), 15);
+    const auto out =
+        decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x48, 0x02, 0xA0, 0xB0}), 15);
     EXPECT_EQ(out, bytesOf({8, 0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 1, 2, 0xB0, 0xA0}));
 }
 
@@ -88,25 +92,30 @@ TEST(R2007Compression, ChainedMatchesWithoutLiteralsBetween) {
 
 TEST(R2007Compression, TwoByteDistanceForm) {
     // 0x23: h = 2, distance from the next two bytes (9), length 3 + (next & 0xF8).
-    const auto out = decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x23, 0x09, 0x00, 0x08}), 20);
+    const auto out =
+        decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x23, 0x09, 0x00, 0x08}), 20);
     Bytes expected = bytesOf({8, 0, 1, 2, 3, 4, 5, 6, 7});
     for (int i = 0; i < 11; ++i) expected.push_back(expected[static_cast<std::size_t>(i)]);
     EXPECT_EQ(out, expected);
 }
 
 TEST(R2007Compression, OpeningFormWithLiteralCountInTheFourthByte) {
-    EXPECT_EQ(decompressR2007(bytesOf({0x20, 0x00, 0x00, 0x03, 'a', 'b', 'c'}), 3), bytesOf({'c', 'b', 'a'}));
+    EXPECT_EQ(decompressR2007(bytesOf({0x20, 0x00, 0x00, 0x03, 'a', 'b', 'c'}), 3),
+              bytesOf({'c', 'b', 'a'}));
 }
 
 TEST(R2007Compression, HostileStreamsThrow) {
     // Expands beyond its stated size.
     EXPECT_THROW(decompressR2007(bytesOf({0x01}) + sequence(9), 8), std::runtime_error);
-    EXPECT_THROW(decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x48, 0x00}), 12), std::runtime_error);
+    EXPECT_THROW(decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x48, 0x00}), 12),
+                 std::runtime_error);
     // Copies from before the output's start.
-    EXPECT_THROW(decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x4F, 0x08}), 100), std::runtime_error);
+    EXPECT_THROW(decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x4F, 0x08}), 100),
+                 std::runtime_error);
     // Truncated runs and instructions.
     EXPECT_THROW(decompressR2007(bytesOf({0x01}) + sequence(5), 100), std::runtime_error);
-    EXPECT_THROW(decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x23, 0x09}), 100), std::runtime_error);
+    EXPECT_THROW(decompressR2007(bytesOf({0x01}) + sequence(9) + bytesOf({0x23, 0x09}), 100),
+                 std::runtime_error);
     EXPECT_THROW(decompressR2007(bytesOf({0x0F, 0xFF, 0xFF}), 100), std::runtime_error);
     EXPECT_THROW(decompressR2007(bytesOf({0x20, 0x00}), 100), std::runtime_error);
     // A literal length byte must have a zero high nibble.

@@ -1,7 +1,5 @@
 // The Reed-Solomon decoder: codewords made by an independent encoder are
 // accepted, up to parity/2 wrong bytes anywhere are repaired, more are refused.
-#include "ReedSolomon.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,8 @@
 #include <numeric>
 #include <random>
 #include <stdexcept>
+
+#include "ReedSolomon.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ using Codeword = std::array<std::uint8_t, 255>;
 // low positions, the parity p must satisfy x^k p(x) = d(x) mod g(x), i.e.
 // p(x) = d(x) x^(255-k) mod g(x), with g's roots alpha^1 .. alpha^(255-k).
 class TestEncoder {
-public:
+  public:
     TestEncoder(unsigned polynomial, std::size_t parity) : parity_(parity) {
         unsigned x = 1;
         for (unsigned i = 0; i < 255; ++i) {
@@ -47,15 +47,17 @@ public:
         for (std::size_t degree = 254; degree >= parity_; --degree) {
             const std::uint8_t lead = rest[degree];
             if (lead == 0) continue;
-            for (std::size_t i = 0; i <= parity_; ++i) rest[degree - parity_ + i] ^= mul(lead, generator_[i]);
+            for (std::size_t i = 0; i <= parity_; ++i)
+                rest[degree - parity_ + i] ^= mul(lead, generator_[i]);
         }
         Codeword word{};
         std::copy(data.begin(), data.end(), word.begin());
-        std::copy(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(parity_), word.begin() + static_cast<std::ptrdiff_t>(k));
+        std::copy(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(parity_),
+                  word.begin() + static_cast<std::ptrdiff_t>(k));
         return word;
     }
 
-private:
+  private:
     std::uint8_t mul(std::uint8_t a, std::uint8_t b) const {
         return (a == 0 || b == 0) ? 0 : exp_[log_[a] + log_[b]];
     }
@@ -78,7 +80,7 @@ struct CodeCase {
 };
 
 class ReedSolomon : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     CodeCase codeCase() const {
         return GetParam() ? CodeCase{ReedSolomonCode::systemPages(), 0x169, 16}
                           : CodeCase{ReedSolomonCode::dataPages(), 0x11D, 4};
@@ -95,7 +97,8 @@ TEST_P(ReedSolomon, RepairsUpToHalfTheParityAnywhere) {
         ASSERT_TRUE(code.correct(word));
         ASSERT_EQ(word, original);
         const std::size_t errors = 1 + static_cast<std::size_t>(round) % (parity / 2);
-        for (std::size_t e = 0; e < errors; ++e) word[random() % 255] ^= static_cast<std::uint8_t>(1 + random() % 255);
+        for (std::size_t e = 0; e < errors; ++e)
+            word[random() % 255] ^= static_cast<std::uint8_t>(1 + random() % 255);
         EXPECT_TRUE(code.correct(word)) << "round " << round;
         EXPECT_EQ(word, original) << "round " << round;
     }
@@ -111,7 +114,8 @@ TEST_P(ReedSolomon, NeverReturnsAWordThatIsNoCodeword) {
         std::array<std::uint8_t, 255> positions{};
         std::iota(positions.begin(), positions.end(), 0);
         std::shuffle(positions.begin(), positions.end(), random);
-        for (std::size_t e = 0; e <= parity / 2; ++e) word[positions[e]] ^= static_cast<std::uint8_t>(1 + random() % 255);
+        for (std::size_t e = 0; e <= parity / 2; ++e)
+            word[positions[e]] ^= static_cast<std::uint8_t>(1 + random() % 255);
         const Codeword received = word;
         if (!code.correct(word)) {
             ++refused;
@@ -149,11 +153,14 @@ TEST(ReedSolomonInterleaving, ByteJOfBlockIIsAtIPlusJTimesBlocks) {
     stored[1 + 3 * 100] ^= 0x42;  // one error in the second codeword
     EXPECT_EQ(decodeInterleaved(stored, blocks, ReedSolomonCode::dataPages()), expected);
 
-    EXPECT_THROW(decodeInterleaved(std::span(stored).first(blocks * 255 - 1), blocks, ReedSolomonCode::dataPages()),
+    EXPECT_THROW(decodeInterleaved(std::span(stored).first(blocks * 255 - 1), blocks,
+                                   ReedSolomonCode::dataPages()),
                  std::runtime_error);
     EXPECT_THROW(decodeInterleaved(stored, 0, ReedSolomonCode::dataPages()), std::runtime_error);
-    for (std::size_t j = 0; j < 3; ++j) stored[2 + 3 * (10 * j)] ^= 0x11;  // three errors in the third
-    EXPECT_THROW(decodeInterleaved(stored, blocks, ReedSolomonCode::dataPages()), std::runtime_error);
+    for (std::size_t j = 0; j < 3; ++j)
+        stored[2 + 3 * (10 * j)] ^= 0x11;  // three errors in the third
+    EXPECT_THROW(decodeInterleaved(stored, blocks, ReedSolomonCode::dataPages()),
+                 std::runtime_error);
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
 // The same drawing saved in several versions reads into the same model: the
 // samples hold copies of one drawing under one name in several version folders.
-#include "SampleFiles.h"
-
 #include <dwg/Reader.h>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <map>
 #include <set>
+
+#include "SampleFiles.h"
 
 namespace {
 
@@ -20,12 +19,17 @@ std::string num(double value) {
     return buffer;
 }
 
-std::string pt(const dwg::Point3& p) { return "(" + num(p.x) + "," + num(p.y) + "," + num(p.z) + ")"; }
-std::string pt(const dwg::Point2& p) { return "(" + num(p.x) + "," + num(p.y) + ")"; }
+std::string pt(const dwg::Point3& p) {
+    return "(" + num(p.x) + "," + num(p.y) + "," + num(p.z) + ")";
+}
+std::string pt(const dwg::Point2& p) {
+    return "(" + num(p.x) + "," + num(p.y) + ")";
+}
 
 // Writers end MTEXT paragraphs with "\\P" or with a raw line break; both mean the same.
 std::string paragraphs(std::string text) {
-    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) text.replace(at, 1, "\\P");
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
+        text.replace(at, 1, "\\P");
     return text;
 }
 
@@ -50,9 +54,12 @@ std::string signature(const dwg::Entity& entity) {
             [](const dwg::Line& l) { return pt(l.start) + pt(l.end); },
             [](const dwg::Point& p) { return pt(p.position); },
             [](const dwg::Circle& c) { return pt(c.center) + num(c.radius); },
-            [](const dwg::Arc& a) { return pt(a.center) + num(a.radius) + num(a.startAngle) + num(a.endAngle); },
+            [](const dwg::Arc& a) {
+                return pt(a.center) + num(a.radius) + num(a.startAngle) + num(a.endAngle);
+            },
             [](const dwg::Ellipse& e) {
-                return pt(e.center) + pt(e.majorAxis) + num(e.axisRatio) + num(e.startParameter) + num(e.endParameter);
+                return pt(e.center) + pt(e.majorAxis) + num(e.axisRatio) + num(e.startParameter) +
+                       num(e.endParameter);
             },
             [](const dwg::LwPolyline& p) {
                 std::string out = p.closed ? "closed" : "open";
@@ -69,18 +76,28 @@ std::string signature(const dwg::Entity& entity) {
                 // A copy may keep the fit points where another keeps the control
                 // points; both run from the same start to the same end.
                 const auto& points = s.fitPoints.empty() ? s.controlPoints : s.fitPoints;
-                return std::to_string(s.degree) + (points.empty() ? "" : pt(points.front()) + pt(points.back()));
+                return std::to_string(s.degree) +
+                       (points.empty() ? "" : pt(points.front()) + pt(points.back()));
             },
-            [](const dwg::Text& t) { return t.text + pt(t.insertion) + num(t.height) + num(t.rotation); },
-            [](const dwg::MText& t) { return paragraphs(t.text) + pt(t.insertion) + num(t.height); },
+            [](const dwg::Text& t) {
+                return t.text + pt(t.insertion) + num(t.height) + num(t.rotation);
+            },
+            [](const dwg::MText& t) {
+                return paragraphs(t.text) + pt(t.insertion) + num(t.height);
+            },
             [](const dwg::Insert& i) {
                 std::string out = pt(i.insertion) + pt(i.scale) + num(i.rotation);
-                for (const auto& attribute : i.attributes) out += tagOf(attribute.text) + "=" + attribute.text.text;
+                for (const auto& attribute : i.attributes)
+                    out += tagOf(attribute.text) + "=" + attribute.text.text;
                 return out;
             },
-            [](const dwg::Face& f) { return pt(f.corners[0]) + pt(f.corners[1]) + pt(f.corners[2]) + pt(f.corners[3]); },
+            [](const dwg::Face& f) {
+                return pt(f.corners[0]) + pt(f.corners[1]) + pt(f.corners[2]) + pt(f.corners[3]);
+            },
             [](const dwg::Hatch& h) { return h.patternName + std::to_string(h.loops.size()); },
-            [](const dwg::Dimension& d) { return pt(d.definitionPoint) + pt(d.firstPoint) + pt(d.secondPoint); },
+            [](const dwg::Dimension& d) {
+                return pt(d.definitionPoint) + pt(d.firstPoint) + pt(d.secondPoint);
+            },
             [](const dwg::Leader& l) {
                 std::string out;
                 for (const auto& point : l.points) out += pt(point);
@@ -103,7 +120,9 @@ Model modelOf(const dwg::Drawing& drawing) {
         // From R2010 the dynamic block's definition holds geometry that older
         // copies keep in its anonymous copy.
         if (block.name == "my-dynamic-block") continue;
-        const std::string space = block.modelSpace ? "model" : block.paperSpace ? "paper" : block.name;
+        const std::string space = block.modelSpace   ? "model"
+                                  : block.paperSpace ? "paper"
+                                                     : block.name;
         for (const dwg::Entity& entity : block.entities) model[space].insert(signature(entity));
     }
     return model;
@@ -118,8 +137,10 @@ std::vector<std::string> differences(const Model& a, const Model& b) {
         const auto& left = a.count(space) ? a.at(space) : std::multiset<std::string>{};
         const auto& right = b.count(space) ? b.at(space) : std::multiset<std::string>{};
         std::vector<std::string> onlyLeft, onlyRight;
-        std::set_difference(left.begin(), left.end(), right.begin(), right.end(), std::back_inserter(onlyLeft));
-        std::set_difference(right.begin(), right.end(), left.begin(), left.end(), std::back_inserter(onlyRight));
+        std::set_difference(left.begin(), left.end(), right.begin(), right.end(),
+                            std::back_inserter(onlyLeft));
+        std::set_difference(right.begin(), right.end(), left.begin(), left.end(),
+                            std::back_inserter(onlyRight));
         for (const auto& s : onlyLeft) out.push_back(space + " only first: " + s.substr(0, 160));
         for (const auto& s : onlyRight) out.push_back(space + " only second: " + s.substr(0, 160));
     }
@@ -127,7 +148,7 @@ std::vector<std::string> differences(const Model& a, const Model& b) {
 }
 
 class SameDrawing : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { TESSALY_REQUIRE_SAMPLES_OR_SKIP(); }
 };
 
@@ -135,7 +156,8 @@ TEST_F(SameDrawing, CopiesInSeveralVersionsReadAlike) {
     // Copies of one drawing share their file name (the AcadSharp sample also
     // carries its version in the name).
     std::map<std::string, std::vector<std::filesystem::path>> copies;
-    for (const auto& path : testsupport::samplesOf({"R2000", "R2004", "R2007", "R2010", "R2013", "R2018"})) {
+    for (const auto& path :
+         testsupport::samplesOf({"R2000", "R2004", "R2007", "R2010", "R2013", "R2018"})) {
         std::string name = path.filename().string();
         if (name.rfind("acadsharp_sample_AC", 0) == 0) name = "acadsharp_sample";
         copies[name].push_back(path);

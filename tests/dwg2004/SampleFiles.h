@@ -1,14 +1,14 @@
 // The R2004+ sample drawings, read whole into memory.
 #pragma once
 
-#include "Samples.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "Samples.h"
 
 namespace testsupport {
 
@@ -17,7 +17,8 @@ inline std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Every .dwg below the samples folder whose version is one of `versions` (folder names such as "R2004").
+// Every .dwg below the samples folder whose version is one of `versions` (folder names such as
+// "R2004").
 inline std::vector<std::filesystem::path> samplesOf(std::initializer_list<std::string> versions) {
     std::vector<std::filesystem::path> files;
     for (const std::string& version : versions) {

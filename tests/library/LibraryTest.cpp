@@ -10,18 +10,19 @@ using namespace library;
 namespace {
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         path_ = fs::temp_directory_path() /
-                ("tessaly-library-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                 "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                ("tessaly-library-" +
+                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(path_);
         fs::create_directories(path_);
     }
     ~TempFolder() { fs::remove_all(path_); }
     const fs::path& path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -108,7 +109,8 @@ TEST(Thumbnails, ListedByExtensionInAnyCase) {
     fs::create_directories(category / "IMG");
     EXPECT_TRUE(listThumbnails(category).empty());
 
-    for (const char* name : {"b.PNG", "x.png", "a.b.PNG", ".oculto.PNG", "c.jpg", "d.PNG.txt", "Pé.Png"})
+    for (const char* name :
+         {"b.PNG", "x.png", "a.b.PNG", ".oculto.PNG", "c.jpg", "d.PNG.txt", "Pé.Png"})
         touch(category / "IMG" / pathFromUtf8(name));
     fs::create_directories(category / "IMG" / "pasta.PNG");
     EXPECT_EQ(names(listThumbnails(category)),

@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
-
 #include <algorithm>
 
 namespace ui_test {

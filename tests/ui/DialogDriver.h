@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QList>
 #include <QPushButton>
-
 #include <functional>
 
 namespace ui_test {

@@ -1,7 +1,3 @@
-#include "DialogDriver.h"
-
-#include "ui/LocalisedMessageDlg.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,8 +5,10 @@
 #include <QPointer>
 #include <QScreen>
 #include <QTest>
-
 #include <vector>
+
+#include "DialogDriver.h"
+#include "ui/LocalisedMessageDlg.h"
 
 using namespace ui;
 using ui_test::buttonsInRow;
@@ -32,7 +30,9 @@ QStringList captions(const QList<QPushButton*>& buttons) {
     return texts;
 }
 
-QRect screenGeometry() { return QGuiApplication::primaryScreen()->geometry(); }
+QRect screenGeometry() {
+    return QGuiApplication::primaryScreen()->geometry();
+}
 
 }  // namespace
 
@@ -68,7 +68,8 @@ TEST(LocalisedMessageDlg, InformationWithOkCloseByEveryMeans) {
                 ASSERT_NE(icon, nullptr);
                 EXPECT_EQ(icon->size(), QSize(32, 32));
                 EXPECT_FALSE(icon->pixmap().isNull());
-                EXPECT_GE(dialog->findChild<QLabel*>(QStringLiteral("message"))->height(), icon->height());
+                EXPECT_GE(dialog->findChild<QLabel*>(QStringLiteral("message"))->height(),
+                          icon->height());
                 EXPECT_EQ(captions(buttonsInRow(dialog)), QStringList{QStringLiteral("&OK")});
                 c.close(dialog);
             });
@@ -91,11 +92,13 @@ TEST(LocalisedMessageDlg, ConfirmationYesNo) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
-        const ModalResult result =
-            showAndThen(QStringLiteral("Deseja continuar?"), MessageKind::Confirmation, yesNo, [&](QDialog* dialog) {
+        const ModalResult result = showAndThen(
+            QStringLiteral("Deseja continuar?"), MessageKind::Confirmation, yesNo,
+            [&](QDialog* dialog) {
                 EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Confirmação"));
                 const QList<QPushButton*> row = buttonsInRow(dialog);
-                EXPECT_EQ(captions(row), (QStringList{QStringLiteral("&Sim"), QStringLiteral("&Não")}));
+                EXPECT_EQ(captions(row),
+                          (QStringList{QStringLiteral("&Sim"), QStringLiteral("&Não")}));
                 EXPECT_EQ(dialog->focusWidget(), row.value(0));
                 c.close(dialog);
             });
@@ -125,8 +128,8 @@ TEST(LocalisedMessageDlg, EveryButtonHasItsCaptionPlaceAndResult) {
     };
 
     // All eleven in one row: table order, one size, the row centred.
-    showAndThen(QStringLiteral("Todos os botões"), MessageKind::Warning, MessageButtons::fromValue(0x7FF),
-                [&](QDialog* dialog) {
+    showAndThen(QStringLiteral("Todos os botões"), MessageKind::Warning,
+                MessageButtons::fromValue(0x7FF), [&](QDialog* dialog) {
                     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Aviso"));
                     const QList<QPushButton*> row = buttonsInRow(dialog);
                     ASSERT_EQ(row.size(), static_cast<qsizetype>(table.size()));
@@ -147,11 +150,11 @@ TEST(LocalisedMessageDlg, EveryButtonHasItsCaptionPlaceAndResult) {
     for (const Expected& expected : table) {
         if (expected.result == 0) continue;
         SCOPED_TRACE(expected.controlName);
-        const ModalResult result = showAndThen(QStringLiteral("Um botão"), MessageKind::Error, expected.button,
-                                               [&](QDialog* dialog) {
-                                                   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Erro"));
-                                                   clickButton(dialog, expected.controlName);
-                                               });
+        const ModalResult result = showAndThen(
+            QStringLiteral("Um botão"), MessageKind::Error, expected.button, [&](QDialog* dialog) {
+                EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Erro"));
+                clickButton(dialog, expected.controlName);
+            });
         EXPECT_EQ(result, expected.result);
         EXPECT_EQ(modalResultOf(expected.button), expected.result);
     }
@@ -159,24 +162,27 @@ TEST(LocalisedMessageDlg, EveryButtonHasItsCaptionPlaceAndResult) {
 
 TEST(LocalisedMessageDlg, HelpDoesNotClose) {
     bool stillOpen = false;
-    const ModalResult result = showAndThen(QStringLiteral("Ajuda?"), MessageKind::Information,
-                                           {MessageButton::OK, MessageButton::Help}, [&](QDialog* dialog) {
-                                               clickButton(dialog, "Help");
-                                               QCoreApplication::processEvents();
-                                               stillOpen = dialog->isVisible();
-                                               clickButton(dialog, "OK");
-                                           });
+    const ModalResult result =
+        showAndThen(QStringLiteral("Ajuda?"), MessageKind::Information,
+                    {MessageButton::OK, MessageButton::Help}, [&](QDialog* dialog) {
+                        clickButton(dialog, "Help");
+                        QCoreApplication::processEvents();
+                        stillOpen = dialog->isVisible();
+                        clickButton(dialog, "OK");
+                    });
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(result, 1);
 }
 
 TEST(LocalisedMessageDlg, DefaultAndEscapeButtonsFollowTheirOrderOfPreference) {
-    const MessageButtons abortRetryIgnore{MessageButton::Abort, MessageButton::Retry, MessageButton::Ignore};
+    const MessageButtons abortRetryIgnore{MessageButton::Abort, MessageButton::Retry,
+                                          MessageButton::Ignore};
 
     // Enter presses the focused button, the first of the row.
     EXPECT_EQ(showAndThen(QStringLiteral("Falha"), MessageKind::Error, abortRetryIgnore,
                           [](QDialog* dialog) {
-                              EXPECT_EQ(dialog->focusWidget()->objectName(), QStringLiteral("Abort"));
+                              EXPECT_EQ(dialog->focusWidget()->objectName(),
+                                        QStringLiteral("Abort"));
                               pressKey(dialog, Qt::Key_Return);
                           }),
               3);
@@ -184,20 +190,23 @@ TEST(LocalisedMessageDlg, DefaultAndEscapeButtonsFollowTheirOrderOfPreference) {
     // With no button focused Enter presses the default one, Retry; Esc has no
     // button to press and leaves the box open.
     bool openAfterEscape = false;
-    EXPECT_EQ(showAndThen(QStringLiteral("Falha"), MessageKind::Error, abortRetryIgnore,
-                          [&](QDialog* dialog) {
-                              pressKey(dialog, Qt::Key_Escape);
-                              QCoreApplication::processEvents();
-                              openAfterEscape = dialog->isVisible();
-                              dialog->focusWidget()->clearFocus();
-                              EXPECT_TRUE(dialog->findChild<QPushButton*>(QStringLiteral("Retry"))->isDefault());
-                              QTest::keyClick(dialog, Qt::Key_Return);
-                          }),
-              4);
+    EXPECT_EQ(
+        showAndThen(QStringLiteral("Falha"), MessageKind::Error, abortRetryIgnore,
+                    [&](QDialog* dialog) {
+                        pressKey(dialog, Qt::Key_Escape);
+                        QCoreApplication::processEvents();
+                        openAfterEscape = dialog->isVisible();
+                        dialog->focusWidget()->clearFocus();
+                        EXPECT_TRUE(
+                            dialog->findChild<QPushButton*>(QStringLiteral("Retry"))->isDefault());
+                        QTest::keyClick(dialog, Qt::Key_Return);
+                    }),
+        4);
     EXPECT_TRUE(openAfterEscape);
 
     // Cancel wins Esc over No and OK; OK wins the default over Yes.
-    const MessageButtons many{MessageButton::Yes, MessageButton::No, MessageButton::OK, MessageButton::Cancel};
+    const MessageButtons many{MessageButton::Yes, MessageButton::No, MessageButton::OK,
+                              MessageButton::Cancel};
     EXPECT_EQ(showAndThen(QStringLiteral("?"), MessageKind::Confirmation, many,
                           [](QDialog* dialog) { pressKey(dialog, Qt::Key_Escape); }),
               2);
@@ -207,7 +216,8 @@ TEST(LocalisedMessageDlg, DefaultAndEscapeButtonsFollowTheirOrderOfPreference) {
                               QTest::keyClick(dialog, Qt::Key_Return);
                           }),
               1);
-    EXPECT_EQ(showAndThen(QStringLiteral("?"), MessageKind::Confirmation, {MessageButton::OK, MessageButton::No},
+    EXPECT_EQ(showAndThen(QStringLiteral("?"), MessageKind::Confirmation,
+                          {MessageButton::OK, MessageButton::No},
                           [](QDialog* dialog) { pressKey(dialog, Qt::Key_Escape); }),
               7);
 }
@@ -244,28 +254,31 @@ TEST(LocalisedMessageDlg, LongMessageWrapsAtHalfTheScreenAndGrowsDown) {
     });
 
     // A short message keeps its own width, and the box sits at the screen's centre.
-    showAndThen(QStringLiteral("Curta."), MessageKind::Warning, MessageButton::OK, [&](QDialog* dialog) {
-        EXPECT_LT(dialog->findChild<QLabel*>(QStringLiteral("message"))->width(), screen.width() / 4);
-        const QRect window = dialog->frameGeometry();
-        EXPECT_NEAR(window.x() - screen.x(), (screen.width() - window.width()) / 2, 1);
-        EXPECT_NEAR(window.y() - screen.y(), (screen.height() - window.height()) / 2, 1);
-        EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
-        EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
-        const Qt::WindowFlags flags = dialog->windowFlags();
-        EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-        EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-        dialog->close();
-    });
+    showAndThen(
+        QStringLiteral("Curta."), MessageKind::Warning, MessageButton::OK, [&](QDialog* dialog) {
+            EXPECT_LT(dialog->findChild<QLabel*>(QStringLiteral("message"))->width(),
+                      screen.width() / 4);
+            const QRect window = dialog->frameGeometry();
+            EXPECT_NEAR(window.x() - screen.x(), (screen.width() - window.width()) / 2, 1);
+            EXPECT_NEAR(window.y() - screen.y(), (screen.height() - window.height()) / 2, 1);
+            EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+            EXPECT_EQ(dialog->windowModality(), Qt::ApplicationModal);
+            const Qt::WindowFlags flags = dialog->windowFlags();
+            EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+            EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+            dialog->close();
+        });
 }
 
 TEST(LocalisedMessageDlg, CustomHasNoIconAndTheApplicationTitle) {
     const QString previous = QGuiApplication::applicationDisplayName();
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Tessaly"));
-    showAndThen(QStringLiteral("Mensagem"), MessageKind::Custom, MessageButton::OK, [](QDialog* dialog) {
-        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tessaly"));
-        EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("icon")), nullptr);
-        dialog->close();
-    });
+    showAndThen(QStringLiteral("Mensagem"), MessageKind::Custom, MessageButton::OK,
+                [](QDialog* dialog) {
+                    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Tessaly"));
+                    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("icon")), nullptr);
+                    dialog->close();
+                });
     QGuiApplication::setApplicationDisplayName(previous);
 }
 
@@ -278,11 +291,12 @@ TEST(LocalisedMessageDlg, EachCallBuildsItsOwnBoxAndDestroysIt) {
     };
     std::vector<QPointer<QDialog>> seen;
     for (int call = 0; call < 2; ++call) {
-        showAndThen(QStringLiteral("Chamada"), MessageKind::Information, MessageButton::OK, [&](QDialog* dialog) {
-            EXPECT_EQ(boxesAlive(), 1);
-            seen.emplace_back(dialog);
-            clickButton(dialog, "OK");
-        });
+        showAndThen(QStringLiteral("Chamada"), MessageKind::Information, MessageButton::OK,
+                    [&](QDialog* dialog) {
+                        EXPECT_EQ(boxesAlive(), 1);
+                        seen.emplace_back(dialog);
+                        clickButton(dialog, "OK");
+                    });
         ASSERT_EQ(seen.size(), static_cast<std::size_t>(call + 1));
         EXPECT_TRUE(seen.back().isNull());
     }
@@ -297,19 +311,21 @@ TEST(LocalisedMessageDlg, TextStaysBlackUnderTheProgramsColours) {
     QApplication::setPalette(whiteText);
     qApp->setStyleSheet(QStringLiteral("QLabel { color: white; } QPushButton { color: yellow; }"));
 
-    showAndThen(QStringLiteral("Texto preto"), MessageKind::Information, MessageButton::OK, [](QDialog* dialog) {
-        auto* message = dialog->findChild<QLabel*>(QStringLiteral("message"));
-        const auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("OK"));
-        EXPECT_EQ(message->palette().color(QPalette::WindowText), QColor(Qt::black));
-        EXPECT_EQ(ok->palette().color(QPalette::ButtonText), QColor(Qt::black));
-        // What is drawn, not only what is set: the label's text is black.
-        const QImage image = message->grab().toImage();
-        bool black = false;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) black = black || image.pixelColor(x, y).lightness() < 40;
-        EXPECT_TRUE(black);
-        dialog->close();
-    });
+    showAndThen(QStringLiteral("Texto preto"), MessageKind::Information, MessageButton::OK,
+                [](QDialog* dialog) {
+                    auto* message = dialog->findChild<QLabel*>(QStringLiteral("message"));
+                    const auto* ok = dialog->findChild<QPushButton*>(QStringLiteral("OK"));
+                    EXPECT_EQ(message->palette().color(QPalette::WindowText), QColor(Qt::black));
+                    EXPECT_EQ(ok->palette().color(QPalette::ButtonText), QColor(Qt::black));
+                    // What is drawn, not only what is set: the label's text is black.
+                    const QImage image = message->grab().toImage();
+                    bool black = false;
+                    for (int y = 0; y < image.height(); ++y)
+                        for (int x = 0; x < image.width(); ++x)
+                            black = black || image.pixelColor(x, y).lightness() < 40;
+                    EXPECT_TRUE(black);
+                    dialog->close();
+                });
 
     qApp->setStyleSheet(QString());
     QApplication::setPalette(previousPalette);

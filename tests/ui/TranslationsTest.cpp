@@ -1,11 +1,11 @@
-#include "ui/Translations.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QFile>
 #include <QFontInfo>
 #include <QLocale>
+
+#include "ui/Translations.h"
 
 TEST(Translations, QtOwnTextsAndTheLocaleBecomeBrazilian) {
     ASSERT_TRUE(ui::installPortugueseTranslations(*qApp));

@@ -1,14 +1,12 @@
-#include "DialogDriver.h"
-
-#include "ui/ZipQuestionBox.h"
-
 #include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QTest>
-
 #include <functional>
 #include <vector>
+
+#include "DialogDriver.h"
+#include "ui/ZipQuestionBox.h"
 
 using ui::ZipQuestionAnswer;
 using ui_test::buttonsInRow;
@@ -19,7 +17,8 @@ using ui_test::whenModalActive;
 namespace {
 
 const QString kQuestion = QStringLiteral(
-    "zip: Invalid size or check sum of file or unsupported compression format - Native error: 00008. "
+    "zip: Invalid size or check sum of file or unsupported compression format - Native error: "
+    "00008. "
     "File processing error, possibly disk is full");
 
 QStringList captions(const QDialog* dialog) {
@@ -40,7 +39,8 @@ TEST(ZipQuestionBox, OffersAbortRetryIgnoreAndReturnsTheChoice) {
         {"Abort", [](QDialog* d) { clickButton(d, "Abort"); }, ZipQuestionAnswer::Abort},
         {"Retry", [](QDialog* d) { clickButton(d, "Retry"); }, ZipQuestionAnswer::Retry},
         {"Ignore", [](QDialog* d) { clickButton(d, "Ignore"); }, ZipQuestionAnswer::Ignore},
-        {"Alt+R", [](QDialog* d) { pressKey(d, Qt::Key_R, Qt::AltModifier); }, ZipQuestionAnswer::Retry},
+        {"Alt+R", [](QDialog* d) { pressKey(d, Qt::Key_R, Qt::AltModifier); },
+         ZipQuestionAnswer::Retry},
         {"Enter on the default",
          [](QDialog* d) {
              d->focusWidget()->clearFocus();
@@ -56,8 +56,9 @@ TEST(ZipQuestionBox, OffersAbortRetryIgnoreAndReturnsTheChoice) {
             EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Confirmação"));
             EXPECT_NE(dialog->findChild<QLabel*>(QStringLiteral("icon")), nullptr);
             EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("message"))->text(), kQuestion);
-            EXPECT_EQ(captions(dialog), (QStringList{QStringLiteral("&Abortar"), QStringLiteral("&Repetir"),
-                                                     QStringLiteral("&Ignorar")}));
+            EXPECT_EQ(captions(dialog),
+                      (QStringList{QStringLiteral("&Abortar"), QStringLiteral("&Repetir"),
+                                   QStringLiteral("&Ignorar")}));
             c.answer(dialog);
         });
         EXPECT_EQ(ui::askZipQuestion(kQuestion, true), c.expected);
@@ -69,11 +70,13 @@ TEST(ZipQuestionBox, NameTooLongOffersNoRetry) {
                                             std::pair{"Ignore", ZipQuestionAnswer::Ignore}}) {
         SCOPED_TRACE(control);
         whenModalActive([&](QDialog* dialog) {
-            EXPECT_EQ(captions(dialog), (QStringList{QStringLiteral("&Abortar"), QStringLiteral("&Ignorar")}));
+            EXPECT_EQ(captions(dialog),
+                      (QStringList{QStringLiteral("&Abortar"), QStringLiteral("&Ignorar")}));
             EXPECT_EQ(dialog->findChild<QPushButton*>(QStringLiteral("Retry")), nullptr);
             clickButton(dialog, control);
         });
-        EXPECT_EQ(ui::askZipQuestion(QStringLiteral("zip: File name too long - Native error: 00061"), false),
+        EXPECT_EQ(ui::askZipQuestion(
+                      QStringLiteral("zip: File name too long - Native error: 00061"), false),
                   expected);
     }
 }

@@ -28,11 +28,10 @@ struct DemoCategory {
 const QList<DemoCategory> kDemoCategories = {
     {0, {"Cadeira3D", "Mesa3D", "Poltrona3D", "Luminária3D"}},
     {3, {"Pia01", "Fogão01", "Geladeira01", "Balcão01", "Mesa.Redonda", "Armário-Alto"}},
-    {9, {"Sofa01", "Sofa02", "Cama01", "Cama02", "Mesa01", "Cadeira01", "Estante01", "Criado-mudo",
-         "Poltrona", "Escrivaninha", "Sapateira", "Cômoda"}},
+    {9,
+     {"Sofa01", "Sofa02", "Cama01", "Cama02", "Mesa01", "Cadeira01", "Estante01", "Criado-mudo",
+      "Poltrona", "Escrivaninha", "Sapateira", "Cômoda"}},
 };
-
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
 // A line drawing in the manner of a block's plan view, different for every block.
 QImage thumbnail(const QString& name, int seed) {
@@ -41,7 +40,8 @@ QImage thumbnail(const QString& name, int seed) {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(30, 30, 30), 2));
-    const QRectF body(60 + seed % 3 * 8, 40 + seed % 2 * 10, 160 - seed % 4 * 12, 100 - seed % 3 * 10);
+    const QRectF body(60 + seed % 3 * 8, 40 + seed % 2 * 10, 160 - seed % 4 * 12,
+                      100 - seed % 3 * 10);
     switch (seed % 4) {
         case 0:
             painter.drawRect(body);
@@ -71,10 +71,14 @@ QImage thumbnail(const QString& name, int seed) {
 bool writeDescription(const QString& file, int index) {
     QFile output(file);
     if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    const QString name = fromUtf8(std::string(library::categoryTable()[size_t(index)].name));
-    const QString text = QStringLiteral(
-        "Pacote de demonstração \"%1\".\r\nBlocos de exemplo com miniaturas geradas.\r\n"
-        "Tamanho anunciado: %2 MB.\r\n").arg(name).arg(library::categoryTable()[size_t(index)].packageSizeMb);
+    const QString name =
+        QString::fromStdString(std::string(library::categoryTable()[size_t(index)].name));
+    const QString text =
+        QStringLiteral(
+            "Pacote de demonstração \"%1\".\r\nBlocos de exemplo com miniaturas geradas.\r\n"
+            "Tamanho anunciado: %2 MB.\r\n")
+            .arg(name)
+            .arg(library::categoryTable()[size_t(index)].packageSizeMb);
     QStringEncoder windows1252("windows-1252");
     output.write(windows1252(text));
     return true;
@@ -86,11 +90,13 @@ bool packDrawing(const QString& drawing, const QString& blockName, const QString
     if (!QFile::copy(drawing, member)) return false;
     QFile::remove(archive);
     QProcess zip;
-    zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-j"), QStringLiteral("-P"),
-                                      QString::fromLatin1(library::kArchivePassword.data(),
-                                                          qsizetype(library::kArchivePassword.size())),
-                                      archive, member});
-    return zip.waitForFinished(30000) && zip.exitStatus() == QProcess::NormalExit && zip.exitCode() == 0;
+    zip.start(QStringLiteral("zip"),
+              {QStringLiteral("-q"), QStringLiteral("-j"), QStringLiteral("-P"),
+               QString::fromLatin1(library::kArchivePassword.data(),
+                                   qsizetype(library::kArchivePassword.size())),
+               archive, member});
+    return zip.waitForFinished(30000) && zip.exitStatus() == QProcess::NormalExit &&
+           zip.exitCode() == 0;
 }
 
 }  // namespace
@@ -104,10 +110,11 @@ int main(int argc, char** argv) {
     }
     const library::Layout layout(library::pathFromUtf8(arguments[1].toStdString()));
     const QString drawing = arguments.size() > 2 ? arguments[2] : QString();
-    const QString root = fromUtf8(library::pathToUtf8(layout.libraryRoot()));
+    const QString root = QString::fromStdString(library::pathToUtf8(layout.libraryRoot()));
     QDir().mkpath(root);
     for (int n = 0; n < library::kCategoryCount; ++n) {
-        if (!writeDescription(fromUtf8(library::pathToUtf8(layout.descriptionFile(n))), n)) {
+        if (!writeDescription(
+                QString::fromStdString(library::pathToUtf8(layout.descriptionFile(n))), n)) {
             std::fprintf(stderr, "não foi possível escrever a descrição do pacote %d\n", n);
             return 1;
         }
@@ -115,18 +122,21 @@ int main(int argc, char** argv) {
     int seed = 0;
     for (const DemoCategory& category : kDemoCategories) {
         const auto folder = layout.categoryFolder(category.index);
-        const QString img = fromUtf8(library::pathToUtf8(library::imgFolder(folder)));
-        const QString dwg = fromUtf8(library::pathToUtf8(library::dwgFolder(folder)));
+        const QString img = QString::fromStdString(library::pathToUtf8(library::imgFolder(folder)));
+        const QString dwg = QString::fromStdString(library::pathToUtf8(library::dwgFolder(folder)));
         QDir().mkpath(img);
         QDir().mkpath(dwg);
         for (const QString& block : category.blocks) {
-            if (!thumbnail(block, seed++).save(img + QLatin1Char('/') + block + QStringLiteral(".PNG"))) {
+            if (!thumbnail(block, seed++)
+                     .save(img + QLatin1Char('/') + block + QStringLiteral(".PNG"))) {
                 std::fprintf(stderr, "não foi possível gravar a miniatura %s\n", qPrintable(block));
                 return 1;
             }
             if (!drawing.isEmpty() &&
-                !packDrawing(drawing, block, dwg + QLatin1Char('/') + block + QStringLiteral(".DWG.zip"))) {
-                std::fprintf(stderr, "não foi possível empacotar o desenho de %s\n", qPrintable(block));
+                !packDrawing(drawing, block,
+                             dwg + QLatin1Char('/') + block + QStringLiteral(".DWG.zip"))) {
+                std::fprintf(stderr, "não foi possível empacotar o desenho de %s\n",
+                             qPrintable(block));
                 return 1;
             }
         }

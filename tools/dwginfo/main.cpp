@@ -2,11 +2,10 @@
 //   dwginfo [--json] FILE
 #include <dwg/Reader.h>
 
-#include <nlohmann/json.hpp>
-
 #include <charconv>
 #include <iostream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
@@ -39,9 +38,12 @@ Summary summarise(const dwg::Drawing& drawing) {
     Summary summary;
     for (const dwg::Block& block : drawing.blocks) {
         const Histogram counts = dwg::countEntityTypes(block);
-        if (block.modelSpace) add(summary.modelSpace, counts);
-        else if (block.paperSpace) add(summary.paperSpace, counts);
-        else add(summary.blocks[block.name], counts);
+        if (block.modelSpace)
+            add(summary.modelSpace, counts);
+        else if (block.paperSpace)
+            add(summary.paperSpace, counts);
+        else
+            add(summary.blocks[block.name], counts);
     }
     return summary;
 }
@@ -88,9 +90,12 @@ int main(int argc, char** argv) {
     const char* file = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--json") json = true;
-        else if (!file) file = argv[i];
-        else file = nullptr, i = argc;
+        if (argument == "--json")
+            json = true;
+        else if (!file)
+            file = argv[i];
+        else
+            file = nullptr, i = argc;
     }
     if (!file) {
         std::cerr << "uso: dwginfo [--json] ARQUIVO.dwg\n";
@@ -98,8 +103,10 @@ int main(int argc, char** argv) {
     }
     try {
         const dwg::Drawing drawing = dwg::read(std::filesystem::path(file));
-        if (json) printJson(drawing);
-        else printText(drawing);
+        if (json)
+            printJson(drawing);
+        else
+            printText(drawing);
     } catch (const dwg::Error& error) {
         std::cerr << file << ": " << error.what() << "\n";
         return 1;

@@ -1,12 +1,11 @@
 #include "ui/LocalisedMessageDlg.h"
 
-#include "MessageDialog.h"
-
 #include <QGuiApplication>
 #include <QPushButton>
-
 #include <array>
 #include <string_view>
+
+#include "MessageDialog.h"
 
 namespace ui {
 namespace {
@@ -70,22 +69,32 @@ constexpr std::array<ButtonInfo, kMessageButtonCount> kButtons{{
 // The word the title table knows a kind by; Custom has none.
 const char* titleKey(MessageKind kind) {
     switch (kind) {
-    case MessageKind::Warning: return "Warning";
-    case MessageKind::Error: return "Error";
-    case MessageKind::Information: return "Information";
-    case MessageKind::Confirmation: return "Confirm";
-    case MessageKind::Custom: return nullptr;
+        case MessageKind::Warning:
+            return "Warning";
+        case MessageKind::Error:
+            return "Error";
+        case MessageKind::Information:
+            return "Information";
+        case MessageKind::Confirmation:
+            return "Confirm";
+        case MessageKind::Custom:
+            return nullptr;
     }
     return nullptr;
 }
 
 std::optional<QStyle::StandardPixmap> iconOf(MessageKind kind) {
     switch (kind) {
-    case MessageKind::Warning: return QStyle::SP_MessageBoxWarning;
-    case MessageKind::Error: return QStyle::SP_MessageBoxCritical;
-    case MessageKind::Information: return QStyle::SP_MessageBoxInformation;
-    case MessageKind::Confirmation: return QStyle::SP_MessageBoxQuestion;
-    case MessageKind::Custom: return std::nullopt;
+        case MessageKind::Warning:
+            return QStyle::SP_MessageBoxWarning;
+        case MessageKind::Error:
+            return QStyle::SP_MessageBoxCritical;
+        case MessageKind::Information:
+            return QStyle::SP_MessageBoxInformation;
+        case MessageKind::Confirmation:
+            return QStyle::SP_MessageBoxQuestion;
+        case MessageKind::Custom:
+            return std::nullopt;
     }
     return std::nullopt;
 }
@@ -99,7 +108,8 @@ QString titleOf(MessageKind kind) {
 }
 
 // The first of the candidates that the set holds.
-std::optional<MessageButton> firstHeld(MessageButtons buttons, std::initializer_list<MessageButton> candidates) {
+std::optional<MessageButton> firstHeld(MessageButtons buttons,
+                                       std::initializer_list<MessageButton> candidates) {
     for (MessageButton candidate : candidates)
         if (buttons.contains(candidate)) return candidate;
     return std::nullopt;
@@ -107,9 +117,12 @@ std::optional<MessageButton> firstHeld(MessageButtons buttons, std::initializer_
 
 }  // namespace
 
-ModalResult modalResultOf(MessageButton button) { return kButtons[static_cast<std::size_t>(button)].result; }
+ModalResult modalResultOf(MessageButton button) {
+    return kButtons[static_cast<std::size_t>(button)].result;
+}
 
-ModalResult LocalisedMessageDlg(const QString& text, MessageKind kind, MessageButtons buttons, int /*helpContext*/) {
+ModalResult LocalisedMessageDlg(const QString& text, MessageKind kind, MessageButtons buttons,
+                                int /*helpContext*/) {
     detail::MessageDialog dialog(titleOf(kind), text, iconOf(kind));
     dialog.setObjectName(QStringLiteral("LocalisedMessageDlg"));
 
@@ -119,16 +132,19 @@ ModalResult LocalisedMessageDlg(const QString& text, MessageKind kind, MessageBu
         dialog.addButton(QString::fromLatin1(info.controlName), info.result);
     }
     for (const TextPair& pair : kButtonCaptions) {
-        if (QPushButton* button = dialog.findButton(QString::fromLatin1(pair.key.data(), pair.key.size())))
+        if (QPushButton* button =
+                dialog.findButton(QString::fromLatin1(pair.key.data(), pair.key.size())))
             button->setText(QString::fromUtf8(pair.text));
     }
 
     const auto controlName = [](MessageButton button) {
         return QString::fromLatin1(kButtons[static_cast<std::size_t>(button)].controlName);
     };
-    if (auto button = firstHeld(buttons, {MessageButton::OK, MessageButton::Yes, MessageButton::Retry}))
+    if (auto button =
+            firstHeld(buttons, {MessageButton::OK, MessageButton::Yes, MessageButton::Retry}))
         dialog.setDefaultButton(dialog.findButton(controlName(*button)));
-    if (auto button = firstHeld(buttons, {MessageButton::Cancel, MessageButton::No, MessageButton::OK}))
+    if (auto button =
+            firstHeld(buttons, {MessageButton::Cancel, MessageButton::No, MessageButton::OK}))
         dialog.setEscapeButton(dialog.findButton(controlName(*button)));
 
     return dialog.run();

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
-
 #include <algorithm>
 
 namespace ui::detail {
@@ -24,7 +23,9 @@ QString withLineFeeds(QString text) {
     return text;
 }
 
-QScreen* dialogScreen() { return QGuiApplication::primaryScreen(); }
+QScreen* dialogScreen() {
+    return QGuiApplication::primaryScreen();
+}
 
 // The box keeps the platform's own look whatever palette the program gives its
 // windows, with black text. Every role is set explicitly so that nothing of
@@ -40,7 +41,8 @@ QPalette platformPaletteWithBlackText(const QStyle& style) {
         }
     }
     for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        for (QPalette::ColorRole role :
+             {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
             palette.setColor(group, role, Qt::black);
     }
     return palette;
@@ -69,10 +71,12 @@ MessageDialog::MessageDialog(const QString& title, const QString& text,
         auto* iconLabel = new QLabel(this);
         iconLabel->setObjectName(QStringLiteral("icon"));
         iconLabel->setFixedSize(kIconSize, kIconSize);
-        iconLabel->setPixmap(
-            style()->standardIcon(*icon, nullptr, this).pixmap(QSize(kIconSize, kIconSize), devicePixelRatio()));
+        iconLabel->setPixmap(style()
+                                 ->standardIcon(*icon, nullptr, this)
+                                 .pixmap(QSize(kIconSize, kIconSize), devicePixelRatio()));
         messageRow->addWidget(iconLabel, 0, Qt::AlignTop);
-        messageRow->addSpacing(style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing, nullptr, this));
+        messageRow->addSpacing(
+            style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing, nullptr, this));
         hasIcon_ = true;
     }
 
@@ -102,9 +106,10 @@ QPushButton* MessageDialog::addButton(const QString& controlName, ModalResult re
 }
 
 QPushButton* MessageDialog::findButton(const QString& controlName) const {
-    const auto found = std::find_if(buttons_.begin(), buttons_.end(), [&](const QPushButton* button) {
-        return button->objectName().compare(controlName, Qt::CaseInsensitive) == 0;
-    });
+    const auto found =
+        std::find_if(buttons_.begin(), buttons_.end(), [&](const QPushButton* button) {
+            return button->objectName().compare(controlName, Qt::CaseInsensitive) == 0;
+        });
     return found == buttons_.end() ? nullptr : *found;
 }
 
@@ -136,7 +141,8 @@ void MessageDialog::sizeButtons() {
 void MessageDialog::centreOnScreen() {
     const QRect screen = dialogScreen()->geometry();
     const QSize window = frameGeometry().size();
-    move(screen.x() + (screen.width() - window.width()) / 2, screen.y() + (screen.height() - window.height()) / 2);
+    move(screen.x() + (screen.width() - window.width()) / 2,
+         screen.y() + (screen.height() - window.height()) / 2);
 }
 
 ModalResult MessageDialog::run() {
@@ -163,6 +169,8 @@ void MessageDialog::showEvent(QShowEvent* event) {
     centreOnScreen();
 }
 
-void MessageDialog::reject() { done(modal_result::Cancel); }
+void MessageDialog::reject() {
+    done(modal_result::Cancel);
+}
 
 }  // namespace ui::detail

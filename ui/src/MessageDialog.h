@@ -4,13 +4,12 @@
 // roles reorder the row and pick their own default and Esc buttons.
 #pragma once
 
-#include "ui/LocalisedMessageDlg.h"
-
 #include <QDialog>
 #include <QList>
 #include <QStyle>
-
 #include <optional>
+
+#include "ui/LocalisedMessageDlg.h"
 
 class QHBoxLayout;
 class QLabel;
@@ -19,8 +18,9 @@ class QPushButton;
 namespace ui::detail {
 
 class MessageDialog : public QDialog {
-public:
-    MessageDialog(const QString& title, const QString& text, std::optional<QStyle::StandardPixmap> icon);
+  public:
+    MessageDialog(const QString& title, const QString& text,
+                  std::optional<QStyle::StandardPixmap> icon);
 
     // The button's objectName is its control name; a zero result leaves the box open.
     QPushButton* addButton(const QString& controlName, ModalResult result);
@@ -35,13 +35,13 @@ public:
     // the result of the button or close box that ended it.
     ModalResult run();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     // QDialog routes the close box here; it answers Cancel whatever the buttons.
     void reject() override;
 
-private:
+  private:
     void sizeMessage();
     void sizeButtons();
     void centreOnScreen();

@@ -12,7 +12,9 @@ std::function<void(int)>& sleeper() {
 }
 }  // namespace
 
-void pump() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void pump() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void sleepMs(int milliseconds) {
     if (sleeper())
@@ -21,7 +23,9 @@ void sleepMs(int milliseconds) {
         QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
 
-void setSleepForTests(std::function<void(int)> replacement) { sleeper() = std::move(replacement); }
+void setSleepForTests(std::function<void(int)> replacement) {
+    sleeper() = std::move(replacement);
+}
 
 bool guarded(const std::function<void()>& steps) {
     try {

@@ -1,13 +1,14 @@
 #include "ui/ZipQuestionBox.h"
 
-#include "MessageDialog.h"
-
 #include <QPushButton>
+
+#include "MessageDialog.h"
 
 namespace ui {
 
 ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry) {
-    detail::MessageDialog dialog(QStringLiteral("Confirmação"), text, QStyle::SP_MessageBoxQuestion);
+    detail::MessageDialog dialog(QStringLiteral("Confirmação"), text,
+                                 QStyle::SP_MessageBoxQuestion);
     dialog.setObjectName(QStringLiteral("ZipQuestionBox"));
 
     QPushButton* abort = dialog.addButton(QStringLiteral("Abort"), modal_result::Abort);
@@ -17,16 +18,20 @@ ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry) {
         retry->setText(QStringLiteral("&Repetir"));
         dialog.setDefaultButton(retry);
     }
-    dialog.addButton(QStringLiteral("Ignore"), modal_result::Ignore)->setText(QStringLiteral("&Ignorar"));
+    dialog.addButton(QStringLiteral("Ignore"), modal_result::Ignore)
+        ->setText(QStringLiteral("&Ignorar"));
 
     // Leaving the question unanswered, by Esc or the close box, must not let
     // the extraction go on.
     dialog.setEscapeButton(abort);
 
     switch (dialog.run()) {
-    case modal_result::Retry: return ZipQuestionAnswer::Retry;
-    case modal_result::Ignore: return ZipQuestionAnswer::Ignore;
-    default: return ZipQuestionAnswer::Abort;
+        case modal_result::Retry:
+            return ZipQuestionAnswer::Retry;
+        case modal_result::Ignore:
+            return ZipQuestionAnswer::Ignore;
+        default:
+            return ZipQuestionAnswer::Abort;
     }
 }
 

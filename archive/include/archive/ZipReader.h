@@ -26,7 +26,7 @@
 namespace archive {
 
 class ZipError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -47,7 +47,7 @@ struct ZipQuestion {
     std::string text;          // the whole text of the question box
     bool retryOffered = true;  // false: the box offers Abort and Ignore only
     MemberFailure failure = MemberFailure::DamagedData;
-    std::string memberName;    // stored name, UTF-8
+    std::string memberName;  // stored name, UTF-8
 };
 
 // One notification of a member's progress: 0 when it starts, intermediate
@@ -74,7 +74,7 @@ struct ExtractResult {
 std::string questionText(std::string_view componentName, MemberFailure failure);
 
 class ZipReader {
-public:
+  public:
     // A reader made at run time has no name; the main window's is called "zip".
     explicit ZipReader(std::string componentName = {});
     ~ZipReader();
@@ -103,7 +103,7 @@ public:
     // that would disturb the running extraction with a ZipError.
     bool busy() const { return busy_; }
 
-private:
+  private:
     struct Archive;
     void refuseWhileBusy() const;
 

@@ -16,7 +16,6 @@
 #include <QRect>
 #include <QSize>
 #include <QString>
-
 #include <memory>
 #include <vector>
 
@@ -56,7 +55,7 @@ struct GridColors {
 class ThumbnailGrid : public QAbstractScrollArea {
     Q_OBJECT
 
-public:
+  public:
     static constexpr int kSpacing = 10;  // between tiles, both directions, and around them
     static constexpr int kFooterHeight = 25;
 
@@ -112,13 +111,13 @@ public:
     bool isThumbnailFailed(int index) const;
     DecodeStats decodeStats() const;
 
-signals:
+  signals:
     // The user chose a tile: mouse, keyboard or navigator.
     void itemSelected(int index);
     // A decoded image has arrived for this item (user-interface thread).
     void thumbnailLoaded(int index);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -132,7 +131,7 @@ protected:
     bool viewportEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
-private:
+  private:
     struct CachedImage {
         QImage image;
         QSize decodedFor;  // device pixels the image was decoded to fit

@@ -26,7 +26,7 @@ QSize tileSizeFor(int gridWidth, int columns);
 
 class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     Q_OBJECT
-public:
+  public:
     explicit TfrmVisualizar(library::Layout layout, QWidget* parent = nullptr);
 
     // MainWindowAccess
@@ -58,18 +58,18 @@ public:
     archive::ZipReader& zip() { return zip_; }
     bool zipInUse() const { return zipInUse_; }
 
-public slots:
+  public slots:
     void cAreaChange(int index);
     void ListaItemSelect(int itemindex);
     void eColChange();
     void tBrowserTimer();
     void bSalvarClick();
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void FormCreate();
     void FormResize();
     void buildControls();

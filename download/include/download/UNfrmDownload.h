@@ -25,7 +25,7 @@ QString readDescription(const std::filesystem::path& file);
 
 class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     Q_OBJECT
-public:
+  public:
     explicit TfrmDownload(QWidget* parent = nullptr);
 
     // PackageWindowAccess
@@ -43,12 +43,12 @@ public:
 
     int currentPackage() const { return CurrentPackage; }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void done(int result) override;
 
-private:
+  private:
     // What a click on box c<index> does; throws when the description is unreadable.
     void packageClicked(int index);
     void packageHovered(int index);

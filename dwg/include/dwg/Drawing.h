@@ -34,8 +34,8 @@ inline constexpr Point3 kDefaultExtrusion{0, 0, 1};
 struct Color {
     enum class Kind { ByLayer, ByBlock, Index, True };
     Kind kind = Kind::ByLayer;
-    int index = 256;         // AutoCAD colour index 1..255 when kind == Index
-    std::uint32_t rgb = 0;   // 0xRRGGBB when kind == True
+    int index = 256;        // AutoCAD colour index 1..255 when kind == Index
+    std::uint32_t rgb = 0;  // 0xRRGGBB when kind == True
 
     static Color fromIndex(int aci);
     static Color fromTrueColor(std::uint32_t rgb);
@@ -116,8 +116,8 @@ struct Arc {
 };
 
 struct Ellipse {
-    Point3 center;      // world coordinates
-    Point3 majorAxis;   // from the centre to the end of the major axis
+    Point3 center;     // world coordinates
+    Point3 majorAxis;  // from the centre to the end of the major axis
     Point3 extrusion = kDefaultExtrusion;
     double axisRatio = 1;
     double startParameter = 0;
@@ -131,7 +131,7 @@ struct LwPolyline {
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
     std::vector<Point2> points;
-    std::vector<double> bulges;                  // empty or one per point
+    std::vector<double> bulges;                     // empty or one per point
     std::vector<std::pair<double, double>> widths;  // empty or one (start, end) per point
 };
 
@@ -152,8 +152,8 @@ struct Polyline {
     enum class Kind { Polyline2D, Polyline3D, PolyfaceMesh, PolygonMesh };
     Kind kind = Kind::Polyline2D;
     int flags = 0;
-    bool closed = false;        // 2D/3D: closed; mesh: closed in M
-    bool closedN = false;       // mesh only
+    bool closed = false;   // 2D/3D: closed; mesh: closed in M
+    bool closedN = false;  // mesh only
     double startWidth = 0;
     double endWidth = 0;
     double elevation = 0;
@@ -187,7 +187,7 @@ struct Text {
     Point2 alignment;
     double elevation = 0;
     double height = 0;
-    double rotation = 0;      // radians
+    double rotation = 0;  // radians
     double widthFactor = 1;
     double obliqueAngle = 0;  // radians
     int generation = 0;       // 2 = mirrored in X, 4 = upside down
@@ -244,15 +244,15 @@ struct Face {
 struct HatchEdge {
     enum class Kind { Line, CircularArc, EllipticArc, Spline };
     Kind kind = Kind::Line;
-    Point2 start, end;            // line
-    Point2 center;                // arcs
-    double radius = 0;            // circular arc
-    Point2 majorAxisEnd;          // elliptic arc, relative to the centre
+    Point2 start, end;    // line
+    Point2 center;        // arcs
+    double radius = 0;    // circular arc
+    Point2 majorAxisEnd;  // elliptic arc, relative to the centre
     double axisRatio = 1;
     double startAngle = 0;
     double endAngle = 0;
     bool counterClockwise = true;
-    int degree = 3;               // spline
+    int degree = 3;  // spline
     std::vector<double> knots;
     std::vector<Point2> controlPoints;
     std::vector<double> weights;
@@ -262,7 +262,7 @@ struct HatchLoop {
     int flags = 0;  // 1 external, 2 polyline, 4 derived, 16 outermost
     bool isPolyline = false;
     bool closed = true;
-    std::vector<Point2> points;   // polyline loop
+    std::vector<Point2> points;  // polyline loop
     std::vector<double> bulges;
     std::vector<HatchEdge> edges;  // edge loop
 };
@@ -291,7 +291,7 @@ struct Hatch {
 struct Dimension {
     enum class Kind { Ordinate, Linear, Aligned, Angular3Point, Angular2Line, Radius, Diameter };
     Kind kind = Kind::Linear;
-    Handle block = 0;     // anonymous block holding the drawn dimension
+    Handle block = 0;  // anonymous block holding the drawn dimension
     Handle dimStyle = 0;
     std::string userText;
     Point3 extrusion = kDefaultExtrusion;
@@ -336,11 +336,13 @@ struct Viewport {
 // An entity type that is counted but not decoded (3DSOLID, IMAGE, proxies...).
 struct Unsupported {};
 
-using EntityData = std::variant<Unsupported, Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline,
-                                Text, MText, Insert, Face, Hatch, Dimension, Leader, ConstructionLine, Viewport>;
+using EntityData =
+    std::variant<Unsupported, Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline, Text,
+                 MText, Insert, Face, Hatch, Dimension, Leader, ConstructionLine, Viewport>;
 
 struct Entity {
-    std::string typeName;  // "LINE", "POLYLINE_2D", "DIMENSION_LINEAR", class names like "MULTILEADER"
+    std::string
+        typeName;  // "LINE", "POLYLINE_2D", "DIMENSION_LINEAR", class names like "MULTILEADER"
     EntityHeader header;
     EntityData data;
 };
@@ -420,7 +422,8 @@ struct BlockWalkReport {
     int missingBlocks = 0;
     bool stoppedAtVisitLimit = false;
 };
-using BlockVisitor = std::function<void(const Entity& entity, const std::vector<const Entity*>& referencePath)>;
+using BlockVisitor =
+    std::function<void(const Entity& entity, const std::vector<const Entity*>& referencePath)>;
 BlockWalkReport walkBlock(const Drawing& drawing, const Block& block, const BlockVisitor& visit,
                           BlockWalkLimits limits = {});
 

@@ -8,7 +8,7 @@
 namespace dwg {
 
 class Error : public std::runtime_error {
-public:
+  public:
     enum class Kind {
         CannotOpen,          // the file could not be read from disk
         NotDwg,              // no DWG signature
@@ -27,7 +27,7 @@ public:
         return Error(Kind::UnsupportedVersion, "versão de DWG não suportada: " + code);
     }
 
-private:
+  private:
     Kind kind_;
 };
 

@@ -39,23 +39,23 @@ std::string pathToUtf8(const std::filesystem::path& path);
 
 // Every path of the program, below its own folder.
 class Layout {
-public:
+  public:
     explicit Layout(std::filesystem::path programFolder);
 
     const std::filesystem::path& programFolder() const { return programFolder_; }
-    std::filesystem::path libraryRoot() const;                 // Blocos
-    std::filesystem::path categoryFolder(int index) const;     // Blocos/<n>
-    std::filesystem::path descriptionFile(int index) const;    // Blocos/<n>.txt
-    std::filesystem::path packageFile(int index) const;        // Blocos/<n>.zip
-    std::filesystem::path previewArchiveCopy() const;          // TMP.ZIP
-    std::filesystem::path emptyDrawing() const;                // vazio.dwg
-    std::filesystem::path helpFile() const;                    // Ajuda.chm
+    std::filesystem::path libraryRoot() const;               // Blocos
+    std::filesystem::path categoryFolder(int index) const;   // Blocos/<n>
+    std::filesystem::path descriptionFile(int index) const;  // Blocos/<n>.txt
+    std::filesystem::path packageFile(int index) const;      // Blocos/<n>.zip
+    std::filesystem::path previewArchiveCopy() const;        // TMP.ZIP
+    std::filesystem::path emptyDrawing() const;              // vazio.dwg
+    std::filesystem::path helpFile() const;                  // Ajuda.chm
 
     // A category is installed exactly when its folder exists as a directory.
     bool isInstalled(int index) const;
     InstalledFlags installedFlags() const;
 
-private:
+  private:
     std::filesystem::path programFolder_;
 };
 

@@ -13,7 +13,7 @@ namespace preview {
 
 class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
     Q_OBJECT
-public:
+  public:
     explicit TfrmPreview(QWidget* parent = nullptr);
 
     // PreviewWindowAccess
@@ -26,10 +26,10 @@ public:
     QPushButton* bProximo = nullptr;
     QPushButton* bVer = nullptr;  // hidden; its click is the refresh
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void bVerClick();
 
     QWidget* buttonPanel_ = nullptr;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QString>
-
 #include <initializer_list>
 
 namespace ui {
@@ -13,12 +12,24 @@ enum class MessageKind { Warning, Error, Information, Confirmation, Custom };
 
 // The enumerator's value is its bit in MessageButtons and its place in the
 // button row, left to right.
-enum class MessageButton { Yes, No, OK, Cancel, Abort, Retry, Ignore, All, NoToAll, YesToAll, Help };
+enum class MessageButton {
+    Yes,
+    No,
+    OK,
+    Cancel,
+    Abort,
+    Retry,
+    Ignore,
+    All,
+    NoToAll,
+    YesToAll,
+    Help
+};
 
 constexpr int kMessageButtonCount = 11;
 
 class MessageButtons {
-public:
+  public:
     constexpr MessageButtons() = default;
     constexpr MessageButtons(MessageButton button) : bits_(bitOf(button)) {}
     constexpr MessageButtons(std::initializer_list<MessageButton> buttons) {
@@ -40,8 +51,10 @@ public:
     }
     friend constexpr bool operator==(MessageButtons, MessageButtons) = default;
 
-private:
-    static constexpr unsigned bitOf(MessageButton button) { return 1u << static_cast<unsigned>(button); }
+  private:
+    static constexpr unsigned bitOf(MessageButton button) {
+        return 1u << static_cast<unsigned>(button);
+    }
     unsigned bits_ = 0;
 };
 
@@ -73,6 +86,7 @@ ModalResult modalResultOf(MessageButton button);
 // The box keeps the platform's look: it pins its own palette with black text,
 // but Qt lets an application-wide style sheet reach every widget, so the skin
 // must be set on the program's windows, not on the QApplication.
-ModalResult LocalisedMessageDlg(const QString& text, MessageKind kind, MessageButtons buttons, int helpContext);
+ModalResult LocalisedMessageDlg(const QString& text, MessageKind kind, MessageButtons buttons,
+                                int helpContext);
 
 }  // namespace ui

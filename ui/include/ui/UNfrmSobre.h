@@ -9,7 +9,7 @@ namespace ui {
 
 class TfrmSobre : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TfrmSobre(QWidget* parent = nullptr);
     QLabel* lVersao = nullptr;
 };

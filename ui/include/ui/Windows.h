@@ -22,7 +22,7 @@ struct SharedState {
 };
 
 class MainWindowAccess {
-public:
+  public:
     virtual ~MainWindowAccess() = default;
     virtual SharedState& shared() = 0;
     virtual const library::Layout& layout() const = 0;
@@ -30,7 +30,7 @@ public:
 };
 
 class PackageWindowAccess {
-public:
+  public:
     virtual ~PackageWindowAccess() = default;
     // Sets box c<index>; a change of state runs the box's click behaviour,
     // which may throw when the package description cannot be read.
@@ -39,7 +39,7 @@ public:
 };
 
 class PreviewWindowAccess {
-public:
+  public:
     virtual ~PreviewWindowAccess() = default;
     virtual bool isShowing() const = 0;
     virtual void showModeless() = 0;
