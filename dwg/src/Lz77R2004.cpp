@@ -1,8 +1,7 @@
 #include "Lz77R2004.h"
 
-#include <algorithm>
-
 #include "ContainerError.h"
+#include "ExpandedOutput.h"
 
 namespace dwg::container {
 
@@ -11,7 +10,7 @@ namespace {
 class Lz77Decoder {
   public:
     Lz77Decoder(std::span<const std::uint8_t> input, std::size_t expandedSize)
-        : input_(input), output_(expandedSize, 0) {}
+        : input_(input), output_(expandedSize) {}
 
     std::vector<std::uint8_t> run() {
         std::uint8_t opcode = next();
@@ -53,7 +52,7 @@ class Lz77Decoder {
             } else {
                 throwDamaged("código de compressão inválido");
             }
-            copyMatch(distance, length);
+            output_.copyMatch(distance, length);
             if (trailingLiterals != 0) {
                 copyLiterals(trailingLiterals);
                 opcode = next();
@@ -65,7 +64,7 @@ class Lz77Decoder {
                 }
             }
         }
-        return std::move(output_);
+        return output_.take();
     }
 
   private:
@@ -89,32 +88,16 @@ class Lz77Decoder {
         return (code != 0 ? std::size_t{code} : extendedLength(0x0F)) + 3;
     }
 
-    void ensureRoom(std::size_t count) const {
-        if (count > output_.size() - outputPos_)
-            throwDamaged("dados comprimidos maiores que o tamanho declarado");
-    }
-
     void copyLiterals(std::size_t count) {
-        ensureRoom(count);
+        output_.ensureRoom(count);
         if (count > input_.size() - inputPos_) throwDamaged("dados comprimidos truncados");
-        std::copy_n(input_.begin() + static_cast<std::ptrdiff_t>(inputPos_), count,
-                    output_.begin() + static_cast<std::ptrdiff_t>(outputPos_));
+        for (std::size_t i = 0; i < count; ++i) output_.put(input_[inputPos_ + i]);
         inputPos_ += count;
-        outputPos_ += count;
-    }
-
-    void copyMatch(std::size_t distance, std::size_t length) {
-        if (distance > outputPos_) throwDamaged("referência de compressão fora dos dados");
-        ensureRoom(length);
-        // Byte by byte: a match may overlap the bytes it produces.
-        for (std::size_t i = 0; i < length; ++i, ++outputPos_)
-            output_[outputPos_] = output_[outputPos_ - distance];
     }
 
     std::span<const std::uint8_t> input_;
     std::size_t inputPos_ = 0;
-    std::vector<std::uint8_t> output_;
-    std::size_t outputPos_ = 0;
+    ExpandedOutput output_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "ContainerError.h"
+#include "ExpandedOutput.h"
 
 namespace dwg::container {
 
@@ -55,10 +56,10 @@ constexpr std::array<std::array<std::uint8_t, 32>, 33> kLiteralOrder = {{
 class R2007Decoder {
   public:
     R2007Decoder(std::span<const std::uint8_t> input, std::size_t expandedSize)
-        : input_(input), output_(expandedSize, 0) {}
+        : input_(input), output_(expandedSize) {}
 
     std::vector<std::uint8_t> run() {
-        if (input_.empty()) return std::move(output_);
+        if (input_.empty()) return output_.take();
         std::uint8_t opcode = next();
         std::size_t literals = 0;
         if ((opcode & 0xF0) == 0x20) {
@@ -74,7 +75,7 @@ class R2007Decoder {
             opcode = next();
             for (;;) {
                 const Match match = readMatch(opcode);
-                copyMatch(match.distance, match.length);
+                output_.copyMatch(match.distance, match.length);
                 literals = opcode & 7u;
                 if (literals != 0 || pos_ >= input_.size()) break;
                 opcode = next();
@@ -82,7 +83,7 @@ class R2007Decoder {
                 if ((opcode >> 4) == 0x0F) opcode &= 0x0F;
             }
         }
-        return std::move(output_);
+        return output_.take();
     }
 
   private:
@@ -159,36 +160,21 @@ class R2007Decoder {
         return match;
     }
 
-    void ensureRoom(std::size_t count) const {
-        if (count > output_.size() - outPos_)
-            throwDamaged("dados comprimidos maiores que o tamanho declarado");
-    }
-
     void copyLiterals(std::size_t count) {
-        ensureRoom(count);
+        output_.ensureRoom(count);
         if (count > input_.size() - pos_) throwDamaged("dados comprimidos truncados");
         while (count > 0) {
             const std::size_t piece = count >= 32 ? 32 : count;
             const auto& order = kLiteralOrder[piece];
-            for (std::size_t i = 0; i < piece; ++i) output_[outPos_ + i] = input_[pos_ + order[i]];
+            for (std::size_t i = 0; i < piece; ++i) output_.put(input_[pos_ + order[i]]);
             pos_ += piece;
-            outPos_ += piece;
             count -= piece;
         }
     }
 
-    void copyMatch(std::size_t distance, std::size_t length) {
-        if (distance == 0 || distance > outPos_)
-            throwDamaged("referência de compressão fora dos dados");
-        ensureRoom(length);
-        for (std::size_t i = 0; i < length; ++i, ++outPos_)
-            output_[outPos_] = output_[outPos_ - distance];
-    }
-
     std::span<const std::uint8_t> input_;
     std::size_t pos_ = 0;
-    std::vector<std::uint8_t> output_;
-    std::size_t outPos_ = 0;
+    ExpandedOutput output_;
 };
 
 }  // namespace
