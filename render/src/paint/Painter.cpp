@@ -110,8 +110,7 @@ void paint(QPainter& painter, const DisplayList& list, const View& view, const Q
 }
 
 QImage renderImage(const DisplayList& list, QSize size, const QColor& background, double margin) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(background);
+    QImage image(size, QImage::Format_RGB32);  // paint() fills it
     QPainter painter(&image);
     paint(painter, list, View::fit(list.extents, size.width(), size.height(), margin), background);
     return image;
