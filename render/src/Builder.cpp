@@ -162,7 +162,13 @@ bool Builder::resolveStyle(const dwg::EntityHeader& header, const Frame& frame, 
 
 bool Builder::budgetLeft(std::size_t morePoints) {
     if (stopped_) return false;
-    if (out_.points.size() + morePoints > limits_.maxPoints) {
+    // Each addition brings at most an item and a piece besides its points.
+    const std::size_t bytes =
+        out_.items.size() * sizeof(Item) + out_.pieces.size() * sizeof(Piece) +
+        out_.points.size() * sizeof(Vec2) + out_.scalars.size() * sizeof(double) +
+        out_.runs.size() * sizeof(TextRun) + out_.glyphs.size() * sizeof(PlacedGlyph);
+    const std::size_t more = morePoints * sizeof(Vec2) + sizeof(Item) + sizeof(Piece);
+    if (bytes + more > limits_.maxBytes) {
         stopped_ = true;
         out_.report.truncated = true;
         return false;

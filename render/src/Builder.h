@@ -11,6 +11,8 @@
 
 namespace render::detail {
 
+struct LoopPiece;
+
 // What an inserting entity hands down to the contents of its block.
 struct Frame {
     Transform transform;  // block coordinates to world
@@ -91,6 +93,8 @@ class Builder {
     void drawDimension(const dwg::Entity& entity, const dwg::Dimension& dimension,
                        const Style& style, const Frame& frame);
     void drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame& frame);
+    void fillLoops(const std::vector<std::vector<LoopPiece>>& loops, const Transform& toWorld,
+                   const Colour& colour);
     void drawText(const dwg::Text& text, const Style& style, const Frame& frame);
     void drawMText(const dwg::MText& text, const Style& style, const Frame& frame);
 

@@ -68,7 +68,11 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
         if (lastK < firstK) continue;
         const auto lineCount = static_cast<std::size_t>(lastK - firstK) + 1;
         std::vector<std::vector<double>> crossings(lineCount);
+        // Each crossing ends a segment: more than twice the budget cannot be drawn.
+        std::size_t crossingCount = 0;
+        bool tooMany = false;
         for (const auto& ring : rings) {
+            if (tooMany) break;
             for (std::size_t i = 0; i < ring.size(); ++i) {
                 const Vec2 p = ring[i], q = ring[(i + 1) % ring.size()];
                 const double sp = dot(p, normal), sq = dot(q, normal);
@@ -78,6 +82,11 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
                 const double lo = std::min(sp, sq), hi = std::max(sp, sq);
                 const double kFrom = std::max(std::ceil((lo - baseS) / spacing), firstK);
                 const double kTo = std::min(std::ceil((hi - baseS) / spacing) - 1, lastK);
+                if (kTo >= kFrom) crossingCount += static_cast<std::size_t>(kTo - kFrom) + 1;
+                if (crossingCount > 2 * budget.maxSegments) {
+                    tooMany = true;
+                    break;
+                }
                 for (double k = kFrom; k <= kTo; ++k) {
                     const double s = baseS + k * spacing;
                     const double t = (s - sp) / (sq - sp);
@@ -85,6 +94,10 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
                         dot(p + (q - p) * t, direction));
                 }
             }
+        }
+        if (tooMany) {
+            ++out.familiesDropped;
+            continue;
         }
         double patternLength = 0;
         bool inked = family.dashes.empty();

@@ -45,7 +45,8 @@ class Tracer {
   public:
     Tracer(const DisplayList& list, const View& view, DeviceSink& sink, const TraceOptions& options)
         : list_(list), view_(view), sink_(sink) {
-        tolerance_ = options.tolerance / (view.scale * std::max(options.pixelRatio, 1e-3));
+        deviceScale_ = view.scale * std::max(options.pixelRatio, 1e-3);
+        tolerance_ = options.tolerance / deviceScale_;
         clip_ = {-kClipPad, -kClipPad, view.width + kClipPad, view.height + kClipPad};
         visible_ = view.visibleWorld();
         const double pad = kClipPad / view.scale;
@@ -57,6 +58,7 @@ class Tracer {
 
     void run() {
         for (const Item& item : list_.items) {
+            if (!(deviceScale_ >= item.minScale && deviceScale_ < item.maxScale)) continue;
             if (item.kind == Item::Kind::InfiniteLine) {
                 infiniteLine(item);
                 continue;
@@ -298,6 +300,7 @@ class Tracer {
     const DisplayList& list_;
     const View& view_;
     DeviceSink& sink_;
+    double deviceScale_ = 1;
     double tolerance_ = 1;
     Rect clip_{};
     Box visible_;

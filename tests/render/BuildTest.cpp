@@ -272,10 +272,12 @@ TEST(BuildTest, InsertLimitsKeepTheWorkBounded) {
     EXPECT_EQ(strokes(list).size(), 251u);  // the end of the chain too
     EXPECT_EQ(list.report.tooDeepSkipped, 0);
 
-    options.limits.maxPoints = 100;
+    options.limits.maxBytes = 4096;
     list = render::buildModelSpace(t.drawing, options);
     EXPECT_TRUE(list.report.truncated);
-    EXPECT_LE(list.points.size(), 100u);
+    EXPECT_LE(list.items.size() * sizeof(Item) + list.pieces.size() * sizeof(render::Piece) +
+                  list.points.size() * sizeof(Vec2),
+              4096u);
 }
 
 TEST(BuildTest, ExtentsCoverWhatIsDrawnButNotInfiniteLines) {

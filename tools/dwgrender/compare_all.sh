@@ -26,6 +26,13 @@ for reference in "$samples"/renders/*/*.png; do
   fi
   result=$(/usr/bin/python3 "$compare" "$ours" "$reference" || true)
   f1=$(awk '{print $2}' <<< "$result")
+  # A blank reference (nothing it could plot) scores nothing either way.
+  if [[ "$result" == *"no ink"* ]] && ! /usr/bin/python3 -c "import sys, numpy
+from PIL import Image
+sys.exit(0 if (numpy.asarray(Image.open(sys.argv[1]).convert('RGB')).min(axis=2) < 200).any() else 1)" "$reference"; then
+    printf '%-52s %6s  %s\n' "$version/$name" n/a "reference is blank"
+    continue
+  fi
   printf '%-52s %6s  %s\n' "$version/$name" "$f1" "$result"
   [[ "$f1" =~ ^[0-9.]+$ ]] && scores+=("$f1")
 done

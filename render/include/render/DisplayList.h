@@ -7,6 +7,7 @@
 #include <render/Geometry.h>
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -88,6 +89,11 @@ struct Item {
     std::uint32_t firstDash = 0;
     std::uint32_t dashCount = 0;
     Box bounds;  // world bounds; empty for infinite lines
+    // Shown only at view scales (device pixels per world unit) in
+    // [minScale, maxScale): a hatch pattern is drawn as lines while they are
+    // far enough apart to tell, as a solid fill once they would merge.
+    double minScale = 0;
+    double maxScale = std::numeric_limits<double>::infinity();
 };
 
 // What the build left out and why.
