@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "library/Library.h"
+#include "paths/Utf8Path.h"
 
 namespace archive {
 
@@ -130,14 +130,14 @@ std::optional<std::filesystem::path> relativeTarget(std::string_view name, PathM
     if (mode == PathMode::Flat) {
         const std::string_view fileName = fileNamePart(name);
         if (fileName.empty() || fileName == "." || fileName == "..") return std::nullopt;
-        return library::pathFromUtf8(fileName);
+        return paths::pathFromUtf8(fileName);
     }
     if (name.empty() || isSeparator(name.front()) || startsWithDrive(name)) return std::nullopt;
     std::filesystem::path relative;
     for (const std::string_view component : splitPath(name)) {
         if (component == "..") return std::nullopt;
         if (component.empty() || component == ".") continue;
-        relative /= library::pathFromUtf8(component);
+        relative /= paths::pathFromUtf8(component);
     }
     if (relative.empty()) return std::nullopt;
     return relative;

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "StagedFile.h"
-#include "library/Library.h"
+#include "paths/Utf8Path.h"
 
 namespace archive {
 
@@ -368,7 +368,7 @@ void ZipReader::setQuestionHandler(QuestionHandler handler) {
 void ZipReader::open() {
     refuseWhileBusy();
     archive_.reset();
-    const std::string shownName = library::pathToUtf8(archiveFile_);
+    const std::string shownName = paths::pathToUtf8(archiveFile_);
     if (archiveFile_.empty()) throw ZipError("Nenhum arquivo zip foi indicado para abrir.");
     int zipError = ZIP_ER_OK;
     zip_t* zip = zip_open(archiveFile_.c_str(), ZIP_RDONLY, &zipError);

@@ -65,15 +65,6 @@ std::string packageName(int index) {
     return std::to_string(row(index).index) + ".zip";
 }
 
-fs::path pathFromUtf8(std::string_view utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string pathToUtf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 Layout::Layout(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
 
 fs::path Layout::libraryRoot() const {

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "paths/Utf8Path.h"
+
 namespace library {
 
 constexpr int kCategoryCount = 14;
@@ -33,9 +35,9 @@ constexpr std::string_view kArchivePassword = "&!#61734PlanaltoRiveiraCostaDoVen
 using InstalledFlags = std::array<bool, kCategoryCount>;
 using PackageSelection = std::array<bool, kCategoryCount>;
 
-// Turns a UTF-8 text into a path and back, the same way on every platform.
-std::filesystem::path pathFromUtf8(std::string_view utf8);
-std::string pathToUtf8(const std::filesystem::path& path);
+// Every module that turns names into paths uses the same two conversions.
+using paths::pathFromUtf8;
+using paths::pathToUtf8;
 
 // Every path of the program, below its own folder.
 class Layout {
