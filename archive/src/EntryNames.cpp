@@ -1,5 +1,6 @@
 #include "archive/EntryNames.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -120,6 +121,13 @@ std::string_view fileNamePart(std::string_view name) {
 std::string decodeEntryName(std::string_view raw, bool markedUtf8, bool madeOnUnix) {
     if ((markedUtf8 || madeOnUnix) && isValidUtf8(raw)) return std::string(raw);
     return fromCp850(raw);
+}
+
+bool hasControlCharacter(std::string_view name) {
+    return std::any_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
 }
 
 bool isFolderEntry(std::string_view name) {
