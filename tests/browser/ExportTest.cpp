@@ -543,6 +543,8 @@ TEST_F(ExportTest, SecondClickWhileAnExportWaitsIsRefused) {
     ModalScript script({acceptProposedIn(target), [&](QWidget* modal) {
                             // The export is still running under this message box.
                             EXPECT_FALSE(main->bSalvar->isEnabled());
+                            // A preview refresh would find the reader lent too.
+                            EXPECT_FALSE(main->zip().tryLease());
                             main->bSalvarClick();
                             ++clicksDuringExport;
                             QTest::keyClick(modal, Qt::Key_Return);

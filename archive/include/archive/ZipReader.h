@@ -100,8 +100,8 @@ struct ExtractOptions {
     // the first one written (later matches are skipped).
     std::filesystem::path writeAs;
     // A member declaring or yielding more bytes than this, or whose declared
-    // size exceeds its compressed size this many times, is damaged data; it is
-    // refused before any byte of it is written.
+    // size exceeds its compressed size this many times (0: no ratio check), is
+    // damaged data; it is refused before any byte of it reaches its file.
     std::uint64_t maxMemberSize = 256 * kMiB;
     std::uint64_t maxCompressionRatio = 1000;
     ProgressHandler progress;
