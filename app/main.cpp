@@ -5,6 +5,8 @@
 #include "browser/UNfrmVisualizar.h"
 #include "download/UNfrmDownload.h"
 #include "preview/UNfrmPreview.h"
+#include "ui/ButtonImages.h"
+#include "ui/Skin.h"
 #include "ui/Translations.h"
 #include "ui/UNfrmSobre.h"
 #include "ui/Windows.h"
@@ -12,7 +14,9 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
+    QApplication::setWindowIcon(ui::programIcon());
     ui::installPortugueseTranslations(application);
+    ui::setUpLookAndFeel(application);
 
     const library::Layout layout(
         library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));
