@@ -5,7 +5,6 @@
 #include "browser/UNfrmVisualizar.h"
 #include "download/UNfrmDownload.h"
 #include "preview/UNfrmPreview.h"
-#include "ui/ButtonImages.h"
 #include "ui/Skin.h"
 #include "ui/Translations.h"
 #include "ui/UNfrmSobre.h"
@@ -14,7 +13,6 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
-    QApplication::setWindowIcon(ui::programIcon());
     ui::installPortugueseTranslations(application);
     ui::setUpLookAndFeel(application);
 

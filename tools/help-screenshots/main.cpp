@@ -23,7 +23,6 @@
 #include "browser/UNfrmVisualizar.h"
 #include "download/UNfrmDownload.h"
 #include "preview/UNfrmPreview.h"
-#include "ui/ButtonImages.h"
 #include "ui/Help.h"
 #include "ui/LocalisedMessageDlg.h"
 #include "ui/Pump.h"
@@ -227,7 +226,6 @@ const std::vector<Shot>& shots() {
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
-    QApplication::setWindowIcon(ui::programIcon());
     ui::installPortugueseTranslations(application);
     ui::setUpLookAndFeel(application);
     const QStringList arguments = application.arguments();

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "SkinStyle.h"
+#include "ui/ButtonImages.h"
 
 namespace ui {
 namespace {
@@ -203,6 +204,7 @@ void setUpLookAndFeel(QApplication& application) {
                                 Qt::UI_AnimateTooltip, Qt::UI_FadeTooltip, Qt::UI_AnimateToolBox})
         QApplication::setEffectEnabled(effect, false);
     application.setStyle(new detail::SkinStyle);
+    QApplication::setWindowIcon(programIcon());
 }
 
 void setSkinSection(QWidget* panel, SkinSection section) {

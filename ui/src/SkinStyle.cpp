@@ -24,10 +24,8 @@ void drawCentred(QPainter* painter, const QRect& area, const QImage& image, bool
     painter->restore();
 }
 
-// A button of a combo or spin box: the section's gradient, its border, the arrow.
-void drawArrowButton(QPainter* painter, const QRect& area, const SectionLook& look,
-                     const QImage& arrow, bool enabled, bool pressed) {
-    if (!area.isValid()) return;
+// The section's gradient inside its border; pressed turns the gradient over.
+void drawSectionBox(QPainter* painter, const QRect& area, const SectionLook& look, bool pressed) {
     QLinearGradient fill(area.topLeft(), area.bottomLeft());
     fill.setColorAt(0, pressed ? look.bottom : look.top);
     fill.setColorAt(1, pressed ? look.top : look.bottom);
@@ -36,6 +34,13 @@ void drawArrowButton(QPainter* painter, const QRect& area, const SectionLook& lo
     painter->setBrush(fill);
     painter->drawRect(area.adjusted(0, 0, -1, -1));
     painter->restore();
+}
+
+// A button of a combo or spin box.
+void drawArrowButton(QPainter* painter, const QRect& area, const SectionLook& look,
+                     const QImage& arrow, bool enabled, bool pressed) {
+    if (!area.isValid()) return;
+    drawSectionBox(painter, area, look, pressed);
     drawCentred(painter, area, arrow, enabled);
 }
 
@@ -88,16 +93,7 @@ void SkinStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opti
     const bool enabled = option->state & State_Enabled;
     switch (element) {
         case PE_IndicatorCheckBox: {
-            const SectionLook& box = skin[SkinSection::CheckBox];
-            const QRect frame = option->rect.adjusted(0, 0, -1, -1);
-            QLinearGradient fill(frame.topLeft(), frame.bottomLeft());
-            fill.setColorAt(0, box.top);
-            fill.setColorAt(1, box.bottom);
-            painter->save();
-            painter->setPen(box.border);
-            painter->setBrush(fill);
-            painter->drawRect(frame);
-            painter->restore();
+            drawSectionBox(painter, option->rect, skin[SkinSection::CheckBox], false);
             if (option->state & (State_On | State_NoChange))
                 drawCentred(painter, option->rect, skin.checkMark, enabled);
             return;
@@ -119,8 +115,6 @@ int SkinStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidg
                          QStyleHintReturn* returnData) const {
     switch (hint) {
         case SH_Widget_Animation_Duration:
-            return 0;
-        case SH_ComboBox_Popup:  // a plain list under the box, no sliding menu
             return 0;
         default:
             return QProxyStyle::styleHint(hint, option, widget, returnData);

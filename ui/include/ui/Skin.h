@@ -83,8 +83,9 @@ Skin recoloured(const Skin& skin, Recolour recolour);
 // The base skin recoloured by kProgramRecolour, computed once.
 const Skin& programSkin();
 
-// Turns the toolkit's animations off and installs the style that draws the
-// skin's images in skinned windows. Once, before the windows are created.
+// Turns the toolkit's animations off, installs the style that draws the skin's
+// images in skinned windows and gives the windows the program's icon. Once,
+// before the windows are created.
 void setUpLookAndFeel(QApplication& application);
 
 // Marks a bar or panel as drawn by a section of the skin.
