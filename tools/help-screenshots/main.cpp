@@ -181,6 +181,12 @@ const std::vector<Shot>& shots() {
          }},
         {"salvar.png",
          [](Program& program, const Save& save) {
+             const int category = firstInstalledCategory(program.main.layout());
+             if (category < 0) return false;
+             chooseCategory(program, category, 1);
+             program.preview.hide();
+             // Opened in the user's folder, not in the build's.
+             program.main.dSalvar->setDirectory(QDir::homePath());
              bool saved = false;
              photographModal(save, &saved);
              program.main.bSalvar->click();
