@@ -73,8 +73,16 @@ void ThumbnailLoader::work() {
         QImage image = decode(request.path, request.target);
         if (!image.isNull()) image.setDevicePixelRatio(request.devicePixelRatio);
         emit decoded(request.generation, request.index, image, request.target);
-        std::lock_guard lock(mutex_);
-        inFlight_.erase({request.generation, request.index});
+        // Still in flight until the image has reached the grid: posted after
+        // the signal, this runs right after the grid took it, so that a request
+        // made meanwhile does not decode the same file a second time.
+        QMetaObject::invokeMethod(
+            this,
+            [this, key = std::make_pair(request.generation, request.index)] {
+                std::lock_guard lock(mutex_);
+                inFlight_.erase(key);
+            },
+            Qt::QueuedConnection);
     }
 }
 

@@ -32,8 +32,8 @@ class ThumbnailLoader : public QObject {
     explicit ThumbnailLoader(int threadCount);
     ~ThumbnailLoader() override;
 
-    // Replaces every queued request; requests already being decoded finish
-    // and are not queued a second time.
+    // Replaces every queued request; requests already being decoded, or
+    // decoded and on their way to the grid, finish and are not queued again.
     void setRequests(std::vector<Request> requests);
 
     int decodedCount() const { return decoded_.load(); }
