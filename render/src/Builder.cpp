@@ -508,9 +508,28 @@ void Builder::drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool cl
         }
     }
     if (wide) {
-        beginItem(Item::Kind::Fill, style.colour);
+        // Straight wide segments meet in mitred corners, as plotted; arcs
+        // and sharp turns keep their square ends.
+        std::vector<std::optional<WideQuad>> quads(segments);
         for (std::size_t i = 0; i < segments; ++i)
-            fillWideSegment(vertices[i], vertices[(i + 1) % n], ocs);
+            quads[i] = wideQuad(vertices[i], vertices[(i + 1) % n]);
+        for (std::size_t i = 0; i < segments; ++i) {
+            const std::size_t next = i + 1 < segments ? i + 1 : 0;
+            if ((next == 0 && !closed) || next == i || !quads[i] || !quads[next]) continue;
+            mitre(*quads[i], *quads[next], vertices[(i + 1) % n]);
+        }
+        beginItem(Item::Kind::Fill, style.colour);
+        for (std::size_t i = 0; i < segments; ++i) {
+            if (quads[i]) {
+                const WideQuad& q = *quads[i];
+                const Vec2 outline[5] = {ocs.plan(v3(q.left0)), ocs.plan(v3(q.left1)),
+                                         ocs.plan(v3(q.right1)), ocs.plan(v3(q.right0)),
+                                         ocs.plan(v3(q.left0))};
+                addPolyline(outline);
+            } else {
+                fillWideSegment(vertices[i], vertices[(i + 1) % n], ocs);
+            }
+        }
         endItem();
     }
     beginItem(Item::Kind::Stroke, style.colour);
@@ -544,23 +563,42 @@ void Builder::drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool cl
     endItem(&style);
 }
 
+std::optional<Builder::WideQuad> Builder::wideQuad(const PlanarVertex& a, const PlanarVertex& b) {
+    const double w0 = a.startWidth / 2, w1 = a.endWidth / 2;
+    if (!(w0 > 0 || w1 > 0) || !std::isfinite(w0) || !std::isfinite(w1)) return std::nullopt;
+    if (a.bulge != 0 && std::isfinite(a.bulge) && std::abs(a.bulge) < 1e6) return std::nullopt;
+    const Vec2 d = b.point - a.point;
+    const double len = length(d);
+    if (!(len > 0)) return std::nullopt;
+    const Vec2 n = perpendicular(d) * (1 / len);
+    return WideQuad{a.point + n * w0, b.point + n * w1, a.point - n * w0, b.point - n * w1,
+                    std::max(w0, w1)};
+}
+
+void Builder::mitre(WideQuad& before, WideQuad& after, const PlanarVertex& corner) {
+    // Where the edges on each side cross, unless that is far out (a sharp
+    // turn) or nowhere (no turn).
+    auto cut = [&](Vec2 a0, Vec2 a1, Vec2 b0, Vec2 b1, Vec2& at) {
+        const Vec2 da = a1 - a0, db = b1 - b0;
+        const double denominator = cross(da, db);
+        if (std::abs(denominator) < 1e-12 * length(da) * length(db)) return false;
+        at = a0 + da * (cross(b0 - a0, db) / denominator);
+        return length(at - corner.point) <= 4 * std::max(before.halfWidth, after.halfWidth);
+    };
+    Vec2 left, right;
+    if (cut(before.left0, before.left1, after.left0, after.left1, left) &&
+        cut(before.right0, before.right1, after.right0, after.right1, right)) {
+        before.left1 = after.left0 = left;
+        before.right1 = after.right0 = right;
+    }
+}
+
 void Builder::fillWideSegment(const PlanarVertex& a, const PlanarVertex& b, const Transform& ocs) {
+    // Straight segments are wideQuad()'s; this draws the arcs.
     const double w0 = a.startWidth / 2, w1 = a.endWidth / 2;
     if (!(w0 > 0 || w1 > 0) || !std::isfinite(w0) || !std::isfinite(w1)) return;
-    const double bulge = std::isfinite(a.bulge) && std::abs(a.bulge) < 1e6 ? a.bulge : 0;
-    if (bulge == 0) {
-        const Vec2 d = b.point - a.point;
-        const double len = length(d);
-        if (!(len > 0)) return;
-        const Vec2 n = perpendicular(d) * (1 / len);
-        const Vec2 outline[4] = {a.point + n * w0, b.point + n * w1, b.point - n * w1,
-                                 a.point - n * w0};
-        Vec2 world[5];
-        for (int i = 0; i < 4; ++i) world[i] = ocs.plan(v3(outline[i]));
-        world[4] = world[0];
-        addPolyline(world);
-        return;
-    }
+    const double bulge = a.bulge;
+    if (bulge == 0 || !std::isfinite(bulge) || std::abs(bulge) >= 1e6) return;
     const BulgeArc arc = bulgeArc(a.point, b.point, bulge);
     const Vec2 c = ocs.plan(v3(arc.centre));
     const Vec2 ux = ocs.planLinear({1, 0, 0}), uy = ocs.planLinear({0, 1, 0});

@@ -5,6 +5,7 @@
 
 #include <render/Build.h>
 
+#include <optional>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -108,6 +109,13 @@ class Builder {
     void drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool closed,
                             const Transform& ocs, const Style& style);
     void fillWideSegment(const PlanarVertex& a, const PlanarVertex& b, const Transform& ocs);
+    // The outline of a straight wide segment in the OCS, for mitring.
+    struct WideQuad {
+        Vec2 left0, left1, right0, right1;
+        double halfWidth = 0;
+    };
+    static std::optional<WideQuad> wideQuad(const PlanarVertex& a, const PlanarVertex& b);
+    static void mitre(WideQuad& before, WideQuad& after, const PlanarVertex& corner);
     void strokePoints(std::span<const Vec2> points, const Style& style);
     bool budgetLeft(std::size_t morePoints);
 

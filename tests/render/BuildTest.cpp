@@ -280,6 +280,54 @@ TEST(BuildTest, InsertLimitsKeepTheWorkBounded) {
               4096u);
 }
 
+// Whether `p` is inside any ring of the list's fills (even-odd per ring).
+bool filled(const DisplayList& list, Vec2 p) {
+    for (const Item& item : list.items) {
+        if (item.kind != Item::Kind::Fill) continue;
+        for (std::uint32_t i = item.first; i < item.first + item.count; ++i) {
+            std::vector<Vec2> ring;
+            render::detail::flattenPiece(list, list.pieces[i], 1e-6, ring);
+            while (i + 1 < item.first + item.count && !list.pieces[i + 1].startsContour)
+                render::detail::flattenPiece(list, list.pieces[++i], 1e-6, ring);
+            bool inside = false;
+            for (std::size_t k = 0, j = ring.size() - 1; k < ring.size(); j = k++)
+                if ((ring[k].y > p.y) != (ring[j].y > p.y) &&
+                    p.x < ring[j].x +
+                              (ring[k].x - ring[j].x) * (p.y - ring[j].y) / (ring[k].y - ring[j].y))
+                    inside = !inside;
+            if (inside) return true;
+        }
+    }
+    return false;
+}
+
+TEST(BuildTest, WidePolylinesFillTheirOutline) {
+    dwg::LwPolyline corner;
+    corner.points = {{0, 0}, {10, 0}, {10, 10}};
+    corner.constantWidth = 2;
+    dwg::LwPolyline donut;  // two half circles of radius 5 about (30, 0), 2 wide
+    donut.points = {{25, 0}, {35, 0}};
+    donut.bulges = {1, 1};
+    donut.closed = true;
+    donut.constantWidth = 2;
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "LWPOLYLINE", corner);
+    t.add(TestDrawing::kModel, "LWPOLYLINE", donut);
+    const DisplayList list = render::buildModelSpace(t.drawing);
+    struct Case {
+        Vec2 point;
+        bool inside;
+    };
+    const Case cases[] = {
+        {{5, 0.9}, true},   {{5, 1.1}, false},   {{10.9, -0.9}, true},  // mitred outer corner
+        {{-0.1, 0}, false}, {{10, 10.1}, false},                        // square ends
+        {{30, 5.9}, true},  {{30, -4.1}, true},  {{30, 0}, false},      // ring, not its middle
+        {{30, 6.1}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(filled(list, c.point), c.inside) << c.point.x << ", " << c.point.y;
+}
+
 TEST(BuildTest, ExtentsCoverWhatIsDrawnButNotInfiniteLines) {
     dwg::Circle circle;
     circle.center = {2, 3, 0};
