@@ -138,6 +138,7 @@ void Builder::drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame
 
     if (hatch.solid) {
         fillLoops(loops, m, style.colour);
+        if (!fillMode_ && !out_.items.empty()) out_.items.back().kind = Item::Kind::Stroke;
         return;
     }
     if (hatch.patternLines.empty()) return;  // a pattern with no lines draws nothing

@@ -49,6 +49,11 @@ double ccwSweep(double start, double end) {
 
 Builder::Builder(const dwg::Drawing& drawing, const BuildOptions& options, DisplayList& out)
     : drawing_(drawing), limits_(options.limits), out_(out) {
+    const dwg::HeaderVariables& h = drawing.header;
+    if (h.linetypeScale > 0 && std::isfinite(h.linetypeScale)) linetypeScale_ = h.linetypeScale;
+    fillMode_ = h.fillMode;
+    out.pointStyle.mode = h.pointDisplayMode;
+    out.pointStyle.size = std::isfinite(h.pointDisplaySize) ? h.pointDisplaySize : 0;
     for (const dwg::Block& block : drawing.blocks) blocks_.emplace(block.handle, &block);
     for (const dwg::Linetype& linetype : drawing.linetypes) {
         const bool drawsSolid = linetype.dashes.empty() ||
@@ -368,6 +373,8 @@ void Builder::drawEntity(const dwg::Entity& entity, const Frame& frame) {
                 drawLeader(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::ConstructionLine>)
                 drawConstructionLine(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::MultiLeader>)
+                drawMultiLeader(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::Unsupported>)
                 ++out_.report.undrawnTypes[entity.typeName];
             // VIEWPORT: paper-space frames show nothing of their own here.
@@ -390,6 +397,12 @@ void Builder::drawBlockReference(dwg::Handle blockHandle, const Transform& place
         ++out_.report.tooDeepSkipped;
         return;
     }
+    activeBlocks_.push_back(blockHandle);
+    drawContents(*found->second, innerFrame(placement, style, frame));
+    activeBlocks_.pop_back();
+}
+
+Frame Builder::innerFrame(const Transform& placement, const Style& style, const Frame& frame) {
     Frame inner;
     inner.transform = frame.transform * placement;
     inner.byBlockColour = style.colour;
@@ -397,9 +410,12 @@ void Builder::drawBlockReference(dwg::Handle blockHandle, const Transform& place
     inner.layerZeroStandsFor = style.layer;
     inner.insideInsert = true;
     inner.depth = frame.depth + 1;
-    activeBlocks_.push_back(blockHandle);
-    drawContents(*found->second, inner);
-    activeBlocks_.pop_back();
+    return inner;
+}
+
+const dwg::Block* Builder::block(dwg::Handle handle) const {
+    const auto found = blocks_.find(handle);
+    return found == blocks_.end() ? nullptr : found->second;
 }
 
 void Builder::drawInsert(const dwg::Entity& entity, const dwg::Insert& insert, const Style& style,
@@ -455,7 +471,16 @@ void Builder::drawLine(const dwg::Line& line, const Style& style, const Frame& f
 }
 
 void Builder::drawPoint(const dwg::Point& point, const Style& style, const Frame& frame) {
-    addDot(style.colour, frame.transform.plan(v3(point.position)));
+    const Vec2 at = frame.transform.plan(v3(point.position));
+    addDot(style.colour, at);
+    // A figure of a size in drawing units reaches that far round the point;
+    // one sized by the view is drawn whatever the zoom and takes no room.
+    const PointStyle& look = out_.pointStyle;
+    if (!out_.items.empty() && look.size > 0 && (look.mode & 7) != 0 && (look.mode & 7) != 1) {
+        Box& bounds = out_.items.back().bounds;
+        bounds.add(at - Vec2{look.size / 2, look.size / 2});
+        bounds.add(at + Vec2{look.size / 2, look.size / 2});
+    }
 }
 
 void Builder::drawCircle(const dwg::Circle& circle, const Style& style, const Frame& frame) {
@@ -518,7 +543,7 @@ void Builder::drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool cl
             if ((next == 0 && !closed) || next == i || !quads[i] || !quads[next]) continue;
             mitre(*quads[i], *quads[next], vertices[(i + 1) % n]);
         }
-        beginItem(Item::Kind::Fill, style.colour);
+        beginItem(fillKind(), style.colour);
         for (std::size_t i = 0; i < segments; ++i) {
             if (quads[i]) {
                 const WideQuad& q = *quads[i];
@@ -788,48 +813,13 @@ void Builder::drawFace(const dwg::Face& face, const Style& style, const Frame& f
     const Vec2 outline[5] = {m.plan(v3(face.corners[0])), m.plan(v3(face.corners[1])),
                              m.plan(v3(face.corners[3])), m.plan(v3(face.corners[2])),
                              m.plan(v3(face.corners[0]))};
-    beginItem(Item::Kind::Fill, style.colour);
-    addPolyline(outline);
-    endItem();
+    if (fillMode_) {
+        beginItem(Item::Kind::Fill, style.colour);
+        addPolyline(outline);
+        endItem();
+    }
     // The outline as well, so that a sliver still shows.
     strokePoints(outline, Style{style.colour, nullptr, 1, style.layer});
-}
-
-void Builder::drawLeader(const dwg::Leader& leader, const Style& style, const Frame& frame) {
-    std::vector<Vec2> points;
-    for (const dwg::Point3& p : leader.points) points.push_back(frame.transform.plan(v3(p)));
-    if (points.size() < 2) return;
-    beginItem(Item::Kind::Stroke, style.colour);
-    if (leader.splinePath && points.size() > 2) {
-        const std::vector<Vec2> bezier = interpolateCubic(points, std::nullopt, std::nullopt);
-        const std::size_t spans = (bezier.size() - 1) / 3;
-        std::vector<double> knots{0, 0, 0, 0};
-        for (std::size_t i = 1; i < spans; ++i) knots.insert(knots.end(), 3, double(i));
-        knots.insert(knots.end(), 4, double(spans));
-        addSpline(3, bezier, knots, {});
-    } else {
-        addPolyline(points);
-    }
-    endItem(&style);
-    if (!leader.arrowhead) return;
-    // The arrow's size lives in the dimension style; the annotation's text
-    // height is the usual match for it, else a quarter of the first leg.
-    const Vec2 tip = points[0];
-    const Vec2 leg = points[1] - points[0];
-    const double legLength = length(leg);
-    if (!(legLength > 0)) return;
-    double size = legLength / 4;
-    if (const dwg::Entity* annotation = entity(leader.annotation))
-        if (const auto* text = std::get_if<dwg::MText>(&annotation->data))
-            if (text->height > 0) size = text->height * frame.transform.planScale();
-    size = std::min(size, legLength);
-    const Vec2 along = leg * (1 / legLength);
-    const Vec2 side = perpendicular(along) * (size / 6);
-    const Vec2 back = tip + along * size;
-    const Vec2 arrow[4] = {tip, back + side, back - side, tip};
-    beginItem(Item::Kind::Fill, style.colour);
-    addPolyline(arrow);
-    endItem();
 }
 
 void Builder::drawConstructionLine(const dwg::ConstructionLine& line, const Style& style,

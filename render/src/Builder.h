@@ -79,6 +79,11 @@ class Builder {
                     const Frame& frame);
     void drawBlockReference(dwg::Handle blockHandle, const Transform& placement, const Style& style,
                             const Frame& frame);
+    static Frame innerFrame(const Transform& placement, const Style& style, const Frame& frame);
+    const dwg::Block* block(dwg::Handle handle) const;
+    // Filled areas of solids, wide polylines and solid hatches are drawn as
+    // outlines when the drawing turns fill off.
+    Item::Kind fillKind() const { return fillMode_ ? Item::Kind::Fill : Item::Kind::Stroke; }
     void drawLine(const dwg::Line& line, const Style& style, const Frame& frame);
     void drawPoint(const dwg::Point& point, const Style& style, const Frame& frame);
     void drawCircle(const dwg::Circle& circle, const Style& style, const Frame& frame);
@@ -89,6 +94,9 @@ class Builder {
     void drawSpline(const dwg::Spline& spline, const Style& style, const Frame& frame);
     void drawFace(const dwg::Face& face, const Style& style, const Frame& frame);
     void drawLeader(const dwg::Leader& leader, const Style& style, const Frame& frame);
+    void drawMultiLeader(const dwg::MultiLeader& leader, const Style& style, const Frame& frame);
+    void drawArrowhead(Vec2 tip, Vec2 from, double size, dwg::Handle arrowBlock, const Style& style,
+                       const Frame& frame);
     void drawConstructionLine(const dwg::ConstructionLine& line, const Style& style,
                               const Frame& frame);
     void drawDimension(const dwg::Entity& entity, const dwg::Dimension& dimension,
@@ -131,6 +139,7 @@ class Builder {
     Item current_;
     bool stopped_ = false;
     double linetypeScale_ = 1;  // the drawing's global linetype scale
+    bool fillMode_ = true;
 };
 
 }  // namespace render::detail

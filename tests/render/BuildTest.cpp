@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <render/Build.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -326,6 +327,52 @@ TEST(BuildTest, WidePolylinesFillTheirOutline) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(filled(list, c.point), c.inside) << c.point.x << ", " << c.point.y;
+}
+
+TEST(BuildTest, MultiLeaderDrawsItsLinesArrowLandingAndText) {
+    dwg::MultiLeader leader;
+    dwg::MLeaderRoot root;
+    root.connection = {10, 10, 0};
+    root.direction = {1, 0, 0};
+    root.landingDistance = 2;
+    dwg::MLeaderLine line;
+    line.points = {{0, 0, 0}};
+    line.color = dwg::Color::fromIndex(0);  // by block: the leader's own colour
+    line.arrowSize = 1;
+    root.lines = {line};
+    leader.roots = {root};
+    dwg::MText text;
+    text.text = "AB";
+    text.height = 1;
+    text.insertion = {13, 10.5, 0};
+    leader.text = text;
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "MULTILEADER", leader, TestDrawing::kLayerZero,
+          dwg::Color::fromIndex(1));
+    const DisplayList list = render::buildModelSpace(t.drawing);
+    const auto drawn = strokes(list);
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[0].points, (std::vector<Vec2>{{0, 0}, {10, 10}}));
+    EXPECT_EQ(drawn[0].colour, Colour::fromRgb(0xFF0000));
+    EXPECT_EQ(drawn[1].points, (std::vector<Vec2>{{10, 10}, {12, 10}}));
+    // The arrow: a filled triangle one unit long with its tip on the first point.
+    EXPECT_TRUE(filled(list, {0.3, 0.3}));
+    EXPECT_FALSE(filled(list, {1.0, 1.0}));
+    const auto text_ = std::find_if(list.items.begin(), list.items.end(),
+                                    [](const Item& i) { return i.kind == Item::Kind::Text; });
+    ASSERT_NE(text_, list.items.end());
+    EXPECT_GT(text_->bounds.minX, 12.9);
+}
+
+TEST(BuildTest, FillModeOffOutlinesSolids) {
+    dwg::Face solid;
+    solid.corners = {dwg::Point3{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+    for (const bool fill : {true, false}) {
+        TestDrawing t;
+        t.drawing.header.fillMode = fill;
+        t.add(TestDrawing::kModel, "SOLID", solid);
+        EXPECT_EQ(filled(render::buildModelSpace(t.drawing), {0.5, 0.5}), fill);
+    }
 }
 
 TEST(BuildTest, ExtentsCoverWhatIsDrawnButNotInfiniteLines) {

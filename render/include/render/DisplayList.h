@@ -108,6 +108,15 @@ struct BuildReport {
     std::map<std::string, int> undrawnTypes;
 };
 
+// How POINT entities look, for the whole drawing: mode & 7 is 0 a dot,
+// 1 nothing, 2 a plus, 3 a cross, 4 a tick upwards; + 32 adds a circle, + 64 a
+// square. size > 0 is in drawing units, < 0 a percentage of the view height,
+// 0 five percent of it.
+struct PointStyle {
+    int mode = 0;
+    double size = 0;
+};
+
 struct DisplayList {
     std::vector<Item> items;
     std::vector<Piece> pieces;
@@ -118,6 +127,7 @@ struct DisplayList {
     // Everything drawn except infinite lines; when they are all there is,
     // their base points.
     Box extents;
+    PointStyle pointStyle;
     BuildReport report;
 
     bool empty() const { return items.empty(); }
