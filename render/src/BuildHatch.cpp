@@ -22,12 +22,6 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-double ccwSweep(double start, double end) {
-    double sweep = std::fmod(end - start, kTwoPi);
-    if (sweep <= 1e-12) sweep += kTwoPi;
-    return sweep;
-}
-
 void appendBulgedPoints(const dwg::HatchLoop& loop, std::vector<LoopPiece>& out) {
     const std::size_t n = loop.points.size();
     if (n == 0) return;
@@ -78,7 +72,7 @@ std::vector<LoopPiece> loopPieces(const dwg::HatchLoop& loop) {
                 piece.points = {{e.center.x, e.center.y}, u, v};
                 // Clockwise edges store their angles mirrored: the edge runs
                 // clockwise from -start to -end.
-                const double sweep = ccwSweep(e.startAngle, e.endAngle);
+                const double sweep = counterClockwiseSweep(e.startAngle, e.endAngle);
                 const bool full = std::abs(e.endAngle - e.startAngle) >= kTwoPi - 1e-9;
                 if (e.counterClockwise) {
                     piece.t0 = e.startAngle;

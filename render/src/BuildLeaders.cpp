@@ -5,27 +5,7 @@
 #include "Curves.h"
 
 namespace render::detail {
-namespace {
-
-Vec3 v3(const dwg::Point3& p) {
-    return {p.x, p.y, p.z};
-}
-
-// The C2 cubic through `points`, as one B-spline with triple inner knots.
-void addCurveThrough(Builder& builder, const std::vector<Vec2>& points) {
-    const std::vector<Vec2> bezier = interpolateCubic(points, std::nullopt, std::nullopt);
-    if (bezier.size() < 4) {
-        builder.addPolyline(bezier);
-        return;
-    }
-    const std::size_t spans = (bezier.size() - 1) / 3;
-    std::vector<double> knots{0, 0, 0, 0};
-    for (std::size_t i = 1; i < spans; ++i) knots.insert(knots.end(), 3, double(i));
-    knots.insert(knots.end(), 4, double(spans));
-    builder.addSpline(3, bezier, knots, {});
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void Builder::drawArrowhead(Vec2 tip, Vec2 from, double size, dwg::Handle arrowBlock,
                             const Style& style, const Frame& frame) {
@@ -60,7 +40,7 @@ void Builder::drawLeader(const dwg::Leader& leader, const Style& style, const Fr
     if (points.size() < 2) return;
     beginItem(Item::Kind::Stroke, style.colour);
     if (leader.splinePath && points.size() > 2)
-        addCurveThrough(*this, points);
+        addCurveThrough(points);
     else
         addPolyline(points);
     endItem(&style);
@@ -105,7 +85,7 @@ void Builder::drawMultiLeader(const dwg::MultiLeader& leader, const Style& style
             points.push_back(connection);
             beginItem(Item::Kind::Stroke, lineStyle.colour);
             if (line.leaderType == 2 && points.size() > 2)
-                addCurveThrough(*this, points);
+                addCurveThrough(points);
             else
                 addPolyline(points);
             endItem(&lineStyle);

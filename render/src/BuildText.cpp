@@ -8,13 +8,7 @@
 #include "TextLayout.h"
 
 namespace render::detail {
-namespace {
-
-Vec3 v3(const dwg::Point3& p) {
-    return {p.x, p.y, p.z};
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void Builder::drawText(const dwg::Text& text, const Style& style, const Frame& frame) {
     double height = text.height;

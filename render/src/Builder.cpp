@@ -15,13 +15,6 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-Vec3 v3(const dwg::Point3& p) {
-    return {p.x, p.y, p.z};
-}
-Vec3 v3(Vec2 p) {
-    return {p.x, p.y, 0};
-}
-
 bool finite(Vec2 p) {
     return std::isfinite(p.x) && std::isfinite(p.y);
 }
@@ -36,13 +29,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 Colour colourOfIndex(int index) {
     if (index == 7 || index < 1 || index > 255) return Colour::foreground();
     return Colour::fromRgb(paletteColour(index));
-}
-
-// Sweep of an arc from `start` to `end`, counter-clockwise, in (0, 2 pi].
-double ccwSweep(double start, double end) {
-    double sweep = std::fmod(end - start, kTwoPi);
-    if (sweep <= 1e-12) sweep += kTwoPi;
-    return sweep;
 }
 
 }  // namespace
@@ -246,6 +232,21 @@ void Builder::addSpline(int degree, std::span<const Vec2> control, std::span<con
     flattenSpline(data, std::max(hull.width(), hull.height()) * 1e-3, coarse);
     for (const Vec2& p : coarse) current_.bounds.add(p);
     out_.pieces.push_back(piece);
+}
+
+void Builder::addCurveThrough(std::span<const Vec2> points, std::optional<Vec2> startTangent,
+                              std::optional<Vec2> endTangent) {
+    const std::vector<Vec2> bezier = interpolateCubic(points, startTangent, endTangent);
+    if (bezier.size() < 4) {
+        addPolyline(bezier);
+        return;
+    }
+    // Bezier spans joined as one cubic B-spline with triple inner knots.
+    const std::size_t spans = (bezier.size() - 1) / 3;
+    std::vector<double> knots{0, 0, 0, 0};
+    for (std::size_t i = 1; i < spans; ++i) knots.insert(knots.end(), 3, double(i));
+    knots.insert(knots.end(), 4, double(spans));
+    addSpline(3, bezier, knots, {});
 }
 
 void Builder::endItem(const Style* style) {
@@ -496,7 +497,7 @@ void Builder::drawArc(const dwg::Arc& arc, const Style& style, const Frame& fram
     const double r = arc.radius;
     beginItem(Item::Kind::Stroke, style.colour);
     addArc(m.plan(v3(arc.center)), m.planLinear({r, 0, 0}), m.planLinear({0, r, 0}), arc.startAngle,
-           arc.startAngle + ccwSweep(arc.startAngle, arc.endAngle));
+           arc.startAngle + counterClockwiseSweep(arc.startAngle, arc.endAngle));
     endItem(&style);
 }
 
@@ -511,7 +512,7 @@ void Builder::drawEllipse(const dwg::Ellipse& ellipse, const Style& style, const
     if (std::abs(sweep) < 1e-12 || std::abs(sweep) >= kTwoPi - 1e-12)
         sweep = kTwoPi;
     else
-        sweep = ccwSweep(start, ellipse.endParameter);
+        sweep = counterClockwiseSweep(start, ellipse.endParameter);
     const Transform& m = frame.transform;
     beginItem(Item::Kind::Stroke, style.colour);
     addArc(m.plan(v3(ellipse.center)), m.planLinear(major), m.planLinear(minor), start,
@@ -779,18 +780,7 @@ void Builder::drawSpline(const dwg::Spline& spline, const Style& style, const Fr
             if (t.x == 0 && t.y == 0 && t.z == 0) return std::nullopt;
             return m.planLinear(v3(t));
         };
-        const std::vector<Vec2> bezier =
-            interpolateCubic(fit, tangent(spline.startTangent), tangent(spline.endTangent));
-        if (bezier.size() >= 4) {
-            // Bezier spans joined as one cubic B-spline with triple inner knots.
-            const std::size_t spans = (bezier.size() - 1) / 3;
-            std::vector<double> knots{0, 0, 0, 0};
-            for (std::size_t i = 1; i < spans; ++i) knots.insert(knots.end(), 3, double(i));
-            knots.insert(knots.end(), 4, double(spans));
-            addSpline(3, bezier, knots, {});
-        } else {
-            addPolyline(bezier);
-        }
+        addCurveThrough(fit, tangent(spline.startTangent), tangent(spline.endTangent));
     }
     endItem(&style);
 }

@@ -14,6 +14,13 @@ namespace render::detail {
 
 struct LoopPiece;
 
+inline Vec3 v3(const dwg::Point3& p) {
+    return {p.x, p.y, p.z};
+}
+inline Vec3 v3(Vec2 p) {
+    return {p.x, p.y, 0};
+}
+
 // What an inserting entity hands down to the contents of its block.
 struct Frame {
     Transform transform;  // block coordinates to world
@@ -44,6 +51,11 @@ class Builder {
     void addArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, bool startsContour = true);
     void addSpline(int degree, std::span<const Vec2> control, std::span<const double> knots,
                    std::span<const double> weights, bool startsContour = true);
+    // The smooth cubic through `points` (a fit-point spline, a spline
+    // leader), as one B-spline.
+    void addCurveThrough(std::span<const Vec2> points,
+                         std::optional<Vec2> startTangent = std::nullopt,
+                         std::optional<Vec2> endTangent = std::nullopt);
     // Ends the item, dashed by `style`'s linetype if a stroke; drops it if empty.
     void endItem(const Style* style = nullptr);
     void addTextRun(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,

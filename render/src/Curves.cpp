@@ -170,6 +170,13 @@ Box arcBounds(Vec2 c, Vec2 u, Vec2 v, double t0, double t1) {
     return box;
 }
 
+double counterClockwiseSweep(double start, double end) {
+    constexpr double kTwoPi = 2 * std::numbers::pi;
+    double sweep = std::fmod(end - start, kTwoPi);
+    if (sweep <= 1e-12) sweep += kTwoPi;
+    return sweep;
+}
+
 std::vector<Vec2> interpolateCubic(std::span<const Vec2> fitPoints,
                                    std::optional<Vec2> startTangent,
                                    std::optional<Vec2> endTangent) {
