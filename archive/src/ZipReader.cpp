@@ -110,6 +110,15 @@ EntryKind entryKind(zip_t* zip, zip_uint64_t index, const zip_stat_t& stat) {
     return kind;
 }
 
+// A member whose sizes are unknown cannot show that it keeps a limit.
+bool withinLimits(const zip_stat_t& stat, const MemberLimits& limits) {
+    const bool sizeKnown = (stat.valid & ZIP_STAT_SIZE) != 0;
+    if (limits.maxSize != UINT64_MAX && (!sizeKnown || stat.size > limits.maxSize)) return false;
+    if (limits.maxRatio <= 0 || (sizeKnown && stat.size == 0)) return true;
+    return sizeKnown && (stat.valid & ZIP_STAT_COMP_SIZE) &&
+           static_cast<double>(stat.size) <= limits.maxRatio * static_cast<double>(stat.comp_size);
+}
+
 bool nameFitsFileSystem(const fs::path& target) {
     if (target.native().size() >= PATH_MAX) return false;
     for (const fs::path& component : target)
@@ -164,7 +173,8 @@ class Extraction {
   public:
     Extraction(zip_t* zip, const std::string& componentName, const std::string& password,
                const fs::path& destination, PathMode mode, const ProgressHandler& progress,
-               const QuestionHandler& question)
+               const QuestionHandler& question, const MemberFilter& filter,
+               const MemberLimits& limits)
         : zip_(zip),
           componentName_(componentName),
           password_(password),
@@ -172,6 +182,8 @@ class Extraction {
           mode_(mode),
           progress_(progress),
           question_(question),
+          filter_(filter),
+          limits_(limits),
           random_(std::random_device{}()) {}
 
     ExtractResult run(std::string_view mask) {
@@ -197,7 +209,8 @@ class Extraction {
             return;
         }
         const EntryKind kind = entryKind(zip_, index, stat);
-        if (kind.link) {
+        if (kind.link || (filter_ && !filter_(*relative, folder)) ||
+            (!folder && !withinLimits(stat, limits_))) {
             result_.refused.push_back(name);
             return;
         }
@@ -320,6 +333,8 @@ class Extraction {
     PathMode mode_;
     const ProgressHandler& progress_;
     const QuestionHandler& question_;
+    const MemberFilter& filter_;
+    const MemberLimits& limits_;
     std::mt19937_64 random_;
     std::vector<char> buffer_;
     ExtractResult result_;
@@ -365,6 +380,16 @@ void ZipReader::setQuestionHandler(QuestionHandler handler) {
     questionHandler_ = std::move(handler);
 }
 
+void ZipReader::setMemberFilter(MemberFilter filter) {
+    refuseWhileBusy();
+    memberFilter_ = std::move(filter);
+}
+
+void ZipReader::setMemberLimits(MemberLimits limits) {
+    refuseWhileBusy();
+    memberLimits_ = limits;
+}
+
 void ZipReader::open() {
     refuseWhileBusy();
     archive_.reset();
@@ -391,7 +416,7 @@ ExtractResult ZipReader::extract(std::string_view mask) {
         ~BusyReset() { busy = false; }
     } reset{busy_};
     Extraction extraction(archive_->zip, componentName_, password_, destination_, pathMode_,
-                          progressHandler_, questionHandler_);
+                          progressHandler_, questionHandler_, memberFilter_, memberLimits_);
     return extraction.run(mask);
 }
 

@@ -13,6 +13,7 @@
 // been removed.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -61,11 +62,22 @@ struct ZipProgress {
 // start or while being written is not written; members finished before stay.
 using ProgressHandler = std::function<void(const ZipProgress&, bool& cancel)>;
 using QuestionHandler = std::function<ZipAnswer(const ZipQuestion&)>;
+// Says whether a member may be written at relative (below the destination).
+using MemberFilter = std::function<bool(const std::filesystem::path& relative, bool folder)>;
+
+// What a member may claim before anything of it is written; beyond either
+// limit it is damage (or a decompression bomb) and refused.
+struct MemberLimits {
+    std::uint64_t maxSize = UINT64_MAX;  // uncompressed bytes
+    double maxRatio = 0;                 // uncompressed over compressed size; 0: no limit
+};
 
 struct ExtractResult {
     std::vector<std::filesystem::path> written;  // files, in archive order
     std::vector<std::string> ignored;  // members that failed and were skipped (stored names)
-    std::vector<std::string> refused;  // names that would land outside the destination, links
+    // Names that would land outside the destination, links, members the filter
+    // rejects or beyond the limits: never written.
+    std::vector<std::string> refused;
     bool aborted = false;              // the question was answered Abort
     bool cancelled = false;            // the progress handler asked to stop
 };
@@ -90,6 +102,9 @@ class ZipReader {
     void setProgressHandler(ProgressHandler handler);
     // Without a handler a member that cannot be extracted is skipped, as after Ignore.
     void setQuestionHandler(QuestionHandler handler);
+    // Without a filter every member whose name is safe is written.
+    void setMemberFilter(MemberFilter filter);
+    void setMemberLimits(MemberLimits limits);
 
     void open();  // throws ZipError
     bool isOpen() const;
@@ -114,6 +129,8 @@ class ZipReader {
     PathMode pathMode_ = PathMode::Flat;
     ProgressHandler progressHandler_;
     QuestionHandler questionHandler_;
+    MemberFilter memberFilter_;
+    MemberLimits memberLimits_;
     std::unique_ptr<Archive> archive_;
     bool busy_ = false;
 };
