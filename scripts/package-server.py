@@ -91,14 +91,20 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.wfile.write(body)
 
 
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        pass  # a client that hangs up early is no news here
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
     parser.add_argument("--port", type=int, default=0)
     options = parser.parse_args()
     handler = functools.partial(Handler, directory=options.folder)
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", options.port), handler)
-    server.daemon_threads = True
+    server = Server(("127.0.0.1", options.port), handler)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
     print(server.server_address[1], flush=True)
     server.serve_forever()

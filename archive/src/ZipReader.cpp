@@ -209,9 +209,12 @@ class Extraction {
             return;
         }
         const EntryKind kind = entryKind(zip_, index, stat);
-        if (kind.link || (filter_ && !filter_(*relative, folder)) ||
-            (!folder && !withinLimits(stat, limits_))) {
+        if (kind.link || (filter_ && !filter_(*relative, folder))) {
             result_.refused.push_back(name);
+            return;
+        }
+        if (!folder && !withinLimits(stat, limits_)) {
+            result_.oversized.push_back(name);
             return;
         }
         const fs::path target = destination_ / *relative;

@@ -19,8 +19,8 @@
 #include <string>
 #include <thread>
 
-#ifndef TESSALY_PACKAGE_SERVER_SCRIPT
-#error "TESSALY_PACKAGE_SERVER_SCRIPT must name scripts/package-server.py"
+#if !defined(TESSALY_PACKAGE_SERVER_SCRIPT) || !defined(TESSALY_PYTHON3)
+#error "TESSALY_PACKAGE_SERVER_SCRIPT and TESSALY_PYTHON3 must name the server and its interpreter"
 #endif
 
 extern char** environ;
@@ -40,9 +40,9 @@ class PackageServer {
         posix_spawn_file_actions_addclose(&actions, output[0]);
         const std::string script = TESSALY_PACKAGE_SERVER_SCRIPT;
         const std::string root = folder.string();
-        char* argv[] = {const_cast<char*>("python3"), const_cast<char*>(script.c_str()),
+        char* argv[] = {const_cast<char*>(TESSALY_PYTHON3), const_cast<char*>(script.c_str()),
                         const_cast<char*>(root.c_str()), nullptr};
-        const int spawned = posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ);
+        const int spawned = posix_spawn(&pid_, TESSALY_PYTHON3, &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(output[1]);
         if (spawned != 0) {

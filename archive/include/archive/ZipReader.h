@@ -75,11 +75,12 @@ struct MemberLimits {
 struct ExtractResult {
     std::vector<std::filesystem::path> written;  // files, in archive order
     std::vector<std::string> ignored;  // members that failed and were skipped (stored names)
-    // Names that would land outside the destination, links, members the filter
-    // rejects or beyond the limits: never written.
+    // Names that would land outside the destination, links and members the
+    // filter rejects: never written.
     std::vector<std::string> refused;
-    bool aborted = false;              // the question was answered Abort
-    bool cancelled = false;            // the progress handler asked to stop
+    std::vector<std::string> oversized;  // members beyond the limits: never written
+    bool aborted = false;                // the question was answered Abort
+    bool cancelled = false;              // the progress handler asked to stop
 };
 
 // The question's text for a failure, with the reader's name in front when it has one.

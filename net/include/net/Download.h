@@ -42,11 +42,12 @@ struct DownloadLimits {
 };
 
 // Fetches url into target. The body goes to a temporary file beside target,
-// which replaces target only when the transfer ended well and, where the
-// server announced a length, has exactly that length; on every failure the
-// temporary file is removed and target is left as it was. An error status
-// (4xx, 5xx) is a failure: its page is never saved. Redirects are followed
-// within limits.maxRedirects, to http and https only.
+// named "." + target's name + ".XXXXXX.part" (six random characters), which
+// replaces target only when the transfer ended well and, where the server
+// announced a length, has exactly that length; on every failure the temporary
+// file is removed and target is left as it was. An error status (4xx, 5xx) is
+// a failure: its page is never saved. Redirects are followed within
+// limits.maxRedirects, to http and https only.
 DownloadResult downloadFile(std::string_view url, const std::filesystem::path& target,
                             const ProgressHandler& progress, const DownloadLimits& limits = {});
 
