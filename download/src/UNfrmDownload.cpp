@@ -8,21 +8,20 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <algorithm>
 #include <climits>
-#include <functional>
 #include <stdexcept>
 
 #include "download/PackageInstall.h"
 #include "net/Download.h"
+#include "ui/ButtonImages.h"
 #include "ui/LocalisedMessageDlg.h"
 #include "ui/Pump.h"
+#include "ui/Skin.h"
 #include "ui/Translations.h"
 #include "ui/ZipQuestionBox.h"
 
@@ -43,54 +42,6 @@ void setDarkText(QWidget* widget) {
 void showUncaughtError(QWidget* parent, const std::exception& error) {
     QMessageBox::critical(parent, QApplication::applicationDisplayName(),
                           QString::fromStdString(error.what()));
-}
-
-// The button images, drawn at twice their size for high-density screens.
-QIcon drawButtonImage(const std::function<void(QPainter&)>& draw) {
-    QIcon icon;
-    for (const int scale : {1, 2}) {
-        QPixmap image(16 * scale, 16 * scale);
-        image.setDevicePixelRatio(scale);
-        image.fill(Qt::transparent);
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        draw(painter);
-        painter.end();
-        icon.addPixmap(image);
-    }
-    return icon;
-}
-
-// An arrow down into a tray.
-QIcon downloadImage() {
-    return drawButtonImage([](QPainter& painter) {
-        painter.setPen(QPen(QColor(40, 90, 40), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.setBrush(QColor(90, 170, 80));
-        QPainterPath arrow;
-        arrow.moveTo(6, 1.5);
-        arrow.lineTo(10, 1.5);
-        arrow.lineTo(10, 6.5);
-        arrow.lineTo(13, 6.5);
-        arrow.lineTo(8, 11.5);
-        arrow.lineTo(3, 6.5);
-        arrow.lineTo(6, 6.5);
-        arrow.closeSubpath();
-        painter.drawPath(arrow);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawPolyline(QPolygonF({{1.5, 11}, {1.5, 14.5}, {14.5, 14.5}, {14.5, 11}}));
-    });
-}
-
-// A cross in a red disc.
-QIcon cancelImage() {
-    return drawButtonImage([](QPainter& painter) {
-        painter.setPen(QPen(QColor(120, 30, 30), 1));
-        painter.setBrush(QColor(200, 60, 50));
-        painter.drawEllipse(QRectF(1.5, 1.5, 13, 13));
-        painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
-        painter.drawLine(QPointF(5.5, 5.5), QPointF(10.5, 10.5));
-        painter.drawLine(QPointF(10.5, 5.5), QPointF(5.5, 10.5));
-    });
 }
 
 QString displayName(int index) {
@@ -229,27 +180,17 @@ TfrmDownload::TfrmDownload(std::string packageServer, QWidget* parent)
     setFont(ui::programFont());
     setFixedSize(400, 438);
     setModal(true);
-    sAlphaImageList1 = {downloadImage(), cancelImage()};
 
     sGroupBox1 = new QGroupBox(QStringLiteral(" Bibliotecas "), this);
     sGroupBox1->setObjectName(QStringLiteral("sGroupBox1"));
     sGroupBox1->setGeometry(8, 8, 385, 305);
     sGroupBox1->setMouseTracking(true);
     sGroupBox1->installEventFilter(this);
-    // The box's caption has a font and colour of its own; what it holds keeps the window's.
-    QFont captionFont = font();
-    captionFont.setPixelSize(11);
-    sGroupBox1->setFont(captionFont);
-    QPalette captionPalette = sGroupBox1->palette();
-    captionPalette.setColor(QPalette::WindowText, Qt::white);
-    sGroupBox1->setPalette(captionPalette);
     for (int n = 0; n < library::kCategoryCount; ++n) {
         auto* box =
             new QCheckBox(QString::fromStdString(library::packageCheckBoxText(n)), sGroupBox1);
         box->setObjectName(QStringLiteral("c%1").arg(n));
         box->setGeometry(n < 7 ? 8 : 192, 24 + 24 * (n % 7), 180, 19);
-        box->setFont(font());
-        box->setPalette(palette());
         box->setMouseTracking(true);
         box->installEventFilter(this);
         connect(box, &QCheckBox::clicked, this, [this, n] {
@@ -265,20 +206,14 @@ TfrmDownload::TfrmDownload(std::string packageServer, QWidget* parent)
     gSobre->setObjectName(QStringLiteral("gSobre"));
     gSobre->move(8, 208);
     gSobre->setMinimumWidth(360);
-    gSobre->setFont(font());
     setDarkText(gSobre);
     memo = new QPlainTextEdit(sGroupBox1);
     memo->setObjectName(QStringLiteral("memo"));
     memo->setGeometry(8, 224, 369, 76);
     memo->setReadOnly(true);
-    memo->setFont(font());
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QPalette memoPalette = memo->palette();
-    memoPalette.setColor(QPalette::Base, Qt::white);
-    memoPalette.setColor(QPalette::Text, Qt::black);
-    memo->setPalette(memoPalette);
 
     sGroupBox3 = new QGroupBox(QStringLiteral(" Progresso "), this);
     sGroupBox3->setObjectName(QStringLiteral("sGroupBox3"));
@@ -293,13 +228,15 @@ TfrmDownload::TfrmDownload(std::string packageServer, QWidget* parent)
     Gauge->setRange(0, 100);
     Gauge->setValue(0);
 
-    bCancelar = new QPushButton(sAlphaImageList1[1], QStringLiteral("Cancelar"), this);
+    bCancelar =
+        new QPushButton(ui::buttonImage(ui::ButtonImage::Cancel), QStringLiteral("Cancelar"), this);
     bCancelar->setObjectName(QStringLiteral("bCancelar"));
     bCancelar->setGeometry(192, 390, 97, 25);
     bCancelar->setEnabled(false);
     bCancelar->setAutoDefault(false);
     connect(bCancelar, &QPushButton::clicked, this, &TfrmDownload::bCancelarClick);
-    bDownload = new QPushButton(sAlphaImageList1[0], QStringLiteral("Download"), this);
+    bDownload = new QPushButton(ui::buttonImage(ui::ButtonImage::Download),
+                                QStringLiteral("Download"), this);
     bDownload->setObjectName(QStringLiteral("bDownload"));
     bDownload->setGeometry(296, 390, 97, 25);
     bDownload->setDefault(true);
@@ -309,6 +246,9 @@ TfrmDownload::TfrmDownload(std::string packageServer, QWidget* parent)
     sLabel1->setObjectName(QStringLiteral("sLabel1"));
     sLabel1->move(52, 419);
     setDarkText(sLabel1);
+    bDownload->setIcon(ui::buttonImage(ui::ButtonImage::Download));
+    bCancelar->setIcon(ui::buttonImage(ui::ButtonImage::Cancel));
+    ui::applySkin(this);
 }
 
 void TfrmDownload::packageClicked(int index) {

@@ -139,8 +139,8 @@ TEST_F(PackageWindow, ButtonsCarryTheirImagesAndDownloadIsTheDefault) {
     createWindows("http://127.0.0.1:1/");
     EXPECT_FALSE(packages->bDownload->icon().isNull());
     EXPECT_FALSE(packages->bCancelar->icon().isNull());
-    EXPECT_NE(packages->sAlphaImageList1[0].pixmap(16).toImage(),
-              packages->sAlphaImageList1[1].pixmap(16).toImage());
+    EXPECT_NE(packages->bDownload->icon().pixmap(16).toImage(),
+              packages->bCancelar->icon().pixmap(16).toImage());
     EXPECT_TRUE(packages->bDownload->isDefault());
     EXPECT_FALSE(packages->bCancelar->isEnabled());
 }

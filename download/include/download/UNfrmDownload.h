@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QIcon>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -52,8 +51,6 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     QPushButton* bCancelar = nullptr;
     QPushButton* bDownload = nullptr;
     QLabel* sLabel1 = nullptr;
-    // The two button images: Download, then Cancelar.
-    std::array<QIcon, 2> sAlphaImageList1;
 
     int currentPackage() const { return CurrentPackage; }
     bool runInProgress() const { return running_; }
