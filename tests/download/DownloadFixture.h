@@ -51,7 +51,6 @@ class RunDriver {
     std::vector<Box> boxes;
     QStringList labels;  // every caption lProgresso showed, in order
     int largestGaugeMaximum = 0;
-    std::string zipQuestionAnswer = "Ignore";
 
   private:
     void tick() {
@@ -81,8 +80,8 @@ class RunDriver {
         const auto* message = dialog->findChild<QLabel*>(QStringLiteral("message"));
         boxes.push_back({dialog->windowTitle(), message ? message->text() : QString()});
         const bool question = dialog->objectName() == QStringLiteral("ZipQuestionBox");
-        auto* answer = dialog->findChild<QPushButton*>(
-            QString::fromStdString(question ? zipQuestionAnswer : "OK"));
+        auto* answer = dialog->findChild<QPushButton*>(question ? QStringLiteral("Ignore")
+                                                                : QStringLiteral("OK"));
         if (answer)
             answer->click();
         else

@@ -24,31 +24,6 @@ QString firstLine(const QPlainTextEdit* memo) {
 
 }  // namespace
 
-TEST_F(PackageWindow, OpeningTicksTheMissingPackagesAndShowsTheLastOnesDescription) {
-    for (int n = 0; n < library::kCategoryCount; ++n)
-        if (n != 0 && n != 3) installBefore(n, {"x"});
-    createWindows("http://127.0.0.1:1/");
-    std::array<bool, library::kCategoryCount> ticked{};
-    QString memo;
-    int current = -2;
-    ui_test::whenModalActive([&](QDialog* dialog) {
-        for (int n = 0; n < library::kCategoryCount; ++n)
-            ticked[n] = packages->boxes[n]->isChecked();
-        memo = firstLine(packages->memo);
-        current = packages->currentPackage();
-        dialog->close();
-    });
-    main->cArea->setCurrentIndex(0);
-    emit main->cArea->activated(0);
-
-    for (int n = 0; n < library::kCategoryCount; ++n)
-        EXPECT_EQ(ticked[n], n == 0 || n == 3) << "package " << n;
-    EXPECT_EQ(memo, QStringLiteral("Descrição do pacote 3"));
-    EXPECT_EQ(current, 3);
-    // Closing without a download still rescans: nothing chosen in the list.
-    EXPECT_EQ(main->cArea->currentIndex(), -1);
-}
-
 TEST_F(PackageWindow, HoverLoadsADescriptionOnceOnEntryAndClickLeavesTheCaption) {
     createWindows("http://127.0.0.1:1/");
     packages->show();
@@ -133,14 +108,4 @@ TEST_F(PackageWindow, UnreadableDescriptionShowsAnErrorBoxNamingTheFile) {
         EXPECT_FALSE(packageWindowShown) << "the opener does not show it over the error";
         EXPECT_TRUE(main->shared().PackageSelection[4]) << "the choice was stored before";
     }
-}
-
-TEST_F(PackageWindow, ButtonsCarryTheirImagesAndDownloadIsTheDefault) {
-    createWindows("http://127.0.0.1:1/");
-    EXPECT_FALSE(packages->bDownload->icon().isNull());
-    EXPECT_FALSE(packages->bCancelar->icon().isNull());
-    EXPECT_NE(packages->bDownload->icon().pixmap(16).toImage(),
-              packages->bCancelar->icon().pixmap(16).toImage());
-    EXPECT_TRUE(packages->bDownload->isDefault());
-    EXPECT_FALSE(packages->bCancelar->isEnabled());
 }
