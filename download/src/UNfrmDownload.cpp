@@ -228,15 +228,13 @@ TfrmDownload::TfrmDownload(std::string packageServer, QWidget* parent)
     Gauge->setRange(0, 100);
     Gauge->setValue(0);
 
-    bCancelar =
-        new QPushButton(ui::buttonImage(ui::ButtonImage::Cancel), QStringLiteral("Cancelar"), this);
+    bCancelar = new QPushButton(QStringLiteral("Cancelar"), this);
     bCancelar->setObjectName(QStringLiteral("bCancelar"));
     bCancelar->setGeometry(192, 390, 97, 25);
     bCancelar->setEnabled(false);
     bCancelar->setAutoDefault(false);
     connect(bCancelar, &QPushButton::clicked, this, &TfrmDownload::bCancelarClick);
-    bDownload = new QPushButton(ui::buttonImage(ui::ButtonImage::Download),
-                                QStringLiteral("Download"), this);
+    bDownload = new QPushButton(QStringLiteral("Download"), this);
     bDownload->setObjectName(QStringLiteral("bDownload"));
     bDownload->setGeometry(296, 390, 97, 25);
     bDownload->setDefault(true);
@@ -371,13 +369,14 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
     const library::PackageSelection& selection, const library::Layout& layout) {
     std::array<QString, library::kCategoryCount> failures;
     std::array<fs::path, library::kCategoryCount> archives;
+    std::error_code error;
+    fs::create_directories(layout.libraryRoot(), error);  // a failure shows in each download
     for (int n = 0; n < library::kCategoryCount; ++n) {
         const auto slot = static_cast<size_t>(n);
         if (!selection[slot]) continue;
         lProgresso->setText(QStringLiteral("Baixando pacote: ") + displayName(n));
         removeLeftovers(layout, n);
         archives[slot] = layout.packageFile(n);
-        std::error_code error;
         if (fs::exists(fs::symlink_status(archives[slot], error))) {
             fs::remove(archives[slot], error);
             WaitPumping(3000);
@@ -396,8 +395,7 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
         lProgresso->setText(QStringLiteral("Removendo arquivos temporários [") + displayName(n) +
                             QLatin1Char(']'));
         ui::pump();
-        std::error_code ignored;
-        fs::remove(archives[slot], ignored);
+        fs::remove(archives[slot], error);
         ui::pump();
     }
     return failures;
@@ -410,7 +408,7 @@ QString TfrmDownload::DownloadFile(const std::string& url, const fs::path& targe
                 DownloadProgress(progress, progressMax, cancel);
             }));
     } catch (const std::exception& error) {
-        return QString::fromStdString(error.what());
+        return QStringLiteral("erro inesperado no download") + detailOf(error.what());
     }
 }
 
@@ -438,7 +436,7 @@ QString TfrmDownload::ExtractPackage(const fs::path& archiveFile, const library:
             },
             askUser));
     } catch (const std::exception& error) {
-        return QString::fromStdString(error.what());
+        return QStringLiteral("não foi possível gravar na pasta Blocos") + detailOf(error.what());
     }
 }
 
