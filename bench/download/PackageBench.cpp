@@ -154,6 +154,7 @@ void BM_InstallAgainstUnzip(benchmark::State& state) {
     Fixture& f = fixture();
     const library::Layout layout(f.folder / "program");
     const fs::path unzipped = f.folder / "unzip";
+    archive::ZipReader reader;
     fs::create_directories(layout.libraryRoot());
     double ours = 0;
     double theirs = 0;
@@ -162,8 +163,8 @@ void BM_InstallAgainstUnzip(benchmark::State& state) {
         const double mine = secondsOf(
             [&] {
                 return download::installPackage(
-                           f.archive, layout, kCategory, [](const archive::ZipProgress&, bool&) {},
-                           nullptr)
+                           reader, f.archive, layout, kCategory,
+                           [](const archive::ZipProgress&, bool&) {}, nullptr)
                            .outcome == download::InstallOutcome::Installed;
             },
             ok);

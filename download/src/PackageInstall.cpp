@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <iterator>
+#include <optional>
 #include <vector>
 
 namespace download {
@@ -85,9 +86,7 @@ std::string putAsidePrefix(int index) {
 InstallResult judge(const archive::ExtractResult& result, const fs::path& fresh) {
     if (result.cancelled) return {InstallOutcome::Cancelled, {}};
     if (!result.refused.empty()) return {InstallOutcome::Refused, result.refused.front()};
-    if (!result.oversized.empty()) return {InstallOutcome::Damaged, result.oversized.front()};
-    if (!result.ignored.empty()) return {InstallOutcome::Damaged, result.ignored.front()};
-    if (result.aborted) return {InstallOutcome::Damaged, {}};
+    if (!result.failed.empty()) return {InstallOutcome::Damaged, result.failed.front().name};
     std::error_code error;
     if (!fs::is_directory(fs::symlink_status(fresh, error)))
         return {InstallOutcome::Empty, library::pathToUtf8(fresh.filename())};
@@ -148,9 +147,12 @@ void RemoveFolderTree(const fs::path& folder, const fs::path& libraryRoot) {
     fs::remove(target);
 }
 
-InstallResult installPackage(const fs::path& packageFile, const library::Layout& layout, int index,
+InstallResult installPackage(archive::ZipReader& reader, const fs::path& packageFile,
+                             const library::Layout& layout, int index,
                              const archive::ProgressHandler& progress,
                              const archive::QuestionHandler& question) {
+    std::optional<archive::ZipLease> lease = reader.tryLease();
+    if (!lease) return {InstallOutcome::Busy, {}};
     const fs::path root = layout.libraryRoot();
     const fs::path staging = makeUniqueFolder(root, stagingPrefix(index));
     struct StagingRemover {
@@ -166,26 +168,26 @@ InstallResult installPackage(const fs::path& packageFile, const library::Layout&
     } remover{staging, root};
 
     const std::string top = std::to_string(index);
-    archive::ZipReader reader;
-    reader.setProgressHandler(progress);
-    reader.setQuestionHandler(question);
-    reader.setMemberFilter([&top](const fs::path& relative, bool folder) {
+    archive::ExtractOptions options;
+    options.destination = staging;
+    options.pathMode = archive::PathMode::StoredPaths;
+    options.password = std::string(library::kArchivePassword);
+    options.maxMemberSize = kMaxPackageMemberSize;
+    options.maxCompressionRatio = 1000;
+    options.accept = [&top](const fs::path& relative, bool folder) {
         return *relative.begin() == top &&
                (folder || std::next(relative.begin()) != relative.end());
-    });
-    reader.setMemberLimits(kPackageMemberLimits);
-    reader.setFileName(packageFile);
-    reader.setPassword(std::string(library::kArchivePassword));
-    reader.setDestination(staging);
-    reader.setPathMode(archive::PathMode::StoredPaths);
+    };
+    options.progress = progress;
+    options.question = question;
     archive::ExtractResult extracted;
     try {
-        reader.open();
-        extracted = reader.extract("*.*");
+        lease->open(packageFile);
+        extracted = lease->extract(options);
     } catch (const archive::ZipError& error) {
         return {InstallOutcome::Unreadable, error.what()};
     }
-    reader.close();
+    lease->close();
 
     const fs::path fresh = staging / top;
     if (InstallResult verdict = judge(extracted, fresh);

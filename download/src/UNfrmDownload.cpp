@@ -53,18 +53,6 @@ void showMessage(const QString& text, ui::MessageKind kind) {
                             ui::MessageButton::OK, 0);
 }
 
-archive::ZipAnswer askUser(const archive::ZipQuestion& question) {
-    switch (ui::askZipQuestion(QString::fromStdString(question.text), question.retryOffered)) {
-        case ui::ZipQuestionAnswer::Retry:
-            return archive::ZipAnswer::Retry;
-        case ui::ZipQuestionAnswer::Ignore:
-            return archive::ZipAnswer::Ignore;
-        case ui::ZipQuestionAnswer::Abort:
-            break;
-    }
-    return archive::ZipAnswer::Abort;
-}
-
 QString detailOf(const std::string& detail) {
     return detail.empty() ? QString() : QStringLiteral(" (%1)").arg(QString::fromStdString(detail));
 }
@@ -101,6 +89,8 @@ QString installFailure(const InstallResult& result) {
     switch (result.outcome) {
         case InstallOutcome::Installed:
             return {};
+        case InstallOutcome::Busy:
+            return QStringLiteral("o leitor de arquivos zip está ocupado com outra tarefa");
         case InstallOutcome::Cancelled:
             return QStringLiteral("instalação cancelada");
         case InstallOutcome::Unreadable:
@@ -347,13 +337,12 @@ void TfrmDownload::bDownloadClick() {
     ui::MainWindowAccess* main = ui::windows().main;
     if (!main) return;
     const library::PackageSelection selection = main->shared().PackageSelection;
-    const library::Layout layout = main->layout();
     running_ = true;
     setRunControls(true);
     const bool finished = ui::guarded([&] {
         CancelRequested = false;
         ui::pump();
-        const auto failures = runPackages(selection, layout);
+        const auto failures = runPackages(selection, *main);
         reportRun(selection, failures, CancelRequested);
     });
     running_ = false;
@@ -366,7 +355,8 @@ void TfrmDownload::bDownloadClick() {
 }
 
 std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
-    const library::PackageSelection& selection, const library::Layout& layout) {
+    const library::PackageSelection& selection, ui::MainWindowAccess& main) {
+    const library::Layout& layout = main.layout();
     std::array<QString, library::kCategoryCount> failures;
     std::array<fs::path, library::kCategoryCount> archives;
     std::error_code error;
@@ -390,7 +380,7 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
         if (!selection[slot]) continue;
         lProgresso->setText(QStringLiteral("Instalando pacote: ") + displayName(n));
         ui::pump();
-        if (failures[slot].isEmpty()) failures[slot] = ExtractPackage(archives[slot], layout, n);
+        if (failures[slot].isEmpty()) failures[slot] = ExtractPackage(archives[slot], main, n);
         WaitPumping(2000);
         lProgresso->setText(QStringLiteral("Removendo arquivos temporários [") + displayName(n) +
                             QLatin1Char(']'));
@@ -426,15 +416,15 @@ void TfrmDownload::DownloadProgress(std::uint64_t progress, std::uint64_t progre
     }
 }
 
-QString TfrmDownload::ExtractPackage(const fs::path& archiveFile, const library::Layout& layout,
+QString TfrmDownload::ExtractPackage(const fs::path& archiveFile, ui::MainWindowAccess& main,
                                      int index) {
     try {
         return installFailure(installPackage(
-            archiveFile, layout, index,
+            main.zip(), archiveFile, main.layout(), index,
             [this](const archive::ZipProgress& progress, bool& cancel) {
                 zipFileProgress(progress, cancel);
             },
-            askUser));
+            [](const archive::ZipQuestion& question) { return ui::askZipQuestion(question); }));
     } catch (const std::exception& error) {
         return QStringLiteral("não foi possível gravar na pasta Blocos") + detailOf(error.what());
     }

@@ -20,14 +20,12 @@ namespace download {
 void RemoveFolderTree(const std::filesystem::path& folder,
                       const std::filesystem::path& libraryRoot);
 
-// What a package member may claim; beyond it the package is damaged.
-inline constexpr archive::MemberLimits kPackageMemberLimits{1ull << 30, 1000};
-
 enum class InstallOutcome {
     Installed,
+    Busy,         // another run holds the zip reader
     Cancelled,    // the progress handler asked to stop
     Unreadable,   // the archive cannot be opened: missing, truncated, not a zip
-    Damaged,      // a member is too large, or could not be extracted and was skipped or ended it
+    Damaged,      // a member could not be extracted (too large, damaged, not writable)
     Refused,      // a member lies outside the category's folder or is a link
     Empty,        // the package holds nothing of its category folder
     NotReplaced,  // the installed category could not be put aside, or the new one in place
@@ -38,11 +36,15 @@ struct InstallResult {
     std::string detail;  // the member concerned, or the reader's or system's message
 };
 
-// Unpacks packageFile, the package of category index, into the library with a
-// fresh zip reader that reports to progress and asks question. Only members
+// A package member larger than this, or claiming more than 1000 times its
+// compressed size, is damaged.
+inline constexpr std::uint64_t kMaxPackageMemberSize = 1024 * archive::kMiB;
+
+// Unpacks packageFile, the package of category index, into the library through
+// a lease on reader that reports to progress and asks question. Only members
 // below the folder "<index>/" are taken. A handler's exception travels on,
 // after the staging folder has been removed.
-InstallResult installPackage(const std::filesystem::path& packageFile,
+InstallResult installPackage(archive::ZipReader& reader, const std::filesystem::path& packageFile,
                              const library::Layout& layout, int index,
                              const archive::ProgressHandler& progress,
                              const archive::QuestionHandler& question);

@@ -74,10 +74,10 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     // The steps of a run over a fixed selection; returns each package's
     // failure, empty for the packages installed.
     std::array<QString, library::kCategoryCount> runPackages(
-        const library::PackageSelection& selection, const library::Layout& layout);
+        const library::PackageSelection& selection, ui::MainWindowAccess& main);
     QString DownloadFile(const std::string& url, const std::filesystem::path& target);
     void DownloadProgress(std::uint64_t progress, std::uint64_t progressMax, bool& cancel);
-    QString ExtractPackage(const std::filesystem::path& archiveFile, const library::Layout& layout,
+    QString ExtractPackage(const std::filesystem::path& archiveFile, ui::MainWindowAccess& main,
                            int index);
     void zipFileProgress(const archive::ZipProgress& progress, bool& cancel);
     void WaitPumping(int milliseconds);

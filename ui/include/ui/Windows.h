@@ -7,6 +7,7 @@
 #include <QString>
 #include <filesystem>
 
+#include "archive/ZipReader.h"
 #include "library/Library.h"
 
 class QWidget;
@@ -29,6 +30,9 @@ class MainWindowAccess {
     virtual void RefreshCategories() = 0;
     // Opens the category list so that the user can pick a category at once.
     virtual void dropDownCategoryList() = 0;
+    // The one zip reader that export, preview and installation borrow, one
+    // run at a time (ZipReader::tryLease).
+    virtual archive::ZipReader& zip() = 0;
 };
 
 class PackageWindowAccess {
