@@ -205,7 +205,7 @@ TfrmDownload::TfrmDownload(std::string packageServer, QWidget* parent)
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    sGroupBox3 = new QGroupBox(QStringLiteral(" Progresso "), this);
+    auto* sGroupBox3 = new QGroupBox(QStringLiteral(" Progresso "), this);
     sGroupBox3->setObjectName(QStringLiteral("sGroupBox3"));
     sGroupBox3->setGeometry(8, 327, 385, 58);
     lProgresso = new QLabel(QStringLiteral("Pacote atual: --"), sGroupBox3);

@@ -45,7 +45,6 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     QGroupBox* sGroupBox1 = nullptr;
     QLabel* gSobre = nullptr;
     QPlainTextEdit* memo = nullptr;
-    QGroupBox* sGroupBox3 = nullptr;
     QLabel* lProgresso = nullptr;
     QProgressBar* Gauge = nullptr;
     QPushButton* bCancelar = nullptr;
@@ -53,7 +52,6 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     QLabel* sLabel1 = nullptr;
 
     int currentPackage() const { return CurrentPackage; }
-    bool runInProgress() const { return running_; }
 
   public slots:
     // Downloads every ticked package, then installs each; reports and closes.
