@@ -376,6 +376,18 @@ void Builder::drawEntity(const dwg::Entity& entity, const Frame& frame) {
                 drawConstructionLine(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::MultiLeader>)
                 drawMultiLeader(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::MLine>)
+                drawMLine(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::RasterImage>)
+                drawRasterImage(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Helix>)
+                drawSpline(data.spline, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::SubdivisionMesh>)
+                drawSubdivisionMesh(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Tolerance>)
+                drawTolerance(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::ProxyGraphics>)
+                drawProxyGraphics(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::Unsupported>)
                 ++out_.report.undrawnTypes[entity.typeName];
             // VIEWPORT: paper-space frames show nothing of their own here.
@@ -810,6 +822,50 @@ void Builder::drawFace(const dwg::Face& face, const Style& style, const Frame& f
     }
     // The outline as well, so that a sliver still shows.
     strokePoints(outline, Style{style.colour, nullptr, 1, style.layer});
+}
+
+void Builder::drawRasterImage(const dwg::RasterImage& image, const Style& style,
+                              const Frame& frame) {
+    std::vector<Vec2> outline;
+    for (const dwg::Point3& p : dwg::rasterOutline(image))
+        outline.push_back(frame.transform.plan(v3(p)));
+    if (outline.size() < 3) return;
+    outline.push_back(outline.front());
+    if (image.wipeout) {
+        // Masks what was drawn before it with the background.
+        beginItem(Item::Kind::Fill, Colour::background());
+        addPolyline(outline);
+        endItem();
+        return;
+    }
+    // Pictures are not drawn: their frame shows where they go.
+    strokePoints(outline, style);
+}
+
+void Builder::drawSubdivisionMesh(const dwg::SubdivisionMesh& mesh, const Style& style,
+                                  const Frame& frame) {
+    const auto count = static_cast<int>(mesh.vertices.size());
+    auto at = [&](int i) {
+        return frame.transform.plan(v3(mesh.vertices[static_cast<std::size_t>(i)]));
+    };
+    beginItem(Item::Kind::Stroke, style.colour);
+    if (!mesh.edges.empty()) {
+        for (const auto& [a, b] : mesh.edges) {
+            if (a < 0 || b < 0 || a >= count || b >= count) continue;
+            const Vec2 edge[2] = {at(a), at(b)};
+            addPolyline(edge);
+        }
+    } else {
+        for (const std::vector<int>& face : mesh.faces) {
+            std::vector<Vec2> outline;
+            for (const int i : face)
+                if (i >= 0 && i < count) outline.push_back(at(i));
+            if (outline.size() < 2) continue;
+            outline.push_back(outline.front());
+            addPolyline(outline);
+        }
+    }
+    endItem(&style);
 }
 
 void Builder::drawConstructionLine(const dwg::ConstructionLine& line, const Style& style,

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "TextLayout.h"
+
 namespace render::detail {
 
 struct LoopPiece;
@@ -61,6 +63,9 @@ class Builder {
     void addTextRun(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
                     std::span<const PlacedGlyph> glyphs);
     void addDot(const Colour& colour, Vec2 point);
+    // A run and its underlines or overlines.
+    void addGlyphLine(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
+                      std::span<const PlacedGlyph> glyphs, std::span<const Decoration> decorations);
 
     const dwg::Drawing& drawing() const { return drawing_; }
     const dwg::TextStyle* textStyle(dwg::Handle handle) const;
@@ -118,6 +123,13 @@ class Builder {
                    const Colour& colour);
     void drawText(const dwg::Text& text, const Style& style, const Frame& frame);
     void drawMText(const dwg::MText& text, const Style& style, const Frame& frame);
+    void drawTolerance(const dwg::Tolerance& tolerance, const Style& style, const Frame& frame);
+    void drawMLine(const dwg::MLine& line, const Style& style, const Frame& frame);
+    void drawRasterImage(const dwg::RasterImage& image, const Style& style, const Frame& frame);
+    void drawSubdivisionMesh(const dwg::SubdivisionMesh& mesh, const Style& style,
+                             const Frame& frame);
+    void drawProxyGraphics(const dwg::ProxyGraphics& graphics, const Style& style,
+                           const Frame& frame);
 
     // A planar polyline in OCS (z = elevation), with bulges and widths.
     struct PlanarVertex {

@@ -375,6 +375,92 @@ TEST(BuildTest, FillModeOffOutlinesSolids) {
     }
 }
 
+TEST(BuildTest, MLineDrawsItsElementsGapsFillAndCaps) {
+    dwg::MLine line;
+    line.elements.resize(2);
+    line.filled = true;
+    line.fillColor = dwg::Color::fromIndex(3);
+    line.startSquareCap = true;
+    // Along y = 0 and y = 1 from x = 0 to 10 to 20; the upper element has a
+    // gap from 2 to 4 in its first segment.
+    for (const double x : {0.0, 10.0, 20.0}) {
+        dwg::MLineVertex v;
+        v.position = {x, 0, 0};
+        v.direction = {1, 0, 0};
+        v.miter = {0, 1, 0};
+        v.elementParameters = {{1}, {0}};
+        line.vertices.push_back(v);
+    }
+    line.vertices[0].elementParameters[0] = {1, 0, 2, 4};
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "MLINE", line);
+    const DisplayList list = render::buildModelSpace(t.drawing);
+    std::vector<std::vector<Vec2>> pieces;
+    for (const Stroke& s : strokes(list)) pieces.push_back(s.points);
+    const std::vector<std::vector<Vec2>> expected{
+        {{0, 1},
+         {2, 1},
+         {4, 1},
+         {10, 1},
+         {20, 1}},  // stretches 0-2 and 4-10 (a gap between), then on
+        {{0, 0}, {10, 0}, {20, 0}},
+        {{0, 1}, {0, 0}},  // the start cap
+    };
+    EXPECT_EQ(pieces, expected);
+    // The gap splits the upper element in two.
+    const auto upper = std::find_if(list.items.begin(), list.items.end(),
+                                    [](const Item& i) { return i.kind == Item::Kind::Stroke; });
+    ASSERT_NE(upper, list.items.end());
+    EXPECT_EQ(upper->count, 2u);
+    EXPECT_TRUE(filled(list, {15, 0.5}));
+}
+
+TEST(BuildTest, ProxyGraphicsAndToleranceFramesAreDrawn) {
+    dwg::ProxyGraphics graphics;
+    graphics.transforms.push_back({1, 0, 0, 100, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});  // x + 100
+    dwg::ProxyPrimitive polyline;
+    polyline.points = {{0, 0, 0}, {1, 0, 0}};
+    polyline.transform = 1;
+    polyline.color = dwg::Color::fromIndex(1);
+    dwg::ProxyPrimitive square;
+    square.kind = dwg::ProxyPrimitive::Kind::Polygon;
+    square.filled = true;
+    square.points = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
+    square.color = dwg::Color::fromIndex(0);  // the entity's own colour
+    dwg::ProxyPrimitive circle;
+    circle.kind = dwg::ProxyPrimitive::Kind::Circle;
+    circle.center = {10, 0, 0};
+    circle.radius = 3;
+    dwg::ProxyPrimitive text;
+    text.kind = dwg::ProxyPrimitive::Kind::Text;
+    text.points = {{20, 0, 0}};
+    text.text = "T";
+    text.height = 1;
+    graphics.primitives = {polyline, square, circle, text};
+    dwg::Tolerance tolerance;
+    tolerance.text = "A%%vB^JC";
+    tolerance.height = 1;
+    tolerance.insertion = {0, 50, 0};
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "ACAD_PROXY_ENTITY", graphics, TestDrawing::kLayerZero,
+          dwg::Color::fromIndex(5));
+    t.add(TestDrawing::kModel, "TOLERANCE", tolerance);
+    const DisplayList list = render::buildModelSpace(t.drawing);
+    const auto drawn = strokes(list);
+    ASSERT_GE(drawn.size(), 2u);
+    EXPECT_EQ(drawn[0].points, (std::vector<Vec2>{{100, 0}, {101, 0}}));
+    EXPECT_EQ(drawn[0].colour, Colour::fromRgb(0xFF0000));
+    EXPECT_TRUE(filled(list, {1, 1}));
+    EXPECT_NEAR(render::length(drawn[1].points[0] - Vec2{10, 0}), 3, 1e-9);
+    // Three boxed cells: A and B on the first row, C below.
+    int frames = 0, texts = 0;
+    for (const Stroke& s : drawn)
+        frames += s.points.size() == 5 && s.points[0].y <= 50 && s.points[0].y >= 46;
+    for (const Item& item : list.items) texts += item.kind == Item::Kind::Text;
+    EXPECT_EQ(frames, 3);
+    EXPECT_EQ(texts, 4);  // T and the three cells
+}
+
 TEST(BuildTest, ExtentsCoverWhatIsDrawnButNotInfiniteLines) {
     dwg::Circle circle;
     circle.center = {2, 3, 0};
