@@ -17,8 +17,13 @@ bool addDashes(const HatchFamily& family, double patternLength, Vec2 origin, Vec
         return true;
     };
     if (family.dashes.empty() || !(patternLength > 0)) return emit(from, to);
-    double position = std::floor(from / patternLength) * patternLength;
-    while (position <= to) {
+    // Whole pattern repeats counted in integers: far from the origin a
+    // position plus a short dash can round back to the same position.
+    const double first = std::floor(from / patternLength);
+    const double repeats = std::floor(to / patternLength) - first;
+    if (!(repeats < static_cast<double>(budget.maxSegments))) return emit(from, to);
+    for (std::size_t r = 0; r <= static_cast<std::size_t>(repeats); ++r) {
+        double position = (first + static_cast<double>(r)) * patternLength;
         for (const double dash : family.dashes) {
             const double end = position + std::abs(dash);
             if (dash > 0) {
@@ -28,7 +33,6 @@ bool addDashes(const HatchFamily& family, double patternLength, Vec2 origin, Vec
                 if (!emit(position, position)) return false;
             }
             position = end;
-            if (position > to) break;
         }
     }
     return true;
@@ -87,11 +91,15 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
                     tooMany = true;
                     break;
                 }
-                for (double k = kFrom; k <= kTo; ++k) {
-                    const double s = baseS + k * spacing;
+                if (!(kTo >= kFrom)) continue;
+                // Line indices counted in integers, as above.
+                const auto firstLine = static_cast<std::size_t>(kFrom - firstK);
+                const auto lastLine =
+                    std::min(static_cast<std::size_t>(kTo - firstK), lineCount - 1);
+                for (std::size_t line = firstLine; line <= lastLine; ++line) {
+                    const double s = baseS + (firstK + static_cast<double>(line)) * spacing;
                     const double t = (s - sp) / (sq - sp);
-                    crossings[static_cast<std::size_t>(k - firstK)].push_back(
-                        dot(p + (q - p) * t, direction));
+                    crossings[line].push_back(dot(p + (q - p) * t, direction));
                 }
             }
         }
