@@ -33,10 +33,17 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     ui::SharedState& shared() override { return state_; }
     const library::Layout& layout() const override { return layout_; }
     void RefreshCategories() override;
+    archive::ZipReader& zip() override { return zip_; }
+    int selectedItemIndex() const override;
+    void setSelectedItemIndex(int index) override;
+    int itemCount() const override;
+    std::filesystem::path itemFileName(int index) const override;
+    QString categoryText() const override;
+    QString secondStatusPanelText() const override;
+    void setSecondStatusPanelText(const QString& text) override;
+    void focusGrid() override;
 
     void LoadBlockList();
-    QString secondStatusPanelText() const;
-    void setSecondStatusPanelText(const QString& text);
 
     // Controls, named as the window carries them, for the other windows and tests.
     QComboBox* cArea = nullptr;
@@ -53,9 +60,8 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
 
     bool firstShowDone() const { return FirstShowDone; }
 
-    // The one zip reader that export and preview share. A run that pumps
-    // messages holds it; another run finding it held must not start.
-    archive::ZipReader& zip() { return zip_; }
+    // A run that pumps messages holds the zip reader; another run finding it
+    // held must not start.
     bool zipInUse() const { return zipInUse_; }
 
   public slots:

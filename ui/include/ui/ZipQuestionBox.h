@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "archive/ZipReader.h"
+
 namespace ui {
 
 enum class ZipQuestionAnswer { Abort, Retry, Ignore };
@@ -12,5 +14,9 @@ enum class ZipQuestionAnswer { Abort, Retry, Ignore };
 // Modal; Retry is offered only when allowRetry is true. Closing the box by its
 // close box or Esc answers Abort, the choice that writes nothing more.
 ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry);
+
+// The zip reader's question handler for a run started by the user: the
+// reader's question, asked with the box above.
+archive::ZipAnswer answerZipQuestion(const archive::ZipQuestion& question);
 
 }  // namespace ui
