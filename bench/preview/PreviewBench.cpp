@@ -105,7 +105,7 @@ struct Program {
 
     int indexOf(const Sample& sample) const {
         for (int i = 0; i < main->Lista->count(); ++i)
-            if (main->Lista->item(i).FileName == QString::fromStdString(sample.block + ".PNG"))
+            if (main->Lista->item(i).FileName == sample.block + ".PNG")
                 return i;
         return -1;
     }

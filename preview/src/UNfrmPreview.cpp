@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "preview/DwgViewer.h"
+#include "ui/DisplayName.h"
 #include "ui/Magnet.h"
 #include "ui/Pump.h"
 #include "ui/Skin.h"
@@ -136,12 +137,8 @@ void TfrmPreview::bVerClick() {
     if (refreshing_) return;  // taken up by the running refresh when it ends
     ui::MainWindowAccess* main = ui::windows().main;
     if (!main) return;
-    if (main->zip().busy()) {
-        retry_.start();
-        return;
-    }
     refreshing_ = true;
-    while (refreshRequested_) {
+    while (refreshRequested_ && !main->zip().leased()) {
         refreshRequested_ = false;
         ui::guarded([&] { refresh(*main); });
         // Whatever became of the refresh, the keyboard goes back to the grid.
@@ -151,6 +148,8 @@ void TfrmPreview::bVerClick() {
         });
     }
     refreshing_ = false;
+    // Another run holds the reader: try again once it may have ended.
+    if (refreshRequested_) retry_.start();
 }
 
 void TfrmPreview::refresh(ui::MainWindowAccess& main) {
@@ -175,14 +174,13 @@ void TfrmPreview::refresh(ui::MainWindowAccess& main) {
     if (selected < 0 || selected >= main.itemCount()) return;
 
     const fs::path thumbnail = main.itemFileName(selected);
-    const fs::path blockName =
-        library::pathFromUtf8(library::blockNameFromThumbnail(library::pathToUtf8(thumbnail)));
+    const fs::path blockName = library::blockName(thumbnail);
     main.setSecondStatusPanelText(main.categoryText() + QStringLiteral(" - Bloco ") +
-                                  QString::fromStdString(library::pathToUtf8(blockName)));
+                                  ui::displayName(blockName));
     setWindowTitle(main.secondStatusPanelText());
 
     const fs::path blockArchive =
-        library::drawingArchivePath(shared.CurrentCategoryFolder, library::pathToUtf8(thumbnail));
+        library::drawingArchivePath(shared.CurrentCategoryFolder, thumbnail);
     const fs::path archiveCopy = layout.previewArchiveCopy();
     removeFile(archiveCopy);
     std::error_code error;
@@ -204,27 +202,35 @@ void TfrmPreview::refresh(ui::MainWindowAccess& main) {
 void TfrmPreview::showBlockDrawing(ui::MainWindowAccess& main, const fs::path& archiveCopy,
                                    const fs::path& blockName) {
     ui::SharedState& shared = main.shared();
-    const fs::path drawing =
-        previewDrawingPath(main.layout().libraryRoot(), blockName, shared.PreviewDrawingPath);
-    archive::ZipReader& zip = main.zip();
+    const fs::path root = main.layout().libraryRoot();
+    const fs::path drawing = previewDrawingPath(root, blockName, shared.PreviewDrawingPath);
     archive::ExtractResult result;
-    try {
-        zip.setFileName(archiveCopy);
-        zip.open();
-        zip.setPassword(std::string(library::kArchivePassword));
-        zip.setDestination(main.layout().libraryRoot());
-        zip.setPathMode(archive::PathMode::Flat);
-        zip.setQuestionHandler(ui::answerZipQuestion);
-        result = zip.extract("*.DWG");
-        ui::pump();
-        zip.close();
-        ui::pump();
-    } catch (...) {
-        // An archive that cannot be opened: the copy is ours to remove.
-        zip.close();
-        removeFile(archiveCopy);
-        throw;
+    {
+        std::optional<archive::ZipLease> lease = main.zip().tryLease();
+        if (!lease) {
+            // Taken by a run started in one of the pumps above: start again after it.
+            removeFile(archiveCopy);
+            refreshRequested_ = true;
+            return;
+        }
+        archive::ExtractOptions options;
+        options.destination = root;
+        options.password = std::string(library::kArchivePassword);
+        // Only the block's drawing is written, under the name chosen above.
+        options.mask = "*.DWG";
+        options.writeAs = drawing.filename();
+        options.question = ui::answerZipQuestion;
+        try {
+            lease->open(archiveCopy);
+            result = lease->extract(options);
+        } catch (...) {
+            // An archive that cannot be opened: the copy is ours to remove.
+            removeFile(archiveCopy);
+            throw;
+        }
     }
+    ui::pump();
+    ui::pump();
     removeFile(archiveCopy);
 
     const bool written = !result.written.empty();

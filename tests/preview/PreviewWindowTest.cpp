@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -104,7 +105,7 @@ class PreviewTest : public ::testing::Test {
 
     int indexOf(const std::string& block) const {
         for (int i = 0; i < main->Lista->count(); ++i)
-            if (main->Lista->item(i).FileName == QString::fromStdString(block + ".PNG")) return i;
+            if (main->Lista->item(i).FileName == library::pathFromUtf8(block + ".PNG")) return i;
         ADD_FAILURE() << block << " not in the grid";
         return -1;
     }
@@ -202,7 +203,7 @@ TEST_F(PreviewTest, WalkButtonsStayWithinTheGrid) {
         EXPECT_EQ(sleeps, std::vector<int>(static_cast<size_t>(walk.refreshes), 100));
         if (walk.refreshes > 0) {
             EXPECT_EQ(main->secondStatusPanelText(),
-                      captionOf(main->Lista->item(walk.end).FileName.chopped(4).toStdString()));
+                      captionOf(main->Lista->item(walk.end).FileName.stem().string()));
             EXPECT_EQ(QApplication::focusWidget(), main->Lista);
         }
         if (walk.blocks == 0) {
@@ -338,6 +339,43 @@ TEST_F(PreviewTest, RefreshAskedForDuringARefreshRunsAfterItForTheNewSelection) 
     EXPECT_EQ(sleeps.size(), 60u) << "the first refresh ran to its end";
     EXPECT_EQ(preview->windowTitle(), captionOf("Pia01"));
     expectShows(*preview->dwg, listOf(sample("R2000/libredwg_sample_2000.dwg")));
+    expectNoTransientFiles();
+}
+
+TEST_F(PreviewTest, RefreshAskedForDuringAnExportWaitsForTheExportToEnd) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    addSampleBlock("Pia01", "R2000/libredwg_sample_2000.dwg");
+    addSampleBlock("Pia02", "R2000/libredwg_entities-2d.dwg");
+    const fs::path target = temp.path() / "Meus desenhos";
+    fs::create_directories(target);
+    openCategory();
+    clickTile("Pia01");
+
+    QString captionDuringExport;
+    bool copyDuringExport = true;
+    ui_test::whenModalActive([&](QDialog* save) {
+        ui_test::whenModalActive([&](QDialog* done) {
+            // The export still holds the reader under its last message: the
+            // user picks another block.
+            main->Lista->setSelectedIndex(indexOf("Pia02"));
+            main->ListaItemSelect(main->Lista->selectedIndex());
+            captionDuringExport = preview->windowTitle();
+            copyDuringExport = fs::exists(program / "TMP.ZIP");
+            ui_test::pressKey(done, Qt::Key_Return);
+        });
+        auto* name = save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(QString::fromStdString(library::pathToUtf8(target / "Pia01")));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QTest::mouseClick(main->bSalvar, Qt::LeftButton);
+
+    EXPECT_TRUE(fs::exists(target / "Pia01.DWG"));
+    EXPECT_EQ(captionDuringExport, captionOf("Pia01"));
+    EXPECT_FALSE(copyDuringExport);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return preview->windowTitle() == captionOf("Pia02"); }, 5000))
+        << "the refresh runs once the export has ended";
+    expectShows(*preview->dwg, listOf(sample("R2000/libredwg_entities-2d.dwg")));
     expectNoTransientFiles();
 }
 

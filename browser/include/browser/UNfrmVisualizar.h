@@ -60,10 +60,6 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
 
     bool firstShowDone() const { return FirstShowDone; }
 
-    // A run that pumps messages holds the zip reader; another run finding it
-    // held must not start.
-    bool zipInUse() const { return zipInUse_; }
-
   public slots:
     void cAreaChange(int index);
     void ListaItemSelect(int itemindex);
@@ -80,13 +76,12 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void FormResize();
     void buildControls();
     void placeControls();
-    void exportSelectedBlock();
+    void exportSelectedBlock(archive::ZipLease& lease);
 
     library::Layout layout_;
     ui::SharedState state_;
     bool FirstShowDone = false;
     archive::ZipReader zip_{"zip"};
-    bool zipInUse_ = false;
 
     QWidget* sPanel4 = nullptr;
     QWidget* sPanel1 = nullptr;

@@ -29,7 +29,7 @@ class MainWindowAccess {
     virtual const library::Layout& layout() const = 0;
     virtual void RefreshCategories() = 0;
     // The one zip reader that export, preview and installation borrow, one
-    // run at a time.
+    // run at a time (ZipReader::tryLease).
     virtual archive::ZipReader& zip() = 0;
 
     // The grid as the preview walks it. Setting the selected index moves the
