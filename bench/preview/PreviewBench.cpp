@@ -49,8 +49,8 @@ std::vector<Sample> samples() {
         if (!version.is_directory() || version.path().filename() == "renders") continue;
         for (const auto& entry : fs::directory_iterator(version.path())) {
             if (entry.path().extension() != ".dwg") continue;
-            const std::string name = version.path().filename().string() + "/" +
-                                     entry.path().filename().string();
+            const std::string name =
+                version.path().filename().string() + "/" + entry.path().filename().string();
             found.push_back({name, entry.path(), "B" + std::to_string(found.size())});
         }
     }
@@ -66,10 +66,9 @@ bool writeArchive(const fs::path& archive, const fs::path& drawing, const std::s
     if (!zip) return false;
     zip_source_t* source = zip_source_file(zip, drawing.c_str(), 0, -1);
     const zip_int64_t index = source ? zip_file_add(zip, member.c_str(), source, 0) : -1;
-    const bool added =
-        index >= 0 && zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index),
-                                              ZIP_EM_TRAD_PKWARE,
-                                              std::string(library::kArchivePassword).c_str()) == 0;
+    const bool added = index >= 0 && zip_file_set_encryption(
+                                         zip, static_cast<zip_uint64_t>(index), ZIP_EM_TRAD_PKWARE,
+                                         std::string(library::kArchivePassword).c_str()) == 0;
     if (!added) {
         zip_discard(zip);
         return false;
@@ -87,7 +86,8 @@ struct Program {
         QImage thumbnail(40, 28, QImage::Format_RGB32);
         thumbnail.fill(Qt::white);
         for (const Sample& sample : list) {
-            thumbnail.save(QString::fromStdString((category / "IMG" / (sample.block + ".PNG")).string()));
+            thumbnail.save(
+                QString::fromStdString((category / "IMG" / (sample.block + ".PNG")).string()));
             if (!writeArchive(category / "DWG" / (sample.block + ".DWG.zip"), sample.file,
                               sample.block + ".DWG"))
                 std::fprintf(stderr, "não foi possível empacotar %s\n", sample.name.c_str());
@@ -105,8 +105,7 @@ struct Program {
 
     int indexOf(const Sample& sample) const {
         for (int i = 0; i < main->Lista->count(); ++i)
-            if (main->Lista->item(i).FileName == sample.block + ".PNG")
-                return i;
+            if (main->Lista->item(i).FileName == sample.block + ".PNG") return i;
         return -1;
     }
 

@@ -1,15 +1,15 @@
 #include "preview/DwgViewer.h"
 
+#include <dwg/Reader.h>
+#include <render/Build.h>
+#include <render/Painter.h>
+
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QWheelEvent>
 #include <cmath>
 #include <new>
-
-#include <dwg/Reader.h>
-#include <render/Build.h>
-#include <render/Painter.h>
 
 namespace preview {
 

@@ -7,6 +7,8 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <cmath>
+#include <optional>
+#include <string>
 #include <system_error>
 
 #include "preview/DwgViewer.h"
@@ -282,9 +284,9 @@ void TfrmPreview::resizeEvent(QResizeEvent* event) {
     const auto place = [this](QPushButton* button, double designCentre) {
         const int centre =
             static_cast<int>(std::lround(designCentre * width() / kDesignPanelWidth));
-        button->setGeometry(QRect(QPoint(centre - kButtonSize.width() / 2,
-                                         (kPanelHeight - kButtonSize.height()) / 2),
-                                  kButtonSize));
+        button->setGeometry(QRect(
+            QPoint(centre - kButtonSize.width() / 2, (kPanelHeight - kButtonSize.height()) / 2),
+            kButtonSize));
     };
     place(bAnterior, kAnteriorCentre);
     place(bProximo, kProximoCentre);

@@ -174,8 +174,9 @@ const std::vector<Shot>& shots() {
              if (category < 0) return false;
              chooseCategory(program, category, 0);
              if (program.preview.dwg->displayList().empty())
-                 std::fprintf(stderr, "o navegador não mostra desenho: a biblioteca de "
-                                      "demonstração não tem os arquivos dos blocos\n");
+                 std::fprintf(stderr,
+                              "o navegador não mostra desenho: a biblioteca de "
+                              "demonstração não tem os arquivos dos blocos\n");
              return photographWindow(&program.preview, save);
          }},
         {"download.png",

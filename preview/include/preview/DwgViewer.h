@@ -9,15 +9,14 @@
 // leaves a short line in place of the drawing; OpenDrawing never throws.
 #pragma once
 
-#include <QColor>
+#include <render/DisplayList.h>
+#include <render/View.h>
+
 #include <QPointF>
 #include <QString>
 #include <QWidget>
 #include <filesystem>
 #include <optional>
-
-#include <render/DisplayList.h>
-#include <render/View.h>
 
 class QMenu;
 
