@@ -137,7 +137,9 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
     options.password = std::string(library::kArchivePassword);
     options.mask = "*.DWG";
     options.writeAs = fs::path(blockName) += ".DWG";
-    options.question = ui::answerZipQuestion;
+    options.question = [](const archive::ZipQuestion& question) {
+        return ui::askZipQuestion(question);
+    };
     archive::ExtractResult result;
     QString failure;
     try {

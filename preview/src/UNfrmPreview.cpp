@@ -221,7 +221,9 @@ void TfrmPreview::showBlockDrawing(ui::MainWindowAccess& main, const fs::path& a
         // Only the block's drawing is written, under the name chosen above.
         options.mask = "*.DWG";
         options.writeAs = drawing.filename();
-        options.question = ui::answerZipQuestion;
+        options.question = [](const archive::ZipQuestion& question) {
+            return ui::askZipQuestion(question);
+        };
         try {
             lease->open(archiveCopy);
             result = lease->extract(options);

@@ -35,7 +35,7 @@ ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry) {
     }
 }
 
-archive::ZipAnswer answerZipQuestion(const archive::ZipQuestion& question) {
+archive::ZipAnswer askZipQuestion(const archive::ZipQuestion& question) {
     switch (askZipQuestion(QString::fromStdString(question.text), question.retryOffered)) {
         case ZipQuestionAnswer::Retry:
             return archive::ZipAnswer::Retry;

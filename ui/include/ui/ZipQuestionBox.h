@@ -15,8 +15,7 @@ enum class ZipQuestionAnswer { Abort, Retry, Ignore };
 // close box or Esc answers Abort, the choice that writes nothing more.
 ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry);
 
-// The zip reader's question handler for a run started by the user: the
-// reader's question, asked with the box above.
-archive::ZipAnswer answerZipQuestion(const archive::ZipQuestion& question);
+// The same box as a zip run's question handler.
+archive::ZipAnswer askZipQuestion(const archive::ZipQuestion& question);
 
 }  // namespace ui
