@@ -131,7 +131,10 @@ void Builder::drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame
     for (const dwg::HatchLoop& loop : hatch.loops) loops.push_back(loopPieces(loop));
 
     if (hatch.solid) {
-        fillLoops(loops, m, style.colour);
+        // A gradient is filled with its first colour.
+        fillLoops(loops, m,
+                  hatch.gradientColor ? resolveColour(*hatch.gradientColor, frame, style.layer)
+                                      : style.colour);
         if (!fillMode_ && !out_.items.empty()) out_.items.back().kind = Item::Kind::Stroke;
         return;
     }

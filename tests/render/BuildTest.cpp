@@ -364,6 +364,32 @@ TEST(BuildTest, MultiLeaderDrawsItsLinesArrowLandingAndText) {
     EXPECT_GT(text_->bounds.minX, 12.9);
 }
 
+TEST(BuildTest, SolidHatchesFillInTheEntityOrFirstGradientColour) {
+    dwg::Hatch hatch;
+    hatch.solid = true;
+    dwg::HatchLoop square;
+    square.isPolyline = true;
+    square.points = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    hatch.loops = {square};
+    struct Case {
+        std::optional<dwg::Color> gradient;
+        Colour expected;
+    };
+    const Case cases[] = {{std::nullopt, Colour::fromRgb(0xFF0000)},
+                          {dwg::Color::fromIndex(5), Colour::fromRgb(0x0000FF)},
+                          {dwg::Color::fromTrueColor(0x123456), Colour::fromRgb(0x123456)}};
+    for (const Case& c : cases) {
+        hatch.gradientColor = c.gradient;
+        TestDrawing t;
+        t.add(TestDrawing::kModel, "HATCH", hatch, TestDrawing::kLayerZero,
+              dwg::Color::fromIndex(1));
+        const DisplayList list = render::buildModelSpace(t.drawing);
+        ASSERT_EQ(list.items.size(), 1u);
+        EXPECT_EQ(list.items[0].kind, Item::Kind::Fill);
+        EXPECT_EQ(list.items[0].colour, c.expected);
+    }
+}
+
 TEST(BuildTest, FillModeOffOutlinesSolids) {
     dwg::Face solid;
     solid.corners = {dwg::Point3{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};

@@ -289,6 +289,7 @@ struct Hatch {
     double patternAngle = 0;
     double patternScale = 1;
     std::vector<HatchPatternLine> patternLines;
+    std::optional<Color> gradientColor;  // a gradient fill's first colour (R2004+)
 };
 
 struct Dimension {
