@@ -9,6 +9,7 @@
 #include <numbers>
 
 #include "Curves.h"
+#include "Palette.h"
 #include "TestDrawing.h"
 
 namespace {
@@ -164,6 +165,16 @@ TEST(BuildTest, ColoursComeFromEntityLayerOrInsertThroughAnyDepth) {
             colours.push_back(s.colour);
         EXPECT_EQ(colours, c.expected) << c.name;
     }
+}
+
+TEST(BuildTest, ColourIndexPaletteHasTheStandardValues) {
+    const std::pair<int, std::uint32_t> known[] = {
+        {1, 0xFF0000},   {3, 0x00FF00},   {5, 0x0000FF},  {8, 0x808080},  {9, 0xC0C0C0},
+        {10, 0xFF0000},  {11, 0xFF7F7F},  {12, 0xCC0000}, {13, 0xCC6666}, {15, 0x994C4C},
+        {16, 0x7F0000},  {19, 0x4C2626},  {30, 0xFF7F00}, {50, 0xFFFF00}, {130, 0x00FFFF},
+        {175, 0x4C4C99}, {250, 0x333333}, {255, 0xFFFFFF}};
+    for (const auto& [index, rgb] : known)
+        EXPECT_EQ(render::detail::paletteColour(index), rgb) << index;
 }
 
 TEST(BuildTest, HiddenThingsAreNotDrawn) {
