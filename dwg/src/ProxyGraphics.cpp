@@ -244,10 +244,11 @@ void Decoder::command(std::uint32_t type, Cursor& c) {
         case kCircle: {
             const Point3 center = c.point();
             const double radius = c.f64();
+            const Point3 normal = c.point();
             ProxyPrimitive& p = add(Kind::Circle);
             p.center = center;
             p.radius = radius;
-            p.normal = c.point();
+            p.normal = normal;
             break;
         }
         case kCircleThreePoints:

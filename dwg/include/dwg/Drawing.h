@@ -344,8 +344,8 @@ struct MLeaderLine {
     // Arrowhead tip first, then the bends; the line goes on to its root's
     // `connection` point.
     std::vector<Point3> points;
-    int leaderType = 1;  // 0 invisible, 1 straight segments, 2 spline through the points
-    Color color;
+    int leaderType = 1;     // 0 invisible, 1 straight segments, 2 spline through the points
+    Color color;            // ByBlock stands for the multileader's own colour
     Handle linetype = 0;    // LTYPE handle (may be the BYLAYER/BYBLOCK entry); 0 = ByLayer
     int lineweight = -1;    // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
     Handle arrowBlock = 0;  // block drawn as the arrowhead; 0 = the standard closed filled arrow
@@ -377,15 +377,15 @@ struct MLeaderBlockContent {
 
 struct MultiLeader {
     std::vector<MLeaderRoot> roots;
-    bool landing = true;                // draw each root's landing (dog-leg)
-    double landingGap = 0;              // gap between the landing and the text
-    double scale = 1;                   // overall scale, already applied to the sizes here
-    Point3 normal = kDefaultExtrusion;  // plane of the leader
-    // MTEXT content. `insertion` is the text's anchor in WCS, `xAxis` its direction,
-    // `height` the text height, `rectangleWidth` the wrapping width (0 = none) and
-    // `attachment` 1, 2 or 3 (top left, top centre, top right).
+    bool landing = true;    // draw each root's landing (dog-leg)
+    double landingGap = 0;  // gap between the landing and the text
+    double scale = 1;       // overall scale, already applied to the sizes here
+    // MTEXT content. `insertion` is the text's anchor in WCS, `extrusion` its
+    // plane, `xAxis` its direction, `height` the text height, `rectangleWidth` the
+    // wrapping width (0 = none), `attachment` 1, 2 or 3 (top left, top centre,
+    // top right) and `drawingDirection` as stored (5 = as the text style says).
     std::optional<MText> text;
-    Color textColor;
+    Color textColor;         // ByBlock stands for the multileader's own colour
     bool textFrame = false;  // a rectangle around the text
     std::optional<MLeaderBlockContent> block;
     Handle style = 0;  // MLEADERSTYLE object
@@ -446,8 +446,8 @@ struct RasterImage {
     Point3 u{1, 0, 0};
     Point3 v{0, 1, 0};
     Point2 size{1, 1};  // width and height in pixels
-    int displayFlags =
-        0;  // 1 shown, 2 shown when not aligned with the screen, 4 clipped, 8 transparent
+    // 1 shown, 2 shown when not aligned with the screen, 4 clipped, 8 transparent.
+    int displayFlags = 0;
     bool clipping = false;      // the clip boundary applies
     bool clipInverted = false;  // R2010+: hide what lies inside the boundary instead
     int brightness = 50;        // 0..100
@@ -536,7 +536,8 @@ struct ProxyGraphics {
     std::vector<ProxyPrimitive> primitives;
 };
 
-// An entity type that is counted but not decoded (3DSOLID, IMAGE, proxies...).
+// An entity type that is counted but not decoded (3DSOLID, SHAPE, proxies
+// without graphics...).
 struct Unsupported {};
 
 using EntityData =
@@ -578,8 +579,8 @@ struct HeaderVariables {
     int pointDisplayMode = 0;
     double pointDisplaySize = 0;
     double linetypeScale = 1;  // LTSCALE: global factor on every linetype pattern
-    double newEntityLinetypeScale =
-        1;  // CELTSCALE: given to new entities; stored ones carry theirs
+    // CELTSCALE: given to new entities; stored ones carry their own.
+    double newEntityLinetypeScale = 1;
     bool paperSpaceLinetypeScaling = true;  // PSLTSCALE
     bool fillMode = true;  // FILLMODE: solids, wide polylines and solid hatches are filled
     // Dimension defaults (DIMSCALE, DIMTXT), for entities sized by a dimension style the
