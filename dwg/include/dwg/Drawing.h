@@ -21,12 +21,16 @@ using Handle = std::uint64_t;
 struct Point2 {
     double x = 0;
     double y = 0;
+
+    bool operator==(const Point2&) const = default;
 };
 
 struct Point3 {
     double x = 0;
     double y = 0;
     double z = 0;
+
+    bool operator==(const Point3&) const = default;
 };
 
 inline constexpr Point3 kDefaultExtrusion{0, 0, 1};
@@ -39,6 +43,8 @@ struct Color {
 
     static Color fromIndex(int aci);
     static Color fromTrueColor(std::uint32_t rgb);
+
+    bool operator==(const Color&) const = default;
 };
 
 struct Layer {
@@ -49,6 +55,8 @@ struct Layer {
     bool frozen = false;
     bool locked = false;
     Handle linetype = 0;
+
+    bool operator==(const Layer&) const = default;
 };
 
 struct Linetype {
@@ -57,6 +65,8 @@ struct Linetype {
     std::string description;
     double patternLength = 0;
     std::vector<double> dashes;  // positive = dash, negative = gap, 0 = dot
+
+    bool operator==(const Linetype&) const = default;
 };
 
 struct TextStyle {
@@ -69,6 +79,8 @@ struct TextStyle {
     double obliqueAngle = 0;
     bool vertical = false;
     bool shapeFile = false;
+
+    bool operator==(const TextStyle&) const = default;
 };
 
 // Data every entity carries.
@@ -84,12 +96,16 @@ struct EntityHeader {
     double linetypeScale = 1;
     int lineweight = -1;  // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
     bool invisible = false;
+
+    bool operator==(const EntityHeader&) const = default;
 };
 
 struct Line {
     Point3 start, end;
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
+
+    bool operator==(const Line&) const = default;
 };
 
 struct Point {
@@ -97,6 +113,8 @@ struct Point {
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
     double xAxisAngle = 0;
+
+    bool operator==(const Point&) const = default;
 };
 
 struct Circle {
@@ -104,6 +122,8 @@ struct Circle {
     double radius = 0;
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
+
+    bool operator==(const Circle&) const = default;
 };
 
 struct Arc {
@@ -113,6 +133,8 @@ struct Arc {
     double endAngle = 0;
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
+
+    bool operator==(const Arc&) const = default;
 };
 
 struct Ellipse {
@@ -122,6 +144,8 @@ struct Ellipse {
     double axisRatio = 1;
     double startParameter = 0;
     double endParameter = 0;
+
+    bool operator==(const Ellipse&) const = default;
 };
 
 struct LwPolyline {
@@ -133,6 +157,8 @@ struct LwPolyline {
     std::vector<Point2> points;
     std::vector<double> bulges;                     // empty or one per point
     std::vector<std::pair<double, double>> widths;  // empty or one (start, end) per point
+
+    bool operator==(const LwPolyline&) const = default;
 };
 
 struct Vertex {
@@ -141,11 +167,15 @@ struct Vertex {
     double endWidth = 0;
     double bulge = 0;
     int flags = 0;
+
+    bool operator==(const Vertex&) const = default;
 };
 
 // Vertex indices (1-based) of a polyface face; negative = invisible edge, 0 = unused.
 struct PolyfaceFace {
     std::array<int, 4> indices{};
+
+    bool operator==(const PolyfaceFace&) const = default;
 };
 
 struct Polyline {
@@ -163,6 +193,8 @@ struct Polyline {
     int meshN = 0;
     std::vector<Vertex> vertices;
     std::vector<PolyfaceFace> faces;
+
+    bool operator==(const Polyline&) const = default;
 };
 
 struct Spline {
@@ -176,6 +208,8 @@ struct Spline {
     std::vector<Point3> fitPoints;
     Point3 startTangent;
     Point3 endTangent;
+
+    bool operator==(const Spline&) const = default;
 };
 
 // TEXT, ATTRIB and ATTDEF.
@@ -200,6 +234,8 @@ struct Text {
     std::string tag;
     std::string prompt;
     int attributeFlags = 0;  // 1 invisible, 2 constant, 4 verify, 8 preset
+
+    bool operator==(const Text&) const = default;
 };
 
 struct MText {
@@ -213,6 +249,8 @@ struct MText {
     int drawingDirection = 1;
     double lineSpacingFactor = 1;
     Handle style = 0;
+
+    bool operator==(const MText&) const = default;
 };
 
 struct AttributeEntity;
@@ -229,6 +267,8 @@ struct Insert {
     double columnSpacing = 0;
     double rowSpacing = 0;
     std::vector<AttributeEntity> attributes;
+
+    bool operator==(const Insert&) const = default;
 };
 
 // SOLID, TRACE (corners in object coordinates) and 3DFACE (world coordinates).
@@ -239,6 +279,8 @@ struct Face {
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
     int invisibleEdges = 0;  // 3DFACE only
+
+    bool operator==(const Face&) const = default;
 };
 
 struct HatchEdge {
@@ -256,6 +298,8 @@ struct HatchEdge {
     std::vector<double> knots;
     std::vector<Point2> controlPoints;
     std::vector<double> weights;
+
+    bool operator==(const HatchEdge&) const = default;
 };
 
 struct HatchLoop {
@@ -265,6 +309,8 @@ struct HatchLoop {
     std::vector<Point2> points;  // polyline loop
     std::vector<double> bulges;
     std::vector<HatchEdge> edges;  // edge loop
+
+    bool operator==(const HatchLoop&) const = default;
 };
 
 struct HatchPatternLine {
@@ -272,6 +318,8 @@ struct HatchPatternLine {
     Point2 base;
     Point2 offset;
     std::vector<double> dashes;
+
+    bool operator==(const HatchPatternLine&) const = default;
 };
 
 struct Hatch {
@@ -286,6 +334,8 @@ struct Hatch {
     double patternAngle = 0;
     double patternScale = 1;
     std::vector<HatchPatternLine> patternLines;
+
+    bool operator==(const Hatch&) const = default;
 };
 
 struct Dimension {
@@ -309,6 +359,8 @@ struct Dimension {
     double extensionRotation = 0;  // linear
     double rotation = 0;           // linear
     double leaderLength = 0;       // radius, diameter
+
+    bool operator==(const Dimension&) const = default;
 };
 
 struct Leader {
@@ -318,6 +370,8 @@ struct Leader {
     Point3 extrusion = kDefaultExtrusion;
     Handle annotation = 0;
     Handle dimStyle = 0;
+
+    bool operator==(const Leader&) const = default;
 };
 
 // RAY (half-infinite) and XLINE (infinite both ways).
@@ -325,16 +379,22 @@ struct ConstructionLine {
     bool bothWays = false;
     Point3 point;
     Point3 direction;
+
+    bool operator==(const ConstructionLine&) const = default;
 };
 
 struct Viewport {
     Point3 center;  // paper-space coordinates
     double width = 0;
     double height = 0;
+
+    bool operator==(const Viewport&) const = default;
 };
 
 // An entity type that is counted but not decoded (3DSOLID, IMAGE, proxies...).
-struct Unsupported {};
+struct Unsupported {
+    bool operator==(const Unsupported&) const = default;
+};
 
 using EntityData =
     std::variant<Unsupported, Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline, Text,
@@ -345,11 +405,15 @@ struct Entity {
         typeName;  // "LINE", "POLYLINE_2D", "DIMENSION_LINEAR", class names like "MULTILEADER"
     EntityHeader header;
     EntityData data;
+
+    bool operator==(const Entity&) const = default;
 };
 
 struct AttributeEntity {
     EntityHeader header;
     Text text;
+
+    bool operator==(const AttributeEntity&) const = default;
 };
 
 struct Block {
@@ -361,6 +425,8 @@ struct Block {
     bool modelSpace = false;
     bool paperSpace = false;  // any paper-space layout
     std::vector<Entity> entities;
+
+    bool operator==(const Block&) const = default;
 };
 
 struct HeaderVariables {
@@ -383,6 +449,8 @@ struct HeaderVariables {
     Handle linetypeByLayer = 0;
     Handle linetypeByBlock = 0;
     Handle linetypeContinuous = 0;
+
+    bool operator==(const HeaderVariables&) const = default;
 };
 
 struct Drawing {
@@ -399,6 +467,8 @@ struct Drawing {
     const Block* modelSpace() const;
     const Block* findBlock(Handle handle) const;
     const Layer* findLayer(Handle handle) const;
+
+    bool operator==(const Drawing&) const = default;
 };
 
 // Entity types in a block by name, VERTEX and ATTRIB records included under
