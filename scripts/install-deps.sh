@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
   zip unzip fonts-wine fonts-dejavu-core xvfb xauth python3
+  fp-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -14,7 +14,9 @@
 #include <QStringDecoder>
 #include <stdexcept>
 
+#include "ui/ButtonImages.h"
 #include "ui/Pump.h"
+#include "ui/Skin.h"
 #include "ui/Translations.h"
 
 namespace download {
@@ -113,6 +115,9 @@ TfrmDownload::TfrmDownload(QWidget* parent) : QDialog(parent, Qt::Tool) {
         QStringLiteral("Atenção: é necessário que o software tenha acesso à internet."), this);
     sLabel1->move(52, 419);
     setDarkText(sLabel1);
+    bDownload->setIcon(ui::buttonImage(ui::ButtonImage::Download));
+    bCancelar->setIcon(ui::buttonImage(ui::ButtonImage::Cancel));
+    ui::applySkin(this);
 }
 
 void TfrmDownload::packageClicked(int index) {

@@ -3,6 +3,8 @@
 #include <QPushButton>
 #include <cmath>
 
+#include "ui/Magnet.h"
+#include "ui/Skin.h"
 #include "ui/Translations.h"
 
 namespace preview {
@@ -21,6 +23,7 @@ TfrmPreview::TfrmPreview(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Windo
     dwg->setObjectName(QStringLiteral("dwg"));
     dwg->setAutoFillBackground(true);
     buttonPanel_ = new QWidget(this);
+    ui::setSkinSection(buttonPanel_, ui::SkinSection::Panel);
     bProximo = new QPushButton(QStringLiteral("Próximo >"), buttonPanel_);
     bProximo->setObjectName(QStringLiteral("bProximo"));
     bProximo->setDefault(true);
@@ -32,6 +35,8 @@ TfrmPreview::TfrmPreview(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Windo
     bVer->hide();
     connect(bVer, &QPushButton::clicked, this, &TfrmPreview::bVerClick);
     resize(350, 350);
+    ui::applySkin(this);
+    ui::attachMagnet(this);
 }
 
 void TfrmPreview::clickRefresh() {
