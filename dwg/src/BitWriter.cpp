@@ -12,21 +12,21 @@ std::uint64_t bitsOf(double value) {
 
 }  // namespace
 
-void BitWriter::bit(bool value) {
-    bits(value ? 1 : 0, 1);
+std::vector<std::uint8_t> BitWriter::take() {
+    if (pendingBits_ > 0)
+        bytes_.push_back(static_cast<std::uint8_t>(pending_ << (8 - pendingBits_)));
+    pending_ = 0;
+    pendingBits_ = 0;
+    return std::move(bytes_);
 }
 
-void BitWriter::bits(std::uint64_t value, int count) {
-    while (count > 0) {
-        const int used = static_cast<int>(bitCount_ & 7);
-        if (used == 0) bytes_.push_back(0);
-        const int room = 8 - used;
-        const int now = count < room ? count : room;
-        const auto chunk = static_cast<unsigned>((value >> (count - now)) & ((1u << now) - 1));
-        bytes_.back() = static_cast<std::uint8_t>(bytes_.back() | (chunk << (room - now)));
-        bitCount_ += static_cast<std::size_t>(now);
-        count -= now;
-    }
+void BitWriter::append(BitWriter&& other) {
+    const int tailBits = other.pendingBits_;
+    const std::uint64_t tail = other.pending_;
+    const std::vector<std::uint8_t> bytes = std::move(other.bytes_);
+    other = BitWriter();
+    rawBytes(bytes);
+    bits(tail, tailBits);
 }
 
 void BitWriter::rawShort(std::int16_t value) {
@@ -51,9 +51,8 @@ void BitWriter::rawPoint2(const Point2& p) {
 }
 
 void BitWriter::rawBytes(std::span<const std::uint8_t> bytes) {
-    if ((bitCount_ & 7) == 0) {
+    if (pendingBits_ == 0) {
         bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
-        bitCount_ += bytes.size() * 8;
         return;
     }
     for (std::uint8_t b : bytes) rawChar(b);
@@ -153,13 +152,14 @@ void BitWriter::text(std::string_view codePageBytes) {
                        codePageBytes.size()));
 }
 
-void BitWriter::patchRawLong(std::size_t bitPosition, std::int32_t value) {
+void patchRawLong(std::vector<std::uint8_t>& bytes, std::size_t bitPosition, std::int32_t value) {
     const auto v = static_cast<std::uint32_t>(value);
     for (int i = 0; i < 32; ++i) {
         const std::size_t at = bitPosition + static_cast<std::size_t>(i);
         const int shift = 7 - static_cast<int>(at & 7);
+        // Byte k of the little-endian value, its bits most significant first.
         const bool set = (v >> (8 * (i / 8) + 7 - (i % 8))) & 1;
-        std::uint8_t& byte = bytes_[at >> 3];
+        std::uint8_t& byte = bytes[at >> 3];
         byte = static_cast<std::uint8_t>(set ? byte | (1u << shift) : byte & ~(1u << shift));
     }
 }

@@ -25,13 +25,22 @@ enum class Ref : std::uint8_t {
 
 class BitWriter {
   public:
-    std::size_t position() const { return bitCount_; }
-    // The bytes written so far; the last byte is padded with zero bits.
-    const std::vector<std::uint8_t>& bytes() const { return bytes_; }
-    std::vector<std::uint8_t> take() { return std::move(bytes_); }
+    std::size_t position() const { return bytes_.size() * 8 + pendingBits_; }
+    // Everything written, the last byte padded with zero bits; the writer is emptied.
+    std::vector<std::uint8_t> take();
+    // Appends everything `other` holds, bit for bit.
+    void append(BitWriter&& other);
 
-    void bit(bool value);
-    void bits(std::uint64_t value, int count);  // most significant of `count` bits first
+    void bit(bool value) { bits(value ? 1 : 0, 1); }
+    // The low `count` bits of `value` (at most 32), most significant first.
+    void bits(std::uint64_t value, int count) {
+        pending_ = pending_ << count | (value & ((std::uint64_t{1} << count) - 1));
+        pendingBits_ += count;
+        while (pendingBits_ >= 8) {
+            pendingBits_ -= 8;
+            bytes_.push_back(static_cast<std::uint8_t>(pending_ >> pendingBits_));
+        }
+    }
     void twoBits(unsigned value) { bits(value, 2); }
     void rawChar(std::uint8_t value) { bits(value, 8); }
     void rawShort(std::int16_t value);
@@ -51,14 +60,15 @@ class BitWriter {
     void handle(Ref code, Handle value);        // H
     void text(std::string_view codePageBytes);  // T: BS length, then the bytes
 
-    // Overwrites 32 bits already written at `bitPosition` (a raw long, as the
-    // object size field that is only known once the object is complete).
-    void patchRawLong(std::size_t bitPosition, std::int32_t value);
-
   private:
     std::vector<std::uint8_t> bytes_;
-    std::size_t bitCount_ = 0;
+    std::uint64_t pending_ = 0;  // bits not yet making a whole byte, in the low `pendingBits_`
+    int pendingBits_ = 0;
 };
+
+// Overwrites the raw long written at `bitPosition` of `bytes` (a field only
+// known once the rest is written, as an object's data size).
+void patchRawLong(std::vector<std::uint8_t>& bytes, std::size_t bitPosition, std::int32_t value);
 
 // Byte-level helpers for the parts of a file that are not bit streams.
 void appendRawShort(std::vector<std::uint8_t>& out, std::uint16_t value);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
@@ -73,12 +74,29 @@ Bytes framed(const Sentinel& start, const Bytes& data) {
     return out;
 }
 
-// 64-bit FNV-1a, to give each drawing identifiers of its own without randomness.
-std::uint64_t fingerprint(const EncodedObjects& objects, std::uint64_t seed) {
-    std::uint64_t hash = 0xCBF29CE484222325 ^ seed;
-    for (const EncodedObject& object : objects)
-        for (std::uint8_t b : object.bytes) hash = (hash ^ b) * 0x100000001B3;
-    return hash;
+// A hash of every object, to give each drawing identifiers of its own without
+// randomness; `count` values, mixed from one pass over the bytes.
+std::vector<std::uint64_t> fingerprints(const EncodedObjects& objects, int count) {
+    std::uint64_t hash = 0xCBF29CE484222325;
+    for (const EncodedObject& object : objects) {
+        const std::vector<std::uint8_t>& bytes = object.bytes;
+        std::size_t i = 0;
+        for (; i + 8 <= bytes.size(); i += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes.data() + i, 8);
+            hash = (hash ^ word) * 0x100000001B3;
+            hash ^= hash >> 29;
+        }
+        for (; i < bytes.size(); ++i) hash = (hash ^ bytes[i]) * 0x100000001B3;
+    }
+    std::vector<std::uint64_t> values;
+    for (int i = 0; i < count; ++i) {  // splitmix64 steps
+        std::uint64_t z = (hash += 0x9E3779B97F4A7C15);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EB;
+        values.push_back(z ^ (z >> 31));
+    }
+    return values;
 }
 
 std::string guid(std::uint64_t high, std::uint64_t low) {
@@ -370,10 +388,9 @@ Bytes assembleFile(const WritePlan& plan, EncodedObjects&& objects) {
     const auto previewSeeker = static_cast<std::uint32_t>(file.size());
     append(file, emptyPreview());
 
-    const std::uint64_t hash = fingerprint(objects, 0);
+    const std::vector<std::uint64_t> hash = fingerprints(objects, 4);
     const Bytes header = framed(
-        kHeaderStart, headerVariables(plan, guid(hash, fingerprint(objects, 1)),
-                                      guid(fingerprint(objects, 2), fingerprint(objects, 3))));
+        kHeaderStart, headerVariables(plan, guid(hash[0], hash[1]), guid(hash[2], hash[3])));
     sections[kHeaderSection] = {static_cast<std::uint32_t>(file.size()),
                                 static_cast<std::uint32_t>(header.size())};
     append(file, header);

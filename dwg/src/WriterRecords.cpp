@@ -84,13 +84,10 @@ ObjectEncoder::ObjectEncoder(int type, Handle handle) {
 }
 
 std::vector<std::uint8_t> ObjectEncoder::finish() {
-    data_.patchRawLong(sizeFieldBit_, static_cast<std::int32_t>(data_.position()));
-    const std::vector<std::uint8_t>& handleBytes = handles_.bytes();
-    const std::size_t handleBits = handles_.position();
-    for (std::size_t i = 0; i < handleBits / 8; ++i) data_.rawChar(handleBytes[i]);
-    if (const int rest = static_cast<int>(handleBits % 8))
-        data_.bits(static_cast<unsigned>(handleBytes.back() >> (8 - rest)), rest);
-    const std::vector<std::uint8_t> body = data_.take();
+    const auto handleStreamStart = static_cast<std::int32_t>(data_.position());
+    data_.append(std::move(handles_));
+    std::vector<std::uint8_t> body = data_.take();
+    patchRawLong(body, sizeFieldBit_, handleStreamStart);
 
     std::vector<std::uint8_t> record;
     record.reserve(body.size() + 6);
