@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <QBuffer>
-#include <QGuiApplication>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -73,7 +72,6 @@ std::time_t entryTime() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QGuiApplication application(argc, argv);
     std::optional<fs::path> output;
     std::optional<fs::path> install;
     std::vector<std::string> operands;
