@@ -8,11 +8,8 @@
 // Drawings that cannot be read are named on stderr and left out. Exit
 // status: 0 everything packed, 1 packed with drawings left out, 2 nothing
 // written (wrong arguments or an output that cannot be written).
-#include <render/Build.h>
-#include <render/Painter.h>
 #include <unistd.h>
 
-#include <QBuffer>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -20,16 +17,12 @@
 #include <optional>
 
 #include "Pack.h"
+#include "Thumbnail.h"
 #include "library/Library.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// The grid's tiles: landscape, height the width over the square root of two.
-constexpr int kThumbnailWidth = 400;
-constexpr int kThumbnailHeight = 283;
-constexpr double kThumbnailMargin = 0.04;
 
 int usage() {
     std::fputs(
@@ -37,17 +30,6 @@ int usage() {
         "  n: categoria de 0 a 13; o pacote fica em PASTA/<n>.zip\n",
         stderr);
     return 2;
-}
-
-std::vector<std::uint8_t> thumbnail(const dwg::Drawing& drawing) {
-    const QImage image =
-        render::renderImage(render::buildModelSpace(drawing),
-                            QSize(kThumbnailWidth, kThumbnailHeight), Qt::white, kThumbnailMargin);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG")) throw std::runtime_error("não foi possível gerar a miniatura");
-    return {png.begin(), png.end()};
 }
 
 // A bar on the terminal; nothing when stderr is a file or a pipe.
@@ -103,7 +85,7 @@ int main(int argc, char** argv) {
     const std::time_t time = entryTime();
     pack::PackedCategory packed;
     try {
-        packed = pack::packDrawings(drawings, time, thumbnail,
+        packed = pack::packDrawings(drawings, time, pack::renderThumbnail,
                                     terminal ? pack::Progress(showProgress) : pack::Progress());
         if (terminal) std::fputs("\r\033[K", stderr);
         for (const pack::SkippedDrawing& skipped : packed.skipped)
