@@ -508,12 +508,14 @@ void car(Sketch& s) {
 }
 
 void motorcycle(Sketch& s) {
-    s.fillRectangle(kDark, {0, 30}, 50, 15, 6);
-    s.fillRectangle(kDark, {160, 30}, 50, 15, 6);
-    s.fill(kShade, {{40, 37.5}, {170, 37.5}}, {0.18, 0.18});
-    s.polyline(kOutline, {{40, 37.5}, {170, 37.5}}, true, {0.18, 0.18});
-    s.fillRectangle(kWood, {70, 28}, 50, 19, 8);
-    s.line(kOutline, {160, 5}, {160, 70});
+    s.fillRectangle(kDark, {0, 31}, 62, 13, 6);    // rear tyre
+    s.fillRectangle(kDark, {150, 32}, 58, 11, 5);  // front tyre
+    s.fill(kShade, {{35, 37.5}, {172, 37.5}}, {0.2, 0.2});
+    s.polyline(kOutline, {{35, 37.5}, {172, 37.5}}, true, {0.2, 0.2});
+    s.fillRectangle(kWood, {62, 27}, 55, 21, 9);  // seat
+    s.line(kOutline, {152, 8}, {152, 67});        // handlebar
+    for (const double y : {2.0, 63.0}) s.fillRectangle(kDark, {148, y}, 8, 10, 3);
+    s.arc(kAccent, {176, 37.5}, 7, 270, 90);  // headlight
 }
 
 void bicycle(Sketch& s) {
