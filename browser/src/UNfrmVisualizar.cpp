@@ -16,6 +16,7 @@
 
 #include "browser/ThumbnailGrid.h"
 #include "ui/ButtonImages.h"
+#include "ui/DisplayName.h"
 #include "ui/Help.h"
 #include "ui/Magnet.h"
 #include "ui/Pump.h"
@@ -232,7 +233,7 @@ void TfrmVisualizar::LoadBlockList() {
         Lista->clear();
         if (!state_.CurrentCategoryFolder.empty()) {
             for (const auto& thumbnail : library::listThumbnails(state_.CurrentCategoryFolder))
-                Lista->addItem(QString::fromStdString(library::pathToUtf8(thumbnail)));
+                Lista->addItem(thumbnail);
         }
     } catch (...) {
         Lista->endUpdate();
@@ -277,8 +278,8 @@ void TfrmVisualizar::ListaItemSelect(int itemindex) {
     ui::guarded([this] {
         const int selected = Lista->selectedIndex();
         if (selected < 0 || selected >= Lista->count()) return;
-        const QString blockName = QString::fromStdString(
-            library::blockNameFromThumbnail(Lista->item(selected).FileName.toStdString()));
+        const QString blockName =
+            ui::displayName(library::blockName(Lista->item(selected).FileName));
         setSecondStatusPanelText(cArea->currentText() + QStringLiteral(" - Bloco ") + blockName);
         ui::PreviewWindowAccess* preview = ui::windows().preview;
         if (!preview) return;

@@ -56,6 +56,19 @@ void attachChild(Entity& parent, const EntityRecord& child, std::map<std::string
     }
 }
 
+void applyEntityStyles(DecodedObjects& objects) {
+    std::unordered_map<Handle, const MLeaderStyle*> mleaderStyles;
+    for (const MLeaderStyle& style : objects.mleaderStyles)
+        mleaderStyles.emplace(style.handle, &style);
+    for (EntityRecord& record : objects.entities) {
+        auto* leader = std::get_if<MultiLeader>(&record.entity.data);
+        if (!leader || !record.mleader) continue;
+        const auto style = mleaderStyles.find(record.mleader->style);
+        applyMLeaderStyle(*leader, *record.mleader,
+                          style == mleaderStyles.end() ? nullptr : style->second);
+    }
+}
+
 // R13-R14 name the BYLAYER and BYBLOCK linetypes by handle; later files use flags.
 void normaliseLinetype(EntityHeader& entity, const HeaderVariables& header) {
     if (entity.linetypeRef != EntityHeader::LinetypeRef::Explicit) return;
@@ -101,6 +114,8 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         blockIndex.emplace(block.handle, drawing.blocks.size());
         drawing.blocks.push_back(std::move(block));
     }
+
+    applyEntityStyles(objects);
 
     std::unordered_map<Handle, std::size_t> entityIndex;
     for (std::size_t i = 0; i < objects.entities.size(); ++i)

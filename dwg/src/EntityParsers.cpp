@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "MoreEntityParsers.h"
+
 namespace dwg::detail {
 namespace {
 
@@ -14,7 +16,8 @@ constexpr std::size_t kRawPoint2 = 128;
 class BodyParser {
   public:
     explicit BodyParser(EntityParseContext& context)
-        : s_(context.streams),
+        : context_(context),
+          s_(context.streams),
           d_(context.streams.data()),
           h_(context.streams.handles()),
           file_(context.file),
@@ -85,6 +88,7 @@ class BodyParser {
     void hatch();
     HatchEdge hatchSplineEdge();
 
+    EntityParseContext& context_;
     Streams& s_;
     BitReader& d_;
     BitReader& h_;
@@ -702,6 +706,8 @@ void BodyParser::parse(int type, const ClassDef* klass) {
             lwPolyline();
         else if (name == "HATCH")
             hatch();
+        else if (name == "MULTILEADER")
+            parseMultiLeader(context_);
         else
             set(Unsupported{});
         return;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "EntityStyles.h"
 #include "Sections.h"
 
 namespace dwg::detail {
@@ -33,6 +34,8 @@ struct EntityRecord {
     // What a VERTEX child adds to its POLYLINE.
     std::optional<Vertex> vertex;
     std::optional<PolyfaceFace> face;
+    // A MULTILEADER's values that wait for its style.
+    std::optional<MLeaderPending> mleader;
 };
 
 struct BlockRecord {
@@ -49,6 +52,7 @@ struct DecodedObjects {
     std::vector<Layer> layers;
     std::vector<Linetype> linetypes;
     std::vector<TextStyle> textStyles;
+    std::vector<MLeaderStyle> mleaderStyles;
 };
 
 // Decodes one object record; the parsers of the object types live behind this.

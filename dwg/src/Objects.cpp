@@ -238,6 +238,7 @@ class RecordReader {
     void readLayer();
     void readTextStyle();
     void readLinetype();
+    void readMLeaderStyle();
     std::string tableEntryName();
 
     Bytes objects_;
@@ -438,6 +439,16 @@ void RecordReader::readLinetype() {
     out_.linetypes.push_back(std::move(linetype));
 }
 
+void RecordReader::readMLeaderStyle() {
+    try {
+        commonObjectData();
+        commonObjectHandles();
+        out_.mleaderStyles.push_back(parseMLeaderStyle(*streams_, context_, frame_.handle));
+    } catch (const Error&) {
+        // A style this reader cannot follow leaves its leaders with their own values.
+    }
+}
+
 void RecordReader::readEntity(const std::string& typeName, int type, const ClassDef* klass) {
     EntityRecord record;
     record.entity.typeName = typeName;
@@ -449,7 +460,8 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
             v_ >= Version::R2010 ? d().bitLongLong() : static_cast<std::uint32_t>(d().rawLong());
         if (size > d().remainingBits() / 8)
             throw Error::damaged("gráficos de entidade fora do objeto");
-        d().skipBytes(static_cast<std::size_t>(size));
+        header.proxyGraphics.resize(static_cast<std::size_t>(size));
+        d().readBytes(header.proxyGraphics.data(), header.proxyGraphics.size());
     }
     if (v_ <= Version::R14) frame_.handleStreamStart = static_cast<std::uint32_t>(d().rawLong());
     startHandleStream();
@@ -573,6 +585,8 @@ void RecordReader::run() {
             if (name == "LWPLINE") name = "LWPOLYLINE";
             if (!knownEntityClass(name)) name = "UNKNOWN_ENT";
             readEntity(name, type, &found->second);
+        } else if (found != classes_.end() && upper(found->second.dxfName) == "MLEADERSTYLE") {
+            readMLeaderStyle();
         }
     }
     // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.

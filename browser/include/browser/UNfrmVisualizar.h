@@ -33,6 +33,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     ui::SharedState& shared() override { return state_; }
     const library::Layout& layout() const override { return layout_; }
     void RefreshCategories() override;
+    archive::ZipReader& zip() override { return zip_; }
 
     void LoadBlockList();
     QString secondStatusPanelText() const;
@@ -53,11 +54,6 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
 
     bool firstShowDone() const { return FirstShowDone; }
 
-    // The one zip reader that export and preview share. A run that pumps
-    // messages holds it; another run finding it held must not start.
-    archive::ZipReader& zip() { return zip_; }
-    bool zipInUse() const { return zipInUse_; }
-
   public slots:
     void cAreaChange(int index);
     void ListaItemSelect(int itemindex);
@@ -74,13 +70,12 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void FormResize();
     void buildControls();
     void placeControls();
-    void exportSelectedBlock();
+    void exportSelectedBlock(archive::ZipLease& lease);
 
     library::Layout layout_;
     ui::SharedState state_;
     bool FirstShowDone = false;
     archive::ZipReader zip_{"zip"};
-    bool zipInUse_ = false;
 
     QWidget* sPanel4 = nullptr;
     QWidget* sPanel1 = nullptr;

@@ -96,6 +96,9 @@ struct EntityHeader {
     double linetypeScale = 1;
     int lineweight = -1;  // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
     bool invisible = false;
+    // The entity's proxy graphics as stored (empty when it has none): how the
+    // program that wrote it drew it. See decodeProxyGraphics().
+    std::vector<std::uint8_t> proxyGraphics;
 
     bool operator==(const EntityHeader&) const = default;
 };
@@ -391,14 +394,77 @@ struct Viewport {
     bool operator==(const Viewport&) const = default;
 };
 
+// MULTILEADER: leader lines with arrowheads, ending at a landing beside MTEXT or
+// block content. Every point and vector is in world coordinates (WCS); sizes are
+// drawing units with the leader's overall scale already applied. What the entity
+// leaves to its MLEADERSTYLE has been taken from the style.
+struct MLeaderLine {
+    // Arrowhead tip first, then the bends; the line goes on to its root's
+    // `connection` point.
+    std::vector<Point3> points;
+    int leaderType = 1;  // 0 invisible, 1 straight segments, 2 spline through the points
+    Color color;
+    Handle linetype = 0;    // LTYPE handle (may be the BYLAYER/BYBLOCK entry); 0 = ByLayer
+    int lineweight = -1;    // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
+    Handle arrowBlock = 0;  // block drawn as the arrowhead; 0 = the standard closed filled arrow
+    double arrowSize = 0;   // arrowhead length; the arrow block is scaled by it
+
+    bool operator==(const MLeaderLine&) const = default;
+};
+
+struct MLeaderRoot {
+    Point3 connection;  // where this root's lines end
+    // Unit vector of the landing (dog-leg), from `connection` towards the content.
+    Point3 direction{1, 0, 0};
+    double landingDistance = 0;  // landing length, drawn only when MultiLeader::landing is set
+    std::vector<MLeaderLine> lines;
+
+    bool operator==(const MLeaderRoot&) const = default;
+};
+
+struct MLeaderBlockContent {
+    Handle block = 0;  // block header of the content
+    Point3 location;   // block's insertion point
+    Point3 normal = kDefaultExtrusion;
+    Point3 scale{1, 1, 1};
+    double rotation = 0;  // radians, about `normal`
+    Color color;          // colour given to the block's ByBlock entities
+    // Row-major 4×4 matrix taking block coordinates (relative to the block's base
+    // point) to WCS; the last row is 0 0 0 1. Applies rotation, normal, scale and
+    // location at once.
+    std::array<double, 16> transform{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    // Values shown by the block's attribute definitions: ATTDEF handle, text.
+    std::vector<std::pair<Handle, std::string>> attributes;
+
+    bool operator==(const MLeaderBlockContent&) const = default;
+};
+
+struct MultiLeader {
+    std::vector<MLeaderRoot> roots;
+    bool landing = true;                // draw each root's landing (dog-leg)
+    double landingGap = 0;              // gap between the landing and the text
+    double scale = 1;                   // overall scale, already applied to the sizes here
+    Point3 normal = kDefaultExtrusion;  // plane of the leader
+    // MTEXT content. `insertion` is the text's anchor in WCS, `xAxis` its direction,
+    // `height` the text height, `rectangleWidth` the wrapping width (0 = none) and
+    // `attachment` 1, 2 or 3 (top left, top centre, top right).
+    std::optional<MText> text;
+    Color textColor;
+    bool textFrame = false;  // a rectangle around the text
+    std::optional<MLeaderBlockContent> block;
+    Handle style = 0;  // MLEADERSTYLE object
+
+    bool operator==(const MultiLeader&) const = default;
+};
+
 // An entity type that is counted but not decoded (3DSOLID, IMAGE, proxies...).
 struct Unsupported {
     bool operator==(const Unsupported&) const = default;
 };
 
-using EntityData =
-    std::variant<Unsupported, Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline, Text,
-                 MText, Insert, Face, Hatch, Dimension, Leader, ConstructionLine, Viewport>;
+using EntityData = std::variant<Unsupported, Line, Point, Circle, Arc, Ellipse, LwPolyline,
+                                Polyline, Spline, Text, MText, Insert, Face, Hatch, Dimension,
+                                Leader, ConstructionLine, Viewport, MultiLeader>;
 
 struct Entity {
     std::string
@@ -434,6 +500,20 @@ struct HeaderVariables {
     std::optional<Point3> extentsMin;  // absent where the file stores none (±1e20)
     std::optional<Point3> extentsMax;
     int insertionUnits = 0;
+    // How POINT entities look: PDMODE (0 dot, 1 nothing, 2 +, 3 x, 4 tick, plus 32 circle,
+    // 64 square) and PDSIZE (> 0 drawing units, < 0 percent of the view height, 0 five
+    // percent of the view height).
+    int pointDisplayMode = 0;
+    double pointDisplaySize = 0;
+    double linetypeScale = 1;  // LTSCALE: global factor on every linetype pattern
+    double newEntityLinetypeScale =
+        1;  // CELTSCALE: given to new entities; stored ones carry theirs
+    bool paperSpaceLinetypeScaling = true;  // PSLTSCALE
+    bool fillMode = true;  // FILLMODE: solids, wide polylines and solid hatches are filled
+    // Dimension defaults (DIMSCALE, DIMTXT), for entities sized by a dimension style the
+    // reader does not decode (TOLERANCE).
+    double dimScale = 1;
+    double dimTextHeight = 0.18;
     Handle currentLayer = 0;
     Handle blockControl = 0;
     Handle layerControl = 0;

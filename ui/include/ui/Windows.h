@@ -7,6 +7,7 @@
 #include <QString>
 #include <filesystem>
 
+#include "archive/ZipReader.h"
 #include "library/Library.h"
 
 class QWidget;
@@ -27,6 +28,9 @@ class MainWindowAccess {
     virtual SharedState& shared() = 0;
     virtual const library::Layout& layout() const = 0;
     virtual void RefreshCategories() = 0;
+    // The one zip reader that export, preview and installation borrow, one
+    // run at a time (ZipReader::tryLease).
+    virtual archive::ZipReader& zip() = 0;
 };
 
 class PackageWindowAccess {
