@@ -137,17 +137,46 @@ Bytes headerVariables(const WritePlan& plan, const std::string& fingerprintGuid,
     d.bitLong(0);
     d.bitLong(0);
     d.handle(Ref::HardPointer, 0);  // current viewport entity header
+    const HeaderVariables& settings = plan.settings;
     // DIMASO .. PELLIPSE
-    for (bool value : {true,  true,  false, false, true, true, false, true, false, true,
-                       false, false, false, false, true, true, false, true, false, false})
+    for (bool value : {true,  true,
+                       false, false,
+                       true,  settings.fillMode,
+                       false, settings.paperSpaceLinetypeScaling,
+                       false, true,
+                       false, false,
+                       false, false,
+                       true,  true,
+                       false, true,
+                       false, false})
         d.bit(value);
     // PROXYGRAPHICS .. TEXTQLTY
-    for (std::int16_t value :
-         {1, 3020, 2, 4, 0, 0, 1, 0, 0, 0, 0, 0, 0, 8, 6, 6, 6, 6, 6, 6, 3, 70, 0, 64, 4, 0, 50})
-        d.bitShort(value);
+    const int pdmode = settings.pointDisplayMode;
+    for (int value : {1, 3020, 2, 4, 0, 0, 1, pdmode, 0, 0,  0, 0, 0, 8,
+                      6, 6,    6, 6, 6, 6, 3, 70,     0, 64, 4, 0, 50})
+        d.bitShort(static_cast<std::int16_t>(value));
     // LTSCALE .. CELTSCALE
-    for (double value : {1.0, 2.5, 1.0, 1.0, 0.0, 0.0, 0.0, 0.0, 0.0,  0.0, 0.0,
-                         0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.5, 20.0, 1.0})
+    for (double value : {settings.linetypeScale,
+                         2.5,
+                         1.0,
+                         1.0,
+                         0.0,
+                         0.0,
+                         0.0,
+                         settings.pointDisplaySize,
+                         0.0,
+                         0.0,
+                         0.0,
+                         0.0,
+                         0.0,
+                         0.0,
+                         0.0,
+                         0.0,
+                         0.0,
+                         0.0,
+                         0.5,
+                         20.0,
+                         settings.newEntityLinetypeScale})
         d.bitDouble(value);
     d.text("acad");                // MENUNAME
     for (int i = 0; i < 2; ++i) {  // TDCREATE, TDUPDATE
@@ -164,8 +193,8 @@ Bytes headerVariables(const WritePlan& plan, const std::string& fingerprintGuid,
     d.handle(Ref::HardPointer, plan.mlineStyle);
     d.bitDouble(0);  // PSVPSCALE
     spaceSettings(d, {0, 0, 0}, std::nullopt, {12, 9});
-    spaceSettings(d, plan.insertionBase, plan.modelExtents, {420, 297});
-    writeDimensionVariables(d, [&] {
+    spaceSettings(d, settings.insertionBase, plan.modelExtents, {420, 297});
+    writeDimensionVariables(d, settings, [&] {
         d.handle(Ref::HardPointer, plan.standardStyle());  // DIMTXSTY
         for (int i = 0; i < 4; ++i) d.handle(Ref::HardPointer, 0);
     });
@@ -185,7 +214,7 @@ Bytes headerVariables(const WritePlan& plan, const std::string& fingerprintGuid,
     d.handle(Ref::HardPointer, plan.plotSettings);
     d.handle(Ref::HardPointer, plan.plotStyles);
     d.bitLong(0x2A1D);  // CELWEIGHT ByLayer, lineweights hidden, extended names, named plot styles
-    d.bitShort(static_cast<std::int16_t>(plan.insertionUnits));
+    d.bitShort(static_cast<std::int16_t>(settings.insertionUnits));
     d.bitShort(0);  // CEPSNTYPE ByLayer
     d.text(fingerprintGuid);
     d.text(versionGuid);
@@ -389,8 +418,8 @@ Bytes assembleFile(const WritePlan& plan, EncodedObjects&& objects) {
     append(file, emptyPreview());
 
     const std::vector<std::uint64_t> hash = fingerprints(objects, 4);
-    const Bytes header = framed(
-        kHeaderStart, headerVariables(plan, guid(hash[0], hash[1]), guid(hash[2], hash[3])));
+    const Bytes header =
+        framed(kHeaderStart, headerVariables(plan, guid(hash[0], hash[1]), guid(hash[2], hash[3])));
     sections[kHeaderSection] = {static_cast<std::uint32_t>(file.size()),
                                 static_cast<std::uint32_t>(header.size())};
     append(file, header);

@@ -108,8 +108,9 @@ struct WritePlan {
     Handle currentLayer = 0;
     Handle nextHandle = 0;  // HANDSEED
     std::optional<Box> modelExtents;
-    Point3 insertionBase;
-    int insertionUnits = 0;
+    // The drawing's own settings (units, base point, point style, linetype
+    // scales, fill mode, dimension scale and text height); its handles unused.
+    HeaderVariables settings;
 
     std::unordered_map<Handle, Handle> layerOf, linetypeOf, styleOf, blockOf;
 
@@ -136,7 +137,8 @@ InitialView initialView(const WritePlan& plan);
 // The dimension settings that the header and the Standard dimension style
 // share, in their common order; the header stores five handles where
 // `handlesBeforeLineweights` writes them.
-void writeDimensionVariables(BitWriter& d, const std::function<void()>& handlesBeforeLineweights);
+void writeDimensionVariables(BitWriter& d, const HeaderVariables& settings,
+                             const std::function<void()>& handlesBeforeLineweights);
 
 // The box an MTEXT fills: its rectangle width (or the longest line's estimated
 // width) by its lines.

@@ -304,8 +304,7 @@ WritePlan Planner::run() {
     const auto currentLayer = plan_.layerOf.find(drawing_.header.currentLayer);
     plan_.currentLayer =
         currentLayer == plan_.layerOf.end() ? plan_.layerZero() : currentLayer->second;
-    plan_.insertionBase = drawing_.header.insertionBase;
-    plan_.insertionUnits = drawing_.header.insertionUnits;
+    plan_.settings = drawing_.header;
     plan_.modelExtents = modelSpaceExtents(drawing_, plan_.modelSpace().source);
     plan_.nextHandle = next_;
     return std::move(plan_);

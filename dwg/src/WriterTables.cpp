@@ -144,7 +144,7 @@ void TableEncoder::appId() {
 void TableEncoder::dimStyle() {
     ObjectEncoder object(kTypeDimStyle, plan_.dimStyle);
     beginTableEntry(object, plan_.dimStyleControl, "Standard");
-    writeDimensionVariables(object.data(), [] {});
+    writeDimensionVariables(object.data(), plan_.settings, [] {});
     object.data().bit(false);
     object.handles().handle(Ref::HardPointer, plan_.standardStyle());          // text style
     for (int i = 0; i < 4; ++i) object.handles().handle(Ref::HardPointer, 0);  // arrow blocks
@@ -367,17 +367,18 @@ InitialView initialView(const WritePlan& plan) {
     return {{(box.min.x + box.max.x) / 2, (box.min.y + box.max.y) / 2}, viewHeight};
 }
 
-void writeDimensionVariables(BitWriter& d, const std::function<void()>& handlesBeforeLineweights) {
+void writeDimensionVariables(BitWriter& d, const HeaderVariables& settings,
+                             const std::function<void()>& handlesBeforeLineweights) {
     d.text("");  // DIMPOST
     d.text("");  // DIMAPOST
-    for (double value : {1.0, 2.5, 0.625, 3.75, 1.25, 0.0, 0.0, 0.0, 0.0})
-        d.bitDouble(
-            value);  // DIMSCALE, DIMASZ, DIMEXO, DIMDLI, DIMEXE, DIMRND, DIMDLE, DIMTP, DIMTM
+    d.bitDouble(settings.dimScale);
+    for (double value : {2.5, 0.625, 3.75, 1.25, 0.0, 0.0, 0.0, 0.0})
+        d.bitDouble(value);  // DIMASZ, DIMEXO, DIMDLI, DIMEXE, DIMRND, DIMDLE, DIMTP, DIMTM
     for (int i = 0; i < 6; ++i) d.bit(false);  // DIMTOL, DIMLIM, DIMTIH, DIMTOH, DIMSE1, DIMSE2
     for (std::int16_t value : {1, 8, 0}) d.bitShort(value);  // DIMTAD, DIMZIN, DIMAZIN
-    for (double value : {2.5, 2.5, 0.0, 0.03937007874016, 1.0, 0.0, 1.0, 0.625, 0.0})
-        d.bitDouble(value);  // DIMTXT, DIMCEN, DIMTSZ, DIMALTF, DIMLFAC, DIMTVP, DIMTFAC, DIMGAP,
-                             // DIMALTRND
+    d.bitDouble(settings.dimTextHeight);
+    for (double value : {2.5, 0.0, 0.03937007874016, 1.0, 0.0, 1.0, 0.625, 0.0})
+        d.bitDouble(value);  // DIMCEN, DIMTSZ, DIMALTF, DIMLFAC, DIMTVP, DIMTFAC, DIMGAP, DIMALTRND
     d.bit(false);            // DIMALT
     d.bitShort(3);           // DIMALTD
     for (bool value : {true, false, false, false})

@@ -79,19 +79,20 @@ TEST(ZipWriter, OurReaderExtractsEveryMemberAndRefusesAWrongPassword) {
         const fs::path out = folder.path() / ("com " + password);
         fs::create_directories(out);
         archive::ZipReader reader;
-        reader.setFileName(folder.path() / "pacote.zip");
-        reader.setPassword(password);
-        reader.setDestination(out);
-        reader.setPathMode(archive::PathMode::StoredPaths);
-        reader.open();
-        const archive::ExtractResult result = reader.extract();
-        reader.close();
+        std::optional<archive::ZipLease> lease = reader.tryLease();
+        ASSERT_TRUE(lease);
+        lease->open(folder.path() / "pacote.zip");
+        archive::ExtractOptions options;
+        options.destination = out;
+        options.pathMode = archive::PathMode::StoredPaths;
+        options.password = password;
+        const archive::ExtractResult result = lease->extract(options);
         if (password == kPassword) {
-            EXPECT_TRUE(result.ignored.empty());
+            EXPECT_TRUE(result.failed.empty());
             for (const Case& c : cases())
                 EXPECT_EQ(readFile(out / library::pathFromUtf8(c.member)), c.data) << c.name;
         } else {
-            EXPECT_EQ(result.ignored.size(), cases().size());
+            EXPECT_EQ(result.failed.size(), cases().size());
         }
     }
 }

@@ -97,15 +97,24 @@ TEST(WriterRoundTrip, TablesAndNestedBlocksReadBackUnchanged) {
     expectSameAfterRoundTrip(nestedBlocks());
 }
 
-TEST(WriterRoundTrip, MissingStandardEntriesAreAddedAndHeaderSettingsKept) {
+TEST(WriterRoundTrip, MissingStandardEntriesAreAddedAndTheHeaderSettingsKept) {
     Drawing bare;
     Block model;
     model.handle = 5;
     model.modelSpace = true;
     model.entities = {entity("LINE", Line{{0, 0, 0}, {1, 1, 0}}, 0)};
     bare.blocks = {model};
-    bare.header.insertionBase = {1, 2, 3};
-    bare.header.insertionUnits = 5;
+    HeaderVariables& settings = bare.header;
+    settings.insertionBase = {1, 2, 3};
+    settings.insertionUnits = 5;
+    settings.pointDisplayMode = 35;
+    settings.pointDisplaySize = -5;
+    settings.linetypeScale = 2;
+    settings.newEntityLinetypeScale = 0.5;
+    settings.paperSpaceLinetypeScaling = false;
+    settings.fillMode = false;
+    settings.dimScale = 10;
+    settings.dimTextHeight = 2.5;
     const Drawing back = roundTrip(bare);
     ASSERT_EQ(back.layers.size(), 1u);
     EXPECT_EQ(back.layers[0].name, "0");
@@ -116,8 +125,17 @@ TEST(WriterRoundTrip, MissingStandardEntriesAreAddedAndHeaderSettingsKept) {
     ASSERT_NE(back.modelSpace(), nullptr);
     EXPECT_EQ(back.modelSpace()->entities.size(), 1u);
     EXPECT_EQ(back.modelSpace()->entities[0].header.layer, back.layers[0].handle);
-    EXPECT_EQ(back.header.insertionBase, (Point3{1, 2, 3}));
-    EXPECT_EQ(back.header.insertionUnits, 5);
+    const HeaderVariables& read = back.header;
+    EXPECT_EQ(read.insertionBase, settings.insertionBase);
+    EXPECT_EQ(read.insertionUnits, settings.insertionUnits);
+    EXPECT_EQ(read.pointDisplayMode, settings.pointDisplayMode);
+    EXPECT_EQ(read.pointDisplaySize, settings.pointDisplaySize);
+    EXPECT_EQ(read.linetypeScale, settings.linetypeScale);
+    EXPECT_EQ(read.newEntityLinetypeScale, settings.newEntityLinetypeScale);
+    EXPECT_EQ(read.paperSpaceLinetypeScaling, settings.paperSpaceLinetypeScaling);
+    EXPECT_EQ(read.fillMode, settings.fillMode);
+    EXPECT_EQ(read.dimScale, settings.dimScale);
+    EXPECT_EQ(read.dimTextHeight, settings.dimTextHeight);
 }
 
 // Extents read back from the header, against boxes worked out by hand.

@@ -72,13 +72,15 @@ void unzipWithInfoZip(const fs::path& archive, const fs::path& into) {
 void extractWithOurReader(const fs::path& archive, const fs::path& into) {
     fs::create_directories(into);
     archive::ZipReader reader;
-    reader.setFileName(archive);
-    reader.setPassword(kPassword);
-    reader.setDestination(into);
-    reader.setPathMode(archive::PathMode::StoredPaths);
-    reader.open();
-    const archive::ExtractResult result = reader.extract();
-    EXPECT_TRUE(result.ignored.empty() && result.refused.empty());
+    std::optional<archive::ZipLease> lease = reader.tryLease();
+    ASSERT_TRUE(lease);
+    lease->open(archive);
+    archive::ExtractOptions options;
+    options.destination = into;
+    options.pathMode = archive::PathMode::StoredPaths;
+    options.password = kPassword;
+    const archive::ExtractResult result = lease->extract(options);
+    EXPECT_TRUE(result.failed.empty() && result.refused.empty());
 }
 
 TEST(Pack, DrawingsThatCannotBeReadOrNamedAreLeftOutAndNamed) {

@@ -36,6 +36,7 @@ Sketch::Sketch() {
     model.modelSpace = true;
     drawing_.blocks.push_back(model);
     drawing_.header.insertionUnits = kCentimetres;
+    drawing_.header.dimTextHeight = 2.5;
 
     dwg::TextStyle labels;
     labels.handle = labelStyle_ = next();
