@@ -15,8 +15,7 @@ cmake -DGENERATOR="$PWD/build/tools/demo-drawings/tessaly-demo-drawings" \
   -DPACK="$PWD/build/tools/tessaly-pack/tessaly-pack" -DWORK="$demo" \
   -DPROGRAM="$program_folder" -DSERVER="$demo/servidor" -P tools/demo-drawings/DemoLibrary.cmake
 
-python3 -m http.server --bind 127.0.0.1 --directory "$demo/servidor" "$port" \
-  > "$demo/servidor.log" 2>&1 &
+python3 scripts/package-server.py "$demo/servidor" --port "$port" > /dev/null &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do

@@ -208,7 +208,8 @@ class Extraction {
             const std::optional<fs::path> relative =
                 options_.writeAs.empty() ? relativeTarget(name, options_.pathMode)
                                          : std::optional<fs::path>(options_.writeAs);
-            if (!relative || !storedNameIsSound(index, name)) {
+            if (!relative || !storedNameIsSound(index, name) ||
+                (options_.accept && !options_.accept(*relative, folder))) {
                 result_.refused.push_back(name);
                 continue;
             }

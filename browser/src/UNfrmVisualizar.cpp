@@ -226,6 +226,10 @@ void TfrmVisualizar::RefreshCategories() {
     });
 }
 
+void TfrmVisualizar::dropDownCategoryList() {
+    cArea->showPopup();
+}
+
 void TfrmVisualizar::LoadBlockList() {
     Lista->beginUpdate();
     try {

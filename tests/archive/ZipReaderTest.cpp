@@ -787,3 +787,21 @@ TEST(ZipReader, ARunStartedFromAHandlerIsRefused) {
 }
 
 }  // namespace
+
+TEST(ZipReader, MembersTheRunDoesNotAcceptAreRefusedUnwritten) {
+    TempFolder temp;
+    ASSERT_NO_FATAL_FAILURE(
+        writeWithLibzip(temp.path() / "a.zip", {{"3/IMG/ok.PNG", "ok"},
+                                                {"4/IMG/other.PNG", "other package"},
+                                                {"3/", ""},
+                                                {"readme.txt", "outside every package"}}));
+    Harness harness;
+    ExtractOptions options = harness.options(temp.path() / "out", PathMode::StoredPaths);
+    options.accept = [](const fs::path& relative, bool) { return *relative.begin() == "3"; };
+    const ExtractResult result = harness.extract(temp.path() / "a.zip", options);
+
+    EXPECT_EQ(result.refused, (std::vector<std::string>{"4/IMG/other.PNG", "readme.txt"}));
+    EXPECT_EQ(listTree(temp.path() / "out"),
+              (std::vector<std::string>{"3", "3/IMG", "3/IMG/ok.PNG"}));
+    EXPECT_TRUE(harness.percentsOf("readme.txt").empty());
+}

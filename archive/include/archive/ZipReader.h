@@ -104,6 +104,9 @@ struct ExtractOptions {
     // damaged data; it is refused before any byte of it reaches its file.
     std::uint64_t maxMemberSize = 256 * kMiB;
     std::uint64_t maxCompressionRatio = 1000;
+    // When set, a member whose path below the destination it rejects is
+    // refused, never written (a package takes only its own folder).
+    std::function<bool(const std::filesystem::path& relative, bool folder)> accept;
     ProgressHandler progress;
     QuestionHandler question;
 };

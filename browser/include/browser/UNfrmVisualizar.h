@@ -33,6 +33,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     ui::SharedState& shared() override { return state_; }
     const library::Layout& layout() const override { return layout_; }
     void RefreshCategories() override;
+    void dropDownCategoryList() override;
     archive::ZipReader& zip() override { return zip_; }
 
     void LoadBlockList();

@@ -28,6 +28,8 @@ class MainWindowAccess {
     virtual SharedState& shared() = 0;
     virtual const library::Layout& layout() const = 0;
     virtual void RefreshCategories() = 0;
+    // Opens the category list so that the user can pick a category at once.
+    virtual void dropDownCategoryList() = 0;
     // The one zip reader that export, preview and installation borrow, one
     // run at a time (ZipReader::tryLease).
     virtual archive::ZipReader& zip() = 0;
