@@ -93,9 +93,8 @@ ZipWriter::ZipWriter(std::time_t modified, std::string password) : password_(std
         static_cast<std::uint16_t>((utc.tm_year - 80) << 9 | (utc.tm_mon + 1) << 5 | utc.tm_mday);
 }
 
-void ZipWriter::localHeader(const Entry& entry) {
-    put32(out_, kLocalHeader);
-    put16(out_, kVersion);
+// The fields both headers of an entry hold, from the flags to the name's length.
+void ZipWriter::sharedFields(const Entry& entry) {
     put16(out_, entry.flags);
     put16(out_, entry.method);
     put16(out_, dosTime_);
@@ -104,8 +103,6 @@ void ZipWriter::localHeader(const Entry& entry) {
     put32(out_, entry.compressedSize);
     put32(out_, entry.size);
     put16(out_, static_cast<std::uint16_t>(entry.name.size()));
-    put16(out_, 0);  // no extra field
-    out_.insert(out_.end(), entry.name.begin(), entry.name.end());
 }
 
 void ZipWriter::addEntry(Entry entry, std::span<const std::uint8_t> stored) {
@@ -114,7 +111,11 @@ void ZipWriter::addEntry(Entry entry, std::span<const std::uint8_t> stored) {
     for (unsigned char c : entry.name)
         if (c >= 0x80) entry.flags |= kUtf8Name;
     entry.offset = fitting32(out_.size());
-    localHeader(entry);
+    put32(out_, kLocalHeader);
+    put16(out_, kVersion);
+    sharedFields(entry);
+    put16(out_, 0);  // no extra field
+    out_.insert(out_.end(), entry.name.begin(), entry.name.end());
     out_.insert(out_.end(), stored.begin(), stored.end());
     entries_.push_back(std::move(entry));
 }
@@ -165,14 +166,7 @@ std::vector<std::uint8_t> ZipWriter::finish() {
         put32(out_, kCentralHeader);
         put16(out_, kMadeOnUnix);
         put16(out_, kVersion);
-        put16(out_, entry.flags);
-        put16(out_, entry.method);
-        put16(out_, dosTime_);
-        put16(out_, dosDate_);
-        put32(out_, entry.crc);
-        put32(out_, entry.compressedSize);
-        put32(out_, entry.size);
-        put16(out_, static_cast<std::uint16_t>(entry.name.size()));
+        sharedFields(entry);
         put16(out_, 0);  // extra field
         put16(out_, 0);  // comment
         put16(out_, 0);  // disk

@@ -189,14 +189,11 @@ void EntityEncoder::body(ObjectEncoder& o, const Circle& circle) {
     d.extrusion(circle.extrusion);
 }
 
+// An ARC is a CIRCLE followed by its two angles.
 void EntityEncoder::body(ObjectEncoder& o, const Arc& arc) {
-    BitWriter& d = o.data();
-    d.bitPoint3(arc.center);
-    d.bitDouble(arc.radius);
-    d.thickness(arc.thickness);
-    d.extrusion(arc.extrusion);
-    d.bitDouble(arc.startAngle);
-    d.bitDouble(arc.endAngle);
+    body(o, Circle{arc.center, arc.radius, arc.thickness, arc.extrusion});
+    o.data().bitDouble(arc.startAngle);
+    o.data().bitDouble(arc.endAngle);
 }
 
 void EntityEncoder::body(ObjectEncoder& o, const Ellipse& ellipse) {

@@ -42,7 +42,7 @@ class ZipWriter {
         std::uint32_t offset = 0;
     };
     void addEntry(Entry entry, std::span<const std::uint8_t> stored);
-    void localHeader(const Entry& entry);
+    void sharedFields(const Entry& entry);
 
     std::string password_;
     std::uint16_t dosTime_ = 0;
