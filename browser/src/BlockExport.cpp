@@ -42,18 +42,6 @@ void reportFailure(const QString& text) {
                             ui::MessageButton::OK, 0);
 }
 
-archive::ZipAnswer askUser(const archive::ZipQuestion& question) {
-    switch (ui::askZipQuestion(QString::fromStdString(question.text), question.retryOffered)) {
-        case ui::ZipQuestionAnswer::Retry:
-            return archive::ZipAnswer::Retry;
-        case ui::ZipQuestionAnswer::Ignore:
-            return archive::ZipAnswer::Ignore;
-        case ui::ZipQuestionAnswer::Abort:
-            break;
-    }
-    return archive::ZipAnswer::Abort;
-}
-
 // Stored names come from the archive: control characters are shown as '?'
 // and long names are cut.
 QString listedNames(const std::vector<std::string>& names) {
@@ -149,7 +137,9 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
     options.password = std::string(library::kArchivePassword);
     options.mask = "*.DWG";
     options.writeAs = fs::path(blockName) += ".DWG";
-    options.question = askUser;
+    options.question = [](const archive::ZipQuestion& question) {
+        return ui::askZipQuestion(question);
+    };
     archive::ExtractResult result;
     QString failure;
     try {

@@ -248,6 +248,31 @@ void TfrmVisualizar::LoadBlockList() {
     Lista->setFocus();
 }
 
+int TfrmVisualizar::selectedItemIndex() const {
+    return Lista->selectedIndex();
+}
+
+void TfrmVisualizar::setSelectedItemIndex(int index) {
+    Lista->setSelectedIndex(index);
+}
+
+int TfrmVisualizar::itemCount() const {
+    return Lista->count();
+}
+
+std::filesystem::path TfrmVisualizar::itemFileName(int index) const {
+    return Lista->item(index).FileName;
+}
+
+QString TfrmVisualizar::categoryText() const {
+    return cArea->currentText();
+}
+
+void TfrmVisualizar::focusGrid() {
+    activateWindow();
+    Lista->setFocus();
+}
+
 QString TfrmVisualizar::secondStatusPanelText() const {
     return statusSecondPanel->text();
 }

@@ -56,16 +56,26 @@ void attachChild(Entity& parent, const EntityRecord& child, std::map<std::string
     }
 }
 
+template <typename Style>
+std::unordered_map<Handle, const Style*> byHandle(const std::vector<Style>& styles) {
+    std::unordered_map<Handle, const Style*> index;
+    for (const Style& style : styles) index.emplace(style.handle, &style);
+    return index;
+}
+
 void applyEntityStyles(DecodedObjects& objects) {
-    std::unordered_map<Handle, const MLeaderStyle*> mleaderStyles;
-    for (const MLeaderStyle& style : objects.mleaderStyles)
-        mleaderStyles.emplace(style.handle, &style);
+    const auto mleaderStyles = byHandle(objects.mleaderStyles);
+    const auto mlineStyles = byHandle(objects.mlineStyles);
     for (EntityRecord& record : objects.entities) {
-        auto* leader = std::get_if<MultiLeader>(&record.entity.data);
-        if (!leader || !record.mleader) continue;
-        const auto style = mleaderStyles.find(record.mleader->style);
-        applyMLeaderStyle(*leader, *record.mleader,
-                          style == mleaderStyles.end() ? nullptr : style->second);
+        if (auto* leader = std::get_if<MultiLeader>(&record.entity.data);
+            leader && record.mleader) {
+            const auto style = mleaderStyles.find(record.mleader->style);
+            applyMLeaderStyle(*leader, *record.mleader,
+                              style == mleaderStyles.end() ? nullptr : style->second);
+        } else if (auto* line = std::get_if<MLine>(&record.entity.data)) {
+            const auto style = mlineStyles.find(line->style);
+            if (style != mlineStyles.end()) applyMLineStyle(*line, *style->second);
+        }
     }
 }
 

@@ -706,9 +706,10 @@ void BodyParser::parse(int type, const ClassDef* klass) {
             lwPolyline();
         else if (name == "HATCH")
             hatch();
-        else if (name == "MULTILEADER")
-            parseMultiLeader(context_);
-        else
+        else if (name == "HELIX") {
+            spline();
+            parseHelixAfterSpline(context_);
+        } else if (!parseMoreEntity(name, context_))
             set(Unsupported{});
         return;
     }
@@ -856,7 +857,7 @@ void BodyParser::parse(int type, const ClassDef* klass) {
             hatch();
             break;
         default:
-            set(Unsupported{});
+            if (!parseMoreEntity(record_.entity.typeName, context_)) set(Unsupported{});
             break;
     }
 }

@@ -60,8 +60,20 @@ enum MLeaderLineOverride : std::uint32_t {
     kLineOverrideArrowBlock = 32,
 };
 
+struct MLineStyle {
+    Handle handle = 0;
+    int flags = 0;  // as stored
+    Color fillColor;
+    double startAngle = 0;
+    double endAngle = 0;
+    std::vector<MLineElement> elements;
+};
+
 // Parse the object's own data; the common object data and handles are already read.
+MLineStyle parseMLineStyle(Streams& streams, const FileContext& file, Handle own);
 MLeaderStyle parseMLeaderStyle(Streams& streams, const FileContext& file, Handle own);
+
+void applyMLineStyle(MLine& line, const MLineStyle& style);
 
 // Gives each leader line the look its flags, the entity and the style decide.
 void applyMLeaderStyle(MultiLeader& leader, const MLeaderPending& pending,

@@ -7,6 +7,15 @@
 
 namespace dwg::detail {
 
+// Parses the body of a `typeName` entity if it is one of these types; false otherwise.
+bool parseMoreEntity(const std::string& typeName, EntityParseContext& context);
+
 void parseMultiLeader(EntityParseContext& context);
+void parseMLine(EntityParseContext& context);
+void parseRasterImage(EntityParseContext& context, bool wipeout);
+void parseSubdivisionMesh(EntityParseContext& context);
+void parseTolerance(EntityParseContext& context);
+// The HELIX fields after its spline, which the caller has parsed into the record.
+void parseHelixAfterSpline(EntityParseContext& context);
 
 }  // namespace dwg::detail

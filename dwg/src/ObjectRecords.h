@@ -53,6 +53,7 @@ struct DecodedObjects {
     std::vector<Linetype> linetypes;
     std::vector<TextStyle> textStyles;
     std::vector<MLeaderStyle> mleaderStyles;
+    std::vector<MLineStyle> mlineStyles;
 };
 
 // Decodes one object record; the parsers of the object types live behind this.

@@ -6,6 +6,7 @@
 #include "Crc.h"
 #include "EntityParsers.h"
 #include "ObjectRecords.h"
+#include "ProxyGraphics.h"
 #include "Streams.h"
 
 namespace dwg::detail {
@@ -62,6 +63,7 @@ enum FixedType : int {
     kLayer = 51,
     kStyle = 53,
     kLtype = 57,
+    kMlineStyle = 73,
     kOle2Frame = 74,
     kLwPolyline = 77,
     kHatch = 78,
@@ -238,7 +240,7 @@ class RecordReader {
     void readLayer();
     void readTextStyle();
     void readLinetype();
-    void readMLeaderStyle();
+    void readEntityStyle(bool multiLeader);
     std::string tableEntryName();
 
     Bytes objects_;
@@ -439,13 +441,16 @@ void RecordReader::readLinetype() {
     out_.linetypes.push_back(std::move(linetype));
 }
 
-void RecordReader::readMLeaderStyle() {
+void RecordReader::readEntityStyle(bool multiLeader) {
     try {
         commonObjectData();
         commonObjectHandles();
-        out_.mleaderStyles.push_back(parseMLeaderStyle(*streams_, context_, frame_.handle));
+        if (multiLeader)
+            out_.mleaderStyles.push_back(parseMLeaderStyle(*streams_, context_, frame_.handle));
+        else
+            out_.mlineStyles.push_back(parseMLineStyle(*streams_, context_, frame_.handle));
     } catch (const Error&) {
-        // A style this reader cannot follow leaves its leaders with their own values.
+        // A style this reader cannot follow leaves its entities with their own values.
     }
 }
 
@@ -549,6 +554,7 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
         // does not know. Keep the entity counted, without geometry.
         record.entity.data = Unsupported{};
     }
+    drawFromProxyGraphics(record.entity, context_);
     out_.entities.push_back(std::move(record));
 }
 
@@ -575,6 +581,9 @@ void RecordReader::run() {
         case kLtype:
             readLinetype();
             return;
+        case kMlineStyle:
+            readEntityStyle(false);
+            return;
         default:
             break;
     }
@@ -586,7 +595,7 @@ void RecordReader::run() {
             if (!knownEntityClass(name)) name = "UNKNOWN_ENT";
             readEntity(name, type, &found->second);
         } else if (found != classes_.end() && upper(found->second.dxfName) == "MLEADERSTYLE") {
-            readMLeaderStyle();
+            readEntityStyle(true);
         }
     }
     // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.

@@ -20,6 +20,7 @@
 #include "browser/UNfrmVisualizar.h"
 #include "download/UNfrmDownload.h"
 #include "preview/UNfrmPreview.h"
+#include "ui/Pump.h"
 #include "ui/Windows.h"
 
 namespace fs = std::filesystem;
@@ -78,6 +79,8 @@ class ModalWatch {
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        // The preview's refresh waits for block archives these blocks do not have.
+        ui::setSleepForTests([](int) {});
         ASSERT_TRUE(folder.isValid());
         program = fs::path(folder.path().toStdString());
         fs::create_directories(program / "Blocos");
@@ -85,7 +88,10 @@ class MainWindowTest : public ::testing::Test {
             writeText(program / "Blocos" / (std::to_string(n) + ".txt"),
                       "Descri\xE7\xE3o do pacote " + std::to_string(n) + "\r\nsegunda linha\r\n");
     }
-    void TearDown() override { ui::windows() = {}; }
+    void TearDown() override {
+        ui::setSleepForTests({});
+        ui::windows() = {};
+    }
 
     void install(int category, const std::vector<std::string>& thumbnails) {
         fs::create_directories(program / "Blocos" / std::to_string(category));

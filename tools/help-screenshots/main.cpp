@@ -22,6 +22,7 @@
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
 #include "download/UNfrmDownload.h"
+#include "preview/DwgViewer.h"
 #include "preview/UNfrmPreview.h"
 #include "ui/Help.h"
 #include "ui/LocalisedMessageDlg.h"
@@ -168,6 +169,14 @@ const std::vector<Shot>& shots() {
          }},
         {"navegador.png",
          [](Program& program, const Save& save) {
+             // The preview as a click on a tile brings it up, with that block's drawing.
+             const int category = firstInstalledCategory(program.main.layout());
+             if (category < 0) return false;
+             chooseCategory(program, category, 0);
+             if (program.preview.dwg->displayList().empty())
+                 std::fprintf(stderr,
+                              "o navegador não mostra desenho: a biblioteca de "
+                              "demonstração não tem os arquivos dos blocos\n");
              return photographWindow(&program.preview, save);
          }},
         {"download.png",

@@ -35,10 +35,16 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void RefreshCategories() override;
     void dropDownCategoryList() override;
     archive::ZipReader& zip() override { return zip_; }
+    int selectedItemIndex() const override;
+    void setSelectedItemIndex(int index) override;
+    int itemCount() const override;
+    std::filesystem::path itemFileName(int index) const override;
+    QString categoryText() const override;
+    QString secondStatusPanelText() const override;
+    void setSecondStatusPanelText(const QString& text) override;
+    void focusGrid() override;
 
     void LoadBlockList();
-    QString secondStatusPanelText() const;
-    void setSecondStatusPanelText(const QString& text);
 
     // Controls, named as the window carries them, for the other windows and tests.
     QComboBox* cArea = nullptr;

@@ -33,6 +33,20 @@ class MainWindowAccess {
     // The one zip reader that export, preview and installation borrow, one
     // run at a time (ZipReader::tryLease).
     virtual archive::ZipReader& zip() = 0;
+
+    // The grid as the preview walks it. Setting the selected index moves the
+    // selection mark and scrolls it into view without a selection event.
+    virtual int selectedItemIndex() const = 0;
+    virtual void setSelectedItemIndex(int index) = 0;
+    virtual int itemCount() const = 0;
+    // The item's thumbnail file name, without folder.
+    virtual std::filesystem::path itemFileName(int index) const = 0;
+    // The category list's shown text.
+    virtual QString categoryText() const = 0;
+    virtual QString secondStatusPanelText() const = 0;
+    virtual void setSecondStatusPanelText(const QString& text) = 0;
+    // Activates the main window with the grid as its focused control.
+    virtual void focusGrid() = 0;
 };
 
 class PackageWindowAccess {
