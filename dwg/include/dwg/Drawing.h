@@ -463,6 +463,8 @@ struct MLineElement {
     double offset = 0;  // from the style's centre line, before MLine::scale
     Color color;
     Handle linetype = 0;  // LTYPE handle (R2018+ files); 0 where only an index is stored
+
+    bool operator==(const MLineElement&) const = default;
 };
 
 struct MLineVertex {
@@ -477,6 +479,8 @@ struct MLineVertex {
     // after the first, the element is drawn along the whole segment.
     std::vector<std::vector<double>> elementParameters;
     std::vector<std::vector<double>> fillParameters;  // same, for the fill
+
+    bool operator==(const MLineVertex&) const = default;
 };
 
 struct MLine {
@@ -498,6 +502,8 @@ struct MLine {
     bool endSquareCap = false, endRoundCap = false, endInnerArcs = false;
     double startAngle = 0;  // cap angles, radians
     double endAngle = 0;
+
+    bool operator==(const MLine&) const = default;
 };
 
 // IMAGE and WIPEOUT: a raster placed in world coordinates (WCS). Pixel (i, j)
@@ -524,6 +530,8 @@ struct RasterImage {
     // -0.5 .. h-0.5. A rectangle is given by its four corners.
     std::vector<Point2> clipBoundary;
     Handle imageDefinition = 0;  // IMAGEDEF object naming the file (IMAGE only)
+
+    bool operator==(const RasterImage&) const = default;
 };
 
 // HELIX: the spline that draws it, and the helix it was made from (WCS).
@@ -536,6 +544,8 @@ struct Helix {
     double turns = 0;
     double turnHeight = 0;
     bool rightHanded = true;  // counter-clockwise seen from the axis tip
+
+    bool operator==(const Helix&) const = default;
 };
 
 // MESH (subdivision mesh), its base level in world coordinates: the
@@ -545,6 +555,8 @@ struct SubdivisionMesh {
     std::vector<Point3> vertices;
     std::vector<std::vector<int>> faces;     // vertex indices of each face
     std::vector<std::pair<int, int>> edges;  // vertex index pairs
+
+    bool operator==(const SubdivisionMesh&) const = default;
 };
 
 // TOLERANCE: a feature control frame, drawn from its text with the codes of
@@ -556,6 +568,8 @@ struct Tolerance {
     Point3 extrusion = kDefaultExtrusion;
     double height = 0;  // R13-R14 only; later the dimension style's DIMTXT applies
     Handle dimStyle = 0;
+
+    bool operator==(const Tolerance&) const = default;
 };
 
 // Proxy graphics, decoded: the primitives the writing program drew for an
@@ -592,6 +606,8 @@ struct ProxyPrimitive {
     int lineweight = -1;  // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
     // Index into ProxyGraphics::transforms; 0 is the identity.
     std::size_t transform = 0;
+
+    bool operator==(const ProxyPrimitive&) const = default;
 };
 
 struct ProxyGraphics {
@@ -600,6 +616,8 @@ struct ProxyGraphics {
     std::vector<std::array<double, 16>> transforms{
         {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
     std::vector<ProxyPrimitive> primitives;
+
+    bool operator==(const ProxyGraphics&) const = default;
 };
 
 // An entity type that is counted but not decoded (3DSOLID, IMAGE, proxies...).
