@@ -10,6 +10,13 @@ std::uint64_t bitsOf(double value) {
     return std::bit_cast<std::uint64_t>(value);
 }
 
+// The low `count` bytes of `value` in reverse order.
+std::uint64_t reversedBytes(std::uint64_t value, int count) {
+    std::uint64_t result = 0;
+    for (int i = 0; i < count; ++i) result = result << 8 | ((value >> (8 * i)) & 0xFF);
+    return result;
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> BitWriter::take() {
@@ -29,20 +36,20 @@ void BitWriter::append(BitWriter&& other) {
     bits(tail, tailBits);
 }
 
+// Little-endian bytes, each most significant bit first, are the byte-swapped
+// value written most significant bit first.
 void BitWriter::rawShort(std::int16_t value) {
-    const auto v = static_cast<std::uint16_t>(value);
-    rawChar(static_cast<std::uint8_t>(v));
-    rawChar(static_cast<std::uint8_t>(v >> 8));
+    bits(reversedBytes(static_cast<std::uint16_t>(value), 2), 16);
 }
 
 void BitWriter::rawLong(std::int32_t value) {
-    const auto v = static_cast<std::uint32_t>(value);
-    for (int i = 0; i < 4; ++i) rawChar(static_cast<std::uint8_t>(v >> (8 * i)));
+    bits(reversedBytes(static_cast<std::uint32_t>(value), 4), 32);
 }
 
 void BitWriter::rawDouble(double value) {
-    const std::uint64_t v = bitsOf(value);
-    for (int i = 0; i < 8; ++i) rawChar(static_cast<std::uint8_t>(v >> (8 * i)));
+    const std::uint64_t swapped = reversedBytes(bitsOf(value), 8);
+    bits(swapped >> 32, 32);
+    bits(swapped & 0xFFFFFFFF, 32);
 }
 
 void BitWriter::rawPoint2(const Point2& p) {
