@@ -5,7 +5,6 @@
 #include "Curves.h"
 
 namespace render::detail {
-namespace {}  // namespace
 
 void Builder::drawArrowhead(Vec2 tip, Vec2 from, double size, dwg::Handle arrowBlock,
                             const Style& style, const Frame& frame) {

@@ -8,7 +8,6 @@
 #include "TextLayout.h"
 
 namespace render::detail {
-namespace {}  // namespace
 
 void Builder::drawText(const dwg::Text& text, const Style& style, const Frame& frame) {
     double height = text.height;
