@@ -9,6 +9,8 @@
 namespace dwg::detail {
 namespace {
 
+constexpr std::size_t kNoBlock = ~std::size_t{0};
+
 std::string upper(std::string_view text) {
     std::string result(text);
     for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -102,27 +104,32 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         drawing.blocks.push_back(std::move(block));
     }
 
-    std::unordered_map<Handle, std::size_t> entityIndex;
-    for (std::size_t i = 0; i < objects.entities.size(); ++i)
-        entityIndex.emplace(objects.entities[i].entity.header.handle, i);
-
+    EntityRecords& records = objects.entities;
     // Children gathered per parent; a child whose parent is missing is dropped.
+    std::unordered_map<Handle, EntityRecord*> parents;
     std::unordered_map<Handle, std::vector<const EntityRecord*>> childrenOf;
-    for (const EntityRecord& record : objects.entities) {
-        if (record.role != EntityRole::Child) continue;
-        const auto parent = entityIndex.find(record.entity.header.owner);
-        if (parent == entityIndex.end() || !acceptsChildren(objects.entities[parent->second]))
-            continue;
-        childrenOf[record.entity.header.owner].push_back(&record);
+    for (std::size_t i = 0; i < records.size(); ++i)
+        if (acceptsChildren(records[i]))
+            parents.emplace(records[i].entity.header.handle, &records[i]);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const EntityRecord& record = records[i];
+        if (record.role == EntityRole::Child && parents.contains(record.entity.header.owner))
+            childrenOf[record.entity.header.owner].push_back(&record);
     }
     for (auto& [parentHandle, children] : childrenOf) {
-        EntityRecord& parent = objects.entities[entityIndex.at(parentHandle)];
+        EntityRecord& parent = *parents.at(parentHandle);
         orderChildren(parent, children);
         for (const EntityRecord* child : children)
             attachChild(parent.entity, *child, drawing.skippedEntities);
     }
 
-    for (EntityRecord& record : objects.entities) {
+    // Which block each plain entity goes to, counted first so that every
+    // block's list is allocated once, at its final size.
+    std::vector<std::size_t> target(records.size(), kNoBlock);
+    std::vector<std::size_t> blockSizes(drawing.blocks.size(), 0);
+    std::size_t placed = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const EntityRecord& record = records[i];
         if (record.role != EntityRole::Plain) continue;
         Handle owner = 0;
         switch (record.mode) {
@@ -138,12 +145,24 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         }
         const auto block = blockIndex.find(owner);
         if (block == blockIndex.end()) continue;
-        if (record.entity.header.owner == 0) record.entity.header.owner = owner;
+        target[i] = block->second;
+        ++blockSizes[block->second];
+        ++placed;
+    }
+    context.charge(placed, sizeof(Entity));
+    for (std::size_t b = 0; b < drawing.blocks.size(); ++b)
+        drawing.blocks[b].entities.reserve(blockSizes[b]);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (target[i] == kNoBlock) continue;
+        EntityRecord& record = records[i];
+        Block& block = drawing.blocks[target[i]];
+        if (record.entity.header.owner == 0) record.entity.header.owner = block.handle;
         normaliseLinetype(record.entity.header, header);
         if (std::holds_alternative<Unsupported>(record.entity.data))
             ++drawing.skippedEntities[record.entity.typeName];
-        drawing.blocks[block->second].entities.push_back(std::move(record.entity));
+        block.entities.push_back(std::move(record.entity));
     }
+    drawing.damagedObjects = objects.damaged;
     return drawing;
 }
 

@@ -1,12 +1,13 @@
-// The output of the format's decompressors: exactly the size the file states
-// and never more, so a hostile stream cannot make us allocate or write past
-// it; back-references copy only from what has already been produced.
+// The output of the format's decompressors: the caller's buffer, never
+// written past its end, so a hostile stream cannot make us allocate or write
+// more than the size the file states; back-references copy only from what has
+// already been produced.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <utility>
-#include <vector>
+#include <cstring>
+#include <span>
 
 #include "ContainerError.h"
 
@@ -14,7 +15,7 @@ namespace dwg::container {
 
 class ExpandedOutput {
   public:
-    explicit ExpandedOutput(std::size_t expandedSize) : bytes_(expandedSize, 0) {}
+    explicit ExpandedOutput(std::span<std::uint8_t> target) : bytes_(target) {}
 
     std::size_t position() const { return position_; }
 
@@ -26,19 +27,29 @@ class ExpandedOutput {
     // Call ensureRoom for the whole run first.
     void put(std::uint8_t byte) { bytes_[position_++] = byte; }
 
+    void putRun(const std::uint8_t* from, std::size_t count) {
+        ensureRoom(count);
+        std::memcpy(bytes_.data() + position_, from, count);
+        position_ += count;
+    }
+
     void copyMatch(std::size_t distance, std::size_t length) {
         if (distance == 0 || distance > position_)
             throwDamaged("referência de compressão fora dos dados");
         ensureRoom(length);
-        // Byte by byte: a match may overlap the bytes it produces.
-        for (std::size_t i = 0; i < length; ++i, ++position_)
-            bytes_[position_] = bytes_[position_ - distance];
+        std::uint8_t* out = bytes_.data() + position_;
+        const std::uint8_t* from = out - distance;
+        position_ += length;
+        if (distance >= length) {
+            std::memcpy(out, from, length);
+            return;
+        }
+        // The match overlaps the bytes it produces: it repeats the last `distance` bytes.
+        for (std::size_t i = 0; i < length; ++i) out[i] = from[i];
     }
 
-    std::vector<std::uint8_t> take() { return std::move(bytes_); }
-
   private:
-    std::vector<std::uint8_t> bytes_;
+    std::span<std::uint8_t> bytes_;
     std::size_t position_ = 0;
 };
 

@@ -43,12 +43,38 @@ struct BlockRecord {
     bool isXref = false;
 };
 
+// Entity records in object-map order, kept in chunks of fixed capacity: adding
+// one never moves the others, and growth never holds two copies at once.
+class EntityRecords {
+  public:
+    std::size_t size() const { return size_; }
+    EntityRecord& operator[](std::size_t index) { return chunks_[index / kChunk][index % kChunk]; }
+    const EntityRecord& operator[](std::size_t index) const {
+        return chunks_[index / kChunk][index % kChunk];
+    }
+
+    void push_back(EntityRecord&& record, const FileContext& context) {
+        if (size_ % kChunk == 0) {
+            context.charge(kChunk, sizeof(EntityRecord));
+            chunks_.emplace_back().reserve(kChunk);
+        }
+        chunks_.back().push_back(std::move(record));
+        ++size_;
+    }
+
+  private:
+    static constexpr std::size_t kChunk = 256;
+    std::vector<std::vector<EntityRecord>> chunks_;
+    std::size_t size_ = 0;
+};
+
 struct DecodedObjects {
-    std::vector<EntityRecord> entities;  // in object-map order
+    EntityRecords entities;
     std::vector<BlockRecord> blocks;
     std::vector<Layer> layers;
     std::vector<Linetype> linetypes;
     std::vector<TextStyle> textStyles;
+    int damaged = 0;  // records that failed their CRC or framing and were left out
 };
 
 // Decodes one object record; the parsers of the object types live behind this.

@@ -367,6 +367,7 @@ void RecordReader::readBlockHeader() {
     block.basePoint = d().bitPoint3();
     streams_->text(context_);  // xref path
     // The rest (insert count, description, preview) is not needed.
+    context_.charge(1, sizeof(BlockRecord));
     out_.blocks.push_back(std::move(block));
 }
 
@@ -397,6 +398,7 @@ void RecordReader::readLayer() {
     if (v_ >= Version::R2000) h().handle();  // plot style
     if (v_ >= Version::R2007) h().handle();  // material
     layer.linetype = h().handle().value;
+    context_.charge(1, sizeof(Layer));
     out_.layers.push_back(std::move(layer));
 }
 
@@ -414,6 +416,7 @@ void RecordReader::readTextStyle() {
     d().bitDouble();  // last height
     style.fontFile = streams_->text(context_);
     style.bigFontFile = streams_->text(context_);
+    context_.charge(1, sizeof(TextStyle));
     out_.textStyles.push_back(std::move(style));
 }
 
@@ -435,6 +438,7 @@ void RecordReader::readLinetype() {
         d().bitDouble();
         d().bitShort();  // shape flag
     }
+    context_.charge(1, sizeof(Linetype));
     out_.linetypes.push_back(std::move(linetype));
 }
 
@@ -532,12 +536,13 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
     EntityParseContext parse{*streams_, context_, record};
     try {
         parseEntityBody(type, klass, parse);
-    } catch (const Error&) {
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
         // The record's CRC held, so the framing is sound: a layout this reader
         // does not know. Keep the entity counted, without geometry.
         record.entity.data = Unsupported{};
     }
-    out_.entities.push_back(std::move(record));
+    out_.entities.push_back(std::move(record), context_);
 }
 
 void RecordReader::run() {
@@ -592,8 +597,20 @@ Drawing parseObjects(Bytes objects, const ObjectMap& map, const ClassTable& clas
                      const HeaderVariables& header, const FileContext& context) {
     ObjectDecoder decoder(objects, classes, context);
     DecodedObjects decoded;
-    for (const ObjectLocation& location : map) decoder.decode(location, decoded);
-    return assembleDrawing(std::move(decoded), header, context);
+    for (const ObjectLocation& location : map) {
+        try {
+            decoder.decode(location, decoded);
+        } catch (const Error& error) {
+            // A damaged record costs only itself; the rest of the drawing is still shown.
+            if (error.kind() == Error::Kind::TooLarge) throw;
+            ++decoded.damaged;
+        }
+    }
+    Drawing drawing = assembleDrawing(std::move(decoded), header, context);
+    // Without its model space a drawing has nothing left to show.
+    if (drawing.damagedObjects > 0 && drawing.modelSpace() == nullptr)
+        throw Error::damaged("espaço do modelo ilegível");
+    return drawing;
 }
 
 }  // namespace dwg::detail

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <vector>
 
+#include "CraftedObjects.h"
 #include "Crc.h"
 #include "Samples.h"
 #include "Sections.h"
@@ -172,37 +173,7 @@ TEST_F(MalformedSample, AbsurdSectionSizesAreErrors) {
 // object under different handles, or at offsets outside the file.
 Bytes withObjectMap(const Bytes& file,
                     const std::vector<std::pair<std::uint64_t, std::int64_t>>& deltas) {
-    Bytes page = {0, 0};
-    auto modular = [&](std::uint64_t value, bool isSigned, bool negative) {
-        while (true) {
-            const std::uint64_t limit = isSigned ? 0x40 : 0x80;
-            if (value < limit) {
-                page.push_back(static_cast<std::uint8_t>(value | (negative ? 0x40 : 0)));
-                return;
-            }
-            page.push_back(static_cast<std::uint8_t>(0x80 | (value & 0x7F)));
-            value >>= 7;
-        }
-    };
-    for (const auto& [handleDelta, offsetDelta] : deltas) {
-        modular(handleDelta, false, false);
-        modular(static_cast<std::uint64_t>(offsetDelta < 0 ? -offsetDelta : offsetDelta), true,
-                offsetDelta < 0);
-    }
-    page[0] = static_cast<std::uint8_t>(page.size() >> 8);
-    page[1] = static_cast<std::uint8_t>(page.size());
-    auto appendCrc = [](Bytes& bytes, std::size_t from) {
-        const std::uint16_t crc = dwg::detail::crc16(
-            std::span<const std::uint8_t>(bytes.data() + from, bytes.size() - from));
-        bytes.push_back(static_cast<std::uint8_t>(crc >> 8));
-        bytes.push_back(static_cast<std::uint8_t>(crc));
-    };
-    appendCrc(page, 0);
-    const std::size_t endPage = page.size();
-    page.push_back(0);
-    page.push_back(2);
-    appendCrc(page, endPage);
-
+    const Bytes page = testsupport::objectMapSection(deltas);
     Bytes result = file;
     const std::size_t at = result.size();
     result.insert(result.end(), page.begin(), page.end());

@@ -12,6 +12,9 @@ namespace {
 
 using dwg::container::openSectionContainer;
 using testsupport::Bytes;
+using testsupport::descriptionAt;
+using testsupport::kDescriptionSize;
+using testsupport::kPageEntrySize;
 using testsupport::putU32;
 
 Bytes randomBytes(std::size_t count, unsigned seed) {
@@ -28,21 +31,6 @@ testsupport::R2004Writer threeSections() {
                        {"AcDb:AcDbObjects", randomBytes(3 * 0x7400 + 123, 2), 0x7400},
                        {"AcDb:Handles", randomBytes(1000, 3), 0x100}};
     return writer;
-}
-
-// In the section map: 20 header bytes, then per section 0x60 bytes of
-// description and 16 bytes per page.
-constexpr std::size_t kFirstDescription = 20;
-constexpr std::size_t kDescriptionSize = 0x60;
-constexpr std::size_t kPageEntrySize = 16;
-
-std::size_t descriptionAt(const Bytes& map, std::size_t index) {
-    std::size_t at = kFirstDescription;
-    for (std::size_t i = 0; i < index; ++i) {
-        const std::uint32_t pages = map[at + 8] | map[at + 9] << 8;
-        at += kDescriptionSize + pages * kPageEntrySize;
-    }
-    return at;
 }
 
 void expectDamaged(const testsupport::R2004Writer& writer) {

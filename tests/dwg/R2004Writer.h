@@ -64,6 +64,22 @@ inline void appendU64(Bytes& out, std::uint64_t value) {
     appendU32(out, static_cast<std::uint32_t>(value >> 32));
 }
 
+// In the section map: 20 header bytes, then per section 0x60 bytes of
+// description and 16 bytes per page.
+constexpr std::size_t kFirstDescription = 20;
+constexpr std::size_t kDescriptionSize = 0x60;
+constexpr std::size_t kPageEntrySize = 16;
+
+// Where the description of the `index`th section starts in a section map.
+inline std::size_t descriptionAt(const Bytes& map, std::size_t index) {
+    std::size_t at = kFirstDescription;
+    for (std::size_t i = 0; i < index; ++i) {
+        const std::uint32_t pages = map[at + 8] | map[at + 9] << 8;
+        at += kDescriptionSize + pages * kPageEntrySize;
+    }
+    return at;
+}
+
 inline void padTo32(Bytes& out) {
     out.resize((out.size() + 0x1F) & ~std::size_t{0x1F}, 0);
 }
