@@ -29,7 +29,7 @@ Drawing readPagedFile(Bytes file, Version version) {
     const ObjectMap map = parseObjectMap(container->read("AcDb:Handles"), context);
     // Every object carries its own CRC: a damaged page costs the objects in it, not the drawing.
     const std::vector<std::uint8_t> objects =
-        container->read("AcDb:AcDbObjects", container::DamagedPages::Skip);
+        container->read("AcDb:AcDbObjects", container::DamagedPages::BestEffort);
     return parseObjects(objects, map, classes, variables, context);
 }
 

@@ -84,9 +84,9 @@ class R2004Container final : public SectionContainer {
     }
 
   private:
-    void decodePage(std::size_t index, std::size_t page,
-                    std::span<std::uint8_t> data) const override {
-        placePage(sections_[index], sections_[index].pages[page], data);
+    void decodePage(std::size_t index, std::size_t page, std::span<std::uint8_t> data,
+                    bool checked) const override {
+        placePage(sections_[index], sections_[index].pages[page], data, checked);
     }
 
     std::vector<std::uint8_t> readSystemPage(std::uint64_t address,
@@ -182,8 +182,8 @@ class R2004Container final : public SectionContainer {
         }
     }
 
-    void placePage(const Section& section, const DataPage& page,
-                   std::span<std::uint8_t> data) const {
+    void placePage(const Section& section, const DataPage& page, std::span<std::uint8_t> data,
+                   bool checked) const {
         const PageLocation& location = pages_.at(static_cast<std::int32_t>(page.id));
         std::array<std::uint8_t, kDataPageHeaderSize> header{};
         const auto stored = slice(file_, location.address, kDataPageHeaderSize);
@@ -198,11 +198,12 @@ class R2004Container final : public SectionContainer {
         const std::uint32_t storedSize = readU32(header, 8);
         const auto body = slice(file_, location.address + kDataPageHeaderSize, storedSize);
         const std::uint32_t dataChecksum = pageChecksum(0, body);
-        if (kEnforceChecks && dataChecksum != readU32(header, 0x1C))
+        if (checked && kEnforceChecks && dataChecksum != readU32(header, 0x1C))
             throwDamaged("soma de verificação de página não confere");
         auto zeroed = header;
         writeU32(zeroed, 0x18, 0);
-        if (kEnforceChecks && pageChecksum(dataChecksum, zeroed) != readU32(header, 0x18))
+        if (checked && kEnforceChecks &&
+            pageChecksum(dataChecksum, zeroed) != readU32(header, 0x18))
             throwDamaged("soma de verificação de cabeçalho de página não confere");
 
         if (page.startOffset >= data.size()) return;  // only padding beyond the section's end

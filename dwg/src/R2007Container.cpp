@@ -90,9 +90,9 @@ class R2007Container final : public SectionContainer {
     }
 
   private:
-    void decodePage(std::size_t index, std::size_t page,
-                    std::span<std::uint8_t> data) const override {
-        placePage(sections_[index], sections_[index].pages[page], data);
+    void decodePage(std::size_t index, std::size_t page, std::span<std::uint8_t> data,
+                    bool checked) const override {
+        placePage(sections_[index], sections_[index].pages[page], data, checked);
     }
 
     std::vector<std::uint8_t> readFileHeader() const {
@@ -195,8 +195,8 @@ class R2007Container final : public SectionContainer {
         }
     }
 
-    void placePage(const Section& section, const DataPage& page,
-                   std::span<std::uint8_t> data) const {
+    void placePage(const Section& section, const DataPage& page, std::span<std::uint8_t> data,
+                   bool checked) const {
         if (page.startOffset >= data.size()) return;  // only padding beyond the section's end
         const std::uint64_t position = kPagesBase + pageOffsets_.at(page.id);
         std::vector<std::uint8_t> decoded;
@@ -222,7 +222,7 @@ class R2007Container final : public SectionContainer {
             expanded = aside;
         }
         expandPage(stored, page.storedSize, expanded);
-        if (kEnforceChecks && r2007PageChecksum(0, expanded) != page.checksum)
+        if (checked && kEnforceChecks && r2007PageChecksum(0, expanded) != page.checksum)
             throwDamaged("soma de verificação de página não confere");
         if (!aside.empty()) std::copy_n(aside.begin(), target.size(), target.begin());
     }

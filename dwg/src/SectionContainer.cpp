@@ -25,7 +25,7 @@ std::vector<std::uint8_t> SectionContainer::read(std::string_view name,
     const auto index = static_cast<std::size_t>(entry - entries_.data());
     for (std::size_t page = 0; page < entry->pageCount; ++page) {
         try {
-            decodePage(index, page, data);
+            decodePage(index, page, data, damaged == DamagedPages::Fail);
         } catch (const Error& error) {
             if (damaged == DamagedPages::Fail || error.kind() == Error::Kind::TooLarge) throw;
         }

@@ -29,9 +29,9 @@ struct SectionEntry {
 // What read() does with a page that fails its checks.
 enum class DamagedPages {
     Fail,  // the section cannot be read
-    // The page's bytes are left zero (or as far as its decoding got): for
-    // sections whose records carry their own checks.
-    Skip,
+    // The page is decoded as far as it goes, checksums aside, and left zero
+    // where it cannot be: for sections whose records carry their own checks.
+    BestEffort,
 };
 
 class SectionContainer {
@@ -55,9 +55,10 @@ class SectionContainer {
     explicit SectionContainer(std::size_t fileSize) : budget_(fileSize) {}
 
     // Decodes page `page` of entry `index` of sections() into `data`, the
-    // section's bytes; throws when the page is damaged.
-    virtual void decodePage(std::size_t index, std::size_t page,
-                            std::span<std::uint8_t> data) const = 0;
+    // section's bytes; throws when the page is damaged, a wrong checksum
+    // only when `checked`.
+    virtual void decodePage(std::size_t index, std::size_t page, std::span<std::uint8_t> data,
+                            bool checked) const = 0;
 
     std::vector<SectionEntry> entries_;
     mutable detail::MemoryBudget budget_;

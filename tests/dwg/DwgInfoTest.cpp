@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -69,11 +70,32 @@ TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
         }
         EXPECT_TRUE(json.at("blocks").is_object());
         EXPECT_TRUE(json.at("skipped").is_object());
+        EXPECT_EQ(json.at("damaged").get<int>(), 0);
     }
     const auto leaderPath = testsupport::samplesFolder() / "R14/libredwg_Leader.dwg";
     const auto leader = nlohmann::json::parse(run("--json " + quotedPath(leaderPath)).output);
     EXPECT_EQ(leader.at("skipped").at("IMAGE").get<double>(), 5);
     EXPECT_EQ(leader.at("blocks").at("_OPEN30").at("LINE").get<double>(), 3);
+}
+
+TEST(DwgInfo, ADamagedObjectIsCountedAndTheRestIsReported) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const auto samplePath = testsupport::samplesFolder() / "R2000/acadsharp_sample_AC1015.dwg";
+    std::ifstream in(samplePath, std::ios::binary);
+    std::vector<char> bytes(std::istreambuf_iterator<char>(in), {});
+    bytes[bytes.size() / 2] ^= 0x10;  // inside an object record
+    const std::filesystem::path damagedPath =
+        std::filesystem::temp_directory_path() / "dwginfo-test-damaged.dwg";
+    std::ofstream(damagedPath, std::ios::binary).write(bytes.data(), std::ssize(bytes));
+    const ToolRun damaged = run("--json " + quotedPath(damagedPath));
+    std::filesystem::remove(damagedPath);
+    const ToolRun intact = run("--json " + quotedPath(samplePath));
+
+    ASSERT_EQ(damaged.exitCode, 0) << damaged.output;
+    const auto damagedJson = nlohmann::json::parse(damaged.output);
+    const auto intactJson = nlohmann::json::parse(intact.output);
+    EXPECT_EQ(damagedJson.at("damaged").get<int>(), 1);
+    EXPECT_EQ(damagedJson.at("modelspace"), intactJson.at("modelspace"));
 }
 
 TEST(DwgInfo, UnreadableFileFailsWithTheReason) {

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <vector>
 
 #include "CraftedObjects.h"
@@ -144,6 +145,34 @@ TEST_F(MalformedSample, FlippedBytesNeverCrash) {
         }
     }
     EXPECT_GT(errors, 0);
+}
+
+// A flipped bit in an object record costs that record (a damaged page of an
+// R2004+ objects section, the records it holds); the drawing is still read.
+// Flips in the header, classes or object map still fail the read.
+TEST(DamagedObjects, MostSingleBitFlipsStillYieldADrawing) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    constexpr int kFlips = 30;
+    for (const char* name :
+         {"R14/acadsharp_sample_AC1014.dwg", "R2000/acadsharp_sample_AC1015.dwg",
+          "R2013/ikea_MALM_no-590-024-36.dwg", "R2018/acadsharp_sample_AC1032.dwg"}) {
+        const Bytes original = loadSample(name);
+        std::mt19937_64 random(2024);
+        int drawings = 0;
+        int damagedObjects = 0;
+        for (int i = 0; i < kFlips; ++i) {
+            Bytes flipped = original;
+            const std::uint64_t bit = random() % (flipped.size() * 8);
+            flipped[bit / 8] ^= static_cast<std::uint8_t>(1u << (bit % 8));
+            try {
+                damagedObjects += dwg::read(std::span<const std::uint8_t>(flipped)).damagedObjects;
+                ++drawings;
+            } catch (const dwg::Error&) {
+            }
+        }
+        EXPECT_GE(drawings, kFlips * 8 / 10) << name;
+        EXPECT_GE(damagedObjects, drawings * 2 / 3) << name;
+    }
 }
 
 TEST_F(MalformedSample, AbsurdSectionSizesAreErrors) {
