@@ -719,7 +719,7 @@ EntityRole roleOf(int type) {
 }
 
 void BodyParser::parse(int type, const ClassDef* klass) {
-    record_.role = klass ? EntityRole::Plain : roleOf(type);
+    record_.role = entityRole(type, klass);
     if (klass) {
         const std::string& name = record_.entity.typeName;
         if (name == "LWPOLYLINE")
@@ -880,6 +880,10 @@ void BodyParser::parse(int type, const ClassDef* klass) {
 }
 
 }  // namespace
+
+EntityRole entityRole(int type, const ClassDef* klass) {
+    return klass ? EntityRole::Plain : roleOf(type);
+}
 
 void parseEntityBody(int type, const ClassDef* klass, EntityParseContext& context) {
     BodyParser parser(context);

@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Sections.h"
@@ -43,52 +44,37 @@ struct BlockRecord {
     bool isXref = false;
 };
 
-// Entity records in object-map order, kept in chunks of fixed capacity: adding
-// one never moves the others, and growth never holds two copies at once.
-class EntityRecords {
-  public:
-    std::size_t size() const { return size_; }
-    EntityRecord& operator[](std::size_t index) { return chunks_[index / kChunk][index % kChunk]; }
-    const EntityRecord& operator[](std::size_t index) const {
-        return chunks_[index / kChunk][index % kChunk];
-    }
+// Where a plain entity waits for its block: under the handle of its owner,
+// or under one of these when it is stored in model or paper space.
+inline constexpr Handle kModelSpaceOwner = ~Handle{0};
+inline constexpr Handle kPaperSpaceOwner = ~Handle{0} - 1;
 
-    void push_back(EntityRecord&& record, const FileContext& context) {
-        if (size_ % kChunk == 0) {
-            context.charge(kChunk, sizeof(EntityRecord));
-            chunks_.emplace_back().reserve(kChunk);
-        }
-        chunks_.back().push_back(std::move(record));
-        ++size_;
-    }
-
-  private:
-    static constexpr std::size_t kChunk = 256;
-    std::vector<std::vector<EntityRecord>> chunks_;
-    std::size_t size_ = 0;
+// A POLYLINE or INSERT that children may join.
+struct ParentPlace {
+    Handle owner = 0;              // its list in DecodedObjects::entitiesByOwner
+    std::size_t index = 0;         // its place in that list
+    std::vector<Handle> children;  // as the parent lists them (R2004+)
 };
 
 struct DecodedObjects {
-    EntityRecords entities;
+    // Plain entities in object-map order, by owner: each list becomes the
+    // contents of a block as it is, without being copied again.
+    std::unordered_map<Handle, std::vector<Entity>> entitiesByOwner;
+    std::unordered_map<Handle, ParentPlace> parents;  // by the parent's handle
+    std::vector<EntityRecord> children;               // VERTEX and ATTRIB records
     std::vector<BlockRecord> blocks;
     std::vector<Layer> layers;
     std::vector<Linetype> linetypes;
     std::vector<TextStyle> textStyles;
     int damaged = 0;  // records that failed their CRC or framing and were left out
-};
 
-// Decodes one object record; the parsers of the object types live behind this.
-class ObjectDecoder {
-  public:
-    ObjectDecoder(Bytes objects, const ClassTable& classes, const FileContext& context);
-
-    // Decodes the object at `offset` and adds what it holds to `out`.
-    void decode(const ObjectLocation& location, DecodedObjects& out);
+    // Files `record` where the assembly will look for it; BLOCK, ENDBLK and
+    // SEQEND records hold nothing the drawing needs and are dropped.
+    void addEntity(EntityRecord&& record, const FileContext& context);
 
   private:
-    Bytes objects_;
-    const ClassTable& classes_;
-    const FileContext& context_;
+    Handle lastOwner_ = 0;
+    std::vector<Entity>* lastList_ = nullptr;
 };
 
 Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,

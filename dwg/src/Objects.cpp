@@ -2,6 +2,8 @@
 // entity data, and the dispatch to the per-type parsers.
 #include <algorithm>
 #include <cctype>
+#include <optional>
+#include <unordered_map>
 
 #include "Crc.h"
 #include "EntityParsers.h"
@@ -223,12 +225,17 @@ class RecordReader {
           out_(out) {}
 
     void run();
+    // The list a plain entity record will go to (DecodedObjects::entitiesByOwner),
+    // read without decoding or checking the record; none for other records.
+    std::optional<Handle> plainEntityOwner();
 
   private:
     BitReader& d() { return streams_->data(); }
     BitReader& h() { return streams_->handles(); }
 
     void frame();
+    void checkCrc() const;
+    const ClassDef* entityClass(int type) const;
     void skipExtendedData();
     void startHandleStream();
     void commonObjectData();
@@ -247,6 +254,7 @@ class RecordReader {
     Version v_;
     DecodedObjects& out_;
 
+    std::span<const std::uint8_t> record_;  // size fields, data and CRC
     std::span<const std::uint8_t> data_;
     std::optional<Streams> streams_;
     RecordFrame frame_;
@@ -263,13 +271,8 @@ void RecordReader::frame() {
     const std::size_t dataStart = header.position() / 8;
     if (size > header.remainingBits() / 8 || size + 2 > header.remainingBits() / 8)
         throw Error::damaged("objeto maior que o arquivo");
-    const auto record = objects_.subspan(static_cast<std::size_t>(location_.offset));
-    const std::uint16_t stored =
-        static_cast<std::uint16_t>(record[dataStart + size] | record[dataStart + size + 1] << 8);
-    if (!crcMatches(record.first(dataStart + size), stored))
-        throw Error::damaged("CRC inválido em objeto");
-
-    data_ = record.subspan(dataStart, size);
+    record_ = objects_.subspan(static_cast<std::size_t>(location_.offset), dataStart + size + 2);
+    data_ = record_.subspan(dataStart, size);
     frame_.dataBits = std::size_t{size} * 8;
     streams_.emplace(BitReader(data_));
 
@@ -297,6 +300,14 @@ void RecordReader::frame() {
     const HandleRef own = d().handle();
     frame_.handle = own.value;
     skipExtendedData();
+}
+
+// The CRC covers the size fields and the data; only the records that are
+// decoded are checked, a damaged record of any other kind costs nothing.
+void RecordReader::checkCrc() const {
+    const std::size_t end = record_.size() - 2;
+    const auto stored = static_cast<std::uint16_t>(record_[end] | record_[end + 1] << 8);
+    if (!crcMatches(record_.first(end), stored)) throw Error::damaged("CRC inválido em objeto");
 }
 
 void RecordReader::skipExtendedData() {
@@ -542,17 +553,29 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
         // does not know. Keep the entity counted, without geometry.
         record.entity.data = Unsupported{};
     }
-    out_.entities.push_back(std::move(record), context_);
+    out_.addEntity(std::move(record), context_);
+}
+
+const ClassDef* RecordReader::entityClass(int type) const {
+    if (type < 500) return nullptr;
+    const auto found = classes_.find(type);
+    return found != classes_.end() && found->second.isEntity ? &found->second : nullptr;
 }
 
 void RecordReader::run() {
     frame();
     const int type = frame_.type;
+    const char* fixedName = fixedEntityName(type);
+    const ClassDef* klass = entityClass(type);
+    const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype;
+    // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
+    if (!fixedName && !klass && !table) return;
+    checkCrc();
     if (location_.handle != 0 && frame_.handle != location_.handle)
         throw Error::damaged("handle de objeto não confere com o mapa");
 
-    if (const char* name = fixedEntityName(type)) {
-        readEntity(name, type, nullptr);
+    if (fixedName) {
+        readEntity(fixedName, type, nullptr);
         return;
     }
     switch (type) {
@@ -571,35 +594,65 @@ void RecordReader::run() {
         default:
             break;
     }
-    if (type >= 500) {
-        const auto found = classes_.find(type);
-        if (found != classes_.end() && found->second.isEntity) {
-            std::string name = upper(found->second.dxfName);
-            if (name == "LWPLINE") name = "LWPOLYLINE";
-            if (!knownEntityClass(name)) name = "UNKNOWN_ENT";
-            readEntity(name, type, &found->second);
-        }
+    std::string name = upper(klass->dxfName);
+    if (name == "LWPLINE") name = "LWPOLYLINE";
+    if (!knownEntityClass(name)) name = "UNKNOWN_ENT";
+    readEntity(name, type, klass);
+}
+
+std::optional<Handle> RecordReader::plainEntityOwner() {
+    frame();
+    const int type = frame_.type;
+    const ClassDef* klass = entityClass(type);
+    if (!(klass || fixedEntityName(type)) || entityRole(type, klass) != EntityRole::Plain)
+        return std::nullopt;
+    if (d().bit()) {  // proxy graphics
+        const std::uint64_t size =
+            v_ >= Version::R2010 ? d().bitLongLong() : static_cast<std::uint32_t>(d().rawLong());
+        if (size > d().remainingBits() / 8) return std::nullopt;
+        d().skipBytes(static_cast<std::size_t>(size));
     }
-    // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
+    if (v_ <= Version::R14) frame_.handleStreamStart = static_cast<std::uint32_t>(d().rawLong());
+    switch (d().twoBits()) {
+        case 0: {
+            BitReader handles(data_);
+            handles.seek(frame_.handleStreamStart);
+            return handles.handle().resolve(frame_.handle);
+        }
+        case 1:
+            return kPaperSpaceOwner;
+        case 2:
+            return kModelSpaceOwner;
+        default:
+            return Handle{0};
+    }
 }
 
 }  // namespace
 
-ObjectDecoder::ObjectDecoder(Bytes objects, const ClassTable& classes, const FileContext& context)
-    : objects_(objects), classes_(classes), context_(context) {}
-
-void ObjectDecoder::decode(const ObjectLocation& location, DecodedObjects& out) {
-    RecordReader reader(objects_, location, classes_, context_, out);
-    reader.run();
-}
-
 Drawing parseObjects(Bytes objects, const ObjectMap& map, const ClassTable& classes,
                      const HeaderVariables& header, const FileContext& context) {
-    ObjectDecoder decoder(objects, classes, context);
     DecodedObjects decoded;
+    // Each list of entities is allocated once, at its final size: counted
+    // first, from the few bits that say where an entity goes.
+    std::unordered_map<Handle, std::size_t> listSizes;
     for (const ObjectLocation& location : map) {
         try {
-            decoder.decode(location, decoded);
+            if (const auto owner =
+                    RecordReader(objects, location, classes, context, decoded).plainEntityOwner())
+                ++listSizes[*owner];
+        } catch (const Error&) {
+            // Counted as damaged when it is decoded.
+        }
+    }
+    for (const auto& [owner, size] : listSizes) {
+        context.charge(size, sizeof(Entity));
+        decoded.entitiesByOwner[owner].reserve(size);
+    }
+
+    for (const ObjectLocation& location : map) {
+        try {
+            RecordReader(objects, location, classes, context, decoded).run();
         } catch (const Error& error) {
             // A damaged record costs only itself; the rest of the drawing is still shown.
             if (error.kind() == Error::Kind::TooLarge) throw;
