@@ -84,10 +84,10 @@ class BitReader {
 
     std::span<const std::uint8_t> bytes() const { return bytes_; }
 
-    // The next `count` bits (at most 57) as a number, first bit highest.
+    // The next `count` bits (1 to 57) as a number, first bit highest.
     std::uint64_t bits(unsigned count) {
         if (count > end_ - position_) overrun();
-        const std::uint64_t value = (window() << (position_ & 7)) >> (64 - count);
+        const std::uint64_t value = peek() >> (64 - count);
         position_ += count;
         return value;
     }
@@ -95,6 +95,10 @@ class BitReader {
   private:
     [[noreturn]] void overrun() const;
     [[noreturn]] static void invalidCode(const char* what);
+
+    // At least the next 57 bits, first bit highest, without taking them;
+    // zero beyond the end of the bytes.
+    std::uint64_t peek() const { return window() << (position_ & 7); }
 
     // The eight bytes from the one holding the current bit, first byte highest;
     // zero beyond the end of the bytes.
@@ -178,18 +182,24 @@ inline double BitReader::bitDouble() {
 }
 
 inline HandleRef BitReader::handle() {
-    const std::uint8_t first = rawChar();
+    // Code and byte count in one byte, then the bytes, highest first: up to
+    // six of them come out of one look at the bits.
+    const std::uint64_t ahead = peek();
+    const auto first = static_cast<unsigned>(ahead >> 56);
     HandleRef ref;
-    ref.code = first >> 4;
+    ref.code = static_cast<int>(first >> 4);
     const unsigned counter = first & 0x0Fu;
-    // The bytes come highest first, as bits() returns them.
     if (counter > 8) invalidCode("handle");
-    if (counter == 8) {
-        ref.value = bits(32) << 32;
-        ref.value |= bits(32);
-    } else if (counter > 0) {
-        ref.value = bits(8 * counter);
+    if (counter > 6) {
+        rawChar();
+        ref.value = bits(32) << (8 * counter - 32);
+        ref.value |= bits(8 * counter - 32);
+        return ref;
     }
+    const unsigned length = 8 + 8 * counter;
+    if (length > end_ - position_) overrun();
+    position_ += length;
+    if (counter > 0) ref.value = (ahead << 8) >> (64 - 8 * counter);
     return ref;
 }
 

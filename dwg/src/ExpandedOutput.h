@@ -4,6 +4,7 @@
 // already been produced.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -44,8 +45,19 @@ class ExpandedOutput {
             std::memcpy(out, from, length);
             return;
         }
-        // The match overlaps the bytes it produces: it repeats the last `distance` bytes.
-        for (std::size_t i = 0; i < length; ++i) out[i] = from[i];
+        // The match overlaps the bytes it produces: it repeats the last
+        // `distance` bytes. Short ones byte by byte; long ones (runs of one
+        // byte, mostly) by copying what is already repeated, doubling it each time.
+        if (length <= 32) {
+            for (std::size_t i = 0; i < length; ++i) out[i] = from[i];
+            return;
+        }
+        std::memcpy(out, from, distance);
+        for (std::size_t done = distance; done < length;) {
+            const std::size_t piece = std::min(done, length - done);
+            std::memcpy(out + done, out, piece);
+            done += piece;
+        }
     }
 
   private:

@@ -255,7 +255,10 @@ class RecordReader {
     DecodedObjects& out_;
 
     std::span<const std::uint8_t> record_;  // size fields, data and CRC
+    // The record's data and whatever follows it in the section: readers look
+    // a few bytes ahead of what they take, and stop at the end of the data.
     std::span<const std::uint8_t> data_;
+    BitReader dataReader() const { return BitReader(data_, frame_.dataBits); }
     std::optional<Streams> streams_;
     RecordFrame frame_;
     int reactorCount_ = 0;
@@ -272,9 +275,9 @@ void RecordReader::frame() {
     if (size > header.remainingBits() / 8 || size + 2 > header.remainingBits() / 8)
         throw Error::damaged("objeto maior que o arquivo");
     record_ = objects_.subspan(static_cast<std::size_t>(location_.offset), dataStart + size + 2);
-    data_ = record_.subspan(dataStart, size);
+    data_ = objects_.subspan(static_cast<std::size_t>(location_.offset) + dataStart);
     frame_.dataBits = std::size_t{size} * 8;
-    streams_.emplace(BitReader(data_));
+    streams_.emplace(dataReader());
 
     if (v_ >= Version::R2010) {
         const unsigned code = d().twoBits();
@@ -325,7 +328,7 @@ void RecordReader::skipExtendedData() {
 void RecordReader::startHandleStream() {
     if (frame_.handleStreamStart > frame_.dataBits || frame_.handleStreamStart < d().position())
         throw Error::damaged("fluxo de handles fora do objeto");
-    BitReader handles(data_);
+    BitReader handles = dataReader();
     handles.seek(frame_.handleStreamStart);
     streams_->setHandles(handles);
     if (v_ >= Version::R2007) {
@@ -615,7 +618,7 @@ std::optional<Handle> RecordReader::plainEntityOwner() {
     if (v_ <= Version::R14) frame_.handleStreamStart = static_cast<std::uint32_t>(d().rawLong());
     switch (d().twoBits()) {
         case 0: {
-            BitReader handles(data_);
+            BitReader handles = dataReader();
             handles.seek(frame_.handleStreamStart);
             return handles.handle().resolve(frame_.handle);
         }

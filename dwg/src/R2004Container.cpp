@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "ContainerBytes.h"
@@ -215,8 +216,11 @@ class R2004Container final : public SectionContainer {
         } else {
             // The last page runs past the section's end with padding: decode it aside.
             const detail::ScopedCharge aside(budget_, section.maxPageSize);
-            const auto expanded = decompressLz77R2004(body, section.maxPageSize);
-            std::copy_n(expanded.begin(), target.size(), target.begin());
+            const auto expanded =
+                std::make_unique_for_overwrite<std::uint8_t[]>(section.maxPageSize);
+            const std::size_t produced =
+                decompressLz77R2004(body, {expanded.get(), section.maxPageSize});
+            std::copy_n(expanded.get(), std::min(produced, target.size()), target.begin());
         }
     }
 
