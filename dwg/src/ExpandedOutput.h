@@ -28,19 +28,47 @@ class ExpandedOutput {
     // Call ensureRoom for the whole run first.
     void put(std::uint8_t byte) { bytes_[position_++] = byte; }
 
-    void putRun(const std::uint8_t* from, std::size_t count) {
+    // `readable` bytes may be read at `from`, at least `count`.
+    void putRun(const std::uint8_t* from, std::size_t count, std::size_t readable) {
         ensureRoom(count);
-        std::memcpy(bytes_.data() + position_, from, count);
+        std::uint8_t* out = bytes_.data() + position_;
+        if (count <= kShortCopy && readable >= kShortCopy && room() >= kShortCopy)
+            std::memcpy(out, from, kShortCopy);
+        else
+            std::memcpy(out, from, count);
         position_ += count;
     }
 
     void copyMatch(std::size_t distance, std::size_t length) {
         if (distance == 0 || distance > position_)
             throwDamaged("referência de compressão fora dos dados");
-        ensureRoom(length);
         std::uint8_t* out = bytes_.data() + position_;
-        const std::uint8_t* from = out - distance;
+        if (length <= kShortCopy && distance >= kShortCopy && room() >= kShortCopy) {
+            std::memcpy(out, out - distance, kShortCopy);
+            position_ += length;
+            return;
+        }
+        ensureRoom(length);
+        copyLongMatch(out, out - distance, distance, length);
         position_ += length;
+    }
+
+    // The output ends here: the bytes short copies wrote past it are cleared.
+    std::size_t finish() {
+        std::fill_n(bytes_.begin() + static_cast<std::ptrdiff_t>(position_),
+                    std::min(kShortCopy, room()), 0);
+        return position_;
+    }
+
+  private:
+    // Short runs are copied as one block of this size, which may write past
+    // the run; those bytes are written again by what follows, or cleared by finish().
+    static constexpr std::size_t kShortCopy = 16;
+
+    std::size_t room() const { return bytes_.size() - position_; }
+
+    static void copyLongMatch(std::uint8_t* out, const std::uint8_t* from, std::size_t distance,
+                              std::size_t length) {
         if (distance >= length) {
             std::memcpy(out, from, length);
             return;
@@ -60,7 +88,6 @@ class ExpandedOutput {
         }
     }
 
-  private:
     std::span<std::uint8_t> bytes_;
     std::size_t position_ = 0;
 };

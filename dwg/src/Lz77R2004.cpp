@@ -64,7 +64,7 @@ class Lz77Decoder {
                 }
             }
         }
-        return output_.position();
+        return output_.finish();
     }
 
   private:
@@ -90,7 +90,7 @@ class Lz77Decoder {
 
     void copyLiterals(std::size_t count) {
         if (count > input_.size() - inputPos_) throwDamaged("dados comprimidos truncados");
-        output_.putRun(input_.data() + inputPos_, count);
+        output_.putRun(input_.data() + inputPos_, count, input_.size() - inputPos_);
         inputPos_ += count;
     }
 

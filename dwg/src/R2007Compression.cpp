@@ -83,7 +83,7 @@ class R2007Decoder {
                 if ((opcode >> 4) == 0x0F) opcode &= 0x0F;
             }
         }
-        return output_.position();
+        return output_.finish();
     }
 
   private:
