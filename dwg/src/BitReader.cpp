@@ -155,6 +155,19 @@ std::int64_t BitReader::modularChar() {
 }
 
 std::uint64_t BitReader::unsignedModularChar() {
+    // Most values end within the seven bytes one look at the bits shows.
+    if (remainingBits() >= 56) {
+        const std::uint64_t ahead = peek();
+        std::uint64_t value = 0;
+        for (unsigned i = 0; i < 7; ++i) {
+            const auto b = static_cast<unsigned>(ahead >> (56 - 8 * i)) & 0xFFu;
+            value |= std::uint64_t{b & 0x7Fu} << (7 * i);
+            if (!(b & 0x80)) {
+                position_ += 8 * (i + 1);
+                return value;
+            }
+        }
+    }
     std::uint64_t value = 0;
     for (int i = 0; i < 8; ++i) {
         const std::uint8_t b = rawChar();
@@ -165,6 +178,19 @@ std::uint64_t BitReader::unsignedModularChar() {
 }
 
 std::uint32_t BitReader::modularShort() {
+    if (remainingBits() >= 32) {
+        const auto ahead = static_cast<std::uint32_t>(peek() >> 32);
+        const std::uint32_t first = (ahead >> 24) | (ahead >> 8 & 0xFF00u);
+        if (!(first & 0x8000)) {
+            position_ += 16;
+            return first;
+        }
+        const std::uint32_t second = (ahead >> 8 & 0xFFu) | (ahead << 8 & 0xFF00u);
+        if (!(second & 0x8000)) {
+            position_ += 32;
+            return (first & 0x7FFFu) | second << 15;
+        }
+    }
     std::uint32_t value = 0;
     for (int i = 0; i < 2; ++i) {
         const std::uint16_t word = static_cast<std::uint16_t>(rawShort());
