@@ -609,6 +609,8 @@ std::optional<Handle> RecordReader::plainEntityOwner() {
     const ClassDef* klass = entityClass(type);
     if (!(klass || fixedEntityName(type)) || entityRole(type, klass) != EntityRole::Plain)
         return std::nullopt;
+    // As run() does: a record met under another handle is not counted again.
+    if (location_.handle != 0 && frame_.handle != location_.handle) return std::nullopt;
     if (d().bit()) {  // proxy graphics
         const std::uint64_t size =
             v_ >= Version::R2010 ? d().bitLongLong() : static_cast<std::uint32_t>(d().rawLong());

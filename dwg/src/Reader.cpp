@@ -14,10 +14,6 @@ namespace {
 // Far above any block drawing; keeps a wrong path from filling memory.
 constexpr std::uintmax_t kMaxFileSize = std::uintmax_t{1} << 30;
 
-}  // namespace
-
-namespace {
-
 Drawing readBytes(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < 6 || bytes[0] != 'A' || bytes[1] != 'C')
         throw Error(Error::Kind::NotDwg, "o arquivo não é um desenho DWG");
