@@ -14,7 +14,6 @@
 #include "CraftedObjects.h"
 #include "R2004Writer.h"
 #include "SampleFiles.h"
-#include "SectionContainer.h"
 #include "Sections.h"
 
 namespace {
@@ -109,10 +108,7 @@ class MemoryBudget : public ::testing::Test {
 TEST_F(MemoryBudget, ADeclaredSizeFarBeyondThePagesCostsOnlyTheObjectThatClaimsIt) {
     const Bytes original =
         testsupport::readFileBytes(testsupport::samplesFolder() / "R2004/libredwg_Polyline.dwg");
-    const auto container = dwg::container::openSectionContainer(original);
-    testsupport::R2004Writer writer;
-    for (const char* name : {"AcDb:Header", "AcDb:Classes", "AcDb:Handles", "AcDb:AcDbObjects"})
-        writer.sections.push_back({name, container->read(name), 0x14000});
+    auto writer = testsupport::writerWithSectionsOf(original, 0x14000);
     Bytes& objects = writer.sections[3].data;
     ASSERT_LE(objects.size(), 2 * writer.sections[3].pageSize - 64);
 
@@ -162,12 +158,9 @@ TEST_F(MemoryBudget, EverySampleReadsWithinTheBound) {
 // spare: the allocation fails whatever free memory the test program left behind.
 TEST_F(MemoryBudget, RunningOutOfMemoryIsAReaderError) {
     if (!kLimitsApply) GTEST_SKIP() << "needs an address-space limit";
-    const Bytes original =
-        testsupport::readFileBytes(testsupport::samplesFolder() / "R2004/libredwg_Polyline.dwg");
-    const auto container = dwg::container::openSectionContainer(original);
-    testsupport::R2004Writer writer;
-    for (const char* name : {"AcDb:Header", "AcDb:Classes", "AcDb:Handles", "AcDb:AcDbObjects"})
-        writer.sections.push_back({name, container->read(name), 0x100000});
+    auto writer = testsupport::writerWithSectionsOf(
+        testsupport::readFileBytes(testsupport::samplesFolder() / "R2004/libredwg_Polyline.dwg"),
+        0x100000);
     writer.sections[3].data.resize(16 * kMiB, 0);
     const auto reports = readInChild({writer.write()}, [](const Bytes&) { return 2 * kMiB; });
     EXPECT_EQ(reports.at(0).rfind("too large: ", 0), 0u) << reports.at(0);

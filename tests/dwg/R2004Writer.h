@@ -11,6 +11,7 @@
 
 #include "Lz77R2004.h"
 #include "PageChecksum.h"
+#include "SectionContainer.h"
 
 namespace testsupport {
 
@@ -31,6 +32,16 @@ struct R2004Writer {
 
     Bytes write() const;
 };
+
+// A writer holding the four sections a drawing is read from (header,
+// classes, object map, objects), taken from a real R2004+ file.
+inline R2004Writer writerWithSectionsOf(const Bytes& file, std::size_t pageSize) {
+    const auto container = dwg::container::openSectionContainer(file);
+    R2004Writer writer;
+    for (const char* name : {"AcDb:Header", "AcDb:Classes", "AcDb:Handles", "AcDb:AcDbObjects"})
+        writer.sections.push_back({name, container->read(name), pageSize});
+    return writer;
+}
 
 // An LZ77 stream that holds `data` as one literal run (at least 4 bytes).
 inline Bytes literalStream(const Bytes& data) {
