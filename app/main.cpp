@@ -5,6 +5,7 @@
 #include "browser/UNfrmVisualizar.h"
 #include "download/UNfrmDownload.h"
 #include "preview/UNfrmPreview.h"
+#include "ui/Skin.h"
 #include "ui/Translations.h"
 #include "ui/UNfrmSobre.h"
 #include "ui/Windows.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
     ui::installPortugueseTranslations(application);
+    ui::setUpLookAndFeel(application);
 
     const library::Layout layout(
         library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));

@@ -1,10 +1,11 @@
 #include "archive/EntryNames.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
 
-#include "library/Library.h"
+#include "paths/Utf8Path.h"
 
 namespace archive {
 
@@ -122,6 +123,13 @@ std::string decodeEntryName(std::string_view raw, bool markedUtf8, bool madeOnUn
     return fromCp850(raw);
 }
 
+bool hasControlCharacter(std::string_view name) {
+    return std::any_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
 bool isFolderEntry(std::string_view name) {
     return !name.empty() && isSeparator(name.back());
 }
@@ -130,14 +138,14 @@ std::optional<std::filesystem::path> relativeTarget(std::string_view name, PathM
     if (mode == PathMode::Flat) {
         const std::string_view fileName = fileNamePart(name);
         if (fileName.empty() || fileName == "." || fileName == "..") return std::nullopt;
-        return library::pathFromUtf8(fileName);
+        return paths::pathFromUtf8(fileName);
     }
     if (name.empty() || isSeparator(name.front()) || startsWithDrive(name)) return std::nullopt;
     std::filesystem::path relative;
     for (const std::string_view component : splitPath(name)) {
         if (component == "..") return std::nullopt;
         if (component.empty() || component == ".") continue;
-        relative /= library::pathFromUtf8(component);
+        relative /= paths::pathFromUtf8(component);
     }
     if (relative.empty()) return std::nullopt;
     return relative;

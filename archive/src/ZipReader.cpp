@@ -3,12 +3,16 @@
 #include <sys/stat.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "StagedFile.h"
-#include "library/Library.h"
+#include "StoredNames.h"
+#include "paths/Utf8Path.h"
 
 namespace archive {
 
@@ -135,8 +139,11 @@ std::string questionText(std::string_view componentName, MemberFailure failure) 
     return text;
 }
 
-struct ZipReader::Archive {
+struct ZipLease::Archive {
     zip_t* zip = nullptr;
+    // The directory's names byte for byte; nothing when they could not be
+    // read, and then no stored name can be trusted.
+    std::optional<std::vector<StoredName>> storedNames;
     ~Archive() {
         if (zip) zip_discard(zip);
     }
@@ -159,40 +166,71 @@ MemberResult failed(MemberFailure failure) {
     return {Outcome::Failed, failure};
 }
 
-// Runs one extraction: the reader's settings plus the state of this run.
+bool readableEncryption(const zip_stat_t& stat) {
+    return !(stat.valid & ZIP_STAT_ENCRYPTION_METHOD) || stat.encryption_method == ZIP_EM_NONE ||
+           stat.encryption_method == ZIP_EM_TRAD_PKWARE;
+}
+
+// Declared size beyond the run's limits: a bomb or a damaged directory.
+bool declaredTooLarge(const zip_stat_t& stat, const ExtractOptions& options) {
+    if (!(stat.valid & ZIP_STAT_SIZE)) return false;
+    if (stat.size > options.maxMemberSize) return true;
+    const std::uint64_t ratio = options.maxCompressionRatio;
+    if (ratio == 0 || !(stat.valid & ZIP_STAT_COMP_SIZE)) return false;
+    if (stat.comp_size > UINT64_MAX / ratio) return false;
+    return stat.size > stat.comp_size * ratio;
+}
+
+// Runs one extraction: one open archive, one run's options.
 class Extraction {
   public:
-    Extraction(zip_t* zip, const std::string& componentName, const std::string& password,
-               const fs::path& destination, PathMode mode, const ProgressHandler& progress,
-               const QuestionHandler& question)
+    Extraction(zip_t* zip, const std::optional<std::vector<StoredName>>& storedNames,
+               const std::string& componentName, const ExtractOptions& options)
         : zip_(zip),
+          storedNames_(storedNames),
           componentName_(componentName),
-          password_(password),
-          destination_(destination),
-          mode_(mode),
-          progress_(progress),
-          question_(question),
+          options_(options),
           random_(std::random_device{}()) {}
 
-    ExtractResult run(std::string_view mask) {
+    ExtractResult run() {
+        const bool flat = options_.pathMode == PathMode::Flat;
         const zip_int64_t count = zip_get_num_entries(zip_, 0);
         for (zip_int64_t i = 0; i < count && !result_.aborted && !result_.cancelled; ++i) {
             const auto index = static_cast<zip_uint64_t>(i);
             const std::string name = entryName(zip_, index);
-            if (!matchesMask(name, mask)) continue;
             const bool folder = isFolderEntry(name);
-            if (folder && mode_ == PathMode::Flat) continue;
-            extractEntry(index, name, folder);
+            if (folder && flat) continue;
+            const bool oneFileWritten = !options_.writeAs.empty() && !result_.written.empty();
+            if (oneFileWritten || !matchesMask(name, options_.mask)) {
+                result_.skipped.push_back(name);
+                continue;
+            }
+            const std::optional<fs::path> relative =
+                options_.writeAs.empty() ? relativeTarget(name, options_.pathMode)
+                                         : std::optional<fs::path>(options_.writeAs);
+            if (!relative || !storedNameIsSound(index, name) ||
+                (options_.accept && !options_.accept(*relative, folder))) {
+                result_.refused.push_back(name);
+                continue;
+            }
+            extractEntry(index, name, folder, options_.destination / *relative);
         }
         return std::move(result_);
     }
 
   private:
-    void extractEntry(zip_uint64_t index, const std::string& name, bool folder) {
-        const std::optional<fs::path> relative = relativeTarget(name, mode_);
+    bool storedNameIsSound(zip_uint64_t index, const std::string& name) const {
+        if (hasControlCharacter(name) || !storedNames_ || index >= storedNames_->size())
+            return false;
+        const StoredName& stored = (*storedNames_)[index];
+        return !hasControlCharacter(stored.name) && !hasControlCharacter(stored.unicodePath);
+    }
+
+    void extractEntry(zip_uint64_t index, const std::string& name, bool folder,
+                      const fs::path& target) {
         zip_stat_t stat;
         zip_stat_init(&stat);
-        if (!relative || zip_stat_index(zip_, index, 0, &stat) != 0) {
+        if (zip_stat_index(zip_, index, 0, &stat) != 0) {
             result_.refused.push_back(name);
             return;
         }
@@ -201,7 +239,6 @@ class Extraction {
             result_.refused.push_back(name);
             return;
         }
-        const fs::path target = destination_ / *relative;
         for (;;) {
             if (notify(name, 0)) return;
             const MemberResult member =
@@ -212,16 +249,11 @@ class Extraction {
                 notify(name, 100);
                 return;
             }
-            switch (ask(name, member.failure)) {
-                case ZipAnswer::Retry:
-                    continue;
-                case ZipAnswer::Ignore:
-                    result_.ignored.push_back(name);
-                    return;
-                case ZipAnswer::Abort:
-                    result_.aborted = true;
-                    return;
-            }
+            const ZipAnswer answer = ask(name, member.failure);
+            if (answer == ZipAnswer::Retry) continue;
+            result_.failed.push_back({name, member.failure});
+            result_.aborted = answer == ZipAnswer::Abort;
+            return;
         }
     }
 
@@ -236,13 +268,13 @@ class Extraction {
     MemberResult extractFile(zip_uint64_t index, const zip_stat_t& stat, const std::string& name,
                              const fs::path& target, const EntryKind& kind) {
         if (!nameFitsFileSystem(target)) return failed(MemberFailure::NameTooLong);
-        // libzip 1.7.3 leaks when asked to open a member it cannot decrypt.
-        if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE &&
-            !zip_encryption_method_supported(stat.encryption_method, 0))
-            return failed(MemberFailure::UnsupportedEncryption);
+        // The reader is set to traditional PKWARE encryption; anything else is
+        // refused before libzip is asked (1.7.3 also leaks on methods it lacks).
+        if (!readableEncryption(stat)) return failed(MemberFailure::UnsupportedEncryption);
         if ((stat.valid & ZIP_STAT_COMP_METHOD) &&
             !zip_compression_method_supported(stat.comp_method, 0))
             return failed(MemberFailure::DamagedData);
+        if (declaredTooLarge(stat, options_)) return failed(MemberFailure::DamagedData);
 
         std::error_code error;
         fs::create_directories(target.parent_path(), error);
@@ -250,8 +282,9 @@ class Extraction {
 
         // Handlers may throw through here; the member is then closed and its temporary file
         // removed.
+        const std::string& password = options_.password;
         std::unique_ptr<zip_file_t, MemberCloser> file(zip_fopen_index_encrypted(
-            zip_, index, 0, password_.empty() ? nullptr : password_.c_str()));
+            zip_, index, 0, password.empty() ? nullptr : password.c_str()));
         if (!file) {
             const int zipError = zip_error_code_zip(zip_get_error(zip_));
             zip_error_clear(zip_);
@@ -270,10 +303,14 @@ class Extraction {
     }
 
     // Reads the member to its very end: only there does libzip compare the
-    // check sum, after it has handed out every byte.
+    // check sum, after it has handed out every byte. Data beyond the declared
+    // size or the run's limit is damage; the staged file goes with it.
     MemberResult copyData(zip_file_t* file, const zip_stat_t& stat, const std::string& name,
                           StagedFile& staged) {
         const bool sizeKnown = (stat.valid & ZIP_STAT_SIZE) != 0;
+        const zip_uint64_t limit = sizeKnown
+                                       ? std::min<zip_uint64_t>(stat.size, options_.maxMemberSize)
+                                       : options_.maxMemberSize;
         buffer_.resize(kReadChunk);
         zip_uint64_t total = 0;
         for (;;) {
@@ -283,7 +320,7 @@ class Extraction {
             if (got == 0) break;
             const auto size = static_cast<std::size_t>(got);
             total += size;
-            if (sizeKnown && total > stat.size) return failed(MemberFailure::DamagedData);
+            if (total > limit) return failed(MemberFailure::DamagedData);
             if (const std::error_code error = staged.write(buffer_.data(), size))
                 return failed(failureOfFileError(error, MemberFailure::CannotWriteFile));
             if (sizeKnown && total < stat.size &&
@@ -296,17 +333,17 @@ class Extraction {
 
     // True when the handler asked to stop.
     bool notify(const std::string& name, double percent) {
-        if (!progress_) return false;
+        if (!options_.progress) return false;
         bool cancel = false;
-        progress_(ZipProgress{name, percent}, cancel);
+        options_.progress(ZipProgress{name, percent}, cancel);
         if (cancel) result_.cancelled = true;
         return cancel;
     }
 
     ZipAnswer ask(const std::string& name, MemberFailure failure) {
-        if (!question_) return ZipAnswer::Ignore;
+        if (!options_.question) return ZipAnswer::Ignore;
         const bool retryOffered = failure != MemberFailure::NameTooLong;
-        const ZipAnswer answer = question_(
+        const ZipAnswer answer = options_.question(
             ZipQuestion{questionText(componentName_, failure), retryOffered, failure, name});
         // The box without Retry cannot give it; a handler that does anyway would loop forever.
         if (answer == ZipAnswer::Retry && !retryOffered) return ZipAnswer::Abort;
@@ -314,12 +351,9 @@ class Extraction {
     }
 
     zip_t* zip_;
+    const std::optional<std::vector<StoredName>>& storedNames_;
     const std::string& componentName_;
-    const std::string& password_;
-    const fs::path& destination_;
-    PathMode mode_;
-    const ProgressHandler& progress_;
-    const QuestionHandler& question_;
+    const ExtractOptions& options_;
     std::mt19937_64 random_;
     std::vector<char> buffer_;
     ExtractResult result_;
@@ -329,74 +363,70 @@ class Extraction {
 
 ZipReader::ZipReader(std::string componentName) : componentName_(std::move(componentName)) {}
 
-ZipReader::~ZipReader() = default;
-
-void ZipReader::refuseWhileBusy() const {
-    if (busy_) throw ZipError("O leitor de arquivos zip está ocupado com outra extração.");
+std::optional<ZipLease> ZipReader::tryLease() {
+    if (leased_) return std::nullopt;
+    return ZipLease(*this);
 }
 
-void ZipReader::setFileName(fs::path archiveFile) {
-    refuseWhileBusy();
-    archiveFile_ = std::move(archiveFile);
+ZipLease::ZipLease(ZipReader& reader) : reader_(&reader) {
+    reader.leased_ = true;
 }
 
-void ZipReader::setPassword(std::string password) {
-    refuseWhileBusy();
-    password_ = std::move(password);
-}
+ZipLease::ZipLease(ZipLease&& other) noexcept
+    : reader_(std::exchange(other.reader_, nullptr)),
+      archive_(std::move(other.archive_)),
+      extracting_(other.extracting_) {}
 
-void ZipReader::setDestination(fs::path folder) {
-    refuseWhileBusy();
-    destination_ = std::move(folder);
-}
-
-void ZipReader::setPathMode(PathMode mode) {
-    refuseWhileBusy();
-    pathMode_ = mode;
-}
-
-void ZipReader::setProgressHandler(ProgressHandler handler) {
-    refuseWhileBusy();
-    progressHandler_ = std::move(handler);
-}
-
-void ZipReader::setQuestionHandler(QuestionHandler handler) {
-    refuseWhileBusy();
-    questionHandler_ = std::move(handler);
-}
-
-void ZipReader::open() {
-    refuseWhileBusy();
+ZipLease::~ZipLease() {
     archive_.reset();
-    const std::string shownName = library::pathToUtf8(archiveFile_);
-    if (archiveFile_.empty()) throw ZipError("Nenhum arquivo zip foi indicado para abrir.");
-    int zipError = ZIP_ER_OK;
-    zip_t* zip = zip_open(archiveFile_.c_str(), ZIP_RDONLY, &zipError);
-    if (!zip) throw ZipError(openErrorMessage(zipError, shownName));
-    archive_ = std::make_unique<Archive>();
-    archive_->zip = zip;
+    if (reader_) reader_->leased_ = false;
 }
 
-bool ZipReader::isOpen() const {
+void ZipLease::refuseWhileExtracting() const {
+    if (extracting_) throw ZipError("O leitor de arquivos zip está ocupado com outra extração.");
+}
+
+void ZipLease::open(const fs::path& archiveFile) {
+    refuseWhileExtracting();
+    archive_.reset();
+    const std::string shownName = paths::pathToUtf8(archiveFile);
+    if (archiveFile.empty()) throw ZipError("Nenhum arquivo zip foi indicado para abrir.");
+    int zipError = ZIP_ER_OK;
+    zip_t* zip = zip_open(shownName.c_str(), ZIP_RDONLY, &zipError);
+    if (!zip) throw ZipError(openErrorMessage(zipError, shownName));
+    auto archive = std::make_unique<Archive>();
+    archive->zip = zip;
+    archive->storedNames = readStoredNames(archiveFile);
+    if (archive->storedNames &&
+        static_cast<zip_int64_t>(archive->storedNames->size()) != zip_get_num_entries(zip, 0))
+        archive->storedNames.reset();
+    archive_ = std::move(archive);
+}
+
+bool ZipLease::isOpen() const {
     return archive_ != nullptr;
 }
 
-ExtractResult ZipReader::extract(std::string_view mask) {
-    refuseWhileBusy();
+ExtractResult ZipLease::extract(const ExtractOptions& options) {
+    refuseWhileExtracting();
     if (!archive_) throw ZipError("Nenhum arquivo zip está aberto para extração.");
-    if (destination_.empty()) throw ZipError("A pasta de destino da extração não foi definida.");
-    busy_ = true;
-    struct BusyReset {
-        bool& busy;
-        ~BusyReset() { busy = false; }
-    } reset{busy_};
-    Extraction extraction(archive_->zip, componentName_, password_, destination_, pathMode_,
-                          progressHandler_, questionHandler_);
-    return extraction.run(mask);
+    if (options.destination.empty())
+        throw ZipError("A pasta de destino da extração não foi definida.");
+    const fs::path& writeAs = options.writeAs;
+    if (!writeAs.empty() && (options.pathMode != PathMode::Flat || writeAs != writeAs.filename() ||
+                             writeAs == "." || writeAs == ".."))
+        throw ZipError("O nome do arquivo a gravar não é um nome de arquivo simples.");
+    extracting_ = true;
+    struct ExtractingReset {
+        bool& extracting;
+        ~ExtractingReset() { extracting = false; }
+    } reset{extracting_};
+    Extraction extraction(archive_->zip, archive_->storedNames, reader_->componentName(), options);
+    return extraction.run();
 }
 
-void ZipReader::close() {
-    refuseWhileBusy();
+void ZipLease::close() {
+    refuseWhileExtracting();
     archive_.reset();
 }
 

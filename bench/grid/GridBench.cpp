@@ -81,7 +81,7 @@ std::unique_ptr<browser::ThumbnailGrid> shownGrid() {
 void fill(browser::ThumbnailGrid& grid) {
     grid.beginUpdate();
     grid.clear();
-    for (const QString& path : category().thumbnails) grid.addItem(path);
+    for (const QString& path : category().thumbnails) grid.addItem(path.toStdString());
     grid.endUpdate();
     grid.setSelectedIndex(0);
 }

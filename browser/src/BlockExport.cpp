@@ -1,12 +1,20 @@
-// "Salvar bloco selecionado": the selected block's archive is copied next to
-// the chosen file name, its drawing extracted there and the copy removed.
+// "Salvar bloco selecionado": the selected block's drawing is written into the
+// chosen folder under the block's name.
+//
+// The block's archive is read where it lies in the library. Copying it beside
+// the target first, under the name the user typed, could land the copy on
+// another block's archive (saving into the category's own DWG folder) or on a
+// user's own file, and removing the copy afterwards would lose that file. An
+// export writes one file, the drawing, and deletes none.
 #include <QComboBox>
 #include <QFileDialog>
 #include <QPushButton>
+#include <QStringList>
 #include <system_error>
 
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
+#include "ui/DisplayName.h"
 #include "ui/LocalisedMessageDlg.h"
 #include "ui/Pump.h"
 #include "ui/ZipQuestionBox.h"
@@ -21,12 +29,9 @@ const QString kNoSelectionMessage = QStringLiteral(
     "\rPara salvar o bloco, selecione a biblioteca na caixa de opção no canto superior esquerdo\r"
     "e clique sobre o bloco desejado na lista de imagens.\r");
 
-QString displayPath(const fs::path& path) {
-    return QString::fromStdString(library::pathToUtf8(path));
-}
-fs::path pathOf(const QString& text) {
-    return library::pathFromUtf8(text.toStdString());
-}
+// A failure message lists this many names of an archive, each cut to this length.
+constexpr qsizetype kNamesListed = 5;
+constexpr qsizetype kNameLength = 80;
 
 void inform(const QString& text) {
     ui::LocalisedMessageDlg(text, ui::MessageKind::Information, ui::MessageButton::OK, 0);
@@ -37,128 +42,129 @@ void reportFailure(const QString& text) {
                             ui::MessageButton::OK, 0);
 }
 
-// Removes a file that may carry the read-only attribute.
-void removeFile(const fs::path& file) {
-    std::error_code error;
-    fs::permissions(file, fs::perms::owner_write, fs::perm_options::add, error);
-    fs::remove(file, error);
+// Stored names come from the archive: control characters are shown as '?'
+// and long names are cut.
+QString listedNames(const std::vector<std::string>& names) {
+    QStringList shown;
+    for (std::size_t i = 0; i < names.size() && shown.size() < kNamesListed; ++i) {
+        QString name = QString::fromStdString(names[i]);
+        for (QChar& c : name)
+            if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = QLatin1Char('?');
+        if (name.size() > kNameLength) name = name.left(kNameLength - 1) + QChar(0x2026);
+        shown << name;
+    }
+    QString text = shown.join(QStringLiteral(", "));
+    if (names.size() > static_cast<std::size_t>(kNamesListed))
+        text += QStringLiteral(" e mais %1").arg(names.size() - kNamesListed);
+    return text;
 }
 
-archive::ZipAnswer askUser(const archive::ZipQuestion& question) {
-    switch (ui::askZipQuestion(QString::fromStdString(question.text), question.retryOffered)) {
-        case ui::ZipQuestionAnswer::Retry:
-            return archive::ZipAnswer::Retry;
-        case ui::ZipQuestionAnswer::Ignore:
-            return archive::ZipAnswer::Ignore;
-        case ui::ZipQuestionAnswer::Abort:
-            break;
+QString whyFailed(archive::MemberFailure failure) {
+    switch (failure) {
+        case archive::MemberFailure::DamagedData:
+            return QStringLiteral("o arquivo do bloco está danificado.");
+        case archive::MemberFailure::WrongPassword:
+            return QStringLiteral("o arquivo do bloco está protegido por outra senha.");
+        case archive::MemberFailure::UnsupportedEncryption:
+            return QStringLiteral(
+                "o arquivo do bloco usa um tipo de criptografia que este programa não lê.");
+        case archive::MemberFailure::CannotCreateFile:
+        case archive::MemberFailure::CannotWriteFile:
+            return QStringLiteral("não foi possível gravar o arquivo na pasta escolhida.");
+        case archive::MemberFailure::NameTooLong:
+            return QStringLiteral("o nome do arquivo é longo demais para a pasta escolhida.");
     }
-    return archive::ZipAnswer::Abort;
+    return {};
+}
+
+// What the user is told when no drawing was written.
+QString nothingWritten(const archive::ExtractResult& result) {
+    QString text = QStringLiteral("O desenho do bloco não foi gravado: ");
+    if (!result.failed.empty())
+        text += whyFailed(result.failed.back().failure);
+    else if (!result.refused.empty())
+        text += QStringLiteral("o arquivo do bloco contém nomes de arquivo inválidos.");
+    else
+        text += QStringLiteral("o arquivo do bloco não contém nenhum desenho (.DWG).");
+    if (!result.refused.empty())
+        text += QStringLiteral("\rNomes recusados: ") + listedNames(result.refused);
+    if (!result.skipped.empty())
+        text += QStringLiteral("\rArquivos ignorados: ") + listedNames(result.skipped);
+    return text;
 }
 
 }  // namespace
 
 void TfrmVisualizar::bSalvarClick() {
-    // An export pumps messages while it runs; a second click, or a preview
-    // refresh, must not reach the zip reader or the temporary copy meanwhile.
-    if (zipInUse_) return;
-    zipInUse_ = true;
+    // An export pumps messages while it runs. A second click, or a preview
+    // refresh, started meanwhile finds the zip reader lent and does nothing.
+    std::optional<archive::ZipLease> lease = zip_.tryLease();
+    if (!lease) return;
     bSalvar->setEnabled(false);
-    ui::guarded([this] { exportSelectedBlock(); });
-    zipInUse_ = false;
+    ui::guarded([&] { exportSelectedBlock(*lease); });
     bSalvar->setEnabled(true);
 }
 
-void TfrmVisualizar::exportSelectedBlock() {
+void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
     const int selected = Lista->selectedIndex();
     if (selected < 0 || selected >= Lista->count() || cArea->currentIndex() < 0) {
         inform(kNoSelectionMessage);
         return;
     }
-    const QString thumbnail = Lista->item(selected).FileName;
-    const QString blockName =
-        QString::fromStdString(library::blockNameFromThumbnail(thumbnail.toStdString()));
+    // Copied: the grid may be refilled while the dialogs pump messages.
+    const fs::path thumbnail = Lista->item(selected).FileName;
+    const fs::path blockName = library::blockName(thumbnail);
 
-    dSalvar->selectFile(blockName);
+    dSalvar->selectFile(ui::displayName(blockName));
     if (dSalvar->exec() != QDialog::Accepted || dSalvar->selectedFiles().isEmpty()) return;
-    const fs::path chosen = pathOf(dSalvar->selectedFiles().constFirst());
-    fs::path temporaryCopy = chosen;
-    temporaryCopy.replace_extension(".DWG.zip");
-    const fs::path targetFolder = temporaryCopy.parent_path();
+    // The name typed decides the folder only; the drawing keeps the block's name.
+    const fs::path targetFolder =
+        library::pathFromUtf8(dSalvar->selectedFiles().constFirst().toStdString()).parent_path();
 
     const fs::path blockArchive =
-        library::drawingArchivePath(state_.CurrentCategoryFolder, thumbnail.toStdString());
+        library::drawingArchivePath(state_.CurrentCategoryFolder, thumbnail);
     std::error_code error;
     if (!fs::is_regular_file(blockArchive, error)) {
         reportFailure(QStringLiteral("O arquivo do desenho deste bloco não foi encontrado:\r") +
-                      displayPath(blockArchive));
-        return;
-    }
-    // Saving into the library's own folder under the block's name would make
-    // the copy the archive itself, and deleting the copy would lose the block.
-    const bool copyIsTheArchive = fs::equivalent(blockArchive, temporaryCopy, error);
-    const fs::path source = copyIsTheArchive ? blockArchive : temporaryCopy;
-    if (!copyIsTheArchive) {
-        if (fs::exists(temporaryCopy, error)) removeFile(temporaryCopy);
-        if (!fs::copy_file(blockArchive, temporaryCopy, fs::copy_options::overwrite_existing,
-                           error)) {
-            removeFile(temporaryCopy);
-            reportFailure(
-                QStringLiteral("Não foi possível copiar o bloco para a pasta escolhida:\r") +
-                displayPath(targetFolder) + QStringLiteral("\r") +
-                QString::fromStdString(error.message()));
-            return;
-        }
-    }
-    ui::pump();
-
-    ui::pump();
-    for (int waits = 0; !fs::exists(source, error) && waits < 21; ++waits) {
-        ui::sleepMs(250);
-        ui::pump();
-        ui::pump();
-    }
-    if (!fs::exists(source, error)) {
-        reportFailure(QStringLiteral("Não foi possível copiar o bloco para a pasta escolhida:\r") +
-                      displayPath(targetFolder));
+                      ui::displayName(blockArchive));
         return;
     }
 
+    // A block archive holds one drawing: only a .DWG member is written, under
+    // the block's name whatever its stored name says.
+    archive::ExtractOptions options;
+    options.destination = targetFolder;
+    options.password = std::string(library::kArchivePassword);
+    options.mask = "*.DWG";
+    options.writeAs = fs::path(blockName) += ".DWG";
+    options.question = [](const archive::ZipQuestion& question) {
+        return ui::askZipQuestion(question);
+    };
     archive::ExtractResult result;
     QString failure;
     try {
-        zip_.setFileName(source);
-        zip_.open();
-        zip_.setPassword(std::string(library::kArchivePassword));
-        zip_.setDestination(targetFolder);
-        zip_.setPathMode(archive::PathMode::Flat);
-        zip_.setQuestionHandler(askUser);
-        result = zip_.extract("*.*");
+        lease.open(blockArchive);
+        result = lease.extract(options);
         ui::pump();
-        zip_.close();
+        lease.close();
         ui::pump();
-    } catch (const std::exception& extractionError) {
-        zip_.close();
-        failure = QString::fromStdString(extractionError.what());
+    } catch (const archive::ZipError& zipError) {
+        lease.close();
+        failure = QString::fromStdString(zipError.what());
     }
-
-    if (failure.isEmpty()) {
-        for (int step = 0; step < 10; ++step) {
-            ui::sleepMs(100);
-            ui::pump();
-        }
-    }
-    if (!copyIsTheArchive) removeFile(temporaryCopy);
 
     if (!failure.isEmpty()) {
         reportFailure(QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") + failure);
-    } else if (result.written.empty()) {
-        reportFailure(
-            QStringLiteral("O desenho do bloco não foi gravado: o arquivo do bloco está "
-                           "danificado ou a extração foi interrompida."));
-    } else {
-        inform(QStringLiteral("Procedimento concluído."));
+        return;
     }
+    for (int step = 0; step < 10; ++step) {
+        ui::sleepMs(100);
+        ui::pump();
+    }
+    if (result.written.empty())
+        reportFailure(nothingWritten(result));
+    else
+        inform(QStringLiteral("Procedimento concluído."));
 }
 
 }  // namespace browser

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QEnterEvent>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -15,8 +14,11 @@
 #include <QTimer>
 #include <QToolTip>
 #include <algorithm>
+#include <chrono>
 
 #include "ThumbnailLoader.h"
+#include "library/Library.h"
+#include "ui/DisplayName.h"
 
 namespace browser {
 
@@ -235,10 +237,8 @@ void ThumbnailGrid::clear() {
     relayout();
 }
 
-void ThumbnailGrid::addItem(const QString& location) {
-    const qsizetype separator =
-        std::max(location.lastIndexOf(QLatin1Char('/')), location.lastIndexOf(QLatin1Char('\\')));
-    items_.push_back({location, location.mid(separator + 1), 0, {}});
+void ThumbnailGrid::addItem(const std::filesystem::path& location) {
+    items_.push_back({location, location.filename(), 0, {}});
     itemInfoRead_.push_back(false);
     failed_.push_back(false);
     relayout();
@@ -247,9 +247,15 @@ void ThumbnailGrid::addItem(const QString& location) {
 const ThumbnailItem& ThumbnailGrid::item(int index) const {
     ThumbnailItem& entry = items_.at(static_cast<size_t>(index));
     if (!itemInfoRead_[static_cast<size_t>(index)]) {
-        const QFileInfo info(entry.Location);
-        entry.FileSize = info.size();
-        entry.FileDate = info.lastModified();
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(entry.Location, error);
+        entry.FileSize = error ? 0 : static_cast<qint64>(size);
+        const auto modified = std::filesystem::last_write_time(entry.Location, error);
+        if (!error) {
+            const auto sinceEpoch = std::chrono::file_clock::to_sys(modified).time_since_epoch();
+            entry.FileDate = QDateTime::fromMSecsSinceEpoch(
+                std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch).count());
+        }
         itemInfoRead_[static_cast<size_t>(index)] = true;
     }
     return entry;
@@ -447,14 +453,14 @@ void ThumbnailGrid::requestVisibleImages() {
 void ThumbnailGrid::onImageDecoded(quint64 generation, int index, const QImage& image,
                                    const QSize& target) {
     if (generation != generation_ || index < 0 || index >= count()) return;
-    if (image.isNull()) {
-        failed_[static_cast<size_t>(index)] = true;
-    } else {
-        cache_.insert(index, new CachedImage{image, target}, image.sizeInBytes());
-        if (target != decodeTarget()) scheduleLoads();
-    }
+    // An image the cache cannot take would be asked for again on every
+    // paint: it counts as failed instead.
+    const bool cached = !image.isNull() &&
+                        cache_.insert(index, new CachedImage{image, target}, image.sizeInBytes());
+    if (!cached) failed_[static_cast<size_t>(index)] = true;
+    if (cached && target != decodeTarget()) scheduleLoads();
     viewport()->update(tileRect(index));
-    if (!image.isNull()) emit thumbnailLoaded(index);
+    if (cached) emit thumbnailLoaded(index);
 }
 
 void ThumbnailGrid::paintEvent(QPaintEvent* event) {
@@ -610,8 +616,8 @@ bool ThumbnailGrid::viewportEvent(QEvent* event) {
         } else {
             // Tiles carry no caption: the hint is where the block's name is read.
             QToolTip::showText(help->globalPos(),
-                               QFileInfo(item(index).FileName).completeBaseName(), viewport(),
-                               tileRect(index));
+                               ui::displayName(library::blockName(item(index).FileName)),
+                               viewport(), tileRect(index));
         }
         return true;
     }

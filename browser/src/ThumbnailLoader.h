@@ -6,10 +6,10 @@
 #include <QImage>
 #include <QObject>
 #include <QSize>
-#include <QString>
 #include <QThreadPool>
 #include <atomic>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -24,7 +24,7 @@ class ThumbnailLoader : public QObject {
     struct Request {
         quint64 generation = 0;
         int index = 0;
-        QString path;
+        std::filesystem::path path;
         QSize target;  // device pixels the image must fit in
         qreal devicePixelRatio = 1.0;
     };
@@ -32,17 +32,18 @@ class ThumbnailLoader : public QObject {
     explicit ThumbnailLoader(int threadCount);
     ~ThumbnailLoader() override;
 
-    // Replaces every queued request; requests already being decoded finish
-    // and are not queued a second time.
+    // Replaces every queued request; requests already being decoded, or
+    // decoded and on their way to the grid, finish and are not queued again.
     void setRequests(std::vector<Request> requests);
 
     int decodedCount() const { return decoded_.load(); }
     int decodedOnUiThreadCount() const { return decodedOnUiThread_.load(); }
     int failedCount() const { return failed_.load(); }
 
-    // Reads the image scaled to fit target, keeping its aspect; a null image
-    // when the file cannot be decoded.
-    static QImage decode(const QString& path, const QSize& target);
+    // Reads a PNG file's image scaled to fit target, keeping its aspect; a
+    // null image when the file is no PNG or cannot be decoded. Every decode,
+    // from any caller, is counted, by the thread it ran on.
+    QImage decode(const std::filesystem::path& path, const QSize& target);
 
   signals:
     // Sent from a worker thread; a null image means the file is unreadable.
@@ -50,6 +51,7 @@ class ThumbnailLoader : public QObject {
 
   private:
     void work();
+    static QImage decodePng(const std::filesystem::path& path, const QSize& target);
 
     QThreadPool pool_;
     std::mutex mutex_;

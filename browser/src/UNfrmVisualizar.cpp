@@ -15,7 +15,12 @@
 #include <cmath>
 
 #include "browser/ThumbnailGrid.h"
+#include "ui/ButtonImages.h"
+#include "ui/DisplayName.h"
+#include "ui/Help.h"
+#include "ui/Magnet.h"
 #include "ui/Pump.h"
+#include "ui/Skin.h"
 #include "ui/Translations.h"
 
 namespace browser {
@@ -30,23 +35,17 @@ constexpr int kTopBarHeight = 33;
 constexpr int kBottomBarHeight = 50;
 constexpr int kStatusHeight = 19;
 
+// Keeps its own colour and size over the skin.
 QLabel* whiteLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    label->setPalette(palette);
+    ui::setOwnTextLook(label, Qt::white, 12);
     return label;
 }
 
-QWidget* bar(const char* name, QWidget* parent) {
+QWidget* bar(const char* name, ui::SkinSection section, QWidget* parent) {
     auto* panel = new QWidget(parent);
     panel->setObjectName(name);
-    panel->setAttribute(Qt::WA_StyledBackground);
-    panel->setStyleSheet(
-        QStringLiteral(
-            "#%1 { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 rgb(175,192,130), "
-            "stop:1 rgb(99,122,68)); }")
-            .arg(QLatin1String(name)));
+    ui::setSkinSection(panel, section);
     return panel;
 }
 
@@ -64,6 +63,8 @@ TfrmVisualizar::TfrmVisualizar(library::Layout layout, QWidget* parent)
     setWindowTitle(QStringLiteral("Tessaly - Biblioteca de blocos para projetos"));
     setFont(ui::programFont());
     buildControls();
+    ui::applySkin(this);
+    ui::attachMagnet(this);
     resize(kDesignWidth, kDesignHeight);
     setMinimumSize(600, 400);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -72,12 +73,17 @@ TfrmVisualizar::TfrmVisualizar(library::Layout layout, QWidget* parent)
 }
 
 void TfrmVisualizar::buildControls() {
-    sPanel4 = bar("sPanel4", this);
+    sPanel4 = bar("sPanel4", ui::SkinSection::SpeedButton, this);
     sLabel2 = whiteLabel(QStringLiteral("Blocos:"), sPanel4);
     cArea = new QComboBox(sPanel4);
     cArea->setObjectName(QStringLiteral("cArea"));
     cArea->setEditable(false);
     cArea->setCursor(Qt::PointingHandCursor);
+    cArea->setFont(ui::programFont(12));
+    QPalette areaPalette = cArea->palette();
+    areaPalette.setColor(QPalette::Base, QColor(240, 244, 240));
+    areaPalette.setColor(QPalette::Text, Qt::black);
+    cArea->setPalette(areaPalette);
     sLabel1 = whiteLabel(QStringLiteral("Colunas:"), sPanel4);
     eCol = new QSpinBox(sPanel4);
     eCol->setObjectName(QStringLiteral("eCol"));
@@ -85,7 +91,7 @@ void TfrmVisualizar::buildControls() {
     eCol->setSingleStep(1);
     eCol->setValue(6);
 
-    sPanel1 = new QWidget(this);
+    sPanel1 = bar("sPanel1", ui::SkinSection::SpeedButton, this);
     Lista = new ThumbnailGrid(sPanel1);
     Lista->setObjectName(QStringLiteral("Lista"));
     sLabel4 = whiteLabel(QStringLiteral("Clique no botão abaixo para salvar o bloco selecionado"),
@@ -93,13 +99,13 @@ void TfrmVisualizar::buildControls() {
     sLabel4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     sLabel4->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    sPanel3 = bar("sPanel3", this);
-    lSobre = whiteLabel(QStringLiteral("Sobre"), sPanel3);
-    lSobre->setCursor(Qt::PointingHandCursor);
-    lAjuda = whiteLabel(QStringLiteral("Ajuda"), sPanel3);
-    lAjuda->setCursor(Qt::PointingHandCursor);
-    bSalvar = new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton),
+    sPanel3 = bar("sPanel3", ui::SkinSection::GroupBox, this);
+    lSobre = new QLabel(QStringLiteral("Sobre"), sPanel3);
+    lAjuda = new QLabel(QStringLiteral("Ajuda"), sPanel3);
+    ui::connectAboutAndHelp(lSobre, lAjuda);
+    bSalvar = new QPushButton(ui::buttonImage(ui::ButtonImage::Save),
                               QStringLiteral("Salvar bloco selecionado"), sPanel3);
+    bSalvar->setIconSize(QSize(24, 24));
     bSalvar->setObjectName(QStringLiteral("bSalvar"));
     cVer = new QCheckBox(QStringLiteral("Explorar ao clicar sobre imagem"), sPanel3);
     cVer->setObjectName(QStringLiteral("cVer"));
@@ -143,16 +149,24 @@ void TfrmVisualizar::placeControls() {
     const int w = width();
     const int h = height();
     sPanel4->setGeometry(0, 0, w, kTopBarHeight);
-    sLabel2->move(9, 14 - sLabel2->sizeHint().height() / 4);
     cArea->setGeometry(49, 5, 169, 21);
-    sLabel1->move(w - (kDesignWidth - 661), 14 - sLabel1->sizeHint().height() / 4);
     eCol->setGeometry(w - (kDesignWidth - 711), 6, 49, 21);
+    // The labels end just before the control they name, whatever the font's width.
+    const auto labelBefore = [](QLabel* label, int designLeft, const QWidget* control) {
+        const QSize size = label->sizeHint();
+        label->setGeometry(std::max(designLeft, control->x() - 3 - size.width()),
+                           14 - size.height() / 4, size.width(), size.height());
+    };
+    labelBefore(sLabel2, 2, cArea);
+    labelBefore(sLabel1, w - (kDesignWidth - 611), eCol);
 
     const int middleHeight = std::max(h - kTopBarHeight - kBottomBarHeight - kStatusHeight, 0);
     sPanel1->setGeometry(0, kTopBarHeight, w, middleHeight);
     Lista->setGeometry(0, 0, w, middleHeight);
     // Sits on the grid's footer bar, where its white text reads.
-    sLabel4->setGeometry(250, middleHeight - 22, 261, 15);
+    // Right-aligned: its right edge stays where the design put it.
+    const QSize hint = sLabel4->sizeHint();
+    sLabel4->setGeometry(250 + 261 - hint.width(), middleHeight - 22, hint.width(), hint.height());
     sLabel4->raise();
 
     sPanel3->setGeometry(0, h - kStatusHeight - kBottomBarHeight, w, kBottomBarHeight);
@@ -212,6 +226,10 @@ void TfrmVisualizar::RefreshCategories() {
     });
 }
 
+void TfrmVisualizar::dropDownCategoryList() {
+    cArea->showPopup();
+}
+
 void TfrmVisualizar::LoadBlockList() {
     Lista->beginUpdate();
     try {
@@ -219,7 +237,7 @@ void TfrmVisualizar::LoadBlockList() {
         Lista->clear();
         if (!state_.CurrentCategoryFolder.empty()) {
             for (const auto& thumbnail : library::listThumbnails(state_.CurrentCategoryFolder))
-                Lista->addItem(QString::fromStdString(library::pathToUtf8(thumbnail)));
+                Lista->addItem(thumbnail);
         }
     } catch (...) {
         Lista->endUpdate();
@@ -227,6 +245,31 @@ void TfrmVisualizar::LoadBlockList() {
     }
     Lista->endUpdate();
     if (Lista->count() > 0) Lista->setSelectedIndex(0);
+    Lista->setFocus();
+}
+
+int TfrmVisualizar::selectedItemIndex() const {
+    return Lista->selectedIndex();
+}
+
+void TfrmVisualizar::setSelectedItemIndex(int index) {
+    Lista->setSelectedIndex(index);
+}
+
+int TfrmVisualizar::itemCount() const {
+    return Lista->count();
+}
+
+std::filesystem::path TfrmVisualizar::itemFileName(int index) const {
+    return Lista->item(index).FileName;
+}
+
+QString TfrmVisualizar::categoryText() const {
+    return cArea->currentText();
+}
+
+void TfrmVisualizar::focusGrid() {
+    activateWindow();
     Lista->setFocus();
 }
 
@@ -264,8 +307,8 @@ void TfrmVisualizar::ListaItemSelect(int itemindex) {
     ui::guarded([this] {
         const int selected = Lista->selectedIndex();
         if (selected < 0 || selected >= Lista->count()) return;
-        const QString blockName = QString::fromStdString(
-            library::blockNameFromThumbnail(Lista->item(selected).FileName.toStdString()));
+        const QString blockName =
+            ui::displayName(library::blockName(Lista->item(selected).FileName));
         setSecondStatusPanelText(cArea->currentText() + QStringLiteral(" - Bloco ") + blockName);
         ui::PreviewWindowAccess* preview = ui::windows().preview;
         if (!preview) return;

@@ -12,12 +12,22 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStringDecoder>
+#include <algorithm>
+#include <climits>
 #include <stdexcept>
 
+#include "download/PackageInstall.h"
+#include "net/Download.h"
+#include "ui/ButtonImages.h"
+#include "ui/LocalisedMessageDlg.h"
 #include "ui/Pump.h"
+#include "ui/Skin.h"
 #include "ui/Translations.h"
+#include "ui/ZipQuestionBox.h"
 
 namespace download {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -28,15 +38,110 @@ void setDarkText(QWidget* widget) {
 }
 
 // What the application shows for a failure no handler catches: a plain
-// error box titled with the application's name.
+// error box titled with the application's title.
 void showUncaughtError(QWidget* parent, const std::exception& error) {
-    QMessageBox::critical(parent, QApplication::applicationName(),
+    QMessageBox::critical(parent, QApplication::applicationDisplayName(),
                           QString::fromStdString(error.what()));
+}
+
+QString displayName(int index) {
+    return QString::fromUtf8(library::categoryTable().at(static_cast<size_t>(index)).name);
+}
+
+void showMessage(const QString& text, ui::MessageKind kind) {
+    ui::LocalisedMessageDlg(QLatin1Char('\r') + text + QLatin1Char('\r'), kind,
+                            ui::MessageButton::OK, 0);
+}
+
+QString detailOf(const std::string& detail) {
+    return detail.empty() ? QString() : QStringLiteral(" (%1)").arg(QString::fromStdString(detail));
+}
+
+QString downloadFailure(const net::DownloadResult& result) {
+    switch (result.status) {
+        case net::DownloadStatus::Done:
+            return {};
+        case net::DownloadStatus::Cancelled:
+            return QStringLiteral("download cancelado");
+        case net::DownloadStatus::NotFound:
+            return QStringLiteral("o pacote não foi encontrado no servidor");
+        case net::DownloadStatus::NoConnection:
+            return QStringLiteral("sem conexão com o servidor de pacotes") +
+                   detailOf(result.detail);
+        case net::DownloadStatus::ServerError:
+            return result.httpStatus >= 400
+                       ? QStringLiteral("o servidor de pacotes respondeu com o erro %1")
+                             .arg(result.httpStatus)
+                       : QStringLiteral("resposta inválida do servidor de pacotes") +
+                             detailOf(result.detail);
+        case net::DownloadStatus::Incomplete:
+            return QStringLiteral("o download foi interrompido antes do fim");
+        case net::DownloadStatus::BadAddress:
+            return QStringLiteral("o endereço do servidor de pacotes não é válido");
+        case net::DownloadStatus::WriteError:
+            return QStringLiteral("não foi possível gravar o pacote na pasta Blocos") +
+                   detailOf(result.detail);
+    }
+    return {};
+}
+
+QString installFailure(const InstallResult& result) {
+    switch (result.outcome) {
+        case InstallOutcome::Installed:
+            return {};
+        case InstallOutcome::Busy:
+            return QStringLiteral("o leitor de arquivos zip está ocupado com outra tarefa");
+        case InstallOutcome::Cancelled:
+            return QStringLiteral("instalação cancelada");
+        case InstallOutcome::Unreadable:
+            return QStringLiteral("o arquivo do pacote está danificado ou incompleto");
+        case InstallOutcome::Damaged:
+            return QStringLiteral("o pacote está danificado") + detailOf(result.detail);
+        case InstallOutcome::Refused:
+            return QStringLiteral("o pacote contém um arquivo fora da sua pasta ou um link") +
+                   detailOf(result.detail);
+        case InstallOutcome::Empty:
+            return QStringLiteral("o pacote não contém a pasta da biblioteca");
+        case InstallOutcome::NotReplaced:
+            return QStringLiteral("não foi possível substituir a biblioteca instalada") +
+                   detailOf(result.detail);
+    }
+    return {};
+}
+
+// "Procedimento concluído." when every ticked package was installed;
+// otherwise which ones failed and why.
+void reportRun(const library::PackageSelection& selection,
+               const std::array<QString, library::kCategoryCount>& failures, bool cancelled) {
+    QStringList failed;
+    QStringList installed;
+    for (int n = 0; n < library::kCategoryCount; ++n) {
+        if (!selection[static_cast<size_t>(n)]) continue;
+        const QString& failure = failures[static_cast<size_t>(n)];
+        if (failure.isEmpty())
+            installed << displayName(n);
+        else
+            failed << displayName(n) + QStringLiteral(": ") + failure + QLatin1Char('.');
+    }
+    if (failed.isEmpty()) {
+        showMessage(QStringLiteral("Procedimento concluído."), ui::MessageKind::Information);
+        return;
+    }
+    QString text = QStringLiteral("Não foi possível instalar:\r") + failed.join(QLatin1Char('\r'));
+    if (!installed.isEmpty())
+        text += QStringLiteral("\r\rInstalados: ") + installed.join(QStringLiteral(", ")) +
+                QLatin1Char('.');
+    text += QStringLiteral("\r\rAs bibliotecas que já estavam instaladas foram mantidas.");
+    showMessage(text, cancelled ? ui::MessageKind::Warning : ui::MessageKind::Error);
 }
 
 }  // namespace
 
-QString readDescription(const std::filesystem::path& file) {
+std::string builtInPackageServer() {
+    return TESSALY_PACKAGE_SERVER;
+}
+
+QString readDescription(const fs::path& file) {
     QFile input(QString::fromStdU16String(file.u16string()));
     if (!input.open(QIODevice::ReadOnly))
         throw std::runtime_error("Não foi possível abrir o arquivo " + library::pathToUtf8(file) +
@@ -54,7 +159,12 @@ QString readDescription(const std::filesystem::path& file) {
     return text;
 }
 
-TfrmDownload::TfrmDownload(QWidget* parent) : QDialog(parent, Qt::Tool) {
+TfrmDownload::TfrmDownload(QWidget* parent) : TfrmDownload(builtInPackageServer(), parent) {}
+
+TfrmDownload::TfrmDownload(std::string packageServer, QWidget* parent)
+    : QDialog(parent,
+              Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      packageServer_(std::move(packageServer)) {
     setObjectName(QStringLiteral("frmDownload"));
     setWindowTitle(QStringLiteral("Download de biblioteca"));
     setFont(ui::programFont());
@@ -62,6 +172,7 @@ TfrmDownload::TfrmDownload(QWidget* parent) : QDialog(parent, Qt::Tool) {
     setModal(true);
 
     sGroupBox1 = new QGroupBox(QStringLiteral(" Bibliotecas "), this);
+    sGroupBox1->setObjectName(QStringLiteral("sGroupBox1"));
     sGroupBox1->setGeometry(8, 8, 385, 305);
     sGroupBox1->setMouseTracking(true);
     sGroupBox1->installEventFilter(this);
@@ -82,6 +193,7 @@ TfrmDownload::TfrmDownload(QWidget* parent) : QDialog(parent, Qt::Tool) {
         boxes[static_cast<size_t>(n)] = box;
     }
     gSobre = new QLabel(QStringLiteral("Conteúdo:"), sGroupBox1);
+    gSobre->setObjectName(QStringLiteral("gSobre"));
     gSobre->move(8, 208);
     gSobre->setMinimumWidth(360);
     setDarkText(gSobre);
@@ -90,13 +202,18 @@ TfrmDownload::TfrmDownload(QWidget* parent) : QDialog(parent, Qt::Tool) {
     memo->setGeometry(8, 224, 369, 76);
     memo->setReadOnly(true);
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     auto* sGroupBox3 = new QGroupBox(QStringLiteral(" Progresso "), this);
+    sGroupBox3->setObjectName(QStringLiteral("sGroupBox3"));
     sGroupBox3->setGeometry(8, 327, 385, 58);
     lProgresso = new QLabel(QStringLiteral("Pacote atual: --"), sGroupBox3);
+    lProgresso->setObjectName(QStringLiteral("lProgresso"));
     lProgresso->setGeometry(8, 16, 369, 15);
     setDarkText(lProgresso);
     Gauge = new QProgressBar(sGroupBox3);
+    Gauge->setObjectName(QStringLiteral("Gauge"));
     Gauge->setGeometry(8, 32, 369, 20);
     Gauge->setRange(0, 100);
     Gauge->setValue(0);
@@ -105,14 +222,21 @@ TfrmDownload::TfrmDownload(QWidget* parent) : QDialog(parent, Qt::Tool) {
     bCancelar->setObjectName(QStringLiteral("bCancelar"));
     bCancelar->setGeometry(192, 390, 97, 25);
     bCancelar->setEnabled(false);
+    bCancelar->setAutoDefault(false);
+    connect(bCancelar, &QPushButton::clicked, this, &TfrmDownload::bCancelarClick);
     bDownload = new QPushButton(QStringLiteral("Download"), this);
     bDownload->setObjectName(QStringLiteral("bDownload"));
     bDownload->setGeometry(296, 390, 97, 25);
     bDownload->setDefault(true);
-    auto* sLabel1 = new QLabel(
+    connect(bDownload, &QPushButton::clicked, this, &TfrmDownload::bDownloadClick);
+    sLabel1 = new QLabel(
         QStringLiteral("Atenção: é necessário que o software tenha acesso à internet."), this);
+    sLabel1->setObjectName(QStringLiteral("sLabel1"));
     sLabel1->move(52, 419);
     setDarkText(sLabel1);
+    bDownload->setIcon(ui::buttonImage(ui::ButtonImage::Download));
+    bCancelar->setIcon(ui::buttonImage(ui::ButtonImage::Cancel));
+    ui::applySkin(this);
 }
 
 void TfrmDownload::packageClicked(int index) {
@@ -139,7 +263,13 @@ void TfrmDownload::setPackageChecked(int index, bool checked) {
     QCheckBox* box = boxes.at(static_cast<size_t>(index));
     if (box->isChecked() == checked) return;
     box->setChecked(checked);
-    packageClicked(index);
+    try {
+        packageClicked(index);
+    } catch (const std::exception& error) {
+        // Shown, and the opener's step ends: the window does not open.
+        showUncaughtError(this, error);
+        throw;
+    }
 }
 
 void TfrmDownload::showModally() {
@@ -149,8 +279,11 @@ void TfrmDownload::showModally() {
 
 bool TfrmDownload::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseMove) {
+        // A move over a box that the box leaves unhandled reaches the group
+        // box too; only the group box's own surface counts.
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
         if (watched == sGroupBox1) {
-            CurrentPackage = -1;
+            if (!qobject_cast<QCheckBox*>(sGroupBox1->childAt(at))) CurrentPackage = -1;
         } else {
             for (int n = 0; n < library::kCategoryCount; ++n) {
                 if (watched != boxes[static_cast<size_t>(n)]) continue;
@@ -172,14 +305,173 @@ void TfrmDownload::FormClose() {
         ui::guarded([main] { main->RefreshCategories(); });
 }
 
+// Closing while a run works asks it to stop; the run closes the window when it ends.
 void TfrmDownload::closeEvent(QCloseEvent* event) {
+    if (running_) {
+        CancelRequested = true;
+        event->ignore();
+        return;
+    }
     FormClose();
     QDialog::closeEvent(event);
 }
 
 void TfrmDownload::done(int result) {
+    if (running_) {
+        CancelRequested = true;
+        return;
+    }
     FormClose();
     QDialog::done(result);
+}
+
+void TfrmDownload::setRunControls(bool running) {
+    // The selection is fixed for the length of a run, and one run at a time.
+    bDownload->setEnabled(!running);
+    for (QCheckBox* box : boxes) box->setEnabled(!running);
+    bCancelar->setEnabled(running);
+}
+
+void TfrmDownload::bDownloadClick() {
+    if (running_) return;
+    ui::MainWindowAccess* main = ui::windows().main;
+    if (!main) return;
+    const library::PackageSelection selection = main->shared().PackageSelection;
+    running_ = true;
+    setRunControls(true);
+    const bool finished = ui::guarded([&] {
+        CancelRequested = false;
+        ui::pump();
+        const auto failures = runPackages(selection, *main);
+        reportRun(selection, failures, CancelRequested);
+    });
+    running_ = false;
+    setRunControls(false);
+    if (finished) {
+        done(QDialog::Rejected);
+        main->dropDownCategoryList();
+    }
+    ui::pump();
+}
+
+std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
+    const library::PackageSelection& selection, ui::MainWindowAccess& main) {
+    const library::Layout& layout = main.layout();
+    std::array<QString, library::kCategoryCount> failures;
+    std::array<fs::path, library::kCategoryCount> archives;
+    std::error_code error;
+    fs::create_directories(layout.libraryRoot(), error);  // a failure shows in each download
+    for (int n = 0; n < library::kCategoryCount; ++n) {
+        const auto slot = static_cast<size_t>(n);
+        if (!selection[slot]) continue;
+        lProgresso->setText(QStringLiteral("Baixando pacote: ") + displayName(n));
+        removeLeftovers(layout, n);
+        archives[slot] = layout.packageFile(n);
+        if (fs::exists(fs::symlink_status(archives[slot], error))) {
+            fs::remove(archives[slot], error);
+            WaitPumping(3000);
+        }
+        failures[slot] =
+            DownloadFile(packageServer_ + "blocos/" + library::packageName(n), archives[slot]);
+    }
+    setGauge(static_cast<std::uint64_t>(std::max(Gauge->value(), 0)), 100);
+    for (int n = 0; n < library::kCategoryCount; ++n) {
+        const auto slot = static_cast<size_t>(n);
+        if (!selection[slot]) continue;
+        lProgresso->setText(QStringLiteral("Instalando pacote: ") + displayName(n));
+        ui::pump();
+        if (failures[slot].isEmpty()) failures[slot] = ExtractPackage(archives[slot], main, n);
+        WaitPumping(2000);
+        lProgresso->setText(QStringLiteral("Removendo arquivos temporários [") + displayName(n) +
+                            QLatin1Char(']'));
+        ui::pump();
+        fs::remove(archives[slot], error);
+        ui::pump();
+    }
+    return failures;
+}
+
+QString TfrmDownload::DownloadFile(const std::string& url, const fs::path& target) {
+    try {
+        return downloadFailure(net::downloadFile(
+            url, target, [this](std::uint64_t progress, std::uint64_t progressMax, bool& cancel) {
+                DownloadProgress(progress, progressMax, cancel);
+            }));
+    } catch (const std::exception& error) {
+        return QStringLiteral("erro inesperado no download") + detailOf(error.what());
+    }
+}
+
+void TfrmDownload::DownloadProgress(std::uint64_t progress, std::uint64_t progressMax,
+                                    bool& cancel) {
+    try {
+        ui::pump();
+        if (CancelRequested) {
+            cancel = true;
+            showMessage(QStringLiteral("Download cancelado."), ui::MessageKind::Warning);
+        }
+        setGauge(progress, progressMax);
+    } catch (...) {
+        // A progress report never ends the transfer by accident.
+    }
+}
+
+QString TfrmDownload::ExtractPackage(const fs::path& archiveFile, ui::MainWindowAccess& main,
+                                     int index) {
+    try {
+        return installFailure(installPackage(
+            main.zip(), archiveFile, main.layout(), index,
+            [this](const archive::ZipProgress& progress, bool& cancel) {
+                zipFileProgress(progress, cancel);
+            },
+            [](const archive::ZipQuestion& question) { return ui::askZipQuestion(question); }));
+    } catch (const std::exception& error) {
+        return QStringLiteral("não foi possível gravar na pasta Blocos") + detailOf(error.what());
+    }
+}
+
+void TfrmDownload::zipFileProgress(const archive::ZipProgress& progress, bool& cancel) {
+    try {
+        QString name = QString::fromStdString(progress.memberName);
+        name.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        lProgresso->setText(QStringLiteral("Instalando [") + name + QLatin1Char(']'));
+        if (CancelRequested) {
+            cancel = true;
+            showMessage(QStringLiteral("Instalação cancelada."), ui::MessageKind::Warning);
+        }
+        Gauge->setValue(static_cast<int>(progress.percent));
+        ui::pump();
+    } catch (...) {
+        // As above.
+    }
+}
+
+void TfrmDownload::bCancelarClick() {
+    CancelRequested = true;
+    ui::pump();
+}
+
+void TfrmDownload::WaitPumping(int milliseconds) {
+    for (int round = 0; round < milliseconds / 100; ++round) {
+        ui::sleepMs(100);
+        ui::pump();
+    }
+}
+
+// The gauge counts in int; totals beyond its range are shown in coarser units.
+// A total not yet known leaves the gauge at zero.
+void TfrmDownload::setGauge(std::uint64_t progress, std::uint64_t maximum) {
+    if (maximum == 0) {
+        Gauge->setRange(0, 100);
+        Gauge->setValue(0);
+        return;
+    }
+    while (maximum > static_cast<std::uint64_t>(INT_MAX)) {
+        maximum >>= 10;
+        progress >>= 10;
+    }
+    Gauge->setRange(0, static_cast<int>(maximum));
+    Gauge->setValue(static_cast<int>(std::min(progress, maximum)));
 }
 
 }  // namespace download

@@ -58,6 +58,29 @@ void attachChild(Entity& parent, const EntityRecord& child, std::map<std::string
     }
 }
 
+template <typename Style>
+std::unordered_map<Handle, const Style*> byHandle(const std::vector<Style>& styles) {
+    std::unordered_map<Handle, const Style*> index;
+    for (const Style& style : styles) index.emplace(style.handle, &style);
+    return index;
+}
+
+void applyEntityStyles(DecodedObjects& objects) {
+    const auto mleaderStyles = byHandle(objects.mleaderStyles);
+    const auto mlineStyles = byHandle(objects.mlineStyles);
+    for (const StyledEntity& styled : objects.styled) {
+        Entity& entity = objects.entitiesByOwner.at(styled.owner)[styled.index];
+        if (auto* leader = std::get_if<MultiLeader>(&entity.data); leader && styled.mleader) {
+            const auto style = mleaderStyles.find(styled.mleader->style);
+            applyMLeaderStyle(*leader, *styled.mleader,
+                              style == mleaderStyles.end() ? nullptr : style->second);
+        } else if (auto* line = std::get_if<MLine>(&entity.data)) {
+            const auto style = mlineStyles.find(line->style);
+            if (style != mlineStyles.end()) applyMLineStyle(*line, *style->second);
+        }
+    }
+}
+
 // R13-R14 name the BYLAYER and BYBLOCK linetypes by handle; later files use flags.
 void normaliseLinetype(EntityHeader& entity, const HeaderVariables& header) {
     if (entity.linetypeRef != EntityHeader::LinetypeRef::Explicit) return;
@@ -92,6 +115,9 @@ void DecodedObjects::addEntity(EntityRecord&& record, const FileContext& context
     if (acceptsChildren(record.entity))
         parents.emplace(record.entity.header.handle,
                         ParentPlace{owner, list.size(), std::move(record.children)});
+    if (std::holds_alternative<MultiLeader>(record.entity.data) ||
+        std::holds_alternative<MLine>(record.entity.data))
+        styled.push_back(StyledEntity{owner, list.size(), std::move(record.mleader)});
     list.push_back(std::move(record.entity));
 }
 
@@ -126,6 +152,8 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
             paperSpace = block.handle;
         drawing.blocks.push_back(std::move(block));
     }
+
+    applyEntityStyles(objects);
 
     // Children gathered per parent; a child whose parent is missing is dropped.
     std::unordered_map<Handle, std::vector<const EntityRecord*>> childrenOf;

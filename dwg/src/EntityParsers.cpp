@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "MoreEntityParsers.h"
+
 namespace dwg::detail {
 namespace {
 
@@ -14,7 +16,8 @@ constexpr std::size_t kRawPoint2 = 128;
 class BodyParser {
   public:
     explicit BodyParser(EntityParseContext& context)
-        : s_(context.streams),
+        : context_(context),
+          s_(context.streams),
           d_(context.streams.data()),
           h_(context.streams.handles()),
           file_(context.file),
@@ -93,6 +96,7 @@ class BodyParser {
     void hatch();
     HatchEdge hatchSplineEdge();
 
+    EntityParseContext& context_;
     Streams& s_;
     BitReader& d_;
     BitReader& h_;
@@ -726,7 +730,10 @@ void BodyParser::parse(int type, const ClassDef* klass) {
             lwPolyline();
         else if (name == "HATCH")
             hatch();
-        else
+        else if (name == "HELIX") {
+            spline();
+            parseHelixAfterSpline(context_);
+        } else if (!parseMoreEntity(name, context_))
             set(Unsupported{});
         return;
     }
@@ -874,7 +881,7 @@ void BodyParser::parse(int type, const ClassDef* klass) {
             hatch();
             break;
         default:
-            set(Unsupported{});
+            if (!parseMoreEntity(record_.entity.typeName, context_)) set(Unsupported{});
             break;
     }
 }

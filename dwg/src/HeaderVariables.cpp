@@ -102,7 +102,8 @@ void HeaderReader::readDimensionVariables() {
         shorts(6);    // DIMUNIT .. DIMALTTD
         handles(1);   // DIMTXSTY
     }
-    doubles(9);  // DIMSCALE .. DIMTM
+    result_.dimScale = d_.bitDouble();
+    doubles(8);  // DIMASZ .. DIMTM
     if (v_ >= Version::R2007) {
         doubles(2);  // DIMFXL, DIMJOGANG
         shorts(1);   // DIMTFILL
@@ -113,8 +114,9 @@ void HeaderReader::readDimensionVariables() {
         shorts(3);  // DIMTAD, DIMZIN, DIMAZIN
     }
     if (v_ >= Version::R2007) shorts(1);  // DIMARCSYM
-    doubles(8);                           // DIMTXT .. DIMGAP
-    if (v_ <= Version::R14) texts(5);     // DIMPOST .. DIMBLK2
+    result_.dimTextHeight = d_.bitDouble();
+    doubles(7);                        // DIMCEN .. DIMGAP
+    if (v_ <= Version::R14) texts(5);  // DIMPOST .. DIMBLK2
     if (v_ >= Version::R2000) {
         doubles(1);  // DIMALTRND
         bits(1);     // DIMALT
@@ -151,8 +153,12 @@ HeaderVariables HeaderReader::read() {
     if (v_ < Version::R2004) handles(1);  // current viewport entity header
     bits(2);                              // DIMASO, DIMSHO
     if (v_ <= Version::R14) bits(1);      // DIMSAV
-    bits(7);                              // PLINEGEN .. LIMCHECK
-    if (v_ <= Version::R14) bits(1);      // BLIPMODE
+    bits(3);                              // PLINEGEN, ORTHOMODE, REGENMODE
+    result_.fillMode = d_.bit();
+    bits(1);  // QTEXTMODE
+    result_.paperSpaceLinetypeScaling = d_.bit();
+    bits(1);                          // LIMCHECK
+    if (v_ <= Version::R14) bits(1);  // BLIPMODE
     if (v_ >= Version::R2004) bits(1);
     bits(4);                            // USRTIMER, SKPOLY, ANGDIR, SPLFRAME
     if (v_ <= Version::R14) bits(2);    // ATTREQ, ATTDIA
@@ -167,13 +173,17 @@ HeaderVariables HeaderReader::read() {
     if (v_ <= Version::R14) shorts(1);  // OSMODE
     shorts(1);                          // ATTMODE
     if (v_ <= Version::R14) shorts(1);  // COORDS
-    shorts(1);                          // PDMODE
+    result_.pointDisplayMode = d_.bitShort();
     if (v_ <= Version::R14) shorts(1);  // PICKSTYLE
     if (v_ >= Version::R2004) longs(3);
-    shorts(19);   // USERI1 .. TEXTQLTY
-    doubles(21);  // LTSCALE .. CELTSCALE
-    texts(1);     // MENUNAME
-    longs(4);     // TDCREATE, TDUPDATE
+    shorts(19);  // USERI1 .. TEXTQLTY
+    result_.linetypeScale = d_.bitDouble();
+    doubles(6);  // TEXTSIZE .. ANGBASE
+    result_.pointDisplaySize = d_.bitDouble();
+    doubles(12);  // PLINEWID .. CMLSCALE
+    result_.newEntityLinetypeScale = d_.bitDouble();
+    texts(1);  // MENUNAME
+    longs(4);  // TDCREATE, TDUPDATE
     if (v_ >= Version::R2004) longs(3);
     longs(4);                              // TDINDWG, TDUSRTIMER
     colors(1);                             // CECOLOR

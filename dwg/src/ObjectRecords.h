@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "EntityStyles.h"
 #include "Sections.h"
 
 namespace dwg::detail {
@@ -34,6 +35,8 @@ struct EntityRecord {
     // What a VERTEX child adds to its POLYLINE.
     std::optional<Vertex> vertex;
     std::optional<PolyfaceFace> face;
+    // A MULTILEADER's values that wait for its style.
+    std::optional<MLeaderPending> mleader;
 };
 
 struct BlockRecord {
@@ -56,16 +59,26 @@ struct ParentPlace {
     std::vector<Handle> children;  // as the parent lists them (R2004+)
 };
 
+// A MULTILEADER or MLINE whose look waits for its style object.
+struct StyledEntity {
+    Handle owner = 0;       // its list in DecodedObjects::entitiesByOwner
+    std::size_t index = 0;  // its place in that list
+    std::optional<MLeaderPending> mleader;
+};
+
 struct DecodedObjects {
     // Plain entities in object-map order, by owner: each list becomes the
     // contents of a block as it is, without being copied again.
     std::unordered_map<Handle, std::vector<Entity>> entitiesByOwner;
     std::unordered_map<Handle, ParentPlace> parents;  // by the parent's handle
     std::vector<EntityRecord> children;               // VERTEX and ATTRIB records
+    std::vector<StyledEntity> styled;
     std::vector<BlockRecord> blocks;
     std::vector<Layer> layers;
     std::vector<Linetype> linetypes;
     std::vector<TextStyle> textStyles;
+    std::vector<MLeaderStyle> mleaderStyles;
+    std::vector<MLineStyle> mlineStyles;
     int damaged = 0;  // records that failed their CRC or framing and were left out
 
     // Files `record` where the assembly will look for it; BLOCK, ENDBLK and

@@ -8,6 +8,7 @@
 #include "Crc.h"
 #include "EntityParsers.h"
 #include "ObjectRecords.h"
+#include "ProxyGraphics.h"
 #include "Streams.h"
 
 namespace dwg::detail {
@@ -64,6 +65,7 @@ enum FixedType : int {
     kLayer = 51,
     kStyle = 53,
     kLtype = 57,
+    kMlineStyle = 73,
     kOle2Frame = 74,
     kLwPolyline = 77,
     kHatch = 78,
@@ -205,6 +207,13 @@ std::string upper(std::string text) {
     return text;
 }
 
+// Whether `name` is `upperCase` in any letter case.
+bool sameLetters(std::string_view name, std::string_view upperCase) {
+    return std::equal(
+        name.begin(), name.end(), upperCase.begin(), upperCase.end(),
+        [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+}
+
 // The parts of an object record shared by every type.
 struct RecordFrame {
     int type = 0;
@@ -235,6 +244,7 @@ class RecordReader {
 
     void frame();
     void checkCrc() const;
+    const ClassDef* objectClass(int type) const;
     const ClassDef* entityClass(int type) const;
     void skipExtendedData();
     void startHandleStream();
@@ -245,6 +255,7 @@ class RecordReader {
     void readLayer();
     void readTextStyle();
     void readLinetype();
+    void readEntityStyle(bool multiLeader);
     std::string tableEntryName();
 
     Bytes objects_;
@@ -456,6 +467,20 @@ void RecordReader::readLinetype() {
     out_.linetypes.push_back(std::move(linetype));
 }
 
+void RecordReader::readEntityStyle(bool multiLeader) {
+    try {
+        commonObjectData();
+        commonObjectHandles();
+        if (multiLeader)
+            out_.mleaderStyles.push_back(parseMLeaderStyle(*streams_, context_, frame_.handle));
+        else
+            out_.mlineStyles.push_back(parseMLineStyle(*streams_, context_, frame_.handle));
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
+        // A style this reader cannot follow leaves its entities with their own values.
+    }
+}
+
 void RecordReader::readEntity(const std::string& typeName, int type, const ClassDef* klass) {
     EntityRecord record;
     record.entity.typeName = typeName;
@@ -467,7 +492,8 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
             v_ >= Version::R2010 ? d().bitLongLong() : static_cast<std::uint32_t>(d().rawLong());
         if (size > d().remainingBits() / 8)
             throw Error::damaged("gráficos de entidade fora do objeto");
-        d().skipBytes(static_cast<std::size_t>(size));
+        header.proxyGraphics.resize(static_cast<std::size_t>(size));
+        d().readBytes(header.proxyGraphics.data(), header.proxyGraphics.size());
     }
     if (v_ <= Version::R14) frame_.handleStreamStart = static_cast<std::uint32_t>(d().rawLong());
     startHandleStream();
@@ -556,23 +582,33 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
         // does not know. Keep the entity counted, without geometry.
         record.entity.data = Unsupported{};
     }
+    drawFromProxyGraphics(record.entity, context_);
     out_.addEntity(std::move(record), context_);
 }
 
-const ClassDef* RecordReader::entityClass(int type) const {
+const ClassDef* RecordReader::objectClass(int type) const {
     if (type < 500) return nullptr;
     const auto found = classes_.find(type);
-    return found != classes_.end() && found->second.isEntity ? &found->second : nullptr;
+    return found == classes_.end() ? nullptr : &found->second;
+}
+
+const ClassDef* RecordReader::entityClass(int type) const {
+    const ClassDef* klass = objectClass(type);
+    return klass && klass->isEntity ? klass : nullptr;
 }
 
 void RecordReader::run() {
     frame();
     const int type = frame_.type;
     const char* fixedName = fixedEntityName(type);
-    const ClassDef* klass = entityClass(type);
-    const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype;
+    const ClassDef* klass = objectClass(type);
+    const bool entityClass = klass && klass->isEntity;
+    const bool mleaderStyle =
+        klass && !klass->isEntity && sameLetters(klass->dxfName, "MLEADERSTYLE");
+    const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype ||
+                       type == kMlineStyle;
     // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
-    if (!fixedName && !klass && !table) return;
+    if (!fixedName && !entityClass && !mleaderStyle && !table) return;
     checkCrc();
     if (location_.handle != 0 && frame_.handle != location_.handle)
         throw Error::damaged("handle de objeto não confere com o mapa");
@@ -594,8 +630,15 @@ void RecordReader::run() {
         case kLtype:
             readLinetype();
             return;
+        case kMlineStyle:
+            readEntityStyle(false);
+            return;
         default:
             break;
+    }
+    if (!entityClass) {
+        readEntityStyle(true);
+        return;
     }
     std::string name = upper(klass->dxfName);
     if (name == "LWPLINE") name = "LWPOLYLINE";

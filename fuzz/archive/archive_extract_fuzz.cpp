@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "archive/ZipReader.h"
@@ -39,15 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (const auto mode : {archive::PathMode::Flat, archive::PathMode::StoredPaths}) {
         archive::ZipReader reader;
-        reader.setFileName(archiveFile);
-        reader.setPassword("senha");
-        reader.setDestination(destination);
-        reader.setPathMode(mode);
-        reader.setQuestionHandler(
-            [](const archive::ZipQuestion&) { return archive::ZipAnswer::Ignore; });
+        archive::ExtractOptions options;
+        options.destination = destination;
+        options.pathMode = mode;
+        options.password = "senha";
+        options.question = [](const archive::ZipQuestion&) { return archive::ZipAnswer::Ignore; };
         try {
-            reader.open();
-            reader.extract();
+            std::optional<archive::ZipLease> lease = reader.tryLease();
+            lease->open(archiveFile);
+            lease->extract(options);
         } catch (const archive::ZipError&) {
         }
         for (const auto& entry : fs::directory_iterator(sandbox()))

@@ -65,15 +65,6 @@ std::string packageName(int index) {
     return std::to_string(row(index).index) + ".zip";
 }
 
-fs::path pathFromUtf8(std::string_view utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string pathToUtf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 Layout::Layout(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
 
 fs::path Layout::libraryRoot() const {
@@ -123,22 +114,21 @@ fs::path dwgFolder(const fs::path& categoryFolder) {
     return categoryFolder / "DWG";
 }
 
-std::string blockNameFromThumbnail(std::string_view thumbnailFileName) {
-    const size_t slash = thumbnailFileName.find_last_of("/\\");
-    if (slash != std::string_view::npos) thumbnailFileName.remove_prefix(slash + 1);
-    const size_t dot = thumbnailFileName.rfind('.');
-    return std::string(dot == std::string_view::npos ? thumbnailFileName
-                                                     : thumbnailFileName.substr(0, dot));
+fs::path blockName(const fs::path& thumbnail) {
+    const fs::path::string_type name = thumbnail.filename().native();
+    const size_t dot = name.rfind('.');
+    return dot == fs::path::string_type::npos ? name : name.substr(0, dot);
 }
 
-fs::path drawingArchivePath(const fs::path& categoryFolder, std::string_view thumbnailFileName) {
-    const std::string archiveName = blockNameFromThumbnail(thumbnailFileName) + ".DWG.zip";
+fs::path drawingArchivePath(const fs::path& categoryFolder, const fs::path& thumbnail) {
+    const fs::path archiveName = fs::path(blockName(thumbnail)) += ".DWG.zip";
     const fs::path folder = dwgFolder(categoryFolder);
-    const fs::path exact = folder / pathFromUtf8(archiveName);
+    const fs::path exact = folder / archiveName;
     std::error_code error;
     if (fs::is_regular_file(exact, error)) return exact;
+    const std::string wanted = pathToUtf8(archiveName);
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (equalsIgnoringAsciiCase(pathToUtf8(it->path().filename()), archiveName) &&
+        if (equalsIgnoringAsciiCase(pathToUtf8(it->path().filename()), wanted) &&
             it->is_regular_file(error))
             return it->path();
     }

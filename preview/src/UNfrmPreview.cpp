@@ -1,58 +1,306 @@
 #include "preview/UNfrmPreview.h"
 
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <cmath>
+#include <optional>
+#include <string>
+#include <system_error>
 
+#include "preview/DwgViewer.h"
+#include "ui/DisplayName.h"
+#include "ui/Magnet.h"
+#include "ui/Pump.h"
+#include "ui/Skin.h"
 #include "ui/Translations.h"
+#include "ui/ZipQuestionBox.h"
+
+namespace fs = std::filesystem;
 
 namespace preview {
 
 namespace {
+
 constexpr int kPanelHeight = 41;
+// The panel's width at the window's design size, and the buttons' centres on
+// it; the centres keep their fraction of the width when the window is resized.
 constexpr int kDesignPanelWidth = 334;
+constexpr double kAnteriorCentre = 99;
+constexpr double kProximoCentre = 234;
+constexpr QSize kButtonSize(105, 25);
+
+// How long the refresh waits for its copy of the archive: six checks, each
+// failed one followed by a one-second wait.
+constexpr int kCopyChecks = 6;
+
+bool isFile(const fs::path& file) {
+    std::error_code error;
+    return fs::is_regular_file(file, error);
+}
+
+void removeFile(const fs::path& file) {
+    std::error_code error;
+    fs::remove(file, error);
+}
+
+// The preview drawing's name: the block's name in the library root, unless a
+// file of that name is there already that an earlier refresh did not leave
+// behind; then the first free "<name>~<n>.DWG", so that no file of anybody
+// else is overwritten or deleted.
+fs::path previewDrawingPath(const fs::path& root, const fs::path& blockName,
+                            const fs::path& leftOver) {
+    fs::path candidate = root / blockName;
+    candidate += ".DWG";
+    for (int n = 1; fs::exists(candidate) && candidate != leftOver; ++n) {
+        candidate = root / blockName;
+        candidate += "~" + std::to_string(n) + ".DWG";
+    }
+    return candidate;
+}
+
 }  // namespace
+
+QPoint bottomRightPlacement(const QRect& workArea, const QSize& frame) {
+    return {std::max(workArea.left(), workArea.x() + workArea.width() - frame.width()),
+            std::max(workArea.top(), workArea.y() + workArea.height() - frame.height())};
+}
 
 TfrmPreview::TfrmPreview(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     setObjectName(QStringLiteral("frmPreview"));
     setWindowTitle(QStringLiteral("Navegador"));
     setFont(ui::programFont());
     setMinimumSize(300, 300);
-    dwg = new QWidget(this);
-    dwg->setObjectName(QStringLiteral("dwg"));
-    dwg->setAutoFillBackground(true);
+    // Made first so that "Próximo >" leads the tab order.
     buttonPanel_ = new QWidget(this);
+    ui::setSkinSection(buttonPanel_, ui::SkinSection::Panel);
     bProximo = new QPushButton(QStringLiteral("Próximo >"), buttonPanel_);
     bProximo->setObjectName(QStringLiteral("bProximo"));
     bProximo->setDefault(true);
     bAnterior = new QPushButton(QStringLiteral("< Anterior"), buttonPanel_);
     bAnterior->setObjectName(QStringLiteral("bAnterior"));
+    bAnterior->setAutoDefault(true);  // Enter presses the focused button
     setTabOrder(bProximo, bAnterior);
+    dwg = new DwgViewer(this);
+    dwg->setObjectName(QStringLiteral("dwg"));
+    pop1 = new QMenu(this);
+    pop1->setObjectName(QStringLiteral("pop1"));
     bVer = new QPushButton(QStringLiteral("Ok"), this);
     bVer->setObjectName(QStringLiteral("bVer"));
+    bVer->setFocusPolicy(Qt::NoFocus);
     bVer->hide();
     connect(bVer, &QPushButton::clicked, this, &TfrmPreview::bVerClick);
+    connect(bAnterior, &QPushButton::clicked, this, &TfrmPreview::bAnteriorClick);
+    connect(bProximo, &QPushButton::clicked, this, &TfrmPreview::bProximoClick);
+    retry_.setSingleShot(true);
+    retry_.setInterval(kRetryMs);
+    connect(&retry_, &QTimer::timeout, this, [this] {
+        if (refreshRequested_) bVerClick();
+    });
     resize(350, 350);
+    ui::applySkin(this);
+    ui::attachMagnet(this);
 }
 
 void TfrmPreview::clickRefresh() {
     bVer->click();
 }
 
-// The drawing is loaded here once the viewer is in place.
-void TfrmPreview::bVerClick() {}
+void TfrmPreview::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TfrmPreview::FormShow() {
+    ui::guarded([this] {
+        dwg->ShowLayoutBar(false);
+        dwg->ShowToobar(false);
+        dwg->OpenZoomextend(true);
+        dwg->setPopupMenu(pop1);
+        dwg->EnableContextMenu(false);
+        ui::pump();
+        if (const ui::MainWindowAccess* main = ui::windows().main) {
+            const fs::path emptyDrawing = main->layout().emptyDrawing();
+            if (isFile(emptyDrawing)) dwg->OpenDrawing(emptyDrawing);
+        }
+        // The work area stands in for the screen less its taskbar: clear of
+        // panels on any edge. The size is the one the window has now, so a
+        // size the user gave it stays.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(bottomRightPlacement(screen->availableGeometry(), frameGeometry().size()));
+    });
+}
+
+void TfrmPreview::bVerClick() {
+    refreshRequested_ = true;
+    if (refreshing_) return;  // taken up by the running refresh when it ends
+    ui::MainWindowAccess* main = ui::windows().main;
+    if (!main) return;
+    refreshing_ = true;
+    while (refreshRequested_ && !main->zip().leased()) {
+        refreshRequested_ = false;
+        ui::guarded([&] { refresh(*main); });
+        // Whatever became of the refresh, the keyboard goes back to the grid.
+        ui::guarded([&] {
+            main->focusGrid();
+            ui::pump();
+        });
+    }
+    refreshing_ = false;
+    // Another run holds the reader: try again once it may have ended.
+    if (refreshRequested_) retry_.start();
+}
+
+void TfrmPreview::refresh(ui::MainWindowAccess& main) {
+    const library::Layout& layout = main.layout();
+    ui::SharedState& shared = main.shared();
+
+    const fs::path emptyDrawing = layout.emptyDrawing();
+    if (isFile(emptyDrawing)) {
+        setWindowTitle(QString());
+        dwg->OpenDrawing(emptyDrawing);
+    }
+    ui::pump();
+
+    // The drawing the last refresh could not delete goes now.
+    if (!shared.PreviewDrawingPath.empty()) {
+        std::error_code error;
+        fs::remove(shared.PreviewDrawingPath, error);
+        if (!error) shared.PreviewDrawingPath.clear();
+    }
+
+    const int selected = main.selectedItemIndex();
+    if (selected < 0 || selected >= main.itemCount()) return;
+
+    const fs::path thumbnail = main.itemFileName(selected);
+    const fs::path blockName = library::blockName(thumbnail);
+    main.setSecondStatusPanelText(main.categoryText() + QStringLiteral(" - Bloco ") +
+                                  ui::displayName(blockName));
+    setWindowTitle(main.secondStatusPanelText());
+
+    const fs::path blockArchive =
+        library::drawingArchivePath(shared.CurrentCategoryFolder, thumbnail);
+    const fs::path archiveCopy = layout.previewArchiveCopy();
+    removeFile(archiveCopy);
+    std::error_code error;
+    fs::copy_file(blockArchive, archiveCopy, fs::copy_options::overwrite_existing, error);
+
+    for (int check = 1; !isFile(archiveCopy); ++check) {
+        for (int step = 0; step < 10; ++step) {
+            ui::sleepMs(100);
+            ui::pump();
+        }
+        if (check == kCopyChecks) return;
+    }
+    ui::pump();
+    showBlockDrawing(main, archiveCopy, blockName);
+}
+
+// Extracts the block's drawing from the copy of its archive, shows it and
+// deletes both files again.
+void TfrmPreview::showBlockDrawing(ui::MainWindowAccess& main, const fs::path& archiveCopy,
+                                   const fs::path& blockName) {
+    ui::SharedState& shared = main.shared();
+    const fs::path root = main.layout().libraryRoot();
+    const fs::path drawing = previewDrawingPath(root, blockName, shared.PreviewDrawingPath);
+    archive::ExtractResult result;
+    {
+        std::optional<archive::ZipLease> lease = main.zip().tryLease();
+        if (!lease) {
+            // Taken by a run started in one of the pumps above: start again after it.
+            removeFile(archiveCopy);
+            refreshRequested_ = true;
+            return;
+        }
+        archive::ExtractOptions options;
+        options.destination = root;
+        options.password = std::string(library::kArchivePassword);
+        // Only the block's drawing is written, under the name chosen above.
+        options.mask = "*.DWG";
+        options.writeAs = drawing.filename();
+        options.question = [](const archive::ZipQuestion& question) {
+            return ui::askZipQuestion(question);
+        };
+        try {
+            lease->open(archiveCopy);
+            result = lease->extract(options);
+        } catch (...) {
+            // An archive that cannot be opened: the copy is ours to remove.
+            removeFile(archiveCopy);
+            throw;
+        }
+    }
+    ui::pump();
+    ui::pump();
+    removeFile(archiveCopy);
+
+    const bool written = !result.written.empty();
+    if (written) shared.PreviewDrawingPath = result.written.front();
+    // A drawing that was not written shows the viewer's own line saying so.
+    dwg->OpenDrawing(written ? result.written.front() : drawing);
+    ui::pump();
+    if (written) {
+        std::error_code error;
+        fs::remove(shared.PreviewDrawingPath, error);
+        if (!error) shared.PreviewDrawingPath.clear();
+    }
+    ui::pump();
+}
+
+void TfrmPreview::bAnteriorClick() {
+    walk(-1);
+}
+
+void TfrmPreview::bProximoClick() {
+    walk(+1);
+}
+
+void TfrmPreview::walk(int step) {
+    ui::guarded([this, step] {
+        ui::MainWindowAccess* main = ui::windows().main;
+        if (!main) return;
+        const auto target = [main, step]() -> std::optional<int> {
+            const int index = main->selectedItemIndex() + step;
+            const bool inside = step < 0 ? index >= 0 : index < main->itemCount();
+            return inside ? std::optional<int>(index) : std::nullopt;
+        };
+        if (!target()) return;
+        ui::sleepMs(100);
+        ui::pump();
+        // The pause lets input through that may have moved or emptied the grid.
+        const std::optional<int> index = target();
+        if (!index) return;
+        main->setSelectedItemIndex(*index);
+        bVer->click();
+        ui::pump();
+    });
+}
 
 void TfrmPreview::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     dwg->setGeometry(0, 0, width(), height() - kPanelHeight);
     buttonPanel_->setGeometry(0, height() - kPanelHeight, width(), kPanelHeight);
-    // Each button keeps its centre at the same fraction of the panel's width.
     const auto place = [this](QPushButton* button, double designCentre) {
         const int centre =
             static_cast<int>(std::lround(designCentre * width() / kDesignPanelWidth));
-        button->setGeometry(centre - 105 / 2, 8, 105, 25);
+        button->setGeometry(QRect(
+            QPoint(centre - kButtonSize.width() / 2, (kPanelHeight - kButtonSize.height()) / 2),
+            kButtonSize));
     };
-    place(bAnterior, 99);
-    place(bProximo, 234);
+    place(bAnterior, kAnteriorCentre);
+    place(bProximo, kProximoCentre);
+}
+
+void TfrmPreview::keyPressEvent(QKeyEvent* event) {
+    // Enter reaches the window when the drawing has the focus: the default button takes it.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        bProximo->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 }  // namespace preview

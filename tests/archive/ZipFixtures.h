@@ -79,6 +79,7 @@ struct Member {
     Member(std::string storedName, std::string content)
         : name(std::move(storedName)), data(std::move(content)) {}
     Member& plain() { return encrypted = false, *this; }
+    Member& aes() { return encryption = ZIP_EM_AES_256, *this; }
     Member& stored() { return compressed = false, *this; }
     // Stored as given, without the UTF-8 mark, as old Windows tools write names.
     Member& rawName() { return nameEncoding = ZIP_FL_ENC_CP437, *this; }
@@ -90,6 +91,7 @@ struct Member {
     std::string name;
     std::string data;
     bool encrypted = true;
+    zip_uint16_t encryption = ZIP_EM_TRAD_PKWARE;
     bool compressed = true;
     zip_flags_t nameEncoding = ZIP_FL_ENC_GUESS;
     std::optional<std::uint32_t> unix;
@@ -111,7 +113,7 @@ inline void writeWithLibzip(const fs::path& archive, const std::vector<Member>& 
         zip_set_file_compression(zip, entry, member.compressed ? ZIP_CM_DEFLATE : ZIP_CM_STORE, 0);
         if (member.modified) zip_file_set_mtime(zip, entry, *member.modified, 0);
         if (member.encrypted) {
-            ASSERT_EQ(zip_file_set_encryption(zip, entry, ZIP_EM_TRAD_PKWARE, password.c_str()), 0);
+            ASSERT_EQ(zip_file_set_encryption(zip, entry, member.encryption, password.c_str()), 0);
         }
         if (member.unix)
             zip_file_set_external_attributes(zip, entry, 0, ZIP_OPSYS_UNIX, *member.unix << 16);
@@ -188,6 +190,25 @@ inline void markStrongEncryption(const fs::path& archive, const std::string& nam
     patchMember(archive, name, [](std::string& bytes, const MemberLayout& member) {
         bytes.at(member.centralEntry + 8) |= 0x40;
         bytes.at(member.localHeader + 6) |= 0x40;
+    });
+}
+
+// Gives a member another stored name of the same length, in the directory and
+// in its local header: how names no writer would store (a NUL inside) are made.
+inline void renameStored(const fs::path& archive, const std::string& name,
+                         const std::string& newName) {
+    ASSERT_EQ(name.size(), newName.size());
+    patchMember(archive, name, [&](std::string& bytes, const MemberLayout& member) {
+        bytes.replace(member.centralEntry + 46, newName.size(), newName);
+        bytes.replace(member.localHeader + 30, newName.size(), newName);
+    });
+}
+
+// Makes the directory and local header claim another uncompressed size.
+inline void setDeclaredSize(const fs::path& archive, const std::string& name, std::uint32_t size) {
+    patchMember(archive, name, [&](std::string& bytes, const MemberLayout& member) {
+        for (const std::size_t at : {member.centralEntry + 24, member.localHeader + 22})
+            for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<char>(size >> (8 * i));
     });
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -155,8 +156,13 @@ class ExportTest : public ::testing::Test {
             fixtures::drawingBytes(size, static_cast<unsigned>(name.size()));
         QImage image(30, 20, QImage::Format_RGB32);
         image.fill(Qt::gray);
-        image.save(QString::fromStdString(library::pathToUtf8(
-            program / "Blocos" / "3" / "IMG" / library::pathFromUtf8(name + ".PNG"))));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        // Through the path: a name that is not UTF-8 keeps its bytes.
+        fixtures::writeFile(program / "Blocos" / "3" / "IMG" / library::pathFromUtf8(name + ".PNG"),
+                            png.toStdString());
         fixtures::writeWithLibzip(dwgFolder() / library::pathFromUtf8(name + ".DWG.zip"),
                                   {Member(name + ".DWG", drawing)});
         return drawing;
@@ -169,7 +175,7 @@ class ExportTest : public ::testing::Test {
         main->cArea->setCurrentIndex(3);
         emit main->cArea->activated(3);
         for (int i = 0; i < main->Lista->count(); ++i)
-            if (main->Lista->item(i).FileName == QString::fromStdString(block + ".PNG"))
+            if (main->Lista->item(i).FileName == library::pathFromUtf8(block + ".PNG"))
                 main->Lista->setSelectedIndex(i);
     }
 
@@ -368,18 +374,156 @@ TEST_F(ExportTest, WrongPasswordWritesNothing) {
     EXPECT_TRUE(targetFiles().empty());
 }
 
-TEST_F(ExportTest, HostileMemberNamesNeverLeaveTheChosenFolder) {
+// Names found anywhere below the test's folder, at any depth.
+bool existsBelow(const fs::path& folder, const std::string& name) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (entry.path().filename() == name) return true;
+    return false;
+}
+
+TEST_F(ExportTest, HostileBlockArchivesWriteOnlyTheDrawingOrSaySo) {
+    const std::string drawing = fixtures::drawingBytes(20000, 3);
+    struct Case {
+        const char* what;
+        std::vector<Member> members;
+        std::string hostileName;  // the first member is renamed to this, byte for byte
+        std::deque<ModalScript::Step> answers;  // to the zip reader's questions
+        std::string written;                    // the drawing written, empty for none
+        QString mentioned;                      // in the last message
+    };
+    const std::vector<Case> cases = {
+        {"extra members",
+         {{"sub/.bashrc", "rm -rf ~"}, {"leiame.txt", "leia"}, {"Poltrona.DWG", drawing}},
+         "",
+         {},
+         drawing,
+         kDone},
+        {"DOS name of UTF-8 bytes without the UTF-8 mark",
+         {Member("B16_Poltrona_XXbano.DWG", drawing).dosAttributes(0x20)},
+         "B16_Poltrona_\xC3\x89"
+         "bano.DWG",
+         {},
+         drawing,
+         kDone},
+        {"names outside the folder",
+         {{"../fora.DWG", "a"}, {"/tmp/tessaly-fora.DWG", "b"}, {"..\\fora2.DWG", "c"}},
+         "",
+         {},
+         "a",
+         kDone},
+        {"NUL inside the name",
+         {{"B68.DWGX../../evil.DWG", drawing}},
+         std::string("B68.DWG\0../../evil.DWG", 22),
+         {},
+         "",
+         QStringLiteral("nomes de arquivo inválidos")},
+        {"no drawing", {{"leiame.txt", "leia"}}, "", {}, "", QStringLiteral("leiame.txt")},
+        {"bomb",
+         {{"Poltrona.DWG", std::string(4 * 1024 * 1024, '\0')}},
+         "",
+         {clickButton("Abort")},
+         "",
+         QStringLiteral("danificado")},
+        {"AES encryption",
+         {Member("Poltrona.DWG", drawing).aes()},
+         "",
+         {clickButton("Ignore")},
+         "",
+         QStringLiteral("criptografia")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        addBlock("Poltrona");
+        const fs::path archive = dwgFolder() / "Poltrona.DWG.zip";
+        ASSERT_NO_FATAL_FAILURE(fixtures::writeWithLibzip(archive, c.members));
+        if (!c.hostileName.empty()) {
+            ASSERT_NO_FATAL_FAILURE(
+                fixtures::renameStored(archive, c.members[0].name, c.hostileName));
+        }
+        openCategoryAndSelect("Poltrona");
+        std::deque<ModalScript::Step> steps = c.answers;
+        steps.push_front(acceptProposedIn(target));
+        steps.push_back(pressKey(Qt::Key_Return));
+        ModalScript script(std::move(steps));
+        runExport(script);
+
+        ASSERT_FALSE(script.seen().empty());
+        EXPECT_TRUE(script.seen().back().text.contains(c.mentioned))
+            << script.seen().back().text.toStdString();
+        EXPECT_EQ(script.seen().back().text == kDone, !c.written.empty())
+            << "success only when written";
+        if (c.written.empty()) {
+            EXPECT_TRUE(targetFiles().empty());
+        } else {
+            EXPECT_EQ(targetFiles(), std::vector<std::string>{"Poltrona.DWG"});
+            EXPECT_EQ(readFile(target / "Poltrona.DWG"), c.written);
+        }
+        for (const char* outside : {"evil.DWG", "fora.DWG", "fora2.DWG", ".bashrc", "leiame.txt"})
+            EXPECT_FALSE(existsBelow(temp.path(), outside)) << outside;
+        EXPECT_FALSE(fs::exists("/tmp/tessaly-fora.DWG"));
+        fs::remove_all(target);
+        fs::create_directories(target);
+    }
+}
+
+// The copy the export once made, named after what the user typed, stood on
+// another block's archive or on a user's own file and was deleted afterwards.
+TEST_F(ExportTest, NeverReplacesOrDeletesAFileItDidNotCreate) {
+    const std::string mesa = addBlock("Mesa01");
     addBlock("Sofa01");
-    fixtures::writeWithLibzip(dwgFolder() / "Sofa01.DWG.zip",
-                              {Member("../fora.DWG", "a"), Member("/tmp/tessaly-fora.DWG", "b"),
-                               Member("..\\fora2.DWG", "c")});
-    openCategoryAndSelect("Sofa01");
-    ModalScript script({acceptProposedIn(target), pressKey(Qt::Key_Return)});
+    const std::string sofaArchive = readFile(dwgFolder() / "Sofa01.DWG.zip");
+    fixtures::writeFile(target / "Projeto.DWG.zip", "the user's own archive");
+    struct Case {
+        const char* what;
+        fs::path typed;
+        fs::path kept;
+        std::string keptBytes;
+    };
+    const std::vector<Case> cases = {
+        {"another block's name in the category's DWG folder", dwgFolder() / "Sofa01",
+         dwgFolder() / "Sofa01.DWG.zip", sofaArchive},
+        {"a user's own archive of the typed name", target / "Projeto", target / "Projeto.DWG.zip",
+         "the user's own archive"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        openCategoryAndSelect("Mesa01");
+        ModalScript script({saveAs(c.typed), pressKey(Qt::Key_Return)});
+        runExport(script);
+        EXPECT_EQ(script.seen().back().text, kDone);
+        EXPECT_EQ(readFile(c.kept), c.keptBytes);
+        EXPECT_EQ(readFile(c.typed.parent_path() / "Mesa01.DWG"), mesa);
+    }
+    EXPECT_EQ(fixtures::listTree(dwgFolder()),
+              (std::vector<std::string>{"Mesa01.DWG", "Mesa01.DWG.zip", "Sofa01.DWG.zip"}));
+    EXPECT_EQ(targetFiles(), (std::vector<std::string>{"Mesa01.DWG", "Projeto.DWG.zip"}));
+}
+
+// A library unpacked from a Windows archive keeps Latin-1 bytes in its names.
+TEST_F(ExportTest, NamesThatAreNotUtf8StillShowAndExport) {
+    const std::string latin1 = "Sof\xE1";
+    const std::string drawing = addBlock(latin1);
+    openCategoryAndSelect(latin1);
+    const int selected = main->Lista->selectedIndex();
+    ASSERT_GE(selected, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return main->Lista->isThumbnailLoaded(selected); }, 10000))
+        << "the thumbnail opens through its path";
+    QTest::mouseClick(main->Lista->viewport(), Qt::LeftButton, {},
+                      main->Lista->tileRect(selected).center());
+    EXPECT_EQ(main->secondStatusPanelText(),
+              QStringLiteral("» Biblioteca - Cozinhas - Bloco Sofá"));
+
+    QString proposed;
+    ModalScript script(
+        {[&](QWidget* modal) {
+             proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+             acceptProposedIn(target)(modal);
+         },
+         pressKey(Qt::Key_Return)});
     runExport(script);
-    EXPECT_FALSE(fs::exists(temp.path() / "fora.DWG"));
-    EXPECT_FALSE(fs::exists(temp.path() / "fora2.DWG"));
-    for (const auto& name : targetFiles()) EXPECT_EQ(name.find('/'), std::string::npos) << name;
-    EXPECT_FALSE(fs::exists(target / "Sofa01.DWG.zip"));
+    EXPECT_EQ(proposed, QStringLiteral("Sofá"));
+    EXPECT_EQ(script.seen().back().text, kDone);
+    EXPECT_EQ(readFile(target / (latin1 + ".DWG")), drawing) << "the block's own bytes as its name";
 }
 
 TEST_F(ExportTest, SavingIntoTheLibraryItselfKeepsTheBlockArchive) {
@@ -399,6 +543,8 @@ TEST_F(ExportTest, SecondClickWhileAnExportWaitsIsRefused) {
     ModalScript script({acceptProposedIn(target), [&](QWidget* modal) {
                             // The export is still running under this message box.
                             EXPECT_FALSE(main->bSalvar->isEnabled());
+                            // A preview refresh would find the reader lent too.
+                            EXPECT_FALSE(main->zip().tryLease());
                             main->bSalvarClick();
                             ++clicksDuringExport;
                             QTest::keyClick(modal, Qt::Key_Return);

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include "browser/UNfrmVisualizar.h"
 #include "download/UNfrmDownload.h"
 #include "preview/UNfrmPreview.h"
+#include "ui/Pump.h"
 #include "ui/Windows.h"
 
 namespace fs = std::filesystem;
@@ -38,23 +40,47 @@ void writeText(const fs::path& file, const std::string& text) {
     std::ofstream(file, std::ios::binary) << text;
 }
 
-// Runs `answer` on the modal window as soon as it is up and active.
-void whenModalIsActive(std::function<void(QWidget*)> answer) {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+// Runs `answer` on the modal window as soon as it is up and active. The watch
+// gives up at its deadline and ends with the returned object, so it never
+// reaches into a later test's window or into this test's finished frame. A
+// modal window still open at the deadline is closed, so the run never hangs.
+class ModalWatch {
+  public:
+    explicit ModalWatch(std::function<void(QWidget*)> answer) : answer_(std::move(answer)) {
+        waited_.start();
+        QObject::connect(&poll_, &QTimer::timeout, [this] { tick(); });
+        poll_.start(10);
+    }
+
+  private:
+    void tick() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isActiveWindow()) return;
-        poll->stop();
-        poll->deleteLater();
-        answer(modal);
-    });
-    poll->start(10);
+        const bool ready = modal && modal->isActiveWindow();
+        if (!ready && waited_.elapsed() < 5000) return;
+        poll_.stop();
+        if (ready) {
+            answer_(modal);
+        } else if (modal) {
+            ADD_FAILURE() << "the modal window never became active";
+            modal->close();
+        }
+    }
+
+    std::function<void(QWidget*)> answer_;
+    QTimer poll_;
+    QElapsedTimer waited_;
+};
+
+[[nodiscard]] std::unique_ptr<ModalWatch> whenModalIsActive(std::function<void(QWidget*)> answer) {
+    return std::make_unique<ModalWatch>(std::move(answer));
 }
 
 // A program folder with its windows, as the program entry makes them.
 class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        // The preview's refresh waits for block archives these blocks do not have.
+        ui::setSleepForTests([](int) {});
         ASSERT_TRUE(folder.isValid());
         program = fs::path(folder.path().toStdString());
         fs::create_directories(program / "Blocos");
@@ -62,7 +88,10 @@ class MainWindowTest : public ::testing::Test {
             writeText(program / "Blocos" / (std::to_string(n) + ".txt"),
                       "Descri\xE7\xE3o do pacote " + std::to_string(n) + "\r\nsegunda linha\r\n");
     }
-    void TearDown() override { ui::windows() = {}; }
+    void TearDown() override {
+        ui::setSleepForTests({});
+        ui::windows() = {};
+    }
 
     void install(int category, const std::vector<std::string>& thumbnails) {
         fs::create_directories(program / "Blocos" / std::to_string(category));
@@ -155,7 +184,7 @@ TEST_F(MainWindowTest, UserSelectionWritesTextAndRefreshesThePreview) {
 
     const int sofa01 = [&] {
         for (int i = 0; i < main->Lista->count(); ++i)
-            if (main->Lista->item(i).FileName == QStringLiteral("Sofa01.PNG")) return i;
+            if (main->Lista->item(i).FileName == "Sofa01.PNG") return i;
         return -1;
     }();
     ASSERT_GE(sofa01, 0);
@@ -209,7 +238,7 @@ TEST_F(MainWindowTest, UninstalledCategoryTicksEveryMissingPackageAndRescansOnCl
 
     bool shown = false;
     std::array<bool, 14> ticked{};
-    whenModalIsActive([&](QWidget* modal) {
+    const auto watch = whenModalIsActive([&](QWidget* modal) {
         shown = modal == packages.get();
         for (int n = 0; n < 14; ++n) ticked[n] = packages->boxes[n]->isChecked();
         // The package arrives while the window is open.
@@ -233,8 +262,9 @@ TEST_F(MainWindowTest, MissingDescriptionKeepsThePackageWindowClosed) {
     createWindows();
     main->show();
     bool shown = false;
-    whenModalIsActive([&](QWidget* modal) {
-        shown = true;
+    // The error box comes up instead of the package window.
+    const auto watch = whenModalIsActive([&](QWidget* modal) {
+        shown = modal == packages.get();
         modal->close();
     });
     choose(7);

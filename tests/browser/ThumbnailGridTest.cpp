@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QBuffer>
 #include <QEnterEvent>
 #include <QFile>
 #include <QImage>
@@ -14,11 +15,16 @@
 #include <QTest>
 #include <QToolTip>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <set>
 
+#include "ThumbnailLoader.h"
 #include "browser/ThumbnailGrid.h"
 
+namespace fs = std::filesystem;
 using browser::ThumbnailGrid;
 
 namespace {
@@ -28,6 +34,13 @@ constexpr QSize kThumbnailSize(200, 141);
 
 QColor colourOf(int index) {
     return QColor::fromHsv((index * 37) % 360, 200, 220);
+}
+
+// Runs the event loop until condition holds; false when it never did. (Qt's
+// own QTRY macros report to QtTest, not to GoogleTest, and leave the test
+// without failing it.)
+bool waitUntil(const std::function<bool()>& condition, int milliseconds) {
+    return QTest::qWaitFor(condition, milliseconds);
 }
 
 bool near(const QColor& a, const QColor& b, int tolerance) {
@@ -40,25 +53,30 @@ class ThumbnailGridTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
 
-    QString writePng(const QString& name, const QColor& colour, QSize size = kThumbnailSize) {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(colour);
-        const QString path = folder_.filePath(name);
-        EXPECT_TRUE(image.save(path, "PNG"));
+    // Written through the path, so that names which are not UTF-8 keep their bytes.
+    fs::path writeFile(const std::string& name, const QByteArray& bytes) {
+        const fs::path path = fs::path(folder_.path().toStdString()) / name;
+        std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
         return path;
     }
 
-    QString writeFile(const QString& name, const QByteArray& bytes) {
-        const QString path = folder_.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
+    fs::path writePng(const std::string& name, const QColor& colour, QSize size = kThumbnailSize) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        return writeFile(name, encoded(image, "PNG"));
+    }
+
+    static QByteArray encoded(const QImage& image, const char* format) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(image.save(&buffer, format));
+        return bytes;
     }
 
     // A shown grid laid out the way the main window does it: six columns,
     // tiles of the width the column formula gives for a 762 pixel grid.
-    std::unique_ptr<ThumbnailGrid> shownGrid(const QStringList& files,
+    std::unique_ptr<ThumbnailGrid> shownGrid(const std::vector<fs::path>& files,
                                              QSize widgetSize = QSize(762, 420)) {
         auto grid = std::make_unique<ThumbnailGrid>();
         grid->resize(widgetSize);
@@ -66,17 +84,19 @@ class ThumbnailGridTest : public ::testing::Test {
         grid->setItemSize(QSize(112, 83));
         grid->beginUpdate();
         grid->clear();
-        for (const QString& file : files) grid->addItem(file);
+        for (const fs::path& file : files) grid->addItem(file);
         grid->endUpdate();
         grid->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(grid.get()));
         return grid;
     }
 
-    QStringList distinctPngs(int count) {
-        QStringList files;
+    std::vector<fs::path> distinctPngs(int count) {
+        std::vector<fs::path> files;
         for (int i = 0; i < count; ++i)
-            files << writePng(QStringLiteral("Bloco%1.PNG").arg(i, 3, 10, QChar('0')), colourOf(i));
+            files.push_back(
+                writePng(QStringLiteral("Bloco%1.PNG").arg(i, 3, 10, QChar('0')).toStdString(),
+                         colourOf(i)));
         return files;
     }
 
@@ -105,11 +125,11 @@ class ThumbnailGridTest : public ::testing::Test {
 };
 
 TEST_F(ThumbnailGridTest, ItemsCarryPathNameSizeAndDateOfTheirFile) {
-    const QString first = writePng("Sofa01.PNG", Qt::red);
-    const QString second = writePng("Mesa.de.jantar.png", Qt::blue, QSize(40, 30));
+    const fs::path first = writePng("Sofa01.PNG", Qt::red);
+    const fs::path second = writePng("Mesa.de.jantar.png", Qt::blue, QSize(40, 30));
     const QDateTime stamp(QDate(2019, 3, 14), QTime(15, 9, 26));
     {
-        QFile file(second);
+        QFile file(QString::fromStdString(second.string()));
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         ASSERT_TRUE(file.setFileTime(stamp, QFileDevice::FileModificationTime));
     }
@@ -122,7 +142,7 @@ TEST_F(ThumbnailGridTest, ItemsCarryPathNameSizeAndDateOfTheirFile) {
     EXPECT_EQ(grid.item(0).Location, first);
     EXPECT_EQ(grid.item(0).FileName, "Sofa01.PNG");
     EXPECT_EQ(grid.item(1).FileName, "Mesa.de.jantar.png");
-    QFile written(first);
+    QFile written(QString::fromStdString(first.string()));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(grid.item(0).FileSize, written.readAll().size());
     EXPECT_GT(grid.item(0).FileSize, 0);
@@ -159,7 +179,7 @@ TEST_F(ThumbnailGridTest, ColumnCountAndItemSizePlaceTheTiles) {
 }
 
 TEST_F(ThumbnailGridTest, LayoutWidthIgnoresTheScrollBarAndTheFooterLeavesItRoom) {
-    const QStringList few = distinctPngs(3);
+    const std::vector<fs::path> few = distinctPngs(3);
     auto grid = shownGrid(few);
     ASSERT_FALSE(grid->verticalScrollBar()->isVisible());
     const int withoutBar = grid->layoutWidth();
@@ -168,7 +188,7 @@ TEST_F(ThumbnailGridTest, LayoutWidthIgnoresTheScrollBarAndTheFooterLeavesItRoom
     grid->beginUpdate();
     for (int i = 0; i < 120; ++i) grid->addItem(few[i % 3]);
     grid->endUpdate();
-    QTRY_VERIFY(grid->verticalScrollBar()->isVisible());
+    ASSERT_TRUE(waitUntil([&] { return grid->verticalScrollBar()->isVisible(); }, 5000));
     EXPECT_EQ(grid->layoutWidth(), withoutBar);
 
     // The column formula's margin must hold the bar: six columns of the
@@ -308,7 +328,7 @@ TEST_F(ThumbnailGridTest, NavigatorShowsUnderTheMouseAndWalksTheGrid) {
 
     // One item has nowhere to walk: the navigator stays hidden.
     grid->clear();
-    grid->addItem(distinctPngs(1).first());
+    grid->addItem(distinctPngs(1).front());
     enter(*grid);
     EXPECT_FALSE(nextItem->isVisible());
 }
@@ -330,7 +350,7 @@ TEST_F(ThumbnailGridTest, SelectionsByTheProgramAreSilentAndScrollIntoView) {
     grid->beginUpdate();
     grid->clear();
     EXPECT_EQ(grid->selectedIndex(), -1);
-    for (const QString& file : distinctPngs(30)) grid->addItem(file);
+    for (const fs::path& file : distinctPngs(30)) grid->addItem(file);
     grid->endUpdate();
     grid->setSelectedIndex(0);
     EXPECT_EQ(grid->count(), 30);
@@ -345,13 +365,13 @@ TEST_F(ThumbnailGridTest, SelectionsByTheProgramAreSilentAndScrollIntoView) {
 
 TEST_F(ThumbnailGridTest, ThumbnailsArriveFromWorkerThreadsAndShowInTheirTiles) {
     auto grid = shownGrid(distinctPngs(12));
-    QTRY_VERIFY_WITH_TIMEOUT(
+    ASSERT_TRUE(waitUntil(
         [&] {
             for (int i = 0; i < 12; ++i)
                 if (!grid->isThumbnailLoaded(i)) return false;
             return true;
-        }(),
-        10000);
+        },
+        10000));
     const auto stats = grid->decodeStats();
     EXPECT_GE(stats.decoded, 12);
     EXPECT_EQ(stats.decodedOnUiThread, 0);
@@ -366,7 +386,7 @@ TEST_F(ThumbnailGridTest, ThumbnailsArriveFromWorkerThreadsAndShowInTheirTiles) 
     // Fitted with its aspect: a landscape image leaves the tile's gradient
     // above and below it in a square tile.
     grid->setItemSize(QSize(100, 100));
-    QTRY_VERIFY_WITH_TIMEOUT(grid->isThumbnailLoaded(0), 10000);
+    ASSERT_TRUE(waitUntil([&] { return grid->isThumbnailLoaded(0); }, 10000));
     const QImage square = grid->viewport()->grab().toImage();
     const QRect tile = grid->tileRect(0);
     EXPECT_TRUE(near(square.pixelColor(tile.center()), colourOf(0), 8));
@@ -374,25 +394,25 @@ TEST_F(ThumbnailGridTest, ThumbnailsArriveFromWorkerThreadsAndShowInTheirTiles) 
 }
 
 TEST_F(ThumbnailGridTest, UnreadableFilesGetAPlaceholder) {
-    const QString good = writePng("Bom.PNG", Qt::red);
-    QByteArray truncated;
-    {
-        QFile file(writePng("Cortado.PNG", Qt::green));
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        truncated = file.readAll().left(60);
-    }
+    const fs::path good = writePng("Bom.PNG", Qt::red);
+    QImage green(kThumbnailSize, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    const QByteArray truncated = encoded(green, "PNG").left(60);
     QImage huge(5000, 5000, QImage::Format_Mono);
     huge.fill(0);
-    const QString hugePath = folder_.filePath("Enorme.PNG");
-    ASSERT_TRUE(huge.save(hugePath, "PNG"));
+    const fs::path hugePath = writeFile("Enorme.PNG", encoded(huge, "PNG"));
 
     auto grid = shownGrid({good, writeFile("Lixo.PNG", "not a picture at all"),
                            writeFile("Cortado.PNG", truncated), writeFile("Vazio.PNG", {}),
                            hugePath, good});
-    QTRY_VERIFY_WITH_TIMEOUT(grid->isThumbnailFailed(1) && grid->isThumbnailFailed(2) &&
-                                 grid->isThumbnailFailed(3) && grid->isThumbnailFailed(4),
-                             10000);
-    QTRY_VERIFY_WITH_TIMEOUT(grid->isThumbnailLoaded(0) && grid->isThumbnailLoaded(5), 10000);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return grid->isThumbnailFailed(1) && grid->isThumbnailFailed(2) &&
+                   grid->isThumbnailFailed(3) && grid->isThumbnailFailed(4);
+        },
+        10000));
+    ASSERT_TRUE(
+        waitUntil([&] { return grid->isThumbnailLoaded(0) && grid->isThumbnailLoaded(5); }, 10000));
     EXPECT_FALSE(grid->isThumbnailFailed(0));
 
     // The placeholder is drawn in the tile's border colour inside the tile,
@@ -412,10 +432,90 @@ TEST_F(ThumbnailGridTest, UnreadableFilesGetAPlaceholder) {
     EXPECT_EQ(borderPixelsInside(0), 0);
 }
 
+// A BMP of 1 x 16,000,000 pixels in 64 bytes: its run-length data ends at once.
+QByteArray tallBmp() {
+    QByteArray bytes;
+    auto put = [&](quint32 value, int size) {
+        for (int i = 0; i < size; ++i) bytes.append(static_cast<char>(value >> (8 * i)));
+    };
+    bytes.append("BM");
+    put(64, 4), put(0, 4), put(62, 4);                      // file size, reserved, pixel offset
+    put(40, 4), put(1, 4), put(16000000, 4), put(1, 2);     // header size, width, height, planes
+    put(8, 2), put(1, 4), put(2, 4), put(0, 4), put(0, 4);  // 8 bits, RLE8, data size, resolution
+    put(2, 4), put(0, 4);                                   // palette of two colours
+    put(0, 4), put(0x00FFFFFF, 4);
+    bytes.append("\x00\x01", 2);  // end of bitmap
+    return bytes;
+}
+
+// Whatever a file holds, its tile ends loaded or failed, and once every tile
+// has settled no file is decoded again: an image too large for the cache or a
+// format the grid does not take must not be decoded over and over.
+TEST_F(ThumbnailGridTest, EveryThumbnailEndsLoadedOrFailedOnce) {
+    QImage tall(1, 1000000, QImage::Format_Mono);
+    tall.fill(1);
+    QImage small(40, 30, QImage::Format_RGB32);
+    small.fill(Qt::darkCyan);
+    struct Case {
+        std::string name;
+        QByteArray bytes;
+        bool loads;
+    };
+    const std::vector<Case> cases = {
+        {"Alta.PNG", encoded(tall, "PNG"), true},     {"AltaDeVerdadeBmp.png", tallBmp(), false},
+        {"Foto.PNG", encoded(small, "JPEG"), false},  {"Icone.PNG", encoded(small, "BMP"), false},
+        {"Sof\xE1.PNG", encoded(small, "PNG"), true},  // Latin-1 bytes, as Windows archives give
+    };
+    std::vector<fs::path> files;
+    for (const Case& c : cases) files.push_back(writeFile(c.name, c.bytes));
+    auto grid = shownGrid(files);
+    const int count = static_cast<int>(cases.size());
+    auto settled = [&] {
+        for (int i = 0; i < count; ++i)
+            if (!grid->isThumbnailLoaded(i) && !grid->isThumbnailFailed(i)) return false;
+        return true;
+    };
+    ASSERT_TRUE(waitUntil([&] { return settled(); }, 20000));
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(grid->isThumbnailLoaded(i), cases[i].loads) << cases[i].name;
+        EXPECT_EQ(grid->isThumbnailFailed(i), !cases[i].loads) << cases[i].name;
+    }
+    EXPECT_EQ(grid->decodeStats().decoded, count);
+    grid->viewport()->repaint();
+    QTest::qWait(300);
+    EXPECT_EQ(grid->decodeStats().decoded, count) << "a settled tile is never decoded again";
+}
+
+// Images are fitted to the tile before the grid caches them, in whichever
+// direction they are too large. Every decode is counted by the thread it ran
+// on: these, called here, on the user-interface thread.
+TEST_F(ThumbnailGridTest, DecodedImagesFitTheTile) {
+    struct Case {
+        QSize image;
+        QSize decoded;
+    };
+    const QSize tile(102, 73);
+    const std::vector<Case> cases = {
+        {{1, 1000000}, {1, 73}},
+        {{4000, 10}, {102, 1}},
+        {{300, 300}, {73, 73}},
+        {{40, 30}, {40, 30}},  // small ones are scaled up when painted, not in memory
+    };
+    browser::ThumbnailLoader loader(1);
+    for (const Case& c : cases) {
+        QImage image(c.image, QImage::Format_Mono);
+        image.fill(0);
+        const fs::path file = writeFile("imagem.PNG", encoded(image, "PNG"));
+        EXPECT_EQ(loader.decode(file, tile).size(), c.decoded)
+            << c.image.width() << "x" << c.image.height();
+    }
+    EXPECT_EQ(loader.decodedOnUiThreadCount(), static_cast<int>(cases.size()));
+}
+
 TEST_F(ThumbnailGridTest, TilesInViewAreDecodedFirstAndFarOnesNever) {
-    const QStringList some = distinctPngs(30);
-    QStringList many;
-    for (int i = 0; i < 600; ++i) many << some[i % some.size()];
+    const std::vector<fs::path> some = distinctPngs(30);
+    std::vector<fs::path> many;
+    for (std::size_t i = 0; i < 600; ++i) many.push_back(some[i % some.size()]);
     auto grid = shownGrid(many);
     QSignalSpy arrived(grid.get(), &ThumbnailGrid::thumbnailLoaded);
 
@@ -426,7 +526,7 @@ TEST_F(ThumbnailGridTest, TilesInViewAreDecodedFirstAndFarOnesNever) {
             if (!grid->isThumbnailLoaded(i)) return false;
         return true;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(allLoaded(firstView), 10000);
+    ASSERT_TRUE(waitUntil([&] { return allLoaded(firstView); }, 10000));
 
     // Workers take the tiles in view before any other; only the few decodes
     // already running when the last one was taken may overtake it.
@@ -440,7 +540,7 @@ TEST_F(ThumbnailGridTest, TilesInViewAreDecodedFirstAndFarOnesNever) {
     grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
     const std::vector<int> lastView = indicesInView(*grid);
     ASSERT_TRUE(std::find(lastView.begin(), lastView.end(), 599) != lastView.end());
-    QTRY_VERIFY_WITH_TIMEOUT(allLoaded(lastView), 10000);
+    ASSERT_TRUE(waitUntil([&] { return allLoaded(lastView); }, 10000));
     QTest::qWait(200);  // let any decode still queued finish, to count them all
 
     EXPECT_FALSE(grid->isThumbnailLoaded(300))
@@ -480,7 +580,7 @@ TEST_F(ThumbnailGridTest, TooltipNamesTheBlock) {
     const QPoint centre = grid->tileRect(0).center();
     QHelpEvent help(QEvent::ToolTip, centre, grid->viewport()->mapToGlobal(centre));
     QCoreApplication::sendEvent(grid->viewport(), &help);
-    QTRY_VERIFY(QToolTip::isVisible());
+    ASSERT_TRUE(waitUntil([&] { return QToolTip::isVisible(); }, 5000));
     EXPECT_EQ(QToolTip::text(), "Cadeira.giratoria");
     QToolTip::hideText();
 }

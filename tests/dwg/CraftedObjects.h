@@ -1,38 +1,15 @@
-// Hand-made object data for the tests of hostile files: a bit writer, an
-// object map section, and an R2004 LWPOLYLINE record whose counts the test chooses.
+// Hand-made object data for the tests of hostile files: an object map
+// section, and an R2004 LWPOLYLINE record whose counts the test chooses.
 #pragma once
 
 #include <cstdint>
 #include <utility>
 #include <vector>
 
+#include "BitWriter.h"
 #include "Crc.h"
 
 namespace testsupport {
-
-// Bits most significant first, as the DWG bit streams store them.
-class BitWriter {
-  public:
-    // The low `count` bits of `value`, highest first.
-    void bits(std::uint64_t value, int count) {
-        for (int i = count - 1; i >= 0; --i) {
-            if (bitCount_ % 8 == 0) bytes_.push_back(0);
-            if ((value >> i) & 1)
-                bytes_.back() |= static_cast<std::uint8_t>(0x80 >> (bitCount_ % 8));
-            ++bitCount_;
-        }
-    }
-    // `count` bytes of `value`, lowest first (RS, RL, RD...).
-    void raw(std::uint64_t value, int count) {
-        for (int i = 0; i < count; ++i) bits((value >> (8 * i)) & 0xFF, 8);
-    }
-    std::size_t bitCount() const { return bitCount_; }
-    std::vector<std::uint8_t>& bytes() { return bytes_; }
-
-  private:
-    std::vector<std::uint8_t> bytes_;
-    std::size_t bitCount_ = 0;
-};
 
 // An object map section of one page (and the empty closing page), from
 // (handle step, offset step) pairs as the map stores them.
@@ -78,29 +55,23 @@ inline std::vector<std::uint8_t> objectMapSection(
 inline std::vector<std::uint8_t> lwPolylineRecord(std::uint32_t handle, std::uint32_t pointCount,
                                                   std::uint32_t dataBytes, bool complete) {
     BitWriter data;
-    data.bits(1, 2);  // type: BS as one byte
-    data.raw(77, 1);
-    const std::uint64_t handleStreamStart = std::uint64_t{dataBytes} * 8 - 16;
-    data.raw(handleStreamStart, 4);
-    data.bits(0, 4);  // own handle: code 0, 4 bytes
-    data.bits(4, 4);
-    for (int shift = 24; shift >= 0; shift -= 8) data.raw(handle >> shift, 1);
-    data.bits(2, 2);  // no extended data
-    data.bits(0, 1);  // no proxy graphics
-    data.bits(2, 2);  // model space
-    data.bits(2, 2);  // no reactors
-    data.bits(1, 1);  // no extension dictionary
-    data.bits(2, 2);  // colour 0
-    data.bits(1, 2);  // linetype scale 1.0
-    data.bits(0, 4);  // linetype and plot style by layer
-    data.bits(2, 2);  // visible
-    data.raw(29, 1);  // lineweight by layer
-    data.bits(2, 2);  // polyline flags 0
-    data.bits(0, 2);  // point count as a raw long
-    data.raw(pointCount, 4);
-    data.raw(0, 8);  // first point
-    data.raw(0, 8);
-    std::vector<std::uint8_t>& bytes = data.bytes();
+    data.bits(1, 2).rawChar(77);                                  // type: BS as one byte
+    data.rawLong(static_cast<std::int32_t>(dataBytes * 8 - 16));  // handle stream start
+    data.handle(0, handle);
+    data.bits(2, 2);   // no extended data
+    data.bit(false);   // no proxy graphics
+    data.bits(2, 2);   // model space
+    data.bits(2, 2);   // no reactors
+    data.bit(true);    // no extension dictionary
+    data.bits(2, 2);   // colour 0
+    data.bits(1, 2);   // linetype scale 1.0
+    data.bits(0, 4);   // linetype and plot style by layer
+    data.bits(2, 2);   // visible
+    data.rawChar(29);  // lineweight by layer
+    data.bits(2, 2);   // polyline flags 0
+    data.bitLong(static_cast<std::int32_t>(pointCount));
+    data.rawDouble(0).rawDouble(0);  // first point
+    std::vector<std::uint8_t> bytes = data.bytes();
     if (complete) bytes.resize(dataBytes, 0);  // the other points, then the layer handle 0
     // MS size in two 15-bit words, the first flagged "more follows".
     const std::uint32_t low = (dataBytes & 0x7FFF) | 0x8000;

@@ -81,12 +81,16 @@ TEST(Layout, InstalledFlagsFollowTheCategoryFolders) {
 }
 
 TEST(BlockNames, FromThumbnailNames) {
-    EXPECT_EQ(blockNameFromThumbnail("Sofa01.PNG"), "Sofa01");
-    EXPECT_EQ(blockNameFromThumbnail("a.b.PNG"), "a.b");
-    EXPECT_EQ(blockNameFromThumbnail("x.png"), "x");
-    EXPECT_EQ(blockNameFromThumbnail("semextensao"), "semextensao");
-    EXPECT_EQ(blockNameFromThumbnail("/lib/Blocos/3/IMG/Pia.PNG"), "Pia");
-    EXPECT_EQ(blockNameFromThumbnail("Cadeira de balanço.PNG"), "Cadeira de balanço");
+    EXPECT_EQ(blockName("Sofa01.PNG"), "Sofa01");
+    EXPECT_EQ(blockName("a.b.PNG"), "a.b");
+    EXPECT_EQ(blockName("x.png"), "x");
+    EXPECT_EQ(blockName("semextensao"), "semextensao");
+    EXPECT_EQ(blockName("/lib/Blocos/3/IMG/Pia.PNG"), "Pia");
+    EXPECT_EQ(blockName(pathFromUtf8("Cadeira de balanço.PNG")),
+              pathFromUtf8("Cadeira de balanço"));
+    EXPECT_EQ(blockName(".PNG"), "");
+    // Latin-1 bytes, as a library unpacked from a Windows archive has them.
+    EXPECT_EQ(blockName("Sof\xE1.PNG").native(), "Sof\xE1");
 
     const fs::path category("/lib/Blocos/3");
     EXPECT_EQ(drawingArchivePath(category, "a.b.PNG"), fs::path("/lib/Blocos/3/DWG/a.b.DWG.zip"));
@@ -100,6 +104,9 @@ TEST(BlockNames, ArchiveFoundRegardlessOfLetterCaseButExactNamePreferred) {
     touch(category / "DWG" / "Pia.DWG.zip");
     EXPECT_EQ(drawingArchivePath(category, "Pia.PNG"), category / "DWG" / "Pia.DWG.zip");
     EXPECT_EQ(drawingArchivePath(category, "Nada.PNG"), category / "DWG" / "Nada.DWG.zip");
+    touch(category / "DWG" / "Sof\xE1.dwg.zip");
+    EXPECT_EQ(drawingArchivePath(category, category / "IMG" / "Sof\xE1.PNG"),
+              category / "DWG" / "Sof\xE1.dwg.zip");
 }
 
 TEST(Thumbnails, ListedByExtensionInAnyCase) {

@@ -73,6 +73,9 @@ void printText(const dwg::Drawing& drawing) {
     std::cout << "version: " << dwg::versionCode(drawing.version) << "\n"
               << "extmin: " << point(drawing.header.extentsMin) << "\n"
               << "extmax: " << point(drawing.header.extentsMax) << "\n"
+              << "ltscale: " << number(drawing.header.linetypeScale) << "\n"
+              << "pdmode: " << drawing.header.pointDisplayMode << "\n"
+              << "pdsize: " << number(drawing.header.pointDisplaySize) << "\n"
               << "layers: " << drawing.layers.size() << "\n";
     auto list = [](const char* title, const Histogram& counts) {
         std::cout << title << ":\n";

@@ -11,7 +11,6 @@ namespace {
 
 // Debian's fonts-wine ships the face outside fontconfig's folders.
 constexpr auto kMsSansSerifFile = "/usr/share/wine/fonts/ms_sans_serif.ttf";
-constexpr int kProgramFontPixelSize = 11;
 
 QString msSansSerifFamily() {
     static const QString family = [] {
@@ -28,18 +27,20 @@ bool installPortugueseTranslations(QApplication& app) {
     const QLocale brazilian(QLocale::Portuguese, QLocale::Brazil);
     QLocale::setDefault(brazilian);
     auto* translator = new QTranslator(&app);
-    if (!translator->load(brazilian, QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
-        return false;
+    for (const QString& folder :
+         {QApplication::applicationDirPath() + QStringLiteral("/translations"),
+          QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
+        if (translator->load(brazilian, QStringLiteral("qtbase"), QStringLiteral("_"), folder))
+            return QApplication::installTranslator(translator);
     }
-    return QApplication::installTranslator(translator);
+    delete translator;
+    return false;
 }
 
-QFont programFont() {
+QFont programFont(int pixelSize) {
     QFont font(msSansSerifFamily());
     font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(kProgramFontPixelSize);
+    font.setPixelSize(pixelSize);
     return font;
 }
 

@@ -35,4 +35,16 @@ ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry) {
     }
 }
 
+archive::ZipAnswer askZipQuestion(const archive::ZipQuestion& question) {
+    switch (askZipQuestion(QString::fromStdString(question.text), question.retryOffered)) {
+        case ZipQuestionAnswer::Retry:
+            return archive::ZipAnswer::Retry;
+        case ZipQuestionAnswer::Ignore:
+            return archive::ZipAnswer::Ignore;
+        case ZipQuestionAnswer::Abort:
+            break;
+    }
+    return archive::ZipAnswer::Abort;
+}
+
 }  // namespace ui

@@ -20,6 +20,10 @@ enum class PathMode {
 // Brazilian machines, and is read as code page 850.
 std::string decodeEntryName(std::string_view raw, bool markedUtf8, bool madeOnUnix);
 
+// A NUL or another control character (below 0x20, or 0x7F): no sound archive
+// stores one in a name, and a file system would take it, or cut the name there.
+bool hasControlCharacter(std::string_view name);
+
 // A folder entry: its name ends with a separator.
 bool isFolderEntry(std::string_view name);
 

@@ -15,7 +15,7 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
-#include <QString>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -26,9 +26,11 @@ namespace browser {
 class ThumbnailLoader;
 class ThumbnailFooter;
 
+// Paths as the file system gave them, so that a name that is not UTF-8 still
+// opens; ui::displayName makes text of them for the user.
 struct ThumbnailItem {
-    QString Location;  // full path of the thumbnail
-    QString FileName;  // file name without folder
+    std::filesystem::path Location;  // full path of the thumbnail
+    std::filesystem::path FileName;  // file name without folder
     qint64 FileSize = 0;
     QDateTime FileDate;
 };
@@ -60,7 +62,8 @@ class ThumbnailGrid : public QAbstractScrollArea {
     static constexpr int kFooterHeight = 25;
 
     // What the loader has done so far; lets tests and benchmarks check that
-    // no image was ever decoded on the user-interface thread.
+    // no image was ever decoded on the user-interface thread, and that no
+    // file is decoded again and again.
     struct DecodeStats {
         int decoded = 0;
         int decodedOnUiThread = 0;
@@ -80,9 +83,8 @@ class ThumbnailGrid : public QAbstractScrollArea {
     void endUpdate();
 
     void clear();
-    // Reads name, size and date of the file; the image is read only when its
-    // tile comes into view.
-    void addItem(const QString& location);
+    // The image is read only when its tile comes into view.
+    void addItem(const std::filesystem::path& location);
     int count() const { return static_cast<int>(items_.size()); }
     // Size and date are read from the file on the first call for an item, so
     // that filling a large category costs no file-system query per item.
@@ -107,7 +109,8 @@ class ThumbnailGrid : public QAbstractScrollArea {
 
     // The item's image is decoded for the current tile size and screen.
     bool isThumbnailLoaded(int index) const;
-    // The item's file could not be decoded; its tile shows a placeholder.
+    // The item's file could not be decoded (or is no PNG); its tile shows a
+    // placeholder, and the file is not tried again until the grid is refilled.
     bool isThumbnailFailed(int index) const;
     DecodeStats decodeStats() const;
 

@@ -33,10 +33,18 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     ui::SharedState& shared() override { return state_; }
     const library::Layout& layout() const override { return layout_; }
     void RefreshCategories() override;
+    void dropDownCategoryList() override;
+    archive::ZipReader& zip() override { return zip_; }
+    int selectedItemIndex() const override;
+    void setSelectedItemIndex(int index) override;
+    int itemCount() const override;
+    std::filesystem::path itemFileName(int index) const override;
+    QString categoryText() const override;
+    QString secondStatusPanelText() const override;
+    void setSecondStatusPanelText(const QString& text) override;
+    void focusGrid() override;
 
     void LoadBlockList();
-    QString secondStatusPanelText() const;
-    void setSecondStatusPanelText(const QString& text);
 
     // Controls, named as the window carries them, for the other windows and tests.
     QComboBox* cArea = nullptr;
@@ -52,11 +60,6 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     QFileDialog* dSalvar = nullptr;
 
     bool firstShowDone() const { return FirstShowDone; }
-
-    // The one zip reader that export and preview share. A run that pumps
-    // messages holds it; another run finding it held must not start.
-    archive::ZipReader& zip() { return zip_; }
-    bool zipInUse() const { return zipInUse_; }
 
   public slots:
     void cAreaChange(int index);
@@ -74,13 +77,12 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void FormResize();
     void buildControls();
     void placeControls();
-    void exportSelectedBlock();
+    void exportSelectedBlock(archive::ZipLease& lease);
 
     library::Layout layout_;
     ui::SharedState state_;
     bool FirstShowDone = false;
     archive::ZipReader zip_{"zip"};
-    bool zipInUse_ = false;
 
     QWidget* sPanel4 = nullptr;
     QWidget* sPanel1 = nullptr;

@@ -1,11 +1,15 @@
 // The package selection window: one check box per category package, the
-// description of the package under the pointer, and the progress area.
+// description of the package under the pointer, and the run that downloads
+// the ticked packages and installs them, with its progress and cancel.
 #pragma once
 
 #include <QDialog>
 #include <array>
+#include <cstdint>
+#include <filesystem>
 #include <string>
 
+#include "archive/ZipReader.h"
 #include "library/Library.h"
 #include "ui/Windows.h"
 
@@ -23,10 +27,15 @@ namespace download {
 // when it cannot be read.
 QString readDescription(const std::filesystem::path& file);
 
+// The package server the program was built for, ending in "/".
+std::string builtInPackageServer();
+
 class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     Q_OBJECT
   public:
     explicit TfrmDownload(QWidget* parent = nullptr);
+    // packageServer ends in "/"; package n is fetched from packageServer + "blocos/<n>.zip".
+    explicit TfrmDownload(std::string packageServer, QWidget* parent = nullptr);
 
     // PackageWindowAccess
     void setPackageChecked(int index, bool checked) override;
@@ -40,8 +49,14 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     QProgressBar* Gauge = nullptr;
     QPushButton* bCancelar = nullptr;
     QPushButton* bDownload = nullptr;
+    QLabel* sLabel1 = nullptr;
 
     int currentPackage() const { return CurrentPackage; }
+
+  public slots:
+    // Downloads every ticked package, then installs each; reports and closes.
+    void bDownloadClick();
+    void bCancelarClick();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -54,7 +69,23 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     void packageHovered(int index);
     void FormClose();
 
+    // The steps of a run over a fixed selection; returns each package's
+    // failure, empty for the packages installed.
+    std::array<QString, library::kCategoryCount> runPackages(
+        const library::PackageSelection& selection, ui::MainWindowAccess& main);
+    QString DownloadFile(const std::string& url, const std::filesystem::path& target);
+    void DownloadProgress(std::uint64_t progress, std::uint64_t progressMax, bool& cancel);
+    QString ExtractPackage(const std::filesystem::path& archiveFile, ui::MainWindowAccess& main,
+                           int index);
+    void zipFileProgress(const archive::ZipProgress& progress, bool& cancel);
+    void WaitPumping(int milliseconds);
+    void setGauge(std::uint64_t progress, std::uint64_t maximum);
+    void setRunControls(bool running);
+
+    std::string packageServer_;
     int CurrentPackage = 0;
+    bool CancelRequested = false;
+    bool running_ = false;
     bool closing_ = false;
 };
 

@@ -84,6 +84,9 @@ struct EntityHeader {
     double linetypeScale = 1;
     int lineweight = -1;  // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
     bool invisible = false;
+    // The entity's proxy graphics as stored (empty when it has none): how the
+    // program that wrote it drew it. See decodeProxyGraphics().
+    std::vector<std::uint8_t> proxyGraphics;
 };
 
 struct Line {
@@ -333,12 +336,213 @@ struct Viewport {
     double height = 0;
 };
 
+// MULTILEADER: leader lines with arrowheads, ending at a landing beside MTEXT or
+// block content. Every point and vector is in world coordinates (WCS); sizes are
+// drawing units with the leader's overall scale already applied. What the entity
+// leaves to its MLEADERSTYLE has been taken from the style.
+struct MLeaderLine {
+    // Arrowhead tip first, then the bends; the line goes on to its root's
+    // `connection` point.
+    std::vector<Point3> points;
+    int leaderType = 1;  // 0 invisible, 1 straight segments, 2 spline through the points
+    Color color;
+    Handle linetype = 0;    // LTYPE handle (may be the BYLAYER/BYBLOCK entry); 0 = ByLayer
+    int lineweight = -1;    // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
+    Handle arrowBlock = 0;  // block drawn as the arrowhead; 0 = the standard closed filled arrow
+    double arrowSize = 0;   // arrowhead length; the arrow block is scaled by it
+};
+
+struct MLeaderRoot {
+    Point3 connection;  // where this root's lines end
+    // Unit vector of the landing (dog-leg), from `connection` towards the content.
+    Point3 direction{1, 0, 0};
+    double landingDistance = 0;  // landing length, drawn only when MultiLeader::landing is set
+    std::vector<MLeaderLine> lines;
+};
+
+struct MLeaderBlockContent {
+    Handle block = 0;  // block header of the content
+    Point3 location;   // block's insertion point
+    Point3 normal = kDefaultExtrusion;
+    Point3 scale{1, 1, 1};
+    double rotation = 0;  // radians, about `normal`
+    Color color;          // colour given to the block's ByBlock entities
+    // Row-major 4×4 matrix taking block coordinates (relative to the block's base
+    // point) to WCS; the last row is 0 0 0 1. Applies rotation, normal, scale and
+    // location at once.
+    std::array<double, 16> transform{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    // Values shown by the block's attribute definitions: ATTDEF handle, text.
+    std::vector<std::pair<Handle, std::string>> attributes;
+};
+
+struct MultiLeader {
+    std::vector<MLeaderRoot> roots;
+    bool landing = true;                // draw each root's landing (dog-leg)
+    double landingGap = 0;              // gap between the landing and the text
+    double scale = 1;                   // overall scale, already applied to the sizes here
+    Point3 normal = kDefaultExtrusion;  // plane of the leader
+    // MTEXT content. `insertion` is the text's anchor in WCS, `xAxis` its direction,
+    // `height` the text height, `rectangleWidth` the wrapping width (0 = none) and
+    // `attachment` 1, 2 or 3 (top left, top centre, top right).
+    std::optional<MText> text;
+    Color textColor;
+    bool textFrame = false;  // a rectangle around the text
+    std::optional<MLeaderBlockContent> block;
+    Handle style = 0;  // MLEADERSTYLE object
+};
+
+// MLINE: parallel lines (the elements of its MLINESTYLE) along a path of
+// vertices. Points and vectors are in world coordinates (WCS).
+struct MLineElement {
+    double offset = 0;  // from the style's centre line, before MLine::scale
+    Color color;
+    Handle linetype = 0;  // LTYPE handle (R2018+ files); 0 where only an index is stored
+};
+
+struct MLineVertex {
+    Point3 position;
+    Point3 direction;  // unit vector along the segment that starts here
+    Point3 miter;      // unit vector along which the elements are offset at this vertex
+    // One list per style element. The first value is the distance along `miter`
+    // from `position` to where the element passes this vertex. The values after
+    // it, measured along `direction` from that point, alternate between where a
+    // drawn stretch of the element starts and where it stops (a gap follows);
+    // a last start without its stop runs on to the next vertex. With no values
+    // after the first, the element is drawn along the whole segment.
+    std::vector<std::vector<double>> elementParameters;
+    std::vector<std::vector<double>> fillParameters;  // same, for the fill
+};
+
+struct MLine {
+    double scale = 1;       // factor on the style's offsets
+    int justification = 0;  // 0 top, 1 zero (centre), 2 bottom
+    Point3 basePoint;
+    Point3 extrusion = kDefaultExtrusion;
+    bool closed = false;  // the last vertex joins the first
+    bool suppressStartCaps = false;
+    bool suppressEndCaps = false;
+    std::vector<MLineVertex> vertices;
+    Handle style = 0;  // MLINESTYLE object
+    // From the style (empty elements when the style is missing).
+    std::vector<MLineElement> elements;
+    bool filled = false;
+    Color fillColor;
+    bool showMiters = false;  // a line across the elements at each inner vertex
+    bool startSquareCap = false, startRoundCap = false, startInnerArcs = false;
+    bool endSquareCap = false, endRoundCap = false, endInnerArcs = false;
+    double startAngle = 0;  // cap angles, radians
+    double endAngle = 0;
+};
+
+// IMAGE and WIPEOUT: a raster placed in world coordinates (WCS). Pixel (i, j)
+// of a w×h image covers insertion + u·[i, i+1] + v·[h-1-j, h-j]: `insertion`
+// is the outer lower-left corner, u and v the size and direction of one pixel
+// along the image's columns and up its rows. A WIPEOUT is a 1×1 "image" that
+// masks what lies under its boundary with the background colour.
+// rasterOutline() gives the boundary to draw or fill.
+struct RasterImage {
+    bool wipeout = false;
+    Point3 insertion;
+    Point3 u{1, 0, 0};
+    Point3 v{0, 1, 0};
+    Point2 size{1, 1};  // width and height in pixels
+    int displayFlags =
+        0;  // 1 shown, 2 shown when not aligned with the screen, 4 clipped, 8 transparent
+    bool clipping = false;      // the clip boundary applies
+    bool clipInverted = false;  // R2010+: hide what lies inside the boundary instead
+    int brightness = 50;        // 0..100
+    int contrast = 50;
+    int fade = 0;
+    // Clip boundary in pixel coordinates: x to the right and y downwards from
+    // the centre of the top-left pixel, so the image spans -0.5 .. w-0.5 and
+    // -0.5 .. h-0.5. A rectangle is given by its four corners.
+    std::vector<Point2> clipBoundary;
+    Handle imageDefinition = 0;  // IMAGEDEF object naming the file (IMAGE only)
+};
+
+// HELIX: the spline that draws it, and the helix it was made from (WCS).
+struct Helix {
+    Spline spline;
+    Point3 axisBasePoint;
+    Point3 startPoint;
+    Point3 axisVector;
+    double radius = 0;  // top radius
+    double turns = 0;
+    double turnHeight = 0;
+    bool rightHanded = true;  // counter-clockwise seen from the axis tip
+};
+
+// MESH (subdivision mesh), its base level in world coordinates: the
+// renderer draws the edges.
+struct SubdivisionMesh {
+    int subdivisionLevel = 0;  // smoothing the stored cage would get; not applied here
+    std::vector<Point3> vertices;
+    std::vector<std::vector<int>> faces;     // vertex indices of each face
+    std::vector<std::pair<int, int>> edges;  // vertex index pairs
+};
+
+// TOLERANCE: a feature control frame, drawn from its text with the codes of
+// the GDT font (%%v separates frame cells, ^J starts a new frame line).
+struct Tolerance {
+    std::string text;
+    Point3 insertion;            // WCS
+    Point3 xDirection{1, 0, 0};  // WCS
+    Point3 extrusion = kDefaultExtrusion;
+    double height = 0;  // R13-R14 only; later the dimension style's DIMTXT applies
+    Handle dimStyle = 0;
+};
+
+// Proxy graphics, decoded: the primitives the writing program drew for an
+// entity, in world coordinates (WCS) once the primitive's transform is applied.
+struct ProxyPrimitive {
+    enum class Kind {
+        Polyline,  // `points`, joined back to the first when `closed`
+        Polygon,   // `points`, closed; filled when `filled`
+        Circle,    // `center`, `radius`, in the plane of `normal`
+        Arc,       // `center`, `radius`, `normal`, from `startVector` through `sweepAngle`
+        Text,      // `text` at `points[0]`
+        Ray,       // from `points[0]` through `points[1]`, without end
+        Xline,     // through `points[0]` and `points[1]`, both ways without end
+    };
+    Kind kind = Kind::Polyline;
+    std::vector<Point3> points;
+    bool closed = false;
+    bool filled = false;
+    Point3 center;
+    double radius = 0;
+    Point3 normal = kDefaultExtrusion;  // also the text's plane
+    Point3 startVector{1, 0, 0};        // unit vector from the centre to the arc's start
+    double sweepAngle = 0;  // radians, counter-clockwise about `normal` (negative: clockwise)
+    // Text: the baseline starts at points[0] and runs along `direction`; the
+    // string is UTF-8 with %% codes as stored.
+    std::string text;
+    Point3 direction{1, 0, 0};
+    double height = 0;
+    double widthFactor = 1;
+    double obliqueAngle = 0;  // radians
+    // In effect for this primitive. ByBlock stands for the entity's own colour,
+    // ByLayer for its layer's.
+    Color color;
+    int lineweight = -1;  // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
+    // Index into ProxyGraphics::transforms; 0 is the identity.
+    std::size_t transform = 0;
+};
+
+struct ProxyGraphics {
+    // Row-major 4×4 matrices taking a primitive's coordinates to WCS; the
+    // first is the identity.
+    std::vector<std::array<double, 16>> transforms{
+        {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+    std::vector<ProxyPrimitive> primitives;
+};
+
 // An entity type that is counted but not decoded (3DSOLID, IMAGE, proxies...).
 struct Unsupported {};
 
 using EntityData =
     std::variant<Unsupported, Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline, Text,
-                 MText, Insert, Face, Hatch, Dimension, Leader, ConstructionLine, Viewport>;
+                 MText, Insert, Face, Hatch, Dimension, Leader, ConstructionLine, Viewport,
+                 MultiLeader, MLine, RasterImage, Helix, SubdivisionMesh, Tolerance, ProxyGraphics>;
 
 struct Entity {
     std::string
@@ -368,6 +572,20 @@ struct HeaderVariables {
     std::optional<Point3> extentsMin;  // absent where the file stores none (±1e20)
     std::optional<Point3> extentsMax;
     int insertionUnits = 0;
+    // How POINT entities look: PDMODE (0 dot, 1 nothing, 2 +, 3 x, 4 tick, plus 32 circle,
+    // 64 square) and PDSIZE (> 0 drawing units, < 0 percent of the view height, 0 five
+    // percent of the view height).
+    int pointDisplayMode = 0;
+    double pointDisplaySize = 0;
+    double linetypeScale = 1;  // LTSCALE: global factor on every linetype pattern
+    double newEntityLinetypeScale =
+        1;  // CELTSCALE: given to new entities; stored ones carry theirs
+    bool paperSpaceLinetypeScaling = true;  // PSLTSCALE
+    bool fillMode = true;  // FILLMODE: solids, wide polylines and solid hatches are filled
+    // Dimension defaults (DIMSCALE, DIMTXT), for entities sized by a dimension style the
+    // reader does not decode (TOLERANCE).
+    double dimScale = 1;
+    double dimTextHeight = 0.18;
     Handle currentLayer = 0;
     Handle blockControl = 0;
     Handle layerControl = 0;
@@ -402,6 +620,17 @@ struct Drawing {
     const Block* findBlock(Handle handle) const;
     const Layer* findLayer(Handle handle) const;
 };
+
+// Decodes an entity's stored proxy graphics (EntityHeader::proxyGraphics) of
+// `drawing`. Entities the reader cannot decode but that carry graphics already
+// hold the result as their data; this serves the others. Never throws: damaged
+// graphics give the primitives before the damage.
+ProxyGraphics decodeProxyGraphics(const std::vector<std::uint8_t>& graphics,
+                                  const Drawing& drawing);
+
+// The boundary of an IMAGE or WIPEOUT in WCS, closed implicitly: its clip
+// boundary when clipping is on, else its frame.
+std::vector<Point3> rasterOutline(const RasterImage& image);
 
 // Entity types in a block by name, VERTEX and ATTRIB records included under
 // their own names (VERTEX_2D, ATTRIB...), as they were stored.

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "paths/Utf8Path.h"
+
 namespace library {
 
 constexpr int kCategoryCount = 14;
@@ -33,9 +35,9 @@ constexpr std::string_view kArchivePassword = "&!#61734PlanaltoRiveiraCostaDoVen
 using InstalledFlags = std::array<bool, kCategoryCount>;
 using PackageSelection = std::array<bool, kCategoryCount>;
 
-// Turns a UTF-8 text into a path and back, the same way on every platform.
-std::filesystem::path pathFromUtf8(std::string_view utf8);
-std::string pathToUtf8(const std::filesystem::path& path);
+// Every module that turns names into paths uses the same two conversions.
+using paths::pathFromUtf8;
+using paths::pathToUtf8;
 
 // Every path of the program, below its own folder.
 class Layout {
@@ -62,16 +64,17 @@ class Layout {
 std::filesystem::path imgFolder(const std::filesystem::path& categoryFolder);
 std::filesystem::path dwgFolder(const std::filesystem::path& categoryFolder);
 
-// The thumbnail's file name without folder and without its last extension:
-// "a.b.PNG" gives "a.b".
-std::string blockNameFromThumbnail(std::string_view thumbnailFileName);
+// The block's name: the thumbnail's file name without folder and without its
+// last extension ("a.b.PNG" gives "a.b"). Paths throughout, so that a name
+// which is not UTF-8 still finds its files.
+std::filesystem::path blockName(const std::filesystem::path& thumbnail);
 
 // The block's drawing archive in a category folder: DWG/<name>.DWG.zip. The
 // exact name is preferred; otherwise a file differing only in letter case is
 // taken, so that libraries unpacked from Windows archives keep working. When
 // neither exists the exact path is returned.
 std::filesystem::path drawingArchivePath(const std::filesystem::path& categoryFolder,
-                                         std::string_view thumbnailFileName);
+                                         const std::filesystem::path& thumbnail);
 
 // The thumbnails of a category: files (not folders) of IMG/ ending in ".png"
 // in any letter case, hidden files included, sorted by name. A missing folder

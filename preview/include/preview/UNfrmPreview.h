@@ -1,15 +1,36 @@
-// The floating preview window ("Navegador"). The drawing viewer and the
-// refresh that fills it come with the preview's own work; for now the window
-// carries the controls the main window reaches.
+// The floating preview window ("Navegador"): shows the drawing of the block
+// selected in the main window's grid and walks the grid with "< Anterior" and
+// "Próximo >".
+//
+// A refresh turns the block's archive into a short-lived drawing file beside
+// the library, opens it in the viewer and deletes it again. It pumps window
+// messages while it works, so another refresh can be asked for meanwhile
+// (a walk button, a grid selection), or while an export holds the zip reader.
+// Such a request waits: it is remembered, and once the running refresh or the
+// run holding the reader has ended, one refresh runs for the selection of
+// that moment. Two runs never share the reader or TMP.ZIP.
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QTimer>
 #include <QWidget>
+#include <filesystem>
 
 #include "ui/Windows.h"
 
+class QMenu;
 class QPushButton;
 
 namespace preview {
+
+class DwgViewer;
+
+// Where a window of outer size `frame` lands at the bottom right of the
+// work area (the screen less its panels, on whatever edge they are). A window
+// larger than the work area keeps its top left corner inside it.
+QPoint bottomRightPlacement(const QRect& workArea, const QSize& frame);
 
 class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
     Q_OBJECT
@@ -21,18 +42,34 @@ class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
     void showModeless() override { show(); }
     void clickRefresh() override;
 
-    QWidget* dwg = nullptr;  // the viewer's place
+    DwgViewer* dwg = nullptr;
     QPushButton* bAnterior = nullptr;
     QPushButton* bProximo = nullptr;
     QPushButton* bVer = nullptr;  // hidden; its click is the refresh
+    QMenu* pop1 = nullptr;        // empty: a right click on the drawing shows no menu
+
+    // Between two refreshes asked for while the reader was lent to another run.
+    static constexpr int kRetryMs = 50;
 
   protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void FormShow();
     void bVerClick();
+    void bAnteriorClick();
+    void bProximoClick();
+    void walk(int step);
+    void refresh(ui::MainWindowAccess& main);
+    void showBlockDrawing(ui::MainWindowAccess& main, const std::filesystem::path& archiveCopy,
+                          const std::filesystem::path& blockName);
 
     QWidget* buttonPanel_ = nullptr;
+    bool refreshing_ = false;
+    bool refreshRequested_ = false;
+    QTimer retry_;
 };
 
 }  // namespace preview

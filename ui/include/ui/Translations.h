@@ -9,14 +9,15 @@ class QApplication;
 namespace ui {
 
 // Loads Qt's own pt_BR catalogue and makes pt_BR the default locale, so sizes,
-// dates and numbers follow it too. Returns false when the catalogue is missing;
-// the locale is set either way.
+// dates and numbers follow it too. The catalogue shipped in the program's
+// folder (translations/) comes first, then Qt's own. Returns false when the
+// catalogue is missing; the locale is set either way.
 bool installPortugueseTranslations(QApplication& app);
 
-// "MS Sans Serif", 11 pixels high, or a sans-serif face of that size where the
-// face is not installed. The face is a bitmap one: 11 pixels of character
-// height is its 13-pixel strike (2 pixels of internal leading), which is the
-// one Qt picks.
-QFont programFont();
+// "MS Sans Serif", 11 pixels high unless another size is asked for, or a
+// sans-serif face of that size where the face is not installed. The face is a
+// bitmap one: 11 pixels of character height is its 13-pixel strike (2 pixels
+// of internal leading), which is the one Qt picks.
+QFont programFont(int pixelSize = 11);
 
 }  // namespace ui

@@ -7,6 +7,7 @@
 #include <QString>
 #include <filesystem>
 
+#include "archive/ZipReader.h"
 #include "library/Library.h"
 
 class QWidget;
@@ -27,6 +28,25 @@ class MainWindowAccess {
     virtual SharedState& shared() = 0;
     virtual const library::Layout& layout() const = 0;
     virtual void RefreshCategories() = 0;
+    // Opens the category list so that the user can pick a category at once.
+    virtual void dropDownCategoryList() = 0;
+    // The one zip reader that export, preview and installation borrow, one
+    // run at a time (ZipReader::tryLease).
+    virtual archive::ZipReader& zip() = 0;
+
+    // The grid as the preview walks it. Setting the selected index moves the
+    // selection mark and scrolls it into view without a selection event.
+    virtual int selectedItemIndex() const = 0;
+    virtual void setSelectedItemIndex(int index) = 0;
+    virtual int itemCount() const = 0;
+    // The item's thumbnail file name, without folder.
+    virtual std::filesystem::path itemFileName(int index) const = 0;
+    // The category list's shown text.
+    virtual QString categoryText() const = 0;
+    virtual QString secondStatusPanelText() const = 0;
+    virtual void setSecondStatusPanelText(const QString& text) = 0;
+    // Activates the main window with the grid as its focused control.
+    virtual void focusGrid() = 0;
 };
 
 class PackageWindowAccess {

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include "archive/ZipReader.h"
+
 namespace ui {
 
 enum class ZipQuestionAnswer { Abort, Retry, Ignore };
@@ -12,5 +14,8 @@ enum class ZipQuestionAnswer { Abort, Retry, Ignore };
 // Modal; Retry is offered only when allowRetry is true. Closing the box by its
 // close box or Esc answers Abort, the choice that writes nothing more.
 ZipQuestionAnswer askZipQuestion(const QString& text, bool allowRetry);
+
+// The same box as a zip run's question handler.
+archive::ZipAnswer askZipQuestion(const archive::ZipQuestion& question);
 
 }  // namespace ui

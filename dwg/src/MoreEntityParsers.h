@@ -1,0 +1,21 @@
+// Parsers of the entity types beyond the basic drawing set, each in its own
+// source file. They run after the common entity data and handles, like the
+// parsers in EntityParsers.cpp, and throw dwg::Error when the data does not fit.
+#pragma once
+
+#include "EntityParsers.h"
+
+namespace dwg::detail {
+
+// Parses the body of a `typeName` entity if it is one of these types; false otherwise.
+bool parseMoreEntity(const std::string& typeName, EntityParseContext& context);
+
+void parseMultiLeader(EntityParseContext& context);
+void parseMLine(EntityParseContext& context);
+void parseRasterImage(EntityParseContext& context, bool wipeout);
+void parseSubdivisionMesh(EntityParseContext& context);
+void parseTolerance(EntityParseContext& context);
+// The HELIX fields after its spline, which the caller has parsed into the record.
+void parseHelixAfterSpline(EntityParseContext& context);
+
+}  // namespace dwg::detail

@@ -1,0 +1,47 @@
+// The display-list builder over whatever the reader makes of a file: model
+// space and every block, then traced through two views. No crash, memory
+// bounded (run with -rss_limit_mb=512).
+#include <dwg/Reader.h>
+#include <render/Build.h>
+#include <render/Trace.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+struct NullSink : render::DeviceSink {
+    std::size_t work = 0;
+    void polyline(const render::Colour&, std::span<const render::Vec2> points) override {
+        work += points.size();
+    }
+    void polygon(const render::Colour&, std::span<const render::Vec2> points,
+                 std::span<const std::uint32_t>, bool) override {
+        work += points.size();
+    }
+    void dot(const render::Colour&, render::Vec2) override { ++work; }
+};
+
+void traceTwice(const render::DisplayList& list) {
+    NullSink sink;
+    render::View view = render::View::fit(list.extents, 256, 256);
+    render::traceView(list, view, sink);
+    render::traceView(list, view.zoomedAbout({64, 64}, 50), sink);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    dwg::Drawing drawing;
+    try {
+        drawing = dwg::read(std::span<const std::uint8_t>(data, size));
+    } catch (const dwg::Error&) {
+        return 0;
+    }
+    render::BuildOptions options;
+    options.limits.maxPoints = 2'000'000;
+    traceTwice(render::buildModelSpace(drawing, options));
+    for (const dwg::Block& block : drawing.blocks)
+        traceTwice(render::buildDisplayList(drawing, block, options));
+    return 0;
+}

@@ -1,0 +1,84 @@
+// The drawing viewer the preview window hosts. It offers the operations the
+// window drives (the settings it makes on show, and OpenDrawing) and, for
+// the user, wheel zoom about the cursor, drag to pan, double-click (or Home)
+// for the whole drawing, and + and - on the keyboard.
+//
+// OpenDrawing reads the whole file and builds its display list before it
+// returns; the viewer keeps no handle on the file and paints from the list
+// alone, so the caller may delete the file at once. A file that cannot be read
+// leaves a short line in place of the drawing; OpenDrawing never throws.
+#pragma once
+
+#include <render/DisplayList.h>
+#include <render/View.h>
+
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+#include <filesystem>
+#include <optional>
+
+class QMenu;
+
+namespace preview {
+
+class DwgViewer : public QWidget {
+    Q_OBJECT
+  public:
+    explicit DwgViewer(QWidget* parent = nullptr);
+
+    // The viewer draws model space alone and has neither layout tabs nor a
+    // toolbar of its own; the preview switches both off, which is all the
+    // window relies on.
+    void ShowLayoutBar(bool show);
+    void ShowToobar(bool show);
+    // On: every drawing opens showing its whole extents. Off: a drawing opens
+    // in the view the previous one was left in.
+    void OpenZoomextend(bool zoomToExtents);
+    // The viewer's own menu (whole drawing, closer, farther) on a right click,
+    // when no menu of the host's takes its place.
+    void EnableContextMenu(bool enable);
+    // The host's pop-up menu: shown on a right click when it has actions; an
+    // empty one shows nothing, the viewer's own menu included.
+    void setPopupMenu(QMenu* menu);
+
+    void OpenDrawing(const std::filesystem::path& file);
+
+    void zoomToExtents();
+
+    const render::DisplayList& displayList() const { return list_; }
+    const render::View& view() const { return view_; }
+    // "Não foi possível ler o desenho: …" after a failed OpenDrawing, else empty.
+    const QString& failureText() const { return failure_; }
+
+    static constexpr double kMargin = 0.03;  // free border around the whole drawing
+    static constexpr double kWheelStep = 1.25;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void zoomAbout(QPointF point, double factor);
+    void setView(const render::View& view);
+
+    render::DisplayList list_;
+    render::View view_;
+    // The view follows the widget's size while it shows the whole drawing;
+    // once the user zooms or pans, a resize keeps centre and scale.
+    bool showsExtents_ = true;
+    bool zoomExtentsOnOpen_ = true;
+    bool ownContextMenu_ = true;
+    QMenu* popupMenu_ = nullptr;
+    QString failure_;
+    std::optional<QPointF> dragFrom_;
+};
+
+}  // namespace preview

@@ -1,0 +1,33 @@
+// Turning a drawing into a display list: model space, or any one block as if
+// it were inserted once at the origin.
+#pragma once
+
+#include <dwg/Drawing.h>
+#include <render/DisplayList.h>
+
+#include <cstddef>
+#include <string_view>
+
+namespace render {
+
+// Bounds on the work and memory of one build, whatever the file claims.
+struct BuildLimits {
+    int maxDepth = 16;                    // nested INSERTs followed
+    std::size_t maxMinsertCells = 4096;   // rows x columns drawn of one MINSERT
+    std::size_t maxEntities = 2'000'000;  // entities drawn, through all inserts
+    std::size_t maxPoints = 8'000'000;    // points in the list (16 bytes each)
+};
+
+struct BuildOptions {
+    BuildLimits limits;
+};
+
+DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
+                             const BuildOptions& options = {});
+// An empty list when the drawing has no model space.
+DisplayList buildModelSpace(const dwg::Drawing& drawing, const BuildOptions& options = {});
+
+// A block definition by name, ignoring case; nullptr when there is none.
+const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name);
+
+}  // namespace render

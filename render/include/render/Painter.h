@@ -1,0 +1,28 @@
+// Drawing a display list with QPainter: the one painter behind the viewer,
+// the thumbnails and dwgrender. Needs Qt Gui only; safe on worker threads
+// with their own QPainter (e.g. on a QImage).
+#pragma once
+
+#include <render/DisplayList.h>
+#include <render/View.h>
+
+#include <QColor>
+#include <QImage>
+#include <QSize>
+
+class QPainter;
+
+namespace render {
+
+// Fills the view's rectangle (0, 0, view.width, view.height in the painter's
+// coordinates) with `background` and draws `list` over it, antialiased, 1 px
+// lines. Colour 7 is black on a light background, white on a dark one.
+// Curves are flattened for the paint device's pixel ratio.
+void paint(QPainter& painter, const DisplayList& list, const View& view, const QColor& background);
+
+// The list zoomed to its extents with `margin` (a fraction of each side) in a
+// new image of `size`.
+QImage renderImage(const DisplayList& list, QSize size, const QColor& background = Qt::white,
+                   double margin = 0.02);
+
+}  // namespace render

@@ -1,0 +1,44 @@
+// Which part of the world a device rectangle shows: the world point at its
+// centre and the number of device pixels per world unit. Device y grows
+// downwards, world y upwards.
+#pragma once
+
+#include <render/Geometry.h>
+
+namespace render {
+
+struct View {
+    Vec2 centre;
+    double scale = 1;  // device pixels per world unit
+    double width = 0;  // device rectangle, pixels
+    double height = 0;
+
+    // Shows `world` whole in a width x height rectangle, centred, leaving
+    // `margin` (a fraction of each side) free around it. An empty box gives
+    // scale 1 around the origin; a single point, scale 1 around the point.
+    static View fit(const Box& world, double width, double height, double margin = 0.02);
+
+    Vec2 toDevice(Vec2 world) const {
+        return {width / 2 + (world.x - centre.x) * scale,
+                height / 2 - (world.y - centre.y) * scale};
+    }
+    Vec2 toWorld(Vec2 device) const {
+        return {centre.x + (device.x - width / 2) / scale,
+                centre.y - (device.y - height / 2) / scale};
+    }
+    Box visibleWorld() const;
+
+    // Zoomed by `factor` (> 1 closer) keeping the world point under `device`
+    // where it is, as a wheel step about the cursor does.
+    View zoomedAbout(Vec2 device, double factor) const;
+    // Moved so that the drawing follows a drag of `delta` device pixels.
+    View pannedBy(Vec2 delta) const;
+    // Same centre and scale in a resized rectangle.
+    View resized(double newWidth, double newHeight) const;
+
+    // Scales outside this range lose precision or show nothing useful.
+    static constexpr double kMinScale = 1e-12;
+    static constexpr double kMaxScale = 1e12;
+};
+
+}  // namespace render

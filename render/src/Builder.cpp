@@ -1,0 +1,850 @@
+#include "Builder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <numbers>
+
+#include "Curves.h"
+#include "Palette.h"
+#include "TextFace.h"
+
+namespace render {
+namespace detail {
+namespace {
+
+constexpr double kTwoPi = 2 * std::numbers::pi;
+
+Vec3 v3(const dwg::Point3& p) {
+    return {p.x, p.y, p.z};
+}
+Vec3 v3(Vec2 p) {
+    return {p.x, p.y, 0};
+}
+
+bool finite(Vec2 p) {
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+               return std::tolower(x) == std::tolower(y);
+           });
+}
+
+Colour colourOfIndex(int index) {
+    if (index == 7 || index < 1 || index > 255) return Colour::foreground();
+    return Colour::fromRgb(paletteColour(index));
+}
+
+// Sweep of an arc from `start` to `end`, counter-clockwise, in (0, 2 pi].
+double ccwSweep(double start, double end) {
+    double sweep = std::fmod(end - start, kTwoPi);
+    if (sweep <= 1e-12) sweep += kTwoPi;
+    return sweep;
+}
+
+}  // namespace
+
+Builder::Builder(const dwg::Drawing& drawing, const BuildOptions& options, DisplayList& out)
+    : drawing_(drawing), limits_(options.limits), out_(out) {
+    for (const dwg::Block& block : drawing.blocks) blocks_.emplace(block.handle, &block);
+    for (const dwg::Linetype& linetype : drawing.linetypes) {
+        const bool drawsSolid = linetype.dashes.empty() ||
+                                equalsIgnoringCase(linetype.name, "CONTINUOUS") ||
+                                !std::any_of(linetype.dashes.begin(), linetype.dashes.end(),
+                                             [](double d) { return d < 0; });
+        linetypes_.emplace(linetype.handle, drawsSolid ? nullptr : &linetype);
+    }
+    for (const dwg::TextStyle& style : drawing.textStyles)
+        textStyles_.emplace(style.handle, &style);
+    for (const dwg::Layer& layer : drawing.layers) {
+        LayerState state;
+        // Some writers mark a layer off by a negative colour index.
+        const bool negative = layer.color.kind == dwg::Color::Kind::Index && layer.color.index < 0;
+        if (layer.color.kind == dwg::Color::Kind::True)
+            state.colour = Colour::fromRgb(layer.color.rgb);
+        else if (layer.color.kind == dwg::Color::Kind::Index)
+            state.colour = colourOfIndex(std::abs(layer.color.index));
+        state.frozen = layer.frozen;
+        // DEFPOINTS holds the definition points of dimensions: shown while
+        // editing, never on a plot, and not part of the drawing's look.
+        state.hidden =
+            !layer.on || layer.frozen || negative || equalsIgnoringCase(layer.name, "DEFPOINTS");
+        state.isZero = layer.name == "0";
+        const auto found = linetypes_.find(layer.linetype);
+        state.linetype = found == linetypes_.end() ? nullptr : found->second;
+        layers_.emplace(layer.handle, state);
+    }
+}
+
+const dwg::TextStyle* Builder::textStyle(dwg::Handle handle) const {
+    const auto found = textStyles_.find(handle);
+    return found == textStyles_.end() ? nullptr : found->second;
+}
+
+const dwg::Entity* Builder::entity(dwg::Handle handle) {
+    if (handle == 0) return nullptr;
+    if (entities_.empty())
+        for (const dwg::Block& block : drawing_.blocks)
+            for (const dwg::Entity& e : block.entities) entities_.emplace(e.header.handle, &e);
+    const auto found = entities_.find(handle);
+    return found == entities_.end() ? nullptr : found->second;
+}
+
+const Builder::LayerState* Builder::layerState(dwg::Handle handle) const {
+    const auto found = layers_.find(handle);
+    return found == layers_.end() ? nullptr : &found->second;
+}
+
+Colour Builder::resolveColour(const dwg::Color& colour, const Frame& frame,
+                              dwg::Handle layer) const {
+    switch (colour.kind) {
+        case dwg::Color::Kind::ByLayer: {
+            const LayerState* state = layerState(layer);
+            return state ? state->colour : Colour::foreground();
+        }
+        case dwg::Color::Kind::ByBlock:
+            return frame.byBlockColour;
+        case dwg::Color::Kind::Index:
+            return colourOfIndex(colour.index);
+        case dwg::Color::Kind::True:
+            return Colour::fromRgb(colour.rgb);
+    }
+    return Colour::foreground();
+}
+
+const dwg::Linetype* Builder::resolveLinetype(const dwg::EntityHeader& header,
+                                              const LayerState* layer, const Frame& frame) const {
+    using Ref = dwg::EntityHeader::LinetypeRef;
+    Ref ref = header.linetypeRef;
+    if (ref == Ref::Explicit) {
+        const dwg::HeaderVariables& h = drawing_.header;
+        if (header.linetype != 0 && header.linetype == h.linetypeByLayer)
+            ref = Ref::ByLayer;
+        else if (header.linetype != 0 && header.linetype == h.linetypeByBlock)
+            ref = Ref::ByBlock;
+    }
+    switch (ref) {
+        case Ref::ByLayer:
+            return layer ? layer->linetype : nullptr;
+        case Ref::ByBlock:
+            return frame.byBlockLinetype;
+        case Ref::Continuous:
+            return nullptr;
+        case Ref::Explicit: {
+            const auto found = linetypes_.find(header.linetype);
+            return found == linetypes_.end() ? nullptr : found->second;
+        }
+    }
+    return nullptr;
+}
+
+bool Builder::resolveStyle(const dwg::EntityHeader& header, const Frame& frame, Style& style,
+                           bool* layerFrozen) const {
+    dwg::Handle layer = header.layer;
+    const LayerState* state = layerState(layer);
+    if (frame.layerZeroStandsFor != 0 && state && state->isZero) {
+        layer = frame.layerZeroStandsFor;
+        state = layerState(layer);
+    }
+    style.layer = layer;
+    style.colour = resolveColour(header.color, frame, layer);
+    style.linetype = resolveLinetype(header, state, frame);
+    const double entityScale = header.linetypeScale > 0 ? header.linetypeScale : 1;
+    style.linetypeScale = linetypeScale_ * entityScale * frame.transform.planScale();
+    if (layerFrozen) *layerFrozen = state && state->frozen;
+    return !(state && state->hidden);
+}
+
+// --- item writing ---------------------------------------------------------
+
+bool Builder::budgetLeft(std::size_t morePoints) {
+    if (stopped_) return false;
+    if (out_.points.size() + morePoints > limits_.maxPoints) {
+        stopped_ = true;
+        out_.report.truncated = true;
+        return false;
+    }
+    return true;
+}
+
+void Builder::beginItem(Item::Kind kind, const Colour& colour) {
+    current_ = Item{};
+    current_.kind = kind;
+    current_.colour = colour;
+    current_.first = static_cast<std::uint32_t>(out_.pieces.size());
+}
+
+void Builder::addPolyline(std::span<const Vec2> points, bool startsContour) {
+    if (points.empty() || !budgetLeft(points.size())) return;
+    if (!std::all_of(points.begin(), points.end(), finite)) return;
+    Piece piece;
+    piece.kind = Piece::Kind::Polyline;
+    piece.startsContour = startsContour;
+    piece.firstPoint = static_cast<std::uint32_t>(out_.points.size());
+    piece.pointCount = static_cast<std::uint32_t>(points.size());
+    out_.points.insert(out_.points.end(), points.begin(), points.end());
+    for (const Vec2& p : points) current_.bounds.add(p);
+    out_.pieces.push_back(piece);
+}
+
+void Builder::addArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, bool startsContour) {
+    if (!finite(c) || !finite(u) || !finite(v) || !std::isfinite(t0) || !std::isfinite(t1)) return;
+    if (!budgetLeft(3)) return;
+    Piece piece;
+    piece.kind = Piece::Kind::Arc;
+    piece.startsContour = startsContour;
+    piece.firstPoint = static_cast<std::uint32_t>(out_.points.size());
+    piece.pointCount = 3;
+    piece.firstScalar = static_cast<std::uint32_t>(out_.scalars.size());
+    piece.scalarCount = 2;
+    out_.points.insert(out_.points.end(), {c, u, v});
+    out_.scalars.insert(out_.scalars.end(), {t0, t1});
+    current_.bounds.add(arcBounds(c, u, v, t0, t1));
+    out_.pieces.push_back(piece);
+}
+
+void Builder::addSpline(int degree, std::span<const Vec2> control, std::span<const double> knots,
+                        std::span<const double> weights, bool startsContour) {
+    SplineData data{degree, control, knots, weights};
+    if (!std::all_of(control.begin(), control.end(), finite)) return;
+    if (!isValidSpline(data)) {
+        addPolyline(control, startsContour);
+        return;
+    }
+    if (!budgetLeft(control.size())) return;
+    Piece piece;
+    piece.kind = Piece::Kind::Spline;
+    piece.startsContour = startsContour;
+    piece.degree = static_cast<std::uint8_t>(degree);
+    piece.rational = !weights.empty();
+    piece.firstPoint = static_cast<std::uint32_t>(out_.points.size());
+    piece.pointCount = static_cast<std::uint32_t>(control.size());
+    piece.firstScalar = static_cast<std::uint32_t>(out_.scalars.size());
+    piece.scalarCount = static_cast<std::uint32_t>(knots.size() + weights.size());
+    out_.points.insert(out_.points.end(), control.begin(), control.end());
+    out_.scalars.insert(out_.scalars.end(), knots.begin(), knots.end());
+    out_.scalars.insert(out_.scalars.end(), weights.begin(), weights.end());
+    // Bounds from a coarse flattening: the control polygon can reach far
+    // beyond the curve.
+    Box hull;
+    for (const Vec2& p : control) hull.add(p);
+    std::vector<Vec2> coarse;
+    flattenSpline(data, std::max(hull.width(), hull.height()) * 1e-3, coarse);
+    for (const Vec2& p : coarse) current_.bounds.add(p);
+    out_.pieces.push_back(piece);
+}
+
+void Builder::endItem(const Style* style) {
+    current_.count = static_cast<std::uint32_t>(out_.pieces.size()) - current_.first;
+    if (current_.count == 0) return;
+    if (style && style->linetype && current_.kind == Item::Kind::Stroke) {
+        const double scale = style->linetypeScale;
+        const auto& dashes = style->linetype->dashes;
+        if (scale > 0 && std::isfinite(scale) && dashes.size() <= 64) {
+            current_.firstDash = static_cast<std::uint32_t>(out_.scalars.size());
+            current_.dashCount = static_cast<std::uint32_t>(dashes.size());
+            for (const double d : dashes) out_.scalars.push_back(d * scale);
+        }
+    }
+    out_.items.push_back(current_);
+}
+
+void Builder::addTextRun(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
+                         std::span<const PlacedGlyph> glyphs) {
+    if (glyphs.empty() || !finite(origin) || !finite(axisX) || !finite(axisY)) return;
+    if (!budgetLeft(glyphs.size())) return;  // a glyph costs about as much as a point
+    TextRun run{origin, axisX, axisY, static_cast<std::uint32_t>(out_.glyphs.size()),
+                static_cast<std::uint32_t>(glyphs.size())};
+    out_.glyphs.insert(out_.glyphs.end(), glyphs.begin(), glyphs.end());
+    Item item;
+    item.kind = Item::Kind::Text;
+    item.colour = colour;
+    item.first = static_cast<std::uint32_t>(out_.runs.size());
+    item.count = 1;
+    for (const PlacedGlyph& g : glyphs) {
+        const Box& b = g.glyph->bounds;
+        if (b.empty()) continue;
+        for (const Vec2 corner : {Vec2{b.minX, b.minY}, Vec2{b.maxX, b.minY}, Vec2{b.minX, b.maxY},
+                                  Vec2{b.maxX, b.maxY}})
+            item.bounds.add(origin + axisX * (g.x + corner.x) + axisY * corner.y);
+    }
+    out_.runs.push_back(run);
+    out_.items.push_back(item);
+}
+
+void Builder::addDot(const Colour& colour, Vec2 point) {
+    if (!finite(point) || !budgetLeft(1)) return;
+    Item item;
+    item.kind = Item::Kind::Dot;
+    item.colour = colour;
+    item.first = static_cast<std::uint32_t>(out_.points.size());
+    item.count = 1;
+    item.bounds.add(point);
+    out_.points.push_back(point);
+    out_.items.push_back(item);
+}
+
+void Builder::strokePoints(std::span<const Vec2> points, const Style& style) {
+    beginItem(Item::Kind::Stroke, style.colour);
+    addPolyline(points);
+    endItem(&style);
+}
+
+// --- walking --------------------------------------------------------------
+
+void Builder::drawTopBlock(const dwg::Block& block) {
+    Frame frame;
+    activeBlocks_.push_back(block.handle);
+    drawContents(block, frame);
+    activeBlocks_.pop_back();
+}
+
+void Builder::drawContents(const dwg::Block& block, const Frame& frame) {
+    for (const dwg::Entity& entity : block.entities) {
+        if (stopped_) return;
+        if (out_.report.entitiesDrawn >= limits_.maxEntities) {
+            stopped_ = true;
+            out_.report.truncated = true;
+            return;
+        }
+        drawEntity(entity, frame);
+    }
+}
+
+void Builder::drawEntity(const dwg::Entity& entity, const Frame& frame) {
+    if (entity.header.invisible) return;
+    Style style;
+    bool frozen = false;
+    const bool visible = resolveStyle(entity.header, frame, style, &frozen);
+    ++out_.report.entitiesDrawn;
+    // An insert on a layer that is off still shows contents on other layers;
+    // a frozen layer hides it whole.
+    if (const auto* insert = std::get_if<dwg::Insert>(&entity.data)) {
+        if (!frozen) drawInsert(entity, *insert, style, frame);
+        return;
+    }
+    if (!visible) return;
+    std::visit(
+        [&](const auto& data) {
+            using T = std::decay_t<decltype(data)>;
+            if constexpr (std::is_same_v<T, dwg::Line>)
+                drawLine(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Point>)
+                drawPoint(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Circle>)
+                drawCircle(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Arc>)
+                drawArc(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Ellipse>)
+                drawEllipse(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::LwPolyline>)
+                drawLwPolyline(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Polyline>)
+                drawPolyline(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Spline>)
+                drawSpline(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Text>) {
+                // Attribute definitions show only in the block being drawn itself.
+                if (data.kind != dwg::Text::Kind::AttributeDefinition || !frame.insideInsert)
+                    drawText(data, style, frame);
+            } else if constexpr (std::is_same_v<T, dwg::MText>)
+                drawMText(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Face>)
+                drawFace(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Hatch>)
+                drawHatch(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Dimension>)
+                drawDimension(entity, data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Leader>)
+                drawLeader(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::ConstructionLine>)
+                drawConstructionLine(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Unsupported>)
+                ++out_.report.undrawnTypes[entity.typeName];
+            // VIEWPORT: paper-space frames show nothing of their own here.
+        },
+        entity.data);
+}
+
+void Builder::drawBlockReference(dwg::Handle blockHandle, const Transform& placement,
+                                 const Style& style, const Frame& frame) {
+    const auto found = blocks_.find(blockHandle);
+    if (found == blocks_.end()) {
+        ++out_.report.missingBlocks;
+        return;
+    }
+    if (std::find(activeBlocks_.begin(), activeBlocks_.end(), blockHandle) != activeBlocks_.end()) {
+        ++out_.report.cyclesSkipped;
+        return;
+    }
+    if (frame.depth >= limits_.maxDepth) {
+        ++out_.report.tooDeepSkipped;
+        return;
+    }
+    Frame inner;
+    inner.transform = frame.transform * placement;
+    inner.byBlockColour = style.colour;
+    inner.byBlockLinetype = style.linetype;
+    inner.layerZeroStandsFor = style.layer;
+    inner.insideInsert = true;
+    inner.depth = frame.depth + 1;
+    activeBlocks_.push_back(blockHandle);
+    drawContents(*found->second, inner);
+    activeBlocks_.pop_back();
+}
+
+void Builder::drawInsert(const dwg::Entity& entity, const dwg::Insert& insert, const Style& style,
+                         const Frame& frame) {
+    const auto found = blocks_.find(insert.block);
+    const Vec3 base = found == blocks_.end() ? Vec3{} : v3(found->second->basePoint);
+    const Transform placed = Transform::objectToWorld(v3(insert.extrusion)) *
+                             Transform::translation(v3(insert.insertion)) *
+                             Transform::rotationZ(insert.rotation);
+    const Transform scaled =
+        Transform::scaling(v3(insert.scale)) * Transform::translation(base * -1);
+    const bool grid = entity.typeName == "MINSERT";
+    const std::size_t columns = grid ? static_cast<std::size_t>(std::max(insert.columns, 1)) : 1;
+    const std::size_t rows = grid ? static_cast<std::size_t>(std::max(insert.rows, 1)) : 1;
+    std::size_t cells = 0;
+    for (std::size_t row = 0; row < rows && !stopped_; ++row) {
+        for (std::size_t column = 0; column < columns && !stopped_; ++column) {
+            if (cells == limits_.maxMinsertCells) {
+                out_.report.minsertCellsDropped += rows * columns - cells;
+                row = rows;
+                break;
+            }
+            ++cells;
+            const Transform cell =
+                Transform::translation({static_cast<double>(column) * insert.columnSpacing,
+                                        static_cast<double>(row) * insert.rowSpacing, 0});
+            drawBlockReference(insert.block, placed * cell * scaled, style, frame);
+        }
+    }
+    // Attributes are stored already placed, in the insert's own space.
+    for (const dwg::AttributeEntity& attribute : insert.attributes) {
+        if (stopped_) return;
+        if (attribute.header.invisible || (attribute.text.attributeFlags & 1)) continue;
+        Style attributeStyle;
+        if (!resolveStyle(attribute.header, frame, attributeStyle)) continue;
+        drawText(attribute.text, attributeStyle, frame);
+    }
+}
+
+void Builder::drawDimension(const dwg::Entity&, const dwg::Dimension& dimension, const Style& style,
+                            const Frame& frame) {
+    // The drawn dimension is its anonymous block, in the dimension's plane.
+    drawBlockReference(dimension.block, Transform::objectToWorld(v3(dimension.extrusion)), style,
+                       frame);
+}
+
+// --- simple geometry ------------------------------------------------------
+
+void Builder::drawLine(const dwg::Line& line, const Style& style, const Frame& frame) {
+    const Vec2 points[2] = {frame.transform.plan(v3(line.start)),
+                            frame.transform.plan(v3(line.end))};
+    strokePoints(points, style);
+}
+
+void Builder::drawPoint(const dwg::Point& point, const Style& style, const Frame& frame) {
+    addDot(style.colour, frame.transform.plan(v3(point.position)));
+}
+
+void Builder::drawCircle(const dwg::Circle& circle, const Style& style, const Frame& frame) {
+    const Transform m = frame.transform * Transform::objectToWorld(v3(circle.extrusion));
+    const double r = circle.radius;
+    beginItem(Item::Kind::Stroke, style.colour);
+    addArc(m.plan(v3(circle.center)), m.planLinear({r, 0, 0}), m.planLinear({0, r, 0}), 0, kTwoPi);
+    endItem(&style);
+}
+
+void Builder::drawArc(const dwg::Arc& arc, const Style& style, const Frame& frame) {
+    const Transform m = frame.transform * Transform::objectToWorld(v3(arc.extrusion));
+    const double r = arc.radius;
+    beginItem(Item::Kind::Stroke, style.colour);
+    addArc(m.plan(v3(arc.center)), m.planLinear({r, 0, 0}), m.planLinear({0, r, 0}), arc.startAngle,
+           arc.startAngle + ccwSweep(arc.startAngle, arc.endAngle));
+    endItem(&style);
+}
+
+void Builder::drawEllipse(const dwg::Ellipse& ellipse, const Style& style, const Frame& frame) {
+    const Vec3 major = v3(ellipse.majorAxis);
+    Vec3 normal = v3(ellipse.extrusion);
+    const double n = length(normal);
+    normal = n > 0 ? normal * (1 / n) : Vec3{0, 0, 1};
+    const Vec3 minor = cross(normal, major) * ellipse.axisRatio;
+    const double start = ellipse.startParameter;
+    double sweep = ellipse.endParameter - start;
+    if (std::abs(sweep) < 1e-12 || std::abs(sweep) >= kTwoPi - 1e-12)
+        sweep = kTwoPi;
+    else
+        sweep = ccwSweep(start, ellipse.endParameter);
+    const Transform& m = frame.transform;
+    beginItem(Item::Kind::Stroke, style.colour);
+    addArc(m.plan(v3(ellipse.center)), m.planLinear(major), m.planLinear(minor), start,
+           start + sweep);
+    endItem(&style);
+}
+
+void Builder::drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool closed,
+                                 const Transform& ocs, const Style& style) {
+    if (vertices.empty()) return;
+    const std::size_t n = vertices.size();
+    const std::size_t segments = closed ? n : n - 1;
+    bool wide = false;
+    for (std::size_t i = 0; i < segments; ++i) {
+        const PlanarVertex& a = vertices[i];
+        if (a.startWidth > 0 || a.endWidth > 0) {
+            wide = true;
+            break;
+        }
+    }
+    if (wide) {
+        beginItem(Item::Kind::Fill, style.colour);
+        for (std::size_t i = 0; i < segments; ++i)
+            fillWideSegment(vertices[i], vertices[(i + 1) % n], ocs);
+        endItem();
+    }
+    beginItem(Item::Kind::Stroke, style.colour);
+    std::vector<Vec2> run{ocs.plan(v3(vertices[0].point))};
+    bool startsContour = true;
+    auto flushRun = [&] {
+        if (run.size() > 1) {
+            addPolyline(run, startsContour);
+            startsContour = false;
+        }
+        run.erase(run.begin(), run.end() - 1);
+    };
+    for (std::size_t i = 0; i < segments; ++i) {
+        const PlanarVertex& a = vertices[i];
+        const PlanarVertex& b = vertices[(i + 1) % n];
+        const double bulge = a.bulge;
+        if (bulge != 0 && std::isfinite(bulge) && std::abs(bulge) < 1e6) {
+            flushRun();
+            const BulgeArc arc = bulgeArc(a.point, b.point, bulge);
+            addArc(ocs.plan(v3(arc.centre)), ocs.planLinear({arc.radius, 0, 0}),
+                   ocs.planLinear({0, arc.radius, 0}), arc.start, arc.start + arc.sweep,
+                   startsContour);
+            startsContour = false;
+            run.back() = ocs.plan(v3(b.point));
+        } else {
+            run.push_back(ocs.plan(v3(b.point)));
+        }
+    }
+    flushRun();
+    if (n == 1) addPolyline(run);  // a single vertex still marks its place
+    endItem(&style);
+}
+
+void Builder::fillWideSegment(const PlanarVertex& a, const PlanarVertex& b, const Transform& ocs) {
+    const double w0 = a.startWidth / 2, w1 = a.endWidth / 2;
+    if (!(w0 > 0 || w1 > 0) || !std::isfinite(w0) || !std::isfinite(w1)) return;
+    const double bulge = std::isfinite(a.bulge) && std::abs(a.bulge) < 1e6 ? a.bulge : 0;
+    if (bulge == 0) {
+        const Vec2 d = b.point - a.point;
+        const double len = length(d);
+        if (!(len > 0)) return;
+        const Vec2 n = perpendicular(d) * (1 / len);
+        const Vec2 outline[4] = {a.point + n * w0, b.point + n * w1, b.point - n * w1,
+                                 a.point - n * w0};
+        Vec2 world[5];
+        for (int i = 0; i < 4; ++i) world[i] = ocs.plan(v3(outline[i]));
+        world[4] = world[0];
+        addPolyline(world);
+        return;
+    }
+    const BulgeArc arc = bulgeArc(a.point, b.point, bulge);
+    const Vec2 c = ocs.plan(v3(arc.centre));
+    const Vec2 ux = ocs.planLinear({1, 0, 0}), uy = ocs.planLinear({0, 1, 0});
+    const double t0 = arc.start, t1 = arc.start + arc.sweep;
+    if (std::abs(w0 - w1) < 1e-12) {
+        const double outer = arc.radius + w0, inner = std::max(arc.radius - w0, 0.0);
+        addArc(c, ux * outer, uy * outer, t0, t1, true);
+        addArc(c, ux * inner, uy * inner, t1, t0, false);
+        addPolyline(
+            std::array<Vec2, 2>{c + ux * (inner * std::cos(t0)) + uy * (inner * std::sin(t0)),
+                                c + ux * (outer * std::cos(t0)) + uy * (outer * std::sin(t0))},
+            false);
+        return;
+    }
+    // Tapering along an arc: a spiral, in fine enough steps.
+    constexpr int kSteps = 48;
+    std::vector<Vec2> outline;
+    for (int side = 0; side < 2; ++side) {
+        for (int i = 0; i <= kSteps; ++i) {
+            const double f = side == 0 ? double(i) / kSteps : double(kSteps - i) / kSteps;
+            const double t = t0 + (t1 - t0) * f;
+            const double w = w0 + (w1 - w0) * f;
+            const double r = side == 0 ? arc.radius + w : std::max(arc.radius - w, 0.0);
+            outline.push_back(c + ux * (r * std::cos(t)) + uy * (r * std::sin(t)));
+        }
+    }
+    outline.push_back(outline.front());
+    addPolyline(outline);
+}
+
+void Builder::drawLwPolyline(const dwg::LwPolyline& polyline, const Style& style,
+                             const Frame& frame) {
+    std::vector<PlanarVertex> vertices(polyline.points.size());
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+        PlanarVertex& v = vertices[i];
+        v.point = {polyline.points[i].x, polyline.points[i].y};
+        if (i < polyline.bulges.size()) v.bulge = polyline.bulges[i];
+        if (i < polyline.widths.size() &&
+            (polyline.widths[i].first != 0 || polyline.widths[i].second != 0)) {
+            v.startWidth = polyline.widths[i].first;
+            v.endWidth = polyline.widths[i].second;
+        } else {
+            v.startWidth = v.endWidth = polyline.constantWidth;
+        }
+    }
+    const Transform ocs = frame.transform * Transform::objectToWorld(v3(polyline.extrusion)) *
+                          Transform::translation({0, 0, polyline.elevation});
+    drawPlanarPolyline(vertices, polyline.closed, ocs, style);
+}
+
+void Builder::drawPolyline(const dwg::Polyline& polyline, const Style& style, const Frame& frame) {
+    constexpr int kSplineFrameVertex = 16;
+    const Transform& m = frame.transform;
+    switch (polyline.kind) {
+        case dwg::Polyline::Kind::Polyline2D: {
+            std::vector<PlanarVertex> vertices;
+            bool anyWidth = false;
+            for (const dwg::Vertex& v : polyline.vertices) {
+                if (v.flags & kSplineFrameVertex) continue;
+                vertices.push_back(
+                    {{v.position.x, v.position.y}, v.bulge, v.startWidth, v.endWidth});
+                anyWidth = anyWidth || v.startWidth != 0 || v.endWidth != 0;
+            }
+            if (!anyWidth)
+                for (PlanarVertex& v : vertices) {
+                    v.startWidth = polyline.startWidth;
+                    v.endWidth = polyline.endWidth;
+                }
+            const Transform ocs = m * Transform::objectToWorld(v3(polyline.extrusion)) *
+                                  Transform::translation({0, 0, polyline.elevation});
+            drawPlanarPolyline(vertices, polyline.closed, ocs, style);
+            return;
+        }
+        case dwg::Polyline::Kind::Polyline3D: {
+            std::vector<Vec2> points;
+            for (const dwg::Vertex& v : polyline.vertices)
+                if (!(v.flags & kSplineFrameVertex)) points.push_back(m.plan(v3(v.position)));
+            if (polyline.closed && points.size() > 2) points.push_back(points.front());
+            strokePoints(points, style);
+            return;
+        }
+        case dwg::Polyline::Kind::PolyfaceMesh: {
+            beginItem(Item::Kind::Stroke, style.colour);
+            const auto count = static_cast<int>(polyline.vertices.size());
+            for (const dwg::PolyfaceFace& face : polyline.faces) {
+                int corners = 0;
+                while (corners < 4 && face.indices[static_cast<std::size_t>(corners)] != 0)
+                    ++corners;
+                for (int i = 0; i < corners; ++i) {
+                    const int from = face.indices[static_cast<std::size_t>(i)];
+                    const int to = face.indices[static_cast<std::size_t>((i + 1) % corners)];
+                    // A negative index hides the edge that starts at it.
+                    if (from < 0 || std::abs(to) > count || from > count || to == 0) continue;
+                    const Vec2 edge[2] = {
+                        m.plan(v3(polyline.vertices[static_cast<std::size_t>(from - 1)].position)),
+                        m.plan(v3(polyline.vertices[static_cast<std::size_t>(std::abs(to) - 1)]
+                                      .position))};
+                    addPolyline(edge);
+                }
+            }
+            endItem(&style);
+            return;
+        }
+        case dwg::Polyline::Kind::PolygonMesh: {
+            const std::size_t rows = static_cast<std::size_t>(std::max(polyline.meshM, 0));
+            const std::size_t columns = static_cast<std::size_t>(std::max(polyline.meshN, 0));
+            if (rows == 0 || columns == 0 || rows * columns > polyline.vertices.size()) {
+                std::vector<Vec2> points;
+                for (const dwg::Vertex& v : polyline.vertices)
+                    points.push_back(m.plan(v3(v.position)));
+                strokePoints(points, style);
+                return;
+            }
+            auto at = [&](std::size_t r, std::size_t c) {
+                return m.plan(v3(polyline.vertices[r * columns + c].position));
+            };
+            beginItem(Item::Kind::Stroke, style.colour);
+            std::vector<Vec2> line;
+            for (std::size_t r = 0; r < rows; ++r) {
+                line.clear();
+                for (std::size_t c = 0; c < columns; ++c) line.push_back(at(r, c));
+                if (polyline.closedN) line.push_back(at(r, 0));
+                addPolyline(line);
+            }
+            for (std::size_t c = 0; c < columns; ++c) {
+                line.clear();
+                for (std::size_t r = 0; r < rows; ++r) line.push_back(at(r, c));
+                if (polyline.closed) line.push_back(at(0, c));
+                addPolyline(line);
+            }
+            endItem(&style);
+            return;
+        }
+    }
+}
+
+void Builder::drawSpline(const dwg::Spline& spline, const Style& style, const Frame& frame) {
+    const Transform& m = frame.transform;
+    beginItem(Item::Kind::Stroke, style.colour);
+    if (!spline.controlPoints.empty()) {
+        std::vector<Vec2> control;
+        control.reserve(spline.controlPoints.size());
+        for (const dwg::Point3& p : spline.controlPoints) control.push_back(m.plan(v3(p)));
+        const bool weighted = spline.weights.size() == control.size() &&
+                              std::any_of(spline.weights.begin(), spline.weights.end(),
+                                          [](double w) { return w != 1; });
+        addSpline(spline.degree, control, spline.knots,
+                  weighted ? std::span<const double>(spline.weights) : std::span<const double>());
+    } else if (spline.fitPoints.size() >= 2) {
+        std::vector<Vec2> fit;
+        for (const dwg::Point3& p : spline.fitPoints) fit.push_back(m.plan(v3(p)));
+        auto tangent = [&](const dwg::Point3& t) -> std::optional<Vec2> {
+            if (t.x == 0 && t.y == 0 && t.z == 0) return std::nullopt;
+            return m.planLinear(v3(t));
+        };
+        const std::vector<Vec2> bezier =
+            interpolateCubic(fit, tangent(spline.startTangent), tangent(spline.endTangent));
+        if (bezier.size() >= 4) {
+            // Bezier spans joined as one cubic B-spline with triple inner knots.
+            const std::size_t spans = (bezier.size() - 1) / 3;
+            std::vector<double> knots{0, 0, 0, 0};
+            for (std::size_t i = 1; i < spans; ++i) knots.insert(knots.end(), 3, double(i));
+            knots.insert(knots.end(), 4, double(spans));
+            addSpline(3, bezier, knots, {});
+        } else {
+            addPolyline(bezier);
+        }
+    }
+    endItem(&style);
+}
+
+void Builder::drawFace(const dwg::Face& face, const Style& style, const Frame& frame) {
+    if (face.kind == dwg::Face::Kind::Face3D) {
+        beginItem(Item::Kind::Stroke, style.colour);
+        for (int i = 0; i < 4; ++i) {
+            if (face.invisibleEdges & (1 << i)) continue;
+            const Vec2 edge[2] = {
+                frame.transform.plan(v3(face.corners[static_cast<std::size_t>(i)])),
+                frame.transform.plan(v3(face.corners[static_cast<std::size_t>((i + 1) % 4)]))};
+            addPolyline(edge);
+        }
+        endItem(&style);
+        return;
+    }
+    // SOLID and TRACE: corners in the order 1, 2, 4, 3 go round the outline.
+    const Transform m = frame.transform * Transform::objectToWorld(v3(face.extrusion));
+    const Vec2 outline[5] = {m.plan(v3(face.corners[0])), m.plan(v3(face.corners[1])),
+                             m.plan(v3(face.corners[3])), m.plan(v3(face.corners[2])),
+                             m.plan(v3(face.corners[0]))};
+    beginItem(Item::Kind::Fill, style.colour);
+    addPolyline(outline);
+    endItem();
+    // The outline as well, so that a sliver still shows.
+    strokePoints(outline, Style{style.colour, nullptr, 1, style.layer});
+}
+
+void Builder::drawLeader(const dwg::Leader& leader, const Style& style, const Frame& frame) {
+    std::vector<Vec2> points;
+    for (const dwg::Point3& p : leader.points) points.push_back(frame.transform.plan(v3(p)));
+    if (points.size() < 2) return;
+    beginItem(Item::Kind::Stroke, style.colour);
+    if (leader.splinePath && points.size() > 2) {
+        const std::vector<Vec2> bezier = interpolateCubic(points, std::nullopt, std::nullopt);
+        const std::size_t spans = (bezier.size() - 1) / 3;
+        std::vector<double> knots{0, 0, 0, 0};
+        for (std::size_t i = 1; i < spans; ++i) knots.insert(knots.end(), 3, double(i));
+        knots.insert(knots.end(), 4, double(spans));
+        addSpline(3, bezier, knots, {});
+    } else {
+        addPolyline(points);
+    }
+    endItem(&style);
+    if (!leader.arrowhead) return;
+    // The arrow's size lives in the dimension style; the annotation's text
+    // height is the usual match for it, else a quarter of the first leg.
+    const Vec2 tip = points[0];
+    const Vec2 leg = points[1] - points[0];
+    const double legLength = length(leg);
+    if (!(legLength > 0)) return;
+    double size = legLength / 4;
+    if (const dwg::Entity* annotation = entity(leader.annotation))
+        if (const auto* text = std::get_if<dwg::MText>(&annotation->data))
+            if (text->height > 0) size = text->height * frame.transform.planScale();
+    size = std::min(size, legLength);
+    const Vec2 along = leg * (1 / legLength);
+    const Vec2 side = perpendicular(along) * (size / 6);
+    const Vec2 back = tip + along * size;
+    const Vec2 arrow[4] = {tip, back + side, back - side, tip};
+    beginItem(Item::Kind::Fill, style.colour);
+    addPolyline(arrow);
+    endItem();
+}
+
+void Builder::drawConstructionLine(const dwg::ConstructionLine& line, const Style& style,
+                                   const Frame& frame) {
+    const Vec2 base = frame.transform.plan(v3(line.point));
+    const Vec2 direction = frame.transform.planLinear(v3(line.direction));
+    if (!finite(base) || !finite(direction)) return;
+    if (length(direction) < 1e-12) {
+        addDot(style.colour, base);  // seen end-on
+        return;
+    }
+    if (!budgetLeft(2)) return;
+    Item item;
+    item.kind = Item::Kind::InfiniteLine;
+    item.bothWays = line.bothWays;
+    item.colour = style.colour;
+    item.first = static_cast<std::uint32_t>(out_.points.size());
+    item.count = 2;
+    out_.points.push_back(base);
+    out_.points.push_back(direction * (1 / length(direction)));
+    out_.items.push_back(item);
+}
+
+}  // namespace detail
+
+namespace {
+
+void computeExtents(DisplayList& list) {
+    Box extents;
+    Box bases;
+    for (const Item& item : list.items) {
+        if (item.kind == Item::Kind::InfiniteLine)
+            bases.add(list.points[item.first]);
+        else
+            extents.add(item.bounds);
+    }
+    list.extents = extents.empty() ? bases : extents;
+}
+
+}  // namespace
+
+DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
+                             const BuildOptions& options) {
+    DisplayList list;
+    detail::Builder builder(drawing, options, list);
+    builder.drawTopBlock(block);
+    computeExtents(list);
+    return list;
+}
+
+DisplayList buildModelSpace(const dwg::Drawing& drawing, const BuildOptions& options) {
+    const dwg::Block* model = drawing.modelSpace();
+    return model ? buildDisplayList(drawing, *model, options) : DisplayList{};
+}
+
+const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name) {
+    for (const dwg::Block& block : drawing.blocks)
+        if (detail::equalsIgnoringCase(block.name, name)) return &block;
+    return nullptr;
+}
+
+}  // namespace render

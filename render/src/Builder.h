@@ -1,0 +1,124 @@
+// The display-list builder: walks a block through its inserts, resolves
+// colours, layers and linetypes, and writes items. Entity kinds are spread
+// over Builder.cpp (geometry, inserts), BuildText.cpp and BuildHatch.cpp.
+#pragma once
+
+#include <render/Build.h>
+
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+namespace render::detail {
+
+// What an inserting entity hands down to the contents of its block.
+struct Frame {
+    Transform transform;  // block coordinates to world
+    Colour byBlockColour = Colour::foreground();
+    const dwg::Linetype* byBlockLinetype = nullptr;
+    dwg::Handle layerZeroStandsFor = 0;  // contents on layer "0" take this layer; 0: their own
+    bool insideInsert = false;
+    int depth = 0;
+};
+
+// How one entity is drawn.
+struct Style {
+    Colour colour;
+    const dwg::Linetype* linetype = nullptr;  // nullptr: continuous
+    double linetypeScale = 1;                 // world units per pattern unit
+    dwg::Handle layer = 0;                    // effective layer
+};
+
+class Builder {
+  public:
+    Builder(const dwg::Drawing& drawing, const BuildOptions& options, DisplayList& out);
+
+    void drawTopBlock(const dwg::Block& block);
+
+    // Item writing, for the entity kinds. Points are world (plan) points.
+    void beginItem(Item::Kind kind, const Colour& colour);
+    void addPolyline(std::span<const Vec2> points, bool startsContour = true);
+    void addArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, bool startsContour = true);
+    void addSpline(int degree, std::span<const Vec2> control, std::span<const double> knots,
+                   std::span<const double> weights, bool startsContour = true);
+    // Ends the item, dashed by `style`'s linetype if a stroke; drops it if empty.
+    void endItem(const Style* style = nullptr);
+    void addTextRun(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
+                    std::span<const PlacedGlyph> glyphs);
+    void addDot(const Colour& colour, Vec2 point);
+
+    const dwg::Drawing& drawing() const { return drawing_; }
+    const dwg::TextStyle* textStyle(dwg::Handle handle) const;
+    Colour resolveColour(const dwg::Color& colour, const Frame& frame, dwg::Handle layer) const;
+    bool stopped() const { return stopped_; }
+
+  private:
+    struct LayerState {
+        Colour colour;
+        const dwg::Linetype* linetype = nullptr;
+        bool hidden = false;  // off or frozen
+        bool frozen = false;
+        bool isZero = false;
+    };
+
+    void drawContents(const dwg::Block& block, const Frame& frame);
+    void drawEntity(const dwg::Entity& entity, const Frame& frame);
+    // False when the entity's layer hides it.
+    bool resolveStyle(const dwg::EntityHeader& header, const Frame& frame, Style& style,
+                      bool* layerFrozen = nullptr) const;
+    const dwg::Linetype* resolveLinetype(const dwg::EntityHeader& header, const LayerState* layer,
+                                         const Frame& frame) const;
+    const LayerState* layerState(dwg::Handle handle) const;
+    // Any entity of the drawing by handle, indexed on first use.
+    const dwg::Entity* entity(dwg::Handle handle);
+
+    void drawInsert(const dwg::Entity& entity, const dwg::Insert& insert, const Style& style,
+                    const Frame& frame);
+    void drawBlockReference(dwg::Handle blockHandle, const Transform& placement, const Style& style,
+                            const Frame& frame);
+    void drawLine(const dwg::Line& line, const Style& style, const Frame& frame);
+    void drawPoint(const dwg::Point& point, const Style& style, const Frame& frame);
+    void drawCircle(const dwg::Circle& circle, const Style& style, const Frame& frame);
+    void drawArc(const dwg::Arc& arc, const Style& style, const Frame& frame);
+    void drawEllipse(const dwg::Ellipse& ellipse, const Style& style, const Frame& frame);
+    void drawLwPolyline(const dwg::LwPolyline& polyline, const Style& style, const Frame& frame);
+    void drawPolyline(const dwg::Polyline& polyline, const Style& style, const Frame& frame);
+    void drawSpline(const dwg::Spline& spline, const Style& style, const Frame& frame);
+    void drawFace(const dwg::Face& face, const Style& style, const Frame& frame);
+    void drawLeader(const dwg::Leader& leader, const Style& style, const Frame& frame);
+    void drawConstructionLine(const dwg::ConstructionLine& line, const Style& style,
+                              const Frame& frame);
+    void drawDimension(const dwg::Entity& entity, const dwg::Dimension& dimension,
+                       const Style& style, const Frame& frame);
+    void drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame& frame);
+    void drawText(const dwg::Text& text, const Style& style, const Frame& frame);
+    void drawMText(const dwg::MText& text, const Style& style, const Frame& frame);
+
+    // A planar polyline in OCS (z = elevation), with bulges and widths.
+    struct PlanarVertex {
+        Vec2 point;
+        double bulge = 0;
+        double startWidth = 0;
+        double endWidth = 0;
+    };
+    void drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool closed,
+                            const Transform& ocs, const Style& style);
+    void fillWideSegment(const PlanarVertex& a, const PlanarVertex& b, const Transform& ocs);
+    void strokePoints(std::span<const Vec2> points, const Style& style);
+    bool budgetLeft(std::size_t morePoints);
+
+    const dwg::Drawing& drawing_;
+    const BuildLimits limits_;
+    DisplayList& out_;
+    std::unordered_map<dwg::Handle, const dwg::Block*> blocks_;
+    std::unordered_map<dwg::Handle, LayerState> layers_;
+    std::unordered_map<dwg::Handle, const dwg::Linetype*> linetypes_;
+    std::unordered_map<dwg::Handle, const dwg::TextStyle*> textStyles_;
+    std::unordered_map<dwg::Handle, const dwg::Entity*> entities_;
+    std::vector<dwg::Handle> activeBlocks_;
+    Item current_;
+    bool stopped_ = false;
+    double linetypeScale_ = 1;  // the drawing's global linetype scale
+};
+
+}  // namespace render::detail

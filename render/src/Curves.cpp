@@ -1,0 +1,252 @@
+#include "Curves.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+
+namespace render::detail {
+namespace {
+
+constexpr int kMaxArcSegments = 16384;
+constexpr int kMaxSpanSegments = 1024;
+constexpr int kMaxDegree = 15;
+
+int arcSegments(double radius, double sweep, double tolerance) {
+    if (!(radius > 0) || !(tolerance > 0)) return 1;
+    // Chord sagitta r (1 - cos(dt / 2)) <= tolerance.
+    const double ratio = std::min(tolerance / radius, 1.0);
+    const double step = 2 * std::acos(1 - ratio);
+    const double n = std::ceil(std::abs(sweep) / std::max(step, 1e-9));
+    const int minimum = std::abs(sweep) > std::numbers::pi ? 4 : 1;
+    return static_cast<int>(
+        std::clamp(n, static_cast<double>(minimum), static_cast<double>(kMaxArcSegments)));
+}
+
+// Index of the knot span holding t, among the spans of the valid domain.
+std::size_t findSpan(const SplineData& s, double t) {
+    const std::size_t n = s.control.size();
+    const std::size_t p = static_cast<std::size_t>(s.degree);
+    if (t >= s.knots[n]) {
+        std::size_t k = n - 1;
+        while (k > p && s.knots[k] >= s.knots[k + 1]) --k;
+        return k;
+    }
+    const auto it = std::upper_bound(s.knots.begin() + static_cast<std::ptrdiff_t>(p),
+                                     s.knots.begin() + static_cast<std::ptrdiff_t>(n + 1), t);
+    const std::size_t k = static_cast<std::size_t>(it - s.knots.begin()) - 1;
+    return std::clamp(k, p, n - 1);
+}
+
+double distanceToLine(Vec2 p, Vec2 a, Vec2 b) {
+    const Vec2 d = b - a;
+    const double len = length(d);
+    if (len < 1e-300) return length(p - a);
+    return std::abs(cross(d, p - a)) / len;
+}
+
+}  // namespace
+
+bool isValidSpline(const SplineData& s) {
+    const std::size_t n = s.control.size();
+    if (s.degree < 1 || s.degree > kMaxDegree) return false;
+    const std::size_t p = static_cast<std::size_t>(s.degree);
+    if (n < p + 1 || s.knots.size() != n + p + 1) return false;
+    if (!s.weights.empty() && s.weights.size() != n) return false;
+    for (std::size_t i = 0; i + 1 < s.knots.size(); ++i)
+        if (!std::isfinite(s.knots[i]) || s.knots[i] > s.knots[i + 1]) return false;
+    if (!(s.knots[p] < s.knots[n])) return false;
+    for (const double w : s.weights)
+        if (!(w > 0) || !std::isfinite(w)) return false;
+    return true;
+}
+
+Vec2 evaluateSpline(const SplineData& s, double t) {
+    const std::size_t p = static_cast<std::size_t>(s.degree);
+    const std::size_t k = findSpan(s, t);
+    std::array<std::array<double, 3>, kMaxDegree + 1> d{};
+    for (std::size_t j = 0; j <= p; ++j) {
+        const std::size_t i = j + k - p;
+        const double w = s.weights.empty() ? 1 : s.weights[i];
+        d[j] = {s.control[i].x * w, s.control[i].y * w, w};
+    }
+    for (std::size_t r = 1; r <= p; ++r) {
+        for (std::size_t j = p; j >= r; --j) {
+            const double left = s.knots[j + k - p];
+            const double right = s.knots[j + 1 + k - r];
+            const double alpha = right > left ? (t - left) / (right - left) : 0;
+            for (int c = 0; c < 3; ++c) d[j][c] = (1 - alpha) * d[j - 1][c] + alpha * d[j][c];
+        }
+    }
+    return {d[p][0] / d[p][2], d[p][1] / d[p][2]};
+}
+
+void flattenArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, double tolerance,
+                std::vector<Vec2>& out, bool skipFirst) {
+    const double radius = std::max(length(u), length(v));
+    const int n = arcSegments(radius, t1 - t0, tolerance);
+    for (int i = skipFirst ? 1 : 0; i <= n; ++i) {
+        const double t = t0 + (t1 - t0) * i / n;
+        out.push_back(c + u * std::cos(t) + v * std::sin(t));
+    }
+}
+
+void flattenSpline(const SplineData& s, double tolerance, std::vector<Vec2>& out, bool skipFirst) {
+    if (!isValidSpline(s)) {
+        // Not a curve we can evaluate: its control polygon is the best we have.
+        for (std::size_t i = skipFirst ? 1 : 0; i < s.control.size(); ++i)
+            out.push_back(s.control[i]);
+        return;
+    }
+    const std::size_t n = s.control.size();
+    const std::size_t p = static_cast<std::size_t>(s.degree);
+    bool first = true;
+    for (std::size_t k = p; k < n; ++k) {
+        const double a = s.knots[k], b = s.knots[k + 1];
+        if (!(a < b)) continue;
+        const Vec2 start = evaluateSpline(s, a);
+        const Vec2 end = evaluateSpline(s, b);
+        double height = 0;
+        for (std::size_t i = k - p; i <= k; ++i)
+            height = std::max(height, distanceToLine(s.control[i], start, end));
+        if (!s.weights.empty()) {
+            const auto [lo, hi] =
+                std::minmax_element(s.weights.begin() + static_cast<std::ptrdiff_t>(k - p),
+                                    s.weights.begin() + static_cast<std::ptrdiff_t>(k + 1));
+            height *= *hi / *lo;
+        }
+        const double segments = std::ceil(std::sqrt(height / std::max(tolerance, 1e-300)));
+        const int count = static_cast<int>(std::clamp(segments, 1.0, double(kMaxSpanSegments)));
+        if (first && !skipFirst) out.push_back(start);
+        first = false;
+        for (int i = 1; i < count; ++i) out.push_back(evaluateSpline(s, a + (b - a) * i / count));
+        out.push_back(end);
+    }
+}
+
+void flattenPiece(const DisplayList& list, const Piece& piece, double tolerance,
+                  std::vector<Vec2>& out) {
+    const bool skipFirst = !piece.startsContour && !out.empty();
+    const Vec2* points = list.points.data() + piece.firstPoint;
+    const double* scalars = list.scalars.data() + piece.firstScalar;
+    switch (piece.kind) {
+        case Piece::Kind::Polyline:
+            out.insert(out.end(), points + (skipFirst ? 1 : 0), points + piece.pointCount);
+            break;
+        case Piece::Kind::Arc:
+            flattenArc(points[0], points[1], points[2], scalars[0], scalars[1], tolerance, out,
+                       skipFirst);
+            break;
+        case Piece::Kind::Spline: {
+            SplineData s;
+            s.degree = piece.degree;
+            s.control = {points, piece.pointCount};
+            const std::size_t knotCount = piece.pointCount + piece.degree + 1u;
+            s.knots = {scalars, std::min<std::size_t>(knotCount, piece.scalarCount)};
+            if (piece.rational && piece.scalarCount >= knotCount + piece.pointCount)
+                s.weights = {scalars + knotCount, piece.pointCount};
+            flattenSpline(s, tolerance, out, skipFirst);
+            break;
+        }
+    }
+}
+
+Box arcBounds(Vec2 c, Vec2 u, Vec2 v, double t0, double t1) {
+    Box box;
+    box.add(c + u * std::cos(t0) + v * std::sin(t0));
+    box.add(c + u * std::cos(t1) + v * std::sin(t1));
+    const double lo = std::min(t0, t1), hi = std::max(t0, t1);
+    // Extremes of x where -ux sin t + vx cos t = 0, of y likewise.
+    for (const double base : {std::atan2(v.x, u.x), std::atan2(v.y, u.y)}) {
+        for (int half = 0; half < 2; ++half) {
+            double t = base + half * std::numbers::pi;
+            // First candidate at or after lo.
+            t = lo + std::fmod(std::fmod(t - lo, 2 * std::numbers::pi) + 2 * std::numbers::pi,
+                               2 * std::numbers::pi);
+            for (; t <= hi; t += 2 * std::numbers::pi)
+                box.add(c + u * std::cos(t) + v * std::sin(t));
+        }
+    }
+    return box;
+}
+
+std::vector<Vec2> interpolateCubic(std::span<const Vec2> fitPoints,
+                                   std::optional<Vec2> startTangent,
+                                   std::optional<Vec2> endTangent) {
+    std::vector<Vec2> p;
+    for (const Vec2& q : fitPoints)
+        if (p.empty() || length(q - p.back()) > 1e-12 * (1 + length(q))) p.push_back(q);
+    if (p.size() < 2) return p;
+    const std::size_t n = p.size() - 1;
+    std::vector<double> h(n);
+    for (std::size_t i = 0; i < n; ++i) h[i] = length(p[i + 1] - p[i]);
+    auto unit = [](Vec2 t) -> std::optional<Vec2> {
+        const double len = length(t);
+        if (!(len > 1e-12) || !std::isfinite(len)) return std::nullopt;
+        return t * (1 / len);
+    };
+    if (startTangent) startTangent = unit(*startTangent);
+    if (endTangent) endTangent = unit(*endTangent);
+
+    // Tridiagonal system for the first derivatives D (unit speed parameters).
+    std::vector<double> a(n + 1), b(n + 1), c(n + 1);
+    std::vector<Vec2> r(n + 1);
+    if (startTangent) {
+        b[0] = 1;
+        r[0] = *startTangent;
+    } else {
+        b[0] = 2;
+        c[0] = 1;
+        r[0] = (p[1] - p[0]) * (3 / h[0]);
+    }
+    for (std::size_t i = 1; i < n; ++i) {
+        a[i] = h[i];
+        b[i] = 2 * (h[i - 1] + h[i]);
+        c[i] = h[i - 1];
+        r[i] =
+            (p[i] - p[i - 1]) * (3 * h[i] / h[i - 1]) + (p[i + 1] - p[i]) * (3 * h[i - 1] / h[i]);
+    }
+    if (endTangent) {
+        b[n] = 1;
+        r[n] = *endTangent;
+    } else {
+        a[n] = 1;
+        b[n] = 2;
+        r[n] = (p[n] - p[n - 1]) * (3 / h[n - 1]);
+    }
+    for (std::size_t i = 1; i <= n; ++i) {
+        const double m = a[i] / b[i - 1];
+        b[i] -= m * c[i - 1];
+        r[i] = r[i] - r[i - 1] * m;
+    }
+    std::vector<Vec2> d(n + 1);
+    d[n] = r[n] * (1 / b[n]);
+    for (std::size_t i = n; i-- > 0;) d[i] = (r[i] - d[i + 1] * c[i]) * (1 / b[i]);
+
+    std::vector<Vec2> bezier;
+    bezier.reserve(3 * n + 1);
+    bezier.push_back(p[0]);
+    for (std::size_t i = 0; i < n; ++i) {
+        bezier.push_back(p[i] + d[i] * (h[i] / 3));
+        bezier.push_back(p[i + 1] - d[i + 1] * (h[i] / 3));
+        bezier.push_back(p[i + 1]);
+    }
+    return bezier;
+}
+
+BulgeArc bulgeArc(Vec2 a, Vec2 b, double bulge) {
+    BulgeArc arc;
+    const Vec2 chord = b - a;
+    const double c = length(chord);
+    arc.sweep = 4 * std::atan(bulge);
+    // Distance from the chord's middle to the centre, to the left of the chord
+    // for a counter-clockwise (positive) bulge: (c / 2) cot(sweep / 2).
+    const double offset = c / 2 * (1 - bulge * bulge) / (2 * bulge);
+    const Vec2 left = c > 0 ? perpendicular(chord) * (1 / c) : Vec2{};
+    arc.centre = (a + b) * 0.5 + left * offset;
+    arc.radius = length(a - arc.centre);
+    arc.start = std::atan2(a.y - arc.centre.y, a.x - arc.centre.x);
+    return arc;
+}
+
+}  // namespace render::detail

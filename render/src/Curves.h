@@ -1,0 +1,49 @@
+// Curve evaluation and flattening shared by the build (bounds, hatch
+// boundaries) and the views (drawing).
+#pragma once
+
+#include <render/DisplayList.h>
+
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace render::detail {
+
+struct SplineData {
+    int degree = 0;
+    std::span<const Vec2> control;
+    std::span<const double> knots;    // control.size() + degree + 1
+    std::span<const double> weights;  // empty, or one per control point
+};
+
+// Whether the knots and weights make a curve we can evaluate.
+bool isValidSpline(const SplineData& spline);
+Vec2 evaluateSpline(const SplineData& spline, double t);
+
+// Each appends to `out`; with `skipFirst` the first point is left out (it
+// repeats the end of the previous piece).
+void flattenArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, double tolerance,
+                std::vector<Vec2>& out, bool skipFirst = false);
+void flattenSpline(const SplineData& spline, double tolerance, std::vector<Vec2>& out,
+                   bool skipFirst = false);
+void flattenPiece(const DisplayList& list, const Piece& piece, double tolerance,
+                  std::vector<Vec2>& out);
+
+Box arcBounds(Vec2 c, Vec2 u, Vec2 v, double t0, double t1);
+
+// The C2 cubic through `fit` with chord-length parameters, as Bezier control
+// points (3 per span plus 1); end tangents are used where given.
+std::vector<Vec2> interpolateCubic(std::span<const Vec2> fit, std::optional<Vec2> startTangent,
+                                   std::optional<Vec2> endTangent);
+
+// Arc through a polyline bulge from a to b: centre, radius, start angle, sweep.
+struct BulgeArc {
+    Vec2 centre;
+    double radius = 0;
+    double start = 0;
+    double sweep = 0;
+};
+BulgeArc bulgeArc(Vec2 a, Vec2 b, double bulge);
+
+}  // namespace render::detail

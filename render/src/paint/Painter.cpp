@@ -1,0 +1,119 @@
+#include <render/Painter.h>
+#include <render/Trace.h>
+
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+#include <vector>
+
+namespace render {
+namespace {
+
+class QtSink final : public DeviceSink {
+  public:
+    QtSink(QPainter& painter, const QColor& background)
+        : painter_(painter), background_(background) {
+        foreground_ = background.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
+    }
+
+    void polyline(const Colour& colour, std::span<const Vec2> points) override {
+        usePen(colour);
+        convert(points);
+        painter_.drawPolyline(buffer_.data(), static_cast<int>(buffer_.size()));
+    }
+
+    void polygon(const Colour& colour, std::span<const Vec2> points,
+                 std::span<const std::uint32_t> ringSizes, bool nonZero) override {
+        useBrush(colour);
+        convert(points);
+        const Qt::FillRule rule = nonZero ? Qt::WindingFill : Qt::OddEvenFill;
+        if (ringSizes.size() == 1) {
+            painter_.drawPolygon(buffer_.data(), static_cast<int>(buffer_.size()), rule);
+            return;
+        }
+        QPainterPath path;
+        path.setFillRule(rule);
+        std::size_t at = 0;
+        for (const std::uint32_t size : ringSizes) {
+            path.addPolygon(QPolygonF(
+                QList<QPointF>(buffer_.begin() + static_cast<std::ptrdiff_t>(at),
+                               buffer_.begin() + static_cast<std::ptrdiff_t>(at + size))));
+            path.closeSubpath();
+            at += size;
+        }
+        painter_.drawPath(path);
+    }
+
+    void dot(const Colour& colour, Vec2 point) override {
+        // A whole pixel, so that a lone point is never lost to antialiasing.
+        useBrush(colour);
+        painter_.drawRect(QRectF(std::floor(point.x), std::floor(point.y), 1, 1));
+    }
+
+  private:
+    QColor qtColour(const Colour& colour) const {
+        switch (colour.kind) {
+            case Colour::Kind::Rgb:
+                return QColor::fromRgb(static_cast<QRgb>(colour.rgb));
+            case Colour::Kind::Foreground:
+                return foreground_;
+            case Colour::Kind::Background:
+                return background_;
+        }
+        return foreground_;
+    }
+    void usePen(const Colour& colour) {
+        if (mode_ == Mode::Pen && colour == current_) return;
+        QPen pen(qtColour(colour), 1.0);
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        painter_.setPen(pen);
+        painter_.setBrush(Qt::NoBrush);
+        mode_ = Mode::Pen;
+        current_ = colour;
+    }
+    void useBrush(const Colour& colour) {
+        if (mode_ == Mode::Brush && colour == current_) return;
+        painter_.setPen(Qt::NoPen);
+        painter_.setBrush(qtColour(colour));
+        mode_ = Mode::Brush;
+        current_ = colour;
+    }
+    void convert(std::span<const Vec2> points) {
+        buffer_.resize(points.size());
+        for (std::size_t i = 0; i < points.size(); ++i)
+            buffer_[i] = QPointF(points[i].x, points[i].y);
+    }
+
+    enum class Mode { None, Pen, Brush };
+    QPainter& painter_;
+    QColor background_;
+    QColor foreground_;
+    Mode mode_ = Mode::None;
+    Colour current_;
+    std::vector<QPointF> buffer_;
+};
+
+}  // namespace
+
+void paint(QPainter& painter, const DisplayList& list, const View& view, const QColor& background) {
+    painter.save();
+    painter.fillRect(QRectF(0, 0, view.width, view.height), background);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    QtSink sink(painter, background);
+    TraceOptions options;
+    if (const QPaintDevice* device = painter.device())
+        options.pixelRatio = device->devicePixelRatioF();
+    traceView(list, view, sink, options);
+    painter.restore();
+}
+
+QImage renderImage(const DisplayList& list, QSize size, const QColor& background, double margin) {
+    QImage image(size, QImage::Format_RGB32);  // paint() fills it
+    QPainter painter(&image);
+    paint(painter, list, View::fit(list.extents, size.width(), size.height(), margin), background);
+    return image;
+}
+
+}  // namespace render

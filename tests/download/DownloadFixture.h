@@ -1,0 +1,194 @@
+// A program folder with the program's windows, a package server on 127.0.0.1
+// and a driver that runs the package window the way a user does: it presses
+// Download, answers every box the run puts up and notes what the window shows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <set>
+
+#include "PackageServer.h"
+#include "ZipFixtures.h"
+#include "browser/UNfrmVisualizar.h"
+#include "download/UNfrmDownload.h"
+#include "ui/Pump.h"
+#include "ui/Windows.h"
+
+namespace download_test {
+
+namespace fs = std::filesystem;
+
+struct Box {
+    QString title;
+    QString text;  // as the box shows it: its carriage returns are line breaks
+};
+
+// Runs on every pass of the event loop while the package window is up.
+class RunDriver {
+  public:
+    using Hook = std::function<void(RunDriver&)>;
+
+    RunDriver(download::TfrmDownload& window, Hook hook) : window_(window), hook_(std::move(hook)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+        timer_.start(0);
+        started_.start();
+    }
+
+    void stop() { timer_.stop(); }
+    download::TfrmDownload& window() { return window_; }
+    QString label() const { return window_.lProgresso->text(); }
+
+    std::vector<Box> boxes;
+    QStringList labels;  // every caption lProgresso showed, in order
+    int largestGaugeMaximum = 0;
+
+  private:
+    void tick() {
+        if (labels.isEmpty() || labels.back() != label()) labels << label();
+        largestGaugeMaximum = std::max(largestGaugeMaximum, window_.Gauge->maximum());
+        if (!expired_ && started_.elapsed() > 60000) {
+            expired_ = true;
+            ADD_FAILURE() << "the run did not end within a minute";
+            window_.bCancelarClick();
+            window_.reject();
+        }
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isActiveWindow()) return;
+        if (dialog == &window_) {
+            if (!pressed_) {
+                pressed_ = true;
+                // Another timer: this one must keep ticking inside the run.
+                QTimer::singleShot(0, window_.bDownload, [this] {
+                    QTest::mouseClick(window_.bDownload, Qt::LeftButton);
+                });
+            } else if (hook_) {
+                hook_(*this);
+            }
+            return;
+        }
+        if (hook_) hook_(*this);
+        const auto* message = dialog->findChild<QLabel*>(QStringLiteral("message"));
+        boxes.push_back({dialog->windowTitle(), message ? message->text() : QString()});
+        const bool question = dialog->objectName() == QStringLiteral("ZipQuestionBox");
+        auto* answer = dialog->findChild<QPushButton*>(question ? QStringLiteral("Ignore")
+                                                                : QStringLiteral("OK"));
+        if (answer)
+            answer->click();
+        else
+            dialog->reject();
+    }
+
+    download::TfrmDownload& window_;
+    Hook hook_;
+    QTimer timer_;
+    QElapsedTimer started_;
+    bool pressed_ = false;
+    bool expired_ = false;
+};
+
+class DownloadFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        program = temp.path() / "program";
+        fs::create_directories(library());
+        for (int n = 0; n < library::kCategoryCount; ++n)
+            fixtures::writeFile(library() / (std::to_string(n) + ".txt"),
+                                "Descri\xE7\xE3o do pacote " + std::to_string(n) + "\r\n");
+        ui::setSleepForTests([this](int milliseconds) { slept += milliseconds; });
+    }
+    void TearDown() override {
+        if (main) main->cArea->hidePopup();
+        ui::setSleepForTests({});
+        ui::windows() = {};
+    }
+
+    fs::path library() const { return program / "Blocos"; }
+
+    void createWindows(const std::string& packageServer) {
+        main = std::make_unique<browser::TfrmVisualizar>(library::Layout(program));
+        ui::windows().main = main.get();
+        packages = std::make_unique<download::TfrmDownload>(packageServer);
+        ui::windows().download = packages.get();
+    }
+
+    // Ticks exactly the given packages, as the main window does, and runs Download.
+    std::unique_ptr<RunDriver> run(const std::set<int>& ticked, RunDriver::Hook hook = {}) {
+        for (int n = 0; n < library::kCategoryCount; ++n)
+            packages->setPackageChecked(n, ticked.count(n) > 0);
+        auto driver = std::make_unique<RunDriver>(*packages, std::move(hook));
+        packages->showModally();
+        driver->stop();
+        return driver;
+    }
+
+    // A package as the publisher makes it: everything below "<n>/".
+    static std::vector<fixtures::Member> packageMembers(int index,
+                                                        const std::vector<std::string>& blocks) {
+        const std::string top = std::to_string(index);
+        std::vector<fixtures::Member> members;
+        for (std::size_t i = 0; i < blocks.size(); ++i) {
+            members.emplace_back(top + "/IMG/" + blocks[i] + ".PNG", "png " + blocks[i]);
+            members.emplace_back(top + "/DWG/" + blocks[i] + ".DWG.zip",
+                                 fixtures::drawingBytes(20000, static_cast<unsigned>(i) + 1));
+        }
+        return members;
+    }
+    void publish(int index, const std::vector<fixtures::Member>& members) {
+        ASSERT_NO_FATAL_FAILURE(
+            fixtures::writeWithLibzip(served / "blocos" / library::packageName(index), members));
+    }
+    void publishBlocks(int index, const std::vector<std::string>& blocks) {
+        publish(index, packageMembers(index, blocks));
+    }
+    // An installed category as an earlier run left it.
+    void installBefore(int index, const std::vector<std::string>& blocks) {
+        for (const std::string& block : blocks)
+            fixtures::writeFile(library() / std::to_string(index) / "IMG" / (block + ".PNG"),
+                                "old " + block);
+    }
+
+    // The files of a category's folder, relative to it.
+    std::vector<std::string> category(int index) const {
+        const fs::path folder = library() / std::to_string(index);
+        return fs::is_directory(folder) ? fixtures::listTree(folder) : std::vector<std::string>{};
+    }
+    // Blocos holds the descriptions and the given category folders, nothing else:
+    // no archive, no staging folder, no partial download.
+    void expectOnlyCategories(const std::set<int>& installed) const {
+        std::set<std::string> expected;
+        for (int n = 0; n < library::kCategoryCount; ++n)
+            expected.insert(std::to_string(n) + ".txt");
+        for (int n : installed) expected.insert(std::to_string(n));
+        std::set<std::string> found;
+        for (const auto& entry : fs::directory_iterator(library()))
+            found.insert(entry.path().filename().string());
+        EXPECT_EQ(found, expected);
+        EXPECT_EQ(fixtures::listTree(program).size(), fixtures::listTree(library()).size() + 1)
+            << "nothing beside Blocos in the program folder";
+    }
+
+    fixtures::TempFolder temp;
+    fs::path program;
+    fs::path served;  // the package server's folder
+    int slept = 0;
+    std::unique_ptr<browser::TfrmVisualizar> main;
+    std::unique_ptr<download::TfrmDownload> packages;
+};
+
+}  // namespace download_test
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE

@@ -1,0 +1,258 @@
+// Entity and style records built bit by bit: what the parsers take from them,
+// and that cut or hostile records end in dwg::Error without sizing anything
+// from their counts. Run under the sanitizer build.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "BitWriter.h"
+#include "EntityParsers.h"
+#include "EntityStyles.h"
+
+namespace {
+
+using testsupport::BitWriter;
+namespace detail = dwg::detail;
+
+struct RecordStreams {
+    BitWriter data;
+    BitWriter handles;
+};
+
+// Parses `record` as the body of an entity of `typeName` (a class entity when
+// `type` is 500 or more), reading only the first `dataBits` bits of its data.
+detail::EntityRecord parseBody(const std::string& typeName, int type, const RecordStreams& record,
+                               std::size_t dataBits, dwg::Version version = dwg::Version::R2000) {
+    const detail::FileContext file{version, 30, nullptr};
+    detail::Streams streams(detail::BitReader(record.data.bytes(), dataBits));
+    streams.setHandles(detail::BitReader(record.handles.bytes()));
+    detail::EntityRecord result;
+    result.entity.typeName = typeName;
+    result.entity.header.handle = 0x100;
+    detail::ClassDef klass;
+    klass.dxfName = typeName;
+    klass.isEntity = true;
+    detail::EntityParseContext context{streams, file, result};
+    detail::parseEntityBody(type, type >= 500 ? &klass : nullptr, context);
+    return result;
+}
+
+// Every cut of the data stream short of its end is an error, never a crash.
+void expectEveryCutFails(const std::string& typeName, int type, const RecordStreams& record) {
+    for (std::size_t bits = 0; bits < record.data.bitCount(); ++bits)
+        EXPECT_THROW(parseBody(typeName, type, record, bits), dwg::Error) << "cut at bit " << bits;
+}
+
+// A MULTILEADER as R2000 stores it: one root of `lineCount` lines of two
+// points (at most two of them written), then MTEXT content; the counts are
+// written as given.
+RecordStreams multiLeader(std::int32_t rootCount = 1, std::int32_t lineCount = 1,
+                          std::uint32_t overrides = 0) {
+    RecordStreams r;
+    BitWriter& d = r.data;
+    BitWriter& h = r.handles;
+    d.bitLong(rootCount);
+    d.bit(true).bit(true).point3(10, 5, 0).point3(1, 0, 0);
+    d.bitLong(0).bitLong(0).bitDouble(2.0);  // breaks, index, landing distance
+    d.bitLong(lineCount);
+    for (int i = 0; i < std::min(lineCount, 2); ++i) {
+        d.bitLong(2).point3(0, 0, 0).point3(4, 3, 0);
+        d.bitLong(0).bitLong(i);
+    }
+    d.bitDouble(1).point3(0, 0, 0).bitDouble(0.5).bitDouble(0.25).bitDouble(0.1);
+    d.bitShort(1).bitShort(1).bitShort(0).bitShort(0);
+    d.bit(true).text("Hi").point3(0, 0, 1);
+    h.handle(5, 0x11);  // text style
+    d.point3(12.1, 5.25, 0).point3(1, 0, 0).bitDouble(0).bitDouble(7).bitDouble(0).bitDouble(1);
+    d.bitShort(1).bitShort(5).bitShort(1).bitShort(1);  // spacing style, colour, align, flow
+    d.bitShort(0).bitDouble(1).bitLong(0).bit(false).bit(false).bitShort(0).bit(false);
+    d.bitDouble(0).bitDouble(0).bit(false).bitLong(0).bit(false).bit(false);
+    d.point3(0, 0, 0).point3(1, 0, 0).point3(0, 1, 0).bit(false);
+    h.handle(5, 0x20);                                                        // style
+    d.bitLong(static_cast<std::int32_t>(overrides)).bitShort(2).bitShort(3);  // type, colour 3
+    h.handle(5, 0x14);                                                        // linetype
+    d.bitLong(-2).bit(true).bit(false).bitDouble(2.0);                        // no dog-leg
+    h.handle(5, 0x30);                                                        // arrow block
+    d.bitDouble(0.25).bitShort(2);
+    h.handle(5, 0x11);
+    d.bitShort(1).bitShort(1).bitShort(1).bitShort(0).bitShort(5).bit(true);  // framed
+    h.handle(0, 0);
+    d.bitShort(0).point3(1, 1, 1).bitDouble(0).bitShort(0).bit(false);
+    d.bitLong(0).bitLong(0);  // arrowheads, block labels
+    d.bit(false).bitShort(0).bitShort(1).bitDouble(1);
+    return r;
+}
+
+// The other parsers' records, each with one count that the hostile cases inflate.
+RecordStreams mline(std::int16_t vertexCount = 2, std::int16_t parameterCount = 1) {
+    RecordStreams r;
+    r.data.bitDouble(1).rawChar(1).point3(0, 0, 0).point3(0, 0, 1).bitShort(1);
+    r.data.rawChar(2).bitShort(vertexCount);
+    for (int v = 0; v < 2; ++v) {
+        r.data.point3(v, 0, 0).point3(1, 0, 0).point3(0, 1, 0);
+        for (int e = 0; e < 2; ++e) {
+            r.data.bitShort(parameterCount);
+            for (int i = 0; i < std::min<int>(parameterCount, 2); ++i) r.data.bitDouble(e - 0.5);
+            r.data.bitShort(0);
+        }
+    }
+    r.handles.handle(5, 0x18);
+    return r;
+}
+
+RecordStreams image(std::int32_t clipCount = 3) {
+    RecordStreams r;
+    r.data.bitLong(0).point3(5, 5, 0).point3(0.5, 0, 0).point3(0, 0.5, 0);
+    r.data.rawDouble(4).rawDouble(2).bitShort(7).bit(true).rawChar(50).rawChar(50).rawChar(0);
+    r.data.bitShort(2).bitLong(clipCount);
+    for (int i = 0; i < std::min(clipCount, 3); ++i) r.data.rawDouble(i).rawDouble(-0.5);
+    r.handles.handle(5, 0x30);
+    return r;
+}
+
+// A square of four vertices; `corners` is the face's stored vertex count.
+RecordStreams mesh(std::int32_t vertexCount = 4, std::int32_t corners = 4, int lastIndex = 3) {
+    RecordStreams r;
+    r.data.bitShort(2).bit(false).bitLong(0).bitLong(vertexCount);
+    for (int i = 0; i < 4; ++i) r.data.point3(i & 1, i >> 1, 0);
+    r.data.bitLong(5).bitLong(corners).bitLong(0).bitLong(1).bitLong(2).bitLong(lastIndex);
+    r.data.bitLong(1).bitLong(0).bitLong(1).bitLong(0);
+    return r;
+}
+
+RecordStreams tolerance() {
+    RecordStreams r;
+    r.data.point3(1, 2, 0).point3(1, 0, 0).point3(0, 0, 1).text("{\\Fgdt;j}%%v0.1");
+    r.handles.handle(5, 0x40);
+    return r;
+}
+
+TEST(EntityBodies, HostileCountsAndEveryCutAreErrors) {
+    struct Case {
+        const char* typeName;
+        int type;
+        RecordStreams valid;
+        std::vector<RecordStreams> hostile;
+    };
+    const std::vector<Case> cases = {
+        {"MULTILEADER",
+         500,
+         multiLeader(),
+         {multiLeader(0x7FFFFFFF), multiLeader(1, 0x7FFFFFFF), multiLeader(-1),
+          multiLeader(1, -5)}},
+        {"MLINE", 47, mline(), {mline(-1), mline(2, -1)}},
+        {"IMAGE", 500, image(), {image(0x7FFFFFFF), image(-3)}},
+        {"MESH",
+         500,
+         mesh(),
+         {mesh(0x7FFFFFFF), mesh(4, 0x7FFFFFFF), mesh(4, 6), mesh(4, 4, 4), mesh(4, 4, -1)}},
+        {"TOLERANCE", 46, tolerance(), {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typeName);
+        const auto parsed = parseBody(c.typeName, c.type, c.valid, c.valid.data.bitCount());
+        EXPECT_FALSE(std::holds_alternative<dwg::Unsupported>(parsed.entity.data));
+        expectEveryCutFails(c.typeName, c.type, c.valid);
+        for (std::size_t i = 0; i < c.hostile.size(); ++i)
+            EXPECT_THROW(parseBody(c.typeName, c.type, c.hostile[i], c.hostile[i].data.bitCount()),
+                         dwg::Error)
+                << "hostile case " << i;
+    }
+}
+
+TEST(EntityBodies, SmallRecordsDecode) {
+    const RecordStreams lines = mline();
+    const auto m =
+        std::get<dwg::MLine>(parseBody("MLINE", 47, lines, lines.data.bitCount()).entity.data);
+    ASSERT_EQ(m.vertices.size(), 2u);
+    EXPECT_EQ(m.vertices[1].position.x, 1);
+    EXPECT_EQ(m.vertices[1].elementParameters[1], std::vector<double>{0.5});
+    EXPECT_EQ(m.style, 0x18u);
+
+    const RecordStreams picture = image();
+    const auto i = std::get<dwg::RasterImage>(
+        parseBody("IMAGE", 500, picture, picture.data.bitCount()).entity.data);
+    EXPECT_EQ(i.size.x, 4);
+    ASSERT_EQ(i.clipBoundary.size(), 3u);
+    EXPECT_EQ(i.clipBoundary[2].x, 2);
+    // Pixel (x, y) from the top-left pixel's centre: the bottom-left corner is at the insertion.
+    const auto outline = dwg::rasterOutline(i);
+    EXPECT_EQ(outline[0].y, 5 + 0.5 * 2);  // y = -0.5 is the top edge
+
+    const RecordStreams square = mesh();
+    const auto s = std::get<dwg::SubdivisionMesh>(
+        parseBody("MESH", 500, square, square.data.bitCount()).entity.data);
+    ASSERT_EQ(s.faces.size(), 1u);
+    EXPECT_EQ(s.faces[0], (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(s.edges, (std::vector<std::pair<int, int>>{{0, 1}}));
+}
+
+TEST(MultiLeaderBody, FieldsLandWhereTheyBelong) {
+    const RecordStreams record = multiLeader(1, 2);
+    const detail::EntityRecord parsed =
+        parseBody("MULTILEADER", 500, record, record.data.bitCount());
+    const auto* leader = std::get_if<dwg::MultiLeader>(&parsed.entity.data);
+    ASSERT_NE(leader, nullptr);
+    ASSERT_EQ(leader->roots.size(), 1u);
+    EXPECT_EQ(leader->roots[0].connection.x, 10);
+    EXPECT_EQ(leader->roots[0].landingDistance, 2.0);
+    ASSERT_EQ(leader->roots[0].lines.size(), 2u);
+    EXPECT_EQ(leader->roots[0].lines[1].points[1].y, 3);
+    ASSERT_TRUE(leader->text);
+    EXPECT_EQ(leader->text->text, "Hi");
+    EXPECT_EQ(leader->text->height, 0.5);
+    EXPECT_EQ(leader->text->rectangleWidth, 7);
+    EXPECT_EQ(leader->text->style, 0x11u);
+    EXPECT_EQ(leader->textColor.index, 5);
+    EXPECT_EQ(leader->landingGap, 0.1);
+    EXPECT_EQ(leader->style, 0x20u);
+    ASSERT_TRUE(parsed.mleader);
+    EXPECT_EQ(parsed.mleader->own.arrowBlock, 0x30u);
+    EXPECT_EQ(parsed.mleader->lineOverrides.size(), 2u);
+    EXPECT_FALSE(leader->block);
+}
+
+// Where the entity's override bit is clear the style decides; a line's own
+// bit (R2010+) keeps the line's value over both.
+TEST(MultiLeaderBody, OverrideFlagsChooseBetweenEntityStyleAndLine) {
+    detail::MLeaderStyle style;
+    style.look.leaderColor = dwg::Color::fromIndex(1);
+    style.look.arrowBlock = 0x40;
+    style.look.dogleg = true;
+    style.look.textFrame = false;
+    struct Case {
+        std::uint32_t entityOverrides;
+        std::uint32_t lineOverrides;
+        bool withStyle;
+        int color;
+        dwg::Handle arrow;
+        bool landing;
+        bool frame;
+    };
+    const Case cases[] = {
+        {0, 0, true, 1, 0x40, true, false},
+        {detail::kOverrideLeaderColor | detail::kOverrideArrowBlock, 0, true, 3, 0x30, true, false},
+        {detail::kOverrideDogleg | detail::kOverrideTextFrame, 0, true, 1, 0x40, false, true},
+        {0, detail::kLineOverrideColor | detail::kLineOverrideArrowBlock, true, 6, 0x50, true,
+         false},
+        {0, 0, false, 3, 0x30, false, true},  // no style: the entity's own values
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.entityOverrides << "/" << c.lineOverrides);
+        const RecordStreams record = multiLeader(1, 1, c.entityOverrides);
+        detail::EntityRecord parsed = parseBody("MULTILEADER", 500, record, record.data.bitCount());
+        auto& leader = std::get<dwg::MultiLeader>(parsed.entity.data);
+        dwg::MLeaderLine& line = leader.roots[0].lines[0];
+        line.color = dwg::Color::fromIndex(6);  // as an R2010+ line would carry them
+        line.arrowBlock = 0x50;
+        parsed.mleader->lineOverrides[0] = c.lineOverrides;
+        detail::applyMLeaderStyle(leader, *parsed.mleader, c.withStyle ? &style : nullptr);
+        EXPECT_EQ(line.color.index, c.color);
+        EXPECT_EQ(line.arrowBlock, c.arrow);
+        EXPECT_EQ(line.arrowSize, 0.25);
+        EXPECT_EQ(leader.landing, c.landing);
+        EXPECT_EQ(leader.textFrame, c.frame);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "PackageServer.h"
+#include "net/Download.h"
+
+namespace fs = std::filesystem;
+using net::DownloadStatus;
+
+namespace {
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& file, const std::string& data) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << data;
+}
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+// One server for the whole suite, serving a package of a few hundred kilobytes.
+class DownloadTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string pattern = (fs::temp_directory_path() / "tessaly-net-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        package.resize(700 * 1024);
+        for (std::size_t i = 0; i < package.size(); ++i)
+            package[i] = static_cast<char>((i * 7919) >> 5);
+        writeFile(root / "served" / "blocos" / "3.zip", package);
+        server = new test_support::PackageServer(root / "served");
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        fs::remove_all(root);
+    }
+    void SetUp() override {
+        target = root / "library" / "3.zip";
+        fs::remove_all(target.parent_path());
+        fs::create_directories(target.parent_path());
+    }
+
+    static inline fs::path root;
+    static inline std::string package;
+    static inline test_support::PackageServer* server = nullptr;
+    fs::path target;
+};
+
+struct FaultCase {
+    const char* name;
+    std::string (*address)(const test_support::PackageServer&);
+    DownloadStatus expected;
+    long httpStatus;
+};
+
+std::string served(const test_support::PackageServer& s, const char* kind) {
+    return (kind[0] ? s.faultyBaseAddress(kind) : s.baseAddress()) + "blocos/3.zip";
+}
+
+const FaultCase kFaults[] = {
+    {"missing", [](auto& s) { return s.baseAddress() + "blocos/9.zip"; }, DownloadStatus::NotFound,
+     404},
+    {"errorPage", [](auto& s) { return served(s, "error"); }, DownloadStatus::ServerError, 500},
+    {"droppedMidTransfer", [](auto& s) { return served(s, "drop"); }, DownloadStatus::Incomplete,
+     200},
+    {"shorterThanItsLength", [](auto& s) { return served(s, "short"); }, DownloadStatus::Incomplete,
+     200},
+    {"endlessRedirects", [](auto& s) { return served(s, "loop"); }, DownloadStatus::ServerError,
+     302},
+    {"connectionRefused",
+     [](auto&) {
+         return "http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/blocos/3.zip";
+     },
+     DownloadStatus::NoConnection, 0},
+    {"otherScheme", [](auto& s) { return "ftp://127.0.0.1:" + std::to_string(s.port()) + "/x"; },
+     DownloadStatus::BadAddress, 0},
+    {"fileScheme", [](auto&) { return std::string("file:///etc/passwd"); },
+     DownloadStatus::BadAddress, 0},
+};
+
+}  // namespace
+
+TEST_F(DownloadTest, FetchesTheBodyWithItsProgress) {
+    for (const char* kind : {"", "redirect", "nolength"}) {
+        SCOPED_TRACE(kind);
+        fs::remove(target);
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+        const net::DownloadResult result = net::downloadFile(
+            served(*server, kind), target, [&](std::uint64_t received, std::uint64_t total, bool&) {
+                reports.emplace_back(received, total);
+            });
+        ASSERT_TRUE(result.done()) << result.detail;
+        EXPECT_EQ(result.httpStatus, 200);
+        EXPECT_EQ(readFile(target), package);
+        EXPECT_EQ(namesIn(target.parent_path()), std::vector<std::string>{"3.zip"});
+        ASSERT_FALSE(reports.empty());
+        for (std::size_t i = 1; i < reports.size(); ++i)
+            EXPECT_GE(reports[i].first, reports[i - 1].first);
+        const bool lengthAnnounced = std::string(kind) != "nolength";
+        EXPECT_EQ(reports.back().first, package.size());
+        for (const auto& [received, total] : reports)
+            EXPECT_TRUE(total == 0 || (lengthAnnounced && total == package.size()));
+        EXPECT_EQ(reports.back().second, lengthAnnounced ? package.size() : 0u);
+    }
+}
+
+TEST_F(DownloadTest, FailuresLeaveTheTargetAsItWas) {
+    for (const FaultCase& fault : kFaults) {
+        SCOPED_TRACE(fault.name);
+        writeFile(target, "what was there before");
+        const net::DownloadResult result =
+            net::downloadFile(fault.address(*server), target, nullptr);
+        EXPECT_EQ(result.status, fault.expected) << result.detail;
+        EXPECT_EQ(result.httpStatus, fault.httpStatus);
+        EXPECT_FALSE(result.detail.empty());
+        EXPECT_EQ(readFile(target), "what was there before");
+        EXPECT_EQ(namesIn(target.parent_path()), std::vector<std::string>{"3.zip"});
+    }
+}
+
+TEST_F(DownloadTest, StalledTransferEndsAsIncomplete) {
+    net::DownloadLimits limits;
+    limits.stallTimeout = std::chrono::seconds(1);
+    const net::DownloadResult result =
+        net::downloadFile(served(*server, "stall"), target, nullptr, limits);
+    EXPECT_EQ(result.status, DownloadStatus::Incomplete) << result.detail;
+    EXPECT_TRUE(namesIn(target.parent_path()).empty());
+}
+
+TEST_F(DownloadTest, CancelFromTheProgressReportStopsAtOnce) {
+    int reportsAfterCancel = 0;
+    bool cancelled = false;
+    const net::DownloadResult result = net::downloadFile(
+        served(*server, "slow"), target, [&](std::uint64_t received, std::uint64_t, bool& cancel) {
+            if (cancelled) ++reportsAfterCancel;
+            if (received > 0) cancel = cancelled = true;
+        });
+    EXPECT_EQ(result.status, DownloadStatus::Cancelled);
+    EXPECT_EQ(reportsAfterCancel, 0);
+    EXPECT_TRUE(namesIn(target.parent_path()).empty());
+}
+
+TEST_F(DownloadTest, ExceptionFromTheProgressReportReachesTheCallerWithoutLeftovers) {
+    EXPECT_THROW(net::downloadFile(served(*server, ""), target,
+                                   [](std::uint64_t, std::uint64_t, bool&) {
+                                       throw std::runtime_error("handler failed");
+                                   }),
+                 std::runtime_error);
+    EXPECT_TRUE(namesIn(target.parent_path()).empty());
+}
+
+TEST_F(DownloadTest, UnwritableFolderIsAWriteError) {
+    const net::DownloadResult result =
+        net::downloadFile(served(*server, ""), root / "no-such-folder" / "3.zip", nullptr);
+    EXPECT_EQ(result.status, DownloadStatus::WriteError);
+    EXPECT_FALSE(fs::exists(root / "no-such-folder"));
+}

@@ -1,0 +1,178 @@
+// The drawing viewer on its own: what OpenDrawing keeps, what the mouse and
+// keys do to the view, and which menu a right click brings.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+
+#include "../archive/ZipFixtures.h"
+#include "Samples.h"
+#include "preview/DwgViewer.h"
+
+namespace fs = std::filesystem;
+using preview::DwgViewer;
+
+namespace {
+
+int inkedPixels(const QImage& image) {
+    int inked = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) inked += image.pixel(x, y) != qRgb(255, 255, 255);
+    return inked;
+}
+
+class DwgViewerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        viewer.resize(400, 300);
+        viewer.show();
+    }
+    // A copy of a sample drawing, opened.
+    fs::path openSample() {
+        const fs::path copy = temp.path() / "desenho.DWG";
+        fs::copy_file(testsupport::samplesFolder() / "R2000/libredwg_entities-2d.dwg", copy,
+                      fs::copy_options::overwrite_existing);
+        viewer.OpenDrawing(copy);
+        EXPECT_TRUE(viewer.failureText().isEmpty()) << viewer.failureText().toStdString();
+        return copy;
+    }
+    void wheel(QPointF at, int notches) {
+        QWheelEvent event(at, viewer.mapToGlobal(at), {}, {0, notches * 120}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&viewer, &event);
+    }
+    // The world point under a device point, within a hundredth of a pixel.
+    void expectUnder(QPointF at, render::Vec2 world) const {
+        const render::Vec2 under = viewer.view().toWorld({at.x(), at.y()});
+        EXPECT_NEAR(under.x, world.x, 0.01 / viewer.view().scale);
+        EXPECT_NEAR(under.y, world.y, 0.01 / viewer.view().scale);
+    }
+
+    fixtures::TempFolder temp;
+    DwgViewer viewer;
+};
+
+}  // namespace
+
+TEST_F(DwgViewerTest, PaintsFromItsListAfterTheFileIsGone) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const fs::path file = openSample();
+    ASSERT_FALSE(viewer.displayList().empty());
+#ifdef __linux__
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        EXPECT_NE(fs::read_symlink(fd.path(), error), file) << "a handle on the drawing was kept";
+    }
+#endif
+    ASSERT_TRUE(fs::remove(file));
+    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100);
+    viewer.resize(500, 320);
+    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100);
+}
+
+TEST_F(DwgViewerTest, UnreadableFilesShowALineInsteadOfTheDrawing) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const std::string drawing =
+        fixtures::readFile(testsupport::samplesFolder() / "R2000/libredwg_entities-2d.dwg");
+    const std::pair<const char*, std::optional<std::string>> cases[] = {
+        {"no file", std::nullopt},
+        {"empty", std::string()},
+        {"not a drawing", std::string("PK\x03\x04 not a drawing")},
+        {"truncated", drawing.substr(0, drawing.size() / 3)},
+    };
+    for (const auto& [name, content] : cases) {
+        SCOPED_TRACE(name);
+        openSample();
+        const fs::path file = temp.path() / "ilegivel.DWG";
+        fs::remove(file);
+        if (content) fixtures::writeFile(file, *content);
+        viewer.OpenDrawing(file);
+        EXPECT_TRUE(
+            viewer.failureText().startsWith(QStringLiteral("Não foi possível ler o desenho: ")));
+        EXPECT_TRUE(viewer.displayList().empty());
+        EXPECT_GT(inkedPixels(viewer.grab().toImage()), 20) << "the line is shown";
+    }
+    openSample();
+    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100) << "a readable drawing replaces the line";
+}
+
+TEST_F(DwgViewerTest, WheelZoomsAboutTheCursor) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    openSample();
+    for (const int notches : {1, -1, 3, -2}) {
+        for (const QPointF at : {QPointF(50, 40), QPointF(390, 290)}) {
+            const render::Vec2 world = viewer.view().toWorld({at.x(), at.y()});
+            const double scale = viewer.view().scale;
+            wheel(at, notches);
+            EXPECT_DOUBLE_EQ(viewer.view().scale, scale * std::pow(DwgViewer::kWheelStep, notches));
+            expectUnder(at, world);
+        }
+    }
+}
+
+TEST_F(DwgViewerTest, DragPansAndTheWholeDrawingComesBack) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    openSample();
+    const render::View whole = viewer.view();
+    const render::Vec2 grabbed = whole.toWorld({100, 100});
+    QTest::mousePress(&viewer, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(&viewer, QPoint(140, 90));
+    QTest::mouseMove(&viewer, QPoint(180, 60));
+    QTest::mouseRelease(&viewer, Qt::LeftButton, {}, QPoint(180, 60));
+    expectUnder(QPointF(180, 60), grabbed);
+
+    const auto showsWhole = [&] {
+        return viewer.view().scale == whole.scale && viewer.view().centre.x == whole.centre.x &&
+               viewer.view().centre.y == whole.centre.y;
+    };
+    QTest::mouseDClick(&viewer, Qt::LeftButton, {}, QPoint(180, 60));
+    EXPECT_TRUE(showsWhole());
+    QTest::keyClick(&viewer, Qt::Key_Plus);
+    QTest::keyClick(&viewer, Qt::Key_Left);
+    EXPECT_GT(viewer.view().scale, whole.scale);
+    QTest::keyClick(&viewer, Qt::Key_Home);
+    EXPECT_TRUE(showsWhole());
+
+    // A resize refits the whole drawing, but keeps a zoom the user chose.
+    viewer.resize(800, 600);
+    EXPECT_NEAR(viewer.view().scale, 2 * whole.scale, 1e-9 * whole.scale);
+    wheel({400, 300}, 2);
+    const double zoomed = viewer.view().scale;
+    viewer.resize(400, 300);
+    EXPECT_EQ(viewer.view().scale, zoomed);
+}
+
+TEST_F(DwgViewerTest, RightClickShowsTheHostsMenuTheViewersOwnOrNone) {
+    QMenu empty, hosts;
+    hosts.addAction(QStringLiteral("Do programa"));
+    const struct {
+        QMenu* popup;
+        bool ownMenu;
+        int actionsShown;  // 0: no menu comes up
+    } cases[] = {{&empty, false, 0},
+                 {&empty, true, 0},
+                 {nullptr, false, 0},
+                 {nullptr, true, 3},
+                 {&hosts, false, 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.popup << " " << c.ownMenu);
+        viewer.setPopupMenu(c.popup);
+        viewer.EnableContextMenu(c.ownMenu);
+        int shown = 0;
+        // The viewer's own menu runs its own loop: look from a timer, then close it.
+        QTimer::singleShot(100, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                shown = static_cast<int>(menu->actions().size());
+                menu->close();
+            }
+        });
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                viewer.mapToGlobal(QPoint(20, 20)));
+        QApplication::sendEvent(&viewer, &event);
+        QTest::qWait(200);
+        EXPECT_EQ(shown, c.actionsShown);
+    }
+}

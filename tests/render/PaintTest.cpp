@@ -1,0 +1,119 @@
+// The painter on small images, and dwgrender as a program.
+#include <gtest/gtest.h>
+#include <render/Build.h>
+#include <render/Painter.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "Samples.h"
+#include "TestDrawing.h"
+
+namespace {
+
+using testsupport::TestDrawing;
+
+render::DisplayList sampleList() {
+    TestDrawing t;
+    // A red horizontal line, a colour-7 vertical line and a filled square.
+    t.add(TestDrawing::kModel, "LINE", TestDrawing::line(0, 50, 100, 50), TestDrawing::kLayerZero,
+          dwg::Color::fromIndex(1));
+    t.add(TestDrawing::kModel, "LINE", TestDrawing::line(25, 0, 25, 100));
+    dwg::Face square;
+    square.corners = {dwg::Point3{60, 60, 0}, {90, 60, 0}, {60, 90, 0}, {90, 90, 0}};
+    t.add(TestDrawing::kModel, "SOLID", square, TestDrawing::kLayerZero, dwg::Color::fromIndex(5));
+    return render::buildModelSpace(t.drawing);
+}
+
+TEST(PaintTest, PixelsShowTheDrawingInItsColours) {
+    struct Case {
+        QColor background;
+        QColor colourSeven;
+    };
+    for (const Case& c : {Case{Qt::white, Qt::black}, Case{Qt::black, Qt::white}}) {
+        const QImage image = render::renderImage(sampleList(), QSize(101, 101), c.background, 0);
+        // World (x, y) is pixel (x, 100 - y) at this size.
+        EXPECT_EQ(image.pixelColor(10, 50).red(), 255);
+        EXPECT_LT(image.pixelColor(10, 50).green(), 128);
+        EXPECT_EQ(image.pixelColor(25, 20).lightness() > 128, c.colourSeven.lightness() > 128);
+        EXPECT_EQ(image.pixelColor(75, 25), QColor(0, 0, 255));
+        EXPECT_EQ(image.pixelColor(10, 10), c.background);
+        EXPECT_EQ(image.pixelColor(75, 75), c.background);
+    }
+}
+
+TEST(PaintTest, PaintingFollowsTheViewAndTheDeviceRatio) {
+    const render::DisplayList list = sampleList();
+    QImage image(200, 200, QImage::Format_RGB32);
+    image.setDevicePixelRatio(2);  // 100 x 100 logical pixels
+    QPainter painter(&image);
+    render::View view = render::View::fit(list.extents, 100, 100, 0);
+    view = view.zoomedAbout({75, 25}, 2);  // the square fills the view's middle
+    render::paint(painter, list, view, Qt::white);
+    painter.end();
+    EXPECT_EQ(image.pixelColor(100, 100), QColor(0, 0, 255));
+    EXPECT_EQ(image.pixelColor(10, 190), QColor(Qt::white));
+}
+
+class DwgRenderTest : public ::testing::Test {
+  protected:
+    int run(const QStringList& arguments, QString* errors = nullptr) {
+        QProcess process;
+        process.start(DWGRENDER_PATH, arguments);
+        if (!process.waitForFinished(60'000)) {
+            process.kill();
+            process.waitForFinished();
+            return -1;
+        }
+        if (errors) *errors = QString::fromUtf8(process.readAllStandardError());
+        return process.exitCode();
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(DwgRenderTest, WritesAPngOrFailsWithoutOne) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const QString sample = QString::fromStdString(
+        (testsupport::samplesFolder() / "R2000/libredwg_entities-2d.dwg").string());
+    const QString png = dir.filePath("out.png");
+    ASSERT_EQ(run({sample, png}), 0);
+    QImage image(png);
+    EXPECT_EQ(image.size(), QSize(1024, 724));
+    ASSERT_EQ(run({"--size", "300x200", "--block", "BLOCK1", sample, png}), 0);
+    image.load(png);
+    EXPECT_EQ(image.size(), QSize(300, 200));
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ink += image.pixelColor(x, y).lightness() < 128;
+    EXPECT_GT(ink, 150) << "the block's line, across the image";
+
+    QFile garbage(dir.filePath("garbage.dwg"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("AC1015 but nothing else");
+    garbage.close();
+    struct Failure {
+        QStringList arguments;
+        int code;
+    };
+    const QString missing = dir.filePath("missing.png");
+    const Failure failures[] = {
+        {{garbage.fileName(), missing}, 1},
+        {{dir.filePath("absent.dwg"), missing}, 1},
+        {{"--block", "NO SUCH BLOCK", sample, missing}, 1},
+        {{"--size", "0x10", sample, missing}, 2},
+        {{sample}, 2},
+    };
+    for (const Failure& f : failures) {
+        QString errors;
+        EXPECT_EQ(run(f.arguments, &errors), f.code) << f.arguments.join(' ').toStdString();
+        EXPECT_FALSE(QFile::exists(missing));
+        if (f.code == 1) {
+            EXPECT_TRUE(errors.startsWith("dwgrender: ")) << errors.toStdString();
+            EXPECT_EQ(errors.count('\n'), 1) << errors.toStdString();
+        }
+    }
+}
+
+}  // namespace
