@@ -1,16 +1,29 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Tessaly and starts it on a demo library
-# written beside the executable.
+# Installs what is missing, builds Tessaly and starts it on the demo library:
+# three categories installed beside the executable, all 14 packages on a
+# package server on 127.0.0.1 that runs while the program does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)" --target tessaly tessaly-demo-library
+port="${TESSALY_DEMO_PORT:-8080}"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTESSALY_PACKAGE_SERVER="http://127.0.0.1:$port/"
+cmake --build build -j "$(nproc)" --target tessaly tessaly-demo-drawings tessaly-pack
 program_folder="$PWD/build/app"
-demo_drawing=""
-sample="$PWD/../shared/dwg-samples/R2000/libredwg_entities-2d.dwg"
-[ -f "$sample" ] && demo_drawing="$sample"
-if [ ! -d "$program_folder/Blocos" ]; then
-  QT_QPA_PLATFORM=offscreen build/tools/demo-library/tessaly-demo-library "$program_folder" $demo_drawing
-fi
-exec "$program_folder/tessaly"
+demo="$PWD/build/demo-library"
+cmake -DGENERATOR="$PWD/build/tools/demo-drawings/tessaly-demo-drawings" \
+  -DPACK="$PWD/build/tools/tessaly-pack/tessaly-pack" -DWORK="$demo" \
+  -DPROGRAM="$program_folder" -DSERVER="$demo/servidor" -P tools/demo-drawings/DemoLibrary.cmake
+
+python3 scripts/package-server.py "$demo/servidor" --port "$port" > /dev/null &
+server=$!
+trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+  if ! kill -0 "$server" 2>/dev/null; then
+    echo "O servidor de pacotes não iniciou na porta $port (já em uso? use TESSALY_DEMO_PORT)." >&2
+    exit 1
+  fi
+  sleep 0.1
+done
+"$program_folder/tessaly"

@@ -6,7 +6,7 @@
 
 #include <dwg/Drawing.h>
 
-#include <optional>
+#include <cstdint>
 #include <vector>
 
 #include "Streams.h"

@@ -1,5 +1,5 @@
-// Parsers of the entity types beyond the basic drawing set, each in its own
-// source file. They run after the common entity data and handles, like the
+// Parsers of the entity types beyond the basic drawing set; the larger ones
+// have source files of their own. They run after the common entity data and handles, like the
 // parsers in EntityParsers.cpp, and throw dwg::Error when the data does not fit.
 #pragma once
 

@@ -43,6 +43,8 @@ enum Command : std::uint32_t {
 
 // Transforms nested deeper than this are ignored: real graphics nest a few levels.
 constexpr std::size_t kMaxTransformDepth = 64;
+// Bytes of graphics each decoded primitive must be paid with.
+constexpr std::size_t kBytesPerPrimitive = 8;
 
 class Cursor {
   public:
@@ -175,6 +177,8 @@ class Decoder {
   private:
     void command(std::uint32_t type, Cursor& c);
     ProxyPrimitive& add(ProxyPrimitive::Kind kind) {
+        if (result_.primitives.size() >= budget_)
+            throw Error::damaged("gráficos de proxy com primitivas demais");
         ProxyPrimitive p;
         p.kind = kind;
         p.color = color_;
@@ -201,17 +205,22 @@ class Decoder {
     ProxyGraphics result_;
     std::vector<std::size_t> stack_{0};
     std::size_t ignoredPushes_ = 0;
+    std::size_t budget_ = 0;
     Color color_;
     int lineweight_ = -1;
     bool filled_ = false;
 };
 
 ProxyGraphics Decoder::run(Bytes graphics) {
+    // Real commands take far more than this per primitive; the cap keeps the
+    // decoded form within a small multiple of the input whatever the counts.
+    budget_ = graphics.size() / kBytesPerPrimitive + 1;
     try {
         Cursor all(graphics);
         all.u32();  // total size
         const std::uint32_t commands = all.u32();
-        for (std::uint32_t i = 0; i < commands && all.remaining() >= 8; ++i) {
+        for (std::uint32_t i = 0;
+             i < commands && all.remaining() >= 8 && result_.primitives.size() < budget_; ++i) {
             const std::uint32_t size = all.u32();
             const std::uint32_t type = all.u32();
             if (size < 8 || size - 8 > all.remaining()) break;
@@ -235,10 +244,11 @@ void Decoder::command(std::uint32_t type, Cursor& c) {
         case kCircle: {
             const Point3 center = c.point();
             const double radius = c.f64();
+            const Point3 normal = c.point();
             ProxyPrimitive& p = add(Kind::Circle);
             p.center = center;
             p.radius = radius;
-            p.normal = c.point();
+            p.normal = normal;
             break;
         }
         case kCircleThreePoints:
@@ -408,12 +418,31 @@ void Decoder::shell(Cursor& c) {
     } catch (const Error&) {
         // No edge data: every edge shows.
     }
-    std::size_t edge = 0;
+    // Each face as one closed outline, or as the runs of its visible edges.
+    std::size_t first = 0;
     for (const auto& face : faces) {
-        for (std::size_t i = 0; i < face.size(); ++i, ++edge) {
-            if (!visible[edge]) continue;
-            polyline({vertices[face[i]], vertices[face[(i + 1) % face.size()]]}, false);
+        const std::size_t n = face.size();
+        const auto shown = [&](std::size_t side) { return visible[first + side % n]; };
+        std::size_t hidden = 0;
+        while (hidden < n && shown(hidden)) ++hidden;
+        if (hidden == n) {
+            std::vector<Point3> outline;
+            for (std::size_t corner : face) outline.push_back(vertices[corner]);
+            polyline(std::move(outline), true);
+        } else {
+            // Runs start after a hidden side; walk once round from the first hidden one.
+            std::vector<Point3> run;
+            for (std::size_t k = hidden + 1; k <= hidden + n; ++k) {
+                if (!shown(k)) {
+                    polyline(std::move(run), false);
+                    run.clear();
+                    continue;
+                }
+                if (run.empty()) run.push_back(vertices[face[k % n]]);
+                run.push_back(vertices[face[(k + 1) % n]]);
+            }
         }
+        first += n;
     }
 }
 

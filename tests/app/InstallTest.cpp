@@ -32,9 +32,10 @@ TEST(Install, FolderMovedElsewhereHoldsItsFilesAndRuns) {
     const QString folder = root.filePath(QStringLiteral("outro lugar/Tessaly"));
     ASSERT_TRUE(QDir().rename(installed, folder));
 
-    QStringList expected = {QStringLiteral("tessaly"), QStringLiteral("tessaly.desktop"),
-                            QStringLiteral("tessaly.png"), QStringLiteral("Ajuda/index.html"),
-                            QStringLiteral("translations/qtbase_pt_BR.qm")};
+    QStringList expected = {
+        QStringLiteral("tessaly"),          QStringLiteral("vazio.dwg"),
+        QStringLiteral("tessaly.desktop"),  QStringLiteral("tessaly.png"),
+        QStringLiteral("Ajuda/index.html"), QStringLiteral("translations/qtbase_pt_BR.qm")};
     for (int n = 0; n < 14; ++n) expected << QStringLiteral("Blocos/%1.txt").arg(n);
     if (TESSALY_HAS_CHM) expected << QStringLiteral("Ajuda.chm");
     for (const QString& file : expected)

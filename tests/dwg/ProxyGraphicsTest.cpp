@@ -146,7 +146,8 @@ TEST(ProxyGraphics, CommandsDrawWithTheAttributesInEffect) {
     expectNear(pointOnArc(quarter, quarter.sweepAngle), {0, 1, 0});
 }
 
-// A shell face's edges follow the face's corners; edges marked invisible are left out.
+// A shell face's edges follow the face's corners; edges marked invisible are
+// left out, the visible ones joined where they meet.
 TEST(ProxyGraphics, ShellsDrawTheirVisibleEdges) {
     Fields square;
     square.u32(4).point(0, 0).point(1, 0).point(1, 1).point(0, 1);
@@ -154,9 +155,12 @@ TEST(ProxyGraphics, ShellsDrawTheirVisibleEdges) {
     square.u32(0x40).u32(1).u32(0).u32(1).u32(1);  // second edge hidden
     square.u32(0).u32(0);
     const dwg::ProxyGraphics g = decode(stream({{9, square}}));
-    ASSERT_EQ(g.primitives.size(), 3u);
-    expectNear(g.primitives[1].points[0], {1, 1, 0});
-    expectNear(g.primitives[2].points[1], {0, 0, 0});
+    ASSERT_EQ(g.primitives.size(), 1u);
+    const std::vector<dwg::Point3>& run = g.primitives[0].points;
+    ASSERT_EQ(run.size(), 4u);
+    expectNear(run.front(), {1, 1, 0});
+    expectNear(run.back(), {1, 0, 0});
+    EXPECT_FALSE(g.primitives[0].closed);
 }
 
 TEST(ProxyGraphics, DamagedStreamsStayBounded) {

@@ -21,12 +21,16 @@ using Handle = std::uint64_t;
 struct Point2 {
     double x = 0;
     double y = 0;
+
+    bool operator==(const Point2&) const = default;
 };
 
 struct Point3 {
     double x = 0;
     double y = 0;
     double z = 0;
+
+    bool operator==(const Point3&) const = default;
 };
 
 inline constexpr Point3 kDefaultExtrusion{0, 0, 1};
@@ -39,6 +43,8 @@ struct Color {
 
     static Color fromIndex(int aci);
     static Color fromTrueColor(std::uint32_t rgb);
+
+    bool operator==(const Color&) const = default;
 };
 
 struct Layer {
@@ -49,6 +55,8 @@ struct Layer {
     bool frozen = false;
     bool locked = false;
     Handle linetype = 0;
+
+    bool operator==(const Layer&) const = default;
 };
 
 struct Linetype {
@@ -57,6 +65,8 @@ struct Linetype {
     std::string description;
     double patternLength = 0;
     std::vector<double> dashes;  // positive = dash, negative = gap, 0 = dot
+
+    bool operator==(const Linetype&) const = default;
 };
 
 struct TextStyle {
@@ -69,6 +79,8 @@ struct TextStyle {
     double obliqueAngle = 0;
     bool vertical = false;
     bool shapeFile = false;
+
+    bool operator==(const TextStyle&) const = default;
 };
 
 // Data every entity carries.
@@ -87,12 +99,16 @@ struct EntityHeader {
     // The entity's proxy graphics as stored (empty when it has none): how the
     // program that wrote it drew it. See decodeProxyGraphics().
     std::vector<std::uint8_t> proxyGraphics;
+
+    bool operator==(const EntityHeader&) const = default;
 };
 
 struct Line {
     Point3 start, end;
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
+
+    bool operator==(const Line&) const = default;
 };
 
 struct Point {
@@ -100,6 +116,8 @@ struct Point {
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
     double xAxisAngle = 0;
+
+    bool operator==(const Point&) const = default;
 };
 
 struct Circle {
@@ -107,6 +125,8 @@ struct Circle {
     double radius = 0;
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
+
+    bool operator==(const Circle&) const = default;
 };
 
 struct Arc {
@@ -116,6 +136,8 @@ struct Arc {
     double endAngle = 0;
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
+
+    bool operator==(const Arc&) const = default;
 };
 
 struct Ellipse {
@@ -125,6 +147,8 @@ struct Ellipse {
     double axisRatio = 1;
     double startParameter = 0;
     double endParameter = 0;
+
+    bool operator==(const Ellipse&) const = default;
 };
 
 struct LwPolyline {
@@ -136,6 +160,8 @@ struct LwPolyline {
     std::vector<Point2> points;
     std::vector<double> bulges;                     // empty or one per point
     std::vector<std::pair<double, double>> widths;  // empty or one (start, end) per point
+
+    bool operator==(const LwPolyline&) const = default;
 };
 
 struct Vertex {
@@ -144,11 +170,15 @@ struct Vertex {
     double endWidth = 0;
     double bulge = 0;
     int flags = 0;
+
+    bool operator==(const Vertex&) const = default;
 };
 
 // Vertex indices (1-based) of a polyface face; negative = invisible edge, 0 = unused.
 struct PolyfaceFace {
     std::array<int, 4> indices{};
+
+    bool operator==(const PolyfaceFace&) const = default;
 };
 
 struct Polyline {
@@ -166,6 +196,8 @@ struct Polyline {
     int meshN = 0;
     std::vector<Vertex> vertices;
     std::vector<PolyfaceFace> faces;
+
+    bool operator==(const Polyline&) const = default;
 };
 
 struct Spline {
@@ -179,6 +211,8 @@ struct Spline {
     std::vector<Point3> fitPoints;
     Point3 startTangent;
     Point3 endTangent;
+
+    bool operator==(const Spline&) const = default;
 };
 
 // TEXT, ATTRIB and ATTDEF.
@@ -203,6 +237,8 @@ struct Text {
     std::string tag;
     std::string prompt;
     int attributeFlags = 0;  // 1 invisible, 2 constant, 4 verify, 8 preset
+
+    bool operator==(const Text&) const = default;
 };
 
 struct MText {
@@ -216,6 +252,8 @@ struct MText {
     int drawingDirection = 1;
     double lineSpacingFactor = 1;
     Handle style = 0;
+
+    bool operator==(const MText&) const = default;
 };
 
 struct AttributeEntity;
@@ -232,6 +270,8 @@ struct Insert {
     double columnSpacing = 0;
     double rowSpacing = 0;
     std::vector<AttributeEntity> attributes;
+
+    bool operator==(const Insert&) const = default;
 };
 
 // SOLID, TRACE (corners in object coordinates) and 3DFACE (world coordinates).
@@ -242,6 +282,8 @@ struct Face {
     double thickness = 0;
     Point3 extrusion = kDefaultExtrusion;
     int invisibleEdges = 0;  // 3DFACE only
+
+    bool operator==(const Face&) const = default;
 };
 
 struct HatchEdge {
@@ -259,6 +301,8 @@ struct HatchEdge {
     std::vector<double> knots;
     std::vector<Point2> controlPoints;
     std::vector<double> weights;
+
+    bool operator==(const HatchEdge&) const = default;
 };
 
 struct HatchLoop {
@@ -268,6 +312,8 @@ struct HatchLoop {
     std::vector<Point2> points;  // polyline loop
     std::vector<double> bulges;
     std::vector<HatchEdge> edges;  // edge loop
+
+    bool operator==(const HatchLoop&) const = default;
 };
 
 struct HatchPatternLine {
@@ -275,6 +321,8 @@ struct HatchPatternLine {
     Point2 base;
     Point2 offset;
     std::vector<double> dashes;
+
+    bool operator==(const HatchPatternLine&) const = default;
 };
 
 struct Hatch {
@@ -289,6 +337,8 @@ struct Hatch {
     double patternAngle = 0;
     double patternScale = 1;
     std::vector<HatchPatternLine> patternLines;
+
+    bool operator==(const Hatch&) const = default;
 };
 
 struct Dimension {
@@ -312,6 +362,8 @@ struct Dimension {
     double extensionRotation = 0;  // linear
     double rotation = 0;           // linear
     double leaderLength = 0;       // radius, diameter
+
+    bool operator==(const Dimension&) const = default;
 };
 
 struct Leader {
@@ -321,6 +373,8 @@ struct Leader {
     Point3 extrusion = kDefaultExtrusion;
     Handle annotation = 0;
     Handle dimStyle = 0;
+
+    bool operator==(const Leader&) const = default;
 };
 
 // RAY (half-infinite) and XLINE (infinite both ways).
@@ -328,12 +382,16 @@ struct ConstructionLine {
     bool bothWays = false;
     Point3 point;
     Point3 direction;
+
+    bool operator==(const ConstructionLine&) const = default;
 };
 
 struct Viewport {
     Point3 center;  // paper-space coordinates
     double width = 0;
     double height = 0;
+
+    bool operator==(const Viewport&) const = default;
 };
 
 // MULTILEADER: leader lines with arrowheads, ending at a landing beside MTEXT or
@@ -344,12 +402,14 @@ struct MLeaderLine {
     // Arrowhead tip first, then the bends; the line goes on to its root's
     // `connection` point.
     std::vector<Point3> points;
-    int leaderType = 1;  // 0 invisible, 1 straight segments, 2 spline through the points
-    Color color;
+    int leaderType = 1;     // 0 invisible, 1 straight segments, 2 spline through the points
+    Color color;            // ByBlock stands for the multileader's own colour
     Handle linetype = 0;    // LTYPE handle (may be the BYLAYER/BYBLOCK entry); 0 = ByLayer
     int lineweight = -1;    // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
     Handle arrowBlock = 0;  // block drawn as the arrowhead; 0 = the standard closed filled arrow
     double arrowSize = 0;   // arrowhead length; the arrow block is scaled by it
+
+    bool operator==(const MLeaderLine&) const = default;
 };
 
 struct MLeaderRoot {
@@ -358,6 +418,8 @@ struct MLeaderRoot {
     Point3 direction{1, 0, 0};
     double landingDistance = 0;  // landing length, drawn only when MultiLeader::landing is set
     std::vector<MLeaderLine> lines;
+
+    bool operator==(const MLeaderRoot&) const = default;
 };
 
 struct MLeaderBlockContent {
@@ -373,22 +435,26 @@ struct MLeaderBlockContent {
     std::array<double, 16> transform{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     // Values shown by the block's attribute definitions: ATTDEF handle, text.
     std::vector<std::pair<Handle, std::string>> attributes;
+
+    bool operator==(const MLeaderBlockContent&) const = default;
 };
 
 struct MultiLeader {
     std::vector<MLeaderRoot> roots;
-    bool landing = true;                // draw each root's landing (dog-leg)
-    double landingGap = 0;              // gap between the landing and the text
-    double scale = 1;                   // overall scale, already applied to the sizes here
-    Point3 normal = kDefaultExtrusion;  // plane of the leader
-    // MTEXT content. `insertion` is the text's anchor in WCS, `xAxis` its direction,
-    // `height` the text height, `rectangleWidth` the wrapping width (0 = none) and
-    // `attachment` 1, 2 or 3 (top left, top centre, top right).
+    bool landing = true;    // draw each root's landing (dog-leg)
+    double landingGap = 0;  // gap between the landing and the text
+    double scale = 1;       // overall scale, already applied to the sizes here
+    // MTEXT content. `insertion` is the text's anchor in WCS, `extrusion` its
+    // plane, `xAxis` its direction, `height` the text height, `rectangleWidth` the
+    // wrapping width (0 = none), `attachment` 1, 2 or 3 (top left, top centre,
+    // top right) and `drawingDirection` as stored (5 = as the text style says).
     std::optional<MText> text;
-    Color textColor;
+    Color textColor;         // ByBlock stands for the multileader's own colour
     bool textFrame = false;  // a rectangle around the text
     std::optional<MLeaderBlockContent> block;
     Handle style = 0;  // MLEADERSTYLE object
+
+    bool operator==(const MultiLeader&) const = default;
 };
 
 // MLINE: parallel lines (the elements of its MLINESTYLE) along a path of
@@ -397,6 +463,8 @@ struct MLineElement {
     double offset = 0;  // from the style's centre line, before MLine::scale
     Color color;
     Handle linetype = 0;  // LTYPE handle (R2018+ files); 0 where only an index is stored
+
+    bool operator==(const MLineElement&) const = default;
 };
 
 struct MLineVertex {
@@ -411,6 +479,8 @@ struct MLineVertex {
     // after the first, the element is drawn along the whole segment.
     std::vector<std::vector<double>> elementParameters;
     std::vector<std::vector<double>> fillParameters;  // same, for the fill
+
+    bool operator==(const MLineVertex&) const = default;
 };
 
 struct MLine {
@@ -432,6 +502,8 @@ struct MLine {
     bool endSquareCap = false, endRoundCap = false, endInnerArcs = false;
     double startAngle = 0;  // cap angles, radians
     double endAngle = 0;
+
+    bool operator==(const MLine&) const = default;
 };
 
 // IMAGE and WIPEOUT: a raster placed in world coordinates (WCS). Pixel (i, j)
@@ -446,8 +518,8 @@ struct RasterImage {
     Point3 u{1, 0, 0};
     Point3 v{0, 1, 0};
     Point2 size{1, 1};  // width and height in pixels
-    int displayFlags =
-        0;  // 1 shown, 2 shown when not aligned with the screen, 4 clipped, 8 transparent
+    // 1 shown, 2 shown when not aligned with the screen, 4 clipped, 8 transparent.
+    int displayFlags = 0;
     bool clipping = false;      // the clip boundary applies
     bool clipInverted = false;  // R2010+: hide what lies inside the boundary instead
     int brightness = 50;        // 0..100
@@ -458,6 +530,8 @@ struct RasterImage {
     // -0.5 .. h-0.5. A rectangle is given by its four corners.
     std::vector<Point2> clipBoundary;
     Handle imageDefinition = 0;  // IMAGEDEF object naming the file (IMAGE only)
+
+    bool operator==(const RasterImage&) const = default;
 };
 
 // HELIX: the spline that draws it, and the helix it was made from (WCS).
@@ -470,6 +544,8 @@ struct Helix {
     double turns = 0;
     double turnHeight = 0;
     bool rightHanded = true;  // counter-clockwise seen from the axis tip
+
+    bool operator==(const Helix&) const = default;
 };
 
 // MESH (subdivision mesh), its base level in world coordinates: the
@@ -479,6 +555,8 @@ struct SubdivisionMesh {
     std::vector<Point3> vertices;
     std::vector<std::vector<int>> faces;     // vertex indices of each face
     std::vector<std::pair<int, int>> edges;  // vertex index pairs
+
+    bool operator==(const SubdivisionMesh&) const = default;
 };
 
 // TOLERANCE: a feature control frame, drawn from its text with the codes of
@@ -490,6 +568,8 @@ struct Tolerance {
     Point3 extrusion = kDefaultExtrusion;
     double height = 0;  // R13-R14 only; later the dimension style's DIMTXT applies
     Handle dimStyle = 0;
+
+    bool operator==(const Tolerance&) const = default;
 };
 
 // Proxy graphics, decoded: the primitives the writing program drew for an
@@ -526,6 +606,8 @@ struct ProxyPrimitive {
     int lineweight = -1;  // hundredths of mm; -1 ByLayer, -2 ByBlock, -3 default
     // Index into ProxyGraphics::transforms; 0 is the identity.
     std::size_t transform = 0;
+
+    bool operator==(const ProxyPrimitive&) const = default;
 };
 
 struct ProxyGraphics {
@@ -534,10 +616,15 @@ struct ProxyGraphics {
     std::vector<std::array<double, 16>> transforms{
         {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
     std::vector<ProxyPrimitive> primitives;
+
+    bool operator==(const ProxyGraphics&) const = default;
 };
 
-// An entity type that is counted but not decoded (3DSOLID, IMAGE, proxies...).
-struct Unsupported {};
+// An entity type that is counted but not decoded (3DSOLID, SHAPE, proxies
+// without graphics...).
+struct Unsupported {
+    bool operator==(const Unsupported&) const = default;
+};
 
 using EntityData =
     std::variant<Unsupported, Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline, Text,
@@ -549,11 +636,15 @@ struct Entity {
         typeName;  // "LINE", "POLYLINE_2D", "DIMENSION_LINEAR", class names like "MULTILEADER"
     EntityHeader header;
     EntityData data;
+
+    bool operator==(const Entity&) const = default;
 };
 
 struct AttributeEntity {
     EntityHeader header;
     Text text;
+
+    bool operator==(const AttributeEntity&) const = default;
 };
 
 struct Block {
@@ -565,6 +656,8 @@ struct Block {
     bool modelSpace = false;
     bool paperSpace = false;  // any paper-space layout
     std::vector<Entity> entities;
+
+    bool operator==(const Block&) const = default;
 };
 
 struct HeaderVariables {
@@ -578,8 +671,8 @@ struct HeaderVariables {
     int pointDisplayMode = 0;
     double pointDisplaySize = 0;
     double linetypeScale = 1;  // LTSCALE: global factor on every linetype pattern
-    double newEntityLinetypeScale =
-        1;  // CELTSCALE: given to new entities; stored ones carry theirs
+    // CELTSCALE: given to new entities; stored ones carry their own.
+    double newEntityLinetypeScale = 1;
     bool paperSpaceLinetypeScaling = true;  // PSLTSCALE
     bool fillMode = true;  // FILLMODE: solids, wide polylines and solid hatches are filled
     // Dimension defaults (DIMSCALE, DIMTXT), for entities sized by a dimension style the
@@ -601,6 +694,8 @@ struct HeaderVariables {
     Handle linetypeByLayer = 0;
     Handle linetypeByBlock = 0;
     Handle linetypeContinuous = 0;
+
+    bool operator==(const HeaderVariables&) const = default;
 };
 
 struct Drawing {
@@ -619,6 +714,8 @@ struct Drawing {
     const Block* modelSpace() const;
     const Block* findBlock(Handle handle) const;
     const Layer* findLayer(Handle handle) const;
+
+    bool operator==(const Drawing&) const = default;
 };
 
 // Decodes an entity's stored proxy graphics (EntityHeader::proxyGraphics) of

@@ -1,0 +1,203 @@
+// The R2000 writer's view of a drawing: what goes into the file and under
+// which handles, resolved once before any object is encoded, and the encoders
+// that turn each part into object records.
+#pragma once
+
+#include <dwg/Drawing.h>
+#include <dwg/Writer.h>
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "BitWriter.h"
+
+namespace dwg::detail {
+
+// Object types of the objects the writer makes, and the classes it declares.
+enum WriterType : int {
+    kTypeText = 1,
+    kTypeBlock = 4,
+    kTypeEndblk = 5,
+    kTypeInsert = 7,
+    kTypeMinsert = 8,
+    kTypeArc = 17,
+    kTypeCircle = 18,
+    kTypeLine = 19,
+    kTypePoint = 27,
+    kTypeSolid = 31,
+    kTypeEllipse = 35,
+    kTypeSpline = 36,
+    kTypeDictionary = 42,
+    kTypeMText = 44,
+    kTypeBlockControl = 48,
+    kTypeBlockHeader = 49,
+    kTypeLayerControl = 50,
+    kTypeLayer = 51,
+    kTypeStyleControl = 52,
+    kTypeStyle = 53,
+    kTypeLinetypeControl = 56,
+    kTypeLinetype = 57,
+    kTypeViewControl = 60,
+    kTypeUcsControl = 62,
+    kTypeVportControl = 64,
+    kTypeVport = 65,
+    kTypeAppIdControl = 66,
+    kTypeAppId = 67,
+    kTypeDimStyleControl = 68,
+    kTypeDimStyle = 69,
+    kTypeViewportEntityControl = 70,
+    kTypeMlineStyle = 73,
+    kTypeLwPolyline = 77,
+    kTypeHatch = 78,
+    kTypeDictionaryWithDefault = 500,
+    kTypePlaceholder = 501,
+    kTypeLayout = 502,
+};
+
+inline constexpr std::int16_t kColorByLayer = 256;
+inline constexpr std::uint8_t kLineweightByLayer = 29;
+
+// Strings go into the file in Windows-1252 (code page 30); characters outside
+// it become \U+XXXX escapes, which readers expand again.
+inline constexpr int kWriterCodePage = 30;
+std::string encodeText(std::string_view utf8);
+
+struct Box {
+    Point3 min;
+    Point3 max;
+};
+
+enum class Space { Block, Model, Paper };
+
+struct PlannedBlock {
+    const Block* source = nullptr;  // null for a space the drawing did not have
+    std::string name;
+    Space space = Space::Block;
+    Handle header = 0;
+    Handle begin = 0;              // BLOCK entity
+    Handle end = 0;                // ENDBLK entity
+    Handle layout = 0;             // model and paper space only
+    std::vector<Handle> entities;  // one per source entity, in order
+    std::vector<Handle> inserts;   // INSERTs anywhere in the drawing that place this block
+};
+
+// Every object of the file with its handle; the model's handles mapped to them.
+struct WritePlan {
+    // Objects every file has.
+    Handle blockControl = 0, layerControl = 0, styleControl = 0, linetypeControl = 0,
+           viewControl = 0, ucsControl = 0, vportControl = 0, appIdControl = 0, dimStyleControl = 0,
+           viewportEntityControl = 0;
+    Handle namedObjects = 0, groups = 0, layouts = 0, mlineStyles = 0, plotSettings = 0,
+           plotStyles = 0, plotStyleNormal = 0, mlineStyle = 0, appIdAcad = 0, dimStyle = 0,
+           activeVport = 0;
+    Handle linetypeByBlock = 0, linetypeByLayer = 0, linetypeContinuous = 0;
+
+    // Table entries with references already turned into file handles; layer
+    // "0", the fixed linetypes and the Standard style come first.
+    std::vector<std::pair<Handle, Layer>> layers;
+    std::vector<std::pair<Handle, Linetype>> linetypes;  // ByBlock, ByLayer, Continuous, others
+    std::vector<std::pair<Handle, TextStyle>> textStyles;
+    std::vector<PlannedBlock> blocks;  // model space, paper space, then the others
+
+    Handle currentLayer = 0;
+    Handle nextHandle = 0;  // HANDSEED
+    std::optional<Box> modelExtents;
+    // The drawing's own settings (units, base point, point style, linetype
+    // scales, fill mode, dimension scale and text height); its handles unused.
+    HeaderVariables settings;
+
+    std::unordered_map<Handle, Handle> layerOf, linetypeOf, styleOf, blockOf;
+
+    const PlannedBlock& modelSpace() const { return blocks[0]; }
+    const PlannedBlock& paperSpace() const { return blocks[1]; }
+    Handle standardStyle() const { return textStyles.front().first; }
+    Handle layerZero() const { return layers.front().first; }
+};
+
+// Checks the drawing and gives every object its handle. Throws WriteError.
+WritePlan planDrawing(const Drawing& drawing);
+
+// Extents of model space in world coordinates: entities of nested blocks
+// placed by their inserts. Empty when nothing is drawn.
+std::optional<Box> modelSpaceExtents(const Drawing& drawing, const Block* modelSpace);
+
+// Where the drawing opens: the extents with a margin, or the empty sheet.
+struct InitialView {
+    Point2 center;
+    double height = 0;
+};
+InitialView initialView(const WritePlan& plan);
+
+// The dimension settings that the header and the Standard dimension style
+// share, in their common order; the header stores five handles where
+// `handlesBeforeLineweights` writes them.
+void writeDimensionVariables(BitWriter& d, const HeaderVariables& settings,
+                             const std::function<void()>& handlesBeforeLineweights);
+
+// The box an MTEXT fills: its rectangle width (or the longest line's estimated
+// width) by its lines.
+Point2 mtextSize(const MText& text);
+
+// One object record being built: its data stream, then its handle stream.
+class ObjectEncoder {
+  public:
+    ObjectEncoder(int type, Handle handle);
+
+    BitWriter& data() { return data_; }
+    BitWriter& handles() { return handles_; }
+
+    // The record as stored: MS size, both streams, CRC.
+    std::vector<std::uint8_t> finish();
+
+  private:
+    BitWriter data_;
+    BitWriter handles_;
+    std::size_t sizeFieldBit_ = 0;
+};
+
+// Common data of a non-entity object owned by `owner`. R2000 always stores an
+// extension dictionary handle; the writer's objects have none.
+void beginObject(ObjectEncoder& object, Handle owner, std::initializer_list<Handle> reactors);
+// A table entry: common object data, name and flags, owned by its control object.
+void beginTableEntry(ObjectEncoder& object, Handle control, std::string_view name);
+
+// Common data of an entity and its links in the owning block's chain.
+struct EntityFrame {
+    int mode = 0;  // 0 owner handle given, 1 paper space, 2 model space
+    Handle owner = 0;
+    Handle previous = 0;
+    Handle next = 0;
+    Handle layer = 0;
+    Handle linetype = 0;
+    std::int16_t color = kColorByLayer;
+    double linetypeScale = 1;
+    unsigned linetypeFlags = 0;  // 0 ByLayer, 1 ByBlock, 3 handle given
+    std::uint8_t lineweight = kLineweightByLayer;
+    bool invisible = false;
+};
+void beginEntity(ObjectEncoder& object, const EntityFrame& frame);
+// The frame of an entity of `block` with its mode and owner; links and looks left default.
+EntityFrame blockEntityFrame(const PlannedBlock& block, Handle layer);
+
+struct EncodedObject {
+    Handle handle = 0;
+    std::vector<std::uint8_t> bytes;
+};
+using EncodedObjects = std::vector<EncodedObject>;
+
+// Control objects, table entries, dictionaries, layouts, block headers with
+// their BLOCK and ENDBLK entities.
+void encodeTables(const WritePlan& plan, EncodedObjects& out);
+// The entities of every block.
+void encodeEntities(const WritePlan& plan, EncodedObjects& out);
+
+// The drawing's file: sections, object map and headers around the objects.
+std::vector<std::uint8_t> assembleFile(const WritePlan& plan, EncodedObjects&& objects);
+
+}  // namespace dwg::detail

@@ -1,0 +1,319 @@
+// Resolving a drawing before it is written: the standard table entries it
+// lacks are added, names are checked, every object gets its file handle and
+// every reference is checked to point at something that will be written.
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <set>
+
+#include "WriterModel.h"
+
+namespace dwg::detail {
+namespace {
+
+std::string upper(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return result;
+}
+
+[[noreturn]] void fail(const std::string& message) {
+    throw WriteError("não é possível gravar o desenho: " + message);
+}
+
+void checkColor(const Color& color, const std::string& where) {
+    if (color.kind == Color::Kind::True)
+        fail(where + " usa cor RGB, que o formato AutoCAD 2000 não guarda");
+    if (color.kind == Color::Kind::Index && (color.index < 1 || color.index > 255))
+        fail(where + " tem índice de cor inválido");
+}
+
+// Names of one table, unique without regard to letter case.
+class NameSet {
+  public:
+    explicit NameSet(const char* table) : table_(table) {}
+    void add(const std::string& name) {
+        if (name.empty()) fail(std::string("nome vazio na tabela de ") + table_);
+        if (!names_.insert(upper(name)).second)
+            fail(std::string("nome repetido na tabela de ") + table_ + ": " + name);
+    }
+
+  private:
+    const char* table_;
+    std::set<std::string> names_;
+};
+
+class Planner {
+  public:
+    explicit Planner(const Drawing& drawing) : drawing_(drawing) {}
+    WritePlan run();
+
+  private:
+    Handle take() { return next_++; }
+    void planLinetypes();
+    void planLayers();
+    void planStyles();
+    void planBlocks();
+    void planEntities();
+    void checkEntities();
+    void checkInsertCycles();
+    Handle mapped(const std::unordered_map<Handle, Handle>& map, Handle handle,
+                  const char* what) const;
+
+    const Drawing& drawing_;
+    WritePlan plan_;
+    Handle next_ = 1;
+};
+
+void Planner::planLinetypes() {
+    struct Fixed {
+        const char* name;
+        const char* description;
+        Handle* handle;
+    };
+    const Fixed fixed[] = {{"ByBlock", "", &plan_.linetypeByBlock},
+                           {"ByLayer", "", &plan_.linetypeByLayer},
+                           {"Continuous", "Solid line", &plan_.linetypeContinuous}};
+    NameSet names("tipos de linha");
+    for (const Fixed& f : fixed) {
+        *f.handle = take();
+        Linetype linetype;
+        linetype.name = f.name;
+        linetype.description = f.description;
+        // The drawing's own entry of that name, with its spelling, when it has one.
+        for (const Linetype& own : drawing_.linetypes)
+            if (upper(own.name) == upper(f.name)) linetype = own;
+        names.add(linetype.name);
+        plan_.linetypes.emplace_back(*f.handle, linetype);
+    }
+    for (const Linetype& own : drawing_.linetypes) {
+        const auto fixedIndex =
+            std::find_if(std::begin(fixed), std::end(fixed),
+                         [&](const Fixed& f) { return upper(own.name) == upper(f.name); });
+        if (fixedIndex != std::end(fixed)) {
+            plan_.linetypeOf[own.handle] = *fixedIndex->handle;
+            continue;
+        }
+        names.add(own.name);
+        if (own.dashes.size() > 255) fail("tipo de linha com traços demais: " + own.name);
+        const Handle handle = take();
+        plan_.linetypeOf[own.handle] = handle;
+        plan_.linetypes.emplace_back(handle, own);
+    }
+}
+
+void Planner::planLayers() {
+    NameSet names("camadas");
+    Layer zero;
+    zero.name = "0";
+    zero.color = Color::fromIndex(7);
+    std::vector<const Layer*> others;
+    for (const Layer& own : drawing_.layers) {
+        if (own.name == "0")
+            zero = own;
+        else
+            others.push_back(&own);
+    }
+    auto add = [&](Layer layer) {
+        names.add(layer.name);
+        checkColor(layer.color, "a camada " + layer.name);
+        if (layer.color.kind != Color::Kind::Index)
+            fail("a camada " + layer.name + " precisa de um índice de cor");
+        const Handle handle = take();
+        plan_.layerOf[layer.handle] = handle;
+        layer.linetype = layer.linetype == 0
+                             ? plan_.linetypeContinuous
+                             : mapped(plan_.linetypeOf, layer.linetype, "tipo de linha da camada");
+        plan_.layers.emplace_back(handle, std::move(layer));
+    };
+    add(zero);
+    for (const Layer* layer : others) add(*layer);
+    // Handle 0 in an entity means layer "0" too.
+    plan_.layerOf[0] = plan_.layerZero();
+}
+
+void Planner::planStyles() {
+    NameSet names("estilos de texto");
+    TextStyle standard;
+    standard.name = "Standard";
+    standard.fontFile = "txt";
+    std::vector<const TextStyle*> others;
+    for (const TextStyle& own : drawing_.textStyles) {
+        if (upper(own.name) == "STANDARD")
+            standard = own;
+        else
+            others.push_back(&own);
+    }
+    auto add = [&](const TextStyle& style) {
+        names.add(style.name);
+        const Handle handle = take();
+        plan_.styleOf[style.handle] = handle;
+        plan_.textStyles.emplace_back(handle, style);
+    };
+    add(standard);
+    for (const TextStyle* style : others) add(*style);
+    plan_.styleOf[0] = plan_.standardStyle();
+}
+
+void Planner::planBlocks() {
+    const Block* model = nullptr;
+    const Block* paper = nullptr;
+    std::vector<const Block*> others;
+    for (const Block& block : drawing_.blocks) {
+        if (block.isXref) fail("referências externas não são gravadas: " + block.name);
+        if (block.modelSpace) {
+            if (model) fail("mais de um espaço de modelo");
+            model = &block;
+        } else if (block.paperSpace) {
+            if (paper) fail("mais de um espaço de papel");
+            paper = &block;
+        } else {
+            others.push_back(&block);
+        }
+    }
+    NameSet names("blocos");
+    auto add = [&](const Block* source, Space space, const char* defaultName) {
+        PlannedBlock planned;
+        planned.source = source;
+        planned.space = space;
+        planned.name = defaultName;
+        if (source && (space == Space::Block || upper(source->name) == upper(defaultName)))
+            planned.name = source->name;
+        names.add(planned.name);
+        planned.header = take();
+        planned.begin = take();
+        planned.end = take();
+        if (space != Space::Block) planned.layout = take();
+        if (source) plan_.blockOf[source->handle] = planned.header;
+        plan_.blocks.push_back(std::move(planned));
+    };
+    add(model, Space::Model, "*Model_Space");
+    add(paper, Space::Paper, "*Paper_Space");
+    for (const Block* block : others) add(block, Space::Block, "");
+}
+
+void Planner::planEntities() {
+    for (PlannedBlock& block : plan_.blocks) {
+        if (!block.source) continue;
+        for (std::size_t i = 0; i < block.source->entities.size(); ++i)
+            block.entities.push_back(take());
+    }
+    // Each block header lists the inserts that place it.
+    std::unordered_map<Handle, PlannedBlock*> byHeader;
+    for (PlannedBlock& block : plan_.blocks) byHeader.emplace(block.header, &block);
+    for (const PlannedBlock& block : plan_.blocks) {
+        if (!block.source) continue;
+        for (std::size_t i = 0; i < block.entities.size(); ++i) {
+            const auto* insert = std::get_if<Insert>(&block.source->entities[i].data);
+            if (!insert) continue;
+            PlannedBlock* target = byHeader.at(mapped(plan_.blockOf, insert->block, "bloco"));
+            if (target->space != Space::Block)
+                fail("inserção do espaço de modelo ou de papel como bloco");
+            target->inserts.push_back(block.entities[i]);
+        }
+    }
+}
+
+Handle Planner::mapped(const std::unordered_map<Handle, Handle>& map, Handle handle,
+                       const char* what) const {
+    const auto found = map.find(handle);
+    if (found == map.end())
+        fail(std::string(what) + " inexistente (referência " + std::to_string(handle) + ")");
+    return found->second;
+}
+
+void Planner::checkEntities() {
+    for (const PlannedBlock& block : plan_.blocks) {
+        if (!block.source) continue;
+        for (const Entity& entity : block.source->entities) {
+            const std::string where = "uma entidade " + entity.typeName + " do bloco " + block.name;
+            const EntityHeader& header = entity.header;
+            mapped(plan_.layerOf, header.layer, "camada");
+            checkColor(header.color, where);
+            if (header.linetypeRef == EntityHeader::LinetypeRef::Explicit)
+                mapped(plan_.linetypeOf, header.linetype, "tipo de linha");
+            const bool supported = std::visit(
+                [&](const auto& data) {
+                    using T = std::decay_t<decltype(data)>;
+                    if constexpr (std::is_same_v<T, Text>) {
+                        mapped(plan_.styleOf, data.style, "estilo de texto");
+                        return data.kind == Text::Kind::Text;
+                    } else if constexpr (std::is_same_v<T, MText>) {
+                        mapped(plan_.styleOf, data.style, "estilo de texto");
+                        return true;
+                    } else if constexpr (std::is_same_v<T, Insert>) {
+                        return data.attributes.empty();
+                    } else if constexpr (std::is_same_v<T, Face>) {
+                        return data.kind == Face::Kind::Solid;
+                    } else {
+                        return std::is_same_v<T, Line> || std::is_same_v<T, Point> ||
+                               std::is_same_v<T, Circle> || std::is_same_v<T, Arc> ||
+                               std::is_same_v<T, Ellipse> || std::is_same_v<T, LwPolyline> ||
+                               std::is_same_v<T, Spline> || std::is_same_v<T, Hatch>;
+                    }
+                },
+                entity.data);
+            if (!supported) fail(where + " é de um tipo que não é gravado");
+        }
+    }
+}
+
+// A block that places itself, directly or through others, cannot be drawn.
+void Planner::checkInsertCycles() {
+    std::unordered_map<Handle, const Block*> byHandle;
+    for (const Block& block : drawing_.blocks) byHandle.emplace(block.handle, &block);
+    enum class Mark { Unseen, Open, Done };
+    std::unordered_map<Handle, Mark> marks;
+    std::function<void(const Block&)> visit = [&](const Block& block) {
+        marks[block.handle] = Mark::Open;
+        for (const Entity& entity : block.entities) {
+            const auto* insert = std::get_if<Insert>(&entity.data);
+            if (!insert) continue;
+            const Block& target = *byHandle.at(insert->block);
+            const Mark mark = marks[target.handle];
+            if (mark == Mark::Open) fail("o bloco " + target.name + " insere a si mesmo");
+            if (mark == Mark::Unseen) visit(target);
+        }
+        marks[block.handle] = Mark::Done;
+    };
+    for (const Block& block : drawing_.blocks)
+        if (marks[block.handle] == Mark::Unseen) visit(block);
+}
+
+WritePlan Planner::run() {
+    for (Handle* fixed : {&plan_.blockControl,    &plan_.layerControl,
+                          &plan_.styleControl,    &plan_.linetypeControl,
+                          &plan_.viewControl,     &plan_.ucsControl,
+                          &plan_.vportControl,    &plan_.appIdControl,
+                          &plan_.dimStyleControl, &plan_.viewportEntityControl,
+                          &plan_.namedObjects,    &plan_.groups,
+                          &plan_.layouts,         &plan_.mlineStyles,
+                          &plan_.plotSettings,    &plan_.plotStyles,
+                          &plan_.plotStyleNormal, &plan_.mlineStyle,
+                          &plan_.appIdAcad,       &plan_.dimStyle,
+                          &plan_.activeVport})
+        *fixed = take();
+    planLinetypes();
+    planLayers();
+    planStyles();
+    planBlocks();
+    checkEntities();
+    planEntities();
+    checkInsertCycles();
+
+    const auto currentLayer = plan_.layerOf.find(drawing_.header.currentLayer);
+    plan_.currentLayer =
+        currentLayer == plan_.layerOf.end() ? plan_.layerZero() : currentLayer->second;
+    plan_.settings = drawing_.header;
+    plan_.modelExtents = modelSpaceExtents(drawing_, plan_.modelSpace().source);
+    plan_.nextHandle = next_;
+    return std::move(plan_);
+}
+
+}  // namespace
+
+WritePlan planDrawing(const Drawing& drawing) {
+    return Planner(drawing).run();
+}
+
+}  // namespace dwg::detail

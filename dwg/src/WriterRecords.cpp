@@ -1,0 +1,156 @@
+// Pieces every object record shares: framing, common object and entity data,
+// and the code-page form of strings.
+#include <array>
+
+#include "Crc.h"
+#include "WriterModel.h"
+
+namespace dwg::detail {
+namespace {
+
+// Windows-1252 bytes 0x80..0x9F and the characters they stand for; 0xA0..0xFF
+// are the Latin-1 characters of the same number.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+// Next code point of a UTF-8 text; malformed input gives U+FFFD.
+char32_t nextCodePoint(std::string_view text, std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i++]);
+    if (lead < 0x80) return lead;
+    int extra = 0;
+    char32_t c = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        c = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        c = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        c = lead & 0x07;
+    } else {
+        return 0xFFFD;
+    }
+    for (int k = 0; k < extra; ++k) {
+        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
+        c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+    }
+    return c;
+}
+
+void appendEscape(std::string& out, char32_t unit) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    out += "\\U+";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
+}
+
+}  // namespace
+
+std::string encodeText(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = nextCodePoint(utf8, i);
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        bool mapped = false;
+        for (std::size_t k = 0; k < kWindows1252High.size() && !mapped; ++k) {
+            if (kWindows1252High[k] == c && c != 0) {
+                out += static_cast<char>(0x80 + k);
+                mapped = true;
+            }
+        }
+        if (mapped) continue;
+        if (c >= 0x10000) {
+            appendEscape(out, 0xD800 + ((c - 0x10000) >> 10));
+            appendEscape(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            appendEscape(out, c);
+        }
+    }
+    return out;
+}
+
+ObjectEncoder::ObjectEncoder(int type, Handle handle) {
+    data_.bitShort(static_cast<std::int16_t>(type));
+    sizeFieldBit_ = data_.position();
+    data_.rawLong(0);  // where the handle stream starts, known at the end
+    data_.handle(Ref::Own, handle);
+    data_.bitShort(0);  // no extended data
+}
+
+std::vector<std::uint8_t> ObjectEncoder::finish() {
+    const auto handleStreamStart = static_cast<std::int32_t>(data_.position());
+    data_.append(std::move(handles_));
+    std::vector<std::uint8_t> body = data_.take();
+    patchRawLong(body, sizeFieldBit_, handleStreamStart);
+
+    std::vector<std::uint8_t> record;
+    record.reserve(body.size() + 6);
+    appendModularShort(record, static_cast<std::uint32_t>(body.size()));
+    record.insert(record.end(), body.begin(), body.end());
+    appendRawShort(record, crc16(record));
+    return record;
+}
+
+void beginObject(ObjectEncoder& object, Handle owner, std::initializer_list<Handle> reactors) {
+    object.data().bitLong(static_cast<std::int32_t>(reactors.size()));
+    object.handles().handle(Ref::SoftPointer, owner);
+    for (Handle reactor : reactors) object.handles().handle(Ref::SoftPointer, reactor);
+    object.handles().handle(Ref::HardOwner, 0);  // no extension dictionary
+}
+
+void beginTableEntry(ObjectEncoder& object, Handle control, std::string_view name) {
+    beginObject(object, control, {});
+    object.data().text(encodeText(name));
+    object.data().bit(true);                       // referenced
+    object.data().bitShort(0);                     // not from an external reference
+    object.data().bit(false);                      // not dependent on one either
+    object.handles().handle(Ref::HardPointer, 0);  // external reference block
+}
+
+void beginEntity(ObjectEncoder& object, const EntityFrame& frame) {
+    BitWriter& d = object.data();
+    d.bit(false);  // no proxy graphics
+    d.twoBits(static_cast<unsigned>(frame.mode));
+    d.bitLong(0);  // reactors
+    d.bit(false);  // previous and next entity are given below
+    d.bitShort(frame.color);
+    d.bitDouble(frame.linetypeScale);
+    d.twoBits(frame.linetypeFlags);
+    d.twoBits(0);  // plot style by layer
+    d.bitShort(frame.invisible ? 1 : 0);
+    d.rawChar(frame.lineweight);
+
+    BitWriter& h = object.handles();
+    if (frame.mode == 0) h.handle(Ref::SoftPointer, frame.owner);
+    h.handle(Ref::HardOwner, 0);  // no extension dictionary
+    h.handle(Ref::SoftPointer, frame.previous);
+    h.handle(Ref::SoftPointer, frame.next);
+    h.handle(Ref::HardPointer, frame.layer);
+    if (frame.linetypeFlags == 3) h.handle(Ref::HardPointer, frame.linetype);
+}
+
+EntityFrame blockEntityFrame(const PlannedBlock& block, Handle layer) {
+    EntityFrame frame;
+    switch (block.space) {
+        case Space::Model:
+            frame.mode = 2;
+            break;
+        case Space::Paper:
+            frame.mode = 1;
+            break;
+        case Space::Block:
+            frame.mode = 0;
+            frame.owner = block.header;
+            break;
+    }
+    frame.layer = layer;
+    return frame;
+}
+
+}  // namespace dwg::detail

@@ -1,0 +1,405 @@
+// The objects around the entities: control objects and table entries,
+// dictionaries, layouts, the multiline and dimension styles, the active
+// viewport, and each block's header with its BLOCK and ENDBLK entities.
+// Settings that the model does not carry take the values of a fresh metric
+// drawing.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numbers>
+#include <utility>
+
+#include "WriterModel.h"
+
+namespace dwg::detail {
+namespace {
+
+using Entries = std::vector<std::pair<std::string, Handle>>;
+
+constexpr double kPaperWidth = 420;  // A3 limits in model space
+constexpr double kPaperHeight = 297;
+constexpr double kViewAspect = 1.6;  // width over height of the initial view
+
+class TableEncoder {
+  public:
+    TableEncoder(const WritePlan& plan, EncodedObjects& out) : plan_(plan), out_(out) {}
+    void run();
+
+  private:
+    void emit(ObjectEncoder& object, Handle handle) {
+        out_.push_back(EncodedObject{handle, object.finish()});
+    }
+    void control(int type, Handle handle, const std::vector<Handle>& entries,
+                 const std::vector<Handle>& ownedEntries = {});
+    void dictionary(Handle handle, Handle owner, const Entries& entries, Handle defaultEntry = 0);
+    void layer(Handle handle, const Layer& layer);
+    void textStyle(Handle handle, const TextStyle& style);
+    void linetype(Handle handle, const Linetype& linetype);
+    void appId();
+    void dimStyle();
+    void activeViewport();
+    void mlineStyle();
+    void placeholder();
+    void layout(const PlannedBlock& block, const char* name, int tabOrder);
+    void blockHeader(const PlannedBlock& block);
+    void blockBoundary(const PlannedBlock& block, bool begin);
+
+    const WritePlan& plan_;
+    EncodedObjects& out_;
+};
+
+void TableEncoder::control(int type, Handle handle, const std::vector<Handle>& entries,
+                           const std::vector<Handle>& ownedEntries) {
+    ObjectEncoder object(type, handle);
+    beginObject(object, 0, {});
+    object.data().bitLong(static_cast<std::int32_t>(entries.size()));
+    if (type == kTypeDimStyleControl) object.data().rawChar(0);
+    for (Handle entry : entries) object.handles().handle(Ref::SoftOwner, entry);
+    for (Handle entry : ownedEntries) object.handles().handle(Ref::HardOwner, entry);
+    emit(object, handle);
+}
+
+void TableEncoder::dictionary(Handle handle, Handle owner, const Entries& entries,
+                              Handle defaultEntry) {
+    ObjectEncoder object(defaultEntry ? kTypeDictionaryWithDefault : kTypeDictionary, handle);
+    if (owner)
+        beginObject(object, owner, {owner});
+    else
+        beginObject(object, 0, {});
+    BitWriter& d = object.data();
+    d.bitLong(static_cast<std::int32_t>(entries.size()));
+    d.bitShort(1);  // cloning: keep existing entries
+    d.rawChar(0);   // entries are soft-owned
+    for (const auto& [name, entry] : entries) d.text(encodeText(name));
+    for (const auto& [name, entry] : entries) object.handles().handle(Ref::SoftOwner, entry);
+    if (defaultEntry) object.handles().handle(Ref::HardPointer, defaultEntry);
+    emit(object, handle);
+}
+
+void TableEncoder::layer(Handle handle, const Layer& layer) {
+    ObjectEncoder object(kTypeLayer, handle);
+    beginTableEntry(object, plan_.layerControl, layer.name);
+    constexpr int kPlottable = 16;
+    constexpr int kDefaultLineweight = 31 << 5;
+    const int flags = (layer.frozen ? 1 : 0) | (layer.on ? 0 : 2) | (layer.locked ? 8 : 0) |
+                      kPlottable | kDefaultLineweight;
+    object.data().bitShort(static_cast<std::int16_t>(flags));
+    // An off layer also stores its colour negated.
+    object.data().bitShort(
+        static_cast<std::int16_t>(layer.on ? layer.color.index : -layer.color.index));
+    object.handles().handle(Ref::HardPointer, plan_.plotStyleNormal);
+    object.handles().handle(Ref::HardPointer, layer.linetype);
+    emit(object, handle);
+}
+
+void TableEncoder::textStyle(Handle handle, const TextStyle& style) {
+    ObjectEncoder object(kTypeStyle, handle);
+    beginTableEntry(object, plan_.styleControl, style.name);
+    BitWriter& d = object.data();
+    d.bit(style.shapeFile);
+    d.bit(style.vertical);
+    d.bitDouble(style.fixedHeight);
+    d.bitDouble(style.widthFactor);
+    d.bitDouble(style.obliqueAngle);
+    d.rawChar(0);                                                  // generation
+    d.bitDouble(style.fixedHeight > 0 ? style.fixedHeight : 2.5);  // last height used
+    d.text(encodeText(style.fontFile));
+    d.text(encodeText(style.bigFontFile));
+    emit(object, handle);
+}
+
+void TableEncoder::linetype(Handle handle, const Linetype& linetype) {
+    ObjectEncoder object(kTypeLinetype, handle);
+    beginTableEntry(object, plan_.linetypeControl, linetype.name);
+    BitWriter& d = object.data();
+    d.text(encodeText(linetype.description));
+    double length = linetype.patternLength;
+    if (length == 0)
+        for (double dash : linetype.dashes) length += std::fabs(dash);
+    d.bitDouble(length);
+    d.rawChar('A');  // alignment
+    d.rawChar(static_cast<std::uint8_t>(linetype.dashes.size()));
+    for (double dash : linetype.dashes) {
+        d.bitDouble(dash);
+        d.bitShort(0);  // no shape
+        d.rawDouble(0);
+        d.rawDouble(0);
+        d.bitDouble(1);                                // scale
+        d.bitDouble(0);                                // rotation
+        d.bitShort(0);                                 // plain dash
+        object.handles().handle(Ref::HardPointer, 0);  // no shape file
+    }
+    static constexpr std::array<std::uint8_t, 256> kNoDashTexts{};
+    d.rawBytes(kNoDashTexts);
+    emit(object, handle);
+}
+
+void TableEncoder::appId() {
+    ObjectEncoder object(kTypeAppId, plan_.appIdAcad);
+    beginTableEntry(object, plan_.appIdControl, "ACAD");
+    object.data().rawChar(0);
+    emit(object, plan_.appIdAcad);
+}
+
+void TableEncoder::dimStyle() {
+    ObjectEncoder object(kTypeDimStyle, plan_.dimStyle);
+    beginTableEntry(object, plan_.dimStyleControl, "Standard");
+    writeDimensionVariables(object.data(), plan_.settings, [] {});
+    object.data().bit(false);
+    object.handles().handle(Ref::HardPointer, plan_.standardStyle());          // text style
+    for (int i = 0; i < 4; ++i) object.handles().handle(Ref::HardPointer, 0);  // arrow blocks
+    emit(object, plan_.dimStyle);
+}
+
+void TableEncoder::activeViewport() {
+    ObjectEncoder object(kTypeVport, plan_.activeVport);
+    beginTableEntry(object, plan_.vportControl, "*Active");
+    const InitialView view = initialView(plan_);
+    BitWriter& d = object.data();
+    d.bitDouble(view.height);
+    d.bitDouble(view.height * kViewAspect);  // stored as aspect ratio times height
+    d.rawPoint2(view.center);
+    d.bitPoint3({0, 0, 0});  // target
+    d.bitPoint3({0, 0, 1});  // view direction
+    d.bitDouble(0);          // twist
+    d.bitDouble(50);         // lens length
+    d.bitDouble(0);          // front clip
+    d.bitDouble(0);          // back clip
+    d.bits(0b0001, 4);       // view mode
+    d.rawChar(0);            // render mode
+    d.rawPoint2({0, 0});     // lower left corner of the screen
+    d.rawPoint2({1, 1});     // upper right corner
+    d.bit(false);            // UCSFOLLOW
+    d.bitShort(1000);        // circle zoom percent
+    d.bit(true);             // fast zoom
+    d.bits(0b11, 2);         // UCS icon on, at origin
+    d.bit(false);            // grid off
+    d.rawPoint2({10, 10});   // grid spacing
+    d.bit(false);            // snap off
+    d.bit(false);            // standard snap style
+    d.bitShort(0);           // isometric plane
+    d.bitDouble(0);          // snap rotation
+    d.rawPoint2({0, 0});     // snap base
+    d.rawPoint2({10, 10});   // snap spacing
+    d.bit(false);
+    d.bit(true);  // UCS per viewport
+    d.bitPoint3({0, 0, 0});
+    d.bitPoint3({1, 0, 0});
+    d.bitPoint3({0, 1, 0});
+    d.bitDouble(0);                                // UCS elevation
+    d.bitShort(0);                                 // not an orthographic UCS
+    object.handles().handle(Ref::HardPointer, 0);  // named UCS
+    object.handles().handle(Ref::HardPointer, 0);  // base UCS
+    emit(object, plan_.activeVport);
+}
+
+void TableEncoder::mlineStyle() {
+    ObjectEncoder object(kTypeMlineStyle, plan_.mlineStyle);
+    beginObject(object, plan_.mlineStyles, {plan_.mlineStyles});
+    BitWriter& d = object.data();
+    d.text("STANDARD");
+    d.text("");
+    d.bitShort(0);              // flags
+    d.bitShort(kColorByLayer);  // fill colour
+    d.bitDouble(std::numbers::pi / 2);
+    d.bitDouble(std::numbers::pi / 2);
+    d.rawChar(2);
+    for (double offset : {0.5, -0.5}) {
+        d.bitDouble(offset);
+        d.bitShort(kColorByLayer);
+        d.bitShort(32767);  // linetype ByLayer
+    }
+    emit(object, plan_.mlineStyle);
+}
+
+void TableEncoder::placeholder() {
+    ObjectEncoder object(kTypePlaceholder, plan_.plotStyleNormal);
+    beginObject(object, plan_.plotStyles, {plan_.plotStyles});
+    emit(object, plan_.plotStyleNormal);
+}
+
+void TableEncoder::layout(const PlannedBlock& block, const char* name, int tabOrder) {
+    ObjectEncoder object(kTypeLayout, block.layout);
+    beginObject(object, plan_.layouts, {plan_.layouts});
+    BitWriter& d = object.data();
+    const bool model = block.space == Space::Model;
+    // Plot settings: no plotter, whole layout at 1:1.
+    d.text("");      // page setup name
+    d.text("None");  // plotter
+    d.bitShort(static_cast<std::int16_t>(model ? 1712 : 688));
+    for (int i = 0; i < 6; ++i) d.bitDouble(0);  // margins, paper size
+    d.text("");                                  // paper name
+    d.bitPoint2({0, 0});                         // plot origin
+    d.bitShort(0);                               // inches
+    d.bitShort(0);                               // no rotation
+    d.bitShort(5);                               // plot the layout
+    d.bitPoint2({0, 0});                         // plot window
+    d.bitPoint2({0, 0});
+    d.text("");      // plot view
+    d.bitDouble(1);  // real world units
+    d.bitDouble(1);  // drawing units
+    d.text("");      // plot style table
+    d.bitShort(16);  // scale 1:1
+    d.bitDouble(1);
+    d.bitPoint2({0, 0});
+    // The layout itself.
+    d.text(name);
+    d.bitLong(tabOrder);
+    d.bitShort(1);
+    d.bitPoint3({0, 0, 0});  // UCS origin
+    d.rawPoint2({0, 0});     // limits
+    d.rawPoint2(model ? Point2{kPaperWidth, kPaperHeight} : Point2{12, 9});
+    d.bitPoint3({0, 0, 0});  // insertion base
+    d.bitPoint3({1, 0, 0});
+    d.bitPoint3({0, 1, 0});
+    d.bitDouble(0);          // elevation
+    d.bitShort(0);           // not an orthographic UCS
+    d.bitPoint3({0, 0, 0});  // extents, computed by the program that opens the file
+    d.bitPoint3({0, 0, 0});
+    object.handles().handle(Ref::SoftPointer, block.header);
+    object.handles().handle(Ref::SoftPointer, 0);  // last active viewport
+    object.handles().handle(Ref::HardPointer, 0);  // base UCS
+    object.handles().handle(Ref::HardPointer, 0);  // named UCS
+    emit(object, block.layout);
+}
+
+void TableEncoder::blockHeader(const PlannedBlock& block) {
+    ObjectEncoder object(kTypeBlockHeader, block.header);
+    beginTableEntry(object, plan_.blockControl, block.name);
+    BitWriter& d = object.data();
+    d.bit(block.source && block.source->anonymous);
+    d.bit(false);  // no attribute definitions
+    d.bit(false);  // not an external reference
+    d.bit(false);  // not overlaid
+    d.bit(false);  // loaded
+    d.bitPoint3(block.source && block.space == Space::Block ? block.source->basePoint
+                                                            : Point3{0, 0, 0});
+    d.text("");  // external reference path
+    for (std::size_t i = 0; i < block.inserts.size(); ++i) d.rawChar(1);
+    d.rawChar(0);
+    d.text("");    // description
+    d.bitLong(0);  // no preview image
+    BitWriter& h = object.handles();
+    h.handle(Ref::HardOwner, block.begin);
+    h.handle(Ref::SoftPointer, block.entities.empty() ? 0 : block.entities.front());
+    h.handle(Ref::SoftPointer, block.entities.empty() ? 0 : block.entities.back());
+    h.handle(Ref::HardOwner, block.end);
+    for (Handle insert : block.inserts) h.handle(Ref::SoftPointer, insert);
+    h.handle(Ref::HardPointer, block.layout);
+    emit(object, block.header);
+}
+
+void TableEncoder::blockBoundary(const PlannedBlock& block, bool begin) {
+    const Handle handle = begin ? block.begin : block.end;
+    ObjectEncoder object(begin ? kTypeBlock : kTypeEndblk, handle);
+    beginEntity(object, blockEntityFrame(block, plan_.layerZero()));
+    if (begin) object.data().text(encodeText(block.name));
+    emit(object, handle);
+}
+
+void TableEncoder::run() {
+    std::vector<Handle> userBlocks;
+    for (const PlannedBlock& block : plan_.blocks)
+        if (block.space == Space::Block) userBlocks.push_back(block.header);
+    control(kTypeBlockControl, plan_.blockControl, userBlocks,
+            {plan_.modelSpace().header, plan_.paperSpace().header});
+    std::vector<Handle> handles;
+    for (const auto& [handle, layer] : plan_.layers) handles.push_back(handle);
+    control(kTypeLayerControl, plan_.layerControl, handles);
+    handles.clear();
+    for (const auto& [handle, style] : plan_.textStyles) handles.push_back(handle);
+    control(kTypeStyleControl, plan_.styleControl, handles);
+    handles.clear();
+    // ByBlock and ByLayer are owned apart from the counted entries.
+    for (const auto& [handle, linetype] : plan_.linetypes)
+        if (handle != plan_.linetypeByBlock && handle != plan_.linetypeByLayer)
+            handles.push_back(handle);
+    control(kTypeLinetypeControl, plan_.linetypeControl, handles,
+            {plan_.linetypeByBlock, plan_.linetypeByLayer});
+    control(kTypeViewControl, plan_.viewControl, {});
+    control(kTypeUcsControl, plan_.ucsControl, {});
+    control(kTypeVportControl, plan_.vportControl, {plan_.activeVport});
+    control(kTypeAppIdControl, plan_.appIdControl, {plan_.appIdAcad});
+    control(kTypeDimStyleControl, plan_.dimStyleControl, {plan_.dimStyle});
+    control(kTypeViewportEntityControl, plan_.viewportEntityControl, {});
+
+    dictionary(plan_.namedObjects, 0,
+               {{"ACAD_GROUP", plan_.groups},
+                {"ACAD_LAYOUT", plan_.layouts},
+                {"ACAD_MLINESTYLE", plan_.mlineStyles},
+                {"ACAD_PLOTSETTINGS", plan_.plotSettings},
+                {"ACAD_PLOTSTYLENAME", plan_.plotStyles}});
+    dictionary(plan_.groups, plan_.namedObjects, {});
+    dictionary(plan_.layouts, plan_.namedObjects,
+               {{"Layout1", plan_.paperSpace().layout}, {"Model", plan_.modelSpace().layout}});
+    dictionary(plan_.mlineStyles, plan_.namedObjects, {{"Standard", plan_.mlineStyle}});
+    dictionary(plan_.plotSettings, plan_.namedObjects, {});
+    dictionary(plan_.plotStyles, plan_.namedObjects, {{"Normal", plan_.plotStyleNormal}},
+               plan_.plotStyleNormal);
+    placeholder();
+    mlineStyle();
+    appId();
+    dimStyle();
+    activeViewport();
+
+    for (const auto& [handle, linetype] : plan_.linetypes) this->linetype(handle, linetype);
+    for (const auto& [handle, layer] : plan_.layers) this->layer(handle, layer);
+    for (const auto& [handle, style] : plan_.textStyles) textStyle(handle, style);
+    for (const PlannedBlock& block : plan_.blocks) {
+        blockHeader(block);
+        blockBoundary(block, true);
+        blockBoundary(block, false);
+    }
+    layout(plan_.modelSpace(), "Model", 0);
+    layout(plan_.paperSpace(), "Layout1", 1);
+}
+
+}  // namespace
+
+InitialView initialView(const WritePlan& plan) {
+    if (!plan.modelExtents) return {{kPaperWidth / 2, kPaperHeight / 2}, kPaperHeight};
+    const Box& box = *plan.modelExtents;
+    const double width = box.max.x - box.min.x;
+    const double height = box.max.y - box.min.y;
+    // A margin around the drawing, and room for its width in the view's proportion.
+    double viewHeight = std::max(height, width / kViewAspect) * 1.1;
+    if (viewHeight <= 0) viewHeight = 1;
+    return {{(box.min.x + box.max.x) / 2, (box.min.y + box.max.y) / 2}, viewHeight};
+}
+
+void writeDimensionVariables(BitWriter& d, const HeaderVariables& settings,
+                             const std::function<void()>& handlesBeforeLineweights) {
+    d.text("");  // DIMPOST
+    d.text("");  // DIMAPOST
+    d.bitDouble(settings.dimScale);
+    for (double value : {2.5, 0.625, 3.75, 1.25, 0.0, 0.0, 0.0, 0.0})
+        d.bitDouble(value);  // DIMASZ, DIMEXO, DIMDLI, DIMEXE, DIMRND, DIMDLE, DIMTP, DIMTM
+    for (int i = 0; i < 6; ++i) d.bit(false);  // DIMTOL, DIMLIM, DIMTIH, DIMTOH, DIMSE1, DIMSE2
+    for (std::int16_t value : {1, 8, 0}) d.bitShort(value);  // DIMTAD, DIMZIN, DIMAZIN
+    d.bitDouble(settings.dimTextHeight);
+    for (double value : {2.5, 0.0, 0.03937007874016, 1.0, 0.0, 1.0, 0.625, 0.0})
+        d.bitDouble(value);  // DIMCEN, DIMTSZ, DIMALTF, DIMLFAC, DIMTVP, DIMTFAC, DIMGAP, DIMALTRND
+    d.bit(false);            // DIMALT
+    d.bitShort(3);           // DIMALTD
+    for (bool value : {true, false, false, false})
+        d.bit(value);                           // DIMTOFL, DIMSAH, DIMTIX, DIMSOXD
+    for (int i = 0; i < 3; ++i) d.bitShort(0);  // DIMCLRD, DIMCLRE, DIMCLRT: ByBlock
+    for (std::int16_t value : {0, 2, 2, 2, 3, 0, 0, 2, 44, 0, 0})
+        d.bitShort(value);  // DIMADEC, DIMDEC, DIMTDEC, DIMALTU, DIMALTTD, DIMAUNIT, DIMFRAC,
+                            // DIMLUNIT, DIMDSEP, DIMTMOVE, DIMJUST
+    d.bit(false);           // DIMSD1
+    d.bit(false);           // DIMSD2
+    for (std::int16_t value : {0, 8, 0, 0})
+        d.bitShort(value);  // DIMTOLJ, DIMTZIN, DIMALTZ, DIMALTTZ
+    d.bit(false);           // DIMUPT
+    d.bitShort(3);          // DIMATFIT
+    handlesBeforeLineweights();
+    d.bitShort(-2);  // DIMLWD ByBlock
+    d.bitShort(-2);  // DIMLWE ByBlock
+}
+
+void encodeTables(const WritePlan& plan, EncodedObjects& out) {
+    TableEncoder(plan, out).run();
+}
+
+}  // namespace dwg::detail

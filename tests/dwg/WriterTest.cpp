@@ -1,0 +1,279 @@
+// The R2000 writer through the reader: what is written reads back unchanged,
+// extents are those of the drawing, output depends only on the drawing, and
+// drawings the format cannot carry are refused with a clear error.
+#include <dwg/Reader.h>
+#include <dwg/Writer.h>
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <numbers>
+
+#include "WrittenDrawings.h"
+
+namespace {
+
+using namespace dwg;
+using namespace testsupport;
+
+std::string upper(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Handles differ between the model and the file: every reference is replaced
+// by a number derived from the name it stands for.
+void normalise(Drawing& d) {
+    std::map<Handle, std::string> layers, linetypes, styles, blocks;
+    for (const Layer& l : d.layers) layers[l.handle] = l.name;
+    for (const Linetype& l : d.linetypes) linetypes[l.handle] = upper(l.name);
+    for (const TextStyle& s : d.textStyles) styles[s.handle] = upper(s.name);
+    for (const Block& b : d.blocks) blocks[b.handle] = b.name;
+    auto key = [](const std::map<Handle, std::string>& names, Handle h, const char* fallback) {
+        const auto found = names.find(h);
+        return static_cast<Handle>(
+            std::hash<std::string>{}(found == names.end() ? fallback : found->second));
+    };
+    for (Layer& l : d.layers) {
+        l.handle = key(layers, l.handle, "");
+        l.linetype = key(linetypes, l.linetype, "CONTINUOUS");
+    }
+    for (Linetype& l : d.linetypes) l.handle = key(linetypes, l.handle, "");
+    for (TextStyle& s : d.textStyles) s.handle = key(styles, s.handle, "");
+    for (Block& b : d.blocks) {
+        b.handle = key(blocks, b.handle, "");
+        for (Entity& e : b.entities) {
+            e.header.handle = e.header.owner = 0;
+            e.header.layer = key(layers, e.header.layer, "0");
+            // The handle means something only for an explicit linetype.
+            e.header.linetype = e.header.linetypeRef == EntityHeader::LinetypeRef::Explicit
+                                    ? key(linetypes, e.header.linetype, "")
+                                    : 0;
+            if (auto* text = std::get_if<Text>(&e.data))
+                text->style = key(styles, text->style, "STANDARD");
+            if (auto* text = std::get_if<MText>(&e.data))
+                text->style = key(styles, text->style, "STANDARD");
+            if (auto* insert = std::get_if<Insert>(&e.data))
+                insert->block = key(blocks, insert->block, "");
+        }
+    }
+    d.header = {};
+    d.version = Version::R2000;
+    d.codePage = 30;
+}
+
+Drawing roundTrip(const Drawing& drawing) {
+    const std::vector<std::uint8_t> bytes = writeR2000(drawing);
+    return read(std::span<const std::uint8_t>(bytes));
+}
+
+void expectSameAfterRoundTrip(Drawing original) {
+    Drawing back = roundTrip(original);
+    EXPECT_TRUE(back.skippedEntities.empty());
+    normalise(original);
+    normalise(back);
+    ASSERT_EQ(back.blocks.size(), original.blocks.size());
+    for (std::size_t i = 0; i < back.blocks.size(); ++i) {
+        ASSERT_EQ(back.blocks[i].entities.size(), original.blocks[i].entities.size());
+        for (std::size_t k = 0; k < back.blocks[i].entities.size(); ++k)
+            EXPECT_TRUE(back.blocks[i].entities[k] == original.blocks[i].entities[k])
+                << original.blocks[i].entities[k].typeName << " #" << k << " of block " << i;
+    }
+    EXPECT_TRUE(back == original);
+}
+
+TEST(WriterRoundTrip, EveryEntityKindReadsBackUnchanged) {
+    for (const EntityCase& c : entityCases()) {
+        SCOPED_TRACE(c.name);
+        Drawing drawing = baseDrawing();
+        drawing.blocks[0].entities.push_back(c.entity);
+        expectSameAfterRoundTrip(drawing);
+    }
+}
+
+TEST(WriterRoundTrip, TablesAndNestedBlocksReadBackUnchanged) {
+    expectSameAfterRoundTrip(nestedBlocks());
+}
+
+TEST(WriterRoundTrip, MissingStandardEntriesAreAddedAndTheHeaderSettingsKept) {
+    Drawing bare;
+    Block model;
+    model.handle = 5;
+    model.modelSpace = true;
+    model.entities = {entity("LINE", Line{{0, 0, 0}, {1, 1, 0}}, 0)};
+    bare.blocks = {model};
+    HeaderVariables& settings = bare.header;
+    settings.insertionBase = {1, 2, 3};
+    settings.insertionUnits = 5;
+    settings.pointDisplayMode = 35;
+    settings.pointDisplaySize = -5;
+    settings.linetypeScale = 2;
+    settings.newEntityLinetypeScale = 0.5;
+    settings.paperSpaceLinetypeScaling = false;
+    settings.fillMode = false;
+    settings.dimScale = 10;
+    settings.dimTextHeight = 2.5;
+    const Drawing back = roundTrip(bare);
+    ASSERT_EQ(back.layers.size(), 1u);
+    EXPECT_EQ(back.layers[0].name, "0");
+    EXPECT_EQ(back.header.currentLayer, back.layers[0].handle);
+    ASSERT_EQ(back.linetypes.size(), 3u);
+    EXPECT_EQ(back.header.linetypeByLayer, back.linetypes[1].handle);
+    ASSERT_EQ(back.textStyles.size(), 1u);
+    ASSERT_NE(back.modelSpace(), nullptr);
+    EXPECT_EQ(back.modelSpace()->entities.size(), 1u);
+    EXPECT_EQ(back.modelSpace()->entities[0].header.layer, back.layers[0].handle);
+    const HeaderVariables& read = back.header;
+    EXPECT_EQ(read.insertionBase, settings.insertionBase);
+    EXPECT_EQ(read.insertionUnits, settings.insertionUnits);
+    EXPECT_EQ(read.pointDisplayMode, settings.pointDisplayMode);
+    EXPECT_EQ(read.pointDisplaySize, settings.pointDisplaySize);
+    EXPECT_EQ(read.linetypeScale, settings.linetypeScale);
+    EXPECT_EQ(read.newEntityLinetypeScale, settings.newEntityLinetypeScale);
+    EXPECT_EQ(read.paperSpaceLinetypeScaling, settings.paperSpaceLinetypeScaling);
+    EXPECT_EQ(read.fillMode, settings.fillMode);
+    EXPECT_EQ(read.dimScale, settings.dimScale);
+    EXPECT_EQ(read.dimTextHeight, settings.dimTextHeight);
+}
+
+// Extents read back from the header, against boxes worked out by hand.
+TEST(WriterExtents, HeaderHoldsTheBoxOfWhatIsDrawn) {
+    struct Case {
+        const char* name;
+        std::vector<Entity> entities;
+        std::optional<std::pair<Point3, Point3>> box;
+    };
+    LwPolyline halfDisc;  // from (0,0) to (2,0), clockwise through (1,1)
+    halfDisc.points = {{0, 0}, {2, 0}};
+    halfDisc.bulges = {-1, 0};
+    Insert rotated;
+    rotated.block = kChair;
+    rotated.insertion = {10, 10, 0};
+    rotated.rotation = std::numbers::pi / 2;
+    rotated.scale = {2, 2, 2};
+    Insert array = rotated;
+    array.rotation = 0;
+    array.scale = {1, 1, 1};
+    array.columns = 3;
+    array.rows = 2;
+    array.columnSpacing = 5;
+    array.rowSpacing = 4;
+    const Case cases[] = {
+        {"nothing drawn", {}, std::nullopt},
+        {"quarter arc crossing 90 degrees",
+         {entity("ARC", Arc{{0, 0, 0},
+                            2,
+                            std::numbers::pi / 4,
+                            3 * std::numbers::pi / 4,
+                            0,
+                            kDefaultExtrusion})},
+         std::pair{Point3{-std::sqrt(2.0), std::sqrt(2.0), 0}, Point3{std::sqrt(2.0), 2, 0}}},
+        {"arc through angle zero",
+         {entity("ARC", Arc{{0, 0, 0},
+                            1,
+                            3 * std::numbers::pi / 2,
+                            std::numbers::pi / 2,
+                            0,
+                            kDefaultExtrusion})},
+         std::pair{Point3{0, -1, 0}, Point3{1, 1, 0}}},
+        {"bulged polyline segment",
+         {entity("LWPOLYLINE", halfDisc)},
+         std::pair{Point3{0, 0, 0}, Point3{2, 1, 0}}},
+        {"rotated ellipse",
+         {entity("ELLIPSE",
+                 Ellipse{{0, 0, 0}, {0, 3, 0}, kDefaultExtrusion, 0.5, 0, 2 * std::numbers::pi})},
+         std::pair{Point3{-1.5, -3, 0}, Point3{1.5, 3, 0}}},
+        {"scaled and turned insert",
+         {entity("INSERT", rotated)},
+         std::pair{Point3{8, 10, 0}, Point3{10, 12, 0}}},
+        {"insert array",
+         {entity("INSERT", array)},
+         std::pair{Point3{10, 10, 0}, Point3{21, 15, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Drawing d = baseDrawing();
+        Block chair;  // the unit square from its base point (1,1)
+        chair.handle = kChair;
+        chair.name = "Cadeira";
+        chair.basePoint = {1, 1, 0};
+        chair.entities = {entity("LINE", Line{{1, 1, 0}, {2, 2, 0}})};
+        d.blocks.push_back(chair);
+        d.blocks[0].entities = c.entities;
+        const Drawing back = roundTrip(d);
+        ASSERT_EQ(back.header.extentsMin.has_value(), c.box.has_value());
+        if (!c.box) continue;
+        for (const auto& [got, want] : {std::pair{*back.header.extentsMin, c.box->first},
+                                        std::pair{*back.header.extentsMax, c.box->second}}) {
+            EXPECT_NEAR(got.x, want.x, 1e-9);
+            EXPECT_NEAR(got.y, want.y, 1e-9);
+            EXPECT_NEAR(got.z, want.z, 1e-9);
+        }
+    }
+}
+
+TEST(Writer, SameDrawingGivesSameBytesAndAnotherDrawingOtherBytes) {
+    const Drawing drawing = nestedBlocks();
+    const std::vector<std::uint8_t> first = writeR2000(drawing);
+    EXPECT_EQ(writeR2000(drawing), first);
+    Drawing moved = drawing;
+    std::get<Insert>(moved.blocks[0].entities[0].data).insertion.x += 1;
+    EXPECT_NE(writeR2000(moved), first);
+}
+
+TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
+    struct Case {
+        const char* name;
+        std::function<void(Drawing&)> spoil;
+    };
+    const Case cases[] = {
+        {"true colour",
+         [](Drawing& d) { d.blocks[0].entities[0].header.color = Color::fromTrueColor(0x123456); }},
+        {"layer colour by layer", [](Drawing& d) { d.layers[1].color = Color{}; }},
+        {"unknown layer", [](Drawing& d) { d.blocks[0].entities[0].header.layer = 999; }},
+        {"unknown linetype", [](Drawing& d) { d.layers[1].linetype = 999; }},
+        {"unknown text style",
+         [](Drawing& d) {
+             Text t;
+             t.style = 999;
+             d.blocks[0].entities.push_back(entity("TEXT", t));
+         }},
+        {"unknown block",
+         [](Drawing& d) { std::get<Insert>(d.blocks[0].entities[0].data).block = 999; }},
+        {"insert of model space",
+         [](Drawing& d) { std::get<Insert>(d.blocks[0].entities[0].data).block = kModelSpace; }},
+        {"block placing itself",
+         [](Drawing& d) {
+             Insert loop;
+             loop.block = kTable;
+             d.blocks[2].entities.push_back(entity("INSERT", loop));  // chair places table
+         }},
+        {"duplicate layer name", [](Drawing& d) { d.layers[2].name = "PAREDES"; }},
+        {"empty block name", [](Drawing& d) { d.blocks[2].name.clear(); }},
+        {"second model space", [](Drawing& d) { d.blocks[2].modelSpace = true; }},
+        {"entity the writer does not know",
+         [](Drawing& d) {
+             d.blocks[0].entities.push_back(entity("DIMENSION_LINEAR", Dimension{}));
+         }},
+        {"attribute",
+         [](Drawing& d) {
+             std::get<Insert>(d.blocks[0].entities[0].data).attributes.push_back({});
+         }},
+    };
+    EXPECT_NO_THROW(writeR2000(nestedBlocks()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Drawing d = nestedBlocks();
+        c.spoil(d);
+        try {
+            writeR2000(d);
+            ADD_FAILURE() << "written";
+        } catch (const WriteError& error) {
+            EXPECT_NE(std::string(error.what()).find("não é possível gravar"), std::string::npos);
+        }
+    }
+}
+
+}  // namespace

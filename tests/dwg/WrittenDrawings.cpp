@@ -1,0 +1,239 @@
+#include "WrittenDrawings.h"
+
+#include <numbers>
+
+namespace testsupport {
+
+using namespace dwg;
+
+Drawing baseDrawing() {
+    Drawing d;
+    d.linetypes = {{kByBlock, "ByBlock", "", 0, {}},
+                   {kByLayer, "ByLayer", "", 0, {}},
+                   {kContinuous, "Continuous", "Solid line", 0, {}},
+                   {kDashed, "TRACEJADO", "__  __  __", 0.75, {0.5, -0.25}}};
+    d.layers = {{kLayerZero, "0", Color::fromIndex(7), true, false, false, kContinuous},
+                {kWalls, "Paredes", Color::fromIndex(1), true, false, false, kDashed},
+                {kHidden, "Móveis ocultos", Color::fromIndex(254), false, true, true, kContinuous}};
+    TextStyle standard;
+    standard.handle = kStandard;
+    standard.name = "Standard";
+    standard.fontFile = "txt";
+    TextStyle arial;
+    arial.handle = kArial;
+    arial.name = "Arial";
+    arial.fontFile = "arial.ttf";
+    arial.widthFactor = 0.8;
+    arial.obliqueAngle = 0.2;
+    arial.fixedHeight = 12.5;
+    d.textStyles = {standard, arial};
+    Block model;
+    model.handle = kModelSpace;
+    model.name = "*Model_Space";
+    model.modelSpace = true;
+    Block paper;
+    paper.handle = kPaperSpace;
+    paper.name = "*Paper_Space";
+    paper.paperSpace = true;
+    d.blocks = {model, paper};
+    return d;
+}
+
+Entity entity(const char* type, EntityData data, Handle layer) {
+    Entity e;
+    e.typeName = type;
+    e.header.layer = layer;
+    e.data = std::move(data);
+    return e;
+}
+
+std::vector<EntityCase> entityCases() {
+    std::vector<EntityCase> cases;
+    cases.push_back({"flat line", entity("LINE", Line{{1.5, -2, 0}, {1.5, 7.25, 0}})});
+    cases.push_back({"3D line with thickness",
+                     entity("LINE", Line{{1, 2, 3}, {-4, 5, -0.0}, 2.5, {0, 0.6, 0.8}})});
+    cases.push_back({"point", entity("POINT", Point{{3, 4, 5}, 0, kDefaultExtrusion, 0.7})});
+    cases.push_back({"circle", entity("CIRCLE", Circle{{-1, -1, 0}, 1e-3, 0, {0, 0, -1}})});
+    cases.push_back({"arc", entity("ARC", Arc{{10, 10, 0}, 5, 0.25, 6.0, 0, kDefaultExtrusion})});
+    cases.push_back(
+        {"ellipse",
+         entity("ELLIPSE", Ellipse{{2, 3, 0}, {4, 1, 0}, kDefaultExtrusion, 0.4, 0.1, 5.5})});
+    LwPolyline plain;
+    plain.points = {{0, 0}, {1e6, 0}, {1e6, 0.001}};
+    cases.push_back({"open polyline", entity("LWPOLYLINE", plain)});
+    LwPolyline rich;
+    rich.closed = true;
+    rich.constantWidth = 0.05;
+    rich.elevation = 3;
+    rich.thickness = 1;
+    rich.extrusion = {0, 0, -1};
+    rich.points = {{0, 0}, {10, 0}, {10, 5}, {0, 5}};
+    rich.bulges = {0, 1, 0, -0.4142};
+    rich.widths = {{0, 0.5}, {0.5, 0}, {0, 0}, {1, 1}};
+    cases.push_back({"closed polyline with bulges and widths", entity("LWPOLYLINE", rich)});
+    Spline byControl;
+    byControl.rational = true;
+    byControl.knots = {0, 0, 0, 0, 0.5, 1, 1, 1, 1};
+    byControl.controlPoints = {{0, 0, 0}, {1, 2, 0}, {3, 2, 1}, {4, 0, 0}, {5, -1, 0}};
+    byControl.weights = {1, 0.5, 2, 1, 1};
+    cases.push_back({"rational spline", entity("SPLINE", byControl)});
+    Spline byFit;
+    byFit.fitPoints = {{0, 0, 0}, {2, 1, 0}, {4, 0, 0}};
+    byFit.startTangent = {1, 1, 0};
+    byFit.endTangent = {1, -1, 0};
+    cases.push_back({"fit spline", entity("SPLINE", byFit)});
+    Text plainText;
+    plainText.text = "Cozinha";
+    plainText.insertion = plainText.alignment = {5, 6};
+    plainText.height = 2.5;
+    cases.push_back({"text with every optional field left out", entity("TEXT", plainText)});
+    Text fullText;
+    fullText.text = "Ação, café e pão: 10 €; ☃ e 🪑";
+    fullText.insertion = {5, 6};
+    fullText.alignment = {25, 6.5};
+    fullText.elevation = 1;
+    fullText.height = 2.5;
+    fullText.rotation = std::numbers::pi / 6;
+    fullText.widthFactor = 0.75;
+    fullText.obliqueAngle = 0.1;
+    fullText.generation = 2;
+    fullText.horizontalAlignment = 1;
+    fullText.verticalAlignment = 3;
+    fullText.thickness = 0.5;
+    fullText.style = kArial;
+    cases.push_back(
+        {"text with every field and characters outside the code page", entity("TEXT", fullText)});
+    MText mtext;
+    mtext.text = "Mesa de jantar\\PCadeiras: 6";
+    mtext.insertion = {1, 2, 0};
+    mtext.xAxis = {0.6, 0.8, 0};
+    mtext.rectangleWidth = 40;
+    mtext.height = 3;
+    mtext.attachment = 5;
+    mtext.lineSpacingFactor = 1.5;
+    mtext.style = kArial;
+    cases.push_back({"mtext", entity("MTEXT", mtext)});
+    Face solid;
+    solid.corners = {Point3{0, 0, 2}, {1, 0, 2}, {0, 1, 2}, {1, 1, 2}};
+    solid.thickness = 0.1;
+    cases.push_back({"solid", entity("SOLID", solid)});
+    Hatch solidHatch;
+    solidHatch.patternName = "SOLID";
+    solidHatch.solid = true;
+    solidHatch.patternType = 1;
+    HatchLoop polyLoop;
+    polyLoop.flags = 1 | 2;
+    polyLoop.isPolyline = true;
+    polyLoop.points = {{0, 0}, {4, 0}, {4, 3}};
+    polyLoop.bulges = {0, 0.3, 0};
+    solidHatch.loops = {polyLoop};
+    cases.push_back({"solid hatch", entity("HATCH", solidHatch)});
+    Hatch edges = solidHatch;
+    HatchLoop edgeLoop;
+    edgeLoop.flags = 1;
+    HatchEdge line;
+    line.start = {0, 0};
+    line.end = {4, 0};
+    HatchEdge arc;
+    arc.kind = HatchEdge::Kind::CircularArc;
+    arc.center = {2, 0};
+    arc.radius = 2;
+    arc.endAngle = std::numbers::pi;
+    arc.counterClockwise = true;
+    HatchEdge elliptic;
+    elliptic.kind = HatchEdge::Kind::EllipticArc;
+    elliptic.center = {1, 1};
+    elliptic.majorAxisEnd = {2, 0};
+    elliptic.axisRatio = 0.5;
+    elliptic.endAngle = 1;
+    elliptic.counterClockwise = false;
+    HatchEdge spline;
+    spline.kind = HatchEdge::Kind::Spline;
+    spline.degree = 2;
+    spline.knots = {0, 0, 0, 1, 1, 1};
+    spline.controlPoints = {{0, 0}, {1, 2}, {2, 0}};
+    spline.weights = {1, 0.7, 1};
+    edgeLoop.edges = {line, arc, elliptic, spline};
+    edges.loops = {edgeLoop};
+    cases.push_back({"hatch bounded by edges", entity("HATCH", edges)});
+    Hatch pattern;
+    pattern.patternName = "ANSI31";
+    pattern.patternType = 1;
+    pattern.patternAngle = 0.5;
+    pattern.patternScale = 2;
+    pattern.patternLines = {{std::numbers::pi / 4, {0, 0}, {-0.09, 0.09}, {}},
+                            {0, {0.1, 0}, {0, 0.2}, {0.3, -0.1}}};
+    pattern.loops = {polyLoop};
+    cases.push_back({"pattern hatch", entity("HATCH", pattern)});
+
+    Entity styled = entity("CIRCLE", Circle{{9, 9, 0}, 1}, kWalls);
+    styled.header.color = Color::fromIndex(1);
+    styled.header.linetypeRef = EntityHeader::LinetypeRef::Explicit;
+    styled.header.linetype = kDashed;
+    styled.header.linetypeScale = 2.5;
+    styled.header.lineweight = 35;
+    cases.push_back({"explicit colour, linetype and lineweight", styled});
+    Entity byBlock = entity("LINE", Line{{0, 0, 0}, {1, 1, 0}}, kHidden);
+    byBlock.header.color = Color{Color::Kind::ByBlock, 0, 0};
+    byBlock.header.linetypeRef = EntityHeader::LinetypeRef::ByBlock;
+    byBlock.header.lineweight = -2;
+    byBlock.header.invisible = true;
+    cases.push_back({"by block and invisible", byBlock});
+    Entity continuous = entity("ARC", Arc{{0, 0, 0}, 1, 0, 1, 0, kDefaultExtrusion});
+    continuous.header.linetypeRef = EntityHeader::LinetypeRef::Continuous;
+    continuous.header.lineweight = -3;
+    cases.push_back({"continuous linetype and default lineweight", continuous});
+    return cases;
+}
+
+Drawing nestedBlocks() {
+    Drawing d = baseDrawing();
+    Block chair;
+    chair.handle = kChair;
+    chair.name = "Cadeira";
+    chair.basePoint = {0.25, 0.25, 0};
+    chair.entities = {
+        entity(
+            "LWPOLYLINE",
+            LwPolyline{false, 0, 0, 0, kDefaultExtrusion, {{0, 0}, {0.5, 0}, {0.5, 0.5}}, {}, {}},
+            kWalls),
+        entity("ARC", Arc{{0.25, 0.5, 0}, 0.25, 0, std::numbers::pi, 0, kDefaultExtrusion})};
+    Block table;
+    table.handle = kTable;
+    table.name = "Mesa com cadeiras";
+    Insert one;
+    one.block = kChair;
+    one.insertion = {1, -0.5, 0};
+    one.rotation = std::numbers::pi;
+    Insert array;
+    array.block = kChair;
+    array.columns = 3;
+    array.rows = 2;
+    array.columnSpacing = 0.7;
+    array.rowSpacing = 2;
+    array.scale = {0.5, 0.5, 0.5};
+    table.entities = {entity("CIRCLE", Circle{{0, 0, 0}, 0.8}), entity("INSERT", one),
+                      entity("MINSERT", array)};
+    Block anonymous;
+    anonymous.handle = kAnonymous;
+    anonymous.name = "*U7";
+    anonymous.anonymous = true;
+    anonymous.basePoint = {-3, 4, 1};
+    anonymous.entities = {entity("POINT", Point{{0, 0, 0}})};
+    d.blocks.push_back(chair);
+    d.blocks.push_back(table);
+    d.blocks.push_back(anonymous);
+    for (const Point3 scale : {Point3{1, 1, 1}, {1, 2, 3}, {2, 2, 2}, {-2, 2, 2}, {2, 3, 4}}) {
+        Insert placed;
+        placed.block = kTable;
+        placed.insertion = {scale.x * 10, scale.y * 10, 0};
+        placed.scale = scale;
+        d.blocks[0].entities.push_back(entity("INSERT", placed));
+    }
+    Insert placedAnonymous;
+    placedAnonymous.block = kAnonymous;
+    d.blocks[1].entities.push_back(entity("INSERT", placedAnonymous));
+    return d;
+}
+
+}  // namespace testsupport

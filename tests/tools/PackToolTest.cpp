@@ -1,0 +1,136 @@
+// tessaly-pack run as a publisher runs it: exit status, what stderr names,
+// thumbnails as the grid shows them, packages that do not change between runs.
+#include <dwg/Writer.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "ZipFixtures.h"
+
+namespace {
+
+using namespace fixtures;
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string output;  // stdout and stderr
+};
+
+ToolRun runPack(const std::string& arguments) {
+    const std::string command = std::string(TESSALY_PACK_PATH) + " " + arguments + " 2>&1";
+    ToolRun result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return result;
+    std::array<char, 4096> buffer{};
+    while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
+        result.output.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string quoted(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+
+// A wide drawing: a 300 x 100 rectangle with its diagonal.
+std::string wideDrawing() {
+    dwg::Drawing drawing;
+    dwg::Block model;
+    model.handle = 1;
+    model.modelSpace = true;
+    dwg::LwPolyline outline;
+    outline.closed = true;
+    outline.points = {{0, 0}, {300, 0}, {300, 100}, {0, 100}};
+    dwg::Entity e;
+    e.typeName = "LWPOLYLINE";
+    e.data = outline;
+    model.entities.push_back(e);
+    e.typeName = "LINE";
+    e.data = dwg::Line{{0, 0, 0}, {300, 100, 0}};
+    model.entities.push_back(e);
+    drawing.blocks.push_back(model);
+    const std::vector<std::uint8_t> bytes = dwg::writeR2000(drawing);
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST(PackTool, ExitStatusAndStderrSayWhatWasLeftOut) {
+    TempFolder temp;
+    writeFile(temp.path() / "bons" / "Retângulo.DWG", wideDrawing());
+    writeFile(temp.path() / "mistos" / "Retângulo.DWG", wideDrawing());
+    writeFile(temp.path() / "mistos" / "Quebrado.DWG", "não é um desenho");
+    struct Case {
+        const char* name;
+        std::string arguments;
+        int exitCode;
+        const char* named;  // on the output, or null
+    };
+    const Case cases[] = {
+        {"all packed",
+         "--output " + quoted(temp.path() / "a") + " 9 " + quoted(temp.path() / "bons"), 0,
+         nullptr},
+        {"one left out",
+         "--output " + quoted(temp.path() / "b") + " 9 " + quoted(temp.path() / "mistos"), 1,
+         "Quebrado.DWG"},
+        {"no output given", "9 " + quoted(temp.path() / "bons"), 2, "uso:"},
+        {"category out of range",
+         "--output " + quoted(temp.path() / "c") + " 14 " + quoted(temp.path() / "bons"), 2,
+         "uso:"},
+        {"missing folder",
+         "--output " + quoted(temp.path() / "c") + " 3 " + quoted(temp.path() / "nada"), 2, "nada"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ToolRun run = runPack(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output;
+        if (c.named) {
+            EXPECT_NE(run.output.find(c.named), std::string::npos) << run.output;
+        }
+        // No progress bar into a pipe.
+        EXPECT_EQ(run.output.find('\r'), std::string::npos);
+    }
+    EXPECT_TRUE(fs::exists(temp.path() / "a" / "9.zip"));
+    EXPECT_TRUE(fs::exists(temp.path() / "b" / "9.zip"));
+    EXPECT_FALSE(fs::exists(temp.path() / "c"));
+}
+
+TEST(PackTool, ThumbnailsFitTheGridTileOnWhiteAndPackagesRepeat) {
+    TempFolder temp;
+    writeFile(temp.path() / "in" / "Retângulo.DWG", wideDrawing());
+    for (const char* out : {"a", "b"})
+        ASSERT_EQ(runPack("--install " + quoted(temp.path() / out) + " --output " +
+                          quoted(temp.path() / out) + " 5 " + quoted(temp.path() / "in"))
+                      .exitCode,
+                  0);
+    EXPECT_EQ(readFile(temp.path() / "a" / "5.zip"), readFile(temp.path() / "b" / "5.zip"));
+
+    const QImage thumbnail(QString::fromStdString(
+        (temp.path() / "a" / "Blocos" / "5" / "IMG" / library::pathFromUtf8("Retângulo.PNG"))
+            .string()));
+    ASSERT_FALSE(thumbnail.isNull());
+    EXPECT_NEAR(static_cast<double>(thumbnail.width()) / thumbnail.height(), std::sqrt(2.0), 0.01);
+    for (const QPoint corner :
+         {QPoint(0, 0), QPoint(thumbnail.width() - 1, thumbnail.height() - 1)})
+        EXPECT_EQ(thumbnail.pixelColor(corner), QColor(Qt::white));
+    // The 3:1 drawing fills the width: ink near both sides, none at top and bottom.
+    auto inkInColumn = [&](int x) {
+        for (int y = 0; y < thumbnail.height(); ++y)
+            if (thumbnail.pixelColor(x, y).lightness() < 128) return true;
+        return false;
+    };
+    auto inkInRow = [&](int y) {
+        for (int x = 0; x < thumbnail.width(); ++x)
+            if (thumbnail.pixelColor(x, y).lightness() < 128) return true;
+        return false;
+    };
+    EXPECT_TRUE(inkInColumn(thumbnail.width() / 20));
+    EXPECT_TRUE(inkInColumn(thumbnail.width() * 19 / 20));
+    EXPECT_FALSE(inkInRow(thumbnail.height() / 10));
+    EXPECT_FALSE(inkInRow(thumbnail.height() * 9 / 10));
+}
+
+}  // namespace
