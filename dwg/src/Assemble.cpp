@@ -2,7 +2,9 @@
 // them, VERTEX and ATTRIB records join their POLYLINE or INSERT.
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "ObjectRecords.h"
 
@@ -15,14 +17,14 @@ std::string upper(std::string_view text) {
     return result;
 }
 
-bool acceptsChildren(const EntityRecord& record) {
-    return std::holds_alternative<Polyline>(record.entity.data) ||
-           std::holds_alternative<Insert>(record.entity.data);
+bool acceptsChildren(const Entity& entity) {
+    return std::holds_alternative<Polyline>(entity.data) ||
+           std::holds_alternative<Insert>(entity.data);
 }
 
 // Children in the order the parent lists them (R2004+), else in handle order.
-void orderChildren(const EntityRecord& parent, std::vector<const EntityRecord*>& children) {
-    if (parent.children.empty()) {
+void orderChildren(const std::vector<Handle>& listed, std::vector<const EntityRecord*>& children) {
+    if (listed.empty()) {
         std::stable_sort(children.begin(), children.end(),
                          [](const EntityRecord* a, const EntityRecord* b) {
                              return a->entity.header.handle < b->entity.header.handle;
@@ -30,10 +32,10 @@ void orderChildren(const EntityRecord& parent, std::vector<const EntityRecord*>&
         return;
     }
     std::unordered_map<Handle, std::size_t> rank;
-    for (std::size_t i = 0; i < parent.children.size(); ++i) rank.emplace(parent.children[i], i);
+    for (std::size_t i = 0; i < listed.size(); ++i) rank.emplace(listed[i], i);
     auto rankOf = [&](const EntityRecord* r) {
         const auto found = rank.find(r->entity.header.handle);
-        return found == rank.end() ? parent.children.size() : found->second;
+        return found == rank.end() ? listed.size() : found->second;
     };
     std::stable_sort(
         children.begin(), children.end(),
@@ -66,13 +68,13 @@ std::unordered_map<Handle, const Style*> byHandle(const std::vector<Style>& styl
 void applyEntityStyles(DecodedObjects& objects) {
     const auto mleaderStyles = byHandle(objects.mleaderStyles);
     const auto mlineStyles = byHandle(objects.mlineStyles);
-    for (EntityRecord& record : objects.entities) {
-        if (auto* leader = std::get_if<MultiLeader>(&record.entity.data);
-            leader && record.mleader) {
-            const auto style = mleaderStyles.find(record.mleader->style);
-            applyMLeaderStyle(*leader, *record.mleader,
+    for (const StyledEntity& styled : objects.styled) {
+        Entity& entity = objects.entitiesByOwner.at(styled.owner)[styled.index];
+        if (auto* leader = std::get_if<MultiLeader>(&entity.data); leader && styled.mleader) {
+            const auto style = mleaderStyles.find(styled.mleader->style);
+            applyMLeaderStyle(*leader, *styled.mleader,
                               style == mleaderStyles.end() ? nullptr : style->second);
-        } else if (auto* line = std::get_if<MLine>(&record.entity.data)) {
+        } else if (auto* line = std::get_if<MLine>(&entity.data)) {
             const auto style = mlineStyles.find(line->style);
             if (style != mlineStyles.end()) applyMLineStyle(*line, *style->second);
         }
@@ -92,6 +94,33 @@ void normaliseLinetype(EntityHeader& entity, const HeaderVariables& header) {
 
 }  // namespace
 
+void DecodedObjects::addEntity(EntityRecord&& record, const FileContext& context) {
+    if (record.role == EntityRole::Child) {
+        context.charge(1, sizeof(EntityRecord));
+        children.push_back(std::move(record));
+        return;
+    }
+    if (record.role != EntityRole::Plain) return;
+    const Handle owner = record.mode == 1   ? kPaperSpaceOwner
+                         : record.mode == 2 ? kModelSpaceOwner
+                                            : record.entity.header.owner;
+    // Consecutive entities mostly share their owner.
+    if (lastList_ == nullptr || owner != lastOwner_) {
+        lastList_ = &entitiesByOwner[owner];
+        lastOwner_ = owner;
+    }
+    std::vector<Entity>& list = *lastList_;
+    if (list.size() == list.capacity())
+        context.charge(std::max<std::size_t>(list.size(), 1), sizeof(Entity));
+    if (acceptsChildren(record.entity))
+        parents.emplace(record.entity.header.handle,
+                        ParentPlace{owner, list.size(), std::move(record.children)});
+    if (std::holds_alternative<MultiLeader>(record.entity.data) ||
+        std::holds_alternative<MLine>(record.entity.data))
+        styled.push_back(StyledEntity{owner, list.size(), std::move(record.mleader)});
+    list.push_back(std::move(record.entity));
+}
+
 Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
                         const FileContext& context) {
     Drawing drawing;
@@ -102,11 +131,11 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
     drawing.linetypes = std::move(objects.linetypes);
     drawing.textStyles = std::move(objects.textStyles);
 
-    std::unordered_map<Handle, std::size_t> blockIndex;
+    std::unordered_set<Handle> blockHandles;
     Handle modelSpace = 0;
     Handle paperSpace = 0;
     for (BlockRecord& record : objects.blocks) {
-        if (blockIndex.count(record.handle)) continue;
+        if (!blockHandles.insert(record.handle).second) continue;
         Block block;
         block.handle = record.handle;
         block.name = std::move(record.name);
@@ -121,54 +150,64 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
             modelSpace = block.handle;
         if (block.paperSpace && (paperSpace == 0 || block.handle == header.paperSpaceBlock))
             paperSpace = block.handle;
-        blockIndex.emplace(block.handle, drawing.blocks.size());
         drawing.blocks.push_back(std::move(block));
     }
 
     applyEntityStyles(objects);
 
-    std::unordered_map<Handle, std::size_t> entityIndex;
-    for (std::size_t i = 0; i < objects.entities.size(); ++i)
-        entityIndex.emplace(objects.entities[i].entity.header.handle, i);
-
     // Children gathered per parent; a child whose parent is missing is dropped.
     std::unordered_map<Handle, std::vector<const EntityRecord*>> childrenOf;
-    for (const EntityRecord& record : objects.entities) {
-        if (record.role != EntityRole::Child) continue;
-        const auto parent = entityIndex.find(record.entity.header.owner);
-        if (parent == entityIndex.end() || !acceptsChildren(objects.entities[parent->second]))
-            continue;
-        childrenOf[record.entity.header.owner].push_back(&record);
-    }
+    for (const EntityRecord& child : objects.children)
+        if (objects.parents.contains(child.entity.header.owner))
+            childrenOf[child.entity.header.owner].push_back(&child);
     for (auto& [parentHandle, children] : childrenOf) {
-        EntityRecord& parent = objects.entities[entityIndex.at(parentHandle)];
-        orderChildren(parent, children);
+        const ParentPlace& place = objects.parents.at(parentHandle);
+        orderChildren(place.children, children);
+        Entity& parent = objects.entitiesByOwner.at(place.owner)[place.index];
         for (const EntityRecord* child : children)
-            attachChild(parent.entity, *child, drawing.skippedEntities);
+            attachChild(parent, *child, drawing.skippedEntities);
     }
 
-    for (EntityRecord& record : objects.entities) {
-        if (record.role != EntityRole::Plain) continue;
-        Handle owner = 0;
-        switch (record.mode) {
-            case 1:
-                owner = paperSpace;
-                break;
-            case 2:
-                owner = modelSpace;
-                break;
-            default:
-                owner = record.entity.header.owner;
-                break;
+    auto take = [&](Handle owner) {
+        std::vector<Entity> list;
+        if (const auto found = objects.entitiesByOwner.find(owner);
+            found != objects.entitiesByOwner.end())
+            list = std::move(found->second);
+        return list;
+    };
+    for (Block& block : drawing.blocks) {
+        block.entities = take(block.handle);
+        const Handle space = block.handle == modelSpace   ? kModelSpaceOwner
+                             : block.handle == paperSpace ? kPaperSpaceOwner
+                                                          : 0;
+        if (space != 0) {
+            // Entities stored in the space by their mode and those naming it as
+            // owner, back in object-map order, which is handle order.
+            std::vector<Entity> stored = take(space);
+            if (block.entities.empty()) {
+                block.entities = std::move(stored);
+            } else if (!stored.empty()) {
+                context.charge(block.entities.size() + stored.size(), sizeof(Entity));
+                std::vector<Entity> merged;
+                merged.reserve(block.entities.size() + stored.size());
+                std::merge(std::make_move_iterator(block.entities.begin()),
+                           std::make_move_iterator(block.entities.end()),
+                           std::make_move_iterator(stored.begin()),
+                           std::make_move_iterator(stored.end()), std::back_inserter(merged),
+                           [](const Entity& a, const Entity& b) {
+                               return a.header.handle < b.header.handle;
+                           });
+                block.entities = std::move(merged);
+            }
         }
-        const auto block = blockIndex.find(owner);
-        if (block == blockIndex.end()) continue;
-        if (record.entity.header.owner == 0) record.entity.header.owner = owner;
-        normaliseLinetype(record.entity.header, header);
-        if (std::holds_alternative<Unsupported>(record.entity.data))
-            ++drawing.skippedEntities[record.entity.typeName];
-        drawing.blocks[block->second].entities.push_back(std::move(record.entity));
+        for (Entity& entity : block.entities) {
+            if (entity.header.owner == 0) entity.header.owner = block.handle;
+            normaliseLinetype(entity.header, header);
+            if (std::holds_alternative<Unsupported>(entity.data))
+                ++drawing.skippedEntities[entity.typeName];
+        }
     }
+    drawing.damagedObjects = objects.damaged;
     return drawing;
 }
 

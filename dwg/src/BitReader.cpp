@@ -35,6 +35,10 @@ void BitReader::overrun() const {
     throw Error::damaged("leitura além do fim dos dados");
 }
 
+void BitReader::invalidCode(const char* what) {
+    throw Error::damaged(std::string("código de ") + what + " inválido");
+}
+
 void BitReader::seek(std::size_t bitPosition) {
     if (bitPosition > end_) overrun();
     position_ = bitPosition;
@@ -61,19 +65,6 @@ void BitReader::requireItems(std::uint64_t count, std::size_t minBitsEach, const
         throw Error::damaged(std::string("quantidade impossível de ") + what);
 }
 
-bool BitReader::bit() {
-    if (position_ >= end_) overrun();
-    const bool value = (bytes_[position_ >> 3] >> (7 - (position_ & 7))) & 1;
-    ++position_;
-    return value;
-}
-
-unsigned BitReader::twoBits() {
-    if (remainingBits() < 2) overrun();
-    unsigned value = bit() ? 2 : 0;
-    return value | (bit() ? 1 : 0);
-}
-
 unsigned BitReader::threeBitCode() {
     unsigned value = 0;
     for (int i = 0; i < 3; ++i) {
@@ -84,50 +75,9 @@ unsigned BitReader::threeBitCode() {
     return value;
 }
 
-std::uint8_t BitReader::byteAtBit() {
-    if (remainingBits() < 8) overrun();
-    const std::size_t index = position_ >> 3;
-    const unsigned shift = position_ & 7;
-    std::uint8_t value;
-    if (shift == 0) {
-        value = bytes_[index];
-    } else {
-        value = static_cast<std::uint8_t>((bytes_[index] << shift) |
-                                          (bytes_[index + 1] >> (8 - shift)));
-    }
-    position_ += 8;
-    return value;
-}
-
 void BitReader::readBytes(std::uint8_t* out, std::size_t count) {
     if (count > remainingBits() / 8) overrun();
-    for (std::size_t i = 0; i < count; ++i) out[i] = byteAtBit();
-}
-
-std::uint8_t BitReader::rawChar() {
-    return byteAtBit();
-}
-
-std::int16_t BitReader::rawShort() {
-    const unsigned low = byteAtBit();
-    const unsigned high = byteAtBit();
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(low | (high << 8)));
-}
-
-std::int32_t BitReader::rawLong() {
-    std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) value |= std::uint32_t{byteAtBit()} << (8 * i);
-    return static_cast<std::int32_t>(value);
-}
-
-std::uint64_t BitReader::rawLongLong() {
-    std::uint64_t value = 0;
-    for (int i = 0; i < 8; ++i) value |= std::uint64_t{byteAtBit()} << (8 * i);
-    return value;
-}
-
-double BitReader::rawDouble() {
-    return std::bit_cast<double>(rawLongLong());
+    for (std::size_t i = 0; i < count; ++i) out[i] = rawChar();
 }
 
 Point2 BitReader::rawPoint2() {
@@ -145,76 +95,33 @@ Point3 BitReader::rawPoint3() {
     return p;
 }
 
-std::int16_t BitReader::bitShort() {
-    switch (twoBits()) {
-        case 0:
-            return rawShort();
-        case 1:
-            return rawChar();
-        case 2:
-            return 0;
-        default:
-            return 256;
-    }
-}
-
-std::int32_t BitReader::bitLong() {
-    switch (twoBits()) {
-        case 0:
-            return rawLong();
-        case 1:
-            return rawChar();
-        case 2:
-            return 0;
-        default:
-            throw Error::damaged("código de inteiro inválido");
-    }
-}
-
 std::uint64_t BitReader::bitLongLong() {
     // A plain 3-bit byte count, not the 3B code.
-    unsigned length = 0;
-    for (int i = 0; i < 3; ++i) length = (length << 1) | (bit() ? 1 : 0);
+    const auto length = static_cast<unsigned>(bits(3));
     std::uint64_t value = 0;
-    for (unsigned i = 0; i < length; ++i) value |= std::uint64_t{byteAtBit()} << (8 * i);
+    for (unsigned i = 0; i < length; ++i) value |= std::uint64_t{rawChar()} << (8 * i);
     return value;
 }
 
-double BitReader::bitDouble() {
-    switch (twoBits()) {
-        case 0:
-            return rawDouble();
-        case 1:
-            return 1.0;
-        case 2:
-            return 0.0;
-        default:
-            throw Error::damaged("código de número real inválido");
-    }
-}
-
 double BitReader::bitDoubleDefault(double defaultValue) {
-    std::uint64_t bits = std::bit_cast<std::uint64_t>(defaultValue);
-    auto patch = [&](int firstByte, int count) {
-        for (int i = 0; i < count; ++i) {
-            const int shift = 8 * (firstByte + i);
-            bits = (bits & ~(std::uint64_t{0xFF} << shift)) | (std::uint64_t{byteAtBit()} << shift);
-        }
-    };
+    // The stored bytes replace the low four, or the low six, bytes of the default.
+    const auto bits = std::bit_cast<std::uint64_t>(defaultValue);
     switch (twoBits()) {
         case 0:
             return defaultValue;
-        case 1:
-            patch(0, 4);
-            break;
-        case 2:
-            patch(4, 2);
-            patch(0, 4);
-            break;
+        case 1: {
+            const auto low = static_cast<std::uint32_t>(rawLong());
+            return std::bit_cast<double>((bits & 0xFFFFFFFF00000000u) | low);
+        }
+        case 2: {
+            const auto middle = static_cast<std::uint16_t>(rawShort());
+            const auto low = static_cast<std::uint32_t>(rawLong());
+            return std::bit_cast<double>((bits & 0xFFFF000000000000u) |
+                                         std::uint64_t{middle} << 32 | low);
+        }
         default:
             return rawDouble();
     }
-    return std::bit_cast<double>(bits);
 }
 
 Point2 BitReader::bitPoint2() {
@@ -235,7 +142,7 @@ Point3 BitReader::bitPoint3() {
 std::int64_t BitReader::modularChar() {
     std::uint64_t value = 0;
     for (int i = 0; i < 5; ++i) {
-        const std::uint8_t b = byteAtBit();
+        const std::uint8_t b = rawChar();
         if (b & 0x80) {
             value |= std::uint64_t{b & 0x7Fu} << (7 * i);
             continue;
@@ -248,9 +155,22 @@ std::int64_t BitReader::modularChar() {
 }
 
 std::uint64_t BitReader::unsignedModularChar() {
+    // Most values end within the seven bytes one look at the bits shows.
+    if (remainingBits() >= 56) {
+        const std::uint64_t ahead = peek();
+        std::uint64_t value = 0;
+        for (unsigned i = 0; i < 7; ++i) {
+            const auto b = static_cast<unsigned>(ahead >> (56 - 8 * i)) & 0xFFu;
+            value |= std::uint64_t{b & 0x7Fu} << (7 * i);
+            if (!(b & 0x80)) {
+                position_ += 8 * (i + 1);
+                return value;
+            }
+        }
+    }
     std::uint64_t value = 0;
     for (int i = 0; i < 8; ++i) {
-        const std::uint8_t b = byteAtBit();
+        const std::uint8_t b = rawChar();
         value |= std::uint64_t{b & 0x7Fu} << (7 * i);
         if (!(b & 0x80)) return value;
     }
@@ -258,6 +178,19 @@ std::uint64_t BitReader::unsignedModularChar() {
 }
 
 std::uint32_t BitReader::modularShort() {
+    if (remainingBits() >= 32) {
+        const auto ahead = static_cast<std::uint32_t>(peek() >> 32);
+        const std::uint32_t first = (ahead >> 24) | (ahead >> 8 & 0xFF00u);
+        if (!(first & 0x8000)) {
+            position_ += 16;
+            return first;
+        }
+        const std::uint32_t second = (ahead >> 8 & 0xFFu) | (ahead << 8 & 0xFF00u);
+        if (!(second & 0x8000)) {
+            position_ += 32;
+            return (first & 0x7FFFu) | second << 15;
+        }
+    }
     std::uint32_t value = 0;
     for (int i = 0; i < 2; ++i) {
         const std::uint16_t word = static_cast<std::uint16_t>(rawShort());
@@ -265,16 +198,6 @@ std::uint32_t BitReader::modularShort() {
         if (!(word & 0x8000)) return value;
     }
     throw Error::damaged("tamanho de objeto longo demais");
-}
-
-HandleRef BitReader::handle() {
-    const std::uint8_t first = rawChar();
-    HandleRef ref;
-    ref.code = first >> 4;
-    const int counter = first & 0x0F;
-    if (counter > 8) throw Error::damaged("referência de handle inválida");
-    for (int i = 0; i < counter; ++i) ref.value = (ref.value << 8) | rawChar();
-    return ref;
 }
 
 std::string BitReader::rawText() {

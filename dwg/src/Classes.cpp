@@ -28,6 +28,7 @@ ClassDef readClass(Streams& streams, const FileContext& context) {
         data.bitLong();
     }
     if (item.number < kFirstClassNumber) throw Error::damaged("número de classe inválido");
+    context.charge(1, sizeof(ClassTable::value_type) + 4 * sizeof(void*));  // with the tree node
     return item;
 }
 

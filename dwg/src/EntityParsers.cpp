@@ -49,10 +49,18 @@ class BodyParser {
         d_.requireItems(static_cast<std::uint32_t>(n), minBitsEach, what);
         return static_cast<std::size_t>(n);
     }
+    // Room for `n` items, charged to the read's budget first: a count that
+    // fits the bits left can still stand for far more memory than the file.
+    template <typename T>
+    void reserve(std::vector<T>& items, std::size_t n) {
+        file_.charge(n, sizeof(T));
+        items.reserve(n);
+    }
     // POLYLINE and INSERT children: listed one by one from R2004, first and last before.
     void childHandles(std::size_t ownedCount) {
         if (v_ >= Version::R2004) {
             h_.requireItems(ownedCount, 8, "entidades filhas");
+            reserve(record_.children, ownedCount);
             for (std::size_t i = 0; i < ownedCount; ++i) record_.children.push_back(handle());
         } else {
             record_.firstChild = handle();
@@ -387,7 +395,9 @@ void BodyParser::lwPolyline() {
     const std::size_t idCount =
         (v_ >= Version::R2010 && (flags & 1024)) ? count("identificadores", 2) : 0;
     const std::size_t widthCount = (flags & 32) ? count("larguras", 2 * kMinBitDouble) : 0;
-    p.points.reserve(pointCount);
+    reserve(p.points, pointCount);
+    reserve(p.bulges, bulgeCount);
+    reserve(p.widths, widthCount);
     for (std::size_t i = 0; i < pointCount; ++i) {
         if (v_ <= Version::R14 || i == 0)
             p.points.push_back(d_.rawPoint2());
@@ -420,6 +430,7 @@ void BodyParser::spline() {
         sp.startTangent = d_.bitPoint3();
         sp.endTangent = d_.bitPoint3();
         const std::size_t fitCount = count("pontos de ajuste", kMinBitPoint3);
+        reserve(sp.fitPoints, fitCount);
         for (std::size_t i = 0; i < fitCount; ++i) sp.fitPoints.push_back(d_.bitPoint3());
     } else if (scenario == 1) {
         sp.rational = d_.bit();
@@ -430,6 +441,9 @@ void BodyParser::spline() {
         const std::size_t knotCount = count("nós", kMinBitDouble);
         const std::size_t controlCount = count("pontos de controle", kMinBitPoint3);
         const bool weighted = d_.bit();
+        reserve(sp.knots, knotCount);
+        reserve(sp.controlPoints, controlCount);
+        if (weighted) reserve(sp.weights, controlCount);
         for (std::size_t i = 0; i < knotCount; ++i) sp.knots.push_back(d_.bitDouble());
         for (std::size_t i = 0; i < controlCount; ++i) {
             sp.controlPoints.push_back(d_.bitPoint3());
@@ -521,6 +535,7 @@ void BodyParser::leader() {
     d_.bitShort();  // annotation type
     l.splinePath = d_.bitShort() == 1;
     const std::size_t pointCount = count("vértices", kMinBitPoint3);
+    reserve(l.points, pointCount);
     for (std::size_t i = 0; i < pointCount; ++i) l.points.push_back(d_.bitPoint3());
     d_.bitPoint3();  // origin
     l.extrusion = d_.bitPoint3();
@@ -560,6 +575,9 @@ HatchEdge BodyParser::hatchSplineEdge() {
     d_.bit();  // periodic
     const std::size_t knotCount = count("nós", kMinBitDouble);
     const std::size_t controlCount = count("pontos de controle", kRawPoint2);
+    reserve(e.knots, knotCount);
+    reserve(e.controlPoints, controlCount);
+    if (rational) reserve(e.weights, controlCount);
     for (std::size_t i = 0; i < knotCount; ++i) e.knots.push_back(d_.bitDouble());
     for (std::size_t i = 0; i < controlCount; ++i) {
         e.controlPoints.push_back(d_.rawPoint2());
@@ -599,6 +617,7 @@ void BodyParser::hatch() {
     hatch.solid = d_.bit();
     hatch.associative = d_.bit();
     const std::size_t pathCount = count("contornos", 4);
+    reserve(hatch.loops, pathCount);
     bool anyDerived = false;
     for (std::size_t p = 0; p < pathCount; ++p) {
         HatchLoop loop;
@@ -609,12 +628,15 @@ void BodyParser::hatch() {
             const bool hasBulges = d_.bit();
             loop.closed = d_.bit();
             const std::size_t pointCount = count("vértices", kRawPoint2);
+            reserve(loop.points, pointCount);
+            if (hasBulges) reserve(loop.bulges, pointCount);
             for (std::size_t i = 0; i < pointCount; ++i) {
                 loop.points.push_back(d_.rawPoint2());
                 if (hasBulges) loop.bulges.push_back(d_.bitDouble());
             }
         } else {
             const std::size_t edgeCount = count("arestas", 8);
+            reserve(loop.edges, edgeCount);
             for (std::size_t i = 0; i < edgeCount; ++i) {
                 const int edgeType = d_.rawChar();
                 HatchEdge e;
@@ -661,6 +683,7 @@ void BodyParser::hatch() {
         d_.bit();  // double
         const int lineCount = static_cast<std::uint16_t>(d_.bitShort());
         d_.requireItems(static_cast<std::uint32_t>(lineCount), 10, "linhas de padrão");
+        reserve(hatch.patternLines, static_cast<std::size_t>(lineCount));
         for (int i = 0; i < lineCount; ++i) {
             HatchPatternLine line;
             line.angle = d_.bitDouble();
@@ -668,6 +691,7 @@ void BodyParser::hatch() {
             line.offset = d_.bitPoint2();
             const int dashCount = static_cast<std::uint16_t>(d_.bitShort());
             d_.requireItems(static_cast<std::uint32_t>(dashCount), kMinBitDouble, "traços");
+            reserve(line.dashes, static_cast<std::size_t>(dashCount));
             for (int k = 0; k < dashCount; ++k) line.dashes.push_back(d_.bitDouble());
             hatch.patternLines.push_back(std::move(line));
         }
@@ -700,7 +724,7 @@ EntityRole roleOf(int type) {
 }
 
 void BodyParser::parse(int type, const ClassDef* klass) {
-    record_.role = klass ? EntityRole::Plain : roleOf(type);
+    record_.role = entityRole(type, klass);
     if (klass) {
         const std::string& name = record_.entity.typeName;
         if (name == "LWPOLYLINE")
@@ -864,6 +888,10 @@ void BodyParser::parse(int type, const ClassDef* klass) {
 }
 
 }  // namespace
+
+EntityRole entityRole(int type, const ClassDef* klass) {
+    return klass ? EntityRole::Plain : roleOf(type);
+}
 
 void parseEntityBody(int type, const ClassDef* klass, EntityParseContext& context) {
     BodyParser parser(context);

@@ -13,6 +13,10 @@ struct EntityParseContext {
     EntityRecord& record;
 };
 
+// What a record of entity type `type` (with `klass` for class-defined types)
+// is to the drawing.
+EntityRole entityRole(int type, const ClassDef* klass);
+
 // Fills record.entity.data (Unsupported for types that are only counted) and
 // the record's role and child links. Throws dwg::Error when the data does not fit.
 void parseEntityBody(int type, const ClassDef* klass, EntityParseContext& context);

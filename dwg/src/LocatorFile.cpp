@@ -47,10 +47,12 @@ Drawing readLocatorFile(Bytes file, Version version) {
         throw Error::damaged("CRC inválido no cabeçalho do arquivo");
 
     const TextDecoder text(codePage);
+    MemoryBudget budget(file.size());
     FileContext context;
     context.version = version;
     context.codePage = codePage;
     context.text = &text;
+    context.budget = &budget;
 
     const HeaderVariables variables =
         parseHeaderVariables(sectionBytes(file, locators[kHeaderSection], "de variáveis"), context);

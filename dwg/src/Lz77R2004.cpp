@@ -9,10 +9,10 @@ namespace {
 
 class Lz77Decoder {
   public:
-    Lz77Decoder(std::span<const std::uint8_t> input, std::size_t expandedSize)
-        : input_(input), output_(expandedSize) {}
+    Lz77Decoder(std::span<const std::uint8_t> input, std::span<std::uint8_t> output)
+        : input_(input), output_(output) {}
 
-    std::vector<std::uint8_t> run() {
+    std::size_t run() {
         std::uint8_t opcode = next();
         if (opcode <= 0x0F) {
             copyLiterals(literalLength(opcode));
@@ -64,7 +64,7 @@ class Lz77Decoder {
                 }
             }
         }
-        return output_.take();
+        return output_.finish();
     }
 
   private:
@@ -89,9 +89,8 @@ class Lz77Decoder {
     }
 
     void copyLiterals(std::size_t count) {
-        output_.ensureRoom(count);
         if (count > input_.size() - inputPos_) throwDamaged("dados comprimidos truncados");
-        for (std::size_t i = 0; i < count; ++i) output_.put(input_[inputPos_ + i]);
+        output_.putRun(input_.data() + inputPos_, count, input_.size() - inputPos_);
         inputPos_ += count;
     }
 
@@ -102,9 +101,16 @@ class Lz77Decoder {
 
 }  // namespace
 
+std::size_t decompressLz77R2004(std::span<const std::uint8_t> compressed,
+                                std::span<std::uint8_t> expanded) {
+    return Lz77Decoder(compressed, expanded).run();
+}
+
 std::vector<std::uint8_t> decompressLz77R2004(std::span<const std::uint8_t> compressed,
                                               std::size_t expandedSize) {
-    return Lz77Decoder(compressed, expandedSize).run();
+    std::vector<std::uint8_t> expanded(expandedSize, 0);
+    decompressLz77R2004(compressed, expanded);
+    return expanded;
 }
 
 }  // namespace dwg::container

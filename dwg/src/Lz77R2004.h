@@ -9,9 +9,13 @@
 
 namespace dwg::container {
 
-// Decodes `compressed` into exactly `expandedSize` bytes. A stream that would
-// write past `expandedSize`, reads past its end or copies from before the start
-// of the output throws. A stream that ends early leaves the rest zero.
+// Decodes `compressed` into `expanded` and returns how many bytes it wrote. A
+// stream that would write past the end of `expanded`, reads past its own end or
+// copies from before the start of the output throws.
+std::size_t decompressLz77R2004(std::span<const std::uint8_t> compressed,
+                                std::span<std::uint8_t> expanded);
+
+// The same into exactly `expandedSize` bytes; a stream that ends early leaves the rest zero.
 std::vector<std::uint8_t> decompressLz77R2004(std::span<const std::uint8_t> compressed,
                                               std::size_t expandedSize);
 

@@ -6,9 +6,39 @@
 
 namespace dwg::detail {
 
-ObjectMap parseObjectMap(Bytes section, const FileContext&) {
+namespace {
+
+// Whether a handle is listed for the first time. Handles grow through the map
+// in every file seen; only a map that goes back needs a set of what it listed.
+class FirstListing {
+  public:
+    explicit FirstListing(const ObjectMap& map) : map_(map) {}
+
+    bool operator()(Handle handle) {
+        if (handle > highest_) {
+            highest_ = handle;
+            if (indexed_) seen_.insert(handle);
+            return true;
+        }
+        if (!indexed_) {
+            for (const ObjectLocation& location : map_) seen_.insert(location.handle);
+            indexed_ = true;
+        }
+        return seen_.insert(handle).second;
+    }
+
+  private:
+    const ObjectMap& map_;
+    Handle highest_ = 0;
+    bool indexed_ = false;
+    std::unordered_set<Handle> seen_;
+};
+
+}  // namespace
+
+ObjectMap parseObjectMap(Bytes section, const FileContext& context) {
     ObjectMap map;
-    std::unordered_set<Handle> seen;
+    FirstListing firstListing(map);
     std::size_t pageStart = 0;
     while (true) {
         if (pageStart + 2 > section.size()) throw Error::damaged("mapa de objetos truncado");
@@ -32,9 +62,10 @@ ObjectMap parseObjectMap(Bytes section, const FileContext&) {
             handle += step;
             offset += page.modularChar();
             if (offset < 0) throw Error::damaged("posição de objeto negativa");
-            if (!seen.insert(handle).second)
-                continue;  // a later page never replaces an earlier entry
+            if (!firstListing(handle)) continue;  // a later page never replaces an earlier entry
             if (map.size() >= kMaxObjects) throw Error::damaged("objetos demais");
+            // Room for the entry and for the vector's growth.
+            context.charge(2, sizeof(ObjectLocation));
             map.push_back(ObjectLocation{handle, static_cast<std::uint64_t>(offset)});
         }
         pageStart += pageSize + 2;

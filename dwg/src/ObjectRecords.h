@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "EntityStyles.h"
@@ -46,28 +47,47 @@ struct BlockRecord {
     bool isXref = false;
 };
 
+// Where a plain entity waits for its block: under the handle of its owner,
+// or under one of these when it is stored in model or paper space.
+inline constexpr Handle kModelSpaceOwner = ~Handle{0};
+inline constexpr Handle kPaperSpaceOwner = ~Handle{0} - 1;
+
+// A POLYLINE or INSERT that children may join.
+struct ParentPlace {
+    Handle owner = 0;              // its list in DecodedObjects::entitiesByOwner
+    std::size_t index = 0;         // its place in that list
+    std::vector<Handle> children;  // as the parent lists them (R2004+)
+};
+
+// A MULTILEADER or MLINE whose look waits for its style object.
+struct StyledEntity {
+    Handle owner = 0;       // its list in DecodedObjects::entitiesByOwner
+    std::size_t index = 0;  // its place in that list
+    std::optional<MLeaderPending> mleader;
+};
+
 struct DecodedObjects {
-    std::vector<EntityRecord> entities;  // in object-map order
+    // Plain entities in object-map order, by owner: each list becomes the
+    // contents of a block as it is, without being copied again.
+    std::unordered_map<Handle, std::vector<Entity>> entitiesByOwner;
+    std::unordered_map<Handle, ParentPlace> parents;  // by the parent's handle
+    std::vector<EntityRecord> children;               // VERTEX and ATTRIB records
+    std::vector<StyledEntity> styled;
     std::vector<BlockRecord> blocks;
     std::vector<Layer> layers;
     std::vector<Linetype> linetypes;
     std::vector<TextStyle> textStyles;
     std::vector<MLeaderStyle> mleaderStyles;
     std::vector<MLineStyle> mlineStyles;
-};
+    int damaged = 0;  // records that failed their CRC or framing and were left out
 
-// Decodes one object record; the parsers of the object types live behind this.
-class ObjectDecoder {
-  public:
-    ObjectDecoder(Bytes objects, const ClassTable& classes, const FileContext& context);
-
-    // Decodes the object at `offset` and adds what it holds to `out`.
-    void decode(const ObjectLocation& location, DecodedObjects& out);
+    // Files `record` where the assembly will look for it; BLOCK, ENDBLK and
+    // SEQEND records hold nothing the drawing needs and are dropped.
+    void addEntity(EntityRecord&& record, const FileContext& context);
 
   private:
-    Bytes objects_;
-    const ClassTable& classes_;
-    const FileContext& context_;
+    Handle lastOwner_ = 0;
+    std::vector<Entity>* lastList_ = nullptr;
 };
 
 Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,

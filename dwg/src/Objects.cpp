@@ -2,6 +2,8 @@
 // entity data, and the dispatch to the per-type parsers.
 #include <algorithm>
 #include <cctype>
+#include <optional>
+#include <unordered_map>
 
 #include "Crc.h"
 #include "EntityParsers.h"
@@ -205,6 +207,13 @@ std::string upper(std::string text) {
     return text;
 }
 
+// Whether `name` is `upperCase` in any letter case.
+bool sameLetters(std::string_view name, std::string_view upperCase) {
+    return std::equal(
+        name.begin(), name.end(), upperCase.begin(), upperCase.end(),
+        [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; });
+}
+
 // The parts of an object record shared by every type.
 struct RecordFrame {
     int type = 0;
@@ -225,12 +234,18 @@ class RecordReader {
           out_(out) {}
 
     void run();
+    // The list a plain entity record will go to (DecodedObjects::entitiesByOwner),
+    // read without decoding or checking the record; none for other records.
+    std::optional<Handle> plainEntityOwner();
 
   private:
     BitReader& d() { return streams_->data(); }
     BitReader& h() { return streams_->handles(); }
 
     void frame();
+    void checkCrc() const;
+    const ClassDef* objectClass(int type) const;
+    const ClassDef* entityClass(int type) const;
     void skipExtendedData();
     void startHandleStream();
     void commonObjectData();
@@ -250,7 +265,11 @@ class RecordReader {
     Version v_;
     DecodedObjects& out_;
 
+    std::span<const std::uint8_t> record_;  // size fields, data and CRC
+    // The record's data and whatever follows it in the section: readers look
+    // a few bytes ahead of what they take, and stop at the end of the data.
     std::span<const std::uint8_t> data_;
+    BitReader dataReader() const { return BitReader(data_, frame_.dataBits); }
     std::optional<Streams> streams_;
     RecordFrame frame_;
     int reactorCount_ = 0;
@@ -266,15 +285,10 @@ void RecordReader::frame() {
     const std::size_t dataStart = header.position() / 8;
     if (size > header.remainingBits() / 8 || size + 2 > header.remainingBits() / 8)
         throw Error::damaged("objeto maior que o arquivo");
-    const auto record = objects_.subspan(static_cast<std::size_t>(location_.offset));
-    const std::uint16_t stored =
-        static_cast<std::uint16_t>(record[dataStart + size] | record[dataStart + size + 1] << 8);
-    if (!crcMatches(record.first(dataStart + size), stored))
-        throw Error::damaged("CRC inválido em objeto");
-
-    data_ = record.subspan(dataStart, size);
+    record_ = objects_.subspan(static_cast<std::size_t>(location_.offset), dataStart + size + 2);
+    data_ = objects_.subspan(static_cast<std::size_t>(location_.offset) + dataStart);
     frame_.dataBits = std::size_t{size} * 8;
-    streams_.emplace(BitReader(data_));
+    streams_.emplace(dataReader());
 
     if (v_ >= Version::R2010) {
         const unsigned code = d().twoBits();
@@ -302,6 +316,14 @@ void RecordReader::frame() {
     skipExtendedData();
 }
 
+// The CRC covers the size fields and the data; only the records that are
+// decoded are checked, a damaged record of any other kind costs nothing.
+void RecordReader::checkCrc() const {
+    const std::size_t end = record_.size() - 2;
+    const auto stored = static_cast<std::uint16_t>(record_[end] | record_[end + 1] << 8);
+    if (!crcMatches(record_.first(end), stored)) throw Error::damaged("CRC inválido em objeto");
+}
+
 void RecordReader::skipExtendedData() {
     for (int guard = 0;; ++guard) {
         const auto size = static_cast<std::uint16_t>(d().bitShort());
@@ -317,7 +339,7 @@ void RecordReader::skipExtendedData() {
 void RecordReader::startHandleStream() {
     if (frame_.handleStreamStart > frame_.dataBits || frame_.handleStreamStart < d().position())
         throw Error::damaged("fluxo de handles fora do objeto");
-    BitReader handles(data_);
+    BitReader handles = dataReader();
     handles.seek(frame_.handleStreamStart);
     streams_->setHandles(handles);
     if (v_ >= Version::R2007) {
@@ -370,6 +392,7 @@ void RecordReader::readBlockHeader() {
     block.basePoint = d().bitPoint3();
     streams_->text(context_);  // xref path
     // The rest (insert count, description, preview) is not needed.
+    context_.charge(1, sizeof(BlockRecord));
     out_.blocks.push_back(std::move(block));
 }
 
@@ -400,6 +423,7 @@ void RecordReader::readLayer() {
     if (v_ >= Version::R2000) h().handle();  // plot style
     if (v_ >= Version::R2007) h().handle();  // material
     layer.linetype = h().handle().value;
+    context_.charge(1, sizeof(Layer));
     out_.layers.push_back(std::move(layer));
 }
 
@@ -417,6 +441,7 @@ void RecordReader::readTextStyle() {
     d().bitDouble();  // last height
     style.fontFile = streams_->text(context_);
     style.bigFontFile = streams_->text(context_);
+    context_.charge(1, sizeof(TextStyle));
     out_.textStyles.push_back(std::move(style));
 }
 
@@ -438,6 +463,7 @@ void RecordReader::readLinetype() {
         d().bitDouble();
         d().bitShort();  // shape flag
     }
+    context_.charge(1, sizeof(Linetype));
     out_.linetypes.push_back(std::move(linetype));
 }
 
@@ -449,7 +475,8 @@ void RecordReader::readEntityStyle(bool multiLeader) {
             out_.mleaderStyles.push_back(parseMLeaderStyle(*streams_, context_, frame_.handle));
         else
             out_.mlineStyles.push_back(parseMLineStyle(*streams_, context_, frame_.handle));
-    } catch (const Error&) {
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
         // A style this reader cannot follow leaves its entities with their own values.
     }
 }
@@ -549,23 +576,45 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
     EntityParseContext parse{*streams_, context_, record};
     try {
         parseEntityBody(type, klass, parse);
-    } catch (const Error&) {
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
         // The record's CRC held, so the framing is sound: a layout this reader
         // does not know. Keep the entity counted, without geometry.
         record.entity.data = Unsupported{};
     }
     drawFromProxyGraphics(record.entity, context_);
-    out_.entities.push_back(std::move(record));
+    out_.addEntity(std::move(record), context_);
+}
+
+const ClassDef* RecordReader::objectClass(int type) const {
+    if (type < 500) return nullptr;
+    const auto found = classes_.find(type);
+    return found == classes_.end() ? nullptr : &found->second;
+}
+
+const ClassDef* RecordReader::entityClass(int type) const {
+    const ClassDef* klass = objectClass(type);
+    return klass && klass->isEntity ? klass : nullptr;
 }
 
 void RecordReader::run() {
     frame();
     const int type = frame_.type;
+    const char* fixedName = fixedEntityName(type);
+    const ClassDef* klass = objectClass(type);
+    const bool entityClass = klass && klass->isEntity;
+    const bool mleaderStyle =
+        klass && !klass->isEntity && sameLetters(klass->dxfName, "MLEADERSTYLE");
+    const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype ||
+                       type == kMlineStyle;
+    // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
+    if (!fixedName && !entityClass && !mleaderStyle && !table) return;
+    checkCrc();
     if (location_.handle != 0 && frame_.handle != location_.handle)
         throw Error::damaged("handle de objeto não confere com o mapa");
 
-    if (const char* name = fixedEntityName(type)) {
-        readEntity(name, type, nullptr);
+    if (fixedName) {
+        readEntity(fixedName, type, nullptr);
         return;
     }
     switch (type) {
@@ -587,36 +636,82 @@ void RecordReader::run() {
         default:
             break;
     }
-    if (type >= 500) {
-        const auto found = classes_.find(type);
-        if (found != classes_.end() && found->second.isEntity) {
-            std::string name = upper(found->second.dxfName);
-            if (name == "LWPLINE") name = "LWPOLYLINE";
-            if (!knownEntityClass(name)) name = "UNKNOWN_ENT";
-            readEntity(name, type, &found->second);
-        } else if (found != classes_.end() && upper(found->second.dxfName) == "MLEADERSTYLE") {
-            readEntityStyle(true);
-        }
+    if (!entityClass) {
+        readEntityStyle(true);
+        return;
     }
-    // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
+    std::string name = upper(klass->dxfName);
+    if (name == "LWPLINE") name = "LWPOLYLINE";
+    if (!knownEntityClass(name)) name = "UNKNOWN_ENT";
+    readEntity(name, type, klass);
+}
+
+std::optional<Handle> RecordReader::plainEntityOwner() {
+    frame();
+    const int type = frame_.type;
+    const ClassDef* klass = entityClass(type);
+    if (!(klass || fixedEntityName(type)) || entityRole(type, klass) != EntityRole::Plain)
+        return std::nullopt;
+    // As run() does: a record met under another handle is not counted again.
+    if (location_.handle != 0 && frame_.handle != location_.handle) return std::nullopt;
+    if (d().bit()) {  // proxy graphics
+        const std::uint64_t size =
+            v_ >= Version::R2010 ? d().bitLongLong() : static_cast<std::uint32_t>(d().rawLong());
+        if (size > d().remainingBits() / 8) return std::nullopt;
+        d().skipBytes(static_cast<std::size_t>(size));
+    }
+    if (v_ <= Version::R14) frame_.handleStreamStart = static_cast<std::uint32_t>(d().rawLong());
+    switch (d().twoBits()) {
+        case 0: {
+            BitReader handles = dataReader();
+            handles.seek(frame_.handleStreamStart);
+            return handles.handle().resolve(frame_.handle);
+        }
+        case 1:
+            return kPaperSpaceOwner;
+        case 2:
+            return kModelSpaceOwner;
+        default:
+            return Handle{0};
+    }
 }
 
 }  // namespace
 
-ObjectDecoder::ObjectDecoder(Bytes objects, const ClassTable& classes, const FileContext& context)
-    : objects_(objects), classes_(classes), context_(context) {}
-
-void ObjectDecoder::decode(const ObjectLocation& location, DecodedObjects& out) {
-    RecordReader reader(objects_, location, classes_, context_, out);
-    reader.run();
-}
-
 Drawing parseObjects(Bytes objects, const ObjectMap& map, const ClassTable& classes,
                      const HeaderVariables& header, const FileContext& context) {
-    ObjectDecoder decoder(objects, classes, context);
     DecodedObjects decoded;
-    for (const ObjectLocation& location : map) decoder.decode(location, decoded);
-    return assembleDrawing(std::move(decoded), header, context);
+    // Each list of entities is allocated once, at its final size: counted
+    // first, from the few bits that say where an entity goes.
+    std::unordered_map<Handle, std::size_t> listSizes;
+    for (const ObjectLocation& location : map) {
+        try {
+            if (const auto owner =
+                    RecordReader(objects, location, classes, context, decoded).plainEntityOwner())
+                ++listSizes[*owner];
+        } catch (const Error&) {
+            // Counted as damaged when it is decoded.
+        }
+    }
+    for (const auto& [owner, size] : listSizes) {
+        context.charge(size, sizeof(Entity));
+        decoded.entitiesByOwner[owner].reserve(size);
+    }
+
+    for (const ObjectLocation& location : map) {
+        try {
+            RecordReader(objects, location, classes, context, decoded).run();
+        } catch (const Error& error) {
+            // A damaged record costs only itself; the rest of the drawing is still shown.
+            if (error.kind() == Error::Kind::TooLarge) throw;
+            ++decoded.damaged;
+        }
+    }
+    Drawing drawing = assembleDrawing(std::move(decoded), header, context);
+    // Without its model space a drawing has nothing left to show.
+    if (drawing.damagedObjects > 0 && drawing.modelSpace() == nullptr)
+        throw Error::damaged("espaço do modelo ilegível");
+    return drawing;
 }
 
 }  // namespace dwg::detail

@@ -22,11 +22,14 @@ Drawing readPagedFile(Bytes file, Version version) {
     context.version = version;
     context.codePage = codePage;
     context.text = &text;
+    context.budget = &container->budget();
 
     const HeaderVariables variables = parseHeaderVariables(container->read("AcDb:Header"), context);
     const ClassTable classes = parseClasses(container->read("AcDb:Classes"), context);
     const ObjectMap map = parseObjectMap(container->read("AcDb:Handles"), context);
-    const std::vector<std::uint8_t> objects = container->read("AcDb:AcDbObjects");
+    // Every object carries its own CRC: a damaged page costs the objects in it, not the drawing.
+    const std::vector<std::uint8_t> objects =
+        container->read("AcDb:AcDbObjects", container::DamagedPages::BestEffort);
     return parseObjects(objects, map, classes, variables, context);
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "ContainerBytes.h"
@@ -64,7 +65,8 @@ struct Section {
 
 class R2004Container final : public SectionContainer {
   public:
-    explicit R2004Container(std::span<const std::uint8_t> file) : file_(file) {
+    explicit R2004Container(std::span<const std::uint8_t> file)
+        : SectionContainer(file.size()), file_(file) {
         const auto header = decryptFileHeader(file_);
         if (std::memcmp(header.data(), "AcFssFcAJMB", 12) != 0)
             throwDamaged("cabeçalho cifrado inválido");
@@ -83,9 +85,9 @@ class R2004Container final : public SectionContainer {
     }
 
   private:
-    void decodeSection(std::size_t index, std::vector<std::uint8_t>& data) const override {
-        const Section& section = sections_[index];
-        for (const DataPage& page : section.pages) placePage(section, page, data);
+    void decodePage(std::size_t index, std::size_t page, std::span<std::uint8_t> data,
+                    bool checked) const override {
+        placePage(sections_[index], sections_[index].pages[page], data, checked);
     }
 
     std::vector<std::uint8_t> readSystemPage(std::uint64_t address,
@@ -98,6 +100,7 @@ class R2004Container final : public SectionContainer {
         const std::uint32_t compression = readU32(header, 12);
         if (expandedSize > kMaxSystemPageSize) throwDamaged("página de sistema grande demais");
         const auto stored = slice(file_, address + kSystemPageHeaderSize, storedSize);
+        budget_.charge(expandedSize);
 
         std::array<std::uint8_t, kSystemPageHeaderSize> zeroed{};
         std::copy(header.begin(), header.end(), zeroed.begin());
@@ -116,6 +119,11 @@ class R2004Container final : public SectionContainer {
             const auto id = static_cast<std::int32_t>(readU32(map, pos));
             const std::uint32_t size = readU32(map, pos + 4);
             pos += 8;
+            // Pages lie one after the other in the file (the last one's size may
+            // reach past its end): a map listing more pages than the file holds
+            // is damaged, however small it decompresses from.
+            if (size < kSystemPageHeaderSize || address >= file_.size())
+                throwDamaged("página fora do arquivo no mapa de páginas");
             if (id < 0) {
                 pos += 16;  // a gap: parent, left, right, zero
             } else if (!pages_.emplace(id, PageLocation{address, size}).second) {
@@ -127,6 +135,7 @@ class R2004Container final : public SectionContainer {
 
     void readSectionMap(const std::vector<std::uint8_t>& map) {
         const std::uint32_t descriptionCount = readU32(map, 0);
+        if (descriptionCount > kMaxSections) throwDamaged("seções demais no mapa de seções");
         std::size_t pos = kSystemPageHeaderSize;
         std::set<std::uint32_t> usedPages;
         for (std::uint32_t d = 0; d < descriptionCount; ++d) {
@@ -166,6 +175,7 @@ class R2004Container final : public SectionContainer {
                 section.pages.push_back(page);
             }
             entry.pageCount = pageCount;
+            entry.capacity = std::uint64_t{pageCount} * section.maxPageSize;
             if (entry.name.empty()) continue;  // the map opens with an unnamed, empty section
             if (find(entry.name) != nullptr) throwDamaged("seção " + entry.name + " repetida");
             entries_.push_back(std::move(entry));
@@ -173,8 +183,8 @@ class R2004Container final : public SectionContainer {
         }
     }
 
-    void placePage(const Section& section, const DataPage& page,
-                   std::vector<std::uint8_t>& data) const {
+    void placePage(const Section& section, const DataPage& page, std::span<std::uint8_t> data,
+                   bool checked) const {
         const PageLocation& location = pages_.at(static_cast<std::int32_t>(page.id));
         std::array<std::uint8_t, kDataPageHeaderSize> header{};
         const auto stored = slice(file_, location.address, kDataPageHeaderSize);
@@ -189,21 +199,28 @@ class R2004Container final : public SectionContainer {
         const std::uint32_t storedSize = readU32(header, 8);
         const auto body = slice(file_, location.address + kDataPageHeaderSize, storedSize);
         const std::uint32_t dataChecksum = pageChecksum(0, body);
-        if (kEnforceChecks && dataChecksum != readU32(header, 0x1C))
+        if (checked && kEnforceChecks && dataChecksum != readU32(header, 0x1C))
             throwDamaged("soma de verificação de página não confere");
         auto zeroed = header;
         writeU32(zeroed, 0x18, 0);
-        if (kEnforceChecks && pageChecksum(dataChecksum, zeroed) != readU32(header, 0x18))
+        if (checked && kEnforceChecks &&
+            pageChecksum(dataChecksum, zeroed) != readU32(header, 0x18))
             throwDamaged("soma de verificação de cabeçalho de página não confere");
 
         if (page.startOffset >= data.size()) return;  // only padding beyond the section's end
-        const auto room = data.size() - static_cast<std::size_t>(page.startOffset);
-        auto target = data.begin() + static_cast<std::ptrdiff_t>(page.startOffset);
-        if (section.compressed) {
-            const auto expanded = decompressLz77R2004(body, section.maxPageSize);
-            std::copy_n(expanded.begin(), std::min(room, expanded.size()), target);
+        const auto target = data.subspan(static_cast<std::size_t>(page.startOffset));
+        if (!section.compressed) {
+            std::copy_n(body.begin(), std::min(target.size(), body.size()), target.begin());
+        } else if (target.size() >= section.maxPageSize) {
+            decompressLz77R2004(body, target.first(section.maxPageSize));
         } else {
-            std::copy_n(body.begin(), std::min<std::size_t>(room, body.size()), target);
+            // The last page runs past the section's end with padding: decode it aside.
+            const detail::ScopedCharge aside(budget_, section.maxPageSize);
+            const auto expanded =
+                std::make_unique_for_overwrite<std::uint8_t[]>(section.maxPageSize);
+            const std::size_t produced =
+                decompressLz77R2004(body, {expanded.get(), section.maxPageSize});
+            std::copy_n(expanded.get(), std::min(produced, target.size()), target.begin());
         }
     }
 

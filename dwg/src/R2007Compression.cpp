@@ -55,11 +55,11 @@ constexpr std::array<std::array<std::uint8_t, 32>, 33> kLiteralOrder = {{
 
 class R2007Decoder {
   public:
-    R2007Decoder(std::span<const std::uint8_t> input, std::size_t expandedSize)
-        : input_(input), output_(expandedSize) {}
+    R2007Decoder(std::span<const std::uint8_t> input, std::span<std::uint8_t> output)
+        : input_(input), output_(output) {}
 
-    std::vector<std::uint8_t> run() {
-        if (input_.empty()) return output_.take();
+    std::size_t run() {
+        if (input_.empty()) return 0;
         std::uint8_t opcode = next();
         std::size_t literals = 0;
         if ((opcode & 0xF0) == 0x20) {
@@ -83,7 +83,7 @@ class R2007Decoder {
                 if ((opcode >> 4) == 0x0F) opcode &= 0x0F;
             }
         }
-        return output_.take();
+        return output_.finish();
     }
 
   private:
@@ -179,9 +179,16 @@ class R2007Decoder {
 
 }  // namespace
 
+std::size_t decompressR2007(std::span<const std::uint8_t> compressed,
+                            std::span<std::uint8_t> expanded) {
+    return R2007Decoder(compressed, expanded).run();
+}
+
 std::vector<std::uint8_t> decompressR2007(std::span<const std::uint8_t> compressed,
                                           std::size_t expandedSize) {
-    return R2007Decoder(compressed, expandedSize).run();
+    std::vector<std::uint8_t> expanded(expandedSize, 0);
+    decompressR2007(compressed, expanded);
+    return expanded;
 }
 
 }  // namespace dwg::container

@@ -3,6 +3,7 @@
 // compressed with the R2007 compression.
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "ContainerBytes.h"
@@ -34,14 +35,15 @@ std::uint64_t ceilDivide(std::uint64_t a, std::uint64_t b) {
     return (a + b - 1) / b;
 }
 
-// The data of a page: the first `storedSize` bytes, expanded when the page
-// is compressed (stored size below the expanded size).
-std::vector<std::uint8_t> expandPage(std::span<const std::uint8_t> decoded,
-                                     std::uint64_t storedSize, std::uint64_t expandedSize) {
+// The data of a page into `expanded`: the first `storedSize` bytes, expanded
+// when the page is compressed (stored size below the expanded size).
+void expandPage(std::span<const std::uint8_t> decoded, std::uint64_t storedSize,
+                std::span<std::uint8_t> expanded) {
     const auto stored = slice(decoded, 0, storedSize);
-    if (storedSize < expandedSize)
-        return decompressR2007(stored, static_cast<std::size_t>(expandedSize));
-    return {stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(expandedSize)};
+    if (storedSize < expanded.size())
+        decompressR2007(stored, expanded);
+    else
+        std::copy_n(stored.begin(), expanded.size(), expanded.begin());
 }
 
 std::string asciiName(std::span<const std::uint8_t> utf16) {
@@ -69,7 +71,8 @@ struct Section {
 
 class R2007Container final : public SectionContainer {
   public:
-    explicit R2007Container(std::span<const std::uint8_t> file) : file_(file) {
+    explicit R2007Container(std::span<const std::uint8_t> file)
+        : SectionContainer(file.size()), file_(file) {
         const auto fields = readFileHeader();
         const std::uint64_t pageMapSizeStored = readU64(fields, 0x50);
         const std::uint64_t pageMapSizeExpanded = readU64(fields, 0x58);
@@ -87,9 +90,9 @@ class R2007Container final : public SectionContainer {
     }
 
   private:
-    void decodeSection(std::size_t index, std::vector<std::uint8_t>& data) const override {
-        const Section& section = sections_[index];
-        for (const DataPage& page : section.pages) placePage(section, page, data);
+    void decodePage(std::size_t index, std::size_t page, std::span<std::uint8_t> data,
+                    bool checked) const override {
+        placePage(sections_[index], sections_[index].pages[page], data, checked);
     }
 
     std::vector<std::uint8_t> readFileHeader() const {
@@ -123,7 +126,10 @@ class R2007Container final : public SectionContainer {
             slice(file_, kPagesBase + offset, blocks * ReedSolomonCode::kCodewordSize);
         const auto decoded = decodeInterleaved(stored, static_cast<std::size_t>(blocks),
                                                ReedSolomonCode::systemPages());
-        return expandPage(decoded, storedSize, expandedSize);
+        budget_.charge(expandedSize);
+        std::vector<std::uint8_t> expanded(static_cast<std::size_t>(expandedSize), 0);
+        expandPage(decoded, storedSize, expanded);
+        return expanded;
     }
 
     void readPageMap(const std::vector<std::uint8_t>& map) {
@@ -133,9 +139,13 @@ class R2007Container final : public SectionContainer {
             const auto id = static_cast<std::int64_t>(readU64(map, pos + 8));
             const std::uint64_t key =
                 id < 0 ? 0 - static_cast<std::uint64_t>(id) : static_cast<std::uint64_t>(id);
+            // Pages lie one after the other in the file (the last one's size may
+            // reach past its end): a map listing more pages than the file holds
+            // is damaged, however small it decompresses from.
+            if (size == 0 || size > file_.size() || kPagesBase + offset >= file_.size())
+                throwDamaged("página fora do arquivo no mapa de páginas");
             if (!pageOffsets_.emplace(key, offset).second)
                 throwDamaged("página repetida no mapa de páginas");
-            if (size > file_.size()) throwDamaged("página maior que o arquivo");
             offset += size;
         }
     }
@@ -144,6 +154,7 @@ class R2007Container final : public SectionContainer {
         std::set<std::uint64_t> usedPages;
         std::size_t pos = 0;
         while (pos + 64 <= map.size()) {
+            if (entries_.size() >= kMaxSections) throwDamaged("seções demais no mapa de seções");
             SectionEntry entry;
             Section section;
             entry.size = readU64(map, pos);
@@ -174,6 +185,7 @@ class R2007Container final : public SectionContainer {
                     throwDamaged("página de seção ausente do mapa de páginas");
                 if (!usedPages.insert(page.id).second) throwDamaged("página usada por duas seções");
                 section.pages.push_back(page);
+                entry.capacity += page.expandedSize;
             }
             entry.pageCount = static_cast<std::size_t>(pageCount);
             if (entry.name.empty()) continue;
@@ -183,26 +195,36 @@ class R2007Container final : public SectionContainer {
         }
     }
 
-    void placePage(const Section& section, const DataPage& page,
-                   std::vector<std::uint8_t>& data) const {
+    void placePage(const Section& section, const DataPage& page, std::span<std::uint8_t> data,
+                   bool checked) const {
+        if (page.startOffset >= data.size()) return;  // only padding beyond the section's end
         const std::uint64_t position = kPagesBase + pageOffsets_.at(page.id);
-        std::vector<std::uint8_t> expanded;
+        std::vector<std::uint8_t> decoded;
+        std::span<const std::uint8_t> stored;
         if (section.encoding == kEncodingInterleaved) {
             const std::uint64_t blocks = ceilDivide(alignTo8(page.storedSize), 251);
-            const auto stored = slice(file_, position, blocks * ReedSolomonCode::kCodewordSize);
-            expanded = expandPage(decodeInterleaved(stored, static_cast<std::size_t>(blocks),
-                                                    ReedSolomonCode::dataPages()),
-                                  page.storedSize, page.expandedSize);
+            decoded =
+                decodeInterleaved(slice(file_, position, blocks * ReedSolomonCode::kCodewordSize),
+                                  static_cast<std::size_t>(blocks), ReedSolomonCode::dataPages());
+            stored = decoded;
         } else {
-            expanded = expandPage(slice(file_, position, page.storedSize), page.storedSize,
-                                  page.expandedSize);
+            stored = slice(file_, position, page.storedSize);
         }
-        if (kEnforceChecks && r2007PageChecksum(0, expanded) != page.checksum)
+        const auto target = data.subspan(static_cast<std::size_t>(page.startOffset));
+        const auto expandedSize = static_cast<std::size_t>(page.expandedSize);
+        std::span<std::uint8_t> expanded = target.first(std::min(target.size(), expandedSize));
+        std::vector<std::uint8_t> aside;
+        std::optional<detail::ScopedCharge> asideCharge;
+        if (expanded.size() < expandedSize) {
+            // The last page runs past the section's end with padding: decode it aside.
+            asideCharge.emplace(budget_, expandedSize);
+            aside.resize(expandedSize);
+            expanded = aside;
+        }
+        expandPage(stored, page.storedSize, expanded);
+        if (checked && kEnforceChecks && r2007PageChecksum(0, expanded) != page.checksum)
             throwDamaged("soma de verificação de página não confere");
-        if (page.startOffset >= data.size()) return;
-        const auto room = data.size() - static_cast<std::size_t>(page.startOffset);
-        std::copy_n(expanded.begin(), std::min(room, expanded.size()),
-                    data.begin() + static_cast<std::ptrdiff_t>(page.startOffset));
+        if (!aside.empty()) std::copy_n(aside.begin(), target.size(), target.begin());
     }
 
     std::span<const std::uint8_t> file_;

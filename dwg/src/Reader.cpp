@@ -1,6 +1,8 @@
 #include <dwg/Reader.h>
 
 #include <fstream>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,9 +14,7 @@ namespace {
 // Far above any block drawing; keeps a wrong path from filling memory.
 constexpr std::uintmax_t kMaxFileSize = std::uintmax_t{1} << 30;
 
-}  // namespace
-
-Drawing read(std::span<const std::uint8_t> bytes) {
+Drawing readBytes(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < 6 || bytes[0] != 'A' || bytes[1] != 'C')
         throw Error(Error::Kind::NotDwg, "o arquivo não é um desenho DWG");
     const std::string code(reinterpret_cast<const char*>(bytes.data()), 6);
@@ -29,6 +29,23 @@ Drawing read(std::span<const std::uint8_t> bytes) {
     return detail::readPagedFile(bytes, *version);
 }
 
+}  // namespace
+
+Drawing read(std::span<const std::uint8_t> bytes) {
+    // Nothing but dwg::Error leaves the reader, whatever the file holds.
+    try {
+        return readBytes(bytes);
+    } catch (const Error&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw Error::tooLarge("memória insuficiente");
+    } catch (const std::length_error&) {
+        throw Error::tooLarge("memória insuficiente");
+    } catch (const std::exception&) {
+        throw Error::damaged("conteúdo inconsistente");
+    }
+}
+
 Drawing read(const std::filesystem::path& path) {
     const std::string shown = path.string();
     std::error_code error;
@@ -38,7 +55,12 @@ Drawing read(const std::filesystem::path& path) {
         throw Error(Error::Kind::CannotOpen, "arquivo grande demais: " + shown);
     std::ifstream in(path, std::ios::binary);
     if (!in) throw Error(Error::Kind::CannotOpen, "não foi possível abrir o arquivo " + shown);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        throw Error::tooLarge("memória insuficiente para " + shown);
+    }
     if (size > 0 &&
         !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
         throw Error(Error::Kind::CannotOpen, "não foi possível ler o arquivo " + shown);

@@ -1,5 +1,8 @@
 #include "SectionContainer.h"
 
+#include <dwg/Error.h>
+
+#include <algorithm>
 #include <string>
 
 #include "ContainerError.h"
@@ -12,11 +15,21 @@ const SectionEntry* SectionContainer::find(std::string_view name) const {
     return nullptr;
 }
 
-std::vector<std::uint8_t> SectionContainer::read(std::string_view name) const {
+std::vector<std::uint8_t> SectionContainer::read(std::string_view name,
+                                                 DamagedPages damaged) const {
     const SectionEntry* entry = find(name);
     if (entry == nullptr) throwDamaged("seção " + std::string(name) + " ausente");
-    std::vector<std::uint8_t> data(static_cast<std::size_t>(entry->size), 0);
-    decodeSection(static_cast<std::size_t>(entry - entries_.data()), data);
+    const std::uint64_t size = std::min(entry->size, entry->capacity);
+    budget_.charge(size);
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size), 0);
+    const auto index = static_cast<std::size_t>(entry - entries_.data());
+    for (std::size_t page = 0; page < entry->pageCount; ++page) {
+        try {
+            decodePage(index, page, data, damaged == DamagedPages::Fail);
+        } catch (const Error& error) {
+            if (damaged == DamagedPages::Fail || error.kind() == Error::Kind::TooLarge) throw;
+        }
+    }
     return data;
 }
 

@@ -10,15 +10,28 @@
 #include <string_view>
 #include <vector>
 
+#include "MemoryBudget.h"
+
 namespace dwg::container {
 
 // Sections larger than this are taken as damage rather than allocated.
 inline constexpr std::uint64_t kMaxSectionSize = std::uint64_t{256} << 20;
+// Real files list a dozen or two; a map listing more is damaged.
+inline constexpr std::size_t kMaxSections = 256;
 
 struct SectionEntry {
     std::string name;
-    std::uint64_t size = 0;     // decoded size in bytes
-    std::size_t pageCount = 0;  // pages stored in the file
+    std::uint64_t size = 0;      // decoded size in bytes, as the file states it
+    std::size_t pageCount = 0;   // pages stored in the file
+    std::uint64_t capacity = 0;  // what those pages can hold once decoded
+};
+
+// What read() does with a page that fails its checks.
+enum class DamagedPages {
+    Fail,  // the section cannot be read
+    // The page is decoded as far as it goes, checksums aside, and left zero
+    // where it cannot be: for sections whose records carry their own checks.
+    BestEffort,
 };
 
 class SectionContainer {
@@ -28,16 +41,27 @@ class SectionContainer {
     const std::vector<SectionEntry>& sections() const { return entries_; }
     const SectionEntry* find(std::string_view name) const;
 
-    // The decoded bytes of the named section; throws when the section is
-    // missing or one of its pages is damaged.
-    std::vector<std::uint8_t> read(std::string_view name) const;
+    // The decoded bytes of the named section: its stated size, or less when
+    // its pages cannot hold that much. Throws when the section is missing or,
+    // unless told otherwise, one of its pages is damaged.
+    std::vector<std::uint8_t> read(std::string_view name,
+                                   DamagedPages damaged = DamagedPages::Fail) const;
+
+    // Charged for the decoded sections and the container's own tables; the
+    // parsers of the sections go on charging the same budget.
+    detail::MemoryBudget& budget() const { return budget_; }
 
   protected:
-    // Decodes the pages of entry `index` of sections() into data, which has
-    // the section's size.
-    virtual void decodeSection(std::size_t index, std::vector<std::uint8_t>& data) const = 0;
+    explicit SectionContainer(std::size_t fileSize) : budget_(fileSize) {}
+
+    // Decodes page `page` of entry `index` of sections() into `data`, the
+    // section's bytes; throws when the page is damaged, a wrong checksum
+    // only when `checked`.
+    virtual void decodePage(std::size_t index, std::size_t page, std::span<std::uint8_t> data,
+                            bool checked) const = 0;
 
     std::vector<SectionEntry> entries_;
+    mutable detail::MemoryBudget budget_;
 };
 
 // Opens the container of an AC1018, AC1021, AC1024, AC1027 or AC1032 file.

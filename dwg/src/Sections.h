@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "MemoryBudget.h"
 #include "Text.h"
 
 namespace dwg::detail {
@@ -24,6 +25,13 @@ struct FileContext {
     Version version = Version::R2000;
     int codePage = 30;
     const TextDecoder* text = nullptr;  // decodes R13-R2004 strings in the file's code page
+    // What the read may still allocate; none where a test drives one parser alone.
+    MemoryBudget* budget = nullptr;
+
+    // Charges `count` items of `each` bytes before they are allocated.
+    void charge(std::uint64_t count, std::size_t each) const {
+        if (budget) budget->charge(count, each);
+    }
 };
 
 struct ClassDef {

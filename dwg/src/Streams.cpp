@@ -8,9 +8,12 @@ namespace dwg::detail {
 
 std::string Streams::text(const FileContext& context) {
     // UTF-16 strings still carry \U+XXXX escapes that older copies of the text needed.
-    if (context.version >= Version::R2007) return expandUnicodeEscapes(strings().unicodeText());
-    std::string raw = data_.rawText();
-    return context.text ? context.text->decode(raw) : raw;
+    std::string text = context.version >= Version::R2007
+                           ? expandUnicodeEscapes(strings().unicodeText())
+                       : context.text ? context.text->decode(data_.rawText())
+                                      : data_.rawText();
+    context.charge(text.size(), 1);
+    return text;
 }
 
 void Streams::splitStrings(std::size_t endBit) {

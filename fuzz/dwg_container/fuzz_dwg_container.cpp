@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto container = dwg::container::openSectionContainer({data, size});
         for (const auto& entry : container->sections()) {
             const auto bytes = container->read(entry.name);
-            if (bytes.size() != entry.size) __builtin_trap();
+            if (bytes.size() > entry.size) __builtin_trap();
         }
     } catch (const std::runtime_error&) {
     }

@@ -103,15 +103,25 @@ TEST(BitReader, RawPointsAndSentinels) {
     EXPECT_THROW(reader.sentinel(), dwg::Error);
 }
 
+// Each case as it stands, where the reader works byte by byte near the end,
+// and followed by more bytes, where it decodes from one look at the bits.
+std::vector<std::vector<std::uint8_t>> withAndWithoutMoreBytes(std::vector<std::uint8_t> data) {
+    std::vector<std::uint8_t> followed = data;
+    followed.resize(data.size() + 8, 0xEE);
+    return {data, followed};
+}
+
 TEST(BitReader, ModularCharsSignedAndUnsigned) {
-    const std::vector<std::uint8_t> data = {0x82, 0x24, 0xE9, 0x97, 0xE6,
-                                            0x35, 0x85, 0x4B, 0xC5, 0x4B};
-    BitReader reader(data);
-    EXPECT_EQ(reader.modularChar(), 4610);
-    EXPECT_EQ(reader.modularChar(), 112823273);
-    EXPECT_EQ(reader.modularChar(), -1413);
-    // Unsigned: the last byte gives all seven bits.
-    EXPECT_EQ(reader.unsignedModularChar(), 0x45u + (0x4Bu << 7));
+    for (const auto& data :
+         withAndWithoutMoreBytes({0x82, 0x24, 0xE9, 0x97, 0xE6, 0x35, 0x85, 0x4B, 0xC5, 0x4B})) {
+        BitReader reader(data);
+        EXPECT_EQ(reader.modularChar(), 4610);
+        EXPECT_EQ(reader.modularChar(), 112823273);
+        EXPECT_EQ(reader.modularChar(), -1413);
+        // Unsigned: the last byte gives all seven bits.
+        EXPECT_EQ(reader.unsignedModularChar(), 0x45u + (0x4Bu << 7));
+        EXPECT_EQ(reader.position(), 80u);
+    }
 }
 
 TEST(BitReader, ModularCharThatNeverEndsIsAnError) {
@@ -123,10 +133,15 @@ TEST(BitReader, ModularCharThatNeverEndsIsAnError) {
 }
 
 TEST(BitReader, ModularShortUsesFifteenBitWords) {
-    const std::vector<std::uint8_t> data = {0x31, 0x80, 0x01, 0x00, 0x20, 0x00};
-    BitReader reader(data);
-    EXPECT_EQ(reader.modularShort(), 0x31u | (1u << 15));
-    EXPECT_EQ(reader.modularShort(), 0x20u);
+    for (const auto& data : withAndWithoutMoreBytes({0x31, 0x80, 0x01, 0x00, 0x20, 0x00})) {
+        BitReader reader(data);
+        EXPECT_EQ(reader.modularShort(), 0x31u | (1u << 15));
+        EXPECT_EQ(reader.modularShort(), 0x20u);
+        EXPECT_EQ(reader.position(), 48u);
+    }
+    const std::vector<std::uint8_t> neverEnds(12, 0xFF);
+    BitReader reader(neverEnds);
+    EXPECT_THROW(reader.modularShort(), dwg::Error);
 }
 
 TEST(BitReader, HandlesAreBigEndianAndResolveRelativeCodes) {

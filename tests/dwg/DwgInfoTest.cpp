@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -37,8 +38,8 @@ std::string quotedPath(const std::filesystem::path& path) {
 TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
     const nlohmann::json& facts = testsupport::sampleFacts();
-    const std::vector<std::string> agreedKeys = {"version",    "extmin", "extmax", "modelspace",
-                                                 "paperspace", "blocks", "skipped"};
+    const std::vector<std::string> agreedKeys = {"version",    "extmin", "extmax",  "modelspace",
+                                                 "paperspace", "blocks", "skipped", "damaged"};
 
     for (const char* name :
          {"R2000/libredwg_entities-2d.dwg", "R2000/libredwg_RAY.dwg", "R14/libredwg_Leader.dwg"}) {
@@ -69,12 +70,41 @@ TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
         }
         EXPECT_TRUE(json.at("blocks").is_object());
         EXPECT_TRUE(json.at("skipped").is_object());
+        EXPECT_EQ(json.at("damaged").get<int>(), 0);
     }
     const auto leaderPath = testsupport::samplesFolder() / "R14/libredwg_Leader.dwg";
     const auto leader = nlohmann::json::parse(run("--json " + quotedPath(leaderPath)).output);
     EXPECT_TRUE(leader.at("skipped").empty());
     EXPECT_EQ(leader.at("modelspace").at("IMAGE").get<double>(), 5);
     EXPECT_EQ(leader.at("blocks").at("_OPEN30").at("LINE").get<double>(), 3);
+}
+
+int entityCount(const nlohmann::json& counts) {
+    int total = 0;
+    for (const auto& [type, n] : counts.items()) total += n.get<int>();
+    return total;
+}
+
+TEST(DwgInfo, ADamagedObjectIsCountedAndTheRestIsReported) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const auto samplePath =
+        testsupport::samplesFolder() / "R13/SYNTHETIC-libredwg-rewrite_v_r13.dwg";
+    std::ifstream in(samplePath, std::ios::binary);
+    std::vector<char> bytes(std::istreambuf_iterator<char>(in), {});
+    bytes[bytes.size() * 6 / 10] ^= 0x10;  // inside one of the LINE records
+    const std::filesystem::path damagedPath =
+        std::filesystem::temp_directory_path() / "dwginfo-test-damaged.dwg";
+    std::ofstream(damagedPath, std::ios::binary).write(bytes.data(), std::ssize(bytes));
+    const ToolRun damaged = run("--json " + quotedPath(damagedPath));
+    std::filesystem::remove(damagedPath);
+    const ToolRun intact = run("--json " + quotedPath(samplePath));
+
+    ASSERT_EQ(damaged.exitCode, 0) << damaged.output;
+    const auto damagedJson = nlohmann::json::parse(damaged.output);
+    const auto intactJson = nlohmann::json::parse(intact.output);
+    EXPECT_EQ(damagedJson.at("damaged").get<int>(), 1);
+    EXPECT_EQ(entityCount(damagedJson.at("modelspace")),
+              entityCount(intactJson.at("modelspace")) - 1);
 }
 
 TEST(DwgInfo, UnreadableFileFailsWithTheReason) {

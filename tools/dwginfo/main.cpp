@@ -63,6 +63,7 @@ void printJson(const dwg::Drawing& drawing) {
     out["paperspace"] = summary.paperSpace;
     out["blocks"] = summary.blocks;
     out["skipped"] = drawing.skippedEntities;
+    out["damaged"] = drawing.damagedObjects;
     // Names come from the file; a broken byte sequence must not stop the report.
     std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
 }
@@ -84,6 +85,7 @@ void printText(const dwg::Drawing& drawing) {
     list("paper space", summary.paperSpace);
     for (const auto& [name, counts] : summary.blocks) list(("block " + name).c_str(), counts);
     list("skipped", drawing.skippedEntities);
+    std::cout << "damaged: " << drawing.damagedObjects << "\n";
 }
 
 }  // namespace

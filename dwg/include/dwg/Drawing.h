@@ -709,6 +709,8 @@ struct Drawing {
     std::vector<Block> blocks;
     // Entities counted but not decoded, by type name.
     std::map<std::string, int> skippedEntities;
+    // Object records left out because they were damaged (CRC or framing wrong).
+    int damagedObjects = 0;
 
     const Block* modelSpace() const;
     const Block* findBlock(Handle handle) const;

@@ -14,6 +14,7 @@ class Error : public std::runtime_error {
         NotDwg,              // no DWG signature
         UnsupportedVersion,  // a DWG version this reader does not handle
         Damaged,             // inconsistent or truncated content
+        TooLarge,            // would need more memory than a file of its size can justify
     };
 
     Error(Kind kind, const std::string& message) : std::runtime_error(message), kind_(kind) {}
@@ -22,6 +23,9 @@ class Error : public std::runtime_error {
 
     static Error damaged(const std::string& detail) {
         return Error(Kind::Damaged, "arquivo DWG danificado: " + detail);
+    }
+    static Error tooLarge(const std::string& detail) {
+        return Error(Kind::TooLarge, "arquivo DWG grande demais para ser lido: " + detail);
     }
     static Error unsupportedVersion(const std::string& code) {
         return Error(Kind::UnsupportedVersion, "versão de DWG não suportada: " + code);

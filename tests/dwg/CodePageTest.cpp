@@ -10,7 +10,6 @@
 #include "Crc.h"
 #include "R2004Writer.h"
 #include "SampleFiles.h"
-#include "SectionContainer.h"
 #include "Sections.h"
 
 namespace {
@@ -77,10 +76,7 @@ class CodePage : public ::testing::Test {
 TEST_F(CodePage, R2004NamesAreDecodedWithTheHeaderCodePage) {
     const Bytes original = testsupport::readFileBytes(testsupport::samplesFolder() /
                                                       "R2004/acadsharp_sample_AC1018.dwg");
-    const auto container = dwg::container::openSectionContainer(original);
-    testsupport::R2004Writer writer;
-    for (const char* name : {"AcDb:Header", "AcDb:Classes", "AcDb:Handles", "AcDb:AcDbObjects"})
-        writer.sections.push_back({name, container->read(name), 0x7400});
+    auto writer = testsupport::writerWithSectionsOf(original, 0x7400);
 
     Bytes& objects = writer.sections[3].data;
     dwg::detail::FileContext context;

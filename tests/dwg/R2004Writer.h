@@ -11,6 +11,7 @@
 
 #include "Lz77R2004.h"
 #include "PageChecksum.h"
+#include "SectionContainer.h"
 
 namespace testsupport {
 
@@ -31,6 +32,16 @@ struct R2004Writer {
 
     Bytes write() const;
 };
+
+// A writer holding the four sections a drawing is read from (header,
+// classes, object map, objects), taken from a real R2004+ file.
+inline R2004Writer writerWithSectionsOf(const Bytes& file, std::size_t pageSize) {
+    const auto container = dwg::container::openSectionContainer(file);
+    R2004Writer writer;
+    for (const char* name : {"AcDb:Header", "AcDb:Classes", "AcDb:Handles", "AcDb:AcDbObjects"})
+        writer.sections.push_back({name, container->read(name), pageSize});
+    return writer;
+}
 
 // An LZ77 stream that holds `data` as one literal run (at least 4 bytes).
 inline Bytes literalStream(const Bytes& data) {
@@ -62,6 +73,22 @@ inline void appendU32(Bytes& out, std::uint32_t value) {
 inline void appendU64(Bytes& out, std::uint64_t value) {
     appendU32(out, static_cast<std::uint32_t>(value));
     appendU32(out, static_cast<std::uint32_t>(value >> 32));
+}
+
+// In the section map: 20 header bytes, then per section 0x60 bytes of
+// description and 16 bytes per page.
+constexpr std::size_t kFirstDescription = 20;
+constexpr std::size_t kDescriptionSize = 0x60;
+constexpr std::size_t kPageEntrySize = 16;
+
+// Where the description of the `index`th section starts in a section map.
+inline std::size_t descriptionAt(const Bytes& map, std::size_t index) {
+    std::size_t at = kFirstDescription;
+    for (std::size_t i = 0; i < index; ++i) {
+        const std::uint32_t pages = map[at + 8] | map[at + 9] << 8;
+        at += kDescriptionSize + pages * kPageEntrySize;
+    }
+    return at;
 }
 
 inline void padTo32(Bytes& out) {

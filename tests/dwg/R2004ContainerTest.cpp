@@ -3,6 +3,7 @@
 #include <dwg/Error.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "R2004Writer.h"
@@ -12,6 +13,9 @@ namespace {
 
 using dwg::container::openSectionContainer;
 using testsupport::Bytes;
+using testsupport::descriptionAt;
+using testsupport::kDescriptionSize;
+using testsupport::kPageEntrySize;
 using testsupport::putU32;
 
 Bytes randomBytes(std::size_t count, unsigned seed) {
@@ -28,21 +32,6 @@ testsupport::R2004Writer threeSections() {
                        {"AcDb:AcDbObjects", randomBytes(3 * 0x7400 + 123, 2), 0x7400},
                        {"AcDb:Handles", randomBytes(1000, 3), 0x100}};
     return writer;
-}
-
-// In the section map: 20 header bytes, then per section 0x60 bytes of
-// description and 16 bytes per page.
-constexpr std::size_t kFirstDescription = 20;
-constexpr std::size_t kDescriptionSize = 0x60;
-constexpr std::size_t kPageEntrySize = 16;
-
-std::size_t descriptionAt(const Bytes& map, std::size_t index) {
-    std::size_t at = kFirstDescription;
-    for (std::size_t i = 0; i < index; ++i) {
-        const std::uint32_t pages = map[at + 8] | map[at + 9] << 8;
-        at += kDescriptionSize + pages * kPageEntrySize;
-    }
-    return at;
 }
 
 void expectDamaged(const testsupport::R2004Writer& writer) {
@@ -94,6 +83,47 @@ TEST(R2004Container, APageMapListingAPageTwiceIsRefused) {
     auto writer = threeSections();
     writer.editPageMap = [](Bytes& map) { map.insert(map.end(), map.begin(), map.begin() + 8); };
     expectDamaged(writer);
+}
+
+TEST(R2004Container, APageMapListingPagesBeyondTheFileIsRefused) {
+    auto writer = threeSections();
+    // Pages the file cannot hold, as a page map that decompresses to far more than its input.
+    writer.editPageMap = [](Bytes& map) {
+        for (std::uint32_t id = 100; id < 100'000; ++id) {
+            testsupport::appendU32(map, id);
+            testsupport::appendU32(map, 0x7400);
+        }
+    };
+    expectDamaged(writer);
+}
+
+TEST(R2004Container, ASectionIsNeverLargerThanItsPagesCanHold) {
+    auto writer = threeSections();
+    writer.editSectionMap = [](Bytes& map) { putU32(map, descriptionAt(map, 1), 250u << 20); };
+    const Bytes file = writer.write();
+    const auto container = openSectionContainer(file);
+    EXPECT_EQ(container->find("AcDb:AcDbObjects")->size, 250u << 20);
+    Bytes expected = writer.sections[1].data;
+    expected.resize(4 * 0x7400, 0);  // four pages
+    EXPECT_EQ(container->read("AcDb:AcDbObjects"), expected);
+}
+
+TEST(R2004Container, ADamagedPageFailsItsSectionUnlessReadAsBestEffort) {
+    const auto writer = threeSections();
+    Bytes file = writer.write();
+    const Bytes& objects = writer.sections[1].data;
+    constexpr std::size_t kDamagedAt = 0x7400 + 100;  // in the second page
+    const auto stored = std::search(file.begin(), file.end(), objects.begin() + kDamagedAt,
+                                    objects.begin() + kDamagedAt + 32);
+    ASSERT_NE(stored, file.end());
+    *stored ^= 0xFF;
+
+    const auto container = openSectionContainer(file);
+    EXPECT_THROW(container->read("AcDb:AcDbObjects"), dwg::Error);
+    Bytes expected = objects;
+    expected[kDamagedAt] ^= 0xFF;
+    EXPECT_EQ(container->read("AcDb:AcDbObjects", dwg::container::DamagedPages::BestEffort),
+              expected);
 }
 
 TEST(R2004Container, ASectionPageMissingFromThePageMapIsRefused) {

@@ -1,5 +1,5 @@
 // libFuzzer target: any byte string either reads or fails with dwg::Error.
-// Seed corpus: the R13-R2000 sample drawings.
+// Seed corpus: the sample drawings of every version.
 #include <dwg/Reader.h>
 
 #include <cstddef>

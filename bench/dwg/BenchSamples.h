@@ -1,0 +1,53 @@
+// The sample drawings the benchmarks read: $TESSALY_DWG_SAMPLES, else the
+// folder beside the checkout, loaded into memory once so that disk time stays out.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace benchsupport {
+
+struct Sample {
+    std::string name;  // "R2013/ikea_MALM_no-590-024-36.dwg"
+    std::shared_ptr<const std::vector<std::uint8_t>> bytes;
+};
+
+inline std::vector<Sample> samplesOf(std::initializer_list<const char*> versions) {
+    const char* fromEnvironment = std::getenv("TESSALY_DWG_SAMPLES");
+    const std::filesystem::path folder = (fromEnvironment && *fromEnvironment)
+                                             ? std::filesystem::path(fromEnvironment)
+                                             : std::filesystem::path(TESSALY_DWG_SAMPLES_DEFAULT);
+    std::vector<std::filesystem::path> paths;
+    for (const char* version : versions) {
+        if (!std::filesystem::is_directory(folder / version)) continue;
+        for (const auto& entry : std::filesystem::directory_iterator(folder / version))
+            if (entry.path().extension() == ".dwg") paths.push_back(entry.path());
+    }
+    std::sort(paths.begin(), paths.end());
+    std::vector<Sample> samples;
+    for (const auto& path : paths) {
+        std::ifstream in(path, std::ios::binary);
+        samples.push_back(
+            {path.parent_path().filename().string() + "/" + path.filename().string(),
+             std::make_shared<const std::vector<std::uint8_t>>(std::istreambuf_iterator<char>(in),
+                                                               std::istreambuf_iterator<char>())});
+    }
+    return samples;
+}
+
+inline void countBytes(benchmark::State& state, const Sample& sample) {
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(sample.bytes->size()));
+}
+
+}  // namespace benchsupport
