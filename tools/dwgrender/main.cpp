@@ -2,15 +2,18 @@
 // Renders model space (or the named block) zoomed to its extents with a 2 %
 // margin on white. On failure: exit 1, one line on stderr, no PNG written.
 #include <dwg/Reader.h>
+#include <png.h>
 #include <render/Build.h>
 #include <render/Painter.h>
 
+#include <QByteArray>
 #include <QImage>
 #include <QSaveFile>
 #include <charconv>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -35,6 +38,29 @@ bool parseSize(std::string_view text, int& width, int& height) {
 int fail(const std::string& reason) {
     std::fprintf(stderr, "dwgrender: %s\n", reason.c_str());
     return 1;
+}
+
+// The PNG file's bytes; empty when libpng fails. Qt's own PNG writer tries
+// every row filter and compresses hard: 13-17 ms for a 1024 x 724 render
+// here, a fifth of the whole run; libpng's fast setting takes 3-5 ms for
+// files a quarter larger.
+QByteArray encodePng(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(rgb.width());
+    png.height = static_cast<png_uint_32>(rgb.height());
+    png.format = PNG_FORMAT_RGB;
+    png.flags = PNG_IMAGE_FLAG_FAST;
+    // Room for the worst case, left unfilled: only what is written gets touched.
+    QByteArray bytes(static_cast<qsizetype>(PNG_IMAGE_PNG_SIZE_MAX(png)), Qt::Uninitialized);
+    png_alloc_size_t size = static_cast<png_alloc_size_t>(bytes.size());
+    const bool written =
+        png_image_write_to_memory(&png, bytes.data(), &size, 0, rgb.constBits(),
+                                  static_cast<png_int_32>(rgb.bytesPerLine()), nullptr) != 0;
+    png_image_free(&png);
+    bytes.resize(written ? static_cast<qsizetype>(size) : 0);
+    return bytes;
 }
 
 }  // namespace
@@ -75,12 +101,10 @@ int main(int argc, char** argv) {
     } else {
         list = render::buildModelSpace(drawing);
     }
-    const QImage image = render::renderImage(list, QSize(width, height));
+    const QByteArray png = encodePng(render::renderImage(list, QSize(width, height)));
+    if (png.isEmpty()) return fail("não foi possível codificar a imagem PNG");
     QSaveFile out(QString::fromStdString(files[1]));
-    // Light compression: a quarter faster than the default for files a third
-    // larger (tens of kilobytes).
-    constexpr int kPngQuality = 70;
-    if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG", kPngQuality) || !out.commit())
+    if (!out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.commit())
         return fail("não foi possível gravar " + files[1]);
     return 0;
 }
