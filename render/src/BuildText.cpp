@@ -8,6 +8,22 @@
 #include "TextLayout.h"
 
 namespace render::detail {
+namespace {
+
+// The plane of an entity that stores its own x direction and normal, with its
+// origin at `at`; degenerate vectors fall back to the world's axes.
+Transform planeAt(const dwg::Point3& at, const dwg::Point3& xDirection,
+                  const dwg::Point3& extrusion) {
+    Vec3 normal = v3(extrusion);
+    if (!(length(normal) > 1e-12)) normal = {0, 0, 1};
+    normal = normal * (1 / length(normal));
+    Vec3 xAxis = v3(xDirection);
+    if (!(length(xAxis) > 1e-12)) xAxis = {1, 0, 0};
+    xAxis = xAxis * (1 / length(xAxis));
+    return Transform::fromBasis(v3(at), xAxis, cross(normal, xAxis), normal);
+}
+
+}  // namespace
 
 void Builder::drawText(const dwg::Text& text, const Style& style, const Frame& frame) {
     double height = text.height;
@@ -100,14 +116,8 @@ void Builder::drawTolerance(const dwg::Tolerance& tolerance, const Style& style,
                               ? tolerance.height
                               : h.dimTextHeight * (h.dimScale > 0 ? h.dimScale : 1);
     if (!(height > 0) || !std::isfinite(height)) return;
-    Vec3 normal = v3(tolerance.extrusion);
-    if (!(length(normal) > 1e-12)) normal = {0, 0, 1};
-    normal = normal * (1 / length(normal));
-    Vec3 xAxis = v3(tolerance.xDirection);
-    if (!(length(xAxis) > 1e-12)) xAxis = {1, 0, 0};
-    xAxis = xAxis * (1 / length(xAxis));
-    const Transform local = frame.transform * Transform::fromBasis(v3(tolerance.insertion), xAxis,
-                                                                   cross(normal, xAxis), normal);
+    const Transform local =
+        frame.transform * planeAt(tolerance.insertion, tolerance.xDirection, tolerance.extrusion);
     const double cellHeight = 2 * height, padding = height / 2;
     MTextBox box;
     box.height = height;
@@ -155,15 +165,7 @@ void Builder::drawTolerance(const dwg::Tolerance& tolerance, const Style& style,
 void Builder::drawMText(const dwg::MText& text, const Style& style, const Frame& frame) {
     const double height = text.height;
     if (!(height > 0) || !std::isfinite(height)) return;
-    Vec3 normal = v3(text.extrusion);
-    if (!(length(normal) > 1e-12)) normal = {0, 0, 1};
-    normal = normal * (1 / length(normal));
-    Vec3 xAxis = v3(text.xAxis);
-    if (!(length(xAxis) > 1e-12)) xAxis = {1, 0, 0};
-    xAxis = xAxis * (1 / length(xAxis));
-    const Vec3 yAxis = cross(normal, xAxis);
-    const Transform local =
-        frame.transform * Transform::fromBasis(v3(text.insertion), xAxis, yAxis, normal);
+    const Transform local = frame.transform * planeAt(text.insertion, text.xAxis, text.extrusion);
 
     MTextBox box;
     box.height = height;
