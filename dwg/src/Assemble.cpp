@@ -1,21 +1,15 @@
 // Turns the decoded objects into a Drawing: entities go to the block that owns
 // them, VERTEX and ATTRIB records join their POLYLINE or INSERT.
 #include <algorithm>
-#include <cctype>
 #include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "ObjectRecords.h"
+#include "Text.h"
 
 namespace dwg::detail {
 namespace {
-
-std::string upper(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
-}
 
 bool acceptsChildren(const Entity& entity) {
     return std::holds_alternative<Polyline>(entity.data) ||
@@ -142,7 +136,7 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         block.basePoint = record.basePoint;
         block.anonymous = record.anonymous;
         block.isXref = record.isXref;
-        const std::string name = upper(block.name);
+        const std::string name = asciiUpper(block.name);
         block.modelSpace = block.handle == header.modelSpaceBlock || name == "*MODEL_SPACE";
         block.paperSpace =
             block.handle == header.paperSpaceBlock || name.starts_with("*PAPER_SPACE");

@@ -10,6 +10,7 @@
 #include "ObjectRecords.h"
 #include "ProxyGraphics.h"
 #include "Streams.h"
+#include "Text.h"
 
 namespace dwg::detail {
 namespace {
@@ -200,11 +201,6 @@ bool knownEntityClass(const std::string& name) {
     for (const char* known : kNames)
         if (name == known) return true;
     return false;
-}
-
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
 }
 
 // Whether `name` is `upperCase` in any letter case.
@@ -640,7 +636,7 @@ void RecordReader::run() {
         readEntityStyle(true);
         return;
     }
-    std::string name = upper(klass->dxfName);
+    std::string name = asciiUpper(klass->dxfName);
     if (name == "LWPLINE") name = "LWPOLYLINE";
     if (!knownEntityClass(name)) name = "UNKNOWN_ENT";
     readEntity(name, type, klass);

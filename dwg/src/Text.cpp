@@ -3,10 +3,17 @@
 #include <iconv.h>
 
 #include <array>
+#include <cctype>
 #include <cstdint>
 #include <vector>
 
 namespace dwg::detail {
+
+std::string asciiUpper(std::string_view text) {
+    std::string result(text);
+    for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return result;
+}
 namespace {
 
 void appendUtf8(std::string& out, char32_t c) {

@@ -8,6 +8,9 @@ namespace dwg::detail {
 
 std::string utf16ToUtf8(std::u16string_view units);
 
+// Names in the drawing compare without regard to the case of ASCII letters.
+std::string asciiUpper(std::string_view text);
+
 // Replaces the \U+XXXX escapes that stand for characters outside the code page.
 std::string expandUnicodeEscapes(std::string_view text);
 

@@ -2,20 +2,14 @@
 // lacks are added, names are checked, every object gets its file handle and
 // every reference is checked to point at something that will be written.
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <set>
 
+#include "Text.h"
 #include "WriterModel.h"
 
 namespace dwg::detail {
 namespace {
-
-std::string upper(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
-}
 
 [[noreturn]] void fail(const std::string& message) {
     throw WriteError("não é possível gravar o desenho: " + message);
@@ -34,7 +28,7 @@ class NameSet {
     explicit NameSet(const char* table) : table_(table) {}
     void add(const std::string& name) {
         if (name.empty()) fail(std::string("nome vazio na tabela de ") + table_);
-        if (!names_.insert(upper(name)).second)
+        if (!names_.insert(asciiUpper(name)).second)
             fail(std::string("nome repetido na tabela de ") + table_ + ": " + name);
     }
 
@@ -82,14 +76,14 @@ void Planner::planLinetypes() {
         linetype.description = f.description;
         // The drawing's own entry of that name, with its spelling, when it has one.
         for (const Linetype& own : drawing_.linetypes)
-            if (upper(own.name) == upper(f.name)) linetype = own;
+            if (asciiUpper(own.name) == asciiUpper(f.name)) linetype = own;
         names.add(linetype.name);
         plan_.linetypes.emplace_back(*f.handle, linetype);
     }
     for (const Linetype& own : drawing_.linetypes) {
-        const auto fixedIndex =
-            std::find_if(std::begin(fixed), std::end(fixed),
-                         [&](const Fixed& f) { return upper(own.name) == upper(f.name); });
+        const auto fixedIndex = std::find_if(
+            std::begin(fixed), std::end(fixed),
+            [&](const Fixed& f) { return asciiUpper(own.name) == asciiUpper(f.name); });
         if (fixedIndex != std::end(fixed)) {
             plan_.linetypeOf[own.handle] = *fixedIndex->handle;
             continue;
@@ -139,7 +133,7 @@ void Planner::planStyles() {
     standard.fontFile = "txt";
     std::vector<const TextStyle*> others;
     for (const TextStyle& own : drawing_.textStyles) {
-        if (upper(own.name) == "STANDARD")
+        if (asciiUpper(own.name) == "STANDARD")
             standard = own;
         else
             others.push_back(&own);
@@ -177,7 +171,8 @@ void Planner::planBlocks() {
         planned.source = source;
         planned.space = space;
         planned.name = defaultName;
-        if (source && (space == Space::Block || upper(source->name) == upper(defaultName)))
+        if (source &&
+            (space == Space::Block || asciiUpper(source->name) == asciiUpper(defaultName)))
             planned.name = source->name;
         names.add(planned.name);
         planned.header = take();

@@ -56,7 +56,7 @@ class ModalWatch {
     void tick() {
         QWidget* modal = QApplication::activeModalWidget();
         const bool ready = modal && modal->isActiveWindow();
-        if (!ready && waited_.elapsed() < 5000) return;
+        if (!ready && waited_.elapsed() < 15000) return;
         poll_.stop();
         if (ready) {
             answer_(modal);

@@ -1,38 +1,21 @@
 // The dwginfo tool as other programs run it: its JSON against the sample facts.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "SampleFacts.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string output;
-};
+using testsupport::shellQuoted;
+using testsupport::ToolRun;
 
 ToolRun run(const std::string& arguments) {
-    const std::string command = std::string(DWGINFO_PATH) + " " + arguments + " 2>&1";
-    ToolRun result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
-        result.output.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::string quotedPath(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return testsupport::runTool(DWGINFO_PATH, arguments);
 }
 
 TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
@@ -44,7 +27,7 @@ TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
     for (const char* name :
          {"R2000/libredwg_entities-2d.dwg", "R2000/libredwg_RAY.dwg", "R14/libredwg_Leader.dwg"}) {
         SCOPED_TRACE(name);
-        const ToolRun result = run("--json " + quotedPath(testsupport::samplesFolder() / name));
+        const ToolRun result = run("--json " + shellQuoted(testsupport::samplesFolder() / name));
         ASSERT_EQ(result.exitCode, 0) << result.output;
         // Ordered, so that the keys are checked in the order the tool wrote them.
         const auto json = nlohmann::ordered_json::parse(result.output);
@@ -73,7 +56,7 @@ TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
         EXPECT_EQ(json.at("damaged").get<int>(), 0);
     }
     const auto leaderPath = testsupport::samplesFolder() / "R14/libredwg_Leader.dwg";
-    const auto leader = nlohmann::json::parse(run("--json " + quotedPath(leaderPath)).output);
+    const auto leader = nlohmann::json::parse(run("--json " + shellQuoted(leaderPath)).output);
     EXPECT_TRUE(leader.at("skipped").empty());
     EXPECT_EQ(leader.at("modelspace").at("IMAGE").get<double>(), 5);
     EXPECT_EQ(leader.at("blocks").at("_OPEN30").at("LINE").get<double>(), 3);
@@ -95,9 +78,9 @@ TEST(DwgInfo, ADamagedObjectIsCountedAndTheRestIsReported) {
     const std::filesystem::path damagedPath =
         std::filesystem::temp_directory_path() / "dwginfo-test-damaged.dwg";
     std::ofstream(damagedPath, std::ios::binary).write(bytes.data(), std::ssize(bytes));
-    const ToolRun damaged = run("--json " + quotedPath(damagedPath));
+    const ToolRun damaged = run("--json " + shellQuoted(damagedPath));
     std::filesystem::remove(damagedPath);
-    const ToolRun intact = run("--json " + quotedPath(samplePath));
+    const ToolRun intact = run("--json " + shellQuoted(samplePath));
 
     ASSERT_EQ(damaged.exitCode, 0) << damaged.output;
     const auto damagedJson = nlohmann::json::parse(damaged.output);
@@ -115,7 +98,7 @@ TEST(DwgInfo, UnreadableFileFailsWithTheReason) {
     const std::filesystem::path notDrawing =
         std::filesystem::temp_directory_path() / "dwginfo-test-not-a-drawing.dwg";
     std::ofstream(notDrawing) << "plain text";
-    const ToolRun text = run(quotedPath(notDrawing));
+    const ToolRun text = run(shellQuoted(notDrawing));
     std::filesystem::remove(notDrawing);
     EXPECT_NE(text.exitCode, 0);
     EXPECT_NE(text.output.find("não é um desenho DWG"), std::string::npos);

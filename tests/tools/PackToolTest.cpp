@@ -2,39 +2,22 @@
 // thumbnails as the grid shows them, packages that do not change between runs.
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QImage>
-#include <array>
 #include <cmath>
-#include <cstdio>
 
+#include "ToolRun.h"
 #include "ZipFixtures.h"
 
 namespace {
 
 using namespace fixtures;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr
-};
+using testsupport::shellQuoted;
+using testsupport::ToolRun;
 
 ToolRun runPack(const std::string& arguments) {
-    const std::string command = std::string(TESSALY_PACK_PATH) + " " + arguments + " 2>&1";
-    ToolRun result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    std::array<char, 4096> buffer{};
-    while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
-        result.output.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-std::string quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
+    return testsupport::runTool(TESSALY_PACK_PATH, arguments);
 }
 
 // A wide drawing: a 300 x 100 rectangle with its diagonal.
@@ -71,17 +54,17 @@ TEST(PackTool, ExitStatusAndStderrSayWhatWasLeftOut) {
     };
     const Case cases[] = {
         {"all packed",
-         "--output " + quoted(temp.path() / "a") + " 9 " + quoted(temp.path() / "bons"), 0,
+         "--output " + shellQuoted(temp.path() / "a") + " 9 " + shellQuoted(temp.path() / "bons"), 0,
          nullptr},
         {"one left out",
-         "--output " + quoted(temp.path() / "b") + " 9 " + quoted(temp.path() / "mistos"), 1,
+         "--output " + shellQuoted(temp.path() / "b") + " 9 " + shellQuoted(temp.path() / "mistos"), 1,
          "Quebrado.DWG"},
-        {"no output given", "9 " + quoted(temp.path() / "bons"), 2, "uso:"},
+        {"no output given", "9 " + shellQuoted(temp.path() / "bons"), 2, "uso:"},
         {"category out of range",
-         "--output " + quoted(temp.path() / "c") + " 14 " + quoted(temp.path() / "bons"), 2,
+         "--output " + shellQuoted(temp.path() / "c") + " 14 " + shellQuoted(temp.path() / "bons"), 2,
          "uso:"},
         {"missing folder",
-         "--output " + quoted(temp.path() / "c") + " 3 " + quoted(temp.path() / "nada"), 2, "nada"},
+         "--output " + shellQuoted(temp.path() / "c") + " 3 " + shellQuoted(temp.path() / "nada"), 2, "nada"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -102,8 +85,8 @@ TEST(PackTool, ThumbnailsFitTheGridTileOnWhiteAndPackagesRepeat) {
     TempFolder temp;
     writeFile(temp.path() / "in" / "Retângulo.DWG", wideDrawing());
     for (const char* out : {"a", "b"})
-        ASSERT_EQ(runPack("--install " + quoted(temp.path() / out) + " --output " +
-                          quoted(temp.path() / out) + " 5 " + quoted(temp.path() / "in"))
+        ASSERT_EQ(runPack("--install " + shellQuoted(temp.path() / out) + " --output " +
+                          shellQuoted(temp.path() / out) + " 5 " + shellQuoted(temp.path() / "in"))
                       .exitCode,
                   0);
     EXPECT_EQ(readFile(temp.path() / "a" / "5.zip"), readFile(temp.path() / "b" / "5.zip"));
