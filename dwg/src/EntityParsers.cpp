@@ -597,7 +597,7 @@ HatchEdge BodyParser::hatchSplineEdge() {
 void BodyParser::hatch() {
     Hatch hatch;
     if (v_ >= Version::R2004) {
-        d_.bitLong();  // gradient flag
+        const bool gradient = d_.bitLong() != 0;
         d_.bitLong();
         d_.bitDouble();
         d_.bitDouble();
@@ -606,7 +606,8 @@ void BodyParser::hatch() {
         const std::size_t colorCount = count("cores de gradiente", 4);
         for (std::size_t i = 0; i < colorCount; ++i) {
             d_.bitDouble();
-            d_.color(v_, s_.strings());
+            const Color color = d_.color(v_, s_.strings());
+            if (gradient && i == 0) hatch.gradientColor = color;
         }
         text();  // gradient name
     }

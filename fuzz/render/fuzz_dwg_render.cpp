@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     render::BuildOptions options;
-    options.limits.maxPoints = 2'000'000;
+    options.limits.maxBytes = 64u << 20;
     traceTwice(render::buildModelSpace(drawing, options));
     for (const dwg::Block& block : drawing.blocks)
         traceTwice(render::buildDisplayList(drawing, block, options));

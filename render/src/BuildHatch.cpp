@@ -8,15 +8,6 @@
 #include "HatchLines.h"
 
 namespace render::detail {
-namespace {
-
-constexpr double kTwoPi = 2 * std::numbers::pi;
-
-double ccwSweep(double start, double end) {
-    double sweep = std::fmod(end - start, kTwoPi);
-    if (sweep <= 1e-12) sweep += kTwoPi;
-    return sweep;
-}
 
 // One boundary edge in the hatch plane, in the same three kinds as pieces.
 struct LoopPiece {
@@ -26,6 +17,10 @@ struct LoopPiece {
     int degree = 0;
     std::vector<double> knots, weights;
 };
+
+namespace {
+
+constexpr double kTwoPi = 2 * std::numbers::pi;
 
 void appendBulgedPoints(const dwg::HatchLoop& loop, std::vector<LoopPiece>& out) {
     const std::size_t n = loop.points.size();
@@ -77,7 +72,7 @@ std::vector<LoopPiece> loopPieces(const dwg::HatchLoop& loop) {
                 piece.points = {{e.center.x, e.center.y}, u, v};
                 // Clockwise edges store their angles mirrored: the edge runs
                 // clockwise from -start to -end.
-                const double sweep = ccwSweep(e.startAngle, e.endAngle);
+                const double sweep = counterClockwiseSweep(e.startAngle, e.endAngle);
                 const bool full = std::abs(e.endAngle - e.startAngle) >= kTwoPi - 1e-9;
                 if (e.counterClockwise) {
                     piece.t0 = e.startAngle;
@@ -135,34 +130,15 @@ void Builder::drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame
     std::vector<std::vector<LoopPiece>> loops;
     for (const dwg::HatchLoop& loop : hatch.loops) loops.push_back(loopPieces(loop));
 
-    if (hatch.solid || hatch.patternLines.empty()) {
-        if (!hatch.solid) return;  // a pattern with no lines draws nothing
-        beginItem(Item::Kind::Fill, style.colour);
-        for (const auto& loop : loops) {
-            bool first = true;
-            for (const LoopPiece& p : loop) {
-                std::vector<Vec2> world;
-                switch (p.kind) {
-                    case Piece::Kind::Polyline:
-                        for (const Vec2& q : p.points) world.push_back(m.plan({q.x, q.y, 0}));
-                        addPolyline(world, first);
-                        break;
-                    case Piece::Kind::Arc:
-                        addArc(m.plan({p.points[0].x, p.points[0].y, 0}),
-                               m.planLinear({p.points[1].x, p.points[1].y, 0}),
-                               m.planLinear({p.points[2].x, p.points[2].y, 0}), p.t0, p.t1, first);
-                        break;
-                    case Piece::Kind::Spline:
-                        for (const Vec2& q : p.points) world.push_back(m.plan({q.x, q.y, 0}));
-                        addSpline(p.degree, world, p.knots, p.weights, first);
-                        break;
-                }
-                first = false;
-            }
-        }
-        endItem();
+    if (hatch.solid) {
+        // A gradient is filled with its first colour.
+        fillLoops(loops, m,
+                  hatch.gradientColor ? resolveColour(*hatch.gradientColor, frame, style.layer)
+                                      : style.colour);
+        if (!fillMode_ && !out_.items.empty()) out_.items.back().kind = Item::Kind::Stroke;
         return;
     }
+    if (hatch.patternLines.empty()) return;  // a pattern with no lines draws nothing
 
     Box bounds;
     for (const auto& loop : loops)
@@ -177,18 +153,64 @@ void Builder::drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame
     const std::vector<std::vector<Vec2>> rings = flattenLoops(loops, size * 1e-4);
 
     HatchLineBudget budget;
-    budget.maxSegments = std::min<std::size_t>(200'000, limits_.maxPoints / 2);
+    budget.maxSegments =
+        std::min<std::size_t>(200'000, limits_.maxBytes / (2 * sizeof(Vec2) + sizeof(Piece)));
     std::vector<HatchFamily> families;
-    for (const dwg::HatchPatternLine& line : hatch.patternLines)
+    double spacing = std::numeric_limits<double>::infinity();
+    for (const dwg::HatchPatternLine& line : hatch.patternLines) {
         families.push_back(
             {line.angle, {line.base.x, line.base.y}, {line.offset.x, line.offset.y}, line.dashes});
+        const Vec2 normal{-std::sin(line.angle), std::cos(line.angle)};
+        spacing = std::min(spacing, std::abs(dot(families.back().offset, normal)));
+    }
     const HatchSegments segments = hatchSegments(rings, families, budget);
     out_.report.hatchLinesDropped += segments.familiesDropped;
+    // Lines closer than this on the device merge into a tint: a fill shows
+    // that better than a moire of antialiased lines.
+    constexpr double kMinLinePixels = 1.5;
+    const double scale = m.planScale();
+    const double solidBelow = segments.familiesDropped > 0 || !(spacing * scale > 0)
+                                  ? std::numeric_limits<double>::infinity()
+                                  : kMinLinePixels / (spacing * scale);
+    fillLoops(loops, m, style.colour);
+    if (!out_.items.empty() && out_.items.back().kind == Item::Kind::Fill)
+        out_.items.back().maxScale = solidBelow;
+    if (segments.familiesDropped > 0) return;
     beginItem(Item::Kind::Stroke, style.colour);
     for (const auto& [a, b] : segments.segments) {
         const Vec2 ends[2] = {m.plan({a.x, a.y, 0}), m.plan({b.x, b.y, 0})};
         addPolyline(ends);
         if (stopped_) break;
+    }
+    endItem();
+    if (!out_.items.empty() && out_.items.back().kind == Item::Kind::Stroke)
+        out_.items.back().minScale = solidBelow;
+}
+
+void Builder::fillLoops(const std::vector<std::vector<LoopPiece>>& loops, const Transform& m,
+                        const Colour& colour) {
+    beginItem(Item::Kind::Fill, colour);
+    for (const auto& loop : loops) {
+        bool first = true;
+        for (const LoopPiece& p : loop) {
+            std::vector<Vec2> world;
+            switch (p.kind) {
+                case Piece::Kind::Polyline:
+                    for (const Vec2& q : p.points) world.push_back(m.plan({q.x, q.y, 0}));
+                    addPolyline(world, first);
+                    break;
+                case Piece::Kind::Arc:
+                    addArc(m.plan({p.points[0].x, p.points[0].y, 0}),
+                           m.planLinear({p.points[1].x, p.points[1].y, 0}),
+                           m.planLinear({p.points[2].x, p.points[2].y, 0}), p.t0, p.t1, first);
+                    break;
+                case Piece::Kind::Spline:
+                    for (const Vec2& q : p.points) world.push_back(m.plan({q.x, q.y, 0}));
+                    addSpline(p.degree, world, p.knots, p.weights, first);
+                    break;
+            }
+            first = false;
+        }
     }
     endItem();
 }

@@ -10,8 +10,17 @@
 namespace render::detail {
 namespace {
 
-Vec3 v3(const dwg::Point3& p) {
-    return {p.x, p.y, p.z};
+// The plane of an entity that stores its own x direction and normal, with its
+// origin at `at`; degenerate vectors fall back to the world's axes.
+Transform planeAt(const dwg::Point3& at, const dwg::Point3& xDirection,
+                  const dwg::Point3& extrusion) {
+    Vec3 normal = v3(extrusion);
+    if (!(length(normal) > 1e-12)) normal = {0, 0, 1};
+    normal = normal * (1 / length(normal));
+    Vec3 xAxis = v3(xDirection);
+    if (!(length(xAxis) > 1e-12)) xAxis = {1, 0, 0};
+    xAxis = xAxis * (1 / length(xAxis));
+    return Transform::fromBasis(v3(at), xAxis, cross(normal, xAxis), normal);
 }
 
 }  // namespace
@@ -82,28 +91,81 @@ void Builder::drawText(const dwg::Text& text, const Style& style, const Frame& f
     const Vec2 origin = toWorld({dx, dy});
     const Vec2 axisX = toWorldVector({widthFactor, 0});
     const Vec2 axisY = toWorldVector({tanOblique, 1});
-    addTextRun(style.colour, origin, axisX, axisY, line.glyphs);
-    for (const Decoration& d : line.decorations) {
+    addGlyphLine(style.colour, origin, axisX, axisY, line.glyphs, line.decorations);
+}
+
+void Builder::addGlyphLine(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
+                           std::span<const PlacedGlyph> glyphs,
+                           std::span<const Decoration> decorations) {
+    addTextRun(colour, origin, axisX, axisY, glyphs);
+    for (const Decoration& d : decorations) {
         const Vec2 ends[2] = {origin + axisX * d.from + axisY * d.y,
                               origin + axisX * d.to + axisY * d.y};
-        beginItem(Item::Kind::Stroke, style.colour);
+        beginItem(Item::Kind::Stroke, colour);
         addPolyline(ends);
         endItem();
+    }
+}
+
+void Builder::drawTolerance(const dwg::Tolerance& tolerance, const Style& style,
+                            const Frame& frame) {
+    // A feature control frame: rows (^J) of boxed cells (%%v), each as high
+    // as two text heights.
+    const dwg::HeaderVariables& h = drawing_.header;
+    const double height = tolerance.height > 0
+                              ? tolerance.height
+                              : h.dimTextHeight * (h.dimScale > 0 ? h.dimScale : 1);
+    if (!(height > 0) || !std::isfinite(height)) return;
+    const Transform local =
+        frame.transform * planeAt(tolerance.insertion, tolerance.xDirection, tolerance.extrusion);
+    const double cellHeight = 2 * height, padding = height / 2;
+    MTextBox box;
+    box.height = height;
+    box.attachment = 7;  // bottom left: the baseline starts at the cell's inner corner
+    std::string_view rest = tolerance.text;
+    for (int row = 0; !rest.empty() || row == 0; ++row) {
+        const std::size_t rowEnd = rest.find("^J");
+        std::string_view line = rest.substr(0, rowEnd);
+        rest = rowEnd == std::string_view::npos ? std::string_view() : rest.substr(rowEnd + 2);
+        const double top = -row * cellHeight, bottom = top - cellHeight;
+        double x = 0;
+        while (true) {
+            const std::size_t cellEnd = line.find("%%v");
+            const std::string_view cell = line.substr(0, cellEnd);
+            if (!cell.empty()) {
+                const MTextLayout layout = layoutMText(cell, box);
+                double width = 0;
+                for (const TextFragment& f : layout.fragments)
+                    for (const PlacedGlyph& g : f.glyphs)
+                        width = std::max(width, f.origin.x + (g.x + g.glyph->advance) * f.height *
+                                                                 f.widthFactor);
+                for (const TextFragment& f : layout.fragments) {
+                    const Vec2 origin =
+                        local.plan({x + padding + f.origin.x, bottom + height / 2 + f.origin.y, 0});
+                    addGlyphLine(style.colour, origin,
+                                 local.planLinear({f.height * f.widthFactor, 0, 0}),
+                                 local.planLinear({f.height * std::tan(f.oblique), f.height, 0}),
+                                 f.glyphs, f.decorations);
+                }
+                const double right = x + width + 2 * padding;
+                const Vec2 frameOutline[5] = {local.plan({x, bottom, 0}),
+                                              local.plan({right, bottom, 0}),
+                                              local.plan({right, top, 0}), local.plan({x, top, 0}),
+                                              local.plan({x, bottom, 0})};
+                strokePoints(frameOutline, style);
+                x = right;
+            }
+            if (cellEnd == std::string_view::npos) break;
+            line = line.substr(cellEnd + 3);
+        }
+        if (rowEnd == std::string_view::npos) break;
     }
 }
 
 void Builder::drawMText(const dwg::MText& text, const Style& style, const Frame& frame) {
     const double height = text.height;
     if (!(height > 0) || !std::isfinite(height)) return;
-    Vec3 normal = v3(text.extrusion);
-    if (!(length(normal) > 1e-12)) normal = {0, 0, 1};
-    normal = normal * (1 / length(normal));
-    Vec3 xAxis = v3(text.xAxis);
-    if (!(length(xAxis) > 1e-12)) xAxis = {1, 0, 0};
-    xAxis = xAxis * (1 / length(xAxis));
-    const Vec3 yAxis = cross(normal, xAxis);
-    const Transform local =
-        frame.transform * Transform::fromBasis(v3(text.insertion), xAxis, yAxis, normal);
+    const Transform local = frame.transform * planeAt(text.insertion, text.xAxis, text.extrusion);
 
     MTextBox box;
     box.height = height;
@@ -125,14 +187,7 @@ void Builder::drawMText(const dwg::MText& text, const Style& style, const Frame&
         const Vec2 origin = local.plan({f.origin.x, f.origin.y, 0});
         const Vec2 axisX = local.planLinear({f.height * f.widthFactor, 0, 0});
         const Vec2 axisY = local.planLinear({f.height * std::tan(f.oblique), f.height, 0});
-        addTextRun(colour, origin, axisX, axisY, f.glyphs);
-        for (const Decoration& d : f.decorations) {
-            const Vec2 ends[2] = {origin + axisX * d.from + axisY * d.y,
-                                  origin + axisX * d.to + axisY * d.y};
-            beginItem(Item::Kind::Stroke, colour);
-            addPolyline(ends);
-            endItem();
-        }
+        addGlyphLine(colour, origin, axisX, axisY, f.glyphs, f.decorations);
     }
     for (const auto& bar : layout.bars) {
         const Vec2 ends[2] = {local.plan({bar.from.x, bar.from.y, 0}),

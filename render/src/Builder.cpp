@@ -15,13 +15,6 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-Vec3 v3(const dwg::Point3& p) {
-    return {p.x, p.y, p.z};
-}
-Vec3 v3(Vec2 p) {
-    return {p.x, p.y, 0};
-}
-
 bool finite(Vec2 p) {
     return std::isfinite(p.x) && std::isfinite(p.y);
 }
@@ -38,17 +31,15 @@ Colour colourOfIndex(int index) {
     return Colour::fromRgb(paletteColour(index));
 }
 
-// Sweep of an arc from `start` to `end`, counter-clockwise, in (0, 2 pi].
-double ccwSweep(double start, double end) {
-    double sweep = std::fmod(end - start, kTwoPi);
-    if (sweep <= 1e-12) sweep += kTwoPi;
-    return sweep;
-}
-
 }  // namespace
 
 Builder::Builder(const dwg::Drawing& drawing, const BuildOptions& options, DisplayList& out)
     : drawing_(drawing), limits_(options.limits), out_(out) {
+    const dwg::HeaderVariables& h = drawing.header;
+    if (h.linetypeScale > 0 && std::isfinite(h.linetypeScale)) linetypeScale_ = h.linetypeScale;
+    fillMode_ = h.fillMode;
+    out.pointStyle.mode = h.pointDisplayMode;
+    out.pointStyle.size = std::isfinite(h.pointDisplaySize) ? h.pointDisplaySize : 0;
     for (const dwg::Block& block : drawing.blocks) blocks_.emplace(block.handle, &block);
     for (const dwg::Linetype& linetype : drawing.linetypes) {
         const bool drawsSolid = linetype.dashes.empty() ||
@@ -162,7 +153,13 @@ bool Builder::resolveStyle(const dwg::EntityHeader& header, const Frame& frame, 
 
 bool Builder::budgetLeft(std::size_t morePoints) {
     if (stopped_) return false;
-    if (out_.points.size() + morePoints > limits_.maxPoints) {
+    // Each addition brings at most an item and a piece besides its points.
+    const std::size_t bytes =
+        out_.items.size() * sizeof(Item) + out_.pieces.size() * sizeof(Piece) +
+        out_.points.size() * sizeof(Vec2) + out_.scalars.size() * sizeof(double) +
+        out_.runs.size() * sizeof(TextRun) + out_.glyphs.size() * sizeof(PlacedGlyph);
+    const std::size_t more = morePoints * sizeof(Vec2) + sizeof(Item) + sizeof(Piece);
+    if (bytes + more > limits_.maxBytes) {
         stopped_ = true;
         out_.report.truncated = true;
         return false;
@@ -235,6 +232,21 @@ void Builder::addSpline(int degree, std::span<const Vec2> control, std::span<con
     flattenSpline(data, std::max(hull.width(), hull.height()) * 1e-3, coarse);
     for (const Vec2& p : coarse) current_.bounds.add(p);
     out_.pieces.push_back(piece);
+}
+
+void Builder::addCurveThrough(std::span<const Vec2> points, std::optional<Vec2> startTangent,
+                              std::optional<Vec2> endTangent) {
+    const std::vector<Vec2> bezier = interpolateCubic(points, startTangent, endTangent);
+    if (bezier.size() < 4) {
+        addPolyline(bezier);
+        return;
+    }
+    // Bezier spans joined as one cubic B-spline with triple inner knots.
+    const std::size_t spans = (bezier.size() - 1) / 3;
+    std::vector<double> knots{0, 0, 0, 0};
+    for (std::size_t i = 1; i < spans; ++i) knots.insert(knots.end(), 3, double(i));
+    knots.insert(knots.end(), 4, double(spans));
+    addSpline(3, bezier, knots, {});
 }
 
 void Builder::endItem(const Style* style) {
@@ -362,6 +374,20 @@ void Builder::drawEntity(const dwg::Entity& entity, const Frame& frame) {
                 drawLeader(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::ConstructionLine>)
                 drawConstructionLine(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::MultiLeader>)
+                drawMultiLeader(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::MLine>)
+                drawMLine(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::RasterImage>)
+                drawRasterImage(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Helix>)
+                drawSpline(data.spline, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::SubdivisionMesh>)
+                drawSubdivisionMesh(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::Tolerance>)
+                drawTolerance(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::ProxyGraphics>)
+                drawProxyGraphics(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::Unsupported>)
                 ++out_.report.undrawnTypes[entity.typeName];
             // VIEWPORT: paper-space frames show nothing of their own here.
@@ -384,6 +410,12 @@ void Builder::drawBlockReference(dwg::Handle blockHandle, const Transform& place
         ++out_.report.tooDeepSkipped;
         return;
     }
+    activeBlocks_.push_back(blockHandle);
+    drawContents(*found->second, innerFrame(placement, style, frame));
+    activeBlocks_.pop_back();
+}
+
+Frame Builder::innerFrame(const Transform& placement, const Style& style, const Frame& frame) {
     Frame inner;
     inner.transform = frame.transform * placement;
     inner.byBlockColour = style.colour;
@@ -391,9 +423,12 @@ void Builder::drawBlockReference(dwg::Handle blockHandle, const Transform& place
     inner.layerZeroStandsFor = style.layer;
     inner.insideInsert = true;
     inner.depth = frame.depth + 1;
-    activeBlocks_.push_back(blockHandle);
-    drawContents(*found->second, inner);
-    activeBlocks_.pop_back();
+    return inner;
+}
+
+const dwg::Block* Builder::block(dwg::Handle handle) const {
+    const auto found = blocks_.find(handle);
+    return found == blocks_.end() ? nullptr : found->second;
 }
 
 void Builder::drawInsert(const dwg::Entity& entity, const dwg::Insert& insert, const Style& style,
@@ -449,7 +484,16 @@ void Builder::drawLine(const dwg::Line& line, const Style& style, const Frame& f
 }
 
 void Builder::drawPoint(const dwg::Point& point, const Style& style, const Frame& frame) {
-    addDot(style.colour, frame.transform.plan(v3(point.position)));
+    const Vec2 at = frame.transform.plan(v3(point.position));
+    addDot(style.colour, at);
+    // A figure of a size in drawing units reaches that far round the point;
+    // one sized by the view is drawn whatever the zoom and takes no room.
+    const PointStyle& look = out_.pointStyle;
+    if (!out_.items.empty() && look.size > 0 && (look.mode & 7) != 0 && (look.mode & 7) != 1) {
+        Box& bounds = out_.items.back().bounds;
+        bounds.add(at - Vec2{look.size / 2, look.size / 2});
+        bounds.add(at + Vec2{look.size / 2, look.size / 2});
+    }
 }
 
 void Builder::drawCircle(const dwg::Circle& circle, const Style& style, const Frame& frame) {
@@ -465,7 +509,7 @@ void Builder::drawArc(const dwg::Arc& arc, const Style& style, const Frame& fram
     const double r = arc.radius;
     beginItem(Item::Kind::Stroke, style.colour);
     addArc(m.plan(v3(arc.center)), m.planLinear({r, 0, 0}), m.planLinear({0, r, 0}), arc.startAngle,
-           arc.startAngle + ccwSweep(arc.startAngle, arc.endAngle));
+           arc.startAngle + counterClockwiseSweep(arc.startAngle, arc.endAngle));
     endItem(&style);
 }
 
@@ -480,7 +524,7 @@ void Builder::drawEllipse(const dwg::Ellipse& ellipse, const Style& style, const
     if (std::abs(sweep) < 1e-12 || std::abs(sweep) >= kTwoPi - 1e-12)
         sweep = kTwoPi;
     else
-        sweep = ccwSweep(start, ellipse.endParameter);
+        sweep = counterClockwiseSweep(start, ellipse.endParameter);
     const Transform& m = frame.transform;
     beginItem(Item::Kind::Stroke, style.colour);
     addArc(m.plan(v3(ellipse.center)), m.planLinear(major), m.planLinear(minor), start,
@@ -502,9 +546,28 @@ void Builder::drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool cl
         }
     }
     if (wide) {
-        beginItem(Item::Kind::Fill, style.colour);
+        // Straight wide segments meet in mitred corners, as plotted; arcs
+        // and sharp turns keep their square ends.
+        std::vector<std::optional<WideQuad>> quads(segments);
         for (std::size_t i = 0; i < segments; ++i)
-            fillWideSegment(vertices[i], vertices[(i + 1) % n], ocs);
+            quads[i] = wideQuad(vertices[i], vertices[(i + 1) % n]);
+        for (std::size_t i = 0; i < segments; ++i) {
+            const std::size_t next = i + 1 < segments ? i + 1 : 0;
+            if ((next == 0 && !closed) || next == i || !quads[i] || !quads[next]) continue;
+            mitre(*quads[i], *quads[next], vertices[(i + 1) % n]);
+        }
+        beginItem(fillKind(), style.colour);
+        for (std::size_t i = 0; i < segments; ++i) {
+            if (quads[i]) {
+                const WideQuad& q = *quads[i];
+                const Vec2 outline[5] = {ocs.plan(v3(q.left0)), ocs.plan(v3(q.left1)),
+                                         ocs.plan(v3(q.right1)), ocs.plan(v3(q.right0)),
+                                         ocs.plan(v3(q.left0))};
+                addPolyline(outline);
+            } else {
+                fillWideSegment(vertices[i], vertices[(i + 1) % n], ocs);
+            }
+        }
         endItem();
     }
     beginItem(Item::Kind::Stroke, style.colour);
@@ -538,23 +601,42 @@ void Builder::drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool cl
     endItem(&style);
 }
 
+std::optional<Builder::WideQuad> Builder::wideQuad(const PlanarVertex& a, const PlanarVertex& b) {
+    const double w0 = a.startWidth / 2, w1 = a.endWidth / 2;
+    if (!(w0 > 0 || w1 > 0) || !std::isfinite(w0) || !std::isfinite(w1)) return std::nullopt;
+    if (a.bulge != 0 && std::isfinite(a.bulge) && std::abs(a.bulge) < 1e6) return std::nullopt;
+    const Vec2 d = b.point - a.point;
+    const double len = length(d);
+    if (!(len > 0)) return std::nullopt;
+    const Vec2 n = perpendicular(d) * (1 / len);
+    return WideQuad{a.point + n * w0, b.point + n * w1, a.point - n * w0, b.point - n * w1,
+                    std::max(w0, w1)};
+}
+
+void Builder::mitre(WideQuad& before, WideQuad& after, const PlanarVertex& corner) {
+    // Where the edges on each side cross, unless that is far out (a sharp
+    // turn) or nowhere (no turn).
+    auto cut = [&](Vec2 a0, Vec2 a1, Vec2 b0, Vec2 b1, Vec2& at) {
+        const Vec2 da = a1 - a0, db = b1 - b0;
+        const double denominator = cross(da, db);
+        if (std::abs(denominator) < 1e-12 * length(da) * length(db)) return false;
+        at = a0 + da * (cross(b0 - a0, db) / denominator);
+        return length(at - corner.point) <= 4 * std::max(before.halfWidth, after.halfWidth);
+    };
+    Vec2 left, right;
+    if (cut(before.left0, before.left1, after.left0, after.left1, left) &&
+        cut(before.right0, before.right1, after.right0, after.right1, right)) {
+        before.left1 = after.left0 = left;
+        before.right1 = after.right0 = right;
+    }
+}
+
 void Builder::fillWideSegment(const PlanarVertex& a, const PlanarVertex& b, const Transform& ocs) {
+    // Straight segments are wideQuad()'s; this draws the arcs.
     const double w0 = a.startWidth / 2, w1 = a.endWidth / 2;
     if (!(w0 > 0 || w1 > 0) || !std::isfinite(w0) || !std::isfinite(w1)) return;
-    const double bulge = std::isfinite(a.bulge) && std::abs(a.bulge) < 1e6 ? a.bulge : 0;
-    if (bulge == 0) {
-        const Vec2 d = b.point - a.point;
-        const double len = length(d);
-        if (!(len > 0)) return;
-        const Vec2 n = perpendicular(d) * (1 / len);
-        const Vec2 outline[4] = {a.point + n * w0, b.point + n * w1, b.point - n * w1,
-                                 a.point - n * w0};
-        Vec2 world[5];
-        for (int i = 0; i < 4; ++i) world[i] = ocs.plan(v3(outline[i]));
-        world[4] = world[0];
-        addPolyline(world);
-        return;
-    }
+    const double bulge = a.bulge;
+    if (bulge == 0 || !std::isfinite(bulge) || std::abs(bulge) >= 1e6) return;
     const BulgeArc arc = bulgeArc(a.point, b.point, bulge);
     const Vec2 c = ocs.plan(v3(arc.centre));
     const Vec2 ux = ocs.planLinear({1, 0, 0}), uy = ocs.planLinear({0, 1, 0});
@@ -710,18 +792,7 @@ void Builder::drawSpline(const dwg::Spline& spline, const Style& style, const Fr
             if (t.x == 0 && t.y == 0 && t.z == 0) return std::nullopt;
             return m.planLinear(v3(t));
         };
-        const std::vector<Vec2> bezier =
-            interpolateCubic(fit, tangent(spline.startTangent), tangent(spline.endTangent));
-        if (bezier.size() >= 4) {
-            // Bezier spans joined as one cubic B-spline with triple inner knots.
-            const std::size_t spans = (bezier.size() - 1) / 3;
-            std::vector<double> knots{0, 0, 0, 0};
-            for (std::size_t i = 1; i < spans; ++i) knots.insert(knots.end(), 3, double(i));
-            knots.insert(knots.end(), 4, double(spans));
-            addSpline(3, bezier, knots, {});
-        } else {
-            addPolyline(bezier);
-        }
+        addCurveThrough(fit, tangent(spline.startTangent), tangent(spline.endTangent));
     }
     endItem(&style);
 }
@@ -744,48 +815,57 @@ void Builder::drawFace(const dwg::Face& face, const Style& style, const Frame& f
     const Vec2 outline[5] = {m.plan(v3(face.corners[0])), m.plan(v3(face.corners[1])),
                              m.plan(v3(face.corners[3])), m.plan(v3(face.corners[2])),
                              m.plan(v3(face.corners[0]))};
-    beginItem(Item::Kind::Fill, style.colour);
-    addPolyline(outline);
-    endItem();
+    if (fillMode_) {
+        beginItem(Item::Kind::Fill, style.colour);
+        addPolyline(outline);
+        endItem();
+    }
     // The outline as well, so that a sliver still shows.
     strokePoints(outline, Style{style.colour, nullptr, 1, style.layer});
 }
 
-void Builder::drawLeader(const dwg::Leader& leader, const Style& style, const Frame& frame) {
-    std::vector<Vec2> points;
-    for (const dwg::Point3& p : leader.points) points.push_back(frame.transform.plan(v3(p)));
-    if (points.size() < 2) return;
+void Builder::drawRasterImage(const dwg::RasterImage& image, const Style& style,
+                              const Frame& frame) {
+    std::vector<Vec2> outline;
+    for (const dwg::Point3& p : dwg::rasterOutline(image))
+        outline.push_back(frame.transform.plan(v3(p)));
+    if (outline.size() < 3) return;
+    outline.push_back(outline.front());
+    if (image.wipeout) {
+        // Masks what was drawn before it with the background.
+        beginItem(Item::Kind::Fill, Colour::background());
+        addPolyline(outline);
+        endItem();
+        return;
+    }
+    // Pictures are not drawn: their frame shows where they go.
+    strokePoints(outline, style);
+}
+
+void Builder::drawSubdivisionMesh(const dwg::SubdivisionMesh& mesh, const Style& style,
+                                  const Frame& frame) {
+    const auto count = static_cast<int>(mesh.vertices.size());
+    auto at = [&](int i) {
+        return frame.transform.plan(v3(mesh.vertices[static_cast<std::size_t>(i)]));
+    };
     beginItem(Item::Kind::Stroke, style.colour);
-    if (leader.splinePath && points.size() > 2) {
-        const std::vector<Vec2> bezier = interpolateCubic(points, std::nullopt, std::nullopt);
-        const std::size_t spans = (bezier.size() - 1) / 3;
-        std::vector<double> knots{0, 0, 0, 0};
-        for (std::size_t i = 1; i < spans; ++i) knots.insert(knots.end(), 3, double(i));
-        knots.insert(knots.end(), 4, double(spans));
-        addSpline(3, bezier, knots, {});
+    if (!mesh.edges.empty()) {
+        for (const auto& [a, b] : mesh.edges) {
+            if (a < 0 || b < 0 || a >= count || b >= count) continue;
+            const Vec2 edge[2] = {at(a), at(b)};
+            addPolyline(edge);
+        }
     } else {
-        addPolyline(points);
+        for (const std::vector<int>& face : mesh.faces) {
+            std::vector<Vec2> outline;
+            for (const int i : face)
+                if (i >= 0 && i < count) outline.push_back(at(i));
+            if (outline.size() < 2) continue;
+            outline.push_back(outline.front());
+            addPolyline(outline);
+        }
     }
     endItem(&style);
-    if (!leader.arrowhead) return;
-    // The arrow's size lives in the dimension style; the annotation's text
-    // height is the usual match for it, else a quarter of the first leg.
-    const Vec2 tip = points[0];
-    const Vec2 leg = points[1] - points[0];
-    const double legLength = length(leg);
-    if (!(legLength > 0)) return;
-    double size = legLength / 4;
-    if (const dwg::Entity* annotation = entity(leader.annotation))
-        if (const auto* text = std::get_if<dwg::MText>(&annotation->data))
-            if (text->height > 0) size = text->height * frame.transform.planScale();
-    size = std::min(size, legLength);
-    const Vec2 along = leg * (1 / legLength);
-    const Vec2 side = perpendicular(along) * (size / 6);
-    const Vec2 back = tip + along * size;
-    const Vec2 arrow[4] = {tip, back + side, back - side, tip};
-    beginItem(Item::Kind::Fill, style.colour);
-    addPolyline(arrow);
-    endItem();
 }
 
 void Builder::drawConstructionLine(const dwg::ConstructionLine& line, const Style& style,

@@ -5,11 +5,23 @@
 
 #include <render/Build.h>
 
+#include <optional>
 #include <span>
 #include <unordered_map>
 #include <vector>
 
+#include "TextLayout.h"
+
 namespace render::detail {
+
+struct LoopPiece;
+
+inline Vec3 v3(const dwg::Point3& p) {
+    return {p.x, p.y, p.z};
+}
+inline Vec3 v3(Vec2 p) {
+    return {p.x, p.y, 0};
+}
 
 // What an inserting entity hands down to the contents of its block.
 struct Frame {
@@ -41,11 +53,19 @@ class Builder {
     void addArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, bool startsContour = true);
     void addSpline(int degree, std::span<const Vec2> control, std::span<const double> knots,
                    std::span<const double> weights, bool startsContour = true);
+    // The smooth cubic through `points` (a fit-point spline, a spline
+    // leader), as one B-spline.
+    void addCurveThrough(std::span<const Vec2> points,
+                         std::optional<Vec2> startTangent = std::nullopt,
+                         std::optional<Vec2> endTangent = std::nullopt);
     // Ends the item, dashed by `style`'s linetype if a stroke; drops it if empty.
     void endItem(const Style* style = nullptr);
     void addTextRun(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
                     std::span<const PlacedGlyph> glyphs);
     void addDot(const Colour& colour, Vec2 point);
+    // A run and its underlines or overlines.
+    void addGlyphLine(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
+                      std::span<const PlacedGlyph> glyphs, std::span<const Decoration> decorations);
 
     const dwg::Drawing& drawing() const { return drawing_; }
     const dwg::TextStyle* textStyle(dwg::Handle handle) const;
@@ -76,6 +96,11 @@ class Builder {
                     const Frame& frame);
     void drawBlockReference(dwg::Handle blockHandle, const Transform& placement, const Style& style,
                             const Frame& frame);
+    static Frame innerFrame(const Transform& placement, const Style& style, const Frame& frame);
+    const dwg::Block* block(dwg::Handle handle) const;
+    // Filled areas of solids, wide polylines and solid hatches are drawn as
+    // outlines when the drawing turns fill off.
+    Item::Kind fillKind() const { return fillMode_ ? Item::Kind::Fill : Item::Kind::Stroke; }
     void drawLine(const dwg::Line& line, const Style& style, const Frame& frame);
     void drawPoint(const dwg::Point& point, const Style& style, const Frame& frame);
     void drawCircle(const dwg::Circle& circle, const Style& style, const Frame& frame);
@@ -86,13 +111,25 @@ class Builder {
     void drawSpline(const dwg::Spline& spline, const Style& style, const Frame& frame);
     void drawFace(const dwg::Face& face, const Style& style, const Frame& frame);
     void drawLeader(const dwg::Leader& leader, const Style& style, const Frame& frame);
+    void drawMultiLeader(const dwg::MultiLeader& leader, const Style& style, const Frame& frame);
+    void drawArrowhead(Vec2 tip, Vec2 from, double size, dwg::Handle arrowBlock, const Style& style,
+                       const Frame& frame);
     void drawConstructionLine(const dwg::ConstructionLine& line, const Style& style,
                               const Frame& frame);
     void drawDimension(const dwg::Entity& entity, const dwg::Dimension& dimension,
                        const Style& style, const Frame& frame);
     void drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame& frame);
+    void fillLoops(const std::vector<std::vector<LoopPiece>>& loops, const Transform& toWorld,
+                   const Colour& colour);
     void drawText(const dwg::Text& text, const Style& style, const Frame& frame);
     void drawMText(const dwg::MText& text, const Style& style, const Frame& frame);
+    void drawTolerance(const dwg::Tolerance& tolerance, const Style& style, const Frame& frame);
+    void drawMLine(const dwg::MLine& line, const Style& style, const Frame& frame);
+    void drawRasterImage(const dwg::RasterImage& image, const Style& style, const Frame& frame);
+    void drawSubdivisionMesh(const dwg::SubdivisionMesh& mesh, const Style& style,
+                             const Frame& frame);
+    void drawProxyGraphics(const dwg::ProxyGraphics& graphics, const Style& style,
+                           const Frame& frame);
 
     // A planar polyline in OCS (z = elevation), with bulges and widths.
     struct PlanarVertex {
@@ -104,6 +141,13 @@ class Builder {
     void drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool closed,
                             const Transform& ocs, const Style& style);
     void fillWideSegment(const PlanarVertex& a, const PlanarVertex& b, const Transform& ocs);
+    // The outline of a straight wide segment in the OCS, for mitring.
+    struct WideQuad {
+        Vec2 left0, left1, right0, right1;
+        double halfWidth = 0;
+    };
+    static std::optional<WideQuad> wideQuad(const PlanarVertex& a, const PlanarVertex& b);
+    static void mitre(WideQuad& before, WideQuad& after, const PlanarVertex& corner);
     void strokePoints(std::span<const Vec2> points, const Style& style);
     bool budgetLeft(std::size_t morePoints);
 
@@ -119,6 +163,7 @@ class Builder {
     Item current_;
     bool stopped_ = false;
     double linetypeScale_ = 1;  // the drawing's global linetype scale
+    bool fillMode_ = true;
 };
 
 }  // namespace render::detail

@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kMaxArcSegments = 16384;
 constexpr int kMaxSpanSegments = 1024;
+constexpr double kMaxCurvePoints = 65536;  // per spline, whatever its spans ask
 constexpr int kMaxDegree = 15;
 
 int arcSegments(double radius, double sweep, double tolerance) {
@@ -100,7 +101,10 @@ void flattenSpline(const SplineData& s, double tolerance, std::vector<Vec2>& out
     }
     const std::size_t n = s.control.size();
     const std::size_t p = static_cast<std::size_t>(s.degree);
-    bool first = true;
+    // Chords per knot span from how far its control points stray from the
+    // span's chord, then thinned as a whole to stay within kMaxCurvePoints.
+    std::vector<double> counts(n, 0);
+    double total = 0;
     for (std::size_t k = p; k < n; ++k) {
         const double a = s.knots[k], b = s.knots[k + 1];
         if (!(a < b)) continue;
@@ -116,11 +120,19 @@ void flattenSpline(const SplineData& s, double tolerance, std::vector<Vec2>& out
             height *= *hi / *lo;
         }
         const double segments = std::ceil(std::sqrt(height / std::max(tolerance, 1e-300)));
-        const int count = static_cast<int>(std::clamp(segments, 1.0, double(kMaxSpanSegments)));
-        if (first && !skipFirst) out.push_back(start);
+        counts[k] = std::clamp(segments, 1.0, double(kMaxSpanSegments));
+        total += counts[k];
+    }
+    const double thinning = total > kMaxCurvePoints ? kMaxCurvePoints / total : 1;
+    bool first = true;
+    for (std::size_t k = p; k < n; ++k) {
+        if (counts[k] == 0) continue;
+        const double a = s.knots[k], b = s.knots[k + 1];
+        const int count = std::max(1, static_cast<int>(counts[k] * thinning));
+        if (first && !skipFirst) out.push_back(evaluateSpline(s, a));
         first = false;
         for (int i = 1; i < count; ++i) out.push_back(evaluateSpline(s, a + (b - a) * i / count));
-        out.push_back(end);
+        out.push_back(evaluateSpline(s, b));
     }
 }
 
@@ -168,6 +180,13 @@ Box arcBounds(Vec2 c, Vec2 u, Vec2 v, double t0, double t1) {
         }
     }
     return box;
+}
+
+double counterClockwiseSweep(double start, double end) {
+    constexpr double kTwoPi = 2 * std::numbers::pi;
+    double sweep = std::fmod(end - start, kTwoPi);
+    if (sweep <= 1e-12) sweep += kTwoPi;
+    return sweep;
 }
 
 std::vector<Vec2> interpolateCubic(std::span<const Vec2> fitPoints,

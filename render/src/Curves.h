@@ -32,6 +32,9 @@ void flattenPiece(const DisplayList& list, const Piece& piece, double tolerance,
 
 Box arcBounds(Vec2 c, Vec2 u, Vec2 v, double t0, double t1);
 
+// Sweep of an arc from angle `start` to `end`, counter-clockwise, in (0, 2 pi].
+double counterClockwiseSweep(double start, double end);
+
 // The C2 cubic through `fit` with chord-length parameters, as Bezier control
 // points (3 per span plus 1); end tangents are used where given.
 std::vector<Vec2> interpolateCubic(std::span<const Vec2> fit, std::optional<Vec2> startTangent,

@@ -17,8 +17,13 @@ bool addDashes(const HatchFamily& family, double patternLength, Vec2 origin, Vec
         return true;
     };
     if (family.dashes.empty() || !(patternLength > 0)) return emit(from, to);
-    double position = std::floor(from / patternLength) * patternLength;
-    while (position <= to) {
+    // Whole pattern repeats counted in integers: far from the origin a
+    // position plus a short dash can round back to the same position.
+    const double first = std::floor(from / patternLength);
+    const double repeats = std::floor(to / patternLength) - first;
+    if (!(repeats < static_cast<double>(budget.maxSegments))) return emit(from, to);
+    for (std::size_t r = 0; r <= static_cast<std::size_t>(repeats); ++r) {
+        double position = (first + static_cast<double>(r)) * patternLength;
         for (const double dash : family.dashes) {
             const double end = position + std::abs(dash);
             if (dash > 0) {
@@ -28,7 +33,6 @@ bool addDashes(const HatchFamily& family, double patternLength, Vec2 origin, Vec
                 if (!emit(position, position)) return false;
             }
             position = end;
-            if (position > to) break;
         }
     }
     return true;
@@ -68,7 +72,11 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
         if (lastK < firstK) continue;
         const auto lineCount = static_cast<std::size_t>(lastK - firstK) + 1;
         std::vector<std::vector<double>> crossings(lineCount);
+        // Each crossing ends a segment: more than twice the budget cannot be drawn.
+        std::size_t crossingCount = 0;
+        bool tooMany = false;
         for (const auto& ring : rings) {
+            if (tooMany) break;
             for (std::size_t i = 0; i < ring.size(); ++i) {
                 const Vec2 p = ring[i], q = ring[(i + 1) % ring.size()];
                 const double sp = dot(p, normal), sq = dot(q, normal);
@@ -78,13 +86,26 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
                 const double lo = std::min(sp, sq), hi = std::max(sp, sq);
                 const double kFrom = std::max(std::ceil((lo - baseS) / spacing), firstK);
                 const double kTo = std::min(std::ceil((hi - baseS) / spacing) - 1, lastK);
-                for (double k = kFrom; k <= kTo; ++k) {
-                    const double s = baseS + k * spacing;
+                if (kTo >= kFrom) crossingCount += static_cast<std::size_t>(kTo - kFrom) + 1;
+                if (crossingCount > 2 * budget.maxSegments) {
+                    tooMany = true;
+                    break;
+                }
+                if (!(kTo >= kFrom)) continue;
+                // Line indices counted in integers, as above.
+                const auto firstLine = static_cast<std::size_t>(kFrom - firstK);
+                const auto lastLine =
+                    std::min(static_cast<std::size_t>(kTo - firstK), lineCount - 1);
+                for (std::size_t line = firstLine; line <= lastLine; ++line) {
+                    const double s = baseS + (firstK + static_cast<double>(line)) * spacing;
                     const double t = (s - sp) / (sq - sp);
-                    crossings[static_cast<std::size_t>(k - firstK)].push_back(
-                        dot(p + (q - p) * t, direction));
+                    crossings[line].push_back(dot(p + (q - p) * t, direction));
                 }
             }
+        }
+        if (tooMany) {
+            ++out.familiesDropped;
+            continue;
         }
         double patternLength = 0;
         bool inked = family.dashes.empty();

@@ -6,14 +6,14 @@ namespace render::detail {
 namespace {
 
 // 1-9 are named; 10-249 go round the hue circle in 15-degree steps, ten
-// entries per hue: five shades (100, 65, 50, 30, 15 %), each saturated and
+// entries per hue: five shades (100, 80, 60, 50, 30 %), each saturated and
 // half-saturated; 250-255 are greys.
 std::array<std::uint32_t, 256> makePalette() {
     std::array<std::uint32_t, 256> table{};
     const std::uint32_t named[10] = {0x000000, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF,
                                      0x0000FF, 0xFF00FF, 0xFFFFFF, 0x808080, 0xC0C0C0};
     for (int i = 0; i < 10; ++i) table[i] = named[i];
-    const double shades[5] = {1.0, 0.65, 0.5, 0.3, 0.15};
+    const double shades[5] = {1.0, 0.8, 0.6, 0.5, 0.3};
     for (int i = 10; i < 250; ++i) {
         const double hue = (i / 10 - 1) * 15.0;
         const double low = (i % 2) ? 127.5 : 0.0;  // half saturation keeps a floor

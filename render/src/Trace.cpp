@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "Curves.h"
 
@@ -45,7 +46,8 @@ class Tracer {
   public:
     Tracer(const DisplayList& list, const View& view, DeviceSink& sink, const TraceOptions& options)
         : list_(list), view_(view), sink_(sink) {
-        tolerance_ = options.tolerance / (view.scale * std::max(options.pixelRatio, 1e-3));
+        deviceScale_ = view.scale * std::max(options.pixelRatio, 1e-3);
+        tolerance_ = options.tolerance / deviceScale_;
         clip_ = {-kClipPad, -kClipPad, view.width + kClipPad, view.height + kClipPad};
         visible_ = view.visibleWorld();
         const double pad = kClipPad / view.scale;
@@ -57,6 +59,7 @@ class Tracer {
 
     void run() {
         for (const Item& item : list_.items) {
+            if (!(deviceScale_ >= item.minScale && deviceScale_ < item.maxScale)) continue;
             if (item.kind == Item::Kind::InfiniteLine) {
                 infiniteLine(item);
                 continue;
@@ -71,7 +74,7 @@ class Tracer {
                     fill(item);
                     break;
                 case Item::Kind::Dot:
-                    sink_.dot(item.colour, view_.toDevice(list_.points[item.first]));
+                    point(item);
                     break;
                 case Item::Kind::Text:
                     text(item);
@@ -285,6 +288,51 @@ class Tracer {
         if (!ringSizes_.empty()) sink_.polygon(item.colour, polygon_, ringSizes_, true);
     }
 
+    // A POINT in the drawing's point style.
+    void point(const Item& item) {
+        const Vec2 at = view_.toDevice(list_.points[item.first]);
+        const PointStyle& look = list_.pointStyle;
+        const int figure = look.mode & 7;
+        const double size = look.size > 0 ? look.size * view_.scale
+                                          : view_.height * (look.size < 0 ? -look.size : 5) / 100;
+        const double h = std::min(size, 1e6) / 2;
+        auto line = [&](Vec2 a, Vec2 b) {
+            device_.assign({a, b});
+            emitClipped(item.colour, device_);
+        };
+        switch (figure) {
+            case 1:
+                break;
+            case 2:
+                line({at.x - h, at.y}, {at.x + h, at.y});
+                line({at.x, at.y - h}, {at.x, at.y + h});
+                break;
+            case 3:
+                line({at.x - h, at.y - h}, {at.x + h, at.y + h});
+                line({at.x - h, at.y + h}, {at.x + h, at.y - h});
+                break;
+            case 4:
+                line(at, {at.x, at.y - h});  // upwards
+                break;
+            default:
+                sink_.dot(item.colour, at);
+                break;
+        }
+        if (look.mode & 32) {
+            device_.clear();
+            detail::flattenArc(at, {h, 0}, {0, h}, 0, 2 * std::numbers::pi, 0.25, device_);
+            emitClipped(item.colour, device_);
+        }
+        if (look.mode & 64) {
+            device_.assign({{at.x - h, at.y - h},
+                            {at.x + h, at.y - h},
+                            {at.x + h, at.y + h},
+                            {at.x - h, at.y + h},
+                            {at.x - h, at.y - h}});
+            emitClipped(item.colour, device_);
+        }
+    }
+
     void infiniteLine(const Item& item) {
         const Vec2 base = view_.toDevice(list_.points[item.first]);
         const Vec2 direction = list_.points[item.first + 1];
@@ -298,6 +346,7 @@ class Tracer {
     const DisplayList& list_;
     const View& view_;
     DeviceSink& sink_;
+    double deviceScale_ = 1;
     double tolerance_ = 1;
     Rect clip_{};
     Box visible_;

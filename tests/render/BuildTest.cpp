@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 #include <render/Build.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "Curves.h"
+#include "Palette.h"
 #include "TestDrawing.h"
 
 namespace {
@@ -165,6 +167,16 @@ TEST(BuildTest, ColoursComeFromEntityLayerOrInsertThroughAnyDepth) {
     }
 }
 
+TEST(BuildTest, ColourIndexPaletteHasTheStandardValues) {
+    const std::pair<int, std::uint32_t> known[] = {
+        {1, 0xFF0000},   {3, 0x00FF00},   {5, 0x0000FF},  {8, 0x808080},  {9, 0xC0C0C0},
+        {10, 0xFF0000},  {11, 0xFF7F7F},  {12, 0xCC0000}, {13, 0xCC6666}, {15, 0x994C4C},
+        {16, 0x7F0000},  {19, 0x4C2626},  {30, 0xFF7F00}, {50, 0xFFFF00}, {130, 0x00FFFF},
+        {175, 0x4C4C99}, {250, 0x333333}, {255, 0xFFFFFF}};
+    for (const auto& [index, rgb] : known)
+        EXPECT_EQ(render::detail::paletteColour(index), rgb) << index;
+}
+
 TEST(BuildTest, HiddenThingsAreNotDrawn) {
     constexpr dwg::Handle kDefinitionPoints = 0x14, kParts = 0x40;
     TestDrawing t;
@@ -272,10 +284,218 @@ TEST(BuildTest, InsertLimitsKeepTheWorkBounded) {
     EXPECT_EQ(strokes(list).size(), 251u);  // the end of the chain too
     EXPECT_EQ(list.report.tooDeepSkipped, 0);
 
-    options.limits.maxPoints = 100;
+    options.limits.maxBytes = 4096;
     list = render::buildModelSpace(t.drawing, options);
     EXPECT_TRUE(list.report.truncated);
-    EXPECT_LE(list.points.size(), 100u);
+    EXPECT_LE(list.items.size() * sizeof(Item) + list.pieces.size() * sizeof(render::Piece) +
+                  list.points.size() * sizeof(Vec2),
+              4096u);
+}
+
+// Whether `p` is inside any ring of the list's fills (even-odd per ring).
+bool filled(const DisplayList& list, Vec2 p) {
+    for (const Item& item : list.items) {
+        if (item.kind != Item::Kind::Fill) continue;
+        for (std::uint32_t i = item.first; i < item.first + item.count; ++i) {
+            std::vector<Vec2> ring;
+            render::detail::flattenPiece(list, list.pieces[i], 1e-6, ring);
+            while (i + 1 < item.first + item.count && !list.pieces[i + 1].startsContour)
+                render::detail::flattenPiece(list, list.pieces[++i], 1e-6, ring);
+            bool inside = false;
+            for (std::size_t k = 0, j = ring.size() - 1; k < ring.size(); j = k++)
+                if ((ring[k].y > p.y) != (ring[j].y > p.y) &&
+                    p.x < ring[j].x +
+                              (ring[k].x - ring[j].x) * (p.y - ring[j].y) / (ring[k].y - ring[j].y))
+                    inside = !inside;
+            if (inside) return true;
+        }
+    }
+    return false;
+}
+
+TEST(BuildTest, WidePolylinesFillTheirOutline) {
+    dwg::LwPolyline corner;
+    corner.points = {{0, 0}, {10, 0}, {10, 10}};
+    corner.constantWidth = 2;
+    dwg::LwPolyline donut;  // two half circles of radius 5 about (30, 0), 2 wide
+    donut.points = {{25, 0}, {35, 0}};
+    donut.bulges = {1, 1};
+    donut.closed = true;
+    donut.constantWidth = 2;
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "LWPOLYLINE", corner);
+    t.add(TestDrawing::kModel, "LWPOLYLINE", donut);
+    const DisplayList list = render::buildModelSpace(t.drawing);
+    struct Case {
+        Vec2 point;
+        bool inside;
+    };
+    const Case cases[] = {
+        {{5, 0.9}, true},   {{5, 1.1}, false},   {{10.9, -0.9}, true},  // mitred outer corner
+        {{-0.1, 0}, false}, {{10, 10.1}, false},                        // square ends
+        {{30, 5.9}, true},  {{30, -4.1}, true},  {{30, 0}, false},      // ring, not its middle
+        {{30, 6.1}, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(filled(list, c.point), c.inside) << c.point.x << ", " << c.point.y;
+}
+
+TEST(BuildTest, MultiLeaderDrawsItsLinesArrowLandingAndText) {
+    dwg::MultiLeader leader;
+    dwg::MLeaderRoot root;
+    root.connection = {10, 10, 0};
+    root.direction = {1, 0, 0};
+    root.landingDistance = 2;
+    dwg::MLeaderLine line;
+    line.points = {{0, 0, 0}};
+    line.color = dwg::Color::fromIndex(0);  // by block: the leader's own colour
+    line.arrowSize = 1;
+    root.lines = {line};
+    leader.roots = {root};
+    dwg::MText text;
+    text.text = "AB";
+    text.height = 1;
+    text.insertion = {13, 10.5, 0};
+    leader.text = text;
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "MULTILEADER", leader, TestDrawing::kLayerZero,
+          dwg::Color::fromIndex(1));
+    const DisplayList list = render::buildModelSpace(t.drawing);
+    const auto drawn = strokes(list);
+    ASSERT_EQ(drawn.size(), 2u);
+    EXPECT_EQ(drawn[0].points, (std::vector<Vec2>{{0, 0}, {10, 10}}));
+    EXPECT_EQ(drawn[0].colour, Colour::fromRgb(0xFF0000));
+    EXPECT_EQ(drawn[1].points, (std::vector<Vec2>{{10, 10}, {12, 10}}));
+    // The arrow: a filled triangle one unit long with its tip on the first point.
+    EXPECT_TRUE(filled(list, {0.3, 0.3}));
+    EXPECT_FALSE(filled(list, {1.0, 1.0}));
+    const auto text_ = std::find_if(list.items.begin(), list.items.end(),
+                                    [](const Item& i) { return i.kind == Item::Kind::Text; });
+    ASSERT_NE(text_, list.items.end());
+    EXPECT_GT(text_->bounds.minX, 12.9);
+}
+
+TEST(BuildTest, SolidHatchesFillInTheEntityOrFirstGradientColour) {
+    dwg::Hatch hatch;
+    hatch.solid = true;
+    dwg::HatchLoop square;
+    square.isPolyline = true;
+    square.points = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    hatch.loops = {square};
+    struct Case {
+        std::optional<dwg::Color> gradient;
+        Colour expected;
+    };
+    const Case cases[] = {{std::nullopt, Colour::fromRgb(0xFF0000)},
+                          {dwg::Color::fromIndex(5), Colour::fromRgb(0x0000FF)},
+                          {dwg::Color::fromTrueColor(0x123456), Colour::fromRgb(0x123456)}};
+    for (const Case& c : cases) {
+        hatch.gradientColor = c.gradient;
+        TestDrawing t;
+        t.add(TestDrawing::kModel, "HATCH", hatch, TestDrawing::kLayerZero,
+              dwg::Color::fromIndex(1));
+        const DisplayList list = render::buildModelSpace(t.drawing);
+        ASSERT_EQ(list.items.size(), 1u);
+        EXPECT_EQ(list.items[0].kind, Item::Kind::Fill);
+        EXPECT_EQ(list.items[0].colour, c.expected);
+    }
+}
+
+TEST(BuildTest, FillModeOffOutlinesSolids) {
+    dwg::Face solid;
+    solid.corners = {dwg::Point3{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+    for (const bool fill : {true, false}) {
+        TestDrawing t;
+        t.drawing.header.fillMode = fill;
+        t.add(TestDrawing::kModel, "SOLID", solid);
+        EXPECT_EQ(filled(render::buildModelSpace(t.drawing), {0.5, 0.5}), fill);
+    }
+}
+
+TEST(BuildTest, MLineDrawsItsElementsGapsFillAndCaps) {
+    dwg::MLine line;
+    line.elements.resize(2);
+    line.filled = true;
+    line.fillColor = dwg::Color::fromIndex(3);
+    line.startSquareCap = true;
+    // Along y = 0 and y = 1 from x = 0 to 10 to 20; the upper element has a
+    // gap from 2 to 4 in its first segment.
+    for (const double x : {0.0, 10.0, 20.0}) {
+        dwg::MLineVertex v;
+        v.position = {x, 0, 0};
+        v.direction = {1, 0, 0};
+        v.miter = {0, 1, 0};
+        v.elementParameters = {{1}, {0}};
+        line.vertices.push_back(v);
+    }
+    line.vertices[0].elementParameters[0] = {1, 0, 2, 4};
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "MLINE", line);
+    const DisplayList list = render::buildModelSpace(t.drawing);
+    std::vector<std::vector<Vec2>> pieces;
+    for (const Stroke& s : strokes(list)) pieces.push_back(s.points);
+    const std::vector<std::vector<Vec2>> expected{
+        {{0, 1},
+         {2, 1},
+         {4, 1},
+         {10, 1},
+         {20, 1}},  // stretches 0-2 and 4-10 (a gap between), then on
+        {{0, 0}, {10, 0}, {20, 0}},
+        {{0, 1}, {0, 0}},  // the start cap
+    };
+    EXPECT_EQ(pieces, expected);
+    // The gap splits the upper element in two.
+    const auto upper = std::find_if(list.items.begin(), list.items.end(),
+                                    [](const Item& i) { return i.kind == Item::Kind::Stroke; });
+    ASSERT_NE(upper, list.items.end());
+    EXPECT_EQ(upper->count, 2u);
+    EXPECT_TRUE(filled(list, {15, 0.5}));
+}
+
+TEST(BuildTest, ProxyGraphicsAndToleranceFramesAreDrawn) {
+    dwg::ProxyGraphics graphics;
+    graphics.transforms.push_back({1, 0, 0, 100, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});  // x + 100
+    dwg::ProxyPrimitive polyline;
+    polyline.points = {{0, 0, 0}, {1, 0, 0}};
+    polyline.transform = 1;
+    polyline.color = dwg::Color::fromIndex(1);
+    dwg::ProxyPrimitive square;
+    square.kind = dwg::ProxyPrimitive::Kind::Polygon;
+    square.filled = true;
+    square.points = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
+    square.color = dwg::Color::fromIndex(0);  // the entity's own colour
+    dwg::ProxyPrimitive circle;
+    circle.kind = dwg::ProxyPrimitive::Kind::Circle;
+    circle.center = {10, 0, 0};
+    circle.radius = 3;
+    dwg::ProxyPrimitive text;
+    text.kind = dwg::ProxyPrimitive::Kind::Text;
+    text.points = {{20, 0, 0}};
+    text.text = "T";
+    text.height = 1;
+    graphics.primitives = {polyline, square, circle, text};
+    dwg::Tolerance tolerance;
+    tolerance.text = "A%%vB^JC";
+    tolerance.height = 1;
+    tolerance.insertion = {0, 50, 0};
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "ACAD_PROXY_ENTITY", graphics, TestDrawing::kLayerZero,
+          dwg::Color::fromIndex(5));
+    t.add(TestDrawing::kModel, "TOLERANCE", tolerance);
+    const DisplayList list = render::buildModelSpace(t.drawing);
+    const auto drawn = strokes(list);
+    ASSERT_GE(drawn.size(), 2u);
+    EXPECT_EQ(drawn[0].points, (std::vector<Vec2>{{100, 0}, {101, 0}}));
+    EXPECT_EQ(drawn[0].colour, Colour::fromRgb(0xFF0000));
+    EXPECT_TRUE(filled(list, {1, 1}));
+    EXPECT_NEAR(render::length(drawn[1].points[0] - Vec2{10, 0}), 3, 1e-9);
+    // Three boxed cells: A and B on the first row, C below.
+    int frames = 0, texts = 0;
+    for (const Stroke& s : drawn)
+        frames += s.points.size() == 5 && s.points[0].y <= 50 && s.points[0].y >= 46;
+    for (const Item& item : list.items) texts += item.kind == Item::Kind::Text;
+    EXPECT_EQ(frames, 3);
+    EXPECT_EQ(texts, 4);  // T and the three cells
 }
 
 TEST(BuildTest, ExtentsCoverWhatIsDrawnButNotInfiniteLines) {

@@ -162,6 +162,14 @@ TEST(CurvesTest, HatchLinesStayInsideTheSquareAndOutOfTheHole) {
             EXPECT_NEAR(total, c.expectedLength, 1e-9) << c.name;
         }
     }
+    // Far from the origin, where a step of one line or one dash is below the
+    // precision of the coordinates: the work still ends, within the budget.
+    const double far = 1e17;
+    const std::vector<std::vector<Vec2>> distant{
+        {{far, far}, {far + 1e4, far}, {far + 1e4, far + 1e4}, {far, far + 1e4}}};
+    const HatchSegments bounded = hatchSegments(distant, {{0, {0, 0}, {0, 1}, {0.5, -0.5}}});
+    EXPECT_LE(bounded.segments.size(), HatchLineBudget{}.maxSegments);
+
     // Too dense for the budget: dropped, not drawn.
     HatchLineBudget budget;
     budget.maxLinesPerFamily = 100;

@@ -44,6 +44,23 @@ TEST(PaintTest, PixelsShowTheDrawingInItsColours) {
     }
 }
 
+TEST(PaintTest, WipeoutMasksWhatLiesBelowWithTheBackground) {
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "LINE", TestDrawing::line(0, 50, 100, 50));
+    dwg::RasterImage wipeout;
+    wipeout.wipeout = true;
+    wipeout.insertion = {40, 40, 0};
+    wipeout.u = {20, 0, 0};  // one 20 x 20 pixel
+    wipeout.v = {0, 20, 0};
+    t.add(TestDrawing::kModel, "WIPEOUT", wipeout);
+    for (const QColor background : {QColor(Qt::white), QColor(Qt::darkBlue)}) {
+        const QImage image =
+            render::renderImage(render::buildModelSpace(t.drawing), QSize(101, 101), background, 0);
+        EXPECT_NE(image.pixelColor(20, 50), background);
+        EXPECT_EQ(image.pixelColor(50, 50), background);
+    }
+}
+
 TEST(PaintTest, PaintingFollowsTheViewAndTheDeviceRatio) {
     const render::DisplayList list = sampleList();
     QImage image(200, 200, QImage::Format_RGB32);

@@ -141,6 +141,44 @@ TEST(TraceTest, DashesCullingAndInfiniteLines) {
     EXPECT_EQ(solid.polylines.size(), 2u);
 }
 
+TEST(TraceTest, PointsTakeTheDrawingsPointStyle) {
+    struct Case {
+        int mode;
+        double size;
+        int dots, polylines;
+        double reach;  // device pixels from the point to the figure's far end
+    };
+    const Case cases[] = {
+        {0, 0, 1, 0, 0},
+        {1, 5, 0, 0, 0},
+        {2, 4, 0, 2, 80},  // a plus of 4 units
+        {3, 4, 0, 2, 80 * std::sqrt(2)},
+        {34, 4, 0, 3, 80},                   // and a circle
+        {65, -10, 0, 1, 10 * std::sqrt(2)},  // a square, 10 % of the view's height
+        {4, 0, 0, 1, 5},                     // a tick, 5 % of the height by default
+    };
+    for (const Case& c : cases) {
+        TestDrawing t;
+        t.drawing.header.pointDisplayMode = c.mode;
+        t.drawing.header.pointDisplaySize = c.size;
+        dwg::Point point;
+        point.position = {5, 5, 0};
+        t.add(TestDrawing::kModel, "POINT", point);
+        View view;
+        view.centre = {5, 5};
+        view.scale = 40;
+        view.width = view.height = 200;
+        Recorder recorder;
+        render::traceView(render::buildModelSpace(t.drawing), view, recorder);
+        EXPECT_EQ(recorder.dots, c.dots) << c.mode;
+        EXPECT_EQ(static_cast<int>(recorder.polylines.size()), c.polylines) << c.mode;
+        double reach = 0;
+        for (const auto& line : recorder.polylines)
+            for (const Vec2& p : line) reach = std::max(reach, render::length(p - Vec2{100, 100}));
+        EXPECT_NEAR(reach, c.reach, 0.3) << c.mode;
+    }
+}
+
 TEST(TraceTest, TextTurnsIntoGlyphsOrABarWhenTiny) {
     TestDrawing t;
     dwg::Text text;

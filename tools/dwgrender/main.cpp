@@ -2,15 +2,21 @@
 // Renders model space (or the named block) zoomed to its extents with a 2 %
 // margin on white. On failure: exit 1, one line on stderr, no PNG written.
 #include <dwg/Reader.h>
+#include <png.h>
 #include <render/Build.h>
 #include <render/Painter.h>
 
+#include <QByteArray>
 #include <QImage>
 #include <QSaveFile>
+#include <QtEndian>
 #include <charconv>
+#include <csetjmp>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -35,6 +41,50 @@ bool parseSize(std::string_view text, int& width, int& height) {
 int fail(const std::string& reason) {
     std::fprintf(stderr, "dwgrender: %s\n", reason.c_str());
     return 1;
+}
+
+void appendPngBytes(png_structp png, png_bytep data, std::size_t size) {
+    static_cast<QByteArray*>(png_get_io_ptr(png))
+        ->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+}
+
+void flushNothing(png_structp) {}
+
+// Appends the PNG file's bytes to `out`, false when libpng fails (`out` is the
+// caller's: after libpng's error jump this function's own locals are undefined).
+// Qt's own PNG writer converts the image, tries every row filter and compresses
+// hard: 13-17 ms for a 1024 x 724 render, a fifth of the whole run. Rows handed
+// straight from the 32-bit image, one filter and light compression take 4-5 ms,
+// for files still of tens of kilobytes.
+bool encodePng(const QImage& image, QByteArray& out) {
+    const QImage rgb32 = image.convertToFormat(QImage::Format_RGB32);  // shared when it is already
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    // libpng reports its errors by jumping back here.
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, &out, appendPngBytes, flushNothing);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(rgb32.width()),
+                 static_cast<png_uint_32>(rgb32.height()), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+    png_set_compression_level(png, 1);
+    png_write_info(png, info);
+    // RGB32 pixels are 0xffRRGGBB words: B, G, R, 0xff in memory on a
+    // little-endian machine.
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    png_set_filler(png, 0, PNG_FILLER_AFTER);
+    png_set_bgr(png);
+#else
+    png_set_filler(png, 0, PNG_FILLER_BEFORE);
+#endif
+    for (int y = 0; y < rgb32.height(); ++y) png_write_row(png, rgb32.constScanLine(y));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
 }
 
 }  // namespace
@@ -75,11 +125,11 @@ int main(int argc, char** argv) {
     } else {
         list = render::buildModelSpace(drawing);
     }
-    const QImage image = render::renderImage(list, QSize(width, height));
+    QByteArray png;
+    if (!encodePng(render::renderImage(list, QSize(width, height)), png))
+        return fail("não foi possível codificar a imagem PNG");
     QSaveFile out(QString::fromStdString(files[1]));
-    // Middling compression: a third faster than the default, a few percent larger.
-    constexpr int kPngQuality = 50;
-    if (!out.open(QIODevice::WriteOnly) || !image.save(&out, "PNG", kPngQuality) || !out.commit())
+    if (!out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.commit())
         return fail("não foi possível gravar " + files[1]);
     return 0;
 }

@@ -337,6 +337,7 @@ struct Hatch {
     double patternAngle = 0;
     double patternScale = 1;
     std::vector<HatchPatternLine> patternLines;
+    std::optional<Color> gradientColor;  // a gradient fill's first colour (R2004+)
 
     bool operator==(const Hatch&) const = default;
 };

@@ -15,7 +15,7 @@ struct BuildLimits {
     int maxDepth = 16;                    // nested INSERTs followed
     std::size_t maxMinsertCells = 4096;   // rows x columns drawn of one MINSERT
     std::size_t maxEntities = 2'000'000;  // entities drawn, through all inserts
-    std::size_t maxPoints = 8'000'000;    // points in the list (16 bytes each)
+    std::size_t maxBytes = 256u << 20;    // memory the list may take
 };
 
 struct BuildOptions {

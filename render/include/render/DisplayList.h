@@ -7,6 +7,7 @@
 #include <render/Geometry.h>
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -88,6 +89,11 @@ struct Item {
     std::uint32_t firstDash = 0;
     std::uint32_t dashCount = 0;
     Box bounds;  // world bounds; empty for infinite lines
+    // Shown only at view scales (device pixels per world unit) in
+    // [minScale, maxScale): a hatch pattern is drawn as lines while they are
+    // far enough apart to tell, as a solid fill once they would merge.
+    double minScale = 0;
+    double maxScale = std::numeric_limits<double>::infinity();
 };
 
 // What the build left out and why.
@@ -102,6 +108,15 @@ struct BuildReport {
     std::map<std::string, int> undrawnTypes;
 };
 
+// How POINT entities look, for the whole drawing: mode & 7 is 0 a dot,
+// 1 nothing, 2 a plus, 3 a cross, 4 a tick upwards; + 32 adds a circle, + 64 a
+// square. size > 0 is in drawing units, < 0 a percentage of the view height,
+// 0 five percent of it.
+struct PointStyle {
+    int mode = 0;
+    double size = 0;
+};
+
 struct DisplayList {
     std::vector<Item> items;
     std::vector<Piece> pieces;
@@ -112,6 +127,7 @@ struct DisplayList {
     // Everything drawn except infinite lines; when they are all there is,
     // their base points.
     Box extents;
+    PointStyle pointStyle;
     BuildReport report;
 
     bool empty() const { return items.empty(); }

@@ -11,6 +11,7 @@ namespace render {
 struct Vec2 {
     double x = 0;
     double y = 0;
+    bool operator==(const Vec2&) const = default;
 };
 
 inline Vec2 operator+(Vec2 a, Vec2 b) {
