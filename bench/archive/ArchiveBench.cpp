@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "DrawingBytes.h"
 #include "archive/ZipReader.h"
 #include "library/Library.h"
 
@@ -25,25 +26,13 @@ namespace fs = std::filesystem;
 
 constexpr std::size_t kDrawingSize = 1024 * 1024;
 
-// Half random, half structured: compresses to about two thirds, as drawings do.
-std::string drawingBytes() {
-    std::string data(kDrawingSize, '\0');
-    std::uint32_t state = 12345;
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        state = state * 1103515245u + 12345u;
-        data[i] =
-            (i % 2 == 0) ? static_cast<char>(state >> 24) : static_cast<char>('A' + (i / 16) % 8);
-    }
-    return data;
-}
-
 struct Fixture {
     Fixture() {
         folder =
             fs::temp_directory_path() / ("tessaly-archive-bench-" + std::to_string(::getpid()));
         fs::create_directories(folder);
         archive = folder / "Sofa01.DWG.zip";
-        const std::string drawing = drawingBytes();
+        const std::string drawing = testsupport::drawingBytes(kDrawingSize);
         const std::string password(library::kArchivePassword);
         int error = 0;
         zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);

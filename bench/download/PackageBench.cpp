@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "DrawingBytes.h"
 #include "PackageServer.h"
 #include "download/PackageInstall.h"
 #include "library/Library.h"
@@ -30,18 +31,6 @@ constexpr int kCategory = 3;
 constexpr int kBlocks = 96;
 constexpr std::size_t kDrawingSize = 640 * 1024;
 constexpr std::size_t kThumbnailSize = 24 * 1024;
-
-// Half random, half structured: compresses to about two thirds, as drawings do.
-std::string blockBytes(std::size_t size, std::uint32_t seed) {
-    std::string data(size, '\0');
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (std::size_t i = 0; i < size; ++i) {
-        state = state * 1103515245u + 12345u;
-        data[i] =
-            (i % 2 == 0) ? static_cast<char>(state >> 24) : static_cast<char>('A' + (i / 16) % 8);
-    }
-    return data;
-}
 
 struct Fixture {
     Fixture() {
@@ -69,7 +58,7 @@ struct Fixture {
             for (const auto& [member, size] :
                  {std::pair{"/IMG/" + name + ".PNG", kThumbnailSize},
                   std::pair{"/DWG/" + name + ".DWG.zip", kDrawingSize}}) {
-                contents.push_back(blockBytes(size, static_cast<std::uint32_t>(contents.size())));
+                contents.push_back(testsupport::drawingBytes(size, static_cast<std::uint32_t>(contents.size())));
                 zip_source_t* source =
                     zip_source_buffer(zip, contents.back().data(), contents.back().size(), 0);
                 const zip_int64_t index = zip_file_add(

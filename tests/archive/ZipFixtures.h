@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "DrawingBytes.h"
 #include "library/Library.h"
 
 namespace fixtures {
@@ -63,17 +64,7 @@ inline void writeFile(const fs::path& file, const std::string& data) {
     std::ofstream(file, std::ios::binary) << data;
 }
 
-// Half random, half structured: compresses to about two thirds, as drawings do.
-inline std::string drawingBytes(std::size_t size, unsigned seed = 1) {
-    std::string data(size, '\0');
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (std::size_t i = 0; i < size; ++i) {
-        state = state * 1103515245u + 12345u;
-        data[i] =
-            (i % 2 == 0) ? static_cast<char>(state >> 24) : static_cast<char>('A' + (i / 16) % 8);
-    }
-    return data;
-}
+using testsupport::drawingBytes;
 
 struct Member {
     Member(std::string storedName, std::string content)
