@@ -247,7 +247,7 @@ void Builder::addSpline(int degree, std::span<const Vec2> control, std::span<con
     for (const Vec2& p : control) hull.add(p);
     std::vector<Vec2> coarse;
     flattenSpline(data, std::max(hull.width(), hull.height()) * 1e-3, coarse);
-    charge(coarse.size());
+    charge(coarse.size() * static_cast<std::size_t>(degree));  // a point costs a degree
     for (const Vec2& p : coarse) current_.bounds.add(p);
     out_.pieces.push_back(piece);
 }

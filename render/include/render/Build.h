@@ -19,11 +19,11 @@ struct BuildLimits {
     // Units of work of about the same cost each: an entity visited (drawn or
     // not), a block reference or MINSERT cell expanded, a point, curve
     // segment or glyph written, a hatch line, crossing or dash laid out. The
-    // default builds every sample drawing whole and any file in well under a
-    // second.
+    // default is over a hundred times what the largest sample drawing needs
+    // and about half a second of building at worst.
     std::size_t maxWork = kDefaultMaxWork;
 
-    static constexpr std::size_t kDefaultMaxWork = 20'000'000;
+    static constexpr std::size_t kDefaultMaxWork = 10'000'000;
 };
 
 struct BuildOptions {
