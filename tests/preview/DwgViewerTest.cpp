@@ -31,11 +31,26 @@ class DwgViewerTest : public ::testing::Test {
         viewer.show();
     }
     // A copy of a sample drawing, opened.
+    // Waits, within a deadline, for the drawing to be built and the view painted.
+    void settle() {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                viewer.update();
+                return viewer.pictureIsCurrent();
+            },
+            10000));
+    }
+    QImage shown() {
+        viewer.grab();  // asks for the picture of the current view
+        settle();
+        return viewer.grab().toImage();
+    }
     fs::path openSample() {
         const fs::path copy = temp.path() / "desenho.DWG";
         fs::copy_file(testsupport::samplesFolder() / "R2000/libredwg_entities-2d.dwg", copy,
                       fs::copy_options::overwrite_existing);
         viewer.OpenDrawing(copy);
+        settle();
         EXPECT_TRUE(viewer.failureText().isEmpty()) << viewer.failureText().toStdString();
         return copy;
     }
@@ -68,9 +83,9 @@ TEST_F(DwgViewerTest, PaintsFromItsListAfterTheFileIsGone) {
     }
 #endif
     ASSERT_TRUE(fs::remove(file));
-    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100);
+    EXPECT_GT(inkedPixels(shown()), 100);
     viewer.resize(500, 320);
-    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100);
+    EXPECT_GT(inkedPixels(shown()), 100);
 }
 
 TEST_F(DwgViewerTest, UnreadableFilesShowALineInsteadOfTheDrawing) {
@@ -90,13 +105,14 @@ TEST_F(DwgViewerTest, UnreadableFilesShowALineInsteadOfTheDrawing) {
         fs::remove(file);
         if (content) fixtures::writeFile(file, *content);
         viewer.OpenDrawing(file);
+        settle();
         EXPECT_TRUE(
             viewer.failureText().startsWith(QStringLiteral("Não foi possível ler o desenho: ")));
         EXPECT_TRUE(viewer.displayList().empty());
-        EXPECT_GT(inkedPixels(viewer.grab().toImage()), 20) << "the line is shown";
+        EXPECT_GT(inkedPixels(shown()), 20) << "the line is shown";
     }
     openSample();
-    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100) << "a readable drawing replaces the line";
+    EXPECT_GT(inkedPixels(shown()), 100) << "a readable drawing replaces the line";
 }
 
 TEST_F(DwgViewerTest, WheelZoomsAboutTheCursor) {
