@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "../archive/ZipFixtures.h"
+#include "HostileDrawings.h"
 #include "Samples.h"
 #include "preview/DwgViewer.h"
 
@@ -191,4 +192,46 @@ TEST_F(DwgViewerTest, RightClickShowsTheHostsMenuTheViewersOwnOrNone) {
         QTest::qWait(200);
         EXPECT_EQ(shown, c.actionsShown);
     }
+}
+
+TEST_F(DwgViewerTest, ADrawingCutShortShowsWhatWasBuiltAndSaysSo) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        bool simplified;
+    };
+    const Case cases[] = {
+        {"fine hatch array", testsupport::fineHatchMinsertDrawing(), true},
+        {"huge arc angle", testsupport::arcDrawing(1e300, 1), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = temp.path() / "criado.DWG";
+        fixtures::writeFile(file, std::string(c.bytes.begin(), c.bytes.end()));
+        viewer.OpenDrawing(file);
+        fs::remove(file);
+        settle();
+        EXPECT_EQ(viewer.displayList().report.simplified(), c.simplified);
+        EXPECT_EQ(viewer.noticeText().isEmpty(), !c.simplified);
+        if (c.simplified) {
+            EXPECT_EQ(viewer.noticeText(),
+                      QStringLiteral("Desenho simplificado: parte dos elementos não foi desenhada."));
+        }
+        EXPECT_FALSE(viewer.displayList().empty());
+        EXPECT_GT(inkedPixels(shown()), 100);
+    }
+}
+
+TEST_F(DwgViewerTest, ANewerDrawingReplacesABuildStillRunning) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const fs::path slow = temp.path() / "lento.DWG";
+    const std::vector<std::uint8_t> bytes = testsupport::nestedMinsertDrawing();
+    fixtures::writeFile(slow, std::string(bytes.begin(), bytes.end()));
+    viewer.OpenDrawing(slow);
+    EXPECT_TRUE(viewer.displayList().empty()) << "the empty drawing shows while building";
+    openSample();
+    // The older build's list never replaces the newer drawing.
+    QTest::qWait(50);
+    EXPECT_FALSE(viewer.displayList().empty());
+    EXPECT_FALSE(viewer.displayList().report.simplified());
 }
