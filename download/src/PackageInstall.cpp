@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <optional>
 #include <utility>
@@ -150,33 +152,46 @@ InstallResult judge(const archive::ExtractResult& result, const fs::path& fresh)
     return {};
 }
 
-// Puts fresh in the place of the category folder. The old folder is moved
-// aside first and back again when the new one cannot take its place.
+// Puts fresh in the place of the category folder. Where the system can swap
+// two folders in one step the old category trades places with fresh and
+// leaves with the staging folder: at every moment the category folder is the
+// old one or the new one, complete. Elsewhere the old folder is moved aside
+// first and back again when the new one cannot take its place; a put-aside
+// folder whose category is missing is put back by restorePutAside.
 InstallResult replaceCategory(const fs::path& fresh, const fs::path& category, const fs::path& root,
                               int index) {
     std::error_code error;
     const fs::file_status existing = fs::symlink_status(category, error);
-    fs::path putAside;
-    if (fs::exists(existing)) {
-        if (!fs::is_directory(existing) && !fs::is_symlink(existing))
-            return {InstallOutcome::NotReplaced,
-                    library::pathToUtf8(category) + " é um arquivo, não uma pasta"};
-        putAside = makeUniqueFolder(root, putAsidePrefix(index));
-        fs::rename(category, putAside / category.filename(), error);
-        if (error) return {InstallOutcome::NotReplaced, error.message()};
+    if (!fs::exists(existing)) {
+        if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, category.c_str(), RENAME_NOREPLACE) == 0)
+            return {};
+        if (errno != EINVAL && errno != ENOSYS)
+            return {InstallOutcome::NotReplaced, std::strerror(errno)};
+        fs::rename(fresh, category, error);
+        return error ? InstallResult{InstallOutcome::NotReplaced, error.message()}
+                     : InstallResult{};
     }
+    if (!fs::is_directory(existing) && !fs::is_symlink(existing))
+        return {InstallOutcome::NotReplaced,
+                library::pathToUtf8(category) + " é um arquivo, não uma pasta"};
+    if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, category.c_str(), RENAME_EXCHANGE) == 0)
+        return {};  // the old category is in the staging folder now, removed with it
+    if (errno != EINVAL && errno != ENOSYS)
+        return {InstallOutcome::NotReplaced, std::strerror(errno)};
+
+    const fs::path putAside = makeUniqueFolder(root, putAsidePrefix(index));
+    fs::rename(category, putAside / category.filename(), error);
+    if (error) return {InstallOutcome::NotReplaced, error.message()};
     fs::rename(fresh, category, error);
     if (error) {
         std::error_code ignored;
-        if (!putAside.empty()) fs::rename(putAside / category.filename(), category, ignored);
+        fs::rename(putAside / category.filename(), category, ignored);
         return {InstallOutcome::NotReplaced, error.message()};
     }
-    if (!putAside.empty()) {
-        try {
-            RemoveFolderTree(putAside, root);
-        } catch (const fs::filesystem_error&) {
-            // The new category is in place; the next run removes what is left.
-        }
+    try {
+        RemoveFolderTree(putAside, root);
+    } catch (const fs::filesystem_error&) {
+        // The new category is in place; the next run removes what is left.
     }
     return {};
 }
@@ -261,7 +276,24 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
     return replaceCategory(fresh, layout.categoryFolder(index), root, index);
 }
 
+void restorePutAside(const library::Layout& layout, int index) {
+    const fs::path root = layout.libraryRoot();
+    const fs::path category = layout.categoryFolder(index);
+    const std::string prefix = putAsidePrefix(index);
+    std::error_code error;
+    for (auto it = fs::directory_iterator(root, error); !error && it != fs::directory_iterator();
+         it.increment(error)) {
+        if (fs::exists(fs::symlink_status(category, error))) return;
+        if (it->path().filename().string().compare(0, prefix.size(), prefix) != 0) continue;
+        const fs::path kept = it->path() / category.filename();
+        if (!fs::is_directory(fs::symlink_status(kept, error))) continue;
+        // NOREPLACE: a category that appeared meanwhile is never overwritten.
+        ::renameat2(AT_FDCWD, kept.c_str(), AT_FDCWD, category.c_str(), RENAME_NOREPLACE);
+    }
+}
+
 void removeLeftovers(const library::Layout& layout, int index) {
+    restorePutAside(layout, index);
     const fs::path root = layout.libraryRoot();
     const std::string partialDownload = "." + library::packageName(index) + ".";
     std::error_code error;

@@ -328,3 +328,33 @@ TEST_F(DownloadRun, DownloadIsRefusedWhileARunWorks) {
     EXPECT_TRUE(packages->bDownload->isEnabled());
     EXPECT_TRUE(packages->boxes[5]->isEnabled());
 }
+
+// A swap interrupted between its two renames left the category only in its
+// put-aside folder: it comes back whatever the run then meets, and a category
+// folder that exists is never replaced by a put-aside one.
+TEST_F(DownloadRun, APutAsideCategoryIsPutBackBeforeAnyCleanUp) {
+    struct Case {
+        const char* name;
+        bool categoryPresent;
+        std::string base;
+        std::vector<std::string> expected;
+    };
+    publishBlocks(3, {"Pia"});
+    const std::string down = "http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/";
+    const Case cases[] = {
+        {"server down, category missing", false, down, {"IMG", "IMG/Velho.PNG"}},
+        {"server down, category present", true, down, {"IMG", "IMG/Atual.PNG"}},
+        {"server up, category missing", false, server->baseAddress(), tree({"Pia"})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(library() / "3");
+        fixtures::writeFile(library() / ".3.antigo-Ef34Gh" / "3" / "IMG" / "Velho.PNG", "old");
+        if (c.categoryPresent) installBefore(3, {"Atual"});
+        createWindows(c.base);
+        const auto run = this->run({3});
+        ASSERT_FALSE(run->boxes.empty());
+        EXPECT_EQ(category(3), c.expected);
+        expectOnlyCategories({3});
+    }
+}

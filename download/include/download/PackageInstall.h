@@ -49,8 +49,15 @@ InstallResult installPackage(archive::ZipReader& reader, const std::filesystem::
                              const archive::ProgressHandler& progress,
                              const archive::QuestionHandler& question);
 
+// Puts back a category that an interrupted swap left only in its put-aside
+// folder (where the system cannot swap two folders in one step). A category
+// folder that exists is never touched. Never throws.
+void restorePutAside(const library::Layout& layout, int index);
+
 // Removes what an interrupted run left for category index in the library:
-// staging folders, put-aside categories and partial downloads. Never throws.
+// staging folders, put-aside categories and partial downloads, after
+// restorePutAside has put back a category that only a put-aside folder holds.
+// Never throws.
 void removeLeftovers(const library::Layout& layout, int index);
 
 }  // namespace download
