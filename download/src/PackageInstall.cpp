@@ -141,13 +141,24 @@ std::string putAsidePrefix(int index) {
     return "." + std::to_string(index) + ".antigo-";
 }
 
+// Whether some thumbnail of the category has its drawing archive: a package
+// that brings no block must not replace the category installed.
+bool holdsABlock(const fs::path& category) {
+    std::error_code error;
+    for (const fs::path& thumbnail : library::listThumbnails(category))
+        if (fs::is_regular_file(fs::symlink_status(library::drawingArchivePath(category, thumbnail),
+                                                   error)))
+            return true;
+    return false;
+}
+
 // The category folder of the staging, or why the extraction did not produce one.
 InstallResult judge(const archive::ExtractResult& result, const fs::path& fresh) {
     if (result.cancelled) return {InstallOutcome::Cancelled, {}};
     if (!result.refused.empty()) return {InstallOutcome::Refused, result.refused.front()};
     if (!result.failed.empty()) return {InstallOutcome::Damaged, result.failed.front().name};
     std::error_code error;
-    if (!fs::is_directory(fs::symlink_status(fresh, error)))
+    if (!fs::is_directory(fs::symlink_status(fresh, error)) || !holdsABlock(fresh))
         return {InstallOutcome::Empty, library::pathToUtf8(fresh.filename())};
     return {};
 }

@@ -230,7 +230,12 @@ TEST_F(DownloadRun, DamagedOrHostilePackagesAreRefusedWhole) {
          [&] {
              fixtures::writeFile(archive, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
          },
-         "o pacote não contém a pasta da biblioteca", 0},
+         "o pacote não contém nenhum bloco", 0},
+        {"only the category folder", [&] { publish(3, {Member("3/", "")}); },
+         "o pacote não contém nenhum bloco", 0},
+        {"thumbnails without drawings",
+         [&] { publish(3, {Member("3/IMG/Pia.PNG", "png"), Member("3/DWG/Outro.DWG.zip", "x")}); },
+         "o pacote não contém nenhum bloco", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -357,4 +362,19 @@ TEST_F(DownloadRun, APutAsideCategoryIsPutBackBeforeAnyCleanUp) {
         EXPECT_EQ(category(3), c.expected);
         expectOnlyCategories({3});
     }
+}
+
+// A package far larger than the category table says is refused as it
+// arrives: the endless body stops at four times the listed 4 MB.
+TEST_F(DownloadRun, AnEndlessBodyIsRefusedAndTheCategoryStays) {
+    publishBlocks(11, {"Banco"});
+    installBefore(11, {"Velho"});
+    createWindows(server->faultyBaseAddress("endless"));
+    const auto run = this->run({11});
+    ASSERT_EQ(run->boxes.size(), 1u);
+    EXPECT_TRUE(run->boxes[0].text.contains(
+        QStringLiteral("Urbano: o servidor enviou um pacote muito maior do que o esperado")))
+        << run->boxes[0].text.toStdString();
+    EXPECT_EQ(category(11), kOld);
+    expectOnlyCategories({11});
 }

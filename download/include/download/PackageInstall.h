@@ -27,7 +27,7 @@ enum class InstallOutcome {
     Unreadable,   // the archive cannot be opened: missing, truncated, not a zip
     Damaged,      // a member could not be extracted (too large, damaged, not writable)
     Refused,      // a member lies outside the category's folder or is a link
-    Empty,        // the package holds nothing of its category folder
+    Empty,        // no block: no IMG/*.PNG with its DWG/*.DWG.zip
     NotReplaced,  // the installed category could not be put aside, or the new one in place
 };
 
