@@ -331,4 +331,16 @@ void removeLeftovers(const library::Layout& layout, int index) {
     }
 }
 
+void recoverInterruptedRuns(const library::Layout& layout) {
+    for (int n = 0; n < library::kCategoryCount; ++n) restorePutAside(layout, n);
+    std::error_code error;
+    for (int n = 0; n < library::kCategoryCount; ++n) {
+        removeLeftovers(layout, n);
+        const fs::path archive = layout.packageFile(n);
+        if (fs::is_regular_file(fs::symlink_status(archive, error))) fs::remove(archive, error);
+    }
+    const fs::path archiveCopy = layout.previewArchiveCopy();
+    if (fs::is_regular_file(fs::symlink_status(archiveCopy, error))) fs::remove(archiveCopy, error);
+}
+
 }  // namespace download

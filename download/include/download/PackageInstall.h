@@ -60,4 +60,9 @@ void restorePutAside(const library::Layout& layout, int index);
 // Never throws.
 void removeLeftovers(const library::Layout& layout, int index);
 
+// At start-up, before any window: every category that only a put-aside
+// folder holds is put back, then what killed runs left (staging folders,
+// partial downloads, package archives, TMP.ZIP) is removed. Never throws.
+void recoverInterruptedRuns(const library::Layout& layout);
+
 }  // namespace download
