@@ -37,6 +37,9 @@ std::optional<CategoryEntries> readCategory(const fs::path& categoryFolder,
         }
         entries.blocks.push_back(std::move(entry));
     }
+    if (progress && !thumbnails.empty() &&
+        !progress(library::drawingArchivePath(categoryFolder, thumbnails.back()), 100))
+        return std::nullopt;
     return entries;
 }
 

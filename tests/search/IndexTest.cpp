@@ -146,7 +146,7 @@ TEST_F(IndexTest, AStagedCategoryArrivesIndexed) {
                                                 steps.push_back(percent);
                                                 return true;
                                             }));
-    EXPECT_EQ(steps, std::vector<double>{0});
+    EXPECT_EQ(steps, (std::vector<double>{0, 100}));
     fs::remove_all(library.categoryFolder(3));
     fs::rename(staged, library.categoryFolder(3));
 

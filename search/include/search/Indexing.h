@@ -19,7 +19,8 @@ namespace search {
 inline constexpr std::uint64_t kMaxDrawingSize = 64ull << 20;
 
 // Told before each block is read, with its drawing archive and the share of
-// the category done (0 to 100); returning false stops the reading.
+// the category done, and once more with 100 after the last; returning false
+// stops the reading.
 using ReadProgress = std::function<bool(const std::filesystem::path& archive, double percent)>;
 
 // Every block of the category folder with its name words and, when its drawing
