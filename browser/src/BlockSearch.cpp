@@ -27,28 +27,28 @@ void TfrmVisualizar::eProcurarChange() {
             emptySearch();
             return;
         }
-        std::vector<search::Hit> hits;
+        search::Found found;
         try {
             search::BlockIndex index(layout_.searchIndexFile(), search::BlockIndex::Open::Existing);
-            hits = index.find(query, state_.InstalledFlags);
+            found = index.find(query, state_.InstalledFlags);
         } catch (const search::IndexError&) {
             // Missing or damaged: built again in the background; nothing found meanwhile.
             indexer_->start();
         }
-        showResults(hits);
+        showResults(found);
     });
 }
 
-void TfrmVisualizar::showResults(const std::vector<search::Hit>& hits) {
+void TfrmVisualizar::showResults(const search::Found& found) {
     showingResults_ = true;
     resultCategories_.clear();
     cArea->setCurrentIndex(-1);
-    cArea->setPlaceholderText(QStringLiteral("Resultados: %1 blocos").arg(hits.size()));
+    cArea->setPlaceholderText(QStringLiteral("Resultados: %1 blocos").arg(found.total));
     Lista->beginUpdate();
     try {
         setSecondStatusPanelText(QString());
         Lista->clear();
-        for (const search::Hit& hit : hits) {
+        for (const search::Hit& hit : found.hits) {
             Lista->addItem(library::imgFolder(layout_.categoryFolder(hit.category)) / hit.thumbnail);
             resultCategories_.push_back(hit.category);
         }

@@ -15,7 +15,14 @@ namespace {
 
 // Marks the file as this program's index ("TsIx"); the version changes with the tables.
 constexpr int kApplicationId = 0x54734978;
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
+
+// A block's id is its category in the high half and its place in the
+// category's name order in the low half, so that the word index, which runs
+// in id order, yields blocks in the order the grid shows them.
+std::int64_t blockId(int category, std::size_t place) {
+    return (static_cast<std::int64_t>(category) << 32) + static_cast<std::int64_t>(place) + 1;
+}
 
 // Writers hold the lock for one category's part at most; the user-interface
 // thread never waits long for them.
@@ -27,7 +34,7 @@ CREATE TABLE category(id INTEGER PRIMARY KEY, fingerprint INTEGER NOT NULL);
 CREATE TABLE block(id INTEGER PRIMARY KEY, category INTEGER NOT NULL, thumbnail BLOB NOT NULL,
                    width REAL, height REAL, units INTEGER);
 CREATE INDEX block_place ON block(category, thumbnail);
-CREATE VIRTUAL TABLE block_words USING fts5(name, drawing, tokenize='unicode61', prefix='2 3');
+CREATE VIRTUAL TABLE block_words USING fts5(name, drawing, tokenize='unicode61', prefix='1 2 3');
 )sql";
 
 class Statement {
@@ -71,6 +78,9 @@ class Statement {
     void run() {
         while (step()) {
         }
+        reset();
+    }
+    void reset() {
         sqlite3_reset(statement_);
         sqlite3_clear_bindings(statement_);
     }
@@ -235,10 +245,18 @@ void BlockIndex::writeCategory(int category, const CategoryEntries& entries) {
     try {
         removeRows(category);
         Statement block(db_,
-                        "INSERT INTO block(category, thumbnail, width, height, units) "
-                        "VALUES(?1, ?2, ?3, ?4, ?5)");
+                        "INSERT INTO block(id, category, thumbnail, width, height, units) "
+                        "VALUES(?6, ?1, ?2, ?3, ?4, ?5)");
         Statement words(db_, "INSERT INTO block_words(rowid, name, drawing) VALUES(?1, ?2, ?3)");
-        for (const BlockEntry& entry : entries.blocks) {
+        std::vector<const BlockEntry*> byName;
+        for (const BlockEntry& entry : entries.blocks) byName.push_back(&entry);
+        std::sort(byName.begin(), byName.end(), [](const BlockEntry* a, const BlockEntry* b) {
+            return a->thumbnail.native() < b->thumbnail.native();
+        });
+        for (std::size_t place = 0; place < byName.size(); ++place) {
+            const BlockEntry& entry = *byName[place];
+            const std::int64_t id = blockId(category, place);
+            block.bind(6, id);
             block.bind(1, static_cast<std::int64_t>(category)).bindBlob(2, entry.thumbnail.native());
             if (entry.size)
                 block.bind(3, entry.size->width)
@@ -247,7 +265,7 @@ void BlockIndex::writeCategory(int category, const CategoryEntries& entries) {
             else
                 block.bindNull(3).bindNull(4).bindNull(5);
             block.run();
-            words.bind(1, static_cast<std::int64_t>(sqlite3_last_insert_rowid(db_)))
+            words.bind(1, id)
                 .bind(2, joined(entry.nameWords))
                 .bind(3, joined(entry.drawingWords));
             words.run();
@@ -286,23 +304,35 @@ void BlockIndex::removeRows(int category) {
     stamp.bind(1, id).run();
 }
 
-std::vector<Hit> BlockIndex::find(std::string_view query, const library::InstalledFlags& among) {
+Found BlockIndex::find(std::string_view query, const library::InstalledFlags& among,
+                       std::size_t limit) {
     const std::vector<std::string> queryWords = words(query);
-    std::vector<Hit> hits;
-    if (queryWords.empty()) return hits;
-    Statement statement(db_,
-                        "SELECT b.category, b.thumbnail FROM block_words JOIN block b "
-                        "ON b.id = block_words.rowid WHERE block_words MATCH ?1 "
-                        "ORDER BY b.category, b.thumbnail");
-    statement.bind(1, matchExpression(queryWords));
-    while (statement.step()) {
-        const std::int64_t category = statement.integer(0);
-        if (category < 0 || category >= library::kCategoryCount ||
-            !among[static_cast<std::size_t>(category)])
-            continue;
-        hits.push_back({static_cast<int>(category), fs::path(statement.blob(1))});
+    Found found;
+    if (queryWords.empty()) return found;
+    const std::string expression = matchExpression(queryWords);
+    const auto wanted = [&among](std::int64_t category) {
+        return category >= 0 && category < library::kCategoryCount &&
+               among[static_cast<std::size_t>(category)];
+    };
+    // One pass over the word index counts them all and keeps the first ids;
+    // only the blocks listed are looked up.
+    Statement ids(db_, "SELECT rowid FROM block_words WHERE block_words MATCH ?1 ORDER BY rowid");
+    ids.bind(1, expression);
+    std::vector<std::int64_t> listed;
+    while (ids.step()) {
+        const std::int64_t id = ids.integer(0);
+        if (!wanted(id >> 32)) continue;
+        ++found.total;
+        if (listed.size() < limit) listed.push_back(id);
     }
-    return hits;
+    Statement block(db_, "SELECT category, thumbnail FROM block WHERE id = ?1");
+    for (const std::int64_t id : listed) {
+        block.bind(1, id);
+        if (block.step())
+            found.hits.push_back({static_cast<int>(block.integer(0)), fs::path(block.blob(1))});
+        block.reset();
+    }
+    return found;
 }
 
 std::optional<DrawingSize> BlockIndex::drawingSize(int category, const fs::path& thumbnail) {

@@ -53,7 +53,7 @@ class IndexTest : public ::testing::Test {
                                   const library::InstalledFlags& among = all()) {
         search::BlockIndex index(library.layout().searchIndexFile(),
                                  search::BlockIndex::Open::Existing);
-        return names(index.find(query, among));
+        return names(index.find(query, among).hits);
     }
 
     Library library;

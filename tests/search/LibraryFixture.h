@@ -4,7 +4,6 @@
 #pragma once
 
 #include <dwg/Writer.h>
-#include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>

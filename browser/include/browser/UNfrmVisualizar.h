@@ -21,7 +21,7 @@ class QTimer;
 
 namespace search {
 class BackgroundIndexer;
-struct Hit;
+struct Found;
 }  // namespace search
 
 namespace browser {
@@ -97,7 +97,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void buildControls();
     void placeControls();
     void exportSelectedBlock(archive::ZipLease& lease);
-    void showResults(const std::vector<search::Hit>& hits);
+    void showResults(const search::Found& found);
     // Back from the results to the category chosen before, if any.
     void emptySearch();
     // Ends the search mode without touching the grid; true when it was on.

@@ -50,6 +50,15 @@ struct Hit {
     bool operator==(const Hit&) const = default;
 };
 
+struct Found {
+    std::vector<Hit> hits;
+    std::size_t total = 0;  // all the blocks found, also those beyond the limit
+};
+
+// A first letter typed finds most of a large library: more blocks than this
+// are counted, not listed.
+inline constexpr std::size_t kMaxHits = 2000;
+
 class BlockIndex {
   public:
     enum class Open {
@@ -77,9 +86,11 @@ class BlockIndex {
     void removeCategory(int category);
 
     // Blocks of the categories marked in `among` holding every word of the
-    // query, the last one as a prefix; by category, then by thumbnail name.
-    // A query without words finds nothing.
-    std::vector<Hit> find(std::string_view query, const library::InstalledFlags& among);
+    // query, the last one as a prefix: how many there are, and the first
+    // `limit` of them by category, then by thumbnail name. A query without
+    // words finds nothing.
+    Found find(std::string_view query, const library::InstalledFlags& among,
+               std::size_t limit = kMaxHits);
     std::optional<DrawingSize> drawingSize(int category, const std::filesystem::path& thumbnail);
 
   private:
