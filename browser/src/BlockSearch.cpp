@@ -62,9 +62,8 @@ void TfrmVisualizar::showResults(const search::Found& found) {
 }
 
 bool TfrmVisualizar::leaveSearch() {
-    tProcurar->stop();
     if (!eProcurar->text().isEmpty()) eProcurar->clear();
-    tProcurar->stop();  // clearing the field asked for a search
+    tProcurar->stop();  // also the search that clearing the field asked for
     const bool wasSearching = showingResults_;
     showingResults_ = false;
     resultCategories_.clear();
@@ -76,14 +75,18 @@ void TfrmVisualizar::emptySearch() {
     if (!showingResults_) return;
     const bool typing = eProcurar->hasFocus();
     leaveSearch();
+    cArea->setCurrentIndex(chosenCategory_);
+    showChosenCategory();
+    if (typing) eProcurar->setFocus();
+}
+
+void TfrmVisualizar::showChosenCategory() {
     if (chosenCategory_ >= 0) {
-        cArea->setCurrentIndex(chosenCategory_);
         LoadBlockList();
     } else {
         Lista->clear();
         setSecondStatusPanelText(QString());
     }
-    if (typing) eProcurar->setFocus();
 }
 
 int TfrmVisualizar::itemCategory(int index) const {

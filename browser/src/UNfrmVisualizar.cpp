@@ -346,7 +346,7 @@ void TfrmVisualizar::cAreaChange(int index) {
             return;
         }
         // The grid shows the category chosen before while the packages are offered.
-        if (wasSearching) LoadBlockList();
+        if (wasSearching) showChosenCategory();
         for (size_t n = 0; n < state_.PackageSelection.size(); ++n)
             state_.PackageSelection[n] = !state_.InstalledFlags[n];
         ui::PackageWindowAccess* packages = ui::windows().download;

@@ -102,6 +102,8 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void emptySearch();
     // Ends the search mode without touching the grid; true when it was on.
     bool leaveSearch();
+    // The blocks of the category chosen before the search, or an empty grid.
+    void showChosenCategory();
     int itemCategory(int index) const;
     QString tileToolTip(int index) const;
 
