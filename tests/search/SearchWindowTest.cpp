@@ -200,6 +200,37 @@ TEST_F(SearchWindowTest, ChoosingACategoryLeavesTheSearchAndEmptiesTheField) {
     EXPECT_FALSE(main->showingResults()) << "no search left pending";
 }
 
+TEST_F(SearchWindowTest, ChoosingACategoryNotInstalledShowsTheOneChosenBefore) {
+    // The package window shows each package's description as it ticks it.
+    for (int n = 0; n < library::kCategoryCount; ++n)
+        searchtest::Library::writeFile(library.layout().descriptionFile(n), "Pacote\r\n");
+    createWindows();
+    choose(3);
+    type("mesa");
+    ASSERT_TRUE(main->showingResults());
+    std::vector<std::string> whileOffered;
+    bool offered = false;
+    ui_test::whenModalActive([&](QDialog* dialog) {
+        offered = dialog == packages.get();
+        whileOffered = gridNames();
+        dialog->close();
+    });
+    choose(0);
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(whileOffered, (std::vector<std::string>{"Cuba01.PNG", "Geladeira.PNG"}));
+    EXPECT_FALSE(main->showingResults());
+    EXPECT_TRUE(main->eProcurar->text().isEmpty());
+    // The list was rewritten when the package window closed: nothing chosen, an empty grid.
+    EXPECT_EQ(main->cArea->currentIndex(), -1);
+    EXPECT_EQ(main->Lista->count(), 0);
+    // Back from the package window, as the window system gives the focus back.
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    type("mesa");
+    QTest::keyClick(main->eProcurar, Qt::Key_Escape);
+    EXPECT_EQ(main->Lista->count(), 0) << "no category to go back to";
+}
+
 TEST_F(SearchWindowTest, EscEmptiesTheFieldAndGoesBackToTheCategory) {
     createWindows();
     choose(3);
