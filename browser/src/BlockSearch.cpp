@@ -2,7 +2,6 @@
 // blocks found fill the grid as a category of their own, each keeping its own
 // category for the status bar, the preview and export.
 #include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QTimer>
