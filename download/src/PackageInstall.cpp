@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "search/Indexing.h"
+
 namespace download {
 
 namespace fs = std::filesystem;
@@ -284,6 +286,16 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
     if (InstallResult verdict = judge(extracted, fresh);
         verdict.outcome != InstallOutcome::Installed)
         return verdict;
+    // The category takes its place already indexed for the search; reading its
+    // drawings is reported as installing them.
+    const bool indexed = search::indexStagedCategory(
+        layout, index, fresh, [&](const fs::path& drawingArchive, double percent) {
+            bool cancel = false;
+            const std::string shown = top + "/DWG/" + library::pathToUtf8(drawingArchive.filename());
+            if (progress) progress({shown, percent}, cancel);
+            return !cancel;
+        });
+    if (!indexed) return {InstallOutcome::Cancelled, {}};
     return replaceCategory(fresh, layout.categoryFolder(index), root, index);
 }
 
