@@ -50,7 +50,8 @@ InstallResult installPackage(archive::ZipReader& reader, const std::filesystem::
                              const archive::QuestionHandler& question);
 
 // Removes what an interrupted run left for category index in the library:
-// staging folders, put-aside categories and partial downloads. Never throws.
+// staging folders, put-aside categories and the temporary files of downloads
+// that cannot be resumed. Never throws.
 void removeLeftovers(const library::Layout& layout, int index);
 
 }  // namespace download
