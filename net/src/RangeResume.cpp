@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+#include "Common.h"
 #include "net/Resume.h"
 
 namespace net {
@@ -20,27 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr long kReceiveBuffer = 512 * 1024;
 // An ETag or a date; anything longer is not one and is not sent back.
 constexpr std::size_t kMaxIdentity = 512;
-
-void initialiseCurlOnce() {
-    struct Global {
-        Global() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-        ~Global() { curl_global_cleanup(); }
-    };
-    static Global global;
-}
-
-bool isHttpAddress(std::string_view url) {
-    auto startsWith = [url](std::string_view scheme) {
-        return url.size() > scheme.size() &&
-               std::equal(scheme.begin(), scheme.end(), url.begin(), [](char a, char b) {
-                   return a == std::tolower(static_cast<unsigned char>(b));
-               });
-    };
-    return startsWith("http://") || startsWith("https://");
-}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
@@ -236,37 +218,11 @@ int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_of
     return cancel ? 1 : 0;
 }
 
-DownloadStatus statusOfHttpError(long httpStatus) {
-    return httpStatus == 404 || httpStatus == 410 ? DownloadStatus::NotFound
-                                                  : DownloadStatus::ServerError;
-}
-
 DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer) {
     if (transfer.cancelled) return DownloadStatus::Cancelled;
     if (transfer.writeFailed) return DownloadStatus::WriteError;
     if (transfer.refused) return DownloadStatus::ServerError;
-    const bool answered = httpStatus != 0 || transfer.received > 0;
-    switch (code) {
-        case CURLE_HTTP_RETURNED_ERROR:
-            return statusOfHttpError(httpStatus);
-        case CURLE_UNSUPPORTED_PROTOCOL:
-        case CURLE_URL_MALFORMAT:
-            return DownloadStatus::BadAddress;
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY:
-        case CURLE_COULDNT_CONNECT:
-        case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_PEER_FAILED_VERIFICATION:
-            return DownloadStatus::NoConnection;
-        case CURLE_OPERATION_TIMEDOUT:
-        case CURLE_RECV_ERROR:
-        case CURLE_SEND_ERROR:
-            return answered ? DownloadStatus::Incomplete : DownloadStatus::NoConnection;
-        case CURLE_PARTIAL_FILE:
-            return DownloadStatus::Incomplete;
-        default:
-            return DownloadStatus::ServerError;
-    }
+    return common::statusOfFailure(code, httpStatus, transfer.received);
 }
 
 // A failure worth resuming after: the file on the server is still wanted.
@@ -281,11 +237,6 @@ bool keepsPartialFile(const ResumeResult& result) {
         default:
             return false;
     }
-}
-
-template <typename Value>
-void set(CURL* curl, CURLoption option, Value value) {
-    curl_easy_setopt(curl, option, value);
 }
 
 // One request: the range from `from` when it is not 0, else the whole file.
@@ -315,31 +266,19 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
                                                                         curl_slist_free_all);
     const std::string range = std::to_string(from) + "-";
     if (from > 0) {
-        set(curl, CURLOPT_RANGE, range.c_str());
+        common::set(curl, CURLOPT_RANGE, range.c_str());
         headers.reset(curl_slist_append(nullptr, ("If-Range: " + identity).c_str()));
-        set(curl, CURLOPT_HTTPHEADER, headers.get());
+        common::set(curl, CURLOPT_HTTPHEADER, headers.get());
     }
     char curlError[CURL_ERROR_SIZE] = {};
-    set(curl, CURLOPT_URL, address.c_str());
-    set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    set(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    set(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
-    set(curl, CURLOPT_FAILONERROR, 1L);
-    set(curl, CURLOPT_NOSIGNAL, 1L);
-    set(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
-    set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallTimeout.count()));
-    set(curl, CURLOPT_BUFFERSIZE, kReceiveBuffer);
-    set(curl, CURLOPT_USERAGENT, "Tessaly");
-    set(curl, CURLOPT_ERRORBUFFER, curlError);
-    set(curl, CURLOPT_HEADERFUNCTION, onHeader);
-    set(curl, CURLOPT_HEADERDATA, &transfer);
-    set(curl, CURLOPT_WRITEFUNCTION, onBody);
-    set(curl, CURLOPT_WRITEDATA, &body);
-    set(curl, CURLOPT_NOPROGRESS, 0L);
-    set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    set(curl, CURLOPT_XFERINFODATA, &transfer);
+    common::setPolicy(curl, address, limits, curlError);
+    common::set(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    common::set(curl, CURLOPT_HEADERDATA, &transfer);
+    common::set(curl, CURLOPT_WRITEFUNCTION, onBody);
+    common::set(curl, CURLOPT_WRITEDATA, &body);
+    common::set(curl, CURLOPT_NOPROGRESS, 0L);
+    common::set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    common::set(curl, CURLOPT_XFERINFODATA, &transfer);
 
     const CURLcode code = curl_easy_perform(curl);
     const bool closed = ::close(descriptor) == 0;
@@ -361,7 +300,7 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
         return result;
     }
     if (result.httpStatus != 200 && result.httpStatus != 206) {
-        result.status = statusOfHttpError(result.httpStatus);
+        result.status = common::statusOfHttpError(result.httpStatus);
         result.detail = "HTTP status " + std::to_string(result.httpStatus);
         return result;
     }
@@ -403,12 +342,12 @@ ResumeResult downloadResuming(std::string_view url, const fs::path& target,
                               const ProgressHandler& progress, std::uint64_t expectedSize,
                               const DownloadLimits& limits) {
     ResumeResult result;
-    if (!isHttpAddress(url)) {
+    if (!common::isHttpAddress(url)) {
         result.status = DownloadStatus::BadAddress;
         result.detail = "only http:// and https:// addresses are fetched";
         return result;
     }
-    initialiseCurlOnce();
+    common::initialiseCurlOnce();
     const fs::path part = partialFileOf(target);
     const fs::path identityFile = partialIdentityOf(target);
     std::error_code error;

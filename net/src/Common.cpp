@@ -1,0 +1,74 @@
+#include "Common.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace net::common {
+
+void initialiseCurlOnce() {
+    struct Global {
+        Global() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+        ~Global() { curl_global_cleanup(); }
+    };
+    static Global global;
+}
+
+bool isHttpAddress(std::string_view url) {
+    auto startsWith = [url](std::string_view scheme) {
+        return url.size() > scheme.size() &&
+               std::equal(scheme.begin(), scheme.end(), url.begin(), [](char a, char b) {
+                   return a == std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    return startsWith("http://") || startsWith("https://");
+}
+
+void setPolicy(CURL* curl, const std::string& address, const DownloadLimits& limits,
+               char* errorBuffer) {
+    set(curl, CURLOPT_URL, address.c_str());
+    set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    set(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    set(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+    // Without this an error page would arrive as the body.
+    set(curl, CURLOPT_FAILONERROR, 1L);
+    set(curl, CURLOPT_NOSIGNAL, 1L);
+    set(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
+    set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallTimeout.count()));
+    set(curl, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+    set(curl, CURLOPT_USERAGENT, "Tessaly");
+    set(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+}
+
+DownloadStatus statusOfHttpError(long httpStatus) {
+    return httpStatus == 404 || httpStatus == 410 ? DownloadStatus::NotFound
+                                                  : DownloadStatus::ServerError;
+}
+
+DownloadStatus statusOfFailure(CURLcode code, long httpStatus, std::uint64_t received) {
+    const bool answered = httpStatus != 0 || received > 0;
+    switch (code) {
+        case CURLE_HTTP_RETURNED_ERROR:
+            return statusOfHttpError(httpStatus);
+        case CURLE_UNSUPPORTED_PROTOCOL:
+        case CURLE_URL_MALFORMAT:
+            return DownloadStatus::BadAddress;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return DownloadStatus::NoConnection;
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+            return answered ? DownloadStatus::Incomplete : DownloadStatus::NoConnection;
+        case CURLE_PARTIAL_FILE:
+            return DownloadStatus::Incomplete;
+        default:
+            return DownloadStatus::ServerError;
+    }
+}
+
+}  // namespace net::common
