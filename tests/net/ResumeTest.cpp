@@ -207,17 +207,3 @@ TEST_F(ResumeTest, APartialFileOfTheExpectedSizeNeedsNoServer) {
     EXPECT_EQ(result.fetched, 0u);
     EXPECT_EQ(readFile(target), package.substr(0, kept));
 }
-
-TEST_F(ResumeTest, CancelKeepsWhatArrivedForTheNextCall) {
-    const net::ResumeResult cancelled = net::downloadResuming(
-        url("slow"), target, [](std::uint64_t received, std::uint64_t, bool& cancel) {
-            if (received >= 64 * 1024) cancel = true;
-        });
-    ASSERT_EQ(cancelled.status, DownloadStatus::Cancelled);
-    const std::uintmax_t kept = fs::file_size(net::partialFileOf(target));
-    EXPECT_GE(kept, 64u * 1024);
-    const net::ResumeResult resumed = fetch(url());
-    ASSERT_TRUE(resumed.done()) << resumed.detail;
-    EXPECT_EQ(resumed.resumedFrom, kept);
-    EXPECT_EQ(readFile(target), package);
-}

@@ -73,32 +73,6 @@ TEST(PackageIndex, RefusesEverythingButItsOwnForm) {
     }
 }
 
-TEST(PackageIndex, RepackingKeepsOrRaisesTheVersion) {
-    const Digest one = sha256(bytesOf("one"));
-    const Digest two = sha256(bytesOf("two"));
-    const IndexLine listed{3, one, 4};
-    struct Case {
-        const char* name;
-        const IndexLine* previous;
-        std::uint64_t size;
-        Digest digest;
-        std::uint32_t version;
-    };
-    const Case cases[] = {
-        {"not listed yet", nullptr, 3, one, 1},
-        {"the same bytes", &listed, 3, one, 4},
-        {"other bytes", &listed, 3, two, 5},
-        {"another size", &listed, 4, one, 5},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const IndexLine next = nextLine(c.previous, c.size, c.digest);
-        EXPECT_EQ(next, (IndexLine{c.size, c.digest, c.version}));
-    }
-    const IndexLine last{3, one, 2147483647};
-    EXPECT_THROW(nextLine(&last, 3, two), IndexError);
-}
-
 TEST(Signature, VerifiesOnlyTheSignedBytesUnderTheirKey) {
     const KeyPair publisher = generateKeyPair();
     const KeyPair other = generateKeyPair();
@@ -133,18 +107,6 @@ TEST(Signature, VerifiesOnlyTheSignedBytesUnderTheirKey) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(verify(c.key, c.message, c.signature), c.valid);
     }
-}
-
-TEST(Signature, HexRoundTripsAndRefusesOtherText) {
-    const KeyPair pair = generateKeyPair();
-    EXPECT_EQ(fromHex<32>(toHex(pair.publicKey)), pair.publicKey);
-    EXPECT_EQ(fromHex<64>(toHex(pair.secretKey)), pair.secretKey);
-    std::string upper = toHex(pair.publicKey);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    EXPECT_EQ(fromHex<32>(upper), pair.publicKey);
-    for (const std::string& bad : {std::string(), std::string(62, '0'), std::string(66, '0'),
-                                   std::string(63, '0') + "x", " " + std::string(63, '0')})
-        EXPECT_FALSE(fromHex<32>(bad)) << '"' << bad << '"';
 }
 
 TEST(Sha256, FileDigestMatchesTheBytesAcrossPieces) {
