@@ -86,14 +86,16 @@ void removeQuietly(const fs::path& file) {
 }
 
 struct Transfer {
-    Transfer(int file, const ProgressHandler& handler, fs::path identity, std::uint64_t from,
-             std::uint64_t expected)
-        : descriptor(file),
+    Transfer(CURL* handle, int file, const ProgressHandler& handler, fs::path identity,
+             std::uint64_t from, std::uint64_t expected)
+        : curl(handle),
+          descriptor(file),
           progress(handler),
           identityFile(std::move(identity)),
           requestedFrom(from),
           expectedSize(expected) {}
 
+    CURL* curl;
     int descriptor;
     const ProgressHandler& progress;
     fs::path identityFile;
@@ -136,9 +138,9 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
 
 // At the first body byte: a 206 continues the partial file, anything else
 // replaces it, and the reply's identity is kept for the next resume.
-bool startBody(Transfer& transfer, CURL* curl) {
+bool startBody(Transfer& transfer) {
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
     if (status == 206 && transfer.requestedFrom > 0) {
         const auto range = parseContentRange(transfer.contentRange);
         if (!range || range->first != transfer.requestedFrom) {
@@ -169,15 +171,10 @@ bool startBody(Transfer& transfer, CURL* curl) {
     return true;
 }
 
-struct Body {
-    Transfer& transfer;
-    CURL* curl;
-};
-
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
-    auto& [transfer, curl] = *static_cast<Body*>(user);
+    auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
-    if (!transfer.started && !startBody(transfer, curl)) return 0;
+    if (!transfer.started && !startBody(transfer)) return 0;
     if (transfer.expectedSize > 0 &&
         transfer.base + transfer.received + bytes > transfer.expectedSize) {
         transfer.refused = true;
@@ -260,8 +257,7 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
         return result;
     }
     CURL* curl = handle.get();
-    Transfer transfer(descriptor, progress, identityFile, from, expectedSize);
-    Body body{transfer, curl};
+    Transfer transfer(curl, descriptor, progress, identityFile, from, expectedSize);
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr,
                                                                         curl_slist_free_all);
     const std::string range = std::to_string(from) + "-";
@@ -275,7 +271,7 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     common::set(curl, CURLOPT_HEADERFUNCTION, onHeader);
     common::set(curl, CURLOPT_HEADERDATA, &transfer);
     common::set(curl, CURLOPT_WRITEFUNCTION, onBody);
-    common::set(curl, CURLOPT_WRITEDATA, &body);
+    common::set(curl, CURLOPT_WRITEDATA, &transfer);
     common::set(curl, CURLOPT_NOPROGRESS, 0L);
     common::set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
     common::set(curl, CURLOPT_XFERINFODATA, &transfer);
