@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
 
 namespace net::common {
 
@@ -39,6 +40,37 @@ void setPolicy(CURL* curl, const std::string& address, const DownloadLimits& lim
     set(curl, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     set(curl, CURLOPT_USERAGENT, "Tessaly");
     set(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+}
+
+CURLcode perform(CURL* curl, const std::function<bool()>& idle) {
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(),
+                                                                curl_multi_cleanup);
+    if (!multi || curl_multi_add_handle(multi.get(), curl) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    CURLcode result = CURLE_OK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+            result = CURLE_RECV_ERROR;
+            break;
+        }
+        bool finished = running == 0;
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+            if (message->msg == CURLMSG_DONE) {
+                result = message->data.result;
+                finished = true;
+            }
+        }
+        if (finished) break;
+        int active = 0;
+        curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(kIdleReport.count()), &active);
+        if (active == 0 && idle && !idle()) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), curl);
+    return result;
 }
 
 DownloadStatus statusOfHttpError(long httpStatus) {

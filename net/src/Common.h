@@ -5,7 +5,9 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +31,16 @@ void setPolicy(CURL* curl, const std::string& address, const DownloadLimits& lim
 DownloadStatus statusOfHttpError(long httpStatus);
 // A failed curl_easy_perform, once cancel and write errors are ruled out.
 DownloadStatus statusOfFailure(CURLcode code, long httpStatus, std::uint64_t received);
+
+// While a transfer waits (connecting, or a server that sends nothing),
+// libcurl's own progress calls can be a second apart; the caller's window
+// must hear from the transfer far more often than that.
+inline constexpr std::chrono::milliseconds kIdleReport{50};
+
+// curl_easy_perform, calling idle after every kIdleReport without network
+// activity; idle returning false aborts the transfer
+// (CURLE_ABORTED_BY_CALLBACK).
+CURLcode perform(CURL* curl, const std::function<bool()>& idle);
 
 template <typename Value>
 void set(CURL* curl, CURLoption option, Value value) {

@@ -276,7 +276,11 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     common::set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
     common::set(curl, CURLOPT_XFERINFODATA, &transfer);
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = common::perform(curl, [&] {
+        curl_off_t total = -1;
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+        return onProgress(&transfer, total, 0, 0, 0) == 0;
+    });
     const bool closed = ::close(descriptor) == 0;
     if (transfer.handlerError) std::rethrow_exception(transfer.handlerError);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);

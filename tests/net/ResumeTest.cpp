@@ -1,10 +1,16 @@
 // Downloads that continue where a broken one stopped, against the package
 // server's ranges, ETags and its drop after a given number of bytes.
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -206,4 +212,71 @@ TEST_F(ResumeTest, APartialFileOfTheExpectedSizeNeedsNoServer) {
     EXPECT_EQ(result.resumedFrom, kept);
     EXPECT_EQ(result.fetched, 0u);
     EXPECT_EQ(readFile(target), package.substr(0, kept));
+}
+
+namespace {
+
+// A loopback port whose listener never accepts and whose backlog is full, so
+// that a new connection waits for its time-out.
+class SilentPort {
+  public:
+    SilentPort() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 0);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        for (int& filler : fillers_) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+    }
+    ~SilentPort() {
+        for (int filler : fillers_) ::close(filler);
+        ::close(listener_);
+    }
+    int port() const { return port_; }
+
+  private:
+    int listener_ = -1;
+    int port_ = 0;
+    int fillers_[8] = {};
+};
+
+}  // namespace
+
+// The window pumps in the progress report, so a connection that hangs must
+// still report, far more often than libcurl's own once a second.
+TEST(WaitingTransfer, ReportsWhileTheConnectionHangs) {
+    const SilentPort silent;
+    std::string pattern = (fs::temp_directory_path() / "tessaly-silent-XXXXXX").string();
+    const fs::path folder = ::mkdtemp(pattern.data());
+    const std::string url = "http://127.0.0.1:" + std::to_string(silent.port()) + "/blocos/3.zip";
+    net::DownloadLimits limits;
+    limits.connectTimeout = std::chrono::seconds(1);
+    using Download = std::function<DownloadStatus(const net::ProgressHandler&)>;
+    const std::pair<const char*, Download> downloads[] = {
+        {"downloadFile",
+         [&](const net::ProgressHandler& p) {
+             return net::downloadFile(url, folder / "3.zip", p, limits).status;
+         }},
+        {"downloadResuming",
+         [&](const net::ProgressHandler& p) {
+             return net::downloadResuming(url, folder / "3.zip", p, 0, limits).status;
+         }},
+    };
+    for (const auto& [name, download] : downloads) {
+        SCOPED_TRACE(name);
+        int reports = 0;
+        const DownloadStatus status =
+            download([&](std::uint64_t, std::uint64_t, bool&) { ++reports; });
+        EXPECT_EQ(status, DownloadStatus::NoConnection);
+        // One report each 50 ms would give 20; libcurl alone gives one or two.
+        EXPECT_GE(reports, 6);
+    }
+    fs::remove_all(folder);
 }
