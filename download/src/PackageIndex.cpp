@@ -51,11 +51,9 @@ ServerIndex fetchServerIndex(const std::string& packageServer, const signing::Pu
     }
     net::DownloadLimits limits;
     limits.connectTimeout = kIndexConnectTimeout;
-    limits.stallTimeout = std::chrono::seconds(10);
-    const net::ProgressHandler progress = [&pump](std::uint64_t received, std::uint64_t,
-                                                  bool& cancel) {
+    limits.maxBytes = signing::kMaxIndexSize;
+    const net::ProgressHandler progress = [&pump](std::uint64_t, std::uint64_t, bool&) {
         if (pump) pump();
-        if (received > signing::kMaxIndexSize) cancel = true;
     };
     std::vector<std::uint8_t> files[2];
     const char* names[2] = {signing::kIndexName, signing::kSignatureName};
@@ -69,8 +67,8 @@ ServerIndex fetchServerIndex(const std::string& packageServer, const signing::Pu
             return result;
         }
         if (!fetched.done()) {
-            result.state = fetched.status == net::DownloadStatus::Cancelled ? IndexState::Refused
-                                                                            : IndexState::Unreachable;
+            result.state = fetched.status == net::DownloadStatus::TooLarge ? IndexState::Refused
+                                                                           : IndexState::Unreachable;
             result.detail = fetched.detail;
             return result;
         }

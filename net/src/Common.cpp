@@ -14,29 +14,31 @@ void initialiseCurlOnce() {
     static Global global;
 }
 
+bool hasScheme(std::string_view url, std::string_view scheme) {
+    return url.size() > scheme.size() &&
+           std::equal(scheme.begin(), scheme.end(), url.begin(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
 bool isHttpAddress(std::string_view url) {
-    auto startsWith = [url](std::string_view scheme) {
-        return url.size() > scheme.size() &&
-               std::equal(scheme.begin(), scheme.end(), url.begin(), [](char a, char b) {
-                   return a == std::tolower(static_cast<unsigned char>(b));
-               });
-    };
-    return startsWith("http://") || startsWith("https://");
+    return hasScheme(url, "http://") || hasScheme(url, "https://");
 }
 
 void setPolicy(CURL* curl, const std::string& address, const DownloadLimits& limits,
                char* errorBuffer) {
     set(curl, CURLOPT_URL, address.c_str());
     set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // An https address never hands its download over to plain http.
+    set(curl, CURLOPT_REDIR_PROTOCOLS_STR, hasScheme(address, "https://") ? "https" : "http,https");
     set(curl, CURLOPT_FOLLOWLOCATION, 1L);
     set(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+    set(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
+    set(curl, CURLOPT_LOW_SPEED_LIMIT, limits.minimumSpeed);
+    set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.slowTime.count()));
+    set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
     // Without this an error page would arrive as the body.
     set(curl, CURLOPT_FAILONERROR, 1L);
     set(curl, CURLOPT_NOSIGNAL, 1L);
-    set(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
-    set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallTimeout.count()));
     set(curl, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     set(curl, CURLOPT_USERAGENT, "Tessaly");
     set(curl, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -93,6 +95,9 @@ DownloadStatus statusOfFailure(CURLcode code, long httpStatus, std::uint64_t rec
         case CURLE_PEER_FAILED_VERIFICATION:
             return DownloadStatus::NoConnection;
         case CURLE_OPERATION_TIMEDOUT:
+            return answered ? DownloadStatus::TooSlow : DownloadStatus::NoConnection;
+        case CURLE_FILESIZE_EXCEEDED:
+            return DownloadStatus::TooLarge;
         case CURLE_RECV_ERROR:
         case CURLE_SEND_ERROR:
             return answered ? DownloadStatus::Incomplete : DownloadStatus::NoConnection;

@@ -20,9 +20,11 @@ namespace net::common {
 inline constexpr long kReceiveBuffer = 512 * 1024;
 
 void initialiseCurlOnce();
+bool hasScheme(std::string_view url, std::string_view scheme);  // scheme with "://", any case
 bool isHttpAddress(std::string_view url);
 
-// Address, protocols, redirects, time-outs, error statuses as failures, and
+// Address, protocols, redirects (never from https to http), time to connect,
+// least speed, most bytes (limits.maxBytes), error statuses as failures, and
 // errorBuffer (CURL_ERROR_SIZE bytes) for libcurl's words. address must
 // outlive the transfer.
 void setPolicy(CURL* curl, const std::string& address, const DownloadLimits& limits,

@@ -84,7 +84,9 @@ class PartialFile {
 struct Transfer {
     PartialFile& file;
     const ProgressHandler& progress;
+    std::uint64_t maxBytes;
     std::uint64_t received = 0;
+    bool tooLarge = false;
     bool writeFailed = false;
     bool cancelled = false;
     std::exception_ptr handlerError;  // thrown by the progress handler, raised again after
@@ -93,6 +95,10 @@ struct Transfer {
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
+    if (bytes > transfer.maxBytes - transfer.received) {
+        transfer.tooLarge = true;
+        return 0;
+    }
     if (!transfer.file.write(data, bytes)) {
         transfer.writeFailed = true;
         return 0;
@@ -103,6 +109,10 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
 
 int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_off_t) {
     auto& transfer = *static_cast<Transfer*>(user);
+    if (bodyTotal > 0 && static_cast<std::uint64_t>(bodyTotal) > transfer.maxBytes) {
+        transfer.tooLarge = true;
+        return 1;
+    }
     if (!transfer.progress) return 0;
     bool cancel = false;
     try {
@@ -119,6 +129,7 @@ int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_of
 
 DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer) {
     if (transfer.cancelled) return DownloadStatus::Cancelled;
+    if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) return DownloadStatus::TooLarge;
     if (transfer.writeFailed) return DownloadStatus::WriteError;
     return common::statusOfFailure(code, httpStatus, transfer.received);
 }
@@ -136,7 +147,7 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     if (!file.isOpen()) return {DownloadStatus::WriteError, 0, std::strerror(file.error())};
 
     CURL* curl = handle.get();
-    Transfer transfer{file, progress, 0, false, false, nullptr};
+    Transfer transfer{file, progress, limits.maxBytes, 0, false, false, false, nullptr};
     char curlError[CURL_ERROR_SIZE] = {};
     const std::string address(url);
     common::setPolicy(curl, address, limits, curlError);

@@ -101,6 +101,7 @@ struct Transfer {
     fs::path identityFile;
     std::uint64_t requestedFrom;  // the range asked for, 0 for the whole file
     std::uint64_t expectedSize;
+    std::uint64_t maxBytes = 0;  // the whole file's bound
 
     // The headers of the last reply (a redirect's are replaced by its target's).
     std::string etag;
@@ -114,8 +115,9 @@ struct Transfer {
     int error = 0;
     bool writeFailed = false;
     bool cancelled = false;
-    bool refused = false;  // a range other than the one asked for, or a body too long
+    bool refused = false;  // a range other than the one asked for
     std::string refusal;
+    bool tooLarge = false;  // longer than expectedSize, or than the limits allow
     std::exception_ptr handlerError;
 };
 
@@ -175,11 +177,8 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
     if (!transfer.started && !startBody(transfer)) return 0;
-    if (transfer.expectedSize > 0 &&
-        transfer.base + transfer.received + bytes > transfer.expectedSize) {
-        transfer.refused = true;
-        transfer.refusal = "the file is longer than the " + std::to_string(transfer.expectedSize) +
-                           " bytes it should have";
+    if (bytes > transfer.maxBytes - transfer.base - transfer.received) {
+        transfer.tooLarge = true;
         return 0;
     }
     for (std::size_t done = 0; done < bytes;) {
@@ -198,9 +197,14 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
 
 int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_off_t) {
     auto& transfer = *static_cast<Transfer*>(user);
-    if (!transfer.progress) return 0;
     // Before the reply is known the gauge stands at what is already there.
     const std::uint64_t base = transfer.started ? transfer.base : transfer.requestedFrom;
+    if (transfer.started && bodyTotal > 0 &&
+        static_cast<std::uint64_t>(bodyTotal) > transfer.maxBytes - base) {
+        transfer.tooLarge = true;
+        return 1;
+    }
+    if (!transfer.progress) return 0;
     std::uint64_t total = transfer.expectedSize;
     if (total == 0 && transfer.started && bodyTotal > 0)
         total = transfer.base + static_cast<std::uint64_t>(bodyTotal);
@@ -218,6 +222,7 @@ int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_of
 DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer) {
     if (transfer.cancelled) return DownloadStatus::Cancelled;
     if (transfer.writeFailed) return DownloadStatus::WriteError;
+    if (transfer.tooLarge) return DownloadStatus::TooLarge;
     if (transfer.refused) return DownloadStatus::ServerError;
     return common::statusOfFailure(code, httpStatus, transfer.received);
 }
@@ -227,6 +232,7 @@ bool keepsPartialFile(const ResumeResult& result) {
     switch (result.status) {
         case DownloadStatus::Cancelled:
         case DownloadStatus::Incomplete:
+        case DownloadStatus::TooSlow:
         case DownloadStatus::NoConnection:
             return true;
         case DownloadStatus::ServerError:
@@ -258,6 +264,7 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     }
     CURL* curl = handle.get();
     Transfer transfer(curl, descriptor, progress, identityFile, from, expectedSize);
+    transfer.maxBytes = limits.maxBytes;
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr,
                                                                         curl_slist_free_all);
     const std::string range = std::to_string(from) + "-";
@@ -289,6 +296,8 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     if (code != CURLE_OK) {
         result.status = statusOf(code, result.httpStatus, transfer);
         result.detail = transfer.writeFailed ? std::strerror(transfer.error)
+                        : transfer.tooLarge  ? "longer than " + std::to_string(transfer.maxBytes) +
+                                                  " bytes"
                         : transfer.refused   ? transfer.refusal
                         : curlError[0]       ? curlError
                                              : curl_easy_strerror(code);
@@ -362,15 +371,18 @@ ResumeResult downloadResuming(std::string_view url, const fs::path& target,
     }
 
     const std::string address(url);
+    // The caller's length is the file's bound.
+    DownloadLimits bounded = limits;
+    if (expectedSize > 0) bounded.maxBytes = std::min(limits.maxBytes, expectedSize);
     if (kept > 0 && kept == expectedSize) {
         result.resumedFrom = kept;
     } else {
         result = fetchOnce(address, part, identityFile, kept, identity, progress, expectedSize,
-                           limits);
+                           bounded);
         // The partial file no longer fits the server's file: start over once.
         if (kept > 0 && result.httpStatus == 416) {
             removeQuietly(identityFile);
-            result = fetchOnce(address, part, identityFile, 0, {}, progress, expectedSize, limits);
+            result = fetchOnce(address, part, identityFile, 0, {}, progress, expectedSize, bounded);
         }
     }
     if (result.done()) {

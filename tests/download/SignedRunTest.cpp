@@ -142,7 +142,7 @@ TEST_F(SignedRun, APackageThatDiffersFromItsLineIsNeverUnpacked) {
              fixtures::writeFile(servedPackage(3),
                                  fixtures::readFile(servedPackage(3)) + "mais");
          },
-         "resposta inválida do servidor de pacotes"},
+         "o servidor enviou um pacote muito maior do que o esperado"},
         {"shorter than listed",
          [this] {
              std::string bytes = fixtures::readFile(servedPackage(3));

@@ -184,7 +184,7 @@ TEST_F(ResumeTest, WhatIsKeptAfterAFailure) {
          DownloadStatus::Done, false},
         {"a drop without identity keeps nothing", "noetag+dropafter-1000", 0,
          DownloadStatus::Incomplete, false},
-        {"a file longer than expected", "", kSize - 1, DownloadStatus::ServerError, false},
+        {"a file longer than expected", "", kSize - 1, DownloadStatus::TooLarge, false},
         {"a server error", "error", 0, DownloadStatus::ServerError, true},
     };
     for (const Case& c : cases) {

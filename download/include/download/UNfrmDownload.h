@@ -12,6 +12,7 @@
 
 #include "archive/ZipReader.h"
 #include "library/Library.h"
+#include "net/Download.h"
 #include "signing/PackageIndex.h"
 #include "signing/Signature.h"
 #include "ui/Windows.h"
@@ -29,6 +30,18 @@ namespace download {
 // dropped), Windows-1252 otherwise. Throws std::runtime_error naming the file
 // when it cannot be read.
 QString readDescription(const std::filesystem::path& file);
+
+// What the download of package index may cost: at most four times the size
+// the category table lists for it, never more than 2 GiB.
+net::DownloadLimits packageLimits(int index);
+
+// The free space a run over selection needs in the library: each package and
+// its unpacked content, less the stale archives the run deletes first.
+std::uint64_t spaceNeeded(const library::PackageSelection& selection,
+                          const library::Layout& layout);
+// The message for a run that needs more than available bytes; none when enough is free.
+std::optional<QString> spaceShortage(const library::PackageSelection& selection,
+                                     std::uint64_t available, const library::Layout& layout);
 
 // The package server the program was built for, ending in "/".
 std::string builtInPackageServer();
@@ -91,7 +104,8 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     std::array<QString, library::kCategoryCount> runPackages(
         const library::PackageSelection& selection, ui::MainWindowAccess& main,
         const signing::PackageIndex* index);
-    QString DownloadFile(const std::string& url, const std::filesystem::path& target,
+    // expectedSize: the length the signed list gives, 0 without a list.
+    QString DownloadFile(const std::string& url, const std::filesystem::path& target, int index,
                          std::uint64_t expectedSize);
     // The downloaded file against its line of the signed list, before anything is unpacked.
     QString checkDownloaded(const std::filesystem::path& archiveFile,
