@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/Resume.h"
 #include "search/Indexing.h"
 
 namespace download {
@@ -327,7 +328,9 @@ void removeLeftovers(const library::Layout& layout, int index) {
         auto startsWith = [&name](const std::string& prefix) {
             return name.compare(0, prefix.size(), prefix) == 0;
         };
-        const bool partial = startsWith(partialDownload) && name.ends_with(".part");
+        // The fixed-name partial file is kept: the next download continues it.
+        const bool partial = startsWith(partialDownload) && name.ends_with(".part") &&
+                             it->path() != net::partialFileOf(layout.packageFile(index));
         if (startsWith(stagingPrefix(index)) || startsWith(putAsidePrefix(index)) || partial)
             leftovers.push_back(it->path());
     }
