@@ -173,19 +173,23 @@ class ModelBuilder {
         // Each kind's own list first, so that pointers can be turned into indices.
         for (std::size_t r = 0; r < records.size(); ++r) {
             const std::string_view name = records[r].name;
-            int& slot = index_[r];
-            if (name == "body") slot = add(model_.bodies, kind_[r] = Kind::Body);
-            else if (name == "lump") slot = add(model_.lumps, kind_[r] = Kind::Lump);
-            else if (name == "shell") slot = add(model_.shells, kind_[r] = Kind::Shell);
-            else if (name == "face") slot = add(model_.faces, kind_[r] = Kind::Face);
-            else if (name == "loop") slot = add(model_.loops, kind_[r] = Kind::Loop);
-            else if (name == "coedge") slot = add(model_.coedges, kind_[r] = Kind::Coedge);
-            else if (name == "edge") slot = add(model_.edges, kind_[r] = Kind::Edge);
-            else if (name == "vertex") slot = add(model_.vertices, kind_[r] = Kind::Vertex);
+            const auto place = [&](auto& list, Kind kind) {
+                kind_[r] = kind;
+                index_[r] = static_cast<int>(list.size());
+                list.emplace_back();
+            };
+            if (name == "body") place(model_.bodies, Kind::Body);
+            else if (name == "lump") place(model_.lumps, Kind::Lump);
+            else if (name == "shell") place(model_.shells, Kind::Shell);
+            else if (name == "face") place(model_.faces, Kind::Face);
+            else if (name == "loop") place(model_.loops, Kind::Loop);
+            else if (name == "coedge") place(model_.coedges, Kind::Coedge);
+            else if (name == "edge") place(model_.edges, Kind::Edge);
+            else if (name == "vertex") place(model_.vertices, Kind::Vertex);
+            else if (name.ends_with("-curve")) place(model_.curves, Kind::Curve);
+            else if (name.ends_with("-surface")) place(model_.surfaces, Kind::Surface);
             else if (name == "point") kind_[r] = Kind::Point;
             else if (name == "transform") kind_[r] = Kind::Transform;
-            else if (name.ends_with("-curve")) slot = add(model_.curves, kind_[r] = Kind::Curve);
-            else if (name.ends_with("-surface")) slot = add(model_.surfaces, kind_[r] = Kind::Surface);
         }
         if (model_.bodies.empty()) throw Error("dados ACIS sem corpo");
         for (std::size_t r = 0; r < records.size(); ++r) fill(r);
@@ -195,12 +199,6 @@ class ModelBuilder {
 
   private:
     enum class Kind : std::uint8_t { None, Body, Lump, Shell, Face, Loop, Coedge, Edge, Vertex, Point, Transform, Curve, Surface };
-
-    template <typename T>
-    int add(std::vector<T>& list, Kind) {
-        list.emplace_back();
-        return static_cast<int>(list.size() - 1);
-    }
 
     std::span<const Value> fields(std::size_t r) const { return ownFields(file_.records[r], file_.version); }
 
