@@ -92,6 +92,22 @@ TEST(DwgInfo, SolidCountsAreTheSameInEveryVersion) {
     EXPECT_GT(first->at("edges").get<int>(), first->at("faces").get<int>());
 }
 
+// These keep every model in the data store only: found by handle, all decode.
+TEST(DwgInfo, SolidsOfTheDataStoreAllDecode) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const nlohmann::json& facts = testsupport::sampleFacts();
+    for (const char* name : {"R2018/symbol_co2-anturi.dwg", "R2018/symbol_hoyrystin-1.dwg",
+                             "R2018/restaurant_LAVAMANOS.dwg"}) {
+        SCOPED_TRACE(name);
+        const ToolRun result = run("--json " + shellQuoted(testsupport::samplesFolder() / name));
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const auto json = nlohmann::json::parse(result.output);
+        EXPECT_EQ(json.at("solids").at("bodies").get<int>(),
+                  facts.at(name).at("modelspace").at("3DSOLID").get<int>());
+        EXPECT_FALSE(json.at("skipped").contains("3DSOLID"));
+    }
+}
+
 int entityCount(const nlohmann::json& counts) {
     int total = 0;
     for (const auto& [type, n] : counts.items()) total += n.get<int>();
