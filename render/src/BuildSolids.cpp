@@ -11,6 +11,8 @@ namespace render::detail {
 namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
+// Decoding costs about one unit of work per value read; a value takes a few bytes.
+constexpr std::size_t kModelBytesPerUnit = 8;
 
 Vec3 v3(const acis::Vec3& p) { return {p.x, p.y, p.z}; }
 
@@ -27,6 +29,7 @@ double ellipseParameter(const Vec3& c, const Vec3& u, const Vec3& v, const Vec3&
 const acis::Model* Builder::solidModel(const dwg::AcisData& data) {
     const auto found = solids_.find(&data);
     if (found != solids_.end()) return found->second ? &*found->second : nullptr;
+    if (!charge(data.bytes.size() / kModelBytesPerUnit + 1)) return nullptr;
     std::optional<acis::Model> model;
     try {
         model = acis::decode(data.bytes);
@@ -40,7 +43,7 @@ void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, co
                         const Frame& frame) {
     const acis::Model* model = solidModel(data);
     if (!model) {
-        ++out_.report.undrawnTypes[entity.typeName];
+        if (!stopped()) ++out_.report.undrawnTypes[entity.typeName];
         return;
     }
     const Transform& m = frame.transform;
@@ -50,6 +53,7 @@ void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, co
     };
     beginItem(Item::Kind::Stroke, style.colour);
     for (const acis::Edge& edge : model->edges) {
+        if (!charge()) break;
         const std::optional<Vec3> start = vertex(edge.start);
         const std::optional<Vec3> end = vertex(edge.end);
         const acis::Curve* curve =

@@ -99,6 +99,7 @@ class PreviewTest : public ::testing::Test {
     void expectShows(const fs::path& drawing) const {
         const render::DisplayList expected = render::buildModelSpace(dwg::read(drawing));
         ASSERT_FALSE(expected.empty());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !preview->dwg->isBuilding(); }, 10000));
         EXPECT_TRUE(preview->dwg->failureText().isEmpty());
         EXPECT_EQ(preview->dwg->displayList().items.size(), expected.items.size());
         EXPECT_EQ(preview->dwg->displayList().points.size(), expected.points.size());

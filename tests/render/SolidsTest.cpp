@@ -108,3 +108,23 @@ TEST(Solids, UndecodableModelsAreReportedNotDrawn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Solids, DecodingAndEdgesAreChargedToTheBuildsWork) {
+    TestDrawing t;
+    const auto model = acistest::box(400, {1, 1, 1}, {0, 0, 0}).sat();
+    for (int i = 0; i < 50; ++i) t.add(TestDrawing::kModel, "3DSOLID", acis(model));
+    render::BuildOptions options;
+    const DisplayList whole = render::buildModelSpace(t.drawing, options);
+    EXPECT_FALSE(whole.report.truncated);
+    // Each model's bytes and its twelve edges are paid for.
+    EXPECT_GE(whole.report.workSpent, 50 * (model.size() / 8 + 12));
+    options.limits.maxWork = whole.report.workSpent / 2;
+    const DisplayList half = render::buildModelSpace(t.drawing, options);
+    EXPECT_TRUE(half.report.truncated);
+    EXPECT_LT(half.items.size(), whole.items.size());
+    EXPECT_LE(half.report.workSpent, options.limits.maxWork + 100);
+}
+
+}  // namespace
