@@ -860,6 +860,11 @@ void BodyParser::parse(int type, const ClassDef* klass) {
         case 36:
             spline();
             break;
+        case 37:
+        case 38:
+        case 39:
+            parseAcisEntity(context_);
+            break;
         case 40:
         case 41: {
             ConstructionLine c;

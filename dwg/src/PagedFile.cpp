@@ -3,6 +3,7 @@
 #include <dwg/Error.h>
 
 #include "Containers.h"
+#include "DataStore.h"
 #include "SectionContainer.h"
 
 namespace dwg::detail {
@@ -10,6 +11,7 @@ namespace dwg::detail {
 namespace {
 
 constexpr std::size_t kCodePageOffset = 0x13;
+constexpr const char* kDataStoreSection = "AcDb:AcDsPrototype_1b";
 
 }  // namespace
 
@@ -30,7 +32,18 @@ Drawing readPagedFile(Bytes file, Version version) {
     // Every object carries its own CRC: a damaged page costs the objects in it, not the drawing.
     const std::vector<std::uint8_t> objects =
         container->read("AcDb:AcDbObjects", container::DamagedPages::BestEffort);
-    return parseObjects(objects, map, classes, variables, context);
+    Drawing drawing = parseObjects(objects, map, classes, variables, context);
+    // Solids of R2013 and later may keep their models in the data store. A
+    // damaged store costs those models, not the drawing.
+    if (version >= Version::R2013 && container->find(kDataStoreSection)) {
+        try {
+            attachDataStoreModels(drawing,
+                                  readDataStoreModels(container->read(kDataStoreSection), context));
+        } catch (const Error& error) {
+            if (error.kind() == Error::Kind::TooLarge) throw;
+        }
+    }
+    return drawing;
 }
 
 }  // namespace dwg::detail

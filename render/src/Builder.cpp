@@ -402,6 +402,8 @@ void Builder::drawEntity(const dwg::Entity& entity, const Frame& frame) {
                 drawTolerance(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::ProxyGraphics>)
                 drawProxyGraphics(data, style, frame);
+            else if constexpr (std::is_same_v<T, dwg::AcisData>)
+                drawSolid(entity, data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::Unsupported>)
                 ++out_.report.undrawnTypes[entity.typeName];
             // VIEWPORT: paper-space frames show nothing of their own here.

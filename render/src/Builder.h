@@ -3,6 +3,7 @@
 // over Builder.cpp (geometry, inserts), BuildText.cpp and BuildHatch.cpp.
 #pragma once
 
+#include <acis/Model.h>
 #include <render/Build.h>
 
 #include <optional>
@@ -135,6 +136,11 @@ class Builder {
                              const Frame& frame);
     void drawProxyGraphics(const dwg::ProxyGraphics& graphics, const Style& style,
                            const Frame& frame);
+    // REGION, 3DSOLID and BODY (BuildSolids.cpp): the edges of their model,
+    // decoded once however often the entity is inserted.
+    void drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, const Style& style,
+                   const Frame& frame);
+    const acis::Model* solidModel(const dwg::AcisData& data);
 
     // A planar polyline in OCS (z = elevation), with bulges and widths.
     struct PlanarVertex {
@@ -167,6 +173,7 @@ class Builder {
     std::unordered_map<dwg::Handle, const dwg::Linetype*> linetypes_;
     std::unordered_map<dwg::Handle, const dwg::TextStyle*> textStyles_;
     std::unordered_map<dwg::Handle, const dwg::Entity*> entities_;
+    std::unordered_map<const dwg::AcisData*, std::optional<acis::Model>> solids_;  // none: undecodable
     std::vector<dwg::Handle> activeBlocks_;
     Item current_;
     bool stopped_ = false;

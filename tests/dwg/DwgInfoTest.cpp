@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -22,7 +23,8 @@ TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
     const nlohmann::json& facts = testsupport::sampleFacts();
     const std::vector<std::string> agreedKeys = {"version",    "extmin", "extmax",  "modelspace",
-                                                 "paperspace", "blocks", "skipped", "damaged"};
+                                                 "paperspace", "blocks", "solids",  "skipped",
+                                                 "damaged"};
 
     for (const char* name :
          {"R2000/libredwg_entities-2d.dwg", "R2000/libredwg_RAY.dwg", "R14/libredwg_Leader.dwg"}) {
@@ -60,6 +62,50 @@ TEST(DwgInfo, JsonHasTheAgreedShapeAndMatchesTheFacts) {
     EXPECT_TRUE(leader.at("skipped").empty());
     EXPECT_EQ(leader.at("modelspace").at("IMAGE").get<double>(), 5);
     EXPECT_EQ(leader.at("blocks").at("_OPEN30").at("LINE").get<double>(), 3);
+}
+
+// The same drawing saved in every version: SAT text in R14-R2000, SAB in the
+// entity in R2004-R2010, in the data store from R2013; every solid decodes.
+TEST(DwgInfo, SolidCountsAreTheSameInEveryVersion) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const nlohmann::json& facts = testsupport::sampleFacts();
+    std::optional<nlohmann::json> first;
+    for (const char* name :
+         {"R14/acadsharp_sample_AC1014.dwg", "R2000/acadsharp_sample_AC1015.dwg",
+          "R2004/acadsharp_sample_AC1018.dwg", "R2007/acadsharp_sample_AC1021.dwg",
+          "R2010/acadsharp_sample_AC1024.dwg", "R2013/acadsharp_sample_AC1027.dwg",
+          "R2018/acadsharp_sample_AC1032.dwg"}) {
+        SCOPED_TRACE(name);
+        const ToolRun result = run("--json " + shellQuoted(testsupport::samplesFolder() / name));
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const auto json = nlohmann::json::parse(result.output);
+        const nlohmann::json& solids = json.at("solids");
+        const nlohmann::json& space = facts.at(name).at("modelspace");
+        EXPECT_EQ(solids.at("bodies").get<int>(),
+                  space.value("3DSOLID", 0) + space.value("REGION", 0) + space.value("BODY", 0));
+        for (const char* type : {"3DSOLID", "REGION", "BODY"})
+            EXPECT_FALSE(json.at("skipped").contains(type)) << type;
+        if (!first) first = solids;
+        EXPECT_EQ(solids, *first);
+    }
+    EXPECT_GT(first->at("faces").get<int>(), 0);
+    EXPECT_GT(first->at("edges").get<int>(), first->at("faces").get<int>());
+}
+
+// These keep every model in the data store only: found by handle, all decode.
+TEST(DwgInfo, SolidsOfTheDataStoreAllDecode) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const nlohmann::json& facts = testsupport::sampleFacts();
+    for (const char* name : {"R2018/symbol_co2-anturi.dwg", "R2018/symbol_hoyrystin-1.dwg",
+                             "R2018/restaurant_LAVAMANOS.dwg"}) {
+        SCOPED_TRACE(name);
+        const ToolRun result = run("--json " + shellQuoted(testsupport::samplesFolder() / name));
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const auto json = nlohmann::json::parse(result.output);
+        EXPECT_EQ(json.at("solids").at("bodies").get<int>(),
+                  facts.at(name).at("modelspace").at("3DSOLID").get<int>());
+        EXPECT_FALSE(json.at("skipped").contains("3DSOLID"));
+    }
 }
 
 int entityCount(const nlohmann::json& counts) {

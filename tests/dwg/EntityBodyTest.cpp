@@ -256,3 +256,83 @@ TEST(MultiLeaderBody, OverrideFlagsChooseBetweenEntityStyleAndLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 3DSOLID body carrying `model`: format 1 as enciphered SAT blocks of
+// `blockSize` bytes, format 2 as the bytes themselves (which may run on past
+// the model's end marker), after an odd bit so that nothing is byte aligned.
+RecordStreams acisSolid(const std::string& model, int format, std::size_t blockSize = 7,
+                        std::size_t* modelEndBit = nullptr) {
+    RecordStreams r;
+    BitWriter& d = r.data;
+    d.bit(false).bit(false).bitShort(static_cast<std::int16_t>(format));
+    if (format == 1) {
+        for (std::size_t at = 0; at < model.size(); at += blockSize) {
+            const std::string block = model.substr(at, blockSize);
+            d.bitLong(static_cast<std::int32_t>(block.size()));
+            for (const char c : block) {
+                const auto u = static_cast<std::uint8_t>(c);
+                d.rawChar(u > 32 ? static_cast<std::uint8_t>(159 - u) : u);
+            }
+        }
+        d.bitLong(0);
+    } else {
+        for (const char c : model) d.rawChar(static_cast<std::uint8_t>(c));
+    }
+    if (modelEndBit) *modelEndBit = d.bitCount();
+    d.bit(false);  // no wireframe
+    return r;
+}
+
+std::string modelText(const detail::EntityRecord& record) {
+    const auto& bytes = std::get<dwg::AcisData>(record.entity.data).bytes;
+    return {bytes.begin(), bytes.end()};
+}
+
+TEST(AcisBodies, ModelBytesComeOutWhole) {
+    const std::string sat = "400 1 1 0\nbody $-1 $-1 $-1 $-1 #\n";
+    const std::string sab = std::string("ACIS BinaryFile\x01\x02", 17) +
+                            std::string("\x0E\x03" "End\x0E\x02of\x0E\x04" "ACIS\x0D\x04" "data");
+    const std::string satInside = "400 1 1 0\nbody $-1 #\nEnd-of-ACIS-data";
+    struct Case {
+        const char* name;
+        std::string stored;
+        int format;
+        std::size_t blockSize;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"satBlocks", sat, 1, 7, sat},
+        {"satOneBlock", sat, 1, 1000, sat},
+        {"sabToItsEndMarker", sab + "wireframe follows", 2, 0, sab},
+        {"satToItsEndMarker", satInside + " more", 2, 0, satInside},
+    };
+    for (const Case& c : cases) {
+        std::size_t modelEnd = 0;
+        const RecordStreams record = acisSolid(c.stored, c.format, c.blockSize, &modelEnd);
+        EXPECT_EQ(modelText(parseBody("3DSOLID", 38, record, record.data.bitCount())), c.expected) << c.name;
+        // Cut short of where the model (or its end marker) ends: an error, never a crash.
+        const std::size_t needed = c.format == 1 ? modelEnd : modelEnd - 8 * (c.stored.size() - c.expected.size());
+        for (std::size_t bits = 0; bits < needed; ++bits)
+            EXPECT_THROW(parseBody("3DSOLID", 38, record, bits), dwg::Error) << c.name << " cut at " << bits;
+    }
+    // The empty bit set: no model here (it may be in the data store).
+    RecordStreams empty;
+    empty.data.bit(true);
+    EXPECT_TRUE(modelText(parseBody("REGION", 37, empty, empty.data.bitCount())).empty());
+}
+
+TEST(AcisBodies, HostileSizesAndFormatsAreErrors) {
+    RecordStreams unknownFormat;
+    unknownFormat.data.bit(false).bit(false).bitShort(3);
+    RecordStreams hugeBlock;
+    hugeBlock.data.bit(false).bit(false).bitShort(1).bitLong(0x7FFFFFFF).rawChar('x');
+    RecordStreams negativeBlock;
+    negativeBlock.data.bit(false).bit(false).bitShort(1).bitLong(-5);
+    RecordStreams noEndMarker = acisSolid("ACIS BinaryFile and nothing else", 2);
+    for (const RecordStreams* r : {&unknownFormat, &hugeBlock, &negativeBlock, &noEndMarker})
+        EXPECT_THROW(parseBody("BODY", 39, *r, r->data.bitCount()), dwg::Error);
+}
+
+}  // namespace

@@ -1,5 +1,6 @@
 // dwginfo: what a DWG file holds, for checking the reader against other tools.
 //   dwginfo [--json] FILE
+#include <acis/Model.h>
 #include <dwg/Reader.h>
 
 #include <charconv>
@@ -48,6 +49,36 @@ Summary summarise(const dwg::Drawing& drawing) {
     return summary;
 }
 
+// Model space's REGION, 3DSOLID and BODY entities whose ACIS model decodes,
+// and the face and edge records in those models. The others join the
+// skipped entities.
+struct SolidCounts {
+    int bodies = 0;
+    std::size_t faces = 0;
+    std::size_t edges = 0;
+    Histogram skipped;
+};
+
+SolidCounts countSolids(const dwg::Drawing& drawing) {
+    SolidCounts counts;
+    counts.skipped = drawing.skippedEntities;
+    const dwg::Block* model = drawing.modelSpace();
+    if (!model) return counts;
+    for (const dwg::Entity& entity : model->entities) {
+        const auto* data = std::get_if<dwg::AcisData>(&entity.data);
+        if (!data) continue;
+        try {
+            const acis::Model decoded = acis::decode(data->bytes);
+            ++counts.bodies;
+            counts.faces += decoded.faces.size();
+            counts.edges += decoded.edges.size();
+        } catch (const acis::Error&) {
+            ++counts.skipped[entity.typeName];
+        }
+    }
+    return counts;
+}
+
 nlohmann::ordered_json pointJson(const std::optional<dwg::Point3>& p) {
     if (!p) return nullptr;
     return {p->x, p->y, p->z};
@@ -62,7 +93,9 @@ void printJson(const dwg::Drawing& drawing) {
     out["modelspace"] = summary.modelSpace;
     out["paperspace"] = summary.paperSpace;
     out["blocks"] = summary.blocks;
-    out["skipped"] = drawing.skippedEntities;
+    const SolidCounts solids = countSolids(drawing);
+    out["solids"] = {{"bodies", solids.bodies}, {"faces", solids.faces}, {"edges", solids.edges}};
+    out["skipped"] = solids.skipped;
     out["damaged"] = drawing.damagedObjects;
     // Names come from the file; a broken byte sequence must not stop the report.
     std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
@@ -84,7 +117,10 @@ void printText(const dwg::Drawing& drawing) {
     list("model space", summary.modelSpace);
     list("paper space", summary.paperSpace);
     for (const auto& [name, counts] : summary.blocks) list(("block " + name).c_str(), counts);
-    list("skipped", drawing.skippedEntities);
+    const SolidCounts solids = countSolids(drawing);
+    std::cout << "solids: " << solids.bodies << " bodies, " << solids.faces << " faces, "
+              << solids.edges << " edges\n";
+    list("skipped", solids.skipped);
     std::cout << "damaged: " << drawing.damagedObjects << "\n";
 }
 

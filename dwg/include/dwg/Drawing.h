@@ -621,6 +621,17 @@ struct ProxyGraphics {
     bool operator==(const ProxyGraphics&) const = default;
 };
 
+// REGION, 3DSOLID and BODY: their ACIS model as stored, for a modeller-format
+// reader to decode. `bytes` is SAT text (already deciphered from the file's
+// character substitution) or SAB binary (starting "ACIS BinaryFile" or "ASM
+// BinaryFile"); from R2013 it may come from the data store section, found by
+// the entity's handle. Empty when neither holds a model.
+struct AcisData {
+    std::vector<std::uint8_t> bytes;
+
+    bool operator==(const AcisData&) const = default;
+};
+
 // An entity type that is counted but not decoded (3DSOLID, SHAPE, proxies
 // without graphics...).
 struct Unsupported {
@@ -630,7 +641,8 @@ struct Unsupported {
 using EntityData =
     std::variant<Unsupported, Line, Point, Circle, Arc, Ellipse, LwPolyline, Polyline, Spline, Text,
                  MText, Insert, Face, Hatch, Dimension, Leader, ConstructionLine, Viewport,
-                 MultiLeader, MLine, RasterImage, Helix, SubdivisionMesh, Tolerance, ProxyGraphics>;
+                 MultiLeader, MLine, RasterImage, Helix, SubdivisionMesh, Tolerance, ProxyGraphics,
+                 AcisData>;
 
 struct Entity {
     std::string

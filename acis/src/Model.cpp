@@ -1,0 +1,388 @@
+// From records to the model: each kind's fields, the topology's pointers
+// checked, and every body's transform applied to what lies under it.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <optional>
+
+#include "Records.h"
+
+namespace acis {
+namespace {
+
+using detail::Record;
+using detail::RecordFile;
+using detail::Value;
+
+// The fields of a record after its common prefix: the attribute pointer and,
+// from version 7.0, the history number and (in all but transforms) one more
+// pointer.
+std::span<const Value> ownFields(const Record& record, int version) {
+    std::span<const Value> v = record.values;
+    if (!v.empty() && v[0].kind == Value::Kind::Pointer) v = v.subspan(1);
+    if (version >= 700 && !v.empty() && v[0].kind == Value::Kind::Number) {
+        v = v.subspan(1);
+        if (!v.empty() && v[0].kind == Value::Kind::Pointer) v = v.subspan(1);
+    }
+    return v;
+}
+
+// The record's pointers in order, outside sub-records.
+std::vector<std::int64_t> pointers(std::span<const Value> fields) {
+    std::vector<std::int64_t> out;
+    int depth = 0;
+    for (const Value& v : fields) {
+        if (v.kind == Value::Kind::Open) ++depth;
+        if (v.kind == Value::Kind::Close) --depth;
+        if (depth == 0 && v.kind == Value::Kind::Pointer) out.push_back(v.pointer);
+    }
+    return out;
+}
+
+std::vector<double> numbers(std::span<const Value> fields) {
+    std::vector<double> out;
+    for (const Value& v : fields)
+        if (v.kind == Value::Kind::Number) out.push_back(v.number);
+    return out;
+}
+
+bool meansReversed(const Value& v) {
+    switch (v.kind) {
+        case Value::Kind::Flag:
+            return v.second;
+        case Value::Kind::Word:
+            return v.word == "reversed" || v.word == "double";
+        case Value::Kind::Number:
+            return v.number == 1;  // early versions write senses as 0 and 1
+        default:
+            return false;
+    }
+}
+
+// The first sense-like value (flag, word or 0/1) after the n-th pointer.
+std::optional<bool> senseAfterPointer(std::span<const Value> fields, std::size_t n,
+                                      std::size_t which = 0) {
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].kind == Value::Kind::Pointer && seen++ == n) {
+            std::size_t found = 0;
+            for (std::size_t j = i + 1; j < fields.size(); ++j) {
+                const Value& v = fields[j];
+                if (v.kind == Value::Kind::Pointer) break;
+                if (v.kind == Value::Kind::Flag || v.kind == Value::Kind::Word ||
+                    (v.kind == Value::Kind::Number && (v.number == 0 || v.number == 1))) {
+                    if (found++ == which) return meansReversed(v);
+                }
+            }
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+Vec3 vec(const std::vector<double>& n, std::size_t at) {
+    if (n.size() < at + 3) throw Error("dados ACIS: coordenadas faltando");
+    return {n[at], n[at + 1], n[at + 2]};
+}
+
+struct Transform {
+    std::array<double, 9> rows{1, 0, 0, 0, 1, 0, 0, 0, 1};
+    Vec3 translation;
+    double scale = 1;
+
+    Vec3 linear(const Vec3& p) const {
+        return {scale * (p.x * rows[0] + p.y * rows[3] + p.z * rows[6]),
+                scale * (p.x * rows[1] + p.y * rows[4] + p.z * rows[7]),
+                scale * (p.x * rows[2] + p.y * rows[5] + p.z * rows[8])};
+    }
+    Vec3 point(const Vec3& p) const {
+        const Vec3 l = linear(p);
+        return {l.x + translation.x, l.y + translation.y, l.z + translation.z};
+    }
+};
+
+// An intcurve's B-spline: degree, closure, the distinct knots with their
+// multiplicities, then the control points (with weights for "nurbs").
+void readSpline(std::span<const Value> fields, Curve& curve) {
+    std::size_t i = 0;
+    while (i < fields.size() &&
+           !(fields[i].kind == Value::Kind::Word && (fields[i].word == "nubs" || fields[i].word == "nurbs")))
+        ++i;
+    if (i == fields.size()) return;  // no approximation stored
+    const bool rational = fields[i].word == "nurbs";
+    ++i;
+    auto next = [&]() -> const Value& {
+        if (i >= fields.size()) throw Error("dados ACIS: curva incompleta");
+        return fields[i++];
+    };
+    auto nextNumber = [&]() {
+        const Value& v = next();
+        if (v.kind != Value::Kind::Number) throw Error("dados ACIS: curva mal formada");
+        return v.number;
+    };
+    const double degree = nextNumber();
+    if (degree < 1 || degree > 25 || degree != std::floor(degree)) throw Error("dados ACIS: grau de curva inválido");
+    if (i < fields.size() && fields[i].kind != Value::Kind::Number) ++i;  // open, closed, periodic
+    else if (i + 1 < fields.size() && fields[i + 1].kind == Value::Kind::Number) ++i;  // closure as a number
+    const double knotCount = nextNumber();
+    // Each knot takes two values: a count beyond what is left is damage.
+    if (knotCount < 2 || knotCount != std::floor(knotCount) || knotCount * 2 > double(fields.size() - i))
+        throw Error("dados ACIS: nós de curva inválidos");
+    std::vector<double> knots;
+    for (int k = 0; k < static_cast<int>(knotCount); ++k) {
+        const double value = nextNumber();
+        const double multiplicity = nextNumber();
+        if (multiplicity < 1 || multiplicity > degree + 1 || multiplicity != std::floor(multiplicity) ||
+            (!knots.empty() && value < knots.back()))
+            throw Error("dados ACIS: nós de curva inválidos");
+        knots.insert(knots.end(), static_cast<std::size_t>(multiplicity), value);
+    }
+    const auto d = static_cast<std::size_t>(degree);
+    // End knots are stored degree times; the full vector repeats each once more.
+    if (knots.size() < d + 1) throw Error("dados ACIS: nós de curva insuficientes");
+    const std::size_t pointCount = knots.size() - d + 1;
+    const std::size_t each = rational ? 4 : 3;
+    if (pointCount * each > fields.size() - i) throw Error("dados ACIS: pontos de controle faltando");
+    curve.knots.reserve(knots.size() + 2);
+    curve.knots.push_back(knots.front());
+    curve.knots.insert(curve.knots.end(), knots.begin(), knots.end());
+    curve.knots.push_back(knots.back());
+    for (std::size_t p = 0; p < pointCount; ++p) {
+        Vec3 c;
+        c.x = nextNumber();
+        c.y = nextNumber();
+        c.z = nextNumber();
+        curve.controlPoints.push_back(c);
+        if (rational) {
+            const double w = nextNumber();
+            if (!(w > 0)) throw Error("dados ACIS: peso de curva inválido");
+            curve.weights.push_back(w);
+        }
+    }
+    curve.degree = static_cast<int>(d);
+    curve.kind = Curve::Kind::Spline;
+}
+
+class ModelBuilder {
+  public:
+    explicit ModelBuilder(const RecordFile& file) : file_(file), index_(file.records.size(), -1) {}
+
+    Model build() {
+        model_.version = file_.version;
+        const auto& records = file_.records;
+        // Each kind's own list first, so that pointers can be turned into indices.
+        for (std::size_t r = 0; r < records.size(); ++r) {
+            const std::string_view name = records[r].name;
+            const auto place = [&](auto& list, Kind kind) {
+                kind_[r] = kind;
+                index_[r] = static_cast<int>(list.size());
+                list.emplace_back();
+            };
+            if (name == "body") place(model_.bodies, Kind::Body);
+            else if (name == "lump") place(model_.lumps, Kind::Lump);
+            else if (name == "shell") place(model_.shells, Kind::Shell);
+            else if (name == "face") place(model_.faces, Kind::Face);
+            else if (name == "loop") place(model_.loops, Kind::Loop);
+            else if (name == "coedge") place(model_.coedges, Kind::Coedge);
+            else if (name == "edge") place(model_.edges, Kind::Edge);
+            else if (name == "vertex") place(model_.vertices, Kind::Vertex);
+            else if (name.ends_with("-curve")) place(model_.curves, Kind::Curve);
+            else if (name.ends_with("-surface")) place(model_.surfaces, Kind::Surface);
+            else if (name == "point") kind_[r] = Kind::Point;
+            else if (name == "transform") kind_[r] = Kind::Transform;
+        }
+        if (model_.bodies.empty()) throw Error("dados ACIS sem corpo");
+        for (std::size_t r = 0; r < records.size(); ++r) fill(r);
+        applyTransforms();
+        return std::move(model_);
+    }
+
+  private:
+    enum class Kind : std::uint8_t { None, Body, Lump, Shell, Face, Loop, Coedge, Edge, Vertex, Point, Transform, Curve, Surface };
+
+    std::span<const Value> fields(std::size_t r) const { return ownFields(file_.records[r], file_.version); }
+
+    // The index in its own list of the record `p` points to, -1 when it is
+    // none or of another kind.
+    int target(std::int64_t p, Kind kind) const {
+        if (p < 0 || static_cast<std::uint64_t>(p) >= index_.size()) return -1;
+        const auto r = static_cast<std::size_t>(p);
+        return kind_[r] == kind ? index_[r] : -1;
+    }
+    int record(std::int64_t p, Kind kind) const {
+        if (p < 0 || static_cast<std::uint64_t>(p) >= index_.size()) return -1;
+        return kind_[static_cast<std::size_t>(p)] == kind ? static_cast<int>(p) : -1;
+    }
+    static std::int64_t at(const std::vector<std::int64_t>& p, std::size_t i) { return i < p.size() ? p[i] : -1; }
+
+    // Follows `next` pointers (the first of each record's pointers) from `first`;
+    // a chain longer than the records of its kind is a cycle.
+    std::vector<int> chain(std::int64_t first, Kind kind, std::size_t nextAt, std::size_t limit) const {
+        std::vector<int> out;
+        for (int r = record(first, kind); r >= 0 && out.size() < limit;
+             r = record(at(pointers(fields(static_cast<std::size_t>(r))), nextAt), kind)) {
+            out.push_back(index_[static_cast<std::size_t>(r)]);
+            if (out.size() > 1 && out.back() == out.front()) {
+                out.pop_back();
+                break;
+            }
+        }
+        return out;
+    }
+
+    void fill(std::size_t r) {
+        const auto f = fields(r);
+        const auto p = pointers(f);
+        const int i = index_[r];
+        switch (kind_[r]) {
+            case Kind::Body:
+                model_.bodies[i].lumps = chain(at(p, 0), Kind::Lump, 0, model_.lumps.size());
+                if (const int t = record(at(p, 2), Kind::Transform); t >= 0) bodyTransforms_.emplace_back(i, t);
+                break;
+            case Kind::Lump:
+                model_.lumps[i].shells = chain(at(p, 1), Kind::Shell, 0, model_.shells.size());
+                break;
+            case Kind::Shell:
+                model_.shells[i].faces = chain(at(p, 2), Kind::Face, 0, model_.faces.size());
+                break;
+            case Kind::Face: {
+                Face& face = model_.faces[i];
+                face.loops = chain(at(p, 1), Kind::Loop, 0, model_.loops.size());
+                face.surface = target(at(p, 4), Kind::Surface);
+                face.reversed = senseAfterPointer(f, 4, 0).value_or(false);
+                face.doubleSided = senseAfterPointer(f, 4, 1).value_or(false);
+                break;
+            }
+            case Kind::Loop:
+                model_.loops[i].coedges = chain(at(p, 1), Kind::Coedge, 0, model_.coedges.size());
+                break;
+            case Kind::Coedge: {
+                Coedge& c = model_.coedges[i];
+                c.partner = target(at(p, 2), Kind::Coedge);
+                c.edge = target(at(p, 3), Kind::Edge);
+                c.reversed = senseAfterPointer(f, 3).value_or(false);
+                break;
+            }
+            case Kind::Edge: {
+                Edge& e = model_.edges[i];
+                e.start = target(at(p, 0), Kind::Vertex);
+                e.end = target(at(p, 1), Kind::Vertex);
+                e.curve = target(at(p, 3), Kind::Curve);
+                e.reversed = senseAfterPointer(f, 3).value_or(false);
+                break;
+            }
+            case Kind::Vertex: {
+                // The point is the vertex's last pointer (the edge comes first).
+                const int point = p.empty() ? -1 : record(p.back(), Kind::Point);
+                if (point < 0) throw Error("dados ACIS: vértice sem ponto");
+                model_.vertices[i].position = vec(numbers(fields(static_cast<std::size_t>(point))), 0);
+                break;
+            }
+            case Kind::Curve:
+                fillCurve(file_.records[r].name, f, model_.curves[i]);
+                break;
+            case Kind::Surface:
+                fillSurface(file_.records[r].name, f, model_.surfaces[i]);
+                break;
+            default:
+                break;
+        }
+    }
+
+    static void fillCurve(std::string_view name, std::span<const Value> f, Curve& c) {
+        if (name == "straight-curve") {
+            const auto n = numbers(f);
+            c.kind = Curve::Kind::Straight;
+            c.origin = vec(n, 0);
+            c.direction = vec(n, 3);
+        } else if (name == "ellipse-curve") {
+            const auto n = numbers(f);
+            c.kind = Curve::Kind::Ellipse;
+            c.origin = vec(n, 0);
+            c.normal = vec(n, 3);
+            c.majorAxis = vec(n, 6);
+            if (n.size() < 10) throw Error("dados ACIS: elipse incompleta");
+            c.ratio = n[9];
+        } else if (name == "intcurve-curve") {
+            readSpline(f, c);
+        }
+    }
+
+    static void fillSurface(std::string_view name, std::span<const Value> f, Surface& s) {
+        static constexpr std::pair<std::string_view, Surface::Kind> kinds[] = {
+            {"plane-surface", Surface::Kind::Plane}, {"cone-surface", Surface::Kind::Cone},
+            {"sphere-surface", Surface::Kind::Sphere}, {"torus-surface", Surface::Kind::Torus},
+            {"spline-surface", Surface::Kind::Spline}};
+        for (const auto& [n, k] : kinds)
+            if (name == n) s.kind = k;
+        if (s.kind == Surface::Kind::Spline || s.kind == Surface::Kind::Other) return;
+        auto n = numbers(f);
+        s.origin = vec(n, 0);
+        if (s.kind == Surface::Kind::Sphere) {
+            s.parameters.assign(n.begin() + 3, n.end());
+            return;
+        }
+        s.normal = vec(n, 3);
+        s.parameters.assign(n.begin() + 6, n.end());
+    }
+
+    Transform transform(int record) const {
+        const auto n = numbers(fields(static_cast<std::size_t>(record)));
+        if (n.size() < 13) throw Error("dados ACIS: transformação incompleta");
+        Transform t;
+        std::copy_n(n.begin(), 9, t.rows.begin());
+        t.translation = {n[9], n[10], n[11]};
+        t.scale = n[12];
+        return t;
+    }
+
+    // Each body's transform moves the vertices and curves under it, once.
+    void applyTransforms() {
+        std::vector<bool> movedVertex(model_.vertices.size()), movedCurve(model_.curves.size());
+        for (const auto& [body, record] : bodyTransforms_) {
+            const Transform t = transform(record);
+            for (int lump : model_.bodies[static_cast<std::size_t>(body)].lumps)
+                for (int shell : model_.lumps[static_cast<std::size_t>(lump)].shells)
+                    for (int face : model_.shells[static_cast<std::size_t>(shell)].faces)
+                        for (int loop : model_.faces[static_cast<std::size_t>(face)].loops)
+                            for (int coedge : model_.loops[static_cast<std::size_t>(loop)].coedges) {
+                                const int e = model_.coedges[static_cast<std::size_t>(coedge)].edge;
+                                if (e < 0) continue;
+                                const Edge& edge = model_.edges[static_cast<std::size_t>(e)];
+                                for (int v : {edge.start, edge.end}) {
+                                    if (v < 0 || movedVertex[static_cast<std::size_t>(v)]) continue;
+                                    movedVertex[static_cast<std::size_t>(v)] = true;
+                                    Vec3& p = model_.vertices[static_cast<std::size_t>(v)].position;
+                                    p = t.point(p);
+                                }
+                                if (edge.curve >= 0 && !movedCurve[static_cast<std::size_t>(edge.curve)]) {
+                                    movedCurve[static_cast<std::size_t>(edge.curve)] = true;
+                                    move(model_.curves[static_cast<std::size_t>(edge.curve)], t);
+                                }
+                            }
+        }
+    }
+
+    static void move(Curve& c, const Transform& t) {
+        c.origin = t.point(c.origin);
+        c.direction = t.linear(c.direction);
+        c.normal = t.linear(c.normal);
+        c.majorAxis = t.linear(c.majorAxis);
+        for (Vec3& p : c.controlPoints) p = t.point(p);
+    }
+
+    const RecordFile& file_;
+    Model model_;
+    std::vector<int> index_;
+    std::vector<Kind> kind_ = std::vector<Kind>(file_.records.size(), Kind::None);
+    std::vector<std::pair<int, int>> bodyTransforms_;
+};
+
+}  // namespace
+
+Model decode(std::span<const std::uint8_t> bytes) {
+    const RecordFile file = detail::isBinary(bytes) ? detail::readBinary(bytes) : detail::readText(bytes);
+    return ModelBuilder(file).build();
+}
+
+}  // namespace acis
