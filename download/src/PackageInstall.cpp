@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "library/RunJournal.h"
+#include "net/Resume.h"
+#include "search/Indexing.h"
 
 namespace download {
 
@@ -171,6 +173,16 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
     if (InstallResult verdict = judge(extracted, fresh);
         verdict.outcome != InstallOutcome::Installed)
         return verdict;
+    // The category takes its place already indexed for the search; reading its
+    // drawings is reported as installing them.
+    const bool indexed = search::indexStagedCategory(
+        layout, index, fresh, [&](const fs::path& drawingArchive, double percent) {
+            bool cancel = false;
+            const std::string shown = top + "/DWG/" + library::pathToUtf8(drawingArchive.filename());
+            if (progress) progress({shown, percent}, cancel);
+            return !cancel;
+        });
+    if (!indexed) return {InstallOutcome::Cancelled, {}};
     return replaceCategory(journal, fresh, layout.categoryFolder(index), root, index);
 }
 
@@ -192,16 +204,18 @@ void restorePutAside(const library::Layout& layout, int index) {
 
 namespace {
 
-// The download's own partial file ".<n>.zip.XXXXXX.part", left only by a kill.
+// The download's own temporary files ".<n>.zip.XXXXXX.part", left only by a
+// kill. The fixed-name partial file is kept: the next download continues it.
 void removePartialDownloads(const library::Layout& layout, int index) {
     const std::string prefix = "." + library::packageName(index) + ".";
+    const fs::path resumable = net::partialFileOf(layout.packageFile(index));
     std::error_code error;
     std::vector<fs::path> partial;
     for (auto it = fs::directory_iterator(layout.libraryRoot(), error);
          !error && it != fs::directory_iterator(); it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (name.compare(0, prefix.size(), prefix) == 0 && name.ends_with(".part") &&
-            fs::is_regular_file(it->symlink_status(error)))
+            it->path() != resumable && fs::is_regular_file(it->symlink_status(error)))
             partial.push_back(it->path());
     }
     for (const fs::path& file : partial) fs::remove(file, error);

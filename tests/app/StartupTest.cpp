@@ -93,10 +93,13 @@ TEST(Startup, WhatAKilledRunLeftIsClearedAndAPutAsideCategoryComesBack) {
     writeText(folder.filePath(QStringLiteral("tessaly.journal")),
               "+ Blocos/.9.novo-Ab12Cd .\n+ Blocos/9.zip .\n+ Blocos/.9.antigo-Ef34Gh .\n"
               "+ TMP.ZIP .\n+ Blocos/Sofa~1.DWG .\n+ Blocos/Sofa.DWG");
-    // The user's files, and a folder of the program's shape no journal names.
+    // The user's files, a folder of the program's shape no journal names, and
+    // the partial download with its identity: the next run continues it.
     const QStringList kept = {QStringLiteral("Blocos/9.txt"), QStringLiteral("Blocos/notas.zip"),
                               QStringLiteral("tmp.zip"), QStringLiteral("Blocos/Sofa.DWG"),
-                              QStringLiteral("Blocos/.9.novo-Zz99Yy/9/IMG/x.PNG")};
+                              QStringLiteral("Blocos/.9.novo-Zz99Yy/9/IMG/x.PNG"),
+                              QStringLiteral("Blocos/.9.zip.part"),
+                              QStringLiteral("Blocos/.9.zip.part.id")};
     for (const QString& file : kept) writeText(folder.filePath(file), "the user's");
 
     QProcess tessaly;

@@ -118,11 +118,21 @@ TEST(KilledInstall, EveryRenameAndRemovalLeavesTheOldOrTheNewCategoryComplete) {
             else
                 EXPECT_TRUE(category == oldTree || category == newTree)
                     << "a category neither old nor new, " << category.size() << " entries";
-            std::vector<std::string> top;
-            for (const auto& entry : fs::directory_iterator(program / "Blocos"))
-                top.push_back(entry.path().filename().string());
-            EXPECT_EQ(top, std::vector<std::string>{"3"}) << "leftovers in Blocos";
-            EXPECT_EQ(fixtures::listTree(program).size(), category.size() + 2)
+            // A download cut short keeps its partial file and identity, to be
+            // continued; the search index and its own journal are the library's.
+            const std::set<std::string> notLeftovers = {".3.zip.part", ".3.zip.part.id", "indice.db",
+                                                     "indice.db-journal", "indice.db-wal",
+                                                     "indice.db-shm"};
+            std::size_t kept = 0;
+            for (const auto& entry : fs::directory_iterator(program / "Blocos")) {
+                const std::string name = entry.path().filename().string();
+                if (notLeftovers.count(name)) {
+                    ++kept;
+                    continue;
+                }
+                EXPECT_EQ(name, "3") << "a leftover in Blocos";
+            }
+            EXPECT_EQ(fixtures::listTree(program).size(), category.size() + 2 + kept)
                 << "nothing beside Blocos, the journal gone";
             if (ending == Ending::Completed) break;
             ++kills;

@@ -53,7 +53,7 @@ void restorePutAside(const library::Layout& layout, int index);
 // Removes what an interrupted run left for category index in the library:
 // the staging and put-aside folders the run journal lists, after
 // restorePutAside has put back a category that only a put-aside folder holds,
-// and the download's partial files. Never throws.
+// and the temporary files of downloads that cannot be resumed. Never throws.
 void removeLeftovers(const library::Layout& layout, int index);
 
 // At start-up, before any window: every category that only a put-aside

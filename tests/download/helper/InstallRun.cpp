@@ -8,7 +8,7 @@
 #include "download/PackageInstall.h"
 #include "download/UNfrmDownload.h"
 #include "library/RunJournal.h"
-#include "net/Download.h"
+#include "net/Resume.h"
 
 namespace fs = std::filesystem;
 
@@ -27,8 +27,8 @@ int main(int argc, char** argv) {
     const library::RunJournal journal(layout);
     const fs::path archive = layout.packageFile(index);
     if (!journal.willCreate(archive)) return 3;
-    if (!net::downloadFile(base + "blocos/" + library::packageName(index), archive, {},
-                           download::packageLimits(index))
+    if (!net::downloadResuming(base + "blocos/" + library::packageName(index), archive, {}, 0,
+                               download::packageLimits(index))
              .done())
         return 4;
     archive::ZipReader reader;
