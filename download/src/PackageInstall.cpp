@@ -1,20 +1,17 @@
 #include "download/PackageInstall.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <optional>
-#include <utility>
+#include <random>
 #include <vector>
 
+#include "library/RunJournal.h"
 #include "net/Resume.h"
 #include "search/Indexing.h"
 
@@ -24,117 +21,42 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Packages hold a few folder levels; anything much deeper is not ours to walk.
-constexpr int kMaxFolderDepth = 64;
-
-[[noreturn]] void fail(const std::string& what, const fs::path& path, std::errc error) {
-    throw fs::filesystem_error(what, path, std::make_error_code(error));
-}
-
-[[noreturn]] void failWithErrno(const std::string& what, const fs::path& path) {
-    throw fs::filesystem_error(what, path, std::error_code(errno, std::generic_category()));
-}
-
-// A folder opened by descriptor: everything below it is reached through
-// openat/unlinkat on this descriptor, never again through a path that could
-// have been swapped for a link meanwhile.
-class FolderHandle {
-  public:
-    FolderHandle(int at, const fs::path& name, const fs::path& shownAs)
-        : descriptor_(::openat(at, name.c_str(),
-                               O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {
-        if (descriptor_ < 0) failWithErrno("cannot open", shownAs);
+// A new folder root/<prefix><six random letters>, recorded in the journal
+// before it exists so that the next start removes it if this run is killed.
+fs::path makeUniqueFolder(const library::RunJournal& journal, const fs::path& root,
+                          const std::string& prefix) {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof letters - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = prefix;
+        for (int n = 0; n < 6; ++n) name += letters[pick(random)];
+        const fs::path folder = root / name;
+        if (!journal.willCreate(folder))
+            throw fs::filesystem_error("cannot record", journal.file(),
+                                       std::make_error_code(std::errc::io_error));
+        if (::mkdir(folder.c_str(), 0700) == 0) return folder;
+        const int error = errno;
+        journal.settled(folder);
+        if (error != EEXIST)
+            throw fs::filesystem_error("cannot create", folder,
+                                       std::error_code(error, std::generic_category()));
     }
-    FolderHandle(FolderHandle&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
-    ~FolderHandle() {
-        if (descriptor_ >= 0) ::close(descriptor_);
-    }
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-    int get() const { return descriptor_; }
-
-  private:
-    int descriptor_;
-};
-
-struct stat statAt(int at, const fs::path& name, const fs::path& shownAs) {
-    struct stat info;
-    if (::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-        failWithErrno("cannot read", shownAs);
-    return info;
+    throw fs::filesystem_error("cannot create", root / prefix,
+                               std::make_error_code(std::errc::file_exists));
 }
 
-bool isMountPoint(int folder, dev_t parentDevice) {
-    struct stat info;
-    if (::fstat(folder, &info) != 0 || info.st_dev != parentDevice) return true;
-#ifdef STATX_ATTR_MOUNT_ROOT
-    // A bind mount of the same file system keeps the device number.
-    struct statx extended;
-    if (::statx(folder, "", AT_EMPTY_PATH, 0, &extended) == 0 &&
-        (extended.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT))
-        return (extended.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
-#endif
-    return false;
-}
-
-std::vector<std::string> namesIn(int folder, const fs::path& shownAs) {
-    const int listing = ::dup(folder);
-    if (listing < 0) failWithErrno("cannot list", shownAs);
-    DIR* directory = ::fdopendir(listing);
-    if (!directory) {
-        ::close(listing);
-        failWithErrno("cannot list", shownAs);
+// Removes a folder the journal lists and settles its entry; what cannot be
+// removed stays listed for the next start.
+void removeRecordedFolder(const library::RunJournal& journal, const fs::path& folder,
+                          const fs::path& root) {
+    try {
+        RemoveFolderTree(folder, root);
+        journal.settled(folder);
+    } catch (const fs::filesystem_error&) {
+        // Removed at the next start.
     }
-    std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(directory)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    const int error = errno;
-    ::closedir(directory);
-    if (error != 0) {
-        errno = error;
-        failWithErrno("cannot list", shownAs);
-    }
-    return names;
-}
-
-// Removes the entry name of the open folder at: a link or file is unlinked,
-// a folder emptied through its own descriptor first.
-void removeEntry(int at, const std::string& name, dev_t device, const fs::path& shownAs,
-                 int depth) {
-    const struct stat info = statAt(at, name, shownAs);
-    if (S_ISDIR(info.st_mode)) {
-        if (depth > kMaxFolderDepth)
-            fail("folders nested too deep", shownAs, std::errc::too_many_links);
-        {
-            const FolderHandle folder(at, name, shownAs);
-            if (isMountPoint(folder.get(), device))
-                fail("a mount point is never removed", shownAs,
-                     std::errc::device_or_resource_busy);
-            // Entries of a read-only folder cannot be deleted.
-            ::fchmod(folder.get(), (info.st_mode & 07777) | S_IRWXU);
-            for (const std::string& entry : namesIn(folder.get(), shownAs))
-                removeEntry(folder.get(), entry, device, shownAs / entry, depth + 1);
-        }
-        if (::unlinkat(at, name.c_str(), AT_REMOVEDIR) != 0) failWithErrno("cannot remove", shownAs);
-        return;
-    }
-    if (::unlinkat(at, name.c_str(), 0) != 0) failWithErrno("cannot remove", shownAs);
-}
-
-bool isStrictlyBelow(const fs::path& path, const fs::path& folder) {
-    const auto [end, at] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
-    return end == folder.end() && at != path.end();
-}
-
-fs::path makeUniqueFolder(const fs::path& root, const std::string& prefix) {
-    std::string pattern = (root / (prefix + "XXXXXX")).string();
-    if (!::mkdtemp(pattern.data()))
-        throw fs::filesystem_error("cannot create", root / prefix,
-                                   std::error_code(errno, std::generic_category()));
-    return pattern;
 }
 
 std::string stagingPrefix(int index) {
@@ -172,8 +94,8 @@ InstallResult judge(const archive::ExtractResult& result, const fs::path& fresh)
 // old one or the new one, complete. Elsewhere the old folder is moved aside
 // first and back again when the new one cannot take its place; a put-aside
 // folder whose category is missing is put back by restorePutAside.
-InstallResult replaceCategory(const fs::path& fresh, const fs::path& category, const fs::path& root,
-                              int index) {
+InstallResult replaceCategory(const library::RunJournal& journal, const fs::path& fresh,
+                              const fs::path& category, const fs::path& root, int index) {
     std::error_code error;
     const fs::file_status existing = fs::symlink_status(category, error);
     if (!fs::exists(existing)) {
@@ -193,7 +115,7 @@ InstallResult replaceCategory(const fs::path& fresh, const fs::path& category, c
     if (errno != EINVAL && errno != ENOSYS)
         return {InstallOutcome::NotReplaced, std::strerror(errno)};
 
-    const fs::path putAside = makeUniqueFolder(root, putAsidePrefix(index));
+    const fs::path putAside = makeUniqueFolder(journal, root, putAsidePrefix(index));
     fs::rename(category, putAside / category.filename(), error);
     if (error) return {InstallOutcome::NotReplaced, error.message()};
     fs::rename(fresh, category, error);
@@ -202,44 +124,11 @@ InstallResult replaceCategory(const fs::path& fresh, const fs::path& category, c
         fs::rename(putAside / category.filename(), category, ignored);
         return {InstallOutcome::NotReplaced, error.message()};
     }
-    try {
-        RemoveFolderTree(putAside, root);
-    } catch (const fs::filesystem_error&) {
-        // The new category is in place; the next run removes what is left.
-    }
+    removeRecordedFolder(journal, putAside, root);  // the new category is in place
     return {};
 }
 
 }  // namespace
-
-void RemoveFolderTree(const fs::path& folder, const fs::path& libraryRoot) {
-    const fs::path name = folder.filename();
-    if (name.empty() || name == "." || name == "..")
-        fail("not a folder name", folder, std::errc::invalid_argument);
-    // The folder's own name is kept as it is: a link there is removed, not followed.
-    const fs::path root = fs::weakly_canonical(libraryRoot);
-    const fs::path parent = fs::weakly_canonical(folder.parent_path());
-    const fs::path target = parent / name;
-    if (!isStrictlyBelow(target, root))
-        fail("outside the library", folder, std::errc::operation_not_permitted);
-    // From the library down, every folder is opened without following links,
-    // so a folder on the way swapped for a link stops the removal.
-    std::optional<FolderHandle> at;
-    at.emplace(AT_FDCWD, root, root);
-    fs::path walked = root;
-    for (const fs::path& step : parent.lexically_relative(root)) {
-        if (step == ".") continue;
-        walked /= step;
-        FolderHandle next(at->get(), step, walked);
-        at.emplace(std::move(next));
-    }
-    struct stat parentInfo;
-    if (::fstat(at->get(), &parentInfo) != 0) failWithErrno("cannot read", parent);
-    const struct stat info = statAt(at->get(), name, target);
-    if (!S_ISDIR(info.st_mode) && !S_ISLNK(info.st_mode))
-        fail("not a folder", target, std::errc::not_a_directory);
-    removeEntry(at->get(), name, parentInfo.st_dev, target, 0);
-}
 
 InstallResult installPackage(archive::ZipReader& reader, const fs::path& packageFile,
                              const library::Layout& layout, int index,
@@ -248,18 +137,15 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
     std::optional<archive::ZipLease> lease = reader.tryLease();
     if (!lease) return {InstallOutcome::Busy, {}};
     const fs::path root = layout.libraryRoot();
-    const fs::path staging = makeUniqueFolder(root, stagingPrefix(index));
+    const library::RunJournal journal(layout);
+    const fs::path staging = makeUniqueFolder(journal, root, stagingPrefix(index));
+    // Whatever is left in it never counts as installed.
     struct StagingRemover {
+        const library::RunJournal& journal;
         const fs::path& staging;
         const fs::path& root;
-        ~StagingRemover() {
-            try {
-                RemoveFolderTree(staging, root);
-            } catch (const fs::filesystem_error&) {
-                // Left for removeLeftovers; it never counts as installed.
-            }
-        }
-    } remover{staging, root};
+        ~StagingRemover() { removeRecordedFolder(journal, staging, root); }
+    } remover{journal, staging, root};
 
     const std::string top = std::to_string(index);
     archive::ExtractOptions options;
@@ -297,7 +183,7 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
             return !cancel;
         });
     if (!indexed) return {InstallOutcome::Cancelled, {}};
-    return replaceCategory(fresh, layout.categoryFolder(index), root, index);
+    return replaceCategory(journal, fresh, layout.categoryFolder(index), root, index);
 }
 
 void restorePutAside(const library::Layout& layout, int index) {
@@ -316,46 +202,43 @@ void restorePutAside(const library::Layout& layout, int index) {
     }
 }
 
+namespace {
+
+// The download's own temporary files ".<n>.zip.XXXXXX.part", left only by a
+// kill. The fixed-name partial file is kept: the next download continues it.
+void removePartialDownloads(const library::Layout& layout, int index) {
+    const std::string prefix = "." + library::packageName(index) + ".";
+    const fs::path resumable = net::partialFileOf(layout.packageFile(index));
+    std::error_code error;
+    std::vector<fs::path> partial;
+    for (auto it = fs::directory_iterator(layout.libraryRoot(), error);
+         !error && it != fs::directory_iterator(); it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) == 0 && name.ends_with(".part") &&
+            it->path() != resumable && fs::is_regular_file(it->symlink_status(error)))
+            partial.push_back(it->path());
+    }
+    for (const fs::path& file : partial) fs::remove(file, error);
+}
+
+}  // namespace
+
 void removeLeftovers(const library::Layout& layout, int index) {
     restorePutAside(layout, index);
-    const fs::path root = layout.libraryRoot();
-    const std::string partialDownload = "." + library::packageName(index) + ".";
-    std::error_code error;
-    std::vector<fs::path> leftovers;
-    for (auto it = fs::directory_iterator(root, error); !error && it != fs::directory_iterator();
-         it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        auto startsWith = [&name](const std::string& prefix) {
-            return name.compare(0, prefix.size(), prefix) == 0;
-        };
-        // The fixed-name partial file is kept: the next download continues it.
-        const bool partial = startsWith(partialDownload) && name.ends_with(".part") &&
-                             it->path() != net::partialFileOf(layout.packageFile(index));
-        if (startsWith(stagingPrefix(index)) || startsWith(putAsidePrefix(index)) || partial)
-            leftovers.push_back(it->path());
-    }
-    for (const fs::path& leftover : leftovers) {
-        try {
-            if (fs::is_directory(fs::symlink_status(leftover)))
-                RemoveFolderTree(leftover, root);
-            else
-                fs::remove(leftover);
-        } catch (const fs::filesystem_error&) {
-            // Tried again by the next run.
-        }
-    }
+    library::RunJournal(layout).removeLeftovers([index](const fs::path& path) {
+        const std::string name = path.filename().string();
+        for (const std::string& prefix : {stagingPrefix(index), putAsidePrefix(index)})
+            if (name.compare(0, prefix.size(), prefix) == 0) return true;
+        return false;
+    });
+    removePartialDownloads(layout, index);
 }
 
 void recoverInterruptedRuns(const library::Layout& layout) {
+    // Put back first: a put-aside folder is listed in the journal too.
     for (int n = 0; n < library::kCategoryCount; ++n) restorePutAside(layout, n);
-    std::error_code error;
-    for (int n = 0; n < library::kCategoryCount; ++n) {
-        removeLeftovers(layout, n);
-        const fs::path archive = layout.packageFile(n);
-        if (fs::is_regular_file(fs::symlink_status(archive, error))) fs::remove(archive, error);
-    }
-    const fs::path archiveCopy = layout.previewArchiveCopy();
-    if (fs::is_regular_file(fs::symlink_status(archiveCopy, error))) fs::remove(archiveCopy, error);
+    library::RunJournal(layout).removeLeftovers();
+    for (int n = 0; n < library::kCategoryCount; ++n) removePartialDownloads(layout, n);
 }
 
 }  // namespace download

@@ -19,6 +19,7 @@
 
 #include "download/PackageIndex.h"
 #include "download/PackageInstall.h"
+#include "library/RunJournal.h"
 #include "net/Resume.h"
 #include "ui/ButtonImages.h"
 #include "ui/LocalisedMessageDlg.h"
@@ -475,6 +476,7 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
     const library::Layout& layout = main.layout();
     std::array<QString, library::kCategoryCount> failures;
     std::array<fs::path, library::kCategoryCount> archives;
+    const library::RunJournal journal(layout);
     std::error_code error;
     fs::create_directories(layout.libraryRoot(), error);  // a failure shows in each download
     std::array<const signing::IndexLine*, library::kCategoryCount> lines{};
@@ -495,8 +497,11 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
             fs::remove(archives[slot], error);
             WaitPumping(3000);
         }
-        failures[slot] = DownloadFile(packageServer_ + "blocos/" + library::packageName(n),
-                                      archives[slot], n, lines[slot] ? lines[slot]->size : 0);
+        failures[slot] =
+            journal.willCreate(archives[slot])
+                ? DownloadFile(packageServer_ + "blocos/" + library::packageName(n),
+                               archives[slot], n, lines[slot] ? lines[slot]->size : 0)
+                : QStringLiteral("não foi possível gravar na pasta Blocos");
     }
     setGauge(static_cast<std::uint64_t>(std::max(Gauge->value(), 0)), 100);
     for (int n = 0; n < library::kCategoryCount; ++n) {
@@ -516,6 +521,7 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
                             QLatin1Char(']'));
         ui::pump();
         fs::remove(archives[slot], error);
+        if (!error) journal.settled(archives[slot]);
         ui::pump();
     }
     return failures;

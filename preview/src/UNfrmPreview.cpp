@@ -16,6 +16,7 @@
 #include <string>
 #include <system_error>
 
+#include "library/RunJournal.h"
 #include "preview/DwgViewer.h"
 #include "ui/DisplayName.h"
 #include "ui/Magnet.h"
@@ -47,9 +48,14 @@ bool isFile(const fs::path& file) {
     return fs::is_regular_file(file, error);
 }
 
-void removeFile(const fs::path& file) {
+// Removes a file this program created and settles its journal entry. True
+// when the file is gone.
+bool removeFile(const library::RunJournal& journal, const fs::path& file) {
     std::error_code error;
     fs::remove(file, error);
+    if (error) return false;
+    journal.settled(file);
+    return true;
 }
 
 // The preview drawing's name: the block's name in the library root, unless a
@@ -76,12 +82,18 @@ fs::path previewDrawingPath(const fs::path& root, const fs::path& blockName,
 // Copies the block's archive to TMP.ZIP. The old copy is unlinked first and
 // the new one created afresh, never opened through a link or over a file
 // somebody else put there meanwhile. A failed copy leaves no TMP.ZIP.
-void copyToArchiveCopy(const fs::path& blockArchive, const fs::path& archiveCopy) {
+void copyToArchiveCopy(const library::RunJournal& journal, const fs::path& blockArchive,
+                       const fs::path& archiveCopy) {
     ::unlink(archiveCopy.c_str());
     const int source = ::open(blockArchive.c_str(), O_RDONLY | O_CLOEXEC);
     if (source < 0) return;
+    if (!journal.willCreate(archiveCopy)) {
+        ::close(source);
+        return;
+    }
     const int copy =
         ::open(archiveCopy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (copy < 0) journal.settled(archiveCopy);
     bool copied = copy >= 0;
     char buffer[64 * 1024];
     while (copied) {
@@ -99,7 +111,7 @@ void copyToArchiveCopy(const fs::path& blockArchive, const fs::path& archiveCopy
     }
     ::close(source);
     if (copy >= 0 && ::close(copy) != 0) copied = false;
-    if (copy >= 0 && !copied) ::unlink(archiveCopy.c_str());
+    if (copy >= 0 && !copied) removeFile(journal, archiveCopy);
 }
 
 }  // namespace
@@ -206,10 +218,9 @@ void TfrmPreview::refresh(ui::MainWindowAccess& main) {
     ui::pump();
 
     // The drawing the last refresh could not delete goes now.
+    const library::RunJournal journal(layout);
     if (!shared.PreviewDrawingPath.empty()) {
-        std::error_code error;
-        fs::remove(shared.PreviewDrawingPath, error);
-        if (!error) shared.PreviewDrawingPath.clear();
+        if (removeFile(journal, shared.PreviewDrawingPath)) shared.PreviewDrawingPath.clear();
     }
 
     const int selected = main.selectedItemIndex();
@@ -224,7 +235,7 @@ void TfrmPreview::refresh(ui::MainWindowAccess& main) {
     const fs::path blockArchive =
         library::drawingArchivePath(main.itemCategoryFolder(selected), thumbnail);
     const fs::path archiveCopy = layout.previewArchiveCopy();
-    copyToArchiveCopy(blockArchive, archiveCopy);
+    copyToArchiveCopy(journal, blockArchive, archiveCopy);
 
     for (int check = 1; !isFile(archiveCopy); ++check) {
         for (int step = 0; step < 10; ++step) {
@@ -244,12 +255,13 @@ void TfrmPreview::showBlockDrawing(ui::MainWindowAccess& main, const fs::path& a
     ui::SharedState& shared = main.shared();
     const fs::path root = main.layout().libraryRoot();
     const fs::path drawing = previewDrawingPath(root, blockName, shared.PreviewDrawingPath);
+    const library::RunJournal journal(main.layout());
     archive::ExtractResult result;
     {
         std::optional<archive::ZipLease> lease = main.zip().tryLease();
         if (!lease) {
             // Taken by a run started in one of the pumps above: start again after it.
-            removeFile(archiveCopy);
+            removeFile(journal, archiveCopy);
             refreshRequested_ = true;
             return;
         }
@@ -262,28 +274,33 @@ void TfrmPreview::showBlockDrawing(ui::MainWindowAccess& main, const fs::path& a
         options.question = [](const archive::ZipQuestion& question) {
             return ui::askZipQuestion(question);
         };
+        // Recorded before it exists: the next start removes it after a kill,
+        // and never a file of that name the program did not write.
+        const bool recorded = drawing == shared.PreviewDrawingPath || journal.willCreate(drawing);
         try {
             lease->open(archiveCopy);
-            result = lease->extract(options);
+            if (recorded) result = lease->extract(options);
         } catch (...) {
             // An archive that cannot be opened: the copy is ours to remove.
-            removeFile(archiveCopy);
+            removeFile(journal, archiveCopy);
+            if (recorded && drawing != shared.PreviewDrawingPath) journal.settled(drawing);
             throw;
         }
     }
     ui::pump();
     ui::pump();
-    removeFile(archiveCopy);
+    removeFile(journal, archiveCopy);
 
     const bool written = !result.written.empty();
-    if (written) shared.PreviewDrawingPath = result.written.front();
+    if (written)
+        shared.PreviewDrawingPath = result.written.front();
+    else if (drawing != shared.PreviewDrawingPath)
+        journal.settled(drawing);
     // A drawing that was not written shows the viewer's own line saying so.
     dwg->OpenDrawing(written ? result.written.front() : drawing);
     ui::pump();
     if (written) {
-        std::error_code error;
-        fs::remove(shared.PreviewDrawingPath, error);
-        if (!error) shared.PreviewDrawingPath.clear();
+        if (removeFile(journal, shared.PreviewDrawingPath)) shared.PreviewDrawingPath.clear();
     }
     ui::pump();
 }

@@ -84,12 +84,21 @@ TEST(Startup, WhatAKilledRunLeftIsClearedAndAPutAsideCategoryComesBack) {
     ASSERT_TRUE(QFile::copy(QStringLiteral(TESSALY_PROGRAM), program));
     const QStringList leftovers = {
         QStringLiteral("Blocos/.9.novo-Ab12Cd/9/IMG/novo.PNG"), QStringLiteral("Blocos/9.zip"),
-        QStringLiteral("Blocos/.9.zip.k7Lm9N.part"), QStringLiteral("TMP.ZIP")};
+        QStringLiteral("Blocos/.9.zip.k7Lm9N.part"), QStringLiteral("TMP.ZIP"),
+        QStringLiteral("Blocos/Sofa~1.DWG")};
     for (const QString& file : leftovers) writeText(folder.filePath(file), "leftover");
     writeText(folder.filePath(QStringLiteral("Blocos/.9.antigo-Ef34Gh/9/IMG/Sofa.PNG")), "old");
-    // The partial download and its identity stay: the next run continues it.
+    // What the killed run recorded before creating each of them; the last
+    // line was torn by the kill.
+    writeText(folder.filePath(QStringLiteral("tessaly.journal")),
+              "+ Blocos/.9.novo-Ab12Cd .\n+ Blocos/9.zip .\n+ Blocos/.9.antigo-Ef34Gh .\n"
+              "+ TMP.ZIP .\n+ Blocos/Sofa~1.DWG .\n+ Blocos/Sofa.DWG");
+    // The user's files, a folder of the program's shape no journal names, and
+    // the partial download with its identity: the next run continues it.
     const QStringList kept = {QStringLiteral("Blocos/9.txt"), QStringLiteral("Blocos/notas.zip"),
-                              QStringLiteral("tmp.zip"), QStringLiteral("Blocos/.9.zip.part"),
+                              QStringLiteral("tmp.zip"), QStringLiteral("Blocos/Sofa.DWG"),
+                              QStringLiteral("Blocos/.9.novo-Zz99Yy/9/IMG/x.PNG"),
+                              QStringLiteral("Blocos/.9.zip.part"),
                               QStringLiteral("Blocos/.9.zip.part.id")};
     for (const QString& file : kept) writeText(folder.filePath(file), "the user's");
 
@@ -107,4 +116,6 @@ TEST(Startup, WhatAKilledRunLeftIsClearedAndAPutAsideCategoryComesBack) {
         EXPECT_TRUE(QFile::exists(folder.filePath(file))) << file.toStdString();
     EXPECT_TRUE(QFile::exists(folder.filePath(QStringLiteral("Blocos/9/IMG/Sofa.PNG"))));
     EXPECT_FALSE(QDir(folder.filePath(QStringLiteral("Blocos/.9.antigo-Ef34Gh"))).exists());
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("tessaly.journal"))))
+        << "a journal that lists nothing is removed";
 }

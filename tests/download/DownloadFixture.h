@@ -22,6 +22,7 @@
 #include "ZipFixtures.h"
 #include "browser/UNfrmVisualizar.h"
 #include "download/UNfrmDownload.h"
+#include "library/RunJournal.h"
 #include "search/Indexing.h"
 #include "ui/Pump.h"
 #include "ui/Windows.h"
@@ -190,7 +191,11 @@ class DownloadFixture : public ::testing::Test {
         }
         EXPECT_EQ(found, expected);
         EXPECT_EQ(fixtures::listTree(program).size(), fixtures::listTree(library()).size() + 1)
-            << "nothing beside Blocos in the program folder";
+            << "nothing beside Blocos in the program folder, no run journal left listing";
+    }
+    // A name recorded in the run journal as a run does before creating it.
+    void recordCreated(const fs::path& path) const {
+        ASSERT_TRUE(library::RunJournal(library::Layout(program)).willCreate(path));
     }
     fs::path partialDownload(int index) const {
         return library() / ("." + std::to_string(index) + ".zip.part");

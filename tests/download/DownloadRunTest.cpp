@@ -89,6 +89,9 @@ TEST_F(DownloadRun, SeveralPackagesAreAllFetchedBeforeAnyIsInstalled) {
 TEST_F(DownloadRun, LeftoversOfAnEarlierRunAreCleared) {
     publishBlocks(3, {"Pia"});
     fixtures::writeFile(library() / "3.zip", "stale archive");
+    // The folders as a killed run recorded them before creating them.
+    recordCreated(library() / ".3.novo-Ab12Cd");
+    recordCreated(library() / ".3.antigo-Ef34Gh");
     fixtures::writeFile(library() / ".3.novo-Ab12Cd" / "3" / "IMG" / "x.PNG", "staging");
     fixtures::writeFile(library() / ".3.antigo-Ef34Gh" / "3" / "IMG" / "y.PNG", "put aside");
     fixtures::writeFile(library() / ".3.zip.k7Lm9N.part", "partial");
@@ -332,6 +335,7 @@ TEST_F(DownloadRun, APutAsideCategoryIsPutBackBeforeAnyCleanUp) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fs::remove_all(library() / "3");
+        recordCreated(library() / ".3.antigo-Ef34Gh");
         fixtures::writeFile(library() / ".3.antigo-Ef34Gh" / "3" / "IMG" / "Velho.PNG", "old");
         if (c.categoryPresent) installBefore(3, {"Atual"});
         createWindows(c.base);

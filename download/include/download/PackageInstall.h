@@ -9,16 +9,12 @@
 #include <string>
 
 #include "archive/ZipReader.h"
+#include "library/FolderTree.h"
 #include "library/Library.h"
 
 namespace download {
 
-// Removes folder and everything below it. The folder must lie strictly below
-// libraryRoot. Links are removed as links, never followed; a mount point is
-// never removed nor entered. Throws std::filesystem::filesystem_error at the
-// first thing that cannot be removed; what was removed before stays removed.
-void RemoveFolderTree(const std::filesystem::path& folder,
-                      const std::filesystem::path& libraryRoot);
+using library::RemoveFolderTree;
 
 enum class InstallOutcome {
     Installed,
@@ -55,14 +51,15 @@ InstallResult installPackage(archive::ZipReader& reader, const std::filesystem::
 void restorePutAside(const library::Layout& layout, int index);
 
 // Removes what an interrupted run left for category index in the library:
-// staging folders, put-aside categories and the temporary files of downloads
-// that cannot be resumed, after restorePutAside has put back a category that
-// only a put-aside folder holds. Never throws.
+// the staging and put-aside folders the run journal lists, after
+// restorePutAside has put back a category that only a put-aside folder holds,
+// and the temporary files of downloads that cannot be resumed. Never throws.
 void removeLeftovers(const library::Layout& layout, int index);
 
 // At start-up, before any window: every category that only a put-aside
-// folder holds is put back, then what killed runs left (staging folders,
-// partial downloads, package archives, TMP.ZIP) is removed. Never throws.
+// folder holds is put back, then what the run journal lists (staging folders,
+// package archives, TMP.ZIP, the preview's drawing) is removed, and the
+// download's partial files. Never throws.
 void recoverInterruptedRuns(const library::Layout& layout);
 
 }  // namespace download

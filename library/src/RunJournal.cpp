@@ -1,0 +1,282 @@
+#include "library/RunJournal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+#include <optional>
+#include <string_view>
+
+#include "library/FolderTree.h"
+
+namespace library {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kJournalName = "tessaly.journal";
+constexpr const char* kLibraryFolder = "Blocos";
+constexpr const char* kArchiveCopy = "TMP.ZIP";
+// A run records a handful of names; a journal past this is rewritten with
+// only what is still open, and nothing beyond the read limit is believed.
+constexpr off_t kCompactAt = 64 * 1024;
+constexpr std::size_t kReadLimit = 1024 * 1024;
+constexpr std::size_t kMaxEntries = 4096;
+// Ends every line: a line cut short by a kill lacks it, even once a later
+// line has been joined on after a newline, and never counts.
+constexpr std::string_view kLineEnd = " .";
+
+// One writer per program folder (the lock file); this orders the threads of it.
+std::mutex journalMutex;
+
+class Descriptor {
+  public:
+    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
+    ~Descriptor() {
+        if (descriptor_ >= 0) ::close(descriptor_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return descriptor_; }
+    bool valid() const { return descriptor_ >= 0; }
+
+  private:
+    int descriptor_;
+};
+
+bool isPlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}
+
+std::string escape(const std::string& raw) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : raw) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte == 0x7f || byte == '%') {
+            out += '%';
+            out += hex[byte >> 4];
+            out += hex[byte & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> unescape(const std::string& text) {
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] != '%') {
+            out += text[at];
+            continue;
+        }
+        if (at + 2 >= text.size()) return std::nullopt;
+        const int high = digit(text[at + 1]);
+        const int low = digit(text[at + 2]);
+        if (high < 0 || low < 0) return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+        at += 2;
+    }
+    return out;
+}
+
+bool writeAll(int descriptor, const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const ssize_t written = ::write(descriptor, text.data() + at, text.size() - at);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        at += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+RunJournal::RunJournal(const Layout& layout) : layout_(layout) {}
+
+fs::path RunJournal::file() const {
+    return layout_.programFolder() / kJournalName;
+}
+
+namespace {
+
+// The journal's name for path, or nothing when path is no place it may name.
+std::optional<std::string> journalName(const Layout& layout, const fs::path& path) {
+    if (path == layout.previewArchiveCopy()) return std::string(kArchiveCopy);
+    const std::string name = path.filename().string();
+    if (path.parent_path() != layout.libraryRoot() || !isPlainName(name)) return std::nullopt;
+    return std::string(kLibraryFolder) + "/" + escape(name);
+}
+
+std::optional<fs::path> pathOf(const Layout& layout, const std::string& name) {
+    if (name == kArchiveCopy) return layout.previewArchiveCopy();
+    const std::string prefix = std::string(kLibraryFolder) + "/";
+    if (name.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+    const std::optional<std::string> plain = unescape(name.substr(prefix.size()));
+    if (!plain || !isPlainName(*plain)) return std::nullopt;
+    return layout.libraryRoot() / *plain;
+}
+
+// The names created and not settled: every complete line replayed in order.
+std::vector<std::string> openEntries(const Layout& layout, const fs::path& journal) {
+    std::vector<std::string> entries;
+    const Descriptor input(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!input.valid()) return entries;
+    struct stat info;
+    if (::fstat(input.get(), &info) != 0 || !S_ISREG(info.st_mode)) return entries;
+    std::string text(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kReadLimit),
+                     '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t read = ::read(input.get(), text.data() + got, text.size() - got);
+        if (read < 0 && errno == EINTR) continue;
+        if (read <= 0) break;
+        got += static_cast<std::size_t>(read);
+    }
+    text.resize(got);
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) break;  // a torn last line
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (line.size() < 3 + kLineEnd.size() || line[1] != ' ' ||
+            (line[0] != '+' && line[0] != '-') || !line.ends_with(kLineEnd))
+            continue;
+        const std::string name = line.substr(2, line.size() - 2 - kLineEnd.size());
+        if (!pathOf(layout, name)) continue;
+        const auto found = std::find(entries.begin(), entries.end(), name);
+        if (line[0] == '-') {
+            if (found != entries.end()) entries.erase(found);
+        } else if (found == entries.end() && entries.size() < kMaxEntries) {
+            entries.push_back(name);
+        }
+    }
+    return entries;
+}
+
+// Replaces the journal by one that lists exactly entries, in one rename; a
+// journal that lists nothing is removed, the usual state between runs.
+bool rewrite(const fs::path& journal, const std::vector<std::string>& entries) {
+    if (entries.empty()) return ::unlink(journal.c_str()) == 0 || errno == ENOENT;
+    const fs::path fresh = journal.string() + ".novo";
+    ::unlink(fresh.c_str());
+    bool written;
+    {
+        const Descriptor output(::open(fresh.c_str(),
+                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (!output.valid()) return false;
+        std::string text;
+        for (const std::string& entry : entries) text += "+ " + entry + std::string(kLineEnd) + "\n";
+        written = writeAll(output.get(), text) && ::fsync(output.get()) == 0;
+    }
+    if (!written || ::rename(fresh.c_str(), journal.c_str()) != 0) {
+        ::unlink(fresh.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool append(const Layout& layout, const fs::path& journal, const std::string& line) {
+    struct stat info;
+    if (::lstat(journal.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > kCompactAt)
+        rewrite(journal, openEntries(layout, journal));
+    const Descriptor output(
+        ::open(journal.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!output.valid()) return false;
+    // A line torn by an earlier kill must not swallow this one.
+    const off_t size = ::lseek(output.get(), 0, SEEK_END);
+    std::string text = line + std::string(kLineEnd) + "\n";
+    if (size > 0) {
+        char last = '\n';
+        if (::pread(output.get(), &last, 1, size - 1) != 1) return false;
+        if (last != '\n') text.insert(text.begin(), '\n');
+    }
+    return writeAll(output.get(), text) && ::fsync(output.get()) == 0;
+}
+
+// Removes the leftover at path without following a link. True when nothing
+// of it is left that the journal should still name.
+bool removeLeftover(const Layout& layout, const fs::path& path) {
+    const bool inLibrary = path != layout.previewArchiveCopy();
+    const Descriptor program(
+        ::open(layout.programFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!program.valid()) return false;
+    const Descriptor library(
+        inLibrary ? ::openat(program.get(), kLibraryFolder,
+                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                  : -1);
+    if (inLibrary && !library.valid()) return errno == ENOENT;
+    const int at = inLibrary ? library.get() : program.get();
+    const std::string name = path.filename().string();
+    struct stat info;
+    if (::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+    if (S_ISREG(info.st_mode)) return ::unlinkat(at, name.c_str(), 0) == 0;
+    if (S_ISDIR(info.st_mode) && inLibrary) {
+        try {
+            RemoveFolderTree(path, layout.libraryRoot());
+            return true;
+        } catch (const fs::filesystem_error&) {
+            return false;
+        }
+    }
+    return true;  // a link or device: never made by this program, left alone
+}
+
+}  // namespace
+
+bool RunJournal::willCreate(const fs::path& path) const {
+    const std::optional<std::string> name = journalName(layout_, path);
+    if (!name) return false;
+    const std::lock_guard<std::mutex> lock(journalMutex);
+    return append(layout_, file(), "+ " + *name);
+}
+
+void RunJournal::settled(const fs::path& path) const {
+    const std::optional<std::string> name = journalName(layout_, path);
+    if (!name) return;
+    const std::lock_guard<std::mutex> lock(journalMutex);
+    const fs::path journal = file();
+    std::vector<std::string> entries = openEntries(layout_, journal);
+    const auto found = std::find(entries.begin(), entries.end(), *name);
+    if (found == entries.end()) return;
+    entries.erase(found);
+    if (entries.empty())
+        rewrite(journal, entries);
+    else
+        append(layout_, journal, "- " + *name);
+}
+
+std::vector<fs::path> RunJournal::leftovers() const {
+    const std::lock_guard<std::mutex> lock(journalMutex);
+    std::vector<fs::path> paths;
+    for (const std::string& entry : openEntries(layout_, file()))
+        paths.push_back(*pathOf(layout_, entry));
+    return paths;
+}
+
+void RunJournal::removeLeftovers(const std::function<bool(const fs::path&)>& select) const {
+    const std::lock_guard<std::mutex> lock(journalMutex);
+    const fs::path journal = file();
+    const std::vector<std::string> entries = openEntries(layout_, journal);
+    std::vector<std::string> remaining;
+    for (const std::string& entry : entries) {
+        const fs::path path = *pathOf(layout_, entry);
+        if ((select && !select(path)) || !removeLeftover(layout_, path)) remaining.push_back(entry);
+    }
+    if (remaining != entries) rewrite(journal, remaining);
+}
+
+}  // namespace library

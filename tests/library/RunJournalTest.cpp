@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "library/RunJournal.h"
+
+namespace fs = std::filesystem;
+using library::Layout;
+using library::RunJournal;
+using namespace std::string_literals;
+
+namespace {
+
+class JournalFolder {
+  public:
+    JournalFolder() {
+        path_ = fs::temp_directory_path() /
+                ("tessaly-journal-" +
+                 std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(path_);
+        fs::create_directories(path_ / "Blocos");
+    }
+    ~JournalFolder() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+    Layout layout() const { return Layout(path_); }
+    fs::path blocos() const { return path_ / "Blocos"; }
+
+  private:
+    fs::path path_;
+};
+
+void writeFile(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string readFile(const fs::path& file) {
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+bool present(const fs::path& path) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
+
+}  // namespace
+
+// What the next start believes of a journal a killed or hostile run left.
+TEST(RunJournal, ReadsOnlyCompleteLinesNamingItsOwnPlaces) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::vector<std::string> expected;  // relative to the program folder
+    };
+    const std::vector<Case> cases = {
+        {"created, not settled", "+ Blocos/3.zip .\n", {"Blocos/3.zip"}},
+        {"created then settled", "+ Blocos/3.zip .\n- Blocos/3.zip .\n", {}},
+        {"settled then created again", "+ TMP.ZIP .\n- TMP.ZIP .\n+ TMP.ZIP .\n", {"TMP.ZIP"}},
+        {"torn last line", "+ Blocos/3.zip .\n+ Blocos/.4.nov", {"Blocos/3.zip"}},
+        {"torn settling line keeps the entry", "+ Blocos/3.zip .\n- Blocos/3.zip .",
+         {"Blocos/3.zip"}},
+        {"listed twice, settled once", "+ TMP.ZIP .\n+ TMP.ZIP .\n- TMP.ZIP .\n", {}},
+        {"escaped name", "+ Blocos/Cama%20de%0Acasal.DWG .\n", {"Blocos/Cama de\ncasal.DWG"}},
+        {"parent folder", "+ Blocos/.. .\n+ Blocos/%2E%2E .\n", {}},
+        {"escaped slash", "+ Blocos/%2Fetc%2Fpasswd .\n+ Blocos/a%2Fb .\n", {}},
+        {"escaped zero byte", "+ Blocos/a%00b .\n", {}},
+        {"a folder down", "+ Blocos/3/IMG/a.PNG .\n", {}},
+        {"absolute path", "+ /etc/passwd .\n+ /tmp/Blocos/x .\n", {}},
+        {"beside Blocos", "+ vazio.dwg .\n+ tessaly.journal .\n+ ../Blocos/x .\n", {}},
+        {"empty name", "+ Blocos/ .\n+  .\n", {}},
+        {"bad escape", "+ Blocos/x%4 .\n+ Blocos/x%G0 .\n+ Blocos/x%4g .\n", {}},
+        {"no space after the sign", "+Blocos/3.zip .\n*  Blocos/3.zip .\n", {}},
+        {"carriage return after the end", "+ TMP.ZIP .\r\n", {}},
+        {"no closing mark", "+ Blocos/3.zip\n+ TMP.ZIP .\n", {"TMP.ZIP"}},
+        {"cut before the closing mark, then joined on", "+ Blocos/Cama~1.DWG\n+ TMP.ZIP .\n",
+         {"TMP.ZIP"}},
+        {"binary garbage between", "+ TMP.ZIP .\n\xff\xfe\0\x01\n+ Blocos/1.zip .\n"s,
+         {"TMP.ZIP", "Blocos/1.zip"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const JournalFolder folder;
+        const RunJournal journal(folder.layout());
+        writeFile(journal.file(), c.text);
+        std::vector<std::string> got;
+        for (const fs::path& path : journal.leftovers())
+            got.push_back(path.lexically_relative(folder.path()).string());
+        EXPECT_EQ(got, c.expected);
+    }
+}
+
+TEST(RunJournal, RecordsOnlyItsOwnPlaces) {
+    const JournalFolder folder;
+    const Layout layout = folder.layout();
+    const RunJournal journal(layout);
+    struct Case {
+        fs::path path;
+        bool accepted;
+    };
+    const std::vector<Case> cases = {
+        {layout.packageFile(3), true},
+        {layout.previewArchiveCopy(), true},
+        {folder.blocos() / ".3.novo-abcdef", true},
+        {folder.blocos() / "Nome com\nquebra %.DWG", true},
+        {folder.blocos() / "3" / "IMG" / "a.PNG", false},
+        {folder.path() / "vazio.dwg", false},
+        {folder.blocos() / "..", false},
+        {fs::path("/etc/passwd"), false},
+        {folder.blocos(), false},
+    };
+    std::vector<fs::path> expected;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        EXPECT_EQ(journal.willCreate(c.path), c.accepted);
+        if (c.accepted) expected.push_back(c.path);
+    }
+    EXPECT_EQ(journal.leftovers(), expected);
+    for (const fs::path& path : expected) journal.settled(path);
+    EXPECT_TRUE(journal.leftovers().empty());
+    EXPECT_FALSE(present(journal.file())) << "a journal that lists nothing is removed";
+}
+
+// What removal at start does to each kind of thing a listed name can be.
+TEST(RunJournal, RemovesExactlyWhatItListsAndNeverFollowsALink) {
+    const JournalFolder folder;
+    const Layout layout = folder.layout();
+    const RunJournal journal(layout);
+    const fs::path outside = folder.path() / "fora";
+    fs::create_directories(outside / "pasta");
+    writeFile(outside / "alvo.DWG", "user");
+    writeFile(outside / "pasta" / "dentro", "user");
+
+    // The program's own files and folders, listed.
+    writeFile(layout.packageFile(3), "zip");
+    fs::create_directories(folder.blocos() / ".3.novo-abcdef" / "3" / "IMG");
+    writeFile(folder.blocos() / ".3.novo-abcdef" / "3" / "IMG" / "a.PNG", "png");
+    fs::create_symlink(outside, folder.blocos() / ".3.novo-abcdef" / "3" / "fora");
+    writeFile(folder.blocos() / "Cama~1.DWG", "preview");
+    writeFile(layout.previewArchiveCopy(), "zip");
+    // Listed, but a link is never what this program made.
+    fs::create_symlink(outside / "alvo.DWG", folder.blocos() / "Link.DWG");
+    fs::create_symlink(outside / "pasta", folder.blocos() / ".5.novo-linked");
+    // The user's own files, not listed.
+    writeFile(folder.blocos() / "Cama.DWG", "user");
+    writeFile(folder.blocos() / "4.zip", "user");
+
+    for (const fs::path& path :
+         {layout.packageFile(3), folder.blocos() / ".3.novo-abcdef", folder.blocos() / "Cama~1.DWG",
+          layout.previewArchiveCopy(), folder.blocos() / "Link.DWG",
+          folder.blocos() / ".5.novo-linked", folder.blocos() / "never-created"})
+        ASSERT_TRUE(journal.willCreate(path));
+    journal.removeLeftovers();
+
+    struct Expectation {
+        fs::path path;
+        bool remains;
+    };
+    const std::vector<Expectation> expectations = {
+        {layout.packageFile(3), false},
+        {folder.blocos() / ".3.novo-abcdef", false},
+        {folder.blocos() / "Cama~1.DWG", false},
+        {layout.previewArchiveCopy(), false},
+        {folder.blocos() / "Link.DWG", true},
+        {folder.blocos() / ".5.novo-linked", true},
+        {outside / "alvo.DWG", true},
+        {outside / "pasta" / "dentro", true},
+        {folder.blocos() / "Cama.DWG", true},
+        {folder.blocos() / "4.zip", true},
+    };
+    for (const Expectation& e : expectations) {
+        SCOPED_TRACE(e.path.string());
+        EXPECT_EQ(present(e.path), e.remains);
+    }
+    EXPECT_TRUE(journal.leftovers().empty());
+}
+
+TEST(RunJournal, ALinkedLibraryFolderIsNeverEntered) {
+    const JournalFolder folder;
+    const Layout layout = folder.layout();
+    const RunJournal journal(layout);
+    ASSERT_TRUE(journal.willCreate(layout.packageFile(3)));
+    // Blocos swapped for a link to somebody else's folder after the record.
+    const fs::path elsewhere = folder.path() / "outra";
+    fs::create_directories(elsewhere);
+    writeFile(elsewhere / "3.zip", "user");
+    fs::remove_all(folder.blocos());
+    fs::create_directory_symlink(elsewhere, folder.blocos());
+    journal.removeLeftovers();
+    EXPECT_TRUE(present(elsewhere / "3.zip"));
+}
+
+TEST(RunJournal, WhatCannotBeRemovedStaysListed) {
+    const JournalFolder folder;
+    const Layout layout = folder.layout();
+    const RunJournal journal(layout);
+    // Deeper than any package: the folder tree removal refuses it.
+    const fs::path deep = folder.blocos() / ".3.novo-deep";
+    fs::path inner = deep;
+    for (int level = 0; level < 70; ++level) inner /= "d";
+    fs::create_directories(inner);
+    ASSERT_TRUE(journal.willCreate(deep));
+    journal.removeLeftovers();
+    EXPECT_EQ(journal.leftovers(), std::vector<fs::path>{deep});
+}
+
+TEST(RunJournal, RemovesOnlyWhatTheSelectionAccepts) {
+    const JournalFolder folder;
+    const Layout layout = folder.layout();
+    const RunJournal journal(layout);
+    for (int n : {3, 4}) {
+        writeFile(layout.packageFile(n), "zip");
+        ASSERT_TRUE(journal.willCreate(layout.packageFile(n)));
+    }
+    journal.removeLeftovers([&](const fs::path& path) { return path == layout.packageFile(4); });
+    EXPECT_TRUE(present(layout.packageFile(3)));
+    EXPECT_FALSE(present(layout.packageFile(4)));
+    EXPECT_EQ(journal.leftovers(), std::vector<fs::path>{layout.packageFile(3)});
+}
+
+TEST(RunJournal, ALineAfterATornOneIsReadAgain) {
+    const JournalFolder folder;
+    const Layout layout = folder.layout();
+    const RunJournal journal(layout);
+    // Cut after the name, before its closing mark: joined on, it still never counts.
+    for (const char* torn : {"+ Blocos/.3.nov", "+ Blocos/.3.novo-abcdef", "+ Blocos/.3.novo-abcdef "}) {
+        SCOPED_TRACE(torn);
+        writeFile(journal.file(), torn);
+        ASSERT_TRUE(journal.willCreate(layout.packageFile(4)));
+        EXPECT_EQ(journal.leftovers(), std::vector<fs::path>{layout.packageFile(4)});
+    }
+}
+
+TEST(RunJournal, StaysSmallOverManyRuns) {
+    const JournalFolder folder;
+    const Layout layout = folder.layout();
+    const RunJournal journal(layout);
+    // One entry stays open all along, so the journal is never simply emptied.
+    ASSERT_TRUE(journal.willCreate(layout.previewArchiveCopy()));
+    // Long names, so that the journal passes its compaction size a few times.
+    for (int run = 0; run < 400; ++run) {
+        const fs::path staging =
+            folder.blocos() / (std::string(200, 'n') + std::to_string(run) + ".DWG");
+        ASSERT_TRUE(journal.willCreate(staging));
+        journal.settled(staging);
+    }
+    EXPECT_LT(fs::file_size(journal.file()), 70u * 1024u);
+    EXPECT_EQ(journal.leftovers(), std::vector<fs::path>{layout.previewArchiveCopy()});
+}
+
+TEST(RunJournal, AJournalThatIsALinkIsNeitherReadNorWritten) {
+    const JournalFolder folder;
+    const Layout layout = folder.layout();
+    const RunJournal journal(layout);
+    const fs::path other = folder.path() / "outro.txt";
+    writeFile(other, "+ Blocos/3.zip .\n");
+    writeFile(layout.packageFile(3), "zip");
+    fs::create_symlink(other, journal.file());
+    EXPECT_TRUE(journal.leftovers().empty());
+    EXPECT_FALSE(journal.willCreate(layout.packageFile(4)));
+    journal.removeLeftovers();
+    EXPECT_TRUE(present(layout.packageFile(3)));
+    EXPECT_EQ(readFile(other), "+ Blocos/3.zip .\n");
+}
