@@ -4,12 +4,12 @@
 #include <QWidget>
 
 #include "archive/ZipReader.h"
+#include "browser/BlockSaveDialog.h"
 #include "library/Library.h"
 #include "ui/Windows.h"
 
 class QCheckBox;
 class QComboBox;
-class QFileDialog;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -57,7 +57,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     QStatusBar* status = nullptr;
     QTimer* tBrowser = nullptr;
 
-    QFileDialog* dSalvar = nullptr;
+    BlockSaveDialog* dSalvar = nullptr;
 
     bool firstShowDone() const { return FirstShowDone; }
 
