@@ -1,6 +1,7 @@
 // dwgrender [--size WxH] [--block NAME] IN.dwg OUT.png
 // Renders model space (or the named block) zoomed to its extents with a 2 %
-// margin on white. On failure: exit 1, one line on stderr, no PNG written.
+// margin on white. On failure: exit 1, one line on stderr, no PNG written. A
+// drawing too large to build whole is drawn in part, said in one line on stderr.
 #include <dwg/Reader.h>
 #include <png.h>
 #include <render/Build.h>
@@ -131,5 +132,9 @@ int main(int argc, char** argv) {
     QSaveFile out(QString::fromStdString(files[1]));
     if (!out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.commit())
         return fail("não foi possível gravar " + files[1]);
+    // A bounded build still makes a picture: written, and said.
+    if (list.report.simplified())
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(render::kSimplifiedNotice.size()),
+                     render::kSimplifiedNotice.data());
     return 0;
 }
