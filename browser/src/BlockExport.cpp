@@ -1,13 +1,13 @@
-// "Salvar bloco selecionado": the selected block's drawing is written into the
-// chosen folder under the block's name.
+// "Salvar bloco selecionado": the selected block's drawing is written as the
+// file the user chose in the save dialog.
 //
 // The block's archive is read where it lies in the library. Copying it beside
-// the target first, under the name the user typed, could land the copy on
-// another block's archive (saving into the category's own DWG folder) or on a
-// user's own file, and removing the copy afterwards would lose that file. An
-// export writes one file, the drawing, and deletes none.
+// the target first could land the copy on another block's archive (saving
+// into the category's own DWG folder) or on a user's own file, and removing
+// the copy afterwards would lose that file. An export writes one file, the
+// drawing, and deletes none; it replaces a file only when the user said so in
+// the dialog, and a read-only one never.
 #include <QComboBox>
-#include <QFileDialog>
 #include <QPushButton>
 #include <QStringList>
 #include <system_error>
@@ -117,11 +117,9 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
     const fs::path categoryFolder = itemCategoryFolder(selected);
     const fs::path blockName = library::blockName(thumbnail);
 
-    dSalvar->selectFile(ui::displayName(blockName));
-    if (dSalvar->exec() != QDialog::Accepted || dSalvar->selectedFiles().isEmpty()) return;
-    // The name typed decides the folder only; the drawing keeps the block's name.
-    const fs::path targetFolder =
-        library::pathFromUtf8(dSalvar->selectedFiles().constFirst().toStdString()).parent_path();
+    dSalvar->propose(blockName);
+    if (dSalvar->exec() != QDialog::Accepted || dSalvar->target().empty()) return;
+    const fs::path target = dSalvar->target();
 
     const fs::path blockArchive =
         library::drawingArchivePath(categoryFolder, thumbnail);
@@ -131,14 +129,23 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
                       ui::displayName(blockArchive));
         return;
     }
+    // The dialog pumped messages: the file may have changed since the user was asked.
+    if (isReadOnlyFile(target)) {
+        refuseReadOnly(target);
+        return;
+    }
+    if (fs::equivalent(target, blockArchive, error)) {
+        reportFailure(QStringLiteral("O desenho não pode substituir o arquivo do próprio bloco."));
+        return;
+    }
 
     // A block archive holds one drawing: only a .DWG member is written, under
-    // the block's name whatever its stored name says.
+    // the chosen name whatever its stored name says.
     archive::ExtractOptions options;
-    options.destination = targetFolder;
+    options.destination = target.parent_path();
     options.password = std::string(library::kArchivePassword);
     options.mask = "*.DWG";
-    options.writeAs = fs::path(blockName) += ".DWG";
+    options.writeAs = target.filename();
     options.question = [](const archive::ZipQuestion& question) {
         return ui::askZipQuestion(question);
     };
@@ -163,10 +170,12 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
         ui::sleepMs(100);
         ui::pump();
     }
-    if (result.written.empty())
+    if (result.written.empty()) {
         reportFailure(nothingWritten(result));
-    else
-        inform(QStringLiteral("Procedimento concluído."));
+        return;
+    }
+    dSalvar->saved(target);
+    inform(QStringLiteral("Procedimento concluído."));
 }
 
 }  // namespace browser

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -144,16 +143,7 @@ void TfrmVisualizar::buildControls() {
     connect(tBrowser, &QTimer::timeout, this, &TfrmVisualizar::tBrowserTimer);
     tBrowser->start();
 
-    dSalvar = new QFileDialog(this, QStringLiteral("Salvar"));
-    dSalvar->setObjectName(QStringLiteral("dSalvar"));
-    dSalvar->setAcceptMode(QFileDialog::AcceptSave);
-    dSalvar->setFileMode(QFileDialog::AnyFile);
-    // Shown as "*.DWG"; lower-case names are listed too on file systems that tell them apart.
-    dSalvar->setNameFilter(QStringLiteral("*.DWG (*.DWG *.dwg)"));
-    dSalvar->setOption(QFileDialog::HideNameFilterDetails);
-    dSalvar->setOption(QFileDialog::DontUseNativeDialog);
-    dSalvar->setDefaultSuffix(QStringLiteral("DWG"));
-    dSalvar->setSizeGripEnabled(true);
+    dSalvar = new BlockSaveDialog(this);
 
     connect(bSalvar, &QPushButton::clicked, this, &TfrmVisualizar::bSalvarClick);
     connect(cArea, &QComboBox::activated, this, &TfrmVisualizar::cAreaChange);

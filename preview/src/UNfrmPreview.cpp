@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QWindow>
 #include <cerrno>
 #include <cmath>
 #include <optional>
@@ -116,6 +117,12 @@ void copyToArchiveCopy(const library::RunJournal& journal, const fs::path& block
 
 }  // namespace
 
+QSize sizeWithinWorkArea(const QSize& workArea, const QMargins& frame, const QSize& size,
+                         const QSize& minimum) {
+    const QSize room = workArea.shrunkBy(frame);
+    return size.boundedTo(room).expandedTo(minimum);
+}
+
 QPoint bottomRightPlacement(const QRect& workArea, const QSize& frame) {
     return {std::max(workArea.left(), workArea.x() + workArea.width() - frame.width()),
             std::max(workArea.top(), workArea.y() + workArea.height() - frame.height())};
@@ -178,12 +185,44 @@ void TfrmPreview::FormShow() {
             const fs::path emptyDrawing = main->layout().emptyDrawing();
             if (isFile(emptyDrawing)) dwg->OpenDrawing(emptyDrawing);
         }
-        // The work area stands in for the screen less its taskbar: clear of
-        // panels on any edge. The size is the one the window has now, so a
-        // size the user gave it stays.
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(bottomRightPlacement(screen->availableGeometry(), frameGeometry().size()));
+        placeAtBottomRight();
     });
+}
+
+void TfrmPreview::placeAtBottomRight() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    // The work area stands in for the screen less its taskbar: clear of
+    // panels on any edge. The size is the one the window has now, so a size
+    // the user gave it stays, unless the frame would not fit.
+    const QRect workArea = screen->availableGeometry();
+    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(sizeWithinWorkArea(workArea.size(), margins, size(), minimumSize()));
+    const QSize frame = size().grownBy(margins);
+    placedMargins_ = margins;
+    // Until the window manager has framed a window just shown, its frame
+    // counts as none: once the extents are known the window is placed again.
+    awaitingFrame_ = isVisible() && margins.isNull();
+    // A window's position is its frame's.
+    move(bottomRightPlacement(workArea, frame));
+}
+
+void TfrmPreview::placeAgainIfTheFrameChanged() {
+    if (!awaitingFrame_ || !windowHandle()) return;
+    if (windowHandle()->frameMargins() == placedMargins_) return;
+    awaitingFrame_ = false;
+    placeAtBottomRight();
+    awaitingFrame_ = false;
+}
+
+void TfrmPreview::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    placeAgainIfTheFrameChanged();
+}
+
+void TfrmPreview::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    awaitingFrame_ = false;
 }
 
 void TfrmPreview::bVerClick() {
@@ -336,6 +375,7 @@ void TfrmPreview::walk(int step) {
 
 void TfrmPreview::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    placeAgainIfTheFrameChanged();
     dwg->setGeometry(0, 0, width(), height() - kPanelHeight);
     buttonPanel_->setGeometry(0, height() - kPanelHeight, width(), kPanelHeight);
     const auto place = [this](QPushButton* button, double designCentre) {

@@ -120,6 +120,18 @@ ModalScript::Step acceptProposedIn(const fs::path& folder) {
         QTest::keyClick(edit, Qt::Key_Return);
     };
 }
+// Answers a box shown over the save dialog, then, back in the dialog, gives
+// up; stillOpen tells whether the dialog was still there to give up.
+ModalScript::Step answerThenCancelTheDialog(ModalScript::Step answer, bool& stillOpen) {
+    return [answer = std::move(answer), &stillOpen](QWidget* box) {
+        answer(box);
+        QTimer::singleShot(50, [&stillOpen] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            stillOpen = dialog != nullptr;
+            if (dialog) dialog->reject();
+        });
+    };
+}
 ModalScript::Step pressKey(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     return [key, modifiers](QWidget* modal) { QTest::keyClick(modal, key, modifiers); };
 }
@@ -171,6 +183,8 @@ class ExportTest : public ::testing::Test {
     void openCategoryAndSelect(const std::string& block) {
         main = std::make_unique<browser::TfrmVisualizar>(library::Layout(program));
         ui::windows().main = main.get();
+        // Its first-show step would open the category list's drop-down over the dialogs.
+        main->tBrowser->stop();
         main->show();
         main->cArea->setCurrentIndex(3);
         emit main->cArea->activated(3);
@@ -206,7 +220,6 @@ TEST_F(ExportTest, ProposedNameWritesTheDrawingAndRemovesTheCopy) {
              auto* dialog = qobject_cast<QFileDialog*>(modal);
              ASSERT_NE(dialog, nullptr);
              EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Salvar"));
-             EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("DWG"));
              proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
              acceptProposedIn(target)(modal);
          },
@@ -237,37 +250,137 @@ TEST_F(ExportTest, ArchivesFromAnIndependentWriterExportToo) {
     EXPECT_EQ(readFile(target / "Pia Dupla.DWG"), drawing);
 }
 
-TEST_F(ExportTest, AnotherNameDecidesFolderAndCopyButNotTheDrawingName) {
-    const std::string drawing = addBlock("Mesa.Redonda");
-    openCategoryAndSelect("Mesa.Redonda");
-    fixtures::writeFile(target / "Mesa.Redonda.DWG", "older drawing");
-    fs::permissions(target / "Mesa.Redonda.DWG", fs::perms::owner_read);
-    ModalScript script({saveAs(target / "Outro nome"), pressKey(Qt::Key_Return)});
-    runExport(script);
-    // Replaced without a question, read-only or not; no file named after what was typed.
-    EXPECT_EQ(targetFiles(), std::vector<std::string>{"Mesa.Redonda.DWG"});
-    EXPECT_EQ(readFile(target / "Mesa.Redonda.DWG"), drawing);
-    EXPECT_EQ(script.seen().back().text, kDone);
-}
-
 TEST_F(ExportTest, ProposedNameOverAnExistingDrawingAsksFirst) {
     const std::string drawing = addBlock("Cadeira de balanço");
     openCategoryAndSelect("Cadeira de balanço");
     fixtures::writeFile(target / library::pathFromUtf8("Cadeira de balanço.DWG"), "older drawing");
     ModalScript script({acceptProposedIn(target),
-                        // The dialog's own question, in Portuguese: replace the existing file?
-                        [](QWidget* modal) {
-                            auto* box = qobject_cast<QMessageBox*>(modal);
-                            ASSERT_NE(box, nullptr);
-                            ASSERT_NE(box->button(QMessageBox::Yes), nullptr);
-                            EXPECT_EQ(box->button(QMessageBox::Yes)->text(),
-                                      QStringLiteral("&Sim"));
-                            QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier);
-                        },
+                        [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier); },
                         pressKey(Qt::Key_Return)});
     runExport(script);
+    ASSERT_EQ(script.seen().size(), 3u);
+    EXPECT_TRUE(
+        script.seen()[1].text.contains(QStringLiteral("\"Cadeira de balanço.DWG\" já existe")))
+        << script.seen()[1].text.toStdString();
     EXPECT_EQ(readFile(target / library::pathFromUtf8("Cadeira de balanço.DWG")), drawing);
     EXPECT_EQ(script.seen().back().text, kDone);
+}
+
+TEST_F(ExportTest, TheDrawingTakesTheNameTyped) {
+    struct Case {
+        const char* block;
+        const char* typed;  // empty: the proposed name accepted
+        const char* written;
+    };
+    const Case cases[] = {
+        {"Cama de casal", "copia da cama.DWG", "copia da cama.DWG"},
+        {"Cama de casal", "copia da cama", "copia da cama.DWG"},
+        {"Cama de casal", "planta.dwg", "planta.dwg"},
+        {"Cama de casal", "planta.v2", "planta.v2"},
+        {"Cama de casal", "", "Cama de casal.DWG"},
+        // Only the thumbnail's extension was dropped: the dots stay, .DWG follows.
+        {"Mesa.Redonda", "", "Mesa.Redonda.DWG"},
+        {"Mesa.Redonda", "Mesa.Redonda", "Mesa.Redonda.DWG"},
+        {"Mesa.Redonda", "Outra.Mesa", "Outra.Mesa"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.block) + " as " + c.typed);
+        const std::string drawing = addBlock(c.block);
+        openCategoryAndSelect(c.block);
+        ModalScript script({*c.typed ? saveAs(target / library::pathFromUtf8(c.typed))
+                                     : acceptProposedIn(target),
+                            pressKey(Qt::Key_Return)});
+        runExport(script);
+        EXPECT_EQ(script.seen().back().text, kDone);
+        EXPECT_EQ(targetFiles(), std::vector<std::string>{c.written});
+        EXPECT_EQ(readFile(target / library::pathFromUtf8(c.written)), drawing);
+        fs::remove_all(target);
+        fs::create_directories(target);
+    }
+}
+
+// A user's own read-only drawing of the block's name lies in the folder; the
+// user saves the block under another name.
+TEST_F(ExportTest, AnotherNameLeavesTheUsersFileOfTheBlocksNameAlone) {
+    const std::string drawing = addBlock("Cama de casal");
+    const fs::path own = target / "Cama de casal.DWG";
+    fixtures::writeFile(own, "the user's own drawing");
+    fs::permissions(own, fs::perms::owner_read);
+    openCategoryAndSelect("Cama de casal");
+    ModalScript script({saveAs(target / "copia da cama.DWG"), pressKey(Qt::Key_Return)});
+    runExport(script);
+    ASSERT_EQ(script.seen().size(), 2u) << "no question: nothing of that name is there";
+    EXPECT_EQ(script.seen().back().text, kDone);
+    EXPECT_EQ(readFile(target / "copia da cama.DWG"), drawing);
+    EXPECT_EQ(readFile(own), "the user's own drawing");
+    EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_read);
+    EXPECT_EQ(targetFiles(),
+              (std::vector<std::string>{"Cama de casal.DWG", "copia da cama.DWG"}));
+}
+
+TEST_F(ExportTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
+    const QString question = QStringLiteral("\n\"copia.DWG\" já existe.\nDeseja substituí-lo?\n");
+    for (const bool replace : {true, false}) {
+        SCOPED_TRACE(replace ? "Sim" : "Não");
+        const std::string drawing = addBlock("Sofa01");
+        fixtures::writeFile(target / "copia.DWG", "older drawing");
+        openCategoryAndSelect("Sofa01");
+        const ModalScript::Step answer = [&](QWidget* modal) {
+            auto* yes = modal->findChild<QPushButton*>(QStringLiteral("Yes"));
+            auto* no = modal->findChild<QPushButton*>(QStringLiteral("No"));
+            ASSERT_TRUE(yes && no);
+            EXPECT_EQ(yes->text(), QStringLiteral("&Sim"));
+            EXPECT_EQ(no->text(), QStringLiteral("&Não"));
+            (replace ? yes : no)->click();
+        };
+        // Not replacing leaves the user in the dialog, to pick another name or give up.
+        bool dialogStayed = false;
+        std::deque<ModalScript::Step> steps = {saveAs(target / "copia")};
+        if (replace) {
+            steps.push_back(answer);
+            steps.push_back(pressKey(Qt::Key_Return));
+        } else {
+            steps.push_back(answerThenCancelTheDialog(answer, dialogStayed));
+        }
+        ModalScript script(std::move(steps));
+        runExport(script);
+        ASSERT_EQ(script.seen().size(), replace ? 3u : 2u);
+        EXPECT_EQ(script.seen()[1].title, QStringLiteral("Confirmação"));
+        EXPECT_EQ(script.seen()[1].text, question);
+        EXPECT_EQ(script.seen().back().text == kDone, replace);
+        EXPECT_EQ(dialogStayed, !replace);
+        EXPECT_EQ(readFile(target / "copia.DWG"), replace ? drawing : "older drawing");
+        EXPECT_EQ(targetFiles(), std::vector<std::string>{"copia.DWG"});
+    }
+}
+
+TEST_F(ExportTest, AReadOnlyFileIsNeverReplaced) {
+    addBlock("Sofa01");
+    for (const char* typed : {"copia", "Sofa01"}) {
+        SCOPED_TRACE(typed);
+        const fs::path file = target / (std::string(typed) + ".DWG");
+        fixtures::writeFile(file, "read-only drawing");
+        fs::permissions(file, fs::perms::owner_read | fs::perms::group_read);
+        openCategoryAndSelect("Sofa01");
+        bool dialogStayed = false;
+        ModalScript script({saveAs(target / typed),
+                            answerThenCancelTheDialog(pressKey(Qt::Key_Return), dialogStayed)});
+        runExport(script);
+        ASSERT_EQ(script.seen().size(), 2u);
+        EXPECT_EQ(script.seen()[1].title, QStringLiteral("Erro"));
+        EXPECT_EQ(script.seen()[1].text,
+                  QStringLiteral(
+                      "\nO arquivo \"%1.DWG\" é somente leitura e não foi substituído.\n"
+                      "Escolha outro nome ou outra pasta.\n")
+                      .arg(QLatin1String(typed)));
+        EXPECT_TRUE(dialogStayed);
+        EXPECT_EQ(readFile(file), "read-only drawing");
+        EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::group_read);
+        EXPECT_EQ(targetFiles(), std::vector<std::string>{file.filename().string()});
+        fs::permissions(file, fs::perms::owner_write, fs::perm_options::add);
+        fs::remove(file);
+    }
 }
 
 TEST_F(ExportTest, NothingSelectedOrNoCategoryExplainsWhatToDo) {
@@ -471,32 +584,48 @@ TEST_F(ExportTest, HostileBlockArchivesWriteOnlyTheDrawingOrSaySo) {
 TEST_F(ExportTest, NeverReplacesOrDeletesAFileItDidNotCreate) {
     const std::string mesa = addBlock("Mesa01");
     addBlock("Sofa01");
+    const std::string mesaArchive = readFile(dwgFolder() / "Mesa01.DWG.zip");
     const std::string sofaArchive = readFile(dwgFolder() / "Sofa01.DWG.zip");
     fixtures::writeFile(target / "Projeto.DWG.zip", "the user's own archive");
     struct Case {
         const char* what;
         fs::path typed;
-        fs::path kept;
-        std::string keptBytes;
+        std::deque<ModalScript::Step> after;  // the windows that follow the dialog
+        fs::path written;                     // empty: nothing written
     };
     const std::vector<Case> cases = {
-        {"another block's name in the category's DWG folder", dwgFolder() / "Sofa01",
-         dwgFolder() / "Sofa01.DWG.zip", sofaArchive},
-        {"a user's own archive of the typed name", target / "Projeto", target / "Projeto.DWG.zip",
-         "the user's own archive"},
+        {"another block's name in the category's DWG folder",
+         dwgFolder() / "Sofa01",
+         {pressKey(Qt::Key_Return)},
+         dwgFolder() / "Sofa01.DWG"},
+        {"beside a user's own archive of the typed name",
+         target / "Projeto",
+         {pressKey(Qt::Key_Return)},
+         target / "Projeto.DWG"},
+        // Replacing is agreed to, but the archive being read is the block itself.
+        {"the block's own archive",
+         dwgFolder() / "Mesa01.DWG.zip",
+         {clickButton("Yes"), pressKey(Qt::Key_Return)},
+         {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         openCategoryAndSelect("Mesa01");
-        ModalScript script({saveAs(c.typed), pressKey(Qt::Key_Return)});
+        std::deque<ModalScript::Step> steps = c.after;
+        steps.push_front(saveAs(c.typed));
+        ModalScript script(std::move(steps));
         runExport(script);
-        EXPECT_EQ(script.seen().back().text, kDone);
-        EXPECT_EQ(readFile(c.kept), c.keptBytes);
-        EXPECT_EQ(readFile(c.typed.parent_path() / "Mesa01.DWG"), mesa);
+        EXPECT_EQ(script.seen().back().text == kDone, !c.written.empty());
+        if (!c.written.empty()) {
+            EXPECT_EQ(readFile(c.written), mesa);
+        }
     }
+    EXPECT_EQ(readFile(dwgFolder() / "Mesa01.DWG.zip"), mesaArchive);
+    EXPECT_EQ(readFile(dwgFolder() / "Sofa01.DWG.zip"), sofaArchive);
+    EXPECT_EQ(readFile(target / "Projeto.DWG.zip"), "the user's own archive");
     EXPECT_EQ(fixtures::listTree(dwgFolder()),
-              (std::vector<std::string>{"Mesa01.DWG", "Mesa01.DWG.zip", "Sofa01.DWG.zip"}));
-    EXPECT_EQ(targetFiles(), (std::vector<std::string>{"Mesa01.DWG", "Projeto.DWG.zip"}));
+              (std::vector<std::string>{"Mesa01.DWG.zip", "Sofa01.DWG", "Sofa01.DWG.zip"}));
+    EXPECT_EQ(targetFiles(), (std::vector<std::string>{"Projeto.DWG", "Projeto.DWG.zip"}));
 }
 
 // A library unpacked from a Windows archive keeps Latin-1 bytes in its names.

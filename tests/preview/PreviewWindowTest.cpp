@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 #include <functional>
 
 #include "../archive/ZipFixtures.h"
@@ -413,16 +414,46 @@ TEST_F(PreviewTest, WindowAsDesigned) {
     EXPECT_EQ(preview->bProximo->geometry().center().x(), 468);
 }
 
+TEST(PreviewPlacement, TheFrameFitsTheWorkArea) {
+    const QSize minimum(300, 300);
+    const QMargins frame(4, 24, 4, 4);
+    const struct {
+        QSize workArea;
+        QSize size;
+        QSize expected;
+    } cases[] = {
+        {{1280, 984}, {350, 350}, {350, 350}},      // fits: the user's size stays
+        {{1280, 984}, {1272, 956}, {1272, 956}},    // fits exactly
+        {{1280, 984}, {1273, 957}, {1272, 956}},    // one pixel too large each way
+        {{1280, 984}, {3000, 400}, {1272, 400}},    // too wide only
+        {{320, 240}, {350, 350}, {312, 300}},       // never below the minimum
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(preview::sizeWithinWorkArea(c.workArea, frame, c.size, minimum), c.expected)
+            << c.size.width() << "x" << c.size.height();
+}
+
 TEST_F(PreviewTest, ShownAtTheBottomRightKeepingTheUsersSize) {
     openCategory();
     const QRect workArea = QGuiApplication::primaryScreen()->availableGeometry();
+    const auto frame = [&] { return preview->windowHandle()->frameGeometry(); };
     preview->show();
-    EXPECT_EQ(preview->frameGeometry().bottomRight(), workArea.bottomRight());
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(preview.get()));
+    EXPECT_EQ(frame().bottomRight(), workArea.bottomRight());
+    EXPECT_TRUE(workArea.contains(frame()));
     // The user makes it larger and drags it away; it is hidden and shown again.
     preview->resize(420, 380);
     preview->move(workArea.topLeft());
     preview->hide();
     preview->show();
     EXPECT_EQ(preview->size(), QSize(420, 380));
-    EXPECT_EQ(preview->frameGeometry().bottomRight(), workArea.bottomRight());
+    EXPECT_EQ(frame().bottomRight(), workArea.bottomRight());
+    // Larger than the screen: it comes back whole, as large as the screen allows.
+    preview->resize(workArea.size() + QSize(50, 50));
+    preview->hide();
+    preview->show();
+    EXPECT_TRUE(workArea.contains(frame()))
+        << frame().width() << "x" << frame().height() << " in " << workArea.width() << "x"
+        << workArea.height();
+    EXPECT_EQ(frame().topLeft(), workArea.topLeft());
 }

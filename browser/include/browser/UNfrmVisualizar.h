@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "archive/ZipReader.h"
+#include "browser/BlockSaveDialog.h"
 #include "library/Library.h"
 #include "ui/Windows.h"
 
 class QCheckBox;
 class QComboBox;
-class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -71,7 +71,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     QStatusBar* status = nullptr;
     QTimer* tBrowser = nullptr;
 
-    QFileDialog* dSalvar = nullptr;
+    BlockSaveDialog* dSalvar = nullptr;
 
     bool firstShowDone() const { return FirstShowDone; }
     // The grid holds search results rather than one category.

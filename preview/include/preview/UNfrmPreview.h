@@ -11,6 +11,7 @@
 // that moment. Two runs never share the reader or TMP.ZIP.
 #pragma once
 
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -31,6 +32,11 @@ class DwgViewer;
 // work area (the screen less its panels, on whatever edge they are). A window
 // larger than the work area keeps its top left corner inside it.
 QPoint bottomRightPlacement(const QRect& workArea, const QSize& frame);
+
+// The window's size kept, or made smaller so that its frame fits the work
+// area; never below the window's minimum size.
+QSize sizeWithinWorkArea(const QSize& workArea, const QMargins& frame, const QSize& size,
+                         const QSize& minimum);
 
 class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
     Q_OBJECT
@@ -53,11 +59,15 @@ class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void FormShow();
+    void placeAtBottomRight();
+    void placeAgainIfTheFrameChanged();
     void bVerClick();
     void bAnteriorClick();
     void bProximoClick();
@@ -70,6 +80,9 @@ class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
     bool refreshing_ = false;
     bool refreshRequested_ = false;
     QTimer retry_;
+    // Shown, and placed before the window system told the frame's extents.
+    bool awaitingFrame_ = false;
+    QMargins placedMargins_;
 };
 
 }  // namespace preview
