@@ -7,9 +7,14 @@
 // the copy afterwards would lose that file. An export writes one file, the
 // drawing, and deletes none; it replaces a file only when the user said so in
 // the dialog, and a read-only one never.
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <system_error>
 
 #include "browser/ThumbnailGrid.h"
@@ -93,6 +98,39 @@ QString nothingWritten(const archive::ExtractResult& result) {
     return text;
 }
 
+// A block archive holds one drawing: only a .DWG member is written, under
+// the target's name whatever its stored name says. Returns why the archive
+// could not be read, empty when it was.
+QString extractDrawing(archive::ZipLease& lease, const fs::path& blockArchive,
+                       const fs::path& target, archive::ExtractResult& result) {
+    archive::ExtractOptions options;
+    options.destination = target.parent_path();
+    options.password = std::string(library::kArchivePassword);
+    options.mask = "*.DWG";
+    options.writeAs = target.filename();
+    options.question = [](const archive::ZipQuestion& question) {
+        return ui::askZipQuestion(question);
+    };
+    try {
+        lease.open(blockArchive);
+        result = lease.extract(options);
+        ui::pump();
+        lease.close();
+        ui::pump();
+    } catch (const archive::ZipError& zipError) {
+        lease.close();
+        return QString::fromStdString(zipError.what());
+    }
+    return {};
+}
+
+// A file as file managers and drawing programs take it: its URL.
+QMimeData* fileData(const fs::path& file) {
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(QString::fromStdString(library::pathToUtf8(file)))});
+    return data;
+}
+
 }  // namespace
 
 void TfrmVisualizar::bSalvarClick() {
@@ -139,29 +177,8 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
         return;
     }
 
-    // A block archive holds one drawing: only a .DWG member is written, under
-    // the chosen name whatever its stored name says.
-    archive::ExtractOptions options;
-    options.destination = target.parent_path();
-    options.password = std::string(library::kArchivePassword);
-    options.mask = "*.DWG";
-    options.writeAs = target.filename();
-    options.question = [](const archive::ZipQuestion& question) {
-        return ui::askZipQuestion(question);
-    };
     archive::ExtractResult result;
-    QString failure;
-    try {
-        lease.open(blockArchive);
-        result = lease.extract(options);
-        ui::pump();
-        lease.close();
-        ui::pump();
-    } catch (const archive::ZipError& zipError) {
-        lease.close();
-        failure = QString::fromStdString(zipError.what());
-    }
-
+    const QString failure = extractDrawing(lease, blockArchive, target, result);
     if (!failure.isEmpty()) {
         reportFailure(QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") + failure);
         return;
@@ -176,6 +193,60 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
     }
     dSalvar->saved(target);
     inform(QStringLiteral("Procedimento concluído."));
+}
+
+fs::path TfrmVisualizar::runFolder() const {
+    return runFolder_ ? library::pathFromUtf8(runFolder_->path().toStdString()) : fs::path();
+}
+
+fs::path TfrmVisualizar::writeBlockForOthers(int index, QString* failure) {
+    auto fail = [failure](const QString& why) {
+        if (failure) *failure = why;
+        return fs::path();
+    };
+    if (index < 0 || index >= Lista->count()) return {};
+    std::optional<archive::ZipLease> lease = zip_.tryLease();
+    if (!lease) return {};  // an export is running
+    if (!runFolder_) {
+        runFolder_ = std::make_unique<QTemporaryDir>();
+        if (!runFolder_->isValid()) {
+            runFolder_.reset();
+            return fail(QStringLiteral("Não foi possível criar a pasta temporária do programa."));
+        }
+    }
+    // Copied: the grid may be refilled while the extraction pumps messages.
+    const fs::path thumbnail = Lista->item(index).FileName;
+    const fs::path blockArchive =
+        library::drawingArchivePath(itemCategoryFolder(index), thumbnail);
+    const fs::path target =
+        runFolder() / fs::path(library::blockName(thumbnail).native() + ".DWG");
+    std::error_code error;
+    if (!fs::is_regular_file(blockArchive, error))
+        return fail(QStringLiteral("O arquivo do desenho deste bloco não foi encontrado:\r") +
+                    ui::displayName(blockArchive));
+    // The folder is this run's own: an earlier copy of the block is replaced.
+    fs::remove(target, error);
+    archive::ExtractResult result;
+    const QString unreadable = extractDrawing(*lease, blockArchive, target, result);
+    if (!unreadable.isEmpty())
+        return fail(QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") + unreadable);
+    if (result.written.empty()) return fail(nothingWritten(result));
+    return target;
+}
+
+QMimeData* TfrmVisualizar::blockMimeData(int index) {
+    const fs::path file = writeBlockForOthers(index);
+    return file.empty() ? nullptr : fileData(file);
+}
+
+void TfrmVisualizar::copyBlock(int index) {
+    QString failure;
+    const fs::path file = writeBlockForOthers(index, &failure);
+    if (file.empty()) {
+        if (!failure.isEmpty()) reportFailure(failure);
+        return;
+    }
+    QGuiApplication::clipboard()->setMimeData(fileData(file));
 }
 
 }  // namespace browser

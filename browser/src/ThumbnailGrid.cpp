@@ -1,14 +1,19 @@
 #include "browser/ThumbnailGrid.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QDrag>
 #include <QEnterEvent>
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLinearGradient>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
+#include <QPointer>
 #include <QScrollBar>
 #include <QThread>
 #include <QTimer>
@@ -541,12 +546,40 @@ void ThumbnailGrid::scrollContentsBy(int, int) {
 void ThumbnailGrid::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     setFocus(Qt::MouseFocusReason);
+    pressedAt_ = event->position().toPoint();
+    pressedIndex_ = indexAt(pressedAt_);
     // A click on the tile already selected is still the user's choice.
-    selectByUser(indexAt(event->position().toPoint()), true);
+    selectByUser(pressedIndex_, true);
 }
 
 void ThumbnailGrid::mouseMoveEvent(QMouseEvent* event) {
-    setHovered(indexAt(event->position().toPoint()));
+    const QPoint at = event->position().toPoint();
+    if ((event->buttons() & Qt::LeftButton) && pressedIndex_ >= 0 &&
+        (at - pressedAt_).manhattanLength() >= QApplication::startDragDistance()) {
+        const int index = pressedIndex_;
+        pressedIndex_ = -1;  // one drag per press
+        startDrag(index);
+        return;
+    }
+    setHovered(indexAt(at));
+}
+
+void ThumbnailGrid::startDrag(int index) {
+    if (!dragData_ || index >= count()) return;
+    QMimeData* data = dragData_(index);
+    if (!data) return;
+    QPointer<QDrag> drag = new QDrag(this);
+    drag->setMimeData(data);
+    if (const CachedImage* cached = cache_.object(index))
+        drag->setPixmap(QPixmap::fromImage(cached->image.scaled(
+            itemSize_ / 2, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    drag->exec(Qt::CopyAction);
+    // Kept until the events of the drop have run.
+    if (drag) drag->deleteLater();
+}
+
+void ThumbnailGrid::setDragData(std::function<QMimeData*(int index)> data) {
+    dragData_ = std::move(data);
 }
 
 void ThumbnailGrid::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -555,6 +588,11 @@ void ThumbnailGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ThumbnailGrid::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        if (selected_ >= 0) emit copyRequested(selected_);
+        event->accept();
+        return;
+    }
     switch (event->key()) {
         case Qt::Key_Left:
             moveSelection(-1, false);
@@ -582,6 +620,10 @@ void ThumbnailGrid::keyPressEvent(QKeyEvent* event) {
             break;
         case Qt::Key_Home:
             selectByUser(0, false);
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            if (selected_ >= 0) emit activated(selected_);
             break;
         case Qt::Key_End:
             selectByUser(count() - 1, false);

@@ -1,6 +1,7 @@
 #include "browser/UNfrmVisualizar.h"
 
 #include <QCheckBox>
+#include <QTemporaryDir>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -150,6 +151,10 @@ void TfrmVisualizar::buildControls() {
     connect(eCol, &QSpinBox::valueChanged, this, [this] { ui::guarded([this] { eColChange(); }); });
     connect(Lista, &ThumbnailGrid::itemSelected, this, &TfrmVisualizar::ListaItemSelect);
     Lista->setToolTipText([this](int index) { return tileToolTip(index); });
+    connect(Lista, &ThumbnailGrid::activated, bSalvar, &QPushButton::click);
+    connect(Lista, &ThumbnailGrid::copyRequested, this,
+            [this](int index) { ui::guarded([this, index] { copyBlock(index); }); });
+    Lista->setDragData([this](int index) { return blockMimeData(index); });
 
     connect(eProcurar, &QLineEdit::textChanged, tProcurar, qOverload<>(&QTimer::start));
     connect(tProcurar, &QTimer::timeout, this, &TfrmVisualizar::eProcurarChange);

@@ -4,7 +4,12 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDrag>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
@@ -683,4 +688,115 @@ TEST_F(ExportTest, SecondClickWhileAnExportWaitsIsRefused) {
     EXPECT_EQ(script.seen().size(), 2u) << "the second click opened nothing";
     EXPECT_EQ(readFile(target / "Sofa01.DWG"), drawing);
     EXPECT_TRUE(main->bSalvar->isEnabled());
+}
+
+// The file a drag or the clipboard offers: one local file in the run's folder.
+fs::path offeredFile(const QMimeData* data) {
+    if (!data || data->urls().size() != 1 || !data->urls()[0].isLocalFile()) return {};
+    return library::pathFromUtf8(data->urls()[0].toLocalFile().toStdString());
+}
+
+TEST_F(ExportTest, EnterOnTheGridPressesSave) {
+    struct Case {
+        const char* name;
+        bool selected;
+        Qt::Key key;
+        bool dialogExpected;
+    };
+    const Case cases[] = {
+        {"Return with a block selected", true, Qt::Key_Return, true},
+        {"keypad Enter with a block selected", true, Qt::Key_Enter, true},
+        {"Return with nothing selected", false, Qt::Key_Return, false},
+    };
+    addBlock("Sofa01");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        openCategoryAndSelect("Sofa01");
+        if (!c.selected) main->Lista->setSelectedIndex(-1);
+        bool dialogShown = false;
+        std::deque<ModalScript::Step> steps;
+        if (c.dialogExpected)
+            steps.push_back([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                dialogShown = dialog != nullptr;
+                modal->close();
+            });
+        ModalScript script(std::move(steps));
+        main->Lista->setFocus();
+        QTest::keyClick(main->Lista, c.key);
+        EXPECT_EQ(dialogShown, c.dialogExpected);
+        EXPECT_TRUE(script.finished());
+        EXPECT_EQ(script.seen().size(), c.dialogExpected ? 1u : 0u);
+        EXPECT_TRUE(targetFiles().empty());
+    }
+}
+
+TEST_F(ExportTest, CopyPutsTheDrawingOnTheClipboardUntilTheProgramEnds) {
+    const std::string drawing = addBlock("Mesa.Redonda");
+    const std::string other = addBlock("Sofa02");
+    openCategoryAndSelect("Mesa.Redonda");
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(main->Lista, Qt::Key_C, Qt::ControlModifier);
+    const fs::path file = offeredFile(QGuiApplication::clipboard()->mimeData());
+    ASSERT_FALSE(file.empty()) << "no file on the clipboard";
+    EXPECT_EQ(file.filename(), fs::path("Mesa.Redonda.DWG"));
+    EXPECT_EQ(file.parent_path(), main->runFolder());
+    EXPECT_EQ(readFile(file), drawing);
+
+    // Another block, and the first again: each its own file, the folder the same.
+    openCategoryAndSelect("Sofa02");
+    const fs::path folder = main->runFolder();
+    QTest::keyClick(main->Lista, Qt::Key_C, Qt::ControlModifier);
+    const fs::path second = offeredFile(QGuiApplication::clipboard()->mimeData());
+    EXPECT_EQ(second.filename(), fs::path("Sofa02.DWG"));
+    EXPECT_EQ(readFile(second), other);
+    EXPECT_TRUE(targetFiles().empty());
+
+    main.reset();
+    ui::windows() = {};
+    EXPECT_FALSE(fs::exists(folder)) << "the run's folder outlives the program";
+}
+
+TEST_F(ExportTest, DraggingATileOffersItsDrawing) {
+    struct Case {
+        const char* name;
+        int distance;  // how far the mouse moves with the button down
+        bool dragExpected;
+    };
+    const int threshold = QApplication::startDragDistance();
+    const Case cases[] = {
+        {"a move shorter than the drag distance", threshold - 1, false},
+        {"a move of the drag distance", threshold, true},
+        {"a long move", threshold * 4, true},
+    };
+    const std::string drawing = addBlock("Sofa01");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        openCategoryAndSelect("");
+        main->cVer->setChecked(false);  // the press selects; no preview wanted here
+        QWidget* viewport = main->Lista->viewport();
+        const QPoint start = main->Lista->tileRect(0).center();
+        const QPoint end = start + QPoint(c.distance, 0);
+        // A platform whose drag waits for the mouse would hold the test: end it.
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, [] { QDrag::cancel(); });
+        deadline.start(5000);
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, start);
+        QMouseEvent move(QEvent::MouseMove, end, viewport->mapToGlobal(end), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        auto* drag = main->Lista->findChild<QDrag*>();
+        ASSERT_EQ(drag != nullptr, c.dragExpected);
+        if (drag) {
+            const fs::path file = offeredFile(drag->mimeData());
+            EXPECT_EQ(file.filename(), fs::path("Sofa01.DWG"));
+            EXPECT_EQ(file.parent_path(), main->runFolder());
+            EXPECT_EQ(readFile(file), drawing);
+        }
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, end);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(main->Lista->findChild<QDrag*>(), nullptr);
+        EXPECT_EQ(main->Lista->selectedIndex(), 0);
+    }
 }

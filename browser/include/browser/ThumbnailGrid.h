@@ -21,6 +21,7 @@
 #include <vector>
 
 class QAbstractButton;
+class QMimeData;
 
 namespace browser {
 
@@ -119,11 +120,18 @@ class ThumbnailGrid : public QAbstractScrollArea {
     void setToolTipText(std::function<QString(int index)> text);
     QString toolTipText(int index) const;
 
+    // What a tile dragged out of the grid carries; null (or no function)
+    // starts no drag.
+    void setDragData(std::function<QMimeData*(int index)> data);
+
   signals:
     // The user chose a tile: mouse, keyboard or navigator.
     void itemSelected(int index);
     // A decoded image has arrived for this item (user-interface thread).
     void thumbnailLoaded(int index);
+    // Enter, or Ctrl+C, on the grid with an item selected.
+    void activated(int index);
+    void copyRequested(int index);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -160,8 +168,12 @@ class ThumbnailGrid : public QAbstractScrollArea {
     void onImageDecoded(quint64 generation, int index, const QImage& image, const QSize& target);
     void paintTile(QPainter& painter, int index, const QRect& rect);
     void updateNavigator();
+    void startDrag(int index);
 
     std::function<QString(int)> toolTipText_;
+    std::function<QMimeData*(int)> dragData_;
+    int pressedIndex_ = -1;  // the tile a left-button press landed on, a drag's source
+    QPoint pressedAt_;
     mutable std::vector<ThumbnailItem> items_;
     mutable std::vector<bool> itemInfoRead_;
     std::vector<bool> failed_;

@@ -14,6 +14,8 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMimeData;
+class QTemporaryDir;
 class QPushButton;
 class QSpinBox;
 class QStatusBar;
@@ -79,6 +81,14 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     // The start-up indexing, which tests wait for.
     search::BackgroundIndexer& indexer() { return *indexer_; }
 
+    // The block's drawing as a file for other programs, `<block name>.DWG`
+    // in a folder of this run that goes when the window does; empty when the
+    // drawing could not be written (the reason in failure, if given).
+    std::filesystem::path writeBlockForOthers(int index, QString* failure = nullptr);
+    // What a drag or the clipboard carries: the URL of that file.
+    QMimeData* blockMimeData(int index);
+    std::filesystem::path runFolder() const;
+
   public slots:
     void cAreaChange(int index);
     void ListaItemSelect(int itemindex);
@@ -97,6 +107,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void buildControls();
     void placeControls();
     void exportSelectedBlock(archive::ZipLease& lease);
+    void copyBlock(int index);
     void showResults(const search::Found& found);
     // Back from the results to the category chosen before, if any.
     void emptySearch();
@@ -126,6 +137,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     int chosenCategory_ = -1;
     bool showingResults_ = false;
     std::vector<int> resultCategories_;  // one per grid item while results are shown
+    std::unique_ptr<QTemporaryDir> runFolder_;  // created on first use
     // Last: its thread ends before anything it reports to goes.
     std::unique_ptr<search::BackgroundIndexer> indexer_;
 };
