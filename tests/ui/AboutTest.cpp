@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QImage>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
@@ -208,6 +212,55 @@ TEST_F(HelpTest, WithoutHelpTheSupportMessageSaysWhomToAskOncePerClick) {
     EXPECT_EQ(clickHelp(), expected);
     EXPECT_EQ(clickHelp(), expected);
     EXPECT_TRUE(opener.opened.empty());
+}
+
+TEST_F(HelpTest, WhereTheDesktopOpensNothingTheProgramShowsThePages) {
+    writeChm();
+    fs::create_directories(program / "Ajuda" / "imagens");
+    std::ofstream(program / "Ajuda" / "index.html")
+        << "<html><body><h1>Bem-vindo</h1><img src=\"imagens/janela.png\">"
+           "<p><a href=\"salvar.html\">Salvar um bloco</a></p></body></html>";
+    std::ofstream(program / "Ajuda" / "salvar.html")
+        << "<html><body><h1>Como salvar</h1></body></html>";
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString((program / "Ajuda" / "imagens" /
+                                                      "janela.png").string())));
+    Opener opener([](const QUrl&) { return false; });
+
+    EXPECT_EQ(clickHelp(), QString()) << "no message over the help window";
+    EXPECT_EQ(opener.opened, (std::vector<QUrl>{chm(), pages()}));
+    QTextBrowser* browser = ui::ownHelpBrowser();
+    ASSERT_NE(browser, nullptr);
+    EXPECT_TRUE(browser->window()->isVisible());
+    EXPECT_EQ(browser->window()->windowTitle(), QStringLiteral("Ajuda"));
+    EXPECT_EQ(browser->source(), pages());
+    EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Bem-vindo")));
+
+    const QVariant image =
+        browser->loadResource(QTextDocument::ImageResource, QUrl(QStringLiteral("imagens/janela.png")));
+    EXPECT_EQ(QImage::fromData(image.toByteArray()).size(), picture.size());
+
+    // A click on the link opens the other page in the same window.
+    QTextCursor link = browser->document()->find(QStringLiteral("Salvar um bloco"));
+    ASSERT_FALSE(link.isNull());
+    link.setPosition(link.selectionStart() + 3);
+    browser->window()->resize(600, 400);
+    QApplication::processEvents();
+    const QPoint at = browser->cursorRect(link).center();
+    QTest::mouseClick(browser->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_TRUE(browser->toPlainText().contains(QStringLiteral("Como salvar")));
+    EXPECT_EQ(browser->source().fileName(), QStringLiteral("salvar.html"));
+    EXPECT_EQ(opener.opened.size(), 2u) << "a page of the help went to the desktop";
+
+    // "Ajuda" again brings the same window back to the index.
+    EXPECT_EQ(clickHelp(), QString());
+    EXPECT_EQ(ui::ownHelpBrowser(), browser);
+    EXPECT_EQ(browser->source(), pages());
+
+    browser->window()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(ui::ownHelpBrowser(), nullptr);
 }
 
 TEST(MainWindowLinks, SobreOpensTheAboutWindowAndHoverLeavesTheLabelAsItWas) {

@@ -6,6 +6,7 @@
 #include "library/Library.h"
 
 class QLabel;
+class QTextBrowser;
 
 namespace ui {
 
@@ -17,13 +18,17 @@ void connectAboutAndHelp(QLabel* lSobre, QLabel* lAjuda);
 void lSobreClick();
 
 // Opens the help beside the executable: Ajuda.chm when the desktop has a
-// viewer for it, otherwise the same pages as HTML (Ajuda/index.html). Without
-// either, the support message says whom to ask.
+// viewer for it, otherwise the same pages as HTML (Ajuda/index.html), in the
+// desktop's browser or, where there is none, in the program's own help
+// window. Without either, the support message says whom to ask.
 void lAjudaClick(const library::Layout& layout);
 
 // The HTML pages' index beside the executable.
 std::filesystem::path helpIndex(const library::Layout& layout);
 
 QString supportMessage();
+
+// The browser of the program's own help window while that window is open.
+QTextBrowser* ownHelpBrowser();
 
 }  // namespace ui
