@@ -4,6 +4,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QStandardPaths>
 #include <system_error>
 
@@ -25,6 +28,22 @@ fs::path documentsFolder() {
         return library::pathFromUtf8(documents.toStdString());
     return library::pathFromUtf8(QDir::homePath().toStdString());
 }
+
+// Qt's file model writes the dates in the system's locale, English on a
+// machine set to another language; the dialog shows them in the program's.
+class ProgramLocaleDates : public QIdentityProxyModel {
+  public:
+    static constexpr int kDateColumn = 3;
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (index.column() == kDateColumn && role == Qt::DisplayRole)
+            if (const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel()))
+                return QLocale().toString(files->lastModified(mapToSource(index)),
+                                          QLocale::ShortFormat);
+        return QIdentityProxyModel::data(index, role);
+    }
+};
 
 }  // namespace
 
@@ -55,6 +74,7 @@ BlockSaveDialog::BlockSaveDialog(QWidget* parent) : QFileDialog(parent, QStringL
     // the drawing really goes to, which accept() settles.
     setOption(QFileDialog::DontConfirmOverwrite);
     setSizeGripEnabled(true);
+    setProxyModel(new ProgramLocaleDates(this));
 }
 
 void BlockSaveDialog::propose(const fs::path& blockName) {

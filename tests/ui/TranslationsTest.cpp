@@ -14,6 +14,27 @@ TEST(Translations, QtOwnTextsAndTheLocaleBecomeBrazilian) {
     EXPECT_EQ(QLocale().toString(1234.5, 'f', 1), QStringLiteral("1.234,5"));
 }
 
+TEST(Translations, TextsMissingFromQtsCatalogueArePortuguese) {
+    ASSERT_TRUE(ui::installPortugueseTranslations(*qApp));
+    struct Case {
+        const char* context;
+        const char* source;
+        const char* portuguese;
+    };
+    const Case cases[] = {
+        {"QAbstractFileIconProvider", "Folder", "Pasta"},
+        {"QAbstractFileIconProvider", "Drive", "Unidade"},
+        {"QAbstractFileIconProvider", "Shortcut", "Atalho"},
+        // Qt's catalogue still answers for the rest.
+        {"QFileDialog", "&Save", "&Salvar"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.source);
+        EXPECT_EQ(QCoreApplication::translate(c.context, c.source),
+                  QString::fromUtf8(c.portuguese));
+    }
+}
+
 TEST(ProgramFont, ElevenPixelsOfMsSansSerifOrASansFace) {
     const QFont font = ui::programFont();
     EXPECT_EQ(font.pixelSize(), 11);

@@ -21,6 +21,32 @@ QString msSansSerifFamily() {
     return family;
 }
 
+// Texts Qt's widgets draw that its pt_BR catalogue leaves in English: the
+// file dialog's kind column names them since the icon provider was renamed.
+struct QtText {
+    const char* context;
+    const char* source;
+    const char* portuguese;
+};
+constexpr QtText kMissingQtTexts[] = {
+    {"QAbstractFileIconProvider", "Folder", "Pasta"},
+    {"QAbstractFileIconProvider", "Drive", "Unidade"},
+    {"QAbstractFileIconProvider", "Shortcut", "Atalho"},
+};
+
+class MissingQtTexts : public QTranslator {
+  public:
+    using QTranslator::QTranslator;
+    QString translate(const char* context, const char* sourceText, const char*,
+                      int) const override {
+        for (const QtText& text : kMissingQtTexts)
+            if (qstrcmp(context, text.context) == 0 && qstrcmp(sourceText, text.source) == 0)
+                return QString::fromUtf8(text.portuguese);
+        return {};
+    }
+    bool isEmpty() const override { return false; }
+};
+
 }  // namespace
 
 bool installPortugueseTranslations(QApplication& app) {
@@ -30,8 +56,11 @@ bool installPortugueseTranslations(QApplication& app) {
     for (const QString& folder :
          {QApplication::applicationDirPath() + QStringLiteral("/translations"),
           QLibraryInfo::path(QLibraryInfo::TranslationsPath)}) {
-        if (translator->load(brazilian, QStringLiteral("qtbase"), QStringLiteral("_"), folder))
-            return QApplication::installTranslator(translator);
+        if (translator->load(brazilian, QStringLiteral("qtbase"), QStringLiteral("_"), folder)) {
+            // Installed last, asked first: ours fill the catalogue's gaps.
+            return QApplication::installTranslator(translator) &&
+                   QApplication::installTranslator(new MissingQtTexts(&app));
+        }
     }
     delete translator;
     return false;
