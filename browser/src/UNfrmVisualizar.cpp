@@ -1,7 +1,6 @@
 #include "browser/UNfrmVisualizar.h"
 
 #include <QCheckBox>
-#include <QTemporaryDir>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
@@ -13,6 +12,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
 

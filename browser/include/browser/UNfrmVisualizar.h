@@ -15,10 +15,10 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QMimeData;
-class QTemporaryDir;
 class QPushButton;
 class QSpinBox;
 class QStatusBar;
+class QTemporaryDir;
 class QTimer;
 
 namespace search {
