@@ -4,8 +4,8 @@
 // for the whole drawing, and + and - on the keyboard.
 //
 // OpenDrawing reads the whole file before it returns, so the caller may delete
-// it at once; the display list is built, and every view of it painted, on a
-// worker thread, so that no drawing holds up the window. Until the new list
+// it at once; the drawing is parsed, its display list built and every view
+// of it painted on worker threads, so that no drawing holds up the window. Until the new list
 // is ready the viewer shows an empty drawing; a newer OpenDrawing cancels an
 // older build. While a new view is painted the last picture is shown moved
 // and scaled to it. A file that cannot be read leaves a short line in place
