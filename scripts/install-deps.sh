@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
   libfreetype-dev libpng-dev zip unzip fonts-wine fonts-dejavu-core xvfb xauth python3 python3-pil python3-numpy
-  fp-utils libsqlite3-dev libsodium-dev strace
+  fp-utils libsqlite3-dev libsodium-dev libssl-dev strace
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -7,6 +7,10 @@ Serves the files of FOLDER over HTTP (packages live under blocos/ there) and
 prints the port it listens on as the first line of its output; with port 0,
 the default, the system picks a free one. Stop it with SIGTERM.
 
+Files carry an ETag and a Last-Modified date, and a request "Range: bytes=N-"
+(or N-M) gets 206 with that part, unless an If-Range names another version of
+the file, which gets the whole file; a range beyond the end gets 416.
+
 Addresses under /fault/<kind>/ serve the same files but misbehave, so that
 tests can meet a broken server:
   drop      announces the full length, sends half the body, resets the connection
@@ -19,8 +23,14 @@ tests can meet a broken server:
   slow      sends the body in small pieces with pauses between them
   endless   answers 200 without a length and sends bytes until the client hangs up
   drip      announces the full length, then sends one byte per second
+  norange   ignores Range and If-Range: always the whole file
+  noetag    sends neither ETag nor Last-Modified
+  dropafter-N  sends N bytes of the body (whole or the range asked for),
+            then resets the connection
+Kinds of file serving join with "+": /fault/noetag+dropafter-1000/...
 """
 import argparse
+import email.utils
 import functools
 import http.server
 import os
@@ -33,6 +43,7 @@ import time
 SLOW_PIECE = 16 * 1024
 SLOW_PAUSE = 0.02
 STALL_TIME = 60
+DROP_PAUSE = 0.1
 ENDLESS_PIECE = 64 * 1024
 DRIP_PAUSE = 1.0
 
@@ -45,6 +56,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         parts = self.path.split("/", 3)
         if len(parts) == 4 and parts[1] == "fault":
             return self.misbehave(parts[2], "/" + parts[3])
+        if os.path.isfile(self.translate_path(self.path)):
+            return self.serve_file(self.path, "")
         return super().do_GET()
 
     def misbehave(self, kind, rest):
@@ -66,30 +79,70 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         if kind == "error":
             page = b"<html><body>500 Internal Server Error</body></html>"
             return self.answer(500, {"Content-Type": "text/html"}, page)
+        return self.serve_file(rest, kind)
+
+    def part_asked(self, size, validators):
+        """(first, last) of the range to send, None for the whole file, or
+        "unsatisfiable"."""
+        asked = self.headers.get("Range", "")
+        if not asked.startswith("bytes=") or "," in asked:
+            return None
+        condition = self.headers.get("If-Range")
+        if condition is not None and condition not in validators:
+            return None
+        first, _, last = asked[len("bytes="):].partition("-")
+        if not first.isdigit() or (last and not last.isdigit()):
+            return None
+        first = int(first)
+        last = min(int(last), size - 1) if last else size - 1
+        if first >= size or last < first:
+            return "unsatisfiable"
+        return first, last
+
+    def serve_file(self, rest, kind):
+        kinds = kind.split("+")
+        drop_after = [k for k in kinds if k.startswith("dropafter-")]
         path = self.translate_path(rest)
         if not os.path.isfile(path):
             return self.send_error(404)
         with open(path, "rb") as f:
             body = f.read()
+        stat = os.stat(path)
+        etag = '"%x-%x"' % (stat.st_size, stat.st_mtime_ns)
+        modified = email.utils.formatdate(stat.st_mtime, usegmt=True)
         headers = {"Content-Type": "application/zip"}
-        if kind != "nolength":
+        if "noetag" not in kinds:
+            headers.update({"ETag": etag, "Last-Modified": modified, "Accept-Ranges": "bytes"})
+        status = 200
+        if "norange" not in kinds:
+            part = self.part_asked(len(body), (etag, modified))
+            if part == "unsatisfiable":
+                return self.answer(416, {"Content-Range": "bytes */%d" % len(body)})
+            if part:
+                status = 206
+                headers["Content-Range"] = "bytes %d-%d/%d" % (part[0], part[1], len(body))
+                body = body[part[0]:part[1] + 1]
+        if "nolength" not in kinds:
             headers["Content-Length"] = str(len(body))
-        self.send_response(200)
+        self.send_response(status)
         for name, value in headers.items():
             self.send_header(name, value)
         self.end_headers()
-        if kind == "stall":
+        if "stall" in kinds:
             self.wfile.flush()
             time.sleep(STALL_TIME)
             self.close_connection = True
-        elif kind in ("drop", "short"):
-            self.wfile.write(body[: len(body) // 2])
+        elif "drop" in kinds or "short" in kinds or drop_after:
+            sent = int(drop_after[0].split("-")[1]) if drop_after else len(body) // 2
+            self.wfile.write(body[:sent])
             self.wfile.flush()
-            if kind == "drop":
+            if drop_after:
+                time.sleep(DROP_PAUSE)  # the bytes sent arrive before the reset
+            if "short" not in kinds:
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
                                            struct.pack("ii", 1, 0))
             self.close_connection = True
-        elif kind == "drip":
+        elif "drip" in kinds:
             try:
                 for at in range(len(body)):
                     self.wfile.write(body[at:at + 1])
@@ -97,7 +150,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                     time.sleep(DRIP_PAUSE)
             except OSError:
                 self.close_connection = True
-        elif kind == "slow":
+        elif "slow" in kinds:
             for at in range(0, len(body), SLOW_PIECE):
                 self.wfile.write(body[at:at + SLOW_PIECE])
                 self.wfile.flush()

@@ -107,12 +107,14 @@ void TfrmVisualizar::bSalvarClick() {
 
 void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
     const int selected = Lista->selectedIndex();
-    if (selected < 0 || selected >= Lista->count() || cArea->currentIndex() < 0) {
+    if (selected < 0 || selected >= Lista->count() ||
+        (cArea->currentIndex() < 0 && !showingResults_)) {
         inform(kNoSelectionMessage);
         return;
     }
     // Copied: the grid may be refilled while the dialogs pump messages.
     const fs::path thumbnail = Lista->item(selected).FileName;
+    const fs::path categoryFolder = itemCategoryFolder(selected);
     const fs::path blockName = library::blockName(thumbnail);
 
     dSalvar->selectFile(ui::displayName(blockName));
@@ -122,7 +124,7 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
         library::pathFromUtf8(dSalvar->selectedFiles().constFirst().toStdString()).parent_path();
 
     const fs::path blockArchive =
-        library::drawingArchivePath(state_.CurrentCategoryFolder, thumbnail);
+        library::drawingArchivePath(categoryFolder, thumbnail);
     std::error_code error;
     if (!fs::is_regular_file(blockArchive, error)) {
         reportFailure(QStringLiteral("O arquivo do desenho deste bloco não foi encontrado:\r") +

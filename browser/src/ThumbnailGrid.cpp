@@ -614,15 +614,24 @@ bool ThumbnailGrid::viewportEvent(QEvent* event) {
             QToolTip::hideText();
             event->ignore();
         } else {
-            // Tiles carry no caption: the hint is where the block's name is read.
-            QToolTip::showText(help->globalPos(),
-                               ui::displayName(library::blockName(item(index).FileName)),
-                               viewport(), tileRect(index));
+            QToolTip::showText(help->globalPos(), toolTipText(index), viewport(),
+                               tileRect(index));
         }
         return true;
     }
     if (event->type() == QEvent::Leave) setHovered(-1);
     return QAbstractScrollArea::viewportEvent(event);
+}
+
+void ThumbnailGrid::setToolTipText(std::function<QString(int)> text) {
+    toolTipText_ = std::move(text);
+}
+
+QString ThumbnailGrid::toolTipText(int index) const {
+    if (index < 0 || index >= count()) return {};
+    // Tiles carry no caption: the hint is where the block's name is read.
+    if (toolTipText_) return toolTipText_(index);
+    return ui::displayName(library::blockName(item(index).FileName));
 }
 
 void ThumbnailGrid::changeEvent(QEvent* event) {

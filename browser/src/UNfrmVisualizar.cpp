@@ -6,8 +6,10 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
@@ -15,6 +17,7 @@
 #include <cmath>
 
 #include "browser/ThumbnailGrid.h"
+#include "search/Indexing.h"
 #include "ui/ButtonImages.h"
 #include "ui/DisplayName.h"
 #include "ui/Help.h"
@@ -59,7 +62,9 @@ QSize tileSizeFor(int gridWidth, int columns) {
 }
 
 TfrmVisualizar::TfrmVisualizar(library::Layout layout, QWidget* parent)
-    : QWidget(parent), layout_(std::move(layout)) {
+    : QWidget(parent),
+      layout_(std::move(layout)),
+      indexer_(std::make_unique<search::BackgroundIndexer>(layout_)) {
     setWindowTitle(QStringLiteral("Tessaly - Biblioteca de blocos para projetos"));
     setFont(ui::programFont());
     buildControls();
@@ -71,6 +76,8 @@ TfrmVisualizar::TfrmVisualizar(library::Layout layout, QWidget* parent)
         move(screen->geometry().center() - rect().center());
     FormCreate();
 }
+
+TfrmVisualizar::~TfrmVisualizar() = default;
 
 void TfrmVisualizar::buildControls() {
     sPanel4 = bar("sPanel4", ui::SkinSection::SpeedButton, this);
@@ -84,6 +91,15 @@ void TfrmVisualizar::buildControls() {
     areaPalette.setColor(QPalette::Base, QColor(240, 244, 240));
     areaPalette.setColor(QPalette::Text, Qt::black);
     cArea->setPalette(areaPalette);
+    sLabel3 = whiteLabel(QStringLiteral("Procurar:"), sPanel4);
+    eProcurar = new QLineEdit(sPanel4);
+    eProcurar->setObjectName(QStringLiteral("eProcurar"));
+    eProcurar->setFont(ui::programFont(12));
+    eProcurar->setPalette(areaPalette);
+    eProcurar->setClearButtonEnabled(true);
+    tProcurar = new QTimer(this);
+    tProcurar->setSingleShot(true);
+    tProcurar->setInterval(250);
     sLabel1 = whiteLabel(QStringLiteral("Colunas:"), sPanel4);
     eCol = new QSpinBox(sPanel4);
     eCol->setObjectName(QStringLiteral("eCol"));
@@ -143,6 +159,32 @@ void TfrmVisualizar::buildControls() {
     connect(cArea, &QComboBox::activated, this, &TfrmVisualizar::cAreaChange);
     connect(eCol, &QSpinBox::valueChanged, this, [this] { ui::guarded([this] { eColChange(); }); });
     connect(Lista, &ThumbnailGrid::itemSelected, this, &TfrmVisualizar::ListaItemSelect);
+    Lista->setToolTipText([this](int index) { return tileToolTip(index); });
+
+    connect(eProcurar, &QLineEdit::textChanged, tProcurar, qOverload<>(&QTimer::start));
+    connect(tProcurar, &QTimer::timeout, this, &TfrmVisualizar::eProcurarChange);
+    connect(eProcurar, &QLineEdit::returnPressed, this, [this] {
+        tProcurar->stop();
+        eProcurarChange();
+        if (Lista->count() > 0) Lista->setFocus();
+    });
+    auto* emptyField = new QShortcut(QKeySequence(Qt::Key_Escape), eProcurar, nullptr, nullptr,
+                                     Qt::WidgetShortcut);
+    connect(emptyField, &QShortcut::activated, this, [this] {
+        eProcurar->clear();
+        tProcurar->stop();
+        eProcurarChange();
+    });
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        eProcurar->setFocus(Qt::ShortcutFocusReason);
+        eProcurar->selectAll();
+    });
+    // Categories indexed in the background join the results on screen.
+    indexer_->setCategoryIndexed([this](int) {
+        QMetaObject::invokeMethod(
+            this, [this] { if (showingResults_) eProcurarChange(); }, Qt::QueuedConnection);
+    });
 }
 
 void TfrmVisualizar::placeControls() {
@@ -159,6 +201,11 @@ void TfrmVisualizar::placeControls() {
     };
     labelBefore(sLabel2, 2, cArea);
     labelBefore(sLabel1, w - (kDesignWidth - 611), eCol);
+    // The search field takes the room between the category list and "Colunas:".
+    const int searchLeft = 290;
+    const int searchWidth = std::clamp(sLabel1->x() - 12 - searchLeft, 60, 260);
+    eProcurar->setGeometry(searchLeft, 5, searchWidth, 21);
+    labelBefore(sLabel3, cArea->x() + cArea->width() + 8, eProcurar);
 
     const int middleHeight = std::max(h - kTopBarHeight - kBottomBarHeight - kStatusHeight, 0);
     sPanel1->setGeometry(0, kTopBarHeight, w, middleHeight);
@@ -214,6 +261,8 @@ void TfrmVisualizar::closeEvent(QCloseEvent* event) {
 
 void TfrmVisualizar::RefreshCategories() {
     ui::guarded([this] {
+        leaveSearch();
+        chosenCategory_ = -1;
         cArea->setCurrentIndex(-1);
         Lista->clear();
         while (cArea->count() < library::kCategoryCount) cArea->addItem(QString());
@@ -224,6 +273,9 @@ void TfrmVisualizar::RefreshCategories() {
         }
         cArea->setCurrentIndex(-1);
     });
+    // Categories installed or removed since the last look are indexed in the
+    // background, off the user-interface thread.
+    indexer_->start();
 }
 
 void TfrmVisualizar::dropDownCategoryList() {
@@ -285,12 +337,16 @@ void TfrmVisualizar::cAreaChange(int index) {
     ui::guarded([this, index] {
         if (index < 0 || index >= library::kCategoryCount) return;
         const auto category = static_cast<size_t>(index);
+        const bool wasSearching = leaveSearch();
         if (state_.InstalledFlags[category]) {
+            chosenCategory_ = index;
             state_.CurrentCategoryFolder = layout_.categoryFolder(index);
             LoadBlockList();
             ui::pump();
             return;
         }
+        // The grid shows the category chosen before while the packages are offered.
+        if (wasSearching) showChosenCategory();
         for (size_t n = 0; n < state_.PackageSelection.size(); ++n)
             state_.PackageSelection[n] = !state_.InstalledFlags[n];
         ui::PackageWindowAccess* packages = ui::windows().download;
@@ -309,7 +365,8 @@ void TfrmVisualizar::ListaItemSelect(int itemindex) {
         if (selected < 0 || selected >= Lista->count()) return;
         const QString blockName =
             ui::displayName(library::blockName(Lista->item(selected).FileName));
-        setSecondStatusPanelText(cArea->currentText() + QStringLiteral(" - Bloco ") + blockName);
+        setSecondStatusPanelText(itemCategoryText(selected) + QStringLiteral(" - Bloco ") +
+                                 blockName);
         ui::PreviewWindowAccess* preview = ui::windows().preview;
         if (!preview) return;
         if (!preview->isShowing() && cVer->isChecked()) {

@@ -15,6 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "net/Resume.h"
+#include "search/Indexing.h"
+
 namespace download {
 
 namespace fs = std::filesystem;
@@ -284,6 +287,16 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
     if (InstallResult verdict = judge(extracted, fresh);
         verdict.outcome != InstallOutcome::Installed)
         return verdict;
+    // The category takes its place already indexed for the search; reading its
+    // drawings is reported as installing them.
+    const bool indexed = search::indexStagedCategory(
+        layout, index, fresh, [&](const fs::path& drawingArchive, double percent) {
+            bool cancel = false;
+            const std::string shown = top + "/DWG/" + library::pathToUtf8(drawingArchive.filename());
+            if (progress) progress({shown, percent}, cancel);
+            return !cancel;
+        });
+    if (!indexed) return {InstallOutcome::Cancelled, {}};
     return replaceCategory(fresh, layout.categoryFolder(index), root, index);
 }
 
@@ -315,7 +328,9 @@ void removeLeftovers(const library::Layout& layout, int index) {
         auto startsWith = [&name](const std::string& prefix) {
             return name.compare(0, prefix.size(), prefix) == 0;
         };
-        const bool partial = startsWith(partialDownload) && name.ends_with(".part");
+        // The fixed-name partial file is kept: the next download continues it.
+        const bool partial = startsWith(partialDownload) && name.ends_with(".part") &&
+                             it->path() != net::partialFileOf(layout.packageFile(index));
         if (startsWith(stagingPrefix(index)) || startsWith(putAsidePrefix(index)) || partial)
             leftovers.push_back(it->path());
     }

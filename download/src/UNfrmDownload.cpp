@@ -17,8 +17,9 @@
 #include <optional>
 #include <stdexcept>
 
+#include "download/PackageIndex.h"
 #include "download/PackageInstall.h"
-#include "net/Download.h"
+#include "net/Resume.h"
 #include "ui/ButtonImages.h"
 #include "ui/LocalisedMessageDlg.h"
 #include "ui/Pump.h"
@@ -141,6 +142,21 @@ void reportRun(const library::PackageSelection& selection,
     showMessage(text, cancelled ? ui::MessageKind::Warning : ui::MessageKind::Error);
 }
 
+const QString kNewerPackage = QStringLiteral("Nova versão disponível.");
+
+QString refusedRun(const ServerIndex& fetched) {
+    const QString why = QString::fromStdString(fetched.detail);
+    const QString kept =
+        QStringLiteral("\rNenhum pacote foi baixado; as bibliotecas instaladas foram mantidas.");
+    if (fetched.state == IndexState::Unreachable)
+        return QStringLiteral("Não foi possível obter a lista de pacotes do servidor (%1).").arg(why) +
+               kept;
+    return QStringLiteral("A lista de pacotes do servidor não tem a assinatura do editor da "
+                          "biblioteca (%1): os pacotes podem ter sido alterados.")
+               .arg(why) +
+           kept;
+}
+
 // The shortage of free space where the library lies; none when the space
 // cannot be read (the run then meets the system's own error).
 std::optional<QString> freeSpaceShortage(const library::PackageSelection& selection,
@@ -217,12 +233,15 @@ QString readDescription(const fs::path& file) {
     return text;
 }
 
-TfrmDownload::TfrmDownload(QWidget* parent) : TfrmDownload(builtInPackageServer(), parent) {}
+TfrmDownload::TfrmDownload(QWidget* parent)
+    : TfrmDownload(builtInPackageServer(), builtInPublisherKey(), parent) {}
 
-TfrmDownload::TfrmDownload(std::string packageServer, QWidget* parent)
+TfrmDownload::TfrmDownload(std::string packageServer,
+                           std::optional<signing::PublicKey> publisherKey, QWidget* parent)
     : QDialog(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      packageServer_(std::move(packageServer)) {
+      packageServer_(std::move(packageServer)),
+      publisherKey_(publisherKey) {
     setObjectName(QStringLiteral("frmDownload"));
     setWindowTitle(QStringLiteral("Download de biblioteca"));
     setFont(ui::programFont());
@@ -303,15 +322,38 @@ void TfrmDownload::packageClicked(int index) {
     if (main) {
         main->shared().PackageSelection[static_cast<size_t>(index)] =
             boxes[static_cast<size_t>(index)]->isChecked();
-        memo->setPlainText(readDescription(main->layout().descriptionFile(index)));
+        memo->setPlainText(descriptionOf(index, *main));
     }
+}
+
+QString TfrmDownload::descriptionOf(int index, ui::MainWindowAccess& main) const {
+    const QString description = readDescription(main.layout().descriptionFile(index));
+    return hasNewerPackage(index) ? kNewerPackage + QLatin1Char('\n') + description : description;
+}
+
+void TfrmDownload::findNewerPackages() {
+    newer_ = {};
+    ui::MainWindowAccess* main = ui::windows().main;
+    if (publisherKey_ && main) {
+        const ServerIndex fetched = fetchServerIndex(packageServer_, *publisherKey_, ui::pump);
+        if (fetched.state == IndexState::Verified)
+            for (int n = 0; n < library::kCategoryCount; ++n)
+                newer_[static_cast<size_t>(n)] = download::hasNewerPackage(
+                    main->layout().categoryFolder(n), fetched.index.find(n));
+    }
+    for (int n = 0; n < library::kCategoryCount; ++n)
+        boxes[static_cast<size_t>(n)]->setToolTip(newer_[static_cast<size_t>(n)] ? kNewerPackage
+                                                                                 : QString());
+    // The opener showed a description before the news was known.
+    if (main && CurrentPackage >= 0 && hasNewerPackage(CurrentPackage))
+        ui::guarded([&] { memo->setPlainText(descriptionOf(CurrentPackage, *main)); });
 }
 
 void TfrmDownload::packageHovered(int index) {
     if (CurrentPackage != -1) return;
     CurrentPackage = index;
     if (ui::MainWindowAccess* main = ui::windows().main)
-        memo->setPlainText(readDescription(main->layout().descriptionFile(index)));
+        memo->setPlainText(descriptionOf(index, *main));
     gSobre->setText(QStringLiteral(" Conteúdo - ") + boxes[static_cast<size_t>(index)]->text() +
                     QLatin1Char(' '));
     ui::pump();
@@ -332,6 +374,7 @@ void TfrmDownload::setPackageChecked(int index, bool checked) {
 
 void TfrmDownload::showModally() {
     closing_ = false;
+    findNewerPackages();
     exec();
 }
 
@@ -405,7 +448,16 @@ void TfrmDownload::bDownloadClick() {
     const bool finished = ui::guarded([&] {
         CancelRequested = false;
         ui::pump();
-        const auto failures = runPackages(selection, *main);
+        std::optional<ServerIndex> fetched;
+        const bool anyTicked = std::find(selection.begin(), selection.end(), true) != selection.end();
+        if (publisherKey_ && anyTicked) {
+            fetched = fetchServerIndex(packageServer_, *publisherKey_, ui::pump);
+            if (fetched->state != IndexState::Verified) {
+                showMessage(refusedRun(*fetched), ui::MessageKind::Error);
+                return;
+            }
+        }
+        const auto failures = runPackages(selection, *main, fetched ? &fetched->index : nullptr);
         reportRun(selection, failures, CancelRequested);
     });
     running_ = false;
@@ -418,17 +470,25 @@ void TfrmDownload::bDownloadClick() {
 }
 
 std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
-    const library::PackageSelection& selection, ui::MainWindowAccess& main) {
+    const library::PackageSelection& selection, ui::MainWindowAccess& main,
+    const signing::PackageIndex* index) {
     const library::Layout& layout = main.layout();
     std::array<QString, library::kCategoryCount> failures;
     std::array<fs::path, library::kCategoryCount> archives;
     std::error_code error;
     fs::create_directories(layout.libraryRoot(), error);  // a failure shows in each download
-
+    std::array<const signing::IndexLine*, library::kCategoryCount> lines{};
     for (int n = 0; n < library::kCategoryCount; ++n) {
         const auto slot = static_cast<size_t>(n);
         if (!selection[slot]) continue;
         lProgresso->setText(QStringLiteral("Baixando pacote: ") + displayName(n));
+        if (index) {
+            lines[slot] = index->find(n);
+            if (!lines[slot]) {
+                failures[slot] = QStringLiteral("o pacote não consta da lista assinada do servidor");
+                continue;
+            }
+        }
         removeLeftovers(layout, n);
         archives[slot] = layout.packageFile(n);
         if (fs::exists(fs::symlink_status(archives[slot], error))) {
@@ -436,7 +496,7 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
             WaitPumping(3000);
         }
         failures[slot] = DownloadFile(packageServer_ + "blocos/" + library::packageName(n),
-                                      archives[slot], n);
+                                      archives[slot], n, lines[slot] ? lines[slot]->size : 0);
     }
     setGauge(static_cast<std::uint64_t>(std::max(Gauge->value(), 0)), 100);
     for (int n = 0; n < library::kCategoryCount; ++n) {
@@ -444,7 +504,13 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
         if (!selection[slot]) continue;
         lProgresso->setText(QStringLiteral("Instalando pacote: ") + displayName(n));
         ui::pump();
-        if (failures[slot].isEmpty()) failures[slot] = ExtractPackage(archives[slot], main, n);
+        if (failures[slot].isEmpty() && lines[slot])
+            failures[slot] = checkDownloaded(archives[slot], *lines[slot]);
+        if (failures[slot].isEmpty()) {
+            failures[slot] = ExtractPackage(archives[slot], main, n);
+            if (failures[slot].isEmpty() && lines[slot])
+                recordInstalledPackage(layout.categoryFolder(n), *lines[slot]);
+        }
         WaitPumping(2000);
         lProgresso->setText(QStringLiteral("Removendo arquivos temporários [") + displayName(n) +
                             QLatin1Char(']'));
@@ -455,14 +521,18 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
     return failures;
 }
 
-QString TfrmDownload::DownloadFile(const std::string& url, const fs::path& target, int index) {
+QString TfrmDownload::DownloadFile(const std::string& url, const fs::path& target, int index,
+                                  std::uint64_t expectedSize) {
+    // A signed length is the bound itself; without one, the category's own.
+    net::DownloadLimits limits = packageLimits(index);
+    if (expectedSize > 0) limits.maxBytes = expectedSize;
     try {
-        return downloadFailure(net::downloadFile(
+        return downloadFailure(net::downloadResuming(
             url, target,
             [this](std::uint64_t progress, std::uint64_t progressMax, bool& cancel) {
                 DownloadProgress(progress, progressMax, cancel);
             },
-            packageLimits(index)));
+            expectedSize, limits));
     } catch (const std::exception& error) {
         return QStringLiteral("erro inesperado no download") + detailOf(error.what());
     }
@@ -480,6 +550,37 @@ void TfrmDownload::DownloadProgress(std::uint64_t progress, std::uint64_t progre
     } catch (...) {
         // A progress report never ends the transfer by accident.
     }
+}
+
+QString TfrmDownload::checkDownloaded(const fs::path& archiveFile,
+                                      const signing::IndexLine& line) {
+    try {
+        const PackageCheck check =
+            checkPackage(archiveFile, line, [this, &line](std::uint64_t hashed, bool& stop) {
+                setGauge(hashed, line.size);
+                ui::pump();
+                if (CancelRequested) {
+                    stop = true;
+                    showMessage(QStringLiteral("Instalação cancelada."), ui::MessageKind::Warning);
+                }
+            });
+        setGauge(100, 100);  // extraction shows each entry's percentage
+        switch (check) {
+            case PackageCheck::Matches:
+                return {};
+            case PackageCheck::Stopped:
+                return QStringLiteral("instalação cancelada");
+            case PackageCheck::WrongSize:
+                return QStringLiteral("o tamanho do pacote recebido não confere com a lista "
+                                      "assinada do servidor");
+            case PackageCheck::WrongDigest:
+                return QStringLiteral("o conteúdo do pacote recebido não confere com a lista "
+                                      "assinada do servidor");
+        }
+    } catch (const std::exception& error) {
+        return QStringLiteral("não foi possível ler o pacote recebido") + detailOf(error.what());
+    }
+    return {};
 }
 
 QString TfrmDownload::ExtractPackage(const fs::path& archiveFile, ui::MainWindowAccess& main,

@@ -95,6 +95,10 @@ fs::path Layout::helpFile() const {
     return programFolder_ / "Ajuda.chm";
 }
 
+fs::path Layout::searchIndexFile() const {
+    return libraryRoot() / "indice.db";
+}
+
 bool Layout::isInstalled(int index) const {
     std::error_code error;
     return fs::is_directory(categoryFolder(index), error);

@@ -12,33 +12,13 @@
 #include <memory>
 #include <system_error>
 
+#include "Common.h"
+
 namespace net {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// libcurl hands the body over in pieces of at most this size; large pieces
-// keep the number of writes and progress reports low.
-constexpr long kReceiveBuffer = 512 * 1024;
-
-void initialiseCurlOnce() {
-    struct Global {
-        Global() { curl_global_init(CURL_GLOBAL_DEFAULT); }
-        ~Global() { curl_global_cleanup(); }
-    };
-    static Global global;
-}
-
-bool hasScheme(std::string_view url, std::string_view scheme) {
-    return url.size() > scheme.size() &&
-           std::equal(scheme.begin(), scheme.end(), url.begin(),
-                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
-}
-
-bool isHttpAddress(std::string_view url) {
-    return hasScheme(url, "http://") || hasScheme(url, "https://");
-}
 
 // The body's file while it arrives, beside the target and hidden; removed
 // unless it was put in place.
@@ -147,66 +127,20 @@ int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_of
     return cancel ? 1 : 0;
 }
 
-DownloadStatus statusOfHttpError(long httpStatus) {
-    return httpStatus == 404 || httpStatus == 410 ? DownloadStatus::NotFound
-                                                  : DownloadStatus::ServerError;
-}
-
 DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer) {
     if (transfer.cancelled) return DownloadStatus::Cancelled;
     if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) return DownloadStatus::TooLarge;
     if (transfer.writeFailed) return DownloadStatus::WriteError;
-    const bool answered = httpStatus != 0 || transfer.received > 0;
-    switch (code) {
-        case CURLE_HTTP_RETURNED_ERROR:
-            return statusOfHttpError(httpStatus);
-        case CURLE_UNSUPPORTED_PROTOCOL:
-        case CURLE_URL_MALFORMAT:
-            return DownloadStatus::BadAddress;
-        case CURLE_COULDNT_RESOLVE_HOST:
-        case CURLE_COULDNT_RESOLVE_PROXY:
-        case CURLE_COULDNT_CONNECT:
-        case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_PEER_FAILED_VERIFICATION:
-            return DownloadStatus::NoConnection;
-        case CURLE_OPERATION_TIMEDOUT:
-            return answered ? DownloadStatus::TooSlow : DownloadStatus::NoConnection;
-        case CURLE_RECV_ERROR:
-        case CURLE_SEND_ERROR:
-            return answered ? DownloadStatus::Incomplete : DownloadStatus::NoConnection;
-        case CURLE_PARTIAL_FILE:
-            return DownloadStatus::Incomplete;
-        default:
-            return DownloadStatus::ServerError;
-    }
-}
-
-template <typename Value>
-void set(CURL* curl, CURLoption option, Value value) {
-    curl_easy_setopt(curl, option, value);
-}
-
-// The bounds of a transfer: its time to connect, its speed, its size and
-// where its redirects may lead.
-void applyLimits(CURL* curl, std::string_view url, const DownloadLimits& limits) {
-    set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    // An https address never hands its download over to plain http.
-    set(curl, CURLOPT_REDIR_PROTOCOLS_STR, hasScheme(url, "https://") ? "https" : "http,https");
-    set(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    set(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
-    set(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
-    set(curl, CURLOPT_LOW_SPEED_LIMIT, limits.minimumSpeed);
-    set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.slowTime.count()));
-    set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
+    return common::statusOfFailure(code, httpStatus, transfer.received);
 }
 
 }  // namespace
 
 DownloadResult downloadFile(std::string_view url, const fs::path& target,
                             const ProgressHandler& progress, const DownloadLimits& limits) {
-    if (!isHttpAddress(url))
+    if (!common::isHttpAddress(url))
         return {DownloadStatus::BadAddress, 0, "only http:// and https:// addresses are fetched"};
-    initialiseCurlOnce();
+    common::initialiseCurlOnce();
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     if (!handle) return {DownloadStatus::NoConnection, 0, "libcurl could not start a transfer"};
     PartialFile file(target);
@@ -216,22 +150,19 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     Transfer transfer{file, progress, limits.maxBytes, 0, false, false, false, nullptr};
     char curlError[CURL_ERROR_SIZE] = {};
     const std::string address(url);
-    set(curl, CURLOPT_URL, address.c_str());
-    applyLimits(curl, address, limits);
-    // Without this an error page would arrive as the body.
-    set(curl, CURLOPT_FAILONERROR, 1L);
-    set(curl, CURLOPT_NOSIGNAL, 1L);
-    set(curl, CURLOPT_BUFFERSIZE, kReceiveBuffer);
-    set(curl, CURLOPT_USERAGENT, "Tessaly");
-    set(curl, CURLOPT_ERRORBUFFER, curlError);
-    set(curl, CURLOPT_WRITEFUNCTION, onBody);
-    set(curl, CURLOPT_WRITEDATA, &transfer);
+    common::setPolicy(curl, address, limits, curlError);
+    common::set(curl, CURLOPT_WRITEFUNCTION, onBody);
+    common::set(curl, CURLOPT_WRITEDATA, &transfer);
     // libcurl calls the progress function only when progress is switched on.
-    set(curl, CURLOPT_NOPROGRESS, 0L);
-    set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    set(curl, CURLOPT_XFERINFODATA, &transfer);
+    common::set(curl, CURLOPT_NOPROGRESS, 0L);
+    common::set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    common::set(curl, CURLOPT_XFERINFODATA, &transfer);
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = common::perform(curl, [&] {
+        curl_off_t total = -1;
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+        return onProgress(&transfer, total, 0, 0, 0) == 0;
+    });
     if (transfer.handlerError) std::rethrow_exception(transfer.handlerError);
 
     DownloadResult result;
@@ -244,7 +175,7 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
         return result;
     }
     if (result.httpStatus < 200 || result.httpStatus > 299) {
-        result.status = statusOfHttpError(result.httpStatus);
+        result.status = common::statusOfHttpError(result.httpStatus);
         result.detail = "HTTP status " + std::to_string(result.httpStatus);
         return result;
     }

@@ -217,12 +217,12 @@ void TfrmPreview::refresh(ui::MainWindowAccess& main) {
 
     const fs::path thumbnail = main.itemFileName(selected);
     const fs::path blockName = library::blockName(thumbnail);
-    main.setSecondStatusPanelText(main.categoryText() + QStringLiteral(" - Bloco ") +
+    main.setSecondStatusPanelText(main.itemCategoryText(selected) + QStringLiteral(" - Bloco ") +
                                   ui::displayName(blockName));
     setWindowTitle(main.secondStatusPanelText());
 
     const fs::path blockArchive =
-        library::drawingArchivePath(shared.CurrentCategoryFolder, thumbnail);
+        library::drawingArchivePath(main.itemCategoryFolder(selected), thumbnail);
     const fs::path archiveCopy = layout.previewArchiveCopy();
     copyToArchiveCopy(blockArchive, archiveCopy);
 

@@ -87,8 +87,10 @@ TEST(Startup, WhatAKilledRunLeftIsClearedAndAPutAsideCategoryComesBack) {
         QStringLiteral("Blocos/.9.zip.k7Lm9N.part"), QStringLiteral("TMP.ZIP")};
     for (const QString& file : leftovers) writeText(folder.filePath(file), "leftover");
     writeText(folder.filePath(QStringLiteral("Blocos/.9.antigo-Ef34Gh/9/IMG/Sofa.PNG")), "old");
+    // The partial download and its identity stay: the next run continues it.
     const QStringList kept = {QStringLiteral("Blocos/9.txt"), QStringLiteral("Blocos/notas.zip"),
-                              QStringLiteral("tmp.zip")};
+                              QStringLiteral("tmp.zip"), QStringLiteral("Blocos/.9.zip.part"),
+                              QStringLiteral("Blocos/.9.zip.part.id")};
     for (const QString& file : kept) writeText(folder.filePath(file), "the user's");
 
     QProcess tessaly;

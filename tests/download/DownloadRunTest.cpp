@@ -33,34 +33,6 @@ std::vector<std::string> tree(const std::vector<std::string>& blocks) {
 
 const std::vector<std::string> kOld{"IMG", "IMG/Velho.PNG"};
 
-std::vector<std::string> manyBlocks(int count) {
-    std::vector<std::string> blocks;
-    for (int i = 0; i < count; ++i) blocks.push_back("Bloco" + std::to_string(i));
-    return blocks;
-}
-
-// One package server for the suite, serving what each test publishes.
-class DownloadRun : public DownloadFixture {
-  protected:
-    static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "tessaly-served-XXXXXX").string();
-        servedRoot = ::mkdtemp(pattern.data());
-        server = std::make_unique<test_support::PackageServer>(servedRoot);
-    }
-    static void TearDownTestSuite() {
-        server.reset();
-        fs::remove_all(servedRoot);
-    }
-    void SetUp() override {
-        DownloadFixture::SetUp();
-        served = servedRoot;
-        fs::remove_all(served / "blocos");
-        fs::create_directories(served / "blocos");
-    }
-
-    static inline fs::path servedRoot;
-    static inline std::unique_ptr<test_support::PackageServer> server;
-};
 
 }  // namespace
 
@@ -148,24 +120,29 @@ TEST_F(DownloadRun, ServerFaultsKeepTheInstalledCategory) {
         const char* name;
         std::string base;
         const char* reason;  // empty: installed
+        bool resumable;      // what arrived is kept for the next run
     };
+    // In this order: what the drop left is continued, and finished by the redirect.
     const Case cases[] = {
-        {"missing", server->baseAddress() + "outra/", "o pacote não foi encontrado no servidor"},
+        {"missing", server->baseAddress() + "outra/", "o pacote não foi encontrado no servidor",
+         false},
         {"refused", "http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/",
-         "sem conexão com o servidor de pacotes"},
-        {"dropped", server->faultyBaseAddress("drop"), "o download foi interrompido antes do fim"},
+         "sem conexão com o servidor de pacotes", false},
+        {"dropped", server->faultyBaseAddress("drop"), "o download foi interrompido antes do fim",
+         true},
         {"short body", server->faultyBaseAddress("short"),
-         "o download foi interrompido antes do fim"},
+         "o download foi interrompido antes do fim", true},
         {"error page", server->faultyBaseAddress("error"),
-         "o servidor de pacotes respondeu com o erro 500"},
-        {"redirect", server->faultyBaseAddress("redirect"), ""},
+         "o servidor de pacotes respondeu com o erro 500", true},
+        {"redirect", server->faultyBaseAddress("redirect"), "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         createWindows(c.base);
         const auto run = this->run({3});
         ASSERT_EQ(run->boxes.size(), 1u);
-        expectOnlyCategories({3});
+        expectOnlyCategories({3}, c.resumable ? std::set<int>{3} : std::set<int>{});
+        EXPECT_EQ(fs::exists(partialDownload(3)), c.resumable);
         if (*c.reason == '\0') {
             EXPECT_EQ(run->boxes[0].text, kDone);
             EXPECT_EQ(category(3), tree({"Pia"}));
@@ -307,7 +284,8 @@ TEST_F(DownloadRun, CancelKeepsTheLibraryAsItWas) {
         EXPECT_TRUE(
             run->boxes.back().text.startsWith(QStringLiteral("\nNão foi possível instalar")));
         EXPECT_EQ(category(9), kOld);
-        expectOnlyCategories({9});
+        // A cancelled transfer keeps what arrived for the next run.
+        expectOnlyCategories({9}, c.ticked);
         EXPECT_FALSE(packages->isVisible());
     }
 }

@@ -3,8 +3,13 @@
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <QImage>
 #include <cmath>
+
+#include "signing/PackageIndex.h"
+#include "signing/Signature.h"
 
 #include "ToolRun.h"
 #include "ZipFixtures.h"
@@ -114,6 +119,96 @@ TEST(PackTool, ThumbnailsFitTheGridTileOnWhiteAndPackagesRepeat) {
     EXPECT_TRUE(inkInColumn(thumbnail.width() * 19 / 20));
     EXPECT_FALSE(inkInRow(thumbnail.height() / 10));
     EXPECT_FALSE(inkInRow(thumbnail.height() * 9 / 10));
+}
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+signing::PublicKey publicKeyIn(const fs::path& folder) {
+    std::string text = readFile(folder / "tessaly-pacotes.pub");
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    const auto key = signing::fromHex<32>(text);
+    if (!key) ADD_FAILURE() << "no public key in " << folder;
+    return key.value_or(signing::PublicKey{});
+}
+
+TEST(PackTool, KeygenWritesAPairOnceWithAPrivateSecret) {
+    TempFolder temp;
+    const fs::path keys = temp.path() / "chaves";
+    const ToolRun first = runPack("keygen " + shellQuoted(keys));
+    ASSERT_EQ(first.exitCode, 0) << first.output;
+    struct stat secret{};
+    ASSERT_EQ(::stat((keys / "tessaly-pacotes.chave").c_str(), &secret), 0);
+    EXPECT_EQ(secret.st_mode & 0777, 0600u);
+    const std::string before = readFile(keys / "tessaly-pacotes.chave");
+    const auto secretKey = signing::fromHex<64>(before.substr(0, 128));
+    ASSERT_TRUE(secretKey);
+    EXPECT_EQ(signing::publicKeyOf(*secretKey), publicKeyIn(keys));
+
+    const ToolRun second = runPack("keygen " + shellQuoted(keys));
+    EXPECT_EQ(second.exitCode, 2);
+    EXPECT_NE(second.output.find("já existe"), std::string::npos) << second.output;
+    EXPECT_EQ(readFile(keys / "tessaly-pacotes.chave"), before);
+}
+
+TEST(PackTool, SignedIndexListsEachPackageAndFollowsRepacking) {
+    TempFolder temp;
+    writeFile(temp.path() / "um" / "Retângulo.DWG", wideDrawing());
+    writeFile(temp.path() / "dois" / "Retângulo.DWG", wideDrawing());
+    writeFile(temp.path() / "dois" / "Outro.DWG", wideDrawing());
+    ASSERT_EQ(runPack("keygen " + shellQuoted(temp.path() / "k")).exitCode, 0);
+    ASSERT_EQ(runPack("keygen " + shellQuoted(temp.path() / "outra")).exitCode, 0);
+    const fs::path out = temp.path() / "blocos";
+    auto pack = [&](const char* key, int category, const char* drawings) {
+        return runPack("--sign " + shellQuoted(temp.path() / key / "tessaly-pacotes.chave") +
+                       " --output " + shellQuoted(out) + " " + std::to_string(category) + " " +
+                       shellQuoted(temp.path() / drawings));
+    };
+    auto index = [&] {
+        const std::string text = readFile(out / "indice.txt");
+        EXPECT_TRUE(signing::verify(publicKeyIn(temp.path() / "k"), bytesOf(text),
+                                    bytesOf(readFile(out / "indice.txt.sig"))));
+        return signing::PackageIndex::parse(text);
+    };
+    auto lineMatches = [&](const signing::PackageIndex& list, int category) {
+        const std::string package = readFile(out / (std::to_string(category) + ".zip"));
+        const signing::IndexLine* line = list.find(category);
+        return line && line->size == package.size() &&
+               line->sha256 == signing::sha256(bytesOf(package));
+    };
+
+    ASSERT_EQ(pack("k", 4, "um").exitCode, 0);
+    ASSERT_EQ(pack("k", 2, "dois").exitCode, 0);
+    const std::string listed = readFile(out / "indice.txt");
+    const std::string signature = readFile(out / "indice.txt.sig");
+    const signing::PackageIndex both = index();
+    EXPECT_TRUE(lineMatches(both, 2));
+    EXPECT_TRUE(lineMatches(both, 4));
+    EXPECT_EQ(both.find(2)->version, 1u);
+
+    // The same inputs give the same bytes; other drawings raise the version.
+    ASSERT_EQ(pack("k", 4, "um").exitCode, 0);
+    EXPECT_EQ(readFile(out / "indice.txt"), listed);
+    EXPECT_EQ(readFile(out / "indice.txt.sig"), signature);
+    ASSERT_EQ(pack("k", 4, "dois").exitCode, 0);
+    const signing::PackageIndex repacked = index();
+    EXPECT_TRUE(lineMatches(repacked, 4));
+    EXPECT_EQ(repacked.find(4)->version, 2u);
+    EXPECT_EQ(*repacked.find(2), *both.find(2));
+
+    // Another key cannot take over the list, nor its packages.
+    const std::string package = readFile(out / "4.zip");
+    const std::string current = readFile(out / "indice.txt");
+    const ToolRun stranger = pack("outra", 4, "um");
+    EXPECT_EQ(stranger.exitCode, 2);
+    EXPECT_NE(stranger.output.find("assinatura"), std::string::npos) << stranger.output;
+    EXPECT_EQ(readFile(out / "indice.txt"), current);
+    EXPECT_EQ(readFile(out / "4.zip"), package);
+
+    EXPECT_EQ(runPack("--sign " + shellQuoted(temp.path() / "k" / "tessaly-pacotes.pub") +
+                      " --output " + shellQuoted(out) + " 4 " + shellQuoted(temp.path() / "um"))
+                  .exitCode,
+              2)
+        << "a public key is not a secret key";
 }
 
 }  // namespace

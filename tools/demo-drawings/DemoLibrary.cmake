@@ -2,11 +2,12 @@
 #
 #   cmake -DGENERATOR=<tessaly-demo-drawings> -DPACK=<tessaly-pack> -DWORK=<folder>
 #         -DPROGRAM=<program folder> [-DINSTALLED=0;3;9] [-DSERVER=<folder>]
-#         -P DemoLibrary.cmake
+#         [-DSIGN=<secret key>] -P DemoLibrary.cmake
 #
 # WORK (emptied first) receives the drawings; PROGRAM/Blocos the package
 # descriptions and the INSTALLED categories that are not there yet; SERVER,
-# when given, blocos/<n>.zip for all 14 categories, as a package server holds them.
+# when given, blocos/<n>.zip for all 14 categories, as a package server holds them,
+# with the signed list blocos/indice.txt when SIGN names the publisher's secret key.
 foreach(variable GENERATOR PACK WORK PROGRAM)
   if(NOT DEFINED ${variable})
     message(FATAL_ERROR "DemoLibrary.cmake: ${variable} is not set")
@@ -27,8 +28,12 @@ foreach(n ${INSTALLED})
   endif()
 endforeach()
 if(DEFINED SERVER)
+  set(signing)
+  if(DEFINED SIGN)
+    set(signing --sign ${SIGN})
+  endif()
   foreach(n RANGE 13)
-    execute_process(COMMAND ${PACK} --output ${SERVER}/blocos ${n} ${WORK}/drawings/${n}
+    execute_process(COMMAND ${PACK} ${signing} --output ${SERVER}/blocos ${n} ${WORK}/drawings/${n}
                     OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
   endforeach()
 endif()

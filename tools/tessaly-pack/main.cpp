@@ -1,10 +1,15 @@
 // The publisher's package builder.
 //
-//   tessaly-pack [--output PASTA] [--install PASTA_DO_PROGRAMA] <n> <pasta de desenhos>
+//   tessaly-pack [--sign CHAVE] [--output PASTA] [--install PASTA_DO_PROGRAMA]
+//                <n> <pasta de desenhos>
+//   tessaly-pack keygen PASTA
 //
 // Renders each drawing's thumbnail, makes its block archive and writes the
 // package <n>.zip into the output folder, ready for the server's blocos/
 // folder, or installs the blocks straight into <program folder>/Blocos/<n>.
+// With --sign, the package's line in the output folder's indice.txt is
+// written too and the list signed again with the secret key. keygen writes a
+// new publisher key pair into PASTA.
 // Drawings that cannot be read are named on stderr and left out. Exit
 // status: 0 everything packed, 1 packed with drawings left out, 2 nothing
 // written (wrong arguments or an output that cannot be written).
@@ -17,6 +22,7 @@
 #include <optional>
 
 #include "Pack.h"
+#include "Sign.h"
 #include "Thumbnail.h"
 #include "library/Library.h"
 
@@ -25,10 +31,16 @@ namespace {
 namespace fs = std::filesystem;
 
 int usage() {
-    std::fputs(
-        "uso: tessaly-pack [--output PASTA] [--install PASTA_DO_PROGRAMA] <n> <pasta de desenhos>\n"
-        "  n: categoria de 0 a 13; o pacote fica em PASTA/<n>.zip\n",
-        stderr);
+    std::fputs(std::string(
+        "uso: tessaly-pack [--sign CHAVE] [--output PASTA] [--install PASTA_DO_PROGRAMA]\n"
+        "                  <n> <pasta de desenhos>\n"
+        "     tessaly-pack keygen PASTA\n"
+        "  n: categoria de 0 a 13; o pacote fica em PASTA/<n>.zip\n"
+        "  --sign: atualiza e assina PASTA/indice.txt com a chave secreta CHAVE\n"
+        "  keygen: grava um novo par de chaves em PASTA (" + std::string(pack::kPublicKeyName) +
+            ", " + pack::kSecretKeyName + ")\n")
+                   .c_str(),
+               stderr);
     return 2;
 }
 
@@ -53,14 +65,31 @@ std::time_t entryTime() {
 
 }  // namespace
 
+int keygen(const std::string& folder) {
+    try {
+        pack::writeKeyPair(library::pathFromUtf8(folder));
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "tessaly-pack: %s\n", failure.what());
+        return 2;
+    }
+    std::printf("chave pública em %s/%s; a chave secreta fica em %s/%s\n", folder.c_str(),
+                pack::kPublicKeyName, folder.c_str(), pack::kSecretKeyName);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::string_view(argv[1]) == "keygen")
+        return argc == 3 ? keygen(argv[2]) : usage();
     std::optional<fs::path> output;
+    std::optional<fs::path> secretKey;
     std::optional<fs::path> install;
     std::vector<std::string> operands;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--output" && i + 1 < argc)
             output = library::pathFromUtf8(argv[++i]);
+        else if (arg == "--sign" && i + 1 < argc)
+            secretKey = library::pathFromUtf8(argv[++i]);
         else if (arg == "--install" && i + 1 < argc)
             install = library::pathFromUtf8(argv[++i]);
         else if (arg.starts_with("--"))
@@ -69,7 +98,7 @@ int main(int argc, char** argv) {
             operands.emplace_back(arg);
     }
     int category = -1;
-    if (operands.size() != 2 || (!output && !install)) return usage();
+    if (operands.size() != 2 || (!output && !install) || (secretKey && !output)) return usage();
     const auto [end, error] =
         std::from_chars(operands[0].data(), operands[0].data() + operands[0].size(), category);
     if (error != std::errc() || end != operands[0].data() + operands[0].size() || category < 0 ||
@@ -85,6 +114,9 @@ int main(int argc, char** argv) {
     const std::time_t time = entryTime();
     pack::PackedCategory packed;
     try {
+        // Read first: a wrong key file costs nothing of the packing.
+        const std::optional<signing::SecretKey> key =
+            secretKey ? std::optional(pack::readSecretKey(*secretKey)) : std::nullopt;
         packed = pack::packDrawings(drawings, time, pack::renderThumbnail,
                                     terminal ? pack::Progress(showProgress) : pack::Progress());
         if (terminal) std::fputs("\r\033[K", stderr);
@@ -93,8 +125,11 @@ int main(int argc, char** argv) {
                          library::pathToUtf8(skipped.file).c_str(), skipped.reason.c_str());
         if (output) {
             fs::create_directories(*output);
-            pack::writeFileAtomically(*output / library::packageName(category),
-                                      pack::packageArchive(category, packed.blocks, time));
+            const std::vector<std::uint8_t> package =
+                pack::packageArchive(category, packed.blocks, time);
+            // The list first: a list this key did not sign stops before anything is written.
+            if (key) pack::updateSignedIndex(*output, category, package, *key);
+            pack::writeFileAtomically(*output / library::packageName(category), package);
         }
         if (install) pack::installBlocks(*install, category, packed.blocks);
     } catch (const std::exception& failure) {

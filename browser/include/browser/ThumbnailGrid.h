@@ -16,6 +16,7 @@
 #include <QRect>
 #include <QSize>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -114,6 +115,10 @@ class ThumbnailGrid : public QAbstractScrollArea {
     bool isThumbnailFailed(int index) const;
     DecodeStats decodeStats() const;
 
+    // The hint shown over a tile; without one, the block's name.
+    void setToolTipText(std::function<QString(int index)> text);
+    QString toolTipText(int index) const;
+
   signals:
     // The user chose a tile: mouse, keyboard or navigator.
     void itemSelected(int index);
@@ -156,6 +161,7 @@ class ThumbnailGrid : public QAbstractScrollArea {
     void paintTile(QPainter& painter, int index, const QRect& rect);
     void updateNavigator();
 
+    std::function<QString(int)> toolTipText_;
     mutable std::vector<ThumbnailItem> items_;
     mutable std::vector<bool> itemInfoRead_;
     std::vector<bool> failed_;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
+#include <vector>
 
 #include "archive/ZipReader.h"
 #include "library/Library.h"
@@ -11,10 +13,16 @@ class QCheckBox;
 class QComboBox;
 class QFileDialog;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QStatusBar;
 class QTimer;
+
+namespace search {
+class BackgroundIndexer;
+struct Found;
+}  // namespace search
 
 namespace browser {
 
@@ -28,6 +36,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     Q_OBJECT
   public:
     explicit TfrmVisualizar(library::Layout layout, QWidget* parent = nullptr);
+    ~TfrmVisualizar() override;
 
     // MainWindowAccess
     ui::SharedState& shared() override { return state_; }
@@ -40,6 +49,8 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     int itemCount() const override;
     std::filesystem::path itemFileName(int index) const override;
     QString categoryText() const override;
+    std::filesystem::path itemCategoryFolder(int index) const override;
+    QString itemCategoryText(int index) const override;
     QString secondStatusPanelText() const override;
     void setSecondStatusPanelText(const QString& text) override;
     void focusGrid() override;
@@ -48,6 +59,9 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
 
     // Controls, named as the window carries them, for the other windows and tests.
     QComboBox* cArea = nullptr;
+    QLineEdit* eProcurar = nullptr;
+    // Runs the search a short pause after the last key.
+    QTimer* tProcurar = nullptr;
     QSpinBox* eCol = nullptr;
     ThumbnailGrid* Lista = nullptr;
     QPushButton* bSalvar = nullptr;
@@ -60,6 +74,10 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     QFileDialog* dSalvar = nullptr;
 
     bool firstShowDone() const { return FirstShowDone; }
+    // The grid holds search results rather than one category.
+    bool showingResults() const { return showingResults_; }
+    // The start-up indexing, which tests wait for.
+    search::BackgroundIndexer& indexer() { return *indexer_; }
 
   public slots:
     void cAreaChange(int index);
@@ -67,6 +85,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void eColChange();
     void tBrowserTimer();
     void bSalvarClick();
+    void eProcurarChange();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -78,6 +97,15 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void buildControls();
     void placeControls();
     void exportSelectedBlock(archive::ZipLease& lease);
+    void showResults(const search::Found& found);
+    // Back from the results to the category chosen before, if any.
+    void emptySearch();
+    // Ends the search mode without touching the grid; true when it was on.
+    bool leaveSearch();
+    // The blocks of the category chosen before the search, or an empty grid.
+    void showChosenCategory();
+    int itemCategory(int index) const;
+    QString tileToolTip(int index) const;
 
     library::Layout layout_;
     ui::SharedState state_;
@@ -89,9 +117,17 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     QWidget* sPanel3 = nullptr;
     QLabel* sLabel1 = nullptr;
     QLabel* sLabel2 = nullptr;
+    QLabel* sLabel3 = nullptr;
     QLabel* sLabel4 = nullptr;
     QLabel* statusFirstPanel = nullptr;
     QLabel* statusSecondPanel = nullptr;
+
+    // The category whose blocks the grid shows outside the search, -1 for none.
+    int chosenCategory_ = -1;
+    bool showingResults_ = false;
+    std::vector<int> resultCategories_;  // one per grid item while results are shown
+    // Last: its thread ends before anything it reports to goes.
+    std::unique_ptr<search::BackgroundIndexer> indexer_;
 };
 
 }  // namespace browser

@@ -55,9 +55,9 @@ InstallResult installPackage(archive::ZipReader& reader, const std::filesystem::
 void restorePutAside(const library::Layout& layout, int index);
 
 // Removes what an interrupted run left for category index in the library:
-// staging folders, put-aside categories and partial downloads, after
-// restorePutAside has put back a category that only a put-aside folder holds.
-// Never throws.
+// staging folders, put-aside categories and the temporary files of downloads
+// that cannot be resumed, after restorePutAside has put back a category that
+// only a put-aside folder holds. Never throws.
 void removeLeftovers(const library::Layout& layout, int index);
 
 // At start-up, before any window: every category that only a put-aside

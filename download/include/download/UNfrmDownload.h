@@ -13,6 +13,8 @@
 #include "archive/ZipReader.h"
 #include "library/Library.h"
 #include "net/Download.h"
+#include "signing/PackageIndex.h"
+#include "signing/Signature.h"
 #include "ui/Windows.h"
 
 class QCheckBox;
@@ -47,9 +49,14 @@ std::string builtInPackageServer();
 class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     Q_OBJECT
   public:
+    // The package server and publisher key the program was built with.
     explicit TfrmDownload(QWidget* parent = nullptr);
     // packageServer ends in "/"; package n is fetched from packageServer + "blocos/<n>.zip".
-    explicit TfrmDownload(std::string packageServer, QWidget* parent = nullptr);
+    // With publisherKey, only packages of the list packageServer + "blocos/indice.txt"
+    // that the key signed are taken, and installed categories learn of newer packages.
+    explicit TfrmDownload(std::string packageServer,
+                          std::optional<signing::PublicKey> publisherKey = std::nullopt,
+                          QWidget* parent = nullptr);
 
     // PackageWindowAccess
     void setPackageChecked(int index, bool checked) override;
@@ -66,6 +73,9 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     QLabel* sLabel1 = nullptr;
 
     int currentPackage() const { return CurrentPackage; }
+    // True when the server's signed list has a newer package for this
+    // installed category, as found when the window last opened.
+    bool hasNewerPackage(int index) const { return newer_.at(static_cast<size_t>(index)); }
 
   public slots:
     // Downloads every ticked package, then installs each; reports and closes.
@@ -82,12 +92,24 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     void packageClicked(int index);
     void packageHovered(int index);
     void FormClose();
+    // The description of package index, headed by the news of a newer package.
+    QString descriptionOf(int index, ui::MainWindowAccess& main) const;
+    // Learns from the signed list which installed categories have a newer
+    // package, and says so on their boxes.
+    void findNewerPackages();
 
     // The steps of a run over a fixed selection; returns each package's
     // failure, empty for the packages installed.
+    // index is the server's signed list, null when the program has no key.
     std::array<QString, library::kCategoryCount> runPackages(
-        const library::PackageSelection& selection, ui::MainWindowAccess& main);
-    QString DownloadFile(const std::string& url, const std::filesystem::path& target, int index);
+        const library::PackageSelection& selection, ui::MainWindowAccess& main,
+        const signing::PackageIndex* index);
+    // expectedSize: the length the signed list gives, 0 without a list.
+    QString DownloadFile(const std::string& url, const std::filesystem::path& target, int index,
+                         std::uint64_t expectedSize);
+    // The downloaded file against its line of the signed list, before anything is unpacked.
+    QString checkDownloaded(const std::filesystem::path& archiveFile,
+                            const signing::IndexLine& line);
     void DownloadProgress(std::uint64_t progress, std::uint64_t progressMax, bool& cancel);
     QString ExtractPackage(const std::filesystem::path& archiveFile, ui::MainWindowAccess& main,
                            int index);
@@ -97,6 +119,8 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     void setRunControls(bool running);
 
     std::string packageServer_;
+    std::optional<signing::PublicKey> publisherKey_;
+    std::array<bool, library::kCategoryCount> newer_{};
     int CurrentPackage = 0;
     bool CancelRequested = false;
     bool running_ = false;

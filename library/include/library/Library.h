@@ -52,6 +52,7 @@ class Layout {
     std::filesystem::path previewArchiveCopy() const;        // TMP.ZIP
     std::filesystem::path emptyDrawing() const;              // vazio.dwg
     std::filesystem::path helpFile() const;                  // Ajuda.chm
+    std::filesystem::path searchIndexFile() const;           // Blocos/indice.db
 
     // A category is installed exactly when its folder exists as a directory.
     bool isInstalled(int index) const;

@@ -43,6 +43,11 @@ class MainWindowAccess {
     virtual std::filesystem::path itemFileName(int index) const = 0;
     // The category list's shown text.
     virtual QString categoryText() const = 0;
+    // The item's own category: its folder and its entry in the category list.
+    // They differ from CurrentCategoryFolder and the shown text while the grid
+    // holds search results from several categories.
+    virtual std::filesystem::path itemCategoryFolder(int index) const = 0;
+    virtual QString itemCategoryText(int index) const = 0;
     virtual QString secondStatusPanelText() const = 0;
     virtual void setSecondStatusPanelText(const QString& text) = 0;
     // Activates the main window with the grid as its focused control.

@@ -1,0 +1,135 @@
+// The search field: what is typed is looked up in the library's index, and the
+// blocks found fill the grid as a category of their own, each keeping its own
+// category for the status bar, the preview and export.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QLocale>
+#include <QTimer>
+#include <system_error>
+
+#include "browser/ThumbnailGrid.h"
+#include "browser/UNfrmVisualizar.h"
+#include "search/BlockIndex.h"
+#include "search/Indexing.h"
+#include "search/Words.h"
+#include "ui/DisplayName.h"
+#include "ui/Pump.h"
+
+namespace fs = std::filesystem;
+
+namespace browser {
+
+void TfrmVisualizar::eProcurarChange() {
+    ui::guarded([this] {
+        const std::string query = eProcurar->text().toStdString();
+        if (search::words(query).empty()) {
+            emptySearch();
+            return;
+        }
+        search::Found found;
+        try {
+            search::BlockIndex index(layout_.searchIndexFile(), search::BlockIndex::Open::Existing);
+            found = index.find(query, state_.InstalledFlags);
+        } catch (const search::IndexError&) {
+            // Missing or damaged: built again in the background; nothing found meanwhile.
+            indexer_->start();
+        }
+        showResults(found);
+    });
+}
+
+void TfrmVisualizar::showResults(const search::Found& found) {
+    showingResults_ = true;
+    resultCategories_.clear();
+    cArea->setCurrentIndex(-1);
+    cArea->setPlaceholderText(QStringLiteral("Resultados: %1 blocos").arg(found.total));
+    Lista->beginUpdate();
+    try {
+        setSecondStatusPanelText(QString());
+        Lista->clear();
+        for (const search::Hit& hit : found.hits) {
+            Lista->addItem(library::imgFolder(layout_.categoryFolder(hit.category)) / hit.thumbnail);
+            resultCategories_.push_back(hit.category);
+        }
+    } catch (...) {
+        Lista->endUpdate();
+        throw;
+    }
+    Lista->endUpdate();
+    // Selected from the program, as a category's first block is; the keys stay in the field.
+    if (Lista->count() > 0) Lista->setSelectedIndex(0);
+}
+
+bool TfrmVisualizar::leaveSearch() {
+    if (!eProcurar->text().isEmpty()) eProcurar->clear();
+    tProcurar->stop();  // also the search that clearing the field asked for
+    const bool wasSearching = showingResults_;
+    showingResults_ = false;
+    resultCategories_.clear();
+    cArea->setPlaceholderText(QString());
+    return wasSearching;
+}
+
+void TfrmVisualizar::emptySearch() {
+    if (!showingResults_) return;
+    const bool typing = eProcurar->hasFocus();
+    leaveSearch();
+    cArea->setCurrentIndex(chosenCategory_);
+    showChosenCategory();
+    if (typing) eProcurar->setFocus();
+}
+
+void TfrmVisualizar::showChosenCategory() {
+    if (chosenCategory_ >= 0) {
+        LoadBlockList();
+    } else {
+        Lista->clear();
+        setSecondStatusPanelText(QString());
+    }
+}
+
+int TfrmVisualizar::itemCategory(int index) const {
+    if (!showingResults_) return chosenCategory_;
+    if (index < 0 || index >= static_cast<int>(resultCategories_.size())) return -1;
+    return resultCategories_[static_cast<std::size_t>(index)];
+}
+
+fs::path TfrmVisualizar::itemCategoryFolder(int index) const {
+    if (!showingResults_) return state_.CurrentCategoryFolder;
+    const int category = itemCategory(index);
+    return category < 0 ? fs::path() : layout_.categoryFolder(category);
+}
+
+QString TfrmVisualizar::itemCategoryText(int index) const {
+    if (!showingResults_) return cArea->currentText();
+    const int category = itemCategory(index);
+    return category < 0 ? QString()
+                        : QString::fromStdString(library::categoryListEntry(category, true));
+}
+
+QString TfrmVisualizar::tileToolTip(int index) const {
+    const fs::path thumbnail = Lista->item(index).FileName;
+    QStringList lines{QStringLiteral("Bloco ") + ui::displayName(library::blockName(thumbnail))};
+    const int category = itemCategory(index);
+    if (category < 0) return lines.constFirst();
+    lines << QStringLiteral("Categoria: ") +
+                 QString::fromUtf8(library::categoryTable()[static_cast<std::size_t>(category)].name);
+    try {
+        search::BlockIndex blocks(layout_.searchIndexFile(), search::BlockIndex::Open::Existing);
+        if (const std::optional<search::DrawingSize> size = blocks.drawingSize(category, thumbnail))
+            lines << QStringLiteral("Desenho: ") + QString::fromStdString(search::sizeText(*size));
+    } catch (const search::IndexError&) {
+        // Not indexed yet: the hint goes without the drawing's size.
+    }
+    std::error_code error;
+    const std::uintmax_t archiveSize =
+        fs::file_size(library::drawingArchivePath(itemCategoryFolder(index), thumbnail), error);
+    if (!error)
+        lines << QStringLiteral("Arquivo: ") +
+                     QLocale(QLocale::Portuguese, QLocale::Brazil)
+                         .formattedDataSize(static_cast<qint64>(archiveSize), 1,
+                                            QLocale::DataSizeTraditionalFormat);
+    return lines.join(QLatin1Char('\n'));
+}
+
+}  // namespace browser

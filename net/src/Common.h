@@ -1,0 +1,52 @@
+// What every transfer of this module shares: libcurl's start, the addresses
+// taken, the options that make up the download policy, and the reading of
+// libcurl's errors.
+#pragma once
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "net/Download.h"
+
+namespace net::common {
+
+// libcurl hands the body over in pieces of at most this size; large pieces
+// keep the number of writes and progress reports low.
+inline constexpr long kReceiveBuffer = 512 * 1024;
+
+void initialiseCurlOnce();
+bool hasScheme(std::string_view url, std::string_view scheme);  // scheme with "://", any case
+bool isHttpAddress(std::string_view url);
+
+// Address, protocols, redirects (never from https to http), time to connect,
+// least speed, most bytes (limits.maxBytes), error statuses as failures, and
+// errorBuffer (CURL_ERROR_SIZE bytes) for libcurl's words. address must
+// outlive the transfer.
+void setPolicy(CURL* curl, const std::string& address, const DownloadLimits& limits,
+               char* errorBuffer);
+
+DownloadStatus statusOfHttpError(long httpStatus);
+// A failed curl_easy_perform, once cancel and write errors are ruled out.
+DownloadStatus statusOfFailure(CURLcode code, long httpStatus, std::uint64_t received);
+
+// While a transfer waits (connecting, or a server that sends nothing),
+// libcurl's own progress calls can be a second apart; the caller's window
+// must hear from the transfer far more often than that.
+inline constexpr std::chrono::milliseconds kIdleReport{50};
+
+// curl_easy_perform, calling idle after every kIdleReport without network
+// activity; idle returning false aborts the transfer
+// (CURLE_ABORTED_BY_CALLBACK).
+CURLcode perform(CURL* curl, const std::function<bool()>& idle);
+
+template <typename Value>
+void set(CURL* curl, CURLoption option, Value value) {
+    curl_easy_setopt(curl, option, value);
+}
+
+}  // namespace net::common

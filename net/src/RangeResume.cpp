@@ -1,0 +1,402 @@
+#include <curl/curl.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <memory>
+#include <optional>
+
+#include "Common.h"
+#include "net/Resume.h"
+
+namespace net {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// An ETag or a date; anything longer is not one and is not sent back.
+constexpr std::size_t kMaxIdentity = 512;
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    return text;
+}
+
+// The value of "Name: value" when line carries that header, case-blind.
+std::optional<std::string_view> headerValue(std::string_view line, std::string_view name) {
+    if (line.size() <= name.size() || line[name.size()] != ':') return std::nullopt;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(line[i])) != name[i]) return std::nullopt;
+    return trimmed(line.substr(name.size() + 1));
+}
+
+std::optional<std::uint64_t> number(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+struct ContentRange {
+    std::uint64_t first = 0;
+    std::optional<std::uint64_t> total;  // "*" when the server does not know it
+};
+
+// "bytes <first>-<last>/<total>"
+std::optional<ContentRange> parseContentRange(std::string_view value) {
+    if (!value.starts_with("bytes ")) return std::nullopt;
+    value.remove_prefix(6);
+    const std::size_t dash = value.find('-');
+    const std::size_t slash = value.find('/');
+    if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash)
+        return std::nullopt;
+    const auto first = number(value.substr(0, dash));
+    const auto last = number(value.substr(dash + 1, slash - dash - 1));
+    if (!first || !last || *last < *first) return std::nullopt;
+    ContentRange range{*first, std::nullopt};
+    const std::string_view total = value.substr(slash + 1);
+    if (total != "*") {
+        range.total = number(total);
+        if (!range.total || *range.total <= *last) return std::nullopt;
+    }
+    return range;
+}
+
+std::string readIdentity(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    std::getline(in, line);
+    return line.size() <= kMaxIdentity ? std::string(trimmed(line)) : std::string();
+}
+
+void removeQuietly(const fs::path& file) {
+    std::error_code ignored;
+    fs::remove(file, ignored);
+}
+
+struct Transfer {
+    Transfer(CURL* handle, int file, const ProgressHandler& handler, fs::path identity,
+             std::uint64_t from, std::uint64_t expected)
+        : curl(handle),
+          descriptor(file),
+          progress(handler),
+          identityFile(std::move(identity)),
+          requestedFrom(from),
+          expectedSize(expected) {}
+
+    CURL* curl;
+    int descriptor;
+    const ProgressHandler& progress;
+    fs::path identityFile;
+    std::uint64_t requestedFrom;  // the range asked for, 0 for the whole file
+    std::uint64_t expectedSize;
+    std::uint64_t maxBytes = 0;  // the whole file's bound
+
+    // The headers of the last reply (a redirect's are replaced by its target's).
+    std::string etag;
+    std::string lastModified;
+    std::string contentRange;
+
+    bool started = false;      // the first body byte decided where the body goes
+    std::uint64_t base = 0;    // where the body starts in the partial file
+    std::optional<std::uint64_t> rangeTotal;
+    std::uint64_t received = 0;
+    int error = 0;
+    bool writeFailed = false;
+    bool cancelled = false;
+    bool refused = false;  // a range other than the one asked for
+    std::string refusal;
+    bool tooLarge = false;  // longer than expectedSize, or than the limits allow
+    std::exception_ptr handlerError;
+};
+
+std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    const std::string_view line(data, size * count);
+    if (line.starts_with("HTTP/")) {
+        transfer.etag.clear();
+        transfer.lastModified.clear();
+        transfer.contentRange.clear();
+    } else if (const auto etag = headerValue(line, "etag")) {
+        transfer.etag = *etag;
+    } else if (const auto modified = headerValue(line, "last-modified")) {
+        transfer.lastModified = *modified;
+    } else if (const auto range = headerValue(line, "content-range")) {
+        transfer.contentRange = *range;
+    }
+    return size * count;
+}
+
+// At the first body byte: a 206 continues the partial file, anything else
+// replaces it, and the reply's identity is kept for the next resume.
+bool startBody(Transfer& transfer) {
+    long status = 0;
+    curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
+    if (status == 206 && transfer.requestedFrom > 0) {
+        const auto range = parseContentRange(transfer.contentRange);
+        if (!range || range->first != transfer.requestedFrom) {
+            transfer.refused = true;
+            transfer.refusal = "the server sent another range: " + transfer.contentRange;
+            return false;
+        }
+        transfer.base = transfer.requestedFrom;
+        transfer.rangeTotal = range->total;
+    } else {
+        transfer.base = 0;
+        if (::ftruncate(transfer.descriptor, 0) != 0 ||
+            ::lseek(transfer.descriptor, 0, SEEK_SET) != 0) {
+            transfer.error = errno;
+            transfer.writeFailed = true;
+            return false;
+        }
+        const std::string& identity =
+            !transfer.etag.empty() ? transfer.etag : transfer.lastModified;
+        if (identity.empty() || identity.size() > kMaxIdentity) {
+            removeQuietly(transfer.identityFile);
+        } else {
+            std::ofstream out(transfer.identityFile, std::ios::binary | std::ios::trunc);
+            out << identity << '\n';
+        }
+    }
+    transfer.started = true;
+    return true;
+}
+
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    const std::size_t bytes = size * count;
+    if (!transfer.started && !startBody(transfer)) return 0;
+    if (bytes > transfer.maxBytes - transfer.base - transfer.received) {
+        transfer.tooLarge = true;
+        return 0;
+    }
+    for (std::size_t done = 0; done < bytes;) {
+        const ssize_t written = ::write(transfer.descriptor, data + done, bytes - done);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            transfer.error = errno;
+            transfer.writeFailed = true;
+            return 0;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    transfer.received += bytes;
+    return bytes;
+}
+
+int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_off_t) {
+    auto& transfer = *static_cast<Transfer*>(user);
+    // Before the reply is known the gauge stands at what is already there.
+    const std::uint64_t base = transfer.started ? transfer.base : transfer.requestedFrom;
+    if (transfer.started && bodyTotal > 0 &&
+        static_cast<std::uint64_t>(bodyTotal) > transfer.maxBytes - base) {
+        transfer.tooLarge = true;
+        return 1;
+    }
+    if (!transfer.progress) return 0;
+    std::uint64_t total = transfer.expectedSize;
+    if (total == 0 && transfer.started && bodyTotal > 0)
+        total = transfer.base + static_cast<std::uint64_t>(bodyTotal);
+    bool cancel = false;
+    try {
+        transfer.progress(base + transfer.received, total, cancel);
+    } catch (...) {
+        transfer.handlerError = std::current_exception();
+        return 1;
+    }
+    if (cancel) transfer.cancelled = true;
+    return cancel ? 1 : 0;
+}
+
+DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer) {
+    if (transfer.cancelled) return DownloadStatus::Cancelled;
+    if (transfer.writeFailed) return DownloadStatus::WriteError;
+    if (transfer.tooLarge) return DownloadStatus::TooLarge;
+    if (transfer.refused) return DownloadStatus::ServerError;
+    return common::statusOfFailure(code, httpStatus, transfer.received);
+}
+
+// A failure worth resuming after: the file on the server is still wanted.
+bool keepsPartialFile(const ResumeResult& result) {
+    switch (result.status) {
+        case DownloadStatus::Cancelled:
+        case DownloadStatus::Incomplete:
+        case DownloadStatus::TooSlow:
+        case DownloadStatus::NoConnection:
+            return true;
+        case DownloadStatus::ServerError:
+            return result.httpStatus >= 500;
+        default:
+            return false;
+    }
+}
+
+// One request: the range from `from` when it is not 0, else the whole file.
+ResumeResult fetchOnce(const std::string& address, const fs::path& part,
+                       const fs::path& identityFile, std::uint64_t from,
+                       const std::string& identity, const ProgressHandler& progress,
+                       std::uint64_t expectedSize, const DownloadLimits& limits) {
+    ResumeResult result;
+    std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
+    if (!handle) {
+        result.status = DownloadStatus::NoConnection;
+        result.detail = "libcurl could not start a transfer";
+        return result;
+    }
+    const int descriptor =
+        ::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (from == 0 ? O_TRUNC : 0), 0644);
+    if (descriptor < 0 || ::lseek(descriptor, static_cast<off_t>(from), SEEK_SET) < 0) {
+        result.status = DownloadStatus::WriteError;
+        result.detail = std::strerror(errno);
+        if (descriptor >= 0) ::close(descriptor);
+        return result;
+    }
+    CURL* curl = handle.get();
+    Transfer transfer(curl, descriptor, progress, identityFile, from, expectedSize);
+    transfer.maxBytes = limits.maxBytes;
+    std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr,
+                                                                        curl_slist_free_all);
+    const std::string range = std::to_string(from) + "-";
+    if (from > 0) {
+        common::set(curl, CURLOPT_RANGE, range.c_str());
+        headers.reset(curl_slist_append(nullptr, ("If-Range: " + identity).c_str()));
+        common::set(curl, CURLOPT_HTTPHEADER, headers.get());
+    }
+    char curlError[CURL_ERROR_SIZE] = {};
+    common::setPolicy(curl, address, limits, curlError);
+    common::set(curl, CURLOPT_HEADERFUNCTION, onHeader);
+    common::set(curl, CURLOPT_HEADERDATA, &transfer);
+    common::set(curl, CURLOPT_WRITEFUNCTION, onBody);
+    common::set(curl, CURLOPT_WRITEDATA, &transfer);
+    common::set(curl, CURLOPT_NOPROGRESS, 0L);
+    common::set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    common::set(curl, CURLOPT_XFERINFODATA, &transfer);
+
+    const CURLcode code = common::perform(curl, [&] {
+        curl_off_t total = -1;
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+        return onProgress(&transfer, total, 0, 0, 0) == 0;
+    });
+    const bool closed = ::close(descriptor) == 0;
+    if (transfer.handlerError) std::rethrow_exception(transfer.handlerError);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    result.resumedFrom = transfer.started ? transfer.base : 0;
+    result.fetched = transfer.received;
+    if (code != CURLE_OK) {
+        result.status = statusOf(code, result.httpStatus, transfer);
+        result.detail = transfer.writeFailed ? std::strerror(transfer.error)
+                        : transfer.tooLarge  ? "longer than " + std::to_string(transfer.maxBytes) +
+                                                  " bytes"
+                        : transfer.refused   ? transfer.refusal
+                        : curlError[0]       ? curlError
+                                             : curl_easy_strerror(code);
+        return result;
+    }
+    if (!closed) {
+        result.status = DownloadStatus::WriteError;
+        result.detail = std::strerror(errno);
+        return result;
+    }
+    if (result.httpStatus != 200 && result.httpStatus != 206) {
+        result.status = common::statusOfHttpError(result.httpStatus);
+        result.detail = "HTTP status " + std::to_string(result.httpStatus);
+        return result;
+    }
+    if (!transfer.started && from > 0) {
+        // An empty reply to a range request says nothing of the rest.
+        result.status = DownloadStatus::ServerError;
+        result.detail = "an empty reply to a range request";
+        return result;
+    }
+    curl_off_t announced = -1;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+    const std::uint64_t length = result.resumedFrom + transfer.received;
+    std::optional<std::uint64_t> wanted;
+    if (expectedSize > 0)
+        wanted = expectedSize;
+    else if (transfer.rangeTotal)
+        wanted = transfer.rangeTotal;
+    else if (announced >= 0)
+        wanted = result.resumedFrom + static_cast<std::uint64_t>(announced);
+    if (wanted && *wanted != length) {
+        result.status = DownloadStatus::Incomplete;
+        result.detail =
+            "received " + std::to_string(length) + " of " + std::to_string(*wanted) + " bytes";
+    }
+    return result;
+}
+
+}  // namespace
+
+fs::path partialFileOf(const fs::path& target) {
+    return target.parent_path() / ("." + target.filename().string() + ".part");
+}
+
+fs::path partialIdentityOf(const fs::path& target) {
+    return target.parent_path() / ("." + target.filename().string() + ".part.id");
+}
+
+ResumeResult downloadResuming(std::string_view url, const fs::path& target,
+                              const ProgressHandler& progress, std::uint64_t expectedSize,
+                              const DownloadLimits& limits) {
+    ResumeResult result;
+    if (!common::isHttpAddress(url)) {
+        result.status = DownloadStatus::BadAddress;
+        result.detail = "only http:// and https:// addresses are fetched";
+        return result;
+    }
+    common::initialiseCurlOnce();
+    const fs::path part = partialFileOf(target);
+    const fs::path identityFile = partialIdentityOf(target);
+    std::error_code error;
+    const fs::file_status partStatus = fs::symlink_status(part, error);
+    std::uint64_t kept = fs::is_regular_file(partStatus) ? fs::file_size(part, error) : 0;
+    const std::string identity = kept > 0 ? readIdentity(identityFile) : std::string();
+    if (error || identity.empty() || (expectedSize > 0 && kept > expectedSize)) kept = 0;
+    if (fs::exists(partStatus) && !fs::is_regular_file(partStatus)) {
+        result.status = DownloadStatus::WriteError;
+        result.detail = part.string() + " is not a file";
+        return result;
+    }
+
+    const std::string address(url);
+    // The caller's length is the file's bound.
+    DownloadLimits bounded = limits;
+    if (expectedSize > 0) bounded.maxBytes = std::min(limits.maxBytes, expectedSize);
+    if (kept > 0 && kept == expectedSize) {
+        result.resumedFrom = kept;
+    } else {
+        result = fetchOnce(address, part, identityFile, kept, identity, progress, expectedSize,
+                           bounded);
+        // The partial file no longer fits the server's file: start over once.
+        if (kept > 0 && result.httpStatus == 416) {
+            removeQuietly(identityFile);
+            result = fetchOnce(address, part, identityFile, 0, {}, progress, expectedSize, bounded);
+        }
+    }
+    if (result.done()) {
+        fs::rename(part, target, error);
+        if (error) {
+            result.status = DownloadStatus::WriteError;
+            result.detail = error.message();
+        }
+    }
+    if (result.done() || !keepsPartialFile(result) || !fs::exists(identityFile, error)) {
+        if (!result.done()) removeQuietly(part);
+        removeQuietly(identityFile);
+    }
+    return result;
+}
+
+}  // namespace net

@@ -1,0 +1,72 @@
+// Reading a category for the index, and keeping the index in step with the
+// library: at installation, for the category being installed, and in the
+// background at start-up, for categories installed before or by hand.
+#pragma once
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "library/Library.h"
+#include "search/BlockIndex.h"
+
+namespace search {
+
+// A drawing archive larger than this is not looked into; its block is still
+// found by name.
+inline constexpr std::uint64_t kMaxDrawingSize = 64ull << 20;
+
+// Told before each block is read, with its drawing archive and the share of
+// the category done, and once more with 100 after the last; returning false
+// stops the reading.
+using ReadProgress = std::function<bool(const std::filesystem::path& archive, double percent)>;
+
+// Every block of the category folder with its name words and, when its drawing
+// can be read, the drawing's words and size; each drawing is read once. A
+// block whose archive is missing or damaged is kept with its name only.
+// Nothing when progress asked to stop.
+std::optional<CategoryEntries> readCategory(const std::filesystem::path& categoryFolder,
+                                            const ReadProgress& progress = {});
+
+// The installation's step: the category staged in stagedFolder gets its part
+// of the index before it takes its place, so that it arrives indexed. False
+// when progress asked to stop. An index that cannot be written is left to the
+// next start-up, which reads the category again.
+bool indexStagedCategory(const library::Layout& layout, int category,
+                         const std::filesystem::path& stagedFolder, const ReadProgress& progress);
+
+// Brings the index in step with the library on a thread of its own: a damaged
+// index is rebuilt, categories whose folder changed since their part was
+// written are read again, parts of categories no longer installed go. Runs
+// once per start(); a start() while running runs the pass again after it.
+class BackgroundIndexer {
+  public:
+    explicit BackgroundIndexer(library::Layout layout);
+    BackgroundIndexer(const BackgroundIndexer&) = delete;
+    BackgroundIndexer& operator=(const BackgroundIndexer&) = delete;
+    // Stops at the next block and waits for the thread.
+    ~BackgroundIndexer();
+
+    // Called on the indexer's thread after a category's part was written.
+    void setCategoryIndexed(std::function<void(int category)> handler);
+    void start();
+    bool running() const { return running_; }
+    // Waits until the pass ends; for tools and tests.
+    void wait();
+
+  private:
+    void run();
+    void pass();
+
+    library::Layout layout_;
+    std::function<void(int)> categoryIndexed_;
+    std::mutex mutex_;
+    std::thread thread_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> again_{false};
+    std::atomic<bool> stop_{false};
+};
+
+}  // namespace search

@@ -1,0 +1,138 @@
+#include "search/Indexing.h"
+
+#include <dwg/Reader.h>
+
+#include <system_error>
+
+#include "archive/MemberBytes.h"
+#include "search/Words.h"
+
+namespace search {
+
+namespace fs = std::filesystem;
+
+std::optional<CategoryEntries> readCategory(const fs::path& categoryFolder,
+                                            const ReadProgress& progress) {
+    CategoryEntries entries;
+    entries.fingerprint = folderFingerprint(categoryFolder);
+    const std::vector<fs::path> thumbnails = library::listThumbnails(categoryFolder);
+    entries.blocks.reserve(thumbnails.size());
+    for (std::size_t i = 0; i < thumbnails.size(); ++i) {
+        const fs::path drawingArchive = library::drawingArchivePath(categoryFolder, thumbnails[i]);
+        if (progress &&
+            !progress(drawingArchive, 100.0 * static_cast<double>(i) /
+                                          static_cast<double>(thumbnails.size())))
+            return std::nullopt;
+        BlockEntry entry;
+        entry.thumbnail = thumbnails[i].filename();
+        entry.nameWords = indexWords(library::pathToUtf8(library::blockName(entry.thumbnail)));
+        try {
+            const std::vector<std::uint8_t> bytes = archive::readMemberBytes(
+                drawingArchive, "*.DWG", library::kArchivePassword, kMaxDrawingSize);
+            DrawingSummary summary = summarize(dwg::read(bytes));
+            entry.drawingWords = std::move(summary.words);
+            entry.size = summary.size;
+        } catch (const std::exception&) {
+            // Missing, damaged or unreadable: the block is still found by its name.
+        }
+        entries.blocks.push_back(std::move(entry));
+    }
+    if (progress && !thumbnails.empty() &&
+        !progress(library::drawingArchivePath(categoryFolder, thumbnails.back()), 100))
+        return std::nullopt;
+    return entries;
+}
+
+bool indexStagedCategory(const library::Layout& layout, int category, const fs::path& stagedFolder,
+                         const ReadProgress& progress) {
+    const std::optional<CategoryEntries> entries = readCategory(stagedFolder, progress);
+    if (!entries) return false;
+    try {
+        std::error_code error;
+        const BlockIndex::Open mode = fs::exists(layout.searchIndexFile(), error)
+                                          ? BlockIndex::Open::Existing
+                                          : BlockIndex::Open::CheckOrRebuild;
+        BlockIndex index(layout.searchIndexFile(), mode);
+        index.writeCategory(category, *entries);
+    } catch (const std::exception&) {
+        // A damaged index: the next start-up rebuilds it and reads this category again.
+    }
+    return true;
+}
+
+BackgroundIndexer::BackgroundIndexer(library::Layout layout) : layout_(std::move(layout)) {}
+
+BackgroundIndexer::~BackgroundIndexer() {
+    stop_ = true;
+    wait();
+}
+
+void BackgroundIndexer::setCategoryIndexed(std::function<void(int)> handler) {
+    std::lock_guard lock(mutex_);
+    categoryIndexed_ = std::move(handler);
+}
+
+void BackgroundIndexer::start() {
+    std::lock_guard lock(mutex_);
+    if (running_) {
+        again_ = true;
+        return;
+    }
+    if (thread_.joinable()) thread_.join();
+    running_ = true;
+    thread_ = std::thread([this] { run(); });
+}
+
+void BackgroundIndexer::wait() {
+    std::thread finishing;
+    {
+        std::lock_guard lock(mutex_);
+        finishing = std::move(thread_);
+    }
+    if (finishing.joinable()) finishing.join();
+}
+
+void BackgroundIndexer::run() {
+    for (;;) {
+        try {
+            pass();
+        } catch (const std::exception&) {
+            // The index cannot be written now (a full disk, a read-only
+            // folder): searching finds what it holds, the next start tries again.
+        }
+        std::lock_guard lock(mutex_);
+        if (!again_ || stop_) {
+            running_ = false;
+            return;
+        }
+        again_ = false;
+    }
+}
+
+void BackgroundIndexer::pass() {
+    std::error_code error;
+    if (!fs::is_directory(layout_.libraryRoot(), error)) return;
+    BlockIndex index(layout_.searchIndexFile(), BlockIndex::Open::CheckOrRebuild);
+    for (int category = 0; category < library::kCategoryCount && !stop_; ++category) {
+        if (!layout_.isInstalled(category)) {
+            if (index.fingerprint(category)) index.removeCategory(category);
+            continue;
+        }
+        const fs::path folder = layout_.categoryFolder(category);
+        if (index.fingerprint(category) == folderFingerprint(folder)) continue;
+        const std::optional<CategoryEntries> entries =
+            readCategory(folder, [this](const fs::path&, double) { return !stop_.load(); });
+        if (!entries) return;
+        // Installed anew while it was read: the installation wrote its part.
+        if (folderFingerprint(folder) != entries->fingerprint) continue;
+        index.writeCategory(category, *entries);
+        std::function<void(int)> indexed;
+        {
+            std::lock_guard lock(mutex_);
+            indexed = categoryIndexed_;
+        }
+        if (indexed) indexed(category);
+    }
+}
+
+}  // namespace search

@@ -1,0 +1,253 @@
+// The package window of a program built with a publisher key, against a
+// server whose package list that key signed (or did not).
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <climits>
+#include <map>
+#include <QPlainTextEdit>
+
+#include "DownloadFixture.h"
+#include "download/PackageIndex.h"
+#include "signing/PackageIndex.h"
+#include "signing/Signature.h"
+
+using namespace download_test;
+
+namespace {
+
+const QString kDone = QStringLiteral("\nProcedimento concluído.\n");
+const QString kNewer = QStringLiteral("Nova versão disponível.");
+const std::vector<std::string> kOld{"IMG", "IMG/Velho.PNG"};
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+std::vector<std::string> tree(const std::vector<std::string>& blocks) {
+    std::vector<std::string> entries{download::kInstalledRecordName, "DWG", "IMG"};
+    for (const std::string& block : blocks) {
+        entries.push_back("DWG/" + block + ".DWG.zip");
+        entries.push_back("IMG/" + block + ".PNG");
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+class SignedRun : public DownloadRun {
+  protected:
+    fs::path servedPackage(int index) const {
+        return served / "blocos" / library::packageName(index);
+    }
+    // The publisher's list of the packages served now, each at its version.
+    void signServed(const std::map<int, std::uint32_t>& versions,
+                    const signing::KeyPair& key) const {
+        signing::PackageIndex index;
+        for (const auto& [n, version] : versions) {
+            const std::string bytes = fixtures::readFile(servedPackage(n));
+            index.set(n, {bytes.size(), signing::sha256(bytesOf(bytes)), version});
+        }
+        const std::string text = index.format();
+        const signing::Signature signature = signing::sign(key.secretKey, bytesOf(text));
+        fixtures::writeFile(served / "blocos" / signing::kIndexName, text);
+        fixtures::writeFile(served / "blocos" / signing::kSignatureName,
+                            std::string(signature.begin(), signature.end()));
+    }
+    std::optional<signing::IndexLine> installedLine(int index) const {
+        return download::installedPackage(library() / std::to_string(index));
+    }
+
+    signing::KeyPair publisher = signing::generateKeyPair();
+};
+
+}  // namespace
+
+TEST_F(SignedRun, ListedPackageIsInstalledWithItsVersionAndTheListsSizeAsGaugeTotal) {
+    publishBlocks(3, {"Pia", "Fogao"});
+    signServed({{3, 7}}, publisher);
+    // Without a length from the server, the list still gives the gauge its total.
+    createWindows(server->faultyBaseAddress("nolength"), publisher.publicKey);
+    const auto run = this->run({3});
+
+    ASSERT_EQ(run->boxes.size(), 1u);
+    EXPECT_EQ(run->boxes[0].text, kDone);
+    EXPECT_EQ(category(3), tree({"Pia", "Fogao"}));
+    expectOnlyCategories({3});
+    const std::string package = fixtures::readFile(servedPackage(3));
+    EXPECT_EQ(run->largestGaugeMaximum, static_cast<int>(package.size()));
+    const auto installed = installedLine(3);
+    ASSERT_TRUE(installed);
+    EXPECT_EQ(installed->version, 7u);
+    EXPECT_EQ(installed->sha256, signing::sha256(bytesOf(package)));
+}
+
+TEST_F(SignedRun, AListTheKeyDidNotSignRefusesTheWholeRun) {
+    const signing::KeyPair stranger = signing::generateKeyPair();
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;
+    };
+    const Case cases[] = {
+        {"a package's line changed after signing",
+         [this] {
+             std::string text = fixtures::readFile(served / "blocos" / signing::kIndexName);
+             text[text.find(' ') + 1] ^= 1;  // one digit of the size
+             fixtures::writeFile(served / "blocos" / signing::kIndexName, text);
+         }},
+        {"a damaged signature",
+         [this] {
+             std::string signature =
+                 fixtures::readFile(served / "blocos" / signing::kSignatureName);
+             signature[20] ^= 0x40;
+             fixtures::writeFile(served / "blocos" / signing::kSignatureName, signature);
+         }},
+        {"signed by another key", [&] { signServed({{3, 1}}, stranger); }},
+        {"no signature",
+         [this] { fs::remove(served / "blocos" / signing::kSignatureName); }},
+        {"no list", [this] { fs::remove(served / "blocos" / signing::kIndexName); }},
+    };
+    publishBlocks(3, {"Pia"});
+    installBefore(3, {"Velho"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        signServed({{3, 1}}, publisher);
+        c.spoil();
+        createWindows(server->baseAddress(), publisher.publicKey);
+        const auto run = this->run({3});
+        ASSERT_EQ(run->boxes.size(), 1u);
+        EXPECT_EQ(run->boxes[0].title, QStringLiteral("Erro"));
+        EXPECT_TRUE(run->boxes[0].text.startsWith(
+            QStringLiteral("\nA lista de pacotes do servidor não tem a assinatura do editor")))
+            << run->boxes[0].text.toStdString();
+        EXPECT_TRUE(run->boxes[0].text.contains(QStringLiteral("Nenhum pacote foi baixado")));
+        EXPECT_FALSE(run->labels.contains(QStringLiteral("Baixando pacote: Cozinhas")));
+        EXPECT_EQ(category(3), kOld);
+        expectOnlyCategories({3});
+    }
+}
+
+TEST_F(SignedRun, APackageThatDiffersFromItsLineIsNeverUnpacked) {
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;  // after the list was signed
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"the same size, other bytes",
+         [this] {
+             std::string bytes = fixtures::readFile(servedPackage(3));
+             bytes[bytes.size() / 2] ^= 1;
+             fixtures::writeFile(servedPackage(3), bytes);
+         },
+         "o conteúdo do pacote recebido não confere com a lista assinada do servidor"},
+        {"longer than listed",
+         [this] {
+             fixtures::writeFile(servedPackage(3),
+                                 fixtures::readFile(servedPackage(3)) + "mais");
+         },
+         "o servidor enviou um pacote muito maior do que o esperado"},
+        {"shorter than listed",
+         [this] {
+             std::string bytes = fixtures::readFile(servedPackage(3));
+             bytes.pop_back();
+             fixtures::writeFile(servedPackage(3), bytes);
+         },
+         "o download foi interrompido antes do fim"},
+        {"not listed", [this] { signServed({{5, 1}}, publisher); },
+         "o pacote não consta da lista assinada do servidor"},
+    };
+    installBefore(3, {"Velho"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        publishBlocks(3, {"Pia"});
+        publishBlocks(5, {"Tomada"});
+        signServed({{3, 1}, {5, 1}}, publisher);
+        c.spoil();
+        createWindows(server->baseAddress(), publisher.publicKey);
+        const auto run = this->run({3});
+        ASSERT_EQ(run->boxes.size(), 1u);
+        EXPECT_TRUE(run->boxes[0].text.contains(QString::fromUtf8(c.reason)))
+            << run->boxes[0].text.toStdString();
+        for (const QString& label : run->labels)
+            EXPECT_FALSE(label.startsWith(QStringLiteral("Instalando ["))) << "nothing unpacked";
+        EXPECT_EQ(category(3), kOld);
+        // A package shorter than its line may be continued; nothing else stays.
+        expectOnlyCategories({3}, {3});
+        fs::remove(partialDownload(3));
+        fs::remove(library() / ".3.zip.part.id");
+    }
+}
+
+TEST_F(SignedRun, ADroppedDownloadContinuesWithTheMissingBytesOnly) {
+    publishBlocks(3, manyBlocks(12));
+    signServed({{3, 1}}, publisher);
+    const std::uintmax_t size = fs::file_size(servedPackage(3));
+    createWindows(server->faultyBaseAddress("dropafter-" + std::to_string(size / 2)),
+                  publisher.publicKey);
+    const auto broken = this->run({3});
+    ASSERT_EQ(broken->boxes.size(), 1u);
+    EXPECT_TRUE(broken->boxes[0].text.contains(QStringLiteral("interrompido")));
+    ASSERT_TRUE(fs::exists(partialDownload(3)));
+    const std::uintmax_t kept = fs::file_size(partialDownload(3));
+    EXPECT_GT(kept, 0u);
+
+    createWindows(server->baseAddress(), publisher.publicKey);
+    int lowestGauge = INT_MAX;  // while downloading, once the transfer has reported
+    const auto resumed = this->run({3}, [&](RunDriver& run) {
+        const int value = run.window().Gauge->value();
+        if (run.label().startsWith(QStringLiteral("Baixando")) && value > 0)
+            lowestGauge = std::min(lowestGauge, value);
+    });
+    ASSERT_EQ(resumed->boxes.size(), 1u);
+    EXPECT_EQ(resumed->boxes[0].text, kDone);
+    EXPECT_EQ(category(3), tree(manyBlocks(12)));
+    expectOnlyCategories({3});
+    EXPECT_GE(lowestGauge, static_cast<int>(kept)) << "the gauge starts at the bytes kept";
+}
+
+TEST_F(SignedRun, ANewerPackageIsAnnouncedAndReplacesTheCategory) {
+    publishBlocks(3, {"Pia"});
+    publishBlocks(9, {"Mesa"});
+    signServed({{3, 1}, {9, 1}}, publisher);
+    createWindows(server->baseAddress(), publisher.publicKey);
+    ASSERT_EQ(this->run({3, 9})->boxes.at(0).text, kDone);
+
+    publishBlocks(3, {"Pia", "Fogao"});
+    signServed({{3, 2}, {9, 1}}, publisher);
+    createWindows(server->baseAddress(), publisher.publicKey);
+    std::optional<QString> memo;
+    std::array<QString, library::kCategoryCount> tips;
+    const auto update = this->run({3}, [&](RunDriver& run) {
+        if (memo) return;
+        memo = run.window().memo->toPlainText();
+        for (int n = 0; n < library::kCategoryCount; ++n)
+            tips[static_cast<size_t>(n)] = run.window().boxes[static_cast<size_t>(n)]->toolTip();
+    });
+    ASSERT_TRUE(memo);
+    EXPECT_TRUE(memo->startsWith(kNewer + QLatin1Char('\n') + QStringLiteral("Descrição do pacote 3")))
+        << memo->toStdString();
+    for (int n = 0; n < library::kCategoryCount; ++n)
+        EXPECT_EQ(tips[static_cast<size_t>(n)], n == 3 ? kNewer : QString()) << n;
+    EXPECT_EQ(update->boxes.at(0).text, kDone);
+    EXPECT_EQ(category(3), tree({"Pia", "Fogao"}));
+    EXPECT_EQ(installedLine(3)->version, 2u);
+    EXPECT_EQ(installedLine(9)->version, 1u);
+
+    // Once replaced, nothing more to announce.
+    createWindows(server->baseAddress(), publisher.publicKey);
+    this->run({});
+    EXPECT_FALSE(packages->hasNewerPackage(3));
+    EXPECT_TRUE(packages->boxes[3]->toolTip().isEmpty());
+}
+
+TEST_F(SignedRun, WithoutTheServerNothingIsAnnounced) {
+    publishBlocks(3, {"Pia"});
+    signServed({{3, 1}}, publisher);
+    createWindows(server->baseAddress(), publisher.publicKey);
+    ASSERT_EQ(this->run({3})->boxes.at(0).text, kDone);
+    signServed({{3, 2}}, publisher);
+
+    createWindows("http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/",
+                  publisher.publicKey);
+    const auto run = this->run({});
+    EXPECT_EQ(run->boxes.at(0).text, kDone);
+    EXPECT_FALSE(packages->hasNewerPackage(3));
+    EXPECT_EQ(category(3), tree({"Pia"}));
+}

@@ -1,0 +1,282 @@
+// Downloads that continue where a broken one stopped, against the package
+// server's ranges, ETags and its drop after a given number of bytes.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PackageServer.h"
+#include "net/Resume.h"
+
+namespace fs = std::filesystem;
+using net::DownloadStatus;
+
+namespace {
+
+constexpr std::size_t kSize = 600 * 1024;
+constexpr std::size_t kHalf = kSize / 2;
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const fs::path& file, const std::string& data) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << data;
+}
+
+std::string packageBytes(unsigned seed) {
+    std::string bytes(kSize, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 7919 + seed * 104729) >> 5);
+    return bytes;
+}
+
+struct Report {
+    std::uint64_t received;
+    std::uint64_t total;
+};
+
+class ResumeTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string pattern = (fs::temp_directory_path() / "tessaly-resume-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        server = new test_support::PackageServer(root / "served");
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        fs::remove_all(root);
+    }
+    void SetUp() override {
+        package = packageBytes(1);
+        writeFile(root / "served" / "blocos" / "3.zip", package);
+        target = root / "library" / "3.zip";
+        fs::remove_all(target.parent_path());
+        fs::create_directories(target.parent_path());
+    }
+
+    std::string url(const std::string& fault = {}) const {
+        return (fault.empty() ? server->baseAddress() : server->faultyBaseAddress(fault)) +
+               "blocos/3.zip";
+    }
+    net::ResumeResult fetch(const std::string& address, std::uint64_t expectedSize = 0) {
+        reports.clear();
+        return net::downloadResuming(
+            address, target,
+            [this](std::uint64_t received, std::uint64_t total, bool&) {
+                reports.push_back({received, total});
+            },
+            expectedSize);
+    }
+    // The server sent the first half, then reset the connection; what was
+    // still in flight is lost, so some part of that half is kept.
+    void dropHalfWay(std::uint64_t expectedSize = 0) {
+        const net::ResumeResult broken = fetch(url("dropafter-" + std::to_string(kHalf)),
+                                               expectedSize);
+        ASSERT_EQ(broken.status, DownloadStatus::Incomplete) << broken.detail;
+        kept = fs::file_size(net::partialFileOf(target));
+        ASSERT_GT(kept, 0u);
+        ASSERT_LE(kept, kHalf);
+        ASSERT_EQ(kept, broken.fetched);
+        ASSERT_TRUE(fs::exists(net::partialIdentityOf(target)));
+        ASSERT_FALSE(fs::exists(target));
+    }
+    std::vector<std::string> leftovers() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(target.parent_path()))
+            if (entry.path() != target) names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+  public:
+    static inline fs::path root;
+    static inline test_support::PackageServer* server = nullptr;
+    std::string package;
+    fs::path target;
+    std::vector<Report> reports;
+    std::uint64_t kept = 0;  // bytes of the partial file after dropHalfWay
+};
+
+}  // namespace
+
+TEST_F(ResumeTest, ContinuesAfterADropWithTheMissingBytesOnly) {
+    for (std::uint64_t expectedSize : {std::uint64_t{0}, std::uint64_t{kSize}}) {
+        SCOPED_TRACE(expectedSize);
+        SetUp();
+        ASSERT_NO_FATAL_FAILURE(dropHalfWay(expectedSize));
+        const net::ResumeResult resumed = fetch(url(), expectedSize);
+        ASSERT_TRUE(resumed.done()) << resumed.detail;
+        EXPECT_EQ(resumed.httpStatus, 206);
+        EXPECT_EQ(resumed.resumedFrom, kept);
+        EXPECT_EQ(resumed.fetched, kSize - kept) << "only the missing bytes are fetched";
+        EXPECT_EQ(readFile(target), package);
+        EXPECT_TRUE(leftovers().empty());
+        // The gauge starts at what was there and ends at the whole file.
+        ASSERT_FALSE(reports.empty());
+        EXPECT_GE(reports.front().received, kept);
+        EXPECT_EQ(reports.back().received, kSize);
+        EXPECT_EQ(reports.back().total, kSize);
+    }
+}
+
+TEST_F(ResumeTest, StartsOverWhenTheRangeCannotHold) {
+    struct Case {
+        const char* name;
+        std::function<void(ResumeTest&)> between;  // after the drop, before the next call
+        std::string fault;                         // of the second call
+    };
+    const Case cases[] = {
+        {"the server ignores ranges", {}, "norange"},
+        {"the file on the server changed",
+         [](ResumeTest& t) {
+             t.package = packageBytes(2);
+             // Another modification time, whatever the clock's resolution.
+             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+             writeFile(root / "served" / "blocos" / "3.zip", t.package);
+         },
+         ""},
+        {"the partial file is longer than the server's",
+         [](ResumeTest& t) {
+             t.package.resize(t.kept / 2);
+             writeFile(root / "served" / "blocos" / "3.zip", t.package);
+         },
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        ASSERT_NO_FATAL_FAILURE(dropHalfWay());
+        if (c.between) c.between(*this);
+        const net::ResumeResult again = fetch(url(c.fault));
+        ASSERT_TRUE(again.done()) << again.detail;
+        EXPECT_EQ(again.httpStatus, 200);
+        EXPECT_EQ(again.resumedFrom, 0u);
+        EXPECT_EQ(again.fetched, package.size());
+        EXPECT_EQ(readFile(target), package);
+        EXPECT_TRUE(leftovers().empty());
+    }
+}
+
+TEST_F(ResumeTest, WhatIsKeptAfterAFailure) {
+    struct Case {
+        const char* name;
+        std::string fault;
+        std::uint64_t expectedSize;
+        DownloadStatus status;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"a drop keeps the partial file", "dropafter-1000", 0, DownloadStatus::Incomplete, true},
+        {"without ETag or date there is nothing to resume with", "noetag", 0,
+         DownloadStatus::Done, false},
+        {"a drop without identity keeps nothing", "noetag+dropafter-1000", 0,
+         DownloadStatus::Incomplete, false},
+        {"a file longer than expected", "", kSize - 1, DownloadStatus::TooLarge, false},
+        {"a server error", "error", 0, DownloadStatus::ServerError, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        if (c.fault == "error") {
+            ASSERT_NO_FATAL_FAILURE(dropHalfWay());
+        }
+        const net::ResumeResult result = fetch(url(c.fault), c.expectedSize);
+        EXPECT_EQ(result.status, c.status) << result.detail;
+        EXPECT_EQ(fs::exists(net::partialFileOf(target)), c.kept);
+        EXPECT_EQ(fs::exists(net::partialIdentityOf(target)), c.kept);
+        if (result.done()) {
+            EXPECT_EQ(readFile(target), package);
+        }
+    }
+}
+
+TEST_F(ResumeTest, APartialFileOfTheExpectedSizeNeedsNoServer) {
+    ASSERT_NO_FATAL_FAILURE(dropHalfWay());
+    const std::string nowhere =
+        "http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/blocos/3.zip";
+    const net::ResumeResult result = fetch(nowhere, kept);
+    ASSERT_TRUE(result.done()) << result.detail;
+    EXPECT_EQ(result.resumedFrom, kept);
+    EXPECT_EQ(result.fetched, 0u);
+    EXPECT_EQ(readFile(target), package.substr(0, kept));
+}
+
+namespace {
+
+// A loopback port whose listener never accepts and whose backlog is full, so
+// that a new connection waits for its time-out.
+class SilentPort {
+  public:
+    SilentPort() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(listener_, 0);
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        for (int& filler : fillers_) {
+            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+    }
+    ~SilentPort() {
+        for (int filler : fillers_) ::close(filler);
+        ::close(listener_);
+    }
+    int port() const { return port_; }
+
+  private:
+    int listener_ = -1;
+    int port_ = 0;
+    int fillers_[8] = {};
+};
+
+}  // namespace
+
+// The window pumps in the progress report, so a connection that hangs must
+// still report, far more often than libcurl's own once a second.
+TEST(WaitingTransfer, ReportsWhileTheConnectionHangs) {
+    const SilentPort silent;
+    std::string pattern = (fs::temp_directory_path() / "tessaly-silent-XXXXXX").string();
+    const fs::path folder = ::mkdtemp(pattern.data());
+    const std::string url = "http://127.0.0.1:" + std::to_string(silent.port()) + "/blocos/3.zip";
+    net::DownloadLimits limits;
+    limits.connectTimeout = std::chrono::seconds(1);
+    using Download = std::function<DownloadStatus(const net::ProgressHandler&)>;
+    const std::pair<const char*, Download> downloads[] = {
+        {"downloadFile",
+         [&](const net::ProgressHandler& p) {
+             return net::downloadFile(url, folder / "3.zip", p, limits).status;
+         }},
+        {"downloadResuming",
+         [&](const net::ProgressHandler& p) {
+             return net::downloadResuming(url, folder / "3.zip", p, 0, limits).status;
+         }},
+    };
+    for (const auto& [name, download] : downloads) {
+        SCOPED_TRACE(name);
+        int reports = 0;
+        const DownloadStatus status =
+            download([&](std::uint64_t, std::uint64_t, bool&) { ++reports; });
+        EXPECT_EQ(status, DownloadStatus::NoConnection);
+        // One report each 50 ms would give 20; libcurl alone gives one or two.
+        EXPECT_GE(reports, 6);
+    }
+    fs::remove_all(folder);
+}

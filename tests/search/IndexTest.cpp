@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+
+#include "LibraryFixture.h"
+#include "archive/MemberBytes.h"
+#include "search/BlockIndex.h"
+#include "search/Indexing.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using searchtest::Library;
+using searchtest::labelledBox;
+
+library::InstalledFlags all() {
+    library::InstalledFlags flags;
+    flags.fill(true);
+    return flags;
+}
+
+std::vector<std::string> names(const std::vector<search::Hit>& hits) {
+    std::vector<std::string> shown;
+    for (const search::Hit& hit : hits)
+        shown.push_back(std::to_string(hit.category) + "/" + hit.thumbnail.string());
+    return shown;
+}
+
+// Cozinhas (3) and Mobília (9), read by the start-up pass.
+class IndexTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        demo::Sketch sink;
+        sink.defineBlock("Válvula", {0, 0}, [&] { sink.circle(searchtest::kOutline, {0, 0}, 2); });
+        sink.rectangle(searchtest::kOutline, {0, 0}, 180, 90);
+        sink.text(searchtest::kLabel, "Torneira monocomando", {10, 10}, 4);
+        sink.insert("Válvula", {90, 45});
+        library.addBlock(3, "Cuba01", sink.finish());
+        library.addBlock(3, "Geladeira", labelledBox(70, 60, "GELADEIRA duplex"));
+        library.addBlock(9, "CadeiraEscritorio", labelledBox(50, 50, "Cadeira giratória"));
+        library.addBlock(9, "Mesa", labelledBox(120, 80, "Mobília de jantar"));
+    }
+
+    void indexNow() {
+        search::BackgroundIndexer indexer(library.layout());
+        indexer.setCategoryIndexed([this](int category) { indexed.push_back(category); });
+        indexer.start();
+        indexer.wait();
+    }
+
+    std::vector<std::string> find(std::string_view query,
+                                  const library::InstalledFlags& among = all()) {
+        search::BlockIndex index(library.layout().searchIndexFile(),
+                                 search::BlockIndex::Open::Existing);
+        return names(index.find(query, among).hits);
+    }
+
+    Library library;
+    std::vector<int> indexed;
+};
+
+TEST_F(IndexTest, FindsBlocksByTheirNamesAndTheWordsOfTheirDrawings) {
+    indexNow();
+    EXPECT_EQ(indexed, (std::vector<int>{3, 9}));
+    const struct {
+        const char* query;
+        std::vector<std::string> found;
+    } cases[] = {
+        {"torneira", {"3/Cuba01.PNG"}},              // a text of the drawing
+        {"TORNEIRA mono", {"3/Cuba01.PNG"}},         // the last word is a prefix
+        {"mono torneira", {}},                       // the others are whole words
+        {"valvula", {"3/Cuba01.PNG"}},               // a block the drawing defines
+        {"cuba", {"3/Cuba01.PNG"}},                  // part of the file name
+        {"cadeira", {"9/CadeiraEscritorio.PNG"}},
+        {"escritório", {"9/CadeiraEscritorio.PNG"}},
+        {"mobilia", {"9/Mesa.PNG"}},
+        {"giratoria cadeira", {"9/CadeiraEscritorio.PNG"}},
+        {"cadeira jantar", {}},                      // every word is needed
+        {"contorno", {"3/Cuba01.PNG", "3/Geladeira.PNG", "9/CadeiraEscritorio.PNG", "9/Mesa.PNG"}},
+        {"g", {"3/Geladeira.PNG", "9/CadeiraEscritorio.PNG"}},
+        {"", {}},
+        {" ,.; ", {}},
+        {"\"torneira\" OR NOT *", {}},              // no query syntax gets through
+        {"inexistente", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(find(c.query), c.found) << c.query;
+}
+
+TEST_F(IndexTest, FindsOnlyInTheCategoriesAsked) {
+    indexNow();
+    library::InstalledFlags onlyKitchens{};
+    onlyKitchens[3] = true;
+    EXPECT_EQ(find("contorno", onlyKitchens),
+              (std::vector<std::string>{"3/Cuba01.PNG", "3/Geladeira.PNG"}));
+}
+
+TEST_F(IndexTest, KeepsTheDrawingSizeInItsUnits) {
+    indexNow();
+    search::BlockIndex index(library.layout().searchIndexFile(), search::BlockIndex::Open::Existing);
+    const std::optional<search::DrawingSize> sink = index.drawingSize(3, "Cuba01.PNG");
+    ASSERT_TRUE(sink);
+    EXPECT_NEAR(sink->width, 180, 0.01);
+    EXPECT_NEAR(sink->height, 90, 0.01);
+    EXPECT_EQ(sink->insertionUnits, 5);
+    EXPECT_FALSE(index.drawingSize(9, "Cuba01.PNG"));
+}
+
+TEST_F(IndexTest, ABlockWhoseDrawingCannotBeReadIsFoundByItsName) {
+    Library::writeFile(library::dwgFolder(library.categoryFolder(3)) / "Geladeira.DWG.zip",
+                       "não é um zip");
+    library.addBlock(3, "Fogão", labelledBox(60, 60, "Fogão 4 bocas"));
+    fs::remove(library::dwgFolder(library.categoryFolder(3)) / "Fogão.DWG.zip");
+    indexNow();
+    EXPECT_EQ(find("geladeira"), (std::vector<std::string>{"3/Geladeira.PNG"}));
+    EXPECT_EQ(find("duplex"), std::vector<std::string>{});
+    EXPECT_EQ(find("fogao"), (std::vector<std::string>{"3/Fogão.PNG"}));
+    search::BlockIndex index(library.layout().searchIndexFile(), search::BlockIndex::Open::Existing);
+    EXPECT_FALSE(index.drawingSize(3, "Geladeira.PNG"));
+}
+
+TEST_F(IndexTest, ReadsAgainOnlyWhatChanged) {
+    indexNow();
+    indexed.clear();
+    indexNow();
+    EXPECT_TRUE(indexed.empty()) << "unchanged categories are not read again";
+
+    library.addBlock(9, "Poltrona", labelledBox(80, 80, "Poltrona reclinável"));
+    fs::remove_all(library.categoryFolder(3));
+    indexNow();
+    EXPECT_EQ(indexed, std::vector<int>{9});
+    EXPECT_EQ(find("reclinavel"), (std::vector<std::string>{"9/Poltrona.PNG"}));
+    // The part of a category no longer installed goes, not only its results.
+    search::BlockIndex index(library.layout().searchIndexFile(), search::BlockIndex::Open::Existing);
+    EXPECT_FALSE(index.fingerprint(3));
+    EXPECT_TRUE(index.fingerprint(9));
+}
+
+TEST_F(IndexTest, AStagedCategoryArrivesIndexed) {
+    indexNow();
+    const fs::path staged = library.layout().libraryRoot() / ".3.novo-abc" / "3";
+    Library::addBlockIn(staged, "Pia", labelledBox(100, 50, "Pia de granito"));
+    std::vector<double> steps;
+    ASSERT_TRUE(search::indexStagedCategory(library.layout(), 3, staged,
+                                            [&](const fs::path&, double percent) {
+                                                steps.push_back(percent);
+                                                return true;
+                                            }));
+    EXPECT_EQ(steps, (std::vector<double>{0, 100}));
+    fs::remove_all(library.categoryFolder(3));
+    fs::rename(staged, library.categoryFolder(3));
+
+    EXPECT_EQ(find("granito"), (std::vector<std::string>{"3/Pia.PNG"}));
+    EXPECT_EQ(find("torneira"), std::vector<std::string>{});
+    indexed.clear();
+    indexNow();
+    EXPECT_TRUE(indexed.empty()) << "the swapped-in category is not read a second time";
+}
+
+TEST_F(IndexTest, AStoppedReadingWritesNothing) {
+    indexNow();
+    const fs::path staged = library.layout().libraryRoot() / ".9.novo-abc" / "9";
+    Library::addBlockIn(staged, "Banco", labelledBox(40, 40, "Banco"));
+    EXPECT_FALSE(search::indexStagedCategory(library.layout(), 9, staged,
+                                             [](const fs::path&, double) { return false; }));
+    EXPECT_EQ(find("banco"), std::vector<std::string>{});
+    EXPECT_EQ(find("mesa"), (std::vector<std::string>{"9/Mesa.PNG"}));
+}
+
+struct Damage {
+    const char* what;
+    std::function<void(const fs::path&)> apply;
+};
+
+TEST_F(IndexTest, ADamagedIndexIsRebuiltFromTheLibrary) {
+    const Damage damages[] = {
+        {"garbage", [](const fs::path& file) { Library::writeFile(file, std::string(5000, 'x')); }},
+        {"empty file", [](const fs::path& file) { Library::writeFile(file, ""); }},
+        {"cut in half",
+         [](const fs::path& file) { fs::resize_file(file, fs::file_size(file) / 2); }},
+        {"pages overwritten",
+         [](const fs::path& file) {
+             std::fstream bytes(file, std::ios::in | std::ios::out | std::ios::binary);
+             for (std::streamoff at = 4096; at + 64 < static_cast<std::streamoff>(fs::file_size(file));
+                  at += 4096) {
+                 bytes.seekp(at);  // the page's kind
+                 bytes.write("\x42\xFF\xFF\xFF", 4);
+             }
+         }},
+        {"a directory", [](const fs::path& file) { fs::create_directory(file); }},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        indexNow();
+        const fs::path file = library.layout().searchIndexFile();
+        // The index is in one piece before it is damaged.
+        {
+            search::BlockIndex index(file, search::BlockIndex::Open::Existing);
+        }
+        for (const char* suffix : {"-wal", "-shm"}) fs::remove(fs::path(file) += suffix);
+        fs::remove_all(file);
+        if (std::string_view(damage.what) != "a directory") indexNow();
+        if (std::string_view(damage.what) == "a directory") {
+            damage.apply(file);
+            indexNow();  // cannot replace a folder: never fatal, nothing found
+            EXPECT_THROW(search::BlockIndex(file, search::BlockIndex::Open::Existing),
+                         search::IndexError);
+            fs::remove(file);
+            continue;
+        }
+        damage.apply(file);
+        indexed.clear();
+        search::BackgroundIndexer indexer(library.layout());
+        indexer.setCategoryIndexed([this](int category) { indexed.push_back(category); });
+        indexer.start();
+        indexer.wait();
+        EXPECT_EQ(indexed, (std::vector<int>{3, 9}));
+        EXPECT_EQ(find("torneira"), (std::vector<std::string>{"3/Cuba01.PNG"}));
+    }
+}
+
+TEST_F(IndexTest, OpeningReportsWhetherTheFileWasReplaced) {
+    const fs::path file = library.layout().searchIndexFile();
+    EXPECT_THROW(search::BlockIndex(file, search::BlockIndex::Open::Existing), search::IndexError);
+    {
+        search::BlockIndex fresh(file, search::BlockIndex::Open::CheckOrRebuild);
+        EXPECT_FALSE(fresh.rebuilt());
+    }
+    {
+        search::BlockIndex again(file, search::BlockIndex::Open::CheckOrRebuild);
+        EXPECT_FALSE(again.rebuilt());
+    }
+    Library::writeFile(file, "SQLite format 3");
+    EXPECT_THROW(search::BlockIndex(file, search::BlockIndex::Open::Existing), search::IndexError);
+    search::BlockIndex replaced(file, search::BlockIndex::Open::CheckOrRebuild);
+    EXPECT_TRUE(replaced.rebuilt());
+    EXPECT_FALSE(replaced.fingerprint(3));
+}
+
+TEST(Fingerprint, FollowsTheFilesNotTheFolderName) {
+    Library library;
+    library.addBlock(3, "A", labelledBox(10, 10, ""));
+    const std::uint64_t before = search::folderFingerprint(library.categoryFolder(3));
+    fs::rename(library.categoryFolder(3), library.categoryFolder(4));
+    EXPECT_EQ(search::folderFingerprint(library.categoryFolder(4)), before);
+    const struct {
+        const char* change;
+        std::function<void(const fs::path&)> apply;
+    } changes[] = {
+        {"a block added", [](const fs::path& f) { Library::addBlockIn(f, "B", labelledBox(1, 1, "")); }},
+        {"a thumbnail renamed",
+         [](const fs::path& f) { fs::rename(f / "IMG" / "A.PNG", f / "IMG" / "C.PNG"); }},
+        {"an archive rewritten",
+         [](const fs::path& f) { Library::writeFile(f / "DWG" / "A.DWG.zip", "outro"); }},
+    };
+    for (const auto& c : changes) {
+        Library fresh;
+        fresh.addBlock(3, "A", labelledBox(10, 10, ""));
+        const std::uint64_t original = search::folderFingerprint(fresh.categoryFolder(3));
+        c.apply(fresh.categoryFolder(3));
+        EXPECT_NE(search::folderFingerprint(fresh.categoryFolder(3)), original) << c.change;
+    }
+}
+
+TEST(MemberBytes, ReadsTheDrawingOfABlockArchiveInMemory) {
+    Library library;
+    library.addBlock(3, "A", labelledBox(10, 10, "texto"));
+    const fs::path archiveFile = library::dwgFolder(library.categoryFolder(3)) / "A.DWG.zip";
+    const auto bytes =
+        archive::readMemberBytes(archiveFile, "*.DWG", library::kArchivePassword, 1 << 20);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "AC1015");
+    EXPECT_THROW(archive::readMemberBytes(archiveFile, "*.DWG", "outra senha", 1 << 20),
+                 archive::ZipError);
+    EXPECT_THROW(archive::readMemberBytes(archiveFile, "*.TXT", library::kArchivePassword, 1 << 20),
+                 archive::ZipError);
+    EXPECT_THROW(archive::readMemberBytes(archiveFile, "*.DWG", library::kArchivePassword, 100),
+                 archive::ZipError);
+    EXPECT_THROW(archive::readMemberBytes(archiveFile.parent_path() / "X.DWG.zip", "*.DWG",
+                                          library::kArchivePassword, 1 << 20),
+                 archive::ZipError);
+}
+
+}  // namespace

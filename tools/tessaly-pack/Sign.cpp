@@ -1,0 +1,103 @@
+#include "Sign.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+#include "Pack.h"
+#include "library/Library.h"
+#include "signing/PackageIndex.h"
+
+namespace pack {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// O_EXCL: a key is made once; overwriting it would orphan every program
+// built with the old public key.
+void writeNewFile(const fs::path& file, const std::string& text, mode_t mode) {
+    const int descriptor = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (descriptor < 0)
+        throw std::runtime_error("não foi possível criar " + library::pathToUtf8(file) + ": " +
+                                 std::strerror(errno));
+    const bool written = ::write(descriptor, text.data(), text.size()) ==
+                         static_cast<ssize_t>(text.size());
+    // The mode asked for is narrowed by the umask, never widened; make it exact.
+    const bool exact = ::fchmod(descriptor, mode) == 0;
+    if (::close(descriptor) != 0 || !written || !exact)
+        throw std::runtime_error("não foi possível gravar " + library::pathToUtf8(file));
+}
+
+std::vector<std::uint8_t> readSmallFile(const fs::path& file, std::uint64_t largest) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(file, error);
+    if (error || size > largest)
+        throw std::runtime_error("não foi possível ler " + library::pathToUtf8(file));
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!in) throw std::runtime_error("não foi possível ler " + library::pathToUtf8(file));
+    return bytes;
+}
+
+}  // namespace
+
+signing::KeyPair writeKeyPair(const fs::path& folder) {
+    fs::create_directories(folder);
+    const fs::path publicFile = folder / kPublicKeyName;
+    const fs::path secretFile = folder / kSecretKeyName;
+    for (const fs::path& file : {publicFile, secretFile})
+        if (fs::exists(fs::symlink_status(file)))
+            throw std::runtime_error(library::pathToUtf8(file) +
+                                     " já existe; a chave existente não é substituída");
+    const signing::KeyPair pair = signing::generateKeyPair();
+    writeNewFile(secretFile, signing::toHex(pair.secretKey) + "\n", 0600);
+    writeNewFile(publicFile, signing::toHex(pair.publicKey) + "\n", 0644);
+    return pair;
+}
+
+signing::SecretKey readSecretKey(const fs::path& file) {
+    const std::vector<std::uint8_t> bytes = readSmallFile(file, 1024);
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (text.ends_with('\n')) text.remove_suffix(1);
+    const auto key = signing::fromHex<64>(text);
+    if (!key) throw std::runtime_error(library::pathToUtf8(file) + " não é uma chave secreta");
+    return *key;
+}
+
+void updateSignedIndex(const fs::path& folder, int category,
+                       const std::vector<std::uint8_t>& package, const signing::SecretKey& key) {
+    const fs::path indexFile = folder / signing::kIndexName;
+    const fs::path signatureFile = folder / signing::kSignatureName;
+    signing::PackageIndex index;
+    if (fs::exists(fs::symlink_status(indexFile))) {
+        const std::vector<std::uint8_t> text = readSmallFile(indexFile, signing::kMaxIndexSize);
+        std::vector<std::uint8_t> signature;
+        if (fs::exists(fs::symlink_status(signatureFile)))
+            signature = readSmallFile(signatureFile, 1024);
+        if (!signing::verify(signing::publicKeyOf(key), text, signature))
+            throw std::runtime_error(library::pathToUtf8(indexFile) +
+                                     " não tem a assinatura desta chave");
+        try {
+            index = signing::PackageIndex::parse(
+                std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+        } catch (const signing::IndexError& error) {
+            throw std::runtime_error(library::pathToUtf8(indexFile) + ": " + error.what());
+        }
+    }
+    index.set(category,
+              signing::nextLine(index.find(category), package.size(), signing::sha256(package)));
+    const std::string text = index.format();
+    const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    const signing::Signature signature = signing::sign(key, bytes);
+    writeFileAtomically(indexFile, bytes);
+    writeFileAtomically(signatureFile, {signature.begin(), signature.end()});
+}
+
+}  // namespace pack
