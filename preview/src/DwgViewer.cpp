@@ -10,7 +10,9 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <new>
+#include <span>
 #include <utility>
+#include <vector>
 
 namespace preview {
 
@@ -71,12 +73,12 @@ void DwgViewer::runWorker(std::function<void()> job) {
 void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     if (cancelBuild_) *cancelBuild_ = true;
     const std::uint64_t generation = ++generation_;
-    std::shared_ptr<const dwg::Drawing> drawing;
+    // Only the bytes are read here, since the caller may delete the file;
+    // parsing a large drawing takes longer than the window may wait.
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>();
     QString failure;
     try {
-        drawing = std::make_shared<const dwg::Drawing>(dwg::read(file));
-    } catch (const std::bad_alloc&) {
-        failure = QStringLiteral("memória insuficiente");
+        *bytes = dwg::readFileBytes(file);
     } catch (const std::exception& error) {
         failure = QString::fromStdString(error.what());
     }
@@ -84,7 +86,7 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     list_ = std::make_shared<const render::DisplayList>();
     picture_ = {};
     failure_.clear();
-    if (!drawing) {
+    if (!failure.isEmpty()) {
         showBuilt(generation, list_, failure);
         return;
     }
@@ -92,16 +94,22 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     update();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     cancelBuild_ = cancel;
-    runWorker([this, drawing, cancel, generation] {
-        render::BuildOptions options;
-        options.cancel = cancel.get();
+    runWorker([this, bytes, cancel, generation] {
         std::shared_ptr<const render::DisplayList> list;
         QString failure;
         try {
+            const dwg::Drawing drawing = dwg::read(std::span<const std::uint8_t>(*bytes));
+            bytes->clear();
+            bytes->shrink_to_fit();
+            if (*cancel) return;
+            render::BuildOptions options;
+            options.cancel = cancel.get();
             list = std::make_shared<const render::DisplayList>(
-                render::buildModelSpace(*drawing, options));
+                render::buildModelSpace(drawing, options));
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("memória insuficiente");
+        } catch (const std::exception& error) {
+            failure = QString::fromStdString(error.what());
         }
         if (*cancel) return;
         QMetaObject::invokeMethod(

@@ -4,13 +4,13 @@
 // for the whole drawing, and + and - on the keyboard.
 //
 // OpenDrawing reads the whole file before it returns, so the caller may delete
-// it at once; the display list is built, and every view of it painted, on a
-// worker thread, so that no drawing holds up the window. Until the new list
-// is ready the viewer shows an empty drawing; a newer OpenDrawing cancels an
-// older build. While a new view is painted the last picture is shown moved
-// and scaled to it. A file that cannot be read leaves a short line in place
-// of the drawing; one cut short by the build's budget shows what was built
-// and a line saying so. OpenDrawing never throws.
+// it at once; the drawing is parsed, its display list built and every view
+// of it painted on worker threads, so that no drawing holds up the window.
+// Until the new list is ready the viewer shows an empty drawing; a newer
+// OpenDrawing cancels an older build. While a new view is painted the last
+// picture is shown moved and scaled to it. A file that cannot be read leaves
+// a short line in place of the drawing; one cut short by the build's budget
+// shows what was built and a line saying so. OpenDrawing never throws.
 #pragma once
 
 #include <render/DisplayList.h>
