@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Containers.h"
+#include "FileBytes.h"
 
 namespace dwg {
 namespace {
@@ -47,6 +48,13 @@ Drawing read(std::span<const std::uint8_t> bytes) {
 }
 
 Drawing read(const std::filesystem::path& path) {
+    const std::vector<std::uint8_t> bytes = detail::readFileBytes(path);
+    return read(std::span<const std::uint8_t>(bytes));
+}
+
+namespace detail {
+
+std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path) {
     const std::string shown = path.string();
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
@@ -64,7 +72,9 @@ Drawing read(const std::filesystem::path& path) {
     if (size > 0 &&
         !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
         throw Error(Error::Kind::CannotOpen, "não foi possível ler o arquivo " + shown);
-    return read(std::span<const std::uint8_t>(bytes));
+    return bytes;
 }
+
+}  // namespace detail
 
 }  // namespace dwg

@@ -34,7 +34,10 @@ Colour colourOfIndex(int index) {
 }  // namespace
 
 Builder::Builder(const dwg::Drawing& drawing, const BuildOptions& options, DisplayList& out)
-    : drawing_(drawing), limits_(options.limits), out_(out) {
+    : drawing_(drawing),
+      limits_(options.limits),
+      worldToView_(options.projection.worldToView()),
+      out_(out) {
     const dwg::HeaderVariables& h = drawing.header;
     if (h.linetypeScale > 0 && std::isfinite(h.linetypeScale)) linetypeScale_ = h.linetypeScale;
     fillMode_ = h.fillMode;
@@ -309,6 +312,7 @@ void Builder::strokePoints(std::span<const Vec2> points, const Style& style) {
 
 void Builder::drawTopBlock(const dwg::Block& block) {
     Frame frame;
+    frame.transform = worldToView_;
     activeBlocks_.push_back(block.handle);
     drawContents(block, frame);
     activeBlocks_.pop_back();

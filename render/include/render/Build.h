@@ -4,6 +4,7 @@
 
 #include <dwg/Drawing.h>
 #include <render/DisplayList.h>
+#include <render/View.h>
 
 #include <cstddef>
 #include <string_view>
@@ -20,6 +21,9 @@ struct BuildLimits {
 
 struct BuildOptions {
     BuildLimits limits;
+    // The list's points are view coordinates of this projection; the default
+    // is the plan view, where they are world x and y.
+    Projection projection;
 };
 
 DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
