@@ -50,7 +50,10 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     const bool hadDrawing = !list_.empty();
     QString failure;
     try {
-        list_ = render::buildModelSpace(dwg::read(file));
+        drawing_ = std::make_shared<const dwg::Drawing>(dwg::read(file));
+        savedProjection_ = render::savedProjection(*drawing_);
+        if (zoomExtentsOnOpen_ || !hadDrawing) projection_ = savedProjection_;
+        rebuild();
     } catch (const std::bad_alloc&) {
         failure = QStringLiteral("memória insuficiente");
     } catch (const std::exception& error) {
@@ -59,6 +62,7 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     if (failure.isEmpty()) {
         failure_.clear();
     } else {
+        drawing_.reset();
         list_ = {};
         failure_ = QStringLiteral("Não foi possível ler o desenho: ") + failure;
     }
@@ -74,6 +78,29 @@ void DwgViewer::zoomToExtents() {
     view_ = render::View::fit(list_.extents, width(), height(), kMargin);
     showsExtents_ = true;
     update();
+}
+
+void DwgViewer::rebuild() {
+    render::BuildOptions options;
+    options.projection = projection_;
+    list_ = drawing_ ? render::buildModelSpace(*drawing_, options) : render::DisplayList{};
+}
+
+void DwgViewer::setProjection(const render::Projection& projection) {
+    projection_ = projection;
+    rebuild();
+    zoomToExtents();
+}
+
+// The model turns under the drag at the scale it is shown, its middle kept
+// in the middle of the view.
+void DwgViewer::orbitBy(QPointF delta) {
+    projection_ =
+        projection_.orbited(-delta.x() * kOrbitRadiansPerPixel, delta.y() * kOrbitRadiansPerPixel);
+    rebuild();
+    render::View turned = view_;
+    if (!list_.extents.empty()) turned.centre = list_.extents.centre();
+    setView(turned);
 }
 
 void DwgViewer::setView(const render::View& view) {
@@ -118,14 +145,18 @@ void DwgViewer::mousePressEvent(QMouseEvent* event) {
         return;
     }
     dragFrom_ = event->position();
-    setCursor(Qt::ClosedHandCursor);
+    orbiting_ = event->modifiers() & Qt::ShiftModifier;
+    setCursor(orbiting_ ? Qt::SizeAllCursor : Qt::ClosedHandCursor);
 }
 
 void DwgViewer::mouseMoveEvent(QMouseEvent* event) {
     if (!dragFrom_) return;
     const QPointF delta = event->position() - *dragFrom_;
     dragFrom_ = event->position();
-    setView(view_.pannedBy(vec(delta)));
+    if (orbiting_)
+        orbitBy(delta);
+    else
+        setView(view_.pannedBy(vec(delta)));
 }
 
 void DwgViewer::mouseReleaseEvent(QMouseEvent* event) {
@@ -153,7 +184,28 @@ void DwgViewer::keyPressEvent(QKeyEvent* event) {
             zoomAbout(middle, 1 / kWheelStep);
             break;
         case Qt::Key_Home:
-            zoomToExtents();
+            setProjection(savedProjection_);
+            break;
+        case Qt::Key_T:
+            setProjection(render::Projection::top());
+            break;
+        case Qt::Key_F:
+            setProjection(render::Projection::front());
+            break;
+        case Qt::Key_D:
+            setProjection(render::Projection::right());
+            break;
+        case Qt::Key_1:
+            setProjection(render::Projection::southWest());
+            break;
+        case Qt::Key_2:
+            setProjection(render::Projection::southEast());
+            break;
+        case Qt::Key_3:
+            setProjection(render::Projection::northEast());
+            break;
+        case Qt::Key_4:
+            setProjection(render::Projection::northWest());
             break;
         // The drawing moves the way the arrow points.
         case Qt::Key_Left:

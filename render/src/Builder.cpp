@@ -925,6 +925,12 @@ DisplayList buildModelSpace(const dwg::Drawing& drawing, const BuildOptions& opt
     return model ? buildDisplayList(drawing, *model, options) : DisplayList{};
 }
 
+Projection savedProjection(const dwg::Drawing& drawing) {
+    if (!drawing.activeView) return Projection::top();
+    const dwg::SavedView& saved = *drawing.activeView;
+    return {detail::v3(saved.direction), saved.twist, detail::v3(saved.target)};
+}
+
 const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name) {
     for (const dwg::Block& block : drawing.blocks)
         if (detail::equalsIgnoringCase(block.name, name)) return &block;

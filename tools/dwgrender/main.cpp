@@ -94,12 +94,6 @@ bool encodePng(const QImage& image, QByteArray& out) {
     return true;
 }
 
-render::Projection projectionOf(const dwg::SavedView& saved) {
-    return {{saved.direction.x, saved.direction.y, saved.direction.z},
-            saved.twist,
-            {saved.target.x, saved.target.y, saved.target.z}};
-}
-
 // The saved window, whole and centred, at the image's own proportions.
 render::View savedWindow(const dwg::SavedView& saved, int width, int height) {
     const render::Vec2 centre{saved.centre.x, saved.centre.y};
@@ -153,7 +147,7 @@ int main(int argc, char** argv) {
         list = render::buildDisplayList(drawing, *block);
     } else if (savedView && drawing.activeView) {
         render::BuildOptions options;
-        options.projection = projectionOf(*drawing.activeView);
+        options.projection = render::savedProjection(drawing);
         list = render::buildModelSpace(drawing, options);
         image = QImage(width, height, QImage::Format_RGB32);  // paint() fills it
         QPainter painter(&image);

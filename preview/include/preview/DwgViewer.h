@@ -1,7 +1,11 @@
 // The drawing viewer the preview window hosts. It offers the operations the
 // window drives (the settings it makes on show, and OpenDrawing) and, for
-// the user, wheel zoom about the cursor, drag to pan, double-click (or Home)
-// for the whole drawing, and + and - on the keyboard.
+// the user, wheel zoom about the cursor, drag to pan, double-click for the
+// whole drawing, and + and - on the keyboard. A drawing is seen from the
+// direction its author saved it in (a 3D block saved in an isometric view
+// opens isometric); Home brings that view back, T, F and D look from the top,
+// the front and the right, 1 to 4 from the south-west, south-east,
+// north-east and north-west, and Shift + drag turns the model about.
 //
 // OpenDrawing reads the whole file and builds its display list before it
 // returns; the viewer keeps no handle on the file and paints from the list
@@ -9,6 +13,7 @@
 // leaves a short line in place of the drawing; OpenDrawing never throws.
 #pragma once
 
+#include <dwg/Drawing.h>
 #include <render/DisplayList.h>
 #include <render/View.h>
 
@@ -16,6 +21,7 @@
 #include <QString>
 #include <QWidget>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 class QMenu;
@@ -32,8 +38,8 @@ class DwgViewer : public QWidget {
     // window relies on.
     void ShowLayoutBar(bool show);
     void ShowToobar(bool show);
-    // On: every drawing opens showing its whole extents. Off: a drawing opens
-    // in the view the previous one was left in.
+    // On: every drawing opens showing its whole extents, in its saved view
+    // direction. Off: a drawing opens in the view the previous one was left in.
     void OpenZoomextend(bool zoomToExtents);
     // The viewer's own menu (whole drawing, closer, farther) on a right click,
     // when no menu of the host's takes its place.
@@ -45,6 +51,11 @@ class DwgViewer : public QWidget {
     void OpenDrawing(const std::filesystem::path& file);
 
     void zoomToExtents();
+    // Looks at the drawing from `projection`, the whole drawing in view.
+    void setProjection(const render::Projection& projection);
+    const render::Projection& projection() const { return projection_; }
+    // The view direction the drawing was saved in (top when it has none).
+    const render::Projection& savedProjection() const { return savedProjection_; }
 
     const render::DisplayList& displayList() const { return list_; }
     const render::View& view() const { return view_; }
@@ -53,6 +64,7 @@ class DwgViewer : public QWidget {
 
     static constexpr double kMargin = 0.03;  // free border around the whole drawing
     static constexpr double kWheelStep = 1.25;
+    static constexpr double kOrbitRadiansPerPixel = 0.01;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -68,7 +80,13 @@ class DwgViewer : public QWidget {
   private:
     void zoomAbout(QPointF point, double factor);
     void setView(const render::View& view);
+    void rebuild();
+    void orbitBy(QPointF delta);
 
+    // Kept to draw it again from another direction.
+    std::shared_ptr<const dwg::Drawing> drawing_;
+    render::Projection projection_;
+    render::Projection savedProjection_;
     render::DisplayList list_;
     render::View view_;
     // The view follows the widget's size while it shows the whole drawing;
@@ -79,6 +97,7 @@ class DwgViewer : public QWidget {
     QMenu* popupMenu_ = nullptr;
     QString failure_;
     std::optional<QPointF> dragFrom_;
+    bool orbiting_ = false;  // the drag turns the model instead of moving it
 };
 
 }  // namespace preview

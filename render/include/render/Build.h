@@ -31,6 +31,10 @@ DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& bloc
 // An empty list when the drawing has no model space.
 DisplayList buildModelSpace(const dwg::Drawing& drawing, const BuildOptions& options = {});
 
+// The direction and twist the drawing's active viewport was saved with,
+// looking at its target; the plan view when the file keeps none.
+Projection savedProjection(const dwg::Drawing& drawing);
+
 // A block definition by name, ignoring case; nullptr when there is none.
 const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name);
 
