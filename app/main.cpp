@@ -1,11 +1,15 @@
 // Program entry: the application title, the four windows created once in
 // their fixed order, and the message loop until the main window closes.
 #include <QApplication>
+#include <QLockFile>
+#include <cstdio>
 
 #include "browser/UNfrmVisualizar.h"
+#include "download/PackageInstall.h"
 #include "download/UNfrmDownload.h"
 #include "preview/UNfrmPreview.h"
 #include "ui/Skin.h"
+#include "ui/LocalisedMessageDlg.h"
 #include "ui/Translations.h"
 #include "ui/UNfrmSobre.h"
 #include "ui/Windows.h"
@@ -18,6 +22,20 @@ int main(int argc, char** argv) {
 
     const library::Layout layout(
         library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));
+    // One program folder, one running program: no instance cleans up or swaps
+    // another's work. The lock of a process that died is taken over.
+    QLockFile instance(QApplication::applicationDirPath() + QStringLiteral("/tessaly.lock"));
+    instance.setStaleLockTime(0);
+    if (!instance.tryLock(0)) {
+        const QString text =
+            QStringLiteral("O Tessaly já está aberto nesta pasta. Use a janela aberta ou feche-a "
+                           "antes de abrir o programa de novo.");
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+        ui::LocalisedMessageDlg(QLatin1Char('\r') + text + QLatin1Char('\r'),
+                                ui::MessageKind::Warning, ui::MessageButton::OK, 0);
+        return 1;
+    }
+    download::recoverInterruptedRuns(layout);
     ui::Windows& windows = ui::windows();
     // The main window's creation runs before any other window exists.
     browser::TfrmVisualizar frmVisualizar(layout);

@@ -17,6 +17,8 @@ tests can meet a broken server:
   loop      redirects to itself, forever
   nolength  sends the body without announcing its length
   slow      sends the body in small pieces with pauses between them
+  endless   answers 200 without a length and sends bytes until the client hangs up
+  drip      announces the full length, then sends one byte per second
 """
 import argparse
 import functools
@@ -31,6 +33,8 @@ import time
 SLOW_PIECE = 16 * 1024
 SLOW_PAUSE = 0.02
 STALL_TIME = 60
+ENDLESS_PIECE = 64 * 1024
+DRIP_PAUSE = 1.0
 
 
 class Handler(http.server.SimpleHTTPRequestHandler):
@@ -48,6 +52,17 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return self.answer(302, {"Location": rest})
         if kind == "loop":
             return self.answer(302, {"Location": self.path})
+        if kind == "endless":
+            self.send_response(200)
+            self.send_header("Content-Type", "application/zip")
+            self.end_headers()
+            piece = b"\0" * ENDLESS_PIECE
+            try:
+                while True:
+                    self.wfile.write(piece)
+            except OSError:
+                self.close_connection = True
+            return
         if kind == "error":
             page = b"<html><body>500 Internal Server Error</body></html>"
             return self.answer(500, {"Content-Type": "text/html"}, page)
@@ -74,6 +89,14 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
                                            struct.pack("ii", 1, 0))
             self.close_connection = True
+        elif kind == "drip":
+            try:
+                for at in range(len(body)):
+                    self.wfile.write(body[at:at + 1])
+                    self.wfile.flush()
+                    time.sleep(DRIP_PAUSE)
+            except OSError:
+                self.close_connection = True
         elif kind == "slow":
             for at in range(0, len(body), SLOW_PIECE):
                 self.wfile.write(body[at:at + SLOW_PIECE])

@@ -1,5 +1,6 @@
-// Per sample drawing: building the display list (the drawing already read),
-// painting it at 1024 x 724, and dwgrender as a whole process.
+// Per sample drawing and per crafted hostile drawing: building the display
+// list (the drawing already read; counters: work units spent, whether the
+// build was cut), painting it at 1024 x 724, and dwgrender as a whole process.
 //   bench_render --benchmark_filter='Build/.*KYLD'
 #include <benchmark/benchmark.h>
 #include <dwg/Reader.h>
@@ -14,6 +15,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "HostileDrawings.h"
+
 extern char** environ;
 
 namespace {
@@ -24,10 +27,14 @@ std::filesystem::path samplesFolder() {
 }
 
 void build(benchmark::State& state, std::shared_ptr<const dwg::Drawing> drawing) {
+    render::BuildReport report;
     for (auto _ : state) {
         render::DisplayList list = render::buildModelSpace(*drawing);
         benchmark::DoNotOptimize(list);
+        report = list.report;
     }
+    state.counters["work"] = static_cast<double>(report.workSpent);
+    state.counters["simplified"] = report.simplified() ? 1 : 0;
 }
 
 void paint(benchmark::State& state, std::shared_ptr<const dwg::Drawing> drawing) {
@@ -62,6 +69,13 @@ void wholeProcess(benchmark::State& state, const std::filesystem::path& path) {
 }
 
 const bool registered = [] {
+    for (const auto& crafted : testsupport::hostileDrawings()) {
+        auto drawing = std::make_shared<const dwg::Drawing>(dwg::read(crafted.bytes));
+        benchmark::RegisterBenchmark(("Build/crafted/" + crafted.name).c_str(), build, drawing)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Paint/crafted/" + crafted.name).c_str(), paint, drawing)
+            ->Unit(benchmark::kMillisecond);
+    }
     if (!std::filesystem::is_directory(samplesFolder())) return false;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(samplesFolder())) {
         if (entry.path().extension() != ".dwg") continue;

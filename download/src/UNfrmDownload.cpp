@@ -14,6 +14,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <climits>
+#include <optional>
 #include <stdexcept>
 
 #include "download/PackageInstall.h"
@@ -76,6 +77,10 @@ QString downloadFailure(const net::DownloadResult& result) {
                              detailOf(result.detail);
         case net::DownloadStatus::Incomplete:
             return QStringLiteral("o download foi interrompido antes do fim");
+        case net::DownloadStatus::TooSlow:
+            return QStringLiteral("a conexão ficou lenta demais (menos de 1 KB/s durante 30 s)");
+        case net::DownloadStatus::TooLarge:
+            return QStringLiteral("o servidor enviou um pacote muito maior do que o esperado");
         case net::DownloadStatus::BadAddress:
             return QStringLiteral("o endereço do servidor de pacotes não é válido");
         case net::DownloadStatus::WriteError:
@@ -101,7 +106,8 @@ QString installFailure(const InstallResult& result) {
             return QStringLiteral("o pacote contém um arquivo fora da sua pasta ou um link") +
                    detailOf(result.detail);
         case InstallOutcome::Empty:
-            return QStringLiteral("o pacote não contém a pasta da biblioteca");
+            return QStringLiteral("o pacote não contém nenhum bloco (IMG\\*.PNG com o seu "
+                                  "DWG\\*.DWG.zip)");
         case InstallOutcome::NotReplaced:
             return QStringLiteral("não foi possível substituir a biblioteca instalada") +
                    detailOf(result.detail);
@@ -135,7 +141,59 @@ void reportRun(const library::PackageSelection& selection,
     showMessage(text, cancelled ? ui::MessageKind::Warning : ui::MessageKind::Error);
 }
 
+// The shortage of free space where the library lies; none when the space
+// cannot be read (the run then meets the system's own error).
+std::optional<QString> freeSpaceShortage(const library::PackageSelection& selection,
+                                         const library::Layout& layout) {
+    std::error_code error;
+    fs::path existing = layout.libraryRoot();
+    while (!fs::exists(existing, error) && existing.has_relative_path())
+        existing = existing.parent_path();
+    const fs::space_info space = fs::space(existing, error);
+    if (error) return std::nullopt;
+    return spaceShortage(selection, space.available, layout);
+}
+
+QString megabytes(std::uint64_t bytes) {
+    return QString::number((bytes + archive::kMiB - 1) / archive::kMiB);
+}
+
 }  // namespace
+
+net::DownloadLimits packageLimits(int index) {
+    net::DownloadLimits limits;
+    const auto listed = static_cast<std::uint64_t>(
+        library::categoryTable().at(static_cast<size_t>(index)).packageSizeMb);
+    limits.maxBytes = std::min(limits.maxBytes, 4 * listed * archive::kMiB);
+    return limits;
+}
+
+std::uint64_t spaceNeeded(const library::PackageSelection& selection,
+                          const library::Layout& layout) {
+    std::uint64_t needed = 0;
+    std::error_code error;
+    for (int n = 0; n < library::kCategoryCount; ++n) {
+        if (!selection[static_cast<size_t>(n)]) continue;
+        const auto listed = static_cast<std::uint64_t>(
+            library::categoryTable()[static_cast<size_t>(n)].packageSizeMb);
+        // The archive, and its content staged beside the installed category.
+        needed += 2 * listed * archive::kMiB;
+        // A stale archive of the package is deleted before the download.
+        const std::uintmax_t stale = fs::file_size(layout.packageFile(n), error);
+        if (!error) needed -= std::min<std::uint64_t>(needed, stale);
+    }
+    return needed;
+}
+
+std::optional<QString> spaceShortage(const library::PackageSelection& selection,
+                                     std::uint64_t available, const library::Layout& layout) {
+    const std::uint64_t needed = spaceNeeded(selection, layout);
+    if (needed <= available) return std::nullopt;
+    return QStringLiteral("Não há espaço livre suficiente para instalar os pacotes escolhidos: "
+                          "são necessários %1 MB na pasta Blocos e há %2 MB livres.\r"
+                          "Nada foi removido nem baixado.")
+        .arg(megabytes(needed), megabytes(available));
+}
 
 std::string builtInPackageServer() {
     return TESSALY_PACKAGE_SERVER;
@@ -337,6 +395,11 @@ void TfrmDownload::bDownloadClick() {
     ui::MainWindowAccess* main = ui::windows().main;
     if (!main) return;
     const library::PackageSelection selection = main->shared().PackageSelection;
+    // A shortage is said before anything is removed or fetched; the window stays open.
+    if (const std::optional<QString> shortage = freeSpaceShortage(selection, main->layout())) {
+        showMessage(*shortage, ui::MessageKind::Error);
+        return;
+    }
     running_ = true;
     setRunControls(true);
     const bool finished = ui::guarded([&] {
@@ -361,6 +424,7 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
     std::array<fs::path, library::kCategoryCount> archives;
     std::error_code error;
     fs::create_directories(layout.libraryRoot(), error);  // a failure shows in each download
+
     for (int n = 0; n < library::kCategoryCount; ++n) {
         const auto slot = static_cast<size_t>(n);
         if (!selection[slot]) continue;
@@ -371,8 +435,8 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
             fs::remove(archives[slot], error);
             WaitPumping(3000);
         }
-        failures[slot] =
-            DownloadFile(packageServer_ + "blocos/" + library::packageName(n), archives[slot]);
+        failures[slot] = DownloadFile(packageServer_ + "blocos/" + library::packageName(n),
+                                      archives[slot], n);
     }
     setGauge(static_cast<std::uint64_t>(std::max(Gauge->value(), 0)), 100);
     for (int n = 0; n < library::kCategoryCount; ++n) {
@@ -391,12 +455,14 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
     return failures;
 }
 
-QString TfrmDownload::DownloadFile(const std::string& url, const fs::path& target) {
+QString TfrmDownload::DownloadFile(const std::string& url, const fs::path& target, int index) {
     try {
         return downloadFailure(net::downloadFile(
-            url, target, [this](std::uint64_t progress, std::uint64_t progressMax, bool& cancel) {
+            url, target,
+            [this](std::uint64_t progress, std::uint64_t progressMax, bool& cancel) {
                 DownloadProgress(progress, progressMax, cancel);
-            }));
+            },
+            packageLimits(index)));
     } catch (const std::exception& error) {
         return QStringLiteral("erro inesperado no download") + detailOf(error.what());
     }

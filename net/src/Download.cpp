@@ -30,14 +30,14 @@ void initialiseCurlOnce() {
     static Global global;
 }
 
+bool hasScheme(std::string_view url, std::string_view scheme) {
+    return url.size() > scheme.size() &&
+           std::equal(scheme.begin(), scheme.end(), url.begin(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
 bool isHttpAddress(std::string_view url) {
-    auto startsWith = [url](std::string_view scheme) {
-        return url.size() > scheme.size() &&
-               std::equal(scheme.begin(), scheme.end(), url.begin(), [](char a, char b) {
-                   return a == std::tolower(static_cast<unsigned char>(b));
-               });
-    };
-    return startsWith("http://") || startsWith("https://");
+    return hasScheme(url, "http://") || hasScheme(url, "https://");
 }
 
 // The body's file while it arrives, beside the target and hidden; removed
@@ -104,7 +104,9 @@ class PartialFile {
 struct Transfer {
     PartialFile& file;
     const ProgressHandler& progress;
+    std::uint64_t maxBytes;
     std::uint64_t received = 0;
+    bool tooLarge = false;
     bool writeFailed = false;
     bool cancelled = false;
     std::exception_ptr handlerError;  // thrown by the progress handler, raised again after
@@ -113,6 +115,10 @@ struct Transfer {
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
+    if (bytes > transfer.maxBytes - transfer.received) {
+        transfer.tooLarge = true;
+        return 0;
+    }
     if (!transfer.file.write(data, bytes)) {
         transfer.writeFailed = true;
         return 0;
@@ -123,6 +129,10 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
 
 int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_off_t) {
     auto& transfer = *static_cast<Transfer*>(user);
+    if (bodyTotal > 0 && static_cast<std::uint64_t>(bodyTotal) > transfer.maxBytes) {
+        transfer.tooLarge = true;
+        return 1;
+    }
     if (!transfer.progress) return 0;
     bool cancel = false;
     try {
@@ -144,6 +154,7 @@ DownloadStatus statusOfHttpError(long httpStatus) {
 
 DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer) {
     if (transfer.cancelled) return DownloadStatus::Cancelled;
+    if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) return DownloadStatus::TooLarge;
     if (transfer.writeFailed) return DownloadStatus::WriteError;
     const bool answered = httpStatus != 0 || transfer.received > 0;
     switch (code) {
@@ -159,6 +170,7 @@ DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer
         case CURLE_PEER_FAILED_VERIFICATION:
             return DownloadStatus::NoConnection;
         case CURLE_OPERATION_TIMEDOUT:
+            return answered ? DownloadStatus::TooSlow : DownloadStatus::NoConnection;
         case CURLE_RECV_ERROR:
         case CURLE_SEND_ERROR:
             return answered ? DownloadStatus::Incomplete : DownloadStatus::NoConnection;
@@ -174,6 +186,20 @@ void set(CURL* curl, CURLoption option, Value value) {
     curl_easy_setopt(curl, option, value);
 }
 
+// The bounds of a transfer: its time to connect, its speed, its size and
+// where its redirects may lead.
+void applyLimits(CURL* curl, std::string_view url, const DownloadLimits& limits) {
+    set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    // An https address never hands its download over to plain http.
+    set(curl, CURLOPT_REDIR_PROTOCOLS_STR, hasScheme(url, "https://") ? "https" : "http,https");
+    set(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    set(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+    set(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
+    set(curl, CURLOPT_LOW_SPEED_LIMIT, limits.minimumSpeed);
+    set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.slowTime.count()));
+    set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBytes));
+}
+
 }  // namespace
 
 DownloadResult downloadFile(std::string_view url, const fs::path& target,
@@ -187,20 +213,14 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     if (!file.isOpen()) return {DownloadStatus::WriteError, 0, std::strerror(file.error())};
 
     CURL* curl = handle.get();
-    Transfer transfer{file, progress, 0, false, false, nullptr};
+    Transfer transfer{file, progress, limits.maxBytes, 0, false, false, false, nullptr};
     char curlError[CURL_ERROR_SIZE] = {};
     const std::string address(url);
     set(curl, CURLOPT_URL, address.c_str());
-    set(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    set(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    set(curl, CURLOPT_MAXREDIRS, limits.maxRedirects);
+    applyLimits(curl, address, limits);
     // Without this an error page would arrive as the body.
     set(curl, CURLOPT_FAILONERROR, 1L);
     set(curl, CURLOPT_NOSIGNAL, 1L);
-    set(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connectTimeout.count()));
-    set(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    set(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.stallTimeout.count()));
     set(curl, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     set(curl, CURLOPT_USERAGENT, "Tessaly");
     set(curl, CURLOPT_ERRORBUFFER, curlError);

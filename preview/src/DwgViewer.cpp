@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <new>
+#include <utility>
 
 namespace preview {
 
@@ -24,7 +25,8 @@ render::Vec2 vec(QPointF point) {
 
 }  // namespace
 
-DwgViewer::DwgViewer(QWidget* parent) : QWidget(parent) {
+DwgViewer::DwgViewer(QWidget* parent)
+    : QWidget(parent), list_(std::make_shared<const render::DisplayList>()) {
     setFocusPolicy(Qt::ClickFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::OpenHandCursor);
@@ -46,61 +48,144 @@ void DwgViewer::setPopupMenu(QMenu* menu) {
     popupMenu_ = menu;
 }
 
+DwgViewer::~DwgViewer() {
+    if (cancelBuild_) *cancelBuild_ = true;
+    for (Worker& worker : workers_) worker.thread.join();
+}
+
+void DwgViewer::runWorker(std::function<void()> job) {
+    // Threads that are done are joined here, so that they never pile up.
+    std::erase_if(workers_, [](Worker& worker) {
+        if (!*worker.finished) return false;
+        worker.thread.join();
+        return true;
+    });
+    auto finished = std::make_shared<std::atomic<bool>>(false);
+    workers_.push_back({std::thread([job = std::move(job), finished] {
+                            job();
+                            *finished = true;
+                        }),
+                        finished});
+}
+
 void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
-    const bool hadDrawing = !list_.empty();
+    if (cancelBuild_) *cancelBuild_ = true;
+    const std::uint64_t generation = ++generation_;
+    std::shared_ptr<const dwg::Drawing> drawing;
     QString failure;
     try {
-        drawing_ = std::make_shared<const dwg::Drawing>(dwg::read(file));
-        savedProjection_ = render::savedProjection(*drawing_);
-        if (zoomExtentsOnOpen_ || !hadDrawing) projection_ = savedProjection_;
-        rebuild();
+        drawing = std::make_shared<const dwg::Drawing>(dwg::read(file));
     } catch (const std::bad_alloc&) {
         failure = QStringLiteral("memória insuficiente");
     } catch (const std::exception& error) {
         failure = QString::fromStdString(error.what());
     }
-    if (failure.isEmpty()) {
-        failure_.clear();
-    } else {
-        drawing_.reset();
-        list_ = {};
-        failure_ = QStringLiteral("Não foi possível ler o desenho: ") + failure;
+    lastHadDrawing_ = lastHadDrawing_ || !list_->empty();
+    list_ = std::make_shared<const render::DisplayList>();
+    picture_ = {};
+    failure_.clear();
+    drawing_ = drawing;
+    if (!drawing) {
+        showBuilt(generation, list_, failure);
+        return;
     }
-    if (zoomExtentsOnOpen_ || !hadDrawing)
-        zoomToExtents();
-    else
-        view_ = view_.resized(width(), height());
-    // Shown before the call returns, as the preview expects.
-    if (isVisible()) repaint();
+    savedProjection_ = render::savedProjection(*drawing);
+    if (zoomExtentsOnOpen_ || !lastHadDrawing_) projection_ = savedProjection_;
+    startBuild(Refit::Open);
 }
 
-void DwgViewer::zoomToExtents() {
-    view_ = render::View::fit(list_.extents, width(), height(), kMargin);
-    showsExtents_ = true;
+// Builds the list of drawing_ from projection_ for the current generation.
+void DwgViewer::startBuild(Refit refit) {
+    refit_ = refit;
+    building_ = true;
     update();
-}
-
-void DwgViewer::rebuild() {
-    render::BuildOptions options;
-    options.projection = projection_;
-    list_ = drawing_ ? render::buildModelSpace(*drawing_, options) : render::DisplayList{};
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    cancelBuild_ = cancel;
+    runWorker(
+        [this, drawing = drawing_, projection = projection_, cancel, generation = generation_] {
+            render::BuildOptions options;
+            options.cancel = cancel.get();
+            options.projection = projection;
+            std::shared_ptr<const render::DisplayList> list;
+            QString failure;
+            try {
+                list = std::make_shared<const render::DisplayList>(
+                    render::buildModelSpace(*drawing, options));
+            } catch (const std::bad_alloc&) {
+                failure = QStringLiteral("memória insuficiente");
+            }
+            if (*cancel) return;
+            QMetaObject::invokeMethod(
+                this, [this, generation, list, failure] { showBuilt(generation, list, failure); },
+                Qt::QueuedConnection);
+        });
 }
 
 void DwgViewer::setProjection(const render::Projection& projection) {
+    if (projection == projection_) {
+        zoomToExtents();
+        return;
+    }
     projection_ = projection;
-    rebuild();
-    zoomToExtents();
+    if (!drawing_) return;
+    if (cancelBuild_) *cancelBuild_ = true;
+    ++generation_;
+    startBuild(Refit::Whole);
 }
 
-// The model turns under the drag at the scale it is shown, its middle kept
-// in the middle of the view.
+// The model turns under the drag; the new list keeps the scale.
 void DwgViewer::orbitBy(QPointF delta) {
     projection_ =
         projection_.orbited(-delta.x() * kOrbitRadiansPerPixel, delta.y() * kOrbitRadiansPerPixel);
-    rebuild();
-    render::View turned = view_;
-    if (!list_.extents.empty()) turned.centre = list_.extents.centre();
-    setView(turned);
+    if (!drawing_) return;
+    if (cancelBuild_) *cancelBuild_ = true;
+    ++generation_;
+    startBuild(Refit::KeepScale);
+}
+
+void DwgViewer::showBuilt(std::uint64_t generation, std::shared_ptr<const render::DisplayList> list,
+                          const QString& failure) {
+    if (generation != generation_) return;  // a newer drawing was opened meanwhile
+    building_ = false;
+    if (failure.isEmpty() && list) {
+        list_ = std::move(list);
+        failure_.clear();
+    } else {
+        list_ = std::make_shared<const render::DisplayList>();
+        failure_ = QStringLiteral("Não foi possível ler o desenho: ") + failure;
+    }
+    switch (refit_) {
+        case Refit::Open:
+            if (zoomExtentsOnOpen_ || !lastHadDrawing_)
+                zoomToExtents();
+            else
+                view_ = view_.resized(width(), height());
+            lastHadDrawing_ = false;
+            update();
+            emit drawingShown();
+            return;
+        case Refit::Whole:
+            zoomToExtents();
+            return;
+        case Refit::KeepScale: {
+            render::View turned = view_.resized(width(), height());
+            if (!list_->extents.empty()) turned.centre = list_->extents.centre();
+            setView(turned);
+            return;
+        }
+    }
+}
+
+QString DwgViewer::noticeText() const {
+    if (!list_->report.simplified()) return {};
+    return QString::fromUtf8(render::kSimplifiedNotice.data(),
+                             static_cast<qsizetype>(render::kSimplifiedNotice.size()));
+}
+
+void DwgViewer::zoomToExtents() {
+    view_ = render::View::fit(list_->extents, width(), height(), kMargin);
+    showsExtents_ = true;
+    update();
 }
 
 void DwgViewer::setView(const render::View& view) {
@@ -113,16 +198,74 @@ void DwgViewer::zoomAbout(QPointF point, double factor) {
     setView(view_.zoomedAbout(vec(point), factor));
 }
 
+namespace {
+
+bool sameView(const render::View& a, const render::View& b) {
+    return a.centre.x == b.centre.x && a.centre.y == b.centre.y && a.scale == b.scale &&
+           a.width == b.width && a.height == b.height;
+}
+
+}  // namespace
+
+bool DwgViewer::pictureIsCurrent() const {
+    if (building_) return false;
+    if (!failure_.isEmpty()) return true;
+    return !picture_.isNull() && pictureGeneration_ == generation_ && sameView(pictureView_, view_);
+}
+
+void DwgViewer::requestPicture() {
+    if (painting_ || width() <= 0 || height() <= 0 || pictureIsCurrent()) return;
+    painting_ = true;
+    const std::uint64_t generation = generation_;
+    const render::View view = view_;
+    const double ratio = devicePixelRatioF();
+    runWorker([this, list = list_, generation, view, ratio] {
+        QImage image(static_cast<int>(std::ceil(view.width * ratio)),
+                     static_cast<int>(std::ceil(view.height * ratio)), QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        {
+            QPainter painter(&image);
+            render::paint(painter, *list, view, kBackground);
+        }
+        QMetaObject::invokeMethod(
+            this, [this, generation, view, image] { pictureDone(generation, view, image); },
+            Qt::QueuedConnection);
+    });
+}
+
+void DwgViewer::pictureDone(std::uint64_t generation, const render::View& view,
+                            const QImage& image) {
+    painting_ = false;
+    if (generation == generation_) {
+        picture_ = image;
+        pictureView_ = view;
+        pictureGeneration_ = generation;
+    }
+    update();  // shows it, or asks for the view the user has moved to since
+}
+
 void DwgViewer::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (failure_.isEmpty()) {
-        render::paint(painter, list_, view_, kBackground);
-        return;
-    }
     painter.fillRect(rect(), kBackground);
     painter.setPen(kFailureText);
-    painter.drawText(rect().adjusted(10, 10, -10, -10), Qt::AlignCenter | Qt::TextWordWrap,
-                     failure_);
+    if (!failure_.isEmpty()) {
+        painter.drawText(rect().adjusted(10, 10, -10, -10), Qt::AlignCenter | Qt::TextWordWrap,
+                         failure_);
+        return;
+    }
+    if (!picture_.isNull() && pictureGeneration_ == generation_) {
+        // The last picture moved and scaled to the view asked for.
+        const double factor = view_.scale / pictureView_.scale;
+        const render::Vec2 topLeft = view_.toDevice(pictureView_.toWorld({0, 0}));
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(
+            QRectF(topLeft.x, topLeft.y, pictureView_.width * factor, pictureView_.height * factor),
+            picture_);
+    }
+    requestPicture();
+    const QString notice = noticeText();
+    if (!notice.isEmpty())
+        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignLeft | Qt::AlignBottom, notice);
 }
 
 void DwgViewer::resizeEvent(QResizeEvent*) {

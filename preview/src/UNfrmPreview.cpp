@@ -1,11 +1,16 @@
 #include "preview/UNfrmPreview.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <cerrno>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -55,11 +60,46 @@ fs::path previewDrawingPath(const fs::path& root, const fs::path& blockName,
                             const fs::path& leftOver) {
     fs::path candidate = root / blockName;
     candidate += ".DWG";
-    for (int n = 1; fs::exists(candidate) && candidate != leftOver; ++n) {
+    // A link counts as taken even when it leads nowhere: the drawing is never
+    // written through it.
+    const auto taken = [](const fs::path& path) {
+        struct stat info;
+        return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
+    };
+    for (int n = 1; taken(candidate) && candidate != leftOver; ++n) {
         candidate = root / blockName;
         candidate += "~" + std::to_string(n) + ".DWG";
     }
     return candidate;
+}
+
+// Copies the block's archive to TMP.ZIP. The old copy is unlinked first and
+// the new one created afresh, never opened through a link or over a file
+// somebody else put there meanwhile. A failed copy leaves no TMP.ZIP.
+void copyToArchiveCopy(const fs::path& blockArchive, const fs::path& archiveCopy) {
+    ::unlink(archiveCopy.c_str());
+    const int source = ::open(blockArchive.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) return;
+    const int copy =
+        ::open(archiveCopy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool copied = copy >= 0;
+    char buffer[64 * 1024];
+    while (copied) {
+        const ssize_t got = ::read(source, buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0) {
+            copied = errno == EINTR;
+            continue;
+        }
+        for (ssize_t at = 0; copied && at < got;) {
+            const ssize_t written = ::write(copy, buffer + at, static_cast<size_t>(got - at));
+            if (written < 0 && errno != EINTR) copied = false;
+            if (written > 0) at += written;
+        }
+    }
+    ::close(source);
+    if (copy >= 0 && ::close(copy) != 0) copied = false;
+    if (copy >= 0 && !copied) ::unlink(archiveCopy.c_str());
 }
 
 }  // namespace
@@ -184,9 +224,7 @@ void TfrmPreview::refresh(ui::MainWindowAccess& main) {
     const fs::path blockArchive =
         library::drawingArchivePath(shared.CurrentCategoryFolder, thumbnail);
     const fs::path archiveCopy = layout.previewArchiveCopy();
-    removeFile(archiveCopy);
-    std::error_code error;
-    fs::copy_file(blockArchive, archiveCopy, fs::copy_options::overwrite_existing, error);
+    copyToArchiveCopy(blockArchive, archiveCopy);
 
     for (int check = 1; !isFile(archiveCopy); ++check) {
         for (int step = 0; step < 10; ++step) {

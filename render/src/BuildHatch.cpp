@@ -72,14 +72,15 @@ std::vector<LoopPiece> loopPieces(const dwg::HatchLoop& loop) {
                 piece.points = {{e.center.x, e.center.y}, u, v};
                 // Clockwise edges store their angles mirrored: the edge runs
                 // clockwise from -start to -end.
-                const double sweep = counterClockwiseSweep(e.startAngle, e.endAngle);
+                const double start = oneTurn(e.startAngle);
+                const double sweep = counterClockwiseSweep(start, oneTurn(e.endAngle));
                 const bool full = std::abs(e.endAngle - e.startAngle) >= kTwoPi - 1e-9;
                 if (e.counterClockwise) {
-                    piece.t0 = e.startAngle;
-                    piece.t1 = e.startAngle + (full ? kTwoPi : sweep);
+                    piece.t0 = start;
+                    piece.t1 = start + (full ? kTwoPi : sweep);
                 } else {
-                    piece.t0 = -e.startAngle;
-                    piece.t1 = -e.startAngle - (full ? kTwoPi : sweep);
+                    piece.t0 = -start;
+                    piece.t1 = -start - (full ? kTwoPi : sweep);
                 }
                 break;
             }
@@ -96,11 +97,13 @@ std::vector<LoopPiece> loopPieces(const dwg::HatchLoop& loop) {
     return pieces;
 }
 
-// Flattened loops in the hatch plane, for clipping pattern lines.
+// Flattened loops in the hatch plane, for clipping pattern lines; stops
+// short when the work runs out.
 std::vector<std::vector<Vec2>> flattenLoops(const std::vector<std::vector<LoopPiece>>& loops,
-                                            double tolerance) {
+                                            double tolerance, WorkBudget& work) {
     std::vector<std::vector<Vec2>> rings;
     for (const auto& loop : loops) {
+        if (!work.left()) break;
         std::vector<Vec2> ring;
         for (const LoopPiece& p : loop) {
             switch (p.kind) {
@@ -115,6 +118,7 @@ std::vector<std::vector<Vec2>> flattenLoops(const std::vector<std::vector<LoopPi
                     break;
             }
         }
+        work.charge(ring.size());
         if (ring.size() >= 3) rings.push_back(std::move(ring));
     }
     return rings;
@@ -128,7 +132,10 @@ void Builder::drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame
         Transform::objectToWorld({hatch.extrusion.x, hatch.extrusion.y, hatch.extrusion.z}) *
         Transform::translation({0, 0, hatch.elevation});
     std::vector<std::vector<LoopPiece>> loops;
-    for (const dwg::HatchLoop& loop : hatch.loops) loops.push_back(loopPieces(loop));
+    for (const dwg::HatchLoop& loop : hatch.loops) {
+        if (!charge(1 + loop.points.size() + loop.edges.size())) return;
+        loops.push_back(loopPieces(loop));
+    }
 
     if (hatch.solid) {
         // A gradient is filled with its first colour.
@@ -150,7 +157,7 @@ void Builder::drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame
         }
     if (bounds.empty()) return;
     const double size = std::max(bounds.width(), bounds.height());
-    const std::vector<std::vector<Vec2>> rings = flattenLoops(loops, size * 1e-4);
+    const std::vector<std::vector<Vec2>> rings = flattenLoops(loops, size * 1e-4, work_);
 
     HatchLineBudget budget;
     budget.maxSegments =
@@ -158,12 +165,19 @@ void Builder::drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame
     std::vector<HatchFamily> families;
     double spacing = std::numeric_limits<double>::infinity();
     for (const dwg::HatchPatternLine& line : hatch.patternLines) {
+        const double angle = oneTurn(line.angle);
         families.push_back(
-            {line.angle, {line.base.x, line.base.y}, {line.offset.x, line.offset.y}, line.dashes});
-        const Vec2 normal{-std::sin(line.angle), std::cos(line.angle)};
+            {angle, {line.base.x, line.base.y}, {line.offset.x, line.offset.y}, line.dashes});
+        const Vec2 normal{-std::sin(angle), std::cos(angle)};
         spacing = std::min(spacing, std::abs(dot(families.back().offset, normal)));
     }
-    const HatchSegments segments = hatchSegments(rings, families, budget);
+    const HatchSegments segments = hatchSegments(rings, families, budget, work_);
+    // Out of work part way: the lines laid out so far would show a hatch cut
+    // off at some line, which reads as a different drawing.
+    if (!work_.left()) {
+        stop();
+        return;
+    }
     out_.report.hatchLinesDropped += segments.familiesDropped;
     // Lines closer than this on the device merge into a tint: a fill shows
     // that better than a moire of antialiased lines.

@@ -5,13 +5,14 @@
 #include <numbers>
 
 #include "Builder.h"
+#include "Curves.h"
 
 namespace render::detail {
 
 void Builder::drawProxyGraphics(const dwg::ProxyGraphics& graphics, const Style& style,
                                 const Frame& frame) {
     for (const dwg::ProxyPrimitive& p : graphics.primitives) {
-        if (stopped_) return;
+        if (!charge(1 + p.points.size())) return;
         Transform placement;
         if (p.transform < graphics.transforms.size()) {
             const auto& t = graphics.transforms[p.transform];
@@ -52,8 +53,9 @@ void Builder::drawProxyGraphics(const dwg::ProxyGraphics& graphics, const Style&
                 if (!(length(u) > 1e-12)) break;
                 u = u * (p.radius / length(u));
                 const Vec3 v = cross(normal, u);
-                const double sweep =
-                    p.kind == dwg::ProxyPrimitive::Kind::Arc ? p.sweepAngle : 2 * std::numbers::pi;
+                const double sweep = p.kind == dwg::ProxyPrimitive::Kind::Arc
+                                         ? oneTurnSweep(p.sweepAngle)
+                                         : 2 * std::numbers::pi;
                 beginItem(Item::Kind::Stroke, primitive.colour);
                 addArc(m.plan(v3(p.center)), m.planLinear(u), m.planLinear(v), 0, sweep);
                 endItem(&primitive);

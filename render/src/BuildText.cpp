@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "Builder.h"
+#include "Curves.h"
 #include "TextFace.h"
 #include "TextLayout.h"
 
@@ -34,12 +35,13 @@ void Builder::drawText(const dwg::Text& text, const Style& style, const Frame& f
     if (!(height > 0) || !std::isfinite(height)) return;
     const std::string& content =
         text.kind == dwg::Text::Kind::AttributeDefinition ? text.tag : text.text;
+    if (!charge(content.size())) return;
     const SimpleText line = parseSimpleText(content);
     if (line.glyphs.empty() && line.decorations.empty()) return;
 
     double widthFactor =
         text.widthFactor > 0 && std::isfinite(text.widthFactor) ? text.widthFactor : 1;
-    double rotation = std::isfinite(text.rotation) ? text.rotation : 0;
+    double rotation = oneTurn(text.rotation);
     const double oblique = std::isfinite(text.obliqueAngle) ? text.obliqueAngle : 0;
     Vec2 anchor{text.insertion.x, text.insertion.y};
     const Vec2 alignment{text.alignment.x, text.alignment.y};
@@ -122,6 +124,7 @@ void Builder::drawTolerance(const dwg::Tolerance& tolerance, const Style& style,
     MTextBox box;
     box.height = height;
     box.attachment = 7;  // bottom left: the baseline starts at the cell's inner corner
+    if (!charge(tolerance.text.size())) return;
     std::string_view rest = tolerance.text;
     for (int row = 0; !rest.empty() || row == 0; ++row) {
         const std::size_t rowEnd = rest.find("^J");
@@ -180,6 +183,7 @@ void Builder::drawMText(const dwg::MText& text, const Style& style, const Frame&
             box.widthFactor = textStyle->widthFactor;
         if (std::isfinite(textStyle->obliqueAngle)) box.oblique = textStyle->obliqueAngle;
     }
+    if (!charge(text.text.size())) return;
     const MTextLayout layout = layoutMText(text.text, box);
     for (const TextFragment& f : layout.fragments) {
         const Colour colour =

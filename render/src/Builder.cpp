@@ -37,7 +37,8 @@ Builder::Builder(const dwg::Drawing& drawing, const BuildOptions& options, Displ
     : drawing_(drawing),
       limits_(options.limits),
       worldToView_(options.projection.worldToView()),
-      out_(out) {
+      out_(out),
+      work_(options.limits.maxWork, options.cancel) {
     const dwg::HeaderVariables& h = drawing.header;
     if (h.linetypeScale > 0 && std::isfinite(h.linetypeScale)) linetypeScale_ = h.linetypeScale;
     fillMode_ = h.fillMode;
@@ -154,8 +155,20 @@ bool Builder::resolveStyle(const dwg::EntityHeader& header, const Frame& frame, 
 
 // --- item writing ---------------------------------------------------------
 
-bool Builder::budgetLeft(std::size_t morePoints) {
+void Builder::stop() {
+    stopped_ = true;
+    out_.report.truncated = true;
+    out_.report.cancelled = work_.cancelled();
+}
+
+bool Builder::charge(std::size_t units) {
     if (stopped_) return false;
+    if (!work_.charge(units)) stop();
+    return !stopped_;
+}
+
+bool Builder::budgetLeft(std::size_t morePoints) {
+    if (!charge(morePoints + 1)) return false;
     // Each addition brings at most an item and a piece besides its points.
     const std::size_t bytes =
         out_.items.size() * sizeof(Item) + out_.pieces.size() * sizeof(Piece) +
@@ -163,8 +176,7 @@ bool Builder::budgetLeft(std::size_t morePoints) {
         out_.runs.size() * sizeof(TextRun) + out_.glyphs.size() * sizeof(PlacedGlyph);
     const std::size_t more = morePoints * sizeof(Vec2) + sizeof(Item) + sizeof(Piece);
     if (bytes + more > limits_.maxBytes) {
-        stopped_ = true;
-        out_.report.truncated = true;
+        stop();
         return false;
     }
     return true;
@@ -193,6 +205,9 @@ void Builder::addPolyline(std::span<const Vec2> points, bool startsContour) {
 void Builder::addArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, bool startsContour) {
     if (!finite(c) || !finite(u) || !finite(v) || !std::isfinite(t0) || !std::isfinite(t1)) return;
     if (!budgetLeft(3)) return;
+    const double sweep = oneTurnSweep(t1 - t0);
+    t0 = oneTurn(t0);
+    t1 = t0 + sweep;
     Piece piece;
     piece.kind = Piece::Kind::Arc;
     piece.startsContour = startsContour;
@@ -233,6 +248,7 @@ void Builder::addSpline(int degree, std::span<const Vec2> control, std::span<con
     for (const Vec2& p : control) hull.add(p);
     std::vector<Vec2> coarse;
     flattenSpline(data, std::max(hull.width(), hull.height()) * 1e-3, coarse);
+    charge(coarse.size() * static_cast<std::size_t>(degree));  // a point costs a degree
     for (const Vec2& p : coarse) current_.bounds.add(p);
     out_.pieces.push_back(piece);
 }
@@ -316,16 +332,12 @@ void Builder::drawTopBlock(const dwg::Block& block) {
     activeBlocks_.push_back(block.handle);
     drawContents(block, frame);
     activeBlocks_.pop_back();
+    out_.report.workSpent = work_.spent();
 }
 
 void Builder::drawContents(const dwg::Block& block, const Frame& frame) {
     for (const dwg::Entity& entity : block.entities) {
-        if (stopped_) return;
-        if (out_.report.entitiesDrawn >= limits_.maxEntities) {
-            stopped_ = true;
-            out_.report.truncated = true;
-            return;
-        }
+        if (!charge()) return;
         drawEntity(entity, frame);
     }
 }
@@ -401,6 +413,7 @@ void Builder::drawEntity(const dwg::Entity& entity, const Frame& frame) {
 
 void Builder::drawBlockReference(dwg::Handle blockHandle, const Transform& placement,
                                  const Style& style, const Frame& frame) {
+    if (!charge()) return;
     const auto found = blocks_.find(blockHandle);
     if (found == blocks_.end()) {
         ++out_.report.missingBlocks;
@@ -441,7 +454,7 @@ void Builder::drawInsert(const dwg::Entity& entity, const dwg::Insert& insert, c
     const Vec3 base = found == blocks_.end() ? Vec3{} : v3(found->second->basePoint);
     const Transform placed = Transform::objectToWorld(v3(insert.extrusion)) *
                              Transform::translation(v3(insert.insertion)) *
-                             Transform::rotationZ(insert.rotation);
+                             Transform::rotationZ(oneTurn(insert.rotation));
     const Transform scaled =
         Transform::scaling(v3(insert.scale)) * Transform::translation(base * -1);
     const bool grid = entity.typeName == "MINSERT";
@@ -464,7 +477,7 @@ void Builder::drawInsert(const dwg::Entity& entity, const dwg::Insert& insert, c
     }
     // Attributes are stored already placed, in the insert's own space.
     for (const dwg::AttributeEntity& attribute : insert.attributes) {
-        if (stopped_) return;
+        if (!charge()) return;
         if (attribute.header.invisible || (attribute.text.attributeFlags & 1)) continue;
         Style attributeStyle;
         if (!resolveStyle(attribute.header, frame, attributeStyle)) continue;
@@ -511,9 +524,10 @@ void Builder::drawCircle(const dwg::Circle& circle, const Style& style, const Fr
 void Builder::drawArc(const dwg::Arc& arc, const Style& style, const Frame& frame) {
     const Transform m = frame.transform * Transform::objectToWorld(v3(arc.extrusion));
     const double r = arc.radius;
+    const double start = oneTurn(arc.startAngle);
     beginItem(Item::Kind::Stroke, style.colour);
-    addArc(m.plan(v3(arc.center)), m.planLinear({r, 0, 0}), m.planLinear({0, r, 0}), arc.startAngle,
-           arc.startAngle + counterClockwiseSweep(arc.startAngle, arc.endAngle));
+    addArc(m.plan(v3(arc.center)), m.planLinear({r, 0, 0}), m.planLinear({0, r, 0}), start,
+           start + counterClockwiseSweep(start, oneTurn(arc.endAngle)));
     endItem(&style);
 }
 
@@ -523,12 +537,13 @@ void Builder::drawEllipse(const dwg::Ellipse& ellipse, const Style& style, const
     const double n = length(normal);
     normal = n > 0 ? normal * (1 / n) : Vec3{0, 0, 1};
     const Vec3 minor = cross(normal, major) * ellipse.axisRatio;
-    const double start = ellipse.startParameter;
-    double sweep = ellipse.endParameter - start;
+    const double start = oneTurn(ellipse.startParameter);
+    const double end = oneTurn(ellipse.endParameter);
+    double sweep = end - start;
     if (std::abs(sweep) < 1e-12 || std::abs(sweep) >= kTwoPi - 1e-12)
         sweep = kTwoPi;
     else
-        sweep = counterClockwiseSweep(start, ellipse.endParameter);
+        sweep = counterClockwiseSweep(start, end);
     const Transform& m = frame.transform;
     beginItem(Item::Kind::Stroke, style.colour);
     addArc(m.plan(v3(ellipse.center)), m.planLinear(major), m.planLinear(minor), start,

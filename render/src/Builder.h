@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TextLayout.h"
+#include "WorkBudget.h"
 
 namespace render::detail {
 
@@ -72,6 +73,10 @@ class Builder {
     const dwg::TextStyle* textStyle(dwg::Handle handle) const;
     Colour resolveColour(const dwg::Color& colour, const Frame& frame, dwg::Handle layer) const;
     bool stopped() const { return stopped_; }
+    // Spends `units` of the build's work (see BuildLimits::maxWork) before
+    // work proportional to them; false, and the build stopped, once it is
+    // spent. Every loop an entity kind runs over file data charges here.
+    bool charge(std::size_t units = 1);
 
   private:
     struct LayerState {
@@ -151,11 +156,14 @@ class Builder {
     static void mitre(WideQuad& before, WideQuad& after, const PlanarVertex& corner);
     void strokePoints(std::span<const Vec2> points, const Style& style);
     bool budgetLeft(std::size_t morePoints);
+    // Stops the build where it is: what was written stays.
+    void stop();
 
     const dwg::Drawing& drawing_;
     const BuildLimits limits_;
     const Transform worldToView_;
     DisplayList& out_;
+    WorkBudget work_;
     std::unordered_map<dwg::Handle, const dwg::Block*> blocks_;
     std::unordered_map<dwg::Handle, LayerState> layers_;
     std::unordered_map<dwg::Handle, const dwg::Linetype*> linetypes_;

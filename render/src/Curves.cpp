@@ -175,11 +175,20 @@ Box arcBounds(Vec2 c, Vec2 u, Vec2 v, double t0, double t1) {
             // First candidate at or after lo.
             t = lo + std::fmod(std::fmod(t - lo, 2 * std::numbers::pi) + 2 * std::numbers::pi,
                                2 * std::numbers::pi);
-            for (; t <= hi; t += 2 * std::numbers::pi)
-                box.add(c + u * std::cos(t) + v * std::sin(t));
+            // Later turns reach the same point again.
+            if (t <= hi) box.add(c + u * std::cos(t) + v * std::sin(t));
         }
     }
     return box;
+}
+
+double oneTurn(double angle) {
+    return std::isfinite(angle) ? std::fmod(angle, 2 * std::numbers::pi) : 0;
+}
+
+double oneTurnSweep(double sweep) {
+    constexpr double kTwoPi = 2 * std::numbers::pi;
+    return std::isfinite(sweep) ? std::clamp(sweep, -kTwoPi, kTwoPi) : 0;
 }
 
 double counterClockwiseSweep(double start, double end) {

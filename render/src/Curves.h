@@ -32,6 +32,13 @@ void flattenPiece(const DisplayList& list, const Piece& piece, double tolerance,
 
 Box arcBounds(Vec2 c, Vec2 u, Vec2 v, double t0, double t1);
 
+// An angle less whole turns, in (-2 pi, 2 pi), sign kept; 0 when not finite.
+// Far out, adding a turn no longer changes a double: angles from a file are
+// brought here before anything steps through them.
+double oneTurn(double angle);
+// A sweep of at most one turn either way; 0 when not finite.
+double oneTurnSweep(double sweep);
+
 // Sweep of an arc from angle `start` to `end`, counter-clockwise, in (0, 2 pi].
 double counterClockwiseSweep(double start, double end);
 

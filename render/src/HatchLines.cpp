@@ -9,7 +9,8 @@ namespace {
 // Cuts [from, to] of line k (origin at `origin` along the line) by the dash
 // pattern; false once the budget is spent.
 bool addDashes(const HatchFamily& family, double patternLength, Vec2 origin, Vec2 direction,
-               double from, double to, const HatchLineBudget& budget, HatchSegments& out) {
+               double from, double to, const HatchLineBudget& budget, WorkBudget& work,
+               HatchSegments& out) {
     auto at = [&](double u) { return origin + direction * u; };
     auto emit = [&](double a, double b) {
         if (out.segments.size() >= budget.maxSegments) return false;
@@ -23,6 +24,7 @@ bool addDashes(const HatchFamily& family, double patternLength, Vec2 origin, Vec
     const double repeats = std::floor(to / patternLength) - first;
     if (!(repeats < static_cast<double>(budget.maxSegments))) return emit(from, to);
     for (std::size_t r = 0; r <= static_cast<std::size_t>(repeats); ++r) {
+        if (!work.charge(family.dashes.size())) return false;
         double position = (first + static_cast<double>(r)) * patternLength;
         for (const double dash : family.dashes) {
             const double end = position + std::abs(dash);
@@ -42,9 +44,10 @@ bool addDashes(const HatchFamily& family, double patternLength, Vec2 origin, Vec
 
 HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
                             const std::vector<HatchFamily>& families,
-                            const HatchLineBudget& budget) {
+                            const HatchLineBudget& budget, WorkBudget& work) {
     HatchSegments out;
     for (const HatchFamily& family : families) {
+        if (!work.charge()) return out;
         const Vec2 direction{std::cos(family.angle), std::sin(family.angle)};
         Vec2 normal = perpendicular(direction);
         double spacing = dot(family.offset, normal);
@@ -71,12 +74,14 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
         }
         if (lastK < firstK) continue;
         const auto lineCount = static_cast<std::size_t>(lastK - firstK) + 1;
+        if (!work.charge(lineCount)) return out;
         std::vector<std::vector<double>> crossings(lineCount);
         // Each crossing ends a segment: more than twice the budget cannot be drawn.
         std::size_t crossingCount = 0;
         bool tooMany = false;
         for (const auto& ring : rings) {
             if (tooMany) break;
+            if (!work.charge(ring.size())) return out;
             for (std::size_t i = 0; i < ring.size(); ++i) {
                 const Vec2 p = ring[i], q = ring[(i + 1) % ring.size()];
                 const double sp = dot(p, normal), sq = dot(q, normal);
@@ -92,6 +97,7 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
                     break;
                 }
                 if (!(kTo >= kFrom)) continue;
+                if (!work.charge(static_cast<std::size_t>(kTo - kFrom) + 1)) return out;
                 // Line indices counted in integers, as above.
                 const auto firstLine = static_cast<std::size_t>(kFrom - firstK);
                 const auto lastLine =
@@ -117,6 +123,7 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
         if (!std::isfinite(patternLength)) patternLength = 0;  // drawn solid
         for (std::size_t line = 0; line < lineCount; ++line) {
             auto& along = crossings[line];
+            if (!work.charge()) return out;
             if (along.size() < 2) continue;
             std::sort(along.begin(), along.end());
             const Vec2 lineOrigin =
@@ -126,8 +133,8 @@ HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
             const double originU = dot(lineOrigin, direction);
             for (std::size_t i = 0; i + 1 < along.size(); i += 2) {
                 if (!addDashes(family, patternLength, lineOrigin, direction, along[i] - originU,
-                               along[i + 1] - originU, budget, out)) {
-                    ++out.familiesDropped;
+                               along[i + 1] - originU, budget, work, out)) {
+                    if (work.left()) ++out.familiesDropped;
                     return out;
                 }
             }

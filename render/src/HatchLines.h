@@ -4,6 +4,8 @@
 
 #include <render/Geometry.h>
 
+#include "WorkBudget.h"
+
 #include <utility>
 #include <vector>
 
@@ -28,8 +30,10 @@ struct HatchSegments {
     std::size_t familiesDropped = 0;              // too dense, or over the budget
 };
 
+// Charges `work` for every line, crossing and dash repeat; when it runs out
+// the segments so far are returned.
 HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
-                            const std::vector<HatchFamily>& families,
-                            const HatchLineBudget& budget = {});
+                            const std::vector<HatchFamily>& families, const HatchLineBudget& budget,
+                            WorkBudget& work);
 
 }  // namespace render::detail

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -24,4 +25,84 @@ TEST(Startup, ProgramRunsFromACopiedFolderUntilClosed) {
     EXPECT_EQ(tessaly.state(), QProcess::Running);
     tessaly.terminate();
     EXPECT_TRUE(tessaly.waitForFinished(5000));
+}
+
+namespace {
+
+QProcessEnvironment offscreen() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return environment;
+}
+
+void writeText(const QString& file, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(file).path());
+    QFile output(file);
+    ASSERT_TRUE(output.open(QIODevice::WriteOnly));
+    output.write(bytes);
+}
+
+}  // namespace
+
+TEST(Startup, ASecondInstanceOnTheSameFolderSaysSoAndTouchesNothing) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString program = folder.filePath(QStringLiteral("tessaly"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TESSALY_PROGRAM), program));
+    QProcess first;
+    first.setProcessEnvironment(offscreen());
+    first.start(program, {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    EXPECT_FALSE(first.waitForFinished(1500));
+    // Made while the first runs: the second instance must not clean it up.
+    const QString staging = folder.filePath(QStringLiteral("Blocos/.3.novo-Ab12Cd/3/IMG/x.PNG"));
+    writeText(staging, "staging");
+
+    QProcess second;
+    second.setProcessEnvironment(offscreen());
+    second.start(program, {});
+    ASSERT_TRUE(second.waitForStarted(5000));
+    QByteArray said;
+    for (int round = 0; round < 100 && !said.contains('\n'); ++round) {
+        second.waitForReadyRead(100);
+        said += second.readAllStandardError();
+    }
+    EXPECT_TRUE(QString::fromUtf8(said).contains(
+        QStringLiteral("O Tessaly já está aberto nesta pasta.")))
+        << said.toStdString();
+    EXPECT_TRUE(QFile::exists(staging));
+    second.kill();
+    second.waitForFinished(5000);
+    first.terminate();
+    EXPECT_TRUE(first.waitForFinished(5000));
+}
+
+TEST(Startup, WhatAKilledRunLeftIsClearedAndAPutAsideCategoryComesBack) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString program = folder.filePath(QStringLiteral("tessaly"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TESSALY_PROGRAM), program));
+    const QStringList leftovers = {
+        QStringLiteral("Blocos/.9.novo-Ab12Cd/9/IMG/novo.PNG"), QStringLiteral("Blocos/9.zip"),
+        QStringLiteral("Blocos/.9.zip.k7Lm9N.part"), QStringLiteral("TMP.ZIP")};
+    for (const QString& file : leftovers) writeText(folder.filePath(file), "leftover");
+    writeText(folder.filePath(QStringLiteral("Blocos/.9.antigo-Ef34Gh/9/IMG/Sofa.PNG")), "old");
+    const QStringList kept = {QStringLiteral("Blocos/9.txt"), QStringLiteral("Blocos/notas.zip"),
+                              QStringLiteral("tmp.zip")};
+    for (const QString& file : kept) writeText(folder.filePath(file), "the user's");
+
+    QProcess tessaly;
+    tessaly.setProcessEnvironment(offscreen());
+    tessaly.start(program, {});
+    ASSERT_TRUE(tessaly.waitForStarted(5000));
+    EXPECT_FALSE(tessaly.waitForFinished(1500));
+    tessaly.terminate();
+    EXPECT_TRUE(tessaly.waitForFinished(5000));
+
+    for (const QString& file : leftovers)
+        EXPECT_FALSE(QFile::exists(folder.filePath(file))) << file.toStdString();
+    for (const QString& file : kept)
+        EXPECT_TRUE(QFile::exists(folder.filePath(file))) << file.toStdString();
+    EXPECT_TRUE(QFile::exists(folder.filePath(QStringLiteral("Blocos/9/IMG/Sofa.PNG"))));
+    EXPECT_FALSE(QDir(folder.filePath(QStringLiteral("Blocos/.9.antigo-Ef34Gh"))).exists());
 }

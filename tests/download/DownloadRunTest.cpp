@@ -230,7 +230,12 @@ TEST_F(DownloadRun, DamagedOrHostilePackagesAreRefusedWhole) {
          [&] {
              fixtures::writeFile(archive, std::string("PK\x05\x06", 4) + std::string(18, '\0'));
          },
-         "o pacote não contém a pasta da biblioteca", 0},
+         "o pacote não contém nenhum bloco", 0},
+        {"only the category folder", [&] { publish(3, {Member("3/", "")}); },
+         "o pacote não contém nenhum bloco", 0},
+        {"thumbnails without drawings",
+         [&] { publish(3, {Member("3/IMG/Pia.PNG", "png"), Member("3/DWG/Outro.DWG.zip", "x")}); },
+         "o pacote não contém nenhum bloco", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -327,4 +332,49 @@ TEST_F(DownloadRun, DownloadIsRefusedWhileARunWorks) {
     expectOnlyCategories({3});
     EXPECT_TRUE(packages->bDownload->isEnabled());
     EXPECT_TRUE(packages->boxes[5]->isEnabled());
+}
+
+// A swap interrupted between its two renames left the category only in its
+// put-aside folder: it comes back whatever the run then meets, and a category
+// folder that exists is never replaced by a put-aside one.
+TEST_F(DownloadRun, APutAsideCategoryIsPutBackBeforeAnyCleanUp) {
+    struct Case {
+        const char* name;
+        bool categoryPresent;
+        std::string base;
+        std::vector<std::string> expected;
+    };
+    publishBlocks(3, {"Pia"});
+    const std::string down = "http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/";
+    const Case cases[] = {
+        {"server down, category missing", false, down, {"IMG", "IMG/Velho.PNG"}},
+        {"server down, category present", true, down, {"IMG", "IMG/Atual.PNG"}},
+        {"server up, category missing", false, server->baseAddress(), tree({"Pia"})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(library() / "3");
+        fixtures::writeFile(library() / ".3.antigo-Ef34Gh" / "3" / "IMG" / "Velho.PNG", "old");
+        if (c.categoryPresent) installBefore(3, {"Atual"});
+        createWindows(c.base);
+        const auto run = this->run({3});
+        ASSERT_FALSE(run->boxes.empty());
+        EXPECT_EQ(category(3), c.expected);
+        expectOnlyCategories({3});
+    }
+}
+
+// A package far larger than the category table says is refused as it
+// arrives: the endless body stops at four times the listed 4 MB.
+TEST_F(DownloadRun, AnEndlessBodyIsRefusedAndTheCategoryStays) {
+    publishBlocks(11, {"Banco"});
+    installBefore(11, {"Velho"});
+    createWindows(server->faultyBaseAddress("endless"));
+    const auto run = this->run({11});
+    ASSERT_EQ(run->boxes.size(), 1u);
+    EXPECT_TRUE(run->boxes[0].text.contains(
+        QStringLiteral("Urbano: o servidor enviou um pacote muito maior do que o esperado")))
+        << run->boxes[0].text.toStdString();
+    EXPECT_EQ(category(11), kOld);
+    expectOnlyCategories({11});
 }

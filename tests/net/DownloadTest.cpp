@@ -133,13 +133,42 @@ TEST_F(DownloadTest, FailuresLeaveTheTargetAsItWas) {
     }
 }
 
-TEST_F(DownloadTest, StalledTransferEndsAsIncomplete) {
-    net::DownloadLimits limits;
-    limits.stallTimeout = std::chrono::seconds(1);
-    const net::DownloadResult result =
-        net::downloadFile(served(*server, "stall"), target, nullptr, limits);
-    EXPECT_EQ(result.status, DownloadStatus::Incomplete) << result.detail;
-    EXPECT_TRUE(namesIn(target.parent_path()).empty());
+// Bounds on size and speed, with limits small enough for a test: the package
+// is 700 KiB, so a bound of 512 KiB refuses it and one of 1 MiB does not.
+TEST_F(DownloadTest, TransfersBeyondTheirBoundsAreRefused) {
+    struct Case {
+        const char* kind;
+        std::uint64_t maxBytes;
+        DownloadStatus expected;
+        std::uint64_t mostReceived;  // the transfer stopped before more arrived
+    };
+    const Case cases[] = {
+        {"endless", 1 << 20, DownloadStatus::TooLarge, 1 << 20},
+        {"", 512 << 10, DownloadStatus::TooLarge, 0},          // refused at its length
+        {"nolength", 512 << 10, DownloadStatus::TooLarge, 512 << 10},
+        {"drip", 1 << 20, DownloadStatus::TooSlow, 16},
+        {"stall", 1 << 20, DownloadStatus::TooSlow, 0},
+        {"slow", 1 << 20, DownloadStatus::Done, 700 << 10},  // slow but above the speed bound
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(*c.kind ? c.kind : "announced length");
+        fs::remove(target);
+        net::DownloadLimits limits;
+        limits.maxBytes = c.maxBytes;
+        limits.slowTime = std::chrono::seconds(2);
+        std::uint64_t mostReceived = 0;
+        const net::DownloadResult result = net::downloadFile(
+            served(*server, c.kind), target,
+            [&](std::uint64_t received, std::uint64_t, bool&) { mostReceived = received; }, limits);
+        EXPECT_EQ(result.status, c.expected) << result.detail;
+        EXPECT_LE(mostReceived, c.mostReceived);
+        if (c.expected == DownloadStatus::Done) {
+            EXPECT_EQ(readFile(target), package);
+            continue;
+        }
+        EXPECT_FALSE(result.detail.empty());
+        EXPECT_TRUE(namesIn(target.parent_path()).empty());
+    }
 }
 
 TEST_F(DownloadTest, CancelFromTheProgressReportStopsAtOnce) {

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "../archive/ZipFixtures.h"
+#include "HostileDrawings.h"
 #include "Samples.h"
 #include "preview/DwgViewer.h"
 
@@ -31,11 +32,26 @@ class DwgViewerTest : public ::testing::Test {
         viewer.show();
     }
     // A copy of a sample drawing, opened.
+    // Waits, within a deadline, for the drawing to be built and the view painted.
+    void settle() {
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                viewer.update();
+                return viewer.pictureIsCurrent();
+            },
+            10000));
+    }
+    QImage shown() {
+        viewer.grab();  // asks for the picture of the current view
+        settle();
+        return viewer.grab().toImage();
+    }
     fs::path openSample() {
         const fs::path copy = temp.path() / "desenho.DWG";
         fs::copy_file(testsupport::samplesFolder() / "R2000/libredwg_entities-2d.dwg", copy,
                       fs::copy_options::overwrite_existing);
         viewer.OpenDrawing(copy);
+        settle();
         EXPECT_TRUE(viewer.failureText().isEmpty()) << viewer.failureText().toStdString();
         return copy;
     }
@@ -68,9 +84,9 @@ TEST_F(DwgViewerTest, PaintsFromItsListAfterTheFileIsGone) {
     }
 #endif
     ASSERT_TRUE(fs::remove(file));
-    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100);
+    EXPECT_GT(inkedPixels(shown()), 100);
     viewer.resize(500, 320);
-    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100);
+    EXPECT_GT(inkedPixels(shown()), 100);
 }
 
 TEST_F(DwgViewerTest, UnreadableFilesShowALineInsteadOfTheDrawing) {
@@ -90,13 +106,14 @@ TEST_F(DwgViewerTest, UnreadableFilesShowALineInsteadOfTheDrawing) {
         fs::remove(file);
         if (content) fixtures::writeFile(file, *content);
         viewer.OpenDrawing(file);
+        settle();
         EXPECT_TRUE(
             viewer.failureText().startsWith(QStringLiteral("Não foi possível ler o desenho: ")));
         EXPECT_TRUE(viewer.displayList().empty());
-        EXPECT_GT(inkedPixels(viewer.grab().toImage()), 20) << "the line is shown";
+        EXPECT_GT(inkedPixels(shown()), 20) << "the line is shown";
     }
     openSample();
-    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100) << "a readable drawing replaces the line";
+    EXPECT_GT(inkedPixels(shown()), 100) << "a readable drawing replaces the line";
 }
 
 TEST_F(DwgViewerTest, WheelZoomsAboutTheCursor) {
@@ -200,6 +217,7 @@ TEST_F(DwgViewerTest, OpensInTheSavedDirectionAndKeysChooseTheView) {
     fs::copy_file(testsupport::samplesFolder() / "R2000/libredwg_PolyLine3D.dwg", copy);
     viewer.OpenZoomextend(true);
     viewer.OpenDrawing(copy);
+    settle();
     ASSERT_TRUE(viewer.failureText().isEmpty());
     expectDirection(viewer.projection(), {-1, -1, 1});
     expectDirection(viewer.savedProjection(), {-1, -1, 1});
@@ -220,6 +238,7 @@ TEST_F(DwgViewerTest, OpensInTheSavedDirectionAndKeysChooseTheView) {
     for (const Case& c : cases) {
         SCOPED_TRACE(QKeySequence(c.key).toString().toStdString());
         QTest::keyClick(&viewer, c.key);
+        settle();
         expectDirection(viewer.projection(), c.direction);
         // The list is drawn again from the new side, the whole of it in view.
         const render::Box box = viewer.displayList().extents;
@@ -229,6 +248,7 @@ TEST_F(DwgViewerTest, OpensInTheSavedDirectionAndKeysChooseTheView) {
     }
     // From the top the polyline looks other than from its saved side.
     QTest::keyClick(&viewer, Qt::Key_T);
+    settle();
     const render::Box top = viewer.displayList().extents;
     EXPECT_GT(std::abs(top.width() / top.height() - saved.width() / saved.height()), 0.05);
 }
@@ -241,6 +261,7 @@ TEST_F(DwgViewerTest, ShiftDragTurnsTheModelAndAPlainDragMovesIt) {
     QTest::mouseMove(&viewer, QPoint(200, 100));  // the model tips its front up
     QTest::mouseMove(&viewer, QPoint(260, 100));  // and it turns to the right
     QTest::mouseRelease(&viewer, Qt::LeftButton, Qt::ShiftModifier, QPoint(260, 100));
+    settle();
     const render::Vec3 turned = unit(viewer.projection().direction);
     EXPECT_LT(turned.z, 0.9) << "the eye came down from above";
     EXPECT_GT(turned.z, 0);
@@ -253,5 +274,49 @@ TEST_F(DwgViewerTest, ShiftDragTurnsTheModelAndAPlainDragMovesIt) {
     expectDirection(viewer.projection(), d);
     EXPECT_NE(viewer.view().centre.x, before.centre.x);
     QTest::keyClick(&viewer, Qt::Key_Home);
+    settle();
     expectDirection(viewer.projection(), {0, 0, 1});
+}
+
+TEST_F(DwgViewerTest, ADrawingCutShortShowsWhatWasBuiltAndSaysSo) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        bool simplified;
+    };
+    const Case cases[] = {
+        {"fine hatch array", testsupport::fineHatchMinsertDrawing(), true},
+        {"huge arc angle", testsupport::arcDrawing(1e300, 1), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path file = temp.path() / "criado.DWG";
+        fixtures::writeFile(file, std::string(c.bytes.begin(), c.bytes.end()));
+        viewer.OpenDrawing(file);
+        fs::remove(file);
+        settle();
+        EXPECT_EQ(viewer.displayList().report.simplified(), c.simplified);
+        EXPECT_EQ(viewer.noticeText().isEmpty(), !c.simplified);
+        if (c.simplified) {
+            EXPECT_EQ(
+                viewer.noticeText(),
+                QStringLiteral("Desenho simplificado: parte dos elementos não foi desenhada."));
+        }
+        EXPECT_FALSE(viewer.displayList().empty());
+        EXPECT_GT(inkedPixels(shown()), 100);
+    }
+}
+
+TEST_F(DwgViewerTest, ANewerDrawingReplacesABuildStillRunning) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const fs::path slow = temp.path() / "lento.DWG";
+    const std::vector<std::uint8_t> bytes = testsupport::nestedMinsertDrawing();
+    fixtures::writeFile(slow, std::string(bytes.begin(), bytes.end()));
+    viewer.OpenDrawing(slow);
+    EXPECT_TRUE(viewer.displayList().empty()) << "the empty drawing shows while building";
+    openSample();
+    // The older build's list never replaces the newer drawing.
+    QTest::qWait(50);
+    EXPECT_FALSE(viewer.displayList().empty());
+    EXPECT_FALSE(viewer.displayList().report.simplified());
 }

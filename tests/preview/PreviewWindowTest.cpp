@@ -99,6 +99,7 @@ class PreviewTest : public ::testing::Test {
     void expectShows(const fs::path& drawing) const {
         const render::DisplayList expected = render::buildModelSpace(dwg::read(drawing));
         ASSERT_FALSE(expected.empty());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !preview->dwg->isBuilding(); }, 10000));
         EXPECT_TRUE(preview->dwg->failureText().isEmpty());
         EXPECT_EQ(preview->dwg->displayList().items.size(), expected.items.size());
         EXPECT_EQ(preview->dwg->displayList().points.size(), expected.points.size());
@@ -262,6 +263,55 @@ TEST_F(PreviewTest, UsersOwnDrawingOfTheBlocksNameIsNeverTouched) {
     std::sort(root.begin(), root.end());
     EXPECT_EQ(root, (std::vector<std::string>{"3", "Pia01.DWG"}));
     EXPECT_FALSE(fs::exists(program / "TMP.ZIP"));
+}
+
+// Links where the refresh writes are never followed: TMP.ZIP is made afresh
+// after the old name is unlinked, and a link at the preview drawing's name,
+// even one that leads nowhere, counts as taken.
+TEST_F(PreviewTest, LinksAtTheRefreshsPathsAreNeverWrittenThrough) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const fs::path outside = temp.path() / "fora";
+    struct Case {
+        const char* name;
+        std::function<void()> plant;
+        fs::path mustNotExist;
+    };
+    const Case cases[] = {
+        {"TMP.ZIP a link to a file", [&] {
+             fixtures::writeFile(outside / "alvo.txt", "not the program's");
+             fs::create_symlink(outside / "alvo.txt", program / "TMP.ZIP");
+         }, {}},
+        {"TMP.ZIP a link to nowhere",
+         [&] { fs::create_symlink(outside / "novo.zip", program / "TMP.ZIP"); },
+         outside / "novo.zip"},
+        {"the drawing's name a link to nowhere",
+         [&] {
+             fs::create_symlink(outside / "Pia01.DWG", program / "Blocos" / "Pia01.DWG");
+         },
+         outside / "Pia01.DWG"},
+    };
+    addSample("Pia01", kSink);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(outside);
+        fs::create_directories(outside);
+        std::error_code ignored;
+        fs::remove(program / "TMP.ZIP", ignored);
+        fs::remove(program / "Blocos" / "Pia01.DWG", ignored);
+        c.plant();
+        const std::vector<std::string> before = fixtures::listTree(outside);
+        openCategory();
+        clickTile("Pia01");
+        expectShows(sample(kSink));
+        EXPECT_EQ(fixtures::listTree(outside), before);
+        if (!c.mustNotExist.empty()) {
+            EXPECT_FALSE(fs::exists(c.mustNotExist));
+        }
+        if (fs::exists(outside / "alvo.txt")) {
+            EXPECT_EQ(fixtures::readFile(outside / "alvo.txt"), "not the program's");
+        }
+        EXPECT_FALSE(fs::exists(fs::symlink_status(program / "TMP.ZIP")));
+    }
 }
 
 TEST_F(PreviewTest, RefreshAskedForDuringARefreshRunsAfterItForTheNewSelection) {

@@ -1,5 +1,6 @@
 // Curve evaluation and flattening, polyline bulges, and hatch pattern lines.
 #include <gtest/gtest.h>
+#include <render/Build.h>
 
 #include <cmath>
 #include <numbers>
@@ -148,7 +149,8 @@ TEST(CurvesTest, HatchLinesStayInsideTheSquareAndOutOfTheHole) {
         {"diagonal with dots", {kPi / 4, {0, 0}, {-0.5, 0.5}, {0.5, -0.25, 0, -0.25}}, -1, 0.5},
     };
     for (const Case& c : cases) {
-        const HatchSegments out = hatchSegments(rings, {c.family});
+        WorkBudget work(render::BuildLimits::kDefaultMaxWork, nullptr);
+        const HatchSegments out = hatchSegments(rings, {c.family}, {}, work);
         ASSERT_FALSE(out.segments.empty()) << c.name;
         double total = 0;
         for (const auto& [a, b] : out.segments) {
@@ -167,13 +169,16 @@ TEST(CurvesTest, HatchLinesStayInsideTheSquareAndOutOfTheHole) {
     const double far = 1e17;
     const std::vector<std::vector<Vec2>> distant{
         {{far, far}, {far + 1e4, far}, {far + 1e4, far + 1e4}, {far, far + 1e4}}};
-    const HatchSegments bounded = hatchSegments(distant, {{0, {0, 0}, {0, 1}, {0.5, -0.5}}});
+    WorkBudget work(render::BuildLimits::kDefaultMaxWork, nullptr);
+    const HatchSegments bounded =
+        hatchSegments(distant, {{0, {0, 0}, {0, 1}, {0.5, -0.5}}}, {}, work);
     EXPECT_LE(bounded.segments.size(), HatchLineBudget{}.maxSegments);
 
     // Too dense for the budget: dropped, not drawn.
     HatchLineBudget budget;
     budget.maxLinesPerFamily = 100;
-    const HatchSegments dense = hatchSegments(rings, {{0, {0, 0}, {0, 0.001}, {}}}, budget);
+    WorkBudget fresh(render::BuildLimits::kDefaultMaxWork, nullptr);
+    const HatchSegments dense = hatchSegments(rings, {{0, {0, 0}, {0, 0.001}, {}}}, budget, fresh);
     EXPECT_TRUE(dense.segments.empty());
     EXPECT_EQ(dense.familiesDropped, 1u);
 }

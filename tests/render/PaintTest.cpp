@@ -4,11 +4,13 @@
 #include <render/Build.h>
 #include <render/Painter.h>
 
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "HostileDrawings.h"
 #include "Samples.h"
 #include "TestDrawing.h"
 
@@ -196,3 +198,38 @@ TEST_F(DwgRenderTest, SavedViewFramesTheDrawingAsItsOwnPreviewDoes) {
 }
 
 }  // namespace
+
+TEST(DwgRenderBudgetTest, ADrawingCutShortIsStillWrittenAndSaid) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        bool simplified;
+    };
+    const Case cases[] = {
+        {"nested minsert", testsupport::nestedMinsertDrawing(), true},
+        {"fine hatch", testsupport::fineHatchMinsertDrawing(), true},
+        {"huge arc angle", testsupport::arcDrawing(1e17, -1e17), false},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString in = dir.filePath("in.dwg"), png = dir.filePath("out.png");
+        QFile::remove(png);
+        QFile file(in);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(reinterpret_cast<const char*>(c.bytes.data()),
+                   static_cast<qint64>(c.bytes.size()));
+        file.close();
+        QProcess process;
+        process.start(DWGRENDER_PATH, {in, png});
+        ASSERT_TRUE(process.waitForFinished(60'000));
+        EXPECT_EQ(process.exitCode(), 0);
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        if (c.simplified)
+            EXPECT_EQ(errors, QStringLiteral(
+                                  "Desenho simplificado: parte dos elementos não foi desenhada.\n"));
+        else
+            EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
+        EXPECT_FALSE(QImage(png).isNull());
+    }
+}

@@ -3,7 +3,8 @@
 // margin on white; with --view saved, model space as the drawing was last
 // shown: the active viewport's direction, twist and window, fitted whole into
 // the image (the extents when the file keeps no view). On failure: exit 1,
-// one line on stderr, no PNG written.
+// one line on stderr, no PNG written. A drawing too large to build whole is
+// drawn in part, said in one line on stderr.
 #include <dwg/Reader.h>
 #include <png.h>
 #include <render/Build.h>
@@ -161,5 +162,9 @@ int main(int argc, char** argv) {
     QSaveFile out(QString::fromStdString(files[1]));
     if (!out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.commit())
         return fail("não foi possível gravar " + files[1]);
+    // A bounded build still makes a picture: written, and said.
+    if (list.report.simplified())
+        std::fprintf(stderr, "%.*s\n", static_cast<int>(render::kSimplifiedNotice.size()),
+                     render::kSimplifiedNotice.data());
     return 0;
 }

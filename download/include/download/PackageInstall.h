@@ -27,7 +27,7 @@ enum class InstallOutcome {
     Unreadable,   // the archive cannot be opened: missing, truncated, not a zip
     Damaged,      // a member could not be extracted (too large, damaged, not writable)
     Refused,      // a member lies outside the category's folder or is a link
-    Empty,        // the package holds nothing of its category folder
+    Empty,        // no block: no IMG/*.PNG with its DWG/*.DWG.zip
     NotReplaced,  // the installed category could not be put aside, or the new one in place
 };
 
@@ -49,8 +49,20 @@ InstallResult installPackage(archive::ZipReader& reader, const std::filesystem::
                              const archive::ProgressHandler& progress,
                              const archive::QuestionHandler& question);
 
+// Puts back a category that an interrupted swap left only in its put-aside
+// folder (where the system cannot swap two folders in one step). A category
+// folder that exists is never touched. Never throws.
+void restorePutAside(const library::Layout& layout, int index);
+
 // Removes what an interrupted run left for category index in the library:
-// staging folders, put-aside categories and partial downloads. Never throws.
+// staging folders, put-aside categories and partial downloads, after
+// restorePutAside has put back a category that only a put-aside folder holds.
+// Never throws.
 void removeLeftovers(const library::Layout& layout, int index);
+
+// At start-up, before any window: every category that only a put-aside
+// folder holds is put back, then what killed runs left (staging folders,
+// partial downloads, package archives, TMP.ZIP) is removed. Never throws.
+void recoverInterruptedRuns(const library::Layout& layout);
 
 }  // namespace download

@@ -7,10 +7,12 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "archive/ZipReader.h"
 #include "library/Library.h"
+#include "net/Download.h"
 #include "ui/Windows.h"
 
 class QCheckBox;
@@ -26,6 +28,18 @@ namespace download {
 // dropped), Windows-1252 otherwise. Throws std::runtime_error naming the file
 // when it cannot be read.
 QString readDescription(const std::filesystem::path& file);
+
+// What the download of package index may cost: at most four times the size
+// the category table lists for it, never more than 2 GiB.
+net::DownloadLimits packageLimits(int index);
+
+// The free space a run over selection needs in the library: each package and
+// its unpacked content, less the stale archives the run deletes first.
+std::uint64_t spaceNeeded(const library::PackageSelection& selection,
+                          const library::Layout& layout);
+// The message for a run that needs more than available bytes; none when enough is free.
+std::optional<QString> spaceShortage(const library::PackageSelection& selection,
+                                     std::uint64_t available, const library::Layout& layout);
 
 // The package server the program was built for, ending in "/".
 std::string builtInPackageServer();
@@ -73,7 +87,7 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     // failure, empty for the packages installed.
     std::array<QString, library::kCategoryCount> runPackages(
         const library::PackageSelection& selection, ui::MainWindowAccess& main);
-    QString DownloadFile(const std::string& url, const std::filesystem::path& target);
+    QString DownloadFile(const std::string& url, const std::filesystem::path& target, int index);
     void DownloadProgress(std::uint64_t progress, std::uint64_t progressMax, bool& cancel);
     QString ExtractPackage(const std::filesystem::path& archiveFile, ui::MainWindowAccess& main,
                            int index);

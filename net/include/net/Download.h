@@ -17,7 +17,9 @@ enum class DownloadStatus {
     NotFound,      // the server has no such file (404, 410)
     NoConnection,  // the name was not resolved, or the server refused or never answered
     ServerError,   // any other error status, a reply that is not HTTP, endless redirects
-    Incomplete,    // the connection dropped or stalled before the whole body arrived
+    Incomplete,    // the connection dropped before the whole body arrived
+    TooSlow,       // slower than limits.minimumSpeed for limits.slowTime
+    TooLarge,      // the announced length or the bytes received passed limits.maxBytes
     BadAddress,    // not an http:// or https:// address
     WriteError,    // the file could not be written
 };
@@ -34,10 +36,14 @@ struct DownloadResult {
 using ProgressHandler =
     std::function<void(std::uint64_t received, std::uint64_t total, bool& cancel)>;
 
+// What a transfer may cost. A body larger than maxBytes is refused as soon as
+// its announced length or the bytes received pass it.
 struct DownloadLimits {
     std::chrono::seconds connectTimeout{20};
-    // A transfer that receives nothing for this long has stalled.
-    std::chrono::seconds stallTimeout{60};
+    // A transfer slower than minimumSpeed bytes per second for slowTime fails.
+    long minimumSpeed = 1024;
+    std::chrono::seconds slowTime{30};
+    std::uint64_t maxBytes = std::uint64_t{2} << 30;
     long maxRedirects = 5;
 };
 
@@ -47,7 +53,8 @@ struct DownloadLimits {
 // announced a length, has exactly that length; on every failure the temporary
 // file is removed and target is left as it was. An error status (4xx, 5xx) is
 // a failure: its page is never saved. Redirects are followed within
-// limits.maxRedirects, to http and https only.
+// limits.maxRedirects, to http and https only, and from an https address to
+// https only.
 DownloadResult downloadFile(std::string_view url, const std::filesystem::path& target,
                             const ProgressHandler& progress, const DownloadLimits& limits = {});
 

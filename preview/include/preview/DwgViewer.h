@@ -7,22 +7,32 @@
 // the front and the right, 1 to 4 from the south-west, south-east,
 // north-east and north-west, and Shift + drag turns the model about.
 //
-// OpenDrawing reads the whole file and builds its display list before it
-// returns; the viewer keeps no handle on the file and paints from the list
-// alone, so the caller may delete the file at once. A file that cannot be read
-// leaves a short line in place of the drawing; OpenDrawing never throws.
+// OpenDrawing reads the whole file before it returns, so the caller may delete
+// it at once; the display list is built, and every view of it painted, on a
+// worker thread, so that no drawing holds up the window. Until the new list
+// is ready the viewer shows an empty drawing; a newer OpenDrawing cancels an
+// older build. While a new view is painted the last picture is shown moved
+// and scaled to it. A file that cannot be read leaves a short line in place
+// of the drawing; one cut short by the build's budget shows what was built
+// and a line saying so. OpenDrawing never throws.
 #pragma once
 
 #include <dwg/Drawing.h>
 #include <render/DisplayList.h>
 #include <render/View.h>
 
+#include <QImage>
 #include <QPointF>
 #include <QString>
 #include <QWidget>
+#include <atomic>
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 
 class QMenu;
 
@@ -32,6 +42,7 @@ class DwgViewer : public QWidget {
     Q_OBJECT
   public:
     explicit DwgViewer(QWidget* parent = nullptr);
+    ~DwgViewer() override;
 
     // The viewer draws model space alone and has neither layout tabs nor a
     // toolbar of its own; the preview switches both off, which is all the
@@ -51,20 +62,31 @@ class DwgViewer : public QWidget {
     void OpenDrawing(const std::filesystem::path& file);
 
     void zoomToExtents();
-    // Looks at the drawing from `projection`, the whole drawing in view.
+    // Looks at the drawing from `projection`, the whole drawing in view once
+    // the list is built again.
     void setProjection(const render::Projection& projection);
     const render::Projection& projection() const { return projection_; }
     // The view direction the drawing was saved in (top when it has none).
     const render::Projection& savedProjection() const { return savedProjection_; }
 
-    const render::DisplayList& displayList() const { return list_; }
+    // The list shown: empty while a newly opened drawing is being built.
+    const render::DisplayList& displayList() const { return *list_; }
+    bool isBuilding() const { return building_; }
+    // Whether what is on screen is the finished picture of the current view.
+    bool pictureIsCurrent() const;
     const render::View& view() const { return view_; }
     // "Não foi possível ler o desenho: …" after a failed OpenDrawing, else empty.
     const QString& failureText() const { return failure_; }
+    // The line shown under a drawing built in part, else empty.
+    QString noticeText() const;
 
     static constexpr double kMargin = 0.03;  // free border around the whole drawing
     static constexpr double kWheelStep = 1.25;
     static constexpr double kOrbitRadiansPerPixel = 0.01;
+
+  signals:
+    // The drawing of the last OpenDrawing is built and in place.
+    void drawingShown();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
@@ -80,14 +102,42 @@ class DwgViewer : public QWidget {
   private:
     void zoomAbout(QPointF point, double factor);
     void setView(const render::View& view);
-    void rebuild();
+    void showBuilt(std::uint64_t generation, std::shared_ptr<const render::DisplayList> list,
+                   const QString& failure);
+    // How the view follows a list when it arrives.
+    enum class Refit {
+        Open,       // as OpenZoomextend says
+        Whole,      // the whole drawing
+        KeepScale,  // the same scale about the drawing's middle (orbiting)
+    };
+    void startBuild(Refit refit);
     void orbitBy(QPointF delta);
+    void requestPicture();
+    void pictureDone(std::uint64_t generation, const render::View& view, const QImage& image);
+    // Runs `job` on a thread of its own, joined before the viewer goes.
+    void runWorker(std::function<void()> job);
 
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> finished;
+    };
+    std::vector<Worker> workers_;
+    std::shared_ptr<std::atomic<bool>> cancelBuild_;
+    std::uint64_t generation_ = 0;  // of the last OpenDrawing
+    bool building_ = false;
+    bool lastHadDrawing_ = false;
+    // The picture of the list for one view; at most one painted at a time.
+    QImage picture_;
+    render::View pictureView_;
+    std::uint64_t pictureGeneration_ = 0;
+    bool painting_ = false;
+
+    std::shared_ptr<const render::DisplayList> list_;
     // Kept to draw it again from another direction.
     std::shared_ptr<const dwg::Drawing> drawing_;
     render::Projection projection_;
     render::Projection savedProjection_;
-    render::DisplayList list_;
+    Refit refit_ = Refit::Open;
     render::View view_;
     // The view follows the widget's size while it shows the whole drawing;
     // once the user zooms or pans, a resize keeps centre and scale.

@@ -6,6 +6,7 @@
 #include <render/DisplayList.h>
 #include <render/View.h>
 
+#include <atomic>
 #include <cstddef>
 #include <string_view>
 
@@ -13,10 +14,17 @@ namespace render {
 
 // Bounds on the work and memory of one build, whatever the file claims.
 struct BuildLimits {
-    int maxDepth = 16;                    // nested INSERTs followed
-    std::size_t maxMinsertCells = 4096;   // rows x columns drawn of one MINSERT
-    std::size_t maxEntities = 2'000'000;  // entities drawn, through all inserts
-    std::size_t maxBytes = 256u << 20;    // memory the list may take
+    int maxDepth = 16;                   // nested INSERTs followed
+    std::size_t maxMinsertCells = 4096;  // rows x columns drawn of one MINSERT
+    std::size_t maxBytes = 256u << 20;   // memory the list may take
+    // Units of work of about the same cost each: an entity visited (drawn or
+    // not), a block reference or MINSERT cell expanded, a point, curve
+    // segment or glyph written, a hatch line, crossing or dash laid out. The
+    // default is over a hundred times what the largest sample drawing needs
+    // and about half a second of building at worst.
+    std::size_t maxWork = kDefaultMaxWork;
+
+    static constexpr std::size_t kDefaultMaxWork = 10'000'000;
 };
 
 struct BuildOptions {
@@ -24,7 +32,15 @@ struct BuildOptions {
     // The list's points are view coordinates of this projection; the default
     // is the plan view, where they are world x and y.
     Projection projection;
+    // Read as the build goes: once it holds true, the build stops as if out
+    // of work, keeping what it has, with report.cancelled set.
+    const std::atomic<bool>* cancel = nullptr;
 };
+
+// What a viewer or a tool says, in one line, of a list whose report is
+// simplified().
+inline constexpr std::string_view kSimplifiedNotice =
+    "Desenho simplificado: parte dos elementos não foi desenhada.";
 
 DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
                              const BuildOptions& options = {});

@@ -104,8 +104,13 @@ struct BuildReport {
     int missingBlocks = 0;
     std::size_t minsertCellsDropped = 0;
     std::size_t hatchLinesDropped = 0;  // pattern families too dense to draw
-    bool truncated = false;             // stopped at the entity or point budget
+    bool truncated = false;             // stopped early: out of work or memory, or cancelled
+    bool cancelled = false;             // stopped because the caller asked
+    std::size_t workSpent = 0;          // in the units of BuildLimits::maxWork
     std::map<std::string, int> undrawnTypes;
+
+    // Whether parts of the drawing were left out to keep the build bounded.
+    bool simplified() const { return truncated || minsertCellsDropped > 0; }
 };
 
 // How POINT entities look, for the whole drawing: mode & 7 is 0 a dot,

@@ -17,6 +17,8 @@ struct Projection {
     double twist = 0;
     Vec3 target;
 
+    bool operator==(const Projection&) const = default;
+
     // World to view: x right, y up, z towards the eye, the target at the origin.
     Transform worldToView() const;
 
