@@ -6,6 +6,8 @@
 #include <QThread>
 #include <fstream>
 
+#include "DrawingThumbnail.h"
+
 namespace browser {
 
 namespace {
@@ -90,6 +92,8 @@ QImage ThumbnailLoader::decode(const std::filesystem::path& path, const QSize& t
     ++decoded_;
     if (QThread::currentThread() == QCoreApplication::instance()->thread()) ++decodedOnUiThread_;
     QImage image = decodePng(path, target);
+    // Without a thumbnail the block's own drawing gives the picture.
+    if (image.isNull()) image = drawingThumbnail(path, target);
     if (image.isNull()) ++failed_;
     return image;
 }

@@ -40,13 +40,15 @@ class ThumbnailLoader : public QObject {
     int decodedOnUiThreadCount() const { return decodedOnUiThread_.load(); }
     int failedCount() const { return failed_.load(); }
 
-    // Reads a PNG file's image scaled to fit target, keeping its aspect; a
-    // null image when the file is no PNG or cannot be decoded. Every decode,
-    // from any caller, is counted, by the thread it ran on.
+    // Reads a PNG file's image scaled to fit target, keeping its aspect; when
+    // the file is missing, no PNG or cannot be decoded, the picture its
+    // block's drawing gives (drawingThumbnail()), and a null image when that
+    // fails too. Every decode, from any caller, is counted, by the thread it
+    // ran on.
     QImage decode(const std::filesystem::path& path, const QSize& target);
 
   signals:
-    // Sent from a worker thread; a null image means the file is unreadable.
+    // Sent from a worker thread; a null image means the block has no picture.
     void decoded(quint64 generation, int index, const QImage& image, const QSize& target);
 
   private:

@@ -122,6 +122,7 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
     drawing.codePage = context.codePage;
     drawing.header = header;
     drawing.layers = std::move(objects.layers);
+    drawing.activeView = objects.activeView;
     drawing.linetypes = std::move(objects.linetypes);
     drawing.textStyles = std::move(objects.textStyles);
 

@@ -160,11 +160,12 @@ HeaderVariables HeaderReader::read() {
     bits(1);                          // LIMCHECK
     if (v_ <= Version::R14) bits(1);  // BLIPMODE
     if (v_ >= Version::R2004) bits(1);
-    bits(4);                            // USRTIMER, SKPOLY, ANGDIR, SPLFRAME
-    if (v_ <= Version::R14) bits(2);    // ATTREQ, ATTDIA
-    bits(2);                            // MIRRTEXT, WORLDVIEW
-    if (v_ <= Version::R14) bits(1);    // WIREFRAME
-    bits(3);                            // TILEMODE, PLIMCHECK, VISRETAIN
+    bits(4);                          // USRTIMER, SKPOLY, ANGDIR, SPLFRAME
+    if (v_ <= Version::R14) bits(2);  // ATTREQ, ATTDIA
+    bits(2);                          // MIRRTEXT, WORLDVIEW
+    if (v_ <= Version::R14) bits(1);  // WIREFRAME
+    result_.tileMode = d_.bit();
+    bits(2);                            // PLIMCHECK, VISRETAIN
     if (v_ <= Version::R14) bits(1);    // DELOBJ
     bits(2);                            // DISPSILH, PELLIPSE
     shorts(1);                          // PROXYGRAPHICS

@@ -79,6 +79,7 @@ struct DecodedObjects {
     std::vector<TextStyle> textStyles;
     std::vector<MLeaderStyle> mleaderStyles;
     std::vector<MLineStyle> mlineStyles;
+    std::optional<SavedView> activeView;
     int damaged = 0;  // records that failed their CRC or framing and were left out
 
     // Files `record` where the assembly will look for it; BLOCK, ENDBLK and

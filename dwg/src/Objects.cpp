@@ -2,6 +2,8 @@
 // entity data, and the dispatch to the per-type parsers.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <numbers>
 #include <optional>
 #include <unordered_map>
 
@@ -66,6 +68,7 @@ enum FixedType : int {
     kLayer = 51,
     kStyle = 53,
     kLtype = 57,
+    kVport = 65,
     kMlineStyle = 73,
     kOle2Frame = 74,
     kLwPolyline = 77,
@@ -203,6 +206,10 @@ bool knownEntityClass(const std::string& name) {
     return false;
 }
 
+bool finitePoint(const Point3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
 // Whether `name` is `upperCase` in any letter case.
 bool sameLetters(std::string_view name, std::string_view upperCase) {
     return std::equal(
@@ -251,6 +258,7 @@ class RecordReader {
     void readLayer();
     void readTextStyle();
     void readLinetype();
+    void readViewport();
     void readEntityStyle(bool multiLeader);
     std::string tableEntryName();
 
@@ -463,6 +471,35 @@ void RecordReader::readLinetype() {
     out_.linetypes.push_back(std::move(linetype));
 }
 
+// Only the view of the active viewport matters; tiled drawings hold several
+// "*Active" entries, the first of which is the current one.
+void RecordReader::readViewport() {
+    commonObjectData();
+    const std::string name = tableEntryName();
+    if (out_.activeView || !sameLetters(name, "*ACTIVE")) return;
+    SavedView view;
+    view.height = d().bitDouble();
+    const double aspectTimesHeight = d().bitDouble();
+    view.centre = d().rawPoint2();
+    view.target = d().bitPoint3();
+    view.direction = d().bitPoint3();
+    view.twist = d().bitDouble();
+    d().bitDouble();               // lens length
+    d().bitDouble();               // front clip
+    d().bitDouble();               // back clip
+    view.perspective = d().bit();  // view mode: perspective, front clip, back clip,
+    d().bits(3);                   // front clip at the eye
+    const bool usable =
+        std::isfinite(view.height) && view.height > 0 && std::isfinite(aspectTimesHeight) &&
+        aspectTimesHeight > 0 && std::isfinite(view.centre.x) && std::isfinite(view.centre.y) &&
+        std::isfinite(view.twist) && finitePoint(view.target) && finitePoint(view.direction) &&
+        (view.direction.x != 0 || view.direction.y != 0 || view.direction.z != 0);
+    if (!usable) return;
+    view.aspect = aspectTimesHeight / view.height;
+    view.twist = std::remainder(view.twist, 2 * std::numbers::pi);
+    out_.activeView = view;
+}
+
 void RecordReader::readEntityStyle(bool multiLeader) {
     try {
         commonObjectData();
@@ -602,7 +639,7 @@ void RecordReader::run() {
     const bool mleaderStyle =
         klass && !klass->isEntity && sameLetters(klass->dxfName, "MLEADERSTYLE");
     const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype ||
-                       type == kMlineStyle;
+                       type == kVport || type == kMlineStyle;
     // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
     if (!fixedName && !entityClass && !mleaderStyle && !table) return;
     checkCrc();
@@ -625,6 +662,9 @@ void RecordReader::run() {
             return;
         case kLtype:
             readLinetype();
+            return;
+        case kVport:
+            readViewport();
             return;
         case kMlineStyle:
             readEntityStyle(false);

@@ -46,7 +46,7 @@ Drawing read(std::span<const std::uint8_t> bytes) {
     }
 }
 
-Drawing read(const std::filesystem::path& path) {
+std::vector<std::uint8_t> readFileBytes(const std::filesystem::path& path) {
     const std::string shown = path.string();
     std::error_code error;
     const std::uintmax_t size = std::filesystem::file_size(path, error);
@@ -64,6 +64,11 @@ Drawing read(const std::filesystem::path& path) {
     if (size > 0 &&
         !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size)))
         throw Error(Error::Kind::CannotOpen, "não foi possível ler o arquivo " + shown);
+    return bytes;
+}
+
+Drawing read(const std::filesystem::path& path) {
+    const std::vector<std::uint8_t> bytes = readFileBytes(path);
     return read(std::span<const std::uint8_t>(bytes));
 }
 

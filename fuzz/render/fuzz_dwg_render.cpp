@@ -1,6 +1,9 @@
 // The display-list builder over whatever the reader makes of a file: model
 // space and every block, then traced through two views. No crash, memory
-// bounded (run with -rss_limit_mb=512).
+// bounded (run with -rss_limit_mb=512), time bounded (run with -timeout=2).
+// The instrumented build runs several times slower than the program, so the
+// work budget is a hundredth of the default: what is checked is that no input
+// does work the budget does not count.
 #include <dwg/Reader.h>
 #include <render/Build.h>
 #include <render/Trace.h>
@@ -40,6 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     render::BuildOptions options;
     options.limits.maxBytes = 64u << 20;
+    options.limits.maxWork = render::BuildLimits{}.maxWork / 100;
     traceTwice(render::buildModelSpace(drawing, options));
     for (const dwg::Block& block : drawing.blocks)
         traceTwice(render::buildDisplayList(drawing, block, options));

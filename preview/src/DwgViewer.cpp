@@ -10,7 +10,10 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <new>
+#include <optional>
+#include <span>
 #include <utility>
+#include <vector>
 
 namespace preview {
 
@@ -71,12 +74,12 @@ void DwgViewer::runWorker(std::function<void()> job) {
 void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     if (cancelBuild_) *cancelBuild_ = true;
     const std::uint64_t generation = ++generation_;
-    std::shared_ptr<const dwg::Drawing> drawing;
+    // Only the bytes are read here, since the caller may delete the file;
+    // parsing a large drawing takes longer than the window may wait.
+    auto bytes = std::make_shared<std::vector<std::uint8_t>>();
     QString failure;
     try {
-        drawing = std::make_shared<const dwg::Drawing>(dwg::read(file));
-    } catch (const std::bad_alloc&) {
-        failure = QStringLiteral("memória insuficiente");
+        *bytes = dwg::readFileBytes(file);
     } catch (const std::exception& error) {
         failure = QString::fromStdString(error.what());
     }
@@ -84,34 +87,110 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     list_ = std::make_shared<const render::DisplayList>();
     picture_ = {};
     failure_.clear();
-    if (!drawing) {
+    drawing_.reset();
+    if (!failure.isEmpty()) {
         showBuilt(generation, list_, failure);
         return;
     }
+    refit_ = Refit::Open;
     building_ = true;
     update();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     cancelBuild_ = cancel;
-    runWorker([this, drawing, cancel, generation] {
-        render::BuildOptions options;
-        options.cancel = cancel.get();
+    // The view it opens in comes from the drawing itself, so it is chosen once
+    // the drawing is parsed, on the worker too.
+    const std::optional<render::Projection> keptProjection =
+        zoomExtentsOnOpen_ || !lastHadDrawing_ ? std::nullopt
+                                               : std::optional<render::Projection>(projection_);
+    runWorker([this, bytes, cancel, generation, keptProjection] {
+        std::shared_ptr<const dwg::Drawing> drawing;
+        render::Projection saved;
         std::shared_ptr<const render::DisplayList> list;
         QString failure;
         try {
+            drawing = std::make_shared<const dwg::Drawing>(
+                dwg::read(std::span<const std::uint8_t>(*bytes)));
+            bytes->clear();
+            bytes->shrink_to_fit();
+            if (*cancel) return;
+            saved = render::savedProjection(*drawing);
+            render::BuildOptions options;
+            options.cancel = cancel.get();
+            options.projection = keptProjection.value_or(saved);
             list = std::make_shared<const render::DisplayList>(
                 render::buildModelSpace(*drawing, options));
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("memória insuficiente");
+        } catch (const std::exception& error) {
+            failure = QString::fromStdString(error.what());
         }
         if (*cancel) return;
         QMetaObject::invokeMethod(
-            this, [this, generation, list, failure] { showBuilt(generation, list, failure); },
+            this,
+            [this, generation, drawing, saved, keptProjection, list, failure] {
+                if (generation != generation_) return;
+                if (drawing && failure.isEmpty()) {
+                    drawing_ = drawing;
+                    savedProjection_ = saved;
+                    projection_ = keptProjection.value_or(saved);
+                }
+                showBuilt(generation, list, failure);
+            },
             Qt::QueuedConnection);
     });
 }
 
-void DwgViewer::showBuilt(std::uint64_t generation,
-                          std::shared_ptr<const render::DisplayList> list, const QString& failure) {
+// Builds the list of drawing_ from projection_ for the current generation.
+void DwgViewer::startBuild(Refit refit) {
+    refit_ = refit;
+    building_ = true;
+    update();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    cancelBuild_ = cancel;
+    runWorker(
+        [this, drawing = drawing_, projection = projection_, cancel, generation = generation_] {
+            render::BuildOptions options;
+            options.cancel = cancel.get();
+            options.projection = projection;
+            std::shared_ptr<const render::DisplayList> list;
+            QString failure;
+            try {
+                list = std::make_shared<const render::DisplayList>(
+                    render::buildModelSpace(*drawing, options));
+            } catch (const std::bad_alloc&) {
+                failure = QStringLiteral("memória insuficiente");
+            }
+            if (*cancel) return;
+            QMetaObject::invokeMethod(
+                this, [this, generation, list, failure] { showBuilt(generation, list, failure); },
+                Qt::QueuedConnection);
+        });
+}
+
+void DwgViewer::setProjection(const render::Projection& projection) {
+    if (projection == projection_) {
+        zoomToExtents();
+        return;
+    }
+    projection_ = projection;
+    if (!drawing_) return;
+    if (cancelBuild_) *cancelBuild_ = true;
+    ++generation_;
+    startBuild(Refit::Whole);
+}
+
+// The model turns under the drag; the new list keeps the scale.
+void DwgViewer::orbitBy(QPointF delta) {
+    projection_ =
+        projection_.orbited(-delta.x() * kOrbitRadiansPerPixel, delta.y() * kOrbitRadiansPerPixel);
+    if (!drawing_) return;
+    if (cancelBuild_) *cancelBuild_ = true;
+    ++generation_;
+    startBuild(Refit::KeepScale);
+}
+
+void DwgViewer::showBuilt(std::uint64_t generation, std::shared_ptr<const render::DisplayList> list,
+                          const QString& failure) {
     if (generation != generation_) return;  // a newer drawing was opened meanwhile
     building_ = false;
     if (failure.isEmpty() && list) {
@@ -121,13 +200,26 @@ void DwgViewer::showBuilt(std::uint64_t generation,
         list_ = std::make_shared<const render::DisplayList>();
         failure_ = QStringLiteral("Não foi possível ler o desenho: ") + failure;
     }
-    if (zoomExtentsOnOpen_ || !lastHadDrawing_)
-        zoomToExtents();
-    else
-        view_ = view_.resized(width(), height());
-    lastHadDrawing_ = false;
-    update();
-    emit drawingShown();
+    switch (refit_) {
+        case Refit::Open:
+            if (zoomExtentsOnOpen_ || !lastHadDrawing_)
+                zoomToExtents();
+            else
+                view_ = view_.resized(width(), height());
+            lastHadDrawing_ = false;
+            update();
+            emit drawingShown();
+            return;
+        case Refit::Whole:
+            zoomToExtents();
+            return;
+        case Refit::KeepScale: {
+            render::View turned = view_.resized(width(), height());
+            if (!list_->extents.empty()) turned.centre = list_->extents.centre();
+            setView(turned);
+            return;
+        }
+    }
 }
 
 QString DwgViewer::noticeText() const {
@@ -212,9 +304,9 @@ void DwgViewer::paintEvent(QPaintEvent*) {
         const double factor = view_.scale / pictureView_.scale;
         const render::Vec2 topLeft = view_.toDevice(pictureView_.toWorld({0, 0}));
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(topLeft.x, topLeft.y, pictureView_.width * factor,
-                                 pictureView_.height * factor),
-                          picture_);
+        painter.drawImage(
+            QRectF(topLeft.x, topLeft.y, pictureView_.width * factor, pictureView_.height * factor),
+            picture_);
     }
     requestPicture();
     const QString notice = noticeText();
@@ -242,14 +334,18 @@ void DwgViewer::mousePressEvent(QMouseEvent* event) {
         return;
     }
     dragFrom_ = event->position();
-    setCursor(Qt::ClosedHandCursor);
+    orbiting_ = event->modifiers() & Qt::ShiftModifier;
+    setCursor(orbiting_ ? Qt::SizeAllCursor : Qt::ClosedHandCursor);
 }
 
 void DwgViewer::mouseMoveEvent(QMouseEvent* event) {
     if (!dragFrom_) return;
     const QPointF delta = event->position() - *dragFrom_;
     dragFrom_ = event->position();
-    setView(view_.pannedBy(vec(delta)));
+    if (orbiting_)
+        orbitBy(delta);
+    else
+        setView(view_.pannedBy(vec(delta)));
 }
 
 void DwgViewer::mouseReleaseEvent(QMouseEvent* event) {
@@ -277,7 +373,28 @@ void DwgViewer::keyPressEvent(QKeyEvent* event) {
             zoomAbout(middle, 1 / kWheelStep);
             break;
         case Qt::Key_Home:
-            zoomToExtents();
+            setProjection(savedProjection_);
+            break;
+        case Qt::Key_T:
+            setProjection(render::Projection::top());
+            break;
+        case Qt::Key_F:
+            setProjection(render::Projection::front());
+            break;
+        case Qt::Key_D:
+            setProjection(render::Projection::right());
+            break;
+        case Qt::Key_1:
+            setProjection(render::Projection::southWest());
+            break;
+        case Qt::Key_2:
+            setProjection(render::Projection::southEast());
+            break;
+        case Qt::Key_3:
+            setProjection(render::Projection::northEast());
+            break;
+        case Qt::Key_4:
+            setProjection(render::Projection::northWest());
             break;
         // The drawing moves the way the arrow points.
         case Qt::Key_Left:

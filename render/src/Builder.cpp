@@ -36,6 +36,7 @@ Colour colourOfIndex(int index) {
 Builder::Builder(const dwg::Drawing& drawing, const BuildOptions& options, DisplayList& out)
     : drawing_(drawing),
       limits_(options.limits),
+      worldToView_(options.projection.worldToView()),
       out_(out),
       work_(options.limits.maxWork, options.cancel) {
     const dwg::HeaderVariables& h = drawing.header;
@@ -327,6 +328,7 @@ void Builder::strokePoints(std::span<const Vec2> points, const Style& style) {
 
 void Builder::drawTopBlock(const dwg::Block& block) {
     Frame frame;
+    frame.transform = worldToView_;
     activeBlocks_.push_back(block.handle);
     drawContents(block, frame);
     activeBlocks_.pop_back();
@@ -938,6 +940,12 @@ DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& bloc
 DisplayList buildModelSpace(const dwg::Drawing& drawing, const BuildOptions& options) {
     const dwg::Block* model = drawing.modelSpace();
     return model ? buildDisplayList(drawing, *model, options) : DisplayList{};
+}
+
+Projection savedProjection(const dwg::Drawing& drawing) {
+    if (!drawing.activeView) return Projection::top();
+    const dwg::SavedView& saved = *drawing.activeView;
+    return {detail::v3(saved.direction), saved.twist, detail::v3(saved.target)};
 }
 
 const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name) {

@@ -27,7 +27,7 @@ inline Vec3 v3(Vec2 p) {
 
 // What an inserting entity hands down to the contents of its block.
 struct Frame {
-    Transform transform;  // block coordinates to world
+    Transform transform;  // block coordinates to view coordinates
     Colour byBlockColour = Colour::foreground();
     const dwg::Linetype* byBlockLinetype = nullptr;
     dwg::Handle layerZeroStandsFor = 0;  // contents on layer "0" take this layer; 0: their own
@@ -49,7 +49,8 @@ class Builder {
 
     void drawTopBlock(const dwg::Block& block);
 
-    // Item writing, for the entity kinds. Points are world (plan) points.
+    // Item writing, for the entity kinds. Points are view points: world
+    // points through the build's projection.
     void beginItem(Item::Kind kind, const Colour& colour);
     void addPolyline(std::span<const Vec2> points, bool startsContour = true);
     void addArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, bool startsContour = true);
@@ -166,6 +167,7 @@ class Builder {
 
     const dwg::Drawing& drawing_;
     const BuildLimits limits_;
+    const Transform worldToView_;
     DisplayList& out_;
     WorkBudget work_;
     std::unordered_map<dwg::Handle, const dwg::Block*> blocks_;

@@ -1,5 +1,7 @@
 // The dwginfo tool as other programs run it: its JSON against the sample facts.
+#include <dwg/Preview.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <optional>
@@ -148,6 +150,57 @@ TEST(DwgInfo, UnreadableFileFailsWithTheReason) {
     std::filesystem::remove(notDrawing);
     EXPECT_NE(text.exitCode, 0);
     EXPECT_NE(text.output.find("não é um desenho DWG"), std::string::npos);
+}
+
+std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::uint32_t bigEndian32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+           std::uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+}
+
+TEST(DwgInfo, PreviewIsWrittenAsPngOrRefusedWithAReason) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("dwginfo-preview-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto out = folder / "preview.png";
+    struct Case {
+        const char* file;
+        bool hasPreview;
+    };
+    for (const Case& c :
+         {Case{"R2000/libredwg_sample_2000.dwg", true}, Case{"R2013/libredwg_Arc.dwg", true},
+          Case{"R2018/libredwg_Arc.dwg", false}, Case{"R2000/no-such-file.dwg", false}}) {
+        SCOPED_TRACE(c.file);
+        std::filesystem::remove(out);
+        const auto drawing = testsupport::samplesFolder() / c.file;
+        const ToolRun result = run("--preview " + shellQuoted(out) + " " + shellQuoted(drawing));
+        if (!c.hasPreview) {
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_FALSE(result.output.empty());
+            EXPECT_FALSE(std::filesystem::exists(out));
+            continue;
+        }
+        ASSERT_EQ(result.exitCode, 0) << result.output;
+        const std::vector<std::uint8_t> png = fileBytes(out);
+        ASSERT_GT(png.size(), 24u);
+        EXPECT_EQ(std::string(png.begin() + 1, png.begin() + 4), "PNG");
+        // The image header's size is the stored image's.
+        const auto preview = dwg::readPreview(drawing);
+        ASSERT_TRUE(preview);
+        if (preview->format == dwg::PreviewImage::Format::Bitmap) {
+            const dwg::Raster raster = dwg::decodeBitmap(preview->bytes);
+            EXPECT_EQ(bigEndian32(png, 16), std::uint32_t(raster.width));
+            EXPECT_EQ(bigEndian32(png, 20), std::uint32_t(raster.height));
+        } else {
+            EXPECT_EQ(png, preview->bytes);
+        }
+    }
+    std::filesystem::remove_all(folder);
 }
 
 }  // namespace

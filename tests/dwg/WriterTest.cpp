@@ -60,6 +60,7 @@ void normalise(Drawing& d) {
         }
     }
     d.header = {};
+    d.activeView.reset();  // the writer stores a plan view of its own
     d.version = Version::R2000;
     d.codePage = 30;
 }

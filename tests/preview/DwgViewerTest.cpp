@@ -194,6 +194,90 @@ TEST_F(DwgViewerTest, RightClickShowsTheHostsMenuTheViewersOwnOrNone) {
     }
 }
 
+namespace {
+
+render::Vec3 unit(render::Vec3 v) {
+    return v * (1 / render::length(v));
+}
+
+void expectDirection(const render::Projection& projection, render::Vec3 expected) {
+    const render::Vec3 d = unit(projection.direction), e = unit(expected);
+    EXPECT_NEAR(d.x, e.x, 1e-9);
+    EXPECT_NEAR(d.y, e.y, 1e-9);
+    EXPECT_NEAR(d.z, e.z, 1e-9);
+}
+
+}  // namespace
+
+// A 3D polyline saved in a south-west isometric view opens as saved; keys
+// choose the standard views and Home goes back.
+TEST_F(DwgViewerTest, OpensInTheSavedDirectionAndKeysChooseTheView) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const fs::path copy = temp.path() / "iso.DWG";
+    fs::copy_file(testsupport::samplesFolder() / "R2000/libredwg_PolyLine3D.dwg", copy);
+    viewer.OpenZoomextend(true);
+    viewer.OpenDrawing(copy);
+    settle();
+    ASSERT_TRUE(viewer.failureText().isEmpty());
+    expectDirection(viewer.projection(), {-1, -1, 1});
+    expectDirection(viewer.savedProjection(), {-1, -1, 1});
+    const render::Box saved = viewer.displayList().extents;
+    const render::View whole =
+        render::View::fit(saved, viewer.width(), viewer.height(), DwgViewer::kMargin);
+    EXPECT_EQ(viewer.view().scale, whole.scale) << "zoomed to the extents";
+
+    struct Case {
+        Qt::Key key;
+        render::Vec3 direction;
+    };
+    const Case cases[] = {
+        {Qt::Key_T, {0, 0, 1}},   {Qt::Key_F, {0, -1, 0}},     {Qt::Key_D, {1, 0, 0}},
+        {Qt::Key_1, {-1, -1, 1}}, {Qt::Key_2, {1, -1, 1}},     {Qt::Key_3, {1, 1, 1}},
+        {Qt::Key_4, {-1, 1, 1}},  {Qt::Key_Home, {-1, -1, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QKeySequence(c.key).toString().toStdString());
+        QTest::keyClick(&viewer, c.key);
+        settle();
+        expectDirection(viewer.projection(), c.direction);
+        // The list is drawn again from the new side, the whole of it in view.
+        const render::Box box = viewer.displayList().extents;
+        const render::View fitted =
+            render::View::fit(box, viewer.width(), viewer.height(), DwgViewer::kMargin);
+        EXPECT_EQ(viewer.view().scale, fitted.scale);
+    }
+    // From the top the polyline looks other than from its saved side.
+    QTest::keyClick(&viewer, Qt::Key_T);
+    settle();
+    const render::Box top = viewer.displayList().extents;
+    EXPECT_GT(std::abs(top.width() / top.height() - saved.width() / saved.height()), 0.05);
+}
+
+TEST_F(DwgViewerTest, ShiftDragTurnsTheModelAndAPlainDragMovesIt) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    openSample();  // a plan drawing
+    expectDirection(viewer.projection(), {0, 0, 1});
+    QTest::mousePress(&viewer, Qt::LeftButton, Qt::ShiftModifier, QPoint(200, 150));
+    QTest::mouseMove(&viewer, QPoint(200, 100));  // the model tips its front up
+    QTest::mouseMove(&viewer, QPoint(260, 100));  // and it turns to the right
+    QTest::mouseRelease(&viewer, Qt::LeftButton, Qt::ShiftModifier, QPoint(260, 100));
+    settle();
+    const render::Vec3 turned = unit(viewer.projection().direction);
+    EXPECT_LT(turned.z, 0.9) << "the eye came down from above";
+    EXPECT_GT(turned.z, 0);
+    const render::Vec3 d = turned;
+
+    const render::View before = viewer.view();
+    QTest::mousePress(&viewer, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseMove(&viewer, QPoint(150, 120));
+    QTest::mouseRelease(&viewer, Qt::LeftButton, {}, QPoint(150, 120));
+    expectDirection(viewer.projection(), d);
+    EXPECT_NE(viewer.view().centre.x, before.centre.x);
+    QTest::keyClick(&viewer, Qt::Key_Home);
+    settle();
+    expectDirection(viewer.projection(), {0, 0, 1});
+}
+
 TEST_F(DwgViewerTest, ADrawingCutShortShowsWhatWasBuiltAndSaysSo) {
     struct Case {
         const char* name;
@@ -214,8 +298,9 @@ TEST_F(DwgViewerTest, ADrawingCutShortShowsWhatWasBuiltAndSaysSo) {
         EXPECT_EQ(viewer.displayList().report.simplified(), c.simplified);
         EXPECT_EQ(viewer.noticeText().isEmpty(), !c.simplified);
         if (c.simplified) {
-            EXPECT_EQ(viewer.noticeText(),
-                      QStringLiteral("Desenho simplificado: parte dos elementos não foi desenhada."));
+            EXPECT_EQ(
+                viewer.noticeText(),
+                QStringLiteral("Desenho simplificado: parte dos elementos não foi desenhada."));
         }
         EXPECT_FALSE(viewer.displayList().empty());
         EXPECT_GT(inkedPixels(shown()), 100);

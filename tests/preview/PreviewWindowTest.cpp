@@ -241,6 +241,8 @@ TEST_F(PreviewTest, DamagedOrUnreadableDrawingShowsWhyAndCleansUp) {
             EXPECT_TRUE(question.startsWith(QStringLiteral("Confirmação|zip: ")));
         }
         EXPECT_EQ(preview->windowTitle(), captionOf(c.block));
+        // A file that is read but does not parse fails on the viewer's worker.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !preview->dwg->isBuilding(); }, 10000));
         EXPECT_TRUE(preview->dwg->failureText().startsWith(
             QStringLiteral("Não foi possível ler o desenho: ")));
         EXPECT_TRUE(preview->dwg->displayList().empty());

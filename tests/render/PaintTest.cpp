@@ -1,4 +1,5 @@
 // The painter on small images, and dwgrender as a program.
+#include <dwg/Preview.h>
 #include <gtest/gtest.h>
 #include <render/Build.h>
 #include <render/Painter.h>
@@ -122,6 +123,8 @@ TEST_F(DwgRenderTest, WritesAPngOrFailsWithoutOne) {
         {{dir.filePath("absent.dwg"), missing}, 1},
         {{"--block", "NO SUCH BLOCK", sample, missing}, 1},
         {{"--size", "0x10", sample, missing}, 2},
+        {{"--view", "sideways", sample, missing}, 2},
+        {{"--view", "saved", "--block", "BLOCK1", sample, missing}, 2},
         {{sample}, 2},
     };
     for (const Failure& f : failures) {
@@ -132,6 +135,65 @@ TEST_F(DwgRenderTest, WritesAPngOrFailsWithoutOne) {
             EXPECT_TRUE(errors.startsWith("dwgrender: ")) << errors.toStdString();
             EXPECT_EQ(errors.count('\n'), 1) << errors.toStdString();
         }
+    }
+}
+
+// The ink's box as fractions of the picture: ink is what differs from the
+// picture's most common colour, as on the dark previews CAD programs draw.
+QRectF inkBox(const QImage& image) {
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) ++counts[image.pixel(x, y)];
+    const QColor background =
+        QColor::fromRgb(std::max_element(counts.begin(), counts.end(), [](auto& a, auto& b) {
+                            return a.second < b.second;
+                        })->first);
+    int left = image.width(), top = image.height(), right = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - background.red()) + std::abs(c.green() - background.green()) +
+                    std::abs(c.blue() - background.blue()) <=
+                60)
+                continue;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    if (right < 0) return {};
+    return QRectF(double(left) / image.width(), double(top) / image.height(),
+                  double(right + 1 - left) / image.width(),
+                  double(bottom + 1 - top) / image.height());
+}
+
+TEST_F(DwgRenderTest, SavedViewFramesTheDrawingAsItsOwnPreviewDoes) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    // A 3D polyline saved in an isometric view, and a plan drawing.
+    for (const char* name : {"R2000/libredwg_PolyLine3D.dwg", "R2000/libredwg_sample_2000.dwg"}) {
+        SCOPED_TRACE(name);
+        const auto path = testsupport::samplesFolder() / name;
+        const auto preview = dwg::readPreview(path);
+        ASSERT_TRUE(preview);
+        const dwg::Raster raster = dwg::decodeBitmap(preview->bytes);
+        QImage reference(raster.width, raster.height, QImage::Format_RGB32);
+        for (int y = 0; y < raster.height; ++y)
+            for (int x = 0; x < raster.width; ++x)
+                reference.setPixel(x, y,
+                                   0xFF000000u | raster.pixels[std::size_t(y * raster.width + x)]);
+
+        const QString png = dir.filePath("saved.png");
+        const QString size = QString("%1x%2").arg(raster.width * 4).arg(raster.height * 4);
+        ASSERT_EQ(
+            run({"--view", "saved", "--size", size, QString::fromStdString(path.string()), png}),
+            0);
+        const QRectF ours = inkBox(QImage(png));
+        const QRectF theirs = inkBox(reference);
+        ASSERT_FALSE(theirs.isEmpty());
+        // Within two of the preview's pixels.
+        const double dx = 2.0 / raster.width, dy = 2.0 / raster.height;
+        EXPECT_NEAR(ours.left(), theirs.left(), dx);
+        EXPECT_NEAR(ours.right(), theirs.right(), dx);
+        EXPECT_NEAR(ours.top(), theirs.top(), dy);
+        EXPECT_NEAR(ours.bottom(), theirs.bottom(), dy);
     }
 }
 

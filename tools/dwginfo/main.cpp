@@ -1,9 +1,14 @@
 // dwginfo: what a DWG file holds, for checking the reader against other tools.
 //   dwginfo [--json] FILE
+//   dwginfo --preview OUT.png FILE    the file's own preview image, as PNG
 #include <acis/Model.h>
+#include <dwg/Preview.h>
 #include <dwg/Reader.h>
+#include <png.h>
 
 #include <charconv>
+#include <csetjmp>
+#include <cstdio>
 #include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -109,7 +114,14 @@ void printText(const dwg::Drawing& drawing) {
               << "ltscale: " << number(drawing.header.linetypeScale) << "\n"
               << "pdmode: " << drawing.header.pointDisplayMode << "\n"
               << "pdsize: " << number(drawing.header.pointDisplaySize) << "\n"
-              << "layers: " << drawing.layers.size() << "\n";
+              << "layers: " << drawing.layers.size() << "\n"
+              << "tilemode: " << drawing.header.tileMode << "\n";
+    if (const auto& view = drawing.activeView)
+        std::cout << "view: centre " << number(view->centre.x) << ", " << number(view->centre.y)
+                  << " height " << number(view->height) << " aspect " << number(view->aspect)
+                  << " target " << point(view->target) << " direction " << point(view->direction)
+                  << " twist " << number(view->twist) << (view->perspective ? " perspective" : "")
+                  << "\n";
     auto list = [](const char* title, const Histogram& counts) {
         std::cout << title << ":\n";
         for (const auto& [name, n] : counts) std::cout << "  " << name << " " << n << "\n";
@@ -124,24 +136,93 @@ void printText(const dwg::Drawing& drawing) {
     std::cout << "damaged: " << drawing.damagedObjects << "\n";
 }
 
+// Writes the bitmap's pixels as an 8-bit RGB PNG; false when libpng fails.
+bool writePng(const dwg::Raster& raster, std::FILE* out) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    std::vector<png_byte> row(static_cast<std::size_t>(raster.width) * 3);
+    // libpng reports its errors by jumping back here.
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, out);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(raster.width),
+                 static_cast<png_uint_32>(raster.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < raster.height; ++y) {
+        const std::uint32_t* pixel =
+            raster.pixels.data() +
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(raster.width);
+        for (std::size_t x = 0; x < static_cast<std::size_t>(raster.width); ++x) {
+            row[3 * x] = static_cast<png_byte>(pixel[x] >> 16);
+            row[3 * x + 1] = static_cast<png_byte>(pixel[x] >> 8);
+            row[3 * x + 2] = static_cast<png_byte>(pixel[x]);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+int savePreview(const char* file, const char* output) {
+    std::optional<dwg::PreviewImage> preview;
+    std::optional<dwg::Raster> bitmap;
+    try {
+        preview = dwg::readPreview(std::filesystem::path(file));
+        if (preview && preview->format == dwg::PreviewImage::Format::Bitmap)
+            bitmap = dwg::decodeBitmap(preview->bytes);
+    } catch (const dwg::Error& error) {
+        std::cerr << file << ": " << error.what() << "\n";
+        return 1;
+    }
+    if (!preview) {
+        std::cerr << file << ": o desenho não tem imagem de visualização\n";
+        return 1;
+    }
+    std::FILE* out = std::fopen(output, "wb");
+    if (!out) {
+        std::cerr << "não foi possível gravar " << output << "\n";
+        return 1;
+    }
+    bool written = bitmap ? writePng(*bitmap, out)
+                          : std::fwrite(preview->bytes.data(), 1, preview->bytes.size(), out) ==
+                                preview->bytes.size();
+    written = std::fclose(out) == 0 && written;
+    if (!written) {
+        std::remove(output);  // ours, and no use half-written
+        std::cerr << "não foi possível gravar " << output << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool json = false;
     const char* file = nullptr;
+    const char* preview = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--json")
             json = true;
+        else if (argument == "--preview" && i + 1 < argc)
+            preview = argv[++i];
         else if (!file)
             file = argv[i];
         else
             file = nullptr, i = argc;
     }
     if (!file) {
-        std::cerr << "uso: dwginfo [--json] ARQUIVO.dwg\n";
+        std::cerr << "uso: dwginfo [--json] ARQUIVO.dwg\n"
+                     "     dwginfo --preview SAIDA.png ARQUIVO.dwg\n";
         return 2;
     }
+    if (preview) return savePreview(file, preview);
     try {
         const dwg::Drawing drawing = dwg::read(std::filesystem::path(file));
         if (json)

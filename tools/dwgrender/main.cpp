@@ -1,7 +1,10 @@
-// dwgrender [--size WxH] [--block NAME] IN.dwg OUT.png
+// dwgrender [--size WxH] [--block NAME] [--view extents|saved] IN.dwg OUT.png
 // Renders model space (or the named block) zoomed to its extents with a 2 %
-// margin on white. On failure: exit 1, one line on stderr, no PNG written. A
-// drawing too large to build whole is drawn in part, said in one line on stderr.
+// margin on white; with --view saved, model space as the drawing was last
+// shown: the active viewport's direction, twist and window, fitted whole into
+// the image (the extents when the file keeps no view). On failure: exit 1,
+// one line on stderr, no PNG written. A drawing too large to build whole is
+// drawn in part, said in one line on stderr.
 #include <dwg/Reader.h>
 #include <png.h>
 #include <render/Build.h>
@@ -9,6 +12,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPainter>
 #include <QSaveFile>
 #include <QtEndian>
 #include <charconv>
@@ -24,7 +28,10 @@ namespace {
 constexpr int kMaxSide = 16384;
 
 int usage() {
-    std::fputs("uso: dwgrender [--size LxA] [--block NOME] ENTRADA.dwg SAIDA.png\n", stderr);
+    std::fputs(
+        "uso: dwgrender [--size LxA] [--block NOME] [--view extents|saved] ENTRADA.dwg "
+        "SAIDA.png\n",
+        stderr);
     return 2;
 }
 
@@ -88,12 +95,23 @@ bool encodePng(const QImage& image, QByteArray& out) {
     return true;
 }
 
+// The saved window, whole and centred, at the image's own proportions.
+render::View savedWindow(const dwg::SavedView& saved, int width, int height) {
+    const render::Vec2 centre{saved.centre.x, saved.centre.y};
+    const render::Vec2 half{saved.height * saved.aspect / 2, saved.height / 2};
+    render::Box window;
+    window.add(centre - half);
+    window.add(centre + half);
+    return render::View::fit(window, width, height, 0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     int width = 1024, height = 724;
     std::string blockName;
     bool blockGiven = false;
+    bool savedView = false;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -102,13 +120,17 @@ int main(int argc, char** argv) {
         } else if (arg == "--block" && i + 1 < argc) {
             blockName = argv[++i];
             blockGiven = true;
+        } else if (arg == "--view" && i + 1 < argc) {
+            const std::string_view which = argv[++i];
+            if (which != "saved" && which != "extents") return usage();
+            savedView = which == "saved";
         } else if (arg.starts_with("--")) {
             return usage();
         } else {
             files.emplace_back(arg);
         }
     }
-    if (files.size() != 2) return usage();
+    if (files.size() != 2 || (savedView && blockGiven)) return usage();
 
     dwg::Drawing drawing;
     try {
@@ -119,16 +141,24 @@ int main(int argc, char** argv) {
         return fail(std::string("falha ao ler o desenho: ") + error.what());
     }
     render::DisplayList list;
+    QImage image;
     if (blockGiven) {
         const dwg::Block* block = render::findBlockByName(drawing, blockName);
         if (!block) return fail("bloco não encontrado: " + blockName);
         list = render::buildDisplayList(drawing, *block);
+    } else if (savedView && drawing.activeView) {
+        render::BuildOptions options;
+        options.projection = render::savedProjection(drawing);
+        list = render::buildModelSpace(drawing, options);
+        image = QImage(width, height, QImage::Format_RGB32);  // paint() fills it
+        QPainter painter(&image);
+        render::paint(painter, list, savedWindow(*drawing.activeView, width, height), Qt::white);
     } else {
         list = render::buildModelSpace(drawing);
     }
+    if (image.isNull()) image = render::renderImage(list, QSize(width, height));
     QByteArray png;
-    if (!encodePng(render::renderImage(list, QSize(width, height)), png))
-        return fail("não foi possível codificar a imagem PNG");
+    if (!encodePng(image, png)) return fail("não foi possível codificar a imagem PNG");
     QSaveFile out(QString::fromStdString(files[1]));
     if (!out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.commit())
         return fail("não foi possível gravar " + files[1]);

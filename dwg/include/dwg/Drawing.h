@@ -673,6 +673,22 @@ struct Block {
     bool operator==(const Block&) const = default;
 };
 
+// How the active model-space viewport (VPORT "*Active") last showed the
+// drawing: looking from `target` + `direction` towards `target`, with the
+// view's centre `centre` in display coordinates (the view plane through the
+// target, x to the right and y up on screen after the twist).
+struct SavedView {
+    Point2 centre;
+    double height = 1;  // drawing units from the bottom to the top of the view
+    double aspect = 1;  // width / height of the window it was shown in
+    Point3 target;
+    Point3 direction{0, 0, 1};
+    double twist = 0;  // radians
+    bool perspective = false;
+
+    bool operator==(const SavedView&) const = default;
+};
+
 struct HeaderVariables {
     Point3 insertionBase;
     std::optional<Point3> extentsMin;  // absent where the file stores none (±1e20)
@@ -688,6 +704,7 @@ struct HeaderVariables {
     double newEntityLinetypeScale = 1;
     bool paperSpaceLinetypeScaling = true;  // PSLTSCALE
     bool fillMode = true;  // FILLMODE: solids, wide polylines and solid hatches are filled
+    bool tileMode = true;  // TILEMODE: saved with the model tab active (false: a layout)
     // Dimension defaults (DIMSCALE, DIMTXT), for entities sized by a dimension style the
     // reader does not decode (TOLERANCE).
     double dimScale = 1;
@@ -719,6 +736,9 @@ struct Drawing {
     std::vector<Linetype> linetypes;
     std::vector<TextStyle> textStyles;
     std::vector<Block> blocks;
+    // The model-space view the drawing was saved in; none when the file has no
+    // readable "*Active" viewport.
+    std::optional<SavedView> activeView;
     // Entities counted but not decoded, by type name.
     std::map<std::string, int> skippedEntities;
     // Object records left out because they were damaged (CRC or framing wrong).

@@ -1,18 +1,23 @@
 // The drawing viewer the preview window hosts. It offers the operations the
 // window drives (the settings it makes on show, and OpenDrawing) and, for
-// the user, wheel zoom about the cursor, drag to pan, double-click (or Home)
-// for the whole drawing, and + and - on the keyboard.
+// the user, wheel zoom about the cursor, drag to pan, double-click for the
+// whole drawing, and + and - on the keyboard. A drawing is seen from the
+// direction its author saved it in (a 3D block saved in an isometric view
+// opens isometric); Home brings that view back, T, F and D look from the top,
+// the front and the right, 1 to 4 from the south-west, south-east,
+// north-east and north-west, and Shift + drag turns the model about.
 //
 // OpenDrawing reads the whole file before it returns, so the caller may delete
-// it at once; the display list is built, and every view of it painted, on a
-// worker thread, so that no drawing holds up the window. Until the new list
-// is ready the viewer shows an empty drawing; a newer OpenDrawing cancels an
-// older build. While a new view is painted the last picture is shown moved
-// and scaled to it. A file that cannot be read leaves a short line in place
-// of the drawing; one cut short by the build's budget shows what was built
-// and a line saying so. OpenDrawing never throws.
+// it at once; the drawing is parsed, its display list built and every view
+// of it painted on worker threads, so that no drawing holds up the window.
+// Until the new list is ready the viewer shows an empty drawing; a newer
+// OpenDrawing cancels an older build. While a new view is painted the last
+// picture is shown moved and scaled to it. A file that cannot be read leaves
+// a short line in place of the drawing; one cut short by the build's budget
+// shows what was built and a line saying so. OpenDrawing never throws.
 #pragma once
 
+#include <dwg/Drawing.h>
 #include <render/DisplayList.h>
 #include <render/View.h>
 
@@ -44,8 +49,8 @@ class DwgViewer : public QWidget {
     // window relies on.
     void ShowLayoutBar(bool show);
     void ShowToobar(bool show);
-    // On: every drawing opens showing its whole extents. Off: a drawing opens
-    // in the view the previous one was left in.
+    // On: every drawing opens showing its whole extents, in its saved view
+    // direction. Off: a drawing opens in the view the previous one was left in.
     void OpenZoomextend(bool zoomToExtents);
     // The viewer's own menu (whole drawing, closer, farther) on a right click,
     // when no menu of the host's takes its place.
@@ -57,6 +62,12 @@ class DwgViewer : public QWidget {
     void OpenDrawing(const std::filesystem::path& file);
 
     void zoomToExtents();
+    // Looks at the drawing from `projection`, the whole drawing in view once
+    // the list is built again.
+    void setProjection(const render::Projection& projection);
+    const render::Projection& projection() const { return projection_; }
+    // The view direction the drawing was saved in (top when it has none).
+    const render::Projection& savedProjection() const { return savedProjection_; }
 
     // The list shown: empty while a newly opened drawing is being built.
     const render::DisplayList& displayList() const { return *list_; }
@@ -71,6 +82,7 @@ class DwgViewer : public QWidget {
 
     static constexpr double kMargin = 0.03;  // free border around the whole drawing
     static constexpr double kWheelStep = 1.25;
+    static constexpr double kOrbitRadiansPerPixel = 0.01;
 
   signals:
     // The drawing of the last OpenDrawing is built and in place.
@@ -92,6 +104,14 @@ class DwgViewer : public QWidget {
     void setView(const render::View& view);
     void showBuilt(std::uint64_t generation, std::shared_ptr<const render::DisplayList> list,
                    const QString& failure);
+    // How the view follows a list when it arrives.
+    enum class Refit {
+        Open,       // as OpenZoomextend says
+        Whole,      // the whole drawing
+        KeepScale,  // the same scale about the drawing's middle (orbiting)
+    };
+    void startBuild(Refit refit);
+    void orbitBy(QPointF delta);
     void requestPicture();
     void pictureDone(std::uint64_t generation, const render::View& view, const QImage& image);
     // Runs `job` on a thread of its own, joined before the viewer goes.
@@ -113,6 +133,11 @@ class DwgViewer : public QWidget {
     bool painting_ = false;
 
     std::shared_ptr<const render::DisplayList> list_;
+    // Kept to draw it again from another direction.
+    std::shared_ptr<const dwg::Drawing> drawing_;
+    render::Projection projection_;
+    render::Projection savedProjection_;
+    Refit refit_ = Refit::Open;
     render::View view_;
     // The view follows the widget's size while it shows the whole drawing;
     // once the user zooms or pans, a resize keeps centre and scale.
@@ -122,6 +147,7 @@ class DwgViewer : public QWidget {
     QMenu* popupMenu_ = nullptr;
     QString failure_;
     std::optional<QPointF> dragFrom_;
+    bool orbiting_ = false;  // the drag turns the model instead of moving it
 };
 
 }  // namespace preview

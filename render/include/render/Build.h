@@ -4,6 +4,7 @@
 
 #include <dwg/Drawing.h>
 #include <render/DisplayList.h>
+#include <render/View.h>
 
 #include <atomic>
 #include <cstddef>
@@ -28,6 +29,9 @@ struct BuildLimits {
 
 struct BuildOptions {
     BuildLimits limits;
+    // The list's points are view coordinates of this projection; the default
+    // is the plan view, where they are world x and y.
+    Projection projection;
     // Read as the build goes: once it holds true, the build stops as if out
     // of work, keeping what it has, with report.cancelled set.
     const std::atomic<bool>* cancel = nullptr;
@@ -42,6 +46,10 @@ DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& bloc
                              const BuildOptions& options = {});
 // An empty list when the drawing has no model space.
 DisplayList buildModelSpace(const dwg::Drawing& drawing, const BuildOptions& options = {});
+
+// The direction and twist the drawing's active viewport was saved with,
+// looking at its target; the plan view when the file keeps none.
+Projection savedProjection(const dwg::Drawing& drawing);
 
 // A block definition by name, ignoring case; nullptr when there is none.
 const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name);

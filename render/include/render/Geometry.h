@@ -43,6 +43,7 @@ struct Vec3 {
     double x = 0;
     double y = 0;
     double z = 0;
+    bool operator==(const Vec3&) const = default;
 };
 
 inline Vec3 operator+(Vec3 a, Vec3 b) {

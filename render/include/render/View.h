@@ -7,6 +7,35 @@
 
 namespace render {
 
+// Which way the drawing is looked at, as a parallel projection: from the side
+// `direction` points to, towards `target`, the picture turned `twist` radians
+// counter-clockwise. World z shows upwards unless the view looks along it.
+// The builder maps every point through worldToView() and draws view x and y;
+// view z (towards the eye) is the depth that hidden lines and shading need.
+struct Projection {
+    Vec3 direction{0, 0, 1};
+    double twist = 0;
+    Vec3 target;
+
+    bool operator==(const Projection&) const = default;
+
+    // World to view: x right, y up, z towards the eye, the target at the origin.
+    Transform worldToView() const;
+
+    static Projection looking(Vec3 direction) { return {direction, 0, {}}; }
+    static Projection top() { return {}; }
+    static Projection front() { return looking({0, -1, 0}); }
+    static Projection right() { return looking({1, 0, 0}); }
+    static Projection southWest() { return looking({-1, -1, 1}); }
+    static Projection southEast() { return looking({1, -1, 1}); }
+    static Projection northEast() { return looking({1, 1, 1}); }
+    static Projection northWest() { return looking({-1, 1, 1}); }
+
+    // Turned as a drag turns a model: `yaw` radians about the world z axis,
+    // the eye raised `pitch` radians, never over the top or under the bottom.
+    Projection orbited(double yaw, double pitch) const;
+};
+
 struct View {
     Vec2 centre;
     double scale = 1;  // device pixels per world unit

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Scores dwgrender's --view saved render of every sample drawing saved with
+# model space showing against the drawing's own preview image (drawn by the
+# CAD program that saved it), with the ink-overlap F1: ink in the preview is
+# whatever differs from its most common colour. Drawings saved with a layout
+# showing, or without a preview, are listed and not scored. Prints one row
+# per drawing, then the median and how many score 0.80 or more.
+#   tools/dwgrender/compare_previews.sh [build folder] [output folder] [--view extents]
+# Needs python3 with PIL and numpy (Debian: python3-pil, python3-numpy).
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$here/../.."
+build="${1:-$root/build}"
+out="${2:-$build/preview-compare}"
+view="${3:-saved}"
+view="${view#--view }"
+renderer="$build/tools/dwgrender/dwgrender"
+info="$build/tools/dwginfo/dwginfo"
+samples="${TESSALY_DWG_SAMPLES:-$root/../shared/dwg-samples}"
+compare="${TESSALY_RENDER_COMPARE:-$samples/../tools/render_compare.py}"
+python=/usr/bin/python3
+mkdir -p "$out"
+scores=()
+row() { printf '%-6s %-36s %6s  %s\n' "$@"; }
+row version file f1 detail
+for drawing in "$samples"/R*/*.dwg; do
+  version=$(basename "$(dirname "$drawing")")
+  name=$(basename "$drawing" .dwg)
+  mkdir -p "$out/$version"
+  preview="$out/$version/$name.preview.png"
+  ours="$out/$version/$name.png"
+  if "$info" "$drawing" 2> /dev/null | grep -qx 'tilemode: 0'; then
+    row "$version" "$name" n/a "saved with a layout showing"
+    continue
+  fi
+  if ! "$info" --preview "$preview" "$drawing" 2> /dev/null; then
+    row "$version" "$name" n/a "no preview image"
+    continue
+  fi
+  # The preview's proportions, so that both frame the view alike, at 1024
+  # pixels across: the score scales both to one box, and a render as small
+  # as the preview would lose to pixel rounding what the drawing has.
+  size=$("$python" -c "import sys; from PIL import Image
+w, h = Image.open(sys.argv[1]).size; print('%dx%d' % (1024, max(1, round(1024 * h / w))))" "$preview")
+  if ! "$renderer" --view "$view" --size "$size" "$drawing" "$ours" 2> "$out/$version/$name.err"; then
+    row "$version" "$name" fail "$(head -c 120 "$out/$version/$name.err")"
+    continue
+  fi
+  result=$("$python" "$compare" "$ours" "$preview" --bg auto || true)
+  f1=$(awk '{print $2}' <<< "$result")
+  row "$version" "$name" "$f1" "${result#f1 * }"
+  [[ "$f1" =~ ^[0-9.]+$ ]] && scores+=("$f1")
+done
+printf '%s\n' "${scores[@]}" | sort -n | awk '{a[NR]=$1} END {
+  if (NR == 0) exit;
+  m = (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2;
+  good = 0; for (i = 1; i <= NR; i++) if (a[i] >= 0.80) good++;
+  printf "scored %d, median f1 %.3f, 0.80 or more: %d (%.0f %%)\n", NR, m, good, 100 * good / NR }'
