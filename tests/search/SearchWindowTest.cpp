@@ -283,9 +283,10 @@ TEST_F(SearchWindowTest, AnIndexLostWhileRunningIsBuiltAgain) {
     createWindows();
     for (const char* suffix : {"", "-wal", "-shm"})
         fs::remove(fs::path(library.layout().searchIndexFile()) += suffix);
+    // Whether the first answer comes before or after the rebuild depends on the
+    // indexing thread; what matters is that the rebuilt index answers.
     type("torneira");
     EXPECT_TRUE(main->showingResults());
-    EXPECT_TRUE(gridNames().empty());
     main->indexer().wait();
     // The categories indexed again join the results on screen.
     ASSERT_TRUE(waitUntil([&] { return main->Lista->count() == 1; }));
