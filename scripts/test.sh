@@ -15,7 +15,7 @@ cmake --build build -j "$jobs"
 # Tests that drive windows must not depend on their order: once more each,
 # shuffled, under two seeds.
 for seed in 1 2; do
-  for binary in build/tests/{ui,browser,preview,download,app}/*_tests; do
+  for binary in build/tests/{ui,browser,preview,download,app,search}/*_tests; do
     [ -x "$binary" ] || continue
     QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$binary" --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1
   done
