@@ -75,6 +75,21 @@ CURLcode perform(CURL* curl, const std::function<bool()>& idle) {
     return result;
 }
 
+CURLcode performWith(CURL* curl, BodyHandler onBody, ProgressHandlerFunction onProgress,
+                     void* transfer) {
+    set(curl, CURLOPT_WRITEFUNCTION, onBody);
+    set(curl, CURLOPT_WRITEDATA, transfer);
+    // libcurl calls the progress function only when progress is switched on.
+    set(curl, CURLOPT_NOPROGRESS, 0L);
+    set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
+    set(curl, CURLOPT_XFERINFODATA, transfer);
+    return perform(curl, [&] {
+        curl_off_t total = -1;
+        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+        return onProgress(transfer, total, 0, 0, 0) == 0;
+    });
+}
+
 DownloadStatus statusOfHttpError(long httpStatus) {
     return httpStatus == 404 || httpStatus == 410 ? DownloadStatus::NotFound
                                                   : DownloadStatus::ServerError;

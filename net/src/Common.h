@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -43,6 +44,16 @@ inline constexpr std::chrono::milliseconds kIdleReport{50};
 // activity; idle returning false aborts the transfer
 // (CURLE_ABORTED_BY_CALLBACK).
 CURLcode perform(CURL* curl, const std::function<bool()>& idle);
+
+using BodyHandler = std::size_t (*)(char* data, std::size_t size, std::size_t count, void* user);
+using ProgressHandlerFunction = int (*)(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t,
+                                        curl_off_t);
+
+// Hands the body and the progress reports of one transfer to its handlers
+// (both given `transfer`) and runs it through perform(), so that the progress
+// handler also hears from a transfer that waits.
+CURLcode performWith(CURL* curl, BodyHandler onBody, ProgressHandlerFunction onProgress,
+                     void* transfer);
 
 template <typename Value>
 void set(CURL* curl, CURLoption option, Value value) {

@@ -151,18 +151,8 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     char curlError[CURL_ERROR_SIZE] = {};
     const std::string address(url);
     common::setPolicy(curl, address, limits, curlError);
-    common::set(curl, CURLOPT_WRITEFUNCTION, onBody);
-    common::set(curl, CURLOPT_WRITEDATA, &transfer);
-    // libcurl calls the progress function only when progress is switched on.
-    common::set(curl, CURLOPT_NOPROGRESS, 0L);
-    common::set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    common::set(curl, CURLOPT_XFERINFODATA, &transfer);
 
-    const CURLcode code = common::perform(curl, [&] {
-        curl_off_t total = -1;
-        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
-        return onProgress(&transfer, total, 0, 0, 0) == 0;
-    });
+    const CURLcode code = common::performWith(curl, onBody, onProgress, &transfer);
     if (transfer.handlerError) std::rethrow_exception(transfer.handlerError);
 
     DownloadResult result;

@@ -277,17 +277,8 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     common::setPolicy(curl, address, limits, curlError);
     common::set(curl, CURLOPT_HEADERFUNCTION, onHeader);
     common::set(curl, CURLOPT_HEADERDATA, &transfer);
-    common::set(curl, CURLOPT_WRITEFUNCTION, onBody);
-    common::set(curl, CURLOPT_WRITEDATA, &transfer);
-    common::set(curl, CURLOPT_NOPROGRESS, 0L);
-    common::set(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
-    common::set(curl, CURLOPT_XFERINFODATA, &transfer);
 
-    const CURLcode code = common::perform(curl, [&] {
-        curl_off_t total = -1;
-        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
-        return onProgress(&transfer, total, 0, 0, 0) == 0;
-    });
+    const CURLcode code = common::performWith(curl, onBody, onProgress, &transfer);
     const bool closed = ::close(descriptor) == 0;
     if (transfer.handlerError) std::rethrow_exception(transfer.handlerError);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
