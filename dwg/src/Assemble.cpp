@@ -86,6 +86,18 @@ void normaliseLinetype(EntityHeader& entity, const HeaderVariables& header) {
         entity.linetypeRef = EntityHeader::LinetypeRef::Continuous;
 }
 
+// The first "*Active" viewport in the table's order is the current one; when
+// the table's list names none of them, the first met in the file.
+std::optional<SavedView> currentView(const DecodedObjects& objects) {
+    if (objects.activeViews.empty()) return std::nullopt;
+    std::unordered_map<Handle, const SavedView*> byHandle;
+    for (const ActiveViewport& active : objects.activeViews)
+        byHandle.emplace(active.handle, &active.view);
+    for (Handle entry : objects.viewportOrder)
+        if (const auto found = byHandle.find(entry); found != byHandle.end()) return *found->second;
+    return objects.activeViews.front().view;
+}
+
 }  // namespace
 
 void DecodedObjects::addEntity(EntityRecord&& record, const FileContext& context) {
@@ -122,7 +134,7 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
     drawing.codePage = context.codePage;
     drawing.header = header;
     drawing.layers = std::move(objects.layers);
-    drawing.activeView = objects.activeView;
+    drawing.activeView = currentView(objects);
     drawing.linetypes = std::move(objects.linetypes);
     drawing.textStyles = std::move(objects.textStyles);
 

@@ -66,6 +66,11 @@ struct StyledEntity {
     std::optional<MLeaderPending> mleader;
 };
 
+struct ActiveViewport {
+    Handle handle = 0;
+    SavedView view;
+};
+
 struct DecodedObjects {
     // Plain entities in object-map order, by owner: each list becomes the
     // contents of a block as it is, without being copied again.
@@ -79,7 +84,8 @@ struct DecodedObjects {
     std::vector<TextStyle> textStyles;
     std::vector<MLeaderStyle> mleaderStyles;
     std::vector<MLineStyle> mlineStyles;
-    std::optional<SavedView> activeView;
+    std::vector<ActiveViewport> activeViews;  // in object-map order
+    std::vector<Handle> viewportOrder;        // the VPORT table's entries, in its order
     int damaged = 0;  // records that failed their CRC or framing and were left out
 
     // Files `record` where the assembly will look for it; BLOCK, ENDBLK and

@@ -68,6 +68,7 @@ enum FixedType : int {
     kLayer = 51,
     kStyle = 53,
     kLtype = 57,
+    kVportControl = 64,
     kVport = 65,
     kMlineStyle = 73,
     kOle2Frame = 74,
@@ -258,6 +259,7 @@ class RecordReader {
     void readLayer();
     void readTextStyle();
     void readLinetype();
+    void readViewportControl();
     void readViewport();
     void readEntityStyle(bool multiLeader);
     std::string tableEntryName();
@@ -471,12 +473,24 @@ void RecordReader::readLinetype() {
     out_.linetypes.push_back(std::move(linetype));
 }
 
-// Only the view of the active viewport matters; tiled drawings hold several
-// "*Active" entries, the first of which is the current one.
+// The table's order of its viewports: with several tiled viewports showing,
+// the current one is the first "*Active" entry in this order, which need not
+// be the first met in the file.
+void RecordReader::readViewportControl() {
+    commonObjectData();
+    const std::uint32_t count = d().bitLong();
+    h().requireItems(count, 8, "janelas de vista");
+    commonObjectHandles();
+    context_.charge(count, sizeof(Handle));
+    for (std::uint32_t i = 0; i < count; ++i)
+        out_.viewportOrder.push_back(h().handle().resolve(frame_.handle));
+}
+
+// Only the views of the active viewports matter.
 void RecordReader::readViewport() {
     commonObjectData();
     const std::string name = tableEntryName();
-    if (out_.activeView || !sameLetters(name, "*ACTIVE")) return;
+    if (!sameLetters(name, "*ACTIVE")) return;
     SavedView view;
     view.height = d().bitDouble();
     const double aspectTimesHeight = d().bitDouble();
@@ -497,7 +511,8 @@ void RecordReader::readViewport() {
     if (!usable) return;
     view.aspect = aspectTimesHeight / view.height;
     view.twist = std::remainder(view.twist, 2 * std::numbers::pi);
-    out_.activeView = view;
+    context_.charge(1, sizeof(ActiveViewport));
+    out_.activeViews.push_back(ActiveViewport{frame_.handle, view});
 }
 
 void RecordReader::readEntityStyle(bool multiLeader) {
@@ -639,7 +654,7 @@ void RecordReader::run() {
     const bool mleaderStyle =
         klass && !klass->isEntity && sameLetters(klass->dxfName, "MLEADERSTYLE");
     const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype ||
-                       type == kVport || type == kMlineStyle;
+                       type == kVportControl || type == kVport || type == kMlineStyle;
     // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
     if (!fixedName && !entityClass && !mleaderStyle && !table) return;
     checkCrc();
@@ -662,6 +677,9 @@ void RecordReader::run() {
             return;
         case kLtype:
             readLinetype();
+            return;
+        case kVportControl:
+            readViewportControl();
             return;
         case kVport:
             readViewport();

@@ -226,16 +226,23 @@ TEST(SavedView, ActiveViewportOfTheSamples) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
     struct Case {
         const char* file;
-        dwg::Point3 direction;  // as a unit vector
+        dwg::Point3 direction;  // any length
         bool tileMode;
     };
-    const double third = 1 / std::sqrt(3.0);
     const Case cases[] = {
-        {"R2000/libredwg_PolyLine3D.dwg", {-third, -third, third}, true},
-        {"R2013/libredwg_PolyLine3D.dwg", {-third, -third, third}, true},
+        {"R2000/libredwg_PolyLine3D.dwg", {-1, -1, 1}, true},
+        {"R2013/libredwg_PolyLine3D.dwg", {-1, -1, 1}, true},
         {"R2000/libredwg_entities-2d.dwg", {0, 0, 1}, true},
-        {"R2018/restaurant_LAVAMANOS.dwg", {third, third, third}, true},
+        {"R2018/restaurant_LAVAMANOS.dwg", {1, 1, 1}, true},
         {"R2013/ikea_MALM_no-590-024-36.dwg", {0, 0, 1}, false},
+        // Three tiled viewports; the current one is the table's first, which
+        // is the last of the three in the file.
+        {"R2018/symbol_co2-anturi.dwg", {40.218061397069135, -825.668031345348, 1648.8760509670208},
+         true},
+    };
+    const auto unit = [](const dwg::Point3& p) {
+        const double n = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
+        return dwg::Point3{p.x / n, p.y / n, p.z / n};
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -243,11 +250,10 @@ TEST(SavedView, ActiveViewportOfTheSamples) {
         EXPECT_EQ(drawing.header.tileMode, c.tileMode);
         ASSERT_TRUE(drawing.activeView);
         const dwg::SavedView& view = *drawing.activeView;
-        const dwg::Point3& d = view.direction;
-        const double n = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-        EXPECT_NEAR(d.x / n, c.direction.x, 1e-9);
-        EXPECT_NEAR(d.y / n, c.direction.y, 1e-9);
-        EXPECT_NEAR(d.z / n, c.direction.z, 1e-9);
+        const dwg::Point3 got = unit(view.direction), expected = unit(c.direction);
+        EXPECT_NEAR(got.x, expected.x, 1e-9);
+        EXPECT_NEAR(got.y, expected.y, 1e-9);
+        EXPECT_NEAR(got.z, expected.z, 1e-9);
         EXPECT_GT(view.height, 0);
         EXPECT_GT(view.aspect, 0.5);
         EXPECT_LT(view.aspect, 4);
