@@ -163,7 +163,8 @@ std::vector<fs::path> listBlocks(const fs::path& categoryFolder) {
     for (fs::directory_iterator it(dwgFolder(categoryFolder), dwgError), end;
          !dwgError && it != end; it.increment(dwgError)) {
         const std::string file = pathToUtf8(it->path().filename());
-        if (file.size() <= kArchiveEnding.size() || !endsWithIgnoringAsciiCase(file, kArchiveEnding))
+        if (file.size() <= kArchiveEnding.size() ||
+            !endsWithIgnoringAsciiCase(file, kArchiveEnding))
             continue;
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;

@@ -1,5 +1,6 @@
 // Export through the real main window: the real save dialog and message boxes
 // are answered as a user would, and the target folder is checked byte for byte.
+#include <dwg/Writer.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -21,8 +22,6 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
-
-#include <dwg/Writer.h>
 
 #include "../archive/ZipFixtures.h"
 #include "Sketch.h"
@@ -689,8 +688,8 @@ TEST_F(ExportTest, ABlockWithoutAThumbnailShowsPreviewsAndExports) {
     // Ink on white in the middle of the tile, where the drawing's diagonals cross.
     const QImage shot = main->Lista->viewport()->grab().toImage();
     const QRect tile = main->Lista->tileRect(0);
-    const QRect middle = tile.adjusted(tile.width() / 4, tile.height() / 4, -tile.width() / 4,
-                                       -tile.height() / 4);
+    const QRect middle =
+        tile.adjusted(tile.width() / 4, tile.height() / 4, -tile.width() / 4, -tile.height() / 4);
     int white = 0, dark = 0;
     for (int y = middle.top(); y <= middle.bottom(); ++y)
         for (int x = middle.left(); x <= middle.right(); ++x) {

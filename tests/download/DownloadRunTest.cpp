@@ -75,7 +75,8 @@ TEST_F(DownloadRun, APackageOfDrawingArchivesAloneIsInstalled) {
     const auto run = this->run({3});
     ASSERT_EQ(run->boxes.size(), 1u);
     EXPECT_EQ(run->boxes[0].text, kDone);
-    EXPECT_EQ(category(3), (std::vector<std::string>{"DWG", "DWG/Fogao.DWG.zip", "DWG/Pia.DWG.zip"}));
+    EXPECT_EQ(category(3),
+              (std::vector<std::string>{"DWG", "DWG/Fogao.DWG.zip", "DWG/Pia.DWG.zip"}));
     expectOnlyCategories({3});
 }
 

@@ -143,7 +143,9 @@ TEST(Blocks, OneEntryPerBlockWithOrWithoutItsThumbnail) {
         std::vector<Listed> listed;
     };
     const Case cases[] = {
-        {"thumbnail and archive", {{"IMG/Pia.PNG"}, {"DWG/Pia.DWG.zip"}}, {{"Pia.PNG", "Pia.DWG.zip"}}},
+        {"thumbnail and archive",
+         {{"IMG/Pia.PNG"}, {"DWG/Pia.DWG.zip"}},
+         {{"Pia.PNG", "Pia.DWG.zip"}}},
         {"archive only", {{"DWG/Sofa.DWG.zip"}}, {{"Sofa.PNG", "Sofa.DWG.zip"}}},
         {"archive only, its letter case kept",
          {{"DWG/mesa Redonda.dwg.ZIP"}},
@@ -151,7 +153,9 @@ TEST(Blocks, OneEntryPerBlockWithOrWithoutItsThumbnail) {
         {"both, names differing in letter case",
          {{"IMG/pia.png"}, {"DWG/PIA.DWG.zip"}},
          {{"pia.png", "PIA.DWG.zip"}}},
-        {"both, dotted names", {{"IMG/a.b.PNG"}, {"DWG/A.B.dwg.zip"}}, {{"a.b.PNG", "A.B.dwg.zip"}}},
+        {"both, dotted names",
+         {{"IMG/a.b.PNG"}, {"DWG/A.B.dwg.zip"}},
+         {{"a.b.PNG", "A.B.dwg.zip"}}},
         {"thumbnail without archive still shows", {{"IMG/Solo.PNG"}}, {{"Solo.PNG", ""}}},
         {"a thumbnail in another format does not count",
          {{"IMG/Arvore.jpg"}, {"DWG/Arvore.DWG.zip"}},
@@ -174,12 +178,24 @@ TEST(Blocks, OneEntryPerBlockWithOrWithoutItsThumbnail) {
          {{"DWG/Ligado.DWG.zip", Kind::LinkToFile}, {"IMG/Foto.PNG", Kind::LinkToFile}},
          {{"Foto.PNG", ""}, {"Ligado.PNG", "Ligado.DWG.zip"}}},
         {"sorted by file name across both folders",
-         {{"IMG/b.PNG"}, {"DWG/c.DWG.zip"}, {"DWG/a.DWG.zip"}, {"IMG/.oculto.PNG"}, {"DWG/B.DWG.zip"}},
-         {{".oculto.PNG", ""}, {"a.PNG", "a.DWG.zip"}, {"b.PNG", "B.DWG.zip"}, {"c.PNG", "c.DWG.zip"}}},
+         {{"IMG/b.PNG"},
+          {"DWG/c.DWG.zip"},
+          {"DWG/a.DWG.zip"},
+          {"IMG/.oculto.PNG"},
+          {"DWG/B.DWG.zip"}},
+         {{".oculto.PNG", ""},
+          {"a.PNG", "a.DWG.zip"},
+          {"b.PNG", "B.DWG.zip"},
+          {"c.PNG", "c.DWG.zip"}}},
         // Only ASCII letters compare without case: Latin-1 "\xC1" and "\xE1" differ.
         {"names that are not UTF-8",
-         {{"IMG/SOF\xE1.png"}, {"DWG/Sof\xE1.DWG.zip"}, {"DWG/\xE1gua.DWG.zip"}, {"IMG/\xC1gua.PNG"}},
-         {{"SOF\xE1.png", "Sof\xE1.DWG.zip"}, {"\xC1gua.PNG", ""}, {"\xE1gua.PNG", "\xE1gua.DWG.zip"}}},
+         {{"IMG/SOF\xE1.png"},
+          {"DWG/Sof\xE1.DWG.zip"},
+          {"DWG/\xE1gua.DWG.zip"},
+          {"IMG/\xC1gua.PNG"}},
+         {{"SOF\xE1.png", "Sof\xE1.DWG.zip"},
+          {"\xC1gua.PNG", ""},
+          {"\xE1gua.PNG", "\xE1gua.DWG.zip"}}},
         {"no IMG folder, no DWG folder", {}, {}},
     };
     for (const Case& c : cases) {
@@ -192,11 +208,21 @@ TEST(Blocks, OneEntryPerBlockWithOrWithoutItsThumbnail) {
             const fs::path path = category / entry.path;
             fs::create_directories(path.parent_path());
             switch (entry.kind) {
-                case Kind::File: touch(path); break;
-                case Kind::Folder: fs::create_directories(path); break;
-                case Kind::LinkToFile: fs::create_symlink(outside / "alvo", path); break;
-                case Kind::LinkToFolder: fs::create_directory_symlink(outside, path); break;
-                case Kind::DanglingLink: fs::create_symlink(outside / "nada", path); break;
+                case Kind::File:
+                    touch(path);
+                    break;
+                case Kind::Folder:
+                    fs::create_directories(path);
+                    break;
+                case Kind::LinkToFile:
+                    fs::create_symlink(outside / "alvo", path);
+                    break;
+                case Kind::LinkToFolder:
+                    fs::create_directory_symlink(outside, path);
+                    break;
+                case Kind::DanglingLink:
+                    fs::create_symlink(outside / "nada", path);
+                    break;
             }
         }
         const std::vector<fs::path> blocks = listBlocks(category);
