@@ -260,7 +260,9 @@ bool DwgViewer::pictureIsCurrent() const {
 }
 
 void DwgViewer::requestPicture() {
-    if (painting_ || width() <= 0 || height() <= 0 || pictureIsCurrent()) return;
+    // While a list is built its predecessor is not painted again: it would
+    // pass for the new one.
+    if (painting_ || building_ || width() <= 0 || height() <= 0 || pictureIsCurrent()) return;
     painting_ = true;
     const std::uint64_t generation = generation_;
     const render::View view = view_;
@@ -307,6 +309,10 @@ void DwgViewer::paintEvent(QPaintEvent*) {
         painter.drawImage(
             QRectF(topLeft.x, topLeft.y, pictureView_.width * factor, pictureView_.height * factor),
             picture_);
+    } else if (!picture_.isNull()) {
+        // The drawing turned to another direction: the last picture stays as
+        // it was until the turned one is ready, rather than a blank.
+        painter.drawImage(QRectF(0, 0, pictureView_.width, pictureView_.height), picture_);
     }
     requestPicture();
     const QString notice = noticeText();

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QPainter>
 #include <QTest>
 #include <QTimer>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include "HostileDrawings.h"
 #include "Samples.h"
 #include "preview/DwgViewer.h"
+#include "render/Painter.h"
 
 namespace fs = std::filesystem;
 using preview::DwgViewer;
@@ -319,4 +321,29 @@ TEST_F(DwgViewerTest, ANewerDrawingReplacesABuildStillRunning) {
     QTest::qWait(50);
     EXPECT_FALSE(viewer.displayList().empty());
     EXPECT_FALSE(viewer.displayList().report.simplified());
+}
+
+TEST_F(DwgViewerTest, TurningKeepsTheLastPictureUntilTheTurnedOneIsReady) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const fs::path copy = temp.path() / "iso.DWG";
+    fs::copy_file(testsupport::samplesFolder() / "R2000/libredwg_PolyLine3D.dwg", copy);
+    viewer.OpenDrawing(copy);
+    settle();
+    const QImage saved = shown();
+    ASSERT_GT(inkedPixels(saved), 50);
+    for (const Qt::Key key : {Qt::Key_T, Qt::Key_F, Qt::Key_Home}) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        const QImage before = viewer.grab().toImage();
+        QTest::keyClick(&viewer, key);  // the new list is built on a worker meanwhile
+        EXPECT_EQ(viewer.grab().toImage(), before) << "not a blank while it turns";
+        // Once settled, what shows is the new list's own picture, not the
+        // old list painted again while the new one was built.
+        const QImage turned = shown();
+        QImage expected(turned.size(), QImage::Format_RGB32);
+        {
+            QPainter painter(&expected);
+            render::paint(painter, viewer.displayList(), viewer.view(), Qt::white);
+        }
+        EXPECT_EQ(turned.convertToFormat(QImage::Format_RGB32), expected);
+    }
 }

@@ -12,7 +12,8 @@
 // of it painted on worker threads, so that no drawing holds up the window.
 // Until the new list is ready the viewer shows an empty drawing; a newer
 // OpenDrawing cancels an older build. While a new view is painted the last
-// picture is shown moved and scaled to it. A file that cannot be read leaves
+// picture is shown moved and scaled to it; while the drawing is drawn again
+// from another direction, the last picture stays as it was. A file that cannot be read leaves
 // a short line in place of the drawing; one cut short by the build's budget
 // shows what was built and a line saying so. OpenDrawing never throws.
 #pragma once
@@ -123,7 +124,7 @@ class DwgViewer : public QWidget {
     };
     std::vector<Worker> workers_;
     std::shared_ptr<std::atomic<bool>> cancelBuild_;
-    std::uint64_t generation_ = 0;  // of the last OpenDrawing
+    std::uint64_t generation_ = 0;  // of the last OpenDrawing or change of direction
     bool building_ = false;
     bool lastHadDrawing_ = false;
     // The picture of the list for one view; at most one painted at a time.
