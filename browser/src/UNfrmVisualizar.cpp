@@ -283,7 +283,7 @@ void TfrmVisualizar::LoadBlockList() {
         setSecondStatusPanelText(QString());
         Lista->clear();
         if (!state_.CurrentCategoryFolder.empty()) {
-            for (const auto& thumbnail : library::listThumbnails(state_.CurrentCategoryFolder))
+            for (const auto& thumbnail : library::listBlocks(state_.CurrentCategoryFolder))
                 Lista->addItem(thumbnail);
         }
     } catch (...) {

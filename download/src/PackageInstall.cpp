@@ -66,11 +66,12 @@ std::string putAsidePrefix(int index) {
     return "." + std::to_string(index) + ".antigo-";
 }
 
-// Whether some thumbnail of the category has its drawing archive: a package
-// that brings no block must not replace the category installed.
+// Whether some block of the category has its drawing archive, with or
+// without a thumbnail: a package that brings no block must not replace the
+// category installed.
 bool holdsABlock(const fs::path& category) {
     std::error_code error;
-    for (const fs::path& thumbnail : library::listThumbnails(category))
+    for (const fs::path& thumbnail : library::listBlocks(category))
         if (fs::is_regular_file(fs::symlink_status(library::drawingArchivePath(category, thumbnail),
                                                    error)))
             return true;

@@ -1,6 +1,7 @@
 #include "library/Library.h"
 
 #include <algorithm>
+#include <set>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -28,6 +29,11 @@ const std::array<Category, kCategoryCount> kCategories = {{
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string asciiLowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), asciiLower);
+    return text;
 }
 
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
@@ -139,19 +145,36 @@ fs::path drawingArchivePath(const fs::path& categoryFolder, const fs::path& thum
     return exact;
 }
 
-std::vector<fs::path> listThumbnails(const fs::path& categoryFolder) {
-    std::vector<fs::path> thumbnails;
-    std::error_code error;
-    for (fs::directory_iterator it(imgFolder(categoryFolder), error), end; !error && it != end;
-         it.increment(error)) {
+std::vector<fs::path> listBlocks(const fs::path& categoryFolder) {
+    std::vector<fs::path> blocks;
+    std::set<std::string> namesShown;  // in ASCII lower case
+    std::error_code imgError;
+    for (fs::directory_iterator it(imgFolder(categoryFolder), imgError), end;
+         !imgError && it != end; it.increment(imgError)) {
         std::error_code typeError;
         if (it->is_regular_file(typeError) &&
-            endsWithIgnoringAsciiCase(pathToUtf8(it->path().filename()), ".png"))
-            thumbnails.push_back(it->path());
+            endsWithIgnoringAsciiCase(pathToUtf8(it->path().filename()), ".png")) {
+            blocks.push_back(it->path());
+            namesShown.insert(asciiLowered(pathToUtf8(blockName(it->path()))));
+        }
     }
-    std::sort(thumbnails.begin(), thumbnails.end(),
+    constexpr std::string_view kArchiveEnding = ".DWG.zip";
+    std::error_code dwgError;
+    for (fs::directory_iterator it(dwgFolder(categoryFolder), dwgError), end;
+         !dwgError && it != end; it.increment(dwgError)) {
+        const std::string file = pathToUtf8(it->path().filename());
+        if (file.size() <= kArchiveEnding.size() ||
+            !endsWithIgnoringAsciiCase(file, kArchiveEnding))
+            continue;
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;
+        const std::string name = file.substr(0, file.size() - kArchiveEnding.size());
+        if (namesShown.count(asciiLowered(name)) == 0)
+            blocks.push_back(imgFolder(categoryFolder) / pathFromUtf8(name + ".PNG"));
+    }
+    std::sort(blocks.begin(), blocks.end(),
               [](const fs::path& a, const fs::path& b) { return a.filename() < b.filename(); });
-    return thumbnails;
+    return blocks;
 }
 
 }  // namespace library

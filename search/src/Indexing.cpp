@@ -15,7 +15,7 @@ std::optional<CategoryEntries> readCategory(const fs::path& categoryFolder,
                                             const ReadProgress& progress) {
     CategoryEntries entries;
     entries.fingerprint = folderFingerprint(categoryFolder);
-    const std::vector<fs::path> thumbnails = library::listThumbnails(categoryFolder);
+    const std::vector<fs::path> thumbnails = library::listBlocks(categoryFolder);
     entries.blocks.reserve(thumbnails.size());
     for (std::size_t i = 0; i < thumbnails.size(); ++i) {
         const fs::path drawingArchive = library::drawingArchivePath(categoryFolder, thumbnails[i]);

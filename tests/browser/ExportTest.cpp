@@ -1,5 +1,6 @@
 // Export through the real main window: the real save dialog and message boxes
 // are answered as a user would, and the target folder is checked byte for byte.
+#include <dwg/Writer.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -23,8 +24,11 @@
 #include <functional>
 
 #include "../archive/ZipFixtures.h"
+#include "Sketch.h"
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
+#include "preview/DwgViewer.h"
+#include "preview/UNfrmPreview.h"
 #include "ui/Pump.h"
 #include "ui/Translations.h"
 #include "ui/Windows.h"
@@ -658,6 +662,69 @@ TEST_F(ExportTest, NamesThatAreNotUtf8StillShowAndExport) {
     EXPECT_EQ(proposed, QStringLiteral("Sofá"));
     EXPECT_EQ(script.seen().back().text, kDone);
     EXPECT_EQ(readFile(target / (latin1 + ".DWG")), drawing) << "the block's own bytes as its name";
+}
+
+// A block installed with its drawing archive alone: its tile shows the
+// drawing, and it previews and exports like any other.
+TEST_F(ExportTest, ABlockWithoutAThumbnailShowsPreviewsAndExports) {
+    demo::Sketch sketch;
+    const demo::Pen pen{"CONTORNO", 7};
+    sketch.rectangle(pen, {0, 0}, 80, 60);
+    sketch.line(pen, {0, 0}, {80, 60});
+    sketch.line(pen, {0, 60}, {80, 0});
+    const std::vector<std::uint8_t> dwgBytes = dwg::writeR2000(sketch.finish());
+    const std::string drawing(dwgBytes.begin(), dwgBytes.end());
+    fixtures::writeWithLibzip(dwgFolder() / "Poltrona.DWG.zip", {Member("Poltrona.DWG", drawing)});
+    preview::TfrmPreview preview;
+    ui::windows().preview = &preview;
+
+    openCategoryAndSelect("Poltrona");
+    ASSERT_EQ(main->Lista->count(), 1);
+    ASSERT_EQ(main->Lista->selectedIndex(), 0);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return main->Lista->isThumbnailLoaded(0) || main->Lista->isThumbnailFailed(0); },
+        20000));
+    ASSERT_TRUE(main->Lista->isThumbnailLoaded(0)) << "the drawing, not the crossed placeholder";
+    // Ink on white in the middle of the tile, where the drawing's diagonals cross.
+    const QImage shot = main->Lista->viewport()->grab().toImage();
+    const QRect tile = main->Lista->tileRect(0);
+    const QRect middle =
+        tile.adjusted(tile.width() / 4, tile.height() / 4, -tile.width() / 4, -tile.height() / 4);
+    int white = 0, dark = 0;
+    for (int y = middle.top(); y <= middle.bottom(); ++y)
+        for (int x = middle.left(); x <= middle.right(); ++x) {
+            const int lightness = shot.pixelColor(x, y).lightness();
+            white += lightness > 245;
+            dark += lightness < 200;
+        }
+    const int pixels = middle.width() * middle.height();
+    EXPECT_GT(white, pixels / 2);
+    EXPECT_GT(dark, 0);
+
+    QTest::mouseClick(main->Lista->viewport(), Qt::LeftButton, {}, tile.center());
+    EXPECT_EQ(main->secondStatusPanelText(),
+              QStringLiteral("» Biblioteca - Cozinhas - Bloco Poltrona"));
+    EXPECT_TRUE(preview.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !preview.dwg->isBuilding() && !preview.dwg->displayList().empty(); }, 20000))
+        << preview.dwg->failureText().toStdString();
+
+    QString proposed;
+    ModalScript script(
+        {[&](QWidget* modal) {
+             proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+             acceptProposedIn(target)(modal);
+         },
+         pressKey(Qt::Key_Return)});
+    runExport(script);
+    EXPECT_EQ(proposed, QStringLiteral("Poltrona"));
+    EXPECT_EQ(script.seen().back().text, kDone);
+    EXPECT_EQ(targetFiles(), std::vector<std::string>{"Poltrona.DWG"});
+    EXPECT_EQ(readFile(target / "Poltrona.DWG"), drawing);
+    EXPECT_FALSE(fs::exists(program / "Blocos" / "3" / "IMG" / "Poltrona.PNG"))
+        << "nothing writes a thumbnail into the library";
+    preview.close();
+    ui::windows().preview = nullptr;
 }
 
 TEST_F(ExportTest, SavingIntoTheLibraryItselfKeepsTheBlockArchive) {

@@ -64,6 +64,22 @@ TEST_F(DownloadRun, OnePackageIsFetchedInstalledAndReported) {
     EXPECT_FALSE(packages->bCancelar->isEnabled());
 }
 
+// The grid draws a block's picture from its drawing when the thumbnail is
+// missing: drawing archives alone are blocks.
+TEST_F(DownloadRun, APackageOfDrawingArchivesAloneIsInstalled) {
+    installBefore(3, {"Velho"});
+    std::vector<Member> members = packageMembers(3, {"Pia", "Fogao"});
+    std::erase_if(members, [](const Member& member) { return member.name.ends_with(".PNG"); });
+    publish(3, members);
+    createWindows(server->baseAddress());
+    const auto run = this->run({3});
+    ASSERT_EQ(run->boxes.size(), 1u);
+    EXPECT_EQ(run->boxes[0].text, kDone);
+    EXPECT_EQ(category(3),
+              (std::vector<std::string>{"DWG", "DWG/Fogao.DWG.zip", "DWG/Pia.DWG.zip"}));
+    expectOnlyCategories({3});
+}
+
 TEST_F(DownloadRun, SeveralPackagesAreAllFetchedBeforeAnyIsInstalled) {
     publishBlocks(1, {"Vaso"});
     publishBlocks(3, {"Pia"});
@@ -213,8 +229,11 @@ TEST_F(DownloadRun, DamagedOrHostilePackagesAreRefusedWhole) {
          "o pacote não contém nenhum bloco", 0},
         {"only the category folder", [&] { publish(3, {Member("3/", "")}); },
          "o pacote não contém nenhum bloco", 0},
-        {"thumbnails without drawings",
-         [&] { publish(3, {Member("3/IMG/Pia.PNG", "png"), Member("3/DWG/Outro.DWG.zip", "x")}); },
+        {"thumbnails without any drawing archive",
+         [&] {
+             publish(3, {Member("3/IMG/Pia.PNG", "png"), Member("3/DWG/Pia.DWG", "x"),
+                         Member("3/DWG/.DWG.zip", "x")});
+         },
          "o pacote não contém nenhum bloco", 0},
     };
     for (const Case& c : cases) {

@@ -109,17 +109,132 @@ TEST(BlockNames, ArchiveFoundRegardlessOfLetterCaseButExactNamePreferred) {
               category / "DWG" / "Sof\xE1.dwg.zip");
 }
 
-TEST(Thumbnails, ListedByExtensionInAnyCase) {
+TEST(Blocks, ThumbnailsListedByExtensionInAnyCase) {
     TempFolder temp;
     const fs::path category = temp.path() / "Blocos" / "4";
-    EXPECT_TRUE(listThumbnails(category).empty()) << "missing IMG folder";
+    EXPECT_TRUE(listBlocks(category).empty()) << "missing IMG folder";
     fs::create_directories(category / "IMG");
-    EXPECT_TRUE(listThumbnails(category).empty());
+    EXPECT_TRUE(listBlocks(category).empty());
 
     for (const char* name :
          {"b.PNG", "x.png", "a.b.PNG", ".oculto.PNG", "c.jpg", "d.PNG.txt", "Pé.Png"})
         touch(category / "IMG" / pathFromUtf8(name));
     fs::create_directories(category / "IMG" / "pasta.PNG");
-    EXPECT_EQ(names(listThumbnails(category)),
+    EXPECT_EQ(names(listBlocks(category)),
               (std::vector<std::string>{".oculto.PNG", "Pé.Png", "a.b.PNG", "b.PNG", "x.png"}));
+}
+
+// Each block once, whether it came with its thumbnail, its drawing archive or
+// both; a block without a thumbnail is listed at the path its thumbnail would
+// have, which still leads to its archive.
+TEST(Blocks, OneEntryPerBlockWithOrWithoutItsThumbnail) {
+    enum class Kind { File, Folder, LinkToFile, LinkToFolder, DanglingLink };
+    struct Entry {
+        const char* path;  // below the category folder
+        Kind kind = Kind::File;
+    };
+    struct Listed {
+        const char* thumbnail;  // in IMG/
+        const char* archive;    // what drawingArchivePath finds in DWG/; empty: none
+    };
+    struct Case {
+        const char* name;
+        std::vector<Entry> entries;
+        std::vector<Listed> listed;
+    };
+    const Case cases[] = {
+        {"thumbnail and archive",
+         {{"IMG/Pia.PNG"}, {"DWG/Pia.DWG.zip"}},
+         {{"Pia.PNG", "Pia.DWG.zip"}}},
+        {"archive only", {{"DWG/Sofa.DWG.zip"}}, {{"Sofa.PNG", "Sofa.DWG.zip"}}},
+        {"archive only, its letter case kept",
+         {{"DWG/mesa Redonda.dwg.ZIP"}},
+         {{"mesa Redonda.PNG", "mesa Redonda.dwg.ZIP"}}},
+        {"both, names differing in letter case",
+         {{"IMG/pia.png"}, {"DWG/PIA.DWG.zip"}},
+         {{"pia.png", "PIA.DWG.zip"}}},
+        {"both, dotted names",
+         {{"IMG/a.b.PNG"}, {"DWG/A.B.dwg.zip"}},
+         {{"a.b.PNG", "A.B.dwg.zip"}}},
+        {"thumbnail without archive still shows", {{"IMG/Solo.PNG"}}, {{"Solo.PNG", ""}}},
+        {"a thumbnail in another format does not count",
+         {{"IMG/Arvore.jpg"}, {"DWG/Arvore.DWG.zip"}},
+         {{"Arvore.PNG", "Arvore.DWG.zip"}}},
+        {"two archives differing in letter case, each its own block",
+         {{"DWG/Vaso.DWG.zip"}, {"DWG/VASO.DWG.zip"}},
+         {{"VASO.PNG", "VASO.DWG.zip"}, {"Vaso.PNG", "Vaso.DWG.zip"}}},
+        {"empty names are no block", {{"DWG/.DWG.zip"}, {"DWG/.dwg.zip"}}, {}},
+        {"other files of DWG/ are no block",
+         {{"DWG/Notas.txt"}, {"DWG/Cama.DWG"}, {"DWG/Cama.DWG.zip.part"}, {"DWG/Cama.zip"}},
+         {}},
+        {"folders and broken links are skipped",
+         {{"DWG/Pasta.DWG.zip", Kind::Folder},
+          {"DWG/Quebrado.DWG.zip", Kind::DanglingLink},
+          {"DWG/ParaPasta.DWG.zip", Kind::LinkToFolder},
+          {"IMG/Pasta.PNG", Kind::Folder}},
+         {}},
+        // A link to a file is followed, for archives as for thumbnails.
+        {"links to files are followed",
+         {{"DWG/Ligado.DWG.zip", Kind::LinkToFile}, {"IMG/Foto.PNG", Kind::LinkToFile}},
+         {{"Foto.PNG", ""}, {"Ligado.PNG", "Ligado.DWG.zip"}}},
+        {"sorted by file name across both folders",
+         {{"IMG/b.PNG"},
+          {"DWG/c.DWG.zip"},
+          {"DWG/a.DWG.zip"},
+          {"IMG/.oculto.PNG"},
+          {"DWG/B.DWG.zip"}},
+         {{".oculto.PNG", ""},
+          {"a.PNG", "a.DWG.zip"},
+          {"b.PNG", "B.DWG.zip"},
+          {"c.PNG", "c.DWG.zip"}}},
+        // Only ASCII letters compare without case: Latin-1 "\xC1" and "\xE1" differ.
+        {"names that are not UTF-8",
+         {{"IMG/SOF\xE1.png"},
+          {"DWG/Sof\xE1.DWG.zip"},
+          {"DWG/\xE1gua.DWG.zip"},
+          {"IMG/\xC1gua.PNG"}},
+         {{"SOF\xE1.png", "Sof\xE1.DWG.zip"},
+          {"\xC1gua.PNG", ""},
+          {"\xE1gua.PNG", "\xE1gua.DWG.zip"}}},
+        {"no IMG folder, no DWG folder", {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder temp;
+        const fs::path category = temp.path() / "Blocos" / "6";
+        const fs::path outside = temp.path() / "fora";
+        touch(outside / "alvo");
+        for (const Entry& entry : c.entries) {
+            const fs::path path = category / entry.path;
+            fs::create_directories(path.parent_path());
+            switch (entry.kind) {
+                case Kind::File:
+                    touch(path);
+                    break;
+                case Kind::Folder:
+                    fs::create_directories(path);
+                    break;
+                case Kind::LinkToFile:
+                    fs::create_symlink(outside / "alvo", path);
+                    break;
+                case Kind::LinkToFolder:
+                    fs::create_directory_symlink(outside, path);
+                    break;
+                case Kind::DanglingLink:
+                    fs::create_symlink(outside / "nada", path);
+                    break;
+            }
+        }
+        const std::vector<fs::path> blocks = listBlocks(category);
+        ASSERT_EQ(blocks.size(), c.listed.size());
+        for (size_t i = 0; i < blocks.size(); ++i) {
+            SCOPED_TRACE(c.listed[i].thumbnail);
+            EXPECT_EQ(blocks[i], category / "IMG" / c.listed[i].thumbnail);
+            const fs::path archive = drawingArchivePath(category, blocks[i]);
+            if (*c.listed[i].archive)
+                EXPECT_EQ(archive, category / "DWG" / c.listed[i].archive);
+            else
+                EXPECT_FALSE(fs::exists(archive));
+        }
+    }
 }

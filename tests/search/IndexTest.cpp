@@ -136,6 +136,22 @@ TEST_F(IndexTest, ReadsAgainOnlyWhatChanged) {
     EXPECT_TRUE(index.fingerprint(9));
 }
 
+TEST_F(IndexTest, ABlockWithoutAThumbnailIsIndexedUnderTheThumbnailItWouldHave) {
+    indexNow();
+    indexed.clear();
+    library.addBlock(9, "Poltrona", labelledBox(80, 60, "Poltrona reclinável"));
+    fs::remove(library::imgFolder(library.categoryFolder(9)) / "Poltrona.PNG");
+    indexNow();
+    EXPECT_EQ(indexed, std::vector<int>{9}) << "an archive added is a change of the category";
+    EXPECT_EQ(find("reclinavel"), (std::vector<std::string>{"9/Poltrona.PNG"}));
+    EXPECT_EQ(find("poltrona"), (std::vector<std::string>{"9/Poltrona.PNG"}));
+    search::BlockIndex index(library.layout().searchIndexFile(),
+                             search::BlockIndex::Open::Existing);
+    const std::optional<search::DrawingSize> size = index.drawingSize(9, "Poltrona.PNG");
+    ASSERT_TRUE(size);
+    EXPECT_NEAR(size->width, 80, 0.01);
+}
+
 TEST_F(IndexTest, AStagedCategoryArrivesIndexed) {
     indexNow();
     const fs::path staged = library.layout().libraryRoot() / ".3.novo-abc" / "3";
@@ -247,7 +263,10 @@ TEST(Fingerprint, FollowsTheFilesNotTheFolderName) {
         const char* change;
         std::function<void(const fs::path&)> apply;
     } changes[] = {
-        {"a block added", [](const fs::path& f) { Library::addBlockIn(f, "B", labelledBox(1, 1, "")); }},
+        {"a block added",
+         [](const fs::path& f) { Library::addBlockIn(f, "B", labelledBox(1, 1, "")); }},
+        {"a drawing archive added alone",
+         [](const fs::path& f) { Library::writeFile(f / "DWG" / "B.DWG.zip", "x"); }},
         {"a thumbnail renamed",
          [](const fs::path& f) { fs::rename(f / "IMG" / "A.PNG", f / "IMG" / "C.PNG"); }},
         {"an archive rewritten",

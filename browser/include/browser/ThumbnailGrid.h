@@ -31,7 +31,9 @@ class ThumbnailFooter;
 // Paths as the file system gave them, so that a name that is not UTF-8 still
 // opens; ui::displayName makes text of them for the user.
 struct ThumbnailItem {
-    std::filesystem::path Location;  // full path of the thumbnail
+    // Full path of the thumbnail; a block installed without one keeps the
+    // path it would have, and its tile shows the block's drawing.
+    std::filesystem::path Location;
     std::filesystem::path FileName;  // file name without folder
     qint64 FileSize = 0;
     QDateTime FileDate;

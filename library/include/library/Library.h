@@ -77,9 +77,13 @@ std::filesystem::path blockName(const std::filesystem::path& thumbnail);
 std::filesystem::path drawingArchivePath(const std::filesystem::path& categoryFolder,
                                          const std::filesystem::path& thumbnail);
 
-// The thumbnails of a category: files (not folders) of IMG/ ending in ".png"
-// in any letter case, hidden files included, sorted by name. A missing folder
-// gives an empty list.
-std::vector<std::filesystem::path> listThumbnails(const std::filesystem::path& categoryFolder);
+// The blocks of a category, one thumbnail path each, sorted by file name:
+// every file (not folder) of IMG/ ending in ".png" in any letter case, hidden
+// files included, whether or not its drawing archive exists; and for every
+// file DWG/<name>.DWG.zip whose name no thumbnail has, ignoring letter case,
+// the path IMG/<name>.PNG its thumbnail would have, so that a block is found
+// by its thumbnail path even when only its drawing was installed. An archive
+// named only ".DWG.zip" is no block. Missing folders give no entries.
+std::vector<std::filesystem::path> listBlocks(const std::filesystem::path& categoryFolder);
 
 }  // namespace library
