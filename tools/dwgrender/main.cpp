@@ -1,8 +1,10 @@
-// dwgrender [--size WxH] [--block NAME] [--view extents|saved] IN.dwg OUT.png
+// dwgrender [--size WxH] [--block NAME] [--view extents|saved|direction] IN.dwg OUT.png
 // Renders model space (or the named block) zoomed to its extents with a 2 %
 // margin on white; with --view saved, model space as the drawing was last
 // shown: the active viewport's direction, twist and window, fitted whole into
-// the image (the extents when the file keeps no view). On failure: exit 1,
+// the image (the extents when the file keeps no view); with --view direction,
+// from the saved direction and twist, zoomed to its extents, as the preview
+// window opens a drawing. On failure: exit 1,
 // one line on stderr, no PNG written. A drawing too large to build whole is
 // drawn in part, said in one line on stderr.
 #include <dwg/Reader.h>
@@ -29,7 +31,7 @@ constexpr int kMaxSide = 16384;
 
 int usage() {
     std::fputs(
-        "uso: dwgrender [--size LxA] [--block NOME] [--view extents|saved] ENTRADA.dwg "
+        "uso: dwgrender [--size LxA] [--block NOME] [--view extents|saved|direction] ENTRADA.dwg "
         "SAIDA.png\n",
         stderr);
     return 2;
@@ -111,7 +113,8 @@ int main(int argc, char** argv) {
     int width = 1024, height = 724;
     std::string blockName;
     bool blockGiven = false;
-    bool savedView = false;
+    enum class Framing { Extents, Saved, SavedDirection };
+    Framing framing = Framing::Extents;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -122,15 +125,19 @@ int main(int argc, char** argv) {
             blockGiven = true;
         } else if (arg == "--view" && i + 1 < argc) {
             const std::string_view which = argv[++i];
-            if (which != "saved" && which != "extents") return usage();
-            savedView = which == "saved";
+            if (which == "saved")
+                framing = Framing::Saved;
+            else if (which == "direction")
+                framing = Framing::SavedDirection;
+            else if (which != "extents")
+                return usage();
         } else if (arg.starts_with("--")) {
             return usage();
         } else {
             files.emplace_back(arg);
         }
     }
-    if (files.size() != 2 || (savedView && blockGiven)) return usage();
+    if (files.size() != 2 || (framing != Framing::Extents && blockGiven)) return usage();
 
     dwg::Drawing drawing;
     try {
@@ -146,15 +153,18 @@ int main(int argc, char** argv) {
         const dwg::Block* block = render::findBlockByName(drawing, blockName);
         if (!block) return fail("bloco não encontrado: " + blockName);
         list = render::buildDisplayList(drawing, *block);
-    } else if (savedView && drawing.activeView) {
+    } else if (framing == Framing::Extents) {
+        list = render::buildModelSpace(drawing);
+    } else {
         render::BuildOptions options;
         options.projection = render::savedProjection(drawing);
         list = render::buildModelSpace(drawing, options);
-        image = QImage(width, height, QImage::Format_RGB32);  // paint() fills it
-        QPainter painter(&image);
-        render::paint(painter, list, savedWindow(*drawing.activeView, width, height), Qt::white);
-    } else {
-        list = render::buildModelSpace(drawing);
+        if (framing == Framing::Saved && drawing.activeView) {
+            image = QImage(width, height, QImage::Format_RGB32);  // paint() fills it
+            QPainter painter(&image);
+            render::paint(painter, list, savedWindow(*drawing.activeView, width, height),
+                          Qt::white);
+        }
     }
     if (image.isNull()) image = render::renderImage(list, QSize(width, height));
     QByteArray png;
