@@ -305,6 +305,11 @@ class ModelBuilder {
             c.ratio = n[9];
         } else if (name == "intcurve-curve") {
             readSpline(f, c);
+            // Its sense is the first word or flag of the record.
+            const auto sense = std::find_if(f.begin(), f.end(), [](const Value& v) {
+                return v.kind == Value::Kind::Flag || v.kind == Value::Kind::Word;
+            });
+            c.reversed = sense != f.end() && meansReversed(*sense);
         }
     }
 

@@ -1,6 +1,8 @@
 // REGION, 3DSOLID and BODY as a wireframe: every edge of the decoded model,
 // along its own curve (exact for lines and ellipses, the stored B-spline for
-// others), through the entity's frame like any curve of the drawing.
+// others, cut to the part between the edge's vertices), through the entity's
+// frame like any curve of the drawing.
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -13,6 +15,7 @@ namespace {
 constexpr double kTwoPi = 2 * std::numbers::pi;
 // Decoding costs about one unit of work per value read; a value takes a few bytes.
 constexpr std::size_t kModelBytesPerUnit = 8;
+constexpr std::size_t kEvaluationsPerControlPoint = 40;
 
 Vec3 v3(const acis::Vec3& p) { return {p.x, p.y, p.z}; }
 
@@ -22,6 +25,42 @@ double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * 
 double ellipseParameter(const Vec3& c, const Vec3& u, const Vec3& v, const Vec3& p) {
     const Vec3 d = p - c;
     return std::atan2(dot(d, v) / dot(v, v), dot(d, u) / dot(u, u));
+}
+
+using ParameterRange = std::array<double, 2>;
+
+// The parts of a spline curve an edge runs along, from the parameters
+// nearest its vertices, in the curve's direction unless the edge runs
+// against it; across the curve's seam where it is closed. None for the whole
+// curve: an edge that closes on itself, or one the curve cannot place.
+std::vector<ParameterRange> splineEdgeRanges(const acis::Curve& curve,
+                                             const std::optional<Vec3>& start,
+                                             const std::optional<Vec3>& end, bool reversed) {
+    if (!start || !end || length(*start - *end) == 0) return {};
+    std::vector<Vec2> planar, height;  // x and y; z as the x of another spline
+    for (const acis::Vec3& p : curve.controlPoints) {
+        planar.push_back({p.x, p.y});
+        height.push_back({p.z, 0});
+    }
+    const SplineData xy{curve.degree, planar, curve.knots, curve.weights};
+    const SplineData z{curve.degree, height, curve.knots, curve.weights};
+    if (!isValidSpline(xy)) return {};
+    const auto at = [&](double t) {
+        const Vec2 a = evaluateSpline(xy, t);
+        return Vec3{a.x, a.y, evaluateSpline(z, t).x};
+    };
+    const auto nearest = [&](const Vec3& q) {
+        return nearestParameter(xy, [&](double t) { return length(at(t) - q); });
+    };
+    double from = nearest(*start), to = nearest(*end);
+    if (reversed) std::swap(from, to);
+    if (from < to) return {{from, to}};
+    if (from == to) return {};
+    const double low = curve.knots[static_cast<std::size_t>(curve.degree)];
+    const double high = curve.knots[curve.controlPoints.size()];
+    const double size = length(*start - *end);
+    if (length(at(low) - at(high)) > 1e-9 * size) return {{to, from}};  // open: between the vertices
+    return {{from, high}, {low, to}};
 }
 
 }  // namespace
@@ -77,10 +116,24 @@ void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, co
             }
             addArc(m.plan(c), m.planLinear(u), m.planLinear(v), t0, t0 + sweep);
         } else if (curve && curve->kind == acis::Curve::Kind::Spline) {
+            // Finding the vertices on the curve costs some evaluations per point.
+            if (!charge(curve->controlPoints.size() * kEvaluationsPerControlPoint)) break;
             std::vector<Vec2> control;
             control.reserve(curve->controlPoints.size());
             for (const acis::Vec3& p : curve->controlPoints) control.push_back(m.plan(v3(p)));
-            addSpline(curve->degree, control, curve->knots, curve->weights);
+            // The plan view of a spline is the spline of its points' plan views,
+            // so the parameters found on the model hold on the drawing.
+            const SplineData projected{curve->degree, control, curve->knots, curve->weights};
+            const std::vector<ParameterRange> ranges =
+                splineEdgeRanges(*curve, start, end, edge.reversed != curve->reversed);
+            if (ranges.empty()) {
+                addSpline(curve->degree, control, curve->knots, curve->weights);
+                continue;
+            }
+            for (const auto& [from, to] : ranges) {
+                const OwnedSpline part = splinePart(projected, from, to);
+                addSpline(part.degree, part.control, part.knots, part.weights);
+            }
         } else if (start && end) {
             // Lines, and curves without a usable shape, as the chord between their vertices.
             const Vec2 chord[2] = {m.plan(*start), m.plan(*end)};

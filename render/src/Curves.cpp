@@ -82,6 +82,105 @@ Vec2 evaluateSpline(const SplineData& s, double t) {
     return {d[p][0] / d[p][2], d[p][1] / d[p][2]};
 }
 
+namespace {
+
+// Boehm's insertion of knot `t`, strictly inside the domain, into `s`.
+void insertKnot(OwnedSpline& s, double t) {
+    const std::size_t p = static_cast<std::size_t>(s.degree);
+    const std::size_t n = s.control.size();
+    std::size_t k = p;  // the span holding t: knots[k] <= t < knots[k + 1]
+    while (k + 1 < n && s.knots[k + 1] <= t) ++k;
+    const bool rational = !s.weights.empty();
+    std::vector<Vec2> control(n + 1);
+    std::vector<double> weights(rational ? n + 1 : 0);
+    for (std::size_t i = 0; i <= n; ++i) {
+        if (i <= k - p || i > k) {
+            const std::size_t from = i <= k - p ? i : i - 1;
+            control[i] = s.control[from];
+            if (rational) weights[i] = s.weights[from];
+            continue;
+        }
+        // knots[i + p] > t >= knots[i] here, so the division is sound.
+        const double alpha = (t - s.knots[i]) / (s.knots[i + p] - s.knots[i]);
+        const double w0 = rational ? s.weights[i - 1] : 1, w1 = rational ? s.weights[i] : 1;
+        const double w = (1 - alpha) * w0 + alpha * w1;
+        control[i] = (s.control[i - 1] * ((1 - alpha) * w0) + s.control[i] * (alpha * w1)) * (1 / w);
+        if (rational) weights[i] = w;
+    }
+    s.control = std::move(control);
+    s.weights = std::move(weights);
+    s.knots.insert(s.knots.begin() + static_cast<std::ptrdiff_t>(k + 1), t);
+}
+
+// Makes `t` a knot of multiplicity at least degree + 1 and returns the
+// indices of its first and last copies; the domain's ends are left as they are.
+std::pair<std::size_t, std::size_t> splitAt(OwnedSpline& s, double t) {
+    const std::size_t p = static_cast<std::size_t>(s.degree);
+    for (auto m = static_cast<std::size_t>(std::count(s.knots.begin(), s.knots.end(), t)); m < p + 1;
+         ++m)
+        insertKnot(s, t);
+    const auto first = std::find(s.knots.begin(), s.knots.end(), t);
+    const auto last = std::find_if(first, s.knots.end(), [t](double k) { return k != t; });
+    return {static_cast<std::size_t>(first - s.knots.begin()),
+            static_cast<std::size_t>(last - s.knots.begin()) - 1};
+}
+
+}  // namespace
+
+OwnedSpline splinePart(const SplineData& spline, double from, double to) {
+    OwnedSpline s{spline.degree, {spline.control.begin(), spline.control.end()},
+                  {spline.knots.begin(), spline.knots.end()},
+                  {spline.weights.begin(), spline.weights.end()}};
+    const std::size_t p = static_cast<std::size_t>(s.degree);
+    const double low = s.knots[p], high = s.knots[s.control.size()];
+    // The part's points: those whose basis functions live between the cuts.
+    std::size_t first = 0;
+    if (from > low && from < high) first = splitAt(s, from).second - p;
+    std::size_t last = s.control.size();
+    if (to > low && to < high && to > from) last = splitAt(s, to).first;
+    OwnedSpline part{s.degree, {}, {}, {}};
+    part.control.assign(s.control.begin() + static_cast<std::ptrdiff_t>(first),
+                        s.control.begin() + static_cast<std::ptrdiff_t>(last));
+    part.knots.assign(s.knots.begin() + static_cast<std::ptrdiff_t>(first),
+                      s.knots.begin() + static_cast<std::ptrdiff_t>(last + p + 1));
+    if (!s.weights.empty())
+        part.weights.assign(s.weights.begin() + static_cast<std::ptrdiff_t>(first),
+                            s.weights.begin() + static_cast<std::ptrdiff_t>(last));
+    return part;
+}
+
+double nearestParameter(const SplineData& s, const std::function<double(double t)>& distance) {
+    constexpr int kSamplesPerSpan = 8;
+    constexpr int kRefinements = 40;
+    const std::size_t p = static_cast<std::size_t>(s.degree);
+    const std::size_t n = s.control.size();
+    double best = s.knots[p], bestDistance = distance(best);
+    double step = 0;  // between the samples round the best one
+    for (std::size_t k = p; k < n; ++k) {
+        const double a = s.knots[k], b = s.knots[k + 1];
+        if (!(a < b)) continue;
+        const double h = (b - a) / kSamplesPerSpan;
+        if (step == 0) step = h;
+        for (int i = 1; i <= kSamplesPerSpan; ++i) {
+            const double t = i == kSamplesPerSpan ? b : a + h * i;
+            const double d = distance(t);
+            if (d < bestDistance) best = t, bestDistance = d, step = h;
+        }
+    }
+    // Golden-section search between the best sample's neighbours.
+    const double golden = (std::sqrt(5.0) - 1) / 2;
+    double lo = std::max(s.knots[p], best - step), hi = std::min(s.knots[n], best + step);
+    for (int i = 0; i < kRefinements && hi > lo; ++i) {
+        const double x1 = hi - golden * (hi - lo), x2 = lo + golden * (hi - lo);
+        if (distance(x1) < distance(x2))
+            hi = x2;
+        else
+            lo = x1;
+    }
+    const double refined = (lo + hi) / 2;
+    return distance(refined) <= bestDistance ? refined : best;
+}
+
 void flattenArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, double tolerance,
                 std::vector<Vec2>& out, bool skipFirst) {
     const double radius = std::max(length(u), length(v));

@@ -4,6 +4,7 @@
 
 #include <render/DisplayList.h>
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -20,6 +21,26 @@ struct SplineData {
 // Whether the knots and weights make a curve we can evaluate.
 bool isValidSpline(const SplineData& spline);
 Vec2 evaluateSpline(const SplineData& spline, double t);
+
+// A spline that holds its own numbers.
+struct OwnedSpline {
+    int degree = 0;
+    std::vector<Vec2> control;
+    std::vector<double> knots;
+    std::vector<double> weights;
+
+    SplineData data() const { return {degree, control, knots, weights}; }
+};
+
+// The part of a valid spline between parameters `from` < `to`, both within
+// its domain, as a spline of its own: the same curve, cut by inserting each
+// end as a knot until the pieces come apart.
+OwnedSpline splinePart(const SplineData& spline, double from, double to);
+
+// The parameter of a valid spline at which `distance` (from the spline's
+// point there to something) is least: the best of a few samples per knot
+// span, refined between its neighbours.
+double nearestParameter(const SplineData& spline, const std::function<double(double t)>& distance);
 
 // Each appends to `out`; with `skipFirst` the first point is left out (it
 // repeats the end of the previous piece).

@@ -58,6 +58,54 @@ TEST(CurvesTest, SplinesPassThroughKnownPoints) {
     EXPECT_FALSE(isValidSpline({2, quarter, bezierKnots, zeroWeight}));
 }
 
+TEST(CurvesTest, APartOfASplineIsTheSameCurveBetweenItsCuts) {
+    const double h = std::sqrt(0.5);
+    const std::vector<Vec2> quarter{{1, 0}, {1, 1}, {0, 1}};
+    const std::vector<double> bezierKnots{0, 0, 0, 1, 1, 1};
+    const std::vector<double> quarterWeights{1, h, 1};
+    const std::vector<Vec2> uniform{{0, 0}, {6, 0}, {6, 6}, {0, 6}, {0, 12}};
+    const std::vector<double> uniformKnots{0, 1, 2, 3, 4, 5, 6, 7, 8};
+    const std::vector<Vec2> doubled{{0, 0}, {1, 3}, {2, 0}, {3, 3}, {4, 0}};
+    const std::vector<double> doubledKnots{0, 0, 0, 1, 1, 2, 2, 2};  // an inner knot twice
+    struct Case {
+        const char* name;
+        SplineData spline;
+        double from, to;
+    };
+    const Case cases[] = {
+        {"rational, inside", {2, quarter, bezierKnots, quarterWeights}, 0.2, 0.7},
+        {"rational, from the start", {2, quarter, bezierKnots, quarterWeights}, 0, 0.4},
+        {"rational, to the end", {2, quarter, bezierKnots, quarterWeights}, 0.4, 1},
+        {"unclamped cubic, across knots", {3, uniform, uniformKnots, {}}, 3.3, 4.6},
+        {"unclamped cubic, at a knot", {3, uniform, uniformKnots, {}}, 4, 5},
+        {"unclamped cubic, whole", {3, uniform, uniformKnots, {}}, 3, 5},
+        {"cut at a double knot", {2, doubled, doubledKnots, {}}, 1, 1.5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(isValidSpline(c.spline));
+        const OwnedSpline part = splinePart(c.spline, c.from, c.to);
+        const SplineData cut = part.data();
+        ASSERT_TRUE(isValidSpline(cut));
+        const std::size_t p = std::size_t(cut.degree);
+        EXPECT_DOUBLE_EQ(cut.knots[p], c.from);
+        EXPECT_DOUBLE_EQ(cut.knots[cut.control.size()], c.to);
+        for (int i = 0; i <= 10; ++i) {
+            const double t = c.from + (c.to - c.from) * i / 10;
+            const Vec2 a = evaluateSpline(c.spline, t), b = evaluateSpline(cut, t);
+            EXPECT_NEAR(a.x, b.x, 1e-12) << t;
+            EXPECT_NEAR(a.y, b.y, 1e-12) << t;
+        }
+    }
+    // The nearest parameter to a point of the curve is that point's own.
+    const SplineData cubic{3, uniform, uniformKnots, {}};
+    for (const double t : {3.0, 3.37, 4.0, 4.81, 5.0}) {
+        const Vec2 on = evaluateSpline(cubic, t);
+        EXPECT_NEAR(nearestParameter(cubic, [&](double u) { return length(evaluateSpline(cubic, u) - on); }), t,
+                    1e-6);
+    }
+}
+
 TEST(CurvesTest, FitPointCurvePassesThroughItsPointsSmoothly) {
     const std::vector<Vec2> fit{{0, 0}, {1, 2}, {3, 1}, {4, 4}, {7, 0}};
     const std::vector<Vec2> control = interpolateCubic(fit, std::nullopt, Vec2{0, -1});

@@ -97,6 +97,50 @@ TEST(Solids, ArcsFollowTheEdgeBetweenItsVertices) {
     }
 }
 
+TEST(Solids, SplineEdgesRunBetweenTheirVerticesOnly) {
+    // The region's curved side is the quadratic from (4, 0) through the
+    // control point (4, 3) to (2, 3); (3.5, 2.25) is its middle.
+    using acistest::forward;
+    using acistest::reversed;
+    struct Case {
+        const char* name;
+        render::Vec2 start, end;  // of the edge
+        bool edgeReversed, curveReversed;
+        render::Vec2 from, to;  // the ends drawn, in the curve's direction
+    };
+    const Case cases[] = {
+        {"whole", {4, 0}, {2, 3}, false, false, {4, 0}, {2, 3}},
+        {"first half", {4, 0}, {3.5, 2.25}, false, false, {4, 0}, {3.5, 2.25}},
+        {"second half", {3.5, 2.25}, {2, 3}, false, false, {3.5, 2.25}, {2, 3}},
+        {"first half, edge against the curve", {3.5, 2.25}, {4, 0}, true, false, {4, 0}, {3.5, 2.25}},
+        {"first half, curve against its spline", {3.5, 2.25}, {4, 0}, false, true, {4, 0}, {3.5, 2.25}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        acistest::ModelWriter w = acistest::region(700);
+        // Records: 6-8 coedges, 9-11 edges, 12-14 vertices, 15-17 points, 18-20 curves.
+        w.records[16].fields = {acistest::position(c.start.x, c.start.y, 0)};
+        w.records[17].fields = {acistest::position(c.end.x, c.end.y, 0)};
+        w.records[10].fields[4] = c.edgeReversed ? reversed() : forward();
+        w.records[19].fields[0] = c.curveReversed ? reversed() : forward();
+        TestDrawing t;
+        t.add(TestDrawing::kModel, "REGION", acis(w.sat()));
+        const DisplayList list = render::buildModelSpace(t.drawing);
+        int splines = 0;
+        for (const Piece& piece : list.pieces) {
+            if (piece.kind != Piece::Kind::Spline) continue;
+            ++splines;
+            const render::Vec2 first = list.points[piece.firstPoint];
+            const render::Vec2 last = list.points[piece.firstPoint + piece.pointCount - 1];
+            EXPECT_NEAR(first.x, c.from.x, 1e-6);
+            EXPECT_NEAR(first.y, c.from.y, 1e-6);
+            EXPECT_NEAR(last.x, c.to.x, 1e-6);
+            EXPECT_NEAR(last.y, c.to.y, 1e-6);
+        }
+        EXPECT_EQ(splines, 1);
+    }
+}
+
 TEST(Solids, UndecodableModelsAreReportedNotDrawn) {
     TestDrawing t;
     t.add(TestDrawing::kModel, "3DSOLID", acis({'4', '0', '0'}));

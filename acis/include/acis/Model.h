@@ -41,6 +41,7 @@ struct Curve {
     std::vector<double> knots;
     std::vector<Vec3> controlPoints;
     std::vector<double> weights;
+    bool reversed = false;  // spline: the curve runs against the B-spline's parameter
 };
 
 struct Surface {
