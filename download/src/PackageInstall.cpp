@@ -71,10 +71,9 @@ std::string putAsidePrefix(int index) {
 // category installed.
 bool holdsABlock(const fs::path& category) {
     std::error_code error;
+    const library::DrawingArchives archives(category);
     for (const fs::path& thumbnail : library::listBlocks(category))
-        if (fs::is_regular_file(fs::symlink_status(library::drawingArchivePath(category, thumbnail),
-                                                   error)))
-            return true;
+        if (fs::is_regular_file(fs::symlink_status(archives.of(thumbnail), error))) return true;
     return false;
 }
 

@@ -130,19 +130,39 @@ fs::path blockName(const fs::path& thumbnail) {
     return dot == fs::path::string_type::npos ? name : name.substr(0, dot);
 }
 
+namespace {
+
+fs::path archiveFileName(const fs::path& thumbnail) {
+    return fs::path(blockName(thumbnail)) += ".DWG.zip";
+}
+
+}  // namespace
+
 fs::path drawingArchivePath(const fs::path& categoryFolder, const fs::path& thumbnail) {
-    const fs::path archiveName = fs::path(blockName(thumbnail)) += ".DWG.zip";
-    const fs::path folder = dwgFolder(categoryFolder);
-    const fs::path exact = folder / archiveName;
+    const fs::path exact = dwgFolder(categoryFolder) / archiveFileName(thumbnail);
     std::error_code error;
     if (fs::is_regular_file(exact, error)) return exact;
-    const std::string wanted = pathToUtf8(archiveName);
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (equalsIgnoringAsciiCase(pathToUtf8(it->path().filename()), wanted) &&
-            it->is_regular_file(error))
-            return it->path();
+    return DrawingArchives(categoryFolder).of(thumbnail);
+}
+
+DrawingArchives::DrawingArchives(const fs::path& categoryFolder)
+    : folder_(dwgFolder(categoryFolder)) {
+    std::error_code error;
+    for (fs::directory_iterator it(folder_, error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code typeError;
+        if (!it->is_regular_file(typeError)) continue;
+        const fs::path name = it->path().filename();
+        names_.insert(name);
+        folded_.emplace(asciiLowered(pathToUtf8(name)), name);  // the first one met stays
     }
-    return exact;
+}
+
+fs::path DrawingArchives::of(const fs::path& thumbnail) const {
+    const fs::path name = archiveFileName(thumbnail);
+    if (names_.count(name) != 0) return folder_ / name;
+    const auto found = folded_.find(asciiLowered(pathToUtf8(name)));
+    return folder_ / (found != folded_.end() ? found->second : name);
 }
 
 std::vector<fs::path> listBlocks(const fs::path& categoryFolder) {

@@ -16,9 +16,10 @@ std::optional<CategoryEntries> readCategory(const fs::path& categoryFolder,
     CategoryEntries entries;
     entries.fingerprint = folderFingerprint(categoryFolder);
     const std::vector<fs::path> thumbnails = library::listBlocks(categoryFolder);
+    const library::DrawingArchives archives(categoryFolder);
     entries.blocks.reserve(thumbnails.size());
     for (std::size_t i = 0; i < thumbnails.size(); ++i) {
-        const fs::path drawingArchive = library::drawingArchivePath(categoryFolder, thumbnails[i]);
+        const fs::path drawingArchive = archives.of(thumbnails[i]);
         if (progress &&
             !progress(drawingArchive, 100.0 * static_cast<double>(i) /
                                           static_cast<double>(thumbnails.size())))
@@ -38,7 +39,7 @@ std::optional<CategoryEntries> readCategory(const fs::path& categoryFolder,
         entries.blocks.push_back(std::move(entry));
     }
     if (progress && !thumbnails.empty() &&
-        !progress(library::drawingArchivePath(categoryFolder, thumbnails.back()), 100))
+        !progress(archives.of(thumbnails.back()), 100))
         return std::nullopt;
     return entries;
 }

@@ -226,11 +226,13 @@ TEST(Blocks, OneEntryPerBlockWithOrWithoutItsThumbnail) {
             }
         }
         const std::vector<fs::path> blocks = listBlocks(category);
+        const DrawingArchives archives(category);
         ASSERT_EQ(blocks.size(), c.listed.size());
         for (size_t i = 0; i < blocks.size(); ++i) {
             SCOPED_TRACE(c.listed[i].thumbnail);
             EXPECT_EQ(blocks[i], category / "IMG" / c.listed[i].thumbnail);
             const fs::path archive = drawingArchivePath(category, blocks[i]);
+            EXPECT_EQ(archives.of(blocks[i]), archive) << "read once, found alike";
             if (*c.listed[i].archive)
                 EXPECT_EQ(archive, category / "DWG" / c.listed[i].archive);
             else

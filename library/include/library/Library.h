@@ -4,6 +4,8 @@
 
 #include <array>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +78,19 @@ std::filesystem::path blockName(const std::filesystem::path& thumbnail);
 // neither exists the exact path is returned.
 std::filesystem::path drawingArchivePath(const std::filesystem::path& categoryFolder,
                                          const std::filesystem::path& thumbnail);
+
+// drawingArchivePath for many blocks of one category: DWG/ is read once, when
+// made, rather than once for every block whose name differs in letter case.
+class DrawingArchives {
+  public:
+    explicit DrawingArchives(const std::filesystem::path& categoryFolder);
+    std::filesystem::path of(const std::filesystem::path& thumbnail) const;
+
+  private:
+    std::filesystem::path folder_;
+    std::set<std::filesystem::path> names_;                // the archives' file names
+    std::map<std::string, std::filesystem::path> folded_;  // by name in ASCII lower case
+};
 
 // The blocks of a category, one thumbnail path each, sorted by file name:
 // every file (not folder) of IMG/ ending in ".png" in any letter case, hidden
