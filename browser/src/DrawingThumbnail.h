@@ -1,7 +1,8 @@
 // A tile's picture taken from the block's drawing, for a block whose
 // thumbnail PNG cannot be shown: the preview image the CAD program stored in
-// the drawing, or else our own render of its model space, on white as the
-// library's thumbnails are. Runs on the thumbnail workers.
+// the drawing, or else our own render of its model space seen from its saved
+// direction, on white as the library's thumbnails are. Runs on the thumbnail
+// workers.
 #pragma once
 
 #include <QImage>

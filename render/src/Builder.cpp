@@ -948,6 +948,12 @@ Projection savedProjection(const dwg::Drawing& drawing) {
     return {detail::v3(saved.direction), saved.twist, detail::v3(saved.target)};
 }
 
+DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing) {
+    BuildOptions options;
+    options.projection = savedProjection(drawing);
+    return buildModelSpace(drawing, options);
+}
+
 const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name) {
     for (const dwg::Block& block : drawing.blocks)
         if (detail::equalsIgnoringCase(block.name, name)) return &block;

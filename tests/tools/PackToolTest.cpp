@@ -1,5 +1,6 @@
 // tessaly-pack run as a publisher runs it: exit status, what stderr names,
 // thumbnails as the grid shows them, packages that do not change between runs.
+#include <dwg/Preview.h>
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include "signing/PackageIndex.h"
 #include "signing/Signature.h"
 
+#include "Samples.h"
 #include "ToolRun.h"
 #include "ZipFixtures.h"
 
@@ -119,6 +121,51 @@ TEST(PackTool, ThumbnailsFitTheGridTileOnWhiteAndPackagesRepeat) {
     EXPECT_TRUE(inkInColumn(thumbnail.width() * 19 / 20));
     EXPECT_FALSE(inkInRow(thumbnail.height() / 10));
     EXPECT_FALSE(inkInRow(thumbnail.height() * 9 / 10));
+}
+
+// Width over height of the ink's box: ink is what differs from the
+// picture's corner colour (white for ours, the CAD program's screen for its
+// preview).
+double inkAspect(const QImage& image) {
+    const QColor background = image.pixelColor(0, 0);
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - background.red()) + std::abs(c.green() - background.green()) +
+                    std::abs(c.blue() - background.blue()) <=
+                60)
+                continue;
+            left = std::min(left, x), right = std::max(right, x);
+            top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    return right < left ? 0 : double(right + 1 - left) / double(bottom + 1 - top);
+}
+
+TEST(PackTool, ThumbnailsShowA3DDrawingFromItsSavedDirection) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    // A 3D polyline saved in an isometric view; from the top it has another shape.
+    const fs::path sample = testsupport::samplesFolder() / "R2000/libredwg_PolyLine3D.dwg";
+    TempFolder temp;
+    fs::create_directories(temp.path() / "in");
+    fs::copy_file(sample, temp.path() / "in" / "Poli.DWG");
+    ASSERT_EQ(runPack("--install " + shellQuoted(temp.path() / "out") + " --output " +
+                      shellQuoted(temp.path() / "out") + " 5 " + shellQuoted(temp.path() / "in"))
+                  .exitCode,
+              0);
+    const QImage thumbnail(
+        QString::fromStdString((temp.path() / "out" / "Blocos" / "5" / "IMG" / "Poli.PNG").string()));
+    ASSERT_FALSE(thumbnail.isNull());
+    const auto preview = dwg::readPreview(sample);
+    ASSERT_TRUE(preview);
+    const dwg::Raster raster = dwg::decodeBitmap(preview->bytes);
+    QImage saved(raster.width, raster.height, QImage::Format_RGB32);
+    for (int y = 0; y < raster.height; ++y)
+        for (int x = 0; x < raster.width; ++x)
+            saved.setPixel(x, y, 0xFF000000u | raster.pixels[std::size_t(y * raster.width + x)]);
+    const double expected = inkAspect(saved);
+    ASSERT_GT(expected, 0);
+    EXPECT_NEAR(inkAspect(thumbnail), expected, 0.05 * expected);
 }
 
 std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }

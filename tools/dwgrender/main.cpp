@@ -156,9 +156,7 @@ int main(int argc, char** argv) {
     } else if (framing == Framing::Extents) {
         list = render::buildModelSpace(drawing);
     } else {
-        render::BuildOptions options;
-        options.projection = render::savedProjection(drawing);
-        list = render::buildModelSpace(drawing, options);
+        list = render::buildModelSpaceAsSaved(drawing);
         if (framing == Framing::Saved && drawing.activeView) {
             image = QImage(width, height, QImage::Format_RGB32);  // paint() fills it
             QPainter painter(&image);

@@ -15,7 +15,7 @@ constexpr double kMargin = 0.04;  // of each side, so that no line touches the t
 
 std::vector<std::uint8_t> renderThumbnail(const dwg::Drawing& drawing) {
     const QImage image =
-        render::renderImage(render::buildModelSpace(drawing),
+        render::renderImage(render::buildModelSpaceAsSaved(drawing),
                             QSize(kThumbnailWidth, kThumbnailHeight), Qt::white, kMargin);
     QByteArray png;
     QBuffer buffer(&png);

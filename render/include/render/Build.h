@@ -50,6 +50,9 @@ DisplayList buildModelSpace(const dwg::Drawing& drawing, const BuildOptions& opt
 // The direction and twist the drawing's active viewport was saved with,
 // looking at its target; the plan view when the file keeps none.
 Projection savedProjection(const dwg::Drawing& drawing);
+// Model space seen from savedProjection: a 3D block as its author last saw
+// it, as the viewer opens it and as its thumbnails show it.
+DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing);
 
 // A block definition by name, ignoring case; nullptr when there is none.
 const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name);
