@@ -128,7 +128,8 @@ QImage drawingThumbnail(const std::filesystem::path& thumbnail, const QSize& tar
     }
     if (image.isNull()) {
         try {
-            const render::DisplayList list = render::buildModelSpaceAsSaved(dwg::read(drawingBytes));
+            const render::DisplayList list =
+                render::buildModelSpaceAsSaved(dwg::read(drawingBytes));
             if (list.empty()) return {};
             return render::renderImage(list, target, Qt::white, kRenderMargin);
         } catch (const dwg::Error&) {

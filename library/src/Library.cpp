@@ -148,8 +148,7 @@ fs::path drawingArchivePath(const fs::path& categoryFolder, const fs::path& thum
 DrawingArchives::DrawingArchives(const fs::path& categoryFolder)
     : folder_(dwgFolder(categoryFolder)) {
     std::error_code error;
-    for (fs::directory_iterator it(folder_, error), end; !error && it != end;
-         it.increment(error)) {
+    for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
         std::error_code typeError;
         if (!it->is_regular_file(typeError)) continue;
         const fs::path name = it->path().filename();

@@ -59,7 +59,8 @@ std::vector<ParameterRange> splineEdgeRanges(const acis::Curve& curve,
     const double low = curve.knots[static_cast<std::size_t>(curve.degree)];
     const double high = curve.knots[curve.controlPoints.size()];
     const double size = length(*start - *end);
-    if (length(at(low) - at(high)) > 1e-9 * size) return {{to, from}};  // open: between the vertices
+    if (length(at(low) - at(high)) > 1e-9 * size)
+        return {{to, from}};  // open: between the vertices
     return {{from, high}, {low, to}};
 }
 

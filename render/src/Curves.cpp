@@ -104,7 +104,8 @@ void insertKnot(OwnedSpline& s, double t) {
         const double alpha = (t - s.knots[i]) / (s.knots[i + p] - s.knots[i]);
         const double w0 = rational ? s.weights[i - 1] : 1, w1 = rational ? s.weights[i] : 1;
         const double w = (1 - alpha) * w0 + alpha * w1;
-        control[i] = (s.control[i - 1] * ((1 - alpha) * w0) + s.control[i] * (alpha * w1)) * (1 / w);
+        control[i] =
+            (s.control[i - 1] * ((1 - alpha) * w0) + s.control[i] * (alpha * w1)) * (1 / w);
         if (rational) weights[i] = w;
     }
     s.control = std::move(control);
@@ -116,8 +117,8 @@ void insertKnot(OwnedSpline& s, double t) {
 // indices of its first and last copies; the domain's ends are left as they are.
 std::pair<std::size_t, std::size_t> splitAt(OwnedSpline& s, double t) {
     const std::size_t p = static_cast<std::size_t>(s.degree);
-    for (auto m = static_cast<std::size_t>(std::count(s.knots.begin(), s.knots.end(), t)); m < p + 1;
-         ++m)
+    for (auto m = static_cast<std::size_t>(std::count(s.knots.begin(), s.knots.end(), t));
+         m < p + 1; ++m)
         insertKnot(s, t);
     const auto first = std::find(s.knots.begin(), s.knots.end(), t);
     const auto last = std::find_if(first, s.knots.end(), [t](double k) { return k != t; });
@@ -128,7 +129,8 @@ std::pair<std::size_t, std::size_t> splitAt(OwnedSpline& s, double t) {
 }  // namespace
 
 OwnedSpline splinePart(const SplineData& spline, double from, double to) {
-    OwnedSpline s{spline.degree, {spline.control.begin(), spline.control.end()},
+    OwnedSpline s{spline.degree,
+                  {spline.control.begin(), spline.control.end()},
                   {spline.knots.begin(), spline.knots.end()},
                   {spline.weights.begin(), spline.weights.end()}};
     const std::size_t p = static_cast<std::size_t>(s.degree);

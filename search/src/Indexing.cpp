@@ -38,8 +38,7 @@ std::optional<CategoryEntries> readCategory(const fs::path& categoryFolder,
         }
         entries.blocks.push_back(std::move(entry));
     }
-    if (progress && !thumbnails.empty() &&
-        !progress(archives.of(thumbnails.back()), 100))
+    if (progress && !thumbnails.empty() && !progress(archives.of(thumbnails.back()), 100))
         return std::nullopt;
     return entries;
 }

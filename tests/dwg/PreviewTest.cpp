@@ -237,7 +237,8 @@ TEST(SavedView, ActiveViewportOfTheSamples) {
         {"R2013/ikea_MALM_no-590-024-36.dwg", {0, 0, 1}, false},
         // Three tiled viewports; the current one is the table's first, which
         // is the last of the three in the file.
-        {"R2018/symbol_co2-anturi.dwg", {40.218061397069135, -825.668031345348, 1648.8760509670208},
+        {"R2018/symbol_co2-anturi.dwg",
+         {40.218061397069135, -825.668031345348, 1648.8760509670208},
          true},
     };
     const auto unit = [](const dwg::Point3& p) {

@@ -101,8 +101,9 @@ TEST(CurvesTest, APartOfASplineIsTheSameCurveBetweenItsCuts) {
     const SplineData cubic{3, uniform, uniformKnots, {}};
     for (const double t : {3.0, 3.37, 4.0, 4.81, 5.0}) {
         const Vec2 on = evaluateSpline(cubic, t);
-        EXPECT_NEAR(nearestParameter(cubic, [&](double u) { return length(evaluateSpline(cubic, u) - on); }), t,
-                    1e-6);
+        EXPECT_NEAR(nearestParameter(
+                        cubic, [&](double u) { return length(evaluateSpline(cubic, u) - on); }),
+                    t, 1e-6);
     }
 }
 

@@ -189,7 +189,7 @@ TEST_F(DwgRenderTest, SavedViewFramesTheDrawingAsItsOwnPreviewDoes) {
         bool samePlace;  // else only the same shape: the margins differ
     };
     const Case cases[] = {
-        {"R2000/libredwg_PolyLine3D.dwg", "saved", true},  // saved in an isometric view
+        {"R2000/libredwg_PolyLine3D.dwg", "saved", true},   // saved in an isometric view
         {"R2000/libredwg_sample_2000.dwg", "saved", true},  // a plan drawing
         // Tiled viewports, the current one last in the file; its program
         // drew the preview at the extents.
@@ -201,9 +201,10 @@ TEST_F(DwgRenderTest, SavedViewFramesTheDrawingAsItsOwnPreviewDoes) {
         const QImage reference = previewImage(path);
         ASSERT_FALSE(reference.isNull());
         const QString png = dir.filePath("saved.png");
-        const QString size = QString("%1x%2").arg(reference.width() * 4).arg(reference.height() * 4);
-        ASSERT_EQ(run({"--view", c.view, "--size", size, QString::fromStdString(path.string()), png}),
-                  0);
+        const QString size =
+            QString("%1x%2").arg(reference.width() * 4).arg(reference.height() * 4);
+        ASSERT_EQ(
+            run({"--view", c.view, "--size", size, QString::fromStdString(path.string()), png}), 0);
         const QRectF ours = inkBox(QImage(png));
         const QRectF theirs = inkBox(reference);
         ASSERT_FALSE(theirs.isEmpty());

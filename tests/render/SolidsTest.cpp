@@ -112,8 +112,20 @@ TEST(Solids, SplineEdgesRunBetweenTheirVerticesOnly) {
         {"whole", {4, 0}, {2, 3}, false, false, {4, 0}, {2, 3}},
         {"first half", {4, 0}, {3.5, 2.25}, false, false, {4, 0}, {3.5, 2.25}},
         {"second half", {3.5, 2.25}, {2, 3}, false, false, {3.5, 2.25}, {2, 3}},
-        {"first half, edge against the curve", {3.5, 2.25}, {4, 0}, true, false, {4, 0}, {3.5, 2.25}},
-        {"first half, curve against its spline", {3.5, 2.25}, {4, 0}, false, true, {4, 0}, {3.5, 2.25}},
+        {"first half, edge against the curve",
+         {3.5, 2.25},
+         {4, 0},
+         true,
+         false,
+         {4, 0},
+         {3.5, 2.25}},
+        {"first half, curve against its spline",
+         {3.5, 2.25},
+         {4, 0},
+         false,
+         true,
+         {4, 0},
+         {3.5, 2.25}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,18 +3,16 @@
 #include <dwg/Preview.h>
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <QImage>
 #include <cmath>
 
-#include "signing/PackageIndex.h"
-#include "signing/Signature.h"
-
 #include "Samples.h"
 #include "ToolRun.h"
 #include "ZipFixtures.h"
+#include "signing/PackageIndex.h"
+#include "signing/Signature.h"
 
 namespace {
 
@@ -153,8 +151,8 @@ TEST(PackTool, ThumbnailsShowA3DDrawingFromItsSavedDirection) {
                       shellQuoted(temp.path() / "out") + " 5 " + shellQuoted(temp.path() / "in"))
                   .exitCode,
               0);
-    const QImage thumbnail(
-        QString::fromStdString((temp.path() / "out" / "Blocos" / "5" / "IMG" / "Poli.PNG").string()));
+    const QImage thumbnail(QString::fromStdString(
+        (temp.path() / "out" / "Blocos" / "5" / "IMG" / "Poli.PNG").string()));
     ASSERT_FALSE(thumbnail.isNull());
     const auto preview = dwg::readPreview(sample);
     ASSERT_TRUE(preview);
