@@ -117,13 +117,15 @@ ModalScript::Step saveAs(const fs::path& file) {
         QTest::keyClick(edit, Qt::Key_Return);
     };
 }
-// Accepts what the save dialog proposes, in folder.
-ModalScript::Step acceptProposedIn(const fs::path& folder) {
-    return [folder](QWidget* modal) {
+// Accepts what the save dialog proposes, in folder; proposed, when given,
+// keeps the name it proposed.
+ModalScript::Step acceptProposedIn(const fs::path& folder, QString* proposed = nullptr) {
+    return [folder, proposed](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(edit, nullptr);
+        if (proposed) *proposed = edit->text();
         edit->setText(
             QString::fromStdString(library::pathToUtf8(folder / edit->text().toStdString())));
         QTest::keyClick(edit, Qt::Key_Return);
@@ -229,8 +231,7 @@ TEST_F(ExportTest, ProposedNameWritesTheDrawingAndRemovesTheCopy) {
              auto* dialog = qobject_cast<QFileDialog*>(modal);
              ASSERT_NE(dialog, nullptr);
              EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Salvar"));
-             proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-             acceptProposedIn(target)(modal);
+             acceptProposedIn(target, &proposed)(modal);
          },
          pressKey(Qt::Key_Return)});
     runExport(script);
@@ -652,12 +653,7 @@ TEST_F(ExportTest, NamesThatAreNotUtf8StillShowAndExport) {
               QStringLiteral("» Biblioteca - Cozinhas - Bloco Sofá"));
 
     QString proposed;
-    ModalScript script(
-        {[&](QWidget* modal) {
-             proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-             acceptProposedIn(target)(modal);
-         },
-         pressKey(Qt::Key_Return)});
+    ModalScript script({acceptProposedIn(target, &proposed), pressKey(Qt::Key_Return)});
     runExport(script);
     EXPECT_EQ(proposed, QStringLiteral("Sofá"));
     EXPECT_EQ(script.seen().back().text, kDone);
@@ -710,12 +706,7 @@ TEST_F(ExportTest, ABlockWithoutAThumbnailShowsPreviewsAndExports) {
         << preview.dwg->failureText().toStdString();
 
     QString proposed;
-    ModalScript script(
-        {[&](QWidget* modal) {
-             proposed = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
-             acceptProposedIn(target)(modal);
-         },
-         pressKey(Qt::Key_Return)});
+    ModalScript script({acceptProposedIn(target, &proposed), pressKey(Qt::Key_Return)});
     runExport(script);
     EXPECT_EQ(proposed, QStringLiteral("Poltrona"));
     EXPECT_EQ(script.seen().back().text, kDone);

@@ -1,6 +1,5 @@
 // tessaly-pack run as a publisher runs it: exit status, what stderr names,
 // thumbnails as the grid shows them, packages that do not change between runs.
-#include <dwg/Preview.h>
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +7,7 @@
 #include <QImage>
 #include <cmath>
 
+#include "PreviewImages.h"
 #include "Samples.h"
 #include "ToolRun.h"
 #include "ZipFixtures.h"
@@ -121,23 +121,10 @@ TEST(PackTool, ThumbnailsFitTheGridTileOnWhiteAndPackagesRepeat) {
     EXPECT_FALSE(inkInRow(thumbnail.height() * 9 / 10));
 }
 
-// Width over height of the ink's box: ink is what differs from the
-// picture's corner colour (white for ours, the CAD program's screen for its
-// preview).
+// Width over height of the ink's box, in pixels.
 double inkAspect(const QImage& image) {
-    const QColor background = image.pixelColor(0, 0);
-    int left = image.width(), right = -1, top = image.height(), bottom = -1;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (std::abs(c.red() - background.red()) + std::abs(c.green() - background.green()) +
-                    std::abs(c.blue() - background.blue()) <=
-                60)
-                continue;
-            left = std::min(left, x), right = std::max(right, x);
-            top = std::min(top, y), bottom = std::max(bottom, y);
-        }
-    return right < left ? 0 : double(right + 1 - left) / double(bottom + 1 - top);
+    const QRectF box = testsupport::inkBox(image);
+    return box.isEmpty() ? 0 : box.width() * image.width() / (box.height() * image.height());
 }
 
 TEST(PackTool, ThumbnailsShowA3DDrawingFromItsSavedDirection) {
@@ -154,13 +141,8 @@ TEST(PackTool, ThumbnailsShowA3DDrawingFromItsSavedDirection) {
     const QImage thumbnail(QString::fromStdString(
         (temp.path() / "out" / "Blocos" / "5" / "IMG" / "Poli.PNG").string()));
     ASSERT_FALSE(thumbnail.isNull());
-    const auto preview = dwg::readPreview(sample);
-    ASSERT_TRUE(preview);
-    const dwg::Raster raster = dwg::decodeBitmap(preview->bytes);
-    QImage saved(raster.width, raster.height, QImage::Format_RGB32);
-    for (int y = 0; y < raster.height; ++y)
-        for (int x = 0; x < raster.width; ++x)
-            saved.setPixel(x, y, 0xFF000000u | raster.pixels[std::size_t(y * raster.width + x)]);
+    const QImage saved = testsupport::storedPreview(sample);
+    ASSERT_FALSE(saved.isNull());
     const double expected = inkAspect(saved);
     ASSERT_GT(expected, 0);
     EXPECT_NEAR(inkAspect(thumbnail), expected, 0.05 * expected);
