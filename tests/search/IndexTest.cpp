@@ -14,14 +14,22 @@ namespace fs = std::filesystem;
 using searchtest::Library;
 using searchtest::labelledBox;
 
+using Names = std::vector<std::string>;
+
 library::InstalledFlags all() {
     library::InstalledFlags flags;
     flags.fill(true);
     return flags;
 }
 
-std::vector<std::string> names(const std::vector<search::Hit>& hits) {
-    std::vector<std::string> shown;
+library::InstalledFlags only(int category) {
+    library::InstalledFlags flags{};
+    flags[category] = true;
+    return flags;
+}
+
+Names names(const std::vector<search::Hit>& hits) {
+    Names shown;
     for (const search::Hit& hit : hits)
         shown.push_back(std::to_string(hit.category) + "/" + hit.thumbnail.string());
     return shown;
@@ -49,11 +57,13 @@ class IndexTest : public ::testing::Test {
         indexer.wait();
     }
 
-    std::vector<std::string> find(std::string_view query,
-                                  const library::InstalledFlags& among = all()) {
-        search::BlockIndex index(library.layout().searchIndexFile(),
-                                 search::BlockIndex::Open::Existing);
-        return names(index.find(query, among).hits);
+    search::BlockIndex openIndex() const {
+        return search::BlockIndex(library.layout().searchIndexFile(),
+                                  search::BlockIndex::Open::Existing);
+    }
+
+    Names find(std::string_view query, const library::InstalledFlags& among = all()) {
+        return names(openIndex().find(query, among).hits);
     }
 
     Library library;
@@ -65,7 +75,8 @@ TEST_F(IndexTest, FindsBlocksByTheirNamesAndTheWordsOfTheirDrawings) {
     EXPECT_EQ(indexed, (std::vector<int>{3, 9}));
     const struct {
         const char* query;
-        std::vector<std::string> found;
+        Names found;
+        library::InstalledFlags among = all();
     } cases[] = {
         {"torneira", {"3/Cuba01.PNG"}},              // a text of the drawing
         {"TORNEIRA mono", {"3/Cuba01.PNG"}},         // the last word is a prefix
@@ -78,26 +89,19 @@ TEST_F(IndexTest, FindsBlocksByTheirNamesAndTheWordsOfTheirDrawings) {
         {"giratoria cadeira", {"9/CadeiraEscritorio.PNG"}},
         {"cadeira jantar", {}},                      // every word is needed
         {"contorno", {"3/Cuba01.PNG", "3/Geladeira.PNG", "9/CadeiraEscritorio.PNG", "9/Mesa.PNG"}},
+        {"contorno", {"3/Cuba01.PNG", "3/Geladeira.PNG"}, only(3)},  // only the categories asked
         {"g", {"3/Geladeira.PNG", "9/CadeiraEscritorio.PNG"}},
         {"", {}},
         {" ,.; ", {}},
         {"\"torneira\" OR NOT *", {}},              // no query syntax gets through
         {"inexistente", {}},
     };
-    for (const auto& c : cases) EXPECT_EQ(find(c.query), c.found) << c.query;
-}
-
-TEST_F(IndexTest, FindsOnlyInTheCategoriesAsked) {
-    indexNow();
-    library::InstalledFlags onlyKitchens{};
-    onlyKitchens[3] = true;
-    EXPECT_EQ(find("contorno", onlyKitchens),
-              (std::vector<std::string>{"3/Cuba01.PNG", "3/Geladeira.PNG"}));
+    for (const auto& c : cases) EXPECT_EQ(find(c.query, c.among), c.found) << c.query;
 }
 
 TEST_F(IndexTest, KeepsTheDrawingSizeInItsUnits) {
     indexNow();
-    search::BlockIndex index(library.layout().searchIndexFile(), search::BlockIndex::Open::Existing);
+    search::BlockIndex index = openIndex();
     const std::optional<search::DrawingSize> sink = index.drawingSize(3, "Cuba01.PNG");
     ASSERT_TRUE(sink);
     EXPECT_NEAR(sink->width, 180, 0.01);
@@ -112,11 +116,10 @@ TEST_F(IndexTest, ABlockWhoseDrawingCannotBeReadIsFoundByItsName) {
     library.addBlock(3, "Fogão", labelledBox(60, 60, "Fogão 4 bocas"));
     fs::remove(library::dwgFolder(library.categoryFolder(3)) / "Fogão.DWG.zip");
     indexNow();
-    EXPECT_EQ(find("geladeira"), (std::vector<std::string>{"3/Geladeira.PNG"}));
-    EXPECT_EQ(find("duplex"), std::vector<std::string>{});
-    EXPECT_EQ(find("fogao"), (std::vector<std::string>{"3/Fogão.PNG"}));
-    search::BlockIndex index(library.layout().searchIndexFile(), search::BlockIndex::Open::Existing);
-    EXPECT_FALSE(index.drawingSize(3, "Geladeira.PNG"));
+    EXPECT_EQ(find("geladeira"), Names{"3/Geladeira.PNG"});
+    EXPECT_EQ(find("duplex"), Names{});
+    EXPECT_EQ(find("fogao"), Names{"3/Fogão.PNG"});
+    EXPECT_FALSE(openIndex().drawingSize(3, "Geladeira.PNG"));
 }
 
 TEST_F(IndexTest, ReadsAgainOnlyWhatChanged) {
@@ -129,9 +132,9 @@ TEST_F(IndexTest, ReadsAgainOnlyWhatChanged) {
     fs::remove_all(library.categoryFolder(3));
     indexNow();
     EXPECT_EQ(indexed, std::vector<int>{9});
-    EXPECT_EQ(find("reclinavel"), (std::vector<std::string>{"9/Poltrona.PNG"}));
+    EXPECT_EQ(find("reclinavel"), Names{"9/Poltrona.PNG"});
     // The part of a category no longer installed goes, not only its results.
-    search::BlockIndex index(library.layout().searchIndexFile(), search::BlockIndex::Open::Existing);
+    search::BlockIndex index = openIndex();
     EXPECT_FALSE(index.fingerprint(3));
     EXPECT_TRUE(index.fingerprint(9));
 }
@@ -143,11 +146,9 @@ TEST_F(IndexTest, ABlockWithoutAThumbnailIsIndexedUnderTheThumbnailItWouldHave) 
     fs::remove(library::imgFolder(library.categoryFolder(9)) / "Poltrona.PNG");
     indexNow();
     EXPECT_EQ(indexed, std::vector<int>{9}) << "an archive added is a change of the category";
-    EXPECT_EQ(find("reclinavel"), (std::vector<std::string>{"9/Poltrona.PNG"}));
-    EXPECT_EQ(find("poltrona"), (std::vector<std::string>{"9/Poltrona.PNG"}));
-    search::BlockIndex index(library.layout().searchIndexFile(),
-                             search::BlockIndex::Open::Existing);
-    const std::optional<search::DrawingSize> size = index.drawingSize(9, "Poltrona.PNG");
+    EXPECT_EQ(find("reclinavel"), Names{"9/Poltrona.PNG"});
+    EXPECT_EQ(find("poltrona"), Names{"9/Poltrona.PNG"});
+    const std::optional<search::DrawingSize> size = openIndex().drawingSize(9, "Poltrona.PNG");
     ASSERT_TRUE(size);
     EXPECT_NEAR(size->width, 80, 0.01);
 }
@@ -166,8 +167,8 @@ TEST_F(IndexTest, AStagedCategoryArrivesIndexed) {
     fs::remove_all(library.categoryFolder(3));
     fs::rename(staged, library.categoryFolder(3));
 
-    EXPECT_EQ(find("granito"), (std::vector<std::string>{"3/Pia.PNG"}));
-    EXPECT_EQ(find("torneira"), std::vector<std::string>{});
+    EXPECT_EQ(find("granito"), Names{"3/Pia.PNG"});
+    EXPECT_EQ(find("torneira"), Names{});
     indexed.clear();
     indexNow();
     EXPECT_TRUE(indexed.empty()) << "the swapped-in category is not read a second time";
@@ -179,13 +180,14 @@ TEST_F(IndexTest, AStoppedReadingWritesNothing) {
     Library::addBlockIn(staged, "Banco", labelledBox(40, 40, "Banco"));
     EXPECT_FALSE(search::indexStagedCategory(library.layout(), 9, staged,
                                              [](const fs::path&, double) { return false; }));
-    EXPECT_EQ(find("banco"), std::vector<std::string>{});
-    EXPECT_EQ(find("mesa"), (std::vector<std::string>{"9/Mesa.PNG"}));
+    EXPECT_EQ(find("banco"), Names{});
+    EXPECT_EQ(find("mesa"), Names{"9/Mesa.PNG"});
 }
 
 struct Damage {
     const char* what;
     std::function<void(const fs::path&)> apply;
+    bool replaceable = true;
 };
 
 TEST_F(IndexTest, ADamagedIndexIsRebuiltFromTheLibrary) {
@@ -203,48 +205,36 @@ TEST_F(IndexTest, ADamagedIndexIsRebuiltFromTheLibrary) {
                  bytes.write("\x42\xFF\xFF\xFF", 4);
              }
          }},
-        {"a directory", [](const fs::path& file) { fs::create_directory(file); }},
+        {"a directory", [](const fs::path& file) { fs::create_directory(file); }, false},
     };
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.what);
         indexNow();
         const fs::path file = library.layout().searchIndexFile();
-        // The index is in one piece before it is damaged.
-        {
-            search::BlockIndex index(file, search::BlockIndex::Open::Existing);
-        }
+        openIndex();  // the index is in one piece before it is damaged
         for (const char* suffix : {"-wal", "-shm"}) fs::remove(fs::path(file) += suffix);
         fs::remove_all(file);
-        if (std::string_view(damage.what) != "a directory") indexNow();
-        if (std::string_view(damage.what) == "a directory") {
-            damage.apply(file);
-            indexNow();  // cannot replace a folder: never fatal, nothing found
-            EXPECT_THROW(search::BlockIndex(file, search::BlockIndex::Open::Existing),
-                         search::IndexError);
-            fs::remove(file);
-            continue;
-        }
+        if (damage.replaceable) indexNow();
         damage.apply(file);
         indexed.clear();
-        search::BackgroundIndexer indexer(library.layout());
-        indexer.setCategoryIndexed([this](int category) { indexed.push_back(category); });
-        indexer.start();
-        indexer.wait();
-        EXPECT_EQ(indexed, (std::vector<int>{3, 9}));
-        EXPECT_EQ(find("torneira"), (std::vector<std::string>{"3/Cuba01.PNG"}));
+        indexNow();
+        if (damage.replaceable) {
+            EXPECT_EQ(indexed, (std::vector<int>{3, 9}));
+            EXPECT_EQ(find("torneira"), Names{"3/Cuba01.PNG"});
+        } else {
+            // A folder cannot be replaced: never fatal, nothing found.
+            EXPECT_THROW(openIndex(), search::IndexError);
+            fs::remove(file);
+        }
     }
 }
 
 TEST_F(IndexTest, OpeningReportsWhetherTheFileWasReplaced) {
     const fs::path file = library.layout().searchIndexFile();
     EXPECT_THROW(search::BlockIndex(file, search::BlockIndex::Open::Existing), search::IndexError);
-    {
-        search::BlockIndex fresh(file, search::BlockIndex::Open::CheckOrRebuild);
-        EXPECT_FALSE(fresh.rebuilt());
-    }
-    {
-        search::BlockIndex again(file, search::BlockIndex::Open::CheckOrRebuild);
-        EXPECT_FALSE(again.rebuilt());
+    for (const char* opening : {"new file", "same file again"}) {
+        search::BlockIndex index(file, search::BlockIndex::Open::CheckOrRebuild);
+        EXPECT_FALSE(index.rebuilt()) << opening;
     }
     Library::writeFile(file, "SQLite format 3");
     EXPECT_THROW(search::BlockIndex(file, search::BlockIndex::Open::Existing), search::IndexError);
