@@ -231,13 +231,13 @@ TEST_F(IndexTest, ADamagedIndexIsRebuiltFromTheLibrary) {
 
 TEST_F(IndexTest, OpeningReportsWhetherTheFileWasReplaced) {
     const fs::path file = library.layout().searchIndexFile();
-    EXPECT_THROW(search::BlockIndex(file, search::BlockIndex::Open::Existing), search::IndexError);
+    EXPECT_THROW(openIndex(), search::IndexError);
     for (const char* opening : {"new file", "same file again"}) {
         search::BlockIndex index(file, search::BlockIndex::Open::CheckOrRebuild);
         EXPECT_FALSE(index.rebuilt()) << opening;
     }
     Library::writeFile(file, "SQLite format 3");
-    EXPECT_THROW(search::BlockIndex(file, search::BlockIndex::Open::Existing), search::IndexError);
+    EXPECT_THROW(openIndex(), search::IndexError);
     search::BlockIndex replaced(file, search::BlockIndex::Open::CheckOrRebuild);
     EXPECT_TRUE(replaced.rebuilt());
     EXPECT_FALSE(replaced.fingerprint(3));
