@@ -4,7 +4,6 @@
 #include <QPlainTextEdit>
 #include <climits>
 #include <map>
-#include <QPlainTextEdit>
 
 #include "DownloadFixture.h"
 #include "download/PackageIndex.h"
@@ -50,6 +49,12 @@ class SignedRun : public DownloadRun {
         fixtures::writeFile(served / "blocos" / signing::kSignatureName,
                             std::string(signature.begin(), signature.end()));
     }
+    // Changes a served file in place.
+    static void edit(const fs::path& file, const std::function<void(std::string&)>& change) {
+        std::string bytes = fixtures::readFile(file);
+        change(bytes);
+        fixtures::writeFile(file, bytes);
+    }
     std::optional<signing::IndexLine> installedLine(int index) const {
         return download::installedPackage(library() / std::to_string(index));
     }
@@ -87,16 +92,14 @@ TEST_F(SignedRun, AListTheKeyDidNotSignRefusesTheWholeRun) {
     const Case cases[] = {
         {"a package's line changed after signing",
          [this] {
-             std::string text = fixtures::readFile(served / "blocos" / signing::kIndexName);
-             text[text.find(' ') + 1] ^= 1;  // one digit of the size
-             fixtures::writeFile(served / "blocos" / signing::kIndexName, text);
+             // One digit of the size.
+             edit(served / "blocos" / signing::kIndexName,
+                  [](std::string& text) { text[text.find(' ') + 1] ^= 1; });
          }},
         {"a damaged signature",
          [this] {
-             std::string signature =
-                 fixtures::readFile(served / "blocos" / signing::kSignatureName);
-             signature[20] ^= 0x40;
-             fixtures::writeFile(served / "blocos" / signing::kSignatureName, signature);
+             edit(served / "blocos" / signing::kSignatureName,
+                  [](std::string& signature) { signature[20] ^= 0x40; });
          }},
         {"signed by another key", [&] { signServed({{3, 1}}, stranger); }},
         {"no signature",
@@ -126,40 +129,27 @@ TEST_F(SignedRun, AListTheKeyDidNotSignRefusesTheWholeRun) {
 TEST_F(SignedRun, APackageThatDiffersFromItsLineIsNeverUnpacked) {
     struct Case {
         const char* name;
-        std::function<void()> spoil;  // after the list was signed
+        std::map<int, std::uint32_t> listed;
+        std::function<void(std::string&)> change;  // of package 3, after the list was signed
         const char* reason;
     };
     const Case cases[] = {
-        {"the same size, other bytes",
-         [this] {
-             std::string bytes = fixtures::readFile(servedPackage(3));
-             bytes[bytes.size() / 2] ^= 1;
-             fixtures::writeFile(servedPackage(3), bytes);
-         },
+        {"the same size, other bytes", {{3, 1}, {5, 1}},
+         [](std::string& bytes) { bytes[bytes.size() / 2] ^= 1; },
          "o conteúdo do pacote recebido não confere com a lista assinada do servidor"},
-        {"longer than listed",
-         [this] {
-             fixtures::writeFile(servedPackage(3),
-                                 fixtures::readFile(servedPackage(3)) + "mais");
-         },
+        {"longer than listed", {{3, 1}, {5, 1}}, [](std::string& bytes) { bytes += "mais"; },
          "o servidor enviou um pacote muito maior do que o esperado"},
-        {"shorter than listed",
-         [this] {
-             std::string bytes = fixtures::readFile(servedPackage(3));
-             bytes.pop_back();
-             fixtures::writeFile(servedPackage(3), bytes);
-         },
+        {"shorter than listed", {{3, 1}, {5, 1}}, [](std::string& bytes) { bytes.pop_back(); },
          "o download foi interrompido antes do fim"},
-        {"not listed", [this] { signServed({{5, 1}}, publisher); },
-         "o pacote não consta da lista assinada do servidor"},
+        {"not listed", {{5, 1}}, {}, "o pacote não consta da lista assinada do servidor"},
     };
     installBefore(3, {"Velho"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         publishBlocks(3, {"Pia"});
         publishBlocks(5, {"Tomada"});
-        signServed({{3, 1}, {5, 1}}, publisher);
-        c.spoil();
+        signServed(c.listed, publisher);
+        if (c.change) edit(servedPackage(3), c.change);
         createWindows(server->baseAddress(), publisher.publicKey);
         const auto run = this->run({3});
         ASSERT_EQ(run->boxes.size(), 1u);
@@ -202,15 +192,23 @@ TEST_F(SignedRun, ADroppedDownloadContinuesWithTheMissingBytesOnly) {
     EXPECT_GE(lowestGauge, static_cast<int>(kept)) << "the gauge starts at the bytes kept";
 }
 
-TEST_F(SignedRun, ANewerPackageIsAnnouncedAndReplacesTheCategory) {
+// Only the server can announce a newer package; once it replaced the category,
+// nothing more is announced.
+TEST_F(SignedRun, ANewerPackageIsAnnouncedByTheServerAndReplacesTheCategory) {
     publishBlocks(3, {"Pia"});
     publishBlocks(9, {"Mesa"});
     signServed({{3, 1}, {9, 1}}, publisher);
     createWindows(server->baseAddress(), publisher.publicKey);
     ASSERT_EQ(this->run({3, 9})->boxes.at(0).text, kDone);
-
     publishBlocks(3, {"Pia", "Fogao"});
     signServed({{3, 2}, {9, 1}}, publisher);
+
+    createWindows("http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/",
+                  publisher.publicKey);
+    EXPECT_EQ(this->run({})->boxes.at(0).text, kDone);
+    EXPECT_FALSE(packages->hasNewerPackage(3));
+    EXPECT_EQ(category(3), tree({"Pia"}));
+
     createWindows(server->baseAddress(), publisher.publicKey);
     std::optional<QString> memo;
     std::array<QString, library::kCategoryCount> tips;
@@ -230,24 +228,8 @@ TEST_F(SignedRun, ANewerPackageIsAnnouncedAndReplacesTheCategory) {
     EXPECT_EQ(installedLine(3)->version, 2u);
     EXPECT_EQ(installedLine(9)->version, 1u);
 
-    // Once replaced, nothing more to announce.
     createWindows(server->baseAddress(), publisher.publicKey);
     this->run({});
     EXPECT_FALSE(packages->hasNewerPackage(3));
     EXPECT_TRUE(packages->boxes[3]->toolTip().isEmpty());
-}
-
-TEST_F(SignedRun, WithoutTheServerNothingIsAnnounced) {
-    publishBlocks(3, {"Pia"});
-    signServed({{3, 1}}, publisher);
-    createWindows(server->baseAddress(), publisher.publicKey);
-    ASSERT_EQ(this->run({3})->boxes.at(0).text, kDone);
-    signServed({{3, 2}}, publisher);
-
-    createWindows("http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/",
-                  publisher.publicKey);
-    const auto run = this->run({});
-    EXPECT_EQ(run->boxes.at(0).text, kDone);
-    EXPECT_FALSE(packages->hasNewerPackage(3));
-    EXPECT_EQ(category(3), tree({"Pia"}));
 }

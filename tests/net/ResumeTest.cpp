@@ -1,7 +1,6 @@
 // Downloads that continue where a broken one stopped, against the package
 // server's ranges, ETags and its drop after a given number of bytes.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <stdlib.h>
@@ -61,13 +60,16 @@ class ResumeTest : public ::testing::Test {
         fs::remove_all(root);
     }
     void SetUp() override {
-        package = packageBytes(1);
-        writeFile(root / "served" / "blocos" / "3.zip", package);
+        serve(packageBytes(1));
         target = root / "library" / "3.zip";
         fs::remove_all(target.parent_path());
         fs::create_directories(target.parent_path());
     }
 
+    void serve(const std::string& bytes) {
+        package = bytes;
+        writeFile(root / "served" / "blocos" / "3.zip", package);
+    }
     std::string url(const std::string& fault = {}) const {
         return (fault.empty() ? server->baseAddress() : server->faultyBaseAddress(fault)) +
                "blocos/3.zip";
@@ -112,61 +114,48 @@ class ResumeTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ResumeTest, ContinuesAfterADropWithTheMissingBytesOnly) {
-    for (std::uint64_t expectedSize : {std::uint64_t{0}, std::uint64_t{kSize}}) {
-        SCOPED_TRACE(expectedSize);
-        SetUp();
-        ASSERT_NO_FATAL_FAILURE(dropHalfWay(expectedSize));
-        const net::ResumeResult resumed = fetch(url(), expectedSize);
-        ASSERT_TRUE(resumed.done()) << resumed.detail;
-        EXPECT_EQ(resumed.httpStatus, 206);
-        EXPECT_EQ(resumed.resumedFrom, kept);
-        EXPECT_EQ(resumed.fetched, kSize - kept) << "only the missing bytes are fetched";
-        EXPECT_EQ(readFile(target), package);
-        EXPECT_TRUE(leftovers().empty());
-        // The gauge starts at what was there and ends at the whole file.
-        ASSERT_FALSE(reports.empty());
-        EXPECT_GE(reports.front().received, kept);
-        EXPECT_EQ(reports.back().received, kSize);
-        EXPECT_EQ(reports.back().total, kSize);
-    }
-}
-
-TEST_F(ResumeTest, StartsOverWhenTheRangeCannotHold) {
+// After a drop the next call fetches only the missing bytes, unless the range
+// cannot hold; then it starts over.
+TEST_F(ResumeTest, ContinuesAfterADropOrStartsOver) {
     struct Case {
         const char* name;
-        std::function<void(ResumeTest&)> between;  // after the drop, before the next call
-        std::string fault;                         // of the second call
+        std::uint64_t expectedSize;
+        std::function<void()> between;  // after the drop, before the next call
+        std::string fault;              // of the second call
+        bool resumes;
     };
     const Case cases[] = {
-        {"the server ignores ranges", {}, "norange"},
-        {"the file on the server changed",
-         [](ResumeTest& t) {
-             t.package = packageBytes(2);
+        {"size unknown", 0, {}, "", true},
+        {"size known", kSize, {}, "", true},
+        {"the server ignores ranges", 0, {}, "norange", false},
+        {"the file on the server changed", 0,
+         [this] {
              // Another modification time, whatever the clock's resolution.
              std::this_thread::sleep_for(std::chrono::milliseconds(20));
-             writeFile(root / "served" / "blocos" / "3.zip", t.package);
+             serve(packageBytes(2));
          },
-         ""},
-        {"the partial file is longer than the server's",
-         [](ResumeTest& t) {
-             t.package.resize(t.kept / 2);
-             writeFile(root / "served" / "blocos" / "3.zip", t.package);
-         },
-         ""},
+         "", false},
+        {"the partial file is longer than the server's", 0,
+         [this] { serve(package.substr(0, kept / 2)); }, "", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         SetUp();
-        ASSERT_NO_FATAL_FAILURE(dropHalfWay());
-        if (c.between) c.between(*this);
-        const net::ResumeResult again = fetch(url(c.fault));
-        ASSERT_TRUE(again.done()) << again.detail;
-        EXPECT_EQ(again.httpStatus, 200);
-        EXPECT_EQ(again.resumedFrom, 0u);
-        EXPECT_EQ(again.fetched, package.size());
+        ASSERT_NO_FATAL_FAILURE(dropHalfWay(c.expectedSize));
+        if (c.between) c.between();
+        const std::uint64_t from = c.resumes ? kept : 0;
+        const net::ResumeResult result = fetch(url(c.fault), c.expectedSize);
+        ASSERT_TRUE(result.done()) << result.detail;
+        EXPECT_EQ(result.httpStatus, c.resumes ? 206 : 200);
+        EXPECT_EQ(result.resumedFrom, from);
+        EXPECT_EQ(result.fetched, package.size() - from) << "only the missing bytes are fetched";
         EXPECT_EQ(readFile(target), package);
         EXPECT_TRUE(leftovers().empty());
+        // The gauge starts at what was there and ends at the whole file.
+        ASSERT_FALSE(reports.empty());
+        EXPECT_GE(reports.front().received, from);
+        EXPECT_EQ(reports.back().received, package.size());
+        EXPECT_EQ(reports.back().total, package.size());
     }
 }
 
