@@ -108,11 +108,13 @@ class ModalScript {
     QElapsedTimer sinceLastStep_;  // a new box may reuse the address of a destroyed one
 };
 
-// Types a name (or a full path) into the save dialog and presses Enter.
-ModalScript::Step saveAs(const fs::path& file) {
-    return [file](QWidget* modal) {
+// Types a name (or a full path) into the save dialog and presses Enter;
+// proposed, when given, keeps the name it proposed.
+ModalScript::Step saveAs(const fs::path& file, QString* proposed = nullptr) {
+    return [file, proposed](QWidget* modal) {
         auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(edit, nullptr);
+        if (proposed) *proposed = edit->text();
         edit->setText(QString::fromStdString(library::pathToUtf8(file)));
         QTest::keyClick(edit, Qt::Key_Return);
     };
@@ -204,12 +206,19 @@ class ExportTest : public ::testing::Test {
                 main->Lista->setSelectedIndex(i);
     }
 
-    void runExport(ModalScript& script) {
+    // Presses save and answers the windows with steps; what they showed.
+    std::vector<SeenBox> exportWith(std::deque<ModalScript::Step> steps) {
+        ModalScript script(std::move(steps));
         QTest::mouseClick(main->bSalvar, Qt::LeftButton);
         EXPECT_TRUE(script.finished()) << "windows expected but not shown";
+        return script.seen();
     }
 
     std::vector<std::string> targetFiles() const { return fixtures::listTree(target); }
+    void emptyTarget() const {
+        fs::remove_all(target);
+        fs::create_directories(target);
+    }
 
     fixtures::TempFolder temp;
     fs::path program;
@@ -221,62 +230,7 @@ const QString kDone = QStringLiteral("Procedimento concluído.");
 
 }  // namespace
 
-TEST_F(ExportTest, ProposedNameWritesTheDrawingAndRemovesTheCopy) {
-    const std::string drawing = addBlock("Sofa01");
-    addBlock("Sofa02");
-    openCategoryAndSelect("Sofa01");
-    QString proposed;
-    ModalScript script(
-        {[&](QWidget* modal) {
-             auto* dialog = qobject_cast<QFileDialog*>(modal);
-             ASSERT_NE(dialog, nullptr);
-             EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Salvar"));
-             acceptProposedIn(target, &proposed)(modal);
-         },
-         pressKey(Qt::Key_Return)});
-    runExport(script);
-
-    EXPECT_EQ(proposed, QStringLiteral("Sofa01"));
-    ASSERT_EQ(targetFiles(), std::vector<std::string>{"Sofa01.DWG"});
-    EXPECT_EQ(readFile(target / "Sofa01.DWG"), drawing);
-    ASSERT_EQ(script.seen().size(), 2u);
-    EXPECT_EQ(script.seen()[1].title, QStringLiteral("Informação"));
-    EXPECT_EQ(script.seen()[1].text, kDone);
-    EXPECT_TRUE(main->bSalvar->isEnabled());
-    EXPECT_TRUE(fs::exists(dwgFolder() / "Sofa01.DWG.zip")) << "the library keeps its archive";
-}
-
-TEST_F(ExportTest, ArchivesFromAnIndependentWriterExportToo) {
-    const std::string drawing = fixtures::drawingBytes(300000, 7);
-    fixtures::writeFile(temp.path() / "staging" / "Pia Dupla.DWG", drawing);
-    addBlock("Pia Dupla");
-    fs::remove(dwgFolder() / "Pia Dupla.DWG.zip");
-    fixtures::writeWithInfoZip(dwgFolder() / "Pia Dupla.DWG.zip", temp.path() / "staging",
-                               {"Pia Dupla.DWG"});
-    openCategoryAndSelect("Pia Dupla");
-    ModalScript script({acceptProposedIn(target), pressKey(Qt::Key_Return)});
-    runExport(script);
-    ASSERT_EQ(targetFiles(), std::vector<std::string>{"Pia Dupla.DWG"});
-    EXPECT_EQ(readFile(target / "Pia Dupla.DWG"), drawing);
-}
-
-TEST_F(ExportTest, ProposedNameOverAnExistingDrawingAsksFirst) {
-    const std::string drawing = addBlock("Cadeira de balanço");
-    openCategoryAndSelect("Cadeira de balanço");
-    fixtures::writeFile(target / library::pathFromUtf8("Cadeira de balanço.DWG"), "older drawing");
-    ModalScript script({acceptProposedIn(target),
-                        [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_S, Qt::AltModifier); },
-                        pressKey(Qt::Key_Return)});
-    runExport(script);
-    ASSERT_EQ(script.seen().size(), 3u);
-    EXPECT_TRUE(
-        script.seen()[1].text.contains(QStringLiteral("\"Cadeira de balanço.DWG\" já existe")))
-        << script.seen()[1].text.toStdString();
-    EXPECT_EQ(readFile(target / library::pathFromUtf8("Cadeira de balanço.DWG")), drawing);
-    EXPECT_EQ(script.seen().back().text, kDone);
-}
-
-TEST_F(ExportTest, TheDrawingTakesTheNameTyped) {
+TEST_F(ExportTest, TheDrawingTakesTheNameTypedOrProposed) {
     struct Case {
         const char* block;
         const char* typed;  // empty: the proposed name accepted
@@ -297,16 +251,39 @@ TEST_F(ExportTest, TheDrawingTakesTheNameTyped) {
         SCOPED_TRACE(std::string(c.block) + " as " + c.typed);
         const std::string drawing = addBlock(c.block);
         openCategoryAndSelect(c.block);
-        ModalScript script({*c.typed ? saveAs(target / library::pathFromUtf8(c.typed))
-                                     : acceptProposedIn(target),
-                            pressKey(Qt::Key_Return)});
-        runExport(script);
-        EXPECT_EQ(script.seen().back().text, kDone);
+        QString proposed;
+        const auto seen =
+            exportWith({*c.typed ? saveAs(target / library::pathFromUtf8(c.typed), &proposed)
+                                 : acceptProposedIn(target, &proposed),
+                        pressKey(Qt::Key_Return)});
+        EXPECT_EQ(proposed, QString::fromUtf8(c.block));
+        ASSERT_EQ(seen.size(), 2u);
+        EXPECT_EQ(seen[0].kind, QStringLiteral("save"));
+        EXPECT_EQ(seen[0].title, QStringLiteral("Salvar"));
+        EXPECT_EQ(seen[1].title, QStringLiteral("Informação"));
+        EXPECT_EQ(seen[1].text, kDone);
+        // Only the drawing: the copy made on the way is gone.
         EXPECT_EQ(targetFiles(), std::vector<std::string>{c.written});
         EXPECT_EQ(readFile(target / library::pathFromUtf8(c.written)), drawing);
-        fs::remove_all(target);
-        fs::create_directories(target);
+        EXPECT_TRUE(main->bSalvar->isEnabled());
+        EXPECT_TRUE(
+            fs::exists(dwgFolder() / library::pathFromUtf8(std::string(c.block) + ".DWG.zip")))
+            << "the library keeps its archive";
+        emptyTarget();
     }
+}
+
+TEST_F(ExportTest, ArchivesFromAnIndependentWriterExportToo) {
+    const std::string drawing = fixtures::drawingBytes(300000, 7);
+    fixtures::writeFile(temp.path() / "staging" / "Pia Dupla.DWG", drawing);
+    addBlock("Pia Dupla");
+    fs::remove(dwgFolder() / "Pia Dupla.DWG.zip");
+    fixtures::writeWithInfoZip(dwgFolder() / "Pia Dupla.DWG.zip", temp.path() / "staging",
+                               {"Pia Dupla.DWG"});
+    openCategoryAndSelect("Pia Dupla");
+    exportWith({acceptProposedIn(target), pressKey(Qt::Key_Return)});
+    ASSERT_EQ(targetFiles(), std::vector<std::string>{"Pia Dupla.DWG"});
+    EXPECT_EQ(readFile(target / "Pia Dupla.DWG"), drawing);
 }
 
 // A user's own read-only drawing of the block's name lies in the folder; the
@@ -317,50 +294,63 @@ TEST_F(ExportTest, AnotherNameLeavesTheUsersFileOfTheBlocksNameAlone) {
     fixtures::writeFile(own, "the user's own drawing");
     fs::permissions(own, fs::perms::owner_read);
     openCategoryAndSelect("Cama de casal");
-    ModalScript script({saveAs(target / "copia da cama.DWG"), pressKey(Qt::Key_Return)});
-    runExport(script);
-    ASSERT_EQ(script.seen().size(), 2u) << "no question: nothing of that name is there";
-    EXPECT_EQ(script.seen().back().text, kDone);
+    const auto seen = exportWith({saveAs(target / "copia da cama.DWG"), pressKey(Qt::Key_Return)});
+    ASSERT_EQ(seen.size(), 2u) << "no question: nothing of that name is there";
+    EXPECT_EQ(seen.back().text, kDone);
     EXPECT_EQ(readFile(target / "copia da cama.DWG"), drawing);
     EXPECT_EQ(readFile(own), "the user's own drawing");
     EXPECT_EQ(fs::status(own).permissions() & fs::perms::all, fs::perms::owner_read);
-    EXPECT_EQ(targetFiles(),
-              (std::vector<std::string>{"Cama de casal.DWG", "copia da cama.DWG"}));
+    EXPECT_EQ(targetFiles(), (std::vector<std::string>{"Cama de casal.DWG", "copia da cama.DWG"}));
 }
 
 TEST_F(ExportTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysSo) {
-    const QString question = QStringLiteral("\n\"copia.DWG\" já existe.\nDeseja substituí-lo?\n");
-    for (const bool replace : {true, false}) {
-        SCOPED_TRACE(replace ? "Sim" : "Não");
-        const std::string drawing = addBlock("Sofa01");
-        fixtures::writeFile(target / "copia.DWG", "older drawing");
-        openCategoryAndSelect("Sofa01");
+    struct Case {
+        const char* block;
+        const char* typed;  // empty: the proposed name accepted
+        const char* existing;
+        ModalScript::Step answer;
+        bool replaced;
+    };
+    const std::vector<Case> cases = {
+        {"Sofa01", "copia", "copia.DWG", clickButton("Yes"), true},
+        {"Sofa01", "copia", "copia.DWG", clickButton("No"), false},
+        {"Cadeira de balanço", "", "Cadeira de balanço.DWG", pressKey(Qt::Key_S, Qt::AltModifier),
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.existing) + (c.replaced ? " replaced" : " kept"));
+        const std::string drawing = addBlock(c.block);
+        const fs::path existing = target / library::pathFromUtf8(c.existing);
+        fixtures::writeFile(existing, "older drawing");
+        openCategoryAndSelect(c.block);
         const ModalScript::Step answer = [&](QWidget* modal) {
             auto* yes = modal->findChild<QPushButton*>(QStringLiteral("Yes"));
             auto* no = modal->findChild<QPushButton*>(QStringLiteral("No"));
             ASSERT_TRUE(yes && no);
             EXPECT_EQ(yes->text(), QStringLiteral("&Sim"));
             EXPECT_EQ(no->text(), QStringLiteral("&Não"));
-            (replace ? yes : no)->click();
+            c.answer(modal);
         };
         // Not replacing leaves the user in the dialog, to pick another name or give up.
         bool dialogStayed = false;
-        std::deque<ModalScript::Step> steps = {saveAs(target / "copia")};
-        if (replace) {
+        std::deque<ModalScript::Step> steps = {*c.typed ? saveAs(target / c.typed)
+                                                        : acceptProposedIn(target)};
+        if (c.replaced) {
             steps.push_back(answer);
             steps.push_back(pressKey(Qt::Key_Return));
         } else {
             steps.push_back(answerThenCancelTheDialog(answer, dialogStayed));
         }
-        ModalScript script(std::move(steps));
-        runExport(script);
-        ASSERT_EQ(script.seen().size(), replace ? 3u : 2u);
-        EXPECT_EQ(script.seen()[1].title, QStringLiteral("Confirmação"));
-        EXPECT_EQ(script.seen()[1].text, question);
-        EXPECT_EQ(script.seen().back().text == kDone, replace);
-        EXPECT_EQ(dialogStayed, !replace);
-        EXPECT_EQ(readFile(target / "copia.DWG"), replace ? drawing : "older drawing");
-        EXPECT_EQ(targetFiles(), std::vector<std::string>{"copia.DWG"});
+        const auto seen = exportWith(std::move(steps));
+        ASSERT_EQ(seen.size(), c.replaced ? 3u : 2u);
+        EXPECT_EQ(seen[1].title, QStringLiteral("Confirmação"));
+        EXPECT_EQ(seen[1].text, QStringLiteral("\n\"%1\" já existe.\nDeseja substituí-lo?\n")
+                                    .arg(QString::fromUtf8(c.existing)));
+        EXPECT_EQ(seen.back().text == kDone, c.replaced);
+        EXPECT_EQ(dialogStayed, !c.replaced);
+        EXPECT_EQ(readFile(existing), c.replaced ? drawing : "older drawing");
+        EXPECT_EQ(targetFiles(), std::vector<std::string>{c.existing});
+        emptyTarget();
     }
 }
 
@@ -373,15 +363,14 @@ TEST_F(ExportTest, AReadOnlyFileIsNeverReplaced) {
         fs::permissions(file, fs::perms::owner_read | fs::perms::group_read);
         openCategoryAndSelect("Sofa01");
         bool dialogStayed = false;
-        ModalScript script({saveAs(target / typed),
-                            answerThenCancelTheDialog(pressKey(Qt::Key_Return), dialogStayed)});
-        runExport(script);
-        ASSERT_EQ(script.seen().size(), 2u);
-        EXPECT_EQ(script.seen()[1].title, QStringLiteral("Erro"));
-        EXPECT_EQ(script.seen()[1].text,
-                  QStringLiteral(
-                      "\nO arquivo \"%1.DWG\" é somente leitura e não foi substituído.\n"
-                      "Escolha outro nome ou outra pasta.\n")
+        const auto seen =
+            exportWith({saveAs(target / typed),
+                        answerThenCancelTheDialog(pressKey(Qt::Key_Return), dialogStayed)});
+        ASSERT_EQ(seen.size(), 2u);
+        EXPECT_EQ(seen[1].title, QStringLiteral("Erro"));
+        EXPECT_EQ(seen[1].text,
+                  QStringLiteral("\nO arquivo \"%1.DWG\" é somente leitura e não foi substituído.\n"
+                                 "Escolha outro nome ou outra pasta.\n")
                       .arg(QLatin1String(typed)));
         EXPECT_TRUE(dialogStayed);
         EXPECT_EQ(readFile(file), "read-only drawing");
@@ -395,106 +384,87 @@ TEST_F(ExportTest, AReadOnlyFileIsNeverReplaced) {
 
 TEST_F(ExportTest, NothingSelectedOrNoCategoryExplainsWhatToDo) {
     const QString explanation = QStringLiteral(
-        "\rPara salvar o bloco, selecione a biblioteca na caixa de opção no canto superior "
-        "esquerdo\r"
-        "e clique sobre o bloco desejado na lista de imagens.\r");
-    main = std::make_unique<browser::TfrmVisualizar>(library::Layout(program));
-    main->show();
-    {
-        ModalScript script({pressKey(Qt::Key_Escape)});
-        runExport(script);
-        ASSERT_EQ(script.seen().size(), 1u) << "no save dialog";
-        EXPECT_EQ(script.seen()[0].title, QStringLiteral("Informação"));
-        EXPECT_EQ(script.seen()[0].text,
-                  QString(explanation).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        "\nPara salvar o bloco, selecione a biblioteca na caixa de opção no canto superior "
+        "esquerdo\n"
+        "e clique sobre o bloco desejado na lista de imagens.\n");
+    for (const bool categoryCleared : {false, true}) {
+        SCOPED_TRACE(categoryCleared ? "a block selected, then the category choice cleared"
+                                     : "no category chosen");
+        if (categoryCleared) {
+            addBlock("Sofa01");
+            openCategoryAndSelect("Sofa01");
+            main->cArea->setCurrentIndex(-1);
+        } else {
+            main = std::make_unique<browser::TfrmVisualizar>(library::Layout(program));
+            main->show();
+        }
+        const auto seen = exportWith({pressKey(categoryCleared ? Qt::Key_Return : Qt::Key_Escape)});
+        ASSERT_EQ(seen.size(), 1u) << "no save dialog";
+        EXPECT_EQ(seen[0].kind, QStringLiteral("message"));
+        EXPECT_EQ(seen[0].title, QStringLiteral("Informação"));
+        EXPECT_EQ(seen[0].text, explanation);
+        EXPECT_TRUE(targetFiles().empty());
     }
-    // A block selected, then the category choice cleared: still the explanation.
-    addBlock("Sofa01");
-    openCategoryAndSelect("Sofa01");
-    main->cArea->setCurrentIndex(-1);
-    ModalScript script({pressKey(Qt::Key_Return)});
-    runExport(script);
-    ASSERT_EQ(script.seen().size(), 1u);
-    EXPECT_EQ(script.seen()[0].kind, QStringLiteral("message"));
-    EXPECT_TRUE(targetFiles().empty());
 }
 
-TEST_F(ExportTest, CancelledDialogDoesNothing) {
-    addBlock("Sofa01");
-    openCategoryAndSelect("Sofa01");
-    ModalScript script({pressKey(Qt::Key_Escape)});
-    runExport(script);
-    EXPECT_EQ(script.seen().size(), 1u);
-    EXPECT_TRUE(targetFiles().empty());
-}
-
-TEST_F(ExportTest, UnusableArchivesEndWithAnErrorAndNoLeftovers) {
+TEST_F(ExportTest, UnreadableArchivesEndWithAnErrorAndNoLeftovers) {
+    const QString damaged = QStringLiteral(
+        "zip: Invalid size or check sum of file or unsupported compression format"
+        " - Native error: 00008. File processing error, possibly disk is full");
+    const auto damage = [](const fs::path& archive) { fixtures::damageMember(archive, "Pia.DWG"); };
     struct Case {
         const char* what;
         std::function<void(const fs::path&)> spoil;
+        std::vector<const char*> answers;  // the buttons clicked in the zip reader's questions
+        QString question;                  // what each question says; empty: not checked
     };
     const std::vector<Case> cases = {
-        {"missing", [](const fs::path& archive) { fs::remove(archive); }},
+        {"missing", [](const fs::path& archive) { fs::remove(archive); }, {}, {}},
         {"not a zip",
-         [](const fs::path& archive) { fixtures::writeFile(archive, "isto não é um zip"); }},
+         [](const fs::path& archive) { fixtures::writeFile(archive, "isto não é um zip"); },
+         {},
+         {}},
         {"truncated",
          [](const fs::path& archive) {
              const std::string bytes = readFile(archive);
              fixtures::writeFile(archive, bytes.substr(0, bytes.size() / 2));
-         }},
+         },
+         {},
+         {}},
+        {"wrong password",
+         [](const fs::path& archive) {
+             fixtures::writeWithLibzip(archive, {Member("Pia.DWG", "secret drawing")},
+                                       "outra senha");
+         },
+         {"Ignore"},
+         {}},
+        {"damaged member, aborted", damage, {"Abort"}, damaged},
+        {"damaged member, ignored", damage, {"Ignore"}, damaged},
+        // Retry reads the member again: the question comes back until the user gives up.
+        {"damaged member, retried", damage, {"Retry", "Abort"}, damaged},
     };
     addBlock("Sofa01");
-    for (const Case& spoiled : cases) {
-        SCOPED_TRACE(spoiled.what);
-        addBlock("Pia");
-        spoiled.spoil(dwgFolder() / "Pia.DWG.zip");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        addBlock("Pia", 60000);
+        c.spoil(dwgFolder() / "Pia.DWG.zip");
         openCategoryAndSelect("Pia");
-        ModalScript script({acceptProposedIn(target), pressKey(Qt::Key_Return)});
-        runExport(script);
-        ASSERT_EQ(script.seen().size(), 2u);
-        EXPECT_EQ(script.seen()[1].title, QStringLiteral("Erro"));
-        EXPECT_NE(script.seen()[1].text, kDone);
+        std::deque<ModalScript::Step> steps = {acceptProposedIn(target)};
+        for (const char* answer : c.answers) steps.push_back(clickButton(answer));
+        steps.push_back(pressKey(Qt::Key_Return));
+        const auto seen = exportWith(std::move(steps));
+        ASSERT_EQ(seen.size(), c.answers.size() + 2);
+        for (std::size_t i = 1; i <= c.answers.size(); ++i) {
+            EXPECT_EQ(seen[i].kind, QStringLiteral("question"));
+            EXPECT_EQ(seen[i].title, QStringLiteral("Confirmação"));
+            if (!c.question.isEmpty()) {
+                EXPECT_EQ(seen[i].text, c.question);
+            }
+        }
+        EXPECT_EQ(seen.back().title, QStringLiteral("Erro"));
+        EXPECT_NE(seen.back().text, kDone);
         EXPECT_TRUE(targetFiles().empty()) << "no drawing, no temporary copy";
     }
-}
-
-TEST_F(ExportTest, DamagedMemberAskedAbortRetryIgnore) {
-    addBlock("Armario", 60000);
-    fixtures::damageMember(dwgFolder() / "Armario.DWG.zip", "Armario.DWG");
-    for (const char* answer : {"Abort", "Ignore"}) {
-        SCOPED_TRACE(answer);
-        openCategoryAndSelect("Armario");
-        ModalScript script(
-            {acceptProposedIn(target), clickButton(answer), pressKey(Qt::Key_Return)});
-        runExport(script);
-        ASSERT_EQ(script.seen().size(), 3u);
-        EXPECT_EQ(script.seen()[1].title, QStringLiteral("Confirmação"));
-        EXPECT_EQ(script.seen()[1].text,
-                  QStringLiteral(
-                      "zip: Invalid size or check sum of file or unsupported compression format"
-                      " - Native error: 00008. File processing error, possibly disk is full"));
-        EXPECT_EQ(script.seen()[2].title, QStringLiteral("Erro"));
-        EXPECT_TRUE(targetFiles().empty());
-    }
-    // Retry reads the member again: the question comes back until the user gives up.
-    openCategoryAndSelect("Armario");
-    ModalScript script({acceptProposedIn(target), clickButton("Retry"), clickButton("Abort"),
-                        pressKey(Qt::Key_Return)});
-    runExport(script);
-    ASSERT_EQ(script.seen().size(), 4u);
-    EXPECT_EQ(script.seen()[2].kind, QStringLiteral("question"));
-    EXPECT_TRUE(targetFiles().empty());
-}
-
-TEST_F(ExportTest, WrongPasswordWritesNothing) {
-    addBlock("Vaso");
-    fixtures::writeWithLibzip(dwgFolder() / "Vaso.DWG.zip", {Member("Vaso.DWG", "secret drawing")},
-                              "outra senha");
-    openCategoryAndSelect("Vaso");
-    ModalScript script({acceptProposedIn(target), clickButton("Ignore"), pressKey(Qt::Key_Return)});
-    runExport(script);
-    EXPECT_EQ(script.seen().back().title, QStringLiteral("Erro"));
-    EXPECT_TRUE(targetFiles().empty());
 }
 
 // Names found anywhere below the test's folder, at any depth.
@@ -567,14 +537,11 @@ TEST_F(ExportTest, HostileBlockArchivesWriteOnlyTheDrawingOrSaySo) {
         std::deque<ModalScript::Step> steps = c.answers;
         steps.push_front(acceptProposedIn(target));
         steps.push_back(pressKey(Qt::Key_Return));
-        ModalScript script(std::move(steps));
-        runExport(script);
+        const auto seen = exportWith(std::move(steps));
 
-        ASSERT_FALSE(script.seen().empty());
-        EXPECT_TRUE(script.seen().back().text.contains(c.mentioned))
-            << script.seen().back().text.toStdString();
-        EXPECT_EQ(script.seen().back().text == kDone, !c.written.empty())
-            << "success only when written";
+        ASSERT_FALSE(seen.empty());
+        EXPECT_TRUE(seen.back().text.contains(c.mentioned)) << seen.back().text.toStdString();
+        EXPECT_EQ(seen.back().text == kDone, !c.written.empty()) << "success only when written";
         if (c.written.empty()) {
             EXPECT_TRUE(targetFiles().empty());
         } else {
@@ -584,8 +551,7 @@ TEST_F(ExportTest, HostileBlockArchivesWriteOnlyTheDrawingOrSaySo) {
         for (const char* outside : {"evil.DWG", "fora.DWG", "fora2.DWG", ".bashrc", "leiame.txt"})
             EXPECT_FALSE(existsBelow(temp.path(), outside)) << outside;
         EXPECT_FALSE(fs::exists("/tmp/tessaly-fora.DWG"));
-        fs::remove_all(target);
-        fs::create_directories(target);
+        emptyTarget();
     }
 }
 
@@ -617,15 +583,18 @@ TEST_F(ExportTest, NeverReplacesOrDeletesAFileItDidNotCreate) {
          dwgFolder() / "Mesa01.DWG.zip",
          {clickButton("Yes"), pressKey(Qt::Key_Return)},
          {}},
+        {"the block's own name in its DWG folder",
+         dwgFolder() / "Mesa01",
+         {pressKey(Qt::Key_Return)},
+         dwgFolder() / "Mesa01.DWG"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         openCategoryAndSelect("Mesa01");
         std::deque<ModalScript::Step> steps = c.after;
         steps.push_front(saveAs(c.typed));
-        ModalScript script(std::move(steps));
-        runExport(script);
-        EXPECT_EQ(script.seen().back().text == kDone, !c.written.empty());
+        const auto seen = exportWith(std::move(steps));
+        EXPECT_EQ(seen.back().text == kDone, !c.written.empty());
         if (!c.written.empty()) {
             EXPECT_EQ(readFile(c.written), mesa);
         }
@@ -633,8 +602,9 @@ TEST_F(ExportTest, NeverReplacesOrDeletesAFileItDidNotCreate) {
     EXPECT_EQ(readFile(dwgFolder() / "Mesa01.DWG.zip"), mesaArchive);
     EXPECT_EQ(readFile(dwgFolder() / "Sofa01.DWG.zip"), sofaArchive);
     EXPECT_EQ(readFile(target / "Projeto.DWG.zip"), "the user's own archive");
-    EXPECT_EQ(fixtures::listTree(dwgFolder()),
-              (std::vector<std::string>{"Mesa01.DWG.zip", "Sofa01.DWG", "Sofa01.DWG.zip"}));
+    EXPECT_EQ(
+        fixtures::listTree(dwgFolder()),
+        (std::vector<std::string>{"Mesa01.DWG", "Mesa01.DWG.zip", "Sofa01.DWG", "Sofa01.DWG.zip"}));
     EXPECT_EQ(targetFiles(), (std::vector<std::string>{"Projeto.DWG", "Projeto.DWG.zip"}));
 }
 
@@ -653,10 +623,9 @@ TEST_F(ExportTest, NamesThatAreNotUtf8StillShowAndExport) {
               QStringLiteral("» Biblioteca - Cozinhas - Bloco Sofá"));
 
     QString proposed;
-    ModalScript script({acceptProposedIn(target, &proposed), pressKey(Qt::Key_Return)});
-    runExport(script);
+    const auto seen = exportWith({acceptProposedIn(target, &proposed), pressKey(Qt::Key_Return)});
     EXPECT_EQ(proposed, QStringLiteral("Sofá"));
-    EXPECT_EQ(script.seen().back().text, kDone);
+    EXPECT_EQ(seen.back().text, kDone);
     EXPECT_EQ(readFile(target / (latin1 + ".DWG")), drawing) << "the block's own bytes as its name";
 }
 
@@ -706,10 +675,9 @@ TEST_F(ExportTest, ABlockWithoutAThumbnailShowsPreviewsAndExports) {
         << preview.dwg->failureText().toStdString();
 
     QString proposed;
-    ModalScript script({acceptProposedIn(target, &proposed), pressKey(Qt::Key_Return)});
-    runExport(script);
+    const auto seen = exportWith({acceptProposedIn(target, &proposed), pressKey(Qt::Key_Return)});
     EXPECT_EQ(proposed, QStringLiteral("Poltrona"));
-    EXPECT_EQ(script.seen().back().text, kDone);
+    EXPECT_EQ(seen.back().text, kDone);
     EXPECT_EQ(targetFiles(), std::vector<std::string>{"Poltrona.DWG"});
     EXPECT_EQ(readFile(target / "Poltrona.DWG"), drawing);
     EXPECT_FALSE(fs::exists(program / "Blocos" / "3" / "IMG" / "Poltrona.PNG"))
@@ -718,32 +686,21 @@ TEST_F(ExportTest, ABlockWithoutAThumbnailShowsPreviewsAndExports) {
     ui::windows().preview = nullptr;
 }
 
-TEST_F(ExportTest, SavingIntoTheLibraryItselfKeepsTheBlockArchive) {
-    const std::string drawing = addBlock("Sofa01");
-    const std::string archiveBytes = readFile(dwgFolder() / "Sofa01.DWG.zip");
-    openCategoryAndSelect("Sofa01");
-    ModalScript script({acceptProposedIn(dwgFolder()), pressKey(Qt::Key_Return)});
-    runExport(script);
-    EXPECT_EQ(readFile(dwgFolder() / "Sofa01.DWG.zip"), archiveBytes);
-    EXPECT_EQ(readFile(dwgFolder() / "Sofa01.DWG"), drawing);
-}
-
 TEST_F(ExportTest, SecondClickWhileAnExportWaitsIsRefused) {
     const std::string drawing = addBlock("Sofa01");
     openCategoryAndSelect("Sofa01");
     int clicksDuringExport = 0;
-    ModalScript script({acceptProposedIn(target), [&](QWidget* modal) {
-                            // The export is still running under this message box.
-                            EXPECT_FALSE(main->bSalvar->isEnabled());
-                            // A preview refresh would find the reader lent too.
-                            EXPECT_FALSE(main->zip().tryLease());
-                            main->bSalvarClick();
-                            ++clicksDuringExport;
-                            QTest::keyClick(modal, Qt::Key_Return);
-                        }});
-    runExport(script);
+    const auto seen = exportWith({acceptProposedIn(target), [&](QWidget* modal) {
+                                      // The export is still running under this message box.
+                                      EXPECT_FALSE(main->bSalvar->isEnabled());
+                                      // A preview refresh would find the reader lent too.
+                                      EXPECT_FALSE(main->zip().tryLease());
+                                      main->bSalvarClick();
+                                      ++clicksDuringExport;
+                                      QTest::keyClick(modal, Qt::Key_Return);
+                                  }});
     EXPECT_EQ(clicksDuringExport, 1);
-    EXPECT_EQ(script.seen().size(), 2u) << "the second click opened nothing";
+    EXPECT_EQ(seen.size(), 2u) << "the second click opened nothing";
     EXPECT_EQ(readFile(target / "Sofa01.DWG"), drawing);
     EXPECT_TRUE(main->bSalvar->isEnabled());
 }
@@ -754,14 +711,15 @@ fs::path offeredFile(const QMimeData* data) {
     return library::pathFromUtf8(data->urls()[0].toLocalFile().toStdString());
 }
 
-TEST_F(ExportTest, EnterOnTheGridPressesSave) {
+TEST_F(ExportTest, SaveOrEnterOnTheGridOpensTheDialogAndEscapeWritesNothing) {
     struct Case {
         const char* name;
         bool selected;
-        Qt::Key key;
+        Qt::Key key;  // pressed on the grid; Qt::Key_unknown: a click on save
         bool dialogExpected;
     };
     const Case cases[] = {
+        {"a click on save", true, Qt::Key_unknown, true},
         {"Return with a block selected", true, Qt::Key_Return, true},
         {"keypad Enter with a block selected", true, Qt::Key_Enter, true},
         {"Return with nothing selected", false, Qt::Key_Return, false},
@@ -771,20 +729,20 @@ TEST_F(ExportTest, EnterOnTheGridPressesSave) {
         SCOPED_TRACE(c.name);
         openCategoryAndSelect("Sofa01");
         if (!c.selected) main->Lista->setSelectedIndex(-1);
-        bool dialogShown = false;
         std::deque<ModalScript::Step> steps;
-        if (c.dialogExpected)
-            steps.push_back([&](QWidget* modal) {
-                auto* dialog = qobject_cast<QFileDialog*>(modal);
-                dialogShown = dialog != nullptr;
-                modal->close();
-            });
+        if (c.dialogExpected) steps.push_back(pressKey(Qt::Key_Escape));
         ModalScript script(std::move(steps));
-        main->Lista->setFocus();
-        QTest::keyClick(main->Lista, c.key);
-        EXPECT_EQ(dialogShown, c.dialogExpected);
+        if (c.key == Qt::Key_unknown) {
+            QTest::mouseClick(main->bSalvar, Qt::LeftButton);
+        } else {
+            main->Lista->setFocus();
+            QTest::keyClick(main->Lista, c.key);
+        }
         EXPECT_TRUE(script.finished());
-        EXPECT_EQ(script.seen().size(), c.dialogExpected ? 1u : 0u);
+        ASSERT_EQ(script.seen().size(), c.dialogExpected ? 1u : 0u);
+        if (c.dialogExpected) {
+            EXPECT_EQ(script.seen()[0].kind, QStringLiteral("save"));
+        }
         EXPECT_TRUE(targetFiles().empty());
     }
 }
