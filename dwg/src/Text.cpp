@@ -1,6 +1,7 @@
 #include "Text.h"
 
 #include <iconv.h>
+#include <paths/Utf8.h>
 
 #include <array>
 #include <cctype>
@@ -15,24 +16,6 @@ std::string asciiUpper(std::string_view text) {
     return result;
 }
 namespace {
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 // Windows-1252 0x80..0x9F; the rest of the upper half equals Latin-1.
 constexpr std::array<char16_t, 32> kWindows1252High = {
@@ -166,7 +149,7 @@ std::string utf16ToUtf8(std::u16string_view units) {
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
-        appendUtf8(out, c);
+        paths::appendUtf8(out, c);
     }
     return out;
 }
@@ -233,7 +216,7 @@ std::string TextDecoder::decode(std::string_view bytes) const {
     } else {
         for (char c : bytes) {
             const auto byte = static_cast<unsigned char>(c);
-            appendUtf8(
+            paths::appendUtf8(
                 out, byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char32_t{byte});
         }
     }

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "paths/Utf8.h"
+
 namespace search {
 
 namespace {
@@ -52,24 +54,6 @@ char32_t nextCodePoint(std::string_view text, std::size_t& pos) {
     }
     pos += static_cast<std::size_t>(length);
     return value;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // U+00C0 to U+00FF; "" for the two signs among them (× and ÷).
@@ -149,7 +133,7 @@ Kind foldInto(char32_t c, std::string& out) {
             out += '3';
             return Kind::Digit;
         case 0xB5:  // µ
-            appendUtf8(out, c);
+            paths::appendUtf8(out, c);
             return Kind::Lower;
         default:
             break;
@@ -159,7 +143,7 @@ Kind foldInto(char32_t c, std::string& out) {
     if ((c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F) || c == 0xFEFF ||
         (c >= 0xFF00 && c <= 0xFF0F) || (c >= 0xE000 && c <= 0xF8FF))
         return Kind::Separator;  // punctuation, symbols, arrows, private use
-    appendUtf8(out, c);
+    paths::appendUtf8(out, c);
     return Kind::Other;
 }
 
@@ -308,7 +292,7 @@ std::string plainText(std::string_view text) {
                         value = value * 16 + static_cast<char32_t>(digit < 0 ? 0 : digit);
                     }
                     if (hex && !(value >= 0xD800 && value <= 0xDFFF)) {
-                        appendUtf8(out, value);
+                        paths::appendUtf8(out, value);
                         i += 5;
                     }
                 }
