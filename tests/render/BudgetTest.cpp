@@ -56,8 +56,10 @@ TEST(BudgetTest, AnglesFarBeyondOneTurnDrawOneTurnAtMost) {
     const double huge[] = {1e300, 1e17, -1e17, 2e15 + 0.5, -7 * std::numbers::pi};
     std::vector<Case> cases;
     for (const double a : huge) {
-        cases.push_back({"arc start", "ARC", dwg::Arc{{0, 0, 0}, 5, a, 1, 0, dwg::kDefaultExtrusion}});
-        cases.push_back({"arc end", "ARC", dwg::Arc{{0, 0, 0}, 5, 1, a, 0, dwg::kDefaultExtrusion}});
+        cases.push_back(
+            {"arc start", "ARC", dwg::Arc{{0, 0, 0}, 5, a, 1, 0, dwg::kDefaultExtrusion}});
+        cases.push_back(
+            {"arc end", "ARC", dwg::Arc{{0, 0, 0}, 5, 1, a, 0, dwg::kDefaultExtrusion}});
         cases.push_back({"ellipse", "ELLIPSE",
                          dwg::Ellipse{{0, 0, 0}, {5, 0, 0}, dwg::kDefaultExtrusion, 0.5, a, -a}});
         cases.push_back({"hatch arc edge", "HATCH", solidHatchWithArcEdge(a, 2, true)});
@@ -89,27 +91,24 @@ TEST(BudgetTest, AnglesFarBeyondOneTurnDrawOneTurnAtMost) {
 
 TEST(BudgetTest, ReducedAnglesDrawTheSameArcAsTheirOwnTurn) {
     // 1e17 less whole turns is the angle a plotter would use: same ends.
-    const double start = 1e17;
-    const double reduced = std::fmod(start, kTwoPi);
-    TestDrawing far, near;
-    far.add(TestDrawing::kModel, "ARC",
-            dwg::Arc{{0, 0, 0}, 5, start, 0.5, 0, dwg::kDefaultExtrusion});
-    near.add(TestDrawing::kModel, "ARC",
-             dwg::Arc{{0, 0, 0}, 5, reduced, 0.5, 0, dwg::kDefaultExtrusion});
-    const render::DisplayList a = render::buildModelSpace(far.drawing);
-    const render::DisplayList b = render::buildModelSpace(near.drawing);
+    const auto arcFrom = [](double start) {
+        TestDrawing d;
+        d.add(TestDrawing::kModel, "ARC",
+              dwg::Arc{{0, 0, 0}, 5, start, 0.5, 0, dwg::kDefaultExtrusion});
+        return render::buildModelSpace(d.drawing);
+    };
+    const render::DisplayList a = arcFrom(1e17), b = arcFrom(std::fmod(1e17, kTwoPi));
     ASSERT_EQ(a.scalars.size(), b.scalars.size());
     for (std::size_t i = 0; i < a.scalars.size(); ++i)
         EXPECT_NEAR(a.scalars[i], b.scalars[i], 1e-9);
 }
 
-struct Crafted {
-    const char* name;
-    std::vector<std::uint8_t> bytes;
-    bool drawsSomething;
-};
-
 TEST(BudgetTest, CraftedDrawingsStopAtTheBudgetKeepingWhatWasBuilt) {
+    struct Crafted {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        bool drawsSomething;
+    };
     const Crafted cases[] = {
         {"nested minsert", testsupport::nestedMinsertDrawing(), false},
         {"fine hatch minsert", testsupport::fineHatchMinsertDrawing(), true},
