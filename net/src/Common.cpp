@@ -123,4 +123,18 @@ DownloadStatus statusOfFailure(CURLcode code, long httpStatus, std::uint64_t rec
     }
 }
 
+int report(const ProgressHandler& progress, std::uint64_t received, std::uint64_t total,
+           bool& cancelled, std::exception_ptr& error) {
+    if (!progress) return 0;
+    bool cancel = false;
+    try {
+        progress(received, total, cancel);
+    } catch (...) {
+        error = std::current_exception();
+        return 1;
+    }
+    if (cancel) cancelled = true;
+    return cancel ? 1 : 0;
+}
+
 }  // namespace net::common

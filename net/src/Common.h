@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,13 @@ using ProgressHandlerFunction = int (*)(void* user, curl_off_t bodyTotal, curl_o
 // handler also hears from a transfer that waits.
 CURLcode performWith(CURL* curl, BodyHandler onBody, ProgressHandlerFunction onProgress,
                      void* transfer);
+
+// Hands a progress report to the caller's handler, if there is one, as
+// libcurl's progress function answers: 1 aborts the transfer. A handler asking
+// to stop sets cancelled; one that throws leaves its exception in error, to be
+// raised again once libcurl's C frames are left.
+int report(const ProgressHandler& progress, std::uint64_t received, std::uint64_t total,
+           bool& cancelled, std::exception_ptr& error);
 
 template <typename Value>
 void set(CURL* curl, CURLoption option, Value value) {

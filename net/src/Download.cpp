@@ -113,18 +113,9 @@ int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_of
         transfer.tooLarge = true;
         return 1;
     }
-    if (!transfer.progress) return 0;
-    bool cancel = false;
-    try {
-        transfer.progress(transfer.received,
-                          bodyTotal > 0 ? static_cast<std::uint64_t>(bodyTotal) : 0, cancel);
-    } catch (...) {
-        // An exception must not cross libcurl's C frames.
-        transfer.handlerError = std::current_exception();
-        return 1;
-    }
-    if (cancel) transfer.cancelled = true;
-    return cancel ? 1 : 0;
+    return common::report(transfer.progress, transfer.received,
+                          bodyTotal > 0 ? static_cast<std::uint64_t>(bodyTotal) : 0,
+                          transfer.cancelled, transfer.handlerError);
 }
 
 DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer) {

@@ -204,19 +204,11 @@ int onProgress(void* user, curl_off_t bodyTotal, curl_off_t, curl_off_t, curl_of
         transfer.tooLarge = true;
         return 1;
     }
-    if (!transfer.progress) return 0;
     std::uint64_t total = transfer.expectedSize;
     if (total == 0 && transfer.started && bodyTotal > 0)
         total = transfer.base + static_cast<std::uint64_t>(bodyTotal);
-    bool cancel = false;
-    try {
-        transfer.progress(base + transfer.received, total, cancel);
-    } catch (...) {
-        transfer.handlerError = std::current_exception();
-        return 1;
-    }
-    if (cancel) transfer.cancelled = true;
-    return cancel ? 1 : 0;
+    return common::report(transfer.progress, base + transfer.received, total, transfer.cancelled,
+                          transfer.handlerError);
 }
 
 DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer) {
