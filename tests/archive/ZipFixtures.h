@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "DrawingBytes.h"
+#include "TestFiles.h"
 #include "library/Library.h"
 
 namespace fixtures {
@@ -53,16 +54,6 @@ class TempFolder {
     }
     fs::path path_;
 };
-
-inline std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const fs::path& file, const std::string& data) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << data;
-}
 
 using testsupport::drawingBytes;
 

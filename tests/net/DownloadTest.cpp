@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "PackageServer.h"
+#include "TestFiles.h"
 #include "net/Download.h"
 
 namespace fs = std::filesystem;
@@ -16,15 +17,8 @@ using net::DownloadStatus;
 
 namespace {
 
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& file, const std::string& data) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << data;
-}
+using fixtures::readFile;
+using fixtures::writeFile;
 
 std::vector<std::string> namesIn(const fs::path& folder) {
     std::vector<std::string> names;

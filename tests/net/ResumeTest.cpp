@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "PackageServer.h"
+#include "TestFiles.h"
 #include "net/Resume.h"
 
 namespace fs = std::filesystem;
@@ -26,15 +27,8 @@ namespace {
 constexpr std::size_t kSize = 600 * 1024;
 constexpr std::size_t kHalf = kSize / 2;
 
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const fs::path& file, const std::string& data) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << data;
-}
+using fixtures::readFile;
+using fixtures::writeFile;
 
 std::string packageBytes(unsigned seed) {
     std::string bytes(kSize, '\0');
