@@ -1,13 +1,12 @@
 // dwginfo: what a DWG file holds, for checking the reader against other tools.
 //   dwginfo [--json] FILE
 //   dwginfo --preview OUT.png FILE    the file's own preview image, as PNG
+#include <PngWriter.h>
 #include <acis/Model.h>
 #include <dwg/Preview.h>
 #include <dwg/Reader.h>
-#include <png.h>
 
 #include <charconv>
-#include <csetjmp>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -136,36 +135,15 @@ void printText(const dwg::Drawing& drawing) {
     std::cout << "damaged: " << drawing.damagedObjects << "\n";
 }
 
-// Writes the bitmap's pixels as an 8-bit RGB PNG; false when libpng fails.
+// Writes the bitmap as a PNG file; false when libpng or the file fails.
 bool writePng(const dwg::Raster& raster, std::FILE* out) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    if (!png) return false;
-    png_infop info = png_create_info_struct(png);
-    std::vector<png_byte> row(static_cast<std::size_t>(raster.width) * 3);
-    // libpng reports its errors by jumping back here.
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, out);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(raster.width),
-                 static_cast<png_uint_32>(raster.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < raster.height; ++y) {
-        const std::uint32_t* pixel =
-            raster.pixels.data() +
-            static_cast<std::size_t>(y) * static_cast<std::size_t>(raster.width);
-        for (std::size_t x = 0; x < static_cast<std::size_t>(raster.width); ++x) {
-            row[3 * x] = static_cast<png_byte>(pixel[x] >> 16);
-            row[3 * x + 1] = static_cast<png_byte>(pixel[x] >> 8);
-            row[3 * x + 2] = static_cast<png_byte>(pixel[x]);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
+    bool written = true;
+    const bool encoded = pngwriter::writeRgbPng(
+        raster.pixels.data(), raster.width, raster.height, static_cast<std::size_t>(raster.width),
+        [&](const unsigned char* data, std::size_t size) {
+            written = written && std::fwrite(data, 1, size, out) == size;
+        });
+    return encoded && written;
 }
 
 int savePreview(const char* file, const char* output) {
