@@ -15,14 +15,15 @@ namespace {
 
 struct NullSink : render::DeviceSink {
     std::size_t work = 0;
-    void polyline(const render::Colour&, std::span<const render::Vec2> points) override {
+    void polyline(const render::Colour&, std::span<const render::Vec2> points,
+                  std::span<const double>) override {
         work += points.size();
     }
     void polygon(const render::Colour&, std::span<const render::Vec2> points,
-                 std::span<const std::uint32_t>, bool) override {
+                 std::span<const double>, std::span<const std::uint32_t>, bool) override {
         work += points.size();
     }
-    void dot(const render::Colour&, render::Vec2) override { ++work; }
+    void dot(const render::Colour&, render::Vec2, double) override { ++work; }
 };
 
 void traceTwice(const render::DisplayList& list) {

@@ -192,7 +192,7 @@ void Builder::drawHatch(const dwg::Hatch& hatch, const Style& style, const Frame
     if (segments.familiesDropped > 0) return;
     beginItem(Item::Kind::Stroke, style.colour);
     for (const auto& [a, b] : segments.segments) {
-        const Vec2 ends[2] = {m.plan({a.x, a.y, 0}), m.plan({b.x, b.y, 0})};
+        const Vec3 ends[2] = {m.apply({a.x, a.y, 0}), m.apply({b.x, b.y, 0})};
         addPolyline(ends);
         if (stopped_) break;
     }
@@ -207,19 +207,19 @@ void Builder::fillLoops(const std::vector<std::vector<LoopPiece>>& loops, const 
     for (const auto& loop : loops) {
         bool first = true;
         for (const LoopPiece& p : loop) {
-            std::vector<Vec2> world;
+            std::vector<Vec3> world;
             switch (p.kind) {
                 case Piece::Kind::Polyline:
-                    for (const Vec2& q : p.points) world.push_back(m.plan({q.x, q.y, 0}));
+                    for (const Vec2& q : p.points) world.push_back(m.apply({q.x, q.y, 0}));
                     addPolyline(world, first);
                     break;
                 case Piece::Kind::Arc:
-                    addArc(m.plan({p.points[0].x, p.points[0].y, 0}),
-                           m.planLinear({p.points[1].x, p.points[1].y, 0}),
-                           m.planLinear({p.points[2].x, p.points[2].y, 0}), p.t0, p.t1, first);
+                    addArc(m.apply({p.points[0].x, p.points[0].y, 0}),
+                           m.applyLinear({p.points[1].x, p.points[1].y, 0}),
+                           m.applyLinear({p.points[2].x, p.points[2].y, 0}), p.t0, p.t1, first);
                     break;
                 case Piece::Kind::Spline:
-                    for (const Vec2& q : p.points) world.push_back(m.plan({q.x, q.y, 0}));
+                    for (const Vec2& q : p.points) world.push_back(m.apply({q.x, q.y, 0}));
                     addSpline(p.degree, world, p.knots, p.weights, first);
                     break;
             }

@@ -6,36 +6,39 @@
 
 namespace render::detail {
 
-void Builder::drawArrowhead(Vec2 tip, Vec2 from, double size, dwg::Handle arrowBlock,
+void Builder::drawArrowhead(Vec3 tip, Vec3 from, double size, dwg::Handle arrowBlock,
                             const Style& style, const Frame& frame) {
-    const Vec2 leg = from - tip;
+    const Vec3 leg = from - tip;
     const double legLength = length(leg);
     if (!(legLength > 0) || !(size > 0) || !std::isfinite(size)) return;
     if (arrowBlock != 0 && block(arrowBlock)) {
         // Arrow blocks are drawn a unit long, pointing along +x at the origin.
         const double angle = std::atan2(-leg.y, -leg.x);
-        const Transform placement = Transform::translation({tip.x, tip.y, 0}) *
-                                    Transform::rotationZ(angle) *
+        const Transform placement = Transform::translation(tip) * Transform::rotationZ(angle) *
                                     Transform::scaling({size, size, size});
-        // `tip` and `from` are world points already.
-        Frame world = frame;
-        world.transform = Transform();
-        drawBlockReference(arrowBlock, placement, style, world);
+        // `tip` and `from` are view points already.
+        Frame view = frame;
+        view.transform = Transform();
+        drawBlockReference(arrowBlock, placement, style, view);
         return;
     }
-    // The standard closed filled arrow: three times as long as it is wide.
-    const Vec2 along = leg * (1 / legLength);
-    const Vec2 side = perpendicular(along) * (size / 6);
-    const Vec2 back = tip + along * size;
-    const Vec2 arrow[4] = {tip, back + side, back - side, tip};
+    // The standard closed filled arrow, three times as long as it is wide,
+    // turned to face the eye.
+    const Vec3 along = leg * (1 / legLength);
+    const Vec3 across{-along.y, along.x, 0};
+    const double acrossLength = length(across);
+    if (!(acrossLength > 1e-12)) return;  // seen end-on
+    const Vec3 side = across * (size / 6 / acrossLength);
+    const Vec3 back = tip + along * size;
+    const Vec3 arrow[4] = {tip, back + side, back - side, tip};
     beginItem(Item::Kind::Fill, style.colour);
     addPolyline(arrow);
     endItem();
 }
 
 void Builder::drawLeader(const dwg::Leader& leader, const Style& style, const Frame& frame) {
-    std::vector<Vec2> points;
-    for (const dwg::Point3& p : leader.points) points.push_back(frame.transform.plan(v3(p)));
+    std::vector<Vec3> points;
+    for (const dwg::Point3& p : leader.points) points.push_back(frame.transform.apply(v3(p)));
     if (points.size() < 2) return;
     beginItem(Item::Kind::Stroke, style.colour);
     if (leader.splinePath && points.size() > 2)
@@ -65,7 +68,7 @@ void Builder::drawMultiLeader(const dwg::MultiLeader& leader, const Style& style
                                                         : resolveColour(colour, frame, style.layer);
     };
     for (const dwg::MLeaderRoot& root : leader.roots) {
-        const Vec2 connection = m.plan(v3(root.connection));
+        const Vec3 connection = m.apply(v3(root.connection));
         for (const dwg::MLeaderLine& line : root.lines) {
             if (line.leaderType == 0 || line.points.empty()) continue;
             dwg::EntityHeader header;
@@ -79,8 +82,8 @@ void Builder::drawMultiLeader(const dwg::MultiLeader& leader, const Style& style
             lineStyle.colour = colourOf(line.color);
             if (line.linetype != 0 && line.linetype == drawing_.header.linetypeByBlock)
                 lineStyle.linetype = style.linetype;
-            std::vector<Vec2> points;
-            for (const dwg::Point3& p : line.points) points.push_back(m.plan(v3(p)));
+            std::vector<Vec3> points;
+            for (const dwg::Point3& p : line.points) points.push_back(m.apply(v3(p)));
             points.push_back(connection);
             beginItem(Item::Kind::Stroke, lineStyle.colour);
             if (line.leaderType == 2 && points.size() > 2)
@@ -93,8 +96,9 @@ void Builder::drawMultiLeader(const dwg::MultiLeader& leader, const Style& style
                               lineStyle, frame);
         }
         if (leader.landing && root.landingDistance > 0 && std::isfinite(root.landingDistance)) {
-            const Vec2 landing[2] = {connection, m.plan(v3(root.connection) +
-                                                        v3(root.direction) * root.landingDistance)};
+            const Vec3 landing[2] = {
+                connection,
+                m.apply(v3(root.connection) + v3(root.direction) * root.landingDistance)};
             beginItem(Item::Kind::Stroke, style.colour);
             addPolyline(landing);
             endItem(&style);
@@ -111,11 +115,16 @@ void Builder::drawMultiLeader(const dwg::MultiLeader& leader, const Style& style
                 ink.add(out_.items[i].bounds);
             if (!ink.empty()) {
                 const double gap = std::max(leader.landingGap, 0.0) * m.planScale();
-                const Vec2 frameOutline[5] = {{ink.minX - gap, ink.minY - gap},
-                                              {ink.maxX + gap, ink.minY - gap},
-                                              {ink.maxX + gap, ink.maxY + gap},
-                                              {ink.minX - gap, ink.maxY + gap},
-                                              {ink.minX - gap, ink.minY - gap}};
+                // Around the text's ink as seen, at the depth of the text's middle.
+                double depth = 0;
+                for (std::size_t i = firstItem; i < out_.items.size(); ++i)
+                    depth += (out_.items[i].minDepth + out_.items[i].maxDepth) / 2;
+                depth /= static_cast<double>(out_.items.size() - firstItem);
+                const Vec3 frameOutline[5] = {{ink.minX - gap, ink.minY - gap, depth},
+                                              {ink.maxX + gap, ink.minY - gap, depth},
+                                              {ink.maxX + gap, ink.maxY + gap, depth},
+                                              {ink.minX - gap, ink.maxY + gap, depth},
+                                              {ink.minX - gap, ink.minY - gap, depth}};
                 strokePoints(frameOutline, textStyle);
             }
         }

@@ -30,11 +30,11 @@ void Builder::drawMLine(const dwg::MLine& line, const Style& style, const Frame&
     const std::size_t segments = line.closed ? n : n - 1;
 
     if (line.filled) {
-        std::vector<Vec2> outline;
+        std::vector<Vec3> outline;
         for (std::size_t i = 0; i < n; ++i)
-            if (const auto p = at(i, 0)) outline.push_back(m.plan(*p));
+            if (const auto p = at(i, 0)) outline.push_back(m.apply(*p));
         for (std::size_t i = n; i-- > 0;)
-            if (const auto p = at(i, outer)) outline.push_back(m.plan(*p));
+            if (const auto p = at(i, outer)) outline.push_back(m.apply(*p));
         if (outline.size() >= 3) {
             outline.push_back(outline.front());
             beginItem(fillKind(), colourOf(line.fillColor));
@@ -54,9 +54,9 @@ void Builder::drawMLine(const dwg::MLine& line, const Style& style, const Frame&
                 elementStyle.linetype = found->second;
         }
         // Stretches that meet are one polyline, so that linetypes run on.
-        std::vector<Vec2> run;
+        std::vector<Vec3> run;
         beginItem(Item::Kind::Stroke, elementStyle.colour);
-        auto stretch = [&](Vec2 from, Vec2 to) {
+        auto stretch = [&](Vec3 from, Vec3 to) {
             if (run.empty() || !(run.back() == from)) {
                 if (run.size() > 1) addPolyline(run);
                 run.assign({from});
@@ -69,14 +69,14 @@ void Builder::drawMLine(const dwg::MLine& line, const Style& style, const Frame&
             const std::vector<double>& stretches = line.vertices[i].elementParameters[k];
             const Vec3 direction = v3(line.vertices[i].direction);
             if (stretches.size() <= 1) {
-                stretch(m.plan(*start), m.plan(*end));
+                stretch(m.apply(*start), m.apply(*end));
                 continue;
             }
             // Drawn from each start to its stop; a last start runs on to the next vertex.
             for (std::size_t j = 1; j < stretches.size(); j += 2)
-                stretch(m.plan(*start + direction * stretches[j]),
-                        m.plan(j + 1 < stretches.size() ? *start + direction * stretches[j + 1]
-                                                        : *end));
+                stretch(m.apply(*start + direction * stretches[j]),
+                        m.apply(j + 1 < stretches.size() ? *start + direction * stretches[j + 1]
+                                                         : *end));
         }
         if (run.size() > 1) addPolyline(run);
         endItem(&elementStyle);
@@ -92,10 +92,10 @@ void Builder::drawMLine(const dwg::MLine& line, const Style& style, const Frame&
             const double radius = length(*a - middle);
             const double reach = length(outward);
             if (radius > 0 && reach > 0)
-                addArc(m.plan(middle), m.planLinear(*a - middle),
-                       m.planLinear(outward * (radius / reach)), 0, std::numbers::pi);
+                addArc(m.apply(middle), m.applyLinear(*a - middle),
+                       m.applyLinear(outward * (radius / reach)), 0, std::numbers::pi);
         } else {
-            const Vec2 cut[2] = {m.plan(*a), m.plan(*b)};
+            const Vec3 cut[2] = {m.apply(*a), m.apply(*b)};
             addPolyline(cut);
         }
         endItem(&style);

@@ -36,9 +36,9 @@ void Builder::drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool cl
         for (std::size_t i = 0; i < segments; ++i) {
             if (quads[i]) {
                 const WideQuad& q = *quads[i];
-                const Vec2 outline[5] = {ocs.plan(v3(q.left0)), ocs.plan(v3(q.left1)),
-                                         ocs.plan(v3(q.right1)), ocs.plan(v3(q.right0)),
-                                         ocs.plan(v3(q.left0))};
+                const Vec3 outline[5] = {ocs.apply(v3(q.left0)), ocs.apply(v3(q.left1)),
+                                         ocs.apply(v3(q.right1)), ocs.apply(v3(q.right0)),
+                                         ocs.apply(v3(q.left0))};
                 addPolyline(outline);
             } else {
                 fillWideSegment(vertices[i], vertices[(i + 1) % n], ocs);
@@ -47,7 +47,7 @@ void Builder::drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool cl
         endItem();
     }
     beginItem(Item::Kind::Stroke, style.colour);
-    std::vector<Vec2> run{ocs.plan(v3(vertices[0].point))};
+    std::vector<Vec3> run{ocs.apply(v3(vertices[0].point))};
     bool startsContour = true;
     auto flushRun = [&] {
         if (run.size() > 1) {
@@ -63,13 +63,13 @@ void Builder::drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool cl
         if (bulge != 0 && std::isfinite(bulge) && std::abs(bulge) < 1e6) {
             flushRun();
             const BulgeArc arc = bulgeArc(a.point, b.point, bulge);
-            addArc(ocs.plan(v3(arc.centre)), ocs.planLinear({arc.radius, 0, 0}),
-                   ocs.planLinear({0, arc.radius, 0}), arc.start, arc.start + arc.sweep,
+            addArc(ocs.apply(v3(arc.centre)), ocs.applyLinear({arc.radius, 0, 0}),
+                   ocs.applyLinear({0, arc.radius, 0}), arc.start, arc.start + arc.sweep,
                    startsContour);
             startsContour = false;
-            run.back() = ocs.plan(v3(b.point));
+            run.back() = ocs.apply(v3(b.point));
         } else {
-            run.push_back(ocs.plan(v3(b.point)));
+            run.push_back(ocs.apply(v3(b.point)));
         }
     }
     flushRun();
@@ -114,22 +114,22 @@ void Builder::fillWideSegment(const PlanarVertex& a, const PlanarVertex& b, cons
     const double bulge = a.bulge;
     if (bulge == 0 || !std::isfinite(bulge) || std::abs(bulge) >= 1e6) return;
     const BulgeArc arc = bulgeArc(a.point, b.point, bulge);
-    const Vec2 c = ocs.plan(v3(arc.centre));
-    const Vec2 ux = ocs.planLinear({1, 0, 0}), uy = ocs.planLinear({0, 1, 0});
+    const Vec3 c = ocs.apply(v3(arc.centre));
+    const Vec3 ux = ocs.applyLinear({1, 0, 0}), uy = ocs.applyLinear({0, 1, 0});
     const double t0 = arc.start, t1 = arc.start + arc.sweep;
     if (std::abs(w0 - w1) < 1e-12) {
         const double outer = arc.radius + w0, inner = std::max(arc.radius - w0, 0.0);
         addArc(c, ux * outer, uy * outer, t0, t1, true);
         addArc(c, ux * inner, uy * inner, t1, t0, false);
         addPolyline(
-            std::array<Vec2, 2>{c + ux * (inner * std::cos(t0)) + uy * (inner * std::sin(t0)),
+            std::array<Vec3, 2>{c + ux * (inner * std::cos(t0)) + uy * (inner * std::sin(t0)),
                                 c + ux * (outer * std::cos(t0)) + uy * (outer * std::sin(t0))},
             false);
         return;
     }
     // Tapering along an arc: a spiral, in fine enough steps.
     constexpr int kSteps = 48;
-    std::vector<Vec2> outline;
+    std::vector<Vec3> outline;
     for (int side = 0; side < 2; ++side) {
         for (int i = 0; i <= kSteps; ++i) {
             const double f = side == 0 ? double(i) / kSteps : double(kSteps - i) / kSteps;
@@ -161,6 +161,8 @@ void Builder::drawLwPolyline(const dwg::LwPolyline& polyline, const Style& style
     const Transform ocs = frame.transform * Transform::objectToWorld(v3(polyline.extrusion)) *
                           Transform::translation({0, 0, polyline.elevation});
     drawPlanarPolyline(vertices, polyline.closed, ocs, style);
+    if (polyline.thickness != 0)
+        extrudePlanarPolyline(vertices, polyline.closed, ocs, polyline.thickness, style);
 }
 
 void Builder::drawPolyline(const dwg::Polyline& polyline, const Style& style, const Frame& frame) {
@@ -184,68 +186,24 @@ void Builder::drawPolyline(const dwg::Polyline& polyline, const Style& style, co
             const Transform ocs = m * Transform::objectToWorld(v3(polyline.extrusion)) *
                                   Transform::translation({0, 0, polyline.elevation});
             drawPlanarPolyline(vertices, polyline.closed, ocs, style);
+            if (polyline.thickness != 0)
+                extrudePlanarPolyline(vertices, polyline.closed, ocs, polyline.thickness, style);
             return;
         }
         case dwg::Polyline::Kind::Polyline3D: {
-            std::vector<Vec2> points;
+            std::vector<Vec3> points;
             for (const dwg::Vertex& v : polyline.vertices)
-                if (!(v.flags & kSplineFrameVertex)) points.push_back(m.plan(v3(v.position)));
+                if (!(v.flags & kSplineFrameVertex)) points.push_back(m.apply(v3(v.position)));
             if (polyline.closed && points.size() > 2) points.push_back(points.front());
             strokePoints(points, style);
             return;
         }
-        case dwg::Polyline::Kind::PolyfaceMesh: {
-            beginItem(Item::Kind::Stroke, style.colour);
-            const auto count = static_cast<int>(polyline.vertices.size());
-            for (const dwg::PolyfaceFace& face : polyline.faces) {
-                int corners = 0;
-                while (corners < 4 && face.indices[static_cast<std::size_t>(corners)] != 0)
-                    ++corners;
-                for (int i = 0; i < corners; ++i) {
-                    const int from = face.indices[static_cast<std::size_t>(i)];
-                    const int to = face.indices[static_cast<std::size_t>((i + 1) % corners)];
-                    // A negative index hides the edge that starts at it.
-                    if (from < 0 || std::abs(to) > count || from > count || to == 0) continue;
-                    const Vec2 edge[2] = {
-                        m.plan(v3(polyline.vertices[static_cast<std::size_t>(from - 1)].position)),
-                        m.plan(v3(polyline.vertices[static_cast<std::size_t>(std::abs(to) - 1)]
-                                      .position))};
-                    addPolyline(edge);
-                }
-            }
-            endItem(&style);
+        case dwg::Polyline::Kind::PolyfaceMesh:
+            drawPolyfaceMesh(polyline, style, frame);
             return;
-        }
-        case dwg::Polyline::Kind::PolygonMesh: {
-            const std::size_t rows = static_cast<std::size_t>(std::max(polyline.meshM, 0));
-            const std::size_t columns = static_cast<std::size_t>(std::max(polyline.meshN, 0));
-            if (rows == 0 || columns == 0 || rows * columns > polyline.vertices.size()) {
-                std::vector<Vec2> points;
-                for (const dwg::Vertex& v : polyline.vertices)
-                    points.push_back(m.plan(v3(v.position)));
-                strokePoints(points, style);
-                return;
-            }
-            auto at = [&](std::size_t r, std::size_t c) {
-                return m.plan(v3(polyline.vertices[r * columns + c].position));
-            };
-            beginItem(Item::Kind::Stroke, style.colour);
-            std::vector<Vec2> line;
-            for (std::size_t r = 0; r < rows; ++r) {
-                line.clear();
-                for (std::size_t c = 0; c < columns; ++c) line.push_back(at(r, c));
-                if (polyline.closedN) line.push_back(at(r, 0));
-                addPolyline(line);
-            }
-            for (std::size_t c = 0; c < columns; ++c) {
-                line.clear();
-                for (std::size_t r = 0; r < rows; ++r) line.push_back(at(r, c));
-                if (polyline.closed) line.push_back(at(0, c));
-                addPolyline(line);
-            }
-            endItem(&style);
+        case dwg::Polyline::Kind::PolygonMesh:
+            drawPolygonMesh(polyline, style, frame);
             return;
-        }
     }
 }
 

@@ -24,8 +24,8 @@ void Builder::drawProxyGraphics(const dwg::ProxyGraphics& graphics, const Style&
         // By block is the entity's own colour, by layer its layer's.
         if (p.color.kind != dwg::Color::Kind::ByBlock)
             primitive.colour = resolveColour(p.color, frame, style.layer);
-        std::vector<Vec2> points;
-        for (const dwg::Point3& q : p.points) points.push_back(m.plan(v3(q)));
+        std::vector<Vec3> points;
+        for (const dwg::Point3& q : p.points) points.push_back(m.apply(v3(q)));
         switch (p.kind) {
             case dwg::ProxyPrimitive::Kind::Polyline:
             case dwg::ProxyPrimitive::Kind::Polygon: {
@@ -57,7 +57,7 @@ void Builder::drawProxyGraphics(const dwg::ProxyGraphics& graphics, const Style&
                                          ? oneTurnSweep(p.sweepAngle)
                                          : 2 * std::numbers::pi;
                 beginItem(Item::Kind::Stroke, primitive.colour);
-                addArc(m.plan(v3(p.center)), m.planLinear(u), m.planLinear(v), 0, sweep);
+                addArc(m.apply(v3(p.center)), m.applyLinear(u), m.applyLinear(v), 0, sweep);
                 endItem(&primitive);
                 break;
             }
@@ -73,8 +73,8 @@ void Builder::drawProxyGraphics(const dwg::ProxyGraphics& graphics, const Style&
                 const double tanOblique = std::tan(std::clamp(p.obliqueAngle, -1.4, 1.4));
                 const SimpleText line = parseSimpleText(p.text);
                 addGlyphLine(primitive.colour, points[0],
-                             m.planLinear(along * (p.height * widthFactor)),
-                             m.planLinear(up * p.height + along * (p.height * tanOblique)),
+                             m.applyLinear(along * (p.height * widthFactor)),
+                             m.applyLinear(up * p.height + along * (p.height * tanOblique)),
                              line.glyphs, line.decorations);
                 break;
             }

@@ -17,9 +17,13 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr std::size_t kModelBytesPerUnit = 8;
 constexpr std::size_t kEvaluationsPerControlPoint = 40;
 
-Vec3 v3(const acis::Vec3& p) { return {p.x, p.y, p.z}; }
+Vec3 v3(const acis::Vec3& p) {
+    return {p.x, p.y, p.z};
+}
 
-double dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double dot(const Vec3& a, const Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 // The ellipse's parameter at `p`: c + u cos t + v sin t passes through it.
 double ellipseParameter(const Vec3& c, const Vec3& u, const Vec3& v, const Vec3& p) {
@@ -37,20 +41,13 @@ std::vector<ParameterRange> splineEdgeRanges(const acis::Curve& curve,
                                              const std::optional<Vec3>& start,
                                              const std::optional<Vec3>& end, bool reversed) {
     if (!start || !end || length(*start - *end) == 0) return {};
-    std::vector<Vec2> planar, height;  // x and y; z as the x of another spline
-    for (const acis::Vec3& p : curve.controlPoints) {
-        planar.push_back({p.x, p.y});
-        height.push_back({p.z, 0});
-    }
-    const SplineData xy{curve.degree, planar, curve.knots, curve.weights};
-    const SplineData z{curve.degree, height, curve.knots, curve.weights};
-    if (!isValidSpline(xy)) return {};
-    const auto at = [&](double t) {
-        const Vec2 a = evaluateSpline(xy, t);
-        return Vec3{a.x, a.y, evaluateSpline(z, t).x};
-    };
+    std::vector<Vec3> control;
+    for (const acis::Vec3& p : curve.controlPoints) control.push_back(v3(p));
+    const SpaceSplineData spline{curve.degree, control, curve.knots, curve.weights};
+    if (!isValidSpline(spline)) return {};
+    const auto at = [&](double t) { return evaluateSpline(spline, t); };
     const auto nearest = [&](const Vec3& q) {
-        return nearestParameter(xy, [&](double t) { return length(at(t) - q); });
+        return nearestParameter(spline, [&](double t) { return length(at(t) - q); });
     };
     double from = nearest(*start), to = nearest(*end);
     if (reversed) std::swap(from, to);
@@ -91,7 +88,7 @@ void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, co
         if (i < 0 || static_cast<std::size_t>(i) >= model->vertices.size()) return std::nullopt;
         return v3(model->vertices[static_cast<std::size_t>(i)].position);
     };
-    beginItem(Item::Kind::Stroke, style.colour);
+    beginEdges(style.colour);
     for (const acis::Edge& edge : model->edges) {
         if (!charge()) break;
         const std::optional<Vec3> start = vertex(edge.start);
@@ -115,29 +112,30 @@ void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, co
                 t0 = a;
                 sweep = counterClockwiseSweep(a, b);
             }
-            addArc(m.plan(c), m.planLinear(u), m.planLinear(v), t0, t0 + sweep);
+            addArc(m.apply(c), m.applyLinear(u), m.applyLinear(v), t0, t0 + sweep);
         } else if (curve && curve->kind == acis::Curve::Kind::Spline) {
             // Finding the vertices on the curve costs some evaluations per point.
             if (!charge(curve->controlPoints.size() * kEvaluationsPerControlPoint)) break;
-            std::vector<Vec2> control;
+            std::vector<Vec3> control;
             control.reserve(curve->controlPoints.size());
-            for (const acis::Vec3& p : curve->controlPoints) control.push_back(m.plan(v3(p)));
-            // The plan view of a spline is the spline of its points' plan views,
-            // so the parameters found on the model hold on the drawing.
-            const SplineData projected{curve->degree, control, curve->knots, curve->weights};
+            for (const acis::Vec3& p : curve->controlPoints) control.push_back(m.apply(v3(p)));
             const std::vector<ParameterRange> ranges =
                 splineEdgeRanges(*curve, start, end, edge.reversed != curve->reversed);
             if (ranges.empty()) {
                 addSpline(curve->degree, control, curve->knots, curve->weights);
                 continue;
             }
+            // The view of a spline is the spline of its points' views, so the
+            // parameters found on the model hold in the view.
             for (const auto& [from, to] : ranges) {
-                const OwnedSpline part = splinePart(projected, from, to);
+                const SpaceOwnedSpline part = splinePart(
+                    SpaceSplineData{curve->degree, control, curve->knots, curve->weights}, from,
+                    to);
                 addSpline(part.degree, part.control, part.knots, part.weights);
             }
         } else if (start && end) {
             // Lines, and curves without a usable shape, as the chord between their vertices.
-            const Vec2 chord[2] = {m.plan(*start), m.plan(*end)};
+            const Vec3 chord[2] = {m.apply(*start), m.apply(*end)};
             addPolyline(chord);
         }
     }

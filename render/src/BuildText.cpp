@@ -84,24 +84,24 @@ void Builder::drawText(const dwg::Text& text, const Style& style, const Frame& f
     const Transform ocs = frame.transform * Transform::objectToWorld(v3(text.extrusion));
     auto toWorld = [&](Vec2 local) {  // local in heights, from the anchor
         const Vec2 p = anchor + rotate(local * height);
-        return ocs.plan({p.x, p.y, text.elevation});
+        return ocs.apply({p.x, p.y, text.elevation});
     };
     auto toWorldVector = [&](Vec2 local) {
         const Vec2 p = rotate(local * height);
-        return ocs.planLinear({p.x, p.y, 0});
+        return ocs.applyLinear({p.x, p.y, 0});
     };
-    const Vec2 origin = toWorld({dx, dy});
-    const Vec2 axisX = toWorldVector({widthFactor, 0});
-    const Vec2 axisY = toWorldVector({tanOblique, 1});
+    const Vec3 origin = toWorld({dx, dy});
+    const Vec3 axisX = toWorldVector({widthFactor, 0});
+    const Vec3 axisY = toWorldVector({tanOblique, 1});
     addGlyphLine(style.colour, origin, axisX, axisY, line.glyphs, line.decorations);
 }
 
-void Builder::addGlyphLine(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
+void Builder::addGlyphLine(const Colour& colour, Vec3 origin, Vec3 axisX, Vec3 axisY,
                            std::span<const PlacedGlyph> glyphs,
                            std::span<const Decoration> decorations) {
     addTextRun(colour, origin, axisX, axisY, glyphs);
     for (const Decoration& d : decorations) {
-        const Vec2 ends[2] = {origin + axisX * d.from + axisY * d.y,
+        const Vec3 ends[2] = {origin + axisX * d.from + axisY * d.y,
                               origin + axisX * d.to + axisY * d.y};
         beginItem(Item::Kind::Stroke, colour);
         addPolyline(ends);
@@ -143,18 +143,18 @@ void Builder::drawTolerance(const dwg::Tolerance& tolerance, const Style& style,
                         width = std::max(width, f.origin.x + (g.x + g.glyph->advance) * f.height *
                                                                  f.widthFactor);
                 for (const TextFragment& f : layout.fragments) {
-                    const Vec2 origin =
-                        local.plan({x + padding + f.origin.x, bottom + height / 2 + f.origin.y, 0});
+                    const Vec3 origin = local.apply(
+                        {x + padding + f.origin.x, bottom + height / 2 + f.origin.y, 0});
                     addGlyphLine(style.colour, origin,
-                                 local.planLinear({f.height * f.widthFactor, 0, 0}),
-                                 local.planLinear({f.height * std::tan(f.oblique), f.height, 0}),
+                                 local.applyLinear({f.height * f.widthFactor, 0, 0}),
+                                 local.applyLinear({f.height * std::tan(f.oblique), f.height, 0}),
                                  f.glyphs, f.decorations);
                 }
                 const double right = x + width + 2 * padding;
-                const Vec2 frameOutline[5] = {local.plan({x, bottom, 0}),
-                                              local.plan({right, bottom, 0}),
-                                              local.plan({right, top, 0}), local.plan({x, top, 0}),
-                                              local.plan({x, bottom, 0})};
+                const Vec3 frameOutline[5] = {
+                    local.apply({x, bottom, 0}), local.apply({right, bottom, 0}),
+                    local.apply({right, top, 0}), local.apply({x, top, 0}),
+                    local.apply({x, bottom, 0})};
                 strokePoints(frameOutline, style);
                 x = right;
             }
@@ -188,14 +188,14 @@ void Builder::drawMText(const dwg::MText& text, const Style& style, const Frame&
     for (const TextFragment& f : layout.fragments) {
         const Colour colour =
             f.colour ? resolveColour(*f.colour, frame, style.layer) : style.colour;
-        const Vec2 origin = local.plan({f.origin.x, f.origin.y, 0});
-        const Vec2 axisX = local.planLinear({f.height * f.widthFactor, 0, 0});
-        const Vec2 axisY = local.planLinear({f.height * std::tan(f.oblique), f.height, 0});
+        const Vec3 origin = local.apply({f.origin.x, f.origin.y, 0});
+        const Vec3 axisX = local.applyLinear({f.height * f.widthFactor, 0, 0});
+        const Vec3 axisY = local.applyLinear({f.height * std::tan(f.oblique), f.height, 0});
         addGlyphLine(colour, origin, axisX, axisY, f.glyphs, f.decorations);
     }
     for (const auto& bar : layout.bars) {
-        const Vec2 ends[2] = {local.plan({bar.from.x, bar.from.y, 0}),
-                              local.plan({bar.to.x, bar.to.y, 0})};
+        const Vec3 ends[2] = {local.apply({bar.from.x, bar.from.y, 0}),
+                              local.apply({bar.to.x, bar.to.y, 0})};
         beginItem(Item::Kind::Stroke, style.colour);
         addPolyline(ends);
         endItem();

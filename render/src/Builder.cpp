@@ -15,10 +15,6 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-bool finite(Vec2 p) {
-    return std::isfinite(p.x) && std::isfinite(p.y);
-}
-
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
@@ -44,6 +40,8 @@ Builder::Builder(const dwg::Drawing& drawing, const BuildOptions& options, Displ
     fillMode_ = h.fillMode;
     out.pointStyle.mode = h.pointDisplayMode;
     out.pointStyle.size = std::isfinite(h.pointDisplaySize) ? h.pointDisplaySize : 0;
+    if (options.surfaceTolerance > 0 && std::isfinite(options.surfaceTolerance))
+        surfaceTolerance_ = options.surfaceTolerance;
     for (const dwg::Block& block : drawing.blocks) blocks_.emplace(block.handle, &block);
     for (const dwg::Linetype& linetype : drawing.linetypes) {
         const bool drawsSolid = linetype.dashes.empty() ||
@@ -167,43 +165,86 @@ bool Builder::charge(std::size_t units) {
     return !stopped_;
 }
 
-bool Builder::budgetLeft(std::size_t morePoints) {
+std::size_t Builder::bytesUsed() const {
+    return out_.items.size() * sizeof(Item) + out_.pieces.size() * sizeof(Piece) +
+           out_.points.size() * (sizeof(Vec2) + sizeof(double)) +
+           out_.scalars.size() * sizeof(double) + out_.runs.size() * sizeof(TextRun) +
+           out_.glyphs.size() * sizeof(PlacedGlyph) + out_.surfaces.size() * sizeof(Surface) +
+           out_.vertices.size() * 2 * sizeof(Vec3) + out_.triangles.size() * sizeof(Triangle) +
+           out_.smoothEdges.size() * sizeof(SmoothEdge);
+}
+
+bool Builder::budgetLeft(std::size_t morePoints, std::size_t bytesEach) {
     if (!charge(morePoints + 1)) return false;
     // Each addition brings at most an item and a piece besides its points.
-    const std::size_t bytes =
-        out_.items.size() * sizeof(Item) + out_.pieces.size() * sizeof(Piece) +
-        out_.points.size() * sizeof(Vec2) + out_.scalars.size() * sizeof(double) +
-        out_.runs.size() * sizeof(TextRun) + out_.glyphs.size() * sizeof(PlacedGlyph);
-    const std::size_t more = morePoints * sizeof(Vec2) + sizeof(Item) + sizeof(Piece);
-    if (bytes + more > limits_.maxBytes) {
+    const std::size_t more = morePoints * bytesEach + sizeof(Item) + sizeof(Piece);
+    if (bytesUsed() + more > limits_.maxBytes) {
         stop();
         return false;
     }
     return true;
 }
 
+namespace {
+
+bool finite3(const Vec3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
+
+Vec2 xy(const Vec3& p) {
+    return {p.x, p.y};
+}
+
+}  // namespace
+
+Item Builder::standaloneItem(Item::Kind kind, const Colour& colour) {
+    Item item;
+    item.kind = kind;
+    item.colour = colour;
+    item.minDepth = std::numeric_limits<double>::infinity();
+    item.maxDepth = -std::numeric_limits<double>::infinity();
+    return item;
+}
+
 void Builder::beginItem(Item::Kind kind, const Colour& colour) {
-    current_ = Item{};
-    current_.kind = kind;
-    current_.colour = colour;
+    current_ = standaloneItem(kind, colour);
     current_.first = static_cast<std::uint32_t>(out_.pieces.size());
 }
 
-void Builder::addPolyline(std::span<const Vec2> points, bool startsContour) {
+void Builder::beginEdges(const Colour& colour) {
+    beginItem(Item::Kind::Stroke, colour);
+    current_.surfaceEdge = true;
+}
+
+void Builder::addDepthRange(double from, double to) {
+    current_.minDepth = std::min(current_.minDepth, from);
+    current_.maxDepth = std::max(current_.maxDepth, to);
+}
+
+void Builder::pushPoint(const Vec3& p) {
+    out_.points.push_back(xy(p));
+    out_.depths.push_back(p.z);
+}
+
+void Builder::addPolyline(std::span<const Vec3> points, bool startsContour) {
     if (points.empty() || !budgetLeft(points.size())) return;
-    if (!std::all_of(points.begin(), points.end(), finite)) return;
+    if (!std::all_of(points.begin(), points.end(), finite3)) return;
     Piece piece;
     piece.kind = Piece::Kind::Polyline;
     piece.startsContour = startsContour;
     piece.firstPoint = static_cast<std::uint32_t>(out_.points.size());
     piece.pointCount = static_cast<std::uint32_t>(points.size());
-    out_.points.insert(out_.points.end(), points.begin(), points.end());
-    for (const Vec2& p : points) current_.bounds.add(p);
+    for (const Vec3& p : points) {
+        pushPoint(p);
+        current_.bounds.add(xy(p));
+        addDepthRange(p.z, p.z);
+    }
     out_.pieces.push_back(piece);
 }
 
-void Builder::addArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, bool startsContour) {
-    if (!finite(c) || !finite(u) || !finite(v) || !std::isfinite(t0) || !std::isfinite(t1)) return;
+void Builder::addArc(Vec3 c, Vec3 u, Vec3 v, double t0, double t1, bool startsContour) {
+    if (!finite3(c) || !finite3(u) || !finite3(v) || !std::isfinite(t0) || !std::isfinite(t1))
+        return;
     if (!budgetLeft(3)) return;
     const double sweep = oneTurnSweep(t1 - t0);
     t0 = oneTurn(t0);
@@ -215,16 +256,18 @@ void Builder::addArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, bool startsCo
     piece.pointCount = 3;
     piece.firstScalar = static_cast<std::uint32_t>(out_.scalars.size());
     piece.scalarCount = 2;
-    out_.points.insert(out_.points.end(), {c, u, v});
+    for (const Vec3& p : {c, u, v}) pushPoint(p);
     out_.scalars.insert(out_.scalars.end(), {t0, t1});
-    current_.bounds.add(arcBounds(c, u, v, t0, t1));
+    current_.bounds.add(arcBounds(xy(c), xy(u), xy(v), t0, t1));
+    const double reach = std::hypot(u.z, v.z);
+    addDepthRange(c.z - reach, c.z + reach);
     out_.pieces.push_back(piece);
 }
 
-void Builder::addSpline(int degree, std::span<const Vec2> control, std::span<const double> knots,
+void Builder::addSpline(int degree, std::span<const Vec3> control, std::span<const double> knots,
                         std::span<const double> weights, bool startsContour) {
-    SplineData data{degree, control, knots, weights};
-    if (!std::all_of(control.begin(), control.end(), finite)) return;
+    const SpaceSplineData data{degree, control, knots, weights};
+    if (!std::all_of(control.begin(), control.end(), finite3)) return;
     if (!isValidSpline(data)) {
         addPolyline(control, startsContour);
         return;
@@ -239,23 +282,32 @@ void Builder::addSpline(int degree, std::span<const Vec2> control, std::span<con
     piece.pointCount = static_cast<std::uint32_t>(control.size());
     piece.firstScalar = static_cast<std::uint32_t>(out_.scalars.size());
     piece.scalarCount = static_cast<std::uint32_t>(knots.size() + weights.size());
-    out_.points.insert(out_.points.end(), control.begin(), control.end());
+    for (const Vec3& p : control) pushPoint(p);
     out_.scalars.insert(out_.scalars.end(), knots.begin(), knots.end());
     out_.scalars.insert(out_.scalars.end(), weights.begin(), weights.end());
     // Bounds from a coarse flattening: the control polygon can reach far
     // beyond the curve.
     Box hull;
-    for (const Vec2& p : control) hull.add(p);
-    std::vector<Vec2> coarse;
-    flattenSpline(data, std::max(hull.width(), hull.height()) * 1e-3, coarse);
+    double nearest = control[0].z, farthest = control[0].z;
+    for (const Vec3& p : control) {
+        hull.add(xy(p));
+        nearest = std::max(nearest, p.z);
+        farthest = std::min(farthest, p.z);
+    }
+    const double size = std::max({hull.width(), hull.height(), nearest - farthest});
+    std::vector<Vec3> coarse;
+    flattenSpline(data, size * 1e-3, coarse);
     charge(coarse.size() * static_cast<std::size_t>(degree));  // a point costs a degree
-    for (const Vec2& p : coarse) current_.bounds.add(p);
+    for (const Vec3& p : coarse) {
+        current_.bounds.add(xy(p));
+        addDepthRange(p.z, p.z);
+    }
     out_.pieces.push_back(piece);
 }
 
-void Builder::addCurveThrough(std::span<const Vec2> points, std::optional<Vec2> startTangent,
-                              std::optional<Vec2> endTangent) {
-    const std::vector<Vec2> bezier = interpolateCubic(points, startTangent, endTangent);
+void Builder::addCurveThrough(std::span<const Vec3> points, std::optional<Vec3> startTangent,
+                              std::optional<Vec3> endTangent) {
+    const std::vector<Vec3> bezier = interpolateCubic(points, startTangent, endTangent);
     if (bezier.size() < 4) {
         addPolyline(bezier);
         return;
@@ -283,42 +335,50 @@ void Builder::endItem(const Style* style) {
     out_.items.push_back(current_);
 }
 
-void Builder::addTextRun(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
+void Builder::addTextRun(const Colour& colour, Vec3 origin, Vec3 axisX, Vec3 axisY,
                          std::span<const PlacedGlyph> glyphs) {
-    if (glyphs.empty() || !finite(origin) || !finite(axisX) || !finite(axisY)) return;
+    if (glyphs.empty() || !finite3(origin) || !finite3(axisX) || !finite3(axisY)) return;
     if (!budgetLeft(glyphs.size())) return;  // a glyph costs about as much as a point
-    TextRun run{origin, axisX, axisY, static_cast<std::uint32_t>(out_.glyphs.size()),
-                static_cast<std::uint32_t>(glyphs.size())};
+    TextRun run{xy(origin),
+                xy(axisX),
+                xy(axisY),
+                static_cast<std::uint32_t>(out_.glyphs.size()),
+                static_cast<std::uint32_t>(glyphs.size()),
+                origin.z,
+                axisX.z,
+                axisY.z};
     out_.glyphs.insert(out_.glyphs.end(), glyphs.begin(), glyphs.end());
-    Item item;
-    item.kind = Item::Kind::Text;
-    item.colour = colour;
+    // Written whole here, so that an item being built around it stays open.
+    Item item = standaloneItem(Item::Kind::Text, colour);
     item.first = static_cast<std::uint32_t>(out_.runs.size());
     item.count = 1;
     for (const PlacedGlyph& g : glyphs) {
         const Box& b = g.glyph->bounds;
         if (b.empty()) continue;
         for (const Vec2 corner : {Vec2{b.minX, b.minY}, Vec2{b.maxX, b.minY}, Vec2{b.minX, b.maxY},
-                                  Vec2{b.maxX, b.maxY}})
-            item.bounds.add(origin + axisX * (g.x + corner.x) + axisY * corner.y);
+                                  Vec2{b.maxX, b.maxY}}) {
+            const Vec3 p = origin + axisX * (g.x + corner.x) + axisY * corner.y;
+            item.bounds.add(xy(p));
+            item.minDepth = std::min(item.minDepth, p.z);
+            item.maxDepth = std::max(item.maxDepth, p.z);
+        }
     }
     out_.runs.push_back(run);
     out_.items.push_back(item);
 }
 
-void Builder::addDot(const Colour& colour, Vec2 point) {
-    if (!finite(point) || !budgetLeft(1)) return;
-    Item item;
-    item.kind = Item::Kind::Dot;
-    item.colour = colour;
+void Builder::addDot(const Colour& colour, Vec3 point) {
+    if (!finite3(point) || !budgetLeft(1)) return;
+    Item item = standaloneItem(Item::Kind::Dot, colour);
     item.first = static_cast<std::uint32_t>(out_.points.size());
     item.count = 1;
-    item.bounds.add(point);
-    out_.points.push_back(point);
+    item.bounds.add(xy(point));
+    item.minDepth = item.maxDepth = point.z;
+    pushPoint(point);
     out_.items.push_back(item);
 }
 
-void Builder::strokePoints(std::span<const Vec2> points, const Style& style) {
+void Builder::strokePoints(std::span<const Vec3> points, const Style& style) {
     beginItem(Item::Kind::Stroke, style.colour);
     addPolyline(points);
     endItem(&style);
@@ -358,15 +418,20 @@ void Builder::drawEntity(const dwg::Entity& entity, const Frame& frame) {
     std::visit(
         [&](const auto& data) {
             using T = std::decay_t<decltype(data)>;
-            if constexpr (std::is_same_v<T, dwg::Line>)
+            // A thickness raises walls from the outline and draws it again on top.
+            if constexpr (std::is_same_v<T, dwg::Line>) {
                 drawLine(data, style, frame);
-            else if constexpr (std::is_same_v<T, dwg::Point>)
+                if (data.thickness != 0) extrudeLine(data, style, frame);
+            } else if constexpr (std::is_same_v<T, dwg::Point>) {
                 drawPoint(data, style, frame);
-            else if constexpr (std::is_same_v<T, dwg::Circle>)
+                if (data.thickness != 0) extrudePoint(data, style, frame);
+            } else if constexpr (std::is_same_v<T, dwg::Circle>) {
                 drawCircle(data, style, frame);
-            else if constexpr (std::is_same_v<T, dwg::Arc>)
+                if (data.thickness != 0) extrudeCircle(data, style, frame);
+            } else if constexpr (std::is_same_v<T, dwg::Arc>) {
                 drawArc(data, style, frame);
-            else if constexpr (std::is_same_v<T, dwg::Ellipse>)
+                if (data.thickness != 0) extrudeArcEntity(data, style, frame);
+            } else if constexpr (std::is_same_v<T, dwg::Ellipse>)
                 drawEllipse(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::LwPolyline>)
                 drawLwPolyline(data, style, frame);
@@ -380,9 +445,11 @@ void Builder::drawEntity(const dwg::Entity& entity, const Frame& frame) {
                     drawText(data, style, frame);
             } else if constexpr (std::is_same_v<T, dwg::MText>)
                 drawMText(data, style, frame);
-            else if constexpr (std::is_same_v<T, dwg::Face>)
+            else if constexpr (std::is_same_v<T, dwg::Face>) {
                 drawFace(data, style, frame);
-            else if constexpr (std::is_same_v<T, dwg::Hatch>)
+                if (data.thickness != 0 && data.kind != dwg::Face::Kind::Face3D)
+                    extrudeSolid(data, style, frame);
+            } else if constexpr (std::is_same_v<T, dwg::Hatch>)
                 drawHatch(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::Dimension>)
                 drawDimension(entity, data, style, frame);
@@ -497,21 +564,21 @@ void Builder::drawDimension(const dwg::Entity&, const dwg::Dimension& dimension,
 // --- simple geometry ------------------------------------------------------
 
 void Builder::drawLine(const dwg::Line& line, const Style& style, const Frame& frame) {
-    const Vec2 points[2] = {frame.transform.plan(v3(line.start)),
-                            frame.transform.plan(v3(line.end))};
+    const Vec3 points[2] = {frame.transform.apply(v3(line.start)),
+                            frame.transform.apply(v3(line.end))};
     strokePoints(points, style);
 }
 
 void Builder::drawPoint(const dwg::Point& point, const Style& style, const Frame& frame) {
-    const Vec2 at = frame.transform.plan(v3(point.position));
+    const Vec3 at = frame.transform.apply(v3(point.position));
     addDot(style.colour, at);
     // A figure of a size in drawing units reaches that far round the point;
     // one sized by the view is drawn whatever the zoom and takes no room.
     const PointStyle& look = out_.pointStyle;
     if (!out_.items.empty() && look.size > 0 && (look.mode & 7) != 0 && (look.mode & 7) != 1) {
         Box& bounds = out_.items.back().bounds;
-        bounds.add(at - Vec2{look.size / 2, look.size / 2});
-        bounds.add(at + Vec2{look.size / 2, look.size / 2});
+        bounds.add(Vec2{at.x - look.size / 2, at.y - look.size / 2});
+        bounds.add(Vec2{at.x + look.size / 2, at.y + look.size / 2});
     }
 }
 
@@ -519,7 +586,8 @@ void Builder::drawCircle(const dwg::Circle& circle, const Style& style, const Fr
     const Transform m = frame.transform * Transform::objectToWorld(v3(circle.extrusion));
     const double r = circle.radius;
     beginItem(Item::Kind::Stroke, style.colour);
-    addArc(m.plan(v3(circle.center)), m.planLinear({r, 0, 0}), m.planLinear({0, r, 0}), 0, kTwoPi);
+    addArc(m.apply(v3(circle.center)), m.applyLinear({r, 0, 0}), m.applyLinear({0, r, 0}), 0,
+           kTwoPi);
     endItem(&style);
 }
 
@@ -528,7 +596,7 @@ void Builder::drawArc(const dwg::Arc& arc, const Style& style, const Frame& fram
     const double r = arc.radius;
     const double start = oneTurn(arc.startAngle);
     beginItem(Item::Kind::Stroke, style.colour);
-    addArc(m.plan(v3(arc.center)), m.planLinear({r, 0, 0}), m.planLinear({0, r, 0}), start,
+    addArc(m.apply(v3(arc.center)), m.applyLinear({r, 0, 0}), m.applyLinear({0, r, 0}), start,
            start + counterClockwiseSweep(start, oneTurn(arc.endAngle)));
     endItem(&style);
 }
@@ -548,7 +616,7 @@ void Builder::drawEllipse(const dwg::Ellipse& ellipse, const Style& style, const
         sweep = counterClockwiseSweep(start, end);
     const Transform& m = frame.transform;
     beginItem(Item::Kind::Stroke, style.colour);
-    addArc(m.plan(v3(ellipse.center)), m.planLinear(major), m.planLinear(minor), start,
+    addArc(m.apply(v3(ellipse.center)), m.applyLinear(major), m.applyLinear(minor), start,
            start + sweep);
     endItem(&style);
 }
@@ -557,20 +625,20 @@ void Builder::drawSpline(const dwg::Spline& spline, const Style& style, const Fr
     const Transform& m = frame.transform;
     beginItem(Item::Kind::Stroke, style.colour);
     if (!spline.controlPoints.empty()) {
-        std::vector<Vec2> control;
+        std::vector<Vec3> control;
         control.reserve(spline.controlPoints.size());
-        for (const dwg::Point3& p : spline.controlPoints) control.push_back(m.plan(v3(p)));
+        for (const dwg::Point3& p : spline.controlPoints) control.push_back(m.apply(v3(p)));
         const bool weighted = spline.weights.size() == control.size() &&
                               std::any_of(spline.weights.begin(), spline.weights.end(),
                                           [](double w) { return w != 1; });
         addSpline(spline.degree, control, spline.knots,
                   weighted ? std::span<const double>(spline.weights) : std::span<const double>());
     } else if (spline.fitPoints.size() >= 2) {
-        std::vector<Vec2> fit;
-        for (const dwg::Point3& p : spline.fitPoints) fit.push_back(m.plan(v3(p)));
-        auto tangent = [&](const dwg::Point3& t) -> std::optional<Vec2> {
+        std::vector<Vec3> fit;
+        for (const dwg::Point3& p : spline.fitPoints) fit.push_back(m.apply(v3(p)));
+        auto tangent = [&](const dwg::Point3& t) -> std::optional<Vec3> {
             if (t.x == 0 && t.y == 0 && t.z == 0) return std::nullopt;
-            return m.planLinear(v3(t));
+            return m.applyLinear(v3(t));
         };
         addCurveThrough(fit, tangent(spline.startTangent), tangent(spline.endTangent));
     }
@@ -579,22 +647,14 @@ void Builder::drawSpline(const dwg::Spline& spline, const Style& style, const Fr
 
 void Builder::drawFace(const dwg::Face& face, const Style& style, const Frame& frame) {
     if (face.kind == dwg::Face::Kind::Face3D) {
-        beginItem(Item::Kind::Stroke, style.colour);
-        for (int i = 0; i < 4; ++i) {
-            if (face.invisibleEdges & (1 << i)) continue;
-            const Vec2 edge[2] = {
-                frame.transform.plan(v3(face.corners[static_cast<std::size_t>(i)])),
-                frame.transform.plan(v3(face.corners[static_cast<std::size_t>((i + 1) % 4)]))};
-            addPolyline(edge);
-        }
-        endItem(&style);
+        drawFace3D(face, style, frame);
         return;
     }
     // SOLID and TRACE: corners in the order 1, 2, 4, 3 go round the outline.
     const Transform m = frame.transform * Transform::objectToWorld(v3(face.extrusion));
-    const Vec2 outline[5] = {m.plan(v3(face.corners[0])), m.plan(v3(face.corners[1])),
-                             m.plan(v3(face.corners[3])), m.plan(v3(face.corners[2])),
-                             m.plan(v3(face.corners[0]))};
+    const Vec3 outline[5] = {m.apply(v3(face.corners[0])), m.apply(v3(face.corners[1])),
+                             m.apply(v3(face.corners[3])), m.apply(v3(face.corners[2])),
+                             m.apply(v3(face.corners[0]))};
     if (fillMode_) {
         beginItem(Item::Kind::Fill, style.colour);
         addPolyline(outline);
@@ -606,9 +666,9 @@ void Builder::drawFace(const dwg::Face& face, const Style& style, const Frame& f
 
 void Builder::drawRasterImage(const dwg::RasterImage& image, const Style& style,
                               const Frame& frame) {
-    std::vector<Vec2> outline;
+    std::vector<Vec3> outline;
     for (const dwg::Point3& p : dwg::rasterOutline(image))
-        outline.push_back(frame.transform.plan(v3(p)));
+        outline.push_back(frame.transform.apply(v3(p)));
     if (outline.size() < 3) return;
     outline.push_back(outline.front());
     if (image.wipeout) {
@@ -622,50 +682,24 @@ void Builder::drawRasterImage(const dwg::RasterImage& image, const Style& style,
     strokePoints(outline, style);
 }
 
-void Builder::drawSubdivisionMesh(const dwg::SubdivisionMesh& mesh, const Style& style,
-                                  const Frame& frame) {
-    const auto count = static_cast<int>(mesh.vertices.size());
-    auto at = [&](int i) {
-        return frame.transform.plan(v3(mesh.vertices[static_cast<std::size_t>(i)]));
-    };
-    beginItem(Item::Kind::Stroke, style.colour);
-    if (!mesh.edges.empty()) {
-        for (const auto& [a, b] : mesh.edges) {
-            if (a < 0 || b < 0 || a >= count || b >= count) continue;
-            const Vec2 edge[2] = {at(a), at(b)};
-            addPolyline(edge);
-        }
-    } else {
-        for (const std::vector<int>& face : mesh.faces) {
-            std::vector<Vec2> outline;
-            for (const int i : face)
-                if (i >= 0 && i < count) outline.push_back(at(i));
-            if (outline.size() < 2) continue;
-            outline.push_back(outline.front());
-            addPolyline(outline);
-        }
-    }
-    endItem(&style);
-}
-
 void Builder::drawConstructionLine(const dwg::ConstructionLine& line, const Style& style,
                                    const Frame& frame) {
-    const Vec2 base = frame.transform.plan(v3(line.point));
-    const Vec2 direction = frame.transform.planLinear(v3(line.direction));
-    if (!finite(base) || !finite(direction)) return;
-    if (length(direction) < 1e-12) {
+    const Vec3 base = frame.transform.apply(v3(line.point));
+    const Vec3 direction = frame.transform.applyLinear(v3(line.direction));
+    if (!finite3(base) || !finite3(direction)) return;
+    if (std::hypot(direction.x, direction.y) < 1e-12 * length(direction) ||
+        length(direction) < 1e-12) {
         addDot(style.colour, base);  // seen end-on
         return;
     }
     if (!budgetLeft(2)) return;
-    Item item;
-    item.kind = Item::Kind::InfiniteLine;
+    Item item = standaloneItem(Item::Kind::InfiniteLine, style.colour);
     item.bothWays = line.bothWays;
-    item.colour = style.colour;
     item.first = static_cast<std::uint32_t>(out_.points.size());
     item.count = 2;
-    out_.points.push_back(base);
-    out_.points.push_back(direction * (1 / length(direction)));
+    item.minDepth = item.maxDepth = base.z;
+    pushPoint(base);
+    pushPoint(direction * (1 / length(direction)));
     out_.items.push_back(item);
 }
 
@@ -673,14 +707,41 @@ void Builder::drawConstructionLine(const dwg::ConstructionLine& line, const Styl
 
 namespace {
 
+void addProjected(const DisplayList& list, const Box& bounds, double minDepth, double maxDepth,
+                  Box& into) {
+    if (!list.perspective()) {
+        into.add(bounds);
+        return;
+    }
+    if (bounds.empty()) return;
+    for (const double x : {bounds.minX, bounds.maxX})
+        for (const double y : {bounds.minY, bounds.maxY})
+            for (const double z : {minDepth, maxDepth})
+                if (const std::optional<Vec2> p = projectToPicture(list, {x, y, z})) into.add(*p);
+}
+
 void computeExtents(DisplayList& list) {
     Box extents;
     Box bases;
     for (const Item& item : list.items) {
-        if (item.kind == Item::Kind::InfiniteLine)
-            bases.add(list.points[item.first]);
-        else
-            extents.add(item.bounds);
+        if (item.kind == Item::Kind::InfiniteLine) {
+            const Vec2 base = list.points[item.first];
+            if (const auto p = projectToPicture(list, {base.x, base.y, list.depths[item.first]}))
+                bases.add(*p);
+        } else {
+            addProjected(list, item.bounds, item.minDepth, item.maxDepth, extents);
+        }
+    }
+    for (const Surface& surface : list.surfaces) {
+        if (!list.perspective()) {
+            extents.add(surface.bounds);
+            continue;
+        }
+        for (std::uint32_t t = 0; t < surface.triangleCount; ++t) {
+            const Triangle& triangle = list.triangles[surface.firstTriangle + t];
+            for (const std::uint32_t v : {triangle.a, triangle.b, triangle.c})
+                if (const auto p = projectToPicture(list, list.vertices[v])) extents.add(*p);
+        }
     }
     list.extents = extents.empty() ? bases : extents;
 }
@@ -690,6 +751,8 @@ void computeExtents(DisplayList& list) {
 DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
                              const BuildOptions& options) {
     DisplayList list;
+    if (options.projection.perspective() && std::isfinite(options.projection.eyeDistance))
+        list.eyeDistance = options.projection.eyeDistance;
     detail::Builder builder(drawing, options, list);
     builder.drawTopBlock(block);
     computeExtents(list);
@@ -704,7 +767,12 @@ DisplayList buildModelSpace(const dwg::Drawing& drawing, const BuildOptions& opt
 Projection savedProjection(const dwg::Drawing& drawing) {
     if (!drawing.activeView) return Projection::top();
     const dwg::SavedView& saved = *drawing.activeView;
-    return {detail::v3(saved.direction), saved.twist, detail::v3(saved.target)};
+    Projection projection{detail::v3(saved.direction), saved.twist, detail::v3(saved.target)};
+    // The direction reaches from the target to the camera.
+    const double distance = length(projection.direction);
+    if (saved.perspective && distance > 0 && std::isfinite(distance))
+        projection.eyeDistance = distance;
+    return projection;
 }
 
 DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing) {

@@ -1,6 +1,6 @@
 // The display-list builder: walks a block through its inserts, resolves
-// colours, layers and linetypes, and writes items. Entity kinds are spread
-// over Builder.cpp (geometry, inserts), BuildText.cpp and BuildHatch.cpp.
+// colours, layers and linetypes, and writes items and surfaces. Entity kinds
+// are spread over Builder.cpp (geometry, inserts) and the Build*.cpp files.
 #pragma once
 
 #include <acis/Model.h>
@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "Meshes.h"
 #include "TextLayout.h"
 #include "WorkBudget.h"
 
@@ -50,25 +51,37 @@ class Builder {
     void drawTopBlock(const dwg::Block& block);
 
     // Item writing, for the entity kinds. Points are view points: world
-    // points through the build's projection.
+    // points through the build's projection, z towards the eye.
     void beginItem(Item::Kind kind, const Colour& colour);
-    void addPolyline(std::span<const Vec2> points, bool startsContour = true);
-    void addArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, bool startsContour = true);
-    void addSpline(int degree, std::span<const Vec2> control, std::span<const double> knots,
+    void addPolyline(std::span<const Vec3> points, bool startsContour = true);
+    void addArc(Vec3 c, Vec3 u, Vec3 v, double t0, double t1, bool startsContour = true);
+    void addSpline(int degree, std::span<const Vec3> control, std::span<const double> knots,
                    std::span<const double> weights, bool startsContour = true);
     // The smooth cubic through `points` (a fit-point spline, a spline
     // leader), as one B-spline.
-    void addCurveThrough(std::span<const Vec2> points,
-                         std::optional<Vec2> startTangent = std::nullopt,
-                         std::optional<Vec2> endTangent = std::nullopt);
+    void addCurveThrough(std::span<const Vec3> points,
+                         std::optional<Vec3> startTangent = std::nullopt,
+                         std::optional<Vec3> endTangent = std::nullopt);
     // Ends the item, dashed by `style`'s linetype if a stroke; drops it if empty.
     void endItem(const Style* style = nullptr);
-    void addTextRun(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
+    void addTextRun(const Colour& colour, Vec3 origin, Vec3 axisX, Vec3 axisY,
                     std::span<const PlacedGlyph> glyphs);
-    void addDot(const Colour& colour, Vec2 point);
+    void addDot(const Colour& colour, Vec3 point);
     // A run and its underlines or overlines.
-    void addGlyphLine(const Colour& colour, Vec2 origin, Vec2 axisX, Vec2 axisY,
+    void addGlyphLine(const Colour& colour, Vec3 origin, Vec3 axisX, Vec3 axisY,
                       std::span<const PlacedGlyph> glyphs, std::span<const Decoration> decorations);
+    // Surface writing: a surface's triangles join vertices given between
+    // beginSurface and endSurface (indices from 0 at beginSurface), in view
+    // coordinates with unit normals. addVertex gives none once out of budget.
+    void beginSurface(const Colour& colour);
+    std::optional<std::uint32_t> addVertex(Vec3 position, Vec3 normal);
+    void addTriangle(std::uint32_t a, std::uint32_t b, std::uint32_t c);
+    void addSmoothEdge(std::uint32_t a, std::uint32_t b, std::uint32_t left, std::uint32_t right);
+    // The number of triangles of the open surface so far.
+    std::uint32_t surfaceTriangles() const;
+    void endSurface();
+    // Counts a body or mesh whose faces could not be made, and why.
+    void surfaceFailed(const std::string& reason);
 
     const dwg::Drawing& drawing() const { return drawing_; }
     const dwg::TextStyle* textStyle(dwg::Handle handle) const;
@@ -119,7 +132,7 @@ class Builder {
     void drawFace(const dwg::Face& face, const Style& style, const Frame& frame);
     void drawLeader(const dwg::Leader& leader, const Style& style, const Frame& frame);
     void drawMultiLeader(const dwg::MultiLeader& leader, const Style& style, const Frame& frame);
-    void drawArrowhead(Vec2 tip, Vec2 from, double size, dwg::Handle arrowBlock, const Style& style,
+    void drawArrowhead(Vec3 tip, Vec3 from, double size, dwg::Handle arrowBlock, const Style& style,
                        const Frame& frame);
     void drawConstructionLine(const dwg::ConstructionLine& line, const Style& style,
                               const Frame& frame);
@@ -133,8 +146,31 @@ class Builder {
     void drawTolerance(const dwg::Tolerance& tolerance, const Style& style, const Frame& frame);
     void drawMLine(const dwg::MLine& line, const Style& style, const Frame& frame);
     void drawRasterImage(const dwg::RasterImage& image, const Style& style, const Frame& frame);
+    // Surfaces (BuildSurfaces.cpp).
     void drawSubdivisionMesh(const dwg::SubdivisionMesh& mesh, const Style& style,
                              const Frame& frame);
+    void drawFace3D(const dwg::Face& face, const Style& style, const Frame& frame);
+    void drawPolyfaceMesh(const dwg::Polyline& polyline, const Style& style, const Frame& frame);
+    void drawPolygonMesh(const dwg::Polyline& polyline, const Style& style, const Frame& frame);
+    void addMeshSurface(const PolygonMesh& mesh, const Colour& colour, bool smooth);
+    void addSmoothEdges(const PolygonMesh& mesh, const std::vector<Vec3>& normals,
+                        const std::vector<std::size_t>& firstCorner,
+                        const std::vector<std::uint32_t>& cornerVertex);
+    // How far a flat facet may stray from a curved surface of this radius.
+    double facetTolerance(double radius) const;
+    int wallSegments(double radius, double sweep) const;
+    // Entities given a thickness: walls from the outline up to the outline
+    // moved by `offset`, uprights at the outline's points `uprights`, caps
+    // closing both ends when asked.
+    void extrudeOutline(std::span<const Vec3> outline, Vec3 offset, bool closed, bool caps,
+                        bool smooth, std::span<const std::size_t> uprights, const Style& style);
+    void extrudeArc(const Transform& ocs, Vec3 centre, double radius, double t0, double t1,
+                    double thickness, bool closed, const Style& style);
+    void extrudeLine(const dwg::Line& line, const Style& style, const Frame& frame);
+    void extrudeCircle(const dwg::Circle& circle, const Style& style, const Frame& frame);
+    void extrudeArcEntity(const dwg::Arc& arc, const Style& style, const Frame& frame);
+    void extrudeSolid(const dwg::Face& face, const Style& style, const Frame& frame);
+    void extrudePoint(const dwg::Point& point, const Style& style, const Frame& frame);
     void drawProxyGraphics(const dwg::ProxyGraphics& graphics, const Style& style,
                            const Frame& frame);
     // REGION, 3DSOLID and BODY (BuildSolids.cpp): the edges of their model,
@@ -153,6 +189,8 @@ class Builder {
     void drawPlanarPolyline(std::span<const PlanarVertex> vertices, bool closed,
                             const Transform& ocs, const Style& style);
     void fillWideSegment(const PlanarVertex& a, const PlanarVertex& b, const Transform& ocs);
+    void extrudePlanarPolyline(std::span<const PlanarVertex> vertices, bool closed,
+                               const Transform& ocs, double thickness, const Style& style);
     // The outline of a straight wide segment in the OCS, for mitring.
     struct WideQuad {
         Vec2 left0, left1, right0, right1;
@@ -160,8 +198,14 @@ class Builder {
     };
     static std::optional<WideQuad> wideQuad(const PlanarVertex& a, const PlanarVertex& b);
     static void mitre(WideQuad& before, WideQuad& after, const PlanarVertex& corner);
-    void strokePoints(std::span<const Vec2> points, const Style& style);
-    bool budgetLeft(std::size_t morePoints);
+    void strokePoints(std::span<const Vec3> points, const Style& style);
+    static Item standaloneItem(Item::Kind kind, const Colour& colour);
+    void addDepthRange(double from, double to);
+    void pushPoint(const Vec3& p);
+    // Edges of a surface: strokes in the style's edge colour where faces are shaded.
+    void beginEdges(const Colour& colour);
+    bool budgetLeft(std::size_t morePoints, std::size_t bytesEach = sizeof(Vec2) + sizeof(double));
+    std::size_t bytesUsed() const;
     // Stops the build where it is: what was written stays.
     void stop();
 
@@ -175,9 +219,13 @@ class Builder {
     std::unordered_map<dwg::Handle, const dwg::Linetype*> linetypes_;
     std::unordered_map<dwg::Handle, const dwg::TextStyle*> textStyles_;
     std::unordered_map<dwg::Handle, const dwg::Entity*> entities_;
-    std::unordered_map<const dwg::AcisData*, std::optional<acis::Model>> solids_;  // none: undecodable
+    std::unordered_map<const dwg::AcisData*, std::optional<acis::Model>>
+        solids_;  // none: undecodable
     std::vector<dwg::Handle> activeBlocks_;
     Item current_;
+    Surface surface_;
+    std::uint32_t surfaceFirstVertex_ = 0;
+    double surfaceTolerance_ = 0;  // view units; 0: relative to each curve's size
     bool stopped_ = false;
     double linetypeScale_ = 1;  // the drawing's global linetype scale
     bool fillMode_ = true;

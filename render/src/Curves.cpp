@@ -25,7 +25,8 @@ int arcSegments(double radius, double sweep, double tolerance) {
 }
 
 // Index of the knot span holding t, among the spans of the valid domain.
-std::size_t findSpan(const SplineData& s, double t) {
+template <typename Point>
+std::size_t findSpan(const BasicSplineData<Point>& s, double t) {
     const std::size_t n = s.control.size();
     const std::size_t p = static_cast<std::size_t>(s.degree);
     if (t >= s.knots[n]) {
@@ -46,9 +47,15 @@ double distanceToLine(Vec2 p, Vec2 a, Vec2 b) {
     return std::abs(cross(d, p - a)) / len;
 }
 
-}  // namespace
+double distanceToLine(Vec3 p, Vec3 a, Vec3 b) {
+    const Vec3 d = b - a;
+    const double len = length(d);
+    if (len < 1e-300) return length(p - a);
+    return length(cross(d, p - a)) / len;
+}
 
-bool isValidSpline(const SplineData& s) {
+template <typename Point>
+bool valid(const BasicSplineData<Point>& s) {
     const std::size_t n = s.control.size();
     if (s.degree < 1 || s.degree > kMaxDegree) return false;
     const std::size_t p = static_cast<std::size_t>(s.degree);
@@ -62,36 +69,39 @@ bool isValidSpline(const SplineData& s) {
     return true;
 }
 
-Vec2 evaluateSpline(const SplineData& s, double t) {
+// De Boor's algorithm on the weighted points.
+template <typename Point>
+Point evaluate(const BasicSplineData<Point>& s, double t) {
     const std::size_t p = static_cast<std::size_t>(s.degree);
     const std::size_t k = findSpan(s, t);
-    std::array<std::array<double, 3>, kMaxDegree + 1> d{};
+    std::array<Point, kMaxDegree + 1> d{};
+    std::array<double, kMaxDegree + 1> w{};
     for (std::size_t j = 0; j <= p; ++j) {
         const std::size_t i = j + k - p;
-        const double w = s.weights.empty() ? 1 : s.weights[i];
-        d[j] = {s.control[i].x * w, s.control[i].y * w, w};
+        w[j] = s.weights.empty() ? 1 : s.weights[i];
+        d[j] = s.control[i] * w[j];
     }
     for (std::size_t r = 1; r <= p; ++r) {
         for (std::size_t j = p; j >= r; --j) {
             const double left = s.knots[j + k - p];
             const double right = s.knots[j + 1 + k - r];
             const double alpha = right > left ? (t - left) / (right - left) : 0;
-            for (int c = 0; c < 3; ++c) d[j][c] = (1 - alpha) * d[j - 1][c] + alpha * d[j][c];
+            d[j] = d[j - 1] * (1 - alpha) + d[j] * alpha;
+            w[j] = (1 - alpha) * w[j - 1] + alpha * w[j];
         }
     }
-    return {d[p][0] / d[p][2], d[p][1] / d[p][2]};
+    return d[p] * (1 / w[p]);
 }
 
-namespace {
-
 // Boehm's insertion of knot `t`, strictly inside the domain, into `s`.
-void insertKnot(OwnedSpline& s, double t) {
+template <typename Point>
+void insertKnot(BasicOwnedSpline<Point>& s, double t) {
     const std::size_t p = static_cast<std::size_t>(s.degree);
     const std::size_t n = s.control.size();
     std::size_t k = p;  // the span holding t: knots[k] <= t < knots[k + 1]
     while (k + 1 < n && s.knots[k + 1] <= t) ++k;
     const bool rational = !s.weights.empty();
-    std::vector<Vec2> control(n + 1);
+    std::vector<Point> control(n + 1);
     std::vector<double> weights(rational ? n + 1 : 0);
     for (std::size_t i = 0; i <= n; ++i) {
         if (i <= k - p || i > k) {
@@ -115,7 +125,8 @@ void insertKnot(OwnedSpline& s, double t) {
 
 // Makes `t` a knot of multiplicity at least degree + 1 and returns the
 // indices of its first and last copies; the domain's ends are left as they are.
-std::pair<std::size_t, std::size_t> splitAt(OwnedSpline& s, double t) {
+template <typename Point>
+std::pair<std::size_t, std::size_t> splitAt(BasicOwnedSpline<Point>& s, double t) {
     const std::size_t p = static_cast<std::size_t>(s.degree);
     for (auto m = static_cast<std::size_t>(std::count(s.knots.begin(), s.knots.end(), t));
          m < p + 1; ++m)
@@ -126,13 +137,12 @@ std::pair<std::size_t, std::size_t> splitAt(OwnedSpline& s, double t) {
             static_cast<std::size_t>(last - s.knots.begin()) - 1};
 }
 
-}  // namespace
-
-OwnedSpline splinePart(const SplineData& spline, double from, double to) {
-    OwnedSpline s{spline.degree,
-                  {spline.control.begin(), spline.control.end()},
-                  {spline.knots.begin(), spline.knots.end()},
-                  {spline.weights.begin(), spline.weights.end()}};
+template <typename Point>
+BasicOwnedSpline<Point> part(const BasicSplineData<Point>& spline, double from, double to) {
+    BasicOwnedSpline<Point> s{spline.degree,
+                              {spline.control.begin(), spline.control.end()},
+                              {spline.knots.begin(), spline.knots.end()},
+                              {spline.weights.begin(), spline.weights.end()}};
     const std::size_t p = static_cast<std::size_t>(s.degree);
     const double low = s.knots[p], high = s.knots[s.control.size()];
     // The part's points: those whose basis functions live between the cuts.
@@ -140,18 +150,19 @@ OwnedSpline splinePart(const SplineData& spline, double from, double to) {
     if (from > low && from < high) first = splitAt(s, from).second - p;
     std::size_t last = s.control.size();
     if (to > low && to < high && to > from) last = splitAt(s, to).first;
-    OwnedSpline part{s.degree, {}, {}, {}};
-    part.control.assign(s.control.begin() + static_cast<std::ptrdiff_t>(first),
-                        s.control.begin() + static_cast<std::ptrdiff_t>(last));
-    part.knots.assign(s.knots.begin() + static_cast<std::ptrdiff_t>(first),
-                      s.knots.begin() + static_cast<std::ptrdiff_t>(last + p + 1));
+    BasicOwnedSpline<Point> cut{s.degree, {}, {}, {}};
+    cut.control.assign(s.control.begin() + static_cast<std::ptrdiff_t>(first),
+                       s.control.begin() + static_cast<std::ptrdiff_t>(last));
+    cut.knots.assign(s.knots.begin() + static_cast<std::ptrdiff_t>(first),
+                     s.knots.begin() + static_cast<std::ptrdiff_t>(last + p + 1));
     if (!s.weights.empty())
-        part.weights.assign(s.weights.begin() + static_cast<std::ptrdiff_t>(first),
-                            s.weights.begin() + static_cast<std::ptrdiff_t>(last));
-    return part;
+        cut.weights.assign(s.weights.begin() + static_cast<std::ptrdiff_t>(first),
+                           s.weights.begin() + static_cast<std::ptrdiff_t>(last));
+    return cut;
 }
 
-double nearestParameter(const SplineData& s, const std::function<double(double t)>& distance) {
+template <typename Point>
+double nearest(const BasicSplineData<Point>& s, const std::function<double(double t)>& distance) {
     constexpr int kSamplesPerSpan = 8;
     constexpr int kRefinements = 40;
     const std::size_t p = static_cast<std::size_t>(s.degree);
@@ -183,18 +194,10 @@ double nearestParameter(const SplineData& s, const std::function<double(double t
     return distance(refined) <= bestDistance ? refined : best;
 }
 
-void flattenArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, double tolerance,
-                std::vector<Vec2>& out, bool skipFirst) {
-    const double radius = std::max(length(u), length(v));
-    const int n = arcSegments(radius, t1 - t0, tolerance);
-    for (int i = skipFirst ? 1 : 0; i <= n; ++i) {
-        const double t = t0 + (t1 - t0) * i / n;
-        out.push_back(c + u * std::cos(t) + v * std::sin(t));
-    }
-}
-
-void flattenSpline(const SplineData& s, double tolerance, std::vector<Vec2>& out, bool skipFirst) {
-    if (!isValidSpline(s)) {
+template <typename Point>
+void flatten(const BasicSplineData<Point>& s, double tolerance, std::vector<Point>& out,
+             bool skipFirst) {
+    if (!valid(s)) {
         // Not a curve we can evaluate: its control polygon is the best we have.
         for (std::size_t i = skipFirst ? 1 : 0; i < s.control.size(); ++i)
             out.push_back(s.control[i]);
@@ -209,8 +212,8 @@ void flattenSpline(const SplineData& s, double tolerance, std::vector<Vec2>& out
     for (std::size_t k = p; k < n; ++k) {
         const double a = s.knots[k], b = s.knots[k + 1];
         if (!(a < b)) continue;
-        const Vec2 start = evaluateSpline(s, a);
-        const Vec2 end = evaluateSpline(s, b);
+        const Point start = evaluate(s, a);
+        const Point end = evaluate(s, b);
         double height = 0;
         for (std::size_t i = k - p; i <= k; ++i)
             height = std::max(height, distanceToLine(s.control[i], start, end));
@@ -230,38 +233,114 @@ void flattenSpline(const SplineData& s, double tolerance, std::vector<Vec2>& out
         if (counts[k] == 0) continue;
         const double a = s.knots[k], b = s.knots[k + 1];
         const int count = std::max(1, static_cast<int>(counts[k] * thinning));
-        if (first && !skipFirst) out.push_back(evaluateSpline(s, a));
+        if (first && !skipFirst) out.push_back(evaluate(s, a));
         first = false;
-        for (int i = 1; i < count; ++i) out.push_back(evaluateSpline(s, a + (b - a) * i / count));
-        out.push_back(evaluateSpline(s, b));
+        for (int i = 1; i < count; ++i) out.push_back(evaluate(s, a + (b - a) * i / count));
+        out.push_back(evaluate(s, b));
     }
 }
 
-void flattenPiece(const DisplayList& list, const Piece& piece, double tolerance,
-                  std::vector<Vec2>& out) {
+template <typename Point>
+void flattenArcOf(Point c, Point u, Point v, double t0, double t1, double tolerance,
+                  std::vector<Point>& out, bool skipFirst) {
+    const double radius = std::max(length(u), length(v));
+    const int n = arcSegments(radius, t1 - t0, tolerance);
+    for (int i = skipFirst ? 1 : 0; i <= n; ++i) {
+        const double t = t0 + (t1 - t0) * i / n;
+        out.push_back(c + u * std::cos(t) + v * std::sin(t));
+    }
+}
+
+}  // namespace
+
+bool isValidSpline(const SplineData& spline) {
+    return valid(spline);
+}
+bool isValidSpline(const SpaceSplineData& spline) {
+    return valid(spline);
+}
+Vec2 evaluateSpline(const SplineData& spline, double t) {
+    return evaluate(spline, t);
+}
+Vec3 evaluateSpline(const SpaceSplineData& spline, double t) {
+    return evaluate(spline, t);
+}
+OwnedSpline splinePart(const SplineData& spline, double from, double to) {
+    return part(spline, from, to);
+}
+SpaceOwnedSpline splinePart(const SpaceSplineData& spline, double from, double to) {
+    return part(spline, from, to);
+}
+double nearestParameter(const SplineData& spline, const std::function<double(double t)>& distance) {
+    return nearest(spline, distance);
+}
+double nearestParameter(const SpaceSplineData& spline,
+                        const std::function<double(double t)>& distance) {
+    return nearest(spline, distance);
+}
+void flattenSpline(const SplineData& spline, double tolerance, std::vector<Vec2>& out,
+                   bool skipFirst) {
+    flatten(spline, tolerance, out, skipFirst);
+}
+void flattenSpline(const SpaceSplineData& spline, double tolerance, std::vector<Vec3>& out,
+                   bool skipFirst) {
+    flatten(spline, tolerance, out, skipFirst);
+}
+void flattenArc(Vec2 c, Vec2 u, Vec2 v, double t0, double t1, double tolerance,
+                std::vector<Vec2>& out, bool skipFirst) {
+    flattenArcOf(c, u, v, t0, t1, tolerance, out, skipFirst);
+}
+void flattenArc(Vec3 c, Vec3 u, Vec3 v, double t0, double t1, double tolerance,
+                std::vector<Vec3>& out, bool skipFirst) {
+    flattenArcOf(c, u, v, t0, t1, tolerance, out, skipFirst);
+}
+
+namespace {
+
+// `points` are the piece's own.
+template <typename Point>
+void flattenPieceOf(const DisplayList& list, const Piece& piece, std::span<const Point> points,
+                    double tolerance, std::vector<Point>& out) {
     const bool skipFirst = !piece.startsContour && !out.empty();
-    const Vec2* points = list.points.data() + piece.firstPoint;
     const double* scalars = list.scalars.data() + piece.firstScalar;
     switch (piece.kind) {
         case Piece::Kind::Polyline:
-            out.insert(out.end(), points + (skipFirst ? 1 : 0), points + piece.pointCount);
+            out.insert(out.end(), points.begin() + (skipFirst ? 1 : 0), points.end());
             break;
         case Piece::Kind::Arc:
-            flattenArc(points[0], points[1], points[2], scalars[0], scalars[1], tolerance, out,
-                       skipFirst);
+            flattenArcOf(points[0], points[1], points[2], scalars[0], scalars[1], tolerance, out,
+                         skipFirst);
             break;
         case Piece::Kind::Spline: {
-            SplineData s;
+            BasicSplineData<Point> s;
             s.degree = piece.degree;
-            s.control = {points, piece.pointCount};
+            s.control = points;
             const std::size_t knotCount = piece.pointCount + piece.degree + 1u;
             s.knots = {scalars, std::min<std::size_t>(knotCount, piece.scalarCount)};
             if (piece.rational && piece.scalarCount >= knotCount + piece.pointCount)
                 s.weights = {scalars + knotCount, piece.pointCount};
-            flattenSpline(s, tolerance, out, skipFirst);
+            flatten(s, tolerance, out, skipFirst);
             break;
         }
     }
+}
+
+}  // namespace
+
+void flattenPiece(const DisplayList& list, const Piece& piece, double tolerance,
+                  std::vector<Vec2>& out) {
+    flattenPieceOf(list, piece, std::span(list.points).subspan(piece.firstPoint, piece.pointCount),
+                   tolerance, out);
+}
+
+void flattenPiece(const DisplayList& list, const Piece& piece, double tolerance,
+                  std::vector<Vec3>& out) {
+    std::vector<Vec3> points(piece.pointCount);
+    for (std::uint32_t i = 0; i < piece.pointCount; ++i) {
+        const std::uint32_t at = piece.firstPoint + i;
+        points[i] = {list.points[at].x, list.points[at].y, list.depths[at]};
+    }
+    flattenPieceOf<Vec3>(list, piece, points, tolerance, out);
 }
 
 Box arcBounds(Vec2 c, Vec2 u, Vec2 v, double t0, double t1) {
@@ -299,17 +378,19 @@ double counterClockwiseSweep(double start, double end) {
     return sweep;
 }
 
-std::vector<Vec2> interpolateCubic(std::span<const Vec2> fitPoints,
-                                   std::optional<Vec2> startTangent,
-                                   std::optional<Vec2> endTangent) {
-    std::vector<Vec2> p;
-    for (const Vec2& q : fitPoints)
+namespace {
+
+template <typename Point>
+std::vector<Point> interpolate(std::span<const Point> fitPoints, std::optional<Point> startTangent,
+                               std::optional<Point> endTangent) {
+    std::vector<Point> p;
+    for (const Point& q : fitPoints)
         if (p.empty() || length(q - p.back()) > 1e-12 * (1 + length(q))) p.push_back(q);
     if (p.size() < 2) return p;
     const std::size_t n = p.size() - 1;
     std::vector<double> h(n);
     for (std::size_t i = 0; i < n; ++i) h[i] = length(p[i + 1] - p[i]);
-    auto unit = [](Vec2 t) -> std::optional<Vec2> {
+    auto unit = [](Point t) -> std::optional<Point> {
         const double len = length(t);
         if (!(len > 1e-12) || !std::isfinite(len)) return std::nullopt;
         return t * (1 / len);
@@ -319,7 +400,7 @@ std::vector<Vec2> interpolateCubic(std::span<const Vec2> fitPoints,
 
     // Tridiagonal system for the first derivatives D (unit speed parameters).
     std::vector<double> a(n + 1), b(n + 1), c(n + 1);
-    std::vector<Vec2> r(n + 1);
+    std::vector<Point> r(n + 1);
     if (startTangent) {
         b[0] = 1;
         r[0] = *startTangent;
@@ -348,11 +429,11 @@ std::vector<Vec2> interpolateCubic(std::span<const Vec2> fitPoints,
         b[i] -= m * c[i - 1];
         r[i] = r[i] - r[i - 1] * m;
     }
-    std::vector<Vec2> d(n + 1);
+    std::vector<Point> d(n + 1);
     d[n] = r[n] * (1 / b[n]);
     for (std::size_t i = n; i-- > 0;) d[i] = (r[i] - d[i + 1] * c[i]) * (1 / b[i]);
 
-    std::vector<Vec2> bezier;
+    std::vector<Point> bezier;
     bezier.reserve(3 * n + 1);
     bezier.push_back(p[0]);
     for (std::size_t i = 0; i < n; ++i) {
@@ -361,6 +442,18 @@ std::vector<Vec2> interpolateCubic(std::span<const Vec2> fitPoints,
         bezier.push_back(p[i + 1]);
     }
     return bezier;
+}
+
+}  // namespace
+
+std::vector<Vec2> interpolateCubic(std::span<const Vec2> fit, std::optional<Vec2> startTangent,
+                                   std::optional<Vec2> endTangent) {
+    return interpolate(fit, startTangent, endTangent);
+}
+
+std::vector<Vec3> interpolateCubic(std::span<const Vec3> fit, std::optional<Vec3> startTangent,
+                                   std::optional<Vec3> endTangent) {
+    return interpolate(fit, startTangent, endTangent);
 }
 
 BulgeArc bulgeArc(Vec2 a, Vec2 b, double bulge) {

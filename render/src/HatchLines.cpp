@@ -43,8 +43,8 @@ bool addDashes(const HatchFamily& family, double patternLength, Vec2 origin, Vec
 }  // namespace
 
 HatchSegments hatchSegments(const std::vector<std::vector<Vec2>>& rings,
-                            const std::vector<HatchFamily>& families,
-                            const HatchLineBudget& budget, WorkBudget& work) {
+                            const std::vector<HatchFamily>& families, const HatchLineBudget& budget,
+                            WorkBudget& work) {
     HatchSegments out;
     for (const HatchFamily& family : families) {
         if (!work.charge()) return out;

@@ -4,10 +4,10 @@
 
 #include <render/Geometry.h>
 
-#include "WorkBudget.h"
-
 #include <utility>
 #include <vector>
+
+#include "WorkBudget.h"
 
 namespace render::detail {
 

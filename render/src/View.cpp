@@ -1,3 +1,4 @@
+#include <render/DisplayList.h>
 #include <render/View.h>
 
 #include <numbers>
@@ -22,6 +23,14 @@ constexpr double kAlongZ = 1e-9;
 constexpr double kPoleMargin = 1e-3;
 
 }  // namespace
+
+std::optional<Vec2> projectToPicture(const DisplayList& list, const Vec3& p) {
+    if (!list.perspective()) return Vec2{p.x, p.y};
+    const double d = list.eyeDistance;
+    const double ahead = d - p.z;  // distance in front of the eye along its axis
+    if (!(ahead > d * kNearShare)) return std::nullopt;
+    return Vec2{p.x * d / ahead, p.y * d / ahead};
+}
 
 Transform Projection::worldToView() const {
     const Vec3 eye = normalised(direction);

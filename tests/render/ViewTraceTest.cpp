@@ -20,14 +20,14 @@ struct Recorder : render::DeviceSink {
     std::vector<std::vector<Vec2>> polylines;
     std::vector<std::vector<Vec2>> polygons;
     int dots = 0;
-    void polyline(const Colour&, std::span<const Vec2> points) override {
+    void polyline(const Colour&, std::span<const Vec2> points, std::span<const double>) override {
         polylines.emplace_back(points.begin(), points.end());
     }
-    void polygon(const Colour&, std::span<const Vec2> points, std::span<const std::uint32_t>,
-                 bool) override {
+    void polygon(const Colour&, std::span<const Vec2> points, std::span<const double>,
+                 std::span<const std::uint32_t>, bool) override {
         polygons.emplace_back(points.begin(), points.end());
     }
-    void dot(const Colour&, Vec2) override { ++dots; }
+    void dot(const Colour&, Vec2, double) override { ++dots; }
 };
 
 TEST(ViewTest, FitZoomAndPan) {

@@ -32,6 +32,10 @@ struct BuildOptions {
     // The list's points are view coordinates of this projection; the default
     // is the plan view, where they are world x and y.
     Projection projection;
+    // How far, in units of the view, the flat facets of a curved surface may
+    // stray from it: a viewer gives about half a pixel of its current zoom.
+    // 0: a small share of each curved thing's own size.
+    double surfaceTolerance = 0;
     // Read as the build goes: once it holds true, the build stops as if out
     // of work, keeping what it has, with report.cancelled set.
     const std::atomic<bool>* cancel = nullptr;

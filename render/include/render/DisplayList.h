@@ -1,7 +1,10 @@
-// What a drawing looks like, in world units and without any view: strokes,
-// fills, dots, infinite lines and text runs, each with a resolved colour, in
-// drawing order, plus their extents. Curves keep their exact form (elliptic
-// arcs, NURBS) so that every view flattens them to its own pixel tolerance.
+// What a drawing looks like from one direction, in world units and without
+// any zoom: strokes, fills, dots, infinite lines and text runs, each with a
+// resolved colour, in drawing order, plus the triangles of its surfaces and
+// the extents of it all. Coordinates are those of the build's projection:
+// x right, y up and z towards the eye (the depth hidden lines and shading
+// need). Curves keep their exact form (elliptic arcs, NURBS) so that every
+// view flattens them to its own pixel tolerance.
 #pragma once
 
 #include <render/Geometry.h>
@@ -9,6 +12,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +33,9 @@ struct Colour {
     bool operator==(const Colour&) const = default;
 };
 
-// One piece of a contour. Points and scalars live in the list's pools.
+// One piece of a contour. Points and scalars live in the list's pools; each
+// point's depth is at the same index of the depth pool, so that a piece is
+// the same curve in space (an arc's u and v have depths too).
 //   Polyline: points are the vertices.
 //   Arc:      points {c, u, v}, scalars {t0, t1}: c + u cos t + v sin t for t
 //             from t0 to t1 (an elliptic arc, or a circle seen through any
@@ -58,13 +64,17 @@ struct Glyph {
 
 // Glyph (gx, gy) of a run lands at origin + (x + gx) * axisX + gy * axisY,
 // where x is the glyph's place along the run; the axes carry height, width
-// factor, oblique angle, rotation and any mirroring.
+// factor, oblique angle, rotation and any mirroring. The depths are the z
+// parts of the same three.
 struct TextRun {
     Vec2 origin;
     Vec2 axisX;
     Vec2 axisY;
     std::uint32_t firstGlyph = 0;
     std::uint32_t glyphCount = 0;
+    double originDepth = 0;
+    double axisXDepth = 0;
+    double axisYDepth = 0;
 };
 
 struct PlacedGlyph {
@@ -89,6 +99,12 @@ struct Item {
     std::uint32_t firstDash = 0;
     std::uint32_t dashCount = 0;
     Box bounds;  // world bounds; empty for infinite lines
+    // Nearest and farthest depth it reaches.
+    double minDepth = 0;
+    double maxDepth = 0;
+    // A line of a surface (an edge of a body, a mesh or a 3D face): drawn in
+    // the style's edge colour where faces are shaded.
+    bool surfaceEdge = false;
     // Shown only at view scales (device pixels per world unit) in
     // [minScale, maxScale): a hatch pattern is drawn as lines while they are
     // far enough apart to tell, as a solid fill once they would merge.
@@ -108,6 +124,10 @@ struct BuildReport {
     bool cancelled = false;             // stopped because the caller asked
     std::size_t workSpent = 0;          // in the units of BuildLimits::maxWork
     std::map<std::string, int> undrawnTypes;
+    // Bodies and meshes whose faces could not be made (drawn by their edges
+    // alone), and the first few reasons, in Portuguese.
+    int surfacesFailed = 0;
+    std::vector<std::string> surfaceErrors;
 
     // Whether parts of the drawing were left out to keep the build bounded.
     bool simplified() const { return truncated || minsertCellsDropped > 0; }
@@ -122,6 +142,37 @@ struct PointStyle {
     double size = 0;
 };
 
+// One triangle of a surface: corners into the list's vertices, counter-
+// clockwise seen from the side the face's normals point to.
+struct Triangle {
+    std::uint32_t a = 0;
+    std::uint32_t b = 0;
+    std::uint32_t c = 0;
+};
+
+// Two triangles of a surface that meet along a smooth edge (from vertex a to
+// vertex b): where one faces the eye and the other does not, the edge is
+// part of the surface's outline as seen, a silhouette.
+struct SmoothEdge {
+    std::uint32_t a = 0;
+    std::uint32_t b = 0;
+    std::uint32_t left = 0;  // triangles
+    std::uint32_t right = 0;
+};
+
+// The faces of one entity (a body, a mesh, a 3D face, an outline given a
+// thickness) as triangles in one colour.
+struct Surface {
+    Colour colour;
+    std::uint32_t firstTriangle = 0;
+    std::uint32_t triangleCount = 0;
+    std::uint32_t firstSmoothEdge = 0;
+    std::uint32_t smoothEdgeCount = 0;
+    Box bounds;
+    double minDepth = 0;
+    double maxDepth = 0;
+};
+
 struct DisplayList {
     std::vector<Item> items;
     std::vector<Piece> pieces;
@@ -129,13 +180,35 @@ struct DisplayList {
     std::vector<double> scalars;
     std::vector<TextRun> runs;
     std::vector<PlacedGlyph> glyphs;
-    // Everything drawn except infinite lines; when they are all there is,
+    std::vector<double> depths;  // of each point
+    // Surfaces: vertices with a unit normal each, pointing out of the face.
+    std::vector<Surface> surfaces;
+    std::vector<Vec3> vertices;
+    std::vector<Vec3> normals;
+    std::vector<Triangle> triangles;
+    std::vector<SmoothEdge> smoothEdges;
+    // A perspective view's eye sits at (0, 0, eyeDistance), looking down the
+    // z axis, and draws a point (x, y, z) at (x, y) * eyeDistance /
+    // (eyeDistance - z); 0 for a parallel view, where (x, y) is drawn as it is.
+    double eyeDistance = 0;
+    // Everything drawn except infinite lines, as the view shows it (in
+    // perspective, through the eye); when infinite lines are all there is,
     // their base points.
     Box extents;
     PointStyle pointStyle;
     BuildReport report;
 
-    bool empty() const { return items.empty(); }
+    bool empty() const { return items.empty() && surfaces.empty(); }
+    bool perspective() const { return eyeDistance > 0; }
 };
+
+// A perspective view leaves out what is nearer the eye than this share of its
+// distance to the target: a point there would land arbitrarily far out.
+inline constexpr double kNearShare = 1e-3;
+
+// Where a view point shows in the picture plane: through the eye in a
+// perspective view, as it is in a parallel one; none for a point nearer the
+// eye than its near limit, or behind it.
+std::optional<Vec2> projectToPicture(const DisplayList& list, const Vec3& p);
 
 }  // namespace render

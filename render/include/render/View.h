@@ -12,12 +12,24 @@ namespace render {
 // counter-clockwise. World z shows upwards unless the view looks along it.
 // The builder maps every point through worldToView() and draws view x and y;
 // view z (towards the eye) is the depth that hidden lines and shading need.
+// A perspective view puts the eye `eyeDistance` from the target along
+// `direction`; its lens length (in millimetres of a 35 mm camera) says how
+// wide it sees. A parallel view has eyeDistance 0.
 struct Projection {
     Vec3 direction{0, 0, 1};
     double twist = 0;
     Vec3 target;
+    double eyeDistance = 0;
+    double lensLength = 50;
 
     bool operator==(const Projection&) const = default;
+    bool perspective() const { return eyeDistance > 0; }
+    // The same direction, seen from infinitely far.
+    Projection parallel() const {
+        Projection p = *this;
+        p.eyeDistance = 0;
+        return p;
+    }
 
     // World to view: x right, y up, z towards the eye, the target at the origin.
     Transform worldToView() const;

@@ -17,13 +17,14 @@ class QtSink final : public DeviceSink {
         foreground_ = background.lightnessF() > 0.5 ? QColor(Qt::black) : QColor(Qt::white);
     }
 
-    void polyline(const Colour& colour, std::span<const Vec2> points) override {
+    void polyline(const Colour& colour, std::span<const Vec2> points,
+                  std::span<const double>) override {
         usePen(colour);
         convert(points);
         painter_.drawPolyline(buffer_.data(), static_cast<int>(buffer_.size()));
     }
 
-    void polygon(const Colour& colour, std::span<const Vec2> points,
+    void polygon(const Colour& colour, std::span<const Vec2> points, std::span<const double>,
                  std::span<const std::uint32_t> ringSizes, bool nonZero) override {
         useBrush(colour);
         convert(points);
@@ -45,7 +46,7 @@ class QtSink final : public DeviceSink {
         painter_.drawPath(path);
     }
 
-    void dot(const Colour& colour, Vec2 point) override {
+    void dot(const Colour& colour, Vec2 point, double) override {
         // A whole pixel, so that a lone point is never lost to antialiasing.
         useBrush(colour);
         painter_.drawRect(QRectF(std::floor(point.x), std::floor(point.y), 1, 1));
