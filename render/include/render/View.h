@@ -48,6 +48,11 @@ struct Projection {
     Projection orbited(double yaw, double pitch) const;
 };
 
+// How 3D objects look: every line, nothing hidden (the look of a 2D
+// drawing); lines, with what faces hide left out; or faces lit by a light at
+// the eye in their own colours, with their lines on top.
+enum class VisualStyle : std::uint8_t { Wireframe, Hidden, Shaded };
+
 struct View {
     Vec2 centre;
     double scale = 1;  // device pixels per world unit
