@@ -1,9 +1,13 @@
-// REGION, 3DSOLID and BODY as a wireframe: every edge of the decoded model,
+// REGION, 3DSOLID, BODY and the surfaces: every edge of the decoded model,
 // along its own curve (exact for lines and ellipses, the stored B-spline for
 // others, cut to the part between the edge's vertices), through the entity's
-// frame like any curve of the drawing.
+// frame like any curve of the drawing, and the faces as the modeller's
+// tessellation makes them. A face that cannot be made leaves its edges.
+#include <acis/Tessellate.h>
+
 #include <array>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "Builder.h"
@@ -16,6 +20,10 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 // Decoding costs about one unit of work per value read; a value takes a few bytes.
 constexpr std::size_t kModelBytesPerUnit = 8;
 constexpr std::size_t kEvaluationsPerControlPoint = 40;
+// Without a tolerance from the view, faces stray from their surfaces by at
+// most this share of the model's size; never by less than the finest share.
+constexpr double kRelativeTolerance = 1e-3;
+constexpr double kFinestShare = 1e-6;
 
 Vec3 v3(const acis::Vec3& p) {
     return {p.x, p.y, p.z};
@@ -140,6 +148,107 @@ void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, co
         }
     }
     endItem(&style);
+    drawSolidFaces(data, *model, style, frame);
+}
+
+namespace {
+
+void addBox(Box& box, double& nearest, double& farthest, const acis::Vec3& p, double reach = 0) {
+    box.add(Vec2{p.x - reach, p.y - reach});
+    box.add(Vec2{p.x + reach, p.y + reach});
+    nearest = std::max(nearest, p.z + reach);
+    farthest = std::min(farthest, p.z - reach);
+}
+
+// The size of what a model holds, from its vertices and the surfaces that
+// may have none (a sphere): the reach of its faces' flat approximation.
+double modelSize(const acis::Model& model) {
+    Box box;
+    double nearest = -std::numeric_limits<double>::infinity();
+    double farthest = std::numeric_limits<double>::infinity();
+    for (const acis::Vertex& v : model.vertices) addBox(box, nearest, farthest, v.position);
+    for (const acis::Surface& surface : model.surfaces) {
+        if (surface.kind == acis::Surface::Kind::Sphere)
+            addBox(box, nearest, farthest, surface.origin, std::abs(surface.radius));
+        else if (surface.kind == acis::Surface::Kind::Torus)
+            addBox(box, nearest, farthest, surface.origin,
+                   std::abs(surface.radius) + std::abs(surface.minorRadius));
+        else if (surface.kind == acis::Surface::Kind::Spline)
+            for (const acis::Vec3& p : surface.spline.controlPoints)
+                addBox(box, nearest, farthest, p);
+    }
+    if (box.empty()) return 0;
+    const double size = std::max({box.width(), box.height(), nearest - farthest});
+    return std::isfinite(size) ? size : 0;
+}
+
+// How much a map stretches lengths at most, near enough: its longest axis.
+double largestStretch(const Transform& m) {
+    return std::max({length(m.applyLinear({1, 0, 0})), length(m.applyLinear({0, 1, 0})),
+                     length(m.applyLinear({0, 0, 1}))});
+}
+
+}  // namespace
+
+// The model's faces as triangles in the model's own units, made once however
+// often the entity is inserted, to the tolerance its first placing asks for.
+const acis::ModelMesh* Builder::solidFaces(const dwg::AcisData& data, const acis::Model& model,
+                                           const Transform& toView) {
+    const auto found = solidFaces_.find(&data);
+    if (found != solidFaces_.end()) return &found->second;
+    const double stretch = largestStretch(toView);
+    acis::TessellationLimits limits;
+    const double size = modelSize(model);
+    // No finer than the model's size can tell, nor than doubles can.
+    const double floor = std::max(size * kFinestShare, 1e-12);
+    limits.tolerance = surfaceTolerance_ > 0 && stretch > 0 ? surfaceTolerance_ / stretch
+                                                            : size * kRelativeTolerance;
+    if (!(limits.tolerance >= floor) || !std::isfinite(limits.tolerance)) limits.tolerance = floor;
+    acis::ModelMesh mesh;
+    try {
+        mesh = acis::tessellate(model, limits, [this](std::size_t units) { return charge(units); });
+    } catch (const std::exception& error) {
+        surfaceFailed(error.what());
+    }
+    return &solidFaces_.emplace(&data, std::move(mesh)).first->second;
+}
+
+void Builder::drawSolidFaces(const dwg::AcisData& data, const acis::Model& model,
+                             const Style& style, const Frame& frame) {
+    if (stopped()) return;
+    const Transform& m = frame.transform;
+    const acis::ModelMesh* mesh = solidFaces(data, model, m);
+    if (!mesh || stopped()) return;
+    // A mirrored placing turns the corners' order round; it is put back.
+    const bool mirrored = m.determinant() < 0;
+    std::string failure;
+    beginSurface(style.colour);
+    for (const acis::FaceMesh& face : mesh->faces) {
+        if (!face.error.empty()) {
+            if (failure.empty()) failure = face.error;
+            continue;
+        }
+        const std::uint32_t base =
+            static_cast<std::uint32_t>(out_.vertices.size()) - surfaceFirstVertex_;
+        if (!charge(face.mesh.positions.size() + face.mesh.triangles.size())) break;
+        bool complete = true;
+        for (std::size_t i = 0; i < face.mesh.positions.size() && complete; ++i) {
+            const acis::Vec3& n =
+                i < face.mesh.normals.size() ? face.mesh.normals[i] : acis::Vec3{};
+            complete =
+                addVertex(m.apply(v3(face.mesh.positions[i])), m.applyNormal(v3(n))).has_value();
+        }
+        if (!complete) break;
+        for (const auto& [a, b, c] : face.mesh.triangles)
+            if (mirrored)
+                addTriangle(base + a, base + c, base + b);
+            else
+                addTriangle(base + a, base + b, base + c);
+    }
+    addSmoothEdges();
+    endSurface();
+    if (!failure.empty() || mesh->stopped)
+        surfaceFailed(failure.empty() ? "faces não concluídas" : failure);
 }
 
 }  // namespace render::detail

@@ -204,54 +204,29 @@ void Builder::addMeshSurface(const PolygonMesh& mesh, const Colour& colour, bool
             addTriangle(cornerVertex[firstCorner[f] + a], cornerVertex[firstCorner[f] + b],
                         cornerVertex[firstCorner[f] + c]);
     }
-    if (smooth && complete && !stopped()) addSmoothEdges(mesh, normals, firstCorner, cornerVertex);
+    if (smooth && complete && !stopped()) addSmoothEdges();
     endSurface();
 }
 
-// The edges two faces share where they meet smoothly, with the triangle on
-// each side, for the outline a curved surface shows.
-void Builder::addSmoothEdges(const PolygonMesh& mesh, const std::vector<Vec3>& normals,
-                             const std::vector<std::size_t>& firstCorner,
-                             const std::vector<std::uint32_t>& cornerVertex) {
-    // The triangle holding each edge of a face, by the edge's two vertices.
-    std::unordered_map<std::uint64_t, std::uint32_t> triangleOf;
-    const auto key = [](std::uint32_t a, std::uint32_t b) { return (std::uint64_t{a} << 32) | b; };
-    const std::uint32_t base = surface_.firstTriangle;
-    for (std::uint32_t t = 0; t < surfaceTriangles(); ++t) {
-        const Triangle& tri = out_.triangles[base + t];
-        const std::uint32_t v[3] = {tri.a - surfaceFirstVertex_, tri.b - surfaceFirstVertex_,
-                                    tri.c - surfaceFirstVertex_};
-        for (int i = 0; i < 3; ++i) triangleOf.emplace(key(v[i], v[(i + 1) % 3]), t);
-    }
-    if (!charge(mesh.corners.size())) return;
-    std::vector<std::uint32_t> faceOfCorner(mesh.corners.size());
-    for (std::size_t f = 0; f < normals.size(); ++f)
-        for (std::uint32_t i = 0; i < mesh.faceSizes[f]; ++i)
-            faceOfCorner[firstCorner[f] + i] = static_cast<std::uint32_t>(f);
-    // Each edge by its positions, low index first: the face corner it starts at.
-    std::unordered_map<std::uint64_t, std::size_t> firstSide;
-    for (std::size_t f = 0; f < normals.size(); ++f) {
-        if (length(normals[f]) == 0) continue;
-        const std::uint32_t n = mesh.faceSizes[f];
-        for (std::uint32_t i = 0; i < n; ++i) {
-            const std::size_t corner = firstCorner[f] + i;
-            const std::size_t next = firstCorner[f] + (i + 1) % n;
-            const std::uint32_t a = mesh.corners[corner], b = mesh.corners[next];
-            const auto [found, added] =
-                firstSide.emplace(key(std::min(a, b), std::max(a, b)), corner);
-            if (added) continue;
-            // The other side: the same edge, run the other way round.
-            const std::size_t otherCorner = found->second;
-            const std::size_t otherFace = faceOfCorner[otherCorner];
-            if (dot(normals[f], normals[otherFace]) < kSmoothCosine) continue;
-            const std::uint32_t otherSize = mesh.faceSizes[otherFace];
-            const std::size_t otherNext =
-                firstCorner[otherFace] + (otherCorner - firstCorner[otherFace] + 1) % otherSize;
-            const auto here = triangleOf.find(key(cornerVertex[corner], cornerVertex[next]));
-            const auto there =
-                triangleOf.find(key(cornerVertex[otherCorner], cornerVertex[otherNext]));
-            if (here == triangleOf.end() || there == triangleOf.end()) continue;
-            addSmoothEdge(cornerVertex[corner], cornerVertex[next], here->second, there->second);
+// The edges where two triangles of the open surface meet at shared
+// vertices, with the triangle on each side: vertices are shared only where
+// the surface runs on smoothly, so these are where the outline a curved
+// surface shows from each side may lie.
+void Builder::addSmoothEdges() {
+    const std::uint32_t triangles = surfaceTriangles();
+    if (!charge(triangles)) return;
+    std::unordered_map<std::uint64_t, std::uint32_t> firstSide;
+    firstSide.reserve(std::size_t{triangles} * 2);
+    for (std::uint32_t t = 0; t < triangles; ++t) {
+        const Triangle& triangle = out_.triangles[surface_.firstTriangle + t];
+        const std::uint32_t v[3] = {triangle.a - surfaceFirstVertex_,
+                                    triangle.b - surfaceFirstVertex_,
+                                    triangle.c - surfaceFirstVertex_};
+        for (int i = 0; i < 3; ++i) {
+            const std::uint32_t a = v[i], b = v[(i + 1) % 3];
+            const std::uint64_t key = (std::uint64_t{std::min(a, b)} << 32) | std::max(a, b);
+            const auto [found, added] = firstSide.emplace(key, t);
+            if (!added && found->second != t) addSmoothEdge(a, b, found->second, t);
         }
     }
 }

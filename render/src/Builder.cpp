@@ -768,11 +768,36 @@ Projection savedProjection(const dwg::Drawing& drawing) {
     if (!drawing.activeView) return Projection::top();
     const dwg::SavedView& saved = *drawing.activeView;
     Projection projection{detail::v3(saved.direction), saved.twist, detail::v3(saved.target)};
-    // The direction reaches from the target to the camera.
+    // The direction reaches from the target to the eye.
     const double distance = length(projection.direction);
     if (saved.perspective && distance > 0 && std::isfinite(distance))
         projection.eyeDistance = distance;
+    if (saved.lensLength > 0 && std::isfinite(saved.lensLength))
+        projection.lensLength = saved.lensLength;
     return projection;
+}
+
+VisualStyle savedVisualStyle(const dwg::Drawing& drawing) {
+    if (!drawing.activeView) return VisualStyle::Wireframe;
+    switch (drawing.activeView->visualStyle) {
+        case dwg::VisualStyle::Wireframe2D:
+        case dwg::VisualStyle::Wireframe3D:
+            return VisualStyle::Wireframe;
+        case dwg::VisualStyle::Hidden:
+        case dwg::VisualStyle::Sketchy:
+            return VisualStyle::Hidden;
+        case dwg::VisualStyle::Shaded:
+        case dwg::VisualStyle::ShadedWithEdges:
+        case dwg::VisualStyle::Conceptual:
+        case dwg::VisualStyle::ShadesOfGray:
+        case dwg::VisualStyle::XRay:
+            return VisualStyle::Shaded;
+    }
+    return VisualStyle::Wireframe;
+}
+
+VisualStyle thumbnailStyle(const DisplayList& list) {
+    return list.surfaces.empty() ? VisualStyle::Wireframe : VisualStyle::Shaded;
 }
 
 DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing) {

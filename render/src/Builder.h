@@ -4,6 +4,7 @@
 #pragma once
 
 #include <acis/Model.h>
+#include <acis/Tessellate.h>
 #include <render/Build.h>
 
 #include <optional>
@@ -153,9 +154,7 @@ class Builder {
     void drawPolyfaceMesh(const dwg::Polyline& polyline, const Style& style, const Frame& frame);
     void drawPolygonMesh(const dwg::Polyline& polyline, const Style& style, const Frame& frame);
     void addMeshSurface(const PolygonMesh& mesh, const Colour& colour, bool smooth);
-    void addSmoothEdges(const PolygonMesh& mesh, const std::vector<Vec3>& normals,
-                        const std::vector<std::size_t>& firstCorner,
-                        const std::vector<std::uint32_t>& cornerVertex);
+    void addSmoothEdges();
     // How far a flat facet may stray from a curved surface of this radius.
     double facetTolerance(double radius) const;
     int wallSegments(double radius, double sweep) const;
@@ -178,6 +177,10 @@ class Builder {
     void drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, const Style& style,
                    const Frame& frame);
     const acis::Model* solidModel(const dwg::AcisData& data);
+    const acis::ModelMesh* solidFaces(const dwg::AcisData& data, const acis::Model& model,
+                                      const Transform& toView);
+    void drawSolidFaces(const dwg::AcisData& data, const acis::Model& model, const Style& style,
+                        const Frame& frame);
 
     // A planar polyline in OCS (z = elevation), with bulges and widths.
     struct PlanarVertex {
@@ -221,6 +224,7 @@ class Builder {
     std::unordered_map<dwg::Handle, const dwg::Entity*> entities_;
     std::unordered_map<const dwg::AcisData*, std::optional<acis::Model>>
         solids_;  // none: undecodable
+    std::unordered_map<const dwg::AcisData*, acis::ModelMesh> solidFaces_;
     std::vector<dwg::Handle> activeBlocks_;
     Item current_;
     Surface surface_;

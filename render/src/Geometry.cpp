@@ -74,4 +74,28 @@ Vec3 Transform::applyLinear(Vec3 v) const {
             m_[2][0] * v.x + m_[2][1] * v.y + m_[2][2] * v.z};
 }
 
+double Transform::determinant() const {
+    return m_[0][0] * (m_[1][1] * m_[2][2] - m_[1][2] * m_[2][1]) -
+           m_[0][1] * (m_[1][0] * m_[2][2] - m_[1][2] * m_[2][0]) +
+           m_[0][2] * (m_[1][0] * m_[2][1] - m_[1][1] * m_[2][0]);
+}
+
+Vec3 Transform::applyNormal(Vec3 n) const {
+    // The cofactor matrix is the inverse transpose times the determinant:
+    // its sign is taken back out so that an outward normal stays outward
+    // through a mirror.
+    const auto& m = m_;
+    const Vec3 row0{m[1][1] * m[2][2] - m[1][2] * m[2][1], m[1][2] * m[2][0] - m[1][0] * m[2][2],
+                    m[1][0] * m[2][1] - m[1][1] * m[2][0]};
+    const Vec3 row1{m[0][2] * m[2][1] - m[0][1] * m[2][2], m[0][0] * m[2][2] - m[0][2] * m[2][0],
+                    m[0][1] * m[2][0] - m[0][0] * m[2][1]};
+    const Vec3 row2{m[0][1] * m[1][2] - m[0][2] * m[1][1], m[0][2] * m[1][0] - m[0][0] * m[1][2],
+                    m[0][0] * m[1][1] - m[0][1] * m[1][0]};
+    const double sign = determinant() < 0 ? -1 : 1;
+    return Vec3{row0.x * n.x + row0.y * n.y + row0.z * n.z,
+                row1.x * n.x + row1.y * n.y + row1.z * n.z,
+                row2.x * n.x + row2.y * n.y + row2.z * n.z} *
+           sign;
+}
+
 }  // namespace render

@@ -9,16 +9,27 @@
 # enlarged past the preview's pixels, and a pixel of the preview is the least
 # distance counted as near. A small preview, enlarged eight times, turns each
 # of its one-pixel lines into a band wider than the first score's reach.
-# A drawing blank in both pictures agrees with its preview.
-#   tools/dwgrender/compare_previews.sh [build folder] [output folder] [--view extents]
+# A drawing blank in both pictures agrees with its preview. 3D objects are
+# drawn in the visual style each drawing was saved with, unless --style says.
+#   tools/dwgrender/compare_previews.sh [build folder] [output folder]
+#       [--view extents|saved|direction] [--style wireframe|hidden|shaded|saved]
 # Needs python3 with PIL and numpy (Debian: python3-pil, python3-numpy).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 root="$here/../.."
 build="${1:-$root/build}"
 out="${2:-$build/preview-compare}"
-view="${3:-saved}"
-view="${view#--view }"
+view=saved
+style=saved
+shift $(($# < 2 ? $# : 2))
+while (($# >= 2)); do
+  case "$1" in
+    --view) view="$2" ;;
+    --style) style="$2" ;;
+    *) echo "compare_previews.sh: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
 renderer="$build/tools/dwgrender/dwgrender"
 info="$build/tools/dwginfo/dwginfo"
 samples="${TESSALY_DWG_SAMPLES:-$root/../shared/dwg-samples}"
@@ -48,7 +59,7 @@ for drawing in "$samples"/R*/*.dwg; do
   # as the preview would lose to pixel rounding what the drawing has.
   size=$("$python" -c "import sys; from PIL import Image
 w, h = Image.open(sys.argv[1]).size; print('%dx%d' % (1024, max(1, round(1024 * h / w))))" "$preview")
-  if ! "$renderer" --view "$view" --size "$size" "$drawing" "$ours" 2> "$out/$version/$name.err"; then
+  if ! "$renderer" --view "$view" --style "$style" --size "$size" "$drawing" "$ours" 2> "$out/$version/$name.err"; then
     row "$version" "$name" fail fail "$(head -c 120 "$out/$version/$name.err")"
     continue
   fi

@@ -1,10 +1,12 @@
-// dwgrender [--size WxH] [--block NAME] [--view extents|saved|direction] IN.dwg OUT.png
+// dwgrender [--size WxH] [--block NAME] [--view extents|saved|direction]
+//           [--style wireframe|hidden|shaded|saved] IN.dwg OUT.png
 // Renders model space (or the named block) zoomed to its extents with a 2 %
 // margin on white; with --view saved, model space as the drawing was last
 // shown: the active viewport's direction, twist and window, fitted whole into
 // the image (the extents when the file keeps no view); with --view direction,
 // from the saved direction and twist, zoomed to its extents, as the preview
-// window opens a drawing. On failure: exit 1,
+// window opens a drawing. --style draws 3D objects as wires (the default),
+// with hidden lines, shaded, or as the drawing was saved. On failure: exit 1,
 // one line on stderr, no PNG written. A drawing too large to build whole is
 // drawn in part, said in one line on stderr.
 #include <PngWriter.h>
@@ -29,8 +31,8 @@ constexpr int kMaxSide = 16384;
 
 int usage() {
     std::fputs(
-        "uso: dwgrender [--size LxA] [--block NOME] [--view extents|saved|direction] ENTRADA.dwg "
-        "SAIDA.png\n",
+        "uso: dwgrender [--size LxA] [--block NOME] [--view extents|saved|direction]\n"
+        "               [--style wireframe|hidden|shaded|saved] ENTRADA.dwg SAIDA.png\n",
         stderr);
     return 2;
 }
@@ -83,6 +85,8 @@ int main(int argc, char** argv) {
     bool blockGiven = false;
     enum class Framing { Extents, Saved, SavedDirection };
     Framing framing = Framing::Extents;
+    render::VisualStyle style = render::VisualStyle::Wireframe;
+    bool styleAsSaved = false;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -98,6 +102,18 @@ int main(int argc, char** argv) {
             else if (which == "direction")
                 framing = Framing::SavedDirection;
             else if (which != "extents")
+                return usage();
+        } else if (arg == "--style" && i + 1 < argc) {
+            const std::string_view which = argv[++i];
+            if (which == "wireframe")
+                style = render::VisualStyle::Wireframe;
+            else if (which == "hidden")
+                style = render::VisualStyle::Hidden;
+            else if (which == "shaded")
+                style = render::VisualStyle::Shaded;
+            else if (which == "saved")
+                styleAsSaved = true;
+            else
                 return usage();
         } else if (arg.starts_with("--")) {
             return usage();
@@ -115,6 +131,7 @@ int main(int argc, char** argv) {
     } catch (const std::exception& error) {
         return fail(std::string("falha ao ler o desenho: ") + error.what());
     }
+    const render::VisualStyle look = styleAsSaved ? render::savedVisualStyle(drawing) : style;
     render::DisplayList list;
     QImage image;
     if (blockGiven) {
@@ -128,11 +145,12 @@ int main(int argc, char** argv) {
         if (framing == Framing::Saved && drawing.activeView) {
             image = QImage(width, height, QImage::Format_RGB32);  // paint() fills it
             QPainter painter(&image);
-            render::paint(painter, list, savedWindow(*drawing.activeView, width, height),
-                          Qt::white);
+            render::paint(painter, list, savedWindow(*drawing.activeView, width, height), Qt::white,
+                          look);
         }
     }
-    if (image.isNull()) image = render::renderImage(list, QSize(width, height));
+    if (image.isNull())
+        image = render::renderImage(list, QSize(width, height), Qt::white, 0.02, look);
     QByteArray png;
     if (!encodePng(image, png)) return fail("não foi possível codificar a imagem PNG");
     QSaveFile out(QString::fromStdString(files[1]));

@@ -58,6 +58,14 @@ Projection savedProjection(const dwg::Drawing& drawing);
 // it, as the viewer opens it and as its thumbnails show it.
 DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing);
 
+// The look the drawing's active viewport was saved with: its visual style,
+// or its render mode in older files; wireframe when it keeps neither.
+VisualStyle savedVisualStyle(const dwg::Drawing& drawing);
+
+// The look a thumbnail gives a list: shaded where it has surfaces (a 3D
+// block), the drawing's own lines otherwise.
+VisualStyle thumbnailStyle(const DisplayList& list);
+
 // A block definition by name, ignoring case; nullptr when there is none.
 const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name);
 

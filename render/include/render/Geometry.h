@@ -109,6 +109,11 @@ class Transform {
 
     Vec3 apply(Vec3 p) const;
     Vec3 applyLinear(Vec3 v) const;
+    // A surface's normal carried through the map: across the mapped surface
+    // and on the same side of it, not of unit length.
+    Vec3 applyNormal(Vec3 n) const;
+    // Volume factor; negative when the map mirrors.
+    double determinant() const;
     Vec2 plan(Vec3 p) const {
         const Vec3 w = apply(p);
         return {w.x, w.y};

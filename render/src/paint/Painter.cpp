@@ -1,4 +1,5 @@
 #include <render/Painter.h>
+#include <render/Raster.h>
 #include <render/Trace.h>
 
 #include <QPaintDevice>
@@ -98,22 +99,45 @@ class QtSink final : public DeviceSink {
 
 }  // namespace
 
-void paint(QPainter& painter, const DisplayList& list, const View& view, const QColor& background) {
+void paint(QPainter& painter, const DisplayList& list, const View& view, const QColor& background,
+           VisualStyle style, const std::atomic<bool>* cancel) {
     painter.save();
     painter.fillRect(QRectF(0, 0, view.width, view.height), background);
+    const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1;
+    if (style != VisualStyle::Wireframe && !list.surfaces.empty()) {
+        // Drawn at the device's own pixels, lines as wide as the painter's.
+        View device = view;
+        device.scale *= ratio;
+        device.width *= ratio;
+        device.height *= ratio;
+        RasterOptions options;
+        options.style = style;
+        options.background = background.rgb() & 0xFFFFFF;
+        options.lineWidth = ratio;
+        options.cancel = cancel;
+        const Picture picture = rasterise(list, device, options);
+        if (!picture.pixels.empty()) {
+            const QImage image(reinterpret_cast<const uchar*>(picture.pixels.data()), picture.width,
+                               picture.height, picture.width * 4, QImage::Format_RGB32);
+            painter.drawImage(QRectF(0, 0, picture.width / ratio, picture.height / ratio), image);
+        }
+        painter.restore();
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing, true);
     QtSink sink(painter, background);
     TraceOptions options;
-    if (const QPaintDevice* device = painter.device())
-        options.pixelRatio = device->devicePixelRatioF();
+    options.pixelRatio = ratio;
     traceView(list, view, sink, options);
     painter.restore();
 }
 
-QImage renderImage(const DisplayList& list, QSize size, const QColor& background, double margin) {
+QImage renderImage(const DisplayList& list, QSize size, const QColor& background, double margin,
+                   VisualStyle style) {
     QImage image(size, QImage::Format_RGB32);  // paint() fills it
     QPainter painter(&image);
-    paint(painter, list, View::fit(list.extents, size.width(), size.height(), margin), background);
+    paint(painter, list, View::fit(list.extents, size.width(), size.height(), margin), background,
+          style);
     return image;
 }
 
