@@ -131,7 +131,8 @@ QImage drawingThumbnail(const std::filesystem::path& thumbnail, const QSize& tar
             const render::DisplayList list =
                 render::buildModelSpaceAsSaved(dwg::read(drawingBytes));
             if (list.empty()) return {};
-            return render::renderImage(list, target, Qt::white, kRenderMargin);
+            return render::renderImage(list, target, Qt::white, kRenderMargin,
+                                       render::thumbnailStyle(list));
         } catch (const dwg::Error&) {
             return {};
         }

@@ -85,26 +85,28 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     }
     lastHadDrawing_ = lastHadDrawing_ || !list_->empty();
     list_ = std::make_shared<const render::DisplayList>();
+    ++listSerial_;
     picture_ = {};
     failure_.clear();
     drawing_.reset();
+    refining_ = false;
     if (!failure.isEmpty()) {
-        showBuilt(generation, list_, failure);
+        showBuilt(generation, list_, failure, Refit::Open, 0);
         return;
     }
-    refit_ = Refit::Open;
     building_ = true;
     update();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     cancelBuild_ = cancel;
     // The view it opens in comes from the drawing itself, so it is chosen once
     // the drawing is parsed, on the worker too.
-    const std::optional<render::Projection> keptProjection =
-        zoomExtentsOnOpen_ || !lastHadDrawing_ ? std::nullopt
-                                               : std::optional<render::Projection>(projection_);
-    runWorker([this, bytes, cancel, generation, keptProjection] {
+    const bool keepView = !zoomExtentsOnOpen_ && lastHadDrawing_;
+    const render::Projection keptProjection = projection_;
+    const render::VisualStyle keptStyle = style_;
+    runWorker([this, bytes, cancel, generation, keepView, keptProjection, keptStyle] {
         std::shared_ptr<const dwg::Drawing> drawing;
         render::Projection saved;
+        render::VisualStyle savedStyle = render::VisualStyle::Wireframe;
         std::shared_ptr<const render::DisplayList> list;
         QString failure;
         try {
@@ -114,9 +116,10 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
             bytes->shrink_to_fit();
             if (*cancel) return;
             saved = render::savedProjection(*drawing);
+            savedStyle = render::savedVisualStyle(*drawing);
             render::BuildOptions options;
             options.cancel = cancel.get();
-            options.projection = keptProjection.value_or(saved);
+            options.projection = keepView ? keptProjection : saved;
             list = std::make_shared<const render::DisplayList>(
                 render::buildModelSpace(*drawing, options));
         } catch (const std::bad_alloc&) {
@@ -127,44 +130,57 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
         if (*cancel) return;
         QMetaObject::invokeMethod(
             this,
-            [this, generation, drawing, saved, keptProjection, list, failure] {
+            [this, generation, drawing, saved, savedStyle, keepView, keptProjection, keptStyle,
+             list, failure] {
                 if (generation != generation_) return;
                 if (drawing && failure.isEmpty()) {
                     drawing_ = drawing;
                     savedProjection_ = saved;
-                    projection_ = keptProjection.value_or(saved);
+                    savedStyle_ = savedStyle;
+                    projection_ = keepView ? keptProjection : saved;
+                    style_ = keepView ? keptStyle : savedStyle;
                 }
-                showBuilt(generation, list, failure);
+                showBuilt(generation, list, failure, Refit::Open, 0);
             },
             Qt::QueuedConnection);
     });
 }
 
+double DwgViewer::facetTolerance() const {
+    return view_.scale > 0 && std::isfinite(view_.scale) ? kFacetPixels / view_.scale : 0;
+}
+
 // Builds the list of drawing_ from projection_ for the current generation.
-void DwgViewer::startBuild(Refit refit) {
-    refit_ = refit;
-    building_ = true;
+void DwgViewer::startBuild(Refit refit, double tolerance) {
+    if (refit == Refit::KeepView)
+        refining_ = true;
+    else
+        building_ = true;
     update();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     cancelBuild_ = cancel;
-    runWorker(
-        [this, drawing = drawing_, projection = projection_, cancel, generation = generation_] {
-            render::BuildOptions options;
-            options.cancel = cancel.get();
-            options.projection = projection;
-            std::shared_ptr<const render::DisplayList> list;
-            QString failure;
-            try {
-                list = std::make_shared<const render::DisplayList>(
-                    render::buildModelSpace(*drawing, options));
-            } catch (const std::bad_alloc&) {
-                failure = QStringLiteral("memória insuficiente");
-            }
-            if (*cancel) return;
-            QMetaObject::invokeMethod(
-                this, [this, generation, list, failure] { showBuilt(generation, list, failure); },
-                Qt::QueuedConnection);
-        });
+    runWorker([this, drawing = drawing_, projection = projection_, cancel, generation = generation_,
+               refit, tolerance] {
+        render::BuildOptions options;
+        options.cancel = cancel.get();
+        options.projection = projection;
+        options.surfaceTolerance = tolerance;
+        std::shared_ptr<const render::DisplayList> list;
+        QString failure;
+        try {
+            list = std::make_shared<const render::DisplayList>(
+                render::buildModelSpace(*drawing, options));
+        } catch (const std::bad_alloc&) {
+            failure = QStringLiteral("memória insuficiente");
+        }
+        if (*cancel) return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, list, failure, refit, tolerance] {
+                showBuilt(generation, list, failure, refit, tolerance);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void DwgViewer::setProjection(const render::Projection& projection) {
@@ -176,7 +192,13 @@ void DwgViewer::setProjection(const render::Projection& projection) {
     if (!drawing_) return;
     if (cancelBuild_) *cancelBuild_ = true;
     ++generation_;
-    startBuild(Refit::Whole);
+    refining_ = false;
+    startBuild(Refit::Whole, facetTolerance());
+}
+
+void DwgViewer::setVisualStyle(render::VisualStyle style) {
+    style_ = style;
+    update();  // paints the new look; the list stays
 }
 
 // The model turns under the drag; the new list keeps the scale.
@@ -186,12 +208,25 @@ void DwgViewer::orbitBy(QPointF delta) {
     if (!drawing_) return;
     if (cancelBuild_) *cancelBuild_ = true;
     ++generation_;
-    startBuild(Refit::KeepScale);
+    refining_ = false;
+    startBuild(Refit::KeepScale, facetTolerance());
+}
+
+void DwgViewer::refineIfCoarse() {
+    if (!drawing_ || building_ || refining_ || list_->surfaces.empty() || !(facetScale_ > 0))
+        return;
+    if (view_.scale <= kRefineFactor * facetScale_) return;
+    if (cancelBuild_) *cancelBuild_ = true;
+    startBuild(Refit::KeepView, facetTolerance());
 }
 
 void DwgViewer::showBuilt(std::uint64_t generation, std::shared_ptr<const render::DisplayList> list,
-                          const QString& failure) {
+                          const QString& failure, Refit refit, double tolerance) {
     if (generation != generation_) return;  // a newer drawing was opened meanwhile
+    if (refit == Refit::KeepView) {
+        refining_ = false;
+        if (!failure.isEmpty() || !list) return;  // the coarser list stays
+    }
     building_ = false;
     if (failure.isEmpty() && list) {
         list_ = std::move(list);
@@ -200,7 +235,8 @@ void DwgViewer::showBuilt(std::uint64_t generation, std::shared_ptr<const render
         list_ = std::make_shared<const render::DisplayList>();
         failure_ = QStringLiteral("Não foi possível ler o desenho: ") + failure;
     }
-    switch (refit_) {
+    ++listSerial_;
+    switch (refit) {
         case Refit::Open:
             if (zoomExtentsOnOpen_ || !lastHadDrawing_)
                 zoomToExtents();
@@ -209,23 +245,36 @@ void DwgViewer::showBuilt(std::uint64_t generation, std::shared_ptr<const render
             lastHadDrawing_ = false;
             update();
             emit drawingShown();
-            return;
+            break;
         case Refit::Whole:
             zoomToExtents();
-            return;
-        case Refit::KeepScale: {
-            render::View turned = view_.resized(width(), height());
-            if (!list_->extents.empty()) turned.centre = list_->extents.centre();
-            setView(turned);
-            return;
-        }
+            break;
+        case Refit::KeepScale:
+            view_ = view_.resized(width(), height());
+            if (!list_->extents.empty()) view_.centre = list_->extents.centre();
+            showsExtents_ = false;
+            update();
+            break;
+        case Refit::KeepView:
+            update();
+            break;
     }
+    // Facets made to the builder's own measure suit the first view of the
+    // drawing; those made for a zoom, that zoom.
+    facetScale_ = tolerance > 0 ? kFacetPixels / tolerance : view_.scale;
+    refineIfCoarse();
 }
 
 QString DwgViewer::noticeText() const {
-    if (!list_->report.simplified()) return {};
-    return QString::fromUtf8(render::kSimplifiedNotice.data(),
-                             static_cast<qsizetype>(render::kSimplifiedNotice.size()));
+    const render::BuildReport& report = list_->report;
+    if (report.simplified())
+        return QString::fromUtf8(render::kSimplifiedNotice.data(),
+                                 static_cast<qsizetype>(render::kSimplifiedNotice.size()));
+    if (report.surfacesFailed > 0 && !report.surfaceErrors.empty())
+        return QString::fromUtf8(render::kFacesLeftOutNotice.data(),
+                                 static_cast<qsizetype>(render::kFacesLeftOutNotice.size())) +
+               QString::fromStdString(report.surfaceErrors.front());
+    return {};
 }
 
 void DwgViewer::zoomToExtents() {
@@ -238,6 +287,7 @@ void DwgViewer::setView(const render::View& view) {
     view_ = view;
     showsExtents_ = false;
     update();
+    refineIfCoarse();
 }
 
 void DwgViewer::zoomAbout(QPointF point, double factor) {
@@ -256,7 +306,9 @@ bool sameView(const render::View& a, const render::View& b) {
 bool DwgViewer::pictureIsCurrent() const {
     if (building_) return false;
     if (!failure_.isEmpty()) return true;
-    return !picture_.isNull() && pictureGeneration_ == generation_ && sameView(pictureView_, view_);
+    return !picture_.isNull() && pictureKey_.generation == generation_ &&
+           pictureKey_.listSerial == listSerial_ && pictureKey_.style == style_ &&
+           sameView(pictureKey_.view, view_);
 }
 
 void DwgViewer::requestPicture() {
@@ -264,30 +316,26 @@ void DwgViewer::requestPicture() {
     // pass for the new one.
     if (painting_ || building_ || width() <= 0 || height() <= 0 || pictureIsCurrent()) return;
     painting_ = true;
-    const std::uint64_t generation = generation_;
-    const render::View view = view_;
+    const PictureKey key{generation_, listSerial_, style_, view_};
     const double ratio = devicePixelRatioF();
-    runWorker([this, list = list_, generation, view, ratio] {
-        QImage image(static_cast<int>(std::ceil(view.width * ratio)),
-                     static_cast<int>(std::ceil(view.height * ratio)), QImage::Format_RGB32);
+    runWorker([this, list = list_, key, ratio] {
+        QImage image(static_cast<int>(std::ceil(key.view.width * ratio)),
+                     static_cast<int>(std::ceil(key.view.height * ratio)), QImage::Format_RGB32);
         image.setDevicePixelRatio(ratio);
         {
             QPainter painter(&image);
-            render::paint(painter, *list, view, kBackground);
+            render::paint(painter, *list, key.view, kBackground, key.style);
         }
         QMetaObject::invokeMethod(
-            this, [this, generation, view, image] { pictureDone(generation, view, image); },
-            Qt::QueuedConnection);
+            this, [this, key, image] { pictureDone(key, image); }, Qt::QueuedConnection);
     });
 }
 
-void DwgViewer::pictureDone(std::uint64_t generation, const render::View& view,
-                            const QImage& image) {
+void DwgViewer::pictureDone(const PictureKey& key, const QImage& image) {
     painting_ = false;
-    if (generation == generation_) {
+    if (key.generation == generation_) {
         picture_ = image;
-        pictureView_ = view;
-        pictureGeneration_ = generation;
+        pictureKey_ = key;
     }
     update();  // shows it, or asks for the view the user has moved to since
 }
@@ -301,18 +349,18 @@ void DwgViewer::paintEvent(QPaintEvent*) {
                          failure_);
         return;
     }
-    if (!picture_.isNull() && pictureGeneration_ == generation_) {
+    const render::View& shown = pictureKey_.view;
+    if (!picture_.isNull() && pictureKey_.generation == generation_) {
         // The last picture moved and scaled to the view asked for.
-        const double factor = view_.scale / pictureView_.scale;
-        const render::Vec2 topLeft = view_.toDevice(pictureView_.toWorld({0, 0}));
+        const double factor = view_.scale / shown.scale;
+        const render::Vec2 topLeft = view_.toDevice(shown.toWorld({0, 0}));
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(
-            QRectF(topLeft.x, topLeft.y, pictureView_.width * factor, pictureView_.height * factor),
-            picture_);
+        painter.drawImage(QRectF(topLeft.x, topLeft.y, shown.width * factor, shown.height * factor),
+                          picture_);
     } else if (!picture_.isNull()) {
         // The drawing turned to another direction: the last picture stays as
         // it was until the turned one is ready, rather than a blank.
-        painter.drawImage(QRectF(0, 0, pictureView_.width, pictureView_.height), picture_);
+        painter.drawImage(QRectF(0, 0, shown.width, shown.height), picture_);
     }
     requestPicture();
     const QString notice = noticeText();
@@ -401,6 +449,15 @@ void DwgViewer::keyPressEvent(QKeyEvent* event) {
             break;
         case Qt::Key_4:
             setProjection(render::Projection::northWest());
+            break;
+        case Qt::Key_W:
+            setVisualStyle(render::VisualStyle::Wireframe);
+            break;
+        case Qt::Key_H:
+            setVisualStyle(render::VisualStyle::Hidden);
+            break;
+        case Qt::Key_S:
+            setVisualStyle(render::VisualStyle::Shaded);
             break;
         // The drawing moves the way the arrow points.
         case Qt::Key_Left:

@@ -156,9 +156,13 @@ int main(int argc, char** argv) {
     QSaveFile out(QString::fromStdString(files[1]));
     if (!out.open(QIODevice::WriteOnly) || out.write(png) != png.size() || !out.commit())
         return fail("não foi possível gravar " + files[1]);
-    // A bounded build still makes a picture: written, and said.
+    // A bounded build still makes a picture: written, and said; so do faces
+    // shown by their edges alone.
     if (list.report.simplified())
         std::fprintf(stderr, "%.*s\n", static_cast<int>(render::kSimplifiedNotice.size()),
                      render::kSimplifiedNotice.data());
+    if (list.report.surfacesFailed > 0 && !list.report.surfaceErrors.empty())
+        std::fprintf(stderr, "%.*s%s\n", static_cast<int>(render::kFacesLeftOutNotice.size()),
+                     render::kFacesLeftOutNotice.data(), list.report.surfaceErrors.front().c_str());
     return 0;
 }

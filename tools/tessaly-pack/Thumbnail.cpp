@@ -14,9 +14,9 @@ constexpr double kMargin = 0.04;  // of each side, so that no line touches the t
 }  // namespace
 
 std::vector<std::uint8_t> renderThumbnail(const dwg::Drawing& drawing) {
-    const QImage image =
-        render::renderImage(render::buildModelSpaceAsSaved(drawing),
-                            QSize(kThumbnailWidth, kThumbnailHeight), Qt::white, kMargin);
+    const render::DisplayList list = render::buildModelSpaceAsSaved(drawing);
+    const QImage image = render::renderImage(list, QSize(kThumbnailWidth, kThumbnailHeight),
+                                             Qt::white, kMargin, render::thumbnailStyle(list));
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

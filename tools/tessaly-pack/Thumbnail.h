@@ -1,7 +1,7 @@
 // A block's thumbnail as the grid shows it: the drawing's model space, seen
-// from its saved direction (a 3D block as its author left it), fitted into a
-// landscape tile (width over height the square root of two) on white,
-// without the block's name.
+// from its saved direction (a 3D block as its author left it, shaded),
+// fitted into a landscape tile (width over height the square root of two) on
+// white, without the block's name.
 #pragma once
 
 #include <dwg/Drawing.h>

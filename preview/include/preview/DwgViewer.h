@@ -3,13 +3,17 @@
 // the user, wheel zoom about the cursor, drag to pan, double-click for the
 // whole drawing, and + and - on the keyboard. A drawing is seen from the
 // direction its author saved it in (a 3D block saved in an isometric view
-// opens isometric); Home brings that view back, T, F and D look from the top,
-// the front and the right, 1 to 4 from the south-west, south-east,
-// north-east and north-west, and Shift + drag turns the model about.
+// opens isometric, one saved in perspective in perspective); Home brings that
+// view back, T, F and D look from the top, the front and the right, 1 to 4
+// from the south-west, south-east, north-east and north-west, and Shift +
+// drag turns the model about. It opens in the visual style it was saved in;
+// W shows every line, H hides what faces cover, S shades the faces.
 //
 // OpenDrawing reads the whole file before it returns, so the caller may delete
 // it at once; the drawing is parsed, its display list built and every view
 // of it painted on worker threads, so that no drawing holds up the window.
+// Zoomed in far enough that curved faces would show their facets, the list
+// is built again, finer, while the coarser picture stays.
 // Until the new list is ready the viewer shows an empty drawing; a newer
 // OpenDrawing cancels an older build. While a new view is painted the last
 // picture is shown moved and scaled to it; while the drawing is drawn again
@@ -69,6 +73,11 @@ class DwgViewer : public QWidget {
     const render::Projection& projection() const { return projection_; }
     // The view direction the drawing was saved in (top when it has none).
     const render::Projection& savedProjection() const { return savedProjection_; }
+    // How 3D objects look; a new picture is painted, the list stays.
+    void setVisualStyle(render::VisualStyle style);
+    render::VisualStyle visualStyle() const { return style_; }
+    // The look the drawing was saved with (wireframe when it has none).
+    render::VisualStyle savedVisualStyle() const { return savedStyle_; }
 
     // The list shown: empty while a newly opened drawing is being built.
     const render::DisplayList& displayList() const { return *list_; }
@@ -78,12 +87,17 @@ class DwgViewer : public QWidget {
     const render::View& view() const { return view_; }
     // "Não foi possível ler o desenho: …" after a failed OpenDrawing, else empty.
     const QString& failureText() const { return failure_; }
-    // The line shown under a drawing built in part, else empty.
+    // The line shown under a drawing built in part, or one some of whose
+    // faces could not be made, else empty.
     QString noticeText() const;
 
     static constexpr double kMargin = 0.03;  // free border around the whole drawing
     static constexpr double kWheelStep = 1.25;
     static constexpr double kOrbitRadiansPerPixel = 0.01;
+    // Curved faces are made flat to within this many pixels, and made again
+    // once zooming in has made them this many times coarser.
+    static constexpr double kFacetPixels = 0.5;
+    static constexpr double kRefineFactor = 4;
 
   signals:
     // The drawing of the last OpenDrawing is built and in place.
@@ -103,18 +117,32 @@ class DwgViewer : public QWidget {
   private:
     void zoomAbout(QPointF point, double factor);
     void setView(const render::View& view);
-    void showBuilt(std::uint64_t generation, std::shared_ptr<const render::DisplayList> list,
-                   const QString& failure);
     // How the view follows a list when it arrives.
     enum class Refit {
         Open,       // as OpenZoomextend says
         Whole,      // the whole drawing
         KeepScale,  // the same scale about the drawing's middle (orbiting)
+        KeepView,   // the view as it is (the same drawing, finer)
     };
-    void startBuild(Refit refit);
+    // `tolerance`: world units a curved face's facets may stray, 0 for the
+    // builder's own choice.
+    void showBuilt(std::uint64_t generation, std::shared_ptr<const render::DisplayList> list,
+                   const QString& failure, Refit refit, double tolerance);
+    void startBuild(Refit refit, double tolerance);
+    // Builds the list again with facets fine enough for the current zoom,
+    // when it has surfaces made coarser than that.
+    void refineIfCoarse();
+    // World units a facet may stray for the current zoom; 0 before any view.
+    double facetTolerance() const;
     void orbitBy(QPointF delta);
     void requestPicture();
-    void pictureDone(std::uint64_t generation, const render::View& view, const QImage& image);
+    struct PictureKey {
+        std::uint64_t generation = 0;
+        std::uint64_t listSerial = 0;
+        render::VisualStyle style = render::VisualStyle::Wireframe;
+        render::View view;
+    };
+    void pictureDone(const PictureKey& key, const QImage& image);
     // Runs `job` on a thread of its own, joined before the viewer goes.
     void runWorker(std::function<void()> job);
 
@@ -129,16 +157,21 @@ class DwgViewer : public QWidget {
     bool lastHadDrawing_ = false;
     // The picture of the list for one view; at most one painted at a time.
     QImage picture_;
-    render::View pictureView_;
-    std::uint64_t pictureGeneration_ = 0;
+    PictureKey pictureKey_;
     bool painting_ = false;
+    // Counts the lists shown: a picture is of one of them.
+    std::uint64_t listSerial_ = 0;
+    // The zoom the list's facets were made for; 0 when it has none.
+    double facetScale_ = 0;
+    bool refining_ = false;
 
     std::shared_ptr<const render::DisplayList> list_;
     // Kept to draw it again from another direction.
     std::shared_ptr<const dwg::Drawing> drawing_;
     render::Projection projection_;
     render::Projection savedProjection_;
-    Refit refit_ = Refit::Open;
+    render::VisualStyle style_ = render::VisualStyle::Wireframe;
+    render::VisualStyle savedStyle_ = render::VisualStyle::Wireframe;
     render::View view_;
     // The view follows the widget's size while it shows the whole drawing;
     // once the user zooms or pans, a resize keeps centre and scale.

@@ -45,6 +45,10 @@ struct BuildOptions {
 // simplified().
 inline constexpr std::string_view kSimplifiedNotice =
     "Desenho simplificado: parte dos elementos não foi desenhada.";
+// The start of the line said of a list some of whose bodies or meshes show
+// by their edges alone (BuildReport::surfacesFailed), before the first reason.
+inline constexpr std::string_view kFacesLeftOutNotice =
+    "Algumas faces não puderam ser desenhadas e aparecem só pelas arestas: ";
 
 DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
                              const BuildOptions& options = {});
