@@ -18,8 +18,10 @@ namespace {
 constexpr double kTwoPi = 2 * std::numbers::pi;
 // Faces meeting at less than this angle are lit as one smooth surface.
 const double kSmoothCosine = std::cos(40 * std::numbers::pi / 180);
-// Faces a subdivision mesh may grow to, whatever level it asks for.
-constexpr std::size_t kMaxSubdividedFaces = 1'000'000;
+// A subdivision mesh is smoothed at most this many times (the CAD program's
+// own limit unless raised), to at most this many faces, whatever it asks.
+constexpr int kMaxSubdivisionLevel = 6;
+constexpr std::size_t kMaxSubdividedFaces = 1u << 18;
 // A curve walled by a thickness is cut into at least and at most this many
 // pieces a turn.
 constexpr int kMinWallSegments = 16;
@@ -366,8 +368,9 @@ void Builder::drawSubdivisionMesh(const dwg::SubdivisionMesh& mesh, const Style&
                 : meshProblem(cage);
     std::optional<PolygonMesh> smoothed;
     if (!problem) {
-        smoothed = subdivide(cage, std::clamp(mesh.subdivisionLevel, 0, 16), kMaxSubdividedFaces,
-                             [this](std::size_t units) { return charge(units); });
+        smoothed =
+            subdivide(cage, std::clamp(mesh.subdivisionLevel, 0, kMaxSubdivisionLevel),
+                      kMaxSubdividedFaces, [this](std::size_t units) { return charge(units); });
         if (!smoothed && !stopped()) problem = "malha grande demais para suavizar";
     }
     beginEdges(style.colour);
