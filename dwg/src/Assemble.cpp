@@ -7,6 +7,7 @@
 
 #include "ObjectRecords.h"
 #include "Text.h"
+#include "VisualStyle.h"
 
 namespace dwg::detail {
 namespace {
@@ -88,14 +89,31 @@ void normaliseLinetype(EntityHeader& entity, const HeaderVariables& header) {
 
 // The first "*Active" viewport in the table's order is the current one; when
 // the table's list names none of them, the first met in the file.
-std::optional<SavedView> currentView(const DecodedObjects& objects) {
-    if (objects.activeViews.empty()) return std::nullopt;
-    std::unordered_map<Handle, const SavedView*> byHandle;
+const ActiveViewport* currentViewport(const DecodedObjects& objects) {
+    if (objects.activeViews.empty()) return nullptr;
+    std::unordered_map<Handle, const ActiveViewport*> byHandle;
     for (const ActiveViewport& active : objects.activeViews)
-        byHandle.emplace(active.handle, &active.view);
+        byHandle.emplace(active.handle, &active);
     for (Handle entry : objects.viewportOrder)
-        if (const auto found = byHandle.find(entry); found != byHandle.end()) return *found->second;
-    return objects.activeViews.front().view;
+        if (const auto found = byHandle.find(entry); found != byHandle.end()) return found->second;
+    return &objects.activeViews.front();
+}
+
+// The current viewport's view, in its visual style where that style was read.
+std::optional<SavedView> currentView(const DecodedObjects& objects) {
+    const ActiveViewport* viewport = currentViewport(objects);
+    if (!viewport) return std::nullopt;
+    SavedView view = viewport->view;
+    if (viewport->visualStyle != 0) {
+        const auto style = std::find_if(
+            objects.visualStyles.begin(), objects.visualStyles.end(),
+            [&](const VisualStyleProperties& s) { return s.handle == viewport->visualStyle; });
+        if (style != objects.visualStyles.end()) {
+            view.visualStyleProperties = *style;
+            view.visualStyle = visualStyleLook(*style);
+        }
+    }
+    return view;
 }
 
 }  // namespace
