@@ -197,15 +197,14 @@ int lineweightFromIndex(int index) {
 // application objects...) are reported under one name.
 bool knownEntityClass(const std::string& name) {
     static const char* const kNames[] = {
-        "LWPOLYLINE",      "HATCH",        "IMAGE",           "WIPEOUT",
-        "MULTILEADER",     "MESH",         "HELIX",           "PDFUNDERLAY",
-        "DWFUNDERLAY",     "DGNUNDERLAY",  "ARC_DIMENSION",   "LARGE_RADIAL_DIMENSION",
-        "LIGHT",           "CAMERA",       "EXTRUDEDSURFACE", "LOFTEDSURFACE",
-        "REVOLVEDSURFACE", "SWEPTSURFACE", "PLANESURFACE",    "NURBSSURFACE",
+        "LWPOLYLINE",  "HATCH",       "IMAGE",         "WIPEOUT",
+        "MULTILEADER", "MESH",        "HELIX",         "PDFUNDERLAY",
+        "DWFUNDERLAY", "DGNUNDERLAY", "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION",
+        "LIGHT",       "CAMERA",
     };
     for (const char* known : kNames)
         if (name == known) return true;
-    return false;
+    return isSurfaceClass(name);
 }
 
 bool finitePoint(const Point3& p) {

@@ -323,6 +323,27 @@ TEST(AcisBodies, ModelBytesComeOutWhole) {
     EXPECT_TRUE(modelText(parseBody("REGION", 37, empty, empty.data.bitCount())).empty());
 }
 
+// Surfaces store their model as 3DSOLID does; what follows it (isoline
+// counts, how the surface was made) is left unread.
+TEST(AcisBodies, SurfacesCarryTheirModelAsSolidsDo) {
+    const std::string sab = std::string("ACIS BinaryFile\x01\x02", 17) + std::string(
+                                                                             "\x0E\x03"
+                                                                             "End\x0E\x02of\x0E\x04"
+                                                                             "ACIS\x0D\x04"
+                                                                             "data");
+    for (const char* name : {"SURFACE", "PLANESURFACE", "EXTRUDEDSURFACE", "LOFTEDSURFACE",
+                             "REVOLVEDSURFACE", "SWEPTSURFACE", "NURBSURFACE"}) {
+        RecordStreams record = acisSolid(sab, 2);
+        record.data.bitShort(6).bitShort(6);  // isolines
+        EXPECT_EQ(modelText(parseBody(name, 500, record, record.data.bitCount())), sab) << name;
+        // From R2013 the model may be in the data store instead.
+        RecordStreams stored;
+        stored.data.bit(true).bitShort(6).bitShort(6);
+        EXPECT_TRUE(modelText(parseBody(name, 500, stored, stored.data.bitCount())).empty())
+            << name;
+    }
+}
+
 TEST(AcisBodies, HostileSizesAndFormatsAreErrors) {
     RecordStreams unknownFormat;
     unknownFormat.data.bit(false).bit(false).bitShort(3);
