@@ -1,6 +1,7 @@
 // Turns the decoded objects into a Drawing: entities go to the block that owns
 // them, VERTEX and ATTRIB records join their POLYLINE or INSERT.
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <unordered_map>
 #include <unordered_set>
@@ -116,6 +117,20 @@ std::optional<SavedView> currentView(const DecodedObjects& objects) {
     return view;
 }
 
+// A face naming a vertex its polyface does not have is left out, whatever
+// else it holds: indices count from 1, negative ones hide the edge they start.
+void dropFacesOutsideVertices(Polyline& polyline, std::map<std::string, int>& skipped) {
+    const auto vertexCount = static_cast<long>(polyline.vertices.size());
+    const auto outside = [&](const PolyfaceFace& face) {
+        return std::any_of(face.indices.begin(), face.indices.end(),
+                           [&](int index) { return std::labs(index) > vertexCount; });
+    };
+    const auto kept = std::remove_if(polyline.faces.begin(), polyline.faces.end(), outside);
+    if (const auto dropped = std::distance(kept, polyline.faces.end()); dropped > 0)
+        skipped["VERTEX_PFACE_FACE"] += static_cast<int>(dropped);
+    polyline.faces.erase(kept, polyline.faces.end());
+}
+
 }  // namespace
 
 void DecodedObjects::addEntity(EntityRecord&& record, const FileContext& context) {
@@ -191,6 +206,8 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         Entity& parent = objects.entitiesByOwner.at(place.owner)[place.index];
         for (const EntityRecord* child : children)
             attachChild(parent, *child, drawing.skippedEntities);
+        if (auto* polyline = std::get_if<Polyline>(&parent.data))
+            dropFacesOutsideVertices(*polyline, drawing.skippedEntities);
     }
 
     auto take = [&](Handle owner) {
