@@ -1,11 +1,17 @@
 // Per sample drawing and per crafted hostile drawing: building the display
 // list (the drawing already read; counters: work units spent, whether the
 // build was cut), painting it at 1024 x 724, and dwgrender as a whole process.
+// Per sample with surfaces, what the viewer's worker does at the preview's
+// size (852 x 448): opening it shaded in its saved view (reading the bytes,
+// building, rasterising), and one frame of orbiting (building from a turned
+// direction, rasterising), with the memory the list and picture take.
 //   bench_render --benchmark_filter='Build/.*KYLD'
+//   bench_render --benchmark_filter='(Open|Orbit)3D'
 #include <benchmark/benchmark.h>
 #include <dwg/Reader.h>
 #include <render/Build.h>
 #include <render/Painter.h>
+#include <render/Raster.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -68,6 +74,56 @@ void wholeProcess(benchmark::State& state, const std::filesystem::path& path) {
     std::filesystem::remove(out);
 }
 
+constexpr int kPreviewWidth = 852;
+constexpr int kPreviewHeight = 448;
+
+// What a list and a picture of it hold, in bytes.
+double memoryOf(const render::DisplayList& list, const render::Picture& picture) {
+    const auto bytes = [](const auto& v) { return double(v.capacity() * sizeof(v[0])); };
+    return bytes(list.items) + bytes(list.pieces) + bytes(list.points) + bytes(list.depths) +
+           bytes(list.scalars) + bytes(list.runs) + bytes(list.glyphs) + bytes(list.surfaces) +
+           bytes(list.vertices) + bytes(list.normals) + bytes(list.triangles) +
+           bytes(list.smoothEdges) + bytes(picture.pixels) +
+           // the rasteriser's depth buffer, freed with it
+           double(picture.pixels.size() * sizeof(double));
+}
+
+render::Picture shaded(const render::DisplayList& list) {
+    render::RasterOptions options;
+    options.style = render::VisualStyle::Shaded;
+    return render::rasterise(
+        list, render::View::fit(list.extents, kPreviewWidth, kPreviewHeight, 0.03), options);
+}
+
+void openShaded(benchmark::State& state, std::shared_ptr<const std::vector<std::uint8_t>> bytes) {
+    double memory = 0;
+    std::size_t triangles = 0;
+    for (auto _ : state) {
+        const dwg::Drawing drawing = dwg::read(std::span<const std::uint8_t>(*bytes));
+        const render::DisplayList list = render::buildModelSpaceAsSaved(drawing);
+        const render::Picture picture = shaded(list);
+        benchmark::DoNotOptimize(picture.pixels.data());
+        memory = memoryOf(list, picture);
+        triangles = list.triangles.size();
+    }
+    state.counters["MB"] = memory / (1 << 20);
+    state.counters["triangles"] = static_cast<double>(triangles);
+}
+
+// A frame of orbiting by the viewer's step: the list built from the next
+// direction round, then its picture.
+void orbitFrame(benchmark::State& state, std::shared_ptr<const dwg::Drawing> drawing) {
+    render::BuildOptions options;
+    options.projection = render::savedProjection(*drawing);
+    for (auto _ : state) {
+        options.projection = options.projection.orbited(0.05, 0);
+        const render::DisplayList list = render::buildModelSpace(*drawing, options);
+        benchmark::DoNotOptimize(shaded(list).pixels.data());
+    }
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 const bool registered = [] {
     for (const auto& crafted : testsupport::hostileDrawings()) {
         auto drawing = std::make_shared<const dwg::Drawing>(dwg::read(crafted.bytes));
@@ -94,6 +150,14 @@ const bool registered = [] {
         benchmark::RegisterBenchmark(("Paint/" + name).c_str(), paint, drawing)
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("Process/" + name).c_str(), wholeProcess, entry.path())
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        if (render::buildModelSpaceAsSaved(*drawing).surfaces.empty()) continue;
+        auto bytes =
+            std::make_shared<const std::vector<std::uint8_t>>(dwg::readFileBytes(entry.path()));
+        benchmark::RegisterBenchmark(("Open3D/" + name).c_str(), openShaded, bytes)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("Orbit3D/" + name).c_str(), orbitFrame, drawing)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     }

@@ -1,11 +1,13 @@
 // The display-list builder over whatever the reader makes of a file: model
-// space and every block, then traced through two views. No crash, memory
+// space and every block, then traced through two views, and model space as
+// saved (in perspective if so) rasterised in its saved look. No crash, memory
 // bounded (run with -rss_limit_mb=512), time bounded (run with -timeout=2).
 // The instrumented build runs several times slower than the program, so the
 // work budget is a hundredth of the default: what is checked is that no input
 // does work the budget does not count.
 #include <dwg/Reader.h>
 #include <render/Build.h>
+#include <render/Raster.h>
 #include <render/Trace.h>
 
 #include <cstddef>
@@ -46,6 +48,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.limits.maxBytes = 64u << 20;
     options.limits.maxWork = render::BuildLimits{}.maxWork / 100;
     traceTwice(render::buildModelSpace(drawing, options));
+    options.projection = render::savedProjection(drawing);
+    const render::DisplayList saved = render::buildModelSpace(drawing, options);
+    traceTwice(saved);
+    render::RasterOptions raster;
+    raster.style = render::savedVisualStyle(drawing);
+    raster.maxWork = render::RasterOptions::kDefaultMaxWork / 100;
+    render::rasterise(saved, render::View::fit(saved.extents, 128, 128), raster);
     for (const dwg::Block& block : drawing.blocks)
         traceTwice(render::buildDisplayList(drawing, block, options));
     return 0;

@@ -336,6 +336,7 @@ void DwgViewer::pictureDone(const PictureKey& key, const QImage& image) {
     if (key.generation == generation_) {
         picture_ = image;
         pictureKey_ = key;
+        emit pictureShown();
     }
     update();  // shows it, or asks for the view the user has moved to since
 }

@@ -347,3 +347,105 @@ TEST_F(DwgViewerTest, TurningKeepsTheLastPictureUntilTheTurnedOneIsReady) {
         EXPECT_EQ(turned.convertToFormat(QImage::Format_RGB32), expected);
     }
 }
+
+namespace {
+
+// Samples with solids, and the look each was saved in.
+struct SavedLook {
+    const char* file;
+    render::VisualStyle style;
+};
+const SavedLook kSavedLooks[] = {
+    {"R2018/restaurant_LAVAMANOS.dwg", render::VisualStyle::Shaded},
+    {"R2018/symbol_hoyrystin-1.dwg", render::VisualStyle::Wireframe},
+    {"R2000/libredwg_PolyLine3D.dwg", render::VisualStyle::Wireframe},
+};
+
+}  // namespace
+
+TEST_F(DwgViewerTest, OpensInTheSavedLookAndKeysChangeIt) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    for (const SavedLook& look : kSavedLooks) {
+        SCOPED_TRACE(look.file);
+        const fs::path copy = temp.path() / "3d.DWG";
+        fs::copy_file(testsupport::samplesFolder() / look.file, copy,
+                      fs::copy_options::overwrite_existing);
+        viewer.OpenDrawing(copy);
+        settle();
+        ASSERT_TRUE(viewer.failureText().isEmpty());
+        EXPECT_EQ(viewer.savedVisualStyle(), look.style);
+        EXPECT_EQ(viewer.visualStyle(), look.style);
+    }
+    // Each key paints the same list in its look: every line, what faces leave
+    // in view, or faces shaded.
+    struct Case {
+        Qt::Key key;
+        render::VisualStyle style;
+    };
+    const Case cases[] = {{Qt::Key_W, render::VisualStyle::Wireframe},
+                          {Qt::Key_H, render::VisualStyle::Hidden},
+                          {Qt::Key_S, render::VisualStyle::Shaded}};
+    const fs::path copy = temp.path() / "3d.DWG";
+    fs::copy_file(testsupport::samplesFolder() / kSavedLooks[0].file, copy,
+                  fs::copy_options::overwrite_existing);
+    viewer.OpenDrawing(copy);
+    settle();
+    ASSERT_FALSE(viewer.displayList().surfaces.empty());
+    std::vector<int> ink;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QKeySequence(c.key).toString().toStdString());
+        const render::DisplayList* list = &viewer.displayList();
+        const QImage before = viewer.grab().toImage();
+        QTest::keyClick(&viewer, c.key);
+        EXPECT_EQ(viewer.visualStyle(), c.style);
+        EXPECT_EQ(&viewer.displayList(), list) << "the list stays; only its picture changes";
+        EXPECT_EQ(viewer.grab().toImage(), before) << "the last picture stays until the new one";
+        const QImage after = shown();
+        QImage expected(after.size(), QImage::Format_RGB32);
+        {
+            QPainter painter(&expected);
+            render::paint(painter, viewer.displayList(), viewer.view(), Qt::white, c.style);
+        }
+        EXPECT_EQ(after.convertToFormat(QImage::Format_RGB32), expected);
+        ink.push_back(inkedPixels(after));
+    }
+    // Hidden lines leave less ink than every line; shaded faces, the most.
+    EXPECT_LT(ink[1], ink[0]);
+    EXPECT_GT(ink[2], 2 * ink[0]);
+}
+
+TEST_F(DwgViewerTest, OrbitingAShadedModelNeverBlanksThePicture) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const fs::path copy = temp.path() / "3d.DWG";
+    fs::copy_file(testsupport::samplesFolder() / kSavedLooks[0].file, copy);
+    viewer.OpenDrawing(copy);
+    settle();
+    ASSERT_EQ(viewer.visualStyle(), render::VisualStyle::Shaded);
+    const int whole = inkedPixels(shown());
+    QTest::mousePress(&viewer, Qt::LeftButton, Qt::ShiftModifier, QPoint(200, 150));
+    for (int step = 1; step <= 20; ++step) {
+        QTest::mouseMove(&viewer, QPoint(200 + 6 * step, 150 - 2 * step));
+        // Whatever is ready, the model is on screen while it turns.
+        EXPECT_GT(inkedPixels(viewer.grab().toImage()), whole / 4) << step;
+    }
+    QTest::mouseRelease(&viewer, Qt::LeftButton, Qt::ShiftModifier, QPoint(320, 110));
+    EXPECT_GT(inkedPixels(shown()), whole / 4);
+    EXPECT_EQ(viewer.visualStyle(), render::VisualStyle::Shaded);
+}
+
+TEST_F(DwgViewerTest, ZoomingInMakesCurvedFacesFinerWhileTheCoarserPictureStays) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const fs::path copy = temp.path() / "3d.DWG";
+    fs::copy_file(testsupport::samplesFolder() / kSavedLooks[0].file, copy);
+    viewer.OpenDrawing(copy);
+    settle();
+    const std::size_t coarse = viewer.displayList().triangles.size();
+    const render::Vec2 middle{viewer.width() / 2.0, viewer.height() / 2.0};
+    wheel({middle.x, middle.y}, 12);  // about fifteen times closer
+    EXPECT_GT(inkedPixels(viewer.grab().toImage()), 100) << "the coarser picture, enlarged";
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return viewer.displayList().triangles.size() > coarse; }, 10000));
+    const render::View zoomed = viewer.view();
+    settle();
+    EXPECT_EQ(viewer.view().scale, zoomed.scale) << "the finer list keeps the zoom";
+}

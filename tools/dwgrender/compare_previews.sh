@@ -13,6 +13,7 @@
 # drawn in the visual style each drawing was saved with, unless --style says.
 #   tools/dwgrender/compare_previews.sh [build folder] [output folder]
 #       [--view extents|saved|direction] [--style wireframe|hidden|shaded|saved]
+#       [--only 'R2018/symbol_*']   (the drawings whose VERSION/NAME match)
 # Needs python3 with PIL and numpy (Debian: python3-pil, python3-numpy).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -21,11 +22,14 @@ build="${1:-$root/build}"
 out="${2:-$build/preview-compare}"
 view=saved
 style=saved
+only='*'
+
 shift $(($# < 2 ? $# : 2))
 while (($# >= 2)); do
   case "$1" in
     --view) view="$2" ;;
     --style) style="$2" ;;
+    --only) only="$2" ;;
     *) echo "compare_previews.sh: unknown option $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -43,6 +47,8 @@ row version file f1 native detail
 for drawing in "$samples"/R*/*.dwg; do
   version=$(basename "$(dirname "$drawing")")
   name=$(basename "$drawing" .dwg)
+  # shellcheck disable=SC2053
+  [[ "$version/$name" == $only ]] || continue
   mkdir -p "$out/$version"
   preview="$out/$version/$name.preview.png"
   ours="$out/$version/$name.png"

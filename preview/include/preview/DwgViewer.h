@@ -102,6 +102,8 @@ class DwgViewer : public QWidget {
   signals:
     // The drawing of the last OpenDrawing is built and in place.
     void drawingShown();
+    // A picture painted on a worker has reached the screen.
+    void pictureShown();
 
   protected:
     void paintEvent(QPaintEvent* event) override;
