@@ -39,10 +39,10 @@ double wrapFrom(double value, double low, double period) {
 }
 
 // A loop in parameters: each point's periodic parameters taken nearest the
-// previous point's; a pole (where u means nothing) becomes the run along the
-// pole's line from the u the loop arrives with to the one it leaves with, in
-// the direction that keeps the face on the left. None for a loop that is one
-// point (a cone's apex, a sphere's pole).
+// previous point's. A pole (where u means nothing; an edge through it has a
+// point there) becomes the run along the pole's line from the u the loop
+// arrives with to the one it leaves with, in the direction that keeps the face
+// on the left. None for a loop that is one point (a cone's apex).
 std::optional<MappedLoop> mapLoop(const std::vector<Vec3>& points, const SurfaceMap& map,
                                   const Accuracy& accuracy, Work& work) {
     const double within = accuracy.tolerance * 0.01;
@@ -54,40 +54,41 @@ std::optional<MappedLoop> mapLoop(const std::vector<Vec3>& points, const Surface
         if (!poles[i] && first == points.size()) first = i;
     }
     if (first == points.size()) return std::nullopt;
+    const double period = map.periodU();
     MappedLoop loop;
     const std::size_t n = points.size();
     Vec2 previous = map.parameters(points[first], {0, 0});
     const Vec2 start = previous;
     addPoint(loop.ring, {start, points[first]}, accuracy.maxPoints);
-    std::optional<std::size_t> pendingPole;
+    // A pole met since the previous point: its v and its point.
+    bool passedPole = false;
+    double poleV = 0;
+    Vec3 polePosition;
     for (std::size_t step = 1; step <= n; ++step) {
         work.spend();
         const std::size_t i = (first + step) % n;
         if (poles[i]) {
-            pendingPole = i;
+            passedPole = true, poleV = *poles[i], polePosition = points[i];
             continue;
         }
         Vec2 uv = map.parameters(points[i], previous);
         if (!std::isfinite(uv.u) || !std::isfinite(uv.v))
             throw Error("laço fora do domínio da superfície");
-        if (pendingPole) {
-            const double v = *poles[*pendingPole];
+        if (passedPole) {
             // Along the high pole the face (on the left) lies below: the loop
             // runs towards lower u; along the low pole, towards higher u.
-            if (const double period = map.periodU(); period > 0) {
-                const bool high = v == map.highV();
-                uv.u = high ? previous.u - period + wrapFrom(uv.u - previous.u + period, 0, period)
-                            : previous.u + wrapFrom(uv.u - previous.u, 0, period);
-                if (high && uv.u == previous.u - period) uv.u = previous.u;
-            }
-            addPoint(loop.ring, {{previous.u, v}, points[*pendingPole]}, accuracy.maxPoints);
-            addPoint(loop.ring, {{uv.u, v}, points[*pendingPole]}, accuracy.maxPoints);
-            pendingPole.reset();
+            if (period > 0)
+                uv.u = poleV == map.highV() ? previous.u - wrapFrom(previous.u - uv.u, 0, period)
+                                            : previous.u + wrapFrom(uv.u - previous.u, 0, period);
+            addPoint(loop.ring, {{previous.u, poleV}, polePosition}, accuracy.maxPoints);
+            addPoint(loop.ring, {{uv.u, poleV}, polePosition}, accuracy.maxPoints);
+            passedPole = false;
         }
         if (step == n) {
             // Back at the first point: how far the unwrapping has carried it.
-            const double pu = map.periodU(), pv = map.periodV();
-            loop.windingU = pu > 0 ? static_cast<int>(std::lround((uv.u - start.u) / pu)) : 0;
+            const double pv = map.periodV();
+            loop.windingU =
+                period > 0 ? static_cast<int>(std::lround((uv.u - start.u) / period)) : 0;
             loop.windingV = pv > 0 ? static_cast<int>(std::lround((uv.v - start.v) / pv)) : 0;
             if (!loop.ring.empty() && loop.ring.back().uv == uv) loop.ring.pop_back();
             break;

@@ -157,7 +157,7 @@ class SphereMap : public SurfaceMap {
         const Vec3 d = p - centre_;
         const double z = dot(d, f_.z);
         const double x = dot(d, f_.x), y = dot(d, f_.y);
-        const double across = std::hypot(x, y);
+        const double across = std::sqrt(x * x + y * y);
         const double v = r_ * std::atan2(z, across);
         if (across < 1e-12 * r_) return {near.u, v};
         return {nearest(r_ * std::atan2(y, x), near.u, periodU_), v};
@@ -221,7 +221,7 @@ class TorusMap : public SurfaceMap {
         const Vec3 d = p - centre_;
         const double z = dot(d, f_.z);
         const double x = dot(d, f_.x), y = dot(d, f_.y);
-        const double across = std::hypot(x, y);
+        const double across = std::sqrt(x * x + y * y);
         const double v = nearest(minor_ * std::atan2(z, across - major_), near.v, periodV_);
         if (across < 1e-12 * (std::abs(major_) + minor_)) return {near.u, v};
         return {nearest(scaleU_ * std::atan2(y, x), near.u, periodU_), v};
@@ -305,7 +305,6 @@ class SplineMap : public SurfaceMap {
         orientation_ = (s.reversed ? -1 : 1) * (swapped_ ? -1 : 1);
         size_ = size;
         orient();
-        sampleGrid();
     }
     Vec2 steps(double, double) const override {
         // Spans of the knot vectors: the subdivision that follows checks the
@@ -354,7 +353,7 @@ class SplineMap : public SurfaceMap {
         if (swapped_) std::swap(e.du, e.dv);
         return e;
     }
-    void sampleGrid();
+    void sampleGrid() const;
 
     const SplineSurface& s_;
     bool swapped_ = false;
@@ -362,12 +361,12 @@ class SplineMap : public SurfaceMap {
     double scale_[2] = {1, 1};
     double size_ = 1;
     // Points on a grid over the parameters, to start the search for the
-    // nearest point from.
-    int gridU_ = 0, gridV_ = 0;
-    std::vector<Vec3> grid_;
+    // nearest point from; made when first needed.
+    mutable int gridU_ = 0, gridV_ = 0;
+    mutable std::vector<Vec3> grid_;
 };
 
-void SplineMap::sampleGrid() {
+void SplineMap::sampleGrid() const {
     const int spansU = (swapped_ ? s_.countV - s_.degreeV : s_.countU - s_.degreeU);
     const int spansV = (swapped_ ? s_.countU - s_.degreeU : s_.countV - s_.degreeV);
     // A few samples per knot span; the decoder bounds the spans by the input size.
@@ -383,6 +382,7 @@ void SplineMap::sampleGrid() {
 
 // Gauss-Newton from the nearer of `near` and the closest grid sample.
 Vec2 SplineMap::parametersAt(const Vec3& p, Vec2 near) const {
+    if (grid_.empty()) sampleGrid();
     const auto distance = [&](Vec2 q) { return length(at(q).point - p); };
     const auto clampToDomain = [&](Vec2 q) {
         if (periodU_ == 0) q.u = std::clamp(q.u, lowU_, highU_);
@@ -447,6 +447,17 @@ void SurfaceMap::orient() {
 void SurfaceMap::reverse() {
     side_ = -side_;
     orient();
+}
+
+std::vector<Vec3> polesOf(const Surface& surface) {
+    std::vector<Vec3> out;
+    try {
+        const std::unique_ptr<SurfaceMap> map = makeSurfaceMap(surface);
+        for (bool high : {false, true})
+            if (const std::optional<Vec3> p = map->polePoint(high)) out.push_back(*p);
+    } catch (const Error&) {
+    }
+    return out;
 }
 
 std::unique_ptr<SurfaceMap> makeSurfaceMap(const Surface& surface) {
