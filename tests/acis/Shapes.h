@@ -80,6 +80,48 @@ inline BodyBuilder halfBallBody(double r) {
     return b;
 }
 
+// A ball with the cap beyond x = 1 cut off: the cut's circle does not go
+// round the sphere's pole, so on the sphere it is a hole.
+inline BodyBuilder cutBallBody(double r) {
+    BodyBuilder b;
+    const double rim = std::sqrt(r * r - 1);
+    const int v = b.vertex({1, rim, 0});
+    const int cut = b.arc(v, v, {1, 0, 0}, {-1, 0, 0}, {0, rim, 0});
+    b.face("sphere-surface", sphereSurface({0, 0, 0}, r), {{{cut, false}}});
+    b.face("plane-surface", planeSurface({1, 0, 0}, {1, 0, 0}), {{{cut, true}}});
+    return b;
+}
+
+// A cylinder whose side is a rational B-spline closed round its axis (the
+// nine-point circle), capped by two discs.
+inline BodyBuilder splineCylinderBody(double r, double h) {
+    BodyBuilder b;
+    const double w = std::sqrt(0.5);
+    std::vector<Point> net;
+    std::vector<double> weights;
+    for (double z : {0.0, h})
+        for (int k = 0; k <= 8; ++k) {
+            const double corner = k % 2 ? std::sqrt(2.0) : 1.0, angle = kPi / 4 * k;
+            net.push_back({r * corner * std::cos(angle), r * corner * std::sin(angle), z});
+            weights.push_back(k % 2 ? w : 1);
+        }
+    const int bottom = b.vertex({r, 0, 0}), top = b.vertex({r, 0, h});
+    const int low = b.arc(bottom, bottom, {0, 0, 0}, {0, 0, 1}, {r, 0, 0});
+    const int high = b.arc(top, top, {0, 0, h}, {0, 0, 1}, {r, 0, 0});
+    std::vector<Field> side = splineSurface(2, 1, {{0, 0.25, 0.5, 0.75, 1}, {2, 2, 2, 2, 2}}, {{0, 1}, {1, 1}},
+                                            net, weights);
+    // Closed round the axis: the first closure word.
+    for (Field& f : side)
+        if (f.kind == Field::Kind::Word && f.word == "open") {
+            f.word = "closed";
+            break;
+        }
+    b.face("spline-surface", side, {{{low, false}}, {{high, true}}});
+    b.face("plane-surface", planeSurface({0, 0, 0}, {0, 0, -1}), {{{low, true}}});
+    b.face("plane-surface", planeSurface({0, 0, h}, {0, 0, 1}), {{{high, false}}});
+    return b;
+}
+
 inline BodyBuilder torusBody(double major, double minor) {
     BodyBuilder b;
     b.face("torus-surface", torusSurface({0, 0, 0}, {0, 0, 1}, major, minor), {});
@@ -125,6 +167,10 @@ inline const std::vector<Solid>& solids() {
          [](const acis::Vec3& p) { return p.z > 0 && std::hypot(p.x, p.y, p.z) < 2; }, 4},
         {"halfBall", [] { return halfBallBody(2); }, 16 * kPi / 3, 12 * kPi,
          [](const acis::Vec3& p) { return p.y > 0 && std::hypot(p.x, p.y, p.z) < 2; }, 4},
+        {"cutBall", [] { return cutBallBody(2); }, 9 * kPi, 15 * kPi,
+         [](const acis::Vec3& p) { return p.x < 1 && std::hypot(p.x, p.y, p.z) < 2; }, 4},
+        {"splineCylinder", [] { return splineCylinderBody(2, 5); }, 20 * kPi, 28 * kPi,
+         [](const acis::Vec3& p) { return radial(p) < 2 && p.z > 0 && p.z < 5; }, 5},
         {"torus", [] { return torusBody(3, 1); }, 6 * kPi * kPi, 12 * kPi * kPi,
          [](const acis::Vec3& p) { return std::hypot(radial(p) - 3, p.z) < 1; }, 8},
         {"elbow", [] { return elbowBody(10, 2); }, 20 * kPi * kPi, 20 * kPi * kPi + 8 * kPi,
