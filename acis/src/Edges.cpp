@@ -12,14 +12,6 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-// The angle step along a circle of `radius` keeping chords within
-// `tolerance` and the tangent's turn within `angle`.
-double arcStep(double radius, double tolerance, double angle) {
-    double step = std::min(angle, std::numbers::pi / 2);
-    if (tolerance < radius) step = std::min(step, 2 * std::acos(1 - tolerance / radius));
-    return step;
-}
-
 double distanceToSegment(const Vec3& p, const Vec3& a, const Vec3& b) {
     const Vec3 d = b - a;
     const double l = dot(d, d);
@@ -162,7 +154,9 @@ std::vector<Vec3> EdgeSampler::ellipse(const Curve& c, const Vec3& start, const 
         sweep = std::fmod(reversed ? from - to : to - from, kTwoPi);
         if (sweep <= 0) sweep += kTwoPi;
     }
-    const double step = arcStep(radius, limits_.tolerance, limits_.angle);
+    const double ratio = std::abs(c.ratio) < 1 ? std::abs(c.ratio) : 1 / std::abs(c.ratio);
+    const double step = circleStep(radius * std::max(1.0, std::abs(c.ratio)), limits_.tolerance,
+                                   limits_.angle * ratio);
     const double pieces = std::max(1.0, std::ceil(sweep / step));
     limit(static_cast<std::size_t>(std::min(pieces, 1e18)) + 1);
     const auto count = static_cast<int>(pieces);

@@ -17,14 +17,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-// The angle step along a circle of `radius` that keeps chords within
-// `tolerance` of it and turns its normal by at most `angle`.
-double circleStep(double radius, double tolerance, double angle) {
-    double step = std::min(angle, kPi / 2);
-    if (tolerance < radius) step = std::min(step, 2 * std::acos(1 - tolerance / radius));
-    return step;
-}
-
 // The representative of `value` (modulo `period`) nearest `near`.
 double nearest(double value, double near, double period) {
     if (period <= 0 || !std::isfinite(near)) return value;
@@ -94,7 +86,7 @@ class ConeMap : public SurfaceMap {
         orient();
     }
     Vec2 steps(double tolerance, double angle) const override {
-        return {a_ * circleStep(a_, tolerance, angle), HUGE_VAL};
+        return {a_ * circleStep(a_, tolerance, angle * b_ / a_), HUGE_VAL};
     }
 
   protected:

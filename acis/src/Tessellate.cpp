@@ -153,10 +153,13 @@ ModelMesh tessellate(const Model& model, const TessellationLimits& limits,
         return true;
     };
     try {
-        EdgeSampler edges(model,
-                          {limits.tolerance, limits.maxNormalAngle, limits.maxTrianglesPerFace,
-                           4 * limits.maxTrianglesPerBody},
-                          work);
+        // The edges' points stay within a few times what the triangles may use.
+        const std::size_t maxEdgePoints =
+            limits.maxTrianglesPerBody > SIZE_MAX / 4 ? SIZE_MAX : 4 * limits.maxTrianglesPerBody;
+        EdgeSampler edges(
+            model,
+            {limits.tolerance, limits.maxNormalAngle, limits.maxTrianglesPerFace, maxEdgePoints},
+            work);
         for (std::size_t b = 0; b < model.bodies.size(); ++b) {
             edges.clear();
             std::size_t triangles = 0;

@@ -462,10 +462,11 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
                 }
                 continue;
             }
+            // A boundary edge cannot be split: its normals' turn is its own.
+            if (tri.fixed[k]) continue;
             if (dot(normalOf(tri.v[k]), normalOf(tri.v[next])) < cosine &&
                 longest > 2 * r.tolerance)
                 turns = true;
-            if (tri.fixed[k]) continue;
             const double error = length(map.point((corner[k]->uv + corner[next]->uv) * 0.5) -
                                         (corner[k]->position + corner[next]->position) * 0.5);
             worst = std::max(worst, error);

@@ -21,7 +21,8 @@ struct Solid {
     double volume;
     double area;
     std::function<bool(const acis::Vec3&)> inside;
-    double size;  // about the solid's extent
+    double size;        // about the solid's extent
+    bool flat = false;  // all planes: its triangles do not depend on the tolerance
 };
 
 inline double radial(const acis::Vec3& p) {
@@ -50,6 +51,62 @@ inline BodyBuilder coneBody(double r, double h) {
     b.face("cone-surface", coneSurface({0, 0, 0}, {0, 0, 1}, {r, 0, 0}, 1, -r / slant, h / slant),
            {{{base, false}}, {{tip, false}}});
     b.face("plane-surface", planeSurface({0, 0, 0}, {0, 0, -1}), {{{base, true}}});
+    return b;
+}
+
+// A cone cut short of its apex: radius `low` at z = 0 narrowing to `high` at z = h.
+inline BodyBuilder frustumBody(double low, double high, double h) {
+    BodyBuilder b;
+    const int bottom = b.vertex({low, 0, 0}), top = b.vertex({high, 0, h});
+    const int base = b.arc(bottom, bottom, {0, 0, 0}, {0, 0, 1}, {low, 0, 0});
+    const int rim = b.arc(top, top, {0, 0, h}, {0, 0, 1}, {high, 0, 0});
+    const double slant = std::hypot(low - high, h);
+    b.face("cone-surface",
+           coneSurface({0, 0, 0}, {0, 0, 1}, {low, 0, 0}, 1, -(low - high) / slant, h / slant),
+           {{{base, false}}, {{rim, true}}});
+    b.face("plane-surface", planeSurface({0, 0, 0}, {0, 0, -1}), {{{base, true}}});
+    b.face("plane-surface", planeSurface({0, 0, h}, {0, 0, 1}), {{{rim, false}}});
+    return b;
+}
+
+// A cylinder of elliptical section, semi-axes a along x and b along y.
+inline BodyBuilder ellipticCylinderBody(double a, double b, double h) {
+    BodyBuilder builder;
+    const int bottom = builder.vertex({a, 0, 0}), top = builder.vertex({a, 0, h});
+    const int low = builder.arc(bottom, bottom, {0, 0, 0}, {0, 0, 1}, {a, 0, 0}, b / a);
+    const int high = builder.arc(top, top, {0, 0, h}, {0, 0, 1}, {a, 0, 0}, b / a);
+    builder.face("cone-surface", coneSurface({0, 0, 0}, {0, 0, 1}, {a, 0, 0}, b / a, 0, 1),
+                 {{{low, false}}, {{high, true}}});
+    builder.face("plane-surface", planeSurface({0, 0, 0}, {0, 0, -1}), {{{low, true}}});
+    builder.face("plane-surface", planeSurface({0, 0, h}, {0, 0, 1}), {{{high, false}}});
+    return builder;
+}
+
+// A unit cube whose bottom face lies on a plane facing into the cube, the
+// face reversed on it.
+inline BodyBuilder cubeWithReversedBottom() {
+    BodyBuilder b;
+    // Corners 0-3 round the bottom counter-clockwise seen from above, 4-7 above them.
+    Point corners[8];
+    int v[8];
+    for (int i = 0; i < 8; ++i) {
+        corners[i] = {double((i ^ (i >> 1)) & 1), double((i >> 1) & 1), double(i >> 2)};
+        v[i] = b.vertex(corners[i]);
+    }
+    std::map<std::pair<int, int>, int> edges;
+    const auto coedge = [&](int from, int to) -> std::pair<int, bool> {
+        const auto key = std::minmax(from, to);
+        if (!edges.count(key)) edges[key] = b.line(v[key.first], v[key.second]);
+        return {edges[key], from != key.first};
+    };
+    const int sides[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                             {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+    const Point normals[6] = {{0, 0, 1}, {0, 0, 1}, {0, -1, 0}, {1, 0, 0}, {0, 1, 0}, {-1, 0, 0}};
+    for (int f = 0; f < 6; ++f) {
+        BodyBuilder::Coedges loop;
+        for (int k = 0; k < 4; ++k) loop.push_back(coedge(sides[f][k], sides[f][(k + 1) % 4]));
+        b.face("plane-surface", planeSurface(corners[sides[f][0]], normals[f]), {loop}, f == 0);
+    }
     return b;
 }
 
@@ -108,8 +165,8 @@ inline BodyBuilder splineCylinderBody(double r, double h) {
     const int bottom = b.vertex({r, 0, 0}), top = b.vertex({r, 0, h});
     const int low = b.arc(bottom, bottom, {0, 0, 0}, {0, 0, 1}, {r, 0, 0});
     const int high = b.arc(top, top, {0, 0, h}, {0, 0, 1}, {r, 0, 0});
-    std::vector<Field> side = splineSurface(2, 1, {{0, 0.25, 0.5, 0.75, 1}, {2, 2, 2, 2, 2}}, {{0, 1}, {1, 1}},
-                                            net, weights);
+    std::vector<Field> side = splineSurface(2, 1, {{0, 0.25, 0.5, 0.75, 1}, {2, 2, 2, 2, 2}},
+                                            {{0, 1}, {1, 1}}, net, weights);
     // Closed round the axis: the first closure word.
     for (Field& f : side)
         if (f.kind == Field::Kind::Word && f.word == "open") {
@@ -151,12 +208,28 @@ inline const std::vector<Solid>& solids() {
          [](const acis::Vec3& p) {
              return p.x > 10 && p.x < 12 && p.y > 20 && p.y < 23 && p.z > 30 && p.z < 34;
          },
-         5},
+         5,
+         true},
         {"cylinder", [] { return cylinderBody(2, 5); }, 20 * kPi, 28 * kPi,
          [](const acis::Vec3& p) { return radial(p) < 2 && p.z > 0 && p.z < 5; }, 5},
         {"cone", [] { return coneBody(3, 4); }, 12 * kPi, 24 * kPi,
          [](const acis::Vec3& p) { return p.z > 0 && p.z < 4 && radial(p) < 3 * (1 - p.z / 4); },
          5},
+        {"frustum", [] { return frustumBody(3, 1, 4); }, 52 * kPi / 3,
+         kPi * (4 * std::sqrt(20.0) + 10),
+         [](const acis::Vec3& p) { return p.z > 0 && p.z < 4 && radial(p) < 3 - p.z / 2; }, 6},
+        // Its side's area from the ellipse's perimeter, 4 a E(1 - b^2 / a^2) = 14.5326.
+        {"ellipticCylinder", [] { return ellipticCylinderBody(3, 1.5, 2); }, 9 * kPi,
+         9 * kPi + 2 * 14.5326,
+         [](const acis::Vec3& p) {
+             return p.z > 0 && p.z < 2 && std::hypot(p.x / 3, p.y / 1.5) < 1;
+         },
+         6},
+        {"cubeReversedBottom", [] { return cubeWithReversedBottom(); }, 1, 6,
+         [](const acis::Vec3& p) {
+             return p.x > 0 && p.x < 1 && p.y > 0 && p.y < 1 && p.z > 0 && p.z < 1;
+         },
+         1.7, true},
         {"sphere",
          [] {
              return sphereBody({1, 2, 3}, 2.5);
