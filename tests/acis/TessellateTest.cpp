@@ -215,6 +215,24 @@ TEST(OpenFaces, HoleStaysEmpty) {
     }
 }
 
+TEST(OpenFaces, LongEdgesBesideManyShortOnes) {
+    // A square turned a quarter of a right angle, its sides long and slanting
+    // across the plane's parameters, round a small hole of many short chords.
+    using namespace acistest;
+    BodyBuilder b;
+    const double s = 50;
+    const int v[4] = {b.vertex({s, 0, 0}), b.vertex({0, s, 0}), b.vertex({-s, 0, 0}),
+                      b.vertex({0, -s, 0})};
+    BodyBuilder::Coedges outer;
+    for (int k = 0; k < 4; ++k) outer.push_back({b.line(v[k], v[(k + 1) % 4]), false});
+    const int rim = b.vertex({1, 0, 0});
+    const int hole = b.arc(rim, rim, {0, 0, 0}, {0, 0, 1}, {1, 0, 0});
+    b.face("plane-surface", planeSurface({0, 0, 0}, {0, 0, 1}), {outer, {{hole, true}}});
+    const acis::ModelMesh m = tessellate(acis::decode(b.write().sat()), 1e-5);
+    ASSERT_EQ(errors(m), "");
+    EXPECT_NEAR(area(m), 2 * s * s - kPi, 2 * kPi * 1e-5);
+}
+
 // A face's normals follow both the surface's sense (a hollow sphere's
 // negative radius) and the face's own (reversed on its surface).
 struct SenseCase {
