@@ -65,7 +65,7 @@ std::optional<MappedLoop> mapLoop(const std::vector<Vec3>& points, const Surface
     double poleV = 0;
     Vec3 polePosition;
     for (std::size_t step = 1; step <= n; ++step) {
-        work.spend();
+        work.spend(map.lookupCost());
         const std::size_t i = (first + step) % n;
         if (poles[i]) {
             passedPole = true, poleV = *poles[i], polePosition = points[i];
@@ -170,7 +170,7 @@ std::vector<double> RegionBuilder::split(Vec2 a, Vec2 b) const {
         while (!stack.empty()) {
             const Piece p = stack.back();
             stack.pop_back();
-            work_.spend(3);
+            work_.spend(3 * map_.evaluationCost());
             const Vec2 pa = a + d * p.from, pb = a + d * p.to, pm = a + d * ((p.from + p.to) / 2);
             const Vec3 sa = map_.point(pa), sb = map_.point(pb), sm = map_.point(pm);
             const bool far = length(sm - (sa + sb) * 0.5) > accuracy_.tolerance;

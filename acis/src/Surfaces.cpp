@@ -298,6 +298,14 @@ class SplineMap : public SurfaceMap {
         size_ = size;
         orient();
     }
+    std::size_t evaluationCost() const override {
+        return 1 + static_cast<std::size_t>((s_.degreeU + 1) * (s_.degreeV + 1)) / 16;
+    }
+    std::size_t lookupCost() const override {
+        return evaluationCost() * 64 +
+               static_cast<std::size_t>(std::min(3 * s_.countU, 97) * std::min(3 * s_.countV, 97)) /
+                   16;
+    }
     Vec2 steps(double, double) const override {
         // Spans of the knot vectors: the subdivision that follows checks the
         // surface itself, so these only keep the first pieces from being long.
@@ -372,47 +380,51 @@ void SplineMap::sampleGrid() const {
                                 .point);
 }
 
-// Gauss-Newton from the nearer of `near` and the closest grid sample.
+// Gauss-Newton from `near` (the previous point of a loop, usually close), and
+// when that does not end on the point, from the closest grid sample.
 Vec2 SplineMap::parametersAt(const Vec3& p, Vec2 near) const {
-    if (grid_.empty()) sampleGrid();
-    const auto distance = [&](Vec2 q) { return length(at(q).point - p); };
     const auto clampToDomain = [&](Vec2 q) {
         if (periodU_ == 0) q.u = std::clamp(q.u, lowU_, highU_);
         if (periodV_ == 0) q.v = std::clamp(q.v, lowV_, highV_);
         return q;
     };
-    Vec2 start{lowU_, lowV_};
-    double best = HUGE_VAL;
-    for (int j = 0; j < gridV_; ++j)
-        for (int i = 0; i < gridU_; ++i) {
-            const double d = length(grid_[static_cast<std::size_t>(j * gridU_ + i)] - p);
-            if (d < best) {
-                best = d;
-                start = {lowU_ + (highU_ - lowU_) * i / (gridU_ - 1),
-                         lowV_ + (highV_ - lowV_) * j / (gridV_ - 1)};
-            }
+    const auto descend = [&](Vec2 q) {
+        double d = length(at(q).point - p);
+        for (int iteration = 0; iteration < 32; ++iteration) {
+            const SurfacePoint e = at(q);
+            const Vec3 r = p - e.point;
+            // Normal equations of the linearised distance.
+            const double a = dot(e.du, e.du), b = dot(e.du, e.dv), c = dot(e.dv, e.dv);
+            const double ru = dot(r, e.du), rv = dot(r, e.dv);
+            const double det = a * c - b * b;
+            if (!(std::abs(det) > 1e-30)) break;
+            Vec2 step{(c * ru - b * rv) / det, (a * rv - b * ru) / det};
+            // No step longer than a tenth of the domain, so that it stays local.
+            const double limit = 0.1 * std::max(highU_ - lowU_, highV_ - lowV_);
+            const double n = length(step);
+            if (n > limit) step = step * (limit / n);
+            const Vec2 next = clampToDomain(q + step);
+            const double nextDistance = length(at(next).point - p);
+            if (nextDistance > d) break;
+            const bool converged = length(next - q) < 1e-12 * (highU_ - lowU_ + highV_ - lowV_);
+            q = next, d = nextDistance;
+            if (converged) break;
         }
-    if (std::isfinite(near.u) && std::isfinite(near.v) && distance(clampToDomain(near)) <= best)
-        start = clampToDomain(near);
-    Vec2 q = start;
-    for (int iteration = 0; iteration < 32; ++iteration) {
-        const SurfacePoint e = at(q);
-        const Vec3 r = p - e.point;
-        // Normal equations of the linearised distance.
-        const double a = dot(e.du, e.du), b = dot(e.du, e.dv), c = dot(e.dv, e.dv);
-        const double ru = dot(r, e.du), rv = dot(r, e.dv);
-        const double det = a * c - b * b;
-        if (!(std::abs(det) > 1e-30)) break;
-        Vec2 step{(c * ru - b * rv) / det, (a * rv - b * ru) / det};
-        // No step longer than a tenth of the domain, so that it stays local.
-        const double limit = 0.1 * std::max(highU_ - lowU_, highV_ - lowV_);
-        const double n = length(step);
-        if (n > limit) step = step * (limit / n);
-        const Vec2 next = clampToDomain(q + step);
-        if (distance(next) > length(r)) break;
-        const bool converged = length(next - q) < 1e-12 * (highU_ - lowU_ + highV_ - lowV_);
-        q = next;
-        if (converged) break;
+        return std::pair{q, d};
+    };
+    auto [q, d] = std::isfinite(near.u) && std::isfinite(near.v) ? descend(clampToDomain(near))
+                                                                 : std::pair{near, HUGE_VAL};
+    if (!(d <= 1e-7 * size_)) {
+        if (grid_.empty()) sampleGrid();
+        Vec2 start{lowU_, lowV_};
+        double best = HUGE_VAL;
+        for (int j = 0; j < gridV_; ++j)
+            for (int i = 0; i < gridU_; ++i)
+                if (const double g = length(grid_[static_cast<std::size_t>(j * gridU_ + i)] - p);
+                    g < best)
+                    best = g, start = {lowU_ + (highU_ - lowU_) * i / (gridU_ - 1),
+                                       lowV_ + (highV_ - lowV_) * j / (gridV_ - 1)};
+        if (const auto [fromGrid, gridDistance] = descend(start); gridDistance < d) q = fromGrid;
     }
     if (periodU_ > 0) q.u = nearest(q.u, near.u, periodU_);
     if (periodV_ > 0) q.v = nearest(q.v, near.v, periodV_);

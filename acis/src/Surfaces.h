@@ -43,6 +43,11 @@ class SurfaceMap {
     // surface and normals turn by less than `angle` (infinite where flat).
     virtual Vec2 steps(double tolerance, double angle) const = 0;
 
+    // The work of one point and normal, and of one point's parameters, in
+    // units of an analytic surface's point.
+    virtual std::size_t evaluationCost() const { return 1; }
+    virtual std::size_t lookupCost() const { return 1; }
+
     // Makes the surface face the other way (a face reversed on its surface).
     void reverse();
 

@@ -433,7 +433,7 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
         const auto probe = [&](std::size_t k) {
             return pole[k] ? Vec2{meanU, corner[k]->uv.v} : corner[k]->uv;
         };
-        work_.spend(4);
+        work_.spend(4 * map.evaluationCost());
         // How far the surface leaves the triangle in the middle and at the
         // middle of each edge.
         const Vec3 across = cross(corner[1]->position - corner[0]->position,
