@@ -5,19 +5,12 @@
 #include <numbers>
 
 #include "Spline.h"
+#include "Surfaces.h"
 
 namespace acis::detail {
 namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
-
-// The angle step along a circle of `radius` keeping chords within
-// `tolerance` and the tangent's turn within `angle`.
-double arcStep(double radius, double tolerance, double angle) {
-    double step = std::min(angle, std::numbers::pi / 2);
-    if (tolerance < radius) step = std::min(step, 2 * std::acos(1 - tolerance / radius));
-    return step;
-}
 
 double distanceToSegment(const Vec3& p, const Vec3& a, const Vec3& b) {
     const Vec3 d = b - a;
@@ -31,13 +24,44 @@ double distanceToSegment(const Vec3& p, const Vec3& a, const Vec3& b) {
 EdgeSampler::EdgeSampler(const Model& model, const Limits& limits, Work& work)
     : model_(model), limits_(limits), work_(work), onSplineFace_(model.edges.size()) {
     for (const Face& face : model.faces) {
-        if (face.surface < 0 ||
-            model.surfaces[static_cast<std::size_t>(face.surface)].kind != Surface::Kind::Spline)
+        if (face.surface < 0 || static_cast<std::size_t>(face.surface) >= model.surfaces.size())
             continue;
-        for (int loop : face.loops)
-            for (int coedge : model.loops[static_cast<std::size_t>(loop)].coedges)
-                if (const int e = model.coedges[static_cast<std::size_t>(coedge)].edge; e >= 0)
+        const Surface& surface = model.surfaces[static_cast<std::size_t>(face.surface)];
+        const std::vector<Vec3> poles = polesOf(surface);
+        for (int loop : face.loops) {
+            if (loop < 0 || static_cast<std::size_t>(loop) >= model.loops.size()) continue;
+            for (int coedge : model.loops[static_cast<std::size_t>(loop)].coedges) {
+                work_.spend();
+                const int e = model.coedges[static_cast<std::size_t>(coedge)].edge;
+                if (e < 0) continue;
+                if (surface.kind == Surface::Kind::Spline)
                     onSplineFace_[static_cast<std::size_t>(e)] = true;
+                if (!poles.empty()) {
+                    std::vector<Vec3>& list = poles_[e];
+                    list.insert(list.end(), poles.begin(), poles.end());
+                }
+            }
+        }
+    }
+}
+
+void EdgeSampler::addPoles(int edge, std::vector<Vec3>& points) const {
+    const auto found = poles_.find(edge);
+    if (found == poles_.end()) return;
+    for (const Vec3& pole : found->second) {
+        // A point of the edge there already is taken for the pole; else the
+        // pole goes between the ends of the chord it lies within the
+        // tolerance of.
+        std::size_t best = points.size();
+        double bestDistance = limits_.tolerance;
+        for (std::size_t k = 0; k + 1 < points.size(); ++k)
+            if (const double d = distanceToSegment(pole, points[k], points[k + 1]);
+                d <= bestDistance)
+                bestDistance = d, best = k;
+        if (best == points.size() || length(points[best] - pole) <= limits_.tolerance * 1e-2 ||
+            length(points[best + 1] - pole) <= limits_.tolerance * 1e-2)
+            continue;
+        points.insert(points.begin() + static_cast<std::ptrdiff_t>(best) + 1, pole);
     }
 }
 
@@ -50,6 +74,7 @@ const std::vector<Vec3>& EdgeSampler::points(int edge) {
     try {
         std::vector<Vec3> points = sample(model_.edges[static_cast<std::size_t>(edge)],
                                           onSplineFace_[static_cast<std::size_t>(edge)]);
+        addPoles(edge, points);
         total_ += points.size();
         if (total_ > limits_.maxTotal) throw Error("arestas com pontos demais para a tolerância");
         return done_.emplace(edge, std::move(points)).first->second;
@@ -129,7 +154,9 @@ std::vector<Vec3> EdgeSampler::ellipse(const Curve& c, const Vec3& start, const 
         sweep = std::fmod(reversed ? from - to : to - from, kTwoPi);
         if (sweep <= 0) sweep += kTwoPi;
     }
-    const double step = arcStep(radius, limits_.tolerance, limits_.angle);
+    const double ratio = std::abs(c.ratio) < 1 ? std::abs(c.ratio) : 1 / std::abs(c.ratio);
+    const double step = circleStep(radius * std::max(1.0, std::abs(c.ratio)), limits_.tolerance,
+                                   limits_.angle * ratio);
     const double pieces = std::max(1.0, std::ceil(sweep / step));
     limit(static_cast<std::size_t>(std::min(pieces, 1e18)) + 1);
     const auto count = static_cast<int>(pieces);

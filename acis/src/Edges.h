@@ -41,7 +41,12 @@ class EdgeSampler {
     const Model& model_;
     Limits limits_;
     Work& work_;
+    void addPoles(int edge, std::vector<Vec3>& points) const;
+
     std::vector<bool> onSplineFace_;  // per edge: one of its faces lies on a spline surface
+    // Per edge: the poles of its faces' surfaces, which a point of the edge
+    // must land on when the edge runs through them (a meridian of a sphere).
+    std::unordered_map<int, std::vector<Vec3>> poles_;
     std::unordered_map<int, std::vector<Vec3>> done_;
     std::unordered_map<int, std::string> failed_;
     std::size_t total_ = 0;

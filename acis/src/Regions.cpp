@@ -39,10 +39,10 @@ double wrapFrom(double value, double low, double period) {
 }
 
 // A loop in parameters: each point's periodic parameters taken nearest the
-// previous point's; a pole (where u means nothing) becomes the run along the
-// pole's line from the u the loop arrives with to the one it leaves with, in
-// the direction that keeps the face on the left. None for a loop that is one
-// point (a cone's apex, a sphere's pole).
+// previous point's. A pole (where u means nothing; an edge through it has a
+// point there) becomes the run along the pole's line from the u the loop
+// arrives with to the one it leaves with, in the direction that keeps the face
+// on the left. None for a loop that is one point (a cone's apex).
 std::optional<MappedLoop> mapLoop(const std::vector<Vec3>& points, const SurfaceMap& map,
                                   const Accuracy& accuracy, Work& work) {
     const double within = accuracy.tolerance * 0.01;
@@ -54,40 +54,41 @@ std::optional<MappedLoop> mapLoop(const std::vector<Vec3>& points, const Surface
         if (!poles[i] && first == points.size()) first = i;
     }
     if (first == points.size()) return std::nullopt;
+    const double period = map.periodU();
     MappedLoop loop;
     const std::size_t n = points.size();
     Vec2 previous = map.parameters(points[first], {0, 0});
     const Vec2 start = previous;
     addPoint(loop.ring, {start, points[first]}, accuracy.maxPoints);
-    std::optional<std::size_t> pendingPole;
+    // A pole met since the previous point: its v and its point.
+    bool passedPole = false;
+    double poleV = 0;
+    Vec3 polePosition;
     for (std::size_t step = 1; step <= n; ++step) {
-        work.spend();
+        work.spend(map.lookupCost());
         const std::size_t i = (first + step) % n;
         if (poles[i]) {
-            pendingPole = i;
+            passedPole = true, poleV = *poles[i], polePosition = points[i];
             continue;
         }
         Vec2 uv = map.parameters(points[i], previous);
         if (!std::isfinite(uv.u) || !std::isfinite(uv.v))
             throw Error("laço fora do domínio da superfície");
-        if (pendingPole) {
-            const double v = *poles[*pendingPole];
+        if (passedPole) {
             // Along the high pole the face (on the left) lies below: the loop
             // runs towards lower u; along the low pole, towards higher u.
-            if (const double period = map.periodU(); period > 0) {
-                const bool high = v == map.highV();
-                uv.u = high ? previous.u - period + wrapFrom(uv.u - previous.u + period, 0, period)
-                            : previous.u + wrapFrom(uv.u - previous.u, 0, period);
-                if (high && uv.u == previous.u - period) uv.u = previous.u;
-            }
-            addPoint(loop.ring, {{previous.u, v}, points[*pendingPole]}, accuracy.maxPoints);
-            addPoint(loop.ring, {{uv.u, v}, points[*pendingPole]}, accuracy.maxPoints);
-            pendingPole.reset();
+            if (period > 0)
+                uv.u = poleV == map.highV() ? previous.u - wrapFrom(previous.u - uv.u, 0, period)
+                                            : previous.u + wrapFrom(uv.u - previous.u, 0, period);
+            addPoint(loop.ring, {{previous.u, poleV}, polePosition}, accuracy.maxPoints);
+            addPoint(loop.ring, {{uv.u, poleV}, polePosition}, accuracy.maxPoints);
+            passedPole = false;
         }
         if (step == n) {
             // Back at the first point: how far the unwrapping has carried it.
-            const double pu = map.periodU(), pv = map.periodV();
-            loop.windingU = pu > 0 ? static_cast<int>(std::lround((uv.u - start.u) / pu)) : 0;
+            const double pv = map.periodV();
+            loop.windingU =
+                period > 0 ? static_cast<int>(std::lround((uv.u - start.u) / period)) : 0;
             loop.windingV = pv > 0 ? static_cast<int>(std::lround((uv.v - start.v) / pv)) : 0;
             if (!loop.ring.empty() && loop.ring.back().uv == uv) loop.ring.pop_back();
             break;
@@ -169,7 +170,7 @@ std::vector<double> RegionBuilder::split(Vec2 a, Vec2 b) const {
         while (!stack.empty()) {
             const Piece p = stack.back();
             stack.pop_back();
-            work_.spend(3);
+            work_.spend(3 * map_.evaluationCost());
             const Vec2 pa = a + d * p.from, pb = a + d * p.to, pm = a + d * ((p.from + p.to) / 2);
             const Vec3 sa = map_.point(pa), sb = map_.point(pb), sm = map_.point(pm);
             const bool far = length(sm - (sa + sb) * 0.5) > accuracy_.tolerance;
@@ -468,22 +469,58 @@ std::vector<Region> faceRegions(const std::vector<std::vector<Vec3>>& loops, con
     return RegionBuilder(map, accuracy, work).build(loops);
 }
 
-void checkCrossings(const std::vector<Region>& regions, Work& work) {
-    // Segments hashed into a grid of cells about as wide as a segment is long,
-    // so that only neighbours are compared.
-    struct Segment {
-        Vec2 a, b;
+namespace {
+
+struct Segment {
+    Vec2 a, b;
+};
+
+// The cells of a grid (of square cells `cell` wide from `low`) a segment
+// passes through, by walking from the cell of one end to the other's.
+template <typename Visit>
+void forEachCell(const Segment& g, Vec2 low, double cell, Visit visit) {
+    const auto index = [&](double x, double from) {
+        return static_cast<std::int64_t>(std::floor((x - from) / cell));
     };
+    std::int64_t u = index(g.a.u, low.u), v = index(g.a.v, low.v);
+    const std::int64_t endU = index(g.b.u, low.u), endV = index(g.b.v, low.v);
+    const Vec2 d = g.b - g.a;
+    const std::int64_t stepU = d.u > 0 ? 1 : -1, stepV = d.v > 0 ? 1 : -1;
+    // How far along the segment (0 to 1) the next cell boundary in each direction is.
+    const auto next = [&](double from, double to, double origin, std::int64_t at,
+                          std::int64_t step) {
+        if (to == from) return HUGE_VAL;
+        const double boundary = origin + cell * double(at + (step > 0 ? 1 : 0));
+        return (boundary - from) / (to - from);
+    };
+    double nextU = next(g.a.u, g.b.u, low.u, u, stepU), nextV = next(g.a.v, g.b.v, low.v, v, stepV);
+    const double acrossU = d.u != 0 ? cell / std::abs(d.u) : HUGE_VAL;
+    const double acrossV = d.v != 0 ? cell / std::abs(d.v) : HUGE_VAL;
+    for (std::int64_t left = std::abs(endU - u) + std::abs(endV - v);; --left) {
+        visit(u, v);
+        if (left <= 0) break;
+        if (nextU < nextV)
+            u += stepU, nextU += acrossU;
+        else
+            v += stepV, nextV += acrossV;
+    }
+}
+
+}  // namespace
+
+void checkCrossings(const std::vector<Region>& regions, Work& work) {
+    // Segments hashed into a grid of cells about as wide as a typical segment
+    // is long, so that only neighbours are compared.
     std::vector<Segment> segments;
     Vec2 low{HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL};
-    double total = 0;
+    std::vector<double> lengths;
     const auto addRing = [&](const Ring& ring) {
         for (std::size_t i = 0; i < ring.size(); ++i) {
             const Vec2 a = ring[i].uv, b = ring[(i + 1) % ring.size()].uv;
             segments.push_back({a, b});
+            lengths.push_back(length(b - a));
             low = {std::min({low.u, a.u, b.u}), std::min({low.v, a.v, b.v})};
             high = {std::max({high.u, a.u, b.u}), std::max({high.v, a.v, b.v})};
-            total += length(b - a);
         }
     };
     for (const Region& r : regions) {
@@ -491,26 +528,29 @@ void checkCrossings(const std::vector<Region>& regions, Work& work) {
         for (const Ring& h : r.holes) addRing(h);
     }
     if (segments.empty()) return;
-    const double cell = std::max(total / double(segments.size()), length(high - low) * 1e-9);
-    if (!(cell > 0) || !std::isfinite(cell)) throw Error("laço degenerado");
-    const auto cellOf = [&](double x, double from) {
-        return static_cast<std::int64_t>(std::floor((x - from) / cell));
-    };
-    const std::int64_t columns = cellOf(high.u, low.u) + 1;
+    std::nth_element(lengths.begin(),
+                     lengths.begin() + static_cast<std::ptrdiff_t>(lengths.size() / 2),
+                     lengths.end());
+    const double extent = length(high - low);
+    double cell = std::max(lengths[lengths.size() / 2], extent * 1e-9);
+    if (!(cell > 0) || !std::isfinite(cell) || !std::isfinite(extent))
+        throw Error("laço degenerado");
+    // Long segments among short ones pass through many cells: when they
+    // would fill too many, the cells grow.
+    const std::size_t most = 64 * segments.size() + 65536;
     std::unordered_map<std::int64_t, std::vector<std::size_t>> grid;
-    for (std::size_t s = 0; s < segments.size(); ++s) {
-        const Segment& g = segments[s];
-        const std::int64_t u0 = cellOf(std::min(g.a.u, g.b.u), low.u),
-                           u1 = cellOf(std::max(g.a.u, g.b.u), low.u);
-        const std::int64_t v0 = cellOf(std::min(g.a.v, g.b.v), low.v),
-                           v1 = cellOf(std::max(g.a.v, g.b.v), low.v);
-        // A segment many cells long is a sign of damage that cells cannot bound.
-        if ((u1 - u0 + 1) * (v1 - v0 + 1) > 4096) throw Error("laço degenerado");
-        for (std::int64_t v = v0; v <= v1; ++v)
-            for (std::int64_t u = u0; u <= u1; ++u) {
+    for (;;) {
+        const std::int64_t columns = static_cast<std::int64_t>(std::floor(extent / cell)) + 2;
+        std::size_t entries = 0;
+        for (std::size_t s = 0; s < segments.size() && entries <= most; ++s)
+            forEachCell(segments[s], low, cell, [&](std::int64_t u, std::int64_t v) {
                 work.spend();
-                grid[v * columns + u].push_back(s);
-            }
+                if (++entries <= most) grid[v * columns + u].push_back(s);
+            });
+        if (entries <= most) break;
+        if (cell > extent) throw Error("laço degenerado");
+        grid.clear();
+        cell *= 4;
     }
     const auto crosses = [](const Segment& p, const Segment& q) {
         // Proper crossings only: segments meeting at an end (neighbours, a

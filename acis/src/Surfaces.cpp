@@ -17,14 +17,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-// The angle step along a circle of `radius` that keeps chords within
-// `tolerance` of it and turns its normal by at most `angle`.
-double circleStep(double radius, double tolerance, double angle) {
-    double step = std::min(angle, kPi / 2);
-    if (tolerance < radius) step = std::min(step, 2 * std::acos(1 - tolerance / radius));
-    return step;
-}
-
 // The representative of `value` (modulo `period`) nearest `near`.
 double nearest(double value, double near, double period) {
     if (period <= 0 || !std::isfinite(near)) return value;
@@ -94,7 +86,7 @@ class ConeMap : public SurfaceMap {
         orient();
     }
     Vec2 steps(double tolerance, double angle) const override {
-        return {a_ * circleStep(a_, tolerance, angle), HUGE_VAL};
+        return {a_ * circleStep(a_, tolerance, angle * b_ / a_), HUGE_VAL};
     }
 
   protected:
@@ -157,7 +149,7 @@ class SphereMap : public SurfaceMap {
         const Vec3 d = p - centre_;
         const double z = dot(d, f_.z);
         const double x = dot(d, f_.x), y = dot(d, f_.y);
-        const double across = std::hypot(x, y);
+        const double across = std::sqrt(x * x + y * y);
         const double v = r_ * std::atan2(z, across);
         if (across < 1e-12 * r_) return {near.u, v};
         return {nearest(r_ * std::atan2(y, x), near.u, periodU_), v};
@@ -221,7 +213,7 @@ class TorusMap : public SurfaceMap {
         const Vec3 d = p - centre_;
         const double z = dot(d, f_.z);
         const double x = dot(d, f_.x), y = dot(d, f_.y);
-        const double across = std::hypot(x, y);
+        const double across = std::sqrt(x * x + y * y);
         const double v = nearest(minor_ * std::atan2(z, across - major_), near.v, periodV_);
         if (across < 1e-12 * (std::abs(major_) + minor_)) return {near.u, v};
         return {nearest(scaleU_ * std::atan2(y, x), near.u, periodU_), v};
@@ -305,7 +297,14 @@ class SplineMap : public SurfaceMap {
         orientation_ = (s.reversed ? -1 : 1) * (swapped_ ? -1 : 1);
         size_ = size;
         orient();
-        sampleGrid();
+    }
+    std::size_t evaluationCost() const override {
+        return 1 + static_cast<std::size_t>((s_.degreeU + 1) * (s_.degreeV + 1)) / 16;
+    }
+    std::size_t lookupCost() const override {
+        return evaluationCost() * 64 +
+               static_cast<std::size_t>(std::min(3 * s_.countU, 97) * std::min(3 * s_.countV, 97)) /
+                   16;
     }
     Vec2 steps(double, double) const override {
         // Spans of the knot vectors: the subdivision that follows checks the
@@ -354,7 +353,7 @@ class SplineMap : public SurfaceMap {
         if (swapped_) std::swap(e.du, e.dv);
         return e;
     }
-    void sampleGrid();
+    void sampleGrid() const;
 
     const SplineSurface& s_;
     bool swapped_ = false;
@@ -362,12 +361,12 @@ class SplineMap : public SurfaceMap {
     double scale_[2] = {1, 1};
     double size_ = 1;
     // Points on a grid over the parameters, to start the search for the
-    // nearest point from.
-    int gridU_ = 0, gridV_ = 0;
-    std::vector<Vec3> grid_;
+    // nearest point from; made when first needed.
+    mutable int gridU_ = 0, gridV_ = 0;
+    mutable std::vector<Vec3> grid_;
 };
 
-void SplineMap::sampleGrid() {
+void SplineMap::sampleGrid() const {
     const int spansU = (swapped_ ? s_.countV - s_.degreeV : s_.countU - s_.degreeU);
     const int spansV = (swapped_ ? s_.countU - s_.degreeU : s_.countV - s_.degreeV);
     // A few samples per knot span; the decoder bounds the spans by the input size.
@@ -381,46 +380,51 @@ void SplineMap::sampleGrid() {
                                 .point);
 }
 
-// Gauss-Newton from the nearer of `near` and the closest grid sample.
+// Gauss-Newton from `near` (the previous point of a loop, usually close), and
+// when that does not end on the point, from the closest grid sample.
 Vec2 SplineMap::parametersAt(const Vec3& p, Vec2 near) const {
-    const auto distance = [&](Vec2 q) { return length(at(q).point - p); };
     const auto clampToDomain = [&](Vec2 q) {
         if (periodU_ == 0) q.u = std::clamp(q.u, lowU_, highU_);
         if (periodV_ == 0) q.v = std::clamp(q.v, lowV_, highV_);
         return q;
     };
-    Vec2 start{lowU_, lowV_};
-    double best = HUGE_VAL;
-    for (int j = 0; j < gridV_; ++j)
-        for (int i = 0; i < gridU_; ++i) {
-            const double d = length(grid_[static_cast<std::size_t>(j * gridU_ + i)] - p);
-            if (d < best) {
-                best = d;
-                start = {lowU_ + (highU_ - lowU_) * i / (gridU_ - 1),
-                         lowV_ + (highV_ - lowV_) * j / (gridV_ - 1)};
-            }
+    const auto descend = [&](Vec2 q) {
+        double d = length(at(q).point - p);
+        for (int iteration = 0; iteration < 32; ++iteration) {
+            const SurfacePoint e = at(q);
+            const Vec3 r = p - e.point;
+            // Normal equations of the linearised distance.
+            const double a = dot(e.du, e.du), b = dot(e.du, e.dv), c = dot(e.dv, e.dv);
+            const double ru = dot(r, e.du), rv = dot(r, e.dv);
+            const double det = a * c - b * b;
+            if (!(std::abs(det) > 1e-30)) break;
+            Vec2 step{(c * ru - b * rv) / det, (a * rv - b * ru) / det};
+            // No step longer than a tenth of the domain, so that it stays local.
+            const double limit = 0.1 * std::max(highU_ - lowU_, highV_ - lowV_);
+            const double n = length(step);
+            if (n > limit) step = step * (limit / n);
+            const Vec2 next = clampToDomain(q + step);
+            const double nextDistance = length(at(next).point - p);
+            if (nextDistance > d) break;
+            const bool converged = length(next - q) < 1e-12 * (highU_ - lowU_ + highV_ - lowV_);
+            q = next, d = nextDistance;
+            if (converged) break;
         }
-    if (std::isfinite(near.u) && std::isfinite(near.v) && distance(clampToDomain(near)) <= best)
-        start = clampToDomain(near);
-    Vec2 q = start;
-    for (int iteration = 0; iteration < 32; ++iteration) {
-        const SurfacePoint e = at(q);
-        const Vec3 r = p - e.point;
-        // Normal equations of the linearised distance.
-        const double a = dot(e.du, e.du), b = dot(e.du, e.dv), c = dot(e.dv, e.dv);
-        const double ru = dot(r, e.du), rv = dot(r, e.dv);
-        const double det = a * c - b * b;
-        if (!(std::abs(det) > 1e-30)) break;
-        Vec2 step{(c * ru - b * rv) / det, (a * rv - b * ru) / det};
-        // No step longer than a tenth of the domain, so that it stays local.
-        const double limit = 0.1 * std::max(highU_ - lowU_, highV_ - lowV_);
-        const double n = length(step);
-        if (n > limit) step = step * (limit / n);
-        const Vec2 next = clampToDomain(q + step);
-        if (distance(next) > length(r)) break;
-        const bool converged = length(next - q) < 1e-12 * (highU_ - lowU_ + highV_ - lowV_);
-        q = next;
-        if (converged) break;
+        return std::pair{q, d};
+    };
+    auto [q, d] = std::isfinite(near.u) && std::isfinite(near.v) ? descend(clampToDomain(near))
+                                                                 : std::pair{near, HUGE_VAL};
+    if (!(d <= 1e-7 * size_)) {
+        if (grid_.empty()) sampleGrid();
+        Vec2 start{lowU_, lowV_};
+        double best = HUGE_VAL;
+        for (int j = 0; j < gridV_; ++j)
+            for (int i = 0; i < gridU_; ++i)
+                if (const double g = length(grid_[static_cast<std::size_t>(j * gridU_ + i)] - p);
+                    g < best)
+                    best = g, start = {lowU_ + (highU_ - lowU_) * i / (gridU_ - 1),
+                                       lowV_ + (highV_ - lowV_) * j / (gridV_ - 1)};
+        if (const auto [fromGrid, gridDistance] = descend(start); gridDistance < d) q = fromGrid;
     }
     if (periodU_ > 0) q.u = nearest(q.u, near.u, periodU_);
     if (periodV_ > 0) q.v = nearest(q.v, near.v, periodV_);
@@ -447,6 +451,17 @@ void SurfaceMap::orient() {
 void SurfaceMap::reverse() {
     side_ = -side_;
     orient();
+}
+
+std::vector<Vec3> polesOf(const Surface& surface) {
+    std::vector<Vec3> out;
+    try {
+        const std::unique_ptr<SurfaceMap> map = makeSurfaceMap(surface);
+        for (bool high : {false, true})
+            if (const std::optional<Vec3> p = map->polePoint(high)) out.push_back(*p);
+    } catch (const Error&) {
+    }
+    return out;
 }
 
 std::unique_ptr<SurfaceMap> makeSurfaceMap(const Surface& surface) {

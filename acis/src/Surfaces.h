@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "Vectors.h"
 
@@ -23,6 +24,8 @@ class SurfaceMap {
     Vec2 parameters(const Vec3& p, Vec2 near) const { return flip(parametersAt(p, flip(near))); }
     // The v of the pole `p` lies on (within `within`), if it is one.
     std::optional<double> pole(const Vec3& p, double within) const;
+    // The pole's point, at the low or high end of v, if that end is one.
+    virtual std::optional<Vec3> polePoint(bool high) const;
 
     // The period of u (or v), zero when it has none.
     double periodU() const { return periodU_; }
@@ -40,6 +43,11 @@ class SurfaceMap {
     // surface and normals turn by less than `angle` (infinite where flat).
     virtual Vec2 steps(double tolerance, double angle) const = 0;
 
+    // The work of one point and normal, and of one point's parameters, in
+    // units of an analytic surface's point.
+    virtual std::size_t evaluationCost() const { return 1; }
+    virtual std::size_t lookupCost() const { return 1; }
+
     // Makes the surface face the other way (a face reversed on its surface).
     void reverse();
 
@@ -47,7 +55,6 @@ class SurfaceMap {
     virtual Vec3 pointAt(Vec2 p) const = 0;
     virtual Vec3 normalAt(Vec2 p) const = 0;
     virtual Vec2 parametersAt(const Vec3& p, Vec2 near) const = 0;
-    virtual std::optional<Vec3> polePoint(bool high) const;
 
     // Set by each surface: +1 when its u cross v points along its own normal.
     double orientation_ = 1;
@@ -69,5 +76,9 @@ class SurfaceMap {
 // The surface's map; throws acis::Error (Portuguese) for a surface that is
 // degenerate or that this tessellator cannot evaluate.
 std::unique_ptr<SurfaceMap> makeSurfaceMap(const Surface& surface);
+
+// The points where the surface's parameters meet in a pole (a sphere's,
+// a cone's apex); none for a surface that cannot be mapped.
+std::vector<Vec3> polesOf(const Surface& surface);
 
 }  // namespace acis::detail

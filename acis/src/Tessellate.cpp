@@ -54,6 +54,21 @@ std::vector<Vec3> loopPoints(const Model& model, const Loop& loop, EdgeSampler& 
     return points;
 }
 
+// Where the surface has no normal (a spline's degenerate corner), the
+// triangles' own around the point.
+void settleNormals(Mesh& mesh) {
+    const auto unusable = [](const Vec3& n) { return !(std::abs(length(n) - 1) < 1e-6); };
+    if (std::none_of(mesh.normals.begin(), mesh.normals.end(), unusable)) return;
+    std::vector<Vec3> around(mesh.positions.size());
+    for (const auto& t : mesh.triangles) {
+        const Vec3 n = cross(mesh.positions[t[1]] - mesh.positions[t[0]],
+                             mesh.positions[t[2]] - mesh.positions[t[0]]);
+        for (std::uint32_t i : t) around[i] = around[i] + n;
+    }
+    for (std::size_t i = 0; i < mesh.normals.size(); ++i)
+        if (unusable(mesh.normals[i])) mesh.normals[i] = unit(around[i]);
+}
+
 Mesh tessellateFace(const Model& model, const Face& face, EdgeSampler& edges,
                     const TessellationLimits& limits, std::size_t maxTriangles, Work& work) {
     const Surface* surface = item(model.surfaces, face.surface);
@@ -84,8 +99,9 @@ Mesh tessellateFace(const Model& model, const Face& face, EdgeSampler& edges,
     for (const detail::Region& region : regions) {
         Triangulation triangulation(region, metric, work);
         const std::size_t made = mesh.triangles.size();
-        triangulation.refine(*map, {limits.tolerance, limits.maxNormalAngle,
-                                    maxTriangles > made ? maxTriangles - made : 0});
+        if (made + triangulation.triangleCount() > maxTriangles)
+            throw Error("face com triângulos demais para a tolerância");
+        triangulation.refine(*map, {limits.tolerance, limits.maxNormalAngle, maxTriangles - made});
         const auto& vertices = triangulation.vertices();
         // Triangles that are one point or one line in space (a pole's fan) go.
         std::vector<std::uint32_t> index(vertices.size(), UINT32_MAX);
@@ -110,6 +126,7 @@ Mesh tessellateFace(const Model& model, const Face& face, EdgeSampler& edges,
     }
     for (const Vec3& p : mesh.positions)
         if (!isFinite(p)) throw Error("face fora do alcance dos números");
+    settleNormals(mesh);
     return mesh;
 }
 
@@ -125,10 +142,6 @@ ModelMesh tessellate(const Model& model, const TessellationLimits& limits,
                      const WorkCharge& charge) {
     ModelMesh out;
     Work work(charge);
-    EdgeSampler edges(model,
-                      {limits.tolerance, limits.maxNormalAngle, limits.maxTrianglesPerFace,
-                       4 * limits.maxTrianglesPerBody},
-                      work);
     // Each lump, shell and face once, however the model's pointers repeat them.
     std::vector<bool> seenLump(model.lumps.size()), seenShell(model.shells.size()),
         seenFace(model.faces.size());
@@ -140,6 +153,13 @@ ModelMesh tessellate(const Model& model, const TessellationLimits& limits,
         return true;
     };
     try {
+        // The edges' points stay within a few times what the triangles may use.
+        const std::size_t maxEdgePoints =
+            limits.maxTrianglesPerBody > SIZE_MAX / 4 ? SIZE_MAX : 4 * limits.maxTrianglesPerBody;
+        EdgeSampler edges(
+            model,
+            {limits.tolerance, limits.maxNormalAngle, limits.maxTrianglesPerFace, maxEdgePoints},
+            work);
         for (std::size_t b = 0; b < model.bodies.size(); ++b) {
             edges.clear();
             std::size_t triangles = 0;

@@ -396,63 +396,94 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
         while (normals.size() <= v) normals.push_back(map.normal(vertices_[normals.size()].uv));
         return normals[v];
     };
+    // A pole's corners are one point whatever their u: an edge from one runs
+    // along the meridian of its other end (a cone's generator, straight), so
+    // the surface there is measured at the other corners' u and such edges are
+    // never split (their middle in the plane is not on the edge in space).
+    const auto onPole = [&](std::uint32_t v) {
+        const double pv = vertices_[v].uv.v;
+        return (map.poleAtHighV() && pv == map.highV()) || (map.poleAtLowV() && pv == map.lowV());
+    };
     std::deque<std::int32_t> queue;
     for (std::size_t t = 0; t < tris_.size(); ++t) queue.push_back(static_cast<std::int32_t>(t));
     while (!queue.empty() && tris_.size() + 2 <= r.maxTriangles) {
         const std::int32_t t = queue.front();
         queue.pop_front();
         const Tri tri = tris_[static_cast<std::size_t>(t)];
-        const Vertex& a = vertices_[tri.v[0]];
-        const Vertex& b = vertices_[tri.v[1]];
-        const Vertex& c = vertices_[tri.v[2]];
-        const double uvArea = orient(a.uv, b.uv, c.uv);
-        const double uvSize =
-            std::max({length(b.uv - a.uv), length(c.uv - b.uv), length(a.uv - c.uv)});
-        if (!(uvArea > 1e-12 * uvSize * uvSize)) continue;
-        const Vec3* p[3] = {&a.position, &b.position, &c.position};
-        double longest = 0;
-        for (int k = 0; k < 3; ++k) longest = std::max(longest, length(*p[(k + 1) % 3] - *p[k]));
-        // Too small to gain by refining: rounding, or a pole's fan.
-        if (!(longest > r.tolerance)) continue;
-        work_.spend(4);
+        const Vertex* corner[3] = {&vertices_[tri.v[0]], &vertices_[tri.v[1]],
+                                   &vertices_[tri.v[2]]};
+        const double uvArea = orient(corner[0]->uv, corner[1]->uv, corner[2]->uv);
+        double uvSize = 0, longest = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            uvSize = std::max(uvSize, length(corner[(k + 1) % 3]->uv - corner[k]->uv));
+            longest =
+                std::max(longest, length(corner[(k + 1) % 3]->position - corner[k]->position));
+        }
+        // Degenerate, or too small to gain by refining.
+        if (!(uvArea > 1e-12 * uvSize * uvSize) || !(longest > r.tolerance)) continue;
+        bool pole[3];
+        double meanU = 0;
+        int regular = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            pole[k] = onPole(tri.v[k]);
+            if (!pole[k]) meanU += corner[k]->uv.u, ++regular;
+        }
+        if (regular == 0) continue;
+        meanU /= regular;
+        const auto probe = [&](std::size_t k) {
+            return pole[k] ? Vec2{meanU, corner[k]->uv.v} : corner[k]->uv;
+        };
+        work_.spend(4 * map.evaluationCost());
         // How far the surface leaves the triangle in the middle and at the
-        // middle of each edge that may be split.
-        const Vec3 across = cross(*p[1] - *p[0], *p[2] - *p[0]);
-        const Vec3 centre = (*p[0] + *p[1] + *p[2]) * (1.0 / 3);
-        const Vec3 onSurface = map.point((a.uv + b.uv + c.uv) * (1.0 / 3));
+        // middle of each edge.
+        const Vec3 across = cross(corner[1]->position - corner[0]->position,
+                                  corner[2]->position - corner[0]->position);
+        const Vec3 centre =
+            (corner[0]->position + corner[1]->position + corner[2]->position) * (1.0 / 3);
+        const Vec3 onSurface = map.point((probe(0) + probe(1) + probe(2)) * (1.0 / 3));
         const double spread = length(across);
         double worst = spread > 1e-12 * longest * longest
                            ? std::abs(dot(onSurface - centre, across)) / spread
                            : length(onSurface - centre);
         // Split the inner edge the surface leaves most, or when the normals
         // turn too much, the longest inner edge; else add the middle.
-        int split = -1;
+        int split = -1, longestEdge = -1;
         double splitError = 0, longestInner = 0;
-        int longestEdge = -1;
         bool turns = false;
-        for (int k = 0; k < 3; ++k) {
-            const auto ki = static_cast<std::size_t>(k);
-            const std::uint32_t va = tri.v[ki], vb = tri.v[(ki + 1) % 3];
-            if (dot(normalOf(va), normalOf(vb)) < cosine && longest > 2 * r.tolerance) turns = true;
-            if (tri.fixed[ki]) continue;
-            const Vertex& from = vertices_[va];
-            const Vertex& to = vertices_[vb];
-            const double error =
-                length(map.point((from.uv + to.uv) * 0.5) - (from.position + to.position) * 0.5);
+        for (std::size_t k = 0; k < 3; ++k) {
+            const std::size_t next = (k + 1) % 3;
+            if (pole[k] || pole[next]) {
+                if (pole[k] != pole[next] && !tri.fixed[k]) {
+                    const std::size_t end = pole[k] ? next : k;
+                    const Vec2 mid{corner[end]->uv.u, (corner[k]->uv.v + corner[next]->uv.v) / 2};
+                    worst = std::max(worst,
+                                     length(map.point(mid) -
+                                            (corner[k]->position + corner[next]->position) * 0.5));
+                }
+                continue;
+            }
+            // A boundary edge cannot be split: its normals' turn is its own.
+            if (tri.fixed[k]) continue;
+            if (dot(normalOf(tri.v[k]), normalOf(tri.v[next])) < cosine &&
+                longest > 2 * r.tolerance)
+                turns = true;
+            const double error = length(map.point((corner[k]->uv + corner[next]->uv) * 0.5) -
+                                        (corner[k]->position + corner[next]->position) * 0.5);
             worst = std::max(worst, error);
-            if (error > splitError) splitError = error, split = k;
-            if (const double l = length(to.position - from.position); l > longestInner)
-                longestInner = l, longestEdge = k;
+            if (error > splitError) splitError = error, split = static_cast<int>(k);
+            if (const double l = length(corner[next]->position - corner[k]->position);
+                l > longestInner)
+                longestInner = l, longestEdge = static_cast<int>(k);
         }
         if (worst <= r.tolerance && !turns) continue;
         if (splitError <= r.tolerance) split = turns ? longestEdge : -1;
         if (split >= 0) {
             const auto si = static_cast<std::size_t>(split);
-            const Vec2 uv = (vertices_[tri.v[si]].uv + vertices_[tri.v[(si + 1) % 3]].uv) * 0.5;
+            const Vec2 uv = (corner[si]->uv + corner[(si + 1) % 3]->uv) * 0.5;
             splitEdge(t, split, addVertex(uv, map.point(uv)));
         } else {
-            const Vec2 uv = (a.uv + b.uv + c.uv) * (1.0 / 3);
-            insertInside(t, addVertex(uv, onSurface));
+            const Vec2 uv = (corner[0]->uv + corner[1]->uv + corner[2]->uv) * (1.0 / 3);
+            insertInside(t, addVertex(uv, map.point(uv)));
         }
         for (std::int32_t changed : touched_) queue.push_back(changed);
         touched_.clear();

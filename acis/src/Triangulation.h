@@ -37,6 +37,7 @@ class Triangulation {
     void refine(const SurfaceMap& map, const Refinement& refinement);
 
     const std::vector<Vertex>& vertices() const { return vertices_; }
+    std::size_t triangleCount() const { return tris_.size(); }
     std::vector<Triangle> triangles() const;
 
   private:

@@ -3,6 +3,7 @@
 
 #include <acis/Model.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace acis {
@@ -46,6 +47,16 @@ inline Vec3 perpendicular(const Vec3& n) {
 }
 
 namespace detail {
+
+// The angle step along a circle of `radius` that keeps chords within
+// `tolerance` of it and turns its tangent by at most `angle` (a quarter turn
+// at the most). For an ellipse, its major radius and the angle scaled by its
+// ratio, so that the tangent turns no faster where it is sharpest.
+inline double circleStep(double radius, double tolerance, double angle) {
+    double step = std::min(angle, 1.5707963267948966);
+    if (tolerance < radius) step = std::min(step, 2 * std::acos(1 - tolerance / radius));
+    return step;
+}
 
 struct Vec2 {
     double u = 0;
