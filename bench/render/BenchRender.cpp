@@ -111,10 +111,12 @@ void openShaded(benchmark::State& state, std::shared_ptr<const std::vector<std::
 }
 
 // A frame of orbiting by the viewer's step: the list built from the next
-// direction round, then its picture.
+// direction round, bodies decoded and tessellated once, then its picture.
 void orbitFrame(benchmark::State& state, std::shared_ptr<const dwg::Drawing> drawing) {
+    render::SolidCache solids;  // as the viewer keeps one per drawing
     render::BuildOptions options;
     options.projection = render::savedProjection(*drawing);
+    options.solids = &solids;
     for (auto _ : state) {
         options.projection = options.projection.orbited(0.05, 0);
         const render::DisplayList list = render::buildModelSpace(*drawing, options);

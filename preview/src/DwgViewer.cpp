@@ -89,6 +89,7 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     picture_ = {};
     failure_.clear();
     drawing_.reset();
+    solids_.reset();
     refining_ = false;
     if (!failure.isEmpty()) {
         showBuilt(generation, list_, failure, Refit::Open, 0);
@@ -105,6 +106,7 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     const render::VisualStyle keptStyle = style_;
     runWorker([this, bytes, cancel, generation, keepView, keptProjection, keptStyle] {
         std::shared_ptr<const dwg::Drawing> drawing;
+        auto solids = std::make_shared<render::SolidCache>();
         render::Projection saved;
         render::VisualStyle savedStyle = render::VisualStyle::Wireframe;
         std::shared_ptr<const render::DisplayList> list;
@@ -119,6 +121,7 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
             savedStyle = render::savedVisualStyle(*drawing);
             render::BuildOptions options;
             options.cancel = cancel.get();
+            options.solids = solids.get();
             options.projection = keepView ? keptProjection : saved;
             list = std::make_shared<const render::DisplayList>(
                 render::buildModelSpace(*drawing, options));
@@ -130,11 +133,12 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
         if (*cancel) return;
         QMetaObject::invokeMethod(
             this,
-            [this, generation, drawing, saved, savedStyle, keepView, keptProjection, keptStyle,
-             list, failure] {
+            [this, generation, drawing, solids, saved, savedStyle, keepView, keptProjection,
+             keptStyle, list, failure] {
                 if (generation != generation_) return;
                 if (drawing && failure.isEmpty()) {
                     drawing_ = drawing;
+                    solids_ = solids;
                     savedProjection_ = saved;
                     savedStyle_ = savedStyle;
                     projection_ = keepView ? keptProjection : saved;
@@ -159,10 +163,11 @@ void DwgViewer::startBuild(Refit refit, double tolerance) {
     update();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     cancelBuild_ = cancel;
-    runWorker([this, drawing = drawing_, projection = projection_, cancel, generation = generation_,
-               refit, tolerance] {
+    runWorker([this, drawing = drawing_, solids = solids_, projection = projection_, cancel,
+               generation = generation_, refit, tolerance] {
         render::BuildOptions options;
         options.cancel = cancel.get();
+        options.solids = solids.get();
         options.projection = projection;
         options.surfaceTolerance = tolerance;
         std::shared_ptr<const render::DisplayList> list;

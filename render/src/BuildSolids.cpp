@@ -8,6 +8,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <numbers>
 
 #include "Builder.h"
@@ -70,18 +72,49 @@ std::vector<ParameterRange> splineEdgeRanges(const acis::Curve& curve,
 }
 
 }  // namespace
+}  // namespace render::detail
+
+namespace render {
+
+struct SolidCache::Store {
+    std::mutex mutex;
+    std::unordered_map<const dwg::AcisData*, std::shared_ptr<const std::optional<acis::Model>>>
+        models;
+    std::map<std::pair<const dwg::AcisData*, double>, std::shared_ptr<const acis::ModelMesh>>
+        meshes;
+};
+
+SolidCache::SolidCache() : store_(std::make_unique<Store>()) {}
+SolidCache::~SolidCache() = default;
+
+namespace detail {
 
 const acis::Model* Builder::solidModel(const dwg::AcisData& data) {
     const auto found = solids_.find(&data);
-    if (found != solids_.end()) return found->second ? &*found->second : nullptr;
-    if (!charge(data.bytes.size() / kModelBytesPerUnit + 1)) return nullptr;
-    std::optional<acis::Model> model;
-    try {
-        model = acis::decode(data.bytes);
-    } catch (const acis::Error&) {
+    if (found != solids_.end()) return *found->second ? &**found->second : nullptr;
+    std::shared_ptr<const std::optional<acis::Model>> model;
+    if (sharedSolids_) {
+        SolidCache::Store& store = *sharedSolids_->store_;
+        const std::lock_guard lock(store.mutex);
+        const auto kept = store.models.find(&data);
+        if (kept != store.models.end()) model = kept->second;
+    }
+    if (!model) {
+        if (!charge(data.bytes.size() / kModelBytesPerUnit + 1)) return nullptr;
+        std::optional<acis::Model> decoded;
+        try {
+            decoded = acis::decode(data.bytes);
+        } catch (const acis::Error&) {
+        }
+        model = std::make_shared<const std::optional<acis::Model>>(std::move(decoded));
+        if (sharedSolids_) {
+            SolidCache::Store& store = *sharedSolids_->store_;
+            const std::lock_guard lock(store.mutex);
+            store.models.emplace(&data, model);
+        }
     }
     const auto [at, inserted] = solids_.emplace(&data, std::move(model));
-    return at->second ? &*at->second : nullptr;
+    return *at->second ? &**at->second : nullptr;
 }
 
 void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, const Style& style,
@@ -195,7 +228,7 @@ double largestStretch(const Transform& m) {
 const acis::ModelMesh* Builder::solidFaces(const dwg::AcisData& data, const acis::Model& model,
                                            const Transform& toView) {
     const auto found = solidFaces_.find(&data);
-    if (found != solidFaces_.end()) return &found->second;
+    if (found != solidFaces_.end()) return found->second.get();
     const double stretch = largestStretch(toView);
     acis::TessellationLimits limits;
     const double size = modelSize(model);
@@ -204,13 +237,31 @@ const acis::ModelMesh* Builder::solidFaces(const dwg::AcisData& data, const acis
     limits.tolerance = surfaceTolerance_ > 0 && stretch > 0 ? surfaceTolerance_ / stretch
                                                             : size * kRelativeTolerance;
     if (!(limits.tolerance >= floor) || !std::isfinite(limits.tolerance)) limits.tolerance = floor;
-    acis::ModelMesh mesh;
-    try {
-        mesh = acis::tessellate(model, limits, [this](std::size_t units) { return charge(units); });
-    } catch (const std::exception& error) {
-        surfaceFailed(error.what());
+    const std::pair key{&data, limits.tolerance};
+    std::shared_ptr<const acis::ModelMesh> mesh;
+    if (sharedSolids_) {
+        SolidCache::Store& store = *sharedSolids_->store_;
+        const std::lock_guard lock(store.mutex);
+        const auto kept = store.meshes.find(key);
+        if (kept != store.meshes.end()) mesh = kept->second;
     }
-    return &solidFaces_.emplace(&data, std::move(mesh)).first->second;
+    if (!mesh) {
+        acis::ModelMesh made;
+        try {
+            made = acis::tessellate(model, limits,
+                                    [this](std::size_t units) { return charge(units); });
+        } catch (const std::exception& error) {
+            surfaceFailed(error.what());
+        }
+        mesh = std::make_shared<const acis::ModelMesh>(std::move(made));
+        // Faces cut short by a spent or cancelled build are made again next time.
+        if (sharedSolids_ && !mesh->stopped) {
+            SolidCache::Store& store = *sharedSolids_->store_;
+            const std::lock_guard lock(store.mutex);
+            store.meshes.emplace(key, mesh);
+        }
+    }
+    return solidFaces_.emplace(&data, std::move(mesh)).first->second.get();
 }
 
 void Builder::drawSolidFaces(const dwg::AcisData& data, const acis::Model& model,
@@ -251,4 +302,5 @@ void Builder::drawSolidFaces(const dwg::AcisData& data, const acis::Model& model
         surfaceFailed(failure.empty() ? "faces não concluídas" : failure);
 }
 
-}  // namespace render::detail
+}  // namespace detail
+}  // namespace render

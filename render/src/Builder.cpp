@@ -42,6 +42,7 @@ Builder::Builder(const dwg::Drawing& drawing, const BuildOptions& options, Displ
     out.pointStyle.size = std::isfinite(h.pointDisplaySize) ? h.pointDisplaySize : 0;
     if (options.surfaceTolerance > 0 && std::isfinite(options.surfaceTolerance))
         surfaceTolerance_ = options.surfaceTolerance;
+    sharedSolids_ = options.solids;
     for (const dwg::Block& block : drawing.blocks) blocks_.emplace(block.handle, &block);
     for (const dwg::Linetype& linetype : drawing.linetypes) {
         const bool drawsSolid = linetype.dashes.empty() ||

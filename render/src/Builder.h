@@ -222,9 +222,11 @@ class Builder {
     std::unordered_map<dwg::Handle, const dwg::Linetype*> linetypes_;
     std::unordered_map<dwg::Handle, const dwg::TextStyle*> textStyles_;
     std::unordered_map<dwg::Handle, const dwg::Entity*> entities_;
-    std::unordered_map<const dwg::AcisData*, std::optional<acis::Model>>
-        solids_;  // none: undecodable
-    std::unordered_map<const dwg::AcisData*, acis::ModelMesh> solidFaces_;
+    SolidCache* sharedSolids_ = nullptr;
+    // None: undecodable.
+    std::unordered_map<const dwg::AcisData*, std::shared_ptr<const std::optional<acis::Model>>>
+        solids_;
+    std::unordered_map<const dwg::AcisData*, std::shared_ptr<const acis::ModelMesh>> solidFaces_;
     std::vector<dwg::Handle> activeBlocks_;
     Item current_;
     Surface surface_;

@@ -40,7 +40,7 @@ struct Rgb {
     Rgb operator+(const Rgb& o) const { return {r + o.r, g + o.g, b + o.b}; }
     std::uint32_t packed() const {
         const auto channel = [](double v) {
-            return static_cast<std::uint32_t>(std::clamp(std::lround(v), 0L, 255L));
+            return static_cast<std::uint32_t>(std::clamp(v + 0.5, 0.0, 255.0));
         };
         return 0xFF000000u | channel(r) << 16 | channel(g) << 8 | channel(b);
     }
@@ -115,9 +115,23 @@ class Canvas {
         const auto blue = along([&](int i) { return colours[i].b; });
         for (int y = y0; y <= y1; ++y) {
             const double py = y + 0.5;
+            // The row's pixels inside all three edges, give or take one: long
+            // thin triangles cover little of their box.
+            double from = x0, to = x1;
+            for (int i = 0; i < 3; ++i) {
+                const double rest = b[i] * py + c[i];
+                if (a[i] > 0)
+                    from = std::max(from, std::floor(-rest / a[i] - 0.5) - 1);
+                else if (a[i] < 0)
+                    to = std::min(to, std::ceil(-rest / a[i] - 0.5) + 1);
+                else if (rest < 0)
+                    to = from - 1;
+            }
+            if (!(from <= to)) continue;
+            const int first = static_cast<int>(from), last = static_cast<int>(to);
             std::size_t index = static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-                                static_cast<std::size_t>(x0);
-            for (int x = x0; x <= x1; ++x, ++index) {
+                                static_cast<std::size_t>(first);
+            for (int x = first; x <= last; ++x, ++index) {
                 const double px = x + 0.5;
                 const double w0 = a[0] * px + b[0] * py + c[0];
                 const double w1 = a[1] * px + b[1] * py + c[1];

@@ -23,6 +23,7 @@
 #pragma once
 
 #include <dwg/Drawing.h>
+#include <render/Build.h>
 #include <render/DisplayList.h>
 #include <render/View.h>
 
@@ -168,8 +169,9 @@ class DwgViewer : public QWidget {
     bool refining_ = false;
 
     std::shared_ptr<const render::DisplayList> list_;
-    // Kept to draw it again from another direction.
+    // Kept to draw it again from another direction, with its bodies' faces.
     std::shared_ptr<const dwg::Drawing> drawing_;
+    std::shared_ptr<render::SolidCache> solids_;
     render::Projection projection_;
     render::Projection savedProjection_;
     render::VisualStyle style_ = render::VisualStyle::Wireframe;

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string_view>
 
 namespace render {
@@ -27,6 +28,27 @@ struct BuildLimits {
     static constexpr std::size_t kDefaultMaxWork = 10'000'000;
 };
 
+namespace detail {
+class Builder;
+}
+
+// Bodies decoded and their faces made, kept from one build to the next of the
+// same drawing (turning it about, zooming in), so that each is done once per
+// tolerance. Builds running at once may share it; it belongs to one drawing
+// and must not outlive it.
+class SolidCache {
+  public:
+    SolidCache();
+    ~SolidCache();
+    SolidCache(const SolidCache&) = delete;
+    SolidCache& operator=(const SolidCache&) = delete;
+
+  private:
+    friend class detail::Builder;
+    struct Store;
+    std::unique_ptr<Store> store_;
+};
+
 struct BuildOptions {
     BuildLimits limits;
     // The list's points are view coordinates of this projection; the default
@@ -39,6 +61,9 @@ struct BuildOptions {
     // Read as the build goes: once it holds true, the build stops as if out
     // of work, keeping what it has, with report.cancelled set.
     const std::atomic<bool>* cancel = nullptr;
+    // Kept by the caller through the build; none: each build decodes and
+    // tessellates its bodies itself.
+    SolidCache* solids = nullptr;
 };
 
 // What a viewer or a tool says, in one line, of a list whose report is
