@@ -477,28 +477,37 @@ void Builder::extrudeArc(const Transform& ocs, Vec3 centre, double radius, doubl
                    style);
 }
 
+namespace {
+
+// How far and which way a thickness raises an entity: along its extrusion.
+Vec3 raise(const dwg::Point3& extrusion, double thickness) {
+    const Vec3 along = v3(extrusion);
+    const double n = length(along);
+    return n > 0 && std::isfinite(n) ? along * (thickness / n) : Vec3{0, 0, thickness};
+}
+
+// The frame an entity's top outline is drawn in.
+Frame raised(const Frame& frame, const Vec3& by) {
+    Frame top = frame;
+    top.transform = frame.transform * Transform::translation(by);
+    return top;
+}
+
+}  // namespace
+
 void Builder::extrudeLine(const dwg::Line& line, const Style& style, const Frame& frame) {
-    Vec3 along = v3(line.extrusion);
-    along =
-        length(along) > 0 ? along * (line.thickness / length(along)) : Vec3{0, 0, line.thickness};
+    const Vec3 up = raise(line.extrusion, line.thickness);
     const Vec3 bottom[2] = {frame.transform.apply(v3(line.start)),
                             frame.transform.apply(v3(line.end))};
     const std::size_t ends[2] = {0, 1};
-    extrudeOutline(bottom, frame.transform.applyLinear(along), false, false, false, ends, style);
-    Frame raised = frame;
-    raised.transform = frame.transform * Transform::translation(along);
-    drawLine(line, style, raised);
+    extrudeOutline(bottom, frame.transform.applyLinear(up), false, false, false, ends, style);
+    drawLine(line, style, raised(frame, up));
 }
 
 void Builder::extrudeCircle(const dwg::Circle& circle, const Style& style, const Frame& frame) {
     const Transform ocs = frame.transform * Transform::objectToWorld(v3(circle.extrusion));
     extrudeArc(ocs, v3(circle.center), circle.radius, 0, kTwoPi, circle.thickness, true, style);
-    Frame raised = frame;
-    raised.transform =
-        frame.transform *
-        Transform::translation(
-            Transform::objectToWorld(v3(circle.extrusion)).applyLinear({0, 0, circle.thickness}));
-    drawCircle(circle, style, raised);
+    drawCircle(circle, style, raised(frame, raise(circle.extrusion, circle.thickness)));
 }
 
 void Builder::extrudeArcEntity(const dwg::Arc& arc, const Style& style, const Frame& frame) {
@@ -506,12 +515,7 @@ void Builder::extrudeArcEntity(const dwg::Arc& arc, const Style& style, const Fr
     const double start = oneTurn(arc.startAngle);
     const double sweep = counterClockwiseSweep(start, oneTurn(arc.endAngle));
     extrudeArc(ocs, v3(arc.center), arc.radius, start, start + sweep, arc.thickness, false, style);
-    Frame raised = frame;
-    raised.transform =
-        frame.transform *
-        Transform::translation(
-            Transform::objectToWorld(v3(arc.extrusion)).applyLinear({0, 0, arc.thickness}));
-    drawArc(arc, style, raised);
+    drawArc(arc, style, raised(frame, raise(arc.extrusion, arc.thickness)));
 }
 
 void Builder::extrudeSolid(const dwg::Face& face, const Style& style, const Frame& frame) {
@@ -521,20 +525,13 @@ void Builder::extrudeSolid(const dwg::Face& face, const Style& style, const Fram
     const std::size_t corners[4] = {0, 1, 2, 3};
     extrudeOutline(outline, ocs.applyLinear({0, 0, face.thickness}), true, true, false, corners,
                    style);
-    Frame raised = frame;
-    raised.transform =
-        frame.transform *
-        Transform::translation(
-            Transform::objectToWorld(v3(face.extrusion)).applyLinear({0, 0, face.thickness}));
-    drawFace(face, style, raised);
+    drawFace(face, style, raised(frame, raise(face.extrusion, face.thickness)));
 }
 
 void Builder::extrudePoint(const dwg::Point& point, const Style& style, const Frame& frame) {
-    Vec3 along = v3(point.extrusion);
-    along =
-        length(along) > 0 ? along * (point.thickness / length(along)) : Vec3{0, 0, point.thickness};
     const Vec3 p = v3(point.position);
-    const Vec3 upright[2] = {frame.transform.apply(p), frame.transform.apply(p + along)};
+    const Vec3 upright[2] = {frame.transform.apply(p),
+                             frame.transform.apply(p + raise(point.extrusion, point.thickness))};
     strokePoints(upright, style);
 }
 
