@@ -363,6 +363,14 @@ void Builder::drawSubdivisionMesh(const dwg::SubdivisionMesh& mesh, const Style&
         }
         cage.addFace(face);
     }
+    if (mesh.creases.size() == mesh.edges.size())
+        for (std::size_t i = 0; i < mesh.edges.size(); ++i) {
+            const auto [a, b] = mesh.edges[i];
+            if (a >= 0 && b >= 0 && mesh.creases[i] != 0 && std::isfinite(mesh.creases[i]))
+                cage.creases.emplace(
+                    edgeKey(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b)),
+                    mesh.creases[i]);
+        }
     std::optional<std::string> problem =
         outside ? std::optional<std::string>("malha com faces fora dos seus vértices")
                 : meshProblem(cage);

@@ -15,11 +15,6 @@ double dot(const Vec3& a, const Vec3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
 
-std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b) {
-    if (a > b) std::swap(a, b);
-    return (std::uint64_t{a} << 32) | b;
-}
-
 bool finite(const Vec3& p) {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
 }
@@ -28,6 +23,7 @@ bool finite(const Vec3& p) {
 PolygonMesh withoutSlivers(const PolygonMesh& mesh) {
     PolygonMesh kept;
     kept.positions = mesh.positions;
+    kept.creases = mesh.creases;
     std::size_t at = 0;
     for (const std::uint32_t size : mesh.faceSizes) {
         if (size >= 3) kept.addFace(std::span(mesh.corners).subspan(at, size));
@@ -42,6 +38,8 @@ PolygonMesh subdivideOnce(const PolygonMesh& mesh) {
         std::uint32_t a = 0, b = 0;
         std::uint32_t faces = 0;
         Vec3 faceSum;  // of the face points on either side
+        double crease = 0;
+        bool sharp() const { return faces != 2 || crease != 0; }
     };
     std::vector<EdgeInfo> edges;
     std::unordered_map<std::uint64_t, std::uint32_t> edgeIndex;
@@ -65,9 +63,13 @@ PolygonMesh subdivideOnce(const PolygonMesh& mesh) {
         facePoints[f] = centre;
         for (std::uint32_t i = 0; i < n; ++i) {
             const std::uint32_t a = mesh.corners[at + i], b = mesh.corners[at + (i + 1) % n];
+            const std::uint64_t key = edgeKey(a, b);
             const auto [found, added] =
-                edgeIndex.emplace(edgeKey(a, b), static_cast<std::uint32_t>(edges.size()));
-            if (added) edges.push_back({a, b, 0, {}});
+                edgeIndex.emplace(key, static_cast<std::uint32_t>(edges.size()));
+            if (added) {
+                const auto crease = mesh.creases.find(key);
+                edges.push_back({a, b, 0, {}, crease == mesh.creases.end() ? 0.0 : crease->second});
+            }
             EdgeInfo& e = edges[found->second];
             ++e.faces;
             e.faceSum = e.faceSum + centre;
@@ -83,7 +85,7 @@ PolygonMesh subdivideOnce(const PolygonMesh& mesh) {
             edgeSum[v] = edgeSum[v] + middle;
             ++edgeCount[v];
         }
-        if (e.faces == 1) {
+        if (e.sharp()) {
             borderSum[e.a] = borderSum[e.a] + mesh.positions[e.b];
             borderSum[e.b] = borderSum[e.b] + mesh.positions[e.a];
             ++borderCount[e.a];
@@ -95,9 +97,11 @@ PolygonMesh subdivideOnce(const PolygonMesh& mesh) {
     out.positions.reserve(vertexCount + edges.size() + facePoints.size());
     for (std::size_t v = 0; v < vertexCount; ++v) {
         const Vec3 p = mesh.positions[v];
+        const bool sheet = faceCount[v] >= 3 && faceCount[v] == edgeCount[v];
         if (borderCount[v] == 2) {
             out.positions.push_back((p * 6 + borderSum[v]) * (1.0 / 8));
-        } else if (borderCount[v] == 0 && faceCount[v] >= 3 && faceCount[v] == edgeCount[v]) {
+        } else if (sheet && borderCount[v] <= 1) {
+            // A lone crease ending inside the surface leaves it smooth there.
             const double n = faceCount[v];
             const Vec3 faces = faceSum[v] * (1 / n), middles = edgeSum[v] * (1 / n);
             out.positions.push_back((faces + middles * 2 + p * (n - 3)) * (1 / n));
@@ -108,9 +112,18 @@ PolygonMesh subdivideOnce(const PolygonMesh& mesh) {
         }
     }
     const auto edgeBase = static_cast<std::uint32_t>(out.positions.size());
-    for (const EdgeInfo& e : edges) {
+    for (std::size_t i = 0; i < edges.size(); ++i) {
+        const EdgeInfo& e = edges[i];
         const Vec3 sum = mesh.positions[e.a] + mesh.positions[e.b];
-        out.positions.push_back(e.faces == 2 ? (sum + e.faceSum) * 0.25 : sum * 0.5);
+        out.positions.push_back(e.sharp() ? sum * 0.5 : (sum + e.faceSum) * 0.25);
+        // Both halves of a creased edge stay creased one step less.
+        if (e.crease != 0) {
+            const double left = e.crease < 0 ? e.crease : std::max(e.crease - 1, 0.0);
+            if (left == 0) continue;
+            const auto middle = edgeBase + static_cast<std::uint32_t>(i);
+            out.creases.emplace(edgeKey(e.a, middle), left);
+            out.creases.emplace(edgeKey(middle, e.b), left);
+        }
     }
     const auto faceBase = static_cast<std::uint32_t>(out.positions.size());
     out.positions.insert(out.positions.end(), facePoints.begin(), facePoints.end());
@@ -141,6 +154,11 @@ bool isConvex(std::span<const Vec3> corners, const Vec3& normal) {
 }
 
 }  // namespace
+
+std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b) {
+    if (a > b) std::swap(a, b);
+    return (std::uint64_t{a} << 32) | b;
+}
 
 void PolygonMesh::addFace(std::span<const std::uint32_t> face) {
     corners.insert(corners.end(), face.begin(), face.end());

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace render::detail {
@@ -21,10 +22,16 @@ struct PolygonMesh {
     std::vector<Vec3> positions;
     std::vector<std::uint32_t> corners;
     std::vector<std::uint32_t> faceSizes;
+    // Edges kept sharp while smoothing, by edgeKey(): for that many steps,
+    // or every step when below zero.
+    std::unordered_map<std::uint64_t, double> creases;
 
     std::size_t faceCount() const { return faceSizes.size(); }
     void addFace(std::span<const std::uint32_t> face);
 };
+
+// An edge between two positions, whichever way round.
+std::uint64_t edgeKey(std::uint32_t a, std::uint32_t b);
 
 // Why a mesh cannot be used, in Portuguese; none when every face has three
 // corners or more, all inside its positions, and every position is finite.
@@ -35,9 +42,10 @@ using ChargeWork = std::function<bool(std::size_t units)>;
 
 // Catmull-Clark subdivision, `levels` times, of a valid mesh: every face of n
 // corners becomes n quadrilaterals and the surface rounds off towards the
-// limit the cage stands for; edges with a face on one side only stay on the
-// cage's border (cubic B-spline rule). Levels are clamped so that the result
-// keeps to `maxFaces`; none when `charge` runs out.
+// limit the cage stands for; edges with a face on one side only, and creased
+// ones while their crease lasts, stay sharp (cubic B-spline rule along them,
+// corners where three meet). Levels are clamped so that the result keeps to
+// `maxFaces`; none when `charge` runs out.
 std::optional<PolygonMesh> subdivide(const PolygonMesh& mesh, int levels, std::size_t maxFaces,
                                      const ChargeWork& charge);
 

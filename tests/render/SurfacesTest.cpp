@@ -210,6 +210,39 @@ TEST(Meshes, CatmullClarkRoundsACubeTowardsItsLimit) {
     }
 }
 
+TEST(Meshes, CreasedEdgesStaySharpForAsManyStepsAsTheySay) {
+    struct Case {
+        const char* name;
+        double crease;
+        bool staysACube;
+    };
+    const Case cases[] = {
+        {"sharp at every step", -1, true},
+        {"sharp for two steps", 2, true},
+        {"sharp for the first step only", 1, false},
+        {"smooth", 0, false},
+    };
+    for (const Case& c : cases) {
+        PolygonMesh creased = cube();
+        std::size_t at = 0;
+        for (const std::uint32_t size : creased.faceSizes) {
+            for (std::uint32_t i = 0; i < size; ++i)
+                creased.creases[render::detail::edgeKey(
+                    creased.corners[at + i], creased.corners[at + (i + 1) % size])] = c.crease;
+            at += size;
+        }
+        const auto smoothed = render::detail::subdivide(creased, 2, 1'000'000, any);
+        ASSERT_TRUE(smoothed) << c.name;
+        // Every point of a cube that stayed one lies on its faces.
+        bool onTheCube = true;
+        for (const Vec3& p : smoothed->positions)
+            onTheCube =
+                onTheCube &&
+                std::abs(std::max({std::abs(p.x), std::abs(p.y), std::abs(p.z)}) - 1) < 1e-12;
+        EXPECT_EQ(onTheCube, c.staysACube) << c.name;
+    }
+}
+
 TEST(Meshes, SubdivisionIsBoundedAndStopsWhenTheWorkRunsOut) {
     const auto huge = render::detail::subdivide(cube(), 1000, 1000, any);
     ASSERT_TRUE(huge);
