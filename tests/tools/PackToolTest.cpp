@@ -59,17 +59,18 @@ TEST(PackTool, ExitStatusAndStderrSayWhatWasLeftOut) {
     };
     const Case cases[] = {
         {"all packed",
-         "--output " + shellQuoted(temp.path() / "a") + " 9 " + shellQuoted(temp.path() / "bons"), 0,
-         nullptr},
+         "--output " + shellQuoted(temp.path() / "a") + " 9 " + shellQuoted(temp.path() / "bons"),
+         0, nullptr},
         {"one left out",
-         "--output " + shellQuoted(temp.path() / "b") + " 9 " + shellQuoted(temp.path() / "mistos"), 1,
-         "Quebrado.DWG"},
+         "--output " + shellQuoted(temp.path() / "b") + " 9 " + shellQuoted(temp.path() / "mistos"),
+         1, "Quebrado.DWG"},
         {"no output given", "9 " + shellQuoted(temp.path() / "bons"), 2, "uso:"},
         {"category out of range",
-         "--output " + shellQuoted(temp.path() / "c") + " 14 " + shellQuoted(temp.path() / "bons"), 2,
-         "uso:"},
+         "--output " + shellQuoted(temp.path() / "c") + " 14 " + shellQuoted(temp.path() / "bons"),
+         2, "uso:"},
         {"missing folder",
-         "--output " + shellQuoted(temp.path() / "c") + " 3 " + shellQuoted(temp.path() / "nada"), 2, "nada"},
+         "--output " + shellQuoted(temp.path() / "c") + " 3 " + shellQuoted(temp.path() / "nada"),
+         2, "nada"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -148,7 +149,44 @@ TEST(PackTool, ThumbnailsShowA3DDrawingFromItsSavedDirection) {
     EXPECT_NEAR(inkAspect(thumbnail), expected, 0.05 * expected);
 }
 
-std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+// How much of its ink box a thumbnail covers: faces fill it, lines do not.
+double inkCover(const QImage& image) {
+    const QRectF share = testsupport::inkBox(image);  // of the image's size
+    const QRect box = QRectF(share.x() * image.width(), share.y() * image.height(),
+                             share.width() * image.width(), share.height() * image.height())
+                          .toAlignedRect();
+    int inked = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            inked += image.pixel(x, y) != qRgb(255, 255, 255);
+    return box.isEmpty() ? 0 : inked / double(box.width() * box.height());
+}
+
+TEST(PackTool, ThumbnailsShadeA3DBlockAndDrawA2DOneAsItIs) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    TempFolder temp;
+    fs::create_directories(temp.path() / "in");
+    fs::copy_file(testsupport::samplesFolder() / "R2018/restaurant_LAVAMANOS.dwg",
+                  temp.path() / "in" / "Pia.DWG");
+    writeFile(temp.path() / "in" / "Plano.DWG", wideDrawing());
+    ASSERT_EQ(runPack("--install " + shellQuoted(temp.path() / "out") + " --output " +
+                      shellQuoted(temp.path() / "out") + " 5 " + shellQuoted(temp.path() / "in"))
+                  .exitCode,
+              0);
+    const auto thumbnail = [&](const char* name) {
+        return QImage(
+            QString::fromStdString((temp.path() / "out" / "Blocos" / "5" / "IMG" / name).string()));
+    };
+    const QImage shaded = thumbnail("Pia.PNG"), plan = thumbnail("Plano.PNG");
+    ASSERT_FALSE(shaded.isNull());
+    ASSERT_FALSE(plan.isNull());
+    EXPECT_GT(inkCover(shaded), 0.4);
+    EXPECT_LT(inkCover(plan), 0.1);
+}
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 signing::PublicKey publicKeyIn(const fs::path& folder) {
     std::string text = readFile(folder / "tessaly-pacotes.pub");
@@ -163,7 +201,7 @@ TEST(PackTool, KeygenWritesAPairOnceWithAPrivateSecret) {
     const fs::path keys = temp.path() / "chaves";
     const ToolRun first = runPack("keygen " + shellQuoted(keys));
     ASSERT_EQ(first.exitCode, 0) << first.output;
-    struct stat secret{};
+    struct stat secret {};
     ASSERT_EQ(::stat((keys / "tessaly-pacotes.chave").c_str(), &secret), 0);
     EXPECT_EQ(secret.st_mode & 0777, 0600u);
     const std::string before = readFile(keys / "tessaly-pacotes.chave");
