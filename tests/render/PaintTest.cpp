@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <map>
 
 #include "HostileDrawings.h"
 #include "PreviewImages.h"
@@ -76,6 +77,38 @@ TEST(PaintTest, PaintingFollowsTheViewAndTheDeviceRatio) {
     painter.end();
     EXPECT_EQ(image.pixelColor(100, 100), QColor(0, 0, 255));
     EXPECT_EQ(image.pixelColor(10, 190), QColor(Qt::white));
+}
+
+TEST(PaintTest, SurfacesAreRasterisedAtTheDevicesPixelsInTheLooksThatShowFaces) {
+    TestDrawing t;
+    dwg::Face face;
+    face.kind = dwg::Face::Kind::Face3D;
+    face.corners = {dwg::Point3{0, 0, 0}, {100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
+    t.add(TestDrawing::kModel, "3DFACE", face, TestDrawing::kLayerZero, dwg::Color::fromIndex(1));
+    const render::DisplayList list = render::buildModelSpace(t.drawing);
+    struct Case {
+        render::VisualStyle style;
+        QColor middle;  // of the face, lit straight on in the shaded look
+        QColor edge;    // red, or the shaded look's edge colour
+    };
+    const Case cases[] = {{render::VisualStyle::Wireframe, Qt::white, Qt::red},
+                          {render::VisualStyle::Hidden, Qt::white, Qt::red},
+                          {render::VisualStyle::Shaded, QColor(224, 0, 0), Qt::black}};
+    for (const Case& c : cases) {
+        QImage image(202, 202, QImage::Format_RGB32);
+        image.setDevicePixelRatio(2);  // 101 x 101 logical pixels
+        QPainter painter(&image);
+        // The face's top edge at logical y 25.25: device rows 49.5 to 51.5.
+        render::paint(painter, list, render::View::fit(list.extents, 101, 101, 0.25), Qt::white,
+                      c.style);
+        painter.end();
+        const int style = static_cast<int>(c.style);
+        EXPECT_EQ(image.pixelColor(101, 101), c.middle) << style;
+        // The edges a logical pixel wide, as the painter draws lines: two device pixels.
+        EXPECT_EQ(image.pixelColor(101, 50), c.edge) << style;
+        EXPECT_NE(image.pixelColor(101, 49), QColor(Qt::white)) << style;
+        EXPECT_EQ(image.pixelColor(101, 47), QColor(Qt::white)) << style;
+    }
 }
 
 class DwgRenderTest : public ::testing::Test {
@@ -184,6 +217,26 @@ TEST_F(DwgRenderTest, SavedViewFramesTheDrawingAsItsOwnPreviewDoes) {
 
 }  // namespace
 
+TEST_F(DwgRenderTest, StylesDrawASolidsFacesOrItsLines) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const QString sample = QString::fromStdString(
+        (testsupport::samplesFolder() / "R2018/restaurant_LAVAMANOS.dwg").string());
+    const QString png = dir.filePath("out.png");
+    std::map<QString, int> ink;
+    for (const QString style : {"wireframe", "hidden", "shaded", "saved"}) {
+        ASSERT_EQ(run({"--view", "saved", "--size", "400x200", "--style", style, sample, png}), 0)
+            << style.toStdString();
+        const QImage image(png);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ink[style] += image.pixel(x, y) != qRgb(255, 255, 255);
+    }
+    EXPECT_LT(ink["hidden"], ink["wireframe"]);
+    EXPECT_GT(ink["shaded"], 2 * ink["wireframe"]);
+    EXPECT_EQ(ink["saved"], ink["shaded"]);  // it was saved in a realistic look
+    EXPECT_EQ(run({"--style", "sombreado", sample, png}), 2);
+}
+
 TEST(DwgRenderBudgetTest, ADrawingCutShortIsStillWrittenAndSaid) {
     struct Case {
         const char* name;
@@ -211,8 +264,9 @@ TEST(DwgRenderBudgetTest, ADrawingCutShortIsStillWrittenAndSaid) {
         EXPECT_EQ(process.exitCode(), 0);
         const QString errors = QString::fromUtf8(process.readAllStandardError());
         if (c.simplified)
-            EXPECT_EQ(errors, QStringLiteral(
-                                  "Desenho simplificado: parte dos elementos não foi desenhada.\n"));
+            EXPECT_EQ(
+                errors,
+                QStringLiteral("Desenho simplificado: parte dos elementos não foi desenhada.\n"));
         else
             EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
         EXPECT_FALSE(QImage(png).isNull());
