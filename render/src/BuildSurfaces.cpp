@@ -423,6 +423,7 @@ void Builder::drawSubdivisionMesh(const dwg::SubdivisionMesh& mesh, const Style&
 // --- thickness ------------------------------------------------------------
 
 int Builder::wallSegments(double radius, double sweep) const {
+    if (!std::isfinite(radius) || !std::isfinite(sweep)) return kMinWallSegments;
     const double r = std::abs(radius);
     const double tolerance = std::min(facetTolerance(r), r);
     double n = kMinWallSegments;
