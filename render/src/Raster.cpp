@@ -87,12 +87,11 @@ class Canvas {
         const double maxX = std::max({v[0].at.x, v[1].at.x, v[2].at.x});
         const double minY = std::min({v[0].at.y, v[1].at.y, v[2].at.y});
         const double maxY = std::max({v[0].at.y, v[1].at.y, v[2].at.y});
-        const int x0 = std::max(0, static_cast<int>(std::ceil(std::max(minX - 0.5, -1.0))));
-        const int x1 =
-            std::min(width_ - 1, static_cast<int>(std::floor(std::min(maxX - 0.5, 1e9))));
-        const int y0 = std::max(0, static_cast<int>(std::ceil(std::max(minY - 0.5, -1.0))));
-        const int y1 =
-            std::min(height_ - 1, static_cast<int>(std::floor(std::min(maxY - 0.5, 1e9))));
+        // Pixel centres inside the box.
+        const int x0 = pixel(std::ceil(minX - 0.5), width_);
+        const int x1 = pixel(std::floor(maxX - 0.5), width_ - 1);
+        const int y0 = pixel(std::ceil(minY - 0.5), height_);
+        const int y1 = pixel(std::floor(maxY - 0.5), height_ - 1);
         if (x0 > x1 || y0 > y1) return;
         if (!charge(double(x1 - x0 + 1) * double(y1 - y0 + 1))) return;
         const double inverse = 1 / area;
@@ -164,6 +163,7 @@ class Canvas {
     // axis and covering across it by distance from its middle.
     void line(Vec2 a, Vec2 b, double depthA, double depthB, const Rgb& colour, double width,
               bool test) {
+        if (!clipToCanvas(a, b, depthA, depthB, width)) return;
         const double dx = b.x - a.x, dy = b.y - a.y;
         const bool steep = std::abs(dy) > std::abs(dx);
         if (steep) {
@@ -193,8 +193,11 @@ class Canvas {
             // The share of this column the line covers along its length.
             const double inRun = std::min(b.x, m + 1.0) - std::max(a.x, double(m));
             const double lengthCover = run > 0 ? std::clamp(inRun, 0.0, 1.0) : 1;
-            const int lo = static_cast<int>(std::floor(middle - half * across - 0.5));
-            const int hi = static_cast<int>(std::ceil(middle + half * across + 0.5));
+            const int minorLimit = steep ? width_ : height_;
+            const int lo =
+                static_cast<int>(std::max(std::floor(middle - half * across - 0.5), -1.0));
+            const int hi = static_cast<int>(
+                std::min(std::ceil(middle + half * across + 0.5), double(minorLimit)));
             for (int n = lo; n <= hi; ++n) {
                 const double distance = std::abs(n + 0.5 - middle) / across;
                 const double cover = std::clamp(half + 0.5 - distance, 0.0, 1.0) * lengthCover;
@@ -228,10 +231,10 @@ class Canvas {
             at += size;
         }
         if (edges.empty() || box.empty()) return;
-        const int x0 = std::max(0, static_cast<int>(std::floor(std::max(box.minX, -1.0))));
-        const int x1 = std::min(width_ - 1, static_cast<int>(std::floor(std::min(box.maxX, 1e9))));
-        const int y0 = std::max(0, static_cast<int>(std::floor(std::max(box.minY, -1.0))));
-        const int y1 = std::min(height_ - 1, static_cast<int>(std::floor(std::min(box.maxY, 1e9))));
+        const int x0 = pixel(std::floor(box.minX), width_);
+        const int x1 = pixel(std::floor(box.maxX), width_ - 1);
+        const int y0 = pixel(std::floor(box.minY), height_);
+        const int y1 = pixel(std::floor(box.maxY), height_ - 1);
         if (x0 > x1 || y0 > y1) return;
         if (!charge(double(x1 - x0 + 1) * double(y1 - y0 + 1) +
                     double(edges.size()) * (y1 - y0 + 1) / kPixelsPerWorkUnit))
@@ -273,6 +276,45 @@ class Canvas {
     }
 
   private:
+    // A pixel index from a coordinate, kept within 0 .. limit whatever it was.
+    static int pixel(double at, int limit) {
+        return static_cast<int>(std::clamp(std::isnan(at) ? 0.0 : at, 0.0, double(limit)));
+    }
+
+    // Cuts the segment to the canvas and a line's width around it (Liang-
+    // Barsky), its depths with it; false when nothing of it is left.
+    bool clipToCanvas(Vec2& a, Vec2& b, double& depthA, double& depthB, double width) const {
+        if (!std::isfinite(a.x) || !std::isfinite(a.y) || !std::isfinite(b.x) ||
+            !std::isfinite(b.y) || !std::isfinite(width))
+            return false;
+        const double pad = width + 2;
+        const Vec2 d = b - a;
+        double t0 = 0, t1 = 1;
+        const double limits[4][2] = {{-d.x, a.x + pad},
+                                     {d.x, width_ + pad - a.x},
+                                     {-d.y, a.y + pad},
+                                     {d.y, height_ + pad - a.y}};
+        for (const auto& [q, room] : limits) {
+            if (q == 0) {
+                if (room < 0) return false;
+                continue;
+            }
+            const double t = room / q;
+            if (q < 0)
+                t0 = std::max(t0, t);
+            else
+                t1 = std::min(t1, t);
+        }
+        if (t0 > t1) return false;
+        const Vec2 from = a + d * t0, to = a + d * t1;
+        const double depthFrom = depthA + (depthB - depthA) * t0;
+        depthB = depthA + (depthB - depthA) * t1;
+        depthA = depthFrom;
+        a = from;
+        b = to;
+        return true;
+    }
+
     // depth = a x + b y + c across a flat polygon; a polygon seen edge-on
     // takes its nearest depth everywhere.
     struct Plane {
@@ -363,8 +405,9 @@ class CanvasSink final : public DeviceSink {
     }
 
     void dot(const Colour& colour, Vec2 point, double depth) override {
-        canvas_.blend(static_cast<int>(std::floor(point.x)), static_cast<int>(std::floor(point.y)),
-                      colourOf(colour), 1, depth, test_);
+        if (!(point.x >= 0 && point.y >= 0 && point.x < 1e9 && point.y < 1e9)) return;
+        canvas_.blend(static_cast<int>(point.x), static_cast<int>(point.y), colourOf(colour), 1,
+                      depth, test_);
     }
 
   private:

@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <cmath>
+#include <functional>
+#include <limits>
 
 #include "TestDrawing.h"
 
@@ -223,6 +225,49 @@ TEST(Raster, PerspectiveEnlargesWhatIsNearerAndLeavesOutWhatIsBehindTheEye) {
     const DisplayList asSaved = render::buildModelSpaceAsSaved(scene.drawing.drawing);
     EXPECT_DOUBLE_EQ(asSaved.eyeDistance, 40);
     EXPECT_NEAR(asSaved.extents.width(), 20, 1e-9);
+}
+
+TEST(Raster, FarAndBrokenGeometryIsDrawnWithinThePicture) {
+    struct Case {
+        const char* name;
+        std::function<void(Scene&)> add;
+    };
+    const Case cases[] = {
+        {"a face reaching far beyond the view",
+         [](Scene& s) {
+             s.add(face({-1e294, 0, 0}, {1e294, 0, 0}, {0, 1e294, 5}, {0, 1, 0}), 1);
+         }},
+        {"a circle of no finite size, given a thickness",
+         [](Scene& s) {
+             dwg::Circle circle;
+             circle.radius = std::numeric_limits<double>::infinity();
+             circle.thickness = 3;
+             s.drawing.add(TestDrawing::kModel, "CIRCLE", circle);
+         }},
+        {"a round wall with a silhouette far out",
+         [](Scene& s) {
+             dwg::Circle circle;
+             circle.center = {1e200, 0, 0};
+             circle.radius = 1e199;
+             circle.thickness = 1e200;
+             s.drawing.add(TestDrawing::kModel, "CIRCLE", circle);
+         }},
+    };
+    for (const Case& c : cases) {
+        Scene scene;
+        scene.add(level(0, 0, 10, 10, 0), 1);
+        c.add(scene);
+        const DisplayList list = render::buildModelSpace(scene.drawing.drawing);
+        // The view of the small square: everything else lies far outside it.
+        const render::View view = render::View::fit({0, 0, 10, 10}, 64, 64);
+        for (const VisualStyle style : {VisualStyle::Hidden, VisualStyle::Shaded}) {
+            render::RasterOptions options;
+            options.style = style;
+            const Picture picture = render::rasterise(list, view, options);
+            EXPECT_FALSE(picture.truncated) << c.name;
+            EXPECT_EQ(picture.pixels.size(), 64u * 64u) << c.name;
+        }
+    }
 }
 
 TEST(Raster, WorkAndSizeAreBounded) {
