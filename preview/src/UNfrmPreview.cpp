@@ -65,18 +65,15 @@ bool removeFile(const library::RunJournal& journal, const fs::path& file) {
 // else is overwritten or deleted.
 fs::path previewDrawingPath(const fs::path& root, const fs::path& blockName,
                             const fs::path& leftOver) {
-    fs::path candidate = root / blockName;
-    candidate += ".DWG";
     // A link counts as taken even when it leads nowhere: the drawing is never
     // written through it.
     const auto taken = [](const fs::path& path) {
         struct stat info;
         return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
     };
-    for (int n = 1; taken(candidate) && candidate != leftOver; ++n) {
-        candidate = root / blockName;
-        candidate += "~" + std::to_string(n) + ".DWG";
-    }
+    fs::path candidate = root / library::previewDrawingName(blockName, 0);
+    for (int n = 1; taken(candidate) && candidate != leftOver; ++n)
+        candidate = root / library::previewDrawingName(blockName, n);
     return candidate;
 }
 
