@@ -66,7 +66,8 @@ Typed pasteAndType(browser::TfrmVisualizar& window, const std::string& pasted) {
         const qint64 now = clock.nsecsElapsed();
         result.longestGapMs = std::max(result.longestGapMs, (now - lastTick) / 1e6);
         lastTick = now;
-        if (typed && !window.tProcurar->isActive() && !window.cArea->placeholderText().isEmpty()) {
+        if (typed && !window.tProcurar->isActive() && !window.searching() &&
+            !window.cArea->placeholderText().isEmpty()) {
             result.answeredMs = now / 1e6;
             loop.quit();
         } else if (now / 1'000'000 > kDeadlineMs) {

@@ -36,6 +36,9 @@ constexpr double kMaxDrawingExtent = 1e15;
 // INSUNITS runs from 0 (none) to 24 (US survey miles).
 constexpr int kMaxInsertionUnits = 24;
 
+// The database engine is asked whether to stop after this many steps of its own.
+constexpr int kStepsBetweenStopChecks = 2000;
+
 // The database and the files SQLite keeps beside it while writing.
 constexpr const char* kFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
 
@@ -49,6 +52,8 @@ CREATE VIRTUAL TABLE block_words USING fts5(name, drawing, tokenize='unicode61',
 
 IndexError::Reason reasonOf(int result) {
     switch (result & 0xFF) {
+        case SQLITE_INTERRUPT:
+            return IndexError::Reason::Stopped;
         case SQLITE_CORRUPT:
         case SQLITE_NOTADB:
         case SQLITE_FORMAT:
@@ -186,16 +191,30 @@ IndexError damagedRow() {
     return IndexError(IndexError::Reason::Damaged, "o índice de busca tem um bloco inválido");
 }
 
-// Every word must be there, the last one as a prefix. Folded words hold only
-// letters and digits, so quoting them is enough to keep FTS5's syntax out.
-std::string matchExpression(const std::vector<std::string>& queryWords) {
+// Folded words hold only letters and digits, so quoting them is enough to keep
+// FTS5's syntax out.
+std::string matchExpression(const QueryTerms& terms) {
     std::string expression;
-    for (std::size_t i = 0; i < queryWords.size(); ++i) {
+    for (const std::string& word : terms.words) {
         if (!expression.empty()) expression += ' ';
-        expression += '"' + queryWords[i] + '"';
-        if (i + 1 == queryWords.size()) expression += '*';
+        expression += '"' + word + '"';
+    }
+    if (!terms.prefix.empty()) {
+        if (!expression.empty()) expression += ' ';
+        expression += '"' + terms.prefix + "\"*";
     }
     return expression;
+}
+
+// The first maxCharacters characters of UTF-8 text, or all of it.
+std::string_view leadingCharacters(std::string_view text, std::size_t maxCharacters) {
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        // A character starts at every byte that does not continue one.
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && characters++ == maxCharacters)
+            return text.substr(0, at);
+    }
+    return text;
 }
 
 // What is at `path` itself, a link not followed. A file with other names
@@ -287,6 +306,26 @@ const SchemaRows& expectedSchemaRows() {
 
 }  // namespace
 
+QueryTerms queryTerms(std::string_view query) {
+    std::vector<std::string> typed =
+        words(leadingCharacters(query, static_cast<std::size_t>(kMaxQueryCharacters)));
+    QueryTerms terms;
+    if (typed.empty()) return terms;
+    std::string last = std::move(typed.back());
+    typed.pop_back();
+    for (std::string& word : typed) {
+        if (terms.words.size() == kMaxQueryWords) return terms;
+        if (std::find(terms.words.begin(), terms.words.end(), word) == terms.words.end())
+            terms.words.push_back(std::move(word));
+    }
+    // A whole word beginning with the prefix already finds only blocks it finds.
+    const bool implied =
+        std::any_of(terms.words.begin(), terms.words.end(),
+                    [&last](const std::string& word) { return word.starts_with(last); });
+    if (!implied && terms.words.size() < kMaxQueryWords) terms.prefix = std::move(last);
+    return terms;
+}
+
 BlockIndex::BlockIndex(const fs::path& file, Open mode)
     : file_(file), writer_(mode != Open::Existing) {
     checkPlace(file);
@@ -351,11 +390,20 @@ void BlockIndex::openFile(int flags) {
                          "não foi possível abrir o índice de busca: " + why);
     }
     sqlite3_busy_timeout(db_, writer_ ? kWriterBusyMs : kReaderBusyMs);
+    if (stop_) stopWhen(stop_);
 }
 
 void BlockIndex::close() {
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
+}
+
+void BlockIndex::stopWhen(std::function<bool()> stop) {
+    stop_ = std::move(stop);
+    if (!db_) return;
+    sqlite3_progress_handler(
+        db_, kStepsBetweenStopChecks,
+        [](void* self) { return static_cast<BlockIndex*>(self)->stop_() ? 1 : 0; }, this);
 }
 
 // Reads only: the application id, the version and the exact rows of the
@@ -495,16 +543,16 @@ void BlockIndex::removeRows(int category) {
 
 Found BlockIndex::find(std::string_view query, const library::InstalledFlags& among,
                        std::size_t limit) {
-    const std::vector<std::string> queryWords = words(query);
+    const QueryTerms terms = queryTerms(query);
     Found found;
-    if (queryWords.empty()) return found;
+    if (terms.words.empty() && terms.prefix.empty()) return found;
     const auto wanted = [&among](std::int64_t category) {
         return validCategory(category) && among[static_cast<std::size_t>(category)];
     };
     // One pass over the word index counts them all and keeps the first ids;
     // only the blocks listed are looked up.
     Statement ids(db_, "SELECT rowid FROM block_words WHERE block_words MATCH ?1 ORDER BY rowid");
-    ids.bind(1, matchExpression(queryWords));
+    ids.bind(1, matchExpression(terms));
     std::vector<std::int64_t> listed;
     while (ids.step()) {
         const std::int64_t id = ids.integer(0);

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -38,6 +39,8 @@ class IndexError : public std::runtime_error {
         Damaged,
         // Not ours to touch: a link or another program's database. Left as it is.
         Refused,
+        // Stopped on request before it finished.
+        Stopped,
     };
     IndexError(Reason reason, const std::string& what)
         : std::runtime_error(what), reason_(reason) {}
@@ -69,11 +72,32 @@ struct Hit {
 struct Found {
     std::vector<Hit> hits;
     std::size_t total = 0;  // all the blocks found, also those beyond the limit
+
+    bool operator==(const Found&) const = default;
 };
 
 // A first letter typed finds most of a large library: more blocks than this
 // are counted, not listed.
 inline constexpr std::size_t kMaxHits = 2000;
+
+// A search looks at no more than this many characters (the search field holds
+// no more) and for no more than this many distinct words: every word costs a
+// pass over its part of the word index, and text pasted by mistake may hold
+// thousands.
+inline constexpr int kMaxQueryCharacters = 100;
+inline constexpr std::size_t kMaxQueryWords = 12;
+
+// What a query looks for: every word of `words` whole, and a word beginning
+// with `prefix`, the last word typed, which may be unfinished. Each word once,
+// in the order typed, at most kMaxQueryWords in all; the prefix is left out
+// when a whole word already begins with it.
+struct QueryTerms {
+    std::vector<std::string> words;
+    std::string prefix;
+
+    bool operator==(const QueryTerms&) const = default;
+};
+QueryTerms queryTerms(std::string_view query);
 
 class BlockIndex {
   public:
@@ -104,6 +128,10 @@ class BlockIndex {
     // True when opening found a damaged file and replaced it.
     bool rebuilt() const { return rebuilt_; }
 
+    // From now on a statement running when stop() returns true fails with
+    // Reason::Stopped; it is asked every few thousand steps of the database.
+    void stopWhen(std::function<bool()> stop);
+
     // The fingerprint the category's part was read from; nothing when the
     // category has no part.
     std::optional<std::uint64_t> fingerprint(int category);
@@ -111,10 +139,9 @@ class BlockIndex {
     void writeCategory(int category, const CategoryEntries& entries);
     void removeCategory(int category);
 
-    // Blocks of the categories marked in `among` holding every word of the
-    // query, the last one as a prefix: how many there are, and the first
-    // `limit` of them by category, then by thumbnail name. A query without
-    // words finds nothing. A row that is not
+    // Blocks of the categories marked in `among` holding the query's terms:
+    // how many there are, and the first `limit` of them by category, then by
+    // thumbnail name. A query without words finds nothing. A row that is not
     // as this program writes it (a category out of range, a thumbnail that
     // is not a plain file name) throws IndexError (Reason::Damaged).
     Found find(std::string_view query, const library::InstalledFlags& among,
@@ -137,6 +164,7 @@ class BlockIndex {
     bool writer_;
     sqlite3* db_ = nullptr;
     bool rebuilt_ = false;
+    std::function<bool()> stop_;
 };
 
 // The fingerprint of a category folder as it is now: the names, sizes and
