@@ -106,6 +106,16 @@ fs::path withSuffix(const fs::path& file, const char* suffix) {
 }
 
 TEST(HostileIndex, NothingIsWrittenThroughALink) {
+    // A sound index whose journal file of that suffix is a link to a text of the user's.
+    const auto journalLinkedToAText = [](const char* suffix) {
+        return [suffix](Scene& t) {
+            t.indexSoundly();
+            const fs::path target = t.elsewhere.path() / "texto.txt";
+            Library::writeFile(target, "meu texto");
+            fs::create_symlink(target, withSuffix(t.indexFile(), suffix));
+            return target;
+        };
+    };
     const struct {
         const char* what;
         // Plants the link; gives the file of the user's that must stay as it is.
@@ -136,22 +146,8 @@ TEST(HostileIndex, NothingIsWrittenThroughALink) {
              fs::create_hard_link(target, t.indexFile());
              return target;
          }},
-        {"the write-ahead log a link",
-         [](Scene& t) {
-             t.indexSoundly();
-             const fs::path target = t.elsewhere.path() / "texto.txt";
-             Library::writeFile(target, "meu texto");
-             fs::create_symlink(target, withSuffix(t.indexFile(), "-wal"));
-             return target;
-         }},
-        {"the shared memory file a link",
-         [](Scene& t) {
-             t.indexSoundly();
-             const fs::path target = t.elsewhere.path() / "texto.txt";
-             Library::writeFile(target, "meu texto");
-             fs::create_symlink(target, withSuffix(t.indexFile(), "-shm"));
-             return target;
-         }},
+        {"the write-ahead log a link", journalLinkedToAText("-wal")},
+        {"the shared memory file a link", journalLinkedToAText("-shm")},
         {"the library folder a link",
          [](Scene& t) {
              const fs::path real = t.elsewhere.path() / "Blocos";
