@@ -37,7 +37,8 @@ void requirePlain(const search::Found& found) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const fs::path& file = indexFile();
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) fs::remove(fs::path(file) += suffix);
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        fs::remove(fs::path(file) += suffix);
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     library::InstalledFlags all;
