@@ -38,14 +38,14 @@ void TfrmVisualizar::showAnswer(const search::QueryAnswer& answer) {
     if (answer.ticket != askedTicket_) return;  // an older query's, or the search was left
     askedTicket_ = 0;
     ui::guarded([this, &answer] {
-        using Reason = search::IndexError::Reason;
-        if (answer.failure == Reason::Refused) {
-            // Not ours to replace: the search finds nothing, and says why.
-            statusFirstPanel->setText(QString::fromStdString(answer.problem));
-        } else if (answer.failure) {
-            // Missing or damaged: built again in the background; nothing found meanwhile.
-            indexer_->start();
-        }
+        // An index that is not ours to replace: the search finds nothing, and
+        // the status bar says why for as long as that lasts.
+        const bool refused = answer.failure == search::IndexError::Reason::Refused;
+        QString why = refused ? QString::fromStdString(answer.problem) : QString();
+        if (!why.isEmpty()) why[0] = why[0].toUpper();
+        statusFirstPanel->setText(why);
+        // Missing or damaged: built again in the background; nothing found meanwhile.
+        if (answer.failure && !refused) indexer_->start();
         // The same blocks again (a category indexed that added none): the
         // grid and its selection stay as they are.
         if (!showingResults_ || answer.found != results_) showResults(answer.found);
