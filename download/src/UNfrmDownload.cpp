@@ -589,11 +589,8 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
         ui::pump();
         if (failures[slot].isEmpty() && lines[slot])
             failures[slot] = checkDownloaded(archives[slot], *lines[slot]);
-        if (failures[slot].isEmpty()) {
-            failures[slot] = ExtractPackage(archives[slot], main, n);
-            if (failures[slot].isEmpty() && lines[slot])
-                recordInstalledPackage(layout.categoryFolder(n), *lines[slot]);
-        }
+        if (failures[slot].isEmpty())
+            failures[slot] = ExtractPackage(archives[slot], main, n, lines[slot]);
         WaitPumping(2000);
         lProgresso->setText(QStringLiteral("Removendo arquivos temporários [") + displayName(n) +
                             QLatin1Char(']'));
@@ -668,10 +665,10 @@ QString TfrmDownload::checkDownloaded(const fs::path& archiveFile,
 }
 
 QString TfrmDownload::ExtractPackage(const fs::path& archiveFile, ui::MainWindowAccess& main,
-                                     int index) {
+                                     int index, const signing::IndexLine* signedLine) {
     try {
         return installFailure(installPackage(
-            main.zip(), archiveFile, main.layout(), index,
+            main.zip(), archiveFile, main.layout(), index, signedLine,
             [this](const archive::ZipProgress& progress, bool& cancel) {
                 zipFileProgress(progress, cancel);
             },

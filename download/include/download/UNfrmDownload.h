@@ -116,8 +116,9 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     QString checkDownloaded(const std::filesystem::path& archiveFile,
                             const signing::IndexLine& line);
     void DownloadProgress(std::uint64_t progress, std::uint64_t progressMax, bool& cancel);
+    // signedLine: the package's line in the signed list, null without a list.
     QString ExtractPackage(const std::filesystem::path& archiveFile, ui::MainWindowAccess& main,
-                           int index);
+                           int index, const signing::IndexLine* signedLine);
     void zipFileProgress(const archive::ZipProgress& progress, bool& cancel);
     void WaitPumping(int milliseconds);
     void setGauge(std::uint64_t progress, std::uint64_t maximum);
