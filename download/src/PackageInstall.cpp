@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "download/PackageIndex.h"
 #include "library/RunJournal.h"
 #include "net/Resume.h"
 #include "search/Indexing.h"
@@ -129,6 +130,7 @@ InstallResult replaceCategory(const library::RunJournal& journal, const fs::path
 
 InstallResult installPackage(archive::ZipReader& reader, const fs::path& packageFile,
                              const library::Layout& layout, int index,
+                             const signing::IndexLine* signedLine,
                              const archive::ProgressHandler& progress,
                              const archive::QuestionHandler& question) {
     std::optional<archive::ZipLease> lease = reader.tryLease();
@@ -181,6 +183,7 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
             return !cancel;
         });
     if (!indexed) return {InstallOutcome::Cancelled, {}};
+    if (signedLine) recordInstalledPackage(fresh, *signedLine);
     return replaceCategory(journal, fresh, layout.categoryFolder(index), root, index);
 }
 

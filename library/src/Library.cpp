@@ -116,6 +116,10 @@ fs::path Layout::searchIndexFile() const {
     return libraryRoot() / "indice.db";
 }
 
+fs::path Layout::newestPackageListFile() const {
+    return programFolder_ / "tessaly.lista";
+}
+
 bool Layout::isInstalled(int index) const {
     std::error_code error;
     return fs::is_directory(categoryFolder(index), error);
