@@ -161,3 +161,34 @@ TEST(Magnet, AttachedWindowSnapsAndCarriesATouchingWindow) {
     EXPECT_TRUE(waitFor([&] { return dragged.frameGeometry().left() == area.left(); }))
         << "left at " << dragged.frameGeometry().left();
 }
+
+// The program placing its own window (the preview at the bottom right) is no
+// drag: held, the magnet neither snaps nor carries; released, it does again.
+TEST(Magnet, HeldMagnetLeavesTheProgramsOwnMovesAlone) {
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    QWidget placed;
+    QWidget neighbour;
+    placed.resize(200, 150);
+    neighbour.resize(120, 100);
+    ui::attachMagnet(&placed);
+    placed.show();
+    neighbour.show();
+    placed.move(area.topLeft() + QPoint(100, 100));
+    ASSERT_TRUE(waitFor(
+        [&] { return placed.frameGeometry().topLeft() == area.topLeft() + QPoint(100, 100); }));
+    const QPoint touching(placed.frameGeometry().right() + 1, placed.frameGeometry().top());
+    neighbour.move(touching);
+    ASSERT_TRUE(waitFor([&] { return neighbour.frameGeometry().topLeft() == touching; }));
+
+    ui::holdMagnet(&placed, true);
+    placed.move(area.topLeft() + QPoint(6, 130));
+    QApplication::processEvents();
+    EXPECT_EQ(placed.frameGeometry().topLeft(), area.topLeft() + QPoint(6, 130));
+    EXPECT_EQ(neighbour.frameGeometry().topLeft(), touching);
+
+    ui::holdMagnet(&placed, false);
+    placed.move(area.topLeft() + QPoint(5, 140));
+    EXPECT_TRUE(waitFor([&] { return placed.frameGeometry().left() == area.left(); }))
+        << "left at " << placed.frameGeometry().left();
+    ui::holdMagnet(nullptr, true);  // a window without a magnet: nothing to hold
+}
