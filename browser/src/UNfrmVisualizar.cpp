@@ -226,7 +226,7 @@ void TfrmVisualizar::FormCreate() {
         state_.PreviewDrawingPath.clear();
         ui::pump();
         FirstShowDone = false;
-        Lista->setColors(ThumbnailGrid::olivePreset());
+        Lista->setColors(GridColors::olive());
         RefreshCategories();
     });
 }
