@@ -12,10 +12,10 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
 
+#include "RunFolder.h"
 #include "browser/ThumbnailGrid.h"
 #include "search/Indexing.h"
 #include "ui/ButtonImages.h"
@@ -64,6 +64,7 @@ QSize tileSizeFor(int gridWidth, int columns) {
 TfrmVisualizar::TfrmVisualizar(library::Layout layout, QWidget* parent)
     : QWidget(parent),
       layout_(std::move(layout)),
+      runFolder_(std::make_unique<RunFolder>(layout_)),
       indexer_(std::make_unique<search::BackgroundIndexer>(layout_)) {
     setWindowTitle(QStringLiteral("Tessaly - Biblioteca de blocos para projetos"));
     setFont(ui::programFont());

@@ -18,7 +18,6 @@ class QMimeData;
 class QPushButton;
 class QSpinBox;
 class QStatusBar;
-class QTemporaryDir;
 class QTimer;
 
 namespace search {
@@ -28,6 +27,7 @@ struct Found;
 
 namespace browser {
 
+class RunFolder;
 class ThumbnailGrid;
 
 // Tile size for c columns in a grid W pixels wide: w = (W − c·10 − 30) / c,
@@ -82,11 +82,13 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     search::BackgroundIndexer& indexer() { return *indexer_; }
 
     // The block's drawing as a file for other programs, `<block name>.DWG`
-    // in a folder of this run that goes when the window does; empty when the
-    // drawing could not be written (the reason in failure, if given).
+    // in this run's folder for the block's category, which goes when the
+    // window does; empty when the drawing could not be written (the reason
+    // in failure, if given).
     std::filesystem::path writeBlockForOthers(int index, QString* failure = nullptr);
     // What a drag or the clipboard carries: the URL of that file.
     QMimeData* blockMimeData(int index);
+    // Empty until a block was first written for others.
     std::filesystem::path runFolder() const;
 
   public slots:
@@ -137,7 +139,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     int chosenCategory_ = -1;
     bool showingResults_ = false;
     std::vector<int> resultCategories_;  // one per grid item while results are shown
-    std::unique_ptr<QTemporaryDir> runFolder_;  // created on first use
+    std::unique_ptr<RunFolder> runFolder_;
     // Last: its thread ends before anything it reports to goes.
     std::unique_ptr<search::BackgroundIndexer> indexer_;
 };
