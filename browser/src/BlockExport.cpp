@@ -217,7 +217,8 @@ fs::path TfrmVisualizar::writeBlockForOthers(int index, QString* failure) {
     const fs::path folder = runFolder_->categoryFolder(itemCategory(index));
     if (folder.empty())
         return fail(QStringLiteral("Não foi possível criar a pasta temporária do programa."));
-    const fs::path target = folder / fs::path(library::blockName(thumbnail).native() + ".DWG");
+    fs::path target = folder / library::blockName(thumbnail);
+    target += ".DWG";  // appended to the name as it is, whatever its dots
     // The folder is this run's own: an earlier copy of the same block is replaced.
     fs::remove(target, error);
     archive::ExtractResult result;
