@@ -98,7 +98,8 @@ int ThumbnailGrid::layoutWidth() const {
 }
 
 QRect ThumbnailGrid::tileRect(int index) const {
-    return tiles().tileRect(index).translated(0, -verticalScrollBar()->value());
+    const QRect rect = tiles().tileRect(index);
+    return rect.isValid() ? rect.translated(0, -verticalScrollBar()->value()) : rect;
 }
 
 int ThumbnailGrid::itemAt(const QPoint& viewportPoint) const {
