@@ -133,10 +133,9 @@ bool isInstallFolder(const std::string& name, int index) {
 }
 
 // What the program creates under name in Blocos, or nothing when it never
-// creates anything of that name there: a package archive, an install folder
+// creates anything of that name there: a package archive, an install folder,
 // the preview's drawing or the folder of a run's drag and clipboard files.
-// Category folders, descriptions and the user's
-// files are none of these.
+// Category folders, descriptions and the user's files are none of these.
 std::optional<Kind> kindInLibrary(const std::string& name) {
     if (!isPlainName(name)) return std::nullopt;
     for (int index = 0; index < kCategoryCount; ++index) {
