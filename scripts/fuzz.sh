@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, ASan, UBSan) and runs each of
 # them for a bounded time, default 60 seconds; the DWG targets are seeded with
-# the sample drawings. New inputs are kept in fuzz-build/corpus/<target>.
+# the sample drawings, the ACIS ones with the bodies in fuzz/acis/seeds. New
+# inputs are kept in fuzz-build/corpus/<target>.
 # A run using more than 512 MB counts as a finding: a DWG read may take at
 # most 64 MB plus 40 times the size of the file.
 #   bash scripts/fuzz.sh [seconds per target] [target name pattern, e.g. '*dwg*']
@@ -28,6 +29,7 @@ for target in $(find fuzz-build/fuzz -type f -executable | sort); do
   seeds=()
   case "$name" in
     *dwg*) [ -d "$samples" ] && seeds=("$samples"/R*/) ;;
+    *acis*) seeds=(fuzz/acis/seeds) ;;
   esac
   echo "== $name, $seconds s"
   # A finding leaves its crash-* input in fuzz-build/ and the full report in the log.

@@ -99,68 +99,195 @@ struct Transform {
         const Vec3 l = linear(p);
         return {l.x + translation.x, l.y + translation.y, l.z + translation.z};
     }
+    bool mirrors() const {
+        const auto& r = rows;
+        const double determinant = r[0] * (r[4] * r[8] - r[5] * r[7]) -
+                                   r[1] * (r[3] * r[8] - r[5] * r[6]) +
+                                   r[2] * (r[3] * r[7] - r[4] * r[6]);
+        return (determinant < 0) != (scale < 0);
+    }
 };
+
+// Reads a record's values in order; throws acis::Error when the next value is
+// not what is asked for.
+class Cursor {
+  public:
+    Cursor(std::span<const Value> fields, std::size_t at) : fields_(fields), at_(at) {}
+
+    std::size_t left() const { return fields_.size() - at_; }
+    const Value* peek(std::size_t ahead = 0) const {
+        return ahead < left() ? &fields_[at_ + ahead] : nullptr;
+    }
+    bool nextIs(Value::Kind kind, std::size_t ahead = 0) const {
+        const Value* v = peek(ahead);
+        return v && v->kind == kind;
+    }
+    const Value& next() {
+        if (at_ >= fields_.size()) throw Error("dados ACIS: B-spline incompleta");
+        return fields_[at_++];
+    }
+    double number() {
+        const Value& v = next();
+        if (v.kind != Value::Kind::Number) throw Error("dados ACIS: B-spline mal formada");
+        return v.number;
+    }
+    int degree() {
+        const double d = number();
+        if (d < 1 || d > 25 || d != std::floor(d))
+            throw Error("dados ACIS: grau de B-spline inválido");
+        return static_cast<int>(d);
+    }
+    Vec3 point() {
+        Vec3 p;
+        p.x = number();
+        p.y = number();
+        p.z = number();
+        return p;
+    }
+    void skip() { ++at_; }
+
+  private:
+    std::span<const Value> fields_;
+    std::size_t at_;
+};
+
+// `count` distinct knots, each with its multiplicity, as the save format keeps
+// them: the end knots stored degree times. Returns the full knot vector, the
+// ends repeated once more, and the number of control points it calls for.
+std::pair<std::vector<double>, std::size_t> readKnots(Cursor& c, double count, int degree) {
+    // Each knot takes two values: a count beyond what is left is damage.
+    if (count < 2 || count != std::floor(count) || count * 2 > double(c.left()))
+        throw Error("dados ACIS: nós de B-spline inválidos");
+    std::vector<double> knots;
+    for (int k = 0; k < static_cast<int>(count); ++k) {
+        const double value = c.number();
+        const double multiplicity = c.number();
+        if (multiplicity < 1 || multiplicity > degree + 1 ||
+            multiplicity != std::floor(multiplicity) || (!knots.empty() && value < knots.back()))
+            throw Error("dados ACIS: nós de B-spline inválidos");
+        knots.insert(knots.end(), static_cast<std::size_t>(multiplicity), value);
+    }
+    const auto d = static_cast<std::size_t>(degree);
+    if (knots.size() < d + 1 || knots.front() == knots.back())
+        throw Error("dados ACIS: nós de B-spline insuficientes");
+    const std::size_t points = knots.size() - d + 1;
+    knots.insert(knots.begin(), knots.front());
+    knots.push_back(knots.back());
+    return {std::move(knots), points};
+}
+
+void readControlPoints(Cursor& c, std::size_t count, bool rational, std::vector<Vec3>& points,
+                       std::vector<double>& weights) {
+    if (count * (rational ? 4 : 3) > c.left())
+        throw Error("dados ACIS: pontos de controle faltando");
+    points.reserve(count);
+    for (std::size_t p = 0; p < count; ++p) {
+        points.push_back(c.point());
+        if (rational) {
+            const double w = c.number();
+            if (!(w > 0)) throw Error("dados ACIS: peso de B-spline inválido");
+            weights.push_back(w);
+        }
+    }
+}
+
+std::size_t findWord(std::span<const Value> fields, std::size_t from,
+                     std::initializer_list<std::string_view> words) {
+    for (std::size_t i = from; i < fields.size(); ++i)
+        if (fields[i].kind == Value::Kind::Word &&
+            std::find(words.begin(), words.end(), fields[i].word) != words.end())
+            return i;
+    return fields.size();
+}
 
 // An intcurve's B-spline: degree, closure, the distinct knots with their
 // multiplicities, then the control points (with weights for "nurbs").
 void readSpline(std::span<const Value> fields, Curve& curve) {
-    std::size_t i = 0;
-    while (i < fields.size() &&
-           !(fields[i].kind == Value::Kind::Word && (fields[i].word == "nubs" || fields[i].word == "nurbs")))
-        ++i;
+    const std::size_t i = findWord(fields, 0, {"nubs", "nurbs"});
     if (i == fields.size()) return;  // no approximation stored
     const bool rational = fields[i].word == "nurbs";
-    ++i;
-    auto next = [&]() -> const Value& {
-        if (i >= fields.size()) throw Error("dados ACIS: curva incompleta");
-        return fields[i++];
-    };
-    auto nextNumber = [&]() {
-        const Value& v = next();
-        if (v.kind != Value::Kind::Number) throw Error("dados ACIS: curva mal formada");
-        return v.number;
-    };
-    const double degree = nextNumber();
-    if (degree < 1 || degree > 25 || degree != std::floor(degree)) throw Error("dados ACIS: grau de curva inválido");
-    if (i < fields.size() && fields[i].kind != Value::Kind::Number) ++i;  // open, closed, periodic
-    else if (i + 1 < fields.size() && fields[i + 1].kind == Value::Kind::Number) ++i;  // closure as a number
-    const double knotCount = nextNumber();
-    // Each knot takes two values: a count beyond what is left is damage.
-    if (knotCount < 2 || knotCount != std::floor(knotCount) || knotCount * 2 > double(fields.size() - i))
-        throw Error("dados ACIS: nós de curva inválidos");
-    std::vector<double> knots;
-    for (int k = 0; k < static_cast<int>(knotCount); ++k) {
-        const double value = nextNumber();
-        const double multiplicity = nextNumber();
-        if (multiplicity < 1 || multiplicity > degree + 1 || multiplicity != std::floor(multiplicity) ||
-            (!knots.empty() && value < knots.back()))
-            throw Error("dados ACIS: nós de curva inválidos");
-        knots.insert(knots.end(), static_cast<std::size_t>(multiplicity), value);
-    }
-    const auto d = static_cast<std::size_t>(degree);
-    // End knots are stored degree times; the full vector repeats each once more.
-    if (knots.size() < d + 1) throw Error("dados ACIS: nós de curva insuficientes");
-    const std::size_t pointCount = knots.size() - d + 1;
-    const std::size_t each = rational ? 4 : 3;
-    if (pointCount * each > fields.size() - i) throw Error("dados ACIS: pontos de controle faltando");
-    curve.knots.reserve(knots.size() + 2);
-    curve.knots.push_back(knots.front());
-    curve.knots.insert(curve.knots.end(), knots.begin(), knots.end());
-    curve.knots.push_back(knots.back());
-    for (std::size_t p = 0; p < pointCount; ++p) {
-        Vec3 c;
-        c.x = nextNumber();
-        c.y = nextNumber();
-        c.z = nextNumber();
-        curve.controlPoints.push_back(c);
-        if (rational) {
-            const double w = nextNumber();
-            if (!(w > 0)) throw Error("dados ACIS: peso de curva inválido");
-            curve.weights.push_back(w);
+    Cursor c(fields, i + 1);
+    const int degree = c.degree();
+    if (c.peek() && !c.nextIs(Value::Kind::Number))
+        c.skip();  // open, closed, periodic
+    else if (c.nextIs(Value::Kind::Number, 1))
+        c.skip();  // closure as a number
+    auto [knots, count] = readKnots(c, c.number(), degree);
+    readControlPoints(c, count, rational, curve.controlPoints, curve.weights);
+    curve.knots = std::move(knots);
+    curve.degree = degree;
+    curve.kind = Curve::Kind::Spline;
+}
+
+bool meansClosed(const Value& v) {
+    if (v.kind == Value::Kind::Word) return v.word == "closed" || v.word == "periodic";
+    return v.kind == Value::Kind::Number && (v.number == 1 || v.number == 2);
+}
+
+// A surface B-spline from the "nubs" or "nurbs" at `at`: two degrees, then
+// words (or, in binary files, numbers) for the rational directions of a
+// "nurbs", the closures and the singularities, the two knot counts, the knots
+// and the control net. False when the values there do not make one.
+bool readSplineSurfaceAt(std::span<const Value> fields, std::size_t at, SplineSurface& out) {
+    const bool rational = fields[at].word == "nurbs";
+    // Only a rational surface says which of its directions are rational;
+    // which layout a binary file uses shows only in whether the rest fits.
+    for (const int descriptors : {rational ? 5 : 4, rational ? 4 : 5}) {
+        try {
+            Cursor c(fields, at + 1);
+            SplineSurface s;
+            s.degreeU = c.degree();
+            s.degreeV = c.degree();
+            std::vector<const Value*> described;
+            for (int d = 0; d < descriptors; ++d) {
+                const Value& v = c.next();
+                if (v.kind != Value::Kind::Word && v.kind != Value::Kind::Number &&
+                    v.kind != Value::Kind::Flag)
+                    throw Error("dados ACIS: superfície mal formada");
+                described.push_back(&v);
+            }
+            s.closedU = meansClosed(*described[described.size() - 4]);
+            s.closedV = meansClosed(*described[described.size() - 3]);
+            const double countU = c.number();
+            const double countV = c.number();
+            auto [knotsU, pointsU] = readKnots(c, countU, s.degreeU);
+            auto [knotsV, pointsV] = readKnots(c, countV, s.degreeV);
+            // Each count is bounded by the values left, so their product cannot overflow.
+            readControlPoints(c, pointsU * pointsV, rational, s.controlPoints, s.weights);
+            s.knotsU = std::move(knotsU);
+            s.knotsV = std::move(knotsV);
+            s.countU = static_cast<int>(pointsU);
+            s.countV = static_cast<int>(pointsV);
+            out = std::move(s);
+            return true;
+        } catch (const Error&) {
         }
     }
-    curve.degree = static_cast<int>(d);
-    curve.kind = Curve::Kind::Spline;
+    return false;
+}
+
+// A spline surface's sense and B-spline: an exact surface's own, or the
+// approximation a procedural one (swept, lofted, blended...) stores after its
+// definition. A surface with neither, or one that refers to another record's
+// definition, keeps the reason in splineError.
+void readSplineSurface(std::span<const Value> fields, Surface& s) {
+    const auto open = std::find_if(fields.begin(), fields.end(),
+                                   [](const Value& v) { return v.kind == Value::Kind::Open; });
+    const auto sense = std::find_if(fields.begin(), open, [](const Value& v) {
+        return v.kind == Value::Kind::Flag || v.kind == Value::Kind::Word;
+    });
+    s.reversed = sense != open && meansReversed(*sense);
+    const auto from = static_cast<std::size_t>(open - fields.begin());
+    const auto name = std::find_if(open, fields.end(),
+                                   [](const Value& v) { return v.kind == Value::Kind::Word; });
+    if (name != fields.end() && name->word == "ref") {
+        s.splineError = "superfície definida por referência a outra, não suportada";
+        return;
+    }
+    for (std::size_t at = findWord(fields, from, {"nubs", "nurbs"}); at < fields.size();
+         at = findWord(fields, at + 1, {"nubs", "nurbs"}))
+        if (readSplineSurfaceAt(fields, at, s.spline)) return;
+    s.splineError = "superfície procedural sem aproximação B-spline";
 }
 
 class ModelBuilder {
@@ -178,18 +305,30 @@ class ModelBuilder {
                 index_[r] = static_cast<int>(list.size());
                 list.emplace_back();
             };
-            if (name == "body") place(model_.bodies, Kind::Body);
-            else if (name == "lump") place(model_.lumps, Kind::Lump);
-            else if (name == "shell") place(model_.shells, Kind::Shell);
-            else if (name == "face") place(model_.faces, Kind::Face);
-            else if (name == "loop") place(model_.loops, Kind::Loop);
-            else if (name == "coedge") place(model_.coedges, Kind::Coedge);
-            else if (name == "edge") place(model_.edges, Kind::Edge);
-            else if (name == "vertex") place(model_.vertices, Kind::Vertex);
-            else if (name.ends_with("-curve")) place(model_.curves, Kind::Curve);
-            else if (name.ends_with("-surface")) place(model_.surfaces, Kind::Surface);
-            else if (name == "point") kind_[r] = Kind::Point;
-            else if (name == "transform") kind_[r] = Kind::Transform;
+            if (name == "body")
+                place(model_.bodies, Kind::Body);
+            else if (name == "lump")
+                place(model_.lumps, Kind::Lump);
+            else if (name == "shell")
+                place(model_.shells, Kind::Shell);
+            else if (name == "face")
+                place(model_.faces, Kind::Face);
+            else if (name == "loop")
+                place(model_.loops, Kind::Loop);
+            else if (name == "coedge")
+                place(model_.coedges, Kind::Coedge);
+            else if (name == "edge")
+                place(model_.edges, Kind::Edge);
+            else if (name == "vertex")
+                place(model_.vertices, Kind::Vertex);
+            else if (name.ends_with("-curve"))
+                place(model_.curves, Kind::Curve);
+            else if (name.ends_with("-surface"))
+                place(model_.surfaces, Kind::Surface);
+            else if (name == "point")
+                kind_[r] = Kind::Point;
+            else if (name == "transform")
+                kind_[r] = Kind::Transform;
         }
         if (model_.bodies.empty()) throw Error("dados ACIS sem corpo");
         for (std::size_t r = 0; r < records.size(); ++r) fill(r);
@@ -198,9 +337,25 @@ class ModelBuilder {
     }
 
   private:
-    enum class Kind : std::uint8_t { None, Body, Lump, Shell, Face, Loop, Coedge, Edge, Vertex, Point, Transform, Curve, Surface };
+    enum class Kind : std::uint8_t {
+        None,
+        Body,
+        Lump,
+        Shell,
+        Face,
+        Loop,
+        Coedge,
+        Edge,
+        Vertex,
+        Point,
+        Transform,
+        Curve,
+        Surface
+    };
 
-    std::span<const Value> fields(std::size_t r) const { return ownFields(file_.records[r], file_.version); }
+    std::span<const Value> fields(std::size_t r) const {
+        return ownFields(file_.records[r], file_.version);
+    }
 
     // The index in its own list of the record `p` points to, -1 when it is
     // none or of another kind.
@@ -213,11 +368,14 @@ class ModelBuilder {
         if (p < 0 || static_cast<std::uint64_t>(p) >= index_.size()) return -1;
         return kind_[static_cast<std::size_t>(p)] == kind ? static_cast<int>(p) : -1;
     }
-    static std::int64_t at(const std::vector<std::int64_t>& p, std::size_t i) { return i < p.size() ? p[i] : -1; }
+    static std::int64_t at(const std::vector<std::int64_t>& p, std::size_t i) {
+        return i < p.size() ? p[i] : -1;
+    }
 
     // Follows `next` pointers (the first of each record's pointers) from `first`;
     // a chain longer than the records of its kind is a cycle.
-    std::vector<int> chain(std::int64_t first, Kind kind, std::size_t nextAt, std::size_t limit) const {
+    std::vector<int> chain(std::int64_t first, Kind kind, std::size_t nextAt,
+                           std::size_t limit) const {
         std::vector<int> out;
         for (int r = record(first, kind); r >= 0 && out.size() < limit;
              r = record(at(pointers(fields(static_cast<std::size_t>(r))), nextAt), kind)) {
@@ -237,7 +395,8 @@ class ModelBuilder {
         switch (kind_[r]) {
             case Kind::Body:
                 model_.bodies[i].lumps = chain(at(p, 0), Kind::Lump, 0, model_.lumps.size());
-                if (const int t = record(at(p, 2), Kind::Transform); t >= 0) bodyTransforms_.emplace_back(i, t);
+                if (const int t = record(at(p, 2), Kind::Transform); t >= 0)
+                    bodyTransforms_.emplace_back(i, t);
                 break;
             case Kind::Lump:
                 model_.lumps[i].shells = chain(at(p, 1), Kind::Shell, 0, model_.shells.size());
@@ -275,7 +434,8 @@ class ModelBuilder {
                 // The point is the vertex's last pointer (the edge comes first).
                 const int point = p.empty() ? -1 : record(p.back(), Kind::Point);
                 if (point < 0) throw Error("dados ACIS: vértice sem ponto");
-                model_.vertices[i].position = vec(numbers(fields(static_cast<std::size_t>(point))), 0);
+                model_.vertices[i].position =
+                    vec(numbers(fields(static_cast<std::size_t>(point))), 0);
                 break;
             }
             case Kind::Curve:
@@ -315,20 +475,71 @@ class ModelBuilder {
 
     static void fillSurface(std::string_view name, std::span<const Value> f, Surface& s) {
         static constexpr std::pair<std::string_view, Surface::Kind> kinds[] = {
-            {"plane-surface", Surface::Kind::Plane}, {"cone-surface", Surface::Kind::Cone},
-            {"sphere-surface", Surface::Kind::Sphere}, {"torus-surface", Surface::Kind::Torus},
+            {"plane-surface", Surface::Kind::Plane},
+            {"cone-surface", Surface::Kind::Cone},
+            {"sphere-surface", Surface::Kind::Sphere},
+            {"torus-surface", Surface::Kind::Torus},
             {"spline-surface", Surface::Kind::Spline}};
         for (const auto& [n, k] : kinds)
             if (name == n) s.kind = k;
-        if (s.kind == Surface::Kind::Spline || s.kind == Surface::Kind::Other) return;
-        auto n = numbers(f);
-        s.origin = vec(n, 0);
-        if (s.kind == Surface::Kind::Sphere) {
-            s.parameters.assign(n.begin() + 3, n.end());
-            return;
+        if (s.kind == Surface::Kind::Spline) return readSplineSurface(f, s);
+        if (s.kind == Surface::Kind::Other) return;
+        // A surface whose numbers are missing leaves its faces untessellated,
+        // not the whole model undecoded: the edges can still be drawn.
+        try {
+            readAnalyticSurface(f, s);
+        } catch (const Error&) {
+            s.kind = Surface::Kind::Other;
         }
-        s.normal = vec(n, 3);
-        s.parameters.assign(n.begin() + 6, n.end());
+    }
+
+    // The numbers of planes, cones, spheres and tori, in their stored order;
+    // what follows them (parameter ranges and directions) is not needed.
+    static void readAnalyticSurface(std::span<const Value> f, Surface& s) {
+        const std::size_t first = static_cast<std::size_t>(
+            std::find_if(f.begin(), f.end(),
+                         [](const Value& v) { return v.kind == Value::Kind::Number; }) -
+            f.begin());
+        Cursor c(f, first);
+        s.origin = c.point();
+        switch (s.kind) {
+            case Surface::Kind::Plane:
+                s.normal = c.point();
+                break;
+            case Surface::Kind::Cone:
+                // The base ellipse as an ellipse curve stores it, with its
+                // parameter range: two bounds, "I" for none or "F" and a value.
+                s.normal = c.point();
+                s.majorAxis = c.point();
+                s.ratio = c.number();
+                for (int bound = 0; bound < 2; ++bound) {
+                    const Value* v = c.peek();
+                    if (!v || v->kind == Value::Kind::Number) break;
+                    c.skip();
+                    if ((v->kind == Value::Kind::Flag && v->second) ||
+                        (v->kind == Value::Kind::Word && v->word == "F"))
+                        c.number();
+                }
+                s.sineAngle = c.number();
+                s.cosineAngle = c.number();
+                break;
+            case Surface::Kind::Sphere:
+                s.radius = c.number();
+                s.normal = {0, 0, 1};
+                if (c.left() >= 6 && c.nextIs(Value::Kind::Number, 5)) {
+                    s.majorAxis = c.point();
+                    s.normal = c.point();
+                }
+                break;
+            case Surface::Kind::Torus:
+                s.normal = c.point();
+                s.radius = c.number();
+                s.minorRadius = c.number();
+                if (c.left() >= 3 && c.nextIs(Value::Kind::Number, 2)) s.majorAxis = c.point();
+                break;
+            default:
+                break;
+        }
     }
 
     Transform transform(int record) const {
@@ -341,31 +552,43 @@ class ModelBuilder {
         return t;
     }
 
-    // Each body's transform moves the vertices and curves under it, once.
+    // Each body's transform moves the vertices, curves and surfaces under it, once.
     void applyTransforms() {
-        std::vector<bool> movedVertex(model_.vertices.size()), movedCurve(model_.curves.size());
+        std::vector<bool> movedVertex(model_.vertices.size()), movedCurve(model_.curves.size()),
+            movedSurface(model_.surfaces.size());
+        const auto once = [](std::vector<bool>& moved, int i) {
+            if (i < 0 || moved[static_cast<std::size_t>(i)]) return false;
+            moved[static_cast<std::size_t>(i)] = true;
+            return true;
+        };
         for (const auto& [body, record] : bodyTransforms_) {
             const Transform t = transform(record);
             for (int lump : model_.bodies[static_cast<std::size_t>(body)].lumps)
                 for (int shell : model_.lumps[static_cast<std::size_t>(lump)].shells)
-                    for (int face : model_.shells[static_cast<std::size_t>(shell)].faces)
-                        for (int loop : model_.faces[static_cast<std::size_t>(face)].loops)
-                            for (int coedge : model_.loops[static_cast<std::size_t>(loop)].coedges) {
-                                const int e = model_.coedges[static_cast<std::size_t>(coedge)].edge;
-                                if (e < 0) continue;
-                                const Edge& edge = model_.edges[static_cast<std::size_t>(e)];
-                                for (int v : {edge.start, edge.end}) {
-                                    if (v < 0 || movedVertex[static_cast<std::size_t>(v)]) continue;
-                                    movedVertex[static_cast<std::size_t>(v)] = true;
-                                    Vec3& p = model_.vertices[static_cast<std::size_t>(v)].position;
-                                    p = t.point(p);
-                                }
-                                if (edge.curve >= 0 && !movedCurve[static_cast<std::size_t>(edge.curve)]) {
-                                    movedCurve[static_cast<std::size_t>(edge.curve)] = true;
-                                    move(model_.curves[static_cast<std::size_t>(edge.curve)], t);
-                                }
-                            }
+                    for (int f : model_.shells[static_cast<std::size_t>(shell)].faces) {
+                        const Face& face = model_.faces[static_cast<std::size_t>(f)];
+                        if (once(movedSurface, face.surface))
+                            move(model_.surfaces[static_cast<std::size_t>(face.surface)], t);
+                        for (int loop : face.loops)
+                            for (int coedge : model_.loops[static_cast<std::size_t>(loop)].coedges)
+                                moveEdge(model_.coedges[static_cast<std::size_t>(coedge)].edge, t,
+                                         movedVertex, movedCurve, once);
+                    }
         }
+    }
+
+    template <typename Once>
+    void moveEdge(int e, const Transform& t, std::vector<bool>& movedVertex,
+                  std::vector<bool>& movedCurve, const Once& once) {
+        if (e < 0) return;
+        const Edge& edge = model_.edges[static_cast<std::size_t>(e)];
+        for (int v : {edge.start, edge.end}) {
+            if (!once(movedVertex, v)) continue;
+            Vec3& p = model_.vertices[static_cast<std::size_t>(v)].position;
+            p = t.point(p);
+        }
+        if (once(movedCurve, edge.curve))
+            move(model_.curves[static_cast<std::size_t>(edge.curve)], t);
     }
 
     static void move(Curve& c, const Transform& t) {
@@ -374,6 +597,18 @@ class ModelBuilder {
         c.normal = t.linear(c.normal);
         c.majorAxis = t.linear(c.majorAxis);
         for (Vec3& p : c.controlPoints) p = t.point(p);
+    }
+
+    static void move(Surface& s, const Transform& t) {
+        s.origin = t.point(s.origin);
+        s.normal = t.linear(s.normal);
+        s.majorAxis = t.linear(s.majorAxis);
+        s.radius *= t.scale;
+        s.minorRadius *= t.scale;
+        for (Vec3& p : s.spline.controlPoints) p = t.point(p);
+        // A mirror turns a spline's own normal (u cross v) inside out; the
+        // analytic surfaces' normals are defined by their shape and follow it.
+        if (t.mirrors()) s.reversed = !s.reversed;
     }
 
     const RecordFile& file_;
@@ -386,7 +621,8 @@ class ModelBuilder {
 }  // namespace
 
 Model decode(std::span<const std::uint8_t> bytes) {
-    const RecordFile file = detail::isBinary(bytes) ? detail::readBinary(bytes) : detail::readText(bytes);
+    const RecordFile file =
+        detail::isBinary(bytes) ? detail::readBinary(bytes) : detail::readText(bytes);
     return ModelBuilder(file).build();
 }
 

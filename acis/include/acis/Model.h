@@ -30,10 +30,10 @@ class Error : public std::runtime_error {
 struct Curve {
     enum class Kind { Straight, Ellipse, Spline, Other };
     Kind kind = Kind::Other;
-    Vec3 origin;     // straight: a point on the line; ellipse: the centre
-    Vec3 direction;  // straight: along the line
-    Vec3 normal;     // ellipse: its plane's normal
-    Vec3 majorAxis;  // ellipse: from the centre to the end of the major axis
+    Vec3 origin;       // straight: a point on the line; ellipse: the centre
+    Vec3 direction;    // straight: along the line
+    Vec3 normal;       // ellipse: its plane's normal
+    Vec3 majorAxis;    // ellipse: from the centre to the end of the major axis
     double ratio = 1;  // ellipse: minor over major axis
     // Spline (an intcurve's approximation): the full knot vector,
     // controlPoints.size() + degree + 1 knots; weights empty or one per point.
@@ -44,13 +44,49 @@ struct Curve {
     bool reversed = false;  // spline: the curve runs against the B-spline's parameter
 };
 
+// A B-spline surface: full knot vectors (points along the direction + degree
+// + 1 knots each), the control net with u varying fastest, weights empty or
+// one per point.
+struct SplineSurface {
+    int degreeU = 0;
+    int degreeV = 0;
+    std::vector<double> knotsU;
+    std::vector<double> knotsV;
+    int countU = 0;  // control points along u and along v
+    int countV = 0;
+    std::vector<Vec3> controlPoints;
+    std::vector<double> weights;
+    bool closedU = false;  // the surface meets itself across the ends of u
+    bool closedV = false;
+};
+
 struct Surface {
     enum class Kind { Plane, Cone, Sphere, Torus, Spline, Other };
     Kind kind = Kind::Other;
-    Vec3 origin;  // plane: a point on it; cone, sphere, torus: the centre
-    Vec3 normal;  // plane: its normal; cone, torus: the axis
-    // The numbers stored after the origin and normal, as stored (radii, axes).
-    std::vector<double> parameters;
+    // Plane: a point on it; cone: the centre of its base ellipse; sphere,
+    // torus: the centre.
+    Vec3 origin;
+    // Plane: its normal; cone: its axis (the base's normal); sphere: the pole
+    // direction; torus: its axis.
+    Vec3 normal;
+    // Cone: the base's major axis, as long as its radius; sphere, torus: the
+    // direction parameters start from.
+    Vec3 majorAxis;
+    double ratio = 1;  // cone: the base's minor over major axis
+    // Cone: the half-angle's sine (0 for a cylinder; its sign against the
+    // cosine's says whether the cone widens along the axis) and cosine
+    // (below 0 when the normals point at the axis).
+    double sineAngle = 0;
+    double cosineAngle = 1;
+    // Sphere: the radius; torus: the major radius. Below zero: a hollow
+    // sphere, a lemon-shaped torus.
+    double radius = 0;
+    double minorRadius = 0;  // torus: below zero when the normals point at the spine circle
+    SplineSurface spline;    // spline, when splineError is empty
+    bool reversed = false;   // spline: normals against the B-spline's own
+    // Spline: why it has no B-spline this reader can evaluate (a procedural
+    // surface stored without its approximation), in Portuguese.
+    std::string splineError;
 };
 
 struct Vertex {
