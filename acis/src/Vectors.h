@@ -78,7 +78,7 @@ inline double cross(Vec2 a, Vec2 b) {
     return a.u * b.v - a.v * b.u;
 }
 inline double length(Vec2 a) {
-    return std::hypot(a.u, a.v);
+    return std::sqrt(a.u * a.u + a.v * a.v);
 }
 // Twice the signed area of a, b, c: above zero when they turn counter-clockwise.
 inline double orient(Vec2 a, Vec2 b, Vec2 c) {

@@ -71,6 +71,17 @@ std::string packageName(int index) {
     return std::to_string(row(index).index) + ".zip";
 }
 
+std::string installFolderPrefix(InstallFolder kind, int index) {
+    return "." + std::to_string(row(index).index) +
+           (kind == InstallFolder::Staging ? ".novo-" : ".antigo-");
+}
+
+fs::path previewDrawingName(const fs::path& blockName, int copy) {
+    fs::path name = blockName;
+    if (copy != 0) name += "~" + std::to_string(copy);
+    return name += kPreviewDrawingExtension;
+}
+
 Layout::Layout(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
 
 fs::path Layout::libraryRoot() const {
@@ -105,6 +116,10 @@ fs::path Layout::searchIndexFile() const {
     return libraryRoot() / "indice.db";
 }
 
+fs::path Layout::newestPackageListFile() const {
+    return programFolder_ / "tessaly.lista";
+}
+
 bool Layout::isInstalled(int index) const {
     std::error_code error;
     return fs::is_directory(categoryFolder(index), error);
@@ -114,6 +129,16 @@ InstalledFlags Layout::installedFlags() const {
     InstalledFlags flags{};
     for (int n = 0; n < kCategoryCount; ++n) flags[static_cast<size_t>(n)] = isInstalled(n);
     return flags;
+}
+
+bool isRunFolderName(std::string_view name) {
+    if (name.size() != kRunFolderPrefix.size() + kRunFolderSuffixLength ||
+        !name.starts_with(kRunFolderPrefix))
+        return false;
+    const std::string_view suffix = name.substr(kRunFolderPrefix.size());
+    return std::all_of(suffix.begin(), suffix.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
 }
 
 fs::path imgFolder(const fs::path& categoryFolder) {

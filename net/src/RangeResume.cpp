@@ -1,14 +1,13 @@
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <exception>
-#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -21,8 +20,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// An ETag or a date; anything longer is not one and is not sent back.
-constexpr std::size_t kMaxIdentity = 512;
+// The identity file holds one line; anything longer is not one of ours.
+constexpr std::size_t kMaxIdentityFile = 1024;
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
@@ -40,49 +39,67 @@ std::optional<std::string_view> headerValue(std::string_view line, std::string_v
     return trimmed(line.substr(name.size() + 1));
 }
 
-std::optional<std::uint64_t> number(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
+// Opens the partial file or its identity, which are this program's own: never
+// through a link, never a FIFO or device (no wait on one either), never a file
+// that has another name as well. -1 with errno set otherwise.
+int openOwnFile(const fs::path& path, int flags) {
+    const int descriptor = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (descriptor < 0) return -1;
+    struct stat info;
+    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1)
+        return descriptor;
+    ::close(descriptor);
+    errno = EPERM;
+    return -1;
 }
 
-struct ContentRange {
-    std::uint64_t first = 0;
-    std::optional<std::uint64_t> total;  // "*" when the server does not know it
-};
-
-// "bytes <first>-<last>/<total>"
-std::optional<ContentRange> parseContentRange(std::string_view value) {
-    if (!value.starts_with("bytes ")) return std::nullopt;
-    value.remove_prefix(6);
-    const std::size_t dash = value.find('-');
-    const std::size_t slash = value.find('/');
-    if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash)
-        return std::nullopt;
-    const auto first = number(value.substr(0, dash));
-    const auto last = number(value.substr(dash + 1, slash - dash - 1));
-    if (!first || !last || *last < *first) return std::nullopt;
-    ContentRange range{*first, std::nullopt};
-    const std::string_view total = value.substr(slash + 1);
-    if (total != "*") {
-        range.total = number(total);
-        if (!range.total || *range.total <= *last) return std::nullopt;
-    }
-    return range;
-}
-
-std::string readIdentity(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    std::getline(in, line);
-    return line.size() <= kMaxIdentity ? std::string(trimmed(line)) : std::string();
-}
-
-void removeQuietly(const fs::path& file) {
+// Removes the partial file or its identity, and nothing of anybody else's of
+// that name.
+void removeOwnFile(const fs::path& file) {
     std::error_code ignored;
-    fs::remove(file, ignored);
+    if (fs::is_regular_file(fs::symlink_status(file, ignored))) fs::remove(file, ignored);
+}
+
+// 0 when all of data was written, else the system's error.
+int writeAll(int descriptor, const char* data, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t written = ::write(descriptor, data + done, size - done);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+// The identity kept beside the partial file: empty when there is none, or
+// what is there is not one line holding an entity tag or a date.
+std::string readIdentity(const fs::path& file) {
+    const int descriptor = openOwnFile(file, O_RDONLY);
+    if (descriptor < 0) return {};
+    std::string text(kMaxIdentityFile, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t read = ::read(descriptor, text.data() + got, text.size() - got);
+        if (read < 0 && errno == EINTR) continue;
+        if (read <= 0) break;
+        got += static_cast<std::size_t>(read);
+    }
+    ::close(descriptor);
+    text.resize(got);
+    if (!text.ends_with('\n')) return {};
+    text.pop_back();
+    return common::isRangeCondition(text) ? text : std::string();
+}
+
+bool writeIdentity(const fs::path& file, const std::string& identity) {
+    const int descriptor = openOwnFile(file, O_WRONLY | O_CREAT);
+    if (descriptor < 0) return false;
+    const std::string line = identity + '\n';
+    const bool written =
+        ::ftruncate(descriptor, 0) == 0 && writeAll(descriptor, line.data(), line.size()) == 0;
+    return ::close(descriptor) == 0 && written;
 }
 
 struct Transfer {
@@ -108,14 +125,15 @@ struct Transfer {
     std::string lastModified;
     std::string contentRange;
 
-    bool started = false;      // the first body byte decided where the body goes
-    std::uint64_t base = 0;    // where the body starts in the partial file
+    bool started = false;                      // the reply's body was accepted, at its first byte
+    std::uint64_t base = 0;                    // where the body starts in the partial file
+    std::optional<std::uint64_t> rangeLength;  // the bytes of the range a 206 holds
     std::optional<std::uint64_t> rangeTotal;
     std::uint64_t received = 0;
     int error = 0;
     bool writeFailed = false;
     bool cancelled = false;
-    bool refused = false;  // a range other than the one asked for
+    bool refused = false;  // a part of the file other than the one asked for
     std::string refusal;
     bool tooLarge = false;  // longer than expectedSize, or than the limits allow
     std::exception_ptr handlerError;
@@ -138,21 +156,32 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
     return size * count;
 }
 
-// At the first body byte: a 206 continues the partial file, anything else
-// replaces it, and the reply's identity is kept for the next resume.
+// Keeps what identifies the server's file beside the partial file, for the
+// next call: its entity tag, else its date. A weak tag never satisfies a
+// range condition, so the date is kept rather than one.
+void keepIdentity(const Transfer& transfer) {
+    const bool strongTag =
+        !transfer.etag.starts_with("W/") && common::isRangeCondition(transfer.etag);
+    const std::string& identity = strongTag ? transfer.etag : transfer.lastModified;
+    if (!common::isRangeCondition(identity) || !writeIdentity(transfer.identityFile, identity))
+        removeOwnFile(transfer.identityFile);
+}
+
+// At the first body byte, or at the end of an empty body: the range asked for
+// continues the partial file, the whole file replaces it, anything else is
+// refused.
 bool startBody(Transfer& transfer) {
     long status = 0;
     curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
-    if (status == 206 && transfer.requestedFrom > 0) {
-        const auto range = parseContentRange(transfer.contentRange);
-        if (!range || range->first != transfer.requestedFrom) {
-            transfer.refused = true;
-            transfer.refusal = "the server sent another range: " + transfer.contentRange;
-            return false;
-        }
+    const std::optional<std::uint64_t> asked =
+        transfer.requestedFrom > 0 ? std::optional(transfer.requestedFrom) : std::nullopt;
+    const common::ReplyVerdict verdict =
+        common::judgeReply(asked, status, transfer.contentRange, transfer.expectedSize);
+    if (verdict.body == common::ReplyBody::Continues) {
         transfer.base = transfer.requestedFrom;
-        transfer.rangeTotal = range->total;
-    } else {
+        transfer.rangeLength = verdict.rangeLength;
+        transfer.rangeTotal = verdict.total;
+    } else if (verdict.body == common::ReplyBody::Whole) {
         transfer.base = 0;
         if (::ftruncate(transfer.descriptor, 0) != 0 ||
             ::lseek(transfer.descriptor, 0, SEEK_SET) != 0) {
@@ -160,14 +189,11 @@ bool startBody(Transfer& transfer) {
             transfer.writeFailed = true;
             return false;
         }
-        const std::string& identity =
-            !transfer.etag.empty() ? transfer.etag : transfer.lastModified;
-        if (identity.empty() || identity.size() > kMaxIdentity) {
-            removeQuietly(transfer.identityFile);
-        } else {
-            std::ofstream out(transfer.identityFile, std::ios::binary | std::ios::trunc);
-            out << identity << '\n';
-        }
+        keepIdentity(transfer);
+    } else {
+        transfer.refused = true;
+        transfer.refusal = verdict.refusal;
+        return false;
     }
     transfer.started = true;
     return true;
@@ -181,15 +207,16 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
         transfer.tooLarge = true;
         return 0;
     }
-    for (std::size_t done = 0; done < bytes;) {
-        const ssize_t written = ::write(transfer.descriptor, data + done, bytes - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            transfer.error = errno;
-            transfer.writeFailed = true;
-            return 0;
-        }
-        done += static_cast<std::size_t>(written);
+    // Bytes past the range would land where the partial file's next part belongs.
+    if (transfer.rangeLength && bytes > *transfer.rangeLength - transfer.received) {
+        transfer.refused = true;
+        transfer.refusal = "more bytes than the part of the file the server named";
+        return 0;
+    }
+    if (const int error = writeAll(transfer.descriptor, data, bytes)) {
+        transfer.error = error;
+        transfer.writeFailed = true;
+        return 0;
     }
     transfer.received += bytes;
     return bytes;
@@ -246,9 +273,9 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
         result.detail = "libcurl could not start a transfer";
         return result;
     }
-    const int descriptor =
-        ::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (from == 0 ? O_TRUNC : 0), 0644);
-    if (descriptor < 0 || ::lseek(descriptor, static_cast<off_t>(from), SEEK_SET) < 0) {
+    const int descriptor = openOwnFile(part, O_WRONLY | O_CREAT);
+    if (descriptor < 0 || (from == 0 && ::ftruncate(descriptor, 0) != 0) ||
+        ::lseek(descriptor, static_cast<off_t>(from), SEEK_SET) < 0) {
         result.status = DownloadStatus::WriteError;
         result.detail = std::strerror(errno);
         if (descriptor >= 0) ::close(descriptor);
@@ -271,6 +298,8 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     common::set(curl, CURLOPT_HEADERDATA, &transfer);
 
     const CURLcode code = common::performWith(curl, onBody, onProgress, &transfer);
+    // An empty body is judged by the same rule, before its file is closed.
+    const bool accepted = code != CURLE_OK || transfer.started || startBody(transfer);
     const bool closed = ::close(descriptor) == 0;
     if (transfer.handlerError) std::rethrow_exception(transfer.handlerError);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
@@ -296,10 +325,17 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
         result.detail = "HTTP status " + std::to_string(result.httpStatus);
         return result;
     }
-    if (!transfer.started && from > 0) {
-        // An empty reply to a range request says nothing of the rest.
+    if (!accepted) {
+        result.status =
+            transfer.writeFailed ? DownloadStatus::WriteError : DownloadStatus::ServerError;
+        result.detail = transfer.writeFailed ? std::strerror(transfer.error) : transfer.refusal;
+        return result;
+    }
+    // The whole body arrived, yet not the part its Content-Range named.
+    if (transfer.rangeLength && transfer.received != *transfer.rangeLength) {
         result.status = DownloadStatus::ServerError;
-        result.detail = "an empty reply to a range request";
+        result.detail = "received " + std::to_string(transfer.received) + " bytes of a part of " +
+                        std::to_string(*transfer.rangeLength);
         return result;
     }
     curl_off_t announced = -1;
@@ -363,8 +399,9 @@ ResumeResult downloadResuming(std::string_view url, const fs::path& target,
         result = fetchOnce(address, part, identityFile, kept, identity, progress, expectedSize,
                            bounded);
         // The partial file no longer fits the server's file: start over once.
-        if (kept > 0 && result.httpStatus == 416) {
-            removeQuietly(identityFile);
+        if (kept > 0 && common::judgeReply(kept, result.httpStatus, {}, expectedSize).body ==
+                            common::ReplyBody::StartOver) {
+            removeOwnFile(identityFile);
             result = fetchOnce(address, part, identityFile, 0, {}, progress, expectedSize, bounded);
         }
     }
@@ -375,9 +412,10 @@ ResumeResult downloadResuming(std::string_view url, const fs::path& target,
             result.detail = error.message();
         }
     }
-    if (result.done() || !keepsPartialFile(result) || !fs::exists(identityFile, error)) {
-        if (!result.done()) removeQuietly(part);
-        removeQuietly(identityFile);
+    if (result.done() || !keepsPartialFile(result) ||
+        !fs::is_regular_file(fs::symlink_status(identityFile, error))) {
+        if (!result.done()) removeOwnFile(part);
+        removeOwnFile(identityFile);
     }
     return result;
 }

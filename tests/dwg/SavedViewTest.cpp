@@ -204,6 +204,9 @@ TEST(SavedView, TheVisualStyleTheViewportNamesDecidesTheLook) {
         {"namesNone", R2013, kConceptual, true, 0, 4, Shaded, false},
         {"styleCutShort", R2013, kConceptual, false, 0x40, 5, ShadedWithEdges, false},
         {"styleCutShort2007", R2007, kXRay, false, 0x40, 1, Wireframe3D, false},
+        // Before R2007 a viewport names none, though files saved by later
+        // programs may hold the objects.
+        {"olderViewport", R2004, kConceptual, true, 0x40, 6, ShadedWithEdges, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -230,18 +233,6 @@ TEST(SavedView, TheVisualStyleTheViewportNamesDecidesTheLook) {
         EXPECT_EQ(p.edgeModel, c.style.edgeModel);
         EXPECT_EQ(p.edgeStyle, c.style.edgeStyle);
     }
-}
-
-// Before R2007 a viewport names no visual style, though files saved by later
-// programs may hold the objects: the render mode decides.
-TEST(SavedView, OlderViewportsKeepTheirRenderMode) {
-    auto objects = sectionWithStyles(Version::R2004);
-    addViewport(objects, 0x30, {.renderMode = 6});
-    addVisualStyle(objects, 0x40, kConceptual);
-    const dwg::Drawing drawing = objects.read();
-    ASSERT_TRUE(drawing.activeView);
-    EXPECT_EQ(drawing.activeView->visualStyle, VisualStyle::ShadedWithEdges);
-    EXPECT_FALSE(drawing.activeView->visualStyleProperties);
 }
 
 // The fields as the CAD program stores its built-in styles, and as one

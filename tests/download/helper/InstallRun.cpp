@@ -1,7 +1,7 @@
 // One package install as the package window runs it, without the window, so
 // that a test can kill it at any step: leftovers of category <n> cleared, the
-// archive recorded, fetched, installed and removed. "recover" does what the
-// program does at start.
+// archive recorded, fetched, installed with its line of a signed list, and
+// removed. "recover" does what the program does at start.
 #include <string>
 #include <system_error>
 
@@ -32,8 +32,10 @@ int main(int argc, char** argv) {
              .done())
         return 4;
     archive::ZipReader reader;
+    // Recorded as a signed run records the line it checked the package against.
+    const signing::IndexLine signedLine{0, signing::Digest{}, 1};
     const download::InstallResult result = download::installPackage(
-        reader, archive, layout, index, {},
+        reader, archive, layout, index, &signedLine, {},
         [](const archive::ZipQuestion&) { return archive::ZipAnswer::Abort; });
     std::error_code error;
     fs::remove(archive, error);
