@@ -79,8 +79,8 @@ print(max(xs.max() - xs.min() + 1, ys.max() - ys.min() + 1) if len(xs) else 0)" 
   tol=$((box * 3 / 512 > 1 ? box * 3 / 512 : 1))
   result=$("$python" "$compare" "$ours" "$preview" --bg auto || true)
   if [[ "$result" == *"no ink"* ]] && ((inkSize == 0)) &&
-    ! "$python" -c "import sys; import numpy as np; from PIL import Image
-sys.exit((np.asarray(Image.open(sys.argv[1]).convert('RGB')).min(axis=2) < 200).any())" "$ours"; then
+    "$python" -c "import sys; import numpy as np; from PIL import Image
+sys.exit(int((np.asarray(Image.open(sys.argv[1]).convert('RGB')).min(axis=2) < 200).any()))" "$ours"; then
     result="f1 1.000 (blank in both)"
     small="$result"
   else
