@@ -1,12 +1,10 @@
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <unistd.h>
+#include <paths/Utf8Path.h>
+#include <platform/Files.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <exception>
 #include <fstream>
 #include <memory>
@@ -86,17 +84,17 @@ void removeQuietly(const fs::path& file) {
 }
 
 struct Transfer {
-    Transfer(CURL* handle, int file, const ProgressHandler& handler, fs::path identity,
+    Transfer(CURL* handle, platform::File& part, const ProgressHandler& handler, fs::path identity,
              std::uint64_t from, std::uint64_t expected)
         : curl(handle),
-          descriptor(file),
+          file(part),
           progress(handler),
           identityFile(std::move(identity)),
           requestedFrom(from),
           expectedSize(expected) {}
 
     CURL* curl;
-    int descriptor;
+    platform::File& file;
     const ProgressHandler& progress;
     fs::path identityFile;
     std::uint64_t requestedFrom;  // the range asked for, 0 for the whole file
@@ -112,7 +110,7 @@ struct Transfer {
     std::uint64_t base = 0;    // where the body starts in the partial file
     std::optional<std::uint64_t> rangeTotal;
     std::uint64_t received = 0;
-    int error = 0;
+    std::error_code error;
     bool writeFailed = false;
     bool cancelled = false;
     bool refused = false;  // a range other than the one asked for
@@ -154,9 +152,7 @@ bool startBody(Transfer& transfer) {
         transfer.rangeTotal = range->total;
     } else {
         transfer.base = 0;
-        if (::ftruncate(transfer.descriptor, 0) != 0 ||
-            ::lseek(transfer.descriptor, 0, SEEK_SET) != 0) {
-            transfer.error = errno;
+        if (!transfer.file.truncate(0, transfer.error) || !transfer.file.seek(0, transfer.error)) {
             transfer.writeFailed = true;
             return false;
         }
@@ -181,15 +177,9 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
         transfer.tooLarge = true;
         return 0;
     }
-    for (std::size_t done = 0; done < bytes;) {
-        const ssize_t written = ::write(transfer.descriptor, data + done, bytes - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            transfer.error = errno;
-            transfer.writeFailed = true;
-            return 0;
-        }
-        done += static_cast<std::size_t>(written);
+    if (!transfer.file.writeAll(data, bytes, transfer.error)) {
+        transfer.writeFailed = true;
+        return 0;
     }
     transfer.received += bytes;
     return bytes;
@@ -246,16 +236,16 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
         result.detail = "libcurl could not start a transfer";
         return result;
     }
-    const int descriptor =
-        ::open(part.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (from == 0 ? O_TRUNC : 0), 0644);
-    if (descriptor < 0 || ::lseek(descriptor, static_cast<off_t>(from), SEEK_SET) < 0) {
+    std::error_code opened;
+    platform::File file = platform::File::openForWriting(
+        part, from == 0 ? platform::File::Start::Emptied : platform::File::Start::Kept, opened);
+    if (!file.isOpen() || !file.seek(from, opened)) {
         result.status = DownloadStatus::WriteError;
-        result.detail = std::strerror(errno);
-        if (descriptor >= 0) ::close(descriptor);
+        result.detail = opened.message();
         return result;
     }
     CURL* curl = handle.get();
-    Transfer transfer(curl, descriptor, progress, identityFile, from, expectedSize);
+    Transfer transfer(curl, file, progress, identityFile, from, expectedSize);
     transfer.maxBytes = limits.maxBytes;
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr,
                                                                         curl_slist_free_all);
@@ -271,14 +261,15 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     common::set(curl, CURLOPT_HEADERDATA, &transfer);
 
     const CURLcode code = common::performWith(curl, onBody, onProgress, &transfer);
-    const bool closed = ::close(descriptor) == 0;
+    std::error_code closing;
+    const bool closed = file.close(closing);
     if (transfer.handlerError) std::rethrow_exception(transfer.handlerError);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     result.resumedFrom = transfer.started ? transfer.base : 0;
     result.fetched = transfer.received;
     if (code != CURLE_OK) {
         result.status = statusOf(code, result.httpStatus, transfer);
-        result.detail = transfer.writeFailed ? std::strerror(transfer.error)
+        result.detail = transfer.writeFailed ? transfer.error.message()
                         : transfer.tooLarge  ? "longer than " + std::to_string(transfer.maxBytes) +
                                                   " bytes"
                         : transfer.refused   ? transfer.refusal
@@ -288,7 +279,7 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     }
     if (!closed) {
         result.status = DownloadStatus::WriteError;
-        result.detail = std::strerror(errno);
+        result.detail = closing.message();
         return result;
     }
     if (result.httpStatus != 200 && result.httpStatus != 206) {
@@ -323,11 +314,16 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
 }  // namespace
 
 fs::path partialFileOf(const fs::path& target) {
-    return target.parent_path() / ("." + target.filename().string() + ".part");
+    fs::path part = target.parent_path() / ".";
+    part += target.filename();
+    part += ".part";
+    return part;
 }
 
 fs::path partialIdentityOf(const fs::path& target) {
-    return target.parent_path() / ("." + target.filename().string() + ".part.id");
+    fs::path identity = partialFileOf(target);
+    identity += ".id";
+    return identity;
 }
 
 ResumeResult downloadResuming(std::string_view url, const fs::path& target,
@@ -349,7 +345,7 @@ ResumeResult downloadResuming(std::string_view url, const fs::path& target,
     if (error || identity.empty() || (expectedSize > 0 && kept > expectedSize)) kept = 0;
     if (fs::exists(partStatus) && !fs::is_regular_file(partStatus)) {
         result.status = DownloadStatus::WriteError;
-        result.detail = part.string() + " is not a file";
+        result.detail = paths::pathToUtf8(part) + " is not a file";
         return result;
     }
 
