@@ -27,6 +27,8 @@ tests can meet a broken server:
   noetag    sends neither ETag nor Last-Modified
   dropafter-N  sends N bytes of the body (whole or the range asked for),
             then resets the connection
+  partial-F-L  answers 206 with bytes F to L of the file and their
+            Content-Range, whatever the request asked for
 Kinds of file serving join with "+": /fault/noetag+dropafter-1000/...
 """
 import argparse
@@ -102,6 +104,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def serve_file(self, rest, kind):
         kinds = kind.split("+")
         drop_after = [k for k in kinds if k.startswith("dropafter-")]
+        forced = [k for k in kinds if k.startswith("partial-")]
         path = self.translate_path(rest)
         if not os.path.isfile(path):
             return self.send_error(404)
@@ -114,14 +117,17 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         if "noetag" not in kinds:
             headers.update({"ETag": etag, "Last-Modified": modified, "Accept-Ranges": "bytes"})
         status = 200
-        if "norange" not in kinds:
+        part = None
+        if forced:
+            part = tuple(int(n) for n in forced[0].split("-")[1:3])
+        elif "norange" not in kinds:
             part = self.part_asked(len(body), (etag, modified))
             if part == "unsatisfiable":
                 return self.answer(416, {"Content-Range": "bytes */%d" % len(body)})
-            if part:
-                status = 206
-                headers["Content-Range"] = "bytes %d-%d/%d" % (part[0], part[1], len(body))
-                body = body[part[0]:part[1] + 1]
+        if part:
+            status = 206
+            headers["Content-Range"] = "bytes %d-%d/%d" % (part[0], part[1], len(body))
+            body = body[part[0]:part[1] + 1]
         if "nolength" not in kinds:
             headers["Content-Length"] = str(len(body))
         self.send_response(status)

@@ -18,17 +18,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A new folder root/<prefix><six random letters>, recorded in the journal
-// before it exists so that the next start removes it if this run is killed.
+// A new install folder of its kind for category index, with a random tag,
+// recorded in the journal before it exists so that the next start removes it
+// if this run is killed.
 fs::path makeUniqueFolder(const library::RunJournal& journal, const fs::path& root,
-                          const std::string& prefix) {
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+                          library::InstallFolder kind, int index) {
+    const std::string_view letters = library::kInstallFolderTagLetters;
+    const std::string prefix = library::installFolderPrefix(kind, index);
     std::random_device seed;
     std::mt19937 random(seed());
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof letters - 2);
+    std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = prefix;
-        for (int n = 0; n < 6; ++n) name += letters[pick(random)];
+        for (std::size_t n = 0; n < library::kInstallFolderTagLength; ++n)
+            name += letters[pick(random)];
         const fs::path folder = root / name;
         if (!journal.willCreate(folder))
             throw fs::filesystem_error("cannot record", journal.file(),
@@ -53,13 +56,6 @@ void removeRecordedFolder(const library::RunJournal& journal, const fs::path& fo
     } catch (const fs::filesystem_error&) {
         // Removed at the next start.
     }
-}
-
-std::string stagingPrefix(int index) {
-    return "." + std::to_string(index) + ".novo-";
-}
-std::string putAsidePrefix(int index) {
-    return "." + std::to_string(index) + ".antigo-";
 }
 
 // Whether some block of the category has its drawing archive, with or
@@ -107,7 +103,8 @@ InstallResult replaceCategory(const library::RunJournal& journal, const fs::path
     if (error != std::errc::function_not_supported)
         return {InstallOutcome::NotReplaced, error.message()};
 
-    const fs::path putAside = makeUniqueFolder(journal, root, putAsidePrefix(index));
+    const fs::path putAside =
+        makeUniqueFolder(journal, root, library::InstallFolder::PutAside, index);
     platform::renameNoReplace(category, putAside / category.filename(), error);
     if (error) return {InstallOutcome::NotReplaced, error.message()};
     platform::renameNoReplace(fresh, category, error);
@@ -130,7 +127,8 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
     if (!lease) return {InstallOutcome::Busy, {}};
     const fs::path root = layout.libraryRoot();
     const library::RunJournal journal(layout);
-    const fs::path staging = makeUniqueFolder(journal, root, stagingPrefix(index));
+    const fs::path staging =
+        makeUniqueFolder(journal, root, library::InstallFolder::Staging, index);
     // Whatever is left in it never counts as installed.
     struct StagingRemover {
         const library::RunJournal& journal;
@@ -181,7 +179,8 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
 void restorePutAside(const library::Layout& layout, int index) {
     const fs::path root = layout.libraryRoot();
     const fs::path category = layout.categoryFolder(index);
-    const std::string prefix = putAsidePrefix(index);
+    const std::string prefix =
+        library::installFolderPrefix(library::InstallFolder::PutAside, index);
     std::error_code error;
     for (auto it = fs::directory_iterator(root, error); !error && it != fs::directory_iterator();
          it.increment(error)) {
@@ -220,8 +219,8 @@ void removeLeftovers(const library::Layout& layout, int index) {
     restorePutAside(layout, index);
     library::RunJournal(layout).removeLeftovers([index](const fs::path& path) {
         const std::string name = library::pathToUtf8(path.filename());
-        for (const std::string& prefix : {stagingPrefix(index), putAsidePrefix(index)})
-            if (name.compare(0, prefix.size(), prefix) == 0) return true;
+        for (const auto kind : {library::InstallFolder::Staging, library::InstallFolder::PutAside})
+            if (name.starts_with(library::installFolderPrefix(kind, index))) return true;
         return false;
     });
     removePartialDownloads(layout, index);

@@ -74,6 +74,17 @@ std::string packageName(int index) {
     return std::to_string(row(index).index) + ".zip";
 }
 
+std::string installFolderPrefix(InstallFolder kind, int index) {
+    return "." + std::to_string(row(index).index) +
+           (kind == InstallFolder::Staging ? ".novo-" : ".antigo-");
+}
+
+fs::path previewDrawingName(const fs::path& blockName, int copy) {
+    fs::path name = blockName;
+    if (copy != 0) name += "~" + std::to_string(copy);
+    return name += kPreviewDrawingExtension;
+}
+
 Layout::Layout(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
 
 fs::path Layout::libraryRoot() const {

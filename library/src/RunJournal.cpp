@@ -84,21 +84,56 @@ fs::path RunJournal::file() const {
 
 namespace {
 
-// The journal's name for path, or nothing when path is no place it may name.
+// What the program creates at a name: the kind decides how it is removed, and
+// anything of the other kind at that name is somebody else's.
+enum class Kind { File, Folder };
+
+struct Place {
+    fs::path path;
+    Kind kind;
+};
+
+bool isInstallFolder(const std::string& name, int index) {
+    for (const auto folder : {InstallFolder::Staging, InstallFolder::PutAside}) {
+        const std::string prefix = installFolderPrefix(folder, index);
+        if (name.size() == prefix.size() + kInstallFolderTagLength && name.starts_with(prefix) &&
+            name.find_first_not_of(kInstallFolderTagLetters, prefix.size()) == std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+// What the program creates under name in Blocos, or nothing when it never
+// creates anything of that name there: a package archive, an install folder
+// or the preview's drawing. Category folders, descriptions and the user's
+// files are none of these.
+std::optional<Kind> kindInLibrary(const std::string& name) {
+    if (!isPlainName(name)) return std::nullopt;
+    for (int index = 0; index < kCategoryCount; ++index) {
+        if (name == packageName(index)) return Kind::File;
+        if (isInstallFolder(name, index)) return Kind::Folder;
+    }
+    if (name.ends_with(kPreviewDrawingExtension)) return Kind::File;
+    return std::nullopt;
+}
+
+// The journal's name for path, or nothing when it is no place the journal may name.
 std::optional<std::string> journalName(const Layout& layout, const fs::path& path) {
     if (path == layout.previewArchiveCopy()) return std::string(kArchiveCopy);
     const std::string name = pathToUtf8(path.filename());
-    if (path.parent_path() != layout.libraryRoot() || !isPlainName(name)) return std::nullopt;
+    if (path.parent_path() != layout.libraryRoot() || !kindInLibrary(name)) return std::nullopt;
     return std::string(kLibraryFolder) + "/" + escape(name);
 }
 
-std::optional<fs::path> pathOf(const Layout& layout, const std::string& name) {
-    if (name == kArchiveCopy) return layout.previewArchiveCopy();
+std::optional<Place> placeOf(const Layout& layout, const std::string& name) {
+    if (name == kArchiveCopy) return Place{layout.previewArchiveCopy(), Kind::File};
     const std::string prefix = std::string(kLibraryFolder) + "/";
-    if (name.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+    if (!name.starts_with(prefix)) return std::nullopt;
     const std::optional<std::string> plain = unescape(name.substr(prefix.size()));
-    if (!plain || !isPlainName(*plain)) return std::nullopt;
-    return layout.libraryRoot() / pathFromUtf8(*plain);
+    if (!plain) return std::nullopt;
+    const std::optional<Kind> kind = kindInLibrary(*plain);
+    if (!kind) return std::nullopt;
+    return Place{layout.libraryRoot() / pathFromUtf8(*plain), *kind};
 }
 
 // The names created and not settled: every complete line replayed in order.
@@ -126,7 +161,7 @@ std::vector<std::string> openEntries(const Layout& layout, const fs::path& journ
             (line[0] != '+' && line[0] != '-') || !line.ends_with(kLineEnd))
             continue;
         const std::string name = line.substr(2, line.size() - 2 - kLineEnd.size());
-        if (!pathOf(layout, name)) continue;
+        if (!placeOf(layout, name)) continue;
         const auto found = std::find(entries.begin(), entries.end(), name);
         if (line[0] == '-') {
             if (found != entries.end()) entries.erase(found);
@@ -193,34 +228,35 @@ bool append(const Layout& layout, const fs::path& journal, const std::string& li
            output.flushToDisk(error);
 }
 
-// Removes the leftover at path without following a link. True when nothing
+// Removes the leftover at place without following a link. True when nothing
 // of it is left that the journal should still name.
-bool removeLeftover(const Layout& layout, const fs::path& path) {
-    const bool inLibrary = path != layout.previewArchiveCopy();
+bool removeLeftover(const Layout& layout, const Place& place) {
+    const bool inLibrary = place.path != layout.previewArchiveCopy();
     std::error_code error;
-    const platform::Folder program =
-        platform::Folder::open(layout.programFolder(), error, platform::Follow::Yes);
-    if (error) return false;
-    const platform::Folder library = inLibrary ? program.openChild(kLibraryFolder, error) : platform::Folder();
-    if (inLibrary && !library.isOpen()) return error == std::errc::no_such_file_or_directory;
-    const platform::Folder& at = inLibrary ? library : program;
-    const fs::path name = path.filename();
+    // Blocos itself may be a link to where the user moved his library: it is
+    // followed, as installation follows it; no link inside it ever is.
+    const platform::Folder at = platform::Folder::open(
+        inLibrary ? layout.libraryRoot() : layout.programFolder(), error, platform::Follow::Yes);
+    if (!at.isOpen())
+        return inLibrary && (error == std::errc::no_such_file_or_directory ||
+                             error == std::errc::not_a_directory);
+    const fs::path name = place.path.filename();
     const platform::EntryKind kind = at.kindOf(name, error);
     if (error) return false;
     if (kind == platform::EntryKind::Missing) return true;
-    if (kind == platform::EntryKind::File) {
+    if (place.kind == Kind::File && kind == platform::EntryKind::File) {
         at.removeFile(name, error);
         return !error;
     }
-    if (kind == platform::EntryKind::Folder && inLibrary) {
+    if (place.kind == Kind::Folder && kind == platform::EntryKind::Folder) {
         try {
-            RemoveFolderTree(path, layout.libraryRoot());
+            RemoveFolderTree(place.path, layout.libraryRoot());
             return true;
         } catch (const fs::filesystem_error&) {
             return false;
         }
     }
-    return true;  // a link or device: never made by this program, left alone
+    return true;  // a link, device or the other kind: never made by this program, left alone
 }
 
 }  // namespace
@@ -251,7 +287,7 @@ std::vector<fs::path> RunJournal::leftovers() const {
     const std::lock_guard<std::mutex> lock(journalMutex);
     std::vector<fs::path> paths;
     for (const std::string& entry : openEntries(layout_, file()))
-        paths.push_back(*pathOf(layout_, entry));
+        paths.push_back(placeOf(layout_, entry)->path);
     return paths;
 }
 
@@ -261,8 +297,9 @@ void RunJournal::removeLeftovers(const std::function<bool(const fs::path&)>& sel
     const std::vector<std::string> entries = openEntries(layout_, journal);
     std::vector<std::string> remaining;
     for (const std::string& entry : entries) {
-        const fs::path path = *pathOf(layout_, entry);
-        if ((select && !select(path)) || !removeLeftover(layout_, path)) remaining.push_back(entry);
+        const Place place = *placeOf(layout_, entry);
+        if ((select && !select(place.path)) || !removeLeftover(layout_, place))
+            remaining.push_back(entry);
     }
     if (remaining != entries) rewrite(journal, remaining);
 }

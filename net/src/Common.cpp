@@ -1,10 +1,79 @@
 #include "Common.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
+#include <charconv>
 #include <memory>
 
 namespace net::common {
+
+namespace {
+
+std::optional<std::uint64_t> number(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+struct ContentRange {
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    std::optional<std::uint64_t> total;  // "*" when the server does not know it
+};
+
+// "bytes <first>-<last>/<total or *>", the form of a reply that holds a range.
+std::optional<ContentRange> parseContentRange(std::string_view value) {
+    if (!value.starts_with("bytes ")) return std::nullopt;
+    value.remove_prefix(6);
+    const std::size_t dash = value.find('-');
+    const std::size_t slash = value.find('/');
+    if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash)
+        return std::nullopt;
+    const auto first = number(value.substr(0, dash));
+    const auto last = number(value.substr(dash + 1, slash - dash - 1));
+    if (!first || !last || *last < *first) return std::nullopt;
+    ContentRange range{*first, *last, std::nullopt};
+    const std::string_view total = value.substr(slash + 1);
+    if (total != "*") {
+        range.total = number(total);
+        if (!range.total || *range.total <= *last) return std::nullopt;
+    }
+    return range;
+}
+
+bool isEntityTag(std::string_view text) {
+    if (text.starts_with("W/")) text.remove_prefix(2);
+    return text.size() >= 2 && text.front() == '"' && text.back() == '"' &&
+           std::all_of(text.begin() + 1, text.end() - 1,
+                       [](char c) { return c > ' ' && c < 0x7f && c != '"'; });
+}
+
+// The IMF-fixdate form of an HTTP date, the one a server must send.
+bool isHttpDate(std::string_view text) {
+    static constexpr std::array<std::string_view, 7> days = {"Mon", "Tue", "Wed", "Thu",
+                                                             "Fri", "Sat", "Sun"};
+    static constexpr std::array<std::string_view, 12> months = {
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const auto oneOf = [](std::string_view word, const auto& words) {
+        return std::find(words.begin(), words.end(), word) != words.end();
+    };
+    const auto within = [&text](std::size_t at, std::size_t digits, std::uint64_t least,
+                                std::uint64_t most) {
+        const auto value = number(text.substr(at, digits));
+        return value && *value >= least && *value <= most;
+    };
+    constexpr std::string_view shape = "Ddd, 00 Mmm 0000 00:00:00 GMT";
+    return text.size() == shape.size() && oneOf(text.substr(0, 3), days) &&
+           text.substr(3, 2) == ", " && within(5, 2, 1, 31) && text[7] == ' ' &&
+           oneOf(text.substr(8, 3), months) && text[11] == ' ' && within(12, 4, 0, 9999) &&
+           text[16] == ' ' && within(17, 2, 0, 23) && text[19] == ':' && within(20, 2, 0, 59) &&
+           text[22] == ':' && within(23, 2, 0, 60) && text.substr(25) == " GMT";
+}
+
+}  // namespace
 
 void initialiseCurlOnce() {
     struct Global {
@@ -125,6 +194,29 @@ DownloadStatus statusOfFailure(CURLcode code, long httpStatus, std::uint64_t rec
         default:
             return DownloadStatus::ServerError;
     }
+}
+
+ReplyVerdict judgeReply(std::optional<std::uint64_t> askedFrom, long status,
+                        std::string_view contentRange, std::uint64_t expectedSize) {
+    const auto refuse = [](std::string why) {
+        return ReplyVerdict{ReplyBody::Refused, 0, std::nullopt, std::move(why)};
+    };
+    if (status == 416 && askedFrom) return {ReplyBody::StartOver, 0, std::nullopt, {}};
+    if (status < 200 || status > 299) return refuse("HTTP status " + std::to_string(status));
+    if (status != 206) return {};
+    if (!askedFrom) return refuse("a part of the file in reply to a request for all of it");
+    const std::string shown(contentRange);
+    const std::optional<ContentRange> range = parseContentRange(contentRange);
+    if (!range) return refuse("a part of the file without a valid Content-Range: " + shown);
+    if (range->first != *askedFrom) return refuse("another part than the one asked for: " + shown);
+    if (range->total && expectedSize > 0 && *range->total != expectedSize)
+        return refuse("a file of " + std::to_string(*range->total) + " bytes, not " +
+                      std::to_string(expectedSize) + ": " + shown);
+    return {ReplyBody::Continues, range->last - range->first + 1, range->total, {}};
+}
+
+bool isRangeCondition(std::string_view text) {
+    return text.size() <= kMaxRangeCondition && (isEntityTag(text) || isHttpDate(text));
 }
 
 int report(const ProgressHandler& progress, std::uint64_t received, std::uint64_t total,

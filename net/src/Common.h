@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -62,6 +63,37 @@ CURLcode performWith(CURL* curl, BodyHandler onBody, ProgressHandlerFunction onP
 // raised again once libcurl's C frames are left.
 int report(const ProgressHandler& progress, std::uint64_t received, std::uint64_t total,
            bool& cancelled, std::exception_ptr& error);
+
+// What the body of a final reply is, by the one rule of both transfers: a
+// partial reply (206) is taken only for the range the request asked for, and
+// only when its Content-Range begins where that range does and agrees with
+// the file's known length; any other success is the whole file.
+enum class ReplyBody {
+    Whole,      // the whole file, from its first byte
+    Continues,  // the range asked for: the body goes on where the request said
+    StartOver,  // 416: the range asked for begins past the end of the server's file
+    Refused,    // no file at all: a part nobody asked for, another part, or an error status
+};
+
+struct ReplyVerdict {
+    ReplyBody body = ReplyBody::Whole;
+    std::uint64_t rangeLength = 0;       // Continues: the bytes the range holds
+    std::optional<std::uint64_t> total;  // Continues: the file's length, when the server knows it
+    std::string refusal;                 // Refused: why, for diagnostics
+};
+
+// askedFrom: the first byte of the range asked for ("Range: bytes=N-"),
+// nothing when the request asked for the whole file. expectedSize: the file's
+// length as the caller knows it, 0 when unknown.
+ReplyVerdict judgeReply(std::optional<std::uint64_t> askedFrom, long status,
+                        std::string_view contentRange, std::uint64_t expectedSize);
+
+// Whether text may go back to the server in an If-Range header: an entity tag
+// ("..." or W/"...", visible ASCII) or an HTTP date in its one fixed form
+// ("Sun, 06 Nov 1994 08:49:37 GMT"), of at most kMaxRangeCondition bytes.
+// Nothing else is ever sent, so no stored text can add a header of its own.
+inline constexpr std::size_t kMaxRangeCondition = 512;
+bool isRangeCondition(std::string_view text);
 
 template <typename Value>
 void set(CURL* curl, CURLoption option, Value value) {

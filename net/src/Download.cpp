@@ -69,19 +69,41 @@ class PartialFile {
 };
 
 struct Transfer {
+    Transfer(CURL* handle, PartialFile& target, const ProgressHandler& handler, std::uint64_t most)
+        : curl(handle), file(target), progress(handler), maxBytes(most) {}
+
+    CURL* curl;
     PartialFile& file;
     const ProgressHandler& progress;
     std::uint64_t maxBytes;
     std::uint64_t received = 0;
+    bool started = false;  // the reply's body was accepted, at its first byte
+    bool refused = false;  // a part of the file, which this request never asks for
+    std::string refusal;
     bool tooLarge = false;
     bool writeFailed = false;
     bool cancelled = false;
     std::exception_ptr handlerError;  // thrown by the progress handler, raised again after
 };
 
+// At the first body byte, or at the end of an empty body: this request asks
+// for the whole file, so only a reply holding all of it is taken.
+bool acceptReply(Transfer& transfer) {
+    long status = 0;
+    curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
+    const common::ReplyVerdict verdict = common::judgeReply(std::nullopt, status, {}, 0);
+    transfer.started = verdict.body == common::ReplyBody::Whole;
+    if (!transfer.started) {
+        transfer.refused = true;
+        transfer.refusal = verdict.refusal;
+    }
+    return transfer.started;
+}
+
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
     auto& transfer = *static_cast<Transfer*>(user);
     const std::size_t bytes = size * count;
+    if (!transfer.started && !acceptReply(transfer)) return 0;
     if (bytes > transfer.maxBytes - transfer.received) {
         transfer.tooLarge = true;
         return 0;
@@ -109,6 +131,7 @@ DownloadStatus statusOf(CURLcode code, long httpStatus, const Transfer& transfer
     if (transfer.cancelled) return DownloadStatus::Cancelled;
     if (transfer.tooLarge || code == CURLE_FILESIZE_EXCEEDED) return DownloadStatus::TooLarge;
     if (transfer.writeFailed) return DownloadStatus::WriteError;
+    if (transfer.refused) return DownloadStatus::ServerError;
     return common::statusOfFailure(code, httpStatus, transfer.received);
 }
 
@@ -125,7 +148,7 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     if (!file.isOpen()) return {DownloadStatus::WriteError, 0, file.error()};
 
     CURL* curl = handle.get();
-    Transfer transfer{file, progress, limits.maxBytes, 0, false, false, false, nullptr};
+    Transfer transfer(curl, file, progress, limits.maxBytes);
     char curlError[CURL_ERROR_SIZE] = {};
     const std::string address(url);
     common::setPolicy(curl, address, limits, curlError);
@@ -138,6 +161,7 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     if (code != CURLE_OK) {
         result.status = statusOf(code, result.httpStatus, transfer);
         result.detail = transfer.writeFailed ? file.error()
+                        : transfer.refused   ? transfer.refusal
                         : curlError[0]       ? curlError
                                              : curl_easy_strerror(code);
         return result;
@@ -145,6 +169,11 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     if (result.httpStatus < 200 || result.httpStatus > 299) {
         result.status = common::statusOfHttpError(result.httpStatus);
         result.detail = "HTTP status " + std::to_string(result.httpStatus);
+        return result;
+    }
+    if (!transfer.started && !acceptReply(transfer)) {
+        result.status = DownloadStatus::ServerError;
+        result.detail = transfer.refusal;
         return result;
     }
     curl_off_t announced = -1;

@@ -6,7 +6,6 @@
 #include <cctype>
 #include <charconv>
 #include <exception>
-#include <fstream>
 #include <memory>
 #include <optional>
 
@@ -19,8 +18,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// An ETag or a date; anything longer is not one and is not sent back.
-constexpr std::size_t kMaxIdentity = 512;
+// The identity file holds one line; anything longer is not one of ours.
+constexpr std::size_t kMaxIdentityFile = 1024;
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
@@ -38,49 +37,54 @@ std::optional<std::string_view> headerValue(std::string_view line, std::string_v
     return trimmed(line.substr(name.size() + 1));
 }
 
-std::optional<std::uint64_t> number(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-struct ContentRange {
-    std::uint64_t first = 0;
-    std::optional<std::uint64_t> total;  // "*" when the server does not know it
-};
-
-// "bytes <first>-<last>/<total>"
-std::optional<ContentRange> parseContentRange(std::string_view value) {
-    if (!value.starts_with("bytes ")) return std::nullopt;
-    value.remove_prefix(6);
-    const std::size_t dash = value.find('-');
-    const std::size_t slash = value.find('/');
-    if (dash == std::string_view::npos || slash == std::string_view::npos || slash < dash)
-        return std::nullopt;
-    const auto first = number(value.substr(0, dash));
-    const auto last = number(value.substr(dash + 1, slash - dash - 1));
-    if (!first || !last || *last < *first) return std::nullopt;
-    ContentRange range{*first, std::nullopt};
-    const std::string_view total = value.substr(slash + 1);
-    if (total != "*") {
-        range.total = number(total);
-        if (!range.total || *range.total <= *last) return std::nullopt;
+// Opens the partial file or its identity, which are this program's own: never
+// through a link, never a FIFO or device (no wait on one either), never a file
+// that has another name as well.
+platform::File openOwnFile(const fs::path& path, bool forWriting, std::error_code& error) {
+    platform::File file = forWriting
+                              ? platform::File::openForWriting(path, platform::File::Start::Kept, error)
+                              : platform::File::openForReading(path, error);
+    if (file.isOpen() && file.hasOtherNames()) {
+        error = std::make_error_code(std::errc::operation_not_permitted);
+        return {};
     }
-    return range;
+    return file;
 }
 
-std::string readIdentity(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    std::getline(in, line);
-    return line.size() <= kMaxIdentity ? std::string(trimmed(line)) : std::string();
-}
-
-void removeQuietly(const fs::path& file) {
+// Removes the partial file or its identity, and nothing of anybody else's of
+// that name.
+void removeOwnFile(const fs::path& file) {
     std::error_code ignored;
-    fs::remove(file, ignored);
+    if (platform::entryKind(file, ignored) == platform::EntryKind::File)
+        platform::removeFile(file, ignored);
+}
+
+// The identity kept beside the partial file: empty when there is none, or
+// what is there is not one line holding an entity tag or a date.
+std::string readIdentity(const fs::path& file) {
+    std::error_code error;
+    platform::File input = openOwnFile(file, false, error);
+    if (!input.isOpen()) return {};
+    std::string text(kMaxIdentityFile, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const std::size_t read = input.read(text.data() + got, text.size() - got, error);
+        if (read == 0) break;
+        got += read;
+    }
+    text.resize(got);
+    if (!text.ends_with('\n')) return {};
+    text.pop_back();
+    return common::isRangeCondition(text) ? text : std::string();
+}
+
+bool writeIdentity(const fs::path& file, const std::string& identity) {
+    std::error_code error;
+    platform::File output = openOwnFile(file, true, error);
+    if (!output.isOpen()) return false;
+    const std::string line = identity + '\n';
+    const bool written = output.truncate(0, error) && output.writeAll(line.data(), line.size(), error);
+    return output.close(error) && written;
 }
 
 struct Transfer {
@@ -106,14 +110,15 @@ struct Transfer {
     std::string lastModified;
     std::string contentRange;
 
-    bool started = false;      // the first body byte decided where the body goes
-    std::uint64_t base = 0;    // where the body starts in the partial file
+    bool started = false;                      // the reply's body was accepted, at its first byte
+    std::uint64_t base = 0;                    // where the body starts in the partial file
+    std::optional<std::uint64_t> rangeLength;  // the bytes of the range a 206 holds
     std::optional<std::uint64_t> rangeTotal;
     std::uint64_t received = 0;
     std::error_code error;
     bool writeFailed = false;
     bool cancelled = false;
-    bool refused = false;  // a range other than the one asked for
+    bool refused = false;  // a part of the file other than the one asked for
     std::string refusal;
     bool tooLarge = false;  // longer than expectedSize, or than the limits allow
     std::exception_ptr handlerError;
@@ -136,34 +141,42 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
     return size * count;
 }
 
-// At the first body byte: a 206 continues the partial file, anything else
-// replaces it, and the reply's identity is kept for the next resume.
+// Keeps what identifies the server's file beside the partial file, for the
+// next call: its entity tag, else its date. A weak tag never satisfies a
+// range condition, so the date is kept rather than one.
+void keepIdentity(const Transfer& transfer) {
+    const bool strongTag =
+        !transfer.etag.starts_with("W/") && common::isRangeCondition(transfer.etag);
+    const std::string& identity = strongTag ? transfer.etag : transfer.lastModified;
+    if (!common::isRangeCondition(identity) || !writeIdentity(transfer.identityFile, identity))
+        removeOwnFile(transfer.identityFile);
+}
+
+// At the first body byte, or at the end of an empty body: the range asked for
+// continues the partial file, the whole file replaces it, anything else is
+// refused.
 bool startBody(Transfer& transfer) {
     long status = 0;
     curl_easy_getinfo(transfer.curl, CURLINFO_RESPONSE_CODE, &status);
-    if (status == 206 && transfer.requestedFrom > 0) {
-        const auto range = parseContentRange(transfer.contentRange);
-        if (!range || range->first != transfer.requestedFrom) {
-            transfer.refused = true;
-            transfer.refusal = "the server sent another range: " + transfer.contentRange;
-            return false;
-        }
+    const std::optional<std::uint64_t> asked =
+        transfer.requestedFrom > 0 ? std::optional(transfer.requestedFrom) : std::nullopt;
+    const common::ReplyVerdict verdict =
+        common::judgeReply(asked, status, transfer.contentRange, transfer.expectedSize);
+    if (verdict.body == common::ReplyBody::Continues) {
         transfer.base = transfer.requestedFrom;
-        transfer.rangeTotal = range->total;
-    } else {
+        transfer.rangeLength = verdict.rangeLength;
+        transfer.rangeTotal = verdict.total;
+    } else if (verdict.body == common::ReplyBody::Whole) {
         transfer.base = 0;
         if (!transfer.file.truncate(0, transfer.error) || !transfer.file.seek(0, transfer.error)) {
             transfer.writeFailed = true;
             return false;
         }
-        const std::string& identity =
-            !transfer.etag.empty() ? transfer.etag : transfer.lastModified;
-        if (identity.empty() || identity.size() > kMaxIdentity) {
-            removeQuietly(transfer.identityFile);
-        } else {
-            std::ofstream out(transfer.identityFile, std::ios::binary | std::ios::trunc);
-            out << identity << '\n';
-        }
+        keepIdentity(transfer);
+    } else {
+        transfer.refused = true;
+        transfer.refusal = verdict.refusal;
+        return false;
     }
     transfer.started = true;
     return true;
@@ -175,6 +188,12 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     if (!transfer.started && !startBody(transfer)) return 0;
     if (bytes > transfer.maxBytes - transfer.base - transfer.received) {
         transfer.tooLarge = true;
+        return 0;
+    }
+    // Bytes past the range would land where the partial file's next part belongs.
+    if (transfer.rangeLength && bytes > *transfer.rangeLength - transfer.received) {
+        transfer.refused = true;
+        transfer.refusal = "more bytes than the part of the file the server named";
         return 0;
     }
     if (!transfer.file.writeAll(data, bytes, transfer.error)) {
@@ -237,9 +256,8 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
         return result;
     }
     std::error_code opened;
-    platform::File file = platform::File::openForWriting(
-        part, from == 0 ? platform::File::Start::Emptied : platform::File::Start::Kept, opened);
-    if (!file.isOpen() || !file.seek(from, opened)) {
+    platform::File file = openOwnFile(part, true, opened);
+    if (!file.isOpen() || (from == 0 && !file.truncate(0, opened)) || !file.seek(from, opened)) {
         result.status = DownloadStatus::WriteError;
         result.detail = opened.message();
         return result;
@@ -261,6 +279,8 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     common::set(curl, CURLOPT_HEADERDATA, &transfer);
 
     const CURLcode code = common::performWith(curl, onBody, onProgress, &transfer);
+    // An empty body is judged by the same rule, before its file is closed.
+    const bool accepted = code != CURLE_OK || transfer.started || startBody(transfer);
     std::error_code closing;
     const bool closed = file.close(closing);
     if (transfer.handlerError) std::rethrow_exception(transfer.handlerError);
@@ -287,10 +307,17 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
         result.detail = "HTTP status " + std::to_string(result.httpStatus);
         return result;
     }
-    if (!transfer.started && from > 0) {
-        // An empty reply to a range request says nothing of the rest.
+    if (!accepted) {
+        result.status =
+            transfer.writeFailed ? DownloadStatus::WriteError : DownloadStatus::ServerError;
+        result.detail = transfer.writeFailed ? transfer.error.message() : transfer.refusal;
+        return result;
+    }
+    // The whole body arrived, yet not the part its Content-Range named.
+    if (transfer.rangeLength && transfer.received != *transfer.rangeLength) {
         result.status = DownloadStatus::ServerError;
-        result.detail = "an empty reply to a range request";
+        result.detail = "received " + std::to_string(transfer.received) + " bytes of a part of " +
+                        std::to_string(*transfer.rangeLength);
         return result;
     }
     curl_off_t announced = -1;
@@ -359,21 +386,23 @@ ResumeResult downloadResuming(std::string_view url, const fs::path& target,
         result = fetchOnce(address, part, identityFile, kept, identity, progress, expectedSize,
                            bounded);
         // The partial file no longer fits the server's file: start over once.
-        if (kept > 0 && result.httpStatus == 416) {
-            removeQuietly(identityFile);
+        if (kept > 0 && common::judgeReply(kept, result.httpStatus, {}, expectedSize).body ==
+                            common::ReplyBody::StartOver) {
+            removeOwnFile(identityFile);
             result = fetchOnce(address, part, identityFile, 0, {}, progress, expectedSize, bounded);
         }
     }
     if (result.done()) {
-        fs::rename(part, target, error);
+        platform::renameReplacing(part, target, error);
         if (error) {
             result.status = DownloadStatus::WriteError;
             result.detail = error.message();
         }
     }
-    if (result.done() || !keepsPartialFile(result) || !fs::exists(identityFile, error)) {
-        if (!result.done()) removeQuietly(part);
-        removeQuietly(identityFile);
+    if (result.done() || !keepsPartialFile(result) ||
+        !fs::is_regular_file(fs::symlink_status(identityFile, error))) {
+        if (!result.done()) removeOwnFile(part);
+        removeOwnFile(identityFile);
     }
     return result;
 }

@@ -62,18 +62,15 @@ bool removeFile(const library::RunJournal& journal, const fs::path& file) {
 // else is overwritten or deleted.
 fs::path previewDrawingPath(const fs::path& root, const fs::path& blockName,
                             const fs::path& leftOver) {
-    fs::path candidate = root / blockName;
-    candidate += ".DWG";
     // A link counts as taken even when it leads nowhere: the drawing is never
     // written through it.
     const auto taken = [](const fs::path& path) {
         std::error_code error;
         return platform::entryKind(path, error) != platform::EntryKind::Missing || error;
     };
-    for (int n = 1; taken(candidate) && candidate != leftOver; ++n) {
-        candidate = root / blockName;
-        candidate += "~" + std::to_string(n) + ".DWG";
-    }
+    fs::path candidate = root / library::previewDrawingName(blockName, 0);
+    for (int n = 1; taken(candidate) && candidate != leftOver; ++n)
+        candidate = root / library::previewDrawingName(blockName, n);
     return candidate;
 }
 

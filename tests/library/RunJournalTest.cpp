@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
+#include "TestFiles.h"
 #include "library/RunJournal.h"
 
 namespace fs = std::filesystem;
+using fixtures::readFile;
+using fixtures::writeFile;
 using library::Layout;
 using namespace std::string_literals;
 
@@ -32,16 +32,6 @@ class RunJournal : public ::testing::Test {
         return path;
     }
 };
-
-void writeFile(const fs::path& file, const std::string& text) {
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string readFile(const fs::path& file) {
-    std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
-    return text.str();
-}
 
 bool present(const fs::path& path) {
     std::error_code error;
@@ -86,6 +76,26 @@ TEST_F(RunJournal, ReadsOnlyCompleteLinesNamingItsOwnPlaces) {
         {"torn in the name, then 4.zip", "+ Blocos/.3.nov", {"Blocos/4.zip"}, true},
         {"torn before the space, then 4.zip", "+ Blocos/.3.novo-abcdef", {"Blocos/4.zip"}, true},
         {"torn before the mark, then 4.zip", "+ Blocos/.3.novo-abcdef ", {"Blocos/4.zip"}, true},
+        // Only the names the program gives what it creates.
+        {"each of the program's own names",
+         "+ Blocos/.0.novo-Ab12Cd .\n+ Blocos/.13.antigo-zZ09aA .\n+ Blocos/13.zip .\n"
+         "+ Blocos/0.zip .\n+ Blocos/Sofa~12.DWG .\n+ Blocos/3.DWG .\n",
+         {"Blocos/.0.novo-Ab12Cd", "Blocos/.13.antigo-zZ09aA", "Blocos/13.zip", "Blocos/0.zip",
+          "Blocos/Sofa~12.DWG", "Blocos/3.DWG"}},
+        {"a category folder", "+ Blocos/3 .\n+ Blocos/13 .\n", {}},
+        {"the user's and the library's files",
+         "+ Blocos/Sofa.txt .\n+ Blocos/3.txt .\n+ Blocos/indice.db .\n+ Blocos/.3.zip.part .\n",
+         {}},
+        {"a package beyond the table or spelt otherwise",
+         "+ Blocos/14.zip .\n+ Blocos/03.zip .\n+ Blocos/-1.zip .\n+ Blocos/3.ZIP .\n"
+         "+ Blocos/.zip .\n",
+         {}},
+        {"an install folder of another shape",
+         "+ Blocos/.3.novo- .\n+ Blocos/.3.novo-abcde .\n+ Blocos/.3.novo-abcdefg .\n"
+         "+ Blocos/.3.novo-abc%2Edef .\n+ Blocos/.14.antigo-abcdef .\n+ Blocos/.3.velho-abcdef .\n"
+         "+ Blocos/3.novo-abcdef .\n",
+         {}},
+        {"a drawing of another extension", "+ Blocos/Sofa.dwg .\n+ Blocos/Sofa.DWG.zip .\n", {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -115,6 +125,11 @@ TEST_F(RunJournal, RecordsOnlyItsOwnPlaces) {
         {blocos() / "..", false},
         {fs::path("/etc/passwd"), false},
         {blocos(), false},
+        {layout.categoryFolder(3), false},
+        {layout.descriptionFile(3), false},
+        {blocos() / "Sofa.txt", false},
+        {blocos() / "14.zip", false},
+        {blocos() / ".3.novo-abc", false},
     };
     std::vector<fs::path> expected;
     for (const Case& c : cases) {
@@ -152,7 +167,7 @@ TEST_F(RunJournal, RemovesExactlyWhatItListsAndNeverFollowsALink) {
     for (const fs::path& path :
          {layout.packageFile(3), blocos() / ".3.novo-abcdef", blocos() / "Cama~1.DWG",
           layout.previewArchiveCopy(), blocos() / "Link.DWG", blocos() / ".5.novo-linked",
-          blocos() / "never-created"})
+          blocos() / ".6.novo-nUnCa0"})
         ASSERT_TRUE(journal.willCreate(path));
     journal.removeLeftovers();
 
@@ -174,21 +189,71 @@ TEST_F(RunJournal, RemovesExactlyWhatItListsAndNeverFollowsALink) {
     EXPECT_TRUE(journal.leftovers().empty());
 }
 
-TEST_F(RunJournal, ALinkedLibraryFolderIsNeverEntered) {
-    ASSERT_TRUE(journal.willCreate(layout.packageFile(3)));
-    // Blocos swapped for a link to somebody else's folder after the record.
-    const fs::path elsewhere = root / "outra";
-    fs::create_directories(elsewhere);
-    writeFile(elsewhere / "3.zip", "user");
-    fs::remove_all(blocos());
-    fs::create_directory_symlink(elsewhere, blocos());
+// Whatever a journal says, it never removes what the program did not create:
+// an installed category, the user's files, or a thing of the wrong kind at
+// one of the program's names.
+TEST_F(RunJournal, NeverRemovesWhatTheProgramDidNotMake) {
+    writeFile(blocos() / "3" / "IMG" / "Sofa.PNG", "installed");
+    writeFile(blocos() / "Sofa.txt", "user");
+    writeFile(layout.descriptionFile(3), "description");
+    writeFile(blocos() / "Projeto.DWG" / "planta.dwg", "a folder of the user's");
+    writeFile(blocos() / ".4.novo-abcdef", "a file where the program makes a folder");
+    writeFile(blocos() / "14.zip", "user");
+    writeFile(journal.file(),
+              "+ Blocos/3 .\n+ Blocos/Sofa.txt .\n+ Blocos/3.txt .\n+ Blocos/Projeto.DWG .\n"
+              "+ Blocos/.4.novo-abcdef .\n+ Blocos/14.zip .\n");
     journal.removeLeftovers();
-    EXPECT_TRUE(present(elsewhere / "3.zip"));
+    for (const fs::path& kept : {blocos() / "3" / "IMG" / "Sofa.PNG", blocos() / "Sofa.txt",
+                                 layout.descriptionFile(3), blocos() / "Projeto.DWG" / "planta.dwg",
+                                 blocos() / ".4.novo-abcdef", blocos() / "14.zip"}) {
+        SCOPED_TRACE(kept.string());
+        EXPECT_TRUE(present(kept));
+    }
+    EXPECT_TRUE(journal.leftovers().empty());
+}
+
+// A user who moved his library elsewhere left a link named Blocos; what a
+// killed run left there goes as it would in a folder, and a link inside it
+// is still never followed.
+TEST_F(RunJournal, ALinkedLibraryIsClearedWhereItLies) {
+    const fs::path moved = root / "outro-disco" / "Blocos";
+    const fs::path outside = root / "fora";
+    fs::remove_all(blocos());
+    fs::create_directories(moved);
+    fs::create_directory_symlink(moved, blocos());
+    writeFile(outside / "dentro", "user");
+    writeFile(moved / "3.zip", "zip");
+    writeFile(moved / ".3.novo-abcdef" / "3" / "IMG" / "a.PNG", "png");
+    fs::create_directory_symlink(outside, moved / ".3.novo-abcdef" / "3" / "fora");
+    writeFile(moved / "Cama~1.DWG", "preview");
+    fs::create_directory_symlink(outside, moved / ".4.novo-linked");
+    writeFile(moved / "3.txt", "description");
+    for (const fs::path& path : {layout.packageFile(3), blocos() / ".3.novo-abcdef",
+                                 blocos() / "Cama~1.DWG", blocos() / ".4.novo-linked"})
+        ASSERT_TRUE(journal.willCreate(path));
+
+    journal.removeLeftovers();
+
+    struct Expectation {
+        fs::path path;
+        bool remains;
+    };
+    const std::vector<Expectation> expectations = {
+        {moved / "3.zip", false},      {moved / ".3.novo-abcdef", false},
+        {moved / "Cama~1.DWG", false}, {moved / ".4.novo-linked", true},
+        {outside / "dentro", true},    {moved / "3.txt", true},
+    };
+    for (const Expectation& e : expectations) {
+        SCOPED_TRACE(e.path.string());
+        EXPECT_EQ(present(e.path), e.remains);
+    }
+    EXPECT_TRUE(journal.leftovers().empty());
+    EXPECT_FALSE(present(journal.file())) << "nothing stays listed";
 }
 
 TEST_F(RunJournal, WhatCannotBeRemovedStaysListed) {
     // Deeper than any package: the folder tree removal refuses it.
-    const fs::path deep = blocos() / ".3.novo-deep";
+    const fs::path deep = blocos() / ".3.novo-deep00";
     fs::path inner = deep;
     for (int level = 0; level < 70; ++level) inner /= "d";
     fs::create_directories(inner);

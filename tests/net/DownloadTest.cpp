@@ -17,6 +17,8 @@ using net::DownloadStatus;
 
 namespace {
 
+constexpr std::size_t kPackageSize = 700 * 1024;
+
 using fixtures::readFile;
 using fixtures::writeFile;
 
@@ -33,7 +35,7 @@ class DownloadTest : public ::testing::Test {
     static void SetUpTestSuite() {
         std::string pattern = (fs::temp_directory_path() / "tessaly-net-XXXXXX").string();
         root = ::mkdtemp(pattern.data());
-        package.resize(700 * 1024);
+        package.resize(kPackageSize);
         for (std::size_t i = 0; i < package.size(); ++i)
             package[i] = static_cast<char>((i * 7919) >> 5);
         writeFile(root / "served" / "blocos" / "3.zip", package);
@@ -66,6 +68,12 @@ std::string served(const test_support::PackageServer& s, const char* kind) {
     return (kind[0] ? s.faultyBaseAddress(kind) : s.baseAddress()) + "blocos/3.zip";
 }
 
+// The server answers 206 with bytes first to last, whatever was asked.
+std::string partialReply(const test_support::PackageServer& s, std::size_t first,
+                         std::size_t last) {
+    return served(s, ("partial-" + std::to_string(first) + "-" + std::to_string(last)).c_str());
+}
+
 const FaultCase kFaults[] = {
     {"missing", [](auto& s) { return s.baseAddress() + "blocos/9.zip"; }, DownloadStatus::NotFound,
      404},
@@ -76,6 +84,14 @@ const FaultCase kFaults[] = {
      200},
     {"endlessRedirects", [](auto& s) { return served(s, "loop"); }, DownloadStatus::ServerError,
      302},
+    // A part of the file is never taken for the file when no range was asked for.
+    {"unaskedFirstHalf", [](auto& s) { return partialReply(s, 0, kPackageSize / 2 - 1); },
+     DownloadStatus::ServerError, 206},
+    {"unaskedSecondHalf",
+     [](auto& s) { return partialReply(s, kPackageSize / 2, kPackageSize - 1); },
+     DownloadStatus::ServerError, 206},
+    {"unaskedWholeRange", [](auto& s) { return partialReply(s, 0, kPackageSize - 1); },
+     DownloadStatus::ServerError, 206},
     {"connectionRefused",
      [](auto&) {
          return "http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/blocos/3.zip";

@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -89,6 +91,31 @@ class ResumeTest : public ::testing::Test {
         ASSERT_EQ(kept, broken.fetched);
         ASSERT_TRUE(fs::exists(net::partialIdentityOf(target)));
         ASSERT_FALSE(fs::exists(target));
+    }
+    // A partial file of exactly `bytes` bytes, with the identity the server gave it.
+    void keepOnly(std::uint64_t bytes) {
+        ASSERT_NO_FATAL_FAILURE(dropHalfWay());
+        ASSERT_GE(kept, bytes);
+        fs::resize_file(net::partialFileOf(target), bytes);
+        kept = bytes;
+    }
+    // The entity tag the server gave the partial file, without its line end.
+    std::string storedTag() const {
+        std::string tag = readFile(net::partialIdentityOf(target));
+        if (tag.ends_with('\n')) tag.pop_back();
+        return tag;
+    }
+    // The served file's Last-Modified, as the server writes it.
+    std::string servedDate() const {
+        const auto written = std::chrono::file_clock::to_sys(
+            fs::last_write_time(root / "served" / "blocos" / "3.zip"));
+        const std::time_t seconds =
+            std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(written));
+        std::tm utc{};
+        ::gmtime_r(&seconds, &utc);
+        char text[64];
+        std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+        return text;
     }
     std::vector<std::string> leftovers() const {
         std::vector<std::string> names;
@@ -183,6 +210,114 @@ TEST_F(ResumeTest, WhatIsKeptAfterAFailure) {
         if (result.done()) {
             EXPECT_EQ(readFile(target), package);
         }
+    }
+}
+
+// A 206 is the rest of the partial file only when that rest was asked for and
+// its Content-Range says so; otherwise it is no file at all.
+TEST_F(ResumeTest, APartialReplyIsTakenOnlyForTheRangeAskedFor) {
+    constexpr std::uint64_t kFrom = 1000;
+    const auto partial = [](std::uint64_t first, std::uint64_t last) {
+        return "partial-" + std::to_string(first) + "-" + std::to_string(last);
+    };
+    struct Case {
+        const char* name;
+        std::uint64_t resumeFrom;  // bytes of the partial file before the call, 0 for none
+        std::string fault;
+        std::uint64_t expectedSize;
+        DownloadStatus status;
+        std::uint64_t keptAfter;  // bytes of the partial file after the call, 0 for none
+    };
+    const Case cases[] = {
+        {"first half, no range asked", 0, partial(0, kHalf - 1), 0, DownloadStatus::ServerError, 0},
+        {"first half, no range asked, size known", 0, partial(0, kHalf - 1), kSize,
+         DownloadStatus::ServerError, 0},
+        {"second half, no range asked", 0, partial(kHalf, kSize - 1), 0,
+         DownloadStatus::ServerError, 0},
+        {"every byte as a range, no range asked", 0, partial(0, kSize - 1), 0,
+         DownloadStatus::ServerError, 0},
+        {"the rest, as asked", kFrom, partial(kFrom, kSize - 1), 0, DownloadStatus::Done, 0},
+        {"another range than asked", kFrom, partial(0, kSize - 1), 0, DownloadStatus::ServerError,
+         0},
+        {"the range asked, stopping short", kFrom, partial(kFrom, 2 * kFrom - 1), 0,
+         DownloadStatus::Incomplete, 2 * kFrom},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        if (c.resumeFrom > 0) {
+            ASSERT_NO_FATAL_FAILURE(keepOnly(c.resumeFrom));
+        }
+        const net::ResumeResult result = fetch(url(c.fault), c.expectedSize);
+        EXPECT_EQ(result.status, c.status) << result.detail;
+        EXPECT_EQ(result.httpStatus, 206);
+        if (result.done()) {
+            EXPECT_EQ(result.resumedFrom, c.resumeFrom);
+            EXPECT_TRUE(readFile(target) == package);
+        } else {
+            EXPECT_FALSE(fs::exists(target));
+        }
+        const fs::path part = net::partialFileOf(target);
+        EXPECT_EQ(fs::exists(part), c.keptAfter > 0);
+        if (c.keptAfter > 0) {
+            EXPECT_TRUE(readFile(part) == package.substr(0, c.keptAfter));
+        }
+    }
+}
+
+// The identity beside the partial file goes back to the server in a header:
+// only an entity tag or an HTTP date is sent; anything else starts over.
+TEST_F(ResumeTest, OnlyAnEntityTagOrADateIsSentBack) {
+    struct Case {
+        const char* name;
+        std::function<std::string(const std::string& tag)> identity;
+        bool resumes;
+    };
+    const Case cases[] = {
+        {"the server's entity tag", [](const std::string& tag) { return tag + "\n"; }, true},
+        {"the server's date", [this](const std::string&) { return servedDate() + "\n"; }, true},
+        {"a bare carriage return bringing a header",
+         [](const std::string& tag) { return tag + "\rX-Injected: 1\n"; }, false},
+        {"a line break bringing a header",
+         [](const std::string& tag) { return tag + "\r\nX-Injected: 1\n"; }, false},
+        {"a second line", [](const std::string& tag) { return tag + "\n" + tag + "\n"; }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        ASSERT_NO_FATAL_FAILURE(dropHalfWay());
+        writeFile(net::partialIdentityOf(target), c.identity(storedTag()));
+        const net::ResumeResult result = fetch(url());
+        ASSERT_TRUE(result.done()) << result.detail;
+        EXPECT_EQ(result.resumedFrom, c.resumes ? kept : 0u);
+        EXPECT_EQ(result.httpStatus, c.resumes ? 206 : 200);
+        EXPECT_TRUE(readFile(target) == package);
+        EXPECT_TRUE(leftovers().empty());
+    }
+}
+
+// Somebody's file behind a link at the identity's name is neither sent to the
+// server nor overwritten with the server's tag.
+TEST_F(ResumeTest, AnIdentityThatIsALinkIsNeitherReadNorWritten) {
+    struct Case {
+        const char* name;
+        bool holdsTheTag;  // the linked file would resume the download if it were read
+    };
+    const Case cases[] = {{"a file holding the tag", true}, {"a file of the user's", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        ASSERT_NO_FATAL_FAILURE(dropHalfWay());
+        const fs::path users = root / "notas.txt";
+        const std::string text = c.holdsTheTag ? storedTag() + "\n" : "minhas notas\n";
+        writeFile(users, text);
+        fs::remove(net::partialIdentityOf(target));
+        fs::create_symlink(users, net::partialIdentityOf(target));
+        const net::ResumeResult result = fetch(url());
+        ASSERT_TRUE(result.done()) << result.detail;
+        EXPECT_EQ(result.resumedFrom, 0u);
+        EXPECT_TRUE(readFile(target) == package);
+        EXPECT_EQ(readFile(users), text);
     }
 }
 

@@ -31,6 +31,23 @@ std::string packageCheckBoxText(int index);
 // "<n>.zip", the package's name on the server and on disk.
 std::string packageName(int index);
 
+// The folders an install makes in Blocos beside the category folder: the
+// staging folder a package is unpacked into, and the folder the installed
+// category is put aside into while the new one takes its place. Each is named
+// ".<n>.novo-" or ".<n>.antigo-" and kInstallFolderTagLength characters of
+// kInstallFolderTagLetters, chosen at random.
+enum class InstallFolder { Staging, PutAside };
+std::string installFolderPrefix(InstallFolder kind, int index);
+inline constexpr std::string_view kInstallFolderTagLetters =
+    "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+inline constexpr std::size_t kInstallFolderTagLength = 6;
+
+// The name of the drawing the preview extracts into Blocos: "<block name>.DWG",
+// or "<block name>~<copy>.DWG" for a copy other than 0, when a file of the
+// plain name is somebody else's.
+inline constexpr std::string_view kPreviewDrawingExtension = ".DWG";
+std::filesystem::path previewDrawingName(const std::filesystem::path& blockName, int copy);
+
 // One password for every block archive and package, traditional PKWARE encryption.
 constexpr std::string_view kArchivePassword = "&!#61734PlanaltoRiveiraCostaDoVentoSu61734&!#";
 

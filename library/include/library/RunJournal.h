@@ -3,11 +3,14 @@
 //
 // The journal is a text file, tessaly.journal, in the program folder: one line
 // per event, "+ <name> ." before a file or folder is created, "- <name> ." once
-// it was removed or took its place. A name is "TMP.ZIP" or "Blocos/<one name>";
-// spaces, control bytes and '%' are written as %XX. Every line is on disk
-// (fsync) before the caller goes on; a line without its closing " ." and
-// newline, torn by a kill, is ignored, and so is any line that does not name
-// one of those places.
+// it was removed or took its place. A name is "TMP.ZIP" or "Blocos/<one name>"
+// of a thing the program makes there: a package archive "<n>.zip", an install
+// folder (library::InstallFolder) or a preview drawing "<name>.DWG"; spaces,
+// control bytes and '%' are written as %XX. Every line is on disk (fsync)
+// before the caller goes on; a line without its closing " ." and newline, torn
+// by a kill, is ignored, and so is any line that names anything else: a
+// category folder or a file of the user's is never removed, whatever the
+// journal says.
 #pragma once
 
 #include <filesystem>
@@ -26,8 +29,8 @@ class RunJournal {
     std::filesystem::path file() const;  // tessaly.journal
 
     // Records that path is about to be created. False when path is not a
-    // place the journal may name (TMP.ZIP, or directly inside Blocos) or the
-    // record could not be made durable: the caller must not create it then.
+    // place the journal may name (above) or the record could not be made
+    // durable: the caller must not create it then.
     bool willCreate(const std::filesystem::path& path) const;
     // path was removed, never created, or took its place as a file that is
     // meant to stay: it is no leftover any more.
@@ -37,10 +40,12 @@ class RunJournal {
     std::vector<std::filesystem::path> leftovers() const;
 
     // Removes every leftover that select accepts (all when select is empty)
-    // and settles it: a regular file is unlinked, a folder removed with
-    // RemoveFolderTree; a link or anything else at the name is left alone,
-    // since the program never creates one. Never follows a link, never
-    // throws; what cannot be removed stays recorded for the next start.
+    // and settles it: a file at a file's name is unlinked, a folder at an
+    // install folder's name removed with RemoveFolderTree; a link, or a thing
+    // of the other kind, is left alone, since the program never makes one
+    // there. A Blocos that is itself a link is followed, as installation
+    // follows it; no link inside it ever is. Never throws; what cannot be
+    // removed stays recorded for the next start.
     void removeLeftovers(
         const std::function<bool(const std::filesystem::path& name)>& select = {}) const;
 

@@ -31,6 +31,7 @@ class File {
     File& operator=(const File&) = delete;
 
     // A regular file, for reading; a link at the name is refused unless follow.
+    // Nothing else (a FIFO, a device) is opened, nor waited on.
     static File openForReading(const std::filesystem::path& path, std::error_code& error,
                                Follow follow = Follow::No);
     // A new file where nothing is, not even a link. A private file is readable
@@ -45,6 +46,9 @@ class File {
                                std::error_code& error);
 
     bool isOpen() const;
+    // Whether the file has another name as well (a hard link): a file the
+    // program keeps as its own has only the one it gave it.
+    bool hasOtherNames() const;
     // The size of the open file.
     std::uint64_t size(std::error_code& error) const;
     // Up to `size` bytes at the current place; 0 at the end.

@@ -45,6 +45,8 @@ std::intptr_t keepRegular(int descriptor, std::error_code& error) {
         ::close(descriptor);
         return -1;
     }
+    // Opened without waiting on a FIFO; a regular file reads and writes as usual.
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     error.clear();
     return descriptor;
 }
@@ -82,7 +84,7 @@ File& File::operator=(File&& other) noexcept {
 }
 
 File File::openForReading(const fs::path& path, std::error_code& error, Follow follow) {
-    const int flags = O_RDONLY | O_CLOEXEC | (follow == Follow::No ? O_NOFOLLOW : 0);
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | (follow == Follow::No ? O_NOFOLLOW : 0);
     File file(keepRegular(::open(path.c_str(), flags), error));
     if (file.isOpen()) ::posix_fadvise(descriptorOf(file.handle_), 0, 0, POSIX_FADV_SEQUENTIAL);
     return file;
@@ -105,7 +107,7 @@ File File::createNew(const fs::path& path, std::error_code& error, Privacy priva
 
 File File::openForWriting(const fs::path& path, Start start, std::error_code& error) {
     fileSystemStep(Step::Create);
-    const int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC;
+    const int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
     File file(keepRegular(::open(path.c_str(), flags, 0644), error));
     if (file.isOpen() && start == Start::Emptied && !file.truncate(0, error)) return {};
     return file;
@@ -113,6 +115,11 @@ File File::openForWriting(const fs::path& path, Start start, std::error_code& er
 
 bool File::isOpen() const {
     return handle_ >= 0;
+}
+
+bool File::hasOtherNames() const {
+    struct stat info;
+    return ::fstat(descriptorOf(handle_), &info) != 0 || info.st_nlink != 1;
 }
 
 std::uint64_t File::size(std::error_code& error) const {

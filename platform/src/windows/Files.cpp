@@ -155,6 +155,11 @@ bool File::isOpen() const {
     return handle_ != -1;
 }
 
+bool File::hasOtherNames() const {
+    BY_HANDLE_FILE_INFORMATION info;
+    return !GetFileInformationByHandle(handleOf(handle_), &info) || info.nNumberOfLinks != 1;
+}
+
 std::uint64_t File::size(std::error_code& error) const {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(handleOf(handle_), &size)) {
