@@ -152,7 +152,7 @@ void BM_InstallAgainstUnzip(benchmark::State& state) {
         const double mine = secondsOf(
             [&] {
                 return download::installPackage(
-                           reader, f.archive, layout, kCategory,
+                           reader, f.archive, layout, kCategory, nullptr,
                            [](const archive::ZipProgress&, bool&) {}, nullptr)
                            .outcome == download::InstallOutcome::Installed;
             },

@@ -4,8 +4,9 @@
 // second, each drawing read once by our reader.
 #include <benchmark/benchmark.h>
 
-#include <random>
+#include <map>
 
+#include "GeneratedIndex.h"
 #include "LibraryFixture.h"
 #include "search/BlockIndex.h"
 #include "search/Indexing.h"
@@ -14,24 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string>& vocabulary() {
-    static const std::vector<std::string> words = [] {
-        const char* stems[] = {"cadeira", "mesa",    "sofa",   "cama",     "armario", "pia",
-                               "cuba",    "torneira", "porta",  "janela",   "arvore",  "carro",
-                               "pessoa",  "vaso",    "chuveiro", "luminaria", "tomada", "quadro",
-                               "escada",  "banco",   "poltrona", "estante", "fogao",   "geladeira"};
-        const char* endings[] = {"",   "s",   "inha", "ao",  "ada", "eiro", "ista",
-                                 "ura", "al",  "ente", "ivel", "oso", "ario", "ismo"};
-        std::vector<std::string> all;
-        for (const char* stem : stems)
-            for (const char* ending : endings)
-                for (int variant = 0; variant < 15; ++variant)
-                    all.push_back(std::string(stem) + ending + (variant ? std::to_string(variant) : ""));
-        return all;  // about 5 000 distinct words
-    }();
-    return words;
-}
-
 // The index of `blocks` blocks over the 14 categories, made once per size.
 fs::path generatedIndex(int blocks) {
     static std::map<int, fs::path> made;
@@ -39,24 +22,8 @@ fs::path generatedIndex(int blocks) {
     if (const auto found = made.find(blocks); found != made.end()) return found->second;
     folders.push_back(std::make_unique<searchtest::TemporaryFolder>());
     const fs::path file = folders.back()->path() / "indice.db";
-    search::BlockIndex index(file, search::BlockIndex::Open::CheckOrRebuild);
-    std::mt19937 random(7);
-    const auto& words = vocabulary();
-    std::uniform_int_distribution<std::size_t> pick(0, words.size() - 1);
-    for (int category = 0; category < library::kCategoryCount; ++category) {
-        search::CategoryEntries entries;
-        entries.fingerprint = static_cast<std::uint64_t>(category);
-        for (int i = category; i < blocks; i += library::kCategoryCount) {
-            search::BlockEntry entry;
-            const std::string& name = words[pick(random)];
-            entry.thumbnail = name + std::to_string(i) + ".PNG";
-            entry.nameWords = {name + std::to_string(i), name, std::to_string(i)};
-            for (int w = 0; w < 30; ++w) entry.drawingWords.push_back(words[pick(random)]);
-            entry.size = search::DrawingSize{180, 90, 5};
-            entries.blocks.push_back(std::move(entry));
-        }
-        index.writeCategory(category, entries);
-    }
+    searchbench::writeGeneratedIndex(
+        file, blocks, [](int category) { return static_cast<std::uint64_t>(category); });
     made[blocks] = file;
     return file;
 }
@@ -68,7 +35,7 @@ library::InstalledFlags everyCategory() {
 }
 
 // The user-interface thread's search: open the index, find, close.
-void BM_Query(benchmark::State& state, const char* query) {
+void BM_Query(benchmark::State& state, const std::string& query) {
     const fs::path file = generatedIndex(static_cast<int>(state.range(0)));
     std::size_t found = 0;
     for (auto _ : state) {
@@ -79,14 +46,44 @@ void BM_Query(benchmark::State& state, const char* query) {
     state.counters["found"] = static_cast<double>(found);
 }
 BENCHMARK_CAPTURE(BM_Query, one_word, "torneira")
-    ->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Query, two_words, "cadeira poltro")
-    ->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Query, nothing_found, "inexistente")
-    ->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 // The first key typed: a one-letter prefix matches a good part of the library.
 BENCHMARK_CAPTURE(BM_Query, one_letter, "c")
-    ->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+// Text pasted by mistake: a word of nearly every block a thousand times, and
+// 10 000 characters of the library's words.
+std::string thousandTimes(const std::string& word) {
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text += word + ' ';
+    return text;
+}
+BENCHMARK_CAPTURE(BM_Query, repeated_word, thousandTimes("contorno"))
+    ->Arg(20000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Query, pasted_common_words, searchbench::pastedText(10000, true))
+    ->Arg(20000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Query, pasted_mixed_words, searchbench::pastedText(10000, false))
+    ->Arg(20000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 
 // A category of 200 blocks, each a drawing with a few layers, a nested block
 // and texts, as the demo library's.
@@ -101,7 +98,8 @@ const searchtest::Library& category() {
             sketch.rectangle(searchtest::kOutline, {0, 0}, 180, 90, 5);
             for (int k = 0; k < 6; ++k) sketch.circle(searchtest::kOutline, {20.0 + k * 25, 45}, 8);
             sketch.insert("Puxador", {80, 5});
-            sketch.text(searchtest::kLabel, "Armário de cozinha nº " + std::to_string(i), {5, 95}, 4);
+            sketch.text(searchtest::kLabel, "Armário de cozinha nº " + std::to_string(i), {5, 95},
+                        4);
             sketch.paragraph(searchtest::kLabel, "Observações:\\PMDF branco, puxador em aço inox.",
                              {5, -5}, 3, 120);
             library->addBlock(3, "Armario" + std::to_string(i), sketch.finish());

@@ -2,6 +2,7 @@
 // blocks found fill the grid as a category of their own, each keeping its own
 // category for the status bar, the preview and export.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QTimer>
@@ -11,7 +12,7 @@
 #include "browser/UNfrmVisualizar.h"
 #include "search/BlockIndex.h"
 #include "search/Indexing.h"
-#include "search/Words.h"
+#include "search/QueryWorker.h"
 #include "ui/DisplayName.h"
 #include "ui/Pump.h"
 
@@ -21,36 +22,50 @@ namespace browser {
 
 void TfrmVisualizar::eProcurarChange() {
     ui::guarded([this] {
+        focusGridWhenAnswered_ = false;
         const std::string query = eProcurar->text().toStdString();
-        if (search::words(query).empty()) {
+        const search::QueryTerms terms = search::queryTerms(query);
+        if (terms.words.empty() && terms.prefix.empty()) {
             emptySearch();
             return;
         }
-        search::Found found;
-        try {
-            search::BlockIndex index(layout_.searchIndexFile(), search::BlockIndex::Open::Existing);
-            found = index.find(query, state_.InstalledFlags);
-        } catch (const search::IndexError&) {
-            // Missing or damaged: built again in the background; nothing found meanwhile.
-            indexer_->start();
-        }
-        showResults(found);
+        // Answered on the query worker's thread; the window keeps running meanwhile.
+        askedTicket_ = queries_->ask(query, state_.InstalledFlags);
     });
 }
 
-void TfrmVisualizar::showResults(const search::Found& found) {
+void TfrmVisualizar::showAnswer(const search::QueryAnswer& answer) {
+    if (answer.ticket != askedTicket_) return;  // an older query's, or the search was left
+    askedTicket_ = 0;
+    ui::guarded([this, &answer] {
+        // An index that is not ours to replace: the search finds nothing, and
+        // the status bar says why for as long as that lasts.
+        const bool refused = answer.failure == search::IndexError::Reason::Refused;
+        QString why = refused ? QString::fromStdString(answer.problem) : QString();
+        if (!why.isEmpty()) why[0] = why[0].toUpper();
+        statusFirstPanel->setText(why);
+        // Missing or damaged: built again in the background; nothing found meanwhile.
+        if (answer.failure && !refused) indexer_->start();
+        // The same blocks again (a category indexed that added none): the
+        // grid and its selection stay as they are.
+        if (!showingResults_ || answer.found != results_) showResults(answer.found);
+        if (focusGridWhenAnswered_ && Lista->count() > 0) Lista->setFocus();
+        focusGridWhenAnswered_ = false;
+    });
+}
+
+void TfrmVisualizar::showResults(search::Found found) {
     showingResults_ = true;
-    resultCategories_.clear();
+    results_ = std::move(found);
     cArea->setCurrentIndex(-1);
-    cArea->setPlaceholderText(QStringLiteral("Resultados: %1 blocos").arg(found.total));
+    cArea->setPlaceholderText(QStringLiteral("Resultados: %1 blocos").arg(results_.total));
     Lista->beginUpdate();
     try {
         setSecondStatusPanelText(QString());
         Lista->clear();
-        for (const search::Hit& hit : found.hits) {
-            Lista->addItem(library::imgFolder(layout_.categoryFolder(hit.category)) / hit.thumbnail);
-            resultCategories_.push_back(hit.category);
-        }
+        for (const search::Hit& hit : results_.hits)
+            Lista->addItem(library::imgFolder(layout_.categoryFolder(hit.category)) /
+                           hit.thumbnail);
     } catch (...) {
         Lista->endUpdate();
         throw;
@@ -60,17 +75,26 @@ void TfrmVisualizar::showResults(const search::Found& found) {
     if (Lista->count() > 0) Lista->setSelectedIndex(0);
 }
 
+void TfrmVisualizar::forgetSearch() {
+    queries_->cancel();
+    askedTicket_ = 0;
+    focusGridWhenAnswered_ = false;
+}
+
 bool TfrmVisualizar::leaveSearch() {
     if (!eProcurar->text().isEmpty()) eProcurar->clear();
     tProcurar->stop();  // also the search that clearing the field asked for
+    forgetSearch();
     const bool wasSearching = showingResults_;
     showingResults_ = false;
-    resultCategories_.clear();
+    results_ = {};
     cArea->setPlaceholderText(QString());
+    statusFirstPanel->clear();
     return wasSearching;
 }
 
 void TfrmVisualizar::emptySearch() {
+    forgetSearch();
     if (!showingResults_) return;
     const bool typing = eProcurar->hasFocus();
     leaveSearch();
@@ -90,8 +114,8 @@ void TfrmVisualizar::showChosenCategory() {
 
 int TfrmVisualizar::itemCategory(int index) const {
     if (!showingResults_) return chosenCategory_;
-    if (index < 0 || index >= static_cast<int>(resultCategories_.size())) return -1;
-    return resultCategories_[static_cast<std::size_t>(index)];
+    if (index < 0 || index >= static_cast<int>(results_.hits.size())) return -1;
+    return results_.hits[static_cast<std::size_t>(index)].category;
 }
 
 fs::path TfrmVisualizar::itemCategoryFolder(int index) const {
@@ -113,7 +137,8 @@ QString TfrmVisualizar::tileToolTip(int index) const {
     const int category = itemCategory(index);
     if (category < 0) return lines.constFirst();
     lines << QStringLiteral("Categoria: ") +
-                 QString::fromUtf8(library::categoryTable()[static_cast<std::size_t>(category)].name);
+                 QString::fromUtf8(
+                     library::categoryTable()[static_cast<std::size_t>(category)].name);
     try {
         search::BlockIndex blocks(layout_.searchIndexFile(), search::BlockIndex::Open::Existing);
         if (const std::optional<search::DrawingSize> size = blocks.drawingSize(category, thumbnail))

@@ -18,6 +18,7 @@
 
 #include "browser/ThumbnailGrid.h"
 #include "search/Indexing.h"
+#include "search/QueryWorker.h"
 #include "ui/ButtonImages.h"
 #include "ui/DisplayName.h"
 #include "ui/Help.h"
@@ -64,6 +65,13 @@ QSize tileSizeFor(int gridWidth, int columns) {
 TfrmVisualizar::TfrmVisualizar(library::Layout layout, QWidget* parent)
     : QWidget(parent),
       layout_(std::move(layout)),
+      queries_(std::make_unique<search::QueryWorker>(
+          layout_.searchIndexFile(),
+          [this](search::QueryAnswer answer) {
+              QMetaObject::invokeMethod(
+                  this, [this, answer = std::move(answer)] { showAnswer(answer); },
+                  Qt::QueuedConnection);
+          })),
       indexer_(std::make_unique<search::BackgroundIndexer>(layout_)) {
     setWindowTitle(QStringLiteral("Tessaly - Biblioteca de blocos para projetos"));
     setFont(ui::programFont());
@@ -97,6 +105,8 @@ void TfrmVisualizar::buildControls() {
     eProcurar->setFont(ui::programFont(12));
     eProcurar->setPalette(areaPalette);
     eProcurar->setClearButtonEnabled(true);
+    // Whatever is pasted: a search reads no more.
+    eProcurar->setMaxLength(search::kMaxQueryCharacters);
     tProcurar = new QTimer(this);
     tProcurar->setSingleShot(true);
     tProcurar->setInterval(250);
@@ -133,6 +143,7 @@ void TfrmVisualizar::buildControls() {
     status = new QStatusBar(this);
     status->setSizeGripEnabled(false);
     statusFirstPanel = new QLabel(status);
+    statusFirstPanel->setObjectName(QStringLiteral("statusFirstPanel"));
     statusFirstPanel->setFixedWidth(390);
     statusSecondPanel = new QLabel(status);
     statusSecondPanel->setObjectName(QStringLiteral("statusSecondPanel"));
@@ -161,7 +172,10 @@ void TfrmVisualizar::buildControls() {
     connect(eProcurar, &QLineEdit::returnPressed, this, [this] {
         tProcurar->stop();
         eProcurarChange();
-        if (Lista->count() > 0) Lista->setFocus();
+        if (searching())
+            focusGridWhenAnswered_ = true;
+        else if (Lista->count() > 0)
+            Lista->setFocus();
     });
     auto* emptyField = new QShortcut(QKeySequence(Qt::Key_Escape), eProcurar, nullptr, nullptr,
                                      Qt::WidgetShortcut);
@@ -175,10 +189,18 @@ void TfrmVisualizar::buildControls() {
         eProcurar->setFocus(Qt::ShortcutFocusReason);
         eProcurar->selectAll();
     });
-    // Categories indexed in the background join the results on screen.
+    // Categories indexed in the background join the results on screen: the
+    // newest search is asked again once for all the categories that finished
+    // before the window got to it.
     indexer_->setCategoryIndexed([this](int) {
+        if (lookAgainQueued_.exchange(true)) return;
         QMetaObject::invokeMethod(
-            this, [this] { if (showingResults_) eProcurarChange(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                lookAgainQueued_ = false;
+                if (showingResults_ || searching()) eProcurarChange();
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "library/Library.h"
+#include "library/SmallFile.h"
 #include "net/Download.h"
 
 namespace download {
@@ -50,14 +51,107 @@ struct TemporaryFolder {
     }
 };
 
+std::function<signing::Time()>& clockForTests() {
+    static std::function<signing::Time()> clock;
+    return clock;
+}
+
+// The record of the newest list taken: its signature in hex on the first
+// line, then the list's bytes exactly as signed.
+constexpr std::size_t kSignatureLine = 2 * std::tuple_size_v<signing::Signature> + 1;
+
+struct TakenIndex {
+    std::string text;
+    std::string signature;
+};
+
+std::optional<TakenIndex> splitRecord(const std::string& record) {
+    if (record.size() < kSignatureLine || record[kSignatureLine - 1] != '\n') return std::nullopt;
+    const auto signature = signing::fromHex<std::tuple_size_v<signing::Signature>>(
+        std::string_view(record).substr(0, kSignatureLine - 1));
+    if (!signature) return std::nullopt;
+    return TakenIndex{record.substr(kSignatureLine),
+                      std::string(signature->begin(), signature->end())};
+}
+
+std::span<const std::uint8_t> bytesOf(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+ServerIndex judged(const signing::PackageIndex& index, signing::IndexTrust trust,
+                   const std::optional<signing::PackageIndex>& newest) {
+    ServerIndex result;
+    result.index = index;
+    switch (trust) {
+        case signing::IndexTrust::Trusted:
+            result.state = IndexState::Verified;
+            break;
+        case signing::IndexTrust::Older:
+            result.state = IndexState::Older;
+            result.newestPublished = newest->validity()->published;
+            break;
+        case signing::IndexTrust::Expired:
+            result.state = IndexState::Expired;
+            break;
+        case signing::IndexTrust::NotSigned:
+            result.state = IndexState::Refused;
+            break;
+        case signing::IndexTrust::Malformed:
+            result.state = IndexState::Unreadable;
+            break;
+    }
+    return result;
+}
+
 }  // namespace
+
+signing::Time currentTime() {
+    if (clockForTests()) return clockForTests()();
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+void setClockForTests(std::function<signing::Time()> clock) {
+    clockForTests() = std::move(clock);
+}
+
+std::optional<signing::PackageIndex> newestTakenIndex(const library::Layout& layout,
+                                                      const signing::PublicKey& key) {
+    const std::optional<std::string> record = library::readRegularFile(
+        layout.newestPackageListFile(), kSignatureLine + signing::kMaxIndexSize);
+    if (!record) return std::nullopt;
+    const std::optional<TakenIndex> taken = splitRecord(*record);
+    if (!taken) return std::nullopt;
+    // Only the clock is left out: a list taken stays the floor when it expires.
+    signing::CheckedIndex checked = signing::checkSignedIndex(
+        bytesOf(taken->text), bytesOf(taken->signature), key, signing::Time::min(), nullptr);
+    if (checked.trust != signing::IndexTrust::Trusted) return std::nullopt;
+    return std::move(checked.index);
+}
+
+void rememberTakenIndex(const library::Layout& layout, const signing::PublicKey& key,
+                        std::span<const std::uint8_t> text,
+                        std::span<const std::uint8_t> signature) {
+    const std::optional<signing::PackageIndex> newest = newestTakenIndex(layout, key);
+    try {
+        const signing::PackageIndex index = signing::PackageIndex::parse(
+            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+        if (!index.validity() ||
+            (newest && newest->validity()->published >= index.validity()->published))
+            return;
+    } catch (const signing::IndexError&) {
+        return;
+    }
+    library::writeFileDurably(
+        layout.newestPackageListFile(),
+        signing::toHex(signature) + '\n' + std::string(text.begin(), text.end()));
+}
 
 std::optional<signing::PublicKey> builtInPublisherKey() {
     return signing::fromHex<32>(TESSALY_PACKAGE_KEY);
 }
 
 ServerIndex fetchServerIndex(const std::string& packageServer, const signing::PublicKey& key,
-                             const std::function<void()>& pump) {
+                             const library::Layout& layout, const std::function<void()>& pump) {
     ServerIndex result;
     const TemporaryFolder folder;
     if (folder.path.empty()) {
@@ -89,21 +183,20 @@ ServerIndex fetchServerIndex(const std::string& packageServer, const signing::Pu
         }
         files[i] = readAtMost(target, signing::kMaxIndexSize);
     }
-    if (!signing::verify(key, files[0], files[1])) {
-        result.state = IndexState::Refused;
-        result.detail = "a assinatura da lista de pacotes não confere";
-        return result;
-    }
-    try {
-        result.index = signing::PackageIndex::parse(
-            std::string_view(reinterpret_cast<const char*>(files[0].data()), files[0].size()));
-    } catch (const signing::IndexError& error) {
-        result.state = IndexState::Refused;
-        result.detail = error.what();
-        return result;
-    }
-    result.state = IndexState::Verified;
+    const std::optional<signing::PackageIndex> newest = newestTakenIndex(layout, key);
+    signing::CheckedIndex checked = signing::checkSignedIndex(
+        files[0], files[1], key, currentTime(), newest ? &*newest : nullptr);
+    result = judged(checked.index, checked.trust, newest);
+    result.detail = std::move(checked.detail);
+    if (result.state == IndexState::Verified) rememberTakenIndex(layout, key, files[0], files[1]);
     return result;
+}
+
+ServerIndex judgeAgain(const signing::PackageIndex& index, const library::Layout& layout,
+                       const signing::PublicKey& key) {
+    const std::optional<signing::PackageIndex> newest = newestTakenIndex(layout, key);
+    return judged(index, signing::judgeIndex(index, currentTime(), newest ? &*newest : nullptr),
+                  newest);
 }
 
 PackageCheck checkPackage(const fs::path& file, const signing::IndexLine& line,

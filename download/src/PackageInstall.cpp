@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "download/PackageIndex.h"
 #include "library/RunJournal.h"
 #include "net/Resume.h"
 #include "search/Indexing.h"
@@ -121,6 +122,7 @@ InstallResult replaceCategory(const library::RunJournal& journal, const fs::path
 
 InstallResult installPackage(archive::ZipReader& reader, const fs::path& packageFile,
                              const library::Layout& layout, int index,
+                             const signing::IndexLine* signedLine,
                              const archive::ProgressHandler& progress,
                              const archive::QuestionHandler& question) {
     std::optional<archive::ZipLease> lease = reader.tryLease();
@@ -173,6 +175,7 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
             return !cancel;
         });
     if (!indexed) return {InstallOutcome::Cancelled, {}};
+    if (signedLine) recordInstalledPackage(fresh, *signedLine);
     return replaceCategory(journal, fresh, layout.categoryFolder(index), root, index);
 }
 

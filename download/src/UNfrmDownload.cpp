@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -148,17 +149,68 @@ void reportRun(const library::PackageSelection& selection,
 
 const QString kNewerPackage = QStringLiteral("Nova versão disponível.");
 
+// A date and time as the user reads them, in the computer's own time zone.
+QString shownTime(signing::Time time) {
+    return QDateTime::fromSecsSinceEpoch(time.time_since_epoch().count())
+        .toLocalTime()
+        .toString(QStringLiteral("dd/MM/yyyy 'às' HH:mm"));
+}
+
 QString refusedRun(const ServerIndex& fetched) {
     const QString why = QString::fromStdString(fetched.detail);
     const QString kept =
         QStringLiteral("\rNenhum pacote foi baixado; as bibliotecas instaladas foram mantidas.");
-    if (fetched.state == IndexState::Unreachable)
-        return QStringLiteral("Não foi possível obter a lista de pacotes do servidor (%1).").arg(why) +
-               kept;
-    return QStringLiteral("A lista de pacotes do servidor não tem a assinatura do editor da "
-                          "biblioteca (%1): os pacotes podem ter sido alterados.")
+    switch (fetched.state) {
+        case IndexState::Unreachable:
+            return QStringLiteral("Não foi possível obter a lista de pacotes do servidor (%1).")
+                       .arg(why) +
+                   kept;
+        case IndexState::Older:
+            return QStringLiteral(
+                       "A lista de pacotes do servidor é mais antiga que a última "
+                       "recebida por este programa (publicada em %1; a última, em %2): "
+                       "o servidor pode estar repetindo uma lista antiga para voltar "
+                       "as bibliotecas a versões anteriores.")
+                       .arg(shownTime(fetched.index.validity()->published),
+                            shownTime(*fetched.newestPublished)) +
+                   kept;
+        case IndexState::Expired:
+            return QStringLiteral(
+                       "A lista de pacotes do servidor expirou em %1: ela pode não "
+                       "trazer as versões mais novas dos pacotes.\rEntre em contato "
+                       "com o editor da biblioteca para que ele publique uma lista "
+                       "atualizada, e confira se a data deste computador está certa.")
+                       .arg(shownTime(fetched.index.validity()->expires)) +
+                   kept;
+        case IndexState::Unreadable:
+            return QStringLiteral(
+                       "A lista de pacotes do servidor não pode ser lida por esta versão "
+                       "do programa (%1).\rEntre em contato com o editor da biblioteca.")
+                       .arg(why) +
+                   kept;
+        case IndexState::Verified:
+        case IndexState::Refused:
+            break;
+    }
+    return QStringLiteral(
+               "A lista de pacotes do servidor não tem a assinatura do editor da "
+               "biblioteca (%1): os pacotes podem ter sido alterados.")
                .arg(why) +
            kept;
+}
+
+// A package never takes its category back to an older version; the same
+// version may be installed again.
+std::optional<QString> olderThanInstalled(const library::Layout& layout, int index,
+                                          const signing::IndexLine& line) {
+    const std::optional<signing::IndexLine> installed =
+        installedPackage(layout.categoryFolder(index));
+    if (!installed || installed->version <= line.version) return std::nullopt;
+    return QStringLiteral(
+               "o servidor oferece a versão %1 do pacote, mais antiga que a versão %2 "
+               "instalada")
+        .arg(line.version)
+        .arg(installed->version);
 }
 
 // The shortage of free space where the library lies; none when the space
@@ -336,21 +388,43 @@ QString TfrmDownload::descriptionOf(int index, ui::MainWindowAccess& main) const
 }
 
 void TfrmDownload::findNewerPackages() {
-    newer_ = {};
+    list_.reset();
     ui::MainWindowAccess* main = ui::windows().main;
     if (publisherKey_ && main) {
-        const ServerIndex fetched = fetchServerIndex(packageServer_, *publisherKey_, ui::pump);
-        if (fetched.state == IndexState::Verified)
-            for (int n = 0; n < library::kCategoryCount; ++n)
-                newer_[static_cast<size_t>(n)] = download::hasNewerPackage(
-                    main->layout().categoryFolder(n), fetched.index.find(n));
+        ServerIndex fetched =
+            fetchServerIndex(packageServer_, *publisherKey_, main->layout(), ui::pump);
+        if (fetched.state == IndexState::Verified) list_ = std::move(fetched.index);
     }
+    showNews();
+}
+
+void TfrmDownload::showNews() {
+    newer_ = {};
+    ui::MainWindowAccess* main = ui::windows().main;
+    if (list_ && main)
+        for (int n = 0; n < library::kCategoryCount; ++n)
+            newer_[static_cast<size_t>(n)] =
+                download::hasNewerPackage(main->layout().categoryFolder(n), list_->find(n));
     for (int n = 0; n < library::kCategoryCount; ++n)
         boxes[static_cast<size_t>(n)]->setToolTip(newer_[static_cast<size_t>(n)] ? kNewerPackage
                                                                                  : QString());
     // The opener showed a description before the news was known.
     if (main && CurrentPackage >= 0 && hasNewerPackage(CurrentPackage))
         ui::guarded([&] { memo->setPlainText(descriptionOf(CurrentPackage, *main)); });
+}
+
+std::optional<QString> TfrmDownload::takeListForRun(const library::Layout& layout) {
+    ServerIndex judged = list_ ? judgeAgain(*list_, layout, *publisherKey_)
+                               : fetchServerIndex(packageServer_, *publisherKey_, layout, ui::pump);
+    if (judged.state != IndexState::Verified) {
+        list_.reset();
+        return refusedRun(judged);
+    }
+    if (!list_) {
+        list_ = std::move(judged.index);
+        showNews();
+    }
+    return std::nullopt;
 }
 
 void TfrmDownload::packageHovered(int index) {
@@ -452,16 +526,16 @@ void TfrmDownload::bDownloadClick() {
     const bool finished = ui::guarded([&] {
         CancelRequested = false;
         ui::pump();
-        std::optional<ServerIndex> fetched;
-        const bool anyTicked = std::find(selection.begin(), selection.end(), true) != selection.end();
-        if (publisherKey_ && anyTicked) {
-            fetched = fetchServerIndex(packageServer_, *publisherKey_, ui::pump);
-            if (fetched->state != IndexState::Verified) {
-                showMessage(refusedRun(*fetched), ui::MessageKind::Error);
+        const bool anyTicked =
+            std::find(selection.begin(), selection.end(), true) != selection.end();
+        const bool signedRun = publisherKey_ && anyTicked;
+        if (signedRun) {
+            if (const std::optional<QString> refused = takeListForRun(main->layout())) {
+                showMessage(*refused, ui::MessageKind::Error);
                 return;
             }
         }
-        const auto failures = runPackages(selection, *main, fetched ? &fetched->index : nullptr);
+        const auto failures = runPackages(selection, *main, signedRun ? &*list_ : nullptr);
         reportRun(selection, failures, CancelRequested);
     });
     running_ = false;
@@ -493,6 +567,10 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
                 failures[slot] = QStringLiteral("o pacote não consta da lista assinada do servidor");
                 continue;
             }
+            if (const std::optional<QString> older = olderThanInstalled(layout, n, *lines[slot])) {
+                failures[slot] = *older;
+                continue;
+            }
         }
         removeLeftovers(layout, n);
         archives[slot] = layout.packageFile(n);
@@ -514,11 +592,8 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
         ui::pump();
         if (failures[slot].isEmpty() && lines[slot])
             failures[slot] = checkDownloaded(archives[slot], *lines[slot]);
-        if (failures[slot].isEmpty()) {
-            failures[slot] = ExtractPackage(archives[slot], main, n);
-            if (failures[slot].isEmpty() && lines[slot])
-                recordInstalledPackage(layout.categoryFolder(n), *lines[slot]);
-        }
+        if (failures[slot].isEmpty())
+            failures[slot] = ExtractPackage(archives[slot], main, n, lines[slot]);
         WaitPumping(2000);
         lProgresso->setText(QStringLiteral("Removendo arquivos temporários [") + displayName(n) +
                             QLatin1Char(']'));
@@ -593,10 +668,10 @@ QString TfrmDownload::checkDownloaded(const fs::path& archiveFile,
 }
 
 QString TfrmDownload::ExtractPackage(const fs::path& archiveFile, ui::MainWindowAccess& main,
-                                     int index) {
+                                     int index, const signing::IndexLine* signedLine) {
     try {
         return installFailure(installPackage(
-            main.zip(), archiveFile, main.layout(), index,
+            main.zip(), archiveFile, main.layout(), index, signedLine,
             [this](const archive::ZipProgress& progress, bool& cancel) {
                 zipFileProgress(progress, cancel);
             },

@@ -135,6 +135,10 @@ bool Layout::canWriteFolders() const {
     return true;
 }
 
+fs::path Layout::newestPackageListFile() const {
+    return programFolder_ / "tessaly.lista";
+}
+
 bool Layout::isInstalled(int index) const {
     std::error_code error;
     return fs::is_directory(categoryFolder(index), error);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "library/FolderTree.h"
+#include "library/SmallFile.h"
 
 namespace library {
 
@@ -180,27 +181,9 @@ bool rewrite(const fs::path& journal, const std::vector<std::string>& entries) {
         platform::removeFile(journal, error);
         return !error;
     }
-    fs::path fresh = journal;
-    fresh += ".novo";
-    platform::removeFile(fresh, error);
-    {
-        platform::File output = platform::File::createNew(fresh, error);
-        if (!output.isOpen()) return false;
-        std::string text;
-        for (const std::string& entry : entries) text += "+ " + entry + std::string(kLineEnd) + "\n";
-        if (!output.writeAll(text.data(), text.size(), error) || !output.flushToDisk(error) ||
-            !output.close(error)) {
-            output.close(error);
-            platform::removeFile(fresh, error);
-            return false;
-        }
-    }
-    platform::renameReplacing(fresh, journal, error);
-    if (error) {
-        platform::removeFile(fresh, error);
-        return false;
-    }
-    return true;
+    std::string text;
+    for (const std::string& entry : entries) text += "+ " + entry + std::string(kLineEnd) + "\n";
+    return writeFileDurably(journal, text);
 }
 
 bool append(const Layout& layout, const fs::path& journal, const std::string& line) {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cmath>
 #include <system_error>
 
 #include "search/Words.h"
@@ -29,6 +30,18 @@ std::int64_t blockId(int category, std::size_t place) {
 constexpr int kWriterBusyMs = 5000;
 constexpr int kReaderBusyMs = 50;
 
+// Beyond any name a file system gives a file, and any drawing's extents.
+constexpr std::size_t kMaxThumbnailBytes = 255;
+constexpr double kMaxDrawingExtent = 1e15;
+// INSUNITS runs from 0 (none) to 24 (US survey miles).
+constexpr int kMaxInsertionUnits = 24;
+
+// The database engine is asked whether to stop after this many steps of its own.
+constexpr int kStepsBetweenStopChecks = 2000;
+
+// The database and the files SQLite keeps beside it while writing.
+constexpr const char* kFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
+
 constexpr const char* kSchema = R"sql(
 CREATE TABLE category(id INTEGER PRIMARY KEY, fingerprint INTEGER NOT NULL);
 CREATE TABLE block(id INTEGER PRIMARY KEY, category INTEGER NOT NULL, thumbnail BLOB NOT NULL,
@@ -36,6 +49,27 @@ CREATE TABLE block(id INTEGER PRIMARY KEY, category INTEGER NOT NULL, thumbnail 
 CREATE INDEX block_place ON block(category, thumbnail);
 CREATE VIRTUAL TABLE block_words USING fts5(name, drawing, tokenize='unicode61', prefix='1 2 3');
 )sql";
+
+IndexError::Reason reasonOf(int result) {
+    switch (result & 0xFF) {
+        case SQLITE_INTERRUPT:
+            return IndexError::Reason::Stopped;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+        case SQLITE_FORMAT:
+        case SQLITE_MISMATCH:
+        case SQLITE_CONSTRAINT:
+        case SQLITE_SCHEMA:
+        case SQLITE_ERROR:  // no such table, no such column: not our tables
+            return IndexError::Reason::Damaged;
+        default:  // busy, locked, read-only, full, failing disk, out of memory
+            return IndexError::Reason::Unavailable;
+    }
+}
+
+[[noreturn]] void throwError(sqlite3* db) {
+    throw IndexError(reasonOf(sqlite3_extended_errcode(db)), sqlite3_errmsg(db));
+}
 
 class Statement {
   public:
@@ -87,9 +121,14 @@ class Statement {
     std::int64_t integer(int column) const { return sqlite3_column_int64(statement_, column); }
     double real(int column) const { return sqlite3_column_double(statement_, column); }
     bool isNull(int column) const { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
-    std::string blob(int column) const {
-        const void* data = sqlite3_column_blob(statement_, column);
+    int type(int column) const { return sqlite3_column_type(statement_, column); }
+    // Nothing for a value that is not a blob or is longer than maxBytes, which
+    // is not copied.
+    std::optional<std::string> blob(int column, std::size_t maxBytes) const {
+        if (type(column) != SQLITE_BLOB) return std::nullopt;
         const int size = sqlite3_column_bytes(statement_, column);
+        if (size < 0 || static_cast<std::size_t>(size) > maxBytes) return std::nullopt;
+        const void* data = sqlite3_column_blob(statement_, column);
         return data ? std::string(static_cast<const char*>(data), static_cast<std::size_t>(size))
                     : std::string();
     }
@@ -102,7 +141,7 @@ class Statement {
     void check(int result) {
         if (result != SQLITE_OK) fail();
     }
-    [[noreturn]] void fail() const { throw IndexError(sqlite3_errmsg(db_)); }
+    [[noreturn]] void fail() const { throwError(db_); }
 
     sqlite3* db_;
     sqlite3_stmt* statement_ = nullptr;
@@ -110,10 +149,10 @@ class Statement {
 
 void execute(sqlite3* db, const char* sql) {
     char* message = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    if (const int result = sqlite3_exec(db, sql, nullptr, nullptr, &message); result != SQLITE_OK) {
         const std::string why = message ? message : sqlite3_errmsg(db);
         sqlite3_free(message);
-        throw IndexError(why);
+        throw IndexError(reasonOf(result), why);
     }
 }
 
@@ -131,44 +170,202 @@ std::string joined(const std::vector<std::string>& words) {
     return text;
 }
 
-// Every word must be there, the last one as a prefix. Folded words hold only
-// letters and digits, so quoting them is enough to keep FTS5's syntax out.
-std::string matchExpression(const std::vector<std::string>& queryWords) {
+// The size in a row's columns first (width), first + 1 (height) and first + 2
+// (units); nothing unless all three are numbers in a drawing's range.
+std::optional<DrawingSize> sizeOf(const Statement& row, int first) {
+    for (int column = first; column < first + 3; ++column)
+        if (row.type(column) != SQLITE_FLOAT && row.type(column) != SQLITE_INTEGER)
+            return std::nullopt;
+    const auto extent = [](double value) {
+        return std::isfinite(value) && value >= 0 && value <= kMaxDrawingExtent;
+    };
+    const double width = row.real(first);
+    const double height = row.real(first + 1);
+    const std::int64_t units = row.integer(first + 2);
+    if (!extent(width) || !extent(height) || units < 0 || units > kMaxInsertionUnits)
+        return std::nullopt;
+    return DrawingSize{width, height, static_cast<int>(units)};
+}
+
+IndexError damagedRow() {
+    return IndexError(IndexError::Reason::Damaged, "o índice de busca tem um bloco inválido");
+}
+
+// Folded words hold only letters and digits, so quoting them is enough to keep
+// FTS5's syntax out.
+std::string matchExpression(const QueryTerms& terms) {
     std::string expression;
-    for (std::size_t i = 0; i < queryWords.size(); ++i) {
+    for (const std::string& word : terms.words) {
         if (!expression.empty()) expression += ' ';
-        expression += '"' + queryWords[i] + '"';
-        if (i + 1 == queryWords.size()) expression += '*';
+        expression += '"' + word + '"';
+    }
+    if (!terms.prefix.empty()) {
+        if (!expression.empty()) expression += ' ';
+        expression += '"' + terms.prefix + "\"*";
     }
     return expression;
 }
 
-}  // namespace
+// The first maxCharacters characters of UTF-8 text, or all of it.
+std::string_view leadingCharacters(std::string_view text, std::size_t maxCharacters) {
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        // A character starts at every byte that does not continue one.
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && characters++ == maxCharacters)
+            return text.substr(0, at);
+    }
+    return text;
+}
 
-BlockIndex::BlockIndex(const fs::path& file, Open mode) : file_(file) {
-    if (mode == Open::Existing) {
-        std::error_code error;
-        if (!fs::is_regular_file(file, error)) throw IndexError("o índice de busca não existe");
-        openFile(false);
+// What is at `path` itself, a link not followed. A file with other names
+// (hard links) is no plain file: writing it would write them too.
+enum class Entry { Absent, PlainFile, Folder, Other };
+
+Entry entryAt(const fs::path& path) {
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(path, error);
+    if (status.type() == fs::file_type::not_found) return Entry::Absent;
+    if (error) return Entry::Other;
+    if (status.type() == fs::file_type::directory) return Entry::Folder;
+    if (status.type() != fs::file_type::regular) return Entry::Other;
+    const std::uintmax_t names = fs::hard_link_count(path, error);
+    return !error && names == 1 ? Entry::PlainFile : Entry::Other;
+}
+
+std::string displayed(const fs::path& path) {
+    return library::pathToUtf8(path.parent_path().filename() / path.filename());
+}
+
+// SQLite follows links when it opens the database and the files beside it:
+// each must be a plain file or absent, in a folder that is itself no link.
+void checkPlace(const fs::path& file) {
+    const fs::path folder = file.parent_path();
+    if (entryAt(folder) != Entry::Folder)
+        throw IndexError(IndexError::Reason::Refused,
+                         "o índice de busca não foi aberto: " + displayed(folder) +
+                             " é um link ou não é uma pasta; nada foi alterado");
+    for (const char* suffix : kFileSuffixes) {
+        const fs::path name = fs::path(file) += suffix;
+        const Entry entry = entryAt(name);
+        if (entry != Entry::Absent && entry != Entry::PlainFile)
+            throw IndexError(IndexError::Reason::Refused,
+                             "o índice de busca não foi aberto: " + displayed(name) +
+                                 " é um link ou não é um arquivo comum; nada foi alterado");
+    }
+}
+
+// A thumbnail named by the index must be a file of its category's IMG/
+// folder: one plain name, nothing that leads out of it.
+std::optional<fs::path> thumbnailName(const std::optional<std::string>& bytes) {
+    if (!bytes || bytes->empty() || *bytes == "." || *bytes == ".." ||
+        bytes->find_first_of(std::string_view("/\\\0", 3)) != std::string::npos)
+        return std::nullopt;
+    fs::path name = library::pathFromUtf8(*bytes);
+    if (name.has_root_path() || name.filename() != name) return std::nullopt;  // "C:x" on Windows
+    return name;
+}
+
+bool validCategory(std::int64_t category) {
+    return category >= 0 && category < library::kCategoryCount;
+}
+
+// The schema's rows in sqlite_master as this version of SQLite writes them,
+// read once from a database made in memory.
+using SchemaRows = std::vector<std::string>;
+
+SchemaRows schemaRows(sqlite3* db) {
+    SchemaRows rows;
+    Statement statement(db,
+                        "SELECT type || char(10) || name || char(10) || tbl_name || char(10) || "
+                        "ifnull(sql, '') FROM sqlite_master ORDER BY type, name");
+    while (statement.step()) rows.push_back(statement.text(0));
+    Statement settings(db, "SELECT k || char(10) || v FROM block_words_config ORDER BY k");
+    while (settings.step()) rows.push_back(settings.text(0));
+    return rows;
+}
+
+const SchemaRows& expectedSchemaRows() {
+    static const SchemaRows rows = [] {
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+            sqlite3_close_v2(db);
+            throw IndexError(IndexError::Reason::Unavailable, "sem memória");
+        }
         try {
-            if (pragmaValue(db_, "PRAGMA application_id") != kApplicationId ||
-                pragmaValue(db_, "PRAGMA user_version") != kSchemaVersion)
-                throw IndexError("o arquivo não é um índice de busca desta versão");
+            execute(db, kSchema);
+            SchemaRows made = schemaRows(db);
+            sqlite3_close_v2(db);
+            return made;
         } catch (...) {
-            close();
+            sqlite3_close_v2(db);
             throw;
         }
-        return;
+    }();
+    return rows;
+}
+
+}  // namespace
+
+QueryTerms queryTerms(std::string_view query) {
+    std::vector<std::string> typed =
+        words(leadingCharacters(query, static_cast<std::size_t>(kMaxQueryCharacters)));
+    QueryTerms terms;
+    if (typed.empty()) return terms;
+    std::string last = std::move(typed.back());
+    typed.pop_back();
+    for (std::string& word : typed) {
+        if (terms.words.size() == kMaxQueryWords) return terms;
+        if (std::find(terms.words.begin(), terms.words.end(), word) == terms.words.end())
+            terms.words.push_back(std::move(word));
     }
-    openFile(true);
-    if (sound()) return;
-    close();
-    // Ours to delete: the program made it, and it only repeats the library.
-    std::error_code ignored;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        fs::remove(fs::path(file) += suffix, ignored);
-    rebuilt_ = true;
-    openFile(true);
+    // A whole word beginning with the prefix already finds only blocks it finds.
+    const bool implied =
+        std::any_of(terms.words.begin(), terms.words.end(),
+                    [&last](const std::string& word) { return word.starts_with(last); });
+    if (!implied && terms.words.size() < kMaxQueryWords) terms.prefix = std::move(last);
+    return terms;
+}
+
+BlockIndex::BlockIndex(const fs::path& file, Open mode)
+    : file_(file), writer_(mode != Open::Existing) {
+    checkPlace(file);
+    const bool exists = entryAt(file) == Entry::PlainFile;
+    if (mode == Open::Existing) {
+        if (!exists)
+            throw IndexError(IndexError::Reason::Unavailable, "o índice de busca não existe");
+        openFile(SQLITE_OPEN_READWRITE);
+        const Kind found = kind();
+        if (found == Kind::Ours) return;
+        close();
+        throw IndexError(
+            found == Kind::Foreign ? IndexError::Reason::Refused : IndexError::Reason::Damaged,
+            "o arquivo não é um índice de busca desta versão");
+    }
+    if (exists) {
+        // Read only until it is known to be ours: another program's database
+        // keeps its journal mode and every byte.
+        openFile(SQLITE_OPEN_READONLY);
+        const Kind found = kind();
+        close();
+        if (found == Kind::Foreign)
+            throw IndexError(IndexError::Reason::Refused,
+                             "o índice de busca não foi aberto: " + displayed(file) +
+                                 " é um banco de dados de outro programa; nada foi alterado");
+        if (found == Kind::Ours && mode == Open::CheckOrRebuild) {
+            openFile(SQLITE_OPEN_READWRITE);
+            if (sound()) return;
+            close();
+        }
+        if (found != Kind::Empty || mode == Open::Rebuild) {
+            // Ours to delete: the program made it, and it only repeats the library.
+            std::error_code ignored;
+            for (const char* suffix : kFileSuffixes) fs::remove(fs::path(file) += suffix, ignored);
+            rebuilt_ = true;
+            // Whatever took its place meanwhile is looked at again.
+            checkPlace(file);
+        }
+    }
+    openFile(SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     try {
         createSchema();
     } catch (...) {
@@ -181,15 +378,19 @@ BlockIndex::~BlockIndex() {
     close();
 }
 
-void BlockIndex::openFile(bool create) {
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
+void BlockIndex::openFile(int flags) {
     const std::string name = library::pathToUtf8(file_);
-    if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
+                        nullptr) != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : "sem memória";
+        const int result = db_ ? sqlite3_extended_errcode(db_) : SQLITE_NOMEM;
         close();
-        throw IndexError("não foi possível abrir o índice de busca: " + why);
+        throw IndexError(result == SQLITE_CANTOPEN_SYMLINK ? IndexError::Reason::Refused
+                                                           : IndexError::Reason::Unavailable,
+                         "não foi possível abrir o índice de busca: " + why);
     }
-    sqlite3_busy_timeout(db_, create ? kWriterBusyMs : kReaderBusyMs);
+    sqlite3_busy_timeout(db_, writer_ ? kWriterBusyMs : kReaderBusyMs);
+    if (stop_) stopWhen(stop_);
 }
 
 void BlockIndex::close() {
@@ -197,25 +398,62 @@ void BlockIndex::close() {
     db_ = nullptr;
 }
 
+void BlockIndex::stopWhen(std::function<bool()> stop) {
+    stop_ = std::move(stop);
+    if (!db_) return;
+    sqlite3_progress_handler(
+        db_, kStepsBetweenStopChecks,
+        [](void* self) { return static_cast<BlockIndex*>(self)->stop_() ? 1 : 0; }, this);
+}
+
+// Reads only: the application id, the version and the exact rows of the
+// schema, so that a look-alike (a view for a table, a trigger, an index of
+// its own) is not taken for ours.
+BlockIndex::Kind BlockIndex::kind() {
+    try {
+        if (pragmaValue(db_, "PRAGMA application_id") != kApplicationId)
+            return pragmaValue(db_, "SELECT count(*) FROM sqlite_master") == 0 ? Kind::Empty
+                                                                               : Kind::Foreign;
+        if (pragmaValue(db_, "PRAGMA user_version") != kSchemaVersion) return Kind::Damaged;
+        return schemaRows(db_) == expectedSchemaRows() ? Kind::Ours : Kind::Damaged;
+    } catch (const IndexError& error) {
+        if (error.reason() == IndexError::Reason::Unavailable) throw;
+        return Kind::Damaged;
+    }
+}
+
 bool BlockIndex::sound() {
     try {
         execute(db_, "PRAGMA journal_mode=WAL");
-        if (pragmaValue(db_, "SELECT count(*) FROM sqlite_master") == 0) {
-            createSchema();
-            return true;
-        }
-        if (pragmaValue(db_, "PRAGMA application_id") != kApplicationId ||
-            pragmaValue(db_, "PRAGMA user_version") != kSchemaVersion)
-            return false;
         {
             Statement check(db_, "PRAGMA quick_check");
             if (!check.step() || check.text(0) != "ok") return false;
         }
         execute(db_, "INSERT INTO block_words(block_words) VALUES('integrity-check')");
-        return true;
-    } catch (const IndexError&) {
+        return rowsSound();
+    } catch (const IndexError& error) {
+        if (error.reason() == IndexError::Reason::Unavailable) throw;
         return false;
     }
+}
+
+// Every row as this program writes it, by the same rules as searching reads
+// them: found blocks, drawing sizes and the word rows of blocks that exist.
+bool BlockIndex::rowsSound() {
+    Statement categories(db_, "SELECT id FROM category");
+    while (categories.step())
+        if (!validCategory(categories.integer(0))) return false;
+    Statement blocks(db_, "SELECT id, category, thumbnail, width, height, units FROM block");
+    while (blocks.step()) {
+        const std::int64_t category = blocks.integer(1);
+        if (!validCategory(category) || blocks.integer(0) >> 32 != category ||
+            !thumbnailName(blocks.blob(2, kMaxThumbnailBytes)))
+            return false;
+        if (!blocks.isNull(3) && !sizeOf(blocks, 3)) return false;
+    }
+    const char* wordsWithoutBlock =
+        "SELECT count(*) FROM block_words WHERE rowid NOT IN (SELECT id FROM block)";
+    return pragmaValue(db_, wordsWithoutBlock) == 0;
 }
 
 void BlockIndex::createSchema() {
@@ -257,7 +495,8 @@ void BlockIndex::writeCategory(int category, const CategoryEntries& entries) {
             const BlockEntry& entry = *byName[place];
             const std::int64_t id = blockId(category, place);
             block.bind(6, id);
-            block.bind(1, static_cast<std::int64_t>(category)).bindBlob(2, entry.thumbnail.native());
+            block.bind(1, static_cast<std::int64_t>(category))
+                .bindBlob(2, library::pathToUtf8(entry.thumbnail));
             if (entry.size)
                 block.bind(3, entry.size->width)
                     .bind(4, entry.size->height)
@@ -265,9 +504,7 @@ void BlockIndex::writeCategory(int category, const CategoryEntries& entries) {
             else
                 block.bindNull(3).bindNull(4).bindNull(5);
             block.run();
-            words.bind(1, id)
-                .bind(2, joined(entry.nameWords))
-                .bind(3, joined(entry.drawingWords));
+            words.bind(1, id).bind(2, joined(entry.nameWords)).bind(3, joined(entry.drawingWords));
             words.run();
         }
         Statement stamp(db_, "INSERT OR REPLACE INTO category(id, fingerprint) VALUES(?1, ?2)");
@@ -295,8 +532,8 @@ void BlockIndex::removeCategory(int category) {
 
 void BlockIndex::removeRows(int category) {
     const auto id = static_cast<std::int64_t>(category);
-    Statement words(db_,
-                    "DELETE FROM block_words WHERE rowid IN (SELECT id FROM block WHERE category = ?1)");
+    Statement words(
+        db_, "DELETE FROM block_words WHERE rowid IN (SELECT id FROM block WHERE category = ?1)");
     words.bind(1, id).run();
     Statement blocks(db_, "DELETE FROM block WHERE category = ?1");
     blocks.bind(1, id).run();
@@ -306,18 +543,16 @@ void BlockIndex::removeRows(int category) {
 
 Found BlockIndex::find(std::string_view query, const library::InstalledFlags& among,
                        std::size_t limit) {
-    const std::vector<std::string> queryWords = words(query);
+    const QueryTerms terms = queryTerms(query);
     Found found;
-    if (queryWords.empty()) return found;
-    const std::string expression = matchExpression(queryWords);
+    if (terms.words.empty() && terms.prefix.empty()) return found;
     const auto wanted = [&among](std::int64_t category) {
-        return category >= 0 && category < library::kCategoryCount &&
-               among[static_cast<std::size_t>(category)];
+        return validCategory(category) && among[static_cast<std::size_t>(category)];
     };
     // One pass over the word index counts them all and keeps the first ids;
     // only the blocks listed are looked up.
     Statement ids(db_, "SELECT rowid FROM block_words WHERE block_words MATCH ?1 ORDER BY rowid");
-    ids.bind(1, expression);
+    ids.bind(1, matchExpression(terms));
     std::vector<std::int64_t> listed;
     while (ids.step()) {
         const std::int64_t id = ids.integer(0);
@@ -328,8 +563,10 @@ Found BlockIndex::find(std::string_view query, const library::InstalledFlags& am
     Statement block(db_, "SELECT category, thumbnail FROM block WHERE id = ?1");
     for (const std::int64_t id : listed) {
         block.bind(1, id);
-        if (block.step())
-            found.hits.push_back({static_cast<int>(block.integer(0)), fs::path(block.blob(1))});
+        if (!block.step()) throw damagedRow();
+        const std::optional<fs::path> thumbnail = thumbnailName(block.blob(1, kMaxThumbnailBytes));
+        if (block.integer(0) != id >> 32 || !thumbnail) throw damagedRow();
+        found.hits.push_back({static_cast<int>(block.integer(0)), *thumbnail});
         block.reset();
     }
     return found;
@@ -339,9 +576,10 @@ std::optional<DrawingSize> BlockIndex::drawingSize(int category, const fs::path&
     Statement statement(db_,
                         "SELECT width, height, units FROM block WHERE category = ?1 AND "
                         "thumbnail = ?2 AND width IS NOT NULL");
-    statement.bind(1, static_cast<std::int64_t>(category)).bindBlob(2, thumbnail.native());
+    statement.bind(1, static_cast<std::int64_t>(category))
+        .bindBlob(2, library::pathToUtf8(thumbnail));
     if (!statement.step()) return std::nullopt;
-    return DrawingSize{statement.real(0), statement.real(1), static_cast<int>(statement.integer(2))};
+    return sizeOf(statement, 0);
 }
 
 std::uint64_t folderFingerprint(const fs::path& categoryFolder) {
@@ -355,11 +593,12 @@ std::uint64_t folderFingerprint(const fs::path& categoryFolder) {
         hash ^= 0xFF;
         hash *= 0x100000001b3ull;
     };
-    for (const fs::path& folder : {library::imgFolder(categoryFolder), library::dwgFolder(categoryFolder)}) {
+    for (const fs::path& folder :
+         {library::imgFolder(categoryFolder), library::dwgFolder(categoryFolder)}) {
         std::vector<std::string> lines;
         std::error_code error;
-        for (auto it = fs::directory_iterator(folder, error); !error && it != fs::directory_iterator();
-             it.increment(error)) {
+        for (auto it = fs::directory_iterator(folder, error);
+             !error && it != fs::directory_iterator(); it.increment(error)) {
             std::error_code statError;
             const auto size = it->file_size(statError);
             const auto time = it->last_write_time(statError);

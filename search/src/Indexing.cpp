@@ -20,9 +20,8 @@ std::optional<CategoryEntries> readCategory(const fs::path& categoryFolder,
     entries.blocks.reserve(thumbnails.size());
     for (std::size_t i = 0; i < thumbnails.size(); ++i) {
         const fs::path drawingArchive = archives.of(thumbnails[i]);
-        if (progress &&
-            !progress(drawingArchive, 100.0 * static_cast<double>(i) /
-                                          static_cast<double>(thumbnails.size())))
+        if (progress && !progress(drawingArchive, 100.0 * static_cast<double>(i) /
+                                                      static_cast<double>(thumbnails.size())))
             return std::nullopt;
         BlockEntry entry;
         entry.thumbnail = thumbnails[i].filename();
@@ -92,15 +91,20 @@ void BackgroundIndexer::wait() {
     if (finishing.joinable()) finishing.join();
 }
 
+IndexReport BackgroundIndexer::report() const {
+    std::lock_guard lock(mutex_);
+    return report_;
+}
+
 void BackgroundIndexer::run() {
     for (;;) {
-        try {
-            pass();
-        } catch (const std::exception&) {
-            // The index cannot be written now (a full disk, a read-only
-            // folder): searching finds what it holds, the next start tries again.
-        }
+        IndexReport report;
+        // A write failed on an index that looked sound: it is made again, and
+        // the categories read again into it.
+        if (reportedPass(BlockIndex::Open::CheckOrRebuild, report) == IndexError::Reason::Damaged)
+            reportedPass(BlockIndex::Open::Rebuild, report);
         std::lock_guard lock(mutex_);
+        report_ = report;
         if (!again_ || stop_) {
             running_ = false;
             return;
@@ -109,10 +113,30 @@ void BackgroundIndexer::run() {
     }
 }
 
-void BackgroundIndexer::pass() {
+std::optional<IndexError::Reason> BackgroundIndexer::reportedPass(BlockIndex::Open mode,
+                                                                  IndexReport& report) {
+    try {
+        pass(mode, report);
+        report.refused = false;
+        report.problem.clear();
+        return std::nullopt;
+    } catch (const IndexError& error) {
+        report.refused = error.reason() == IndexError::Reason::Refused;
+        report.problem = error.what();
+        return error.reason();
+    } catch (const std::exception& error) {
+        // The index cannot be written now (a full disk, a read-only folder):
+        // searching finds what it holds, the next start tries again.
+        report.problem = error.what();
+        return IndexError::Reason::Unavailable;
+    }
+}
+
+void BackgroundIndexer::pass(BlockIndex::Open mode, IndexReport& report) {
     std::error_code error;
     if (!fs::is_directory(layout_.libraryRoot(), error)) return;
-    BlockIndex index(layout_.searchIndexFile(), BlockIndex::Open::CheckOrRebuild);
+    BlockIndex index(layout_.searchIndexFile(), mode);
+    report.rebuilt = report.rebuilt || index.rebuilt();
     for (int category = 0; category < library::kCategoryCount && !stop_; ++category) {
         if (!layout_.isInstalled(category)) {
             if (index.fingerprint(category)) index.removeCategory(category);

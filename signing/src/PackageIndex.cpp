@@ -1,10 +1,9 @@
 #include "signing/PackageIndex.h"
 
 #include <charconv>
+#include <cstdio>
 #include <limits>
 #include <vector>
-
-#include "signing/Signature.h"
 
 namespace signing {
 
@@ -35,7 +34,55 @@ std::vector<std::string_view> fields(std::string_view line) {
     return parts;
 }
 
+constexpr std::string_view kPublished = "publicada";
+constexpr std::string_view kExpires = "expira";
+
+// The value of a run of decimal digits; nullopt when anything else is in it.
+std::optional<int> fixedDigits(std::string_view text) {
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 }  // namespace
+
+std::string formatTime(Time time) {
+    const auto day = std::chrono::floor<std::chrono::days>(time);
+    const std::chrono::year_month_day date(day);
+    const std::chrono::hh_mm_ss clock(time - day);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ",
+                  static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+                  static_cast<unsigned>(date.day()), static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()),
+                  static_cast<int>(clock.seconds().count()));
+    return text;
+}
+
+std::optional<Time> parseTime(std::string_view text) {
+    // YYYY-MM-DDTHH:MM:SSZ
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
+        text[13] != ':' || text[16] != ':' || text[19] != 'Z')
+        return std::nullopt;
+    const auto year = fixedDigits(text.substr(0, 4));
+    const auto month = fixedDigits(text.substr(5, 2));
+    const auto day = fixedDigits(text.substr(8, 2));
+    const auto hour = fixedDigits(text.substr(11, 2));
+    const auto minute = fixedDigits(text.substr(14, 2));
+    const auto second = fixedDigits(text.substr(17, 2));
+    if (!year || !month || !day || !hour || !minute || !second || *year < 1970 || *hour > 23 ||
+        *minute > 59 || *second > 59)
+        return std::nullopt;
+    const std::chrono::year_month_day date{std::chrono::year(*year),
+                                           std::chrono::month(static_cast<unsigned>(*month)),
+                                           std::chrono::day(static_cast<unsigned>(*day))};
+    if (!date.ok()) return std::nullopt;
+    return std::chrono::sys_days(date) + std::chrono::hours(*hour) + std::chrono::minutes(*minute) +
+           std::chrono::seconds(*second);
+}
 
 PackageIndex PackageIndex::parse(std::string_view text) {
     if (text.size() > kMaxIndexSize) throw IndexError("a lista de pacotes é grande demais");
@@ -44,6 +91,7 @@ PackageIndex PackageIndex::parse(std::string_view text) {
     PackageIndex index;
     int previous = -1;
     int number = 0;
+    std::optional<Time> published;
     while (!text.empty()) {
         ++number;
         const std::size_t end = text.find('\n');
@@ -53,6 +101,22 @@ PackageIndex PackageIndex::parse(std::string_view text) {
             return IndexError("linha " + std::to_string(number) + " da lista de pacotes: " + why);
         };
         const std::vector<std::string_view> parts = fields(line);
+        // The dates head the list: "publicada" first, "expira" right after it.
+        const bool dateLine = parts.size() == 2 && (parts[0] == kPublished || parts[0] == kExpires);
+        if (number == 1 && dateLine && parts[0] == kPublished) {
+            published = parseTime(parts[1]);
+            if (!published) throw bad("data de publicação inválida");
+            continue;
+        }
+        if (number == 2 && published) {
+            if (!dateLine || parts[0] != kExpires) throw bad("falta a data de validade");
+            const auto expires = parseTime(parts[1]);
+            if (!expires) throw bad("data de validade inválida");
+            if (*expires <= *published) throw bad("a lista expira antes de ser publicada");
+            index.validity_ = Validity{*published, *expires};
+            continue;
+        }
+        if (dateLine) throw bad("data fora do lugar");
         if (parts.size() != 4) throw bad("são esperados quatro campos");
         const auto category = decimal<int>(parts[0], kPackageCount - 1);
         if (!category) throw bad("pacote inválido");
@@ -67,11 +131,16 @@ PackageIndex PackageIndex::parse(std::string_view text) {
         index.lines_[*category] = IndexLine{*size, *digest, *version};
         previous = *category;
     }
+    if (published && !index.validity_)
+        throw IndexError("a lista de pacotes não tem data de validade");
     return index;
 }
 
 std::string PackageIndex::format() const {
     std::string text;
+    if (validity_)
+        text = std::string(kPublished) + ' ' + formatTime(validity_->published) + '\n' +
+               std::string(kExpires) + ' ' + formatTime(validity_->expires) + '\n';
     for (const auto& [category, line] : lines_)
         text += std::to_string(category) + ' ' + std::to_string(line.size) + ' ' +
                 toHex(line.sha256) + ' ' + std::to_string(line.version) + '\n';
@@ -81,6 +150,12 @@ std::string PackageIndex::format() const {
 const IndexLine* PackageIndex::find(int index) const {
     const auto it = lines_.find(index);
     return it == lines_.end() ? nullptr : &it->second;
+}
+
+void PackageIndex::setValidity(const Validity& validity) {
+    if (validity.expires <= validity.published)
+        throw IndexError("a lista expira antes de ser publicada");
+    validity_ = validity;
 }
 
 void PackageIndex::set(int index, const IndexLine& line) {
@@ -94,6 +169,41 @@ IndexLine nextLine(const IndexLine* previous, std::uint64_t size, const Digest& 
     if (previous->version == std::numeric_limits<std::int32_t>::max())
         throw IndexError("a versão do pacote chegou ao máximo");
     return {size, sha256, previous->version + 1};
+}
+
+Time nextPublication(const PackageIndex* previous, Time now) {
+    if (!previous || !previous->validity() || previous->validity()->published < now) return now;
+    return previous->validity()->published + std::chrono::seconds(1);
+}
+
+IndexTrust judgeIndex(const PackageIndex& index, Time now, const PackageIndex* newest) {
+    if (!index.validity()) return IndexTrust::Malformed;
+    if (newest && newest->validity() && index.validity()->published < newest->validity()->published)
+        return IndexTrust::Older;
+    if (now >= index.validity()->expires) return IndexTrust::Expired;
+    return IndexTrust::Trusted;
+}
+
+CheckedIndex checkSignedIndex(std::span<const std::uint8_t> text,
+                              std::span<const std::uint8_t> signature, const PublicKey& key,
+                              Time now, const PackageIndex* newest) {
+    CheckedIndex checked;
+    if (!verify(key, text, signature)) {
+        checked.detail = "a assinatura da lista de pacotes não confere";
+        return checked;
+    }
+    try {
+        checked.index = PackageIndex::parse(
+            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    } catch (const IndexError& error) {
+        checked.trust = IndexTrust::Malformed;
+        checked.detail = error.what();
+        return checked;
+    }
+    checked.trust = judgeIndex(checked.index, now, newest);
+    if (checked.trust == IndexTrust::Malformed)
+        checked.detail = "a lista de pacotes não tem data de publicação nem de validade";
+    return checked;
 }
 
 }  // namespace signing

@@ -1,6 +1,6 @@
 // The install ended (as a kill ends it) at every rename and removal it
 // makes; after the next start the category is the old one or the new one,
-// complete, and nothing the run made is left.
+// complete with the record of its version, and nothing the run made is left.
 #include <gtest/gtest.h>
 #include <platform/Process.h>
 
@@ -12,6 +12,7 @@
 #include "DrawingBytes.h"
 #include "PackageServer.h"
 #include "ZipFixtures.h"
+#include "download/PackageIndex.h"
 #include "library/Library.h"
 #include "paths/Utf8Path.h"
 
@@ -49,8 +50,11 @@ std::vector<fixtures::Member> categoryMembers(int index, const std::vector<std::
     return members;
 }
 
-std::vector<std::string> treeOf(const std::vector<fixtures::Member>& members, int index) {
+// recorded: the category carries the record of the signed line it came from.
+std::vector<std::string> treeOf(const std::vector<fixtures::Member>& members, int index,
+                                bool recorded) {
     std::set<std::string> names;
+    if (recorded) names.insert(download::kInstalledRecordName);
     const std::string top = std::to_string(index) + "/";
     for (const fixtures::Member& member : members) {
         const std::string relative = member.name.substr(top.size());
@@ -71,7 +75,8 @@ TEST(KilledInstall, EveryRenameAndRemovalLeavesTheOldOrTheNewCategoryComplete) {
         fixtures::writeWithLibzip(served / "blocos" / library::packageName(3), fresh));
     const test_support::PackageServer server(served);
     const auto old = categoryMembers(3, {"Velho", "Antigo"});
-    const std::vector<std::string> oldTree = treeOf(old, 3), newTree = treeOf(fresh, 3);
+    const std::vector<std::string> oldTree = treeOf(old, 3, false),
+                                   newTree = treeOf(fresh, 3, true);
 
     // Every rename and every removal the install makes.
     constexpr int kMaxSteps = 200;

@@ -35,10 +35,21 @@ class SignedRun : public DownloadRun {
     fs::path servedPackage(int index) const {
         return served / "blocos" / library::packageName(index);
     }
-    // The publisher's list of the packages served now, each at its version.
-    void signServed(const std::map<int, std::uint32_t>& versions,
-                    const signing::KeyPair& key) const {
+    void SetUp() override {
+        DownloadRun::SetUp();
+        download::setClockForTests([this] { return now; });
+    }
+    void TearDown() override {
+        download::setClockForTests({});
+        DownloadRun::TearDown();
+    }
+
+    // The publisher's list of the packages served now, each at its version,
+    // published an hour after the list signed before.
+    void signServed(const std::map<int, std::uint32_t>& versions, const signing::KeyPair& key) {
+        published += std::chrono::hours(1);
         signing::PackageIndex index;
+        index.setValidity({published, published + signing::kDefaultValidity});
         for (const auto& [n, version] : versions) {
             const std::string bytes = fixtures::readFile(servedPackage(n));
             index.set(n, {bytes.size(), signing::sha256(bytesOf(bytes)), version});
@@ -55,11 +66,31 @@ class SignedRun : public DownloadRun {
         change(bytes);
         fixtures::writeFile(file, bytes);
     }
+    // Category 3 installed from version 1 of its package, {"Pia"}; the server
+    // now lists version 2, {"Pia", "Fogao"}. What it served for version 1 is
+    // kept in firstServed.
+    void installVersion1ThenPublishVersion2() {
+        publishBlocks(3, {"Pia"});
+        signServed({{3, 1}}, publisher);
+        firstServed.clear();
+        for (const auto& entry : fs::directory_iterator(served / "blocos"))
+            firstServed[entry.path()] = fixtures::readFile(entry.path());
+        createWindows(server->baseAddress(), publisher.publicKey);
+        ASSERT_EQ(this->run({3})->boxes.at(0).text, kDone);
+        publishBlocks(3, {"Pia", "Fogao"});
+        signServed({{3, 2}}, publisher);
+    }
+    void serveAgain(const std::map<fs::path, std::string>& files) const {
+        for (const auto& [file, bytes] : files) fixtures::writeFile(file, bytes);
+    }
     std::optional<signing::IndexLine> installedLine(int index) const {
         return download::installedPackage(library() / std::to_string(index));
     }
 
+    std::map<fs::path, std::string> firstServed;
     signing::KeyPair publisher = signing::generateKeyPair();
+    signing::Time published = *signing::parseTime("2026-03-01T12:00:00Z");
+    signing::Time now = published + std::chrono::days(30);  // the program's clock
 };
 
 }  // namespace
@@ -83,28 +114,49 @@ TEST_F(SignedRun, ListedPackageIsInstalledWithItsVersionAndTheListsSizeAsGaugeTo
     EXPECT_EQ(installed->sha256, signing::sha256(bytesOf(package)));
 }
 
-TEST_F(SignedRun, AListTheKeyDidNotSignRefusesTheWholeRun) {
+TEST_F(SignedRun, AListTheProgramCannotTrustRefusesTheWholeRun) {
     const signing::KeyPair stranger = signing::generateKeyPair();
+    const QString unsignedList =
+        QStringLiteral("\nA lista de pacotes do servidor não tem a assinatura do editor");
     struct Case {
         const char* name;
         std::function<void()> spoil;
+        QString said;
     };
     const Case cases[] = {
         {"a package's line changed after signing",
          [this] {
              // One digit of the size.
              edit(served / "blocos" / signing::kIndexName,
-                  [](std::string& text) { text[text.find(' ') + 1] ^= 1; });
-         }},
+                  [](std::string& text) { text[text.rfind('\n', text.size() - 2) + 3] ^= 1; });
+         },
+         unsignedList},
         {"a damaged signature",
          [this] {
              edit(served / "blocos" / signing::kSignatureName,
                   [](std::string& signature) { signature[20] ^= 0x40; });
-         }},
-        {"signed by another key", [&] { signServed({{3, 1}}, stranger); }},
-        {"no signature",
-         [this] { fs::remove(served / "blocos" / signing::kSignatureName); }},
-        {"no list", [this] { fs::remove(served / "blocos" / signing::kIndexName); }},
+         },
+         unsignedList},
+        {"signed by another key",
+         [&] {
+             signServed({{3, 1}}, stranger);
+         },
+         unsignedList},
+        {"no signature", [this] { fs::remove(served / "blocos" / signing::kSignatureName); },
+         unsignedList},
+        {"no list", [this] { fs::remove(served / "blocos" / signing::kIndexName); }, unsignedList},
+        {"signed in the older form, without dates",
+         [this] {
+             const fs::path list = served / "blocos" / signing::kIndexName;
+             edit(list, [](std::string& text) { text.erase(0, text.find("\n3 ") + 1); });
+             const signing::Signature signature =
+                 signing::sign(publisher.secretKey, bytesOf(fixtures::readFile(list)));
+             fixtures::writeFile(served / "blocos" / signing::kSignatureName,
+                                 std::string(signature.begin(), signature.end()));
+         },
+         QStringLiteral("\nA lista de pacotes do servidor não pode ser lida por esta versão do "
+                        "programa (a lista de pacotes não tem data de publicação nem de validade)."
+                        "\nEntre em contato com o editor da biblioteca.")},
     };
     publishBlocks(3, {"Pia"});
     installBefore(3, {"Velho"});
@@ -116,9 +168,7 @@ TEST_F(SignedRun, AListTheKeyDidNotSignRefusesTheWholeRun) {
         const auto run = this->run({3});
         ASSERT_EQ(run->boxes.size(), 1u);
         EXPECT_EQ(run->boxes[0].title, QStringLiteral("Erro"));
-        EXPECT_TRUE(run->boxes[0].text.startsWith(
-            QStringLiteral("\nA lista de pacotes do servidor não tem a assinatura do editor")))
-            << run->boxes[0].text.toStdString();
+        EXPECT_TRUE(run->boxes[0].text.startsWith(c.said)) << run->boxes[0].text.toStdString();
         EXPECT_TRUE(run->boxes[0].text.contains(QStringLiteral("Nenhum pacote foi baixado")));
         EXPECT_FALSE(run->labels.contains(QStringLiteral("Baixando pacote: Cozinhas")));
         EXPECT_EQ(category(3), kOld);
@@ -232,4 +282,106 @@ TEST_F(SignedRun, ANewerPackageIsAnnouncedByTheServerAndReplacesTheCategory) {
     this->run({});
     EXPECT_FALSE(packages->hasNewerPackage(3));
     EXPECT_TRUE(packages->boxes[3]->toolTip().isEmpty());
+}
+
+// A server that kept an older signed list and its package serves them again:
+// the category installed from the newer one stays as it is.
+TEST_F(SignedRun, AnOlderListOrPackageServedAgainNeverTakesACategoryBack) {
+    struct Case {
+        const char* name;
+        bool forgetNewestList;  // as a fresh copy of the program, or a user's clean-up, would
+        const char* said;
+    };
+    const Case cases[] = {
+        {"the program saw the newer list", false,
+         "\nA lista de pacotes do servidor é mais antiga que a última recebida"},
+        {"the record of the newest list is gone", true,
+         "\nNão foi possível instalar:\nCozinhas: o servidor oferece a versão 1 do pacote, mais "
+         "antiga que a versão 2 instalada."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(library() / "3");
+        ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
+        createWindows(server->baseAddress(), publisher.publicKey);
+        ASSERT_EQ(this->run({3})->boxes.at(0).text, kDone);
+
+        serveAgain(firstServed);
+        if (c.forgetNewestList) fs::remove(library::Layout(program).newestPackageListFile());
+        createWindows(server->baseAddress(), publisher.publicKey);
+        const auto replay = this->run({3});
+        ASSERT_EQ(replay->boxes.size(), 1u);
+        EXPECT_EQ(replay->boxes[0].title, QStringLiteral("Erro"));
+        EXPECT_TRUE(replay->boxes[0].text.startsWith(QString::fromUtf8(c.said)))
+            << replay->boxes[0].text.toStdString();
+        EXPECT_EQ(category(3), tree({"Pia", "Fogao"}));
+        ASSERT_TRUE(installedLine(3));
+        EXPECT_EQ(installedLine(3)->version, 2u);
+    }
+}
+
+// The window announced the list it fetched when it opened; the server
+// changes its list before Download is pressed.
+TEST_F(SignedRun, TheRunInstallsOnlyFromTheListTheWindowShowed) {
+    ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
+
+    createWindows(server->baseAddress(), publisher.publicKey);
+    QString announced;
+    const auto run = this->run({3}, {}, [&](RunDriver& driver) {
+        announced = driver.window().boxes[3]->toolTip();
+        publishBlocks(3, {"Pia", "Fogao", "Mesa"});
+        signServed({{3, 3}}, publisher);
+    });
+    EXPECT_EQ(announced, kNewer);
+    ASSERT_EQ(run->boxes.size(), 1u);
+    EXPECT_TRUE(
+        run->boxes[0].text.startsWith(QStringLiteral("\nNão foi possível instalar:\nCozinhas: ")))
+        << run->boxes[0].text.toStdString();
+    EXPECT_EQ(category(3), tree({"Pia"}));
+    EXPECT_EQ(installedLine(3)->version, 1u);
+}
+
+// A server that keeps serving one list hides every package published after
+// it; the list's expiry bounds that, and the user learns whom to ask.
+TEST_F(SignedRun, AnExpiredListAnnouncesNothingAndInstallsNothing) {
+    ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
+    const signing::Time expires = published + signing::kDefaultValidity;
+    struct Case {
+        const char* name;
+        signing::Time opened;   // the clock when the window opens
+        signing::Time pressed;  // and when Download is pressed
+        bool announced;
+    };
+    // In this order: the last one installs.
+    const Case cases[] = {
+        {"expired before the window opened", expires, expires, false},
+        {"expired while the window was open", expires - std::chrono::seconds(1), expires, true},
+        {"a second left", expires - std::chrono::seconds(1), expires - std::chrono::seconds(1),
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        now = c.opened;
+        createWindows(server->baseAddress(), publisher.publicKey);
+        QString tip;
+        const auto run = this->run({3}, {}, [&](RunDriver& driver) {
+            tip = driver.window().boxes[3]->toolTip();
+            now = c.pressed;
+        });
+        EXPECT_EQ(tip, c.announced ? kNewer : QString());
+        ASSERT_EQ(run->boxes.size(), 1u);
+        if (c.pressed < expires) {
+            EXPECT_EQ(run->boxes[0].text, kDone);
+            EXPECT_EQ(category(3), tree({"Pia", "Fogao"}));
+            continue;
+        }
+        EXPECT_EQ(run->boxes[0].title, QStringLiteral("Erro"));
+        EXPECT_TRUE(run->boxes[0].text.startsWith(
+            QStringLiteral("\nA lista de pacotes do servidor expirou em ")))
+            << run->boxes[0].text.toStdString();
+        EXPECT_TRUE(run->boxes[0].text.contains(
+            QStringLiteral("Entre em contato com o editor da biblioteca")));
+        EXPECT_FALSE(run->labels.contains(QStringLiteral("Baixando pacote: Cozinhas")));
+        EXPECT_EQ(category(3), tree({"Pia"}));
+    }
 }

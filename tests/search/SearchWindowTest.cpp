@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -16,12 +17,14 @@
 
 #include "DialogDriver.h"
 #include "LibraryFixture.h"
+#include "TestFiles.h"
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
 #include "download/UNfrmDownload.h"
 #include "preview/DwgViewer.h"
 #include "preview/UNfrmPreview.h"
 #include "search/Indexing.h"
+#include "search/QueryWorker.h"
 #include "ui/Pump.h"
 #include "ui/Windows.h"
 
@@ -89,8 +92,11 @@ class SearchWindowTest : public ::testing::Test {
     void type(const QString& text) {
         main->eProcurar->setFocus();
         QTest::keyClicks(main->eProcurar, text);
-        ASSERT_TRUE(waitUntil([&] { return !main->tProcurar->isActive(); }));
-        QApplication::processEvents();
+        waitForAnswer();
+    }
+
+    void waitForAnswer() {
+        ASSERT_TRUE(waitUntil([&] { return !main->tProcurar->isActive() && !main->searching(); }));
     }
 
     std::vector<std::string> gridNames() const {
@@ -173,7 +179,8 @@ TEST_F(SearchWindowTest, AResultIsSavedFromItsOwnCategory) {
     ui_test::whenModalActive([&](QDialog* dialog) {
         auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         ASSERT_NE(edit, nullptr);
-        edit->setText(QString::fromStdString((target.path() / edit->text().toStdString()).string()));
+        edit->setText(
+            QString::fromStdString((target.path() / edit->text().toStdString()).string()));
         ui_test::whenModalActive([&](QDialog* box) {
             for (const QLabel* label : box->findChildren<QLabel*>()) message += label->text();
             box->accept();
@@ -181,7 +188,8 @@ TEST_F(SearchWindowTest, AResultIsSavedFromItsOwnCategory) {
         QTest::keyClick(edit, Qt::Key_Return);
     });
     QTest::mouseClick(main->bSalvar, Qt::LeftButton);
-    EXPECT_TRUE(message.contains(QStringLiteral("Procedimento concluído."))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Procedimento concluído.")))
+        << message.toStdString();
     EXPECT_TRUE(fs::is_regular_file(target.path() / "Mesa.DWG"));
 }
 
@@ -263,8 +271,8 @@ TEST_F(SearchWindowTest, ATileHintsNameCategoryDrawingSizeAndArchiveSize) {
     QHelpEvent help(QEvent::ToolTip, centre, main->Lista->viewport()->mapToGlobal(centre));
     QApplication::sendEvent(main->Lista->viewport(), &help);
     ASSERT_TRUE(waitUntil([] { return QToolTip::isVisible(); }));
-    const qint64 archiveSize = static_cast<qint64>(
-        fs::file_size(library.categoryFolder(3) / "DWG" / "Cuba01.DWG.zip"));
+    const qint64 archiveSize =
+        static_cast<qint64>(fs::file_size(library.categoryFolder(3) / "DWG" / "Cuba01.DWG.zip"));
     EXPECT_EQ(QToolTip::text(),
               QStringLiteral("Bloco Cuba01\nCategoria: Cozinhas\nDesenho: 180 × 90 cm\nArquivo: ") +
                   QLocale(QLocale::Portuguese, QLocale::Brazil)
@@ -291,6 +299,121 @@ TEST_F(SearchWindowTest, AnIndexLostWhileRunningIsBuiltAgain) {
     // The categories indexed again join the results on screen.
     ASSERT_TRUE(waitUntil([&] { return main->Lista->count() == 1; }));
     EXPECT_EQ(gridNames(), std::vector<std::string>{"Cuba01.PNG"});
+}
+
+TEST_F(SearchWindowTest, APasteIsCutToWhatTheSearchReads) {
+    createWindows();
+    QString pasted;
+    while (pasted.size() < 10000) pasted += QStringLiteral("torneira monocomando ");
+    QApplication::clipboard()->setText(pasted);
+    main->eProcurar->setFocus();
+    QTest::keyClick(main->eProcurar, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(main->eProcurar->text(), pasted.left(search::kMaxQueryCharacters));
+    waitForAnswer();
+    EXPECT_EQ(gridNames(), std::vector<std::string>{"Cuba01.PNG"});
+}
+
+TEST_F(SearchWindowTest, AnAnswerNoLongerWantedIsDropped) {
+    createWindows();
+    choose(3);
+    const struct {
+        const char* what;
+        std::function<void()> leave;
+    } ways[] = {
+        {"Esc", [&] { QTest::keyClick(main->eProcurar, Qt::Key_Escape); }},
+        {"another category", [&] { choose(9); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        main->eProcurar->setFocus();
+        main->eProcurar->setText(QStringLiteral("torneira"));
+        QTest::keyClick(main->eProcurar, Qt::Key_Return);
+        ASSERT_TRUE(main->searching()) << "answered later, off the window's thread";
+        const std::vector<std::string> before = gridNames();
+        way.leave();
+        EXPECT_FALSE(main->searching());
+        const std::vector<std::string> left = gridNames();
+        // Long enough for the worker to answer a query over four blocks.
+        QTest::qWait(300);
+        EXPECT_FALSE(main->showingResults());
+        EXPECT_EQ(gridNames(), left);
+        EXPECT_NE(left, std::vector<std::string>{"Cuba01.PNG"});
+    }
+}
+
+TEST_F(SearchWindowTest, ReturnMovesTheKeysToTheGridOnceAnswered) {
+    createWindows();
+    main->eProcurar->setFocus();
+    main->eProcurar->setText(QStringLiteral("contorno"));
+    QTest::keyClick(main->eProcurar, Qt::Key_Return);
+    waitForAnswer();
+    EXPECT_EQ(main->Lista->count(), 4);
+    EXPECT_EQ(QApplication::focusWidget(), main->Lista);
+}
+
+TEST_F(SearchWindowTest, CategoriesIndexedMeanwhileAskTheSearchAgainOnce) {
+    createWindows();
+    type("contorno");
+    ASSERT_EQ(main->Lista->count(), 4);
+    clickTile(2);
+    ASSERT_EQ(main->selectedItemIndex(), 2);
+
+    // Both categories read again, with nothing new found: the grid and its selection stay.
+    for (int category : {3, 9})
+        fs::last_write_time(library.categoryFolder(category) / "IMG",
+                            fs::file_time_type::clock::now() + std::chrono::hours(1));
+    for (int category : {3, 9}) {
+        const fs::path thumbnail = library::imgFolder(library.categoryFolder(category));
+        for (const auto& entry : fs::directory_iterator(thumbnail))
+            fs::last_write_time(entry.path(),
+                                fs::file_time_type::clock::now() + std::chrono::hours(1));
+    }
+    std::uint64_t asked = main->queryWorker().lastTicket();
+    main->indexer().start();
+    main->indexer().wait();  // both categories finish before the window looks
+    QApplication::processEvents();
+    waitForAnswer();
+    EXPECT_EQ(main->queryWorker().lastTicket(), asked + 1);
+    EXPECT_EQ(main->selectedItemIndex(), 2);
+
+    // New blocks in both: one search again, and they join the results.
+    library.addBlock(3, "Pia", labelledBox(100, 50, "Pia"), pngBytes());
+    library.addBlock(9, "Banco", labelledBox(40, 40, "Banco"), pngBytes());
+    asked = main->queryWorker().lastTicket();
+    main->indexer().start();
+    main->indexer().wait();
+    QApplication::processEvents();
+    waitForAnswer();
+    EXPECT_EQ(main->queryWorker().lastTicket(), asked + 1);
+    EXPECT_EQ(gridNames(),
+              (std::vector<std::string>{"Cuba01.PNG", "Geladeira.PNG", "Pia.PNG", "Banco.PNG",
+                                        "CadeiraEscritorio.PNG", "Mesa.PNG"}));
+}
+
+TEST_F(SearchWindowTest, AnIndexThatIsALinkIsLeftAloneAndTheStatusBarSaysSo) {
+    searchtest::TemporaryFolder elsewhere;
+    const fs::path usersFile = elsewhere.path() / "texto.txt";
+    searchtest::Library::writeFile(usersFile, "meu texto");
+    fs::create_symlink(usersFile, library.layout().searchIndexFile());
+    createWindows();
+    type("torneira");
+    EXPECT_TRUE(main->showingResults());
+    EXPECT_EQ(main->Lista->count(), 0);
+    const auto* firstPanel = main->findChild<QLabel*>(QStringLiteral("statusFirstPanel"));
+    ASSERT_NE(firstPanel, nullptr);
+    EXPECT_TRUE(firstPanel->text().startsWith(QStringLiteral("O índice de busca não foi aberto")))
+        << firstPanel->text().toStdString();
+    EXPECT_TRUE(firstPanel->text().contains(QStringLiteral("link")));
+    EXPECT_EQ(fixtures::readFile(usersFile), "meu texto");
+
+    // The link gone, the index is built and the message goes with the next answer.
+    fs::remove(library.layout().searchIndexFile());
+    main->indexer().start();
+    main->indexer().wait();
+    QApplication::processEvents();
+    waitForAnswer();
+    EXPECT_EQ(gridNames(), std::vector<std::string>{"Cuba01.PNG"});
+    EXPECT_TRUE(firstPanel->text().isEmpty());
 }
 
 }  // namespace

@@ -26,6 +26,14 @@ std::string line(const std::string& index, const std::string& size, const std::s
     return index + ' ' + size + ' ' + digest + ' ' + version + '\n';
 }
 
+const std::string kDates = "publicada 2026-03-01T12:00:00Z\nexpira 2026-08-28T12:00:00Z\n";
+
+Time at(const char* text) {
+    const std::optional<Time> time = parseTime(text);
+    if (!time) ADD_FAILURE() << text << " is no time";
+    return time.value_or(Time{});
+}
+
 }  // namespace
 
 TEST(PackageIndex, ParsesWhatItFormats) {
@@ -38,7 +46,42 @@ TEST(PackageIndex, ParsesWhatItFormats) {
     EXPECT_EQ(index.find(0)->version, 3u);
     EXPECT_EQ(index.find(13)->version, 2147483647u);
     EXPECT_EQ(index.find(3), nullptr);
+    EXPECT_FALSE(index.validity()) << "the older, undated form";
     EXPECT_TRUE(PackageIndex::parse("").empty());
+
+    const PackageIndex dated = PackageIndex::parse(kDates + text);
+    EXPECT_EQ(dated.format(), kDates + text);
+    ASSERT_TRUE(dated.validity());
+    EXPECT_EQ(dated.validity()->published, at("2026-03-01T12:00:00Z"));
+    EXPECT_EQ(dated.validity()->expires - dated.validity()->published, kDefaultValidity);
+    EXPECT_EQ(*dated.find(0), *index.find(0));
+    EXPECT_TRUE(PackageIndex::parse(kDates).empty());
+}
+
+TEST(PackageIndex, TimesReadBackAsWrittenAndNothingElseReads) {
+    using namespace std::chrono;
+    const struct {
+        const char* text;
+        Time time;
+    } written[] = {
+        {"1970-01-01T00:00:00Z", Time{}},
+        {"2024-02-29T23:59:59Z", sys_days(2024y / February / 29) + 23h + 59min + 59s},
+        {"9999-12-31T23:59:59Z", sys_days(9999y / December / 31) + 23h + 59min + 59s},
+    };
+    for (const auto& c : written) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(formatTime(c.time), c.text);
+        EXPECT_EQ(parseTime(c.text), c.time);
+    }
+    for (const char* bad :
+         {"2023-02-29T12:00:00Z", "2026-13-01T12:00:00Z", "2026-00-10T12:00:00Z",
+          "2026-04-31T12:00:00Z", "2026-03-01T24:00:00Z", "2026-03-01T12:60:00Z",
+          "2026-03-01T12:00:60Z", "1969-12-31T23:59:59Z", "2026-03-01 12:00:00Z",
+          "2026-03-01T12:00:00", "2026-03-01T12:00:00+00:00", "2026-3-01T12:00:00Z",
+          "+026-03-01T12:00:00Z", "2026-03-01t12:00:00z", ""}) {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(parseTime(bad));
+    }
 }
 
 TEST(PackageIndex, RefusesEverythingButItsOwnForm) {
@@ -66,11 +109,108 @@ TEST(PackageIndex, RefusesEverythingButItsOwnForm) {
         {"version 0", line("1", "10", kDigest, "0")},
         {"version beyond 2^31 - 1", line("1", "10", kDigest, "2147483648")},
         {"too large", std::string(kMaxIndexSize + 1, '\n')},
+        {"published without expiry",
+         "publicada 2026-03-01T12:00:00Z\n" + line("1", "10", kDigest, "1")},
+        {"only a publication date", "publicada 2026-03-01T12:00:00Z\n"},
+        {"expiry first", "expira 2026-08-28T12:00:00Z\npublicada 2026-03-01T12:00:00Z\n"},
+        {"dates after a package", line("1", "10", kDigest, "1") + kDates},
+        {"a third date", kDates + "expira 2026-09-28T12:00:00Z\n"},
+        {"expires when published", "publicada 2026-03-01T12:00:00Z\nexpira 2026-03-01T12:00:00Z\n"},
+        {"expires before it is published",
+         "publicada 2026-03-01T12:00:00Z\nexpira 2026-02-28T12:00:00Z\n"},
+        {"a date that is none", "publicada 2026-02-30T12:00:00Z\nexpira 2026-08-28T12:00:00Z\n"},
+        {"a date with a second field",
+         "publicada 2026-03-01T12:00:00Z x\nexpira 2026-08-28T12:00:00Z\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_THROW(PackageIndex::parse(c.text), IndexError);
     }
+}
+
+TEST(PackageIndex, ASignedListIsTrustedOnlyUntilItExpiresAndNeverBehindTheNewestTaken) {
+    const KeyPair publisher = generateKeyPair();
+    const KeyPair other = generateKeyPair();
+    const auto listPublishedAt = [](const char* published) {
+        PackageIndex index = PackageIndex::parse(line("3", "10", kDigest, "2"));
+        index.setValidity({at(published), at(published) + kDefaultValidity});
+        return index;
+    };
+    const PackageIndex march = listPublishedAt("2026-03-01T12:00:00Z");
+    const PackageIndex april = listPublishedAt("2026-04-01T12:00:00Z");
+    const std::string text = march.format();
+    const Signature signature = sign(publisher.secretKey, bytesOf(text));
+    const std::string undated = line("3", "10", kDigest, "2");
+    const std::string garbage = "não é uma lista\n";
+    struct Case {
+        const char* name;
+        std::string text;
+        const PublicKey& key;
+        const char* now;
+        const PackageIndex* newest;
+        IndexTrust trust;
+    };
+    const Case cases[] = {
+        {"the day it is published", text, publisher.publicKey, "2026-03-01T12:00:00Z", nullptr,
+         IndexTrust::Trusted},
+        {"a second before it expires", text, publisher.publicKey, "2026-08-28T11:59:59Z", nullptr,
+         IndexTrust::Trusted},
+        {"the second it expires", text, publisher.publicKey, "2026-08-28T12:00:00Z", nullptr,
+         IndexTrust::Expired},
+        // The publisher's clock may run ahead of the user's.
+        {"before it is published", text, publisher.publicKey, "2026-02-01T12:00:00Z", nullptr,
+         IndexTrust::Trusted},
+        {"the newest taken again", text, publisher.publicKey, "2026-05-01T12:00:00Z", &march,
+         IndexTrust::Trusted},
+        {"a newer one was taken", text, publisher.publicKey, "2026-05-01T12:00:00Z", &april,
+         IndexTrust::Older},
+        {"a newer one was taken and this one expired", text, publisher.publicKey,
+         "2027-05-01T12:00:00Z", &april, IndexTrust::Older},
+        {"another key", text, other.publicKey, "2026-05-01T12:00:00Z", nullptr,
+         IndexTrust::NotSigned},
+        {"signed, undated", undated, publisher.publicKey, "2026-05-01T12:00:00Z", nullptr,
+         IndexTrust::Malformed},
+        {"signed, not a list", garbage, publisher.publicKey, "2026-05-01T12:00:00Z", nullptr,
+         IndexTrust::Malformed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Signature own =
+            c.text == text ? signature : sign(publisher.secretKey, bytesOf(c.text));
+        const CheckedIndex checked =
+            checkSignedIndex(bytesOf(c.text), own, c.key, at(c.now), c.newest);
+        EXPECT_EQ(checked.trust, c.trust);
+        EXPECT_EQ(checked.detail.empty(),
+                  c.trust != IndexTrust::NotSigned && c.trust != IndexTrust::Malformed);
+        if (c.trust == IndexTrust::Older || c.trust == IndexTrust::Expired ||
+            c.trust == IndexTrust::Trusted) {
+            EXPECT_EQ(checked.index.format(), c.text) << "the list is read for the message";
+        }
+    }
+}
+
+TEST(PackageIndex, ASignedAgainListIsPublishedAfterTheOneItReplaces) {
+    PackageIndex previous;
+    previous.setValidity({at("2026-03-01T12:00:00Z"), at("2026-06-01T12:00:00Z")});
+    const PackageIndex undated = PackageIndex::parse(line("3", "10", kDigest, "2"));
+    const struct {
+        const char* name;
+        const PackageIndex* previous;
+        const char* now;
+        const char* published;
+    } cases[] = {
+        {"the first list", nullptr, "2026-03-01T12:00:00Z", "2026-03-01T12:00:00Z"},
+        {"a list of the undated form", &undated, "2026-03-01T12:00:00Z", "2026-03-01T12:00:00Z"},
+        {"later", &previous, "2026-04-01T08:00:00Z", "2026-04-01T08:00:00Z"},
+        {"within the same second", &previous, "2026-03-01T12:00:00Z", "2026-03-01T12:00:01Z"},
+        {"the clock went back", &previous, "2025-01-01T00:00:00Z", "2026-03-01T12:00:01Z"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(formatTime(nextPublication(c.previous, at(c.now))), c.published);
+    }
+    EXPECT_THROW(previous.setValidity({at("2026-03-01T12:00:00Z"), at("2026-03-01T12:00:00Z")}),
+                 IndexError);
 }
 
 TEST(Signature, VerifiesOnlyTheSignedBytesUnderTheirKey) {

@@ -9,8 +9,10 @@
 #include <map>
 
 #include "Pack.h"
+#include "Sign.h"
 #include "ZipFixtures.h"
 #include "archive/ZipReader.h"
+#include "signing/PackageIndex.h"
 
 namespace {
 
@@ -164,6 +166,47 @@ TEST(Pack, InstallWritesTheBlocksBesideTheProgramAndKeepsOtherFiles) {
     EXPECT_EQ(readFile(images / "Cadeira.PNG"), "miniatura de 1");
     const library::Layout layout(program);
     EXPECT_TRUE(layout.isInstalled(kCategory));
+}
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) {
+    return {text.begin(), text.end()};
+}
+
+TEST(Pack, EverySigningIsPublishedAfterTheListBeforeAndAnUndatedListKeepsItsVersions) {
+    TempFolder temp;
+    const fs::path folder = temp.path() / "blocos";
+    const signing::KeyPair key = signing::generateKeyPair();
+    // The list of a tool from before the dates: category 4 at version 3.
+    signing::PackageIndex undated;
+    undated.set(4, {5, signing::sha256(bytesOf("abcde")), 3});
+    writeFile(folder / signing::kIndexName, undated.format());
+    const signing::Signature signature = signing::sign(key.secretKey, bytesOf(undated.format()));
+    writeFile(folder / signing::kSignatureName, std::string(signature.begin(), signature.end()));
+    auto listed = [&] {
+        return signing::PackageIndex::parse(readFile(folder / signing::kIndexName));
+    };
+    const signing::Time march = *signing::parseTime("2026-03-01T12:00:00Z");
+    using std::chrono::days;
+
+    const signing::Validity first =
+        pack::updateSignedIndex(folder, 4, bytesOf("abcde"), key.secretKey, {march, days(30)});
+    EXPECT_EQ(first, (signing::Validity{march, march + days(30)}));
+    EXPECT_EQ(listed().validity(), first);
+    EXPECT_EQ(listed().find(4)->version, 3u) << "the same bytes keep their version";
+
+    // The publisher's clock set back a year.
+    const signing::Validity second =
+        pack::updateSignedIndex(folder, 4, bytesOf("fghij"), key.secretKey, {march - days(365)});
+    EXPECT_EQ(second.published, march + std::chrono::seconds(1));
+    EXPECT_EQ(second.expires, second.published + signing::kDefaultValidity);
+    EXPECT_EQ(listed().find(4)->version, 4u);
+
+    const signing::Validity renewed =
+        pack::renewSignedIndex(folder, key.secretKey, {march + days(10), days(7)});
+    EXPECT_EQ(renewed, (signing::Validity{march + days(10), march + days(17)}));
+    EXPECT_EQ(listed().find(4)->version, 4u);
+    EXPECT_TRUE(signing::verify(key.publicKey, bytesOf(readFile(folder / signing::kIndexName)),
+                                bytesOf(readFile(folder / signing::kSignatureName))));
 }
 
 }  // namespace

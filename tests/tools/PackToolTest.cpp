@@ -205,17 +205,20 @@ TEST(PackTool, SignedIndexListsEachPackageAndFollowsRepacking) {
 
     ASSERT_EQ(pack("k", 4, "um").exitCode, 0);
     ASSERT_EQ(pack("k", 2, "dois").exitCode, 0);
-    const std::string listed = readFile(out / "indice.txt");
-    const std::string signature = readFile(out / "indice.txt.sig");
     const signing::PackageIndex both = index();
     EXPECT_TRUE(lineMatches(both, 2));
     EXPECT_TRUE(lineMatches(both, 4));
     EXPECT_EQ(both.find(2)->version, 1u);
+    ASSERT_TRUE(both.validity());
+    EXPECT_EQ(both.validity()->expires - both.validity()->published, signing::kDefaultValidity);
 
-    // The same inputs give the same bytes; other drawings raise the version.
+    // The same inputs keep their line, and the list is published again, later;
+    // other drawings raise the version.
     ASSERT_EQ(pack("k", 4, "um").exitCode, 0);
-    EXPECT_EQ(readFile(out / "indice.txt"), listed);
-    EXPECT_EQ(readFile(out / "indice.txt.sig"), signature);
+    const signing::PackageIndex again = index();
+    EXPECT_EQ(*again.find(4), *both.find(4));
+    EXPECT_EQ(*again.find(2), *both.find(2));
+    EXPECT_GT(again.validity()->published, both.validity()->published);
     ASSERT_EQ(pack("k", 4, "dois").exitCode, 0);
     const signing::PackageIndex repacked = index();
     EXPECT_TRUE(lineMatches(repacked, 4));
@@ -236,6 +239,61 @@ TEST(PackTool, SignedIndexListsEachPackageAndFollowsRepacking) {
                   .exitCode,
               2)
         << "a public key is not a secret key";
+}
+
+TEST(PackTool, ThePublisherChoosesHowLongAListIsGoodAndRenewsItBeforeItExpires) {
+    TempFolder temp;
+    writeFile(temp.path() / "um" / "Retângulo.DWG", wideDrawing());
+    ASSERT_EQ(runPack("keygen " + shellQuoted(temp.path() / "k")).exitCode, 0);
+    ASSERT_EQ(runPack("keygen " + shellQuoted(temp.path() / "outra")).exitCode, 0);
+    const std::string key = shellQuoted(temp.path() / "k" / "tessaly-pacotes.chave");
+    const std::string otherKey = shellQuoted(temp.path() / "outra" / "tessaly-pacotes.chave");
+    const fs::path out = temp.path() / "blocos";
+    const std::string drawings = shellQuoted(temp.path() / "um");
+    auto index = [&] {
+        const std::string text = readFile(out / "indice.txt");
+        EXPECT_TRUE(signing::verify(publicKeyIn(temp.path() / "k"), bytesOf(text),
+                                    bytesOf(readFile(out / "indice.txt.sig"))));
+        return signing::PackageIndex::parse(text);
+    };
+
+    const ToolRun packed = runPack("--sign " + key + " --valid-days 30 --output " +
+                                   shellQuoted(out) + " 4 " + drawings);
+    ASSERT_EQ(packed.exitCode, 0) << packed.output;
+    const signing::PackageIndex first = index();
+    EXPECT_EQ(first.validity()->expires - first.validity()->published, std::chrono::days(30));
+    EXPECT_NE(packed.output.find("expira em " + signing::formatTime(first.validity()->expires)),
+              std::string::npos)
+        << packed.output;
+
+    const ToolRun renewed = runPack("renew --valid-days 7 " + key + " " + shellQuoted(out));
+    ASSERT_EQ(renewed.exitCode, 0) << renewed.output;
+    const signing::PackageIndex second = index();
+    EXPECT_EQ(*second.find(4), *first.find(4));
+    EXPECT_GT(second.validity()->published, first.validity()->published);
+    EXPECT_EQ(second.validity()->expires - second.validity()->published, std::chrono::days(7));
+
+    const std::string list = readFile(out / "indice.txt");
+    const std::string signature = readFile(out / "indice.txt.sig");
+    const struct {
+        const char* name;
+        std::string arguments;
+    } refused[] = {
+        {"renewed with another key", "renew " + otherKey + " " + shellQuoted(out)},
+        {"nothing to renew", "renew " + key + " " + shellQuoted(temp.path() / "vazia")},
+        {"renew without a folder", "renew " + key},
+        {"no days", "renew --valid-days 0 " + key + " " + shellQuoted(out)},
+        {"beyond ten years", "renew --valid-days 3651 " + key + " " + shellQuoted(out)},
+        {"not a number", "renew --valid-days 7d " + key + " " + shellQuoted(out)},
+        {"days without a key to sign",
+         "--valid-days 7 --output " + shellQuoted(out) + " 4 " + drawings},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(runPack(c.arguments).exitCode, 2);
+        EXPECT_EQ(readFile(out / "indice.txt"), list);
+        EXPECT_EQ(readFile(out / "indice.txt.sig"), signature);
+    }
 }
 
 }  // namespace

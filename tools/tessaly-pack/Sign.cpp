@@ -3,11 +3,11 @@
 #include <platform/Files.h>
 
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 
 #include "Pack.h"
 #include "library/Library.h"
-#include "signing/PackageIndex.h"
 
 namespace pack {
 
@@ -65,33 +65,63 @@ signing::SecretKey readSecretKey(const fs::path& file) {
     return *key;
 }
 
-void updateSignedIndex(const fs::path& folder, int category,
-                       const std::vector<std::uint8_t>& package, const signing::SecretKey& key) {
+namespace {
+
+// The list in folder, nullopt when there is none; throws when it is there
+// but this key did not sign it, or it is no list.
+std::optional<signing::PackageIndex> readOwnIndex(const fs::path& folder,
+                                                  const signing::SecretKey& key) {
     const fs::path indexFile = folder / signing::kIndexName;
     const fs::path signatureFile = folder / signing::kSignatureName;
-    signing::PackageIndex index;
-    if (fs::exists(fs::symlink_status(indexFile))) {
-        const std::vector<std::uint8_t> text = readSmallFile(indexFile, signing::kMaxIndexSize);
-        std::vector<std::uint8_t> signature;
-        if (fs::exists(fs::symlink_status(signatureFile)))
-            signature = readSmallFile(signatureFile, 1024);
-        if (!signing::verify(signing::publicKeyOf(key), text, signature))
-            throw std::runtime_error(library::pathToUtf8(indexFile) +
-                                     " não tem a assinatura desta chave");
-        try {
-            index = signing::PackageIndex::parse(
-                std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-        } catch (const signing::IndexError& error) {
-            throw std::runtime_error(library::pathToUtf8(indexFile) + ": " + error.what());
-        }
+    if (!fs::exists(fs::symlink_status(indexFile))) return std::nullopt;
+    const std::vector<std::uint8_t> text = readSmallFile(indexFile, signing::kMaxIndexSize);
+    std::vector<std::uint8_t> signature;
+    if (fs::exists(fs::symlink_status(signatureFile)))
+        signature = readSmallFile(signatureFile, 1024);
+    if (!signing::verify(signing::publicKeyOf(key), text, signature))
+        throw std::runtime_error(library::pathToUtf8(indexFile) +
+                                 " não tem a assinatura desta chave");
+    try {
+        return signing::PackageIndex::parse(
+            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    } catch (const signing::IndexError& error) {
+        throw std::runtime_error(library::pathToUtf8(indexFile) + ": " + error.what());
     }
-    index.set(category,
-              signing::nextLine(index.find(category), package.size(), signing::sha256(package)));
+}
+
+signing::Validity publish(const fs::path& folder, signing::PackageIndex index,
+                          const std::optional<signing::PackageIndex>& previous,
+                          const signing::SecretKey& key, const Publication& publication) {
+    const signing::Time published =
+        signing::nextPublication(previous ? &*previous : nullptr, publication.now);
+    index.setValidity({published, published + publication.validity});
     const std::string text = index.format();
     const std::vector<std::uint8_t> bytes(text.begin(), text.end());
     const signing::Signature signature = signing::sign(key, bytes);
-    writeFileAtomically(indexFile, bytes);
-    writeFileAtomically(signatureFile, {signature.begin(), signature.end()});
+    writeFileAtomically(folder / signing::kIndexName, bytes);
+    writeFileAtomically(folder / signing::kSignatureName, {signature.begin(), signature.end()});
+    return *index.validity();
+}
+
+}  // namespace
+
+signing::Validity updateSignedIndex(const fs::path& folder, int category,
+                                    const std::vector<std::uint8_t>& package,
+                                    const signing::SecretKey& key, const Publication& publication) {
+    const std::optional<signing::PackageIndex> previous = readOwnIndex(folder, key);
+    signing::PackageIndex index = previous.value_or(signing::PackageIndex());
+    index.set(category,
+              signing::nextLine(index.find(category), package.size(), signing::sha256(package)));
+    return publish(folder, std::move(index), previous, key, publication);
+}
+
+signing::Validity renewSignedIndex(const fs::path& folder, const signing::SecretKey& key,
+                                   const Publication& publication) {
+    const std::optional<signing::PackageIndex> previous = readOwnIndex(folder, key);
+    if (!previous)
+        throw std::runtime_error("não há " + library::pathToUtf8(folder / signing::kIndexName) +
+                                 " a renovar");
+    return publish(folder, *previous, previous, key, publication);
 }
 
 }  // namespace pack

@@ -1,15 +1,18 @@
 // The publisher's package builder.
 //
-//   tessaly-pack [--sign CHAVE] [--output PASTA] [--install PASTA_DO_PROGRAMA]
-//                <n> <pasta de desenhos>
+//   tessaly-pack [--sign CHAVE] [--valid-days DIAS] [--output PASTA]
+//                [--install PASTA_DO_PROGRAMA] <n> <pasta de desenhos>
+//   tessaly-pack renew [--valid-days DIAS] CHAVE PASTA
 //   tessaly-pack keygen PASTA
 //
 // Renders each drawing's thumbnail, makes its block archive and writes the
 // package <n>.zip into the output folder, ready for the server's blocos/
 // folder, or installs the blocks straight into <program folder>/Blocos/<n>.
 // With --sign, the package's line in the output folder's indice.txt is
-// written too and the list signed again with the secret key. keygen writes a
-// new publisher key pair into PASTA.
+// written too and the list signed again with the secret key, published now
+// and good for DIAS days (180 by default). renew signs PASTA/indice.txt again
+// with new dates and the same lines, before it expires. keygen writes a new
+// publisher key pair into PASTA.
 // Drawings that cannot be read are named on stderr and left out. Exit
 // status: 0 everything packed, 1 packed with drawings left out, 2 nothing
 // written (wrong arguments or an output that cannot be written).
@@ -32,16 +35,21 @@ namespace {
 namespace fs = std::filesystem;
 
 int usage() {
-    std::fputs(std::string(
-        "uso: tessaly-pack [--sign CHAVE] [--output PASTA] [--install PASTA_DO_PROGRAMA]\n"
-        "                  <n> <pasta de desenhos>\n"
-        "     tessaly-pack keygen PASTA\n"
-        "  n: categoria de 0 a 13; o pacote fica em PASTA/<n>.zip\n"
-        "  --sign: atualiza e assina PASTA/indice.txt com a chave secreta CHAVE\n"
-        "  keygen: grava um novo par de chaves em PASTA (" + std::string(pack::kPublicKeyName) +
-            ", " + pack::kSecretKeyName + ")\n")
-                   .c_str(),
-               stderr);
+    std::fputs(
+        std::string("uso: tessaly-pack [--sign CHAVE] [--valid-days DIAS] [--output PASTA]\n"
+                    "                  [--install PASTA_DO_PROGRAMA] <n> <pasta de desenhos>\n"
+                    "     tessaly-pack renew [--valid-days DIAS] CHAVE PASTA\n"
+                    "     tessaly-pack keygen PASTA\n"
+                    "  n: categoria de 0 a 13; o pacote fica em PASTA/<n>.zip\n"
+                    "  --sign: atualiza e assina PASTA/indice.txt com a chave secreta CHAVE\n"
+                    "  --valid-days: a lista assinada vale DIAS dias, de 1 a 3650 (padrão: " +
+                    std::to_string(signing::kDefaultValidity.count()) +
+                    ")\n"
+                    "  renew: assina de novo PASTA/indice.txt, com novas datas, antes que expire\n"
+                    "  keygen: grava um novo par de chaves em PASTA (" +
+                    std::string(pack::kPublicKeyName) + ", " + pack::kSecretKeyName + ")\n")
+            .c_str(),
+        stderr);
     return 2;
 }
 
@@ -64,7 +72,53 @@ std::time_t entryTime() {
     return pack::kDefaultEntryTime;
 }
 
+// A whole decimal number from 1 to 3650 days.
+std::optional<std::chrono::days> validDays(std::string_view text) {
+    int days = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), days);
+    if (error != std::errc() || end != text.data() + text.size() || days < 1 || days > 3650)
+        return std::nullopt;
+    return std::chrono::days(days);
+}
+
+pack::Publication publishedNow(std::chrono::days validity) {
+    return {std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()), validity};
+}
+
+void reportPublication(const signing::Validity& validity) {
+    std::printf("lista de pacotes publicada em %s, expira em %s\n",
+                signing::formatTime(validity.published).c_str(),
+                signing::formatTime(validity.expires).c_str());
+}
+
 }  // namespace
+
+int renew(const std::vector<std::string>& args) {
+    std::chrono::days validity = signing::kDefaultValidity;
+    std::vector<std::string> operands;
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--valid-days" && i + 1 < args.size()) {
+            const auto days = validDays(args[++i]);
+            if (!days) return usage();
+            validity = *days;
+        } else if (arg.starts_with("--")) {
+            return usage();
+        } else {
+            operands.emplace_back(arg);
+        }
+    }
+    if (operands.size() != 2) return usage();
+    try {
+        reportPublication(pack::renewSignedIndex(
+            library::pathFromUtf8(operands[1]),
+            pack::readSecretKey(library::pathFromUtf8(operands[0])), publishedNow(validity)));
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "tessaly-pack: %s\n", failure.what());
+        return 2;
+    }
+    return 0;
+}
 
 int keygen(const std::string& folder) {
     try {
@@ -82,9 +136,11 @@ int main(int argc, char** argv) {
     platform::useUtf8Console();
     const std::vector<std::string> args = platform::utf8Arguments(argc, argv);
     if (argc >= 2 && args[1] == "keygen") return argc == 3 ? keygen(args[2]) : usage();
+    if (argc >= 2 && args[1] == "renew") return renew(args);
     std::optional<fs::path> output;
     std::optional<fs::path> secretKey;
     std::optional<fs::path> install;
+    std::optional<std::chrono::days> validity;
     std::vector<std::string> operands;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = args[i];
@@ -94,13 +150,17 @@ int main(int argc, char** argv) {
             secretKey = library::pathFromUtf8(args[++i]);
         else if (arg == "--install" && i + 1 < argc)
             install = library::pathFromUtf8(args[++i]);
+        else if (arg == "--valid-days" && i + 1 < argc && (validity = validDays(args[++i])))
+            continue;
         else if (arg.starts_with("--"))
             return usage();
         else
             operands.emplace_back(arg);
     }
     int category = -1;
-    if (operands.size() != 2 || (!output && !install) || (secretKey && !output)) return usage();
+    if (operands.size() != 2 || (!output && !install) || (secretKey && !output) ||
+        (validity && !secretKey))
+        return usage();
     const auto [end, error] =
         std::from_chars(operands[0].data(), operands[0].data() + operands[0].size(), category);
     if (error != std::errc() || end != operands[0].data() + operands[0].size() || category < 0 ||
@@ -130,7 +190,10 @@ int main(int argc, char** argv) {
             const std::vector<std::uint8_t> package =
                 pack::packageArchive(category, packed.blocks, time);
             // The list first: a list this key did not sign stops before anything is written.
-            if (key) pack::updateSignedIndex(*output, category, package, *key);
+            if (key)
+                reportPublication(pack::updateSignedIndex(
+                    *output, category, package, *key,
+                    publishedNow(validity.value_or(signing::kDefaultValidity))));
             pack::writeFileAtomically(*output / library::packageName(category), package);
         }
         if (install) pack::installBlocks(*install, category, packed.blocks);

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <QWidget>
+#include <atomic>
+#include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "archive/ZipReader.h"
 #include "browser/BlockSaveDialog.h"
 #include "library/Library.h"
+#include "search/BlockIndex.h"
 #include "ui/Windows.h"
 
 class QCheckBox;
@@ -23,7 +25,8 @@ class QTimer;
 
 namespace search {
 class BackgroundIndexer;
-struct Found;
+class QueryWorker;
+struct QueryAnswer;
 }  // namespace search
 
 namespace browser {
@@ -62,7 +65,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     // Controls, named as the window carries them, for the other windows and tests.
     QComboBox* cArea = nullptr;
     QLineEdit* eProcurar = nullptr;
-    // Runs the search a short pause after the last key.
+    // Asks for the search a short pause after the last key.
     QTimer* tProcurar = nullptr;
     QSpinBox* eCol = nullptr;
     ThumbnailGrid* Lista = nullptr;
@@ -78,8 +81,12 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     bool firstShowDone() const { return FirstShowDone; }
     // The grid holds search results rather than one category.
     bool showingResults() const { return showingResults_; }
+    // A search was asked for and its answer is not on screen yet.
+    bool searching() const { return askedTicket_ != 0; }
     // The start-up indexing, which tests wait for.
     search::BackgroundIndexer& indexer() { return *indexer_; }
+    // Where the search's queries run, off the user-interface thread.
+    const search::QueryWorker& queryWorker() const { return *queries_; }
 
     // The block's drawing as a file for other programs, `<block name>.DWG`
     // in a folder of this run that goes when the window does; empty when the
@@ -108,7 +115,10 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void placeControls();
     void exportSelectedBlock(archive::ZipLease& lease);
     void copyBlock(int index);
-    void showResults(const search::Found& found);
+    void showAnswer(const search::QueryAnswer& answer);
+    void showResults(search::Found found);
+    // No answer to a search asked is wanted any more.
+    void forgetSearch();
     // Back from the results to the category chosen before, if any.
     void emptySearch();
     // Ends the search mode without touching the grid; true when it was on.
@@ -136,9 +146,15 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     // The category whose blocks the grid shows outside the search, -1 for none.
     int chosenCategory_ = -1;
     bool showingResults_ = false;
-    std::vector<int> resultCategories_;  // one per grid item while results are shown
+    search::Found results_;  // one hit per grid item while results are shown
+    // The ticket of the search whose answer is awaited; 0 for none.
+    std::uint64_t askedTicket_ = 0;
+    bool focusGridWhenAnswered_ = false;  // Return was pressed in the field
+    // Set on the indexer's thread while a new look at the results is on its way.
+    std::atomic<bool> lookAgainQueued_{false};
     std::unique_ptr<QTemporaryDir> runFolder_;  // created on first use
-    // Last: its thread ends before anything it reports to goes.
+    // Last: their threads end before anything they report to goes.
+    std::unique_ptr<search::QueryWorker> queries_;
     std::unique_ptr<search::BackgroundIndexer> indexer_;
 };
 

@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
+#include "library/Library.h"
 #include "signing/PackageIndex.h"
 #include "signing/Signature.h"
 
@@ -22,24 +24,53 @@ std::optional<signing::PublicKey> builtInPublisherKey();
 // must cost little.
 inline constexpr std::chrono::seconds kIndexConnectTimeout{5};
 
+// The time lists are judged by: the system's clock, or the one a test set
+// (an empty function gives the system's clock back).
+signing::Time currentTime();
+void setClockForTests(std::function<signing::Time()> clock);
+
 enum class IndexState {
     Verified,
     Unreachable,  // no connection, or the transfer broke off
-    Refused,      // missing on the server, unsigned, signed by another key, or malformed
+    Refused,      // missing on the server, unsigned or signed by another key
+    Unreadable,   // signed, but not a list of the form this program reads
+    Older,        // published before the newest list this program folder has taken
+    Expired,      // past its expiry: the server may be holding newer lists back
 };
 
 struct ServerIndex {
     IndexState state = IndexState::Unreachable;
-    signing::PackageIndex index;
-    std::string detail;  // why it was not verified, for the message
+    signing::PackageIndex index;  // the list, once its signature holds
+    std::string detail;           // why it was not verified, for the message
+    // For Older: when the newest list taken was published.
+    std::optional<signing::Time> newestPublished;
 };
+
+// The newest list the program folder has taken, kept with its signature in
+// Layout::newestPackageListFile() so that no server can take the program back
+// to an older one. nullopt when there is none, or when the file is anything
+// but a list the key signed (a link, damaged, another key's).
+std::optional<signing::PackageIndex> newestTakenIndex(const library::Layout& layout,
+                                                      const signing::PublicKey& key);
+// Keeps text, a list the key signed with signature, as the newest one taken,
+// unless the file already holds one published later. Durable; never throws
+// (a record that cannot be written leaves the one before).
+void rememberTakenIndex(const library::Layout& layout, const signing::PublicKey& key,
+                        std::span<const std::uint8_t> text,
+                        std::span<const std::uint8_t> signature);
 
 // Fetches packageServer + "blocos/indice.txt" and its signature into a
 // folder of its own under the system's temporary folder, which it removes,
-// and checks the list against key. pump runs at every progress report of the
-// two transfers.
+// and checks the list against key, the clock and the newest list the program
+// folder of layout has taken; a list verified becomes that newest list. pump
+// runs at every progress report of the two transfers.
 ServerIndex fetchServerIndex(const std::string& packageServer, const signing::PublicKey& key,
-                             const std::function<void()>& pump);
+                             const library::Layout& layout, const std::function<void()>& pump);
+
+// A list verified earlier, judged again now: its expiry against the clock,
+// its date against the newest list taken since.
+ServerIndex judgeAgain(const signing::PackageIndex& index, const library::Layout& layout,
+                       const signing::PublicKey& key);
 
 enum class PackageCheck { Matches, WrongSize, WrongDigest, Stopped };
 

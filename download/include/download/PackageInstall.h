@@ -11,6 +11,7 @@
 #include "archive/ZipReader.h"
 #include "library/FolderTree.h"
 #include "library/Library.h"
+#include "signing/PackageIndex.h"
 
 namespace download {
 
@@ -38,10 +39,14 @@ inline constexpr std::uint64_t kMaxPackageMemberSize = 1024 * archive::kMiB;
 
 // Unpacks packageFile, the package of category index, into the library through
 // a lease on reader that reports to progress and asks question. Only members
-// below the folder "<index>/" are taken. A handler's exception travels on,
-// after the staging folder has been removed.
+// below the folder "<index>/" are taken. signedLine, the line of the signed
+// list the package was checked against (null without a list), is recorded in
+// the category before it takes its place, so that the category is never there
+// without the version it came from. A handler's exception travels on, after
+// the staging folder has been removed.
 InstallResult installPackage(archive::ZipReader& reader, const std::filesystem::path& packageFile,
                              const library::Layout& layout, int index,
+                             const signing::IndexLine* signedLine,
                              const archive::ProgressHandler& progress,
                              const archive::QuestionHandler& question);
 

@@ -94,9 +94,14 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     void FormClose();
     // The description of package index, headed by the news of a newer package.
     QString descriptionOf(int index, ui::MainWindowAccess& main) const;
-    // Learns from the signed list which installed categories have a newer
-    // package, and says so on their boxes.
+    // Fetches the signed list for this showing of the window and says on
+    // their boxes which installed categories it has a newer package for.
     void findNewerPackages();
+    void showNews();
+    // The list a run installs from: the one the window showed, judged again,
+    // or, when it showed none, one fetched now. The message for the user
+    // when there is none to trust.
+    std::optional<QString> takeListForRun(const library::Layout& layout);
 
     // The steps of a run over a fixed selection; returns each package's
     // failure, empty for the packages installed.
@@ -111,8 +116,9 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     QString checkDownloaded(const std::filesystem::path& archiveFile,
                             const signing::IndexLine& line);
     void DownloadProgress(std::uint64_t progress, std::uint64_t progressMax, bool& cancel);
+    // signedLine: the package's line in the signed list, null without a list.
     QString ExtractPackage(const std::filesystem::path& archiveFile, ui::MainWindowAccess& main,
-                           int index);
+                           int index, const signing::IndexLine* signedLine);
     void zipFileProgress(const archive::ZipProgress& progress, bool& cancel);
     void WaitPumping(int milliseconds);
     void setGauge(std::uint64_t progress, std::uint64_t maximum);
@@ -120,6 +126,8 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
 
     std::string packageServer_;
     std::optional<signing::PublicKey> publisherKey_;
+    // The signed list of this showing: what the boxes announce is what a run installs.
+    std::optional<signing::PackageIndex> list_;
     std::array<bool, library::kCategoryCount> newer_{};
     int CurrentPackage = 0;
     bool CancelRequested = false;

@@ -72,6 +72,8 @@ class Layout {
     std::filesystem::path emptyDrawing() const;              // vazio.dwg
     std::filesystem::path helpFile() const;                  // Ajuda.chm
     std::filesystem::path searchIndexFile() const;           // Blocos/indice.db
+    // The newest signed package list the program has taken: tessaly.lista
+    std::filesystem::path newestPackageListFile() const;
 
     // A category is installed exactly when its folder exists as a directory.
     bool isInstalled(int index) const;

@@ -81,6 +81,9 @@ void exchangeFolders(const std::filesystem::path& first, const std::filesystem::
                      std::error_code& error);
 // Removes a file, or a link as a link; a missing entry is no error.
 void removeFile(const std::filesystem::path& path, std::error_code& error);
+// Lets the renames and creations inside folder reach the disk (POSIX: the
+// folder's own sync; Windows journals them with the rename itself).
+void flushFolder(const std::filesystem::path& folder);
 // A new folder that only its owner may enter where the system knows owners.
 void makeFolder(const std::filesystem::path& path, std::error_code& error);
 // Whether the current user may change the file: false for a read-only file.

@@ -265,6 +265,14 @@ void removeFile(const fs::path& path, std::error_code& error) {
         error.clear();
 }
 
+void flushFolder(const fs::path& folder) {
+    const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    fileSystemStep(Step::Flush);
+    ::fsync(descriptor);
+    ::close(descriptor);
+}
+
 void makeFolder(const fs::path& path, std::error_code& error) {
     fileSystemStep(Step::Create);
     if (::mkdir(path.c_str(), 0700) != 0)

@@ -314,6 +314,10 @@ void removeFile(const fs::path& path, std::error_code& error) {
         error = lastError();
 }
 
+void flushFolder(const fs::path&) {
+    // MOVEFILE_WRITE_THROUGH made the renames durable already.
+}
+
 void makeFolder(const fs::path& path, std::error_code& error) {
     fileSystemStep(Step::Create);
     if (CreateDirectoryW(nativePath(path).c_str(), nullptr))

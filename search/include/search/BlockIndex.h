@@ -7,12 +7,16 @@
 // read from (names, sizes and times of its files), so a category changed,
 // installed by hand or installed before the index existed is read again.
 //
+// The file lies in the program's folder, where others may write: what it
+// gives back is checked as it is read, and it is written only when it is ours.
+//
 // A connection belongs to one thread. Several connections, in several threads,
 // may use the same file at once (the database is in WAL mode).
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,7 +32,22 @@ namespace search {
 
 class IndexError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    enum class Reason {
+        // Missing, busy or on a disk that fails: nothing to mend.
+        Unavailable,
+        // Not as this program writes it: to be made again from the library.
+        Damaged,
+        // Not ours to touch: a link or another program's database. Left as it is.
+        Refused,
+        // Stopped on request before it finished.
+        Stopped,
+    };
+    IndexError(Reason reason, const std::string& what)
+        : std::runtime_error(what), reason_(reason) {}
+    Reason reason() const { return reason_; }
+
+  private:
+    Reason reason_;
 };
 
 struct BlockEntry {
@@ -45,7 +64,7 @@ struct CategoryEntries {
 
 struct Hit {
     int category = 0;
-    std::filesystem::path thumbnail;
+    std::filesystem::path thumbnail;  // a plain file name, checked when read back
 
     bool operator==(const Hit&) const = default;
 };
@@ -53,20 +72,51 @@ struct Hit {
 struct Found {
     std::vector<Hit> hits;
     std::size_t total = 0;  // all the blocks found, also those beyond the limit
+
+    bool operator==(const Found&) const = default;
 };
 
 // A first letter typed finds most of a large library: more blocks than this
 // are counted, not listed.
 inline constexpr std::size_t kMaxHits = 2000;
 
+// A search looks at no more than this many characters (the search field holds
+// no more) and for no more than this many distinct words: every word costs a
+// pass over its part of the word index, and text pasted by mistake may hold
+// thousands.
+inline constexpr int kMaxQueryCharacters = 100;
+inline constexpr std::size_t kMaxQueryWords = 12;
+
+// What a query looks for: every word of `words` whole, and a word beginning
+// with `prefix`, the last word typed, which may be unfinished. Each word once,
+// in the order typed, at most kMaxQueryWords in all; the prefix is left out
+// when a whole word already begins with it.
+struct QueryTerms {
+    std::vector<std::string> words;
+    std::string prefix;
+
+    bool operator==(const QueryTerms&) const = default;
+};
+QueryTerms queryTerms(std::string_view query);
+
 class BlockIndex {
   public:
+    // Whatever the mode, the index is opened only as a plain file (one name,
+    // not a link) in a folder that is no link, and only a file of this program
+    // is written to: anything else at its name or at the names of its journal
+    // files throws IndexError (Reason::Refused) and is left untouched.
     enum class Open {
         // Creates the file when missing; a file that is not a sound index of
-        // this program's version is deleted and made again, empty.
+        // this program's version (damaged, of another version, not a
+        // database) is deleted and made again, empty. Another program's
+        // database is refused.
         CheckOrRebuild,
+        // As CheckOrRebuild, but an index of this program is made again
+        // whether it looks sound or not: after a write it should have taken
+        // failed.
+        Rebuild,
         // Reads the file as it is; throws IndexError when it is missing or
-        // not an index of this version.
+        // not an index of this version, without looking at every row.
         Existing,
     };
 
@@ -75,8 +125,12 @@ class BlockIndex {
     BlockIndex& operator=(const BlockIndex&) = delete;
     ~BlockIndex();
 
-    // True when opening found a damaged or foreign file and replaced it.
+    // True when opening found a damaged file and replaced it.
     bool rebuilt() const { return rebuilt_; }
+
+    // From now on a statement running when stop() returns true fails with
+    // Reason::Stopped; it is asked every few thousand steps of the database.
+    void stopWhen(std::function<bool()> stop);
 
     // The fingerprint the category's part was read from; nothing when the
     // category has no part.
@@ -85,24 +139,32 @@ class BlockIndex {
     void writeCategory(int category, const CategoryEntries& entries);
     void removeCategory(int category);
 
-    // Blocks of the categories marked in `among` holding every word of the
-    // query, the last one as a prefix: how many there are, and the first
-    // `limit` of them by category, then by thumbnail name. A query without
-    // words finds nothing.
+    // Blocks of the categories marked in `among` holding the query's terms:
+    // how many there are, and the first `limit` of them by category, then by
+    // thumbnail name. A query without words finds nothing. A row that is not
+    // as this program writes it (a category out of range, a thumbnail that
+    // is not a plain file name) throws IndexError (Reason::Damaged).
     Found find(std::string_view query, const library::InstalledFlags& among,
                std::size_t limit = kMaxHits);
+    // Nothing too for a size out of any drawing's range.
     std::optional<DrawingSize> drawingSize(int category, const std::filesystem::path& thumbnail);
 
   private:
-    void openFile(bool create);
+    enum class Kind { Empty, Ours, Damaged, Foreign };
+
+    void openFile(int flags);
     void close();
+    Kind kind();
     bool sound();
+    bool rowsSound();
     void createSchema();
     void removeRows(int category);
 
     std::filesystem::path file_;
+    bool writer_;
     sqlite3* db_ = nullptr;
     bool rebuilt_ = false;
+    std::function<bool()> stop_;
 };
 
 // The fingerprint of a category folder as it is now: the names, sizes and

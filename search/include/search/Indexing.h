@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "library/Library.h"
@@ -37,10 +39,18 @@ std::optional<CategoryEntries> readCategory(const std::filesystem::path& categor
 bool indexStagedCategory(const library::Layout& layout, int category,
                          const std::filesystem::path& stagedFolder, const ReadProgress& progress);
 
+// What a pass of the background indexer did to the index file.
+struct IndexReport {
+    bool rebuilt = false;  // it was damaged, or failed a write, and was made again
+    bool refused = false;  // it is not ours to write (a link, another program's database)
+    std::string problem;   // why it was refused or could not be written; empty when it was
+};
+
 // Brings the index in step with the library on a thread of its own: a damaged
 // index is rebuilt, categories whose folder changed since their part was
-// written are read again, parts of categories no longer installed go. Runs
-// once per start(); a start() while running runs the pass again after it.
+// written are read again, parts of categories no longer installed go. An index
+// that fails a write is rebuilt and the pass run once more. Runs once per
+// start(); a start() while running runs the pass again after it.
 class BackgroundIndexer {
   public:
     explicit BackgroundIndexer(library::Layout layout);
@@ -55,14 +65,19 @@ class BackgroundIndexer {
     bool running() const { return running_; }
     // Waits until the pass ends; for tools and tests.
     void wait();
+    // The last pass's; nothing done before the first pass ends.
+    IndexReport report() const;
 
   private:
     void run();
-    void pass();
+    // The pass's failure, if any, noted in report.
+    std::optional<IndexError::Reason> reportedPass(BlockIndex::Open mode, IndexReport& report);
+    void pass(BlockIndex::Open mode, IndexReport& report);
 
     library::Layout layout_;
     std::function<void(int)> categoryIndexed_;
-    std::mutex mutex_;
+    IndexReport report_;
+    mutable std::mutex mutex_;
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::atomic<bool> again_{false};

@@ -1,15 +1,13 @@
 // One package install as the package window runs it, without the window, so
 // that a test can end it at any step: leftovers of category <n> cleared, the
-// archive recorded, fetched, installed and removed. "recover" does what the
-// program does at start.
+// archive recorded, fetched, installed with its line of a signed list, and
+// removed. "recover" does what the program does at start.
 //   install_run install PROGRAM_FOLDER BASE_ADDRESS N [KIND STEP]
 //   install_run recover PROGRAM_FOLDER
 // With KIND (rename, remove or any) and STEP, the process ends at once, as a
 // kill ends it, when it is about to take the STEP-th file-system step of that
 // kind; its exit status is then 137.
 #include <platform/Steps.h>
-
-#include <cstdlib>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -67,8 +65,10 @@ int main(int argc, char** argv) {
              .done())
         return 4;
     archive::ZipReader reader;
+    // Recorded as a signed run records the line it checked the package against.
+    const signing::IndexLine signedLine{0, signing::Digest{}, 1};
     const download::InstallResult result = download::installPackage(
-        reader, archive, layout, index, {},
+        reader, archive, layout, index, &signedLine, {},
         [](const archive::ZipQuestion&) { return archive::ZipAnswer::Abort; });
     std::error_code error;
     platform::removeFile(archive, error);
