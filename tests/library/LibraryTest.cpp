@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "Links.h"
 #include "library/Library.h"
 
 namespace fs = std::filesystem;
@@ -215,13 +216,13 @@ TEST(Blocks, OneEntryPerBlockWithOrWithoutItsThumbnail) {
                     fs::create_directories(path);
                     break;
                 case Kind::LinkToFile:
-                    fs::create_symlink(outside / "alvo", path);
+                    testsupport::plantLink(outside / "alvo", path);
                     break;
                 case Kind::LinkToFolder:
-                    fs::create_directory_symlink(outside, path);
+                    testsupport::plantLink(outside, path);
                     break;
                 case Kind::DanglingLink:
-                    fs::create_symlink(outside / "nada", path);
+                    testsupport::plantLink(outside / "nada", path);
                     break;
             }
         }

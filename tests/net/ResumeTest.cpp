@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "Links.h"
 #include "PackageServer.h"
 #include "TestFiles.h"
 #include "net/Resume.h"
@@ -312,7 +313,7 @@ TEST_F(ResumeTest, AnIdentityThatIsALinkIsNeitherReadNorWritten) {
         const std::string text = c.holdsTheTag ? storedTag() + "\n" : "minhas notas\n";
         writeFile(users, text);
         fs::remove(net::partialIdentityOf(target));
-        fs::create_symlink(users, net::partialIdentityOf(target));
+        testsupport::plantLink(users, net::partialIdentityOf(target));
         const net::ResumeResult result = fetch(url());
         ASSERT_TRUE(result.done()) << result.detail;
         EXPECT_EQ(result.resumedFrom, 0u);
