@@ -10,7 +10,7 @@ packages=(
   libzip-dev zlib1g-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
-  libfreetype-dev libpng-dev zip unzip fonts-wine fonts-dejavu-core xvfb xauth python3 python3-pil python3-numpy
+  libfreetype-dev libpng-dev zip unzip fonts-wine fonts-dejavu-core xvfb xauth openbox python3 python3-pil python3-numpy
   fp-utils libsqlite3-dev libsodium-dev libssl-dev e2fsprogs
 )
 if [ "${1:-}" = windows ]; then

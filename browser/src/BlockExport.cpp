@@ -13,10 +13,10 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <system_error>
 
+#include "RunFolder.h"
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
 #include "ui/DisplayName.h"
@@ -159,8 +159,7 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
     if (dSalvar->exec() != QDialog::Accepted || dSalvar->target().empty()) return;
     const fs::path target = dSalvar->target();
 
-    const fs::path blockArchive =
-        library::drawingArchivePath(categoryFolder, thumbnail);
+    const fs::path blockArchive = library::drawingArchivePath(categoryFolder, thumbnail);
     std::error_code error;
     if (!fs::is_regular_file(blockArchive, error)) {
         reportFailure(QStringLiteral("O arquivo do desenho deste bloco não foi encontrado:\r") +
@@ -196,7 +195,7 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
 }
 
 fs::path TfrmVisualizar::runFolder() const {
-    return runFolder_ ? library::pathFromUtf8(runFolder_->path().toStdString()) : fs::path();
+    return runFolder_->path();
 }
 
 fs::path TfrmVisualizar::writeBlockForOthers(int index, QString* failure) {
@@ -207,24 +206,20 @@ fs::path TfrmVisualizar::writeBlockForOthers(int index, QString* failure) {
     if (index < 0 || index >= Lista->count()) return {};
     std::optional<archive::ZipLease> lease = zip_.tryLease();
     if (!lease) return {};  // an export is running
-    if (!runFolder_) {
-        runFolder_ = std::make_unique<QTemporaryDir>();
-        if (!runFolder_->isValid()) {
-            runFolder_.reset();
-            return fail(QStringLiteral("Não foi possível criar a pasta temporária do programa."));
-        }
-    }
     // Copied: the grid may be refilled while the extraction pumps messages.
     const fs::path thumbnail = Lista->item(index).FileName;
-    const fs::path blockArchive =
-        library::drawingArchivePath(itemCategoryFolder(index), thumbnail);
-    const fs::path target =
-        runFolder() / fs::path(library::blockName(thumbnail).native() + ".DWG");
+    const fs::path blockArchive = library::drawingArchivePath(itemCategoryFolder(index), thumbnail);
     std::error_code error;
     if (!fs::is_regular_file(blockArchive, error))
         return fail(QStringLiteral("O arquivo do desenho deste bloco não foi encontrado:\r") +
                     ui::displayName(blockArchive));
-    // The folder is this run's own: an earlier copy of the block is replaced.
+    // A folder per category: blocks of one name in two categories are two files.
+    const fs::path folder = runFolder_->categoryFolder(itemCategory(index));
+    if (folder.empty())
+        return fail(QStringLiteral("Não foi possível criar a pasta temporária do programa."));
+    fs::path target = folder / library::blockName(thumbnail);
+    target += ".DWG";  // appended to the name as it is, whatever its dots
+    // The folder is this run's own: an earlier copy of the same block is replaced.
     fs::remove(target, error);
     archive::ExtractResult result;
     const QString unreadable = extractDrawing(*lease, blockArchive, target, result);

@@ -12,10 +12,10 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cmath>
 
+#include "RunFolder.h"
 #include "browser/ThumbnailGrid.h"
 #include "search/Indexing.h"
 #include "search/QueryWorker.h"
@@ -65,6 +65,7 @@ QSize tileSizeFor(int gridWidth, int columns) {
 TfrmVisualizar::TfrmVisualizar(library::Layout layout, QWidget* parent)
     : QWidget(parent),
       layout_(std::move(layout)),
+      runFolder_(std::make_unique<RunFolder>(layout_)),
       queries_(std::make_unique<search::QueryWorker>(
           layout_.searchIndexFile(),
           [this](search::QueryAnswer answer) {
@@ -248,7 +249,7 @@ void TfrmVisualizar::FormCreate() {
         state_.PreviewDrawingPath.clear();
         ui::pump();
         FirstShowDone = false;
-        Lista->setColors(ThumbnailGrid::olivePreset());
+        Lista->setColors(GridColors::olive());
         RefreshCategories();
     });
 }

@@ -1,6 +1,7 @@
-// REGION, 3DSOLID and BODY: the ACIS model each carries, taken out of the bit
-// stream as plain bytes. What follows it (wireframe and silhouette caches) is
-// not needed: the model itself holds every edge.
+// REGION, 3DSOLID, BODY and the surfaces: the ACIS model each carries, taken
+// out of the bit stream as plain bytes. What follows it (wireframe and
+// silhouette caches, a surface's isoline counts and how it was made) is not
+// needed: the model itself holds every face and edge.
 #include <dwg/Error.h>
 
 #include <algorithm>
@@ -57,6 +58,14 @@ void readUntilEndMarker(BitReader& d, const FileContext& file, std::vector<std::
 }
 
 }  // namespace
+
+bool isSurfaceClass(std::string_view dxfName) {
+    static constexpr std::string_view kNames[] = {
+        "SURFACE",         "PLANESURFACE", "EXTRUDEDSURFACE", "LOFTEDSURFACE",
+        "REVOLVEDSURFACE", "SWEPTSURFACE", "NURBSURFACE",
+    };
+    return std::find(std::begin(kNames), std::end(kNames), dxfName) != std::end(kNames);
+}
 
 void parseAcisEntity(EntityParseContext& context) {
     BitReader& d = context.streams.data();

@@ -1,12 +1,14 @@
 // Turns the decoded objects into a Drawing: entities go to the block that owns
 // them, VERTEX and ATTRIB records join their POLYLINE or INSERT.
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
 #include <unordered_map>
 #include <unordered_set>
 
 #include "ObjectRecords.h"
 #include "Text.h"
+#include "VisualStyle.h"
 
 namespace dwg::detail {
 namespace {
@@ -88,14 +90,45 @@ void normaliseLinetype(EntityHeader& entity, const HeaderVariables& header) {
 
 // The first "*Active" viewport in the table's order is the current one; when
 // the table's list names none of them, the first met in the file.
-std::optional<SavedView> currentView(const DecodedObjects& objects) {
-    if (objects.activeViews.empty()) return std::nullopt;
-    std::unordered_map<Handle, const SavedView*> byHandle;
+const ActiveViewport* currentViewport(const DecodedObjects& objects) {
+    if (objects.activeViews.empty()) return nullptr;
+    std::unordered_map<Handle, const ActiveViewport*> byHandle;
     for (const ActiveViewport& active : objects.activeViews)
-        byHandle.emplace(active.handle, &active.view);
+        byHandle.emplace(active.handle, &active);
     for (Handle entry : objects.viewportOrder)
-        if (const auto found = byHandle.find(entry); found != byHandle.end()) return *found->second;
-    return objects.activeViews.front().view;
+        if (const auto found = byHandle.find(entry); found != byHandle.end()) return found->second;
+    return &objects.activeViews.front();
+}
+
+// The current viewport's view, in its visual style where that style was read.
+std::optional<SavedView> currentView(const DecodedObjects& objects) {
+    const ActiveViewport* viewport = currentViewport(objects);
+    if (!viewport) return std::nullopt;
+    SavedView view = viewport->view;
+    if (viewport->visualStyle != 0) {
+        const auto style = std::find_if(
+            objects.visualStyles.begin(), objects.visualStyles.end(),
+            [&](const VisualStyleProperties& s) { return s.handle == viewport->visualStyle; });
+        if (style != objects.visualStyles.end()) {
+            view.visualStyleProperties = *style;
+            view.visualStyle = visualStyleLook(*style);
+        }
+    }
+    return view;
+}
+
+// A face naming a vertex its polyface does not have is left out, whatever
+// else it holds: indices count from 1, negative ones hide the edge they start.
+void dropFacesOutsideVertices(Polyline& polyline, std::map<std::string, int>& skipped) {
+    const auto vertexCount = static_cast<long>(polyline.vertices.size());
+    const auto outside = [&](const PolyfaceFace& face) {
+        return std::any_of(face.indices.begin(), face.indices.end(),
+                           [&](int index) { return std::labs(index) > vertexCount; });
+    };
+    const auto kept = std::remove_if(polyline.faces.begin(), polyline.faces.end(), outside);
+    if (const auto dropped = std::distance(kept, polyline.faces.end()); dropped > 0)
+        skipped["VERTEX_PFACE_FACE"] += static_cast<int>(dropped);
+    polyline.faces.erase(kept, polyline.faces.end());
 }
 
 }  // namespace
@@ -173,6 +206,8 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         Entity& parent = objects.entitiesByOwner.at(place.owner)[place.index];
         for (const EntityRecord* child : children)
             attachChild(parent, *child, drawing.skippedEntities);
+        if (auto* polyline = std::get_if<Polyline>(&parent.data))
+            dropFacesOutsideVertices(*polyline, drawing.skippedEntities);
     }
 
     auto take = [&](Handle owner) {

@@ -1,6 +1,7 @@
 // The data store section of R2013 and later files (AcDb:AcDsPrototype_1b):
 // binary records keyed by the handle of the entity they belong to. REGION,
-// 3DSOLID and BODY keep their ACIS model there rather than in the entity.
+// 3DSOLID, BODY and the surfaces keep their ACIS model there rather than in
+// the entity.
 #pragma once
 
 #include <dwg/Drawing.h>
@@ -20,8 +21,8 @@ namespace dwg::detail {
 std::map<Handle, std::vector<std::uint8_t>> readDataStoreModels(Bytes section,
                                                                 const FileContext& context);
 
-// Gives every REGION, 3DSOLID and BODY of `drawing` that carries no model of
-// its own the one stored under its handle.
+// Gives every entity of `drawing` that has an ACIS model (AcisData) but
+// carries none of its own the one stored under its handle.
 void attachDataStoreModels(Drawing& drawing, std::map<Handle, std::vector<std::uint8_t>> models);
 
 }  // namespace dwg::detail

@@ -2,6 +2,8 @@
 // common entity handles have been read.
 #pragma once
 
+#include <string_view>
+
 #include "ObjectRecords.h"
 #include "Streams.h"
 
@@ -16,6 +18,9 @@ struct EntityParseContext {
 // What a record of entity type `type` (with `klass` for class-defined types)
 // is to the drawing.
 EntityRole entityRole(int type, const ClassDef* klass);
+
+// The surfaces that, like 3DSOLID, carry an ACIS model (class names, upper case).
+bool isSurfaceClass(std::string_view dxfName);
 
 // Fills record.entity.data (Unsupported for types that are only counted) and
 // the record's role and child links. Throws dwg::Error when the data does not fit.

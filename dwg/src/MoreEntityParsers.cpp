@@ -51,6 +51,8 @@ bool parseMoreEntity(const std::string& typeName, EntityParseContext& context) {
         parseSubdivisionMesh(context);
     else if (typeName == "TOLERANCE")
         parseTolerance(context);
+    else if (isSurfaceClass(typeName))
+        parseAcisEntity(context);
     else
         return false;
     return true;

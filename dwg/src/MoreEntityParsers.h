@@ -15,7 +15,7 @@ void parseMLine(EntityParseContext& context);
 void parseRasterImage(EntityParseContext& context, bool wipeout);
 void parseSubdivisionMesh(EntityParseContext& context);
 void parseTolerance(EntityParseContext& context);
-// REGION, 3DSOLID and BODY: their ACIS model's bytes (AcisData).
+// REGION, 3DSOLID, BODY and the surfaces: their ACIS model's bytes (AcisData).
 void parseAcisEntity(EntityParseContext& context);
 // The HELIX fields after its spline, which the caller has parsed into the record.
 void parseHelixAfterSpline(EntityParseContext& context);

@@ -69,6 +69,7 @@ struct StyledEntity {
 struct ActiveViewport {
     Handle handle = 0;
     SavedView view;
+    Handle visualStyle = 0;  // R2007+, 0 where none is named
 };
 
 struct DecodedObjects {
@@ -84,6 +85,7 @@ struct DecodedObjects {
     std::vector<TextStyle> textStyles;
     std::vector<MLeaderStyle> mleaderStyles;
     std::vector<MLineStyle> mlineStyles;
+    std::vector<VisualStyleProperties> visualStyles;
     std::vector<ActiveViewport> activeViews;  // in object-map order
     std::vector<Handle> viewportOrder;        // the VPORT table's entries, in its order
     int damaged = 0;  // records that failed their CRC or framing and were left out

@@ -13,6 +13,7 @@
 #include "ProxyGraphics.h"
 #include "Streams.h"
 #include "Text.h"
+#include "VisualStyle.h"
 
 namespace dwg::detail {
 namespace {
@@ -196,15 +197,14 @@ int lineweightFromIndex(int index) {
 // application objects...) are reported under one name.
 bool knownEntityClass(const std::string& name) {
     static const char* const kNames[] = {
-        "LWPOLYLINE",      "HATCH",        "IMAGE",           "WIPEOUT",
-        "MULTILEADER",     "MESH",         "HELIX",           "PDFUNDERLAY",
-        "DWFUNDERLAY",     "DGNUNDERLAY",  "ARC_DIMENSION",   "LARGE_RADIAL_DIMENSION",
-        "LIGHT",           "CAMERA",       "EXTRUDEDSURFACE", "LOFTEDSURFACE",
-        "REVOLVEDSURFACE", "SWEPTSURFACE", "PLANESURFACE",    "NURBSSURFACE",
+        "LWPOLYLINE",  "HATCH",       "IMAGE",         "WIPEOUT",
+        "MULTILEADER", "MESH",        "HELIX",         "PDFUNDERLAY",
+        "DWFUNDERLAY", "DGNUNDERLAY", "ARC_DIMENSION", "LARGE_RADIAL_DIMENSION",
+        "LIGHT",       "CAMERA",
     };
     for (const char* known : kNames)
         if (name == known) return true;
-    return false;
+    return isSurfaceClass(name);
 }
 
 bool finitePoint(const Point3& p) {
@@ -261,6 +261,8 @@ class RecordReader {
     void readLinetype();
     void readViewportControl();
     void readViewport();
+    Handle viewportVisualStyle();
+    void readVisualStyle();
     void readEntityStyle(bool multiLeader);
     std::string tableEntryName();
 
@@ -498,11 +500,15 @@ void RecordReader::readViewport() {
     view.target = d().bitPoint3();
     view.direction = d().bitPoint3();
     view.twist = d().bitDouble();
-    d().bitDouble();               // lens length
-    d().bitDouble();               // front clip
-    d().bitDouble();               // back clip
-    view.perspective = d().bit();  // view mode: perspective, front clip, back clip,
-    d().bits(3);                   // front clip at the eye
+    view.lensLength = d().bitDouble();
+    view.frontClip = d().bitDouble();
+    view.backClip = d().bitDouble();
+    // View mode bits.
+    view.perspective = d().bit();
+    view.frontClipping = d().bit();
+    view.backClipping = d().bit();
+    view.frontClipAtEye = d().bit();
+    if (v_ >= Version::R2000) view.renderMode = d().rawChar();
     const bool usable =
         std::isfinite(view.height) && view.height > 0 && std::isfinite(aspectTimesHeight) &&
         aspectTimesHeight > 0 && std::isfinite(view.centre.x) && std::isfinite(view.centre.y) &&
@@ -511,8 +517,43 @@ void RecordReader::readViewport() {
     if (!usable) return;
     view.aspect = aspectTimesHeight / view.height;
     view.twist = std::remainder(view.twist, 2 * std::numbers::pi);
+    // Whatever the perspective or the clipping would do with values that are
+    // not numbers, the view without them is better.
+    if (!std::isfinite(view.lensLength) || view.lensLength <= 0) {
+        view.lensLength = SavedView{}.lensLength;
+        view.perspective = false;
+    }
+    if (!std::isfinite(view.frontClip)) view.frontClipping = false;
+    if (!std::isfinite(view.backClip)) view.backClipping = false;
+    view.visualStyle = renderModeLook(view.renderMode);
     context_.charge(1, sizeof(ActiveViewport));
-    out_.activeViews.push_back(ActiveViewport{frame_.handle, view});
+    out_.activeViews.push_back(ActiveViewport{frame_.handle, view, viewportVisualStyle()});
+}
+
+// R2007+: the VISUALSTYLE object the viewport is shown in; none where the
+// handles do not hold it, and the render mode decides.
+Handle RecordReader::viewportVisualStyle() {
+    if (v_ < Version::R2007) return 0;
+    try {
+        commonObjectHandles();
+        h().handle();  // xref block
+        h().handle();  // background
+        return h().handle().resolve(frame_.handle);
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
+        return 0;
+    }
+}
+
+void RecordReader::readVisualStyle() {
+    try {
+        commonObjectData();
+        context_.charge(1, sizeof(VisualStyleProperties));
+        out_.visualStyles.push_back(parseVisualStyle(*streams_, context_, frame_.handle));
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
+        // A viewport naming a style this reader cannot follow keeps its render mode.
+    }
 }
 
 void RecordReader::readEntityStyle(bool multiLeader) {
@@ -653,10 +694,13 @@ void RecordReader::run() {
     const bool entityClass = klass && klass->isEntity;
     const bool mleaderStyle =
         klass && !klass->isEntity && sameLetters(klass->dxfName, "MLEADERSTYLE");
+    // Viewports name their visual style from R2007; older files may hold the objects unused.
+    const bool visualStyle = v_ >= Version::R2007 && klass && !klass->isEntity &&
+                             sameLetters(klass->dxfName, "VISUALSTYLE");
     const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype ||
                        type == kVportControl || type == kVport || type == kMlineStyle;
     // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
-    if (!fixedName && !entityClass && !mleaderStyle && !table) return;
+    if (!fixedName && !entityClass && !mleaderStyle && !visualStyle && !table) return;
     checkCrc();
     if (location_.handle != 0 && frame_.handle != location_.handle)
         throw Error::damaged("handle de objeto não confere com o mapa");
@@ -689,6 +733,10 @@ void RecordReader::run() {
             return;
         default:
             break;
+    }
+    if (visualStyle) {
+        readVisualStyle();
+        return;
     }
     if (!entityClass) {
         readEntityStyle(true);

@@ -1,4 +1,5 @@
-// MESH, the subdivision mesh: its base cage of vertices, faces and edges.
+// MESH, the subdivision mesh: its base cage of vertices, faces and edges,
+// and the creases of its edges.
 #include "FieldReader.h"
 #include "MoreEntityParsers.h"
 
@@ -39,7 +40,11 @@ void parseSubdivisionMesh(EntityParseContext& context) {
         mesh.edges.emplace_back(from, vertexIndex());
     }
     const std::size_t creaseCount = f.count("vincos de malha", kMinBitsBitDouble);
-    for (std::size_t i = 0; i < creaseCount; ++i) d.bitDouble();
+    context.file.charge(creaseCount, sizeof(double));
+    mesh.creases.reserve(creaseCount);
+    for (std::size_t i = 0; i < creaseCount; ++i) mesh.creases.push_back(d.bitDouble());
+    // A crease belongs to the edge at its place in the list; any other count says nothing sure.
+    if (mesh.creases.size() != mesh.edges.size()) mesh.creases.clear();
     context.record.entity.data = std::move(mesh);
 }
 

@@ -150,6 +150,16 @@ InstalledFlags Layout::installedFlags() const {
     return flags;
 }
 
+bool isRunFolderName(std::string_view name) {
+    if (name.size() != kRunFolderPrefix.size() + kRunFolderSuffixLength ||
+        !name.starts_with(kRunFolderPrefix))
+        return false;
+    const std::string_view suffix = name.substr(kRunFolderPrefix.size());
+    return std::all_of(suffix.begin(), suffix.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    });
+}
+
 fs::path imgFolder(const fs::path& categoryFolder) {
     return categoryFolder / "IMG";
 }

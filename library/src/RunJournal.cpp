@@ -105,15 +105,16 @@ bool isInstallFolder(const std::string& name, int index) {
 }
 
 // What the program creates under name in Blocos, or nothing when it never
-// creates anything of that name there: a package archive, an install folder
-// or the preview's drawing. Category folders, descriptions and the user's
-// files are none of these.
+// creates anything of that name there: a package archive, an install folder,
+// the preview's drawing or the folder of a run's drag and clipboard files.
+// Category folders, descriptions and the user's files are none of these.
 std::optional<Kind> kindInLibrary(const std::string& name) {
     if (!isPlainName(name)) return std::nullopt;
     for (int index = 0; index < kCategoryCount; ++index) {
         if (name == packageName(index)) return Kind::File;
         if (isInstallFolder(name, index)) return Kind::Folder;
     }
+    if (isRunFolderName(name)) return Kind::Folder;
     if (name.ends_with(kPreviewDrawingExtension)) return Kind::File;
     return std::nullopt;
 }

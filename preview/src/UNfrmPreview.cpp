@@ -144,6 +144,8 @@ TfrmPreview::TfrmPreview(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Windo
     connect(&retry_, &QTimer::timeout, this, [this] {
         if (refreshRequested_) bVerClick();
     });
+    frameWatch_.setInterval(kFrameLookMs);
+    connect(&frameWatch_, &QTimer::timeout, this, &TfrmPreview::checkPlacement);
     resize(350, 350);
     ui::applySkin(this);
     ui::attachMagnet(this);
@@ -171,6 +173,7 @@ void TfrmPreview::FormShow() {
             if (isFile(emptyDrawing)) dwg->OpenDrawing(emptyDrawing);
         }
         placeAtBottomRight();
+        watchPlacement();
     });
 }
 
@@ -181,33 +184,49 @@ void TfrmPreview::placeAtBottomRight() {
     // panels on any edge. The size is the one the window has now, so a size
     // the user gave it stays, unless the frame would not fit.
     const QRect workArea = screen->availableGeometry();
-    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    resize(sizeWithinWorkArea(workArea.size(), margins, size(), minimumSize()));
-    const QSize frame = size().grownBy(margins);
-    placedMargins_ = margins;
     // Until the window manager has framed a window just shown, its frame
-    // counts as none: once the extents are known the window is placed again.
-    awaitingFrame_ = isVisible() && margins.isNull();
+    // counts as none.
+    placedMargins_ = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(sizeWithinWorkArea(workArea.size(), placedMargins_, size(), minimumSize()));
+    const QSize frame = size().grownBy(placedMargins_);
+    placedFrame_ = QRect(bottomRightPlacement(workArea, frame), frame);
     // A window's position is its frame's.
-    move(bottomRightPlacement(workArea, frame));
+    move(placedFrame_.topLeft());
 }
 
-void TfrmPreview::placeAgainIfTheFrameChanged() {
-    if (!awaitingFrame_ || !windowHandle()) return;
-    if (windowHandle()->frameMargins() == placedMargins_) return;
-    awaitingFrame_ = false;
+void TfrmPreview::watchPlacement() {
+    frameDeadline_.setRemainingTime(kFrameWaitMs);
+    framedLooks_ = 0;
+    // The moves that follow are the program's and the window manager's.
+    ui::holdMagnet(this, true);
+    frameWatch_.start();
+}
+
+void TfrmPreview::endPlacementWatch() {
+    frameWatch_.stop();
+    ui::holdMagnet(this, false);
+}
+
+void TfrmPreview::checkPlacement() {
+    if (!isVisible() || !windowHandle() || frameDeadline_.hasExpired()) {
+        endPlacementWatch();
+        return;
+    }
+    const QMargins margins = windowHandle()->frameMargins();
+    if (margins.isNull() && placedMargins_.isNull()) return;  // not framed yet
+    // Framed: the frame's extents are known now, and the window manager may
+    // still answer earlier requests with moves of its own.
+    if (margins == placedMargins_ && windowHandle()->frameGeometry() == placedFrame_) {
+        if (++framedLooks_ >= kFramedLooks) endPlacementWatch();
+        return;
+    }
+    framedLooks_ = 0;
     placeAtBottomRight();
-    awaitingFrame_ = false;
-}
-
-void TfrmPreview::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    placeAgainIfTheFrameChanged();
 }
 
 void TfrmPreview::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
-    awaitingFrame_ = false;
+    endPlacementWatch();
 }
 
 void TfrmPreview::bVerClick() {
@@ -360,7 +379,6 @@ void TfrmPreview::walk(int step) {
 
 void TfrmPreview::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    placeAgainIfTheFrameChanged();
     dwg->setGeometry(0, 0, width(), height() - kPanelHeight);
     buttonPanel_->setGeometry(0, height() - kPanelHeight, width(), kPanelHeight);
     const auto place = [this](QPushButton* button, double designCentre) {

@@ -119,7 +119,7 @@ TEST_F(DrawingThumbnailTest, TilesWithoutAThumbnailShowTheirDrawing) {
     // The pictures look like the library's thumbnails: ink on white, even
     // where the CAD program drew its preview on a dark screen.
     const QImage shot = grid.viewport()->grab().toImage();
-    const QColor border = browser::ThumbnailGrid::olivePreset().tile.border;
+    const QColor border = browser::GridColors::olive().tile.border;
     for (int i = 0; i < 5; ++i) {
         SCOPED_TRACE(i);
         // The middle of the tile, which a landscape picture covers.

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDrag>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -17,16 +18,20 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <optional>
 
 #include "../archive/ZipFixtures.h"
 #include "Sketch.h"
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
+#include "download/PackageInstall.h"
+#include "library/RunJournal.h"
 #include "preview/DwgViewer.h"
 #include "preview/UNfrmPreview.h"
 #include "ui/Pump.h"
@@ -156,6 +161,12 @@ ModalScript::Step clickButton(const char* name) {
     };
 }
 
+// The file a drag or the clipboard offers: one local file.
+fs::path offeredFile(const QMimeData* data) {
+    if (!data || data->urls().size() != 1 || !data->urls()[0].isLocalFile()) return {};
+    return library::pathFromUtf8(data->urls()[0].toLocalFile().toStdString());
+}
+
 class ExportTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { ASSERT_TRUE(ui::installPortugueseTranslations(*qApp)); }
@@ -175,10 +186,12 @@ class ExportTest : public ::testing::Test {
 
     fs::path dwgFolder() const { return program / "Blocos" / "3" / "DWG"; }
 
-    // A block with its thumbnail and an archive holding its drawing.
-    std::string addBlock(const std::string& name, std::size_t size = 20000) {
+    // A block with its thumbnail and an archive holding its drawing; the
+    // drawing differs from category to category.
+    std::string addBlock(const std::string& name, std::size_t size = 20000, int category = 3) {
+        const fs::path folder = program / "Blocos" / std::to_string(category);
         const std::string drawing =
-            fixtures::drawingBytes(size, static_cast<unsigned>(name.size()));
+            fixtures::drawingBytes(size, static_cast<unsigned>(name.size() * 16 + category));
         QImage image(30, 20, QImage::Format_RGB32);
         image.fill(Qt::gray);
         QByteArray png;
@@ -186,9 +199,10 @@ class ExportTest : public ::testing::Test {
         buffer.open(QIODevice::WriteOnly);
         image.save(&buffer, "PNG");
         // Through the path: a name that is not UTF-8 keeps its bytes.
-        fixtures::writeFile(program / "Blocos" / "3" / "IMG" / library::pathFromUtf8(name + ".PNG"),
+        fixtures::writeFile(folder / "IMG" / library::pathFromUtf8(name + ".PNG"),
                             png.toStdString());
-        fixtures::writeWithLibzip(dwgFolder() / library::pathFromUtf8(name + ".DWG.zip"),
+        fs::create_directories(folder / "DWG");
+        fixtures::writeWithLibzip(folder / "DWG" / library::pathFromUtf8(name + ".DWG.zip"),
                                   {Member(name + ".DWG", drawing)});
         return drawing;
     }
@@ -199,8 +213,11 @@ class ExportTest : public ::testing::Test {
         // Its first-show step would open the category list's drop-down over the dialogs.
         main->tBrowser->stop();
         main->show();
-        main->cArea->setCurrentIndex(3);
-        emit main->cArea->activated(3);
+        chooseCategoryAndSelect(3, block);
+    }
+    void chooseCategoryAndSelect(int category, const std::string& block) {
+        main->cArea->setCurrentIndex(category);
+        emit main->cArea->activated(category);
         for (int i = 0; i < main->Lista->count(); ++i)
             if (main->Lista->item(i).FileName == library::pathFromUtf8(block + ".PNG"))
                 main->Lista->setSelectedIndex(i);
@@ -212,6 +229,35 @@ class ExportTest : public ::testing::Test {
         QTest::mouseClick(main->bSalvar, Qt::LeftButton);
         EXPECT_TRUE(script.finished()) << "windows expected but not shown";
         return script.seen();
+    }
+
+    // Presses on the tile and moves the mouse by distance with the button
+    // down, as a drag out of the grid starts; what the drag offered, nothing
+    // when none started.
+    std::optional<fs::path> dragTile(int index, int distance) {
+        QWidget* viewport = main->Lista->viewport();
+        const QPoint start = main->Lista->tileRect(index).center();
+        const QPoint end = start + QPoint(distance, 0);
+        // A platform whose drag waits for the mouse would hold the test: end it.
+        QTimer deadline;
+        deadline.setSingleShot(true);
+        QObject::connect(&deadline, &QTimer::timeout, [] { QDrag::cancel(); });
+        deadline.start(5000);
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, start);
+        QMouseEvent move(QEvent::MouseMove, end, viewport->mapToGlobal(end), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        std::optional<fs::path> offered;
+        if (auto* drag = main->Lista->findChild<QDrag*>()) offered = offeredFile(drag->mimeData());
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, end);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(main->Lista->findChild<QDrag*>(), nullptr);
+        return offered;
+    }
+    fs::path copyToClipboard() {
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(main->Lista, Qt::Key_C, Qt::ControlModifier);
+        return offeredFile(QGuiApplication::clipboard()->mimeData());
     }
 
     std::vector<std::string> targetFiles() const { return fixtures::listTree(target); }
@@ -705,12 +751,6 @@ TEST_F(ExportTest, SecondClickWhileAnExportWaitsIsRefused) {
     EXPECT_TRUE(main->bSalvar->isEnabled());
 }
 
-// The file a drag or the clipboard offers: one local file in the run's folder.
-fs::path offeredFile(const QMimeData* data) {
-    if (!data || data->urls().size() != 1 || !data->urls()[0].isLocalFile()) return {};
-    return library::pathFromUtf8(data->urls()[0].toLocalFile().toStdString());
-}
-
 TEST_F(ExportTest, SaveOrEnterOnTheGridOpensTheDialogAndEscapeWritesNothing) {
     struct Case {
         const char* name;
@@ -751,19 +791,22 @@ TEST_F(ExportTest, CopyPutsTheDrawingOnTheClipboardUntilTheProgramEnds) {
     const std::string drawing = addBlock("Mesa.Redonda");
     const std::string other = addBlock("Sofa02");
     openCategoryAndSelect("Mesa.Redonda");
-    QGuiApplication::clipboard()->clear();
-    QTest::keyClick(main->Lista, Qt::Key_C, Qt::ControlModifier);
-    const fs::path file = offeredFile(QGuiApplication::clipboard()->mimeData());
+    const fs::path file = copyToClipboard();
     ASSERT_FALSE(file.empty()) << "no file on the clipboard";
     EXPECT_EQ(file.filename(), fs::path("Mesa.Redonda.DWG"));
-    EXPECT_EQ(file.parent_path(), main->runFolder());
+    EXPECT_EQ(file.parent_path().parent_path(), main->runFolder());
     EXPECT_EQ(readFile(file), drawing);
+    // The run's folder lies in the library under its own pattern, recorded
+    // in the journal while the run lasts.
+    const library::RunJournal journal{library::Layout(program)};
+    EXPECT_EQ(main->runFolder().parent_path(), program / "Blocos");
+    EXPECT_TRUE(library::isRunFolderName(main->runFolder().filename().string()));
+    EXPECT_EQ(journal.leftovers(), std::vector<fs::path>{main->runFolder()});
 
     // Another block, and the first again: each its own file, the folder the same.
     openCategoryAndSelect("Sofa02");
     const fs::path folder = main->runFolder();
-    QTest::keyClick(main->Lista, Qt::Key_C, Qt::ControlModifier);
-    const fs::path second = offeredFile(QGuiApplication::clipboard()->mimeData());
+    const fs::path second = copyToClipboard();
     EXPECT_EQ(second.filename(), fs::path("Sofa02.DWG"));
     EXPECT_EQ(readFile(second), other);
     EXPECT_TRUE(targetFiles().empty());
@@ -771,6 +814,36 @@ TEST_F(ExportTest, CopyPutsTheDrawingOnTheClipboardUntilTheProgramEnds) {
     main.reset();
     ui::windows() = {};
     EXPECT_FALSE(fs::exists(folder)) << "the run's folder outlives the program";
+    EXPECT_TRUE(journal.leftovers().empty());
+}
+
+// Killed while its files are out: the next start removes the run's folder,
+// and nothing of the library.
+TEST_F(ExportTest, AKilledRunsFilesForOthersGoAtTheNextStart) {
+    const std::string drawing = addBlock("Mesa");
+    QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    run.setProcessEnvironment(environment);
+    run.start(TESSALY_OFFER_BLOCK,
+              {QString::fromStdString(library::pathToUtf8(program)), "3", "Mesa"});
+    const QDeadlineTimer deadline(30000);
+    while (!run.canReadLine() && !deadline.hasExpired() && run.state() != QProcess::NotRunning)
+        run.waitForReadyRead(100);
+    const fs::path offered =
+        library::pathFromUtf8(QString::fromUtf8(run.readLine()).trimmed().toStdString());
+    run.kill();
+    ASSERT_TRUE(run.waitForFinished(10000));
+    ASSERT_EQ(offered.filename(), fs::path("Mesa.DWG"));
+    EXPECT_EQ(readFile(offered), drawing);
+    const fs::path folder = offered.parent_path().parent_path();
+    const library::Layout layout(program);
+    ASSERT_EQ(library::RunJournal(layout).leftovers(), std::vector<fs::path>{folder});
+
+    download::recoverInterruptedRuns(layout);
+    EXPECT_FALSE(fs::exists(folder));
+    EXPECT_TRUE(library::RunJournal(layout).leftovers().empty());
+    EXPECT_TRUE(fs::is_regular_file(dwgFolder() / "Mesa.DWG.zip")) << "the library stays whole";
 }
 
 TEST_F(ExportTest, DraggingATileOffersItsDrawing) {
@@ -790,29 +863,52 @@ TEST_F(ExportTest, DraggingATileOffersItsDrawing) {
         SCOPED_TRACE(c.name);
         openCategoryAndSelect("");
         main->cVer->setChecked(false);  // the press selects; no preview wanted here
-        QWidget* viewport = main->Lista->viewport();
-        const QPoint start = main->Lista->tileRect(0).center();
-        const QPoint end = start + QPoint(c.distance, 0);
-        // A platform whose drag waits for the mouse would hold the test: end it.
-        QTimer deadline;
-        deadline.setSingleShot(true);
-        QObject::connect(&deadline, &QTimer::timeout, [] { QDrag::cancel(); });
-        deadline.start(5000);
-        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, start);
-        QMouseEvent move(QEvent::MouseMove, end, viewport->mapToGlobal(end), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &move);
-        auto* drag = main->Lista->findChild<QDrag*>();
-        ASSERT_EQ(drag != nullptr, c.dragExpected);
-        if (drag) {
-            const fs::path file = offeredFile(drag->mimeData());
-            EXPECT_EQ(file.filename(), fs::path("Sofa01.DWG"));
-            EXPECT_EQ(file.parent_path(), main->runFolder());
-            EXPECT_EQ(readFile(file), drawing);
+        const std::optional<fs::path> file = dragTile(0, c.distance);
+        ASSERT_EQ(file.has_value(), c.dragExpected);
+        if (file) {
+            EXPECT_EQ(file->filename(), fs::path("Sofa01.DWG"));
+            EXPECT_EQ(file->parent_path().parent_path(), main->runFolder());
+            EXPECT_EQ(readFile(*file), drawing);
         }
-        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, end);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(main->Lista->findChild<QDrag*>(), nullptr);
         EXPECT_EQ(main->Lista->selectedIndex(), 0);
+    }
+}
+
+// "Mesa" of Cozinhas copied, then "Mesa" of Mobília dragged (or the other way
+// round): each offer keeps its own file, so the first still holds its block.
+TEST_F(ExportTest, SameNamedBlocksOfTwoCategoriesAreOfferedInFilesOfTheirOwn) {
+    enum class Offer { Copy, Drag };
+    const struct {
+        const char* name;
+        Offer first;  // in Cozinhas
+        Offer then;   // in Mobília
+    } cases[] = {
+        {"copied, then dragged", Offer::Copy, Offer::Drag},
+        {"dragged, then copied", Offer::Drag, Offer::Copy},
+        {"copied twice", Offer::Copy, Offer::Copy},
+    };
+    const std::string kitchen = addBlock("Mesa", 20000, 3);
+    const std::string furniture = addBlock("Mesa", 20000, 9);
+    ASSERT_NE(kitchen, furniture);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        openCategoryAndSelect("Mesa");
+        main->cVer->setChecked(false);
+        const auto offer = [&](Offer how) {
+            return how == Offer::Copy
+                       ? copyToClipboard()
+                       : dragTile(main->Lista->selectedIndex(), 40).value_or(fs::path());
+        };
+        const fs::path first = offer(c.first);
+        chooseCategoryAndSelect(9, "Mesa");
+        const fs::path then = offer(c.then);
+        ASSERT_FALSE(first.empty());
+        ASSERT_FALSE(then.empty());
+        EXPECT_EQ(first.filename(), fs::path("Mesa.DWG"));
+        EXPECT_EQ(then.filename(), fs::path("Mesa.DWG"));
+        EXPECT_NE(first, then);
+        // Compared whole, not printed: drawings are large.
+        EXPECT_TRUE(readFile(first) == kitchen) << "the first offer's file was overwritten";
+        EXPECT_TRUE(readFile(then) == furniture);
     }
 }

@@ -167,10 +167,10 @@ TEST_F(ThumbnailGridTest, ColumnCountAndItemSizePlaceTheTiles) {
     EXPECT_EQ(grid->tileRect(7), QRect(s, s + 72 + s, 96, 72));
 
     // The tile under a point; the gaps between tiles belong to none.
-    EXPECT_EQ(grid->indexAt(grid->tileRect(9).center()), 9);
-    EXPECT_EQ(grid->indexAt(grid->tileRect(9).topRight() + QPoint(2, 0)), -1);
-    EXPECT_EQ(grid->indexAt(QPoint(s / 2, s / 2)), -1);
-    EXPECT_EQ(grid->indexAt(QPoint(s + 7 * (96 + s) + 1, s + 1)), -1) << "right of the last column";
+    EXPECT_EQ(grid->itemAt(grid->tileRect(9).center()), 9);
+    EXPECT_EQ(grid->itemAt(grid->tileRect(9).topRight() + QPoint(2, 0)), -1);
+    EXPECT_EQ(grid->itemAt(QPoint(s / 2, s / 2)), -1);
+    EXPECT_EQ(grid->itemAt(QPoint(s + 7 * (96 + s) + 1, s + 1)), -1) << "right of the last column";
 
     // A column count that cannot be laid out is never taken literally.
     grid->setColumnCount(0);
@@ -418,7 +418,7 @@ TEST_F(ThumbnailGridTest, UnreadableFilesGetAPlaceholder) {
     // The placeholder is drawn in the tile's border colour inside the tile,
     // where a good tile shows its picture and an empty one only its gradient.
     const QImage shot = grid->viewport()->grab().toImage();
-    const QColor border = ThumbnailGrid::olivePreset().tile.border;
+    const QColor border = browser::GridColors::olive().tile.border;
     auto borderPixelsInside = [&](int index) {
         const QRect inside = grid->tileRect(index).adjusted(6, 6, -6, -6);
         int found = 0;

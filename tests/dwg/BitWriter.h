@@ -49,6 +49,21 @@ class BitWriter {
         for (char c : value) rawChar(static_cast<std::uint8_t>(c));
         return *this;
     }
+    // TU from R2007: BS count of UTF-16 units, then the units (ASCII here).
+    BitWriter& unicodeText(const std::string& value) {
+        bitShort(static_cast<std::int16_t>(value.size()));
+        for (char c : value) rawShort(static_cast<std::int16_t>(static_cast<unsigned char>(c)));
+        return *this;
+    }
+    // CMC from R2004: index 0, the colour as a method byte and value, no names.
+    BitWriter& colorIndex(std::uint8_t index) {
+        return bitShort(0).bitLong(static_cast<std::int32_t>(0xC3000000u | index)).rawChar(0);
+    }
+    BitWriter& append(const BitWriter& other) {
+        for (std::size_t i = 0; i < other.count_; ++i)
+            bit((other.bytes_[i / 8] >> (7 - i % 8)) & 1);
+        return *this;
+    }
     // H: code, byte count, value most significant byte first.
     BitWriter& handle(int code, std::uint64_t value) {
         int length = 0;

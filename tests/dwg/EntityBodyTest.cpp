@@ -110,13 +110,16 @@ RecordStreams image(std::int32_t clipCount = 3) {
     return r;
 }
 
-// A square of four vertices; `corners` is the face's stored vertex count.
-RecordStreams mesh(std::int32_t vertexCount = 4, std::int32_t corners = 4, int lastIndex = 3) {
+// A square of four vertices and one edge; `corners` is the face's stored
+// vertex count, `creaseCount` that of the creases (each -1).
+RecordStreams mesh(std::int32_t vertexCount = 4, std::int32_t corners = 4, int lastIndex = 3,
+                   std::int32_t creaseCount = 1) {
     RecordStreams r;
-    r.data.bitShort(2).bit(false).bitLong(0).bitLong(vertexCount);
+    r.data.bitShort(2).bit(false).bitLong(2).bitLong(vertexCount);
     for (int i = 0; i < 4; ++i) r.data.point3(i & 1, i >> 1, 0);
     r.data.bitLong(5).bitLong(corners).bitLong(0).bitLong(1).bitLong(2).bitLong(lastIndex);
-    r.data.bitLong(1).bitLong(0).bitLong(1).bitLong(0);
+    r.data.bitLong(1).bitLong(0).bitLong(1).bitLong(creaseCount);
+    for (int i = 0; i < std::min(creaseCount, 2); ++i) r.data.bitDouble(-1);
     return r;
 }
 
@@ -145,7 +148,8 @@ TEST(EntityBodies, HostileCountsAndEveryCutAreErrors) {
         {"MESH",
          500,
          mesh(),
-         {mesh(0x7FFFFFFF), mesh(4, 0x7FFFFFFF), mesh(4, 6), mesh(4, 4, 4), mesh(4, 4, -1)}},
+         {mesh(0x7FFFFFFF), mesh(4, 0x7FFFFFFF), mesh(4, 6), mesh(4, 4, 4), mesh(4, 4, -1),
+          mesh(4, 4, 3, 0x7FFFFFFF), mesh(4, 4, 3, -1)}},
         {"TOLERANCE", 46, tolerance(), {}},
     };
     for (const Case& c : cases) {
@@ -185,6 +189,90 @@ TEST(EntityBodies, SmallRecordsDecode) {
     ASSERT_EQ(s.faces.size(), 1u);
     EXPECT_EQ(s.faces[0], (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(s.edges, (std::vector<std::pair<int, int>>{{0, 1}}));
+    EXPECT_EQ(s.subdivisionLevel, 2);
+    EXPECT_EQ(s.creases, std::vector<double>{-1});
+    // Creases that do not pair with the edges say nothing sure of any of them.
+    for (const std::int32_t creaseCount : {0, 2}) {
+        const RecordStreams other = mesh(4, 4, 3, creaseCount);
+        EXPECT_TRUE(std::get<dwg::SubdivisionMesh>(
+                        parseBody("MESH", 500, other, other.data.bitCount()).entity.data)
+                        .creases.empty())
+            << creaseCount;
+    }
+}
+
+// BT and BE as `version` stores them: in full before R2000, after a
+// "default" bit (clear here) from R2000.
+void thicknessAndExtrusion(BitWriter& d, dwg::Version version, double thickness) {
+    if (version >= dwg::Version::R2000) d.bit(false);
+    d.bitDouble(thickness);
+    if (version >= dwg::Version::R2000) d.bit(false);
+    d.point3(0, -1, 0);
+}
+
+// An entity of `typeName` extruded 2.5 along (0, -1, 0), as `version` stores it.
+RecordStreams extruded(const std::string& typeName, dwg::Version version) {
+    RecordStreams r;
+    BitWriter& d = r.data;
+    const bool r2000 = version >= dwg::Version::R2000;
+    if (typeName == "LINE") {
+        if (r2000)  // not z-zero, each end point the same as the start
+            d.bit(false).rawDouble(1).bits(0, 2).rawDouble(2).bits(0, 2).rawDouble(3).bits(0, 2);
+        else
+            d.point3(1, 2, 3).point3(1, 2, 3);
+        thicknessAndExtrusion(d, version, 2.5);
+    } else if (typeName == "CIRCLE" || typeName == "ARC") {
+        d.point3(1, 2, 3).bitDouble(4);
+        thicknessAndExtrusion(d, version, 2.5);
+        if (typeName == "ARC") d.bitDouble(0).bitDouble(1);
+    } else if (typeName == "POINT") {
+        d.point3(1, 2, 3);
+        thicknessAndExtrusion(d, version, 2.5);
+        d.bitDouble(0);
+    } else if (typeName == "SOLID" || typeName == "TRACE") {
+        if (r2000) d.bit(false);
+        d.bitDouble(2.5).bitDouble(7);  // thickness, elevation
+        for (int i = 0; i < 4; ++i) d.rawDouble(i).rawDouble(i * i);
+        if (r2000) d.bit(false);
+        d.point3(0, -1, 0);
+    } else if (typeName == "POLYLINE_2D") {
+        d.bitShort(0).bitShort(0).bitDouble(0).bitDouble(0);
+        if (r2000) d.bit(false);
+        d.bitDouble(2.5).bitDouble(7);  // thickness, elevation
+        if (r2000) d.bit(false);
+        d.point3(0, -1, 0);
+        if (version >= dwg::Version::R2004) d.bitLong(0);  // no vertices
+        if (version < dwg::Version::R2004) r.handles.handle(4, 0).handle(4, 0);
+        r.handles.handle(3, 0);  // SEQEND
+    } else {                     // LWPOLYLINE: the thickness and normal follow their flags
+        d.bitShort(2 | 1).bitDouble(2.5).point3(0, -1, 0).bitLong(1).rawDouble(1).rawDouble(2);
+    }
+    return r;
+}
+
+TEST(EntityBodies, EveryExtrudableEntityKeepsItsThicknessInEveryVersion) {
+    const std::pair<const char*, int> types[] = {
+        {"LINE", 19},  {"CIRCLE", 18}, {"ARC", 17},         {"POINT", 27},
+        {"SOLID", 31}, {"TRACE", 32},  {"POLYLINE_2D", 15}, {"LWPOLYLINE", 77},
+    };
+    for (const auto& [typeName, type] : types) {
+        for (const dwg::Version version :
+             {dwg::Version::R14, dwg::Version::R2000, dwg::Version::R2004, dwg::Version::R2018}) {
+            SCOPED_TRACE(testing::Message() << typeName << " " << dwg::versionCode(version));
+            const RecordStreams record = extruded(typeName, version);
+            const auto parsed = parseBody(typeName, type, record, record.data.bitCount(), version);
+            const auto [thickness, extrusion] = std::visit(
+                [](const auto& e) -> std::pair<double, dwg::Point3> {
+                    if constexpr (requires { e.thickness + e.extrusion.x; })
+                        return {e.thickness, e.extrusion};
+                    else
+                        return {0, {}};
+                },
+                parsed.entity.data);
+            EXPECT_EQ(thickness, 2.5);
+            EXPECT_EQ(extrusion, (dwg::Point3{0, -1, 0}));
+        }
+    }
 }
 
 TEST(MultiLeaderBody, FieldsLandWhereTheyBelong) {
@@ -292,8 +380,11 @@ std::string modelText(const detail::EntityRecord& record) {
 
 TEST(AcisBodies, ModelBytesComeOutWhole) {
     const std::string sat = "400 1 1 0\nbody $-1 $-1 $-1 $-1 #\n";
-    const std::string sab = std::string("ACIS BinaryFile\x01\x02", 17) +
-                            std::string("\x0E\x03" "End\x0E\x02of\x0E\x04" "ACIS\x0D\x04" "data");
+    const std::string sab = std::string("ACIS BinaryFile\x01\x02", 17) + std::string(
+                                                                             "\x0E\x03"
+                                                                             "End\x0E\x02of\x0E\x04"
+                                                                             "ACIS\x0D\x04"
+                                                                             "data");
     const std::string satInside = "400 1 1 0\nbody $-1 #\nEnd-of-ACIS-data";
     struct Case {
         const char* name;
@@ -311,16 +402,40 @@ TEST(AcisBodies, ModelBytesComeOutWhole) {
     for (const Case& c : cases) {
         std::size_t modelEnd = 0;
         const RecordStreams record = acisSolid(c.stored, c.format, c.blockSize, &modelEnd);
-        EXPECT_EQ(modelText(parseBody("3DSOLID", 38, record, record.data.bitCount())), c.expected) << c.name;
+        EXPECT_EQ(modelText(parseBody("3DSOLID", 38, record, record.data.bitCount())), c.expected)
+            << c.name;
         // Cut short of where the model (or its end marker) ends: an error, never a crash.
-        const std::size_t needed = c.format == 1 ? modelEnd : modelEnd - 8 * (c.stored.size() - c.expected.size());
+        const std::size_t needed =
+            c.format == 1 ? modelEnd : modelEnd - 8 * (c.stored.size() - c.expected.size());
         for (std::size_t bits = 0; bits < needed; ++bits)
-            EXPECT_THROW(parseBody("3DSOLID", 38, record, bits), dwg::Error) << c.name << " cut at " << bits;
+            EXPECT_THROW(parseBody("3DSOLID", 38, record, bits), dwg::Error)
+                << c.name << " cut at " << bits;
     }
     // The empty bit set: no model here (it may be in the data store).
     RecordStreams empty;
     empty.data.bit(true);
     EXPECT_TRUE(modelText(parseBody("REGION", 37, empty, empty.data.bitCount())).empty());
+}
+
+// Surfaces store their model as 3DSOLID does; what follows it (isoline
+// counts, how the surface was made) is left unread.
+TEST(AcisBodies, SurfacesCarryTheirModelAsSolidsDo) {
+    const std::string sab = std::string("ACIS BinaryFile\x01\x02", 17) + std::string(
+                                                                             "\x0E\x03"
+                                                                             "End\x0E\x02of\x0E\x04"
+                                                                             "ACIS\x0D\x04"
+                                                                             "data");
+    for (const char* name : {"SURFACE", "PLANESURFACE", "EXTRUDEDSURFACE", "LOFTEDSURFACE",
+                             "REVOLVEDSURFACE", "SWEPTSURFACE", "NURBSURFACE"}) {
+        RecordStreams record = acisSolid(sab, 2);
+        record.data.bitShort(6).bitShort(6);  // isolines
+        EXPECT_EQ(modelText(parseBody(name, 500, record, record.data.bitCount())), sab) << name;
+        // From R2013 the model may be in the data store instead.
+        RecordStreams stored;
+        stored.data.bit(true).bitShort(6).bitShort(6);
+        EXPECT_TRUE(modelText(parseBody(name, 500, stored, stored.data.bitCount())).empty())
+            << name;
+    }
 }
 
 TEST(AcisBodies, HostileSizesAndFormatsAreErrors) {

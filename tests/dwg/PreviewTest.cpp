@@ -226,21 +226,46 @@ TEST(SavedView, ActiveViewportOfTheSamples) {
         const char* file;
         dwg::Point3 direction;  // any length
         bool tileMode;
+        double eyeDistance;  // 0 where the length tells nothing
+        int renderMode;
+        const char* visualStyle;  // none before R2007
+        dwg::VisualStyle look;
     };
+    using enum dwg::VisualStyle;
     const Case cases[] = {
-        {"R2000/libredwg_PolyLine3D.dwg", {-1, -1, 1}, true},
-        {"R2013/libredwg_PolyLine3D.dwg", {-1, -1, 1}, true},
-        {"R2000/libredwg_entities-2d.dwg", {0, 0, 1}, true},
-        {"R2018/restaurant_LAVAMANOS.dwg", {1, 1, 1}, true},
-        {"R2013/ikea_MALM_no-590-024-36.dwg", {0, 0, 1}, false},
+        {"R2000/libredwg_PolyLine3D.dwg", {-1, -1, 1}, true, 0, 0, nullptr, Wireframe2D},
+        {"R2013/libredwg_PolyLine3D.dwg", {-1, -1, 1}, true, 0, 0, "2dWireframe", Wireframe2D},
+        {"R2000/libredwg_entities-2d.dwg", {0, 0, 1}, true, 0, 0, nullptr, Wireframe2D},
+        // Holds the built-in visual styles, which its viewport cannot name yet.
+        {"R2004/acadsharp_sample_AC1018.dwg", {0, 0, 1}, true, 0, 0, nullptr, Wireframe2D},
+        {"R2007/acadsharp_sample_AC1021.dwg", {0, 0, 1}, true, 0, 0, "2dWireframe", Wireframe2D},
+        {"R2010/libredwg_gh209_1.dwg", {0, 0, 1}, true, 0, 0, "2dWireframe", Wireframe2D},
+        // Its writer gives every style the fields of a shaded one.
+        {"R2013/ezdxf_dim_linear_tutorial.dwg", {0, 0, 1}, true, 0, 0, "2dWireframe", Wireframe2D},
+        {"R2018/restaurant_LAVAMANOS.dwg", {1, 1, 1}, true, 186.7566, 4, "Realistic", Shaded},
+        {"R2013/ikea_MALM_no-590-024-36.dwg",
+         {0, 0, 1},
+         false,
+         12130.1,
+         0,
+         "2dWireframe",
+         Wireframe2D},
         // Three tiled viewports; the current one is the table's first, which
-        // is the last of the three in the file.
+        // is the last of the three in the file. Another of them shows the
+        // solids shaded.
         {"R2018/symbol_co2-anturi.dwg",
          {40.218061397069135, -825.668031345348, 1648.8760509670208},
-         true},
+         true,
+         1844.49,
+         0,
+         "2dWireframe",
+         Wireframe2D},
     };
-    const auto unit = [](const dwg::Point3& p) {
-        const double n = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
+    const auto length = [](const dwg::Point3& p) {
+        return std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z);
+    };
+    const auto unit = [&](const dwg::Point3& p) {
+        const double n = length(p);
         return dwg::Point3{p.x / n, p.y / n, p.z / n};
     };
     for (const Case& c : cases) {
@@ -253,10 +278,22 @@ TEST(SavedView, ActiveViewportOfTheSamples) {
         EXPECT_NEAR(got.x, expected.x, 1e-9);
         EXPECT_NEAR(got.y, expected.y, 1e-9);
         EXPECT_NEAR(got.z, expected.z, 1e-9);
+        if (c.eyeDistance > 0) {
+            EXPECT_NEAR(length(view.direction), c.eyeDistance, 1e-4 * c.eyeDistance);
+        }
         EXPECT_GT(view.height, 0);
         EXPECT_GT(view.aspect, 0.5);
         EXPECT_LT(view.aspect, 4);
+        // No sample was saved in perspective or clipped.
         EXPECT_FALSE(view.perspective);
+        EXPECT_EQ(view.lensLength, 50);
+        EXPECT_FALSE(view.frontClipping || view.backClipping);
+        EXPECT_EQ(view.renderMode, c.renderMode);
+        EXPECT_EQ(view.visualStyle, c.look);
+        ASSERT_EQ(view.visualStyleProperties.has_value(), c.visualStyle != nullptr);
+        if (c.visualStyle) {
+            EXPECT_EQ(view.visualStyleProperties->name, c.visualStyle);
+        }
     }
 }
 

@@ -97,6 +97,23 @@ TEST(BlockNames, FromThumbnailNames) {
     EXPECT_EQ(drawingArchivePath(category, "a.b.PNG"), fs::path("/lib/Blocos/3/DWG/a.b.DWG.zip"));
 }
 
+// What the run journal may take for a run's folder of files for other
+// programs: nothing of the library's own and nothing a user might name so.
+TEST(RunFolderNames, OnlyThePrefixAndSixLettersOrDigits) {
+    const struct {
+        std::string_view name;
+        bool isRunFolder;
+    } cases[] = {
+        {".copias-k3J9aQ", true},   {".copias-000000", true},     {".copias-ZZZZZZ", true},
+        {".copias-k3J9a", false},   {".copias-k3J9aQx", false},   {".copias-k3J9a!", false},
+        {".copias-k3J9a/", false},  {".copias-../../", false},    {"copias-k3J9aQ", false},
+        {".Copias-k3J9aQ", false},  {".copias-", false},          {"3", false},
+        {"indice.db", false},       {".3.novo-abc123", false},    {"TMP.ZIP", false},
+        {".copias-k3J9\\Q", false}, {".copias-k3J9\xE1Q", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isRunFolderName(c.name), c.isRunFolder) << c.name;
+}
+
 TEST(BlockNames, ArchiveFoundRegardlessOfLetterCaseButExactNamePreferred) {
     TempFolder temp;
     const fs::path category = temp.path() / "Blocos" / "2";

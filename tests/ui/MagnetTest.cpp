@@ -130,7 +130,7 @@ bool waitFor(const std::function<bool()>& condition) {
 
 }  // namespace
 
-TEST(Magnet, AttachedWindowSnapsAndCarriesATouchingWindow) {
+TEST(Magnet, AttachedWindowSnapsCarriesATouchingWindowAndHoldsStillWhenTold) {
     ASSERT_TRUE(ui::windowsCanBePlaced());
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     QWidget dragged;
@@ -160,4 +160,21 @@ TEST(Magnet, AttachedWindowSnapsAndCarriesATouchingWindow) {
     dragged.move(area.topLeft() + QPoint(6, 130));
     EXPECT_TRUE(waitFor([&] { return dragged.frameGeometry().left() == area.left(); }))
         << "left at " << dragged.frameGeometry().left();
+
+    // The program placing its own window (the preview at the bottom right)
+    // is no drag: held, the magnet neither snaps nor carries; released, it
+    // does again.
+    const QPoint neighbourBefore = neighbour.frameGeometry().topLeft();
+    ui::holdMagnet(&dragged, true);
+    dragged.move(area.topLeft() + QPoint(40, 160));
+    QApplication::processEvents();
+    dragged.move(area.topLeft() + QPoint(6, 170));
+    QApplication::processEvents();
+    EXPECT_EQ(dragged.frameGeometry().topLeft(), area.topLeft() + QPoint(6, 170));
+    EXPECT_EQ(neighbour.frameGeometry().topLeft(), neighbourBefore);
+    ui::holdMagnet(&dragged, false);
+    dragged.move(area.topLeft() + QPoint(5, 180));
+    EXPECT_TRUE(waitFor([&] { return dragged.frameGeometry().left() == area.left(); }))
+        << "left at " << dragged.frameGeometry().left();
+    ui::holdMagnet(nullptr, true);  // a window without a magnet: nothing to hold
 }

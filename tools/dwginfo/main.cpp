@@ -123,7 +123,12 @@ void printText(const dwg::Drawing& drawing) {
         std::cout << "view: centre " << number(view->centre.x) << ", " << number(view->centre.y)
                   << " height " << number(view->height) << " aspect " << number(view->aspect)
                   << " target " << point(view->target) << " direction " << point(view->direction)
-                  << " twist " << number(view->twist) << (view->perspective ? " perspective" : "")
+                  << " twist " << number(view->twist)
+                  << (view->perspective ? " perspective lens " + number(view->lensLength) : "")
+                  << " render mode " << view->renderMode
+                  << (view->visualStyleProperties
+                          ? " visual style \"" + view->visualStyleProperties->name + "\""
+                          : "")
                   << "\n";
     auto list = [](const char* title, const Histogram& counts) {
         std::cout << title << ":\n";

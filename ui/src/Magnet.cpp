@@ -78,6 +78,8 @@ class Magnet : public QObject {
         window->installEventFilter(this);
     }
 
+    void setHeld(bool held) { held_ = held; }
+
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (watched == window_ && event->type() == QEvent::Move) moved();
         return false;
@@ -88,7 +90,7 @@ class Magnet : public QObject {
         const QRect to = window_->frameGeometry();
         const std::optional<QRect> from = last_;
         last_ = to;
-        if (placingWindows() || !from || *from == to || !window_->isVisible()) return;
+        if (held_ || placingWindows() || !from || *from == to || !window_->isVisible()) return;
         if (from->size() != to.size()) return;  // a resize, not a drag
 
         const MagnetMove result = magnetMove(*from, to, workAreaFor(to), state_, clock_.elapsed());
@@ -121,6 +123,7 @@ class Magnet : public QObject {
 
     QWidget* window_;
     std::optional<QRect> last_;
+    bool held_ = false;
     MagnetState state_;
     QElapsedTimer clock_;
 };
@@ -179,9 +182,22 @@ void attachMagnet(QWidget* window) {
     new Magnet(window);
 }
 
+namespace {
+
+Magnet* magnetOf(const QWidget* window) {
+    return window ? dynamic_cast<Magnet*>(window->findChild<QObject*>(QStringLiteral("magnet"),
+                                                                      Qt::FindDirectChildrenOnly))
+                  : nullptr;
+}
+
+}  // namespace
+
 bool hasMagnet(const QWidget* window) {
-    return window && window->findChild<QObject*>(QStringLiteral("magnet"),
-                                                 Qt::FindDirectChildrenOnly) != nullptr;
+    return magnetOf(window) != nullptr;
+}
+
+void holdMagnet(QWidget* window, bool held) {
+    if (Magnet* magnet = magnetOf(window)) magnet->setHeld(held);
 }
 
 }  // namespace ui

@@ -20,7 +20,6 @@ class QMimeData;
 class QPushButton;
 class QSpinBox;
 class QStatusBar;
-class QTemporaryDir;
 class QTimer;
 
 namespace search {
@@ -31,6 +30,7 @@ struct QueryAnswer;
 
 namespace browser {
 
+class RunFolder;
 class ThumbnailGrid;
 
 // Tile size for c columns in a grid W pixels wide: w = (W − c·10 − 30) / c,
@@ -89,11 +89,13 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     const search::QueryWorker& queryWorker() const { return *queries_; }
 
     // The block's drawing as a file for other programs, `<block name>.DWG`
-    // in a folder of this run that goes when the window does; empty when the
-    // drawing could not be written (the reason in failure, if given).
+    // in this run's folder for the block's category, which goes when the
+    // window does; empty when the drawing could not be written (the reason
+    // in failure, if given).
     std::filesystem::path writeBlockForOthers(int index, QString* failure = nullptr);
     // What a drag or the clipboard carries: the URL of that file.
     QMimeData* blockMimeData(int index);
+    // Empty until a block was first written for others.
     std::filesystem::path runFolder() const;
 
   public slots:
@@ -152,7 +154,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     bool focusGridWhenAnswered_ = false;  // Return was pressed in the field
     // Set on the indexer's thread while a new look at the results is on its way.
     std::atomic<bool> lookAgainQueued_{false};
-    std::unique_ptr<QTemporaryDir> runFolder_;  // created on first use
+    std::unique_ptr<RunFolder> runFolder_;
     // Last: their threads end before anything they report to goes.
     std::unique_ptr<search::QueryWorker> queries_;
     std::unique_ptr<search::BackgroundIndexer> indexer_;

@@ -549,13 +549,16 @@ struct Helix {
     bool operator==(const Helix&) const = default;
 };
 
-// MESH (subdivision mesh), its base level in world coordinates: the
-// renderer draws the edges.
+// MESH (subdivision mesh): its base cage in world coordinates, as stored;
+// the smoothing its level asks for is left to the renderer.
 struct SubdivisionMesh {
-    int subdivisionLevel = 0;  // smoothing the stored cage would get; not applied here
+    int subdivisionLevel = 0;  // smoothing steps the cage is shown with; 0 shows it as it is
     std::vector<Point3> vertices;
     std::vector<std::vector<int>> faces;     // vertex indices of each face
     std::vector<std::pair<int, int>> edges;  // vertex index pairs
+    // One per edge, or none: how many smoothing steps the edge stays sharp
+    // for; 0 smooth, -1 sharp at every level.
+    std::vector<double> creases;
 
     bool operator==(const SubdivisionMesh&) const = default;
 };
@@ -621,8 +624,11 @@ struct ProxyGraphics {
     bool operator==(const ProxyGraphics&) const = default;
 };
 
-// REGION, 3DSOLID and BODY: their ACIS model as stored, for a modeller-format
-// reader to decode. `bytes` is SAT text (already deciphered from the file's
+// REGION, 3DSOLID, BODY and the surfaces (SURFACE, PLANESURFACE,
+// EXTRUDEDSURFACE, LOFTEDSURFACE, REVOLVEDSURFACE, SWEPTSURFACE, NURBSURFACE;
+// the entity's type name tells which): their ACIS model as stored, for a
+// modeller-format reader to decode. A surface's model is a sheet, seen from
+// both sides. `bytes` is SAT text (already deciphered from the file's
 // character substitution) or SAB binary (starting "ACIS BinaryFile" or "ASM
 // BinaryFile"); from R2013 it may come from the data store section, found by
 // the entity's handle. Empty when neither holds a model.
@@ -632,8 +638,8 @@ struct AcisData {
     bool operator==(const AcisData&) const = default;
 };
 
-// An entity type that is counted but not decoded (3DSOLID, SHAPE, proxies
-// without graphics...).
+// An entity type that is counted but not decoded (SHAPE, proxies without
+// graphics...).
 struct Unsupported {
     bool operator==(const Unsupported&) const = default;
 };
@@ -673,18 +679,79 @@ struct Block {
     bool operator==(const Block&) const = default;
 };
 
+// How a view shows 3D objects: the looks of the CAD program's visual styles.
+enum class VisualStyle {
+    Wireframe2D,      // every edge, drawn as in plan ("2dWireframe"; render mode 0)
+    Wireframe3D,      // every edge ("Wireframe"; render mode 1)
+    Hidden,           // edges; faces, in the background colour, hide what lies behind
+                      // ("Hidden"; render mode 2)
+    Shaded,           // lit faces in their objects' colours, no edges ("Realistic",
+                      // "Shaded", "Flat", "Gouraud"; render modes 3 and 4)
+    ShadedWithEdges,  // lit faces and their edges ("Shaded with edges", "Flat with
+                      // edges"...; render modes 5 and 6)
+    Conceptual,       // faces lit in warm and cool tones, with their edges ("Conceptual")
+    ShadesOfGray,     // lit faces in one colour (faceMonoColor), with their edges
+                      // ("Shades of Gray")
+    Sketchy,          // as Hidden, edges drawn as by hand, running past their ends ("Sketchy")
+    XRay,             // see-through lit faces (faceOpacity) with their edges ("X-Ray")
+};
+
+// The fields of a VISUALSTYLE object (R2007+) that decide how faces and edges
+// look, as stored; VisualStyle sums them up.
+struct VisualStyleProperties {
+    Handle handle = 0;
+    std::string name;  // e.g. "Conceptual", or a name the author chose
+    // The built-in style it is or derives from: 0 Flat, 1 Flat with edges,
+    // 2 Gouraud, 3 Gouraud with edges, 4 2D wireframe, 5 wireframe, 6 hidden,
+    // 7 basic, 8 realistic, 9 conceptual, 23 shades of grey, 24 sketchy,
+    // 25 X-ray, 26 shaded with edges, 27 shaded (others are effects).
+    int type = 4;
+    int faceLighting = 0;         // 0 no faces, 1 unlit, 2 lit, 3 lit in warm and cool tones
+    int faceLightingQuality = 0;  // 0 none, 1 per face (flat), 2 per vertex (smooth)
+    // 0 as the object (its material), 1 object colour, 2 background colour, 3 faceMonoColor,
+    // 4 tinted with faceMonoColor, 5 desaturated.
+    int faceColorMode = 1;
+    Color faceMonoColor;
+    double faceOpacity = 1;  // below 1 where the style makes faces see-through
+    int edgeModel = 0;       // 0 no edges, 1 isolines, 2 facet edges
+    // Edges drawn besides those of edgeModel: 2 silhouettes, 4 edges hidden
+    // behind faces (shown, not left out), 8 intersections.
+    int edgeStyle = 0;
+
+    bool operator==(const VisualStyleProperties&) const = default;
+};
+
 // How the active model-space viewport (VPORT "*Active") last showed the
-// drawing: looking from `target` + `direction` towards `target`, with the
-// view's centre `centre` in display coordinates (the view plane through the
-// target, x to the right and y up on screen after the twist).
+// drawing: looking from the eye at `target` + `direction` towards `target`,
+// with the view's centre `centre` in display coordinates (the view plane
+// through the target, x to the right and y up on screen after the twist).
 struct SavedView {
     Point2 centre;
     double height = 1;  // drawing units from the bottom to the top of the view
     double aspect = 1;  // width / height of the window it was shown in
     Point3 target;
+    // From the target to the eye: its length is the eye's distance, which a
+    // perspective view is drawn from.
     Point3 direction{0, 0, 1};
     double twist = 0;  // radians
     bool perspective = false;
+    // Focal length in millimetres, as of a 35 mm camera: the perspective's field of view.
+    double lensLength = 50;
+    // Clipping planes across `direction`, at these distances from the target
+    // (positive towards the eye), where their flags are set. With
+    // frontClipAtEye the front plane passes through the eye instead.
+    bool frontClipping = false;
+    bool backClipping = false;
+    bool frontClipAtEye = false;
+    double frontClip = 0;
+    double backClip = 0;
+    // From the viewport's visual style where the file names one that reads
+    // (R2007+), else from its render mode.
+    VisualStyle visualStyle = VisualStyle::Wireframe2D;
+    // As stored (R2000+): 0 2D wireframe, 1 wireframe, 2 hidden, 3 flat,
+    // 4 Gouraud, 5 flat with edges, 6 Gouraud with edges.
+    int renderMode = 0;
+    std::optional<VisualStyleProperties> visualStyleProperties;
 
     bool operator==(const SavedView&) const = default;
 };

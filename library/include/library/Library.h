@@ -88,6 +88,15 @@ class Layout {
     std::filesystem::path programFolder_;
 };
 
+// The folder of one run's files for other programs (blocks dragged out of
+// the grid or copied to the clipboard) lies directly in Blocos, named this
+// prefix and kRunFolderSuffixLength ASCII letters or digits
+// (".copias-k3J9aQ"). The run journal names it, so that the next start
+// removes one a killed run left.
+constexpr std::string_view kRunFolderPrefix = ".copias-";
+constexpr std::size_t kRunFolderSuffixLength = 6;
+bool isRunFolderName(std::string_view name);
+
 std::filesystem::path imgFolder(const std::filesystem::path& categoryFolder);
 std::filesystem::path dwgFolder(const std::filesystem::path& categoryFolder);
 

@@ -11,6 +11,7 @@
 // that moment. Two runs never share the reader or TMP.ZIP.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QMargins>
 #include <QPoint>
 #include <QRect>
@@ -56,18 +57,26 @@ class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
 
     // Between two refreshes asked for while the reader was lent to another run.
     static constexpr int kRetryMs = 50;
+    // A window just shown is framed by the window manager some time later,
+    // without an event that says so: its placement is looked at this often,
+    // for at most this long, until the frame has stayed where it belongs for
+    // a few looks.
+    static constexpr int kFrameLookMs = 20;
+    static constexpr int kFrameWaitMs = 3000;
+    static constexpr int kFramedLooks = 5;
 
   protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void FormShow();
     void placeAtBottomRight();
-    void placeAgainIfTheFrameChanged();
+    void watchPlacement();
+    void checkPlacement();
+    void endPlacementWatch();
     void bVerClick();
     void bAnteriorClick();
     void bProximoClick();
@@ -80,9 +89,13 @@ class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
     bool refreshing_ = false;
     bool refreshRequested_ = false;
     QTimer retry_;
-    // Shown, and placed before the window system told the frame's extents.
-    bool awaitingFrame_ = false;
-    QMargins placedMargins_;
+    // The placement of a window just shown, watched until the window manager
+    // has framed it where it belongs.
+    QTimer frameWatch_;
+    QDeadlineTimer frameDeadline_;
+    int framedLooks_ = 0;
+    QMargins placedMargins_;  // the frame's extents the last placement knew
+    QRect placedFrame_;
 };
 
 }  // namespace preview

@@ -58,5 +58,8 @@ bool windowsCanBePlaced();
 // cannot be placed).
 void attachMagnet(QWidget* window);
 bool hasMagnet(const QWidget* window);
+// While held, the window's moves are the program's own placing (and the
+// window system's answers to it), never drags: the magnet leaves them alone.
+void holdMagnet(QWidget* window, bool held);
 
 }  // namespace ui

@@ -1,0 +1,40 @@
+#include "ThumbnailCache.h"
+
+#include <algorithm>
+
+namespace browser {
+
+namespace {
+
+constexpr qsizetype kFloorBytes = 32 * 1024 * 1024;
+
+}  // namespace
+
+ThumbnailCache::ThumbnailCache() {
+    entries_.setMaxCost(kFloorBytes);
+}
+
+const QImage* ThumbnailCache::image(int index) const {
+    const Entry* entry = entries_.object(index);
+    return entry ? &entry->image : nullptr;
+}
+
+bool ThumbnailCache::holds(int index, const QSize& decodedFor) const {
+    const Entry* entry = entries_.object(index);
+    return entry && entry->decodedFor == decodedFor;
+}
+
+bool ThumbnailCache::insert(int index, const QImage& image, const QSize& decodedFor) {
+    return entries_.insert(index, new Entry{image, decodedFor}, image.sizeInBytes());
+}
+
+void ThumbnailCache::makeRoomFor(qsizetype tiles, const QSize& target) {
+    const qsizetype tileBytes = static_cast<qsizetype>(target.width()) * target.height() * 4;
+    entries_.setMaxCost(std::max(kFloorBytes, tileBytes * tiles * 3 / 2));
+}
+
+void ThumbnailCache::clear() {
+    entries_.clear();
+}
+
+}  // namespace browser
