@@ -1,11 +1,7 @@
 // Downloads that continue where a broken one stopped, against the package
 // server's ranges, ETags and its drop after a given number of bytes.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <stdlib.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <platform/Loopback.h>
 
 #include <chrono>
 #include <ctime>
@@ -17,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "TemporaryFolders.h"
 #include "Links.h"
 #include "PackageServer.h"
 #include "TestFiles.h"
@@ -48,8 +45,7 @@ struct Report {
 class ResumeTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "tessaly-resume-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
+        root = testsupport::makeTemporaryFolder("tessaly-resume");
         server = new test_support::PackageServer(root / "served");
     }
     static void TearDownTestSuite() {
@@ -339,31 +335,11 @@ namespace {
 // that a new connection waits for its time-out.
 class SilentPort {
   public:
-    SilentPort() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 0);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        for (int& filler : fillers_) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        }
-    }
-    ~SilentPort() {
-        for (int filler : fillers_) ::close(filler);
-        ::close(listener_);
-    }
-    int port() const { return port_; }
+    SilentPort() : listener_(0) { listener_.fillBacklog(8); }
+    int port() const { return listener_.port(); }
 
   private:
-    int listener_ = -1;
-    int port_ = 0;
-    int fillers_[8] = {};
+    platform::LoopbackListener listener_;
 };
 
 }  // namespace
@@ -372,8 +348,7 @@ class SilentPort {
 // still report, far more often than libcurl's own once a second.
 TEST(WaitingTransfer, ReportsWhileTheConnectionHangs) {
     const SilentPort silent;
-    std::string pattern = (fs::temp_directory_path() / "tessaly-silent-XXXXXX").string();
-    const fs::path folder = ::mkdtemp(pattern.data());
+    const fs::path folder = testsupport::makeTemporaryFolder("tessaly-silent");
     const std::string url = "http://127.0.0.1:" + std::to_string(silent.port()) + "/blocos/3.zip";
     net::DownloadLimits limits;
     limits.connectTimeout = std::chrono::seconds(1);
