@@ -115,10 +115,15 @@ EntryKind entryKind(zip_t* zip, zip_uint64_t index, const zip_stat_t& stat) {
     return kind;
 }
 
+// The limits of Linux's file systems (in bytes) and of Windows' (in UTF-16
+// units, long paths allowed), which are the same numbers.
+constexpr std::size_t kMaxPathLength = 4095;
+constexpr std::size_t kMaxNameLength = 255;
+
 bool nameFitsFileSystem(const fs::path& target) {
-    if (target.native().size() >= PATH_MAX) return false;
+    if (target.native().size() > kMaxPathLength) return false;
     for (const fs::path& component : target)
-        if (component.native().size() > NAME_MAX) return false;
+        if (component.native().size() > kMaxNameLength) return false;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <platform/Loopback.h>
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "TemporaryFolders.h"
+#include "paths/Utf8Path.h"
 #include "Links.h"
 #include "PackageServer.h"
 #include "TestFiles.h"
@@ -104,20 +106,28 @@ class ResumeTest : public ::testing::Test {
     }
     // The served file's Last-Modified, as the server writes it.
     std::string servedDate() const {
-        const auto written = std::chrono::file_clock::to_sys(
-            fs::last_write_time(root / "served" / "blocos" / "3.zip"));
-        const std::time_t seconds =
-            std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(written));
-        std::tm utc{};
-        ::gmtime_r(&seconds, &utc);
+        using namespace std::chrono;
+        const auto written = floor<seconds>(
+            file_clock::to_sys(fs::last_write_time(root / "served" / "blocos" / "3.zip")));
+        const sys_days day = floor<days>(written);
+        const year_month_day date(day);
+        const hh_mm_ss timeOfDay(written - day);
+        static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+        static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
         char text[64];
-        std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+        std::snprintf(text, sizeof text, "%s, %02u %s %d %02d:%02d:%02d GMT",
+                      kDays[weekday(day).c_encoding()], static_cast<unsigned>(date.day()),
+                      kMonths[static_cast<unsigned>(date.month()) - 1],
+                      static_cast<int>(date.year()), static_cast<int>(timeOfDay.hours().count()),
+                      static_cast<int>(timeOfDay.minutes().count()),
+                      static_cast<int>(timeOfDay.seconds().count()));
         return text;
     }
     std::vector<std::string> leftovers() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(target.parent_path()))
-            if (entry.path() != target) names.push_back(entry.path().filename().string());
+            if (entry.path() != target) names.push_back(paths::pathToUtf8(entry.path().filename()));
         return names;
     }
 
