@@ -386,7 +386,11 @@ BlockIndex::~BlockIndex() {
 }
 
 void BlockIndex::openFile(int flags) {
-    const std::string name = library::pathToUtf8(file_);
+    // SQLite refuses a link anywhere on the way when it may not follow one;
+    // the folder has been checked, so it is named as it really lies.
+    std::error_code error;
+    const fs::path folder = fs::canonical(file_.parent_path(), error);
+    const std::string name = library::pathToUtf8(error ? file_ : folder / file_.filename());
     if (sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
                         nullptr) != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : "sem memória";
@@ -609,11 +613,12 @@ std::uint64_t folderFingerprint(const fs::path& categoryFolder) {
             std::error_code statError;
             const auto size = it->file_size(statError);
             const auto time = it->last_write_time(statError);
-            lines.push_back(it->path().filename().native() + '\n' + std::to_string(size) + '\n' +
+            lines.push_back(library::pathToUtf8(it->path().filename()) + '\n' +
+                            std::to_string(size) + '\n' +
                             std::to_string(time.time_since_epoch().count()));
         }
         std::sort(lines.begin(), lines.end());
-        mix(folder.filename().native());
+        mix(library::pathToUtf8(folder.filename()));
         for (const std::string& line : lines) mix(line);
     }
     return hash;
