@@ -3,9 +3,11 @@
 # program of build-windows/cmake/tests whole (one process each, two at a
 # time), the window tests on Qt's offscreen platform under Xvfb (Qt under Wine
 # needs an X display even then), then the installer's smoke test
-# (scripts/windows-smoke.sh). Made by scripts/windows.sh first.
-#   bash scripts/windows-test.sh
+# (scripts/windows-smoke.sh) against the packages served from the folder named.
+# Made by scripts/windows.sh first.
+#   bash scripts/windows-test.sh <served folder>
 set -euo pipefail
+served="$(realpath "$1")"
 cd "$(dirname "$0")/.."
 out="$PWD/build-windows"
 tests="$out/cmake/tests"
@@ -63,4 +65,4 @@ find "$tests" -name '*_tests.exe' | sort | \
 echo "não executados no Windows:"
 for name in "${!skipped[@]}"; do echo "  $name: ${skipped[$name]}"; done
 [ "$failed" -eq 0 ] || exit 1
-bash scripts/windows-smoke.sh
+bash scripts/windows-smoke.sh "$served"

@@ -37,7 +37,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j "$jobs" --target tessaly-empty-drawing tessaly-help
 
 cmake -S . -B "$out/cmake" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$sdk/toolchain.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror -DTESSALY_WITH_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS=-Werror \
+  -DTESSALY_WITH_BENCH=OFF \
   -DTESSALY_HOST_BUILD="$PWD/build" "$@"
 cmake --build "$out/cmake" -j "$jobs"
 for tool in app/tessaly tools/dwginfo/dwginfo tools/dwgrender/dwgrender \
