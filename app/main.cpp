@@ -1,10 +1,10 @@
 // Program entry: the application title, the four windows created once in
 // their fixed order, and the message loop until the main window closes.
 #include <QApplication>
-#include <QLockFile>
 #include <cstdio>
 
 #include <platform/Files.h>
+#include <platform/InstanceLock.h>
 #include <platform/Steps.h>
 
 #include "browser/UNfrmVisualizar.h"
@@ -49,13 +49,17 @@ int main(int argc, char** argv) {
         ui::pump();
     });
     // One program folder, one running program: no instance cleans up or swaps
-    // another's work. The lock of a process that died is taken over.
-    QLockFile instance(QApplication::applicationDirPath() + QStringLiteral("/tessaly.lock"));
-    instance.setStaleLockTime(0);
-    if (!instance.tryLock(0)) {
+    // another's work. The lock of a process that died is the system's to drop.
+    std::error_code lockError;
+    const platform::InstanceLock instance =
+        platform::InstanceLock::take(layout.programFolder() / "tessaly.lock", lockError);
+    if (!instance.held()) {
         const QString text =
-            QStringLiteral("O Tessaly já está aberto nesta pasta. Use a janela aberta ou feche-a "
-                           "antes de abrir o programa de novo.");
+            lockError ? QStringLiteral("Não foi possível abrir o arquivo tessaly.lock na pasta do "
+                                       "programa (%1).")
+                            .arg(QString::fromStdString(lockError.message()))
+                      : QStringLiteral("O Tessaly já está aberto nesta pasta. Use a janela aberta "
+                                       "ou feche-a antes de abrir o programa de novo.");
         std::fprintf(stderr, "%s\n", text.toUtf8().constData());
         ui::LocalisedMessageDlg(QLatin1Char('\r') + text + QLatin1Char('\r'),
                                 ui::MessageKind::Warning, ui::MessageButton::OK, 0);

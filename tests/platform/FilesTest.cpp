@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <platform/Files.h>
 #include <platform/Folder.h>
+#include <platform/InstanceLock.h>
 #include <platform/Steps.h>
 
 #include <algorithm>
@@ -177,6 +178,28 @@ TEST(Files, RenamesKeepOrReplaceAsAsked) {
         EXPECT_TRUE(fs::exists(root / "velha" / "y"));
         EXPECT_TRUE(fs::exists(root / "nova" / "x"));
     }
+}
+
+TEST(InstanceLock, HeldOnceAtATimeAndNeverThroughALink) {
+    const TempFolder temp;
+    const Landscape land(temp.path());
+    const fs::path file = temp.path() / "tessaly.lock";
+    std::error_code error;
+    {
+        const platform::InstanceLock first = platform::InstanceLock::take(file, error);
+        EXPECT_TRUE(first.held()) << error.message();
+        const platform::InstanceLock second = platform::InstanceLock::take(file, error);
+        EXPECT_FALSE(second.held());
+        EXPECT_FALSE(error) << "held elsewhere is no error: " << error.message();
+    }
+    const platform::InstanceLock again = platform::InstanceLock::take(file, error);
+    EXPECT_TRUE(again.held()) << "let go with its holder: " << error.message();
+
+    const platform::InstanceLock linked =
+        platform::InstanceLock::take(land.root / "elo-arquivo", error);
+    EXPECT_FALSE(linked.held());
+    EXPECT_TRUE(error);
+    EXPECT_EQ(readFile(land.root / "fora" / "alheio.txt"), "do usuário");
 }
 
 TEST(Files, RemovingALinkLeavesItsTarget) {
