@@ -20,7 +20,7 @@ using Reason = search::IndexError::Reason;
 // Runs SQL on a database as another program would.
 void runSql(const fs::path& file, const std::string& statements) {
     sqlite3* db = nullptr;
-    const int opened = sqlite3_open(file.c_str(), &db);
+    const int opened = sqlite3_open(library::pathToUtf8(file).c_str(), &db);
     char* message = nullptr;
     const int result = opened == SQLITE_OK
                            ? sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &message)
