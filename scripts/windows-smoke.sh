@@ -96,6 +96,12 @@ gone() {
   fail "a janela \"$1\" não se fechou em ${2:-30} s"
 }
 press() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+# Brings window $1 to the front with the keyboard's focus, then presses the keys.
+press_in() {
+  xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
+  shift
+  press "$@"
+}
 # Clicks at x,y of window $1's inside.
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; sleep 0.3; }
 # Picks the category list's first entry (3D) from the main window $1.
@@ -111,15 +117,14 @@ main=$(window "Tessaly - Biblioteca de blocos para projetos" 120)
 sleep 2
 # The category list opens by itself at the first start; it is closed and
 # opened again by a click, the way a user who looked elsewhere would.
-press Escape
+press_in "$main" Escape
 first_category "$main"
 
 echo "smoke: download da categoria 3D"
-window "Download de biblioteca" 30 > /dev/null
-press Return
-window "Informação" 120 > /dev/null
-press Return
-press Escape
+packages=$(window "Download de biblioteca" 30)
+click "$packages" 344 402
+press_in "$(window "Informação" 120)" Return
+press_in "$packages" Escape
 gone "Download de biblioteca"
 [ -d "$SMOKE_PROGRAM/Blocos/0/DWG" ] || fail "a categoria 3D não foi instalada em Blocos\\0"
 
@@ -134,13 +139,13 @@ colours=$(identify -format '%k' "$SMOKE_WORK/navegador.png")
 echo "smoke: bloco salvo com nome acentuado"
 eval "$(xdotool getwindowgeometry --shell "$main")"
 click "$main" $(((382 * WIDTH + 382) / 764)) $((HEIGHT - 19 - 50 + 25))
-window "Salvar" 30 > /dev/null
-press Return
-window "Informação" 30 > /dev/null
-press Return
+press_in "$(window "Salvar" 30)" Return
+press_in "$(window "Informação" 30)" Return
 xdotool windowclose "$main" 2>/dev/null || press alt+F4
 DRIVE
 step "programa sob Xvfb"
+# Wine's desktop process must start on the display: none of the earlier calls may still run.
+wineserver -w
 SMOKE_WORK="$work" SMOKE_PROGRAM="$program" \
   xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/drive.sh" ||
   { cat "$work/tessaly.log" "$work/server.log" >&2; cp -f "$work/tela.png" "$out/smoke-tela.png" 2>/dev/null; exit 1; }
