@@ -1,15 +1,20 @@
 // Program entry: the application title, the four windows created once in
 // their fixed order, and the message loop until the main window closes.
 #include <QApplication>
-#include <QLockFile>
 #include <cstdio>
+
+#include <platform/Files.h>
+#include <platform/InstanceLock.h>
+#include <platform/Steps.h>
 
 #include "browser/UNfrmVisualizar.h"
 #include "download/PackageInstall.h"
 #include "download/UNfrmDownload.h"
 #include "preview/UNfrmPreview.h"
 #include "ui/Skin.h"
+#include "ui/DisplayName.h"
 #include "ui/LocalisedMessageDlg.h"
+#include "ui/Pump.h"
 #include "ui/Translations.h"
 #include "ui/UNfrmSobre.h"
 #include "ui/Windows.h"
@@ -22,14 +27,39 @@ int main(int argc, char** argv) {
 
     const library::Layout layout(
         library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));
-    // One program folder, one running program: no instance cleans up or swaps
-    // another's work. The lock of a process that died is taken over.
-    QLockFile instance(QApplication::applicationDirPath() + QStringLiteral("/tessaly.lock"));
-    instance.setStaleLockTime(0);
-    if (!instance.tryLock(0)) {
+    // Installed where the user may not write (under Program Files by hand),
+    // every download, preview and export would fail later without a word.
+    if (!layout.canWriteFolders()) {
         const QString text =
-            QStringLiteral("O Tessaly já está aberto nesta pasta. Use a janela aberta ou feche-a "
-                           "antes de abrir o programa de novo.");
+            QStringLiteral("O Tessaly não pode gravar na pasta em que foi instalado:\r%1\r\r"
+                           "Instale-o com o instalador do Tessaly, que o coloca em\r%2\r"
+                           "ou copie a pasta do programa para uma pasta em que você possa "
+                           "gravar.")
+                .arg(ui::displayName(layout.programFolder()),
+                     ui::displayName(platform::personalInstallFolder()));
+        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+        ui::LocalisedMessageDlg(QLatin1Char('\r') + text + QLatin1Char('\r'),
+                                ui::MessageKind::Error, ui::MessageButton::OK, 0);
+        return 1;
+    }
+    // A file another program holds (a virus scanner, an Explorer window) is
+    // waited for with the windows alive.
+    platform::setRetryWait([](int milliseconds) {
+        ui::sleepMs(milliseconds);
+        ui::pump();
+    });
+    // One program folder, one running program: no instance cleans up or swaps
+    // another's work. The lock of a process that died is the system's to drop.
+    std::error_code lockError;
+    const platform::InstanceLock instance =
+        platform::InstanceLock::take(layout.programFolder() / "tessaly.lock", lockError);
+    if (!instance.held()) {
+        const QString text =
+            lockError ? QStringLiteral("Não foi possível abrir o arquivo tessaly.lock na pasta do "
+                                       "programa (%1).")
+                            .arg(QString::fromStdString(lockError.message()))
+                      : QStringLiteral("O Tessaly já está aberto nesta pasta. Use a janela aberta "
+                                       "ou feche-a antes de abrir o programa de novo.");
         std::fprintf(stderr, "%s\n", text.toUtf8().constData());
         ui::LocalisedMessageDlg(QLatin1Char('\r') + text + QLatin1Char('\r'),
                                 ui::MessageKind::Warning, ui::MessageButton::OK, 0);

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build, the program and the tests need.
-# Does nothing when they are all there already.
+# Installs the Debian 12 packages the build, the program and the tests need;
+# with "windows", also what the Windows build, its installer and running it
+# under Wine need. Does nothing when they are all there already.
+#   bash scripts/install-deps.sh [windows]
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
@@ -9,8 +11,14 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
   libfreetype-dev libpng-dev zip unzip fonts-wine fonts-dejavu-core xvfb xauth openbox python3 python3-pil python3-numpy
-  fp-utils libsqlite3-dev libsodium-dev libssl-dev strace
+  fp-utils libsqlite3-dev libsodium-dev libssl-dev e2fsprogs
 )
+if [ "${1:-}" = windows ]; then
+  packages+=(
+    gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    qt6-base-dev-tools wine wine64 nsis xdotool x11-utils imagemagick
+  )
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "paths/Utf8Path.h"
+#include "paths/WindowsNames.h"
 
 namespace archive {
 
@@ -137,7 +138,9 @@ bool isFolderEntry(std::string_view name) {
 std::optional<std::filesystem::path> relativeTarget(std::string_view name, PathMode mode) {
     if (mode == PathMode::Flat) {
         const std::string_view fileName = fileNamePart(name);
-        if (fileName.empty() || fileName == "." || fileName == "..") return std::nullopt;
+        if (fileName.empty() || fileName == "." || fileName == ".." ||
+            !paths::windowsNameProblem(fileName).empty())
+            return std::nullopt;
         return paths::pathFromUtf8(fileName);
     }
     if (name.empty() || isSeparator(name.front()) || startsWithDrive(name)) return std::nullopt;
@@ -145,6 +148,7 @@ std::optional<std::filesystem::path> relativeTarget(std::string_view name, PathM
     for (const std::string_view component : splitPath(name)) {
         if (component == "..") return std::nullopt;
         if (component.empty() || component == ".") continue;
+        if (!paths::windowsNameProblem(component).empty()) return std::nullopt;
         relative /= paths::pathFromUtf8(component);
     }
     if (relative.empty()) return std::nullopt;

@@ -3,6 +3,8 @@
 // Destroying an uncommitted file removes it, so a failure leaves nothing.
 #pragma once
 
+#include <platform/Files.h>
+
 #include <ctime>
 #include <filesystem>
 #include <optional>
@@ -31,10 +33,10 @@ class StagedFile {
     std::error_code commit(const std::filesystem::path& target, const StoredAttributes& attributes);
 
   private:
-    StagedFile(int descriptor, std::filesystem::path path);
+    StagedFile(platform::File file, std::filesystem::path path);
     void discard();
 
-    int descriptor_ = -1;
+    platform::File file_;
     std::filesystem::path path_;
 };
 

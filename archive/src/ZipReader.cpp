@@ -1,6 +1,5 @@
 #include "archive/ZipReader.h"
 
-#include <sys/stat.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -103,21 +102,28 @@ EntryKind entryKind(zip_t* zip, zip_uint64_t index, const zip_stat_t& stat) {
     zip_uint8_t system = 0;
     zip_uint32_t external = 0;
     if (zip_file_get_external_attributes(zip, index, 0, &system, &external) == 0) {
+        // The stored bits are the archiving system's, whatever this one is.
         constexpr zip_uint32_t kDosReadOnly = 0x01;
-        const auto unixMode = static_cast<mode_t>(external >> 16);
+        constexpr zip_uint32_t kUnixOwnerWrite = 0200, kUnixType = 0170000, kUnixLink = 0120000;
+        const zip_uint32_t unixMode = external >> 16;
         const bool unixReadOnly =
-            system == ZIP_OPSYS_UNIX && unixMode != 0 && !(unixMode & S_IWUSR);
+            system == ZIP_OPSYS_UNIX && unixMode != 0 && !(unixMode & kUnixOwnerWrite);
         kind.attributes.readOnly = (external & kDosReadOnly) != 0 || unixReadOnly;
-        kind.link = system == ZIP_OPSYS_UNIX && S_ISLNK(unixMode);
+        kind.link = system == ZIP_OPSYS_UNIX && (unixMode & kUnixType) == kUnixLink;
     }
     if (stat.valid & ZIP_STAT_MTIME) kind.attributes.modified = stat.mtime;
     return kind;
 }
 
+// The limits of Linux's file systems (in bytes) and of Windows' (in UTF-16
+// units, long paths allowed), which are the same numbers.
+constexpr std::size_t kMaxPathLength = 4095;
+constexpr std::size_t kMaxNameLength = 255;
+
 bool nameFitsFileSystem(const fs::path& target) {
-    if (target.native().size() >= PATH_MAX) return false;
+    if (target.native().size() > kMaxPathLength) return false;
     for (const fs::path& component : target)
-        if (component.native().size() > NAME_MAX) return false;
+        if (component.native().size() > kMaxNameLength) return false;
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <array>
+#include <chrono>
 #include <limits>
 
 namespace archive {
@@ -85,12 +86,19 @@ std::vector<std::uint8_t> deflated(std::span<const std::uint8_t> data) {
 }  // namespace
 
 ZipWriter::ZipWriter(std::time_t modified, std::string password) : password_(std::move(password)) {
-    std::tm utc{};
-    gmtime_r(&modified, &utc);
-    if (utc.tm_year < 80) throw ZipError("data anterior a 1980");
-    dosTime_ = static_cast<std::uint16_t>(utc.tm_hour << 11 | utc.tm_min << 5 | utc.tm_sec / 2);
-    dosDate_ =
-        static_cast<std::uint16_t>((utc.tm_year - 80) << 9 | (utc.tm_mon + 1) << 5 | utc.tm_mday);
+    using namespace std::chrono;
+    const sys_seconds time{seconds(modified)};
+    const sys_days day = floor<days>(time);
+    const year_month_day date(day);
+    const hh_mm_ss timeOfDay(time - day);
+    const int year = static_cast<int>(date.year());
+    if (year < 1980) throw ZipError("data anterior a 1980");
+    dosTime_ = static_cast<std::uint16_t>(timeOfDay.hours().count() << 11 |
+                                          timeOfDay.minutes().count() << 5 |
+                                          timeOfDay.seconds().count() / 2);
+    dosDate_ = static_cast<std::uint16_t>((year - 1980) << 9 |
+                                          static_cast<unsigned>(date.month()) << 5 |
+                                          static_cast<unsigned>(date.day()));
 }
 
 // The fields both headers of an entry hold, from the flags to the name's length.

@@ -1,6 +1,6 @@
 #include "browser/BlockSaveDialog.h"
 
-#include <unistd.h>
+#include <platform/Files.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,7 +52,7 @@ bool isReadOnlyFile(const fs::path& file) {
     const fs::file_status status = fs::status(file, error);
     if (error || !fs::is_regular_file(status)) return false;
     return (status.permissions() & fs::perms::owner_write) == fs::perms::none ||
-           ::access(file.c_str(), W_OK) != 0;
+           !platform::isWritable(file);
 }
 
 void refuseReadOnly(const fs::path& file) {

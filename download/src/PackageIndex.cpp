@@ -1,9 +1,11 @@
 #include "download/PackageIndex.h"
 
-#include <stdlib.h>
+#include <platform/Files.h>
 
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "library/Library.h"
@@ -27,8 +29,21 @@ std::vector<std::uint8_t> readAtMost(const fs::path& file, std::uint64_t largest
 struct TemporaryFolder {
     fs::path path;
     TemporaryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tessaly-indice-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path = pattern;
+        std::error_code error;
+        const fs::path temporary = fs::temp_directory_path(error);
+        if (error) return;
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            const fs::path candidate =
+                temporary / ("tessaly-indice-" + std::to_string(random() % 1000000000));
+            platform::makeFolder(candidate, error);
+            if (!error) {
+                path = candidate;
+                return;
+            }
+            if (error != std::errc::file_exists) return;
+        }
     }
     ~TemporaryFolder() {
         std::error_code ignored;

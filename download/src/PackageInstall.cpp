@@ -1,11 +1,8 @@
 #include "download/PackageInstall.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <platform/Files.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <optional>
 #include <random>
@@ -40,12 +37,11 @@ fs::path makeUniqueFolder(const library::RunJournal& journal, const fs::path& ro
         if (!journal.willCreate(folder))
             throw fs::filesystem_error("cannot record", journal.file(),
                                        std::make_error_code(std::errc::io_error));
-        if (::mkdir(folder.c_str(), 0700) == 0) return folder;
-        const int error = errno;
+        std::error_code error;
+        platform::makeFolder(folder, error);
+        if (!error) return folder;
         journal.settled(folder);
-        if (error != EEXIST)
-            throw fs::filesystem_error("cannot create", folder,
-                                       std::error_code(error, std::generic_category()));
+        if (error != std::errc::file_exists) throw fs::filesystem_error("cannot create", folder, error);
     }
     throw fs::filesystem_error("cannot create", root / prefix,
                                std::make_error_code(std::errc::file_exists));
@@ -96,30 +92,26 @@ InstallResult replaceCategory(const library::RunJournal& journal, const fs::path
     std::error_code error;
     const fs::file_status existing = fs::symlink_status(category, error);
     if (!fs::exists(existing)) {
-        if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, category.c_str(), RENAME_NOREPLACE) == 0)
-            return {};
-        if (errno != EINVAL && errno != ENOSYS)
-            return {InstallOutcome::NotReplaced, std::strerror(errno)};
-        fs::rename(fresh, category, error);
+        platform::renameNoReplace(fresh, category, error);
         return error ? InstallResult{InstallOutcome::NotReplaced, error.message()}
                      : InstallResult{};
     }
     if (!fs::is_directory(existing) && !fs::is_symlink(existing))
         return {InstallOutcome::NotReplaced,
                 library::pathToUtf8(category) + " é um arquivo, não uma pasta"};
-    if (::renameat2(AT_FDCWD, fresh.c_str(), AT_FDCWD, category.c_str(), RENAME_EXCHANGE) == 0)
-        return {};  // the old category is in the staging folder now, removed with it
-    if (errno != EINVAL && errno != ENOSYS)
-        return {InstallOutcome::NotReplaced, std::strerror(errno)};
+    platform::exchangeFolders(fresh, category, error);
+    if (!error) return {};  // the old category is in the staging folder now, removed with it
+    if (error != std::errc::function_not_supported)
+        return {InstallOutcome::NotReplaced, error.message()};
 
     const fs::path putAside =
         makeUniqueFolder(journal, root, library::InstallFolder::PutAside, index);
-    fs::rename(category, putAside / category.filename(), error);
+    platform::renameNoReplace(category, putAside / category.filename(), error);
     if (error) return {InstallOutcome::NotReplaced, error.message()};
-    fs::rename(fresh, category, error);
+    platform::renameNoReplace(fresh, category, error);
     if (error) {
         std::error_code ignored;
-        fs::rename(putAside / category.filename(), category, ignored);
+        platform::renameNoReplace(putAside / category.filename(), category, ignored);
         return {InstallOutcome::NotReplaced, error.message()};
     }
     removeRecordedFolder(journal, putAside, root);  // the new category is in place
@@ -196,11 +188,12 @@ void restorePutAside(const library::Layout& layout, int index) {
     for (auto it = fs::directory_iterator(root, error); !error && it != fs::directory_iterator();
          it.increment(error)) {
         if (fs::exists(fs::symlink_status(category, error))) return;
-        if (it->path().filename().string().compare(0, prefix.size(), prefix) != 0) continue;
+        if (library::pathToUtf8(it->path().filename()).compare(0, prefix.size(), prefix) != 0) continue;
         const fs::path kept = it->path() / category.filename();
         if (!fs::is_directory(fs::symlink_status(kept, error))) continue;
         // NOREPLACE: a category that appeared meanwhile is never overwritten.
-        ::renameat2(AT_FDCWD, kept.c_str(), AT_FDCWD, category.c_str(), RENAME_NOREPLACE);
+        std::error_code ignored;
+        platform::renameNoReplace(kept, category, ignored);
     }
 }
 
@@ -215,12 +208,12 @@ void removePartialDownloads(const library::Layout& layout, int index) {
     std::vector<fs::path> partial;
     for (auto it = fs::directory_iterator(layout.libraryRoot(), error);
          !error && it != fs::directory_iterator(); it.increment(error)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = library::pathToUtf8(it->path().filename());
         if (name.compare(0, prefix.size(), prefix) == 0 && name.ends_with(".part") &&
             it->path() != resumable && fs::is_regular_file(it->symlink_status(error)))
             partial.push_back(it->path());
     }
-    for (const fs::path& file : partial) fs::remove(file, error);
+    for (const fs::path& file : partial) platform::removeFile(file, error);
 }
 
 }  // namespace
@@ -228,7 +221,7 @@ void removePartialDownloads(const library::Layout& layout, int index) {
 void removeLeftovers(const library::Layout& layout, int index) {
     restorePutAside(layout, index);
     library::RunJournal(layout).removeLeftovers([index](const fs::path& path) {
-        const std::string name = path.filename().string();
+        const std::string name = library::pathToUtf8(path.filename());
         for (const auto kind : {library::InstallFolder::Staging, library::InstallFolder::PutAside})
             if (name.starts_with(library::installFolderPrefix(kind, index))) return true;
         return false;

@@ -1,5 +1,7 @@
 #include "download/UNfrmDownload.h"
 
+#include <platform/Files.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -106,7 +108,8 @@ QString installFailure(const InstallResult& result) {
         case InstallOutcome::Damaged:
             return QStringLiteral("o pacote está danificado") + detailOf(result.detail);
         case InstallOutcome::Refused:
-            return QStringLiteral("o pacote contém um arquivo fora da sua pasta ou um link") +
+            return QStringLiteral("o pacote contém um arquivo fora da sua pasta, um link ou um "
+                                  "nome que o Windows não aceita") +
                    detailOf(result.detail);
         case InstallOutcome::Empty:
             return QStringLiteral("o pacote não contém nenhum bloco (IMG\\*.PNG com o seu "
@@ -572,7 +575,7 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
         removeLeftovers(layout, n);
         archives[slot] = layout.packageFile(n);
         if (fs::exists(fs::symlink_status(archives[slot], error))) {
-            fs::remove(archives[slot], error);
+            platform::removeFile(archives[slot], error);
             WaitPumping(3000);
         }
         failures[slot] =
@@ -595,7 +598,7 @@ std::array<QString, library::kCategoryCount> TfrmDownload::runPackages(
         lProgresso->setText(QStringLiteral("Removendo arquivos temporários [") + displayName(n) +
                             QLatin1Char(']'));
         ui::pump();
-        fs::remove(archives[slot], error);
+        platform::removeFile(archives[slot], error);
         if (!error) journal.settled(archives[slot]);
         ui::pump();
     }

@@ -1,7 +1,7 @@
 #include "Text.h"
 
-#include <iconv.h>
 #include <paths/Utf8.h>
+#include <platform/Text.h>
 
 #include <array>
 #include <cctype>
@@ -23,94 +23,83 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
-const char* iconvName(int codePage) {
+// The Windows code page of a drawing's code page number; 0 for Windows-1252
+// (the common case and the fallback, decoded by the table above).
+unsigned windowsCodePage(int codePage) {
     switch (codePage) {
         case 1:
-            return "ASCII";
+            return 20127;  // ASCII
         case 2:
-            return "ISO-8859-1";
         case 3:
-            return "ISO-8859-2";
         case 4:
-            return "ISO-8859-3";
         case 5:
-            return "ISO-8859-4";
         case 6:
-            return "ISO-8859-5";
         case 7:
-            return "ISO-8859-6";
         case 8:
-            return "ISO-8859-7";
         case 9:
-            return "ISO-8859-8";
         case 10:
-            return "ISO-8859-9";
+            return 28591 + static_cast<unsigned>(codePage - 2);  // ISO 8859-1 to 8859-9
         case 11:
-            return "CP437";
+            return 437;
         case 12:
-            return "CP850";
+            return 850;
         case 13:
-            return "CP852";
+            return 852;
         case 14:
-            return "CP855";
+            return 855;
         case 15:
-            return "CP857";
+            return 857;
         case 16:
-            return "CP860";
+            return 860;
         case 17:
-            return "CP861";
+            return 861;
         case 18:
-            return "CP863";
+            return 863;
         case 19:
-            return "CP864";
+            return 864;
         case 20:
-            return "CP865";
+            return 865;
         case 21:
-            return "CP869";
+            return 869;
         case 22:
-            return "CP932";
-        case 23:
-            return "MACINTOSH";
-        case 24:
-            return "BIG5";
-        case 25:
-            return "CP949";
-        case 26:
-            return "JOHAB";
-        case 27:
-            return "CP866";
-        case 28:
-            return "CP1250";
-        case 29:
-            return "CP1251";
-        case 31:
-            return "GBK";
-        case 32:
-            return "CP1253";
-        case 33:
-            return "CP1254";
-        case 34:
-            return "CP1255";
-        case 35:
-            return "CP1256";
-        case 36:
-            return "CP1257";
-        case 37:
-            return "CP874";
         case 38:
-            return "CP932";
-        case 39:
-            return "GBK";
-        case 40:
-            return "CP949";
+            return 932;
+        case 23:
+            return 10000;  // Mac Roman
+        case 24:
         case 41:
-            return "BIG5";
+            return 950;
+        case 25:
+        case 40:
+            return 949;
+        case 26:
         case 42:
-            return "JOHAB";
+            return 1361;  // Johab
+        case 27:
+            return 866;
+        case 28:
+            return 1250;
+        case 29:
+            return 1251;
+        case 31:
+        case 39:
+            return 936;
+        case 32:
+            return 1253;
+        case 33:
+            return 1254;
+        case 34:
+            return 1255;
+        case 35:
+            return 1256;
+        case 36:
+            return 1257;
+        case 37:
+            return 874;
         case 44:
-            return "CP1258";
+            return 1258;
         default:
-            return nullptr;  // Windows-1252, the common case and the fallback
+            return 0;
     }
 }
 
@@ -175,15 +164,13 @@ std::string expandUnicodeEscapes(std::string_view text) {
 }
 
 TextDecoder::TextDecoder(int codePage) {
-    if (const char* name = iconvName(codePage)) {
-        iconv_t handle = iconv_open("UTF-8", name);
-        if (handle != reinterpret_cast<iconv_t>(-1)) converter_ = handle;
+    if (const unsigned windows = windowsCodePage(codePage)) {
+        auto converter = std::make_unique<platform::CodePageDecoder>(windows);
+        if (converter->valid()) converter_ = std::move(converter);
     }
 }
 
-TextDecoder::~TextDecoder() {
-    if (converter_) iconv_close(static_cast<iconv_t>(converter_));
-}
+TextDecoder::~TextDecoder() = default;
 
 std::string TextDecoder::decode(std::string_view bytes) const {
     bool ascii = true;
@@ -192,27 +179,7 @@ std::string TextDecoder::decode(std::string_view bytes) const {
 
     std::string out;
     if (converter_) {
-        auto handle = static_cast<iconv_t>(converter_);
-        iconv(handle, nullptr, nullptr, nullptr, nullptr);
-        std::vector<char> input(bytes.begin(), bytes.end());
-        std::vector<char> output(bytes.size() * 4 + 16);
-        char* in = input.data();
-        std::size_t inLeft = input.size();
-        char* outPtr = output.data();
-        std::size_t outLeft = output.size();
-        while (inLeft > 0) {
-            if (iconv(handle, &in, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1))
-                break;
-            // An unmappable byte: show a replacement character and go on.
-            if (outLeft < 3) break;
-            *outPtr++ = static_cast<char>(0xEF);
-            *outPtr++ = static_cast<char>(0xBF);
-            *outPtr++ = static_cast<char>(0xBD);
-            outLeft -= 3;
-            ++in;
-            --inLeft;
-        }
-        out.assign(output.data(), outPtr);
+        out = converter_->toUtf8(bytes);
     } else {
         for (char c : bytes) {
             const auto byte = static_cast<unsigned char>(c);

@@ -1,8 +1,13 @@
 // Turning the drawing's stored strings into UTF-8.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+
+namespace platform {
+class CodePageDecoder;
+}
 
 namespace dwg::detail {
 
@@ -26,7 +31,8 @@ class TextDecoder {
     std::string decode(std::string_view bytes) const;
 
   private:
-    void* converter_ = nullptr;  // iconv_t, or null for the built-in Windows-1252 table
+    // Null for the built-in Windows-1252 table.
+    std::unique_ptr<platform::CodePageDecoder> converter_;
 };
 
 }  // namespace dwg::detail

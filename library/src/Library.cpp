@@ -1,6 +1,9 @@
 #include "library/Library.h"
 
+#include <platform/Files.h>
+
 #include <algorithm>
+#include <random>
 #include <set>
 #include <system_error>
 
@@ -114,6 +117,22 @@ fs::path Layout::helpFile() const {
 
 fs::path Layout::searchIndexFile() const {
     return libraryRoot() / "indice.db";
+}
+
+bool Layout::canWriteFolders() const {
+    std::random_device seed;
+    const std::string probe = ".tessaly-escrita-" + std::to_string(seed());
+    std::error_code error;
+    for (const fs::path& folder : {programFolder_, libraryRoot()}) {
+        if (folder == libraryRoot() &&
+            platform::entryKind(folder, error) == platform::EntryKind::Missing && !error)
+            continue;
+        platform::File file = platform::File::createNew(folder / probe, error);
+        if (!file.isOpen()) return false;
+        file.close(error);
+        platform::removeFile(folder / probe, error);
+    }
+    return true;
 }
 
 fs::path Layout::newestPackageListFile() const {

@@ -1,16 +1,15 @@
 #include "library/RunJournal.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <platform/Files.h>
+#include <platform/Folder.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <mutex>
 #include <optional>
 #include <string_view>
 
 #include "library/FolderTree.h"
+#include "library/SmallFile.h"
 
 namespace library {
 
@@ -23,7 +22,7 @@ constexpr const char* kLibraryFolder = "Blocos";
 constexpr const char* kArchiveCopy = "TMP.ZIP";
 // A run records a handful of names; a journal past this is rewritten with
 // only what is still open, and nothing beyond the read limit is believed.
-constexpr off_t kCompactAt = 64 * 1024;
+constexpr std::uint64_t kCompactAt = 64 * 1024;
 constexpr std::size_t kReadLimit = 1024 * 1024;
 constexpr std::size_t kMaxEntries = 4096;
 // Ends every line: a line cut short by a kill lacks it, even once a later
@@ -33,24 +32,9 @@ constexpr std::string_view kLineEnd = " .";
 // One writer per program folder (the lock file); this orders the threads of it.
 std::mutex journalMutex;
 
-class Descriptor {
-  public:
-    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-    ~Descriptor() {
-        if (descriptor_ >= 0) ::close(descriptor_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return descriptor_; }
-    bool valid() const { return descriptor_ >= 0; }
-
-  private:
-    int descriptor_;
-};
-
 bool isPlainName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+           name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
 }
 
 std::string escape(const std::string& raw) {
@@ -89,18 +73,6 @@ std::optional<std::string> unescape(const std::string& text) {
         at += 2;
     }
     return out;
-}
-
-bool writeAll(int descriptor, const std::string& text) {
-    for (std::size_t at = 0; at < text.size();) {
-        const ssize_t written = ::write(descriptor, text.data() + at, text.size() - at);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        at += static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 }  // namespace
@@ -150,7 +122,7 @@ std::optional<Kind> kindInLibrary(const std::string& name) {
 // The journal's name for path, or nothing when it is no place the journal may name.
 std::optional<std::string> journalName(const Layout& layout, const fs::path& path) {
     if (path == layout.previewArchiveCopy()) return std::string(kArchiveCopy);
-    const std::string name = path.filename().string();
+    const std::string name = pathToUtf8(path.filename());
     if (path.parent_path() != layout.libraryRoot() || !kindInLibrary(name)) return std::nullopt;
     return std::string(kLibraryFolder) + "/" + escape(name);
 }
@@ -163,24 +135,23 @@ std::optional<Place> placeOf(const Layout& layout, const std::string& name) {
     if (!plain) return std::nullopt;
     const std::optional<Kind> kind = kindInLibrary(*plain);
     if (!kind) return std::nullopt;
-    return Place{layout.libraryRoot() / *plain, *kind};
+    return Place{layout.libraryRoot() / pathFromUtf8(*plain), *kind};
 }
 
 // The names created and not settled: every complete line replayed in order.
 std::vector<std::string> openEntries(const Layout& layout, const fs::path& journal) {
     std::vector<std::string> entries;
-    const Descriptor input(::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (!input.valid()) return entries;
-    struct stat info;
-    if (::fstat(input.get(), &info) != 0 || !S_ISREG(info.st_mode)) return entries;
-    std::string text(std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kReadLimit),
-                     '\0');
+    std::error_code error;
+    platform::File input = platform::File::openForReading(journal, error);
+    if (!input.isOpen()) return entries;
+    const std::uint64_t size = input.size(error);
+    if (error) return entries;
+    std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(size, kReadLimit)), '\0');
     std::size_t got = 0;
     while (got < text.size()) {
-        const ssize_t read = ::read(input.get(), text.data() + got, text.size() - got);
-        if (read < 0 && errno == EINTR) continue;
-        if (read <= 0) break;
-        got += static_cast<std::size_t>(read);
+        const std::size_t read = input.read(text.data() + got, text.size() - got, error);
+        if (read == 0) break;
+        got += read;
     }
     text.resize(got);
     for (std::size_t start = 0;;) {
@@ -206,63 +177,62 @@ std::vector<std::string> openEntries(const Layout& layout, const fs::path& journ
 // Replaces the journal by one that lists exactly entries, in one rename; a
 // journal that lists nothing is removed, the usual state between runs.
 bool rewrite(const fs::path& journal, const std::vector<std::string>& entries) {
-    if (entries.empty()) return ::unlink(journal.c_str()) == 0 || errno == ENOENT;
-    const fs::path fresh = journal.string() + ".novo";
-    ::unlink(fresh.c_str());
-    bool written;
-    {
-        const Descriptor output(::open(fresh.c_str(),
-                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (!output.valid()) return false;
-        std::string text;
-        for (const std::string& entry : entries) text += "+ " + entry + std::string(kLineEnd) + "\n";
-        written = writeAll(output.get(), text) && ::fsync(output.get()) == 0;
+    std::error_code error;
+    if (entries.empty()) {
+        platform::removeFile(journal, error);
+        return !error;
     }
-    if (!written || ::rename(fresh.c_str(), journal.c_str()) != 0) {
-        ::unlink(fresh.c_str());
-        return false;
-    }
-    return true;
+    std::string text;
+    for (const std::string& entry : entries) text += "+ " + entry + std::string(kLineEnd) + "\n";
+    return writeFileDurably(journal, text);
 }
 
 bool append(const Layout& layout, const fs::path& journal, const std::string& line) {
-    struct stat info;
-    if (::lstat(journal.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > kCompactAt)
+    std::error_code error;
+    platform::File output = platform::File::openForWriting(journal, platform::File::Start::Kept, error);
+    if (!output.isOpen()) return false;
+    std::uint64_t size = output.size(error);
+    if (error) return false;
+    if (size > kCompactAt) {
+        output.close(error);
         rewrite(journal, openEntries(layout, journal));
-    const Descriptor output(
-        ::open(journal.c_str(), O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!output.valid()) return false;
+        output = platform::File::openForWriting(journal, platform::File::Start::Kept, error);
+        if (!output.isOpen()) return false;
+        size = output.size(error);
+        if (error) return false;
+    }
     // A line torn by an earlier kill must not swallow this one.
-    const off_t size = ::lseek(output.get(), 0, SEEK_END);
     std::string text = line + std::string(kLineEnd) + "\n";
     if (size > 0) {
         char last = '\n';
-        if (::pread(output.get(), &last, 1, size - 1) != 1) return false;
+        if (!output.seek(size - 1, error) || output.read(&last, 1, error) != 1) return false;
         if (last != '\n') text.insert(text.begin(), '\n');
     }
-    return writeAll(output.get(), text) && ::fsync(output.get()) == 0;
+    return output.seek(size, error) && output.writeAll(text.data(), text.size(), error) &&
+           output.flushToDisk(error);
 }
 
 // Removes the leftover at place without following a link. True when nothing
 // of it is left that the journal should still name.
 bool removeLeftover(const Layout& layout, const Place& place) {
     const bool inLibrary = place.path != layout.previewArchiveCopy();
-    const Descriptor program(
-        ::open(layout.programFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!program.valid()) return false;
+    std::error_code error;
     // Blocos itself may be a link to where the user moved his library: it is
     // followed, as installation follows it; no link inside it ever is.
-    const Descriptor library(
-        inLibrary ? ::openat(program.get(), kLibraryFolder, O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                  : -1);
-    if (inLibrary && !library.valid()) return errno == ENOENT || errno == ENOTDIR;
-    const int at = inLibrary ? library.get() : program.get();
-    const std::string name = place.path.filename().string();
-    struct stat info;
-    if (::fstatat(at, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
-    if (place.kind == Kind::File && S_ISREG(info.st_mode))
-        return ::unlinkat(at, name.c_str(), 0) == 0;
-    if (place.kind == Kind::Folder && S_ISDIR(info.st_mode)) {
+    const platform::Folder at = platform::Folder::open(
+        inLibrary ? layout.libraryRoot() : layout.programFolder(), error, platform::Follow::Yes);
+    if (!at.isOpen())
+        return inLibrary && (error == std::errc::no_such_file_or_directory ||
+                             error == std::errc::not_a_directory);
+    const fs::path name = place.path.filename();
+    const platform::EntryKind kind = at.kindOf(name, error);
+    if (error) return false;
+    if (kind == platform::EntryKind::Missing) return true;
+    if (place.kind == Kind::File && kind == platform::EntryKind::File) {
+        at.removeFile(name, error);
+        return !error;
+    }
+    if (place.kind == Kind::Folder && kind == platform::EntryKind::Folder) {
         try {
             RemoveFolderTree(place.path, layout.libraryRoot());
             return true;

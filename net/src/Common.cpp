@@ -110,6 +110,10 @@ void setPolicy(CURL* curl, const std::string& address, const DownloadLimits& lim
     set(curl, CURLOPT_NOSIGNAL, 1L);
     set(curl, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     set(curl, CURLOPT_USERAGENT, "Tessaly");
+    // HTTPS trusts what the system trusts: on Windows its certificate store
+    // (Schannel always does; an OpenSSL build is told to), elsewhere the
+    // system's CA bundle, which the option leaves alone.
+    set(curl, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
     set(curl, CURLOPT_ERRORBUFFER, errorBuffer);
 }
 

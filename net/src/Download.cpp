@@ -1,15 +1,14 @@
 #include "net/Download.h"
 
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <unistd.h>
+#include <platform/Files.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <exception>
 #include <memory>
+#include <random>
 #include <system_error>
 
 #include "Common.h"
@@ -25,59 +24,47 @@ namespace {
 class PartialFile {
   public:
     explicit PartialFile(const fs::path& target) {
-        std::string name =
-            (target.parent_path() / ("." + target.filename().string())).string() + ".XXXXXX.part";
-        descriptor_ = ::mkstemps(name.data(), 5);
-        if (descriptor_ >= 0)
-            path_ = name;
-        else
-            error_ = errno;
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            char suffix[24];
+            std::snprintf(suffix, sizeof suffix, ".%06llx.part",
+                          static_cast<unsigned long long>(random() & 0xFFFFFF));
+            fs::path name = target.parent_path() / ".";
+            name += target.filename();
+            name += suffix;
+            file_ = platform::File::createNew(name, error_);
+            if (file_.isOpen()) {
+                path_ = std::move(name);
+                return;
+            }
+            if (error_ != std::errc::file_exists) return;
+        }
     }
     ~PartialFile() {
-        closeFile();
-        if (!path_.empty()) ::unlink(path_.c_str());
+        std::error_code ignored;
+        file_.close(ignored);
+        if (!path_.empty()) platform::removeFile(path_, ignored);
     }
     PartialFile(const PartialFile&) = delete;
     PartialFile& operator=(const PartialFile&) = delete;
 
-    bool isOpen() const { return descriptor_ >= 0; }
-    int error() const { return error_; }
+    bool isOpen() const { return file_.isOpen(); }
+    std::string error() const { return error_.message(); }
 
-    bool write(const char* data, std::size_t size) {
-        while (size > 0) {
-            const ssize_t written = ::write(descriptor_, data, size);
-            if (written < 0) {
-                if (errno == EINTR) continue;
-                error_ = errno;
-                return false;
-            }
-            data += written;
-            size -= static_cast<std::size_t>(written);
-        }
-        return true;
-    }
+    bool write(const char* data, std::size_t size) { return file_.writeAll(data, size, error_); }
 
     bool putInPlaceOf(const fs::path& target) {
-        if (!closeFile()) return false;
-        if (::rename(path_.c_str(), target.c_str()) != 0) {
-            error_ = errno;
-            return false;
-        }
+        if (!file_.close(error_)) return false;
+        platform::renameReplacing(path_, target, error_);
+        if (error_) return false;
         path_.clear();
         return true;
     }
 
   private:
-    bool closeFile() {
-        if (descriptor_ < 0) return true;
-        const int result = ::close(descriptor_);
-        descriptor_ = -1;
-        if (result != 0) error_ = errno;
-        return result == 0;
-    }
-
-    int descriptor_ = -1;
-    int error_ = 0;
+    platform::File file_;
+    std::error_code error_;
     fs::path path_;
 };
 
@@ -158,7 +145,7 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> handle(curl_easy_init(), curl_easy_cleanup);
     if (!handle) return {DownloadStatus::NoConnection, 0, "libcurl could not start a transfer"};
     PartialFile file(target);
-    if (!file.isOpen()) return {DownloadStatus::WriteError, 0, std::strerror(file.error())};
+    if (!file.isOpen()) return {DownloadStatus::WriteError, 0, file.error()};
 
     CURL* curl = handle.get();
     Transfer transfer(curl, file, progress, limits.maxBytes);
@@ -173,7 +160,7 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     if (code != CURLE_OK) {
         result.status = statusOf(code, result.httpStatus, transfer);
-        result.detail = transfer.writeFailed ? std::strerror(file.error())
+        result.detail = transfer.writeFailed ? file.error()
                         : transfer.refused   ? transfer.refusal
                         : curlError[0]       ? curlError
                                              : curl_easy_strerror(code);
@@ -199,7 +186,7 @@ DownloadResult downloadFile(std::string_view url, const fs::path& target,
     }
     if (!file.putInPlaceOf(target)) {
         result.status = DownloadStatus::WriteError;
-        result.detail = std::strerror(file.error());
+        result.detail = file.error();
     }
     return result;
 }

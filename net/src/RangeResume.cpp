@@ -1,12 +1,10 @@
 #include <curl/curl.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <paths/Utf8Path.h>
+#include <platform/Files.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
+#include <charconv>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -41,52 +39,39 @@ std::optional<std::string_view> headerValue(std::string_view line, std::string_v
 
 // Opens the partial file or its identity, which are this program's own: never
 // through a link, never a FIFO or device (no wait on one either), never a file
-// that has another name as well. -1 with errno set otherwise.
-int openOwnFile(const fs::path& path, int flags) {
-    const int descriptor = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    if (descriptor < 0) return -1;
-    struct stat info;
-    if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1)
-        return descriptor;
-    ::close(descriptor);
-    errno = EPERM;
-    return -1;
+// that has another name as well.
+platform::File openOwnFile(const fs::path& path, bool forWriting, std::error_code& error) {
+    platform::File file = forWriting
+                              ? platform::File::openForWriting(path, platform::File::Start::Kept, error)
+                              : platform::File::openForReading(path, error);
+    if (file.isOpen() && file.hasOtherNames()) {
+        error = std::make_error_code(std::errc::operation_not_permitted);
+        return {};
+    }
+    return file;
 }
 
 // Removes the partial file or its identity, and nothing of anybody else's of
 // that name.
 void removeOwnFile(const fs::path& file) {
     std::error_code ignored;
-    if (fs::is_regular_file(fs::symlink_status(file, ignored))) fs::remove(file, ignored);
-}
-
-// 0 when all of data was written, else the system's error.
-int writeAll(int descriptor, const char* data, std::size_t size) {
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t written = ::write(descriptor, data + done, size - done);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    return 0;
+    if (platform::entryKind(file, ignored) == platform::EntryKind::File)
+        platform::removeFile(file, ignored);
 }
 
 // The identity kept beside the partial file: empty when there is none, or
 // what is there is not one line holding an entity tag or a date.
 std::string readIdentity(const fs::path& file) {
-    const int descriptor = openOwnFile(file, O_RDONLY);
-    if (descriptor < 0) return {};
+    std::error_code error;
+    platform::File input = openOwnFile(file, false, error);
+    if (!input.isOpen()) return {};
     std::string text(kMaxIdentityFile, '\0');
     std::size_t got = 0;
     while (got < text.size()) {
-        const ssize_t read = ::read(descriptor, text.data() + got, text.size() - got);
-        if (read < 0 && errno == EINTR) continue;
-        if (read <= 0) break;
-        got += static_cast<std::size_t>(read);
+        const std::size_t read = input.read(text.data() + got, text.size() - got, error);
+        if (read == 0) break;
+        got += read;
     }
-    ::close(descriptor);
     text.resize(got);
     if (!text.ends_with('\n')) return {};
     text.pop_back();
@@ -94,26 +79,26 @@ std::string readIdentity(const fs::path& file) {
 }
 
 bool writeIdentity(const fs::path& file, const std::string& identity) {
-    const int descriptor = openOwnFile(file, O_WRONLY | O_CREAT);
-    if (descriptor < 0) return false;
+    std::error_code error;
+    platform::File output = openOwnFile(file, true, error);
+    if (!output.isOpen()) return false;
     const std::string line = identity + '\n';
-    const bool written =
-        ::ftruncate(descriptor, 0) == 0 && writeAll(descriptor, line.data(), line.size()) == 0;
-    return ::close(descriptor) == 0 && written;
+    const bool written = output.truncate(0, error) && output.writeAll(line.data(), line.size(), error);
+    return output.close(error) && written;
 }
 
 struct Transfer {
-    Transfer(CURL* handle, int file, const ProgressHandler& handler, fs::path identity,
+    Transfer(CURL* handle, platform::File& part, const ProgressHandler& handler, fs::path identity,
              std::uint64_t from, std::uint64_t expected)
         : curl(handle),
-          descriptor(file),
+          file(part),
           progress(handler),
           identityFile(std::move(identity)),
           requestedFrom(from),
           expectedSize(expected) {}
 
     CURL* curl;
-    int descriptor;
+    platform::File& file;
     const ProgressHandler& progress;
     fs::path identityFile;
     std::uint64_t requestedFrom;  // the range asked for, 0 for the whole file
@@ -130,7 +115,7 @@ struct Transfer {
     std::optional<std::uint64_t> rangeLength;  // the bytes of the range a 206 holds
     std::optional<std::uint64_t> rangeTotal;
     std::uint64_t received = 0;
-    int error = 0;
+    std::error_code error;
     bool writeFailed = false;
     bool cancelled = false;
     bool refused = false;  // a part of the file other than the one asked for
@@ -183,9 +168,7 @@ bool startBody(Transfer& transfer) {
         transfer.rangeTotal = verdict.total;
     } else if (verdict.body == common::ReplyBody::Whole) {
         transfer.base = 0;
-        if (::ftruncate(transfer.descriptor, 0) != 0 ||
-            ::lseek(transfer.descriptor, 0, SEEK_SET) != 0) {
-            transfer.error = errno;
+        if (!transfer.file.truncate(0, transfer.error) || !transfer.file.seek(0, transfer.error)) {
             transfer.writeFailed = true;
             return false;
         }
@@ -213,8 +196,7 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
         transfer.refusal = "more bytes than the part of the file the server named";
         return 0;
     }
-    if (const int error = writeAll(transfer.descriptor, data, bytes)) {
-        transfer.error = error;
+    if (!transfer.file.writeAll(data, bytes, transfer.error)) {
         transfer.writeFailed = true;
         return 0;
     }
@@ -273,16 +255,15 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
         result.detail = "libcurl could not start a transfer";
         return result;
     }
-    const int descriptor = openOwnFile(part, O_WRONLY | O_CREAT);
-    if (descriptor < 0 || (from == 0 && ::ftruncate(descriptor, 0) != 0) ||
-        ::lseek(descriptor, static_cast<off_t>(from), SEEK_SET) < 0) {
+    std::error_code opened;
+    platform::File file = openOwnFile(part, true, opened);
+    if (!file.isOpen() || (from == 0 && !file.truncate(0, opened)) || !file.seek(from, opened)) {
         result.status = DownloadStatus::WriteError;
-        result.detail = std::strerror(errno);
-        if (descriptor >= 0) ::close(descriptor);
+        result.detail = opened.message();
         return result;
     }
     CURL* curl = handle.get();
-    Transfer transfer(curl, descriptor, progress, identityFile, from, expectedSize);
+    Transfer transfer(curl, file, progress, identityFile, from, expectedSize);
     transfer.maxBytes = limits.maxBytes;
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr,
                                                                         curl_slist_free_all);
@@ -300,14 +281,15 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     const CURLcode code = common::performWith(curl, onBody, onProgress, &transfer);
     // An empty body is judged by the same rule, before its file is closed.
     const bool accepted = code != CURLE_OK || transfer.started || startBody(transfer);
-    const bool closed = ::close(descriptor) == 0;
+    std::error_code closing;
+    const bool closed = file.close(closing);
     if (transfer.handlerError) std::rethrow_exception(transfer.handlerError);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.httpStatus);
     result.resumedFrom = transfer.started ? transfer.base : 0;
     result.fetched = transfer.received;
     if (code != CURLE_OK) {
         result.status = statusOf(code, result.httpStatus, transfer);
-        result.detail = transfer.writeFailed ? std::strerror(transfer.error)
+        result.detail = transfer.writeFailed ? transfer.error.message()
                         : transfer.tooLarge  ? "longer than " + std::to_string(transfer.maxBytes) +
                                                   " bytes"
                         : transfer.refused   ? transfer.refusal
@@ -317,7 +299,7 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     }
     if (!closed) {
         result.status = DownloadStatus::WriteError;
-        result.detail = std::strerror(errno);
+        result.detail = closing.message();
         return result;
     }
     if (result.httpStatus != 200 && result.httpStatus != 206) {
@@ -328,7 +310,7 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
     if (!accepted) {
         result.status =
             transfer.writeFailed ? DownloadStatus::WriteError : DownloadStatus::ServerError;
-        result.detail = transfer.writeFailed ? std::strerror(transfer.error) : transfer.refusal;
+        result.detail = transfer.writeFailed ? transfer.error.message() : transfer.refusal;
         return result;
     }
     // The whole body arrived, yet not the part its Content-Range named.
@@ -359,11 +341,16 @@ ResumeResult fetchOnce(const std::string& address, const fs::path& part,
 }  // namespace
 
 fs::path partialFileOf(const fs::path& target) {
-    return target.parent_path() / ("." + target.filename().string() + ".part");
+    fs::path part = target.parent_path() / ".";
+    part += target.filename();
+    part += ".part";
+    return part;
 }
 
 fs::path partialIdentityOf(const fs::path& target) {
-    return target.parent_path() / ("." + target.filename().string() + ".part.id");
+    fs::path identity = partialFileOf(target);
+    identity += ".id";
+    return identity;
 }
 
 ResumeResult downloadResuming(std::string_view url, const fs::path& target,
@@ -385,7 +372,7 @@ ResumeResult downloadResuming(std::string_view url, const fs::path& target,
     if (error || identity.empty() || (expectedSize > 0 && kept > expectedSize)) kept = 0;
     if (fs::exists(partStatus) && !fs::is_regular_file(partStatus)) {
         result.status = DownloadStatus::WriteError;
-        result.detail = part.string() + " is not a file";
+        result.detail = paths::pathToUtf8(part) + " is not a file";
         return result;
     }
 
@@ -406,7 +393,7 @@ ResumeResult downloadResuming(std::string_view url, const fs::path& target,
         }
     }
     if (result.done()) {
-        fs::rename(part, target, error);
+        platform::renameReplacing(part, target, error);
         if (error) {
             result.status = DownloadStatus::WriteError;
             result.detail = error.message();

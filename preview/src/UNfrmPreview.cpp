@@ -1,8 +1,6 @@
 #include "preview/UNfrmPreview.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <platform/Files.h>
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -11,7 +9,6 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QWindow>
-#include <cerrno>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -53,7 +50,7 @@ bool isFile(const fs::path& file) {
 // when the file is gone.
 bool removeFile(const library::RunJournal& journal, const fs::path& file) {
     std::error_code error;
-    fs::remove(file, error);
+    platform::removeFile(file, error);
     if (error) return false;
     journal.settled(file);
     return true;
@@ -68,8 +65,8 @@ fs::path previewDrawingPath(const fs::path& root, const fs::path& blockName,
     // A link counts as taken even when it leads nowhere: the drawing is never
     // written through it.
     const auto taken = [](const fs::path& path) {
-        struct stat info;
-        return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
+        std::error_code error;
+        return platform::entryKind(path, error) != platform::EntryKind::Missing || error;
     };
     fs::path candidate = root / library::previewDrawingName(blockName, 0);
     for (int n = 1; taken(candidate) && candidate != leftOver; ++n)
@@ -82,34 +79,25 @@ fs::path previewDrawingPath(const fs::path& root, const fs::path& blockName,
 // somebody else put there meanwhile. A failed copy leaves no TMP.ZIP.
 void copyToArchiveCopy(const library::RunJournal& journal, const fs::path& blockArchive,
                        const fs::path& archiveCopy) {
-    ::unlink(archiveCopy.c_str());
-    const int source = ::open(blockArchive.c_str(), O_RDONLY | O_CLOEXEC);
-    if (source < 0) return;
-    if (!journal.willCreate(archiveCopy)) {
-        ::close(source);
+    std::error_code error;
+    platform::removeFile(archiveCopy, error);
+    platform::File source = platform::File::openForReading(blockArchive, error);
+    if (!source.isOpen() || !journal.willCreate(archiveCopy)) return;
+    platform::File copy = platform::File::createNew(archiveCopy, error);
+    if (!copy.isOpen()) {
+        journal.settled(archiveCopy);
         return;
     }
-    const int copy =
-        ::open(archiveCopy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (copy < 0) journal.settled(archiveCopy);
-    bool copied = copy >= 0;
+    bool copied = true;
     char buffer[64 * 1024];
     while (copied) {
-        const ssize_t got = ::read(source, buffer, sizeof buffer);
+        const std::size_t got = source.read(buffer, sizeof buffer, error);
+        if (error) copied = false;
         if (got == 0) break;
-        if (got < 0) {
-            copied = errno == EINTR;
-            continue;
-        }
-        for (ssize_t at = 0; copied && at < got;) {
-            const ssize_t written = ::write(copy, buffer + at, static_cast<size_t>(got - at));
-            if (written < 0 && errno != EINTR) copied = false;
-            if (written > 0) at += written;
-        }
+        copied = copied && copy.writeAll(buffer, got, error);
     }
-    ::close(source);
-    if (copy >= 0 && ::close(copy) != 0) copied = false;
-    if (copy >= 0 && !copied) removeFile(journal, archiveCopy);
+    if (!copy.close(error)) copied = false;
+    if (!copied) removeFile(journal, archiveCopy);
 }
 
 }  // namespace

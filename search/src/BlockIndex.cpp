@@ -1,5 +1,6 @@
 #include "search/BlockIndex.h"
 
+#include <platform/Files.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -219,17 +220,20 @@ std::string_view leadingCharacters(std::string_view text, std::size_t maxCharact
 
 // What is at `path` itself, a link not followed. A file with other names
 // (hard links) is no plain file: writing it would write them too.
-enum class Entry { Absent, PlainFile, Folder, Other };
+enum class Entry { Absent, PlainFile, Other };
 
 Entry entryAt(const fs::path& path) {
     std::error_code error;
-    const fs::file_status status = fs::symlink_status(path, error);
-    if (status.type() == fs::file_type::not_found) return Entry::Absent;
-    if (error) return Entry::Other;
-    if (status.type() == fs::file_type::directory) return Entry::Folder;
-    if (status.type() != fs::file_type::regular) return Entry::Other;
-    const std::uintmax_t names = fs::hard_link_count(path, error);
-    return !error && names == 1 ? Entry::PlainFile : Entry::Other;
+    switch (platform::entryKind(path, error)) {
+        case platform::EntryKind::Missing:
+            return error ? Entry::Other : Entry::Absent;
+        case platform::EntryKind::File: {
+            const platform::File file = platform::File::openForReading(path, error);
+            return file.isOpen() && !file.hasOtherNames() ? Entry::PlainFile : Entry::Other;
+        }
+        default:
+            return Entry::Other;
+    }
 }
 
 std::string displayed(const fs::path& path) {
@@ -240,10 +244,13 @@ std::string displayed(const fs::path& path) {
 // each must be a plain file or absent, in a folder that is itself no link.
 void checkPlace(const fs::path& file) {
     const fs::path folder = file.parent_path();
-    if (entryAt(folder) != Entry::Folder)
+    // Blocos itself may be a link to where the user moved his library, which
+    // installation follows too; nothing inside it is followed.
+    std::error_code error;
+    if (!fs::is_directory(folder, error))
         throw IndexError(IndexError::Reason::Refused,
                          "o índice de busca não foi aberto: " + displayed(folder) +
-                             " é um link ou não é uma pasta; nada foi alterado");
+                             " não é uma pasta; nada foi alterado");
     for (const char* suffix : kFileSuffixes) {
         const fs::path name = fs::path(file) += suffix;
         const Entry entry = entryAt(name);
@@ -379,7 +386,11 @@ BlockIndex::~BlockIndex() {
 }
 
 void BlockIndex::openFile(int flags) {
-    const std::string name = library::pathToUtf8(file_);
+    // SQLite refuses a link anywhere on the way when it may not follow one;
+    // the folder has been checked, so it is named as it really lies.
+    std::error_code error;
+    const fs::path folder = fs::canonical(file_.parent_path(), error);
+    const std::string name = library::pathToUtf8(error ? file_ : folder / file_.filename());
     if (sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
                         nullptr) != SQLITE_OK) {
         const std::string why = db_ ? sqlite3_errmsg(db_) : "sem memória";
@@ -602,11 +613,12 @@ std::uint64_t folderFingerprint(const fs::path& categoryFolder) {
             std::error_code statError;
             const auto size = it->file_size(statError);
             const auto time = it->last_write_time(statError);
-            lines.push_back(it->path().filename().native() + '\n' + std::to_string(size) + '\n' +
+            lines.push_back(library::pathToUtf8(it->path().filename()) + '\n' +
+                            std::to_string(size) + '\n' +
                             std::to_string(time.time_since_epoch().count()));
         }
         std::sort(lines.begin(), lines.end());
-        mix(folder.filename().native());
+        mix(library::pathToUtf8(folder.filename()));
         for (const std::string& line : lines) mix(line);
     }
     return hash;

@@ -1,10 +1,8 @@
 #include "signing/Sha256.h"
 
-#include <fcntl.h>
 #include <openssl/evp.h>
-#include <unistd.h>
+#include <platform/Files.h>
 
-#include <cerrno>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
@@ -51,28 +49,18 @@ Digest sha256(std::span<const std::uint8_t> bytes) {
 }
 
 std::optional<Digest> sha256OfFile(const fs::path& file, const HashProgress& progress) {
-    const int descriptor = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0)
-        throw fs::filesystem_error("cannot open", file,
-                                   std::error_code(errno, std::generic_category()));
-    struct Closer {
-        int descriptor;
-        ~Closer() { ::close(descriptor); }
-    } closer{descriptor};
-    ::posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+    std::error_code error;
+    platform::File input = platform::File::openForReading(file, error, platform::Follow::Yes);
+    if (!input.isOpen()) throw fs::filesystem_error("cannot open", file, error);
     std::vector<std::uint8_t> piece(kPiece);
     Sha256 hash;
     std::uint64_t hashed = 0;
     for (;;) {
-        const ssize_t got = ::read(descriptor, piece.data(), piece.size());
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throw fs::filesystem_error("cannot read", file,
-                                       std::error_code(errno, std::generic_category()));
-        }
+        const std::size_t got = input.read(piece.data(), piece.size(), error);
+        if (error) throw fs::filesystem_error("cannot read", file, error);
         if (got == 0) break;
-        hash.add(std::span(piece.data(), static_cast<std::size_t>(got)));
-        hashed += static_cast<std::uint64_t>(got);
+        hash.add(std::span(piece.data(), got));
+        hashed += got;
         bool stop = false;
         if (progress) progress(hashed, stop);
         if (stop) return std::nullopt;

@@ -119,3 +119,26 @@ TEST(Startup, WhatAKilledRunLeftIsClearedAndAPutAsideCategoryComesBack) {
     EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("tessaly.journal"))))
         << "a journal that lists nothing is removed";
 }
+
+TEST(Startup, AKilledInstanceKeepsNoOneFromStartingAgain) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString program = folder.filePath(QStringLiteral("tessaly"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TESSALY_PROGRAM), program));
+    QProcess killed;
+    killed.setProcessEnvironment(offscreen());
+    killed.start(program, {});
+    ASSERT_TRUE(killed.waitForStarted(5000));
+    EXPECT_FALSE(killed.waitForFinished(1500));
+    killed.kill();
+    ASSERT_TRUE(killed.waitForFinished(5000));
+
+    QProcess next;
+    next.setProcessEnvironment(offscreen());
+    next.start(program, {});
+    ASSERT_TRUE(next.waitForStarted(5000));
+    EXPECT_FALSE(next.waitForFinished(1500)) << next.readAllStandardError().toStdString();
+    EXPECT_EQ(next.state(), QProcess::Running);
+    next.terminate();
+    EXPECT_TRUE(next.waitForFinished(5000));
+}

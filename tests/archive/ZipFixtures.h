@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -84,7 +83,7 @@ struct Member {
 inline void writeWithLibzip(const fs::path& archive, const std::vector<Member>& members,
                             const std::string& password = kPassword) {
     int error = 0;
-    zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    zip_t* zip = zip_open(library::pathToUtf8(archive).c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(zip, nullptr) << "libzip error " << error;
     for (const Member& member : members) {
         zip_source_t* source = zip_source_buffer(zip, member.data.data(), member.data.size(), 0);

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
+#include <chrono>
 #include <csignal>
 #include <deque>
 #include <map>
 
+#include "ExtractHarness.h"
 #include "ZipFixtures.h"
 #include "archive/ZipReader.h"
 
@@ -19,64 +20,6 @@ constexpr std::string_view kDamagedText =
     "00008. "
     "File processing error, possibly disk is full";
 
-// A reader with recording handlers, used the way export and installation use it.
-class Harness {
-  public:
-    explicit Harness(std::string componentName = "zip") : reader(std::move(componentName)) {}
-
-    ExtractOptions options(const fs::path& destination, PathMode mode,
-                           const std::string& password = kPassword) {
-        ExtractOptions options;
-        options.destination = destination;
-        options.pathMode = mode;
-        options.password = password;
-        options.question = [this](const ZipQuestion& question) {
-            questions.push_back(question);
-            if (beforeAnswer) beforeAnswer(question);
-            if (answers.empty()) return ZipAnswer::Abort;
-            const ZipAnswer answer = answers.front();
-            answers.pop_front();
-            return answer;
-        };
-        options.progress = [this](const ZipProgress& progress, bool& cancel) {
-            notifications.emplace_back(progress.memberName, progress.percent);
-            if (cancelWhen && cancelWhen(progress)) cancel = true;
-        };
-        return options;
-    }
-
-    ExtractResult extract(const fs::path& archiveFile, const ExtractOptions& options) {
-        std::optional<ZipLease> held = reader.tryLease();
-        EXPECT_TRUE(held.has_value());
-        lease = &*held;
-        struct Forget {
-            ZipLease*& lease;
-            ~Forget() { lease = nullptr; }
-        } forget{lease};
-        lease->open(archiveFile);
-        return lease->extract(options);
-    }
-
-    ExtractResult extract(const fs::path& archiveFile, const fs::path& destination, PathMode mode,
-                          const std::string& password = kPassword) {
-        return extract(archiveFile, options(destination, mode, password));
-    }
-
-    std::vector<double> percentsOf(const std::string& member) const {
-        std::vector<double> percents;
-        for (const auto& [name, percent] : notifications)
-            if (name == member) percents.push_back(percent);
-        return percents;
-    }
-
-    ZipReader reader;
-    ZipLease* lease = nullptr;      // while extract() runs
-    std::deque<ZipAnswer> answers;  // Abort once they run out
-    std::function<void(const ZipQuestion&)> beforeAnswer;
-    std::function<bool(const ZipProgress&)> cancelWhen;
-    std::vector<ZipQuestion> questions;
-    std::vector<std::pair<std::string, double>> notifications;
-};
 
 std::vector<std::string> namesOf(const std::vector<FailedMember>& members) {
     std::vector<std::string> names;
@@ -204,9 +147,11 @@ TEST(ZipReader, StoredAttributesAreApplied) {
     EXPECT_FALSE(writable("dos.DWG"));
     EXPECT_FALSE(writable("unix.DWG"));
     EXPECT_TRUE(writable("plain.DWG"));
-    struct stat status {};
-    ASSERT_EQ(::stat((temp.path() / "out/dos.DWG").c_str(), &status), 0);
-    EXPECT_EQ(status.st_mtime, modified);
+    const auto written = std::chrono::file_clock::to_sys(
+        fs::last_write_time(temp.path() / "out/dos.DWG"));
+    EXPECT_EQ(std::chrono::system_clock::to_time_t(
+                  std::chrono::floor<std::chrono::seconds>(written)),
+              modified);
 }
 
 TEST(ZipReader, ArchivesThatCannotBeOpenedThrowInPortuguese) {
@@ -438,7 +383,7 @@ TEST(ZipReader, AUnicodePathFieldWithANulIsRefused) {
     ASSERT_NO_FATAL_FAILURE(writeWithLibzip(archiveFile, {Member("ok.DWG", "x").plain()}));
     {
         int error = 0;
-        zip_t* zip = zip_open(archiveFile.c_str(), 0, &error);
+        zip_t* zip = zip_open(library::pathToUtf8(archiveFile).c_str(), 0, &error);
         ASSERT_NE(zip, nullptr);
         // Version 1, a check sum, the name. libzip will not write the real field
         // id itself, so another id is patched below.
@@ -521,7 +466,7 @@ TEST(ZipReader, DirectoriesOfEveryShapeAreRead) {
          [&](const fs::path& a) {
              writeWithLibzip(a, {{"x.DWG", drawing}, {"pasta/y.DWG", "y"}});
              int error = 0;
-             zip_t* zip = zip_open(a.c_str(), 0, &error);
+             zip_t* zip = zip_open(library::pathToUtf8(a).c_str(), 0, &error);
              ASSERT_NE(zip, nullptr);
              const std::string comment = "Biblioteca de blocos";
              zip_set_archive_comment(zip, comment.c_str(),
@@ -586,31 +531,6 @@ TEST(ZipReader, NameTooLongOffersAbortAndIgnoreOnly) {
     EXPECT_FALSE(harness.questions[0].retryOffered);
     EXPECT_EQ(listTree(temp.path() / "out"), (std::vector<std::string>{"ok.DWG"}));
     EXPECT_EQ(namesOf(result.failed), (std::vector<std::string>{longName}));
-}
-
-TEST(ZipReader, WriteFailureRemovesTheTemporaryFile) {
-    TempFolder temp;
-    const std::string drawing = drawingBytes(2 * 1024 * 1024);
-    ASSERT_NO_FATAL_FAILURE(writeWithLibzip(temp.path() / "a.zip", {{"big.DWG", drawing}}));
-    fs::create_directories(temp.path() / "out");
-
-    // A file size limit stands in for a full disk: writes past it fail with EFBIG.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved;
-    limited.rlim_cur = 512 * 1024;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    Harness harness;
-    const ExtractResult result =
-        harness.extract(temp.path() / "a.zip", temp.path() / "out", PathMode::Flat);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-
-    ASSERT_EQ(harness.questions.size(), 1u);
-    EXPECT_EQ(harness.questions[0].failure, MemberFailure::CannotWriteFile);
-    EXPECT_TRUE(result.aborted);
-    EXPECT_TRUE(fs::is_empty(temp.path() / "out"));
 }
 
 TEST(ZipReader, HostileNamesNeverLeaveTheDestination) {

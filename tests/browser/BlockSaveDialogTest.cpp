@@ -83,7 +83,7 @@ TEST(BlockSaveDialog, OpensInTheLastFolderSavedToElseInDocuments) {
         {"after a save", true, drawings, false, drawings},
         {"after a save into a folder since removed", true, drawings, true, documents},
     };
-    ScopedEnv homeVariable("HOME", QByteArray(home.c_str()));
+    ScopedEnv homeVariable("HOME", QByteArray::fromStdString(library::pathToUtf8(home)));
     ScopedEnv configVariable("XDG_CONFIG_HOME", std::nullopt);
     ScopedEnv documentsVariable("XDG_DOCUMENTS_DIR", std::nullopt);
     for (const Case& c : cases) {

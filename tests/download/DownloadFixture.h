@@ -18,6 +18,7 @@
 #include <memory>
 #include <set>
 
+#include "TemporaryFolders.h"
 #include "PackageServer.h"
 #include "ZipFixtures.h"
 #include "browser/UNfrmVisualizar.h"
@@ -229,8 +230,7 @@ inline std::vector<std::string> manyBlocks(int count) {
 class DownloadRun : public DownloadFixture {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "tessaly-served-XXXXXX").string();
-        servedRoot = ::mkdtemp(pattern.data());
+        servedRoot = testsupport::makeTemporaryFolder("tessaly-served");
         server = std::make_unique<test_support::PackageServer>(servedRoot);
     }
     static void TearDownTestSuite() {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Links.h"
 #include "ZipFixtures.h"
 #include "download/PackageInstall.h"
 
@@ -26,9 +27,9 @@ class FolderTree : public ::testing::Test {
 TEST_F(FolderTree, RemovesReadOnlyContentAndLinksAsLinks) {
     fs::permissions(root / "3" / "IMG" / "a.PNG", fs::perms::owner_read);
     fs::permissions(root / "3" / "DWG" / "deep", fs::perms::owner_read | fs::perms::owner_exec);
-    fs::create_directory_symlink(outside, root / "3" / "IMG" / "to-folder");
-    fs::create_symlink(outside / "keep.txt", root / "3" / "to-file");
-    fs::create_symlink(root / "missing", root / "3" / "dangling");
+    testsupport::plantLink(outside, root / "3" / "IMG" / "to-folder");
+    testsupport::plantLink(outside / "keep.txt", root / "3" / "to-file");
+    testsupport::plantLink(root / "missing", root / "3" / "dangling");
 
     RemoveFolderTree(root / "3", root);
 
@@ -38,7 +39,7 @@ TEST_F(FolderTree, RemovesReadOnlyContentAndLinksAsLinks) {
 }
 
 TEST_F(FolderTree, AFolderThatIsALinkLosesOnlyTheLink) {
-    fs::create_directory_symlink(outside, root / "4");
+    testsupport::plantLink(outside, root / "4");
     RemoveFolderTree(root / "4", root);
     EXPECT_FALSE(fs::exists(fs::symlink_status(root / "4")));
     EXPECT_EQ(fixtures::listTree(outside), std::vector<std::string>{"keep.txt"});
@@ -46,7 +47,7 @@ TEST_F(FolderTree, AFolderThatIsALinkLosesOnlyTheLink) {
 
 TEST_F(FolderTree, NothingOutsideTheLibraryIsEverRemoved) {
     fs::create_directories(temp.path() / "Blocos2" / "3");
-    fs::create_directory_symlink(outside, root / "link");
+    testsupport::plantLink(outside, root / "link");
     const fs::path cases[] = {
         root,                                // the library itself
         root / ".",                          // the same, spelled otherwise

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "Links.h"
 #include "ZipFixtures.h"
 #include "download/PackageIndex.h"
 #include "signing/PackageIndex.h"
@@ -102,7 +103,7 @@ TEST_F(NewestList, AnythingButARecordTheKeySignedCountsAsNone) {
         {"a link to a good record",
          [&] {
              fixtures::writeFile(elsewhere, recordOf(april));
-             fs::create_symlink(elsewhere, record());
+             testsupport::plantLink(elsewhere, record());
          }},
         {"a folder", [&] { fs::create_directories(record()); }},
     };

@@ -1,7 +1,6 @@
 // The dwginfo tool as other programs run it: its JSON against the sample facts.
 #include <dwg/Preview.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <optional>

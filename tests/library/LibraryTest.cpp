@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <type_traits>
 
+#include "Links.h"
 #include "library/Library.h"
 
 namespace fs = std::filesystem;
@@ -89,8 +91,11 @@ TEST(BlockNames, FromThumbnailNames) {
     EXPECT_EQ(blockName(pathFromUtf8("Cadeira de balanço.PNG")),
               pathFromUtf8("Cadeira de balanço"));
     EXPECT_EQ(blockName(".PNG"), "");
-    // Latin-1 bytes, as a library unpacked from a Windows archive has them.
-    EXPECT_EQ(blockName("Sof\xE1.PNG").native(), "Sof\xE1");
+    // Latin-1 bytes, as a library unpacked from a Windows archive has them
+    // on a system whose names are bytes.
+    if constexpr (std::is_same_v<fs::path::value_type, char>) {
+        EXPECT_EQ(blockName("Sof\xE1.PNG").native(), "Sof\xE1");
+    }
 
     const fs::path category("/lib/Blocos/3");
     EXPECT_EQ(drawingArchivePath(category, "a.b.PNG"), fs::path("/lib/Blocos/3/DWG/a.b.DWG.zip"));
@@ -232,13 +237,13 @@ TEST(Blocks, OneEntryPerBlockWithOrWithoutItsThumbnail) {
                     fs::create_directories(path);
                     break;
                 case Kind::LinkToFile:
-                    fs::create_symlink(outside / "alvo", path);
+                    testsupport::plantLink(outside / "alvo", path);
                     break;
                 case Kind::LinkToFolder:
-                    fs::create_directory_symlink(outside, path);
+                    testsupport::plantLink(outside, path);
                     break;
                 case Kind::DanglingLink:
-                    fs::create_symlink(outside / "nada", path);
+                    testsupport::plantLink(outside / "nada", path);
                     break;
             }
         }

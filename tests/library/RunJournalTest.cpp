@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Links.h"
 #include "TestFiles.h"
 #include "library/RunJournal.h"
 
@@ -154,12 +155,12 @@ TEST_F(RunJournal, RemovesExactlyWhatItListsAndNeverFollowsALink) {
     writeFile(layout.packageFile(3), "zip");
     fs::create_directories(blocos() / ".3.novo-abcdef" / "3" / "IMG");
     writeFile(blocos() / ".3.novo-abcdef" / "3" / "IMG" / "a.PNG", "png");
-    fs::create_symlink(outside, blocos() / ".3.novo-abcdef" / "3" / "fora");
+    testsupport::plantLink(outside, blocos() / ".3.novo-abcdef" / "3" / "fora");
     writeFile(blocos() / "Cama~1.DWG", "preview");
     writeFile(layout.previewArchiveCopy(), "zip");
     // Listed, but a link is never what this program made.
-    fs::create_symlink(outside / "alvo.DWG", blocos() / "Link.DWG");
-    fs::create_symlink(outside / "pasta", blocos() / ".5.novo-linked");
+    testsupport::plantLink(outside / "alvo.DWG", blocos() / "Link.DWG");
+    testsupport::plantLink(outside / "pasta", blocos() / ".5.novo-linked");
     // The user's own files, not listed.
     writeFile(blocos() / "Cama.DWG", "user");
     writeFile(blocos() / "4.zip", "user");
@@ -220,13 +221,13 @@ TEST_F(RunJournal, ALinkedLibraryIsClearedWhereItLies) {
     const fs::path outside = root / "fora";
     fs::remove_all(blocos());
     fs::create_directories(moved);
-    fs::create_directory_symlink(moved, blocos());
+    testsupport::plantLink(moved, blocos());
     writeFile(outside / "dentro", "user");
     writeFile(moved / "3.zip", "zip");
     writeFile(moved / ".3.novo-abcdef" / "3" / "IMG" / "a.PNG", "png");
-    fs::create_directory_symlink(outside, moved / ".3.novo-abcdef" / "3" / "fora");
+    testsupport::plantLink(outside, moved / ".3.novo-abcdef" / "3" / "fora");
     writeFile(moved / "Cama~1.DWG", "preview");
-    fs::create_directory_symlink(outside, moved / ".4.novo-linked");
+    testsupport::plantLink(outside, moved / ".4.novo-linked");
     writeFile(moved / "3.txt", "description");
     for (const fs::path& path : {layout.packageFile(3), blocos() / ".3.novo-abcdef",
                                  blocos() / "Cama~1.DWG", blocos() / ".4.novo-linked"})
@@ -290,7 +291,7 @@ TEST_F(RunJournal, AJournalThatIsALinkIsNeitherReadNorWritten) {
     const fs::path other = root / "outro.txt";
     writeFile(other, "+ Blocos/3.zip .\n");
     writeFile(layout.packageFile(3), "zip");
-    fs::create_symlink(other, journal.file());
+    testsupport::plantLink(other, journal.file());
     EXPECT_TRUE(journal.leftovers().empty());
     EXPECT_FALSE(journal.willCreate(layout.packageFile(4)));
     journal.removeLeftovers();

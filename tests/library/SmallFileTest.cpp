@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 
+#include "Links.h"
 #include "TestFiles.h"
 #include "library/SmallFile.h"
 
@@ -48,7 +49,7 @@ TEST_F(SmallFile, ReadsOnlyARegularFileWithinItsBound) {
         {"exactly the bound", [&] { writeFile(file, "0123456789"); }, "0123456789"},
         {"empty", [&] { writeFile(file, ""); }, ""},
         {"one byte over", [&] { writeFile(file, "0123456789A"); }, std::nullopt},
-        {"a link to a file within the bound", [&] { fs::create_symlink(outside, file); },
+        {"a link to a file within the bound", [&] { testsupport::plantLink(outside, file); },
          std::nullopt},
         {"a folder", [&] { fs::create_directory(file); }, std::nullopt},
         {"missing", [] {}, std::nullopt},
@@ -72,8 +73,8 @@ TEST_F(SmallFile, ADurableWriteReplacesItsOwnFileAndNothingALinkPointsTo) {
         {"a new file", [] {}, true},
         {"over the file before", [&] { writeFile(file, "antes, mais comprido"); }, true},
         {"a temporary file left by a kill", [&] { writeFile(temporary, "meio"); }, true},
-        {"a link at the temporary name", [&] { fs::create_symlink(outside, temporary); }, true},
-        {"a link at the file's name", [&] { fs::create_symlink(outside, file); }, true},
+        {"a link at the temporary name", [&] { testsupport::plantLink(outside, temporary); }, true},
+        {"a link at the file's name", [&] { testsupport::plantLink(outside, file); }, true},
         {"a folder at the file's name", [&] { fs::create_directories(file / "dentro"); }, false},
     };
     for (const Case& c : cases) {

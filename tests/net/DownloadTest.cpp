@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "TemporaryFolders.h"
 #include "PackageServer.h"
 #include "TestFiles.h"
 #include "net/Download.h"
@@ -33,8 +34,7 @@ std::vector<std::string> namesIn(const fs::path& folder) {
 class DownloadTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "tessaly-net-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
+        root = testsupport::makeTemporaryFolder("tessaly-net");
         package.resize(kPackageSize);
         for (std::size_t i = 0; i < package.size(); ++i)
             package[i] = static_cast<char>((i * 7919) >> 5);

@@ -1,13 +1,10 @@
 // Downloads that continue where a broken one stopped, against the package
 // server's ranges, ETags and its drop after a given number of bytes.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <stdlib.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <platform/Loopback.h>
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "TemporaryFolders.h"
+#include "paths/Utf8Path.h"
+#include "Links.h"
 #include "PackageServer.h"
 #include "TestFiles.h"
 #include "net/Resume.h"
@@ -47,8 +47,7 @@ struct Report {
 class ResumeTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        std::string pattern = (fs::temp_directory_path() / "tessaly-resume-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
+        root = testsupport::makeTemporaryFolder("tessaly-resume");
         server = new test_support::PackageServer(root / "served");
     }
     static void TearDownTestSuite() {
@@ -107,20 +106,28 @@ class ResumeTest : public ::testing::Test {
     }
     // The served file's Last-Modified, as the server writes it.
     std::string servedDate() const {
-        const auto written = std::chrono::file_clock::to_sys(
-            fs::last_write_time(root / "served" / "blocos" / "3.zip"));
-        const std::time_t seconds =
-            std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(written));
-        std::tm utc{};
-        ::gmtime_r(&seconds, &utc);
+        using namespace std::chrono;
+        const auto written = floor<seconds>(
+            file_clock::to_sys(fs::last_write_time(root / "served" / "blocos" / "3.zip")));
+        const sys_days day = floor<days>(written);
+        const year_month_day date(day);
+        const hh_mm_ss timeOfDay(written - day);
+        static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+        static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
         char text[64];
-        std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+        std::snprintf(text, sizeof text, "%s, %02u %s %d %02d:%02d:%02d GMT",
+                      kDays[weekday(day).c_encoding()], static_cast<unsigned>(date.day()),
+                      kMonths[static_cast<unsigned>(date.month()) - 1],
+                      static_cast<int>(date.year()), static_cast<int>(timeOfDay.hours().count()),
+                      static_cast<int>(timeOfDay.minutes().count()),
+                      static_cast<int>(timeOfDay.seconds().count()));
         return text;
     }
     std::vector<std::string> leftovers() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(target.parent_path()))
-            if (entry.path() != target) names.push_back(entry.path().filename().string());
+            if (entry.path() != target) names.push_back(paths::pathToUtf8(entry.path().filename()));
         return names;
     }
 
@@ -312,7 +319,7 @@ TEST_F(ResumeTest, AnIdentityThatIsALinkIsNeitherReadNorWritten) {
         const std::string text = c.holdsTheTag ? storedTag() + "\n" : "minhas notas\n";
         writeFile(users, text);
         fs::remove(net::partialIdentityOf(target));
-        fs::create_symlink(users, net::partialIdentityOf(target));
+        testsupport::plantLink(users, net::partialIdentityOf(target));
         const net::ResumeResult result = fetch(url());
         ASSERT_TRUE(result.done()) << result.detail;
         EXPECT_EQ(result.resumedFrom, 0u);
@@ -338,31 +345,11 @@ namespace {
 // that a new connection waits for its time-out.
 class SilentPort {
   public:
-    SilentPort() {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 0);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        for (int& filler : fillers_) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        }
-    }
-    ~SilentPort() {
-        for (int filler : fillers_) ::close(filler);
-        ::close(listener_);
-    }
-    int port() const { return port_; }
+    SilentPort() : listener_(0) { listener_.fillBacklog(8); }
+    int port() const { return listener_.port(); }
 
   private:
-    int listener_ = -1;
-    int port_ = 0;
-    int fillers_[8] = {};
+    platform::LoopbackListener listener_;
 };
 
 }  // namespace
@@ -371,8 +358,7 @@ class SilentPort {
 // still report, far more often than libcurl's own once a second.
 TEST(WaitingTransfer, ReportsWhileTheConnectionHangs) {
     const SilentPort silent;
-    std::string pattern = (fs::temp_directory_path() / "tessaly-silent-XXXXXX").string();
-    const fs::path folder = ::mkdtemp(pattern.data());
+    const fs::path folder = testsupport::makeTemporaryFolder("tessaly-silent");
     const std::string url = "http://127.0.0.1:" + std::to_string(silent.port()) + "/blocos/3.zip";
     net::DownloadLimits limits;
     limits.connectTimeout = std::chrono::seconds(1);

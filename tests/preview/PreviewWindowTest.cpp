@@ -16,6 +16,7 @@
 #include <QWindow>
 #include <functional>
 
+#include "Links.h"
 #include "../archive/ZipFixtures.h"
 #include "../ui/DialogDriver.h"
 #include "Samples.h"
@@ -286,14 +287,14 @@ TEST_F(PreviewTest, LinksAtTheRefreshsPathsAreNeverWrittenThrough) {
     const Case cases[] = {
         {"TMP.ZIP a link to a file", [&] {
              fixtures::writeFile(outside / "alvo.txt", "not the program's");
-             fs::create_symlink(outside / "alvo.txt", program / "TMP.ZIP");
+             testsupport::plantLink(outside / "alvo.txt", program / "TMP.ZIP");
          }, {}},
         {"TMP.ZIP a link to nowhere",
-         [&] { fs::create_symlink(outside / "novo.zip", program / "TMP.ZIP"); },
+         [&] { testsupport::plantLink(outside / "novo.zip", program / "TMP.ZIP"); },
          outside / "novo.zip"},
         {"the drawing's name a link to nowhere",
          [&] {
-             fs::create_symlink(outside / "Pia01.DWG", program / "Blocos" / "Pia01.DWG");
+             testsupport::plantLink(outside / "Pia01.DWG", program / "Blocos" / "Pia01.DWG");
          },
          outside / "Pia01.DWG"},
     };

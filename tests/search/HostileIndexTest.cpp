@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include "Links.h"
 #include "LibraryFixture.h"
 #include "TestFiles.h"
 #include "search/BlockIndex.h"
@@ -19,7 +20,7 @@ using Reason = search::IndexError::Reason;
 // Runs SQL on a database as another program would.
 void runSql(const fs::path& file, const std::string& statements) {
     sqlite3* db = nullptr;
-    const int opened = sqlite3_open(file.c_str(), &db);
+    const int opened = sqlite3_open(library::pathToUtf8(file).c_str(), &db);
     char* message = nullptr;
     const int result = opened == SQLITE_OK
                            ? sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &message)
@@ -112,7 +113,7 @@ TEST(HostileIndex, NothingIsWrittenThroughALink) {
             t.indexSoundly();
             const fs::path target = t.elsewhere.path() / "texto.txt";
             Library::writeFile(target, "meu texto");
-            fs::create_symlink(target, withSuffix(t.indexFile(), suffix));
+            testsupport::plantLink(target, withSuffix(t.indexFile(), suffix));
             return target;
         };
     };
@@ -124,20 +125,20 @@ TEST(HostileIndex, NothingIsWrittenThroughALink) {
         {"the index a link to a database of the user's",
          [](Scene& t) {
              const fs::path target = usersDatabase(t.elsewhere.path());
-             fs::create_symlink(target, t.indexFile());
+             testsupport::plantLink(target, t.indexFile());
              return target;
          }},
         {"the index a link to an empty file",
          [](Scene& t) {
              const fs::path target = t.elsewhere.path() / "vazio";
              Library::writeFile(target, "");
-             fs::create_symlink(target, t.indexFile());
+             testsupport::plantLink(target, t.indexFile());
              return target;
          }},
         {"the index a link to nothing yet",
          [](Scene& t) {
              const fs::path target = t.elsewhere.path() / "novo.db";
-             fs::create_symlink(target, t.indexFile());
+             testsupport::plantLink(target, t.indexFile());
              return target;
          }},
         {"the index a second name of a database of the user's",
@@ -148,13 +149,6 @@ TEST(HostileIndex, NothingIsWrittenThroughALink) {
          }},
         {"the write-ahead log a link", journalLinkedToAText("-wal")},
         {"the shared memory file a link", journalLinkedToAText("-shm")},
-        {"the library folder a link",
-         [](Scene& t) {
-             const fs::path real = t.elsewhere.path() / "Blocos";
-             fs::rename(t.library.layout().libraryRoot(), real);
-             fs::create_symlink(real, t.library.layout().libraryRoot());
-             return real / "indice.db";
-         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -177,6 +171,19 @@ TEST(HostileIndex, NothingIsWrittenThroughALink) {
         for (const char* suffix : {"-wal", "-shm", "-journal"})
             EXPECT_FALSE(fs::exists(withSuffix(usersFile, suffix))) << suffix;
     }
+}
+
+// A user who moved his library elsewhere left a link in its place: the index
+// lives with the library, as the categories installed there do.
+TEST(HostileIndex, ALibraryMovedBehindALinkIsIndexedWhereItLies) {
+    Scene scene;
+    const fs::path real = scene.elsewhere.path() / "Blocos";
+    fs::rename(scene.library.layout().libraryRoot(), real);
+    testsupport::plantLink(real, scene.library.layout().libraryRoot());
+    scene.library.addBlock(3, "Pia", labelledBox(100, 50, "Pia de granito"));
+    const search::IndexReport report = scene.indexNow();
+    EXPECT_FALSE(report.refused) << report.problem;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(real / "indice.db")));
 }
 
 TEST(HostileIndex, AnotherProgramsDatabaseIsLeftAsItIs) {

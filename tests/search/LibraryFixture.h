@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "TemporaryFolders.h"
 #include "Sketch.h"
 #include "archive/ZipWriter.h"
 #include "library/Library.h"
@@ -32,8 +33,7 @@ inline dwg::Drawing labelledBox(double width, double height, const std::string& 
 class TemporaryFolder {
   public:
     TemporaryFolder() {
-        std::string pattern = (fs::temp_directory_path() / "tessaly-search-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path_ = pattern;
+        path_ = testsupport::makeTemporaryFolder("tessaly-search");
     }
     ~TemporaryFolder() {
         std::error_code ignored;

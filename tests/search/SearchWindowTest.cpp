@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QToolTip>
 
+#include "Links.h"
 #include "DialogDriver.h"
 #include "LibraryFixture.h"
 #include "TestFiles.h"
@@ -394,7 +395,7 @@ TEST_F(SearchWindowTest, AnIndexThatIsALinkIsLeftAloneAndTheStatusBarSaysSo) {
     searchtest::TemporaryFolder elsewhere;
     const fs::path usersFile = elsewhere.path() / "texto.txt";
     searchtest::Library::writeFile(usersFile, "meu texto");
-    fs::create_symlink(usersFile, library.layout().searchIndexFile());
+    testsupport::plantLink(usersFile, library.layout().searchIndexFile());
     createWindows();
     type("torneira");
     EXPECT_TRUE(main->showingResults());

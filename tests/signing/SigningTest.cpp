@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "TemporaryFolders.h"
 #include "signing/PackageIndex.h"
 #include "signing/Sha256.h"
 #include "signing/Signature.h"
@@ -253,8 +254,7 @@ TEST(Sha256, FileDigestMatchesTheBytesAcrossPieces) {
     // FIPS 180-2's example message.
     EXPECT_EQ(toHex(sha256(bytesOf("abc"))),
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-    std::string pattern = (fs::temp_directory_path() / "tessaly-sha-XXXXXX").string();
-    const fs::path folder = ::mkdtemp(pattern.data());
+    const fs::path folder = testsupport::makeTemporaryFolder("tessaly-sha");
     for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{4} << 20,
                              (std::size_t{8} << 20) + 3}) {
         SCOPED_TRACE(size);

@@ -5,6 +5,9 @@
 #include <acis/Model.h>
 #include <dwg/Preview.h>
 #include <dwg/Reader.h>
+#include <paths/Utf8Path.h>
+#include <platform/CommandLine.h>
+#include <platform/Files.h>
 
 #include <charconv>
 #include <cstdio>
@@ -13,6 +16,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -141,21 +145,22 @@ void printText(const dwg::Drawing& drawing) {
 }
 
 // Writes the bitmap as a PNG file; false when libpng or the file fails.
-bool writePng(const dwg::Raster& raster, std::FILE* out) {
+bool writePng(const dwg::Raster& raster, platform::File& out) {
     bool written = true;
+    std::error_code error;
     const bool encoded = pngwriter::writeRgbPng(
         raster.pixels.data(), raster.width, raster.height, static_cast<std::size_t>(raster.width),
         [&](const unsigned char* data, std::size_t size) {
-            written = written && std::fwrite(data, 1, size, out) == size;
+            written = written && out.writeAll(data, size, error);
         });
     return encoded && written;
 }
 
-int savePreview(const char* file, const char* output) {
+int savePreview(const std::string& file, const std::string& output) {
     std::optional<dwg::PreviewImage> preview;
     std::optional<dwg::Raster> bitmap;
     try {
-        preview = dwg::readPreview(std::filesystem::path(file));
+        preview = dwg::readPreview(paths::pathFromUtf8(file));
         if (preview && preview->format == dwg::PreviewImage::Format::Bitmap)
             bitmap = dwg::decodeBitmap(preview->bytes);
     } catch (const dwg::Error& error) {
@@ -166,17 +171,19 @@ int savePreview(const char* file, const char* output) {
         std::cerr << file << ": o desenho não tem imagem de visualização\n";
         return 1;
     }
-    std::FILE* out = std::fopen(output, "wb");
-    if (!out) {
+    const std::filesystem::path outputPath = paths::pathFromUtf8(output);
+    std::error_code error;
+    platform::File out =
+        platform::File::openForWriting(outputPath, platform::File::Start::Emptied, error);
+    if (!out.isOpen()) {
         std::cerr << "não foi possível gravar " << output << "\n";
         return 1;
     }
     bool written = bitmap ? writePng(*bitmap, out)
-                          : std::fwrite(preview->bytes.data(), 1, preview->bytes.size(), out) ==
-                                preview->bytes.size();
-    written = std::fclose(out) == 0 && written;
+                          : out.writeAll(preview->bytes.data(), preview->bytes.size(), error);
+    written = out.close(error) && written;
     if (!written) {
-        std::remove(output);  // ours, and no use half-written
+        platform::removeFile(outputPath, error);  // ours, and no use half-written
         std::cerr << "não foi possível gravar " << output << "\n";
         return 1;
     }
@@ -186,34 +193,36 @@ int savePreview(const char* file, const char* output) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::useUtf8Console();
+    const std::vector<std::string> arguments = platform::utf8Arguments(argc, argv);
     bool json = false;
-    const char* file = nullptr;
-    const char* preview = nullptr;
+    std::optional<std::string> file;
+    std::optional<std::string> preview;
     for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+        const std::string& argument = arguments[static_cast<std::size_t>(i)];
         if (argument == "--json")
             json = true;
         else if (argument == "--preview" && i + 1 < argc)
-            preview = argv[++i];
+            preview = arguments[static_cast<std::size_t>(++i)];
         else if (!file)
-            file = argv[i];
+            file = argument;
         else
-            file = nullptr, i = argc;
+            file.reset(), i = argc;
     }
     if (!file) {
         std::cerr << "uso: dwginfo [--json] ARQUIVO.dwg\n"
                      "     dwginfo --preview SAIDA.png ARQUIVO.dwg\n";
         return 2;
     }
-    if (preview) return savePreview(file, preview);
+    if (preview) return savePreview(*file, *preview);
     try {
-        const dwg::Drawing drawing = dwg::read(std::filesystem::path(file));
+        const dwg::Drawing drawing = dwg::read(paths::pathFromUtf8(*file));
         if (json)
             printJson(drawing);
         else
             printText(drawing);
     } catch (const dwg::Error& error) {
-        std::cerr << file << ": " << error.what() << "\n";
+        std::cerr << *file << ": " << error.what() << "\n";
         return 1;
     }
     return 0;

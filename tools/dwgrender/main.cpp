@@ -11,6 +11,8 @@
 // drawn in part, said in one line on stderr.
 #include <PngWriter.h>
 #include <dwg/Reader.h>
+#include <paths/Utf8Path.h>
+#include <platform/CommandLine.h>
 #include <render/Build.h>
 #include <render/Painter.h>
 
@@ -80,6 +82,8 @@ render::View savedWindow(const dwg::SavedView& saved, int width, int height) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::useUtf8Console();
+    const std::vector<std::string> args = platform::utf8Arguments(argc, argv);
     int width = 1024, height = 724;
     std::string blockName;
     bool blockGiven = false;
@@ -89,14 +93,14 @@ int main(int argc, char** argv) {
     bool styleAsSaved = false;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
+        const std::string_view arg = args[i];
         if (arg == "--size" && i + 1 < argc) {
-            if (!parseSize(argv[++i], width, height)) return usage();
+            if (!parseSize(args[++i], width, height)) return usage();
         } else if (arg == "--block" && i + 1 < argc) {
-            blockName = argv[++i];
+            blockName = args[++i];
             blockGiven = true;
         } else if (arg == "--view" && i + 1 < argc) {
-            const std::string_view which = argv[++i];
+            const std::string_view which = args[++i];
             if (which == "saved")
                 framing = Framing::Saved;
             else if (which == "direction")
@@ -125,7 +129,7 @@ int main(int argc, char** argv) {
 
     dwg::Drawing drawing;
     try {
-        drawing = dwg::read(std::filesystem::path(files[0]));
+        drawing = dwg::read(paths::pathFromUtf8(files[0]));
     } catch (const dwg::Error& error) {
         return fail(error.what());
     } catch (const std::exception& error) {

@@ -8,6 +8,7 @@
 
 #include "archive/ZipWriter.h"
 #include "library/Library.h"
+#include "paths/WindowsNames.h"
 
 namespace pack {
 namespace {
@@ -19,17 +20,6 @@ bool hasDwgExtension(const fs::path& file) {
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == ".dwg";
-}
-
-// Names a Windows folder cannot hold would break the package for most users.
-std::string nameProblem(const std::string& name) {
-    if (name.empty()) return "nome vazio";
-    for (unsigned char c : name)
-        if (c < 0x20 ||
-            std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos)
-            return "o nome tem caracteres que o Windows não aceita";
-    if (name.back() == '.' || name.back() == ' ') return "o nome termina em ponto ou espaço";
-    return {};
 }
 
 std::string lower(std::string text) {
@@ -62,7 +52,7 @@ PackedCategory packDrawings(const fs::path& folder, std::time_t entryTime,
         const fs::path& file = files[i];
         const std::string name = library::pathToUtf8(file.stem());
         if (progress) progress(i, files.size(), library::pathToUtf8(file.filename()));
-        if (const std::string problem = nameProblem(name); !problem.empty()) {
+        if (const std::string problem = paths::windowsNameProblem(name); !problem.empty()) {
             result.skipped.push_back({file, problem});
             continue;
         }

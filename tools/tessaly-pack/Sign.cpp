@@ -1,11 +1,7 @@
 #include "Sign.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <platform/Files.h>
 
-#include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <optional>
 #include <stdexcept>
@@ -19,18 +15,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// O_EXCL: a key is made once; overwriting it would orphan every program
+// Created new: a key is made once; overwriting it would orphan every program
 // built with the old public key.
-void writeNewFile(const fs::path& file, const std::string& text, mode_t mode) {
-    const int descriptor = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (descriptor < 0)
+void writeNewFile(const fs::path& file, const std::string& text, platform::File::Privacy privacy) {
+    std::error_code error;
+    platform::File output = platform::File::createNew(file, error, privacy);
+    if (!output.isOpen())
         throw std::runtime_error("não foi possível criar " + library::pathToUtf8(file) + ": " +
-                                 std::strerror(errno));
-    const bool written = ::write(descriptor, text.data(), text.size()) ==
-                         static_cast<ssize_t>(text.size());
-    // The mode asked for is narrowed by the umask, never widened; make it exact.
-    const bool exact = ::fchmod(descriptor, mode) == 0;
-    if (::close(descriptor) != 0 || !written || !exact)
+                                 error.message());
+    const bool written = output.writeAll(text.data(), text.size(), error);
+    if (!output.close(error) || !written)
         throw std::runtime_error("não foi possível gravar " + library::pathToUtf8(file));
 }
 
@@ -57,8 +51,8 @@ signing::KeyPair writeKeyPair(const fs::path& folder) {
             throw std::runtime_error(library::pathToUtf8(file) +
                                      " já existe; a chave existente não é substituída");
     const signing::KeyPair pair = signing::generateKeyPair();
-    writeNewFile(secretFile, signing::toHex(pair.secretKey) + "\n", 0600);
-    writeNewFile(publicFile, signing::toHex(pair.publicKey) + "\n", 0644);
+    writeNewFile(secretFile, signing::toHex(pair.secretKey) + "\n", platform::File::Privacy::Private);
+    writeNewFile(publicFile, signing::toHex(pair.publicKey) + "\n", platform::File::Privacy::Shared);
     return pair;
 }
 

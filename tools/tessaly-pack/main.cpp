@@ -16,6 +16,7 @@
 // Drawings that cannot be read are named on stderr and left out. Exit
 // status: 0 everything packed, 1 packed with drawings left out, 2 nothing
 // written (wrong arguments or an output that cannot be written).
+#include <platform/CommandLine.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -92,13 +93,13 @@ void reportPublication(const signing::Validity& validity) {
 
 }  // namespace
 
-int renew(int argc, char** argv) {
+int renew(const std::vector<std::string>& args) {
     std::chrono::days validity = signing::kDefaultValidity;
     std::vector<std::string> operands;
-    for (int i = 2; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--valid-days" && i + 1 < argc) {
-            const auto days = validDays(argv[++i]);
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--valid-days" && i + 1 < args.size()) {
+            const auto days = validDays(args[++i]);
             if (!days) return usage();
             validity = *days;
         } else if (arg.starts_with("--")) {
@@ -132,23 +133,24 @@ int keygen(const std::string& folder) {
 }
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && std::string_view(argv[1]) == "keygen")
-        return argc == 3 ? keygen(argv[2]) : usage();
-    if (argc >= 2 && std::string_view(argv[1]) == "renew") return renew(argc, argv);
+    platform::useUtf8Console();
+    const std::vector<std::string> args = platform::utf8Arguments(argc, argv);
+    if (argc >= 2 && args[1] == "keygen") return argc == 3 ? keygen(args[2]) : usage();
+    if (argc >= 2 && args[1] == "renew") return renew(args);
     std::optional<fs::path> output;
     std::optional<fs::path> secretKey;
     std::optional<fs::path> install;
     std::optional<std::chrono::days> validity;
     std::vector<std::string> operands;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
+        const std::string_view arg = args[i];
         if (arg == "--output" && i + 1 < argc)
-            output = library::pathFromUtf8(argv[++i]);
+            output = library::pathFromUtf8(args[++i]);
         else if (arg == "--sign" && i + 1 < argc)
-            secretKey = library::pathFromUtf8(argv[++i]);
+            secretKey = library::pathFromUtf8(args[++i]);
         else if (arg == "--install" && i + 1 < argc)
-            install = library::pathFromUtf8(argv[++i]);
-        else if (arg == "--valid-days" && i + 1 < argc && (validity = validDays(argv[++i])))
+            install = library::pathFromUtf8(args[++i]);
+        else if (arg == "--valid-days" && i + 1 < argc && (validity = validDays(args[++i])))
             continue;
         else if (arg.starts_with("--"))
             return usage();

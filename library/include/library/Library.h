@@ -79,6 +79,11 @@ class Layout {
     bool isInstalled(int index) const;
     InstalledFlags installedFlags() const;
 
+    // Whether the program may create files in its folder and in Blocos (when
+    // that exists), as downloads, previews and the journal need: tried, with
+    // a file of its own that is removed again.
+    bool canWriteFolders() const;
+
   private:
     std::filesystem::path programFolder_;
 };

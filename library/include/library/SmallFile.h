@@ -1,6 +1,6 @@
 // Whole small files of the program's own (records, lists) that must survive
 // a kill and must not be redirected by a link planted in their place. The
-// system calls that differ between platforms are kept to these two functions.
+// system calls come from the platform module.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,68 @@
+// Another program run beside this one, its output read through a pipe: the
+// tools and servers that tests and benchmarks start.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace platform {
+
+class Process {
+  public:
+    enum class Output { Captured, Discarded };
+
+    Process() = default;
+    // Ends the program if it still runs.
+    ~Process();
+    Process(Process&&) = delete;
+    Process& operator=(Process&&) = delete;
+
+    // Starts program with its arguments (UTF-8); with Output::Captured what it
+    // writes on its standard output and error is kept for readLine/output.
+    bool start(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+               Output output, std::error_code& error);
+
+    // The next line it wrote, without its end; nothing once it closed its
+    // output or when no line came within timeout.
+    std::optional<std::string> readLine(std::chrono::milliseconds timeout);
+    // Waits up to timeout for the end: the exit code (128 + the signal for a
+    // POSIX program ended by one), or nothing while it still runs.
+    std::optional<int> wait(std::chrono::milliseconds timeout);
+    // Ends it at once and waits for it.
+    void kill();
+    // Everything it wrote so far (after wait: everything).
+    std::string output();
+
+  private:
+    void readUntilEnd();
+
+    std::intptr_t process_ = -1;  // a pid, or a Windows process HANDLE
+    std::intptr_t pipe_ = -1;     // our end of its output
+    std::optional<int> exitCode_;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::string buffer_;
+    std::size_t consumed_ = 0;  // of buffer_, by readLine
+    bool ended_ = false;        // the output is closed
+    std::thread reader_;
+};
+
+// A tool run to its end within timeout (killed past it): its exit code, or -1
+// when it could not start or had to be killed, and what it wrote.
+struct ToolResult {
+    int exitCode = -1;
+    std::string output;
+};
+ToolResult runToEnd(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                    std::chrono::milliseconds timeout);
+
+}  // namespace platform

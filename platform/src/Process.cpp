@@ -1,0 +1,37 @@
+#include "platform/Process.h"
+
+namespace platform {
+
+std::optional<std::string> Process::readLine(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    std::size_t end = std::string::npos;
+    const bool found = arrived_.wait_for(lock, timeout, [&] {
+        end = buffer_.find('\n', consumed_);
+        return end != std::string::npos || ended_;
+    });
+    if (!found || end == std::string::npos) return std::nullopt;
+    std::string line = buffer_.substr(consumed_, end - consumed_);
+    consumed_ = end + 1;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+std::string Process::output() {
+    const std::lock_guard lock(mutex_);
+    return buffer_;
+}
+
+ToolResult runToEnd(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                    std::chrono::milliseconds timeout) {
+    ToolResult result;
+    Process process;
+    std::error_code error;
+    if (!process.start(program, arguments, Process::Output::Captured, error)) return result;
+    const std::optional<int> code = process.wait(timeout);
+    if (!code) process.kill();
+    result.exitCode = code.value_or(-1);
+    result.output = process.output();
+    return result;
+}
+
+}  // namespace platform

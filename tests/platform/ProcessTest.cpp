@@ -1,0 +1,37 @@
+// Other programs started by the tests: arguments passed whole (accents,
+// blanks, quotes), their output read, their end awaited or forced.
+#include <gtest/gtest.h>
+#include <platform/Process.h>
+
+#include <algorithm>
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+TEST(Processes, ArgumentsArriveWholeAndTheStatusComesBack) {
+    const std::vector<std::string> arguments = {"3", "simples", "com espaço", "aspas \"dentro\"",
+                                                "barra\\", "", "Cadeira de balanço"};
+    const platform::ToolResult result = platform::runToEnd(PLATFORM_ECHO, arguments, 60s);
+    EXPECT_EQ(result.exitCode, 3);
+    std::string expected;
+    for (std::size_t i = 1; i < arguments.size(); ++i) expected += arguments[i] + "\n";
+    std::string output = result.output;
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+    EXPECT_EQ(output, expected);
+}
+
+TEST(Processes, LinesAreReadAsTheyComeAndAHungProgramIsEnded) {
+    platform::Process process;
+    std::error_code error;
+    ASSERT_TRUE(process.start(PLATFORM_ECHO, {"sleep", "primeira", "segunda"},
+                              platform::Process::Output::Captured, error))
+        << error.message();
+    EXPECT_EQ(process.readLine(30s), "primeira");
+    EXPECT_EQ(process.readLine(30s), "segunda");
+    EXPECT_EQ(process.readLine(100ms), std::nullopt) << "nothing more while it sleeps";
+    EXPECT_EQ(process.wait(100ms), std::nullopt);
+    process.kill();
+    EXPECT_NE(process.wait(0ms), std::nullopt);
+
+    EXPECT_EQ(platform::runToEnd("/nenhum/programa", {}, 10s).exitCode, -1);
+}
