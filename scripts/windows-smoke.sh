@@ -3,11 +3,13 @@
 # build-windows/Tessaly-<versão>-instalador.exe silently, checks what it put
 # where, serves the signed demo packages on the address the Windows build was
 # made with, starts the installed tessaly.exe under Xvfb with a window manager
-# and drives it as a user with xdotool: the main window, category 3D downloaded
-# and opened, its first block previewed, that block ("Cilindro isométrico")
-# saved as a .DWG in Documents and read back by dwginfo; then installs again
-# over it (the downloaded category stays) and uninstalls silently (which keeps
-# the downloaded categories, as the uninstaller's question defaults to).
+# and drives it as a user with xdotool: the main window, a category downloaded
+# and shown, its second block previewed, that block ("Cubo isométrico") saved
+# as a .DWG in Documents and read back by dwginfo; then installs again over it
+# (the downloaded category stays) and uninstalls silently (which keeps the
+# downloaded categories, as the uninstaller's question defaults to).
+# Not yet run by scripts/test.sh: under Wine the preview window does not come
+# up on the click yet, and the steps after it have not run.
 #   bash scripts/windows-smoke.sh <served folder: blocos/<n>.zip, indice.txt>
 # Made by scripts/windows.sh (built with that server's address and key) and the
 # Linux build's dwginfo in build/.
@@ -122,14 +124,25 @@ first_category "$main"
 
 echo "smoke: download da categoria 3D"
 packages=$(window "Download de biblioteca" 30)
-click "$packages" 344 402
-press_in "$(window "Informação" 120)" Return
-press_in "$packages" Escape
+# Wine draws this tool window's frame inside its X window: the 400 x 438
+# dialog sits at the bottom, centred across.
+eval "$(xdotool getwindowgeometry --shell "$packages")"
+border=$(((WIDTH - 400) / 2))
+click "$packages" $((border + 344)) $((HEIGHT - border - 438 + 402))
+box=$(window "Informação" 120)
+press_in "$box" Return
+# The window closes itself after a run that installed everything ticked.
+if xdotool search --onlyvisible --name '^Download de biblioteca$' > /dev/null 2>&1; then
+  press_in "$packages" Escape
+fi
 gone "Download de biblioteca"
 [ -d "$SMOKE_PROGRAM/Blocos/0/DWG" ] || fail "a categoria 3D não foi instalada em Blocos\\0"
 
 echo "smoke: bloco visualizado"
-first_category "$main"
+# The category just installed is on show with its first block selected; the
+# second block's picture is clicked, as a user explores it.
+sleep 2
+click "$main" 195 90
 preview=$(window "Navegador" 30)
 sleep 2
 import -window "$preview" "$SMOKE_WORK/navegador.png"
@@ -139,8 +152,10 @@ colours=$(identify -format '%k' "$SMOKE_WORK/navegador.png")
 echo "smoke: bloco salvo com nome acentuado"
 eval "$(xdotool getwindowgeometry --shell "$main")"
 click "$main" $(((382 * WIDTH + 382) / 764)) $((HEIGHT - 19 - 50 + 25))
-press_in "$(window "Salvar" 30)" Return
-press_in "$(window "Informação" 30)" Return
+dialog=$(window "Salvar" 30)
+press_in "$dialog" Return
+box=$(window "Informação" 60)
+press_in "$box" Return
 xdotool windowclose "$main" 2>/dev/null || press alt+F4
 DRIVE
 step "programa sob Xvfb"
@@ -148,11 +163,11 @@ step "programa sob Xvfb"
 wineserver -w
 SMOKE_WORK="$work" SMOKE_PROGRAM="$program" \
   xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/drive.sh" ||
-  { cat "$work/tessaly.log" "$work/server.log" >&2; cp -f "$work/tela.png" "$out/smoke-tela.png" 2>/dev/null; exit 1; }
+  { cat "$work/tessaly.log" "$work/server.log" >&2; cp -f "$work"/*.png "$out/" 2>/dev/null; exit 1; }
 wineserver -k 2>/dev/null || true
 
-saved=$(find -L "$WINEPREFIX/drive_c/users" "$HOME" -name 'Cilindro isométrico.DWG' 2>/dev/null | head -1)
-[ -n "$saved" ] || fail "\"Cilindro isométrico.DWG\" não foi salvo em Documentos"
+saved=$(find -L "$WINEPREFIX/drive_c/users" "$HOME" -name 'Cubo isométrico.DWG' 2>/dev/null | head -1)
+[ -n "$saved" ] || fail "\"Cubo isométrico.DWG\" não foi salvo em Documentos"
 build/tools/dwginfo/dwginfo "$saved" > "$work/dwginfo.txt" ||
   fail "o desenho salvo não se lê: $(cat "$work/dwginfo.txt")"
 
