@@ -9,21 +9,17 @@
 #include <cstdlib>
 #include <utility>
 
+#include "Posix.h"
 #include "platform/Steps.h"
 
 namespace platform {
 
 namespace fs = std::filesystem;
 
+using detail::descriptorOf;
+using detail::lastError;
+
 namespace {
-
-std::error_code lastError() {
-    return {errno, std::generic_category()};
-}
-
-int descriptorOf(std::intptr_t handle) {
-    return static_cast<int>(handle);
-}
 
 EntryKind kindOfMode(mode_t mode) {
     if (S_ISREG(mode)) return EntryKind::File;
@@ -65,22 +61,6 @@ EntryKind entryKind(const fs::path& path, std::error_code& error) {
     }
     error.clear();
     return kindOfMode(info.st_mode);
-}
-
-File::~File() {
-    std::error_code ignored;
-    close(ignored);
-}
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        std::error_code ignored;
-        close(ignored);
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
 }
 
 File File::openForReading(const fs::path& path, std::error_code& error, Follow follow) {

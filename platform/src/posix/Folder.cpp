@@ -8,23 +8,15 @@
 #include <cerrno>
 #include <utility>
 
+#include "Posix.h"
 #include "platform/Steps.h"
 
 namespace platform {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::error_code lastError() {
-    return {errno, std::generic_category()};
-}
-
-int descriptorOf(std::intptr_t handle) {
-    return static_cast<int>(handle);
-}
-
-}  // namespace
+using detail::descriptorOf;
+using detail::lastError;
 
 Folder::~Folder() {
     if (handle_ >= 0) ::close(descriptorOf(handle_));

@@ -98,22 +98,6 @@ EntryKind entryKind(const fs::path& path, std::error_code& error) {
     return kindOfAttributes(attributes);
 }
 
-File::~File() {
-    std::error_code ignored;
-    close(ignored);
-}
-
-File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-File& File::operator=(File&& other) noexcept {
-    if (this != &other) {
-        std::error_code ignored;
-        close(ignored);
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
-}
-
 File File::openForReading(const fs::path& path, std::error_code& error, Follow follow) {
     const DWORD flags =
         FILE_FLAG_SEQUENTIAL_SCAN | (follow == Follow::No ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
