@@ -14,10 +14,12 @@ samples="${TESSALY_DWG_SAMPLES:-$PWD/../shared/dwg-samples}"
 # server) find the files the tests make.
 export WINEPREFIX="$out/wine-tests"
 export WINEDEBUG=-all
+# No .NET or browser engine to offer to install on the first start.
+export WINEDLLOVERRIDES="mscoree,mshtml="
 rm -rf "$WINEPREFIX"
 work=$(mktemp -d /tmp/tessaly-wine-XXXXXX)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
-xvfb-run -a wineboot --init > /dev/null 2>&1
+timeout 300 xvfb-run -a wineboot --init > /dev/null 2>&1
 winpath() { echo "Z:${1//\//\\}"; }
 wine reg add 'HKCU\Environment' /v TEMP /d "$(winpath "$work")" /f > /dev/null 2>&1
 wine reg add 'HKCU\Environment' /v TMP /d "$(winpath "$work")" /f > /dev/null 2>&1
