@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$PWD/build-windows"
 tests="$out/cmake/tests"
-samples="${TESSALY_DWG_SAMPLES:-$PWD/../shared/dwg-samples}"
+samples="$(realpath "${TESSALY_DWG_SAMPLES:-$PWD/../shared/dwg-samples}")"
 
 # A prefix of this run's own, made afresh; its temporary folder on the drive
 # that maps the Linux root (Z:), where the tests' Linux helpers (the package
