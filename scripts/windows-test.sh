@@ -32,8 +32,7 @@ export QT_QPA_PLATFORM=offscreen
 # build (so that they stay compilable with warnings as errors) but do not pass
 # there yet: links (junctions and symbolic links under Wine), paths compared as
 # text with "/", helpers started as Linux programs (Info-ZIP, the package
-# server) and window tests that wait for events Wine's offscreen platform
-# does not send.
+# server), and window test programs that hang there.
 passing=(acis dwg render signing)
 
 failed=0
