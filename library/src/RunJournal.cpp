@@ -146,14 +146,8 @@ std::vector<std::string> openEntries(const Layout& layout, const fs::path& journ
     if (!input.isOpen()) return entries;
     const std::uint64_t size = input.size(error);
     if (error) return entries;
-    std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(size, kReadLimit)), '\0');
-    std::size_t got = 0;
-    while (got < text.size()) {
-        const std::size_t read = input.read(text.data() + got, text.size() - got, error);
-        if (read == 0) break;
-        got += read;
-    }
-    text.resize(got);
+    const std::string text =
+        input.readUpTo(static_cast<std::size_t>(std::min<std::uint64_t>(size, kReadLimit)), error);
     for (std::size_t start = 0;;) {
         const std::size_t end = text.find('\n', start);
         if (end == std::string::npos) break;  // a torn last line

@@ -15,15 +15,8 @@ std::optional<std::string> readRegularFile(const fs::path& file, std::uint64_t m
     const std::uint64_t size = input.size(error);
     if (error || size > maxBytes) return std::nullopt;
     // One byte more than allowed tells a file that grew meanwhile.
-    std::string bytes(static_cast<std::size_t>(size) + 1, '\0');
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-        const std::size_t read = input.read(bytes.data() + got, bytes.size() - got, error);
-        if (read == 0) break;
-        got += read;
-    }
-    if (error || got != size) return std::nullopt;
-    bytes.resize(got);
+    std::string bytes = input.readUpTo(static_cast<std::size_t>(size) + 1, error);
+    if (error || bytes.size() != size) return std::nullopt;
     return bytes;
 }
 

@@ -65,14 +65,7 @@ std::string readIdentity(const fs::path& file) {
     std::error_code error;
     platform::File input = openOwnFile(file, false, error);
     if (!input.isOpen()) return {};
-    std::string text(kMaxIdentityFile, '\0');
-    std::size_t got = 0;
-    while (got < text.size()) {
-        const std::size_t read = input.read(text.data() + got, text.size() - got, error);
-        if (read == 0) break;
-        got += read;
-    }
-    text.resize(got);
+    std::string text = input.readUpTo(kMaxIdentityFile, error);
     if (!text.ends_with('\n')) return {};
     text.pop_back();
     return common::isRangeCondition(text) ? text : std::string();

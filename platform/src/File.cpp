@@ -20,4 +20,16 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
+std::string File::readUpTo(std::size_t limit, std::error_code& error) {
+    std::string bytes(limit, '\0');
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const std::size_t read = this->read(bytes.data() + got, bytes.size() - got, error);
+        if (read == 0) break;
+        got += read;
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
 }  // namespace platform

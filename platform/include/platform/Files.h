@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 namespace platform {
@@ -53,6 +54,8 @@ class File {
     std::uint64_t size(std::error_code& error) const;
     // Up to `size` bytes at the current place; 0 at the end.
     std::size_t read(void* data, std::size_t size, std::error_code& error);
+    // What is left of the file, `limit` bytes at most.
+    std::string readUpTo(std::size_t limit, std::error_code& error);
     bool writeAll(const void* data, std::size_t size, std::error_code& error);
     bool seek(std::uint64_t offset, std::error_code& error);
     bool truncate(std::uint64_t size, std::error_code& error);
