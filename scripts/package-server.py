@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
 """A package server on 127.0.0.1 for tests and local runs.
 
-    package-server.py FOLDER [--port N]
+    package-server.py FOLDER [--port N] [--port-file F] [--while-exists L]
 
 Serves the files of FOLDER over HTTP (packages live under blocos/ there) and
 prints the port it listens on as the first line of its output; with port 0,
 the default, the system picks a free one. Stop it with SIGTERM.
+
+--port-file writes the port into F as well (whole, once it is listening), and
+--while-exists stops the server once the file L is gone: for a Windows
+program under Wine, which can neither read a Linux program's output nor end it.
 
 Files carry an ETag and a Last-Modified date, and a request "Range: bytes=N-"
 (or N-M) gets 206 with that part, unless an If-Range names another version of
@@ -40,6 +44,7 @@ import signal
 import socket
 import struct
 import sys
+import threading
 import time
 
 SLOW_PIECE = 16 * 1024
@@ -184,11 +189,25 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("folder")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--port-file")
+    parser.add_argument("--while-exists")
     options = parser.parse_args()
     handler = functools.partial(Handler, directory=options.folder)
     server = Server(("127.0.0.1", options.port), handler)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(0))
-    print(server.server_address[1], flush=True)
+    port = server.server_address[1]
+    print(port, flush=True)
+    if options.port_file:
+        written = options.port_file + ".escrevendo"
+        with open(written, "w") as out:
+            out.write(f"{port}\n")
+        os.replace(written, options.port_file)
+    if options.while_exists:
+        def watch():
+            while os.path.exists(options.while_exists):
+                time.sleep(0.2)
+            os._exit(0)
+        threading.Thread(target=watch, daemon=True).start()
     server.serve_forever()
 
 

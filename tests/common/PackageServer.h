@@ -9,9 +9,12 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
+#include "TemporaryFolders.h"
 #include "paths/Utf8Path.h"
 
 #if !defined(TESSALY_PACKAGE_SERVER_SCRIPT) || !defined(TESSALY_PYTHON3)
@@ -35,16 +38,31 @@ inline std::string serverPath(const std::filesystem::path& folder) {
 class PackageServer {
   public:
     // Throws std::runtime_error when the server does not announce its port
-    // within ten seconds.
-    explicit PackageServer(const std::filesystem::path& folder) {
+    // within ten seconds. The port comes through a file, and the server ends
+    // once its lifeline file is gone: a Windows program under Wine can
+    // neither read a Linux program's output nor end it.
+    explicit PackageServer(const std::filesystem::path& folder)
+        : own_(testsupport::makeTemporaryFolder("tessaly-servidor")) {
+        std::ofstream(own_ / "vivo") << "apague para parar o servidor\n";
         std::error_code error;
-        if (!server_.start(TESSALY_PYTHON3, {TESSALY_PACKAGE_SERVER_SCRIPT, serverPath(folder)},
-                           platform::Process::Output::Captured, error))
+        if (!server_.start(TESSALY_PYTHON3,
+                           {TESSALY_PACKAGE_SERVER_SCRIPT, serverPath(folder), "--port-file",
+                            serverPath(own_ / "porta"), "--while-exists", serverPath(own_ / "vivo")},
+                           platform::Process::Output::Discarded, error)) {
+            stop();
             throw std::runtime_error("python3 could not be started: " + error.message());
-        const auto line = server_.readLine(std::chrono::seconds(10));
-        port_ = line ? std::stoi(*line) : -1;
-        if (port_ <= 0) throw std::runtime_error("the package server did not start");
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (port_ <= 0 && std::chrono::steady_clock::now() < deadline) {
+            std::ifstream announced(own_ / "porta");
+            if (!(announced >> port_)) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (port_ <= 0) {
+            stop();
+            throw std::runtime_error("the package server did not start");
+        }
     }
+    ~PackageServer() { stop(); }
     PackageServer(const PackageServer&) = delete;
     PackageServer& operator=(const PackageServer&) = delete;
 
@@ -57,6 +75,13 @@ class PackageServer {
     }
 
   private:
+    void stop() {
+        std::error_code ignored;
+        std::filesystem::remove_all(own_, ignored);
+        server_.kill();
+    }
+
+    std::filesystem::path own_;  // the port and lifeline files
     platform::Process server_;
     int port_ = -1;
 };
