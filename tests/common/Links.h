@@ -16,6 +16,10 @@ inline void plantLink(const std::filesystem::path& target, const std::filesystem
     else
         platform::makeFileLink(target, link, error);
     if (error) throw std::filesystem::filesystem_error("cannot plant a link", target, link, error);
+    // Some systems (Wine) report a link made where none is.
+    if (platform::entryKind(link, error) != platform::EntryKind::Link)
+        throw std::filesystem::filesystem_error("the link was not made", target, link,
+                                                std::make_error_code(std::errc::not_supported));
 }
 
 }  // namespace testsupport
