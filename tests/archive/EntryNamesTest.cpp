@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/EntryNames.h"
-#include "library/Library.h"
+#include "TestFiles.h"
 
 using namespace archive;
 
@@ -9,7 +9,7 @@ namespace {
 
 std::string target(std::string_view name, PathMode mode) {
     const auto relative = relativeTarget(name, mode);
-    return relative ? library::pathToUtf8(*relative) : "<refused>";
+    return relative ? fixtures::slashed(*relative) : "<refused>";
 }
 
 TEST(EntryNames, StoredPathsStayBelowTheDestination) {

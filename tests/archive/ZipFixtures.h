@@ -197,7 +197,7 @@ inline void setDeclaredSize(const fs::path& archive, const std::string& name, st
 inline std::vector<std::string> listTree(const fs::path& folder) {
     std::vector<std::string> entries;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
-        entries.push_back(library::pathToUtf8(fs::relative(entry.path(), folder)));
+        entries.push_back(slashed(fs::relative(entry.path(), folder)));
     std::sort(entries.begin(), entries.end());
     return entries;
 }

@@ -6,7 +6,19 @@
 #include <iterator>
 #include <string>
 
+#include "paths/Utf8Path.h"
+
 namespace fixtures {
+
+// A relative path as UTF-8 text with "/" between its parts on every system,
+// for comparing with the names the tests expect.
+inline std::string slashed(const std::filesystem::path& path) {
+    std::string text = paths::pathToUtf8(path);
+    if constexpr (std::filesystem::path::preferred_separator != '/')
+        for (char& c : text)
+            if (c == static_cast<char>(std::filesystem::path::preferred_separator)) c = '/';
+    return text;
+}
 
 inline std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);

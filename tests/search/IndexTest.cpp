@@ -31,7 +31,7 @@ library::InstalledFlags only(int category) {
 Names names(const std::vector<search::Hit>& hits) {
     Names shown;
     for (const search::Hit& hit : hits)
-        shown.push_back(std::to_string(hit.category) + "/" + hit.thumbnail.string());
+        shown.push_back(std::to_string(hit.category) + "/" + library::pathToUtf8(hit.thumbnail));
     return shown;
 }
 
@@ -114,7 +114,7 @@ TEST_F(IndexTest, ABlockWhoseDrawingCannotBeReadIsFoundByItsName) {
     Library::writeFile(library::dwgFolder(library.categoryFolder(3)) / "Geladeira.DWG.zip",
                        "não é um zip");
     library.addBlock(3, "Fogão", labelledBox(60, 60, "Fogão 4 bocas"));
-    fs::remove(library::dwgFolder(library.categoryFolder(3)) / "Fogão.DWG.zip");
+    fs::remove(library::dwgFolder(library.categoryFolder(3)) / library::pathFromUtf8("Fogão.DWG.zip"));
     indexNow();
     EXPECT_EQ(find("geladeira"), Names{"3/Geladeira.PNG"});
     EXPECT_EQ(find("duplex"), Names{});

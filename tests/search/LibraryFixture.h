@@ -61,12 +61,12 @@ class Library {
 
     static void addBlockIn(const fs::path& categoryFolder, const std::string& name,
                            const dwg::Drawing& drawing, const std::string& thumbnailBytes = "PNG") {
-        writeFile(library::imgFolder(categoryFolder) / (name + ".PNG"), thumbnailBytes);
+        writeFile(library::imgFolder(categoryFolder) / library::pathFromUtf8(name + ".PNG"), thumbnailBytes);
         const std::vector<std::uint8_t> dwgBytes = dwg::writeR2000(drawing);
         archive::ZipWriter zip(1704067200, std::string(library::kArchivePassword));
         zip.addFile(name + ".DWG", dwgBytes);
         const std::vector<std::uint8_t> zipBytes = zip.finish();
-        writeFile(library::dwgFolder(categoryFolder) / (name + ".DWG.zip"),
+        writeFile(library::dwgFolder(categoryFolder) / library::pathFromUtf8(name + ".DWG.zip"),
                   std::string(zipBytes.begin(), zipBytes.end()));
     }
 
