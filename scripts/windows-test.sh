@@ -28,20 +28,39 @@ wineserver -w
 export TESSALY_DWG_SAMPLES="$(winpath "$samples")"
 export QT_QPA_PLATFORM=offscreen
 
-# The test programs that pass as Windows programs under Wine. The others
-# build (so that they stay compilable with warnings as errors) but do not pass
-# there yet: links (junctions and symbolic links under Wine), paths compared as
-# text with "/", helpers started as Linux programs (Info-ZIP, the package
-# server), a preview that does not come up, the kill test of the swap, and
-# two window test programs that hang.
-passing=(acis dwg render signing)
+# Every test program runs under Wine but for the tests that cannot run there
+# (gtest patterns, ':' between them), for these reasons:
+# - links: Wine 8.0 makes none. CreateSymbolicLinkW reports success and makes
+#   nothing; junctions (FSCTL_SET_REPARSE_POINT) are not supported.
+# - Info-ZIP: zip and unzip are Linux programs the Windows shell cannot start.
+# - byte names: names on Windows are UTF-16, never bytes that are not UTF-8.
+# - names Windows cannot hold: the packer's fixture feeds it "a:b.DWG" and two
+#   names differing only in letter case, to see them refused.
+declare -A excluded=(
+  [platform]="Files.WhatIsAtANameIsToldWithoutFollowingLinks:Files.OpeningForReadingRefusesLinksUnlessTold:Files.WritingNeverGoesThroughALinkNorReplacesWhatIsThere:Files.RemovingALinkLeavesItsTarget:InstanceLock.HeldOnceAtATimeAndNeverThroughALink:Folders.AHeldFolderListsAndRemovesItsEntriesButNeverEntersALink"
+  [library]="SmallFile.ReadsOnlyARegularFileWithinItsBound:SmallFile.ADurableWriteReplacesItsOwnFileAndNothingALinkPointsTo:RunJournal.RemovesExactlyWhatItListsAndNeverFollowsALink:RunJournal.ALinkedLibraryIsClearedWhereItLies:RunJournal.AJournalThatIsALinkIsNeitherReadNorWritten:Blocks.LinksToFilesAreFollowedAndOthersSkipped:Blocks.NamesThatAreNotUtf8AreListedAsTheyAre"
+  [archive]="*InfoZip*:ZipReader.DirectoriesOfEveryShapeAreRead:ZipReader.AccentedNamesSurviveEveryEncoding"
+  [search]="HostileIndex.NothingIsWrittenThroughALink:HostileIndex.ALibraryMovedBehindALinkIsIndexedWhereItLies"
+  [net]="ResumeTest.AnIdentityThatIsALinkIsNeitherReadNorWritten"
+  [download]="NewestList.AnythingButARecordTheKeySignedCountsAsNone:FolderTree.RemovesReadOnlyContentAndLinksAsLinks:FolderTree.AFolderThatIsALinkLosesOnlyTheLink:FolderTree.NothingOutsideTheLibraryIsEverRemoved"
+  [tools]="Pack.*"
+)
+programs=(platform acis dwg render render_paint signing library archive search net download tools
+          pack_tool)
 
 failed=0
-for name in "${passing[@]}"; do
-  binary="$tests/$name/${name}_tests.exe"
+for name in "${programs[@]}"; do
+  binary=$(ls "$tests"/*/"${name}_tests.exe")
   log="$work/$name.log"
-  if timeout 600 xvfb-run -a wine "$binary" --gtest_brief=1 > "$log" 2>&1; then
-    echo "ok    ${name}_tests: $(grep -ao '\[  PASSED  \] [0-9]* test' "$log" | grep -o '[0-9]*')"
+  filter="*"
+  [ -n "${excluded[$name]:-}" ] && filter="*:-${excluded[$name]}"
+  if timeout 600 xvfb-run -a wine "$binary" --gtest_brief=1 --gtest_filter="$filter" > "$log" 2>&1; then
+    passed=$(grep -ao '\[  PASSED  \] [0-9]* test' "$log" | grep -o '[0-9]*')
+    left=0
+    [ -n "${excluded[$name]:-}" ] &&
+      left=$(wine "$binary" --gtest_list_tests --gtest_filter="${excluded[$name]}" 2> /dev/null |
+             grep -ac '^  ' || true)
+    echo "ok    ${name}_tests: $passed passam, $left não rodam sob Wine"
   else
     echo "FALHA ${name}_tests"
     cat "$log"
