@@ -8,10 +8,13 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 export TESSALY_DWG_SAMPLES="${TESSALY_DWG_SAMPLES:-$PWD/../shared/dwg-samples}"
 jobs=$(nproc)
+# How long each stage took, said as it ends.
+stage() { echo "== $1: $SECONDS s desde o início"; }
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS=-Werror
 cmake --build build -j "$jobs"
 (cd build && QT_QPA_PLATFORM=offscreen ctest -j "$jobs" --output-on-failure --timeout 300)
+stage "Linux: compilação e testes"
 
 # Tests that drive windows must not depend on their order: once more each,
 # shuffled, under two seeds.
@@ -21,14 +24,18 @@ for seed in 1 2; do
     QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$binary" --gtest_shuffle --gtest_random_seed="$seed" --gtest_brief=1
   done
 done
+stage "Linux: testes de janelas embaralhados"
 
 cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-Werror \
   -DTESSALY_WITH_GUI=OFF -DTESSALY_WITH_BENCH=OFF -DTESSALY_SANITIZE=ON
 cmake --build build-san -j "$jobs"
 (cd build-san && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest -j "$jobs" --output-on-failure --timeout 600)
+stage "sanitizadores"
 
 # Windows: the same sources built as Windows programs with warnings as errors,
 # with their installer, and the test programs that pass under Wine run there.
 bash scripts/windows.sh
+stage "Windows: compilação e instalador"
 bash scripts/windows-test.sh
+stage "Windows: testes sob Wine"
