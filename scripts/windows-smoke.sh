@@ -36,7 +36,10 @@ if [ $# -eq 0 ] && [ "$(cat "$keys/tessaly-pacotes.pub" 2>/dev/null)" != "$(cach
 fi
 tools=(dwginfo)
 [ $# -eq 0 ] && tools+=(tessaly-demo-drawings tessaly-pack)
-cmake --build build -j 2 --target "${tools[@]}" > /dev/null
+if ! built=$(cmake --build build -j 2 --target "${tools[@]}" 2>&1); then
+  echo "$built" >&2
+  exit 1
+fi
 
 work=$(mktemp -d /tmp/tessaly-smoke-XXXXXX)
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all HOME="$work/home"
