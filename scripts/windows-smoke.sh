@@ -8,21 +8,36 @@
 # as a .DWG in Documents and read back by dwginfo; then installs again over it
 # (the downloaded category stays) and uninstalls silently (which keeps the
 # downloaded categories, as the uninstaller's question defaults to).
-# Not yet run by scripts/test.sh: under Wine the preview window does not come
-# up on the click yet, and the steps after it have not run.
-#   bash scripts/windows-smoke.sh <served folder: blocos/<n>.zip, indice.txt>
-# Made by scripts/windows.sh (built with that server's address and key) and the
-# Linux build's dwginfo in build/.
+#   bash scripts/windows-smoke.sh [served folder: blocos/<n>.zip, blocos/indice.txt]
+# The Windows build must be made for a server on this machine and for the
+# demo publisher's key, which scripts/run.sh keeps in build/demo-chave:
+#   build/tools/tessaly-pack/tessaly-pack keygen build/demo-chave   (once)
+#   bash scripts/windows.sh -DTESSALY_PACKAGE_SERVER=http://127.0.0.1:8191/ \
+#     -DTESSALY_PACKAGE_KEY=$(cat build/demo-chave/tessaly-pacotes.pub)
+# Without a served folder the demo packages are made here, signed with that
+# key, by the Linux build in build/ (which also gives dwginfo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-served="$(realpath "$1")"
 out="$PWD/build-windows"
 installer=$(ls "$out"/Tessaly-*-instalador.exe)
-server_address=$(sed -n 's/^TESSALY_PACKAGE_SERVER:[A-Z]*=//p' "$out/cmake/CMakeCache.txt")
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$out/cmake/CMakeCache.txt"; }
+server_address=$(cached TESSALY_PACKAGE_SERVER)
 port=$(echo "$server_address" | sed -n 's|^http://127\.0\.0\.1:\([0-9]*\)/$|\1|p')
 if [ -z "$port" ]; then
   echo "O teste precisa de uma compilação para um servidor em http://127.0.0.1:<porta>/" \
        "(esta usa $server_address)." >&2
+  exit 1
+fi
+keys="$PWD/build/demo-chave"
+if [ $# -eq 0 ] && [ "$(cat "$keys/tessaly-pacotes.pub" 2>/dev/null)" != "$(cached TESSALY_PACKAGE_KEY)" ]; then
+  echo "A compilação para Windows não foi feita com a chave de $keys: dê a pasta" \
+       "de pacotes assinados para a chave dela." >&2
+  exit 1
+fi
+tools=(dwginfo)
+[ $# -eq 0 ] && tools+=(tessaly-demo-drawings tessaly-pack)
+if ! built=$(cmake --build build -j 2 --target "${tools[@]}" 2>&1); then
+  echo "$built" >&2
   exit 1
 fi
 
@@ -63,6 +78,16 @@ wine reg query "$uninstall_key" /v DisplayVersion 2>/dev/null | grep -q "$versio
 wine reg query "$uninstall_key" /v UninstallString 2>/dev/null | grep -q desinstalar.exe ||
   fail "sem o desinstalador em Aplicativos instalados"
 
+if [ $# -gt 0 ]; then
+  served="$(realpath "$1")"
+else
+  step "pacotes de demonstração"
+  served="$work/demo/servidor"
+  cmake -DGENERATOR="$PWD/build/tools/demo-drawings/tessaly-demo-drawings" \
+    -DPACK="$PWD/build/tools/tessaly-pack/tessaly-pack" -DWORK="$work/demo" \
+    -DPROGRAM="$work/demo-programa" -DINSTALLED= -DSERVER="$served" \
+    -DSIGN="$keys/tessaly-pacotes.chave" -P tools/demo-drawings/DemoLibrary.cmake > /dev/null
+fi
 python3 scripts/package-server.py "$served" --port "$port" > "$work/server.log" 2>&1 &
 server=$!
 for _ in $(seq 100); do
@@ -79,7 +104,8 @@ fail() {
   echo "FALHA no teste de fumaça: $* (tela em $SMOKE_WORK/tela.png)" >&2
   exit 1
 }
-# The id of the visible window titled exactly $1, waiting up to $2 seconds.
+# The id of the visible window whose whole title matches the extended
+# pattern $1, waiting up to $2 seconds.
 window() {
   local deadline=$((SECONDS + ${2:-30})) id
   while [ "$SECONDS" -lt "$deadline" ]; do
@@ -122,28 +148,32 @@ sleep 2
 press_in "$main" Escape
 first_category "$main"
 
-echo "smoke: download da categoria 3D"
+echo "smoke: download das categorias"
 packages=$(window "Download de biblioteca" 30)
 # Wine draws this tool window's frame inside its X window: the 400 x 438
 # dialog sits at the bottom, centred across.
 eval "$(xdotool getwindowgeometry --shell "$packages")"
 border=$(((WIDTH - 400) / 2))
 click "$packages" $((border + 344)) $((HEIGHT - border - 438 + 402))
+# Every category not installed is ticked: all 14 come from the server.
 box=$(window "Informação" 120)
 press_in "$box" Return
-# The window closes itself after a run that installed everything ticked.
-if xdotool search --onlyvisible --name '^Download de biblioteca$' > /dev/null 2>&1; then
-  press_in "$packages" Escape
-fi
+# After the run the window closes and the category list drops down.
 gone "Download de biblioteca"
-[ -d "$SMOKE_PROGRAM/Blocos/0/DWG" ] || fail "a categoria 3D não foi instalada em Blocos\\0"
+for n in $(seq 0 13); do
+  [ -d "$SMOKE_PROGRAM/Blocos/$n/DWG" ] || fail "a categoria $n não foi instalada em Blocos\\$n"
+done
 
 echo "smoke: bloco visualizado"
-# The category just installed is on show with its first block selected; the
-# second block's picture is clicked, as a user explores it.
+# 3D, the list's first entry, is picked: it shows with its first block
+# selected, and the second block's picture is clicked, as a user explores it.
+sleep 1
+press Home Return
 sleep 2
 click "$main" 195 90
-preview=$(window "Navegador" 30)
+# The preview ("Navegador") takes the block's caption as its title; Wine's
+# titles are UTF-8, which xdotool's pattern may read byte by byte.
+preview=$(window "» Biblioteca - 3D - Bloco Cubo isom.{1,2}trico" 30)
 sleep 2
 import -window "$preview" "$SMOKE_WORK/navegador.png"
 colours=$(identify -format '%k' "$SMOKE_WORK/navegador.png")
@@ -156,7 +186,10 @@ dialog=$(window "Salvar" 30)
 press_in "$dialog" Return
 box=$(window "Informação" 60)
 press_in "$box" Return
-xdotool windowclose "$main" 2>/dev/null || press alt+F4
+# Closed as a user closes it: the preview goes with the main window.
+press_in "$main" alt+F4
+gone "Tessaly - Biblioteca de blocos para projetos" 30
+gone "» Biblioteca - 3D - Bloco Cubo isom.{1,2}trico" 30
 DRIVE
 step "programa sob Xvfb"
 # Wine's desktop process must start on the display: none of the earlier calls may still run.
@@ -166,7 +199,8 @@ SMOKE_WORK="$work" SMOKE_PROGRAM="$program" \
   { cat "$work/tessaly.log" "$work/server.log" >&2; cp -f "$work"/*.png "$out/" 2>/dev/null; exit 1; }
 wineserver -k 2>/dev/null || true
 
-saved=$(find -L "$WINEPREFIX/drive_c/users" "$HOME" -name 'Cubo isométrico.DWG' 2>/dev/null | head -1)
+saved=$(find -L "$WINEPREFIX/drive_c/users/"*/Documents -maxdepth 1 -name 'Cubo isométrico.DWG' \
+  -print -quit 2>/dev/null || true)
 [ -n "$saved" ] || fail "\"Cubo isométrico.DWG\" não foi salvo em Documentos"
 build/tools/dwginfo/dwginfo "$saved" > "$work/dwginfo.txt" ||
   fail "o desenho salvo não se lê: $(cat "$work/dwginfo.txt")"

@@ -22,7 +22,10 @@ std::string randomSuffix() {
     static constexpr std::string_view kCharacters =
         "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
     // The clock too: a random device may repeat itself from run to run.
-    std::mt19937 generator(
+    // Never std::mt19937 in this program: the static Qt for Windows calls its
+    // own copy of that engine assuming registers the copy built here does not
+    // keep, and the linker keeps ours, so QTemporaryDir crashed.
+    std::mt19937_64 generator(
         std::random_device{}() ^
         static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
     std::uniform_int_distribution<std::size_t> pick(0, kCharacters.size() - 1);

@@ -27,7 +27,8 @@ fs::path makeUniqueFolder(const library::RunJournal& journal, const fs::path& ro
     const std::string_view letters = library::kInstallFolderTagLetters;
     const std::string prefix = library::installFolderPrefix(kind, index);
     std::random_device seed;
-    std::mt19937 random(seed());
+    // 64 bits: std::mt19937 built here would replace Qt's own (see RunFolder.cpp).
+    std::mt19937_64 random(seed());
     std::uniform_int_distribution<std::size_t> pick(0, letters.size() - 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = prefix;

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <fstream>
@@ -68,7 +69,16 @@ TEST(BlockSaveDialog, OpensInTheLastFolderSavedToElseInDocuments) {
     QTemporaryDir temp;
     ASSERT_TRUE(temp.isValid());
     const fs::path home = fs::path(temp.path().toStdString()) / "casa";
+#ifdef _WIN32
+    // Windows' documents folder is the shell's own, which no variable moves:
+    // the cases take it as it is, and the one without it cannot be made there.
+    const fs::path documents = library::pathFromUtf8(
+        QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).toStdString());
+    const bool documentsMovable = false;
+#else
     const fs::path documents = home / "Documents";
+    const bool documentsMovable = true;
+#endif
     const fs::path drawings = home / "desenhos";
     struct Case {
         const char* name;
@@ -87,6 +97,7 @@ TEST(BlockSaveDialog, OpensInTheLastFolderSavedToElseInDocuments) {
     ScopedEnv configVariable("XDG_CONFIG_HOME", std::nullopt);
     ScopedEnv documentsVariable("XDG_DOCUMENTS_DIR", std::nullopt);
     for (const Case& c : cases) {
+        if (!c.documentsExists && !documentsMovable) continue;
         SCOPED_TRACE(c.name);
         fs::remove_all(home);
         fs::create_directories(home);
@@ -130,7 +141,12 @@ TEST(BlockSaveDialog, FolderKindAndDatesArePortuguese) {
 
     const QModelIndex folder = rowOf(view, QStringLiteral("Projetos"));
     ASSERT_TRUE(folder.isValid()) << "the folder never showed";
+    // Qt names a folder's kind after Windows Explorer there, after the others elsewhere.
+#ifdef _WIN32
+    EXPECT_EQ(folder.siblingAtColumn(2).data().toString(), QStringLiteral("Pasta de arquivos"));
+#else
     EXPECT_EQ(folder.siblingAtColumn(2).data().toString(), QStringLiteral("Pasta"));
+#endif
 
     const QModelIndex drawing = rowOf(view, QStringLiteral("planta.DWG"));
     ASSERT_TRUE(drawing.isValid()) << "the file never showed";

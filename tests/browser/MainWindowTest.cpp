@@ -96,11 +96,17 @@ class MainWindowTest : public ::testing::Test {
     void install(int category, const std::vector<std::string>& thumbnails) {
         fs::create_directories(program / "Blocos" / std::to_string(category));
         for (const auto& name : thumbnails)
-            writePng(program / "Blocos" / std::to_string(category) / "IMG" / name);
+            writePng(program / "Blocos" / std::to_string(category) / "IMG" /
+                     library::pathFromUtf8(name));
     }
 
-    void createWindows() {
+    // The main window's first-show step, half a second after it shows, reloads
+    // the grid and drops the category list down: in a slow run that lands in
+    // the middle of a test, so only the test of that step keeps it.
+    enum class FirstShow { Runs, Stopped };
+    void createWindows(FirstShow firstShow = FirstShow::Stopped) {
         main = std::make_unique<TfrmVisualizar>(library::Layout(program));
+        if (firstShow == FirstShow::Stopped) main->tBrowser->stop();
         ui::windows().main = main.get();
         packages = std::make_unique<download::TfrmDownload>();
         ui::windows().download = packages.get();
@@ -306,7 +312,7 @@ TEST_F(MainWindowTest, ColumnLayoutFollowsTheSpinBoxAndTheWidth) {
 }
 
 TEST_F(MainWindowTest, FirstShowStepCentresAndOpensTheCategoryList) {
-    createWindows();
+    createWindows(FirstShow::Runs);
     main->move(0, 0);
     main->show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return main->firstShowDone(); }, 3000));

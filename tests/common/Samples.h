@@ -7,6 +7,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
 
 namespace testsupport {
 
@@ -15,6 +18,16 @@ inline std::filesystem::path samplesFolder() {
     return (fromEnvironment && *fromEnvironment)
                ? std::filesystem::path(fromEnvironment)
                : std::filesystem::path(TESSALY_DWG_SAMPLES_DEFAULT);
+}
+
+// A copy of a sample that the test may overwrite and delete: the bytes only,
+// since the samples may be read-only and a copied file keeps that mark, with
+// which Windows refuses to replace or delete it.
+inline void copySample(const std::filesystem::path& sample, const std::filesystem::path& copy) {
+    std::ifstream in(sample, std::ios::binary);
+    std::ofstream out(copy, std::ios::binary | std::ios::trunc);
+    if (!in || !out || !(out << in.rdbuf()))
+        throw std::runtime_error("cannot copy " + sample.string() + " to " + copy.string());
 }
 
 inline bool samplesRequired() {

@@ -33,7 +33,6 @@ class DwgViewerTest : public ::testing::Test {
         viewer.resize(400, 300);
         viewer.show();
     }
-    // A copy of a sample drawing, opened.
     // Waits, within a deadline, for the drawing to be built and the view painted.
     void settle() {
         EXPECT_TRUE(QTest::qWaitFor(
@@ -48,10 +47,13 @@ class DwgViewerTest : public ::testing::Test {
         settle();
         return viewer.grab().toImage();
     }
+    // A copy of a sample drawing, opened.
     fs::path openSample() {
+        // The bytes only: a copied file would keep the samples' read-only mark,
+        // which Windows refuses to delete.
         const fs::path copy = temp.path() / "desenho.DWG";
-        fs::copy_file(testsupport::samplesFolder() / "R2000/libredwg_entities-2d.dwg", copy,
-                      fs::copy_options::overwrite_existing);
+        fixtures::writeFile(copy, fixtures::readFile(testsupport::samplesFolder() /
+                                                     "R2000/libredwg_entities-2d.dwg"));
         viewer.OpenDrawing(copy);
         settle();
         EXPECT_TRUE(viewer.failureText().isEmpty()) << viewer.failureText().toStdString();
@@ -216,7 +218,7 @@ void expectDirection(const render::Projection& projection, render::Vec3 expected
 TEST_F(DwgViewerTest, OpensInTheSavedDirectionAndKeysChooseTheView) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
     const fs::path copy = temp.path() / "iso.DWG";
-    fs::copy_file(testsupport::samplesFolder() / "R2000/libredwg_PolyLine3D.dwg", copy);
+    testsupport::copySample(testsupport::samplesFolder() / "R2000/libredwg_PolyLine3D.dwg", copy);
     viewer.OpenZoomextend(true);
     viewer.OpenDrawing(copy);
     settle();
@@ -326,7 +328,7 @@ TEST_F(DwgViewerTest, ANewerDrawingReplacesABuildStillRunning) {
 TEST_F(DwgViewerTest, TurningKeepsTheLastPictureUntilTheTurnedOneIsReady) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
     const fs::path copy = temp.path() / "iso.DWG";
-    fs::copy_file(testsupport::samplesFolder() / "R2000/libredwg_PolyLine3D.dwg", copy);
+    testsupport::copySample(testsupport::samplesFolder() / "R2000/libredwg_PolyLine3D.dwg", copy);
     viewer.OpenDrawing(copy);
     settle();
     const QImage saved = shown();
@@ -368,8 +370,7 @@ TEST_F(DwgViewerTest, OpensInTheSavedLookAndKeysChangeIt) {
     for (const SavedLook& look : kSavedLooks) {
         SCOPED_TRACE(look.file);
         const fs::path copy = temp.path() / "3d.DWG";
-        fs::copy_file(testsupport::samplesFolder() / look.file, copy,
-                      fs::copy_options::overwrite_existing);
+        testsupport::copySample(testsupport::samplesFolder() / look.file, copy);
         viewer.OpenDrawing(copy);
         settle();
         ASSERT_TRUE(viewer.failureText().isEmpty());
@@ -386,8 +387,7 @@ TEST_F(DwgViewerTest, OpensInTheSavedLookAndKeysChangeIt) {
                           {Qt::Key_H, render::VisualStyle::Hidden},
                           {Qt::Key_S, render::VisualStyle::Shaded}};
     const fs::path copy = temp.path() / "3d.DWG";
-    fs::copy_file(testsupport::samplesFolder() / kSavedLooks[0].file, copy,
-                  fs::copy_options::overwrite_existing);
+    testsupport::copySample(testsupport::samplesFolder() / kSavedLooks[0].file, copy);
     viewer.OpenDrawing(copy);
     settle();
     ASSERT_FALSE(viewer.displayList().surfaces.empty());
@@ -417,7 +417,7 @@ TEST_F(DwgViewerTest, OpensInTheSavedLookAndKeysChangeIt) {
 TEST_F(DwgViewerTest, OrbitingAShadedModelNeverBlanksThePicture) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
     const fs::path copy = temp.path() / "3d.DWG";
-    fs::copy_file(testsupport::samplesFolder() / kSavedLooks[0].file, copy);
+    testsupport::copySample(testsupport::samplesFolder() / kSavedLooks[0].file, copy);
     viewer.OpenDrawing(copy);
     settle();
     ASSERT_EQ(viewer.visualStyle(), render::VisualStyle::Shaded);
@@ -436,7 +436,7 @@ TEST_F(DwgViewerTest, OrbitingAShadedModelNeverBlanksThePicture) {
 TEST_F(DwgViewerTest, ZoomingInMakesCurvedFacesFinerWhileTheCoarserPictureStays) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
     const fs::path copy = temp.path() / "3d.DWG";
-    fs::copy_file(testsupport::samplesFolder() / kSavedLooks[0].file, copy);
+    testsupport::copySample(testsupport::samplesFolder() / kSavedLooks[0].file, copy);
     viewer.OpenDrawing(copy);
     settle();
     const std::size_t coarse = viewer.displayList().triangles.size();

@@ -22,6 +22,7 @@
 #include "Samples.h"
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
+#include "library/Library.h"
 #include "preview/DwgViewer.h"
 #include "preview/UNfrmPreview.h"
 #include "ui/Pump.h"
@@ -61,14 +62,14 @@ class PreviewTest : public ::testing::Test {
 
     fs::path category() const { return program / "Blocos" / std::to_string(kCategory); }
     fs::path archiveOf(const std::string& block) const {
-        return category() / "DWG" / (block + ".DWG.zip");
+        return category() / "DWG" / library::pathFromUtf8(block + ".DWG.zip");
     }
     // A thumbnail, and an archive holding `drawing` unless it is empty.
     void addBlock(const std::string& block, const std::string& drawing) {
         QImage image(30, 20, QImage::Format_RGB32);
         image.fill(Qt::gray);
-        ASSERT_TRUE(image.save(QString::fromStdString((category() / "IMG" / block).string()) +
-                               QStringLiteral(".PNG")));
+        const fs::path thumbnail = category() / "IMG" / library::pathFromUtf8(block + ".PNG");
+        ASSERT_TRUE(image.save(QString::fromStdString(library::pathToUtf8(thumbnail))));
         if (!drawing.empty())
             fixtures::writeWithLibzip(archiveOf(block),
                                       {fixtures::Member(block + ".DWG", drawing)});
@@ -83,13 +84,16 @@ class PreviewTest : public ::testing::Test {
         ui::windows().main = main.get();
         ui::windows().preview = preview.get();
         QObject::connect(preview->bVer, &QPushButton::clicked, [this] { ++refreshes; });
+        // Its first-show step, half a second after showing, would reload the
+        // grid and drop the category list down in the middle of a slow test.
+        main->tBrowser->stop();
         main->show();
         main->cArea->setCurrentIndex(kCategory);
         emit main->cArea->activated(kCategory);
     }
     int indexOf(const std::string& block) const {
         for (int i = 0; i < main->Lista->count(); ++i)
-            if (main->Lista->item(i).FileName == block + ".PNG") return i;
+            if (main->Lista->item(i).FileName == library::pathFromUtf8(block + ".PNG")) return i;
         return -1;
     }
     void clickTile(const std::string& block) {
@@ -201,7 +205,7 @@ TEST_F(PreviewTest, MissingArchiveWaitsSixSecondsAndKeepsThePreviousDrawing) {
 TEST_F(PreviewTest, EmptyDrawingBlanksTheViewerAndClearsTheCaption) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
     // Any drawing serves to see that the viewer is given the empty one.
-    fs::copy_file(sample("R2000/libredwg_circle.dwg"), program / "vazio.dwg");
+    testsupport::copySample(sample("R2000/libredwg_circle.dwg"), program / "vazio.dwg");
     addSample("Pia01", kSink);
     openCategory();
     clickTile("Pia01");
@@ -256,7 +260,7 @@ TEST_F(PreviewTest, UsersOwnDrawingOfTheBlocksNameIsNeverTouched) {
     addSample("Pia01", kSink);
     addSample("Pia02", kStove);
     const fs::path users = program / "Blocos" / "Pia01.DWG";
-    fs::copy_file(sample("R2000/libredwg_circle.dwg"), users);
+    testsupport::copySample(sample("R2000/libredwg_circle.dwg"), users);
     const std::string before = fixtures::readFile(users);
     openCategory();
     clickTile("Pia01");
@@ -359,7 +363,7 @@ TEST_F(PreviewTest, RefreshAskedForDuringAnExportWaitsForTheExportToEnd) {
             ui_test::pressKey(done, Qt::Key_Return);
         });
         auto* name = save->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        name->setText(QString::fromStdString((target / "Pia01").string()));
+        name->setText(QString::fromStdString(library::pathToUtf8(target / "Pia01")));
         QTest::keyClick(name, Qt::Key_Return);
     });
     QTest::mouseClick(main->bSalvar, Qt::LeftButton);

@@ -360,9 +360,8 @@ TEST_F(SearchWindowTest, CategoriesIndexedMeanwhileAskTheSearchAgainOnce) {
     ASSERT_EQ(main->selectedItemIndex(), 2);
 
     // Both categories read again, with nothing new found: the grid and its selection stay.
-    for (int category : {3, 9})
-        fs::last_write_time(library.categoryFolder(category) / "IMG",
-                            fs::file_time_type::clock::now() + std::chrono::hours(1));
+    // The thumbnails' times change what the indexer compares (a folder's own
+    // time cannot be set through the C library on Windows).
     for (int category : {3, 9}) {
         const fs::path thumbnail = library::imgFolder(library.categoryFolder(category));
         for (const auto& entry : fs::directory_iterator(thumbnail))

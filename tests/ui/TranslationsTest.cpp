@@ -23,6 +23,7 @@ TEST(Translations, TextsMissingFromQtsCatalogueArePortuguese) {
     };
     const Case cases[] = {
         {"QAbstractFileIconProvider", "Folder", "Pasta"},
+        {"QAbstractFileIconProvider", "File Folder", "Pasta de arquivos"},
         {"QAbstractFileIconProvider", "Drive", "Unidade"},
         {"QAbstractFileIconProvider", "Shortcut", "Atalho"},
         // Qt's catalogue still answers for the rest.

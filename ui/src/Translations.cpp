@@ -30,6 +30,8 @@ struct QtText {
 };
 constexpr QtText kMissingQtTexts[] = {
     {"QAbstractFileIconProvider", "Folder", "Pasta"},
+    // Qt's name for a folder on Windows, after Explorer's, which says this in Portuguese.
+    {"QAbstractFileIconProvider", "File Folder", "Pasta de arquivos"},
     {"QAbstractFileIconProvider", "Drive", "Unidade"},
     {"QAbstractFileIconProvider", "Shortcut", "Atalho"},
 };
