@@ -131,6 +131,14 @@ class DownloadFixture : public ::testing::Test {
         ui::windows().download = packages.get();
     }
 
+    // The last round's windows go, their thumbnail readers with them: on
+    // Windows a file still held open cannot be removed.
+    void closeWindows() {
+        ui::windows() = {};
+        packages.reset();
+        main.reset();
+    }
+
     // Ticks exactly the given packages, as the main window does, and runs Download.
     std::unique_ptr<RunDriver> run(const std::set<int>& ticked, RunDriver::Hook hook = {},
                                    RunDriver::Hook beforePress = {}) {

@@ -353,6 +353,7 @@ TEST_F(DownloadRun, APutAsideCategoryIsPutBackBeforeAnyCleanUp) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        closeWindows();
         fs::remove_all(library() / "3");
         recordCreated(library() / ".3.antigo-Ef34Gh");
         fixtures::writeFile(library() / ".3.antigo-Ef34Gh" / "3" / "IMG" / "Velho.PNG", "old");

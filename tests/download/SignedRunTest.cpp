@@ -301,6 +301,7 @@ TEST_F(SignedRun, AnOlderListOrPackageServedAgainNeverTakesACategoryBack) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        closeWindows();
         fs::remove_all(library() / "3");
         ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
         createWindows(server->baseAddress(), publisher.publicKey);
