@@ -44,9 +44,12 @@ declare -A excluded=(
   [net]="ResumeTest.AnIdentityThatIsALinkIsNeitherReadNorWritten"
   [download]="NewestList.AnythingButARecordTheKeySignedCountsAsNone:FolderTree.RemovesReadOnlyContentAndLinksAsLinks:FolderTree.AFolderThatIsALinkLosesOnlyTheLink:FolderTree.NothingOutsideTheLibraryIsEverRemoved"
   [tools]="Pack.*"
+  [preview]="PreviewTest.LinksAtTheRefreshsPathsAreNeverWrittenThrough"
+  [search_window]="SearchWindowTest.AnIndexThatIsALinkIsLeftAloneAndTheStatusBarSaysSo"
+  [browser]="ExportTest.ArchivesFromAnIndependentWriterExportToo:ExportTest.NamesThatAreNotUtf8StillShowAndExport"
 )
 programs=(platform acis dwg render render_paint signing library archive search net download tools
-          pack_tool)
+          pack_tool ui preview search_window browser app)
 
 failed=0
 for name in "${programs[@]}"; do
@@ -54,6 +57,9 @@ for name in "${programs[@]}"; do
   log="$work/$name.log"
   filter="*"
   [ -n "${excluded[$name]:-}" ] && filter="*:-${excluded[$name]}"
+  # Each program with a Wine of its own: a Wine left from the one before
+  # would still draw on that one's display, which is gone.
+  wineserver -w
   if timeout 600 xvfb-run -a wine "$binary" --gtest_brief=1 --gtest_filter="$filter" > "$log" 2>&1; then
     passed=$(grep -ao '\[  PASSED  \] [0-9]* test' "$log" | grep -o '[0-9]*')
     left=0
