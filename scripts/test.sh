@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything with warnings as errors and runs
 # every test; then builds the modules without windows under AddressSanitizer and
 # UndefinedBehaviorSanitizer and runs their tests again; then builds the Windows
-# programs and installer and runs their tests under Wine.
+# programs and installer, runs their tests under Wine and tries the installer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -34,8 +34,16 @@ cmake --build build-san -j "$jobs"
 stage "sanitizadores"
 
 # Windows: the same sources built as Windows programs with warnings as errors,
-# with their installer, and the test programs that pass under Wine run there.
-bash scripts/windows.sh
+# with their installer, the test programs run under Wine, and the installer
+# tried as a user would. That build is for a package server on this machine
+# and the demo publisher's key, as scripts/run.sh's is: the smoke test serves
+# packages signed with it.
+keys="$PWD/build/demo-chave"
+[ -f "$keys/tessaly-pacotes.chave" ] || build/tools/tessaly-pack/tessaly-pack keygen "$keys"
+bash scripts/windows.sh -DTESSALY_PACKAGE_SERVER=http://127.0.0.1:8191/ \
+  -DTESSALY_PACKAGE_KEY="$(cat "$keys/tessaly-pacotes.pub")"
 stage "Windows: compilação e instalador"
 bash scripts/windows-test.sh
 stage "Windows: testes sob Wine"
+bash scripts/windows-smoke.sh
+stage "Windows: teste de fumaça do instalador"
