@@ -28,7 +28,11 @@ namespace test_support {
 inline std::string serverPath(const std::filesystem::path& folder) {
     std::string path = paths::pathToUtf8(folder);
 #ifdef _WIN32
-    if (path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') path.erase(0, 2);
+    if (path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':')
+        path.erase(0, 2);
+    else
+        throw std::runtime_error("the package server sees only the drive Z: (the Linux root); "
+                                 "put the temporary folder (TEMP) there: " + path);
     for (char& c : path)
         if (c == '\\') c = '/';
 #endif
