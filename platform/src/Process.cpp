@@ -2,6 +2,31 @@
 
 namespace platform {
 
+void Process::started(std::intptr_t process, std::intptr_t pipe, Output output) {
+    process_ = process;
+    if (output == Output::Captured) {
+        pipe_ = pipe;
+        reader_ = std::thread([this] { readUntilEnd(); });
+    } else {
+        ended_ = true;
+    }
+}
+
+void Process::readUntilEnd() {
+    char piece[4096];
+    for (;;) {
+        const std::size_t got = readPiece(piece, sizeof piece);
+        const std::lock_guard lock(mutex_);
+        if (got == 0) {
+            ended_ = true;
+            arrived_.notify_all();
+            return;
+        }
+        buffer_.append(piece, got);
+        arrived_.notify_all();
+    }
+}
+
 std::optional<std::string> Process::readLine(std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
     std::size_t end = std::string::npos;

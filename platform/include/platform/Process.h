@@ -43,7 +43,12 @@ class Process {
     std::string output();
 
   private:
+    // After the system started it: keeps its handle and, for Output::Captured,
+    // reads its output on a thread of its own until it closes it.
+    void started(std::intptr_t process, std::intptr_t pipe, Output output);
     void readUntilEnd();
+    // The system's read of the pipe: what came, 0 once it is closed.
+    std::size_t readPiece(char* into, std::size_t size);
 
     std::intptr_t process_ = -1;  // a pid, or a Windows process HANDLE
     std::intptr_t pipe_ = -1;     // our end of its output

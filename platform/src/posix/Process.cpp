@@ -57,30 +57,16 @@ bool Process::start(const std::filesystem::path& program, const std::vector<std:
         error = {spawned, std::generic_category()};
         return false;
     }
-    process_ = pid;
-    if (output == Output::Captured) {
-        pipe_ = pipeEnds[0];
-        reader_ = std::thread([this] { readUntilEnd(); });
-    } else {
-        ended_ = true;
-    }
+    started(pid, pipeEnds[0], output);
     error.clear();
     return true;
 }
 
-void Process::readUntilEnd() {
-    char piece[4096];
+std::size_t Process::readPiece(char* into, std::size_t size) {
     for (;;) {
-        const ssize_t got = ::read(static_cast<int>(pipe_), piece, sizeof piece);
+        const ssize_t got = ::read(static_cast<int>(pipe_), into, size);
         if (got < 0 && errno == EINTR) continue;
-        const std::lock_guard lock(mutex_);
-        if (got <= 0) {
-            ended_ = true;
-            arrived_.notify_all();
-            return;
-        }
-        buffer_.append(piece, static_cast<std::size_t>(got));
-        arrived_.notify_all();
+        return got > 0 ? static_cast<std::size_t>(got) : 0;
     }
 }
 

@@ -10,6 +10,7 @@
 // clang-format on
 
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -76,26 +77,37 @@ HANDLE openHandle(const fs::path& path, DWORD access, DWORD share, DWORD disposi
 // writes to it or removes it meanwhile.
 constexpr DWORD kShareReading = FILE_SHARE_READ;
 
+void clearReadOnly(const std::wstring& name, DWORD attributes) {
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+}
+
 void clearReadOnly(const std::wstring& name) {
     const DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        SetFileAttributesW(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    if (attributes != INVALID_FILE_ATTRIBUTES) clearReadOnly(name, attributes);
+}
+
+// The attributes of what is at name, without following a link; nothing when
+// nothing is there (error clear) or they cannot be read (error set).
+std::optional<DWORD> attributesOf(const std::wstring& name, std::error_code& error) {
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        error.clear();
+        return attributes;
+    }
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+        error.clear();
+    else
+        error = detail::errorOf(code);
+    return std::nullopt;
 }
 
 }  // namespace
 
 EntryKind entryKind(const fs::path& path, std::error_code& error) {
-    const DWORD attributes = GetFileAttributesW(nativePath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD code = GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-            error.clear();
-        else
-            error = detail::errorOf(code);
-        return EntryKind::Missing;
-    }
-    error.clear();
-    return kindOfAttributes(attributes);
+    const std::optional<DWORD> attributes = attributesOf(nativePath(path), error);
+    return attributes ? kindOfAttributes(*attributes) : EntryKind::Missing;
 }
 
 File File::openForReading(const fs::path& path, std::error_code& error, Follow follow) {
@@ -276,20 +288,12 @@ void exchangeFolders(const fs::path&, const fs::path&, std::error_code& error) {
 void removeFile(const fs::path& path, std::error_code& error) {
     fileSystemStep(Step::Remove);
     const std::wstring name = nativePath(path);
-    const DWORD attributes = GetFileAttributesW(name.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD code = GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-            error.clear();
-        else
-            error = detail::errorOf(code);
-        return;
-    }
+    const std::optional<DWORD> attributes = attributesOf(name, error);
+    if (!attributes) return;
     // A junction or a link to a folder goes as a folder, without its target.
-    const bool folderLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                            (attributes & FILE_ATTRIBUTE_DIRECTORY);
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(name.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
+    const bool folderLink = (*attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                            (*attributes & FILE_ATTRIBUTE_DIRECTORY);
+    clearReadOnly(name, *attributes);
     if (retryWhileHeld([&] {
             return folderLink ? RemoveDirectoryW(name.c_str()) : DeleteFileW(name.c_str());
         }))

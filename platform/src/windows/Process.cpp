@@ -64,9 +64,9 @@ bool Process::start(const std::filesystem::path& program, const std::vector<std:
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
-    PROCESS_INFORMATION started{};
+    PROCESS_INFORMATION launched{};
     const BOOL created = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &started);
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &launched);
     const DWORD failure = GetLastError();
     if (writeEnd != INVALID_HANDLE_VALUE) CloseHandle(writeEnd);
     if (!created) {
@@ -74,33 +74,18 @@ bool Process::start(const std::filesystem::path& program, const std::vector<std:
         error = detail::errorOf(failure);
         return false;
     }
-    CloseHandle(started.hThread);
-    process_ = reinterpret_cast<std::intptr_t>(started.hProcess);
-    if (output == Output::Captured) {
-        pipe_ = reinterpret_cast<std::intptr_t>(readEnd);
-        reader_ = std::thread([this] { readUntilEnd(); });
-    } else {
-        ended_ = true;
-    }
+    CloseHandle(launched.hThread);
+    started(reinterpret_cast<std::intptr_t>(launched.hProcess),
+            reinterpret_cast<std::intptr_t>(readEnd), output);
     error.clear();
     return true;
 }
 
-void Process::readUntilEnd() {
-    char piece[4096];
-    for (;;) {
-        DWORD got = 0;
-        const BOOL read =
-            ReadFile(reinterpret_cast<HANDLE>(pipe_), piece, sizeof piece, &got, nullptr);
-        const std::lock_guard lock(mutex_);
-        if (!read || got == 0) {
-            ended_ = true;
-            arrived_.notify_all();
-            return;
-        }
-        buffer_.append(piece, got);
-        arrived_.notify_all();
-    }
+std::size_t Process::readPiece(char* into, std::size_t size) {
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(pipe_), into, static_cast<DWORD>(size), &got, nullptr))
+        return 0;
+    return got;
 }
 
 std::optional<int> Process::wait(std::chrono::milliseconds timeout) {
