@@ -64,7 +64,8 @@ struct Landscape {
 
 }  // namespace
 
-TEST(Files, WhatIsAtANameIsToldWithoutFollowingLinks) {
+// What is at a name is told, and removed, without following a link there.
+TEST(Files, WhatIsAtANameIsToldAndRemovedWithoutFollowingLinks) {
     const TempFolder temp;
     const Landscape land(temp.path());
     const struct {
@@ -82,6 +83,14 @@ TEST(Files, WhatIsAtANameIsToldWithoutFollowingLinks) {
         EXPECT_EQ(platform::entryKind(land.root / paths::pathFromUtf8(c.name), error), c.kind);
         EXPECT_FALSE(error);
     }
+    std::error_code error;
+    for (const char* link : {"elo-arquivo", "elo-pasta", "nada"}) {
+        SCOPED_TRACE(link);
+        platform::removeFile(land.root / link, error);
+        EXPECT_FALSE(error) << error.message();
+        EXPECT_EQ(platform::entryKind(land.root / link, error), EntryKind::Missing);
+    }
+    EXPECT_EQ(readFile(land.root / "fora" / "alheio.txt"), "do usuário");
 }
 
 TEST(Files, OpeningForReadingRefusesLinksUnlessTold) {
@@ -114,7 +123,7 @@ TEST(Files, OpeningForReadingRefusesLinksUnlessTold) {
     }
 }
 
-TEST(Files, WritingNeverGoesThroughALinkNorReplacesWhatIsThere) {
+TEST(Files, WritingAndLockingNeverGoThroughALinkNorReplaceWhatIsThere) {
     const TempFolder temp;
     const Landscape land(temp.path());
     std::error_code error;
@@ -127,6 +136,8 @@ TEST(Files, WritingNeverGoesThroughALinkNorReplacesWhatIsThere) {
     EXPECT_FALSE(platform::File::openForWriting(land.root / "elo-arquivo",
                                                 platform::File::Start::Emptied, error)
                      .isOpen());
+    EXPECT_FALSE(platform::InstanceLock::take(land.root / "elo-arquivo", error).held());
+    EXPECT_TRUE(error) << "a lock through a link";
     EXPECT_EQ(readFile(land.root / "fora" / "alheio.txt"), "do usuário");
 
     // A file of our own: written, emptied, cut, sought, flushed.
@@ -180,9 +191,8 @@ TEST(Files, RenamesKeepOrReplaceAsAsked) {
     }
 }
 
-TEST(InstanceLock, HeldOnceAtATimeAndNeverThroughALink) {
+TEST(InstanceLock, HeldOnceAtATimeAndLetGoWithItsHolder) {
     const TempFolder temp;
-    const Landscape land(temp.path());
     const fs::path file = temp.path() / "tessaly.lock";
     std::error_code error;
     {
@@ -194,27 +204,6 @@ TEST(InstanceLock, HeldOnceAtATimeAndNeverThroughALink) {
     }
     const platform::InstanceLock again = platform::InstanceLock::take(file, error);
     EXPECT_TRUE(again.held()) << "let go with its holder: " << error.message();
-
-    const platform::InstanceLock linked =
-        platform::InstanceLock::take(land.root / "elo-arquivo", error);
-    EXPECT_FALSE(linked.held());
-    EXPECT_TRUE(error);
-    EXPECT_EQ(readFile(land.root / "fora" / "alheio.txt"), "do usuário");
-}
-
-TEST(Files, RemovingALinkLeavesItsTarget) {
-    const TempFolder temp;
-    const Landscape land(temp.path());
-    std::error_code error;
-    for (const char* link : {"elo-arquivo", "elo-pasta"}) {
-        SCOPED_TRACE(link);
-        platform::removeFile(land.root / link, error);
-        EXPECT_FALSE(error) << error.message();
-        EXPECT_EQ(platform::entryKind(land.root / link, error), EntryKind::Missing);
-    }
-    EXPECT_EQ(readFile(land.root / "fora" / "alheio.txt"), "do usuário");
-    platform::removeFile(land.root / "nada", error);
-    EXPECT_FALSE(error) << "a missing file is no error";
 }
 
 TEST(Folders, AHeldFolderListsAndRemovesItsEntriesButNeverEntersALink) {
