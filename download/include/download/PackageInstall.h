@@ -25,7 +25,8 @@ enum class InstallOutcome {
     Damaged,      // a member could not be extracted (too large, damaged, not writable)
     Refused,      // a member lies outside the category's folder or is a link
     Empty,        // no block: no IMG/*.PNG with its DWG/*.DWG.zip
-    NotReplaced,  // the installed category could not be put aside, or the new one in place
+    BringsRecord, // something where the program records the installed version
+    NotReplaced,  // the version record or the new category could not be put in place
 };
 
 struct InstallResult {
