@@ -6,6 +6,7 @@
 #include <map>
 
 #include "DownloadFixture.h"
+#include "FakePublisher.h"
 #include "download/PackageIndex.h"
 #include "signing/PackageIndex.h"
 #include "signing/Signature.h"
@@ -44,21 +45,18 @@ class SignedRun : public DownloadRun {
         DownloadRun::TearDown();
     }
 
-    // The publisher's list of the packages served now, each at its version,
-    // published an hour after the list signed before.
-    void signServed(const std::map<int, std::uint32_t>& versions, const signing::KeyPair& key) {
+    // The publisher's next list of the packages served now, each at its
+    // version, published an hour after the list signed before; signed by
+    // signer instead of the publisher's key when one is given.
+    void signServed(const std::map<int, std::uint32_t>& versions,
+                    const signing::KeyPair* signer = nullptr) {
         published += std::chrono::hours(1);
-        signing::PackageIndex index;
-        index.setValidity({published, published + signing::kDefaultValidity});
-        for (const auto& [n, version] : versions) {
-            const std::string bytes = fixtures::readFile(servedPackage(n));
-            index.set(n, {bytes.size(), signing::sha256(bytesOf(bytes)), version});
-        }
-        const std::string text = index.format();
-        const signing::Signature signature = signing::sign(key.secretKey, bytesOf(text));
-        fixtures::writeFile(served / "blocos" / signing::kIndexName, text);
-        fixtures::writeFile(served / "blocos" / signing::kSignatureName,
-                            std::string(signature.begin(), signature.end()));
+        publisher.clock = published;
+        for (int n = 0; n < library::kCategoryCount; ++n) publisher.removePackage(n);
+        for (const auto& [n, version] : versions)
+            publisher.setPackage(n, fixtures::readFile(servedPackage(n)), version);
+        testsupport::FakePublisher::serve(publisher.publish(signing::kDefaultValidity, signer),
+                                          served / "blocos");
     }
     // Changes a served file in place.
     static void edit(const fs::path& file, const std::function<void(std::string&)>& change) {
@@ -71,14 +69,14 @@ class SignedRun : public DownloadRun {
     // kept in firstServed.
     void installVersion1ThenPublishVersion2() {
         publishBlocks(3, {"Pia"});
-        signServed({{3, 1}}, publisher);
+        signServed({{3, 1}});
         firstServed.clear();
         for (const auto& entry : fs::directory_iterator(served / "blocos"))
             firstServed[entry.path()] = fixtures::readFile(entry.path());
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         ASSERT_EQ(this->run({3})->boxes.at(0).text, kDone);
         publishBlocks(3, {"Pia", "Fogao"});
-        signServed({{3, 2}}, publisher);
+        signServed({{3, 2}});
     }
     void serveAgain(const std::map<fs::path, std::string>& files) const {
         for (const auto& [file, bytes] : files) fixtures::writeFile(file, bytes);
@@ -88,8 +86,8 @@ class SignedRun : public DownloadRun {
     }
 
     std::map<fs::path, std::string> firstServed;
-    signing::KeyPair publisher = signing::generateKeyPair();
     signing::Time published = *signing::parseTime("2026-03-01T12:00:00Z");
+    testsupport::FakePublisher publisher{published, true};
     signing::Time now = published + std::chrono::days(30);  // the program's clock
 };
 
@@ -97,9 +95,9 @@ class SignedRun : public DownloadRun {
 
 TEST_F(SignedRun, ListedPackageIsInstalledWithItsVersionAndTheListsSizeAsGaugeTotal) {
     publishBlocks(3, {"Pia", "Fogao"});
-    signServed({{3, 7}}, publisher);
+    signServed({{3, 7}});
     // Without a length from the server, the list still gives the gauge its total.
-    createWindows(server->faultyBaseAddress("nolength"), publisher.publicKey);
+    createWindows(server->faultyBaseAddress("nolength"), publisher.builtIn());
     const auto run = this->run({3});
 
     ASSERT_EQ(run->boxes.size(), 1u);
@@ -139,7 +137,7 @@ TEST_F(SignedRun, AListTheProgramCannotTrustRefusesTheWholeRun) {
          unsignedList},
         {"signed by another key",
          [&] {
-             signServed({{3, 1}}, stranger);
+             signServed({{3, 1}}, &stranger);
          },
          unsignedList},
         {"no signature", [this] { fs::remove(served / "blocos" / signing::kSignatureName); },
@@ -150,21 +148,21 @@ TEST_F(SignedRun, AListTheProgramCannotTrustRefusesTheWholeRun) {
              const fs::path list = served / "blocos" / signing::kIndexName;
              edit(list, [](std::string& text) { text.erase(0, text.find("\n3 ") + 1); });
              const signing::Signature signature =
-                 signing::sign(publisher.secretKey, bytesOf(fixtures::readFile(list)));
+                 signing::sign(publisher.packageKey().secretKey, bytesOf(fixtures::readFile(list)));
              fixtures::writeFile(served / "blocos" / signing::kSignatureName,
                                  std::string(signature.begin(), signature.end()));
          },
          QStringLiteral("\nA lista de pacotes do servidor não pode ser lida por esta versão do "
-                        "programa (a lista de pacotes não tem data de publicação nem de validade)."
-                        "\nEntre em contato com o editor da biblioteca.")},
+                        "programa (a lista de pacotes não tem data de publicação nem de validade). "
+                        "Entre em contato com o editor da biblioteca.")},
     };
     publishBlocks(3, {"Pia"});
     installBefore(3, {"Velho"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        signServed({{3, 1}}, publisher);
+        signServed({{3, 1}});
         c.spoil();
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         const auto run = this->run({3});
         ASSERT_EQ(run->boxes.size(), 1u);
         EXPECT_EQ(run->boxes[0].title, QStringLiteral("Erro"));
@@ -198,9 +196,9 @@ TEST_F(SignedRun, APackageThatDiffersFromItsLineIsNeverUnpacked) {
         SCOPED_TRACE(c.name);
         publishBlocks(3, {"Pia"});
         publishBlocks(5, {"Tomada"});
-        signServed(c.listed, publisher);
+        signServed(c.listed);
         if (c.change) edit(servedPackage(3), c.change);
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         const auto run = this->run({3});
         ASSERT_EQ(run->boxes.size(), 1u);
         EXPECT_TRUE(run->boxes[0].text.contains(QString::fromUtf8(c.reason)))
@@ -217,10 +215,10 @@ TEST_F(SignedRun, APackageThatDiffersFromItsLineIsNeverUnpacked) {
 
 TEST_F(SignedRun, ADroppedDownloadContinuesWithTheMissingBytesOnly) {
     publishBlocks(3, manyBlocks(12));
-    signServed({{3, 1}}, publisher);
+    signServed({{3, 1}});
     const std::uintmax_t size = fs::file_size(servedPackage(3));
     createWindows(server->faultyBaseAddress("dropafter-" + std::to_string(size / 2)),
-                  publisher.publicKey);
+                  publisher.builtIn());
     const auto broken = this->run({3});
     ASSERT_EQ(broken->boxes.size(), 1u);
     EXPECT_TRUE(broken->boxes[0].text.contains(QStringLiteral("interrompido")));
@@ -228,7 +226,7 @@ TEST_F(SignedRun, ADroppedDownloadContinuesWithTheMissingBytesOnly) {
     const std::uintmax_t kept = fs::file_size(partialDownload(3));
     EXPECT_GT(kept, 0u);
 
-    createWindows(server->baseAddress(), publisher.publicKey);
+    createWindows(server->baseAddress(), publisher.builtIn());
     int lowestGauge = INT_MAX;  // while downloading, once the transfer has reported
     const auto resumed = this->run({3}, [&](RunDriver& run) {
         const int value = run.window().Gauge->value();
@@ -247,19 +245,19 @@ TEST_F(SignedRun, ADroppedDownloadContinuesWithTheMissingBytesOnly) {
 TEST_F(SignedRun, ANewerPackageIsAnnouncedByTheServerAndReplacesTheCategory) {
     publishBlocks(3, {"Pia"});
     publishBlocks(9, {"Mesa"});
-    signServed({{3, 1}, {9, 1}}, publisher);
-    createWindows(server->baseAddress(), publisher.publicKey);
+    signServed({{3, 1}, {9, 1}});
+    createWindows(server->baseAddress(), publisher.builtIn());
     ASSERT_EQ(this->run({3, 9})->boxes.at(0).text, kDone);
     publishBlocks(3, {"Pia", "Fogao"});
-    signServed({{3, 2}, {9, 1}}, publisher);
+    signServed({{3, 2}, {9, 1}});
 
     createWindows("http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/",
-                  publisher.publicKey);
+                  publisher.builtIn());
     EXPECT_EQ(this->run({})->boxes.at(0).text, kDone);
     EXPECT_FALSE(packages->hasNewerPackage(3));
     EXPECT_EQ(category(3), tree({"Pia"}));
 
-    createWindows(server->baseAddress(), publisher.publicKey);
+    createWindows(server->baseAddress(), publisher.builtIn());
     std::optional<QString> memo;
     std::array<QString, library::kCategoryCount> tips;
     const auto update = this->run({3}, [&](RunDriver& run) {
@@ -278,7 +276,7 @@ TEST_F(SignedRun, ANewerPackageIsAnnouncedByTheServerAndReplacesTheCategory) {
     EXPECT_EQ(installedLine(3)->version, 2u);
     EXPECT_EQ(installedLine(9)->version, 1u);
 
-    createWindows(server->baseAddress(), publisher.publicKey);
+    createWindows(server->baseAddress(), publisher.builtIn());
     this->run({});
     EXPECT_FALSE(packages->hasNewerPackage(3));
     EXPECT_TRUE(packages->boxes[3]->toolTip().isEmpty());
@@ -303,13 +301,14 @@ TEST_F(SignedRun, AnOlderListOrPackageServedAgainNeverTakesACategoryBack) {
         SCOPED_TRACE(c.name);
         closeWindows();
         fs::remove_all(library() / "3");
+        fs::remove(library::Layout(program).newestPackageListFile());
         ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         ASSERT_EQ(this->run({3})->boxes.at(0).text, kDone);
 
         serveAgain(firstServed);
         if (c.forgetNewestList) fs::remove(library::Layout(program).newestPackageListFile());
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         const auto replay = this->run({3});
         ASSERT_EQ(replay->boxes.size(), 1u);
         EXPECT_EQ(replay->boxes[0].title, QStringLiteral("Erro"));
@@ -326,12 +325,12 @@ TEST_F(SignedRun, AnOlderListOrPackageServedAgainNeverTakesACategoryBack) {
 TEST_F(SignedRun, TheRunInstallsOnlyFromTheListTheWindowShowed) {
     ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
 
-    createWindows(server->baseAddress(), publisher.publicKey);
+    createWindows(server->baseAddress(), publisher.builtIn());
     QString announced;
     const auto run = this->run({3}, {}, [&](RunDriver& driver) {
         announced = driver.window().boxes[3]->toolTip();
         publishBlocks(3, {"Pia", "Fogao", "Mesa"});
-        signServed({{3, 3}}, publisher);
+        signServed({{3, 3}});
     });
     EXPECT_EQ(announced, kNewer);
     ASSERT_EQ(run->boxes.size(), 1u);
@@ -363,7 +362,7 @@ TEST_F(SignedRun, AnExpiredListAnnouncesNothingAndInstallsNothing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         now = c.opened;
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         QString tip;
         const auto run = this->run({3}, {}, [&](RunDriver& driver) {
             tip = driver.window().boxes[3]->toolTip();
