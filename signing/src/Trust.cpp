@@ -144,6 +144,13 @@ Verdict judgePublication(const Publication& offered, const PublicKey& builtIn,
                            "do programa (" + std::string(error.what()) +
                            "). Entre em contato com o editor da biblioteca.");
         }
+        // A program built with a later root starts from its place in the
+        // chain, which that root signed itself.
+        if (!taken)
+            for (const RootLink& link : links)
+                if (link.key == builtIn &&
+                    verify(builtIn, bytesOf(rootLinkMessage(link.version, link.key)), link.byItself))
+                    root = {link.version, builtIn};
         for (const RootLink& link : links) {
             if (link.version <= root.version) continue;
             const std::string message = rootLinkMessage(link.version, link.key);

@@ -385,3 +385,33 @@ TEST_F(SignedRun, AnExpiredListAnnouncesNothingAndInstallsNothing) {
         EXPECT_EQ(category(3), tree({"Pia"}));
     }
 }
+
+// The record of the installed version is the program's alone: a package that
+// brings one (a forged version, or a folder that keeps the program's from
+// being written) never installs, and the category before stays.
+TEST_F(SignedRun, APackageBringingAVersionRecordIsRefused) {
+    const struct {
+        const char* name;
+        const char* member;
+    } cases[] = {
+        {"a folder in its place", "3/.pacote/x.txt"},
+        {"a forged record", "3/.pacote"},
+        {"a forged record in other letters", "3/.PACOTE"},
+    };
+    installBefore(3, {"Velho"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<fixtures::Member> members = packageMembers(3, {"Pia"});
+        members.emplace_back(c.member, "99 " + std::string(64, '0') + "\n");
+        publish(3, members);
+        signServed({{3, 1}});
+        createWindows(server->baseAddress(), publisher.builtIn());
+        const auto run = this->run({3});
+        ASSERT_EQ(run->boxes.size(), 1u);
+        EXPECT_TRUE(run->boxes[0].text.contains(QStringLiteral(
+            "Cozinhas: o pacote traz um arquivo no lugar do registro de versão")))
+            << run->boxes[0].text.toStdString();
+        EXPECT_EQ(category(3), kOld);
+        expectOnlyCategories({3});
+    }
+}

@@ -105,6 +105,22 @@ TEST(Trust, EachPublicationIsJudgedAgainstWhatTheProgramTookBefore) {
              return std::pair(p.publish(), kStart);
          },
          nullptr},
+        {"a program built with a later root starts from its place in the chain", true,
+         [](FakePublisher& p, Program& program) {
+             p.replaceRoot();
+             program.builtIn = p.root().publicKey;
+             p.replaceRoot();
+             EXPECT_TRUE(program.offer(p.publish(), kStart).trusted);
+             EXPECT_EQ(program.taken->root.version, 3u);
+             // A line of its own key at a later place, which it did not sign.
+             Publication forged = p.publish();
+             std::vector<RootLink> links = parseRootLinks(forged.roots);
+             links.push_back({4, program.builtIn, links[1].byItself, links[1].byItself});
+             forged.roots = formatRootLinks(links);
+             program.taken.reset();
+             return std::pair(forged, kStart);
+         },
+         "A troca da chave raiz do editor publicada pelo servidor (versão 4) não tem a assinatura"},
         {"a root change that the new root did not sign", true,
          [](FakePublisher& p, Program&) {
              p.replaceRoot();
