@@ -202,6 +202,21 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
     return replaceCategory(journal, fresh, layout.categoryFolder(index), root, index);
 }
 
+void uninstallCategory(const library::Layout& layout, int index) {
+    const fs::path category = layout.categoryFolder(index);
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(category, error))) return;
+    const fs::path root = layout.libraryRoot();
+    const library::RunJournal journal(layout);
+    const fs::path leaving = makeUniqueFolder(journal, root, library::InstallFolder::Staging, index);
+    platform::renameNoReplace(category, leaving / category.filename(), error);
+    if (error) {
+        removeRecordedFolder(journal, leaving, root);
+        throw fs::filesystem_error("cannot remove", category, error);
+    }
+    removeRecordedFolder(journal, leaving, root);
+}
+
 void restorePutAside(const library::Layout& layout, int index) {
     const fs::path root = layout.libraryRoot();
     const fs::path category = layout.categoryFolder(index);

@@ -51,6 +51,13 @@ InstallResult installPackage(archive::ZipReader& reader, const std::filesystem::
                              const archive::ProgressHandler& progress,
                              const archive::QuestionHandler& question);
 
+// Removes category index from the library: it leaves its place in one rename
+// into a staging folder that the run journal lists, which is then removed, so
+// that at every moment the category is whole or gone, and the next start
+// removes what a kill left. A category not installed is left alone. Throws
+// std::filesystem::filesystem_error when it cannot be moved.
+void uninstallCategory(const library::Layout& layout, int index);
+
 // Puts back a category that an interrupted swap left only in its put-aside
 // folder (where the system cannot swap two folders in one step). A category
 // folder that exists is never touched. Never throws.
