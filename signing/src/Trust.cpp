@@ -80,7 +80,10 @@ std::vector<RootLink> parseRootLinks(std::string_view text) {
         const auto byItself = fromHex<64>(parts[3]);
         if (!version || *version < 2 || (!links.empty() && *version != links.back().version + 1))
             throw IndexError(where + "versão fora de ordem");
-        if (!key || !byPrevious || !byItself) throw IndexError(where + "chave ou assinatura inválida");
+        // Lower-case hex only: one text for each link.
+        if (!key || !byPrevious || !byItself || toHex(*key) != parts[1] ||
+            toHex(*byPrevious) != parts[2] || toHex(*byItself) != parts[3])
+            throw IndexError(where + "chave ou assinatura inválida");
         links.push_back({*version, *key, *byPrevious, *byItself});
     }
     return links;
@@ -112,7 +115,7 @@ Delegation Delegation::parse(std::string_view text) {
     const auto from = parseTime(values[2]);
     const auto until = parseTime(values[3]);
     if (!version || *version == 0) throw IndexError("versão da delegação inválida");
-    if (!key) throw IndexError("chave da delegação inválida");
+    if (!key || toHex(*key) != values[1]) throw IndexError("chave da delegação inválida");
     if (!from || !until || *until <= *from) throw IndexError("período da delegação inválido");
     return {*version, *key, *from, *until};
 }

@@ -42,6 +42,12 @@ struct Program {
     std::optional<TrustState> taken;
 };
 
+std::string toUpper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'f') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
 }  // namespace
 
 TEST(Trust, EachPublicationIsJudgedAgainstWhatTheProgramTookBefore) {
@@ -282,6 +288,7 @@ TEST(Trust, RootLinksAndDelegationsReadOnlyTheirOwnForm) {
         formatRootLinks({linkRoot(a.secretKey, b.secretKey, 1)}),  // root 1 is the built-in one
         link + link,                               // a version twice
         "2 " + link.substr(2, 64) + "\n",          // fields missing
+        "2 " + toUpper(link.substr(2)),             // upper-case hex
     };
     for (const std::string& bad : badRoots) EXPECT_THROW(parseRootLinks(bad), IndexError) << bad;
     const std::string badDelegations[] = {
@@ -290,6 +297,8 @@ TEST(Trust, RootLinksAndDelegationsReadOnlyTheirOwnForm) {
         Delegation{1, b.publicKey, kStart, kStart}.format(),  // ends when it starts
         text + "ate 2030-01-01T00:00:00Z\n",
         text.substr(text.find('\n') + 1),
+        text.substr(0, text.find(toHex(b.publicKey))) + toUpper(toHex(b.publicKey)) +
+            text.substr(text.find(toHex(b.publicKey)) + 64),
     };
     for (const std::string& bad : badDelegations) EXPECT_THROW(Delegation::parse(bad), IndexError) << bad;
 }
