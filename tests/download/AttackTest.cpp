@@ -5,9 +5,7 @@
 #include <functional>
 #include <map>
 
-#include "DownloadFixture.h"
-#include "FakePublisher.h"
-#include "download/PackageIndex.h"
+#include "PublisherRun.h"
 
 using namespace download_test;
 using testsupport::FakePublisher;
@@ -16,33 +14,8 @@ namespace {
 
 const QString kDone = QStringLiteral("\nProcedimento concluído.\n");
 
-class Attack : public DownloadRun {
+class Attack : public PublisherRun {
   protected:
-    void SetUp() override {
-        DownloadRun::SetUp();
-        download::setClockForTests([this] { return now; });
-    }
-    void TearDown() override {
-        download::setClockForTests({});
-        DownloadRun::TearDown();
-    }
-
-    fs::path servedPackage(int index) const {
-        return served / "blocos" / library::packageName(index);
-    }
-    fs::path blocos() const { return served / "blocos"; }
-    // The publisher's next list of what is served, at these versions, an hour later.
-    signing::Publication signServed(const std::map<int, std::uint32_t>& versions,
-                                    const signing::KeyPair* signer = nullptr,
-                                    std::optional<std::uint32_t> listVersion = std::nullopt) {
-        publisher.clock += std::chrono::hours(1);
-        for (const auto& [n, version] : versions)
-            publisher.setPackage(n, fixtures::readFile(servedPackage(n)), version);
-        const signing::Publication publication =
-            publisher.publish(signing::kDefaultValidity, signer, listVersion);
-        FakePublisher::serve(publication, blocos());
-        return publication;
-    }
     QString runFor(int index, const std::string& base = {}) {
         closeWindows();
         createWindows(base.empty() ? server->baseAddress() : base, publisher.builtIn());
@@ -55,9 +28,6 @@ class Attack : public DownloadRun {
             if (entry.starts_with("IMG/")) blocks.push_back(entry.substr(4, entry.size() - 8));
         return blocks;
     }
-
-    signing::Time now = *signing::parseTime("2026-03-01T12:00:00Z");
-    FakePublisher publisher{now, true};
 };
 
 }  // namespace
@@ -203,7 +173,7 @@ TEST_F(Attack, EachAttackIsRefusedAndTheUserToldWhy) {
         fs::remove(library::Layout(program).newestPackageListFile());
         fs::remove_all(blocos());
         fs::create_directories(blocos());
-        publisher = FakePublisher(now = *signing::parseTime("2026-03-01T12:00:00Z"), true);
+        publisher = FakePublisher(now = kStart, true);
         publishBlocks(3, {"Pia"});
         signServed({{3, 1}});
         ASSERT_EQ(runFor(3), kDone);

@@ -5,8 +5,7 @@
 #include <climits>
 #include <map>
 
-#include "DownloadFixture.h"
-#include "FakePublisher.h"
+#include "PublisherRun.h"
 #include "download/PackageIndex.h"
 #include "signing/PackageIndex.h"
 #include "signing/Signature.h"
@@ -31,33 +30,13 @@ std::vector<std::string> tree(const std::vector<std::string>& blocks) {
     return entries;
 }
 
-class SignedRun : public DownloadRun {
+class SignedRun : public PublisherRun {
   protected:
-    fs::path servedPackage(int index) const {
-        return served / "blocos" / library::packageName(index);
-    }
     void SetUp() override {
-        DownloadRun::SetUp();
-        download::setClockForTests([this] { return now; });
-    }
-    void TearDown() override {
-        download::setClockForTests({});
-        DownloadRun::TearDown();
+        PublisherRun::SetUp();
+        now = kStart + std::chrono::days(30);
     }
 
-    // The publisher's next list of the packages served now, each at its
-    // version, published an hour after the list signed before; signed by
-    // signer instead of the publisher's key when one is given.
-    void signServed(const std::map<int, std::uint32_t>& versions,
-                    const signing::KeyPair* signer = nullptr) {
-        published += std::chrono::hours(1);
-        publisher.clock = published;
-        for (int n = 0; n < library::kCategoryCount; ++n) publisher.removePackage(n);
-        for (const auto& [n, version] : versions)
-            publisher.setPackage(n, fixtures::readFile(servedPackage(n)), version);
-        testsupport::FakePublisher::serve(publisher.publish(signing::kDefaultValidity, signer),
-                                          served / "blocos");
-    }
     // Changes a served file in place.
     static void edit(const fs::path& file, const std::function<void(std::string&)>& change) {
         std::string bytes = fixtures::readFile(file);
@@ -86,9 +65,6 @@ class SignedRun : public DownloadRun {
     }
 
     std::map<fs::path, std::string> firstServed;
-    signing::Time published = *signing::parseTime("2026-03-01T12:00:00Z");
-    testsupport::FakePublisher publisher{published, true};
-    signing::Time now = published + std::chrono::days(30);  // the program's clock
 };
 
 }  // namespace
@@ -345,7 +321,7 @@ TEST_F(SignedRun, TheRunInstallsOnlyFromTheListTheWindowShowed) {
 // it; the list's expiry bounds that, and the user learns whom to ask.
 TEST_F(SignedRun, AnExpiredListAnnouncesNothingAndInstallsNothing) {
     ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
-    const signing::Time expires = published + signing::kDefaultValidity;
+    const signing::Time expires = publisher.clock + signing::kDefaultValidity;
     struct Case {
         const char* name;
         signing::Time opened;   // the clock when the window opens

@@ -394,6 +394,9 @@ TEST(PackTool, ANewPackageKeyCarriesTheVersionsOver) {
     const ToolRun changed = runPack("trocar-raiz " + key("antiga", "tessaly-pacotes.chave") + " " +
                                     key("raiz", "tessaly-raiz.chave") + " " + shellQuoted(out));
     ASSERT_EQ(changed.exitCode, 0) << changed.output;
+    const ToolRun undelegated = pack("antiga", "um");
+    EXPECT_EQ(undelegated.exitCode, 2) << "the programs that follow the root trust no list yet";
+    EXPECT_NE(undelegated.output.find("nenhuma delegação"), std::string::npos) << undelegated.output;
     const ToolRun delegated =
         runPack("delegar --valid-days 30 " + key("raiz", "tessaly-raiz.chave") + " " +
                 key("nova", "tessaly-pacotes.pub") + " " + shellQuoted(out));

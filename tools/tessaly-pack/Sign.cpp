@@ -115,16 +115,24 @@ Chain readChain(const fs::path& folder) {
 // first one).
 void checkCurrentRoot(const fs::path& folder, const Chain& chain, const signing::SecretKey& root) {
     const signing::PublicKey key = signing::publicKeyOf(root);
-    const bool current =
-        !chain.roots.empty()
-            ? chain.roots.back().key == key
-            : !chain.delegation ||
-                  signing::verify(key, bytesOf(chain.delegation->format()),
+    bool current = false;
+    if (!chain.roots.empty()) {
+        current = chain.roots.back().key == key;
+    } else if (chain.delegation) {
+        current = signing::verify(key, bytesOf(chain.delegation->format()),
                                   bytesOf(chain.delegationSignature));
+    } else {
+        // The one key the lists were signed with is the root programs know.
+        const fs::path list = folder / signing::kIndexName;
+        current = !fs::exists(fs::symlink_status(list)) ||
+                  signing::verify(key, bytesOf(readIfThere(list, signing::kMaxIndexSize)),
+                                  bytesOf(readIfThere(folder / signing::kSignatureName,
+                                                      signing::kMaxSignatureFileSize)));
+    }
     if (!current)
         throw std::runtime_error("a chave raiz dada não é a atual de " + library::pathToUtf8(folder) +
                                  " (a última de " + signing::kRootsName +
-                                 ", ou a que assinou a delegação)");
+                                 ", a que assinou a delegação, ou a que assinou a lista)");
 }
 
 void writeDelegation(const fs::path& folder, const signing::Delegation& delegation,
@@ -172,6 +180,11 @@ std::optional<signing::PackageIndex> readPreviousIndex(const fs::path& folder,
 // Throws unless the folder's delegation, if any, lets key sign now.
 void checkDelegated(const fs::path& folder, const Chain& chain, const signing::SecretKey& key,
                     signing::Time now) {
+    // After a change of root only a delegated key signs: programs that
+    // followed the change trust nothing else.
+    if (!chain.delegation && !chain.roots.empty())
+        throw std::runtime_error(library::pathToUtf8(folder) + " tem uma troca de chave raiz e "
+                                 "nenhuma delegação; assine uma com tessaly-pack delegar");
     if (!chain.delegation) return;
     const signing::Delegation& delegation = *chain.delegation;
     const std::string file = library::pathToUtf8(folder / signing::kDelegationName);

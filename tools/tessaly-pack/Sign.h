@@ -50,9 +50,9 @@ struct Published {
 // folder/indice.txt and signs the list again into folder/indice.txt.sig, as
 // the next version, dated publication.now. With a delegation in folder the key
 // must be the one it names, within its time, and the list before may be
-// signed by any key: its versions carry over. Without one, a list there must
-// carry this key's signature. Throws std::runtime_error otherwise, leaving
-// both files as they were.
+// signed by any key: its versions carry over. Without one (and without a
+// change of root) a list there must carry this key's signature. Throws
+// std::runtime_error otherwise, leaving both files as they were.
 Published updateSignedIndex(const std::filesystem::path& folder, int category,
                             const std::vector<std::uint8_t>& package, const signing::SecretKey& key,
                             const Publication& publication);
@@ -70,7 +70,8 @@ inline constexpr std::chrono::days kDefaultDelegationValidity{365};
 // signs the lists from publication.now for publication.validity, as the
 // version after the delegation there. Throws std::runtime_error, leaving the
 // files as they were, when root is not the folder's current root: the last
-// of folder/raizes.txt, or the signer of the delegation there.
+// of folder/raizes.txt, else the signer of the delegation there, else the
+// signer of the list there (the one key programs were built with).
 signing::Delegation delegate(const std::filesystem::path& folder, const signing::SecretKey& root,
                              const signing::PublicKey& packageKey, const Publication& publication);
 
