@@ -27,7 +27,7 @@ void BM_KilledAtRandom(benchmark::State& state) {
     {
         killharness::Harness harness(TESSALY_INSTALL_RUN, work);
         std::mt19937_64 random(std::random_device{}());
-        harness.measure(operation, figures);
+        harness.measure(operation, figures, 3);
         for (auto _ : state)
             while (figures.killed < killsEach()) harness.round(operation, random, figures);
     }

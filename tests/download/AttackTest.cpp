@@ -160,8 +160,7 @@ TEST_F(Attack, EachAttackIsRefusedAndTheUserToldWhy) {
          [this] {
              this->publishBlocks(5, {"Pia"});  // of the same size
              this->signServed({{3, 1}, {5, 1}});
-             fs::copy_file(this->servedPackage(5), this->servedPackage(3),
-                           fs::copy_options::overwrite_existing);
+             fixtures::writeFile(this->servedPackage(3), fixtures::readFile(this->servedPackage(5)));
              return std::string();
          },
          kept, "o conteúdo do pacote recebido não confere com a lista assinada do servidor"},

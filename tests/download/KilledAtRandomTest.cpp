@@ -6,7 +6,7 @@
 #include "TemporaryFolders.h"
 
 TEST(KilledAtRandom, EveryCategoryIsTheOldOrTheNewOneCompleteAndNothingIsLeft) {
-    constexpr int kRoundsEach = 8;
+    constexpr int kRoundsEach = 6;
     const auto work = testsupport::makeTemporaryFolder("tessaly-mortes");
     {
         killharness::Harness harness(TESSALY_INSTALL_RUN, work);
@@ -16,7 +16,7 @@ TEST(KilledAtRandom, EveryCategoryIsTheOldOrTheNewOneCompleteAndNothingIsLeft) {
             SCOPED_TRACE(std::string(killharness::nameOf(operation)) + ", seed " +
                          std::to_string(seed));
             killharness::Figures figures;
-            harness.measure(operation, figures);
+            harness.measure(operation, figures, 1);
             for (int n = 0; n < kRoundsEach; ++n) harness.round(operation, random, figures);
             EXPECT_EQ(figures.losses + figures.mixes + figures.leftovers, 0)
                 << ::testing::PrintToString(figures.faults);
