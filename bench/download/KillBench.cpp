@@ -46,4 +46,8 @@ void BM_KilledAtRandom(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_KilledAtRandom)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_KilledAtRandom)
+    ->DenseRange(0, 2)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();

@@ -210,11 +210,8 @@ void uninstallCategory(const library::Layout& layout, int index) {
     const library::RunJournal journal(layout);
     const fs::path leaving = makeUniqueFolder(journal, root, library::InstallFolder::Staging, index);
     platform::renameNoReplace(category, leaving / category.filename(), error);
-    if (error) {
-        removeRecordedFolder(journal, leaving, root);
-        throw fs::filesystem_error("cannot remove", category, error);
-    }
     removeRecordedFolder(journal, leaving, root);
+    if (error) throw fs::filesystem_error("cannot remove", category, error);
 }
 
 void restorePutAside(const library::Layout& layout, int index) {

@@ -39,10 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             });
             break;
         case 2:
-            roundTrip(text, signing::parseRootLinks, [](const std::vector<signing::RootLink>& links) {
-                if (links.size() > signing::kMaxRootLinks) std::abort();
-                return signing::formatRootLinks(links);
-            });
+            roundTrip(text, signing::parseRootLinks,
+                      [](const std::vector<signing::RootLink>& links) {
+                          if (links.size() > signing::kMaxRootLinks) std::abort();
+                          return signing::formatRootLinks(links);
+                      });
             break;
         case 3:
             roundTrip(text, signing::Delegation::parse,

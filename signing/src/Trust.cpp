@@ -71,7 +71,8 @@ std::vector<RootLink> parseRootLinks(std::string_view text) {
         throw IndexError("a lista de chaves raiz tem mais de " + std::to_string(kMaxRootLinks) +
                          " trocas");
     for (const std::string_view line : lines) {
-        const std::string where = "linha " + std::to_string(links.size() + 1) + " das chaves raiz: ";
+        const std::string where =
+            "linha " + std::to_string(links.size() + 1) + " das chaves raiz: ";
         const std::vector<std::string_view> parts = fields(line);
         if (parts.size() != 4) throw IndexError(where + "são esperados quatro campos");
         const auto version = decimal<std::uint32_t>(parts[0], kMaxVersion);
@@ -143,16 +144,18 @@ Verdict judgePublication(const Publication& offered, const PublicKey& builtIn,
         try {
             links = parseRootLinks(offered.roots);
         } catch (const IndexError& error) {
-            return refused("A lista de chaves raiz do servidor não pode ser lida por esta versão "
-                           "do programa (" + std::string(error.what()) +
-                           "). Entre em contato com o editor da biblioteca.");
+            return refused(
+                "A lista de chaves raiz do servidor não pode ser lida por esta versão "
+                "do programa (" +
+                std::string(error.what()) + "). Entre em contato com o editor da biblioteca.");
         }
         // A program built with a later root starts from its place in the
         // chain, which that root signed itself.
         if (!taken)
             for (const RootLink& link : links)
                 if (link.key == builtIn &&
-                    verify(builtIn, bytesOf(rootLinkMessage(link.version, link.key)), link.byItself))
+                    verify(builtIn, bytesOf(rootLinkMessage(link.version, link.key)),
+                           link.byItself))
                     root = {link.version, builtIn};
         for (const RootLink& link : links) {
             if (link.version <= root.version) continue;
@@ -173,15 +176,17 @@ Verdict judgePublication(const Publication& offered, const PublicKey& builtIn,
     std::optional<Delegation> delegation;
     if (!offered.delegation.empty() || !offered.delegationSignature.empty()) {
         if (!verify(root.key, bytesOf(offered.delegation), bytesOf(offered.delegationSignature)))
-            return refused("A delegação da chave dos pacotes publicada pelo servidor não tem a "
-                           "assinatura da chave raiz do editor da biblioteca: os pacotes podem "
-                           "ter sido alterados.");
+            return refused(
+                "A delegação da chave dos pacotes publicada pelo servidor não tem a "
+                "assinatura da chave raiz do editor da biblioteca: os pacotes podem "
+                "ter sido alterados.");
         try {
             delegation = Delegation::parse(offered.delegation);
         } catch (const IndexError& error) {
-            return refused("A delegação da chave dos pacotes não pode ser lida por esta versão do "
-                           "programa (" + std::string(error.what()) +
-                           "). Entre em contato com o editor da biblioteca.");
+            return refused(
+                "A delegação da chave dos pacotes não pode ser lida por esta versão do "
+                "programa (" +
+                std::string(error.what()) + "). Entre em contato com o editor da biblioteca.");
         }
         if (taken && taken->delegation) {
             const Delegation& before = *taken->delegation;
@@ -195,17 +200,21 @@ Verdict judgePublication(const Publication& offered, const PublicKey& builtIn,
         }
         listKey = &delegation->packageKey;
     } else if (taken && taken->delegation) {
-        return refused("O servidor não publica a delegação da chave dos pacotes que este "
-                       "programa já recebeu: os pacotes podem ter sido alterados.");
+        return refused(
+            "O servidor não publica a delegação da chave dos pacotes que este "
+            "programa já recebeu: os pacotes podem ter sido alterados.");
     }
 
     // The list itself.
     if (!verify(*listKey, bytesOf(offered.list), bytesOf(offered.listSignature)))
-        return refused("A lista de pacotes do servidor não tem a assinatura do editor da "
-                       "biblioteca: os pacotes podem ter sido alterados.");
+        return refused(
+            "A lista de pacotes do servidor não tem a assinatura do editor da "
+            "biblioteca: os pacotes podem ter sido alterados.");
     const auto unreadable = [&](const std::string& why) {
-        return refused("A lista de pacotes do servidor não pode ser lida por esta versão do "
-                       "programa (" + why + "). Entre em contato com o editor da biblioteca.");
+        return refused(
+            "A lista de pacotes do servidor não pode ser lida por esta versão do "
+            "programa (" +
+            why + "). Entre em contato com o editor da biblioteca.");
     };
     PackageIndex list;
     try {
@@ -213,7 +222,8 @@ Verdict judgePublication(const Publication& offered, const PublicKey& builtIn,
     } catch (const IndexError& error) {
         return unreadable(error.what());
     }
-    if (!list.validity()) return unreadable("a lista de pacotes não tem data de publicação nem de validade");
+    if (!list.validity())
+        return unreadable("a lista de pacotes não tem data de publicação nem de validade");
 
     // Rollback, by versions, against what the same package key signed before:
     // once it is replaced its lists are refused, and a key that signed a far
@@ -244,11 +254,13 @@ Verdict judgePublication(const Publication& offered, const PublicKey& builtIn,
     const Time known = taken ? taken->knownTime : Time{};
     const Time now = std::max(clock, known);
     const auto clockNote = [&] {
-        return clock < known ? filled(" A data deste computador, %1, parece atrasada: este programa já "
-                               "recebeu uma lista publicada em %2.",
-                               {wording.time(clock), wording.time(known)})
-                      : filled(" Confira também se a data deste computador (%1) está certa.",
-                               {wording.time(clock)});
+        return clock < known
+                   ? filled(
+                         " A data deste computador, %1, parece atrasada: este programa já "
+                         "recebeu uma lista publicada em %2.",
+                         {wording.time(clock), wording.time(known)})
+                   : filled(" Confira também se a data deste computador (%1) está certa.",
+                            {wording.time(clock)});
     };
     if (delegation && now >= delegation->until)
         return refused(filled("A delegação da chave dos pacotes expirou em %1. Entre em contato "

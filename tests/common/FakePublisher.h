@@ -35,10 +35,10 @@ class FakePublisher {
 
     // The package of category index is now these bytes, at version.
     void setPackage(int index, std::string_view bytes, std::uint32_t version) {
-        lines_[index] = {bytes.size(),
-                         signing::sha256({reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                          bytes.size()}),
-                         version};
+        lines_[index] = {
+            bytes.size(),
+            signing::sha256({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}),
+            version};
     }
     void removePackage(int index) { lines_.erase(index); }
     std::uint32_t listVersion() const { return listVersion_; }
@@ -54,7 +54,8 @@ class FakePublisher {
         index.setListVersion(listVersion_);
         for (const auto& [n, line] : lines_) index.set(n, line);
         current_.list = index.format();
-        current_.listSignature = signatureOf((signer ? *signer : packageKey_).secretKey, current_.list);
+        current_.listSignature =
+            signatureOf((signer ? *signer : packageKey_).secretKey, current_.list);
         return current_;
     }
 
@@ -63,8 +64,8 @@ class FakePublisher {
                     std::chrono::days validity = std::chrono::days(365),
                     const signing::KeyPair* signer = nullptr) {
         packageKey_ = key;
-        delegation_ = signing::Delegation{delegation_ ? delegation_->version + 1 : 1,
-                                          key.publicKey, clock, clock + validity};
+        delegation_ = signing::Delegation{delegation_ ? delegation_->version + 1 : 1, key.publicKey,
+                                          clock, clock + validity};
         current_.delegation = delegation_->format();
         current_.delegationSignature =
             signatureOf((signer ? *signer : root_).secretKey, current_.delegation);
@@ -77,12 +78,14 @@ class FakePublisher {
                                            static_cast<std::uint32_t>(links_.size()) + 2));
         root_ = next;
         current_.roots = signing::formatRootLinks(links_);
-        if (delegation_) current_.delegationSignature = signatureOf(root_.secretKey, current_.delegation);
+        if (delegation_)
+            current_.delegationSignature = signatureOf(root_.secretKey, current_.delegation);
     }
 
     // The publication as the server's blocos/ folder holds it; absent parts
     // leave no file.
-    static void serve(const signing::Publication& publication, const std::filesystem::path& blocos) {
+    static void serve(const signing::Publication& publication,
+                      const std::filesystem::path& blocos) {
         const std::pair<const char*, const std::string*> files[] = {
             {signing::kRootsName, &publication.roots},
             {signing::kDelegationName, &publication.delegation},
@@ -101,8 +104,8 @@ class FakePublisher {
 
   private:
     static std::string signatureOf(const signing::SecretKey& key, const std::string& text) {
-        const signing::Signature signature = signing::sign(
-            key, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+        const signing::Signature signature =
+            signing::sign(key, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
         return {signature.begin(), signature.end()};
     }
 

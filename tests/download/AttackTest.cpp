@@ -37,9 +37,9 @@ TEST_F(Attack, EachAttackIsRefusedAndTheUserToldWhy) {
         const char* attack;
         // What the attacker (or a publisher recovering) does to the server,
         // after category 3 was installed from the publisher's version 1.
-        std::function<std::string()> play;  // returns a faulty address, or ""
-        std::vector<std::string> blocksAfter;       // of category 3
-        const char* said;                           // part of the last box
+        std::function<std::string()> play;     // returns a faulty address, or ""
+        std::vector<std::string> blocksAfter;  // of category 3
+        const char* said;                      // part of the last box
     };
     const std::vector<std::string> kept{"Pia"}, updated{"Fogao", "Pia"};
     const Row rows[] = {
@@ -53,8 +53,8 @@ TEST_F(Attack, EachAttackIsRefusedAndTheUserToldWhy) {
          kept, "o conteúdo do pacote recebido não confere com a lista assinada do servidor"},
         {"endless data: the package", [this] { return server->faultyBaseAddress("endlesszip"); },
          kept, "o servidor enviou um pacote muito maior do que o esperado"},
-        {"endless data: the list", [this] { return server->faultyBaseAddress("endless"); },
-         kept, "O arquivo raizes.txt do servidor é grande demais"},
+        {"endless data: the list", [this] { return server->faultyBaseAddress("endless"); }, kept,
+         "O arquivo raizes.txt do servidor é grande demais"},
         {"extraneous files: a signed package reaching out of its folder",
          [this] {
              auto members = this->packageMembers(3, {"Pia", "Fogao"});
@@ -160,7 +160,8 @@ TEST_F(Attack, EachAttackIsRefusedAndTheUserToldWhy) {
          [this] {
              this->publishBlocks(5, {"Pia"});  // of the same size
              this->signServed({{3, 1}, {5, 1}});
-             fixtures::writeFile(this->servedPackage(3), fixtures::readFile(this->servedPackage(5)));
+             fixtures::writeFile(this->servedPackage(3),
+                                 fixtures::readFile(this->servedPackage(5)));
              return std::string();
          },
          kept, "o conteúdo do pacote recebido não confere com a lista assinada do servidor"},

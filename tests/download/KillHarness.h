@@ -35,21 +35,24 @@ inline constexpr Operation kOperations[] = {Operation::Install, Operation::Updat
                                             Operation::Uninstall};
 inline const char* nameOf(Operation operation) {
     switch (operation) {
-        case Operation::Install: return "install";
-        case Operation::Update: return "update";
-        case Operation::Uninstall: return "uninstall";
+        case Operation::Install:
+            return "install";
+        case Operation::Update:
+            return "update";
+        case Operation::Uninstall:
+            return "uninstall";
     }
     return "";
 }
 
 struct Figures {
     int rounds = 0;
-    int killed = 0;     // ended by the kill before their end
-    int completed = 0;  // ended by themselves before the kill came
-    int losses = 0;     // a category gone that should have stayed
-    int mixes = 0;      // a category neither old nor new
-    int leftovers = 0;  // rounds that left something behind
-    std::vector<std::string> faults;  // the first few, described
+    int killed = 0;                           // ended by the kill before their end
+    int completed = 0;                        // ended by themselves before the kill came
+    int losses = 0;                           // a category gone that should have stayed
+    int mixes = 0;                            // a category neither old nor new
+    int leftovers = 0;                        // rounds that left something behind
+    std::vector<std::string> faults;          // the first few, described
     std::chrono::milliseconds undisturbed{};  // the operation's own time
 };
 
@@ -60,7 +63,8 @@ inline std::optional<Snapshot> snapshotOf(const fs::path& folder) {
     Snapshot snapshot;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
         const std::string name = paths::pathToUtf8(fs::relative(entry.path(), folder));
-        snapshot[name] = entry.is_directory() ? std::string("<pasta>") : fixtures::readFile(entry.path());
+        snapshot[name] =
+            entry.is_directory() ? std::string("<pasta>") : fixtures::readFile(entry.path());
     }
     return snapshot;
 }
@@ -88,7 +92,8 @@ class Harness {
         for (int n = 0; n < runs; ++n) {
             prepare(operation);
             const auto start = Clock::now();
-            if (run(arguments(operation)) != 0) throw std::runtime_error("an undisturbed run failed");
+            if (run(arguments(operation)) != 0)
+                throw std::runtime_error("an undisturbed run failed");
             times.push_back(Clock::now() - start);
             if (operation != Operation::Uninstall) new_ = snapshotOf(category());
         }
@@ -101,7 +106,8 @@ class Harness {
     void round(Operation operation, std::mt19937_64& random, Figures& figures) {
         prepare(operation);
         const auto limit = figures.undisturbed * 11 / 10;
-        std::uniform_int_distribution<long long> pick(0, std::max<long long>(limit.count() * 1000, 1));
+        std::uniform_int_distribution<long long> pick(0,
+                                                      std::max<long long>(limit.count() * 1000, 1));
         const std::chrono::microseconds delay(pick(random));
         ++figures.rounds;
         {
@@ -127,8 +133,9 @@ class Harness {
         std::vector<fixtures::Member> members;
         for (std::size_t i = 0; i < blocks.size(); ++i) {
             members.emplace_back("3/IMG/" + blocks[i] + ".PNG", "png " + name + blocks[i]);
-            members.emplace_back("3/DWG/" + blocks[i] + ".DWG.zip",
-                                 fixtures::drawingBytes(60000, static_cast<unsigned>(i + name.size())));
+            members.emplace_back(
+                "3/DWG/" + blocks[i] + ".DWG.zip",
+                fixtures::drawingBytes(60000, static_cast<unsigned>(i + name.size())));
         }
         const fs::path package = work_ / "servidor" / name / "blocos" / library::packageName(3);
         fs::create_directories(package.parent_path());

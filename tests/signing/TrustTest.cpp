@@ -24,7 +24,8 @@ struct Program {
     explicit Program(const FakePublisher& publisher) : builtIn(publisher.builtIn()) {}
 
     Verdict offer(const Publication& offered, Time clock) {
-        Verdict verdict = judgePublication(offered, builtIn, taken ? &*taken : nullptr, clock, kWording);
+        Verdict verdict =
+            judgePublication(offered, builtIn, taken ? &*taken : nullptr, clock, kWording);
         if (verdict.trusted) {
             // What it keeps reads back as it was.
             const std::optional<TrustState> kept = readTaken(formatTaken(verdict.state), builtIn);
@@ -66,7 +67,9 @@ TEST(Trust, EachPublicationIsJudgedAgainstWhatTheProgramTookBefore) {
         {"a list under the delegation", true,
          [](FakePublisher& p, Program&) { return std::pair(p.publish(), kStart); }, nullptr},
         {"a list signed by the root while a delegation names another key", true,
-         [](FakePublisher& p, Program&) { return std::pair(p.publish(days(180), &p.root()), kStart); },
+         [](FakePublisher& p, Program&) {
+             return std::pair(p.publish(days(180), &p.root()), kStart);
+         },
          "A lista de pacotes do servidor não tem a assinatura"},
         {"the delegation dropped once taken", true,
          [](FakePublisher& p, Program& program) {
@@ -192,10 +195,10 @@ TEST(Trust, EachPublicationIsJudgedAgainstWhatTheProgramTookBefore) {
                  index.setValidity({published, published + kDefaultValidity});
                  Publication publication;
                  publication.list = index.format();
-                 const Signature signature = sign(
-                     p.root().secretKey,
-                     {reinterpret_cast<const std::uint8_t*>(publication.list.data()),
-                      publication.list.size()});
+                 const Signature signature =
+                     sign(p.root().secretKey,
+                          {reinterpret_cast<const std::uint8_t*>(publication.list.data()),
+                           publication.list.size()});
                  publication.listSignature.assign(signature.begin(), signature.end());
                  return publication;
              };
@@ -205,7 +208,9 @@ TEST(Trust, EachPublicationIsJudgedAgainstWhatTheProgramTookBefore) {
          },
          nullptr},
         {"an expired list", true,
-         [](FakePublisher& p, Program&) { return std::pair(p.publish(days(10)), kStart + days(10)); },
+         [](FakePublisher& p, Program&) {
+             return std::pair(p.publish(days(10)), kStart + days(10));
+         },
          "A lista de pacotes do servidor expirou em 2026-03-11T12:00:00Z"},
         {"an expired delegation", true,
          [](FakePublisher& p, Program&) {
@@ -283,12 +288,12 @@ TEST(Trust, RootLinksAndDelegationsReadOnlyTheirOwnForm) {
     EXPECT_EQ(Delegation::parse(delegation.format()), delegation);
     const std::string text = delegation.format();
     const std::string badRoots[] = {
-        link.substr(0, link.size() - 1),          // no line break
-        second + link,                             // versions out of order
+        link.substr(0, link.size() - 1),                           // no line break
+        second + link,                                             // versions out of order
         formatRootLinks({linkRoot(a.secretKey, b.secretKey, 1)}),  // root 1 is the built-in one
-        link + link,                               // a version twice
-        "2 " + link.substr(2, 64) + "\n",          // fields missing
-        "2 " + toUpper(link.substr(2)),             // upper-case hex
+        link + link,                                               // a version twice
+        "2 " + link.substr(2, 64) + "\n",                          // fields missing
+        "2 " + toUpper(link.substr(2)),                            // upper-case hex
     };
     for (const std::string& bad : badRoots) EXPECT_THROW(parseRootLinks(bad), IndexError) << bad;
     const std::string badDelegations[] = {
@@ -300,5 +305,6 @@ TEST(Trust, RootLinksAndDelegationsReadOnlyTheirOwnForm) {
         text.substr(0, text.find(toHex(b.publicKey))) + toUpper(toHex(b.publicKey)) +
             text.substr(text.find(toHex(b.publicKey)) + 64),
     };
-    for (const std::string& bad : badDelegations) EXPECT_THROW(Delegation::parse(bad), IndexError) << bad;
+    for (const std::string& bad : badDelegations)
+        EXPECT_THROW(Delegation::parse(bad), IndexError) << bad;
 }
