@@ -1,6 +1,8 @@
 // Program entry: the application title, the four windows created once in
 // their fixed order, and the message loop until the main window closes.
 #include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
 #include <cstdio>
 
 #include <platform/Files.h>
@@ -19,14 +21,35 @@
 #include "ui/UNfrmSobre.h"
 #include "ui/Windows.h"
 
+namespace {
+
+// Where this installation keeps its files. A program folder holds them all,
+// beside the executable. Installed by a system package, the program cannot
+// write where it lies: what it writes (the library, its lists, its lock)
+// lies in the user's own data folder, ~/.local/share/Tessaly, and what it
+// only reads stays in the package's folder.
+library::Layout installedLayout() {
+#ifdef TESSALY_SHIPPED_FOLDER
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                         QStringLiteral("/Tessaly");
+    QDir().mkpath(data);
+    return library::Layout(library::pathFromUtf8(data.toStdString()),
+                           library::pathFromUtf8(TESSALY_SHIPPED_FOLDER));
+#else
+    return library::Layout(
+        library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));
+#endif
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
     ui::installPortugueseTranslations(application);
     ui::setUpLookAndFeel(application);
 
-    const library::Layout layout(
-        library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));
+    const library::Layout layout = installedLayout();
     // Installed where the user may not write (under Program Files by hand),
     // every download, preview and export would fail later without a word.
     if (!layout.canWriteFolders()) {

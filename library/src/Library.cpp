@@ -85,7 +85,10 @@ fs::path previewDrawingName(const fs::path& blockName, int copy) {
     return name += kPreviewDrawingExtension;
 }
 
-Layout::Layout(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
+Layout::Layout(fs::path programFolder) : programFolder_(programFolder), shippedFolder_(programFolder) {}
+
+Layout::Layout(fs::path programFolder, fs::path shippedFolder)
+    : programFolder_(std::move(programFolder)), shippedFolder_(std::move(shippedFolder)) {}
 
 fs::path Layout::libraryRoot() const {
     return programFolder_ / "Blocos";
@@ -96,7 +99,7 @@ fs::path Layout::categoryFolder(int index) const {
 }
 
 fs::path Layout::descriptionFile(int index) const {
-    return libraryRoot() / (std::to_string(row(index).index) + ".txt");
+    return shippedFolder_ / "Blocos" / (std::to_string(row(index).index) + ".txt");
 }
 
 fs::path Layout::packageFile(int index) const {
@@ -108,11 +111,11 @@ fs::path Layout::previewArchiveCopy() const {
 }
 
 fs::path Layout::emptyDrawing() const {
-    return programFolder_ / "vazio.dwg";
+    return shippedFolder_ / "vazio.dwg";
 }
 
 fs::path Layout::helpFile() const {
-    return programFolder_ / "Ajuda.chm";
+    return shippedFolder_ / "Ajuda.chm";
 }
 
 fs::path Layout::searchIndexFile() const {

@@ -86,6 +86,27 @@ TEST(Layout, PathsBelowTheProgramFolder) {
     EXPECT_EQ(kArchivePassword.size(), 45u);
 }
 
+// A system package: what the program writes lies in the user's folder, what
+// it only reads stays where the package put it.
+TEST(Layout, ShippedFilesApartFromWhatTheProgramWrites) {
+    const Layout layout("/home/ana/.local/share/Tessaly", "/usr/share/tessaly");
+    const struct {
+        fs::path actual, expected;
+    } cases[] = {
+        {layout.categoryFolder(4), "/home/ana/.local/share/Tessaly/Blocos/4"},
+        {layout.packageFile(4), "/home/ana/.local/share/Tessaly/Blocos/4.zip"},
+        {layout.previewArchiveCopy(), "/home/ana/.local/share/Tessaly/TMP.ZIP"},
+        {layout.newestPackageListFile(), "/home/ana/.local/share/Tessaly/tessaly.lista"},
+        {layout.searchIndexFile(), "/home/ana/.local/share/Tessaly/Blocos/indice.db"},
+        {layout.descriptionFile(4), "/usr/share/tessaly/Blocos/4.txt"},
+        {layout.emptyDrawing(), "/usr/share/tessaly/vazio.dwg"},
+        {layout.helpFile(), "/usr/share/tessaly/Ajuda.chm"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.actual, c.expected);
+    // One folder alone is both.
+    EXPECT_EQ(Layout("/opt/tessaly").shippedFolder(), fs::path("/opt/tessaly"));
+}
+
 TEST(Layout, InstalledFlagsFollowTheCategoryFolders) {
     TempFolder temp;
     const Layout layout(temp.path());

@@ -11,6 +11,8 @@
 #include <QPainterPath>
 #include <cstdio>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -127,10 +129,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir source(QString::fromLocal8Bit(argv[1]));
-    const struct {
-        const char* path;
+    struct Image {
+        std::string path;
         QImage image;
-    } images[] = {
+    };
+    std::vector<Image> images = {
         {"ui/skin/check.png", draw(9, 9, checkMark)},
         {"ui/skin/arrow-down.png", draw(7, 4, [](QPainter& p) { arrow(p, true); })},
         {"ui/skin/arrow-up.png", draw(7, 4, [](QPainter& p) { arrow(p, false); })},
@@ -140,8 +143,12 @@ int main(int argc, char** argv) {
         {"dist/tessaly.png", drawSquare(256, programIcon)},
         {"ui/images/tessaly-48.png", drawSquare(48, programIcon)},
     };
+    // The desktop's icon theme, at the sizes launchers and file managers ask for.
+    for (const int side : {16, 22, 24, 32, 48, 64, 128, 256})
+        images.push_back({"dist/linux/icons/" + std::to_string(side) + "/tessaly.png",
+                          drawSquare(side, programIcon)});
     for (const auto& [path, image] : images) {
-        const QString file = source.filePath(QString::fromLatin1(path));
+        const QString file = source.filePath(QString::fromStdString(path));
         QDir().mkpath(QFileInfo(file).path());
         if (!image.save(file)) {
             std::fprintf(stderr, "não foi possível gravar %s\n", qPrintable(file));
