@@ -23,22 +23,19 @@
 
 namespace {
 
-// Where this installation keeps its files. A program folder holds them all,
-// beside the executable. Installed by a system package, the program cannot
-// write where it lies: what it writes (the library, its lists, its lock)
-// lies in the user's own data folder, ~/.local/share/Tessaly, and what it
-// only reads stays in the package's folder.
+// A program folder keeps everything beside the executable. Installed by a
+// system package, where the program cannot write, what it writes (the
+// library, its lists, its lock) lies in the user's own data folder,
+// ~/.local/share/Tessaly, and what it only reads stays in the package's.
 library::Layout installedLayout() {
-#ifdef TESSALY_SHIPPED_FOLDER
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                         QStringLiteral("/Tessaly");
-    QDir().mkpath(data);
-    return library::Layout(library::pathFromUtf8(data.toStdString()),
-                           library::pathFromUtf8(TESSALY_SHIPPED_FOLDER));
-#else
-    return library::Layout(
-        library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));
-#endif
+    const QString userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/Tessaly");
+    library::Layout layout = library::installationLayout(
+        library::pathFromUtf8(QApplication::applicationDirPath().toStdString()),
+        library::pathFromUtf8(userFolder.toStdString()));
+    if (layout.programFolder() != layout.shippedFolder()) QDir().mkpath(userFolder);
+    return layout;
 }
 
 }  // namespace

@@ -90,6 +90,15 @@ Layout::Layout(fs::path programFolder) : programFolder_(programFolder), shippedF
 Layout::Layout(fs::path programFolder, fs::path shippedFolder)
     : programFolder_(std::move(programFolder)), shippedFolder_(std::move(shippedFolder)) {}
 
+Layout installationLayout(const fs::path& executableFolder, const fs::path& userFolder) {
+    std::error_code error;
+    if (fs::is_regular_file(executableFolder / "vazio.dwg", error)) return Layout(executableFolder);
+    const fs::path shipped = executableFolder.parent_path() / "share" / "tessaly";
+    if (executableFolder.filename() == "bin" && fs::is_regular_file(shipped / "vazio.dwg", error))
+        return Layout(userFolder, shipped);
+    return Layout(executableFolder);
+}
+
 fs::path Layout::libraryRoot() const {
     return programFolder_ / "Blocos";
 }

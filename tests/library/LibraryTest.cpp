@@ -107,6 +107,40 @@ TEST(Layout, ShippedFilesApartFromWhatTheProgramWrites) {
     EXPECT_EQ(Layout("/opt/tessaly").shippedFolder(), fs::path("/opt/tessaly"));
 }
 
+// Which installation an executable belongs to is told by where the empty
+// drawing lies: beside it, or in the share/tessaly of a system prefix.
+TEST(Layout, InstallationIsToldByWhereTheProgramsFilesLie) {
+    TempFolder temp;
+    const fs::path user = temp.path() / "home" / ".local" / "share" / "Tessaly";
+    const auto plant = [&](const fs::path& file) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << "x";
+    };
+    plant(temp.path() / "pasta" / "vazio.dwg");
+    plant(temp.path() / "usr" / "share" / "tessaly" / "vazio.dwg");
+    fs::create_directories(temp.path() / "usr" / "bin");
+    plant(temp.path() / "opt" / "share" / "tessaly" / "vazio.dwg");
+    fs::create_directories(temp.path() / "opt" / "programa");
+    fs::create_directories(temp.path() / "vazia" / "bin");
+    const struct {
+        const char* executableFolder;
+        bool system;
+    } cases[] = {
+        {"pasta", false},        // a program folder
+        {"usr/bin", true},       // a system package
+        {"opt/programa", false},  // share/tessaly beside a folder that is no bin
+        {"vazia/bin", false},    // a bin with nothing of ours beside it
+    };
+    for (const auto& c : cases) {
+        const fs::path executable = temp.path() / c.executableFolder;
+        const Layout layout = installationLayout(executable, user);
+        EXPECT_EQ(layout.programFolder(), c.system ? user : executable) << c.executableFolder;
+        EXPECT_EQ(layout.shippedFolder(),
+                  c.system ? executable.parent_path() / "share" / "tessaly" : executable)
+            << c.executableFolder;
+    }
+}
+
 TEST(Layout, InstalledFlagsFollowTheCategoryFolders) {
     TempFolder temp;
     const Layout layout(temp.path());

@@ -94,6 +94,14 @@ class Layout {
     std::filesystem::path shippedFolder_;
 };
 
+// The layout of the installation whose executable lies in `executableFolder`:
+// a program folder holds its own files beside the executable; a system
+// package puts the executable in <prefix>/bin, its own files, read-only, in
+// <prefix>/share/tessaly, and leaves what the program writes to the user's
+// `userFolder`.
+Layout installationLayout(const std::filesystem::path& executableFolder,
+                          const std::filesystem::path& userFolder);
+
 // The folder of one run's files for other programs (blocks dragged out of
 // the grid or copied to the clipboard) lies directly in Blocos, named this
 // prefix and kRunFolderSuffixLength ASCII letters or digits
