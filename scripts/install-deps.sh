@@ -17,7 +17,7 @@ packages=(
 if [ "${1:-}" = windows ]; then
   packages+=(
     gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    qt6-base-dev-tools wine wine64 nsis xdotool x11-utils imagemagick
+    qt6-base-dev-tools wine wine64 nsis xdotool x11-utils imagemagick python3-yaml python3-pefile
   )
 fi
 missing=()

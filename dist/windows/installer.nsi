@@ -6,6 +6,8 @@
 ;   STAGE    the folder that holds what is installed, laid out as installed
 ;   ICON     the program's icon
 ;   OUTPUT   the installer's file
+;   PRODUCT, PUBLISHER  the names "Aplicativos instalados" shows, the same
+;            the winget manifest gives
 ; /S installs (and uninstalls) without a window, keeping the downloaded
 ; categories. Name and publisher stay the same from version to version, so
 ; that Windows and winget see an update of the same program.
@@ -18,8 +20,6 @@ ManifestDPIAware true
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
 
-!define PRODUCT "Tessaly"
-!define PUBLISHER "Tessaly Software"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaly"
 !define SETTINGS_KEY "Software\Tessaly"
 
