@@ -140,6 +140,10 @@ int main(int argc, char** argv) {
         {"ui/images/salvar.png", drawSquare(24, diskette)},
         {"ui/images/download.png", drawSquare(16, downloadArrow)},
         {"ui/images/cancelar.png", drawSquare(16, cancelCross)},
+        // Twice as fine, for scaled screens (Qt takes name@2x.png there).
+        {"ui/images/salvar@2x.png", drawSquare(48, diskette)},
+        {"ui/images/download@2x.png", drawSquare(32, downloadArrow)},
+        {"ui/images/cancelar@2x.png", drawSquare(32, cancelCross)},
         {"dist/tessaly.png", drawSquare(256, programIcon)},
         {"ui/images/tessaly-48.png", drawSquare(48, programIcon)},
     };
