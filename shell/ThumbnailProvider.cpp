@@ -12,6 +12,10 @@ namespace {
 
 std::atomic<LONG> objects{0};
 
+// MinGW's uuid library lacks it: {E357FCCD-A995-4576-B01F-234630154E96}.
+constexpr IID kThumbnailProviderIid = {
+    0xe357fccd, 0xa995, 0x4576, {0xb0, 0x1f, 0x23, 0x46, 0x30, 0x15, 0x4e, 0x96}};
+
 // The drawing runs on a thread of its own with a stack of this size: the
 // reader and renderer bound their depth, and Explorer's threads may have
 // less stack than a program's main thread.
@@ -70,7 +74,7 @@ IFACEMETHODIMP ThumbnailProvider::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IInitializeWithStream))
         *object = static_cast<IInitializeWithStream*>(this);
-    else if (IsEqualIID(riid, IID_IThumbnailProvider))
+    else if (IsEqualIID(riid, kThumbnailProviderIid))
         *object = static_cast<IThumbnailProvider*>(this);
     else {
         *object = nullptr;
