@@ -17,7 +17,7 @@ struct PictureLimits {
     std::size_t maxFileBytes = std::size_t{32} << 20;
     // Files without a usable preview image are read and drawn only up to
     // this size: reading takes up to about 40 times the file's size.
-    std::size_t maxDrawnFileBytes = std::size_t{8} << 20;
+    std::size_t maxDrawnFileBytes = std::size_t{4} << 20;
     // The display list's memory and the builder's and rasteriser's work.
     std::size_t maxListBytes = std::size_t{96} << 20;
     std::size_t maxBuildWork = 10'000'000;
