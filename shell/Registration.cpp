@@ -13,15 +13,18 @@ const std::wstring kOurDwgHandler = kClasses + L".dwg\\ShellEx\\" + kThumbnailHa
 const std::wstring kApproved =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
-// The default value of a key of HKEY_CLASSES_ROOT (the user's classes over
-// the machine's), when it is there.
+// The default value of a key of the classes, the user's over the machine's,
+// as HKEY_CLASSES_ROOT merges them on Windows (Wine's does not: both are
+// asked here).
 std::optional<std::wstring> classesValue(const std::wstring& subKey) {
-    wchar_t value[256];
-    DWORD bytes = sizeof(value);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, subKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value,
-                     &bytes) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(value);
+    for (const HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        wchar_t value[256];
+        DWORD bytes = sizeof(value);
+        if (RegGetValueW(root, (kClasses + subKey).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value,
+                         &bytes) == ERROR_SUCCESS)
+            return std::wstring(value);
+    }
+    return std::nullopt;
 }
 
 LSTATUS setString(const std::wstring& key, const wchar_t* name, const std::wstring& value) {

@@ -75,11 +75,35 @@ void setValue(const std::wstring& key, const std::wstring& text) {
               ERROR_SUCCESS);
 }
 
+const std::wstring kOurClass = kClasses + L"CLSID\\" + shell::kProviderClsidText;
+
 // Every key a case of these tests may have made, gone.
 void clearClasses() {
-    for (const wchar_t* key : {L".dwg", L"AutoCAD.Drawing.24", L"SystemFileAssociations\\.dwg",
-                               L"CLSID\\{C53135CC-289E-455C-A833-78E17858FA60}"})
+    for (const wchar_t* key : {L".dwg", L"AutoCAD.Drawing.24", L"SystemFileAssociations\\.dwg"})
         RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + key).c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, kOurClass.c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kOurClass.c_str());
+}
+
+bool underWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Registered as the installer registers it. Wine's COM looks for classes in
+// the machine's registry alone, where Windows' looks in the user's first:
+// under Wine the class the DLL registered for the user is copied there.
+HRESULT registerAsInstalled(const ProviderDll& dll) {
+    const HRESULT result = dll.call("DllRegisterServer");
+    if (SUCCEEDED(result) && underWine()) {
+        HKEY machine;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kOurClass.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &machine, nullptr) != ERROR_SUCCESS)
+            return E_ACCESSDENIED;
+        const LSTATUS copied = RegCopyTreeW(HKEY_CURRENT_USER, kOurClass.c_str(), machine);
+        RegCloseKey(machine);
+        if (copied != ERROR_SUCCESS) return HRESULT_FROM_WIN32(copied);
+    }
+    return result;
 }
 
 class Provider : public ::testing::Test {
@@ -96,12 +120,17 @@ class Provider : public ::testing::Test {
     ProviderDll dll;
 };
 
-// What Explorer finds for .dwg files, created as Explorer creates it.
+// What Explorer finds for .dwg files, created as Explorer creates it. The
+// user's classes come before the machine's (Wine's HKEY_CLASSES_ROOT does not
+// merge them as Windows' does).
 IInitializeWithStream* createHandler() {
     wchar_t text[64];
     DWORD bytes = sizeof(text);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, (std::wstring(L".dwg") + kHandlerKey).c_str(), nullptr,
-                     RRF_RT_REG_SZ, nullptr, text, &bytes) != ERROR_SUCCESS)
+    const std::wstring key = kClasses + L".dwg" + kHandlerKey;
+    if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text, &bytes) !=
+            ERROR_SUCCESS &&
+        RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, text,
+                     &(bytes = sizeof(text))) != ERROR_SUCCESS)
         return nullptr;
     CLSID clsid;
     if (FAILED(CLSIDFromString(text, &clsid))) return nullptr;
@@ -247,14 +276,16 @@ TEST_F(Provider, RegistersWhereNoOtherHandlerIsAndRemovesOnlyItsOwn) {
         } else {
             EXPECT_EQ(value(c.plantedKey), kAnotherHandler);
         }
-        if (!c.programType.empty()) EXPECT_EQ(value(kClasses + L".dwg"), c.programType);
+        if (!c.programType.empty()) {
+            EXPECT_EQ(value(kClasses + L".dwg"), c.programType);
+        }
     }
 }
 
 TEST_F(Provider, EverySampleGivesABitmapThroughCom) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
-    ASSERT_EQ(dll.call("DllRegisterServer"), S_OK);
-    int files = 0, bitmaps = 0;
+    ASSERT_EQ(registerAsInstalled(dll), S_OK);
+    int files = 0, bitmaps = 0, inked = 0;
     std::vector<long long> milliseconds;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(testsupport::samplesFolder())) {
         if (entry.path().extension() != ".dwg") continue;
@@ -276,10 +307,12 @@ TEST_F(Provider, EverySampleGivesABitmapThroughCom) {
         EXPECT_EQ(thumbnail.bits, 32);
         EXPECT_LE(std::max(thumbnail.width, thumbnail.height), 256);
         EXPECT_GE(std::min(thumbnail.width, thumbnail.height), 1);
-        EXPECT_TRUE(thumbnail.ink);
+        inked += thumbnail.ink;
     }
     ASSERT_GT(files, 100);
-    EXPECT_GE(bitmaps, files - 3);  // the drawings that draw nothing
+    // The drawings that draw nothing give none, or their blank preview.
+    EXPECT_GE(bitmaps, files - 3);
+    EXPECT_GE(inked, files - 3);
     std::sort(milliseconds.begin(), milliseconds.end());
     std::printf("miniaturas por COM: %d de %d desenhos, mediana %lld ms, máximo %lld ms\n", bitmaps,
                 files, milliseconds[milliseconds.size() / 2], milliseconds.back());
@@ -287,11 +320,13 @@ TEST_F(Provider, EverySampleGivesABitmapThroughCom) {
 
 TEST_F(Provider, HostileFilesAndStreamsEndInABitmapOrAFailure) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
-    ASSERT_EQ(dll.call("DllRegisterServer"), S_OK);
+    ASSERT_EQ(registerAsInstalled(dll), S_OK);
     for (const auto& file : testsupport::hostileFiles()) {
         SCOPED_TRACE(file.name);
         const Thumbnail thumbnail = thumbnailOf(file.bytes, 128);
-        if (SUCCEEDED(thumbnail.drawn)) EXPECT_LE(std::max(thumbnail.width, thumbnail.height), 128);
+        if (SUCCEEDED(thumbnail.drawn)) {
+            EXPECT_LE(std::max(thumbnail.width, thumbnail.height), 128);
+        }
     }
     const struct {
         const char* name;
@@ -315,7 +350,7 @@ TEST_F(Provider, HostileFilesAndStreamsEndInABitmapOrAFailure) {
 
 TEST_F(Provider, CallsOutOfOrderAreRefused) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
-    ASSERT_EQ(dll.call("DllRegisterServer"), S_OK);
+    ASSERT_EQ(registerAsInstalled(dll), S_OK);
     IInitializeWithStream* handler = createHandler();
     ASSERT_NE(handler, nullptr);
     IThumbnailProvider* provider = nullptr;
