@@ -43,6 +43,7 @@ class DxfEntityWriter {
     void body(const SubdivisionMesh&);
     void body(const Tolerance&);
     void body(const AcisData&, const std::string& type);
+    void proceduralSurface(const std::string& type);
 
     void writeEntity(const Entity& entity, Handle handle, const DxfBlock& block);
     void polyline(const Entity& entity, const Polyline& polyline, Handle handle, Handle owner,
