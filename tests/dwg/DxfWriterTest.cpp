@@ -191,7 +191,9 @@ TEST(DxfNumbers, AreRealsThatReadBackExactly) {
             "LINE", 10);
         EXPECT_EQ(std::stod(stored), x) << stored;
         EXPECT_NE(stored.find_first_of(".e"), std::string::npos) << stored;
-        if (x == 0) EXPECT_EQ(stored, "0.0") << "no negative zero";
+        if (x == 0) {
+            EXPECT_EQ(stored, "0.0") << "no negative zero";
+        }
     }
 }
 
