@@ -71,8 +71,6 @@ void DxfEntityWriter::writeEntity(const Entity& entity, Handle handle, const Dxf
             using T = std::decay_t<decltype(data)>;
             if constexpr (std::is_same_v<T, Text>) {
                 textBody(data, false);
-            } else if constexpr (std::is_same_v<T, RasterImage>) {
-                body(data, handle);
             } else if constexpr (std::is_same_v<T, AcisData>) {
                 body(data, type);
             } else if constexpr (std::is_same_v<T, Unsupported> || std::is_same_v<T, ProxyGraphics> ||
@@ -189,32 +187,31 @@ void DxfEntityWriter::polyline(const Entity& entity, const Polyline& p, Handle h
     out_.extrusion(p.extrusion);
 
     EntityHeader vertexHeader = entity.header;
-    auto vertex = [&](const char* vertexClass, const Point3& position, int vertexFlags) {
+    auto vertex = [&](const char* vertexClass, const Point3& position) {
         common("VERTEX", plan_.take(), handle, vertexHeader, paper);
         out_.ascii(100, "AcDbVertex");
         out_.ascii(100, vertexClass);
         out_.point(10, position);
-        return vertexFlags;
     };
     for (const Vertex& v : p.vertices) {
         switch (p.kind) {
             case Kind::Polyline2D:
-                vertex("AcDb2dVertex", v.position, 0);
+                vertex("AcDb2dVertex", v.position);
                 if (v.startWidth != 0) out_.real(40, v.startWidth);
                 if (v.endWidth != 0) out_.real(41, v.endWidth);
                 if (v.bulge != 0) out_.real(42, v.bulge);
                 out_.integer(70, v.flags & (1 | 2 | 8 | 16));
                 break;
             case Kind::Polyline3D:
-                vertex("AcDb3dPolylineVertex", v.position, 0);
+                vertex("AcDb3dPolylineVertex", v.position);
                 out_.integer(70, 32 | (v.flags & 8));
                 break;
             case Kind::PolyfaceMesh:
-                vertex("AcDbPolyFaceMeshVertex", v.position, 0);
+                vertex("AcDbPolyFaceMeshVertex", v.position);
                 out_.integer(70, 192);
                 break;
             case Kind::PolygonMesh:
-                vertex("AcDbPolygonMeshVertex", v.position, 0);
+                vertex("AcDbPolygonMeshVertex", v.position);
                 out_.integer(70, 64);
                 break;
         }
@@ -605,8 +602,7 @@ void DxfEntityWriter::body(const MLine& m) {
     }
 }
 
-void DxfEntityWriter::body(const RasterImage& image, Handle handle) {
-    (void)handle;
+void DxfEntityWriter::body(const RasterImage& image) {
     out_.ascii(100, "AcDbRasterImage");
     out_.integer(90, 0);
     out_.point(10, image.insertion);

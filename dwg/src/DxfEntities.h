@@ -38,7 +38,7 @@ class DxfEntityWriter {
     void body(const Viewport&);
     void body(const MultiLeader&);
     void body(const MLine&);
-    void body(const RasterImage&, Handle handle);
+    void body(const RasterImage&);
     void body(const Helix&);
     void body(const SubdivisionMesh&);
     void body(const Tolerance&);

@@ -305,6 +305,13 @@ TEST(DxfRefusals, NameWhatTheVersionCannotHold) {
     twice.layers.back().name = "PAREDES";  // the same name in other letters
     EXPECT_THROW(writeDxf(twice, Version::R2000), WriteError);
     EXPECT_THROW(writeDxf(testsupport::dxfBaseDrawing(), Version::R2004), WriteError);
+    // The chair placed by the table, which the chair now places.
+    Drawing cycle = testsupport::dxfBaseDrawing();
+    Insert table;
+    table.block = testsupport::kTable;
+    for (Block& block : cycle.blocks)
+        if (block.handle == testsupport::kChair) block.entities.push_back(entity("INSERT", table));
+    EXPECT_THROW(writeDxf(cycle, Version::R2018), WriteError);
 }
 
 }  // namespace
