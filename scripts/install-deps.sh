@@ -13,6 +13,7 @@ packages=(
   libfreetype-dev libpng-dev zip unzip fonts-wine fonts-dejavu-core xvfb xauth openbox python3 python3-pil python3-numpy
   fp-utils libsqlite3-dev libsodium-dev libssl-dev e2fsprogs
   desktop-file-utils appstream lintian
+  python3-ezdxf librecad
 )
 if [ "${1:-}" = windows ]; then
   packages+=(
