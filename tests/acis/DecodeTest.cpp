@@ -128,6 +128,28 @@ TEST(DecodeForms, TextAndBinaryGiveTheSameVertices) {
         EXPECT_EQ(text.vertices[i].position, binary.vertices[i].position);
 }
 
+// Newer writers add attributes holding eight-byte integers and curves in
+// surface parameters holding parameter pairs: records the model does not
+// need, read past in both forms.
+TEST(DecodeForms, RecordsOfNewerWritersAreReadPast) {
+    using namespace acistest;
+    ModelWriter w = box(22300, {1, 2, 3}, {-5, 0, 7});
+    w.add("int64_attrib-name_attrib-gen-attrib",
+          {ptr(-1), ptr(-1), ptr(0), integer(2), longInteger(std::int64_t{1} << 40),
+           word("AcProfileEdgeIndex")});
+    w.add("pcurve", {integer(0), real(0), open(), word("exp_par_cur"), word("nubs"), integer(1),
+                     word("open"), integer(2), real(0), integer(1), real(1), integer(1),
+                     parameters(0.25, 0.5), parameters(0.75, 0.5), close()});
+    const acis::Model plain = acis::decode(box(22300, {1, 2, 3}, {-5, 0, 7}).sab());
+    for (const auto& bytes : {w.sat(), w.sab()}) {
+        const acis::Model m = acis::decode(bytes);
+        ASSERT_EQ(m.vertices.size(), plain.vertices.size());
+        for (std::size_t i = 0; i < m.vertices.size(); ++i)
+            EXPECT_EQ(m.vertices[i].position, plain.vertices[i].position);
+        EXPECT_EQ(m.faces.size(), 6u);
+    }
+}
+
 TEST(DecodeForms, RationalSplineKeepsWeights) {
     acistest::ModelWriter w = acistest::region(400);
     for (auto& r : w.records) {
