@@ -151,8 +151,8 @@ class Cursor {
     std::size_t at_;
 };
 
-// `count` distinct knots, each with its multiplicity, as the save format keeps
-// them: the end knots stored degree times. Returns the full knot vector, the
+// `count` distinct knots in increasing order, each with its multiplicity, as
+// the save format keeps them: the end knots stored degree times. Returns the full knot vector, the
 // ends repeated once more, and the number of control points it calls for.
 std::pair<std::vector<double>, std::size_t> readKnots(Cursor& c, double count, int degree) {
     // Each knot takes two values: a count beyond what is left is damage.
@@ -163,12 +163,14 @@ std::pair<std::vector<double>, std::size_t> readKnots(Cursor& c, double count, i
         const double value = c.number();
         const double multiplicity = c.number();
         if (multiplicity < 1 || multiplicity > degree + 1 ||
-            multiplicity != std::floor(multiplicity) || (!knots.empty() && value < knots.back()))
+            multiplicity != std::floor(multiplicity) || (!knots.empty() && !(value > knots.back())))
             throw Error("dados ACIS: nós de B-spline inválidos");
         knots.insert(knots.end(), static_cast<std::size_t>(multiplicity), value);
     }
+    // A B-spline needs at least degree + 1 control points: fewer knots would
+    // make its evaluation reach before its first point.
     const auto d = static_cast<std::size_t>(degree);
-    if (knots.size() < d + 1 || knots.front() == knots.back())
+    if (knots.size() < 2 * d || knots.front() == knots.back())
         throw Error("dados ACIS: nós de B-spline insuficientes");
     const std::size_t points = knots.size() - d + 1;
     knots.insert(knots.begin(), knots.front());
@@ -439,7 +441,14 @@ class ModelBuilder {
                 break;
             }
             case Kind::Curve:
-                fillCurve(file_.records[r].name, f, model_.curves[i]);
+                // A curve whose numbers do not make one leaves its edges as
+                // chords (and the faces it closes untessellated), not the
+                // whole model undecoded.
+                try {
+                    fillCurve(file_.records[r].name, f, model_.curves[i]);
+                } catch (const Error&) {
+                    model_.curves[i] = Curve{};
+                }
                 break;
             case Kind::Surface:
                 fillSurface(file_.records[r].name, f, model_.surfaces[i]);
