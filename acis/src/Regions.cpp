@@ -448,6 +448,24 @@ std::vector<Region> RegionBuilder::build(const std::vector<std::vector<Vec3>>& l
     }
     if (!windingU.empty() && !windingV.empty())
         throw Error("laços que dão voltas em duas direções");
+    // On a surface with no whole domain (an open one) the largest loop can
+    // only be a face's outer boundary. Turning clockwise, it says that all
+    // the loops were saved the other way round (sheets): all are turned.
+    const bool openSurface =
+        !(map_.periodU() > 0 && (map_.periodV() > 0 || (map_.poleAtLowV() && map_.poleAtHighV())));
+    const auto largest = [](const std::vector<MappedLoop>& loops) {
+        double most = 0;
+        for (const MappedLoop& l : loops) most = std::max(most, std::abs(l.area));
+        return most;
+    };
+    if (windingU.empty() && windingV.empty() && openSurface && largest(holes) > largest(outers)) {
+        for (std::vector<MappedLoop>* loops : {&outers, &holes})
+            for (MappedLoop& l : *loops) {
+                std::reverse(l.ring.begin(), l.ring.end());
+                l.area = -l.area;
+            }
+        std::swap(outers, holes);
+    }
     std::vector<Region> regions;
     if (!windingU.empty() || !windingV.empty()) {
         if (!outers.empty()) throw Error("laços que dão voltas junto de um contorno fechado");

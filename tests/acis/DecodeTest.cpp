@@ -150,6 +150,43 @@ TEST(DecodeForms, RecordsOfNewerWritersAreReadPast) {
     }
 }
 
+// Tolerant edges, coedges and vertices (a kind named after the one it
+// extends, its own fields after that one's) are edges, coedges and vertices.
+TEST(DecodeForms, TolerantTopologyIsTheTopologyItExtends) {
+    using namespace acistest;
+    ModelWriter w = box(22300, {1, 2, 3}, {-5, 0, 7});
+    const acis::Model plain = acis::decode(w.sab());
+    for (auto& r : w.records) {
+        if (r.name == "edge") {
+            r.name = "tedge-edge";
+            r.fields.push_back(real(1e-4));
+            r.fields.push_back(integer(22300));
+        } else if (r.name == "coedge") {
+            r.name = "tcoedge-coedge";
+            for (const Field& f : {ptr(-1), real(0), real(1), ptr(-1)}) r.fields.push_back(f);
+        } else if (r.name == "vertex") {
+            r.name = "tvertex-vertex";
+            for (const Field& f : {integer(-1), real(1e-4), real(2e-4)}) r.fields.push_back(f);
+        }
+    }
+    for (const auto& bytes : {w.sat(), w.sab()}) {
+        const acis::Model m = acis::decode(bytes);
+        ASSERT_EQ(m.edges.size(), plain.edges.size());
+        ASSERT_EQ(m.coedges.size(), plain.coedges.size());
+        ASSERT_EQ(m.vertices.size(), plain.vertices.size());
+        for (std::size_t i = 0; i < m.edges.size(); ++i) {
+            EXPECT_EQ(m.edges[i].start, plain.edges[i].start);
+            EXPECT_EQ(m.edges[i].end, plain.edges[i].end);
+        }
+        for (std::size_t i = 0; i < m.coedges.size(); ++i) {
+            EXPECT_EQ(m.coedges[i].partner, plain.coedges[i].partner);
+            EXPECT_EQ(m.coedges[i].reversed, plain.coedges[i].reversed);
+        }
+        for (std::size_t i = 0; i < m.vertices.size(); ++i)
+            EXPECT_EQ(m.vertices[i].position, plain.vertices[i].position);
+    }
+}
+
 TEST(DecodeForms, RationalSplineKeepsWeights) {
     acistest::ModelWriter w = acistest::region(400);
     for (auto& r : w.records) {

@@ -215,6 +215,27 @@ TEST(OpenFaces, HoleStaysEmpty) {
     }
 }
 
+// Sheets saved with their loops turning clockwise about the face's normal
+// (a plane facing down under loops drawn from above): on a surface with no
+// whole domain for them to be holes in, the largest bounds the face and the
+// others stay holes.
+TEST(OpenFaces, LoopsTurnedTheOtherWayStillBoundTheirSheet) {
+    using namespace acistest;
+    const double s = 10, r = 3;
+    for (bool reversedFace : {false, true}) {
+        acistest::ModelWriter w = squareWithHole(s, r, reversedFace).write();
+        for (auto& record : w.records)
+            if (record.name == "plane-surface") record.fields[1] = position(0, 0, -1);
+        const acis::ModelMesh m = tessellate(acis::decode(w.sat()), 1e-3);
+        ASSERT_EQ(errors(m), "");
+        EXPECT_NEAR(area(m), s * s - kPi * r * r, 2 * kPi * r * 1e-3);
+        forEachTriangle(m, [&](const acis::FaceMesh& face, const acis::Vec3&, const acis::Vec3&,
+                               const acis::Vec3&, const auto& t) {
+            EXPECT_EQ(averageNormal(face.mesh, t).z < 0, !reversedFace);
+        });
+    }
+}
+
 TEST(OpenFaces, LongEdgesBesideManyShortOnes) {
     // A square turned a quarter of a right angle, its sides long and slanting
     // across the plane's parameters, round a small hole of many short chords.
