@@ -304,8 +304,13 @@ Ring RegionBuilder::band(std::vector<MappedLoop>& winding, const Axis& axis,
     if (loops.size() == 2) {
         const Ring b = openAt(loops[1].ring, loops[1].turns, period, start.uv.u);
         // The upper loop starts a period on from the lower one's start and
-        // comes back down to it.
-        const Vec2 move{period * std::round((start.uv.u + period - b.front().uv.u) / period), 0};
+        // comes back down to it. Across the band, where the surface closes
+        // that way too (a torus), it lies above the lower one within a turn.
+        const double across = axis.alongV ? map_.periodU() : map_.periodV();
+        const double up =
+            across > 0 ? across * std::ceil((start.uv.v - b.front().uv.v) / across) : 0;
+        const Vec2 move{period * std::round((start.uv.u + period - b.front().uv.u) / period),
+                        b.front().uv.v + up == start.uv.v ? up + across : up};
         const Vec2 end = b.front().uv + move - shift;
         const std::vector<Vec3> seam = splitSeam(start.uv, end);
         addSeam(ring, start.uv + shift, end + shift, seam, false);

@@ -236,6 +236,31 @@ TEST(OpenFaces, LoopsTurnedTheOtherWayStillBoundTheirSheet) {
     }
 }
 
+// Bands of a torus between two circles round its axis: the outer one across
+// v = 0, and the inner one across the turn of v, where the second circle's v
+// comes out a whole turn below the first's.
+TEST(OpenFaces, TorusBandsOnEitherSideOfTheTurn) {
+    using namespace acistest;
+    const double major = 5, minor = 1, tolerance = 1e-3;
+    for (const double from : {-kPi / 4, 3 * kPi / 4}) {
+        SCOPED_TRACE(from);
+        const double to = from + kPi / 2;
+        BodyBuilder b;
+        const auto circle = [&](double phi, bool against) {
+            const double radius = major + minor * std::cos(phi), z = minor * std::sin(phi);
+            const int v = b.vertex({radius, 0, z});
+            return std::pair{b.arc(v, v, {0, 0, z}, {0, 0, 1}, {radius, 0, 0}), against};
+        };
+        b.face("torus-surface", torusSurface({0, 0, 0}, {0, 0, 1}, major, minor),
+               {{circle(from, false)}, {circle(to, true)}});
+        const acis::ModelMesh m = tessellate(acis::decode(b.write().sat()), tolerance);
+        ASSERT_EQ(errors(m), "");
+        const double expected =
+            2 * kPi * minor * (major * (to - from) + minor * (std::sin(to) - std::sin(from)));
+        EXPECT_NEAR(area(m), expected, 0.01 * expected);
+    }
+}
+
 TEST(OpenFaces, LongEdgesBesideManyShortOnes) {
     // A square turned a quarter of a right angle, its sides long and slanting
     // across the plane's parameters, round a small hole of many short chords.
