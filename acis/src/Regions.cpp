@@ -575,13 +575,18 @@ void checkCrossings(const std::vector<Region>& regions, Work& work) {
         grid.clear();
         cell *= 4;
     }
-    const auto crosses = [](const Segment& p, const Segment& q) {
-        // Proper crossings only: segments meeting at an end (neighbours, a
-        // seam's two sides, a bridge's) are allowed.
-        const double d1 = orient(q.a, q.b, p.a), d2 = orient(q.a, q.b, p.b);
-        const double d3 = orient(p.a, p.b, q.a), d4 = orient(p.a, p.b, q.b);
-        return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) &&
-               ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
+    // Proper crossings only: segments meeting at an end (neighbours, a
+    // seam's two sides, a bridge's) are allowed, and so are ends that miss
+    // each other by a rounding of the plane's size (an edge's point mapped
+    // onto a seam from either side).
+    const double near = 1e-9 * extent;
+    const auto side = [near](Vec2 a, Vec2 b, Vec2 p) {
+        const double d = orient(a, b, p);
+        return std::abs(d) <= near * length(b - a) ? 0 : d > 0 ? 1 : -1;
+    };
+    const auto crosses = [&side](const Segment& p, const Segment& q) {
+        return side(q.a, q.b, p.a) * side(q.a, q.b, p.b) < 0 &&
+               side(p.a, p.b, q.a) * side(p.a, p.b, q.b) < 0;
     };
     for (const auto& [key, list] : grid)
         for (std::size_t i = 0; i < list.size(); ++i)
