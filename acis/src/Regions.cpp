@@ -173,7 +173,7 @@ std::vector<double> RegionBuilder::split(Vec2 a, Vec2 b) const {
             work_.spend(3 * map_.evaluationCost());
             const Vec2 pa = a + d * p.from, pb = a + d * p.to, pm = a + d * ((p.from + p.to) / 2);
             const Vec3 sa = map_.point(pa), sb = map_.point(pb), sm = map_.point(pm);
-            const bool far = length(sm - (sa + sb) * 0.5) > accuracy_.tolerance;
+            const bool far = distanceToSegment(sm, sa, sb) > accuracy_.tolerance;
             const bool turns = dot(map_.normal(pa), map_.normal(pb)) < cosine &&
                                length(sb - sa) > accuracy_.tolerance;
             if ((far || turns) && p.depth < 12) {

@@ -430,6 +430,17 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
         const double pv = vertices_[v].uv.v;
         return (map.poleAtHighV() && pv == map.highV()) || (map.poleAtLowV() && pv == map.lowV());
     };
+    // The surface at the middle of each edge, looked at from both its
+    // triangles and again after flips: evaluated once.
+    std::unordered_map<std::uint64_t, Vec3> middles;
+    const auto middleOf = [&](std::uint32_t a, std::uint32_t b) {
+        const auto [at, made] = middles.try_emplace(key(std::min(a, b), std::max(a, b)));
+        if (made) {
+            work_.spend(map.evaluationCost());
+            at->second = map.point((vertices_[a].uv + vertices_[b].uv) * 0.5);
+        }
+        return at->second;
+    };
     std::deque<std::int32_t> queue;
     for (std::size_t t = 0; t < tris_.size(); ++t) queue.push_back(static_cast<std::int32_t>(t));
     while (!queue.empty() && tris_.size() + 2 <= r.maxTriangles) {
@@ -459,7 +470,7 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
         const auto probe = [&](std::size_t k) {
             return pole[k] ? Vec2{meanU, corner[k]->uv.v} : corner[k]->uv;
         };
-        work_.spend(4 * map.evaluationCost());
+        work_.spend(map.evaluationCost());
         // How far the surface leaves the triangle in the middle and at the
         // middle of each edge.
         const Vec3 across = cross(corner[1]->position - corner[0]->position,
@@ -482,9 +493,8 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
                 if (pole[k] != pole[next] && !tri.fixed[k]) {
                     const std::size_t end = pole[k] ? next : k;
                     const Vec2 mid{corner[end]->uv.u, (corner[k]->uv.v + corner[next]->uv.v) / 2};
-                    worst = std::max(worst,
-                                     length(map.point(mid) -
-                                            (corner[k]->position + corner[next]->position) * 0.5));
+                    worst = std::max(worst, distanceToSegment(map.point(mid), corner[k]->position,
+                                                              corner[next]->position));
                 }
                 continue;
             }
@@ -493,8 +503,10 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
             if (dot(normalOf(tri.v[k]), normalOf(tri.v[next])) < cosine &&
                 longest > 2 * r.tolerance)
                 turns = true;
-            const double error = length(map.point((corner[k]->uv + corner[next]->uv) * 0.5) -
-                                        (corner[k]->position + corner[next]->position) * 0.5);
+            // How far the surface strays from the edge: across it, not along
+            // it, where a parameter running unevenly would count too.
+            const double error = distanceToSegment(middleOf(tri.v[k], tri.v[next]),
+                                                   corner[k]->position, corner[next]->position);
             worst = std::max(worst, error);
             if (error > splitError) splitError = error, split = static_cast<int>(k);
             if (const double l = length(corner[next]->position - corner[k]->position);
@@ -507,7 +519,7 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
             const auto si = static_cast<std::size_t>(split);
             const Vec2 uv = (corner[si]->uv + corner[(si + 1) % 3]->uv) * 0.5;
             // Finer than doubles can tell apart: the triangle stays as it is.
-            if (!splitEdge(t, split, uv, map.point(uv))) continue;
+            if (!splitEdge(t, split, uv, middleOf(tri.v[si], tri.v[(si + 1) % 3]))) continue;
         } else {
             const Vec2 uv = (corner[0]->uv + corner[1]->uv + corner[2]->uv) * (1.0 / 3);
             if (!insertInside(t, uv, map.point(uv))) continue;
