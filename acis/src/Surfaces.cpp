@@ -360,11 +360,22 @@ class SplineMap : public SurfaceMap {
         SurfacePoint e = at(p);
         Vec3 n = cross(e.du, e.dv);
         if (length(n) <= 1e-12 * size_ * size_) {
-            // A pole: the normal just inside it.
-            const double inside = (highV_ - lowV_) * 1e-6;
-            const double v = p.v - lowV_ < highV_ - p.v ? p.v + inside : p.v - inside;
-            e = at({p.u, v});
+            // A pole, or a side along which the surface stands still (a
+            // profile's end point repeated): the normal just inside it, a step
+            // in from the side whose parameter moves the point least.
+            const auto inward = [](double x, double low, double high) {
+                const double step = (high - low) * 1e-6;
+                return x - low < high - x ? x + step : x - step;
+            };
+            const bool acrossU = length(e.du) < length(e.dv);
+            const Vec2 in = acrossU ? Vec2{inward(p.u, lowU_, highU_), p.v}
+                                    : Vec2{p.u, inward(p.v, lowV_, highV_)};
+            e = at(in);
             n = cross(e.du, e.dv);
+            if (length(n) <= 1e-12 * size_ * size_) {
+                e = at({inward(p.u, lowU_, highU_), inward(p.v, lowV_, highV_)});
+                n = cross(e.du, e.dv);
+            }
         }
         return unit(n) * orientation_;
     }
