@@ -275,7 +275,7 @@ std::vector<double> distinctKnots(const std::vector<double>& knots, int degree) 
     return out;
 }
 
-// A B-spline surface, its knot parameters scaled by the control net's size.
+// A B-spline surface, its knot parameters walked by length (WalkedKnots).
 // A side whose control points all coincide is a pole; the surface is walked
 // with u and v exchanged when its poles lie at the ends of u, so that poles
 // are always at the ends of v.
@@ -319,6 +319,9 @@ class SplineMap : public SurfaceMap {
             for (int j = 1; j < nv; ++j) alongV += length(at(i, j) - at(i, j - 1));
         alongU /= nv;
         alongV /= nu;
+        require(firstParameter(s_.knotsU, s_.degreeU) < lastParameter(s_.knotsU, s_.degreeU) &&
+                    firstParameter(s_.knotsV, s_.degreeV) < lastParameter(s_.knotsV, s_.degreeV),
+                "superfície B-spline sem extensão");
         walked_[0] = walk(true, std::max(alongU, size * 1e-3));
         walked_[1] = walk(false, std::max(alongV, size * 1e-3));
         // In the walked order: index 0 is what the tessellator calls u.
@@ -406,7 +409,7 @@ class SplineMap : public SurfaceMap {
 
     // Each span's length along u (or v): across it on a few lines of the
     // other direction, at least its share of `overall`, the net's mean.
-    std::optional<WalkedKnots> walk(bool alongU, double overall) const {
+    WalkedKnots walk(bool alongU, double overall) const {
         const std::vector<double>& knots = alongU ? s_.knotsU : s_.knotsV;
         const std::vector<double> spans = distinctKnots(knots, alongU ? s_.degreeU : s_.degreeV);
         const std::vector<double>& other = alongU ? s_.knotsV : s_.knotsU;
