@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "preview/StatusLine.h"
+
 namespace preview {
 
 namespace {
@@ -271,15 +273,7 @@ void DwgViewer::showBuilt(std::uint64_t generation, std::shared_ptr<const render
 }
 
 QString DwgViewer::noticeText() const {
-    const render::BuildReport& report = list_->report;
-    if (report.simplified())
-        return QString::fromUtf8(render::kSimplifiedNotice.data(),
-                                 static_cast<qsizetype>(render::kSimplifiedNotice.size()));
-    if (report.surfacesFailed > 0 && !report.surfaceErrors.empty())
-        return QString::fromUtf8(render::kFacesLeftOutNotice.data(),
-                                 static_cast<qsizetype>(render::kFacesLeftOutNotice.size())) +
-               QString::fromStdString(report.surfaceErrors.front());
-    return {};
+    return statusLine(list_->report);
 }
 
 void DwgViewer::zoomToExtents() {

@@ -807,6 +807,13 @@ DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing) {
     return buildModelSpace(drawing, options);
 }
 
+std::string bodiesUndecodedNotice(int count) {
+    return count == 1 ? "1 corpo 3D não pôde ser lido e aparece só pelas linhas guardadas com ele."
+                      : std::to_string(count) +
+                            " corpos 3D não puderam ser lidos e aparecem só pelas linhas "
+                            "guardadas com eles.";
+}
+
 View savedWindow(const dwg::SavedView& saved, double width, double height) {
     const Vec2 centre{saved.centre.x, saved.centre.y};
     const Vec2 half{saved.height * saved.aspect / 2, saved.height / 2};

@@ -155,6 +155,9 @@ int main(int argc, char** argv) {
     if (list.report.simplified())
         std::fprintf(stderr, "%.*s\n", static_cast<int>(render::kSimplifiedNotice.size()),
                      render::kSimplifiedNotice.data());
+    if (list.report.bodiesUndecoded > 0)
+        std::fprintf(stderr, "%s\n",
+                     render::bodiesUndecodedNotice(list.report.bodiesUndecoded).c_str());
     if (list.report.surfacesFailed > 0 && !list.report.surfaceErrors.empty())
         std::fprintf(stderr, "%.*s%s\n", static_cast<int>(render::kFacesLeftOutNotice.size()),
                      render::kFacesLeftOutNotice.data(), list.report.surfaceErrors.front().c_str());

@@ -88,8 +88,8 @@ class DwgViewer : public QWidget {
     const render::View& view() const { return view_; }
     // "Não foi possível ler o desenho: …" after a failed OpenDrawing, else empty.
     const QString& failureText() const { return failure_; }
-    // The line shown under a drawing built in part, or one some of whose
-    // faces could not be made, else empty.
+    // The status line shown under the drawing (statusLine()): what of it
+    // could not be shown; empty when everything was drawn.
     QString noticeText() const;
 
     static constexpr double kMargin = 0.03;  // free border around the whole drawing
