@@ -263,7 +263,7 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         for (Entity& entity : block.entities) {
             if (entity.header.owner == 0) entity.header.owner = block.handle;
             normaliseLinetype(entity.header, header);
-            if (std::holds_alternative<Unsupported>(entity.data))
+            if (std::holds_alternative<Unsupported>(entity.data) && !showsNothing(entity.typeName))
                 ++drawing.skippedEntities[entity.typeName];
         }
     }

@@ -90,3 +90,20 @@ TEST(StoredWireframe, EachBodyIsCountedOnceAndPlacedByItsInserts) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lights and cameras draw nothing: they are neither in the extents nor
+// among what could not be drawn; other undecoded kinds are.
+TEST(ShowsNothing, LightsAndCamerasAreNotUndrawn) {
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "LINE", dwg::Line{{0, 0, 0}, {1, 1, 0}});
+    t.add(TestDrawing::kModel, "LIGHT", dwg::Unsupported{});
+    t.add(TestDrawing::kModel, "CAMERA", dwg::Unsupported{});
+    t.add(TestDrawing::kModel, "UNKNOWN_ENT", dwg::Unsupported{});
+    const render::DisplayList list = render::buildModelSpace(t.drawing);
+    EXPECT_EQ(list.report.undrawnTypes, (std::map<std::string, int>{{"UNKNOWN_ENT", 1}}));
+    EXPECT_EQ(list.extents.maxX, 1);
+}
+
+}  // namespace

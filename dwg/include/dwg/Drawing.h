@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -841,6 +842,12 @@ struct Drawing {
 
     bool operator==(const Drawing&) const = default;
 };
+
+// Entity types that show nothing in a view of the drawing (lights and
+// cameras: their glyphs are for editing, not for the picture). They stay
+// undecoded, are never drawn from their proxy graphics and are not counted
+// among the skipped entities.
+bool showsNothing(std::string_view typeName);
 
 // Decodes an entity's stored proxy graphics (EntityHeader::proxyGraphics) of
 // `drawing`. Entities the reader cannot decode but that carry graphics already
