@@ -111,13 +111,11 @@ void readWires(BitReader& d, const FileContext& file, std::vector<AcisWire>& out
 
 // The stored wireframe: isolines and edges, then the silhouettes of the
 // views the body was shown in, each seen from its eye towards its target.
-// `present` is its first bit where that was read already. Any of it that
-// does not read leaves the body without wires, the model kept.
-std::vector<AcisWire> readStoredWireframe(BitReader& d, const FileContext& file,
-                                          std::optional<bool> present) {
+// Any of it that does not read leaves the body without wires, the model kept.
+std::vector<AcisWire> readStoredWireframe(BitReader& d, const FileContext& file) {
     std::vector<AcisWire> wires;
     try {
-        if (!(present ? *present : d.bit())) return wires;
+        if (!d.bit()) return wires;
         if (d.bit()) d.bitPoint3();  // a point, of no use to a picture
         d.bitLong();                 // isolines a face was given
         if (d.bit()) readWires(d, file, wires, std::nullopt);
@@ -154,8 +152,9 @@ bool isSurfaceClass(std::string_view dxfName) {
 void parseAcisEntity(EntityParseContext& context) {
     BitReader& d = context.streams.data();
     AcisData acis;
-    const bool empty = d.bit();
-    if (!empty) {
+    // A body whose model lies in the data store (R2013+, said in the common
+    // entity data) stores none here, nor a flag for it: its wireframe follows.
+    if (!context.record.dataStoreData && !d.bit()) {
         d.bit();  // unknown
         const int format = d.bitShort();
         if (format == 1)
@@ -165,11 +164,7 @@ void parseAcisEntity(EntityParseContext& context) {
         else
             throw Error::damaged("formato de dados ACIS desconhecido");
     }
-    // From R2013 a body whose model lies in the data store has no flag of
-    // its own for that: what was read as one is the wireframe's first bit.
-    acis.wires = readStoredWireframe(
-        d, context.file,
-        context.file.version >= Version::R2013 && empty ? std::optional<bool>(true) : std::nullopt);
+    acis.wires = readStoredWireframe(d, context.file);
     context.record.entity.data = std::move(acis);
 }
 

@@ -625,7 +625,7 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
     reactorCount_ = d().bitLong();
     d().requireItems(static_cast<std::uint32_t>(reactorCount_), 0, "reatores");
     if (v_ >= Version::R2004) xdictionaryMissing_ = d().bit();
-    if (v_ >= Version::R2013) d().bit();
+    if (v_ >= Version::R2013) record.dataStoreData = d().bit();
     bool byLayerLinetype = false;
     if (v_ <= Version::R14) byLayerLinetype = d().bit();
     bool noLinks = true;

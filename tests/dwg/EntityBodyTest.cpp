@@ -22,11 +22,13 @@ struct RecordStreams {
 // Parses `record` as the body of an entity of `typeName` (a class entity when
 // `type` is 500 or more), reading only the first `dataBits` bits of its data.
 detail::EntityRecord parseBody(const std::string& typeName, int type, const RecordStreams& record,
-                               std::size_t dataBits, dwg::Version version = dwg::Version::R2000) {
+                               std::size_t dataBits, dwg::Version version = dwg::Version::R2000,
+                               bool dataStore = false) {
     const detail::FileContext file{version, 30, nullptr};
     detail::Streams streams(detail::BitReader(record.data.bytes(), dataBits));
     streams.setHandles(detail::BitReader(record.handles.bytes()));
     detail::EntityRecord result;
+    result.dataStoreData = dataStore;
     result.entity.typeName = typeName;
     result.entity.header.handle = 0x100;
     detail::ClassDef klass;
@@ -430,10 +432,13 @@ TEST(AcisBodies, SurfacesCarryTheirModelAsSolidsDo) {
         RecordStreams record = acisSolid(sab, 2);
         record.data.bitShort(6).bitShort(6);  // isolines
         EXPECT_EQ(modelText(parseBody(name, 500, record, record.data.bitCount())), sab) << name;
-        // From R2013 the model may be in the data store instead.
+        // From R2013 the model may be in the data store instead: no model
+        // here, the wireframe's flag first.
         RecordStreams stored;
-        stored.data.bit(true).bitShort(6).bitShort(6);
-        EXPECT_TRUE(modelText(parseBody(name, 500, stored, stored.data.bitCount())).empty())
+        stored.data.bit(false).bitShort(6).bitShort(6);
+        EXPECT_TRUE(modelText(parseBody(name, 500, stored, stored.data.bitCount(),
+                                        dwg::Version::R2018, true))
+                        .empty())
             << name;
     }
 }
@@ -498,6 +503,7 @@ TEST(AcisBodies, TheStoredWireframeFollowsTheModel) {
         const char* name;
         RecordStreams record;
         dwg::Version version;
+        bool dataStore;
         std::size_t wires;
     };
     // A SAT model in one block, then the wireframe.
@@ -511,21 +517,25 @@ TEST(AcisBodies, TheStoredWireframeFollowsTheModel) {
     d.bitLong(0);
     const std::size_t modelEnd = d.bitCount();
     writeWireframe(d, isolines, outline);
-    // From R2013 a body whose model is in the data store starts with the
-    // wireframe's own flag.
+    // From R2013 a body whose model is in the data store has no model here,
+    // nor a flag for it: its wireframe starts at once.
     RecordStreams stored2018;
     writeWireframe(stored2018.data, isolines, outline);
+    RecordStreams storedNoWires;
+    storedNoWires.data.bit(false).bitLong(0);
     RecordStreams hugeCount;
     hugeCount.data.bit(true).bit(false).bitLong(4).bit(true).bitLong(0x7FFFFFF);
     const Case cases[] = {
-        {"after an inline model", inline2000, dwg::Version::R2000, 2},
-        {"model in the data store", stored2018, dwg::Version::R2018, 2},
-        {"a count larger than the record", hugeCount, dwg::Version::R2018, 0},
+        {"after an inline model", inline2000, dwg::Version::R2000, false, 2},
+        {"model in the data store", stored2018, dwg::Version::R2018, true, 2},
+        // Read as an inline model it would be one of an unknown format.
+        {"in the data store, no wireframe", storedNoWires, dwg::Version::R2018, true, 0},
+        {"a count larger than the record", hugeCount, dwg::Version::R2018, true, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const detail::EntityRecord record =
-            parseBody("3DSOLID", 38, c.record, c.record.data.bitCount(), c.version);
+            parseBody("3DSOLID", 38, c.record, c.record.data.bitCount(), c.version, c.dataStore);
         const auto& data = std::get<dwg::AcisData>(record.entity.data);
         ASSERT_EQ(data.wires.size(), c.wires);
         if (c.wires == 0) continue;
