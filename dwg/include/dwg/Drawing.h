@@ -816,6 +816,15 @@ struct HeaderVariables {
     bool operator==(const HeaderVariables&) const = default;
 };
 
+// IMAGEDEF: the picture file that IMAGE entities show.
+struct ImageDefinition {
+    Handle handle = 0;
+    std::string filePath;  // as stored: absolute, or relative to the drawing's folder
+    Point2 pixels;         // width and height in pixels
+
+    bool operator==(const ImageDefinition&) const = default;
+};
+
 struct Drawing {
     Version version = Version::R2000;
     int codePage = 30;
@@ -831,6 +840,7 @@ struct Drawing {
     // "*Active" viewports, activeView among them), in the table's order;
     // empty when it shows in one.
     std::vector<SavedView> tiledViews;
+    std::vector<ImageDefinition> imageDefinitions;
     // Entities counted but not decoded, by type name.
     std::map<std::string, int> skippedEntities;
     // Object records left out because they were damaged (CRC or framing wrong).
