@@ -185,6 +185,7 @@ void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, co
     const acis::Model* model = solidModel(data);
     if (!model) {
         if (!stopped()) ++out_.report.undrawnTypes[entity.typeName];
+        drawStoredWireframe(entity, data, style, frame);
         return;
     }
     const Transform& m = frame.transform;

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace render {
@@ -82,6 +83,10 @@ inline constexpr std::string_view kSimplifiedNotice =
 // by their edges alone (BuildReport::surfacesFailed), before the first reason.
 inline constexpr std::string_view kFacesLeftOutNotice =
     "Algumas faces não puderam ser desenhadas e aparecem só pelas arestas: ";
+
+// What a viewer or a tool says of `count` (> 0) bodies whose model could not
+// be decoded (BuildReport::bodiesUndecoded).
+std::string bodiesUndecodedNotice(int count);
 
 DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
                              const BuildOptions& options = {});
