@@ -80,7 +80,7 @@ wine reg query "$uninstall_key" /v UninstallString 2>/dev/null | grep -q desinst
 # What winget will find installed is what the manifest of this installer says.
 registered() { wine reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
                sed -n "s/^ *$1 *REG_SZ *//p"; }
-python3 dist/winget/check-manifest.py "$out/winget" "$installer" --registry \
+/usr/bin/python3 dist/winget/check-manifest.py "$out/winget" "$installer" --registry \
   "DisplayName=$(registered DisplayName)" "Publisher=$(registered Publisher)" \
   "DisplayVersion=$(registered DisplayVersion)" \
   "QuietUninstallString=$(registered QuietUninstallString)" ||
@@ -99,7 +99,7 @@ else
     -DPROGRAM="$work/demo-programa" -DINSTALLED= -DSERVER="$served" \
     -DSIGN="$keys/tessaly-pacotes.chave" -P tools/demo-drawings/DemoLibrary.cmake > /dev/null
 fi
-python3 scripts/package-server.py "$served" --port "$port" > "$work/server.log" 2>&1 &
+/usr/bin/python3 scripts/package-server.py "$served" --port "$port" > "$work/server.log" 2>&1 &
 server=$!
 for _ in $(seq 100); do
   (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break

@@ -47,5 +47,5 @@ for tool in app/tessaly tools/dwginfo/dwginfo tools/dwgrender/dwgrender \
   x86_64-w64-mingw32-strip -o "$out/$(basename "$tool").exe" "$out/cmake/$tool.exe"
 done
 ls -l "$out"/*.exe
-python3 dist/winget/check-manifest.py "$out/winget" "$out/Tessaly-$(sed -n \
+/usr/bin/python3 dist/winget/check-manifest.py "$out/winget" "$out/Tessaly-$(sed -n \
   's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/cmake/CMakeCache.txt")-x64-instalador.exe"
