@@ -4,7 +4,8 @@
 # the sample drawings, the ACIS ones with the bodies in fuzz/acis/seeds. New
 # inputs are kept in fuzz-build/corpus/<target>.
 # A run using more than 512 MB counts as a finding: a DWG read may take at
-# most 64 MB plus 40 times the size of the file.
+# most 64 MB plus 40 times the size of the file. The render targets may also
+# build the viewer's list (256 MB at most) and get 1024 MB.
 #   bash scripts/fuzz.sh [seconds per target] [target name pattern, e.g. '*dwg*']
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -34,12 +35,14 @@ for target in $(find fuzz-build/fuzz -type f -executable | sort); do
   mkdir -p "$corpus"
   seeds=()
   case "$name" in
-    *dwg*) [ -d "$samples" ] && seeds=("$samples"/R*/) ;;
+    *dwg*) [ -d "$samples" ] && seeds=("$samples"/R*/ "$samples"/3d/R*/) ;;
     *acis*) seeds=(fuzz/acis/seeds) ;;
   esac
+  rss=512
+  case "$name" in *render* | *thumbnail*) rss=1024 ;; esac
   echo "== $name, $seconds s"
   # A finding leaves its crash-* input in fuzz-build/ and the full report in the log.
-  if ! "$target" -max_total_time="$seconds" -rss_limit_mb=512 -print_final_stats=1 \
+  if ! "$target" -max_total_time="$seconds" -rss_limit_mb="$rss" -print_final_stats=1 \
       -artifact_prefix=fuzz-build/ "$corpus" "${seeds[@]}" > "fuzz-build/$name.log" 2>&1; then
     failed+=("$name")
   fi

@@ -1,10 +1,9 @@
 // The display-list builder over whatever the reader makes of a file: model
 // space and every block, then traced through two views, and model space as
-// saved (in perspective if so) rasterised in its saved look. No crash, memory
-// bounded (run with -rss_limit_mb=512), time bounded (run with -timeout=2).
-// The instrumented build runs several times slower than the program, so the
-// work budget is a hundredth of the default: what is checked is that no input
-// does work the budget does not count.
+// saved (in perspective if so) rasterised in its saved look, with the
+// program's own budgets or a hundredth of them (FuzzLimits.h; the input's
+// size picks). No crash, memory bounded (run with -rss_limit_mb), and no
+// input doing work the budgets do not count.
 #include <dwg/Reader.h>
 #include <render/Build.h>
 #include <render/Raster.h>
@@ -12,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "FuzzLimits.h"
 
 namespace {
 
@@ -44,16 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const dwg::Error&) {
         return 0;
     }
+    const fuzzlimits::Limits limits = fuzzlimits::pick(size);
     render::BuildOptions options;
-    options.limits.maxBytes = 64u << 20;
-    options.limits.maxWork = render::BuildLimits{}.maxWork / 100;
+    options.limits = limits.build;
     traceTwice(render::buildModelSpace(drawing, options));
     options.projection = render::savedProjection(drawing);
     const render::DisplayList saved = render::buildModelSpace(drawing, options);
     traceTwice(saved);
     render::RasterOptions raster;
     raster.style = render::savedVisualStyle(drawing);
-    raster.maxWork = render::RasterOptions::kDefaultMaxWork / 100;
+    raster.maxWork = limits.rasterWork;
     render::rasterise(saved, render::View::fit(saved.extents, 128, 128), raster);
     for (const dwg::Block& block : drawing.blocks)
         traceTwice(render::buildDisplayList(drawing, block, options));

@@ -2,14 +2,17 @@
 // fuzzer's bytes: subdivision meshes with any level and any indices,
 // polyface and polygon meshes whose counts disagree with their vertices,
 // 3D faces and outlines with a thickness, seen from any direction, in
-// parallel or perspective, in each look. No crash, memory bounded (run with
-// -rss_limit_mb=512), time bounded (run with -timeout=2).
+// parallel or perspective, in each look, with the program's own budgets or a
+// hundredth of them (FuzzLimits.h; the first byte picks). No crash, memory
+// bounded (run with -rss_limit_mb), and no work the budgets do not count.
 #include <render/Build.h>
 #include <render/Raster.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+#include "FuzzLimits.h"
 
 namespace {
 
@@ -129,6 +132,7 @@ dwg::Entity next(Bytes& in, dwg::Handle handle) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Bytes in(data, size);
+    const fuzzlimits::Limits limits = fuzzlimits::pick(in.byte());
     dwg::Drawing drawing;
     dwg::Layer layer;
     layer.name = "0";
@@ -145,11 +149,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         model.entities.push_back(next(in, handle));
     drawing.blocks.push_back(std::move(model));
     drawing.header.modelSpaceBlock = 0x1F;
-    options.limits.maxBytes = 64u << 20;
-    options.limits.maxWork = render::BuildLimits{}.maxWork / 100;
+    options.limits = limits.build;
     const render::DisplayList list = render::buildModelSpace(drawing, options);
     render::RasterOptions raster;
-    raster.maxWork = render::RasterOptions::kDefaultMaxWork / 100;
+    raster.maxWork = limits.rasterWork;
     const render::View view = render::View::fit(list.extents, 64, 64);
     for (const auto style : {render::VisualStyle::Hidden, render::VisualStyle::Shaded}) {
         raster.style = style;

@@ -633,11 +633,20 @@ void DwgViewer::contextMenuEvent(QContextMenuEvent* event) {
     if (!ownContextMenu_) return;
     const QPointF at = event->pos();
     const std::size_t pane = current_ = paneAt(at);
+    // The menu runs its own loop: a drawing opened meanwhile may have other panes.
+    const std::uint64_t id = panes_[pane].id;
+    const auto onPane = [this, pane, id](auto act) {
+        return [this, pane, id, act] {
+            if (pane < panes_.size() && panes_[pane].id == id) act();
+        };
+    };
     QMenu menu(this);
     menu.addAction(QStringLiteral("Desenho inteiro"), this,
-                   [this, pane] { zoomPaneToExtents(pane); });
-    menu.addAction(QStringLiteral("Aproximar"), this, [this, pane, at] { zoomAbout(pane, at, 2); });
-    menu.addAction(QStringLiteral("Afastar"), this, [this, pane, at] { zoomAbout(pane, at, 0.5); });
+                   onPane([this, pane] { zoomPaneToExtents(pane); }));
+    menu.addAction(QStringLiteral("Aproximar"), this,
+                   onPane([this, pane, at] { zoomAbout(pane, at, 2); }));
+    menu.addAction(QStringLiteral("Afastar"), this,
+                   onPane([this, pane, at] { zoomAbout(pane, at, 0.5); }));
     menu.exec(event->globalPos());
 }
 
