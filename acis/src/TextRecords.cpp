@@ -91,7 +91,10 @@ class TextReader {
             }
             if (w[0] == '@' && w.size() > 1) {
                 double length = 0;
-                if (!parseNumber(w.substr(1), length) || length != std::floor(length))
+                // Checked against the text before it becomes an integer: a length past
+                // what an integer holds is no length at all.
+                if (!parseNumber(w.substr(1), length) || length != std::floor(length) || length < 0 ||
+                    length > static_cast<double>(text_.size()))
                     throw Error("dados ACIS: texto mal formado");
                 v.kind = Value::Kind::Word;
                 v.word = countedString(static_cast<std::int64_t>(length));

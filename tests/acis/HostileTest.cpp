@@ -21,6 +21,8 @@ const BadCase kBadText[] = {
     {"noBody", "400 0 1 0\n4 Test 2 x1 1 y\n1 1e-06 1e-10\npoint $-1 0 0 0 #\n"},
     {"badVersion", "abc 0 1 0\n"},
     {"countedStringPastEnd", "400 0 1 0\n99999 Test"},
+    {"recordStringLengthBeyondAnyInteger", "106 1 1 0\nbody $-1 @1e63 x #\n"},
+    {"recordStringLengthNegative", "106 1 1 0\nbody $-1 @-3 x #\n"},
     {"recordWithoutEnd", "106 1 1 0\nbody $-1 $-1 $-1 $-1"},
     {"badPointer", "106 1 1 0\nbody $-1 $x $-1 $-1 #\n"},
     {"vertexWithoutPoint", "106 2 1 0\nbody $-1 $-1 $-1 $-1 #\nvertex $-1 $-1 $5 #\n"},
