@@ -104,6 +104,8 @@ void ContainerWriter::writeSection(const SectionData& section, std::uint32_t sec
         const std::size_t end = p + 1 < starts.size() ? starts[p + 1] : size;
         Bytes chunk(section.data.begin() + static_cast<std::ptrdiff_t>(start),
                     section.data.begin() + static_cast<std::ptrdiff_t>(end));
+        // Uncompressed pages are stored at their full size.
+        if (!section.compressed) chunk.resize(section.pageSize, 0);
         if (chunk.size() < 4) chunk.resize(4, 0);
         const Bytes stored = section.compressed ? compressLz77R2004(chunk) : chunk;
         const std::uint64_t address = file_.size();
@@ -274,14 +276,15 @@ Bytes ContainerWriter::run(EncodedObjects&& objects, const Raster* preview) {
         std::max<std::size_t>(0x400, (previewBytes.size() + 0x1F) & ~std::size_t{0x1F});
     const SectionData previewData{"AcDb:Preview", std::move(previewBytes), previewPage, false};
 
-    // Section ids as the map numbers them; the file holds the pages in this order.
-    writeSection(previewData, 1);
-    writeSection(objectSection, 2);
-    writeSection(templ, 3);
+    // The file holds the pages in this order; the map numbers the sections
+    // down to 1 for the header, as AutoCAD does, after the empty section 0.
+    writeSection(previewData, 7);
+    writeSection(objectSection, 6);
+    writeSection(templ, 5);
     writeSection(handles, 4);
-    writeSection(classes, 5);
-    writeSection(aux, 6);
-    writeSection(header, 7);
+    writeSection(classes, 3);
+    writeSection(aux, 2);
+    writeSection(header, 1);
     described_.insert(described_.begin(), Described{&empty, 0, {}});
 
     const std::uint32_t sectionMapId = nextPageId_++;

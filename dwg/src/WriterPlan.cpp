@@ -142,7 +142,8 @@ void Planner::planStyles() {
             others.push_back(&own);
     }
     auto add = [&](const TextStyle& style) {
-        names.add(style.name);
+        // Shape files loaded for linetypes are entries without a name.
+        if (!(style.shapeFile && style.name.empty())) names.add(style.name);
         const Handle handle = take();
         plan_.styleOf[style.handle] = handle;
         plan_.textStyles.emplace_back(handle, style);
