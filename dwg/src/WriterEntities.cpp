@@ -67,6 +67,7 @@ class EntityEncoder {
     void body(ObjectEncoder& o, const MText& text);
     void body(ObjectEncoder& o, const Insert& insert);
     void body(ObjectEncoder& o, const Face& face);
+    void body(ObjectEncoder& o, const ConstructionLine& line);
     void body(ObjectEncoder& o, const Hatch& hatch);
     void hatchEdge(BitWriter& d, const HatchEdge& edge);
     // The kinds the plan refuses never get here.
@@ -96,7 +97,18 @@ int EntityEncoder::typeOf(const EntityData& data) {
             if constexpr (std::is_same_v<T, MText>) return kTypeMText;
             if constexpr (std::is_same_v<T, Insert>)
                 return isMinsert(d) ? kTypeMinsert : kTypeInsert;
-            if constexpr (std::is_same_v<T, Face>) return kTypeSolid;
+            if constexpr (std::is_same_v<T, Face>) {
+                switch (d.kind) {
+                    case Face::Kind::Solid:
+                        return kTypeSolid;
+                    case Face::Kind::Trace:
+                        return kTypeTrace;
+                    case Face::Kind::Face3D:
+                        return kTypeFace3D;
+                }
+            }
+            if constexpr (std::is_same_v<T, ConstructionLine>)
+                return d.bothWays ? kTypeXline : kTypeRay;
             if constexpr (std::is_same_v<T, Hatch>) return kTypeHatch;
             return 0;  // refused by the plan before encoding starts
         },
@@ -341,8 +353,30 @@ void EntityEncoder::body(ObjectEncoder& o, const Insert& insert) {
     o.handles().handle(Ref::HardPointer, plan_.blockOf.at(insert.block));
 }
 
+void EntityEncoder::body(ObjectEncoder& o, const ConstructionLine& line) {
+    o.data().bitPoint3(line.point);
+    o.data().bitPoint3(line.direction);
+}
+
 void EntityEncoder::body(ObjectEncoder& o, const Face& face) {
     BitWriter& d = o.data();
+    if (face.kind == Face::Kind::Face3D) {
+        // Corners after the first default to the one before; flags only when some edge is hidden.
+        const bool noFlags = face.invisibleEdges == 0;
+        const bool zZero = same(face.corners[0].z, 0.0);
+        d.bit(noFlags);
+        d.bit(zZero);
+        d.rawDouble(face.corners[0].x);
+        d.rawDouble(face.corners[0].y);
+        if (!zZero) d.rawDouble(face.corners[0].z);
+        for (int i = 1; i < 4; ++i) {
+            d.bitDoubleDefault(face.corners[i].x, face.corners[i - 1].x);
+            d.bitDoubleDefault(face.corners[i].y, face.corners[i - 1].y);
+            d.bitDoubleDefault(face.corners[i].z, face.corners[i - 1].z);
+        }
+        if (!noFlags) d.bitShort(static_cast<std::int16_t>(face.invisibleEdges));
+        return;
+    }
     d.thickness(face.thickness);
     d.bitDouble(face.corners[0].z);  // elevation
     for (const Point3& corner : face.corners) d.rawPoint2({corner.x, corner.y});

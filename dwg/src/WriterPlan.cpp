@@ -239,27 +239,14 @@ void Planner::checkEntities() {
             checkColor(header.color, where, plan_.version);
             if (header.linetypeRef == EntityHeader::LinetypeRef::Explicit)
                 mapped(plan_.linetypeOf, header.linetype, "tipo de linha");
-            const bool supported = std::visit(
+            std::visit(
                 [&](const auto& data) {
                     using T = std::decay_t<decltype(data)>;
-                    if constexpr (std::is_same_v<T, Text>) {
+                    if constexpr (std::is_same_v<T, Text> || std::is_same_v<T, MText>)
                         mapped(plan_.styleOf, data.style, "estilo de texto");
-                        return data.kind == Text::Kind::Text;
-                    } else if constexpr (std::is_same_v<T, MText>) {
-                        mapped(plan_.styleOf, data.style, "estilo de texto");
-                        return true;
-                    } else if constexpr (std::is_same_v<T, Insert>) {
-                        return data.attributes.empty();
-                    } else if constexpr (std::is_same_v<T, Face>) {
-                        return data.kind == Face::Kind::Solid;
-                    } else {
-                        return std::is_same_v<T, Line> || std::is_same_v<T, Point> ||
-                               std::is_same_v<T, Circle> || std::is_same_v<T, Arc> ||
-                               std::is_same_v<T, Ellipse> || std::is_same_v<T, LwPolyline> ||
-                               std::is_same_v<T, Spline> || std::is_same_v<T, Hatch>;
-                    }
                 },
                 entity.data);
+            const bool supported = canWrite(entity, plan_.version);
             if (!supported) fail(where + " é de um tipo que não é gravado");
         }
     }
@@ -343,6 +330,34 @@ WritePlan Planner::run() {
 }
 
 }  // namespace
+
+}  // namespace dwg::detail
+
+namespace dwg {
+
+bool canWrite(const Entity& entity, Version version) {
+    (void)version;  // every kind written so far is written in every version
+    return std::visit(
+        [](const auto& data) {
+            using T = std::decay_t<decltype(data)>;
+            if constexpr (std::is_same_v<T, Text>)
+                return data.kind == Text::Kind::Text;
+            else if constexpr (std::is_same_v<T, Insert>)
+                return data.attributes.empty();
+            else
+                return std::is_same_v<T, Line> || std::is_same_v<T, Face> ||
+                       std::is_same_v<T, ConstructionLine> || std::is_same_v<T, Point> ||
+                       std::is_same_v<T, Circle> || std::is_same_v<T, Arc> ||
+                       std::is_same_v<T, Ellipse> || std::is_same_v<T, LwPolyline> ||
+                       std::is_same_v<T, Spline> || std::is_same_v<T, MText> ||
+                       std::is_same_v<T, Hatch>;
+        },
+        entity.data);
+}
+
+}  // namespace dwg
+
+namespace dwg::detail {
 
 WritePlan planDrawing(const Drawing& drawing, Version version) {
     return Planner(drawing, version).run();

@@ -352,12 +352,27 @@ const std::map<int, Layout>& layouts() {
              d.extrusion(Version::R2000);
              d.bitDouble();
          })},
+        {28, entity([](BitReader& d) {  // 3DFACE
+             const bool noFlags = d.bit();
+             const bool zZero = d.bit();
+             repeat(zZero ? 2 : 3, [&] { d.rawDouble(); });
+             repeat(9, [&] { d.bitDoubleDefault(0); });
+             if (!noFlags) d.bitShort();
+         })},
         {31, entity([](BitReader& d) {
              d.thickness(Version::R2000);
              d.bitDouble();
              repeat(4, [&] { d.rawPoint2(); });
              d.extrusion(Version::R2000);
          })},
+        {32, entity([](BitReader& d) {  // TRACE, as SOLID
+             d.thickness(Version::R2000);
+             d.bitDouble();
+             repeat(4, [&] { d.rawPoint2(); });
+             d.extrusion(Version::R2000);
+         })},
+        {40, entity([](BitReader& d) { repeat(2, [&] { d.bitPoint3(); }); })},  // RAY
+        {41, entity([](BitReader& d) { repeat(2, [&] { d.bitPoint3(); }); })},  // XLINE
         {35, entity([](BitReader& d) {
              repeat(3, [&] { d.bitPoint3(); });
              repeat(3, [&] { d.bitDouble(); });
