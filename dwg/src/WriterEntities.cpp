@@ -1,6 +1,6 @@
-// Entities in their R2000 form. Optional fields are left out exactly when
-// their value is the default a reader substitutes, so that every value reads
-// back as it was given.
+// Entities in the form of the version written. Optional fields are left out
+// exactly when their value is the default a reader substitutes, so that every
+// value reads back as it was given.
 #include <bit>
 #include <cmath>
 #include <cstdlib>
