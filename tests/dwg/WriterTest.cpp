@@ -2,6 +2,7 @@
 // reads back unchanged, extents are those of the drawing, output depends only
 // on the drawing, and drawings the version cannot carry are refused with a
 // clear error.
+#include <dwg/Preview.h>
 #include <dwg/Reader.h>
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
@@ -350,6 +351,45 @@ TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The preview picture: a bitmap up to 2010 that decodes to the same pixels,
+// a PNG from 2013; none stored when none is given.
+TEST(WriterPreview, StoredAsTheVersionStoresIt) {
+    Raster picture;
+    picture.width = 5;  // rows padded to four bytes
+    picture.height = 3;
+    for (int i = 0; i < 15; ++i) picture.pixels.push_back(0x010203u * static_cast<unsigned>(i));
+    WriteOptions options;
+    options.preview = picture;
+    for (Version version : kWritten) {
+        SCOPED_TRACE(versionCode(version));
+        const std::vector<std::uint8_t> bytes = writeDwg(nestedBlocks(), version, options);
+        const std::optional<PreviewImage> stored = readPreview(bytes);
+        ASSERT_TRUE(stored.has_value());
+        if (version >= Version::R2013) {
+            EXPECT_EQ(stored->format, PreviewImage::Format::Png);
+            ASSERT_GE(stored->bytes.size(), 8u);
+            EXPECT_EQ(stored->bytes[1], 'P');
+        } else {
+            EXPECT_EQ(stored->format, PreviewImage::Format::Bitmap);
+            const Raster back = decodeBitmap(stored->bytes);
+            EXPECT_EQ(back.width, picture.width);
+            EXPECT_EQ(back.height, picture.height);
+            EXPECT_EQ(back.pixels, picture.pixels);
+        }
+        EXPECT_FALSE(readPreview(writeDwg(nestedBlocks(), version)).has_value());
+        // The drawing reads as well with its picture.
+        EXPECT_NO_THROW(read(std::span<const std::uint8_t>(bytes)));
+    }
+    Raster wrong = picture;
+    wrong.pixels.pop_back();
+    options.preview = wrong;
+    EXPECT_THROW(writeDwg(nestedBlocks(), Version::R2018, options), WriteError);
 }
 
 }  // namespace
