@@ -186,6 +186,11 @@ void hatch(BitReader& d) {
     repeat(d.bitLong(), [&] { d.rawPoint2(); });
 }
 
+void vertex(BitReader& d) {
+    d.rawChar();
+    d.bitPoint3();
+}
+
 const std::map<int, Layout>& layouts() {
     auto control = [](BitReader& d) { repeat(2, [&] { d.bitLong(); }); };
     auto entity = [](Layout body) {
@@ -318,6 +323,40 @@ const std::map<int, Layout>& layouts() {
         {4, entity([](BitReader& d) { d.rawText(); })},
         {5, entity([](BitReader&) {})},
         {1, entity(text)},
+        {2, entity([](BitReader& d) {  // ATTRIB
+             text(d);
+             d.rawText();
+             d.bitShort();
+             d.rawChar();
+         })},
+        {3, entity([](BitReader& d) {  // ATTDEF
+             text(d);
+             d.rawText();
+             d.bitShort();
+             d.rawChar();
+             d.rawText();
+         })},
+        {6, entity([](BitReader&) {})},  // SEQEND
+        {10, entity([](BitReader& d) {   // VERTEX_2D
+             d.rawChar();
+             d.bitPoint3();
+             if (d.bitDouble() >= 0) d.bitDouble();
+             repeat(2, [&] { d.bitDouble(); });
+         })},
+        {11, entity(vertex)},
+        {12, entity(vertex)},
+        {13, entity(vertex)},
+        {14, entity([](BitReader& d) { repeat(4, [&] { d.bitShort(); }); })},
+        {15, entity([](BitReader& d) {  // POLYLINE_2D
+             repeat(2, [&] { d.bitShort(); });
+             repeat(2, [&] { d.bitDouble(); });
+             d.thickness(Version::R2000);
+             d.bitDouble();
+             d.extrusion(Version::R2000);
+         })},
+        {16, entity([](BitReader& d) { repeat(2, [&] { d.rawChar(); }); })},
+        {29, entity([](BitReader& d) { repeat(2, [&] { d.bitShort(); }); })},
+        {30, entity([](BitReader& d) { repeat(6, [&] { d.bitShort(); }); })},
         {7, entity(insert)},
         {8, entity([](BitReader& d) {
              insert(d);
@@ -505,7 +544,8 @@ TEST(WriterLayout, AutoCadDrawingsDecodeExactlyWithTheseLayouts) {
     std::set<int> types;
     for (const char* name : {"R2000/libredwg_sample_2000.dwg", "R2000/libredwg_entities-2d.dwg",
                              "R2000/acadsharp_sample_AC1015.dwg", "R2000/libredwg_TS1.dwg",
-                             "R2000/libredwg_Spline.dwg", "R2000/libredwg_Ellipse.dwg"}) {
+                             "R2000/libredwg_Spline.dwg", "R2000/libredwg_Ellipse.dwg",
+                             "R2000/libredwg_PolyLine2D.dwg"}) {
         SCOPED_TRACE(name);
         std::ifstream in(testsupport::samplesFolder() / name, std::ios::binary);
         const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});

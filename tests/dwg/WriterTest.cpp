@@ -57,8 +57,14 @@ void normalise(Drawing& d) {
                 text->style = key(styles, text->style, "STANDARD");
             if (auto* text = std::get_if<MText>(&e.data))
                 text->style = key(styles, text->style, "STANDARD");
-            if (auto* insert = std::get_if<Insert>(&e.data))
+            if (auto* insert = std::get_if<Insert>(&e.data)) {
                 insert->block = key(blocks, insert->block, "");
+                for (AttributeEntity& attribute : insert->attributes) {
+                    attribute.header.handle = attribute.header.owner = 0;
+                    attribute.header.layer = key(layers, attribute.header.layer, "0");
+                    attribute.text.style = key(styles, attribute.text.style, "STANDARD");
+                }
+            }
         }
     }
     d.header = {};
@@ -326,12 +332,47 @@ TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
         {"empty block name", [](Drawing& d) { d.blocks[2].name.clear(); }},
         {"second model space", [](Drawing& d) { d.blocks[2].modelSpace = true; }},
         {"entity the writer does not know",
-         [](Drawing& d) {
-             d.blocks[0].entities.push_back(entity("DIMENSION_LINEAR", Dimension{}));
-         }},
-        {"attribute",
+         [](Drawing& d) { d.blocks[0].entities.push_back(entity("SHAPE", Unsupported{})); }},
+        {"attribute without a tag",
          [](Drawing& d) {
              std::get<Insert>(d.blocks[0].entities[0].data).attributes.push_back({});
+         }},
+        {"attribute on an unknown layer",
+         [](Drawing& d) {
+             auto& attributes = std::get<Insert>(d.blocks[3].entities[1].data).attributes;
+             attributes.back().header.layer = 999;
+         }},
+        {"attribute loose in a block",
+         [](Drawing& d) {
+             Text loose;
+             loose.kind = Text::Kind::Attribute;
+             loose.tag = "SOLTO";
+             d.blocks[2].entities.push_back(entity("ATTRIB", loose));
+         }},
+        {"attribute definition without a tag",
+         [](Drawing& d) {
+             Text definition;
+             definition.kind = Text::Kind::AttributeDefinition;
+             d.blocks[2].entities.push_back(entity("ATTDEF", definition));
+         }},
+        {"polyline without vertices",
+         [](Drawing& d) { d.blocks[0].entities.push_back(entity("POLYLINE_2D", Polyline{})); }},
+        {"polygon mesh whose vertices are not M by N",
+         [](Drawing& d) {
+             Polyline mesh;
+             mesh.kind = Polyline::Kind::PolygonMesh;
+             mesh.meshM = 2;
+             mesh.meshN = 2;
+             mesh.vertices.resize(3);
+             d.blocks[0].entities.push_back(entity("POLYLINE_MESH", mesh));
+         }},
+        {"polyface face naming a vertex it lacks",
+         [](Drawing& d) {
+             Polyline pface;
+             pface.kind = Polyline::Kind::PolyfaceMesh;
+             pface.vertices.resize(3);
+             pface.faces = {{{1, 2, -4, 0}}};
+             d.blocks[0].entities.push_back(entity("POLYLINE_PFACE", pface));
          }},
     };
     for (Version version : kWritten) {

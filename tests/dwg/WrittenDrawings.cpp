@@ -181,6 +181,45 @@ std::vector<EntityCase> entityCases() {
     pattern.loops = {polyLoop};
     cases.push_back({"pattern hatch", entity("HATCH", pattern)});
 
+    Polyline wide;
+    wide.flags = 1;
+    wide.closed = true;
+    wide.startWidth = 0.1;
+    wide.endWidth = 0.2;
+    wide.elevation = 2;
+    wide.thickness = 0.5;
+    wide.extrusion = {0, 0, -1};
+    wide.vertices = {{{0, 0, 2}, 0.3, 0.3, 0.5, 0}, {{5, 0, 2}, 0, 0.4, 0, 0}, {{5, 5, 2}, 0, 0, -1, 0}};
+    cases.push_back({"closed 2D polyline with widths and bulges", entity("POLYLINE_2D", wide)});
+    Polyline path;
+    path.kind = Polyline::Kind::Polyline3D;
+    path.flags = 8;
+    path.vertices = {{{0, 0, 0}, 0, 0, 0, 32}, {{1, 2, 3}, 0, 0, 0, 32}};
+    cases.push_back({"3D polyline", entity("POLYLINE_3D", path)});
+    Polyline pface;
+    pface.kind = Polyline::Kind::PolyfaceMesh;
+    pface.vertices = {{{0, 0, 0}, 0, 0, 0, 192}, {{1, 0, 0}, 0, 0, 0, 192},
+                      {{1, 1, 1}, 0, 0, 0, 192}, {{0, 1, 1}, 0, 0, 0, 192}};
+    pface.faces = {{{1, 2, -3, 0}}, {{1, -3, 4, 2}}};
+    cases.push_back({"polyface mesh with hidden edges", entity("POLYLINE_PFACE", pface)});
+    Polyline grid;
+    grid.kind = Polyline::Kind::PolygonMesh;
+    grid.flags = 16 | 1 | 32;
+    grid.closed = grid.closedN = true;
+    grid.meshM = 2;
+    grid.meshN = 3;
+    for (int m = 0; m < 2; ++m)
+        for (int n = 0; n < 3; ++n)
+            grid.vertices.push_back({{double(m), double(n), double(m * n)}, 0, 0, 0, 64});
+    cases.push_back({"polygon mesh closed both ways", entity("POLYLINE_MESH", grid)});
+    Text definition = plainText;
+    definition.kind = Text::Kind::AttributeDefinition;
+    definition.text = "padrão";
+    definition.tag = "MODELO";
+    definition.prompt = "Qual é o modelo?";
+    definition.attributeFlags = 4 | 8;
+    cases.push_back({"attribute definition", entity("ATTDEF", definition)});
+
     Entity styled = entity("CIRCLE", Circle{{9, 9, 0}, 1}, kWalls);
     styled.header.color = Color::fromIndex(1);
     styled.header.linetypeRef = EntityHeader::LinetypeRef::Explicit;
@@ -213,6 +252,14 @@ Drawing nestedBlocks() {
             LwPolyline{false, 0, 0, 0, kDefaultExtrusion, {{0, 0}, {0.5, 0}, {0.5, 0.5}}, {}, {}},
             kWalls),
         entity("ARC", Arc{{0.25, 0.5, 0}, 0.25, 0, std::numbers::pi, 0, kDefaultExtrusion})};
+    Text seat;
+    seat.kind = Text::Kind::AttributeDefinition;
+    seat.tag = "LUGAR";
+    seat.prompt = "Lugar";
+    seat.text = "1";
+    seat.insertion = seat.alignment = {0.25, 0.1};
+    seat.height = 0.1;
+    chair.entities.push_back(entity("ATTDEF", seat));
     Block table;
     table.handle = kTable;
     table.name = "Mesa com cadeiras";
@@ -220,6 +267,20 @@ Drawing nestedBlocks() {
     one.block = kChair;
     one.insertion = {1, -0.5, 0};
     one.rotation = std::numbers::pi;
+    AttributeEntity place;
+    place.header.layer = kWalls;
+    place.header.color = Color::fromIndex(3);
+    place.text = seat;
+    place.text.kind = Text::Kind::Attribute;
+    place.text.prompt.clear();
+    place.text.text = "Cabeceira";
+    place.text.insertion = place.text.alignment = {1.25, -0.4};
+    place.text.style = kArial;
+    AttributeEntity hidden = place;
+    hidden.text.tag = "FABRICANTE";
+    hidden.text.text = "Móveis São João";
+    hidden.text.attributeFlags = 1;
+    one.attributes = {place, hidden};
     Insert array;
     array.block = kChair;
     array.columns = 3;
@@ -243,6 +304,13 @@ Drawing nestedBlocks() {
         placed.block = kTable;
         placed.insertion = {scale.x * 10, scale.y * 10, 0};
         placed.scale = scale;
+        if (scale.x == 2 && scale.y == 2) {  // nested attributes: the table's own, on its insert
+            AttributeEntity label = one.attributes.front();
+            label.header.layer = kLayerZero;
+            label.text.tag = "MESA";
+            label.text.text = "Sala";
+            placed.attributes = {label};
+        }
         d.blocks[0].entities.push_back(entity("INSERT", placed));
     }
     Insert placedAnonymous;

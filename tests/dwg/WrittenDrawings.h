@@ -27,7 +27,8 @@ struct EntityCase {
 std::vector<EntityCase> entityCases();
 
 // Blocks placed by blocks, in model space and in a block, with every form of
-// the scale, as arrays, and an anonymous block with a base point.
+// the scale, as arrays, with attributes (on inserts in model space and in a
+// block), and an anonymous block with a base point.
 dwg::Drawing nestedBlocks();
 
 }  // namespace testsupport
