@@ -70,6 +70,12 @@ class EntityEncoder {
     void body(ObjectEncoder& o, const MText& text);
     void body(ObjectEncoder& o, const Insert& insert);
     void body(ObjectEncoder& o, const Polyline& polyline);
+    void body(ObjectEncoder& o, const Dimension& dimension) {
+        writeDimensionBody(o, dimension, plan_.dimStyle, plan_.blockOf.at(dimension.block));
+    }
+    void body(ObjectEncoder& o, const Leader& leader) {
+        writeLeaderBody(o, leader, plan_.dimStyle);
+    }
     void attributeFields(ObjectEncoder& o, const Text& text);
     void body(ObjectEncoder& o, const Face& face);
     void body(ObjectEncoder& o, const ConstructionLine& line);
@@ -110,6 +116,8 @@ int EntityEncoder::typeOf(const EntityData& data) {
                 }
             }
             if constexpr (std::is_same_v<T, Polyline>) return polylineType(d);
+            if constexpr (std::is_same_v<T, Dimension>) return dimensionType(d);
+            if constexpr (std::is_same_v<T, Leader>) return kTypeLeader;
             if constexpr (std::is_same_v<T, MText>) return kTypeMText;
             if constexpr (std::is_same_v<T, Insert>)
                 return isMinsert(d) ? kTypeMinsert : kTypeInsert;

@@ -53,6 +53,7 @@ enum WriterType : int {
     kTypeXline = 41,
     kTypeDictionary = 42,
     kTypeMText = 44,
+    kTypeLeader = 45,
     kTypeBlockControl = 48,
     kTypeBlockHeader = 49,
     kTypeLayerControl = 50,
@@ -283,6 +284,12 @@ void writeVertexBody(RecordStreams& o, const Polyline& polyline, std::size_t rec
 void writeOwnedHandles(RecordStreams& o, const std::vector<Handle>& owned);
 // Checks what a polyline's records need; throws WriteError.
 void checkPolyline(const Polyline& polyline, const std::string& where);
+
+// DIMENSION and LEADER (WriterDimensions.cpp), referring to `dimStyle`.
+int dimensionType(const Dimension& dimension);
+void writeDimensionBody(RecordStreams& o, const Dimension& dimension, Handle dimStyle,
+                        Handle block);
+void writeLeaderBody(RecordStreams& o, const Leader& leader, Handle dimStyle);
 
 
 }  // namespace dwg::detail

@@ -54,6 +54,7 @@ class Planner {
     void checkEntities();
     void checkInsertCycles();
     void checkAttributes(const Insert& insert, const std::string& where);
+    void checkDimensionBlock(const Dimension& dimension, const std::string& where);
     void planClasses();
     Handle mapped(const std::unordered_map<Handle, Handle>& map, Handle handle,
                   const char* what) const;
@@ -254,6 +255,9 @@ void Planner::checkEntities() {
                         if (data.kind == Text::Kind::AttributeDefinition && data.tag.empty())
                             fail(where + " não tem identificador");
                     if constexpr (std::is_same_v<T, Polyline>) checkPolyline(data, where);
+                    if constexpr (std::is_same_v<T, Dimension>) checkDimensionBlock(data, where);
+                    if constexpr (std::is_same_v<T, Leader>)
+                        if (data.points.size() < 2) fail(where + " tem menos de dois vértices");
                     if constexpr (std::is_same_v<T, Insert>) checkAttributes(data, where);
                 },
                 entity.data);
@@ -273,6 +277,14 @@ void Planner::checkAttributes(const Insert& insert, const std::string& where) {
         if (attribute.text.kind != Text::Kind::Attribute || attribute.text.tag.empty())
             fail("um atributo de " + where + " não tem identificador");
     }
+}
+
+// A dimension is drawn by a block of its own, never a space.
+void Planner::checkDimensionBlock(const Dimension& dimension, const std::string& where) {
+    const Handle block = mapped(plan_.blockOf, dimension.block, "bloco da cota");
+    for (const PlannedBlock& planned : plan_.blocks)
+        if (planned.header == block && planned.space != Space::Block)
+            fail(where + " é desenhada pelo espaço de modelo ou de papel");
 }
 
 // A block that places itself, directly or through others, cannot be drawn.
@@ -368,6 +380,7 @@ bool canWrite(const Entity& entity, Version version) {
             else
                 return std::is_same_v<T, Line> || std::is_same_v<T, Face> ||
                        std::is_same_v<T, Insert> || std::is_same_v<T, Polyline> ||
+                       std::is_same_v<T, Dimension> || std::is_same_v<T, Leader> ||
                        std::is_same_v<T, ConstructionLine> || std::is_same_v<T, Point> ||
                        std::is_same_v<T, Circle> || std::is_same_v<T, Arc> ||
                        std::is_same_v<T, Ellipse> || std::is_same_v<T, LwPolyline> ||

@@ -186,6 +186,28 @@ void hatch(BitReader& d) {
     repeat(d.bitLong(), [&] { d.rawPoint2(); });
 }
 
+// The part every DIMENSION shares (R2000).
+void dimension(BitReader& d) {
+    d.bitPoint3();
+    d.rawPoint2();
+    d.bitDouble();
+    d.rawChar();
+    d.rawText();
+    repeat(2, [&] { d.bitDouble(); });
+    d.bitPoint3();
+    d.bitDouble();
+    repeat(2, [&] { d.bitShort(); });
+    repeat(2, [&] { d.bitDouble(); });
+    d.rawPoint2();
+}
+
+Layout dimensionWith(std::function<void(BitReader&)> own) {
+    return [own](BitReader& d) {
+        dimension(d);
+        own(d);
+    };
+}
+
 void vertex(BitReader& d) {
     d.rawChar();
     d.bitPoint3();
@@ -357,6 +379,40 @@ const std::map<int, Layout>& layouts() {
         {16, entity([](BitReader& d) { repeat(2, [&] { d.rawChar(); }); })},
         {29, entity([](BitReader& d) { repeat(2, [&] { d.bitShort(); }); })},
         {30, entity([](BitReader& d) { repeat(6, [&] { d.bitShort(); }); })},
+        {20, entity(dimensionWith([](BitReader& d) {  // ordinate
+             repeat(3, [&] { d.bitPoint3(); });
+             d.rawChar();
+         }))},
+        {21, entity(dimensionWith([](BitReader& d) {  // linear
+             repeat(3, [&] { d.bitPoint3(); });
+             repeat(2, [&] { d.bitDouble(); });
+         }))},
+        {22, entity(dimensionWith([](BitReader& d) {  // aligned
+             repeat(3, [&] { d.bitPoint3(); });
+             d.bitDouble();
+         }))},
+        {23, entity(dimensionWith([](BitReader& d) { repeat(4, [&] { d.bitPoint3(); }); }))},
+        {24, entity(dimensionWith([](BitReader& d) {  // angular from two lines
+             d.rawPoint2();
+             repeat(4, [&] { d.bitPoint3(); });
+         }))},
+        {25, entity(dimensionWith([](BitReader& d) {  // radius
+             repeat(2, [&] { d.bitPoint3(); });
+             d.bitDouble();
+         }))},
+        {26, entity(dimensionWith([](BitReader& d) {  // diameter
+             repeat(2, [&] { d.bitPoint3(); });
+             d.bitDouble();
+         }))},
+        {45, entity([](BitReader& d) {  // LEADER
+             d.bit();
+             repeat(2, [&] { d.bitShort(); });
+             repeat(d.bitLong() + 5, [&] { d.bitPoint3(); });
+             repeat(2, [&] { d.bitDouble(); });
+             repeat(2, [&] { d.bit(); });
+             d.bitShort();
+             repeat(2, [&] { d.bit(); });
+         })},
         {7, entity(insert)},
         {8, entity([](BitReader& d) {
              insert(d);

@@ -57,6 +57,12 @@ void normalise(Drawing& d) {
                 text->style = key(styles, text->style, "STANDARD");
             if (auto* text = std::get_if<MText>(&e.data))
                 text->style = key(styles, text->style, "STANDARD");
+            // The model keeps no dimension styles: the file's Standard one is named.
+            if (auto* dimension = std::get_if<Dimension>(&e.data)) {
+                dimension->block = key(blocks, dimension->block, "");
+                dimension->dimStyle = 0;
+            }
+            if (auto* leader = std::get_if<Leader>(&e.data)) leader->dimStyle = 0;
             if (auto* insert = std::get_if<Insert>(&e.data)) {
                 insert->block = key(blocks, insert->block, "");
                 for (AttributeEntity& attribute : insert->attributes) {
@@ -326,11 +332,11 @@ TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
          [](Drawing& d) {
              Insert loop;
              loop.block = kTable;
-             d.blocks[2].entities.push_back(entity("INSERT", loop));  // chair places table
+             d.blocks[3].entities.push_back(entity("INSERT", loop));  // chair places table
          }},
         {"duplicate layer name", [](Drawing& d) { d.layers[2].name = "PAREDES"; }},
-        {"empty block name", [](Drawing& d) { d.blocks[2].name.clear(); }},
-        {"second model space", [](Drawing& d) { d.blocks[2].modelSpace = true; }},
+        {"empty block name", [](Drawing& d) { d.blocks[3].name.clear(); }},
+        {"second model space", [](Drawing& d) { d.blocks[3].modelSpace = true; }},
         {"entity the writer does not know",
          [](Drawing& d) { d.blocks[0].entities.push_back(entity("SHAPE", Unsupported{})); }},
         {"attribute without a tag",
@@ -339,7 +345,7 @@ TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
          }},
         {"attribute on an unknown layer",
          [](Drawing& d) {
-             auto& attributes = std::get<Insert>(d.blocks[3].entities[1].data).attributes;
+             auto& attributes = std::get<Insert>(d.blocks[4].entities[1].data).attributes;
              attributes.back().header.layer = 999;
          }},
         {"attribute loose in a block",
@@ -347,13 +353,31 @@ TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
              Text loose;
              loose.kind = Text::Kind::Attribute;
              loose.tag = "SOLTO";
-             d.blocks[2].entities.push_back(entity("ATTRIB", loose));
+             d.blocks[3].entities.push_back(entity("ATTRIB", loose));
          }},
         {"attribute definition without a tag",
          [](Drawing& d) {
              Text definition;
              definition.kind = Text::Kind::AttributeDefinition;
-             d.blocks[2].entities.push_back(entity("ATTDEF", definition));
+             d.blocks[3].entities.push_back(entity("ATTDEF", definition));
+         }},
+        {"dimension drawn by no block",
+         [](Drawing& d) {
+             Dimension dimension;
+             dimension.block = 999;
+             d.blocks[0].entities.push_back(entity("DIMENSION_LINEAR", dimension));
+         }},
+        {"dimension drawn by model space",
+         [](Drawing& d) {
+             Dimension dimension;
+             dimension.block = kModelSpace;
+             d.blocks[0].entities.push_back(entity("DIMENSION_LINEAR", dimension));
+         }},
+        {"leader with one vertex",
+         [](Drawing& d) {
+             Leader leader;
+             leader.points = {{1, 1, 0}};
+             d.blocks[0].entities.push_back(entity("LEADER", leader));
          }},
         {"polyline without vertices",
          [](Drawing& d) { d.blocks[0].entities.push_back(entity("POLYLINE_2D", Polyline{})); }},

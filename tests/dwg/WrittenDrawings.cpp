@@ -35,7 +35,14 @@ Drawing baseDrawing() {
     paper.handle = kPaperSpace;
     paper.name = "*Paper_Space";
     paper.paperSpace = true;
-    d.blocks = {model, paper};
+    Block dimension;
+    dimension.handle = kDimensionBlock;
+    dimension.name = "*D1";
+    dimension.anonymous = true;
+    dimension.entities = {entity("LINE", Line{{0, 0, 0}, {10, 0, 0}}),
+                          entity("MTEXT", MText{"10", {5, 1, 0}, kDefaultExtrusion, {1, 0, 0}, 0,
+                                                2.5, 8, 1, 1, kStandard})};
+    d.blocks = {model, paper, dimension};
     return d;
 }
 
@@ -219,6 +226,56 @@ std::vector<EntityCase> entityCases() {
     definition.prompt = "Qual é o modelo?";
     definition.attributeFlags = 4 | 8;
     cases.push_back({"attribute definition", entity("ATTDEF", definition)});
+
+    Dimension dimension;
+    dimension.block = kDimensionBlock;
+    dimension.textMidpoint = {5, 1};
+    dimension.measurement = 10;
+    dimension.definitionPoint = {10, 2, 0};
+    dimension.firstPoint = {0, 0, 0};
+    dimension.secondPoint = {10, 0, 0};
+    const std::pair<const char*, Dimension::Kind> dimensionKinds[] = {
+        {"DIMENSION_ORDINATE", Dimension::Kind::Ordinate},
+        {"DIMENSION_LINEAR", Dimension::Kind::Linear},
+        {"DIMENSION_ALIGNED", Dimension::Kind::Aligned},
+        {"DIMENSION_ANG3PT", Dimension::Kind::Angular3Point},
+        {"DIMENSION_ANG2LN", Dimension::Kind::Angular2Line},
+        {"DIMENSION_RADIUS", Dimension::Kind::Radius},
+        {"DIMENSION_DIAMETER", Dimension::Kind::Diameter}};
+    for (const auto& [name, kind] : dimensionKinds) {
+        Dimension d = dimension;
+        d.kind = kind;
+        if (kind == Dimension::Kind::Linear) {
+            d.rotation = 0.3;
+            d.extensionRotation = 0.1;
+            d.userText = "<> mm";
+            d.textRotation = 0.2;
+            d.insertionScale = {2, 2, 1};
+            d.insertionRotation = 0.5;
+            d.elevation = 1;
+            d.extrusion = {0, 0, -1};
+        }
+        // Each kind keeps only some of the points.
+        using K = Dimension::Kind;
+        if (kind == K::Angular3Point || kind == K::Angular2Line || kind == K::Radius ||
+            kind == K::Diameter)
+            d.thirdPoint = {3, 4, 0};
+        if (kind == K::Angular2Line) d.arcPoint = {6, 6};
+        if (kind == K::Aligned) d.extensionRotation = 0.4;
+        if (kind == K::Radius || kind == K::Diameter) {
+            d.firstPoint = d.secondPoint = {};
+            d.leaderLength = 1.5;
+        }
+        cases.push_back({name, entity(name, d)});
+    }
+    Leader leader;
+    leader.points = {{0, 0, 0}, {2, 2, 0}, {4, 2, 0}};
+    cases.push_back({"leader", entity("LEADER", leader)});
+    Leader curved = leader;
+    curved.splinePath = true;
+    curved.arrowhead = false;
+    curved.extrusion = {0, 0, -1};
+    cases.push_back({"spline leader without arrowhead", entity("LEADER", curved)});
 
     Entity styled = entity("CIRCLE", Circle{{9, 9, 0}, 1}, kWalls);
     styled.header.color = Color::fromIndex(1);
