@@ -1,4 +1,4 @@
-// DIMENSION in its seven kinds and LEADER. A dimension is drawn by its
+// DIMENSION in its seven kinds, LEADER and TOLERANCE. A dimension is drawn by its
 // anonymous block; its points are kept so that the CAD program can edit it.
 // Both refer to the file's Standard dimension style: the model keeps no
 // dimension styles of its own, and what the style would draw is already in
@@ -106,6 +106,15 @@ void writeLeaderBody(RecordStreams& o, const Leader& leader, Handle dimStyle) {
     d.bit(false);
     d.bit(false);
     o.handles().handle(Ref::SoftPointer, 0);  // no annotation
+    o.handles().handle(Ref::HardPointer, dimStyle);
+}
+
+void writeToleranceBody(RecordStreams& o, const Tolerance& tolerance, Handle dimStyle) {
+    BitWriter& d = o.data();
+    d.bitPoint3(tolerance.insertion);
+    d.bitPoint3(tolerance.xDirection);
+    d.bitPoint3(tolerance.extrusion);
+    o.text(tolerance.text);
     o.handles().handle(Ref::HardPointer, dimStyle);
 }
 

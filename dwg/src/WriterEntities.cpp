@@ -76,6 +76,9 @@ class EntityEncoder {
     void body(ObjectEncoder& o, const Leader& leader) {
         writeLeaderBody(o, leader, plan_.dimStyle);
     }
+    void body(ObjectEncoder& o, const Tolerance& tolerance) {
+        writeToleranceBody(o, tolerance, plan_.dimStyle);
+    }
     void attributeFields(ObjectEncoder& o, const Text& text);
     void body(ObjectEncoder& o, const Face& face);
     void body(ObjectEncoder& o, const ConstructionLine& line);
@@ -118,6 +121,7 @@ int EntityEncoder::typeOf(const EntityData& data) {
             if constexpr (std::is_same_v<T, Polyline>) return polylineType(d);
             if constexpr (std::is_same_v<T, Dimension>) return dimensionType(d);
             if constexpr (std::is_same_v<T, Leader>) return kTypeLeader;
+            if constexpr (std::is_same_v<T, Tolerance>) return kTypeTolerance;
             if constexpr (std::is_same_v<T, MText>) return kTypeMText;
             if constexpr (std::is_same_v<T, Insert>)
                 return isMinsert(d) ? kTypeMinsert : kTypeInsert;

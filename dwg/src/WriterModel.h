@@ -54,6 +54,7 @@ enum WriterType : int {
     kTypeDictionary = 42,
     kTypeMText = 44,
     kTypeLeader = 45,
+    kTypeTolerance = 46,
     kTypeBlockControl = 48,
     kTypeBlockHeader = 49,
     kTypeLayerControl = 50,
@@ -290,6 +291,8 @@ int dimensionType(const Dimension& dimension);
 void writeDimensionBody(RecordStreams& o, const Dimension& dimension, Handle dimStyle,
                         Handle block);
 void writeLeaderBody(RecordStreams& o, const Leader& leader, Handle dimStyle);
+// TOLERANCE: its height comes from the dimension style in the versions written.
+void writeToleranceBody(RecordStreams& o, const Tolerance& tolerance, Handle dimStyle);
 
 
 }  // namespace dwg::detail

@@ -381,6 +381,7 @@ bool canWrite(const Entity& entity, Version version) {
                 return std::is_same_v<T, Line> || std::is_same_v<T, Face> ||
                        std::is_same_v<T, Insert> || std::is_same_v<T, Polyline> ||
                        std::is_same_v<T, Dimension> || std::is_same_v<T, Leader> ||
+                       std::is_same_v<T, Tolerance> ||
                        std::is_same_v<T, ConstructionLine> || std::is_same_v<T, Point> ||
                        std::is_same_v<T, Circle> || std::is_same_v<T, Arc> ||
                        std::is_same_v<T, Ellipse> || std::is_same_v<T, LwPolyline> ||

@@ -404,6 +404,10 @@ const std::map<int, Layout>& layouts() {
              repeat(2, [&] { d.bitPoint3(); });
              d.bitDouble();
          }))},
+        {46, entity([](BitReader& d) {  // TOLERANCE
+             repeat(3, [&] { d.bitPoint3(); });
+             d.rawText();
+         })},
         {45, entity([](BitReader& d) {  // LEADER
              d.bit();
              repeat(2, [&] { d.bitShort(); });

@@ -63,6 +63,7 @@ void normalise(Drawing& d) {
                 dimension->dimStyle = 0;
             }
             if (auto* leader = std::get_if<Leader>(&e.data)) leader->dimStyle = 0;
+            if (auto* tolerance = std::get_if<Tolerance>(&e.data)) tolerance->dimStyle = 0;
             if (auto* insert = std::get_if<Insert>(&e.data)) {
                 insert->block = key(blocks, insert->block, "");
                 for (AttributeEntity& attribute : insert->attributes) {

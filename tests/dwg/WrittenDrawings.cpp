@@ -277,6 +277,13 @@ std::vector<EntityCase> entityCases() {
     curved.extrusion = {0, 0, -1};
     cases.push_back({"spline leader without arrowhead", entity("LEADER", curved)});
 
+    Tolerance frame;
+    frame.text = "{\\Fgdt;j}%%v{\\Fgdt;n}0.5%%v%%vA^J{\\Fgdt;f}0.1";
+    frame.insertion = {1, 2, 3};
+    frame.xDirection = {0, 1, 0};
+    frame.extrusion = {0, 0, -1};
+    cases.push_back({"tolerance of two lines", entity("TOLERANCE", frame)});
+
     Entity styled = entity("CIRCLE", Circle{{9, 9, 0}, 1}, kWalls);
     styled.header.color = Color::fromIndex(1);
     styled.header.linetypeRef = EntityHeader::LinetypeRef::Explicit;
