@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -96,6 +97,10 @@ TEST(WriterJudge, EveryKindInEveryVersionPassesLibreDwg) {
                 if (kind != "BLOCK" && kind != "ENDBLK" && kind != "SEQEND")
                     judged[kind] = count.get<int>();
         EXPECT_EQ(judged, entry.kinds);
+        // The table of verdicts, for the notes.
+        std::cout << versionCode(entry.version) << '\t' << entry.caseName << '\t'
+                  << found->second.status << '\t'
+                  << (judged == entry.kinds ? "same kinds" : "other kinds") << '\n';
     }
     std::filesystem::remove_all(folder);
 }
