@@ -215,6 +215,52 @@ TEST(OpenFaces, HoleStaysEmpty) {
     }
 }
 
+// Sheets saved with their loops turning clockwise about the face's normal
+// (a plane facing down under loops drawn from above): on a surface with no
+// whole domain for them to be holes in, the largest bounds the face and the
+// others stay holes.
+TEST(OpenFaces, LoopsTurnedTheOtherWayStillBoundTheirSheet) {
+    using namespace acistest;
+    const double s = 10, r = 3;
+    for (bool reversedFace : {false, true}) {
+        acistest::ModelWriter w = squareWithHole(s, r, reversedFace).write();
+        for (auto& record : w.records)
+            if (record.name == "plane-surface") record.fields[1] = position(0, 0, -1);
+        const acis::ModelMesh m = tessellate(acis::decode(w.sat()), 1e-3);
+        ASSERT_EQ(errors(m), "");
+        EXPECT_NEAR(area(m), s * s - kPi * r * r, 2 * kPi * r * 1e-3);
+        forEachTriangle(m, [&](const acis::FaceMesh& face, const acis::Vec3&, const acis::Vec3&,
+                               const acis::Vec3&, const auto& t) {
+            EXPECT_EQ(averageNormal(face.mesh, t).z < 0, !reversedFace);
+        });
+    }
+}
+
+// Bands of a torus between two circles round its axis: the outer one across
+// v = 0, and the inner one across the turn of v, where the second circle's v
+// comes out a whole turn below the first's.
+TEST(OpenFaces, TorusBandsOnEitherSideOfTheTurn) {
+    using namespace acistest;
+    const double major = 5, minor = 1, tolerance = 1e-3;
+    for (const double from : {-kPi / 4, 3 * kPi / 4}) {
+        SCOPED_TRACE(from);
+        const double to = from + kPi / 2;
+        BodyBuilder b;
+        const auto circle = [&](double phi, bool against) {
+            const double radius = major + minor * std::cos(phi), z = minor * std::sin(phi);
+            const int v = b.vertex({radius, 0, z});
+            return std::pair{b.arc(v, v, {0, 0, z}, {0, 0, 1}, {radius, 0, 0}), against};
+        };
+        b.face("torus-surface", torusSurface({0, 0, 0}, {0, 0, 1}, major, minor),
+               {{circle(from, false)}, {circle(to, true)}});
+        const acis::ModelMesh m = tessellate(acis::decode(b.write().sat()), tolerance);
+        ASSERT_EQ(errors(m), "");
+        const double expected =
+            2 * kPi * minor * (major * (to - from) + minor * (std::sin(to) - std::sin(from)));
+        EXPECT_NEAR(area(m), expected, 0.01 * expected);
+    }
+}
+
 TEST(OpenFaces, LongEdgesBesideManyShortOnes) {
     // A square turned a quarter of a right angle, its sides long and slanting
     // across the plane's parameters, round a small hole of many short chords.

@@ -33,15 +33,23 @@ class Builder;
 }
 
 // Bodies decoded and their faces made, kept from one build to the next of the
-// same drawing (turning it about, zooming in), so that each is done once per
-// tolerance. Builds running at once may share it; it belongs to one drawing
-// and must not outlive it.
+// same drawing (turning it about, zooming in), so that each is decoded once
+// and tessellated once per band of tolerances (each band half as fine as the
+// next), not once per zoom. The meshes kept are bounded: past `meshBytes`,
+// those used least recently go. Builds running at once may share it; it
+// belongs to one drawing and must not outlive it.
 class SolidCache {
   public:
-    SolidCache();
+    static constexpr std::size_t kDefaultMeshBytes = std::size_t{48} << 20;
+
+    explicit SolidCache(std::size_t meshBytes = kDefaultMeshBytes);
     ~SolidCache();
     SolidCache(const SolidCache&) = delete;
     SolidCache& operator=(const SolidCache&) = delete;
+
+    // What the meshes kept take, about, in bytes; and how many there are.
+    std::size_t meshBytes() const;
+    std::size_t meshCount() const;
 
   private:
     friend class detail::Builder;
