@@ -241,6 +241,19 @@ void ContainerWriter::fileHeader(const Bytes& encrypted) {
     for (std::size_t i = 0x80 + encrypted.size(); i < kFileHeaderSize; ++i) f[i] = magic[i];
 }
 
+// The models that go to the data store, by their entity's file handle.
+std::vector<std::pair<Handle, const AcisData*>> storedModels(const WritePlan& plan) {
+    std::vector<std::pair<Handle, const AcisData*>> models;
+    for (const PlannedBlock& block : plan.blocks) {
+        if (!block.source) continue;
+        for (std::size_t i = 0; i < block.entities.size(); ++i)
+            if (const auto* acis = std::get_if<AcisData>(&block.source->entities[i].data);
+                acis && bodyInDataStore(*acis, plan.version))
+                models.emplace_back(block.entities[i], acis);
+    }
+    return models;
+}
+
 Bytes ContainerWriter::run(EncodedObjects&& objects, const Raster* preview) {
     std::sort(objects.begin(), objects.end(),
               [](const EncodedObject& a, const EncodedObject& b) { return a.handle < b.handle; });
@@ -279,6 +292,12 @@ Bytes ContainerWriter::run(EncodedObjects&& objects, const Raster* preview) {
     // The file holds the pages in this order; the map numbers the sections
     // down to 1 for the header, as AutoCAD does, after the empty section 0.
     writeSection(previewData, 7);
+    // From 2013 the ACIS models lie in a section of their own.
+    const auto models = storedModels(plan_);
+    const SectionData dataStore{"AcDb:AcDsPrototype_1b",
+                                models.empty() ? Bytes{} : dataStoreSection(models), kMaxPageSize,
+                                true};
+    if (!models.empty()) writeSection(dataStore, 8);
     writeSection(objectSection, 6);
     writeSection(templ, 5);
     writeSection(handles, 4);

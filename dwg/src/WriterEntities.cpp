@@ -84,22 +84,24 @@ class EntityEncoder {
     void body(ObjectEncoder& o, const ConstructionLine& line);
     void body(ObjectEncoder& o, const Hatch& hatch);
     void hatchEdge(BitWriter& d, const HatchEdge& edge);
+    void body(ObjectEncoder& o, const AcisData& acis) { writeBodyBody(o, acis, handle_); }
     // The kinds the plan refuses never get here.
     template <typename Other>
     void body(ObjectEncoder&, const Other&) {}
 
-    static int typeOf(const EntityData& data);
+    static int typeOf(const Entity& entity);
 
     const WritePlan& plan_;
     const Version v_;
     const PlannedBlock& block_;
     EncodedObjects& out_;
     const std::vector<Handle>* owned_ = nullptr;  // of the entity being encoded
+    Handle handle_ = 0;
 };
 
-int EntityEncoder::typeOf(const EntityData& data) {
+int EntityEncoder::typeOf(const Entity& entity) {
     return std::visit(
-        [](const auto& d) -> int {
+        [&](const auto& d) -> int {
             using T = std::decay_t<decltype(d)>;
             if constexpr (std::is_same_v<T, Line>) return kTypeLine;
             if constexpr (std::is_same_v<T, Point>) return kTypePoint;
@@ -138,9 +140,10 @@ int EntityEncoder::typeOf(const EntityData& data) {
             if constexpr (std::is_same_v<T, ConstructionLine>)
                 return d.bothWays ? kTypeXline : kTypeRay;
             if constexpr (std::is_same_v<T, Hatch>) return kTypeHatch;
+            if constexpr (std::is_same_v<T, AcisData>) return bodyType(entity.typeName);
             return 0;  // refused by the plan before encoding starts
         },
-        data);
+        entity.data);
 }
 
 EntityFrame EntityEncoder::frameOf(const EntityHeader& header, std::size_t index) const {
@@ -186,9 +189,13 @@ EntityFrame EntityEncoder::looksOf(const EntityHeader& header) const {
 void EntityEncoder::encode(std::size_t index) {
     const Entity& entity = block_.source->entities[index];
     const Handle handle = block_.entities[index];
-    ObjectEncoder object(plan_.version, typeOf(entity.data), handle);
-    beginEntity(object, frameOf(entity.header, index));
+    ObjectEncoder object(plan_.version, typeOf(entity), handle);
+    EntityFrame frame = frameOf(entity.header, index);
+    if (const auto* acis = std::get_if<AcisData>(&entity.data))
+        frame.dataStore = bodyInDataStore(*acis, v_);
+    beginEntity(object, frame);
     owned_ = &block_.owned[index];
+    handle_ = handle;
     std::visit([&](const auto& data) { body(object, data); }, entity.data);
     out_.push_back(EncodedObject{handle, object.finish()});
     if (!owned_->empty()) encodeOwned(entity, handle, *owned_);

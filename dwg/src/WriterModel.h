@@ -255,6 +255,7 @@ struct EntityFrame {
     unsigned linetypeFlags = 0;  // 0 ByLayer, 1 ByBlock, 3 handle given
     std::uint8_t lineweight = kLineweightByLayer;
     bool invisible = false;
+    bool dataStore = false;  // R2013+: the entity's data lies in the data store
 };
 void beginEntity(ObjectEncoder& object, const EntityFrame& frame);
 // The frame of an entity of `block` with its mode and owner; links and looks left default.
@@ -294,5 +295,18 @@ void writeLeaderBody(RecordStreams& o, const Leader& leader, Handle dimStyle);
 // TOLERANCE: its height comes from the dimension style in the versions written.
 void writeToleranceBody(RecordStreams& o, const Tolerance& tolerance, Handle dimStyle);
 
+// REGION, 3DSOLID and BODY (WriterBodies.cpp): the record type for the
+// entity's type name (0 for none of them), whether its model goes to the data
+// store, the check that the model comes in the version's form (throws
+// WriteError), and the body.
+int bodyType(const std::string& typeName);
+bool isBinaryAcis(const std::vector<std::uint8_t>& bytes);
+bool bodyInDataStore(const AcisData& acis, Version version);
+void checkBody(const Entity& entity, Version version, const std::string& where);
+void writeBodyBody(RecordStreams& o, const AcisData& acis, Handle handle);
+
+// The data store section (R2013+, WriterDataStore.cpp) holding these models by
+// the file handle of their entity.
+std::vector<std::uint8_t> dataStoreSection(const std::vector<std::pair<Handle, const AcisData*>>& models);
 
 }  // namespace dwg::detail

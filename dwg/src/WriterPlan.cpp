@@ -259,6 +259,7 @@ void Planner::checkEntities() {
                     if constexpr (std::is_same_v<T, Leader>)
                         if (data.points.size() < 2) fail(where + " tem menos de dois vértices");
                     if constexpr (std::is_same_v<T, Insert>) checkAttributes(data, where);
+                    if constexpr (std::is_same_v<T, AcisData>) checkBody(entity, plan_.version, where);
                 },
                 entity.data);
             const bool supported = canWrite(entity, plan_.version);
@@ -373,9 +374,11 @@ namespace dwg {
 bool canWrite(const Entity& entity, Version version) {
     (void)version;  // every kind written so far is written in every version
     return std::visit(
-        [](const auto& data) {
+        [&](const auto& data) {
             using T = std::decay_t<decltype(data)>;
-            if constexpr (std::is_same_v<T, Text>)
+            if constexpr (std::is_same_v<T, AcisData>)
+                return detail::bodyType(entity.typeName) != 0;
+            else if constexpr (std::is_same_v<T, Text>)
                 return data.kind != Text::Kind::Attribute;  // ATTRIBs belong to an INSERT
             else
                 return std::is_same_v<T, Line> || std::is_same_v<T, Face> ||

@@ -224,7 +224,7 @@ void beginEntity(ObjectEncoder& object, const EntityFrame& frame) {
     d.twoBits(static_cast<unsigned>(frame.mode));
     d.bitLong(0);  // reactors
     if (v >= Version::R2004) d.bit(true);    // no extension dictionary
-    if (v >= Version::R2013) d.bit(false);   // no data-store data
+    if (v >= Version::R2013) d.bit(frame.dataStore);
     if (v <= Version::R2000) d.bit(false);   // previous and next entity are given below
     if (v >= Version::R2004) {
         if (frame.color.kind == Color::Kind::True) {

@@ -65,8 +65,9 @@ TEST(WriterJudge, EveryKindInEveryVersionPassesLibreDwg) {
     };
     std::map<std::string, Written> written;
     std::vector<std::filesystem::path> files;
-    const std::vector<EntityCase> cases = entityCases();
     for (Version version : kWritten) {
+        std::vector<EntityCase> cases = entityCases();
+        for (EntityCase& body : bodyCases(version)) cases.push_back(std::move(body));
         for (std::size_t i = 0; i < cases.size(); ++i) {
             Drawing drawing = nestedBlocks();
             drawing.blocks[0].entities.push_back(cases[i].entity);

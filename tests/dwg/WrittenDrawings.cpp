@@ -1,6 +1,10 @@
 #include "WrittenDrawings.h"
 
+#include <dwg/Reader.h>
+
 #include <numbers>
+
+#include "Samples.h"
 
 namespace testsupport {
 
@@ -302,6 +306,34 @@ std::vector<EntityCase> entityCases() {
     continuous.header.lineweight = -3;
     cases.push_back({"continuous linetype and default lineweight", continuous});
     return cases;
+}
+
+// The first model of each form in the samples: SAT as AutoCAD 2000 keeps it,
+// SAB as 2004-2010 keep it inline.
+const std::vector<std::uint8_t>& sampleModel(bool binary) {
+    static const auto models = [] {
+        std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>> found;
+        const auto take = [](const char* sample) {
+            const Drawing drawing = read(samplesFolder() / sample);
+            for (const Block& block : drawing.blocks)
+                for (const Entity& e : block.entities)
+                    if (const auto* acis = std::get_if<AcisData>(&e.data); acis && !acis->bytes.empty())
+                        return acis->bytes;
+            return std::vector<std::uint8_t>{};
+        };
+        found.first = take("R2000/acadsharp_sample_AC1015.dwg");
+        found.second = take("R2010/acadsharp_sample_AC1024.dwg");
+        return found;
+    }();
+    return binary ? models.second : models.first;
+}
+
+std::vector<EntityCase> bodyCases(Version version) {
+    const AcisData model{sampleModel(version >= Version::R2004)};
+    return {{"3DSOLID", entity("3DSOLID", model)},
+            {"REGION", entity("REGION", model, kWalls)},
+            {"BODY", entity("BODY", model)},
+            {"3DSOLID without a model", entity("3DSOLID", AcisData{})}};
 }
 
 Drawing nestedBlocks() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <dwg/Drawing.h>
+#include <dwg/Version.h>
 
 #include <vector>
 
@@ -25,6 +26,10 @@ struct EntityCase {
     dwg::Entity entity;
 };
 std::vector<EntityCase> entityCases();
+
+// REGION, 3DSOLID and BODY with an ACIS model in `version`'s form (SAT for
+// 2000, SAB after), taken from the bodies of the sample drawings.
+std::vector<EntityCase> bodyCases(dwg::Version version);
 
 // Blocks placed by blocks, in model space and in a block, with every form of
 // the scale, as arrays, with attributes (on inserts in model space and in a
