@@ -1,10 +1,17 @@
-// REGION, 3DSOLID and BODY: the ACIS model in the form the version keeps it.
-// AutoCAD 2000 stores SAT text in enciphered blocks, 2004 to 2010 the SAB
-// binary as it is; from 2013 the model goes to the data store and the entity
-// only says so. The wireframe cache that follows is written empty: readers
-// draw the model itself.
+// REGION, 3DSOLID, BODY and the surfaces: the ACIS model in the form the
+// version keeps it. AutoCAD 2000 stores SAT text in enciphered blocks, 2004 to
+// 2010 the SAB binary as it is; from 2013 the model goes to the data store and
+// the entity only says so. The wireframe cache that follows is written empty:
+// readers draw the model itself.
+//
+// Surfaces exist from 2007 (NURBSURFACE from 2010). The plain, planar and
+// NURBS ones hold nothing a drawing needs beyond their isoline counts; the
+// extruded, revolved, lofted and swept ones also keep the profile and path
+// they were made from, which the model does not carry, so they are refused.
 #include <algorithm>
 #include <array>
+#include <span>
+#include <string>
 #include <string_view>
 
 #include "WriterModel.h"
@@ -21,12 +28,39 @@ constexpr std::size_t kSatBlockSize = 4096;
 // Isolines per face, as the CAD program's ISOLINES default.
 constexpr std::int32_t kIsolines = 4;
 
+// SURFU and SURFV as AutoCAD sets them by default.
+constexpr std::int16_t kSurfaceIsolines = 6;
+
+const SurfaceClass kSurfaceClasses[] = {
+    {"SURFACE", "AcDbSurface", 4095, Version::R2007},
+    {"PLANESURFACE", "AcDbPlaneSurface", 4095, Version::R2007},
+    {"NURBSURFACE", "AcDbNurbSurface", 0, Version::R2010},
+};
+
+// Kinds that exist only with the making of them stored beside the model.
+constexpr std::string_view kMadeSurfaces[] = {"EXTRUDEDSURFACE", "REVOLVEDSURFACE",
+                                              "LOFTEDSURFACE", "SWEPTSURFACE"};
+
 constexpr std::string_view kBinarySignatures[] = {"ACIS BinaryFile", "ASM BinaryFile"};
 // A binary model has no length of its own: readers take it up to this name.
 constexpr std::string_view kBinaryEndMarkers[] = {
     std::string_view("\x0E\x03" "End\x0E\x02of\x0E\x04" "ACIS\x0D\x04" "data"),
     std::string_view("\x0E\x03" "End\x0E\x02of\x0E\x03" "ASM\x0D\x04" "data"),
 };
+
+std::string releaseName(Version version) {
+    switch (version) {
+        case Version::R13: return "R13";
+        case Version::R14: return "R14";
+        case Version::R2000: return "2000";
+        case Version::R2004: return "2004";
+        case Version::R2007: return "2007";
+        case Version::R2010: return "2010";
+        case Version::R2013: return "2013";
+        case Version::R2018: return "2018";
+    }
+    return std::string(versionCode(version));
+}
 
 bool startsWith(const std::vector<std::uint8_t>& bytes, std::string_view prefix) {
     return bytes.size() >= prefix.size() &&
@@ -84,13 +118,36 @@ int bodyType(const std::string& typeName) {
     return 0;
 }
 
+const SurfaceClass* surfaceClass(const std::string& typeName) {
+    for (const SurfaceClass& c : kSurfaceClasses)
+        if (typeName == c.dxfName) return &c;
+    return nullptr;
+}
+
+std::span<const SurfaceClass> surfaceClasses() { return kSurfaceClasses; }
+
+bool canWriteBody(const std::string& typeName, Version version) {
+    if (bodyType(typeName) != 0) return true;
+    const SurfaceClass* surface = surfaceClass(typeName);
+    return surface && version >= surface->since;
+}
+
 bool bodyInDataStore(const AcisData& acis, Version version) {
     return version >= Version::R2013 && !acis.bytes.empty();
 }
 
 void checkBody(const Entity& entity, Version version, const std::string& where) {
     const auto& acis = std::get<AcisData>(entity.data);
-    if (bodyType(entity.typeName) == 0) throw WriteError(where + " é de um tipo que não é gravado");
+    if (std::find(std::begin(kMadeSurfaces), std::end(kMadeSurfaces), entity.typeName) !=
+        std::end(kMadeSurfaces))
+        throw WriteError(where +
+                         " é gravada com o perfil e o caminho de que foi feita, que o desenho "
+                         "não conserva");
+    if (const SurfaceClass* surface = surfaceClass(entity.typeName);
+        surface && version < surface->since)
+        throw WriteError(where + " não existe no AutoCAD " + releaseName(version));
+    if (!canWriteBody(entity.typeName, version))
+        throw WriteError(where + " é de um tipo que não é gravado");
     if (acis.bytes.empty()) return;
     const bool binary = isBinaryAcis(acis.bytes);
     if (version < Version::R2004 && binary)
@@ -101,7 +158,8 @@ void checkBody(const Entity& entity, Version version, const std::string& where) 
         throw WriteError(where + " traz um modelo SAB que não termina na marca de fim");
 }
 
-void writeBodyBody(RecordStreams& o, const AcisData& acis, Handle handle) {
+void writeBodyBody(RecordStreams& o, const std::string& typeName, const AcisData& acis,
+                   Handle handle) {
     const Version v = o.version();
     BitWriter& d = o.data();
     // From 2013 a model lives in the data store and the entity holds none:
@@ -133,6 +191,17 @@ void writeBodyBody(RecordStreams& o, const AcisData& acis, Handle handle) {
         d.bitLong(0);
     }
     if (v >= Version::R2007) o.handles().handle(Ref::SoftOwner, 0);  // no history
+    if (!surfaceClass(typeName)) return;
+    d.bitShort(kSurfaceIsolines);  // along u
+    d.bitShort(kSurfaceIsolines);  // along v
+    if (typeName == "NURBSURFACE") {
+        // Control vertices hidden, then two flags and four points AutoCAD
+        // leaves unset on every NURBS surface seen.
+        d.bit(true);
+        d.bit(false);
+        d.bit(false);
+        for (int i = 0; i < 12; ++i) d.bitDouble(0);
+    }
 }
 
 }  // namespace dwg::detail

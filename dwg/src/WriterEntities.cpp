@@ -84,12 +84,19 @@ class EntityEncoder {
     void body(ObjectEncoder& o, const ConstructionLine& line);
     void body(ObjectEncoder& o, const Hatch& hatch);
     void hatchEdge(BitWriter& d, const HatchEdge& edge);
-    void body(ObjectEncoder& o, const AcisData& acis) { writeBodyBody(o, acis, handle_); }
+    void body(ObjectEncoder& o, const AcisData& acis) {
+        writeBodyBody(o, block_.source->entities[index_].typeName, acis, handle_);
+    }
     // The kinds the plan refuses never get here.
     template <typename Other>
     void body(ObjectEncoder&, const Other&) {}
 
-    static int typeOf(const Entity& entity);
+    int typeOf(const Entity& entity) const;
+    int classNumber(const std::string& dxfName) const {
+        for (const WriterClass& c : plan_.classes)
+            if (c.dxfName == dxfName) return c.number;
+        return 0;
+    }
 
     const WritePlan& plan_;
     const Version v_;
@@ -97,9 +104,10 @@ class EntityEncoder {
     EncodedObjects& out_;
     const std::vector<Handle>* owned_ = nullptr;  // of the entity being encoded
     Handle handle_ = 0;
+    std::size_t index_ = 0;  // of the entity being encoded
 };
 
-int EntityEncoder::typeOf(const Entity& entity) {
+int EntityEncoder::typeOf(const Entity& entity) const {
     return std::visit(
         [&](const auto& d) -> int {
             using T = std::decay_t<decltype(d)>;
@@ -140,7 +148,9 @@ int EntityEncoder::typeOf(const Entity& entity) {
             if constexpr (std::is_same_v<T, ConstructionLine>)
                 return d.bothWays ? kTypeXline : kTypeRay;
             if constexpr (std::is_same_v<T, Hatch>) return kTypeHatch;
-            if constexpr (std::is_same_v<T, AcisData>) return bodyType(entity.typeName);
+            if constexpr (std::is_same_v<T, AcisData>)
+                return surfaceClass(entity.typeName) ? classNumber(entity.typeName)
+                                                     : bodyType(entity.typeName);
             return 0;  // refused by the plan before encoding starts
         },
         entity.data);
@@ -196,6 +206,7 @@ void EntityEncoder::encode(std::size_t index) {
     beginEntity(object, frame);
     owned_ = &block_.owned[index];
     handle_ = handle;
+    index_ = index;
     std::visit([&](const auto& data) { body(object, data); }, entity.data);
     out_.push_back(EncodedObject{handle, object.finish()});
     if (!owned_->empty()) encodeOwned(entity, handle, *owned_);

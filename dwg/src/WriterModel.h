@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -300,10 +301,21 @@ void writeToleranceBody(RecordStreams& o, const Tolerance& tolerance, Handle dim
 // store, the check that the model comes in the version's form (throws
 // WriteError), and the body.
 int bodyType(const std::string& typeName);
+// The surfaces written, each a class entity, and the first version holding it.
+struct SurfaceClass {
+    const char* dxfName;
+    const char* cppName;
+    int proxyFlags;
+    Version since;
+};
+const SurfaceClass* surfaceClass(const std::string& typeName);
+std::span<const SurfaceClass> surfaceClasses();
+bool canWriteBody(const std::string& typeName, Version version);
 bool isBinaryAcis(const std::vector<std::uint8_t>& bytes);
 bool bodyInDataStore(const AcisData& acis, Version version);
 void checkBody(const Entity& entity, Version version, const std::string& where);
-void writeBodyBody(RecordStreams& o, const AcisData& acis, Handle handle);
+void writeBodyBody(RecordStreams& o, const std::string& typeName, const AcisData& acis,
+                   Handle handle);
 
 // The data store section (R2013+, WriterDataStore.cpp) holding these models by
 // the file handle of their entity.

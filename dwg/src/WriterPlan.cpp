@@ -327,6 +327,17 @@ void Planner::planClasses() {
     add("AcDbLayout", "LAYOUT", false,
         std::count_if(plan_.blocks.begin(), plan_.blocks.end(),
                       [](const PlannedBlock& block) { return block.layout != 0; }));
+    // Surfaces, each class declared where the drawing has one.
+    for (const SurfaceClass& surface : surfaceClasses()) {
+        std::size_t instances = 0;
+        for (const PlannedBlock& block : plan_.blocks)
+            if (block.source)
+                for (const Entity& entity : block.source->entities)
+                    instances += entity.typeName == surface.dxfName;
+        if (instances == 0) continue;
+        add(surface.cppName, surface.dxfName, true, instances);
+        plan_.classes.back().proxyFlags = surface.proxyFlags;
+    }
 }
 
 WritePlan Planner::run() {
@@ -372,12 +383,11 @@ WritePlan Planner::run() {
 namespace dwg {
 
 bool canWrite(const Entity& entity, Version version) {
-    (void)version;  // every kind written so far is written in every version
     return std::visit(
         [&](const auto& data) {
             using T = std::decay_t<decltype(data)>;
             if constexpr (std::is_same_v<T, AcisData>)
-                return detail::bodyType(entity.typeName) != 0;
+                return detail::canWriteBody(entity.typeName, version);
             else if constexpr (std::is_same_v<T, Text>)
                 return data.kind != Text::Kind::Attribute;  // ATTRIBs belong to an INSERT
             else

@@ -330,10 +330,16 @@ const std::vector<std::uint8_t>& sampleModel(bool binary) {
 
 std::vector<EntityCase> bodyCases(Version version) {
     const AcisData model{sampleModel(version >= Version::R2004)};
-    return {{"3DSOLID", entity("3DSOLID", model)},
-            {"REGION", entity("REGION", model, kWalls)},
-            {"BODY", entity("BODY", model)},
-            {"3DSOLID without a model", entity("3DSOLID", AcisData{})}};
+    std::vector<EntityCase> cases = {{"3DSOLID", entity("3DSOLID", model)},
+                                     {"REGION", entity("REGION", model, kWalls)},
+                                     {"BODY", entity("BODY", model)},
+                                     {"3DSOLID without a model", entity("3DSOLID", AcisData{})}};
+    // Surfaces exist from 2007 (the NURBS one from 2010): of the versions
+    // written, from 2010.
+    if (version >= Version::R2010)
+        for (const char* kind : {"SURFACE", "PLANESURFACE", "NURBSURFACE"})
+            cases.push_back({kind, entity(kind, model)});
+    return cases;
 }
 
 Drawing nestedBlocks() {
