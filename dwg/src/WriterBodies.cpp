@@ -5,11 +5,15 @@
 // readers draw the model itself.
 //
 // Surfaces exist from 2007 (NURBSURFACE from 2010). The plain, planar and
-// NURBS ones hold nothing a drawing needs beyond their isoline counts; the
-// extruded, revolved, lofted and swept ones also keep the profile and path
-// they were made from, which the model does not carry, so they are refused.
+// NURBS ones hold nothing a drawing needs beyond their isoline counts. A
+// revolved surface also keeps how it was made (axis, angles, the profile's
+// record); the model carries none of it, so it is written as made of no
+// profile, around the z axis, a whole turn: the shape is the ACIS model's.
+// The extruded, lofted and swept ones keep their making in a form not known
+// well enough to write, so they are refused.
 #include <algorithm>
 #include <array>
+#include <numbers>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,11 +39,12 @@ const SurfaceClass kSurfaceClasses[] = {
     {"SURFACE", "AcDbSurface", 4095, Version::R2007},
     {"PLANESURFACE", "AcDbPlaneSurface", 4095, Version::R2007},
     {"NURBSURFACE", "AcDbNurbSurface", 0, Version::R2010},
+    {"REVOLVEDSURFACE", "AcDbRevolvedSurface", 0, Version::R2007},
 };
 
 // Kinds that exist only with the making of them stored beside the model.
-constexpr std::string_view kMadeSurfaces[] = {"EXTRUDEDSURFACE", "REVOLVEDSURFACE",
-                                              "LOFTEDSURFACE", "SWEPTSURFACE"};
+constexpr std::string_view kMadeSurfaces[] = {"EXTRUDEDSURFACE", "LOFTEDSURFACE",
+                                              "SWEPTSURFACE"};
 
 constexpr std::string_view kBinarySignatures[] = {"ACIS BinaryFile", "ASM BinaryFile"};
 // A binary model has no length of its own: readers take it up to this name.
@@ -201,6 +206,18 @@ void writeBodyBody(RecordStreams& o, const std::string& typeName, const AcisData
         d.bit(false);
         d.bit(false);
         for (int i = 0; i < 12; ++i) d.bitDouble(0);
+    } else if (typeName == "REVOLVEDSURFACE") {
+        for (int i = 0; i < 4; ++i) d.bitDouble(0);  // draft angle and distances, twist
+        d.bit(false);                                // not a solid
+        d.bit(false);                                // not closed to the axis
+        d.bitPoint3({0, 0, 0});                      // axis point
+        d.bitPoint3({0, 0, 1});                      // axis direction
+        d.bitDouble(2 * std::numbers::pi);           // angle turned
+        d.bitDouble(0);                              // start angle
+        for (int row = 0; row < 4; ++row)            // the profile's placing
+            for (int column = 0; column < 4; ++column) d.bitDouble(row == column ? 1 : 0);
+        d.bitLong(0);  // no profile: its record type...
+        d.bitLong(0);  // ...and size
     }
 }
 

@@ -64,7 +64,8 @@ TEST(WriterBodies, ModelInTheWrongFormIsRefused) {
         {"SAB cut before its end", Version::R2010, entity("3DSOLID", cut)},
         {"a surface made by extrusion, its profile not kept", Version::R2018,
          entity("EXTRUDEDSURFACE", sab)},
-        {"a revolved surface", Version::R2010, entity("REVOLVEDSURFACE", sab)},
+        {"a lofted surface", Version::R2010, entity("LOFTEDSURFACE", sab)},
+        {"a revolved surface before 2007", Version::R2004, entity("REVOLVEDSURFACE", sab)},
         {"a surface before 2007", Version::R2004, entity("SURFACE", sab)},
         {"a NURBS surface before 2010", Version::R2004, entity("NURBSURFACE", sab)},
     };

@@ -337,7 +337,7 @@ std::vector<EntityCase> bodyCases(Version version) {
     // Surfaces exist from 2007 (the NURBS one from 2010): of the versions
     // written, from 2010.
     if (version >= Version::R2010)
-        for (const char* kind : {"SURFACE", "PLANESURFACE", "NURBSURFACE"})
+        for (const char* kind : {"SURFACE", "PLANESURFACE", "NURBSURFACE", "REVOLVEDSURFACE"})
             cases.push_back({kind, entity(kind, model)});
     return cases;
 }
