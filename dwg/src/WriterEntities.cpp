@@ -87,6 +87,7 @@ class EntityEncoder {
     void body(ObjectEncoder& o, const AcisData& acis) {
         writeBodyBody(o, block_.source->entities[index_].typeName, acis, handle_);
     }
+    void body(ObjectEncoder& o, const SubdivisionMesh& mesh) { writeMeshBody(o, mesh); }
     // The kinds the plan refuses never get here.
     template <typename Other>
     void body(ObjectEncoder&, const Other&) {}
@@ -148,6 +149,7 @@ int EntityEncoder::typeOf(const Entity& entity) const {
             if constexpr (std::is_same_v<T, ConstructionLine>)
                 return d.bothWays ? kTypeXline : kTypeRay;
             if constexpr (std::is_same_v<T, Hatch>) return kTypeHatch;
+            if constexpr (std::is_same_v<T, SubdivisionMesh>) return classNumber("MESH");
             if constexpr (std::is_same_v<T, AcisData>)
                 return surfaceClass(entity.typeName) ? classNumber(entity.typeName)
                                                      : bodyType(entity.typeName);

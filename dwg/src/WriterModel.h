@@ -317,6 +317,11 @@ void checkBody(const Entity& entity, Version version, const std::string& where);
 void writeBodyBody(RecordStreams& o, const std::string& typeName, const AcisData& acis,
                    Handle handle);
 
+// MESH (WriterMesh.cpp): the check that the version holds it and its indices
+// name its vertices (throws WriteError), and the body.
+void checkMesh(const SubdivisionMesh& mesh, Version version, const std::string& where);
+void writeMeshBody(RecordStreams& o, const SubdivisionMesh& mesh);
+
 // The data store section (R2013+, WriterDataStore.cpp) holding these models by
 // the file handle of their entity.
 std::vector<std::uint8_t> dataStoreSection(const std::vector<std::pair<Handle, const AcisData*>>& models);

@@ -260,6 +260,8 @@ void Planner::checkEntities() {
                         if (data.points.size() < 2) fail(where + " tem menos de dois vértices");
                     if constexpr (std::is_same_v<T, Insert>) checkAttributes(data, where);
                     if constexpr (std::is_same_v<T, AcisData>) checkBody(entity, plan_.version, where);
+                    if constexpr (std::is_same_v<T, SubdivisionMesh>)
+                        checkMesh(data, plan_.version, where);
                 },
                 entity.data);
             const bool supported = canWrite(entity, plan_.version);
@@ -327,17 +329,25 @@ void Planner::planClasses() {
     add("AcDbLayout", "LAYOUT", false,
         std::count_if(plan_.blocks.begin(), plan_.blocks.end(),
                       [](const PlannedBlock& block) { return block.layout != 0; }));
-    // Surfaces, each class declared where the drawing has one.
-    for (const SurfaceClass& surface : surfaceClasses()) {
+    // Surfaces and meshes, each class declared where the drawing has one.
+    auto instancesOf = [&](auto&& matches) {
         std::size_t instances = 0;
         for (const PlannedBlock& block : plan_.blocks)
             if (block.source)
-                for (const Entity& entity : block.source->entities)
-                    instances += entity.typeName == surface.dxfName;
+                for (const Entity& entity : block.source->entities) instances += matches(entity);
+        return instances;
+    };
+    for (const SurfaceClass& surface : surfaceClasses()) {
+        const std::size_t instances =
+            instancesOf([&](const Entity& e) { return e.typeName == surface.dxfName; });
         if (instances == 0) continue;
         add(surface.cppName, surface.dxfName, true, instances);
         plan_.classes.back().proxyFlags = surface.proxyFlags;
     }
+    if (const std::size_t meshes = instancesOf([](const Entity& e) {
+            return std::holds_alternative<SubdivisionMesh>(e.data);
+        }))
+        add("AcDbSubDMesh", "MESH", true, meshes);
 }
 
 WritePlan Planner::run() {
@@ -390,6 +400,8 @@ bool canWrite(const Entity& entity, Version version) {
                 return detail::canWriteBody(entity.typeName, version);
             else if constexpr (std::is_same_v<T, Text>)
                 return data.kind != Text::Kind::Attribute;  // ATTRIBs belong to an INSERT
+            else if constexpr (std::is_same_v<T, SubdivisionMesh>)
+                return version >= Version::R2010;
             else
                 return std::is_same_v<T, Line> || std::is_same_v<T, Face> ||
                        std::is_same_v<T, Insert> || std::is_same_v<T, Polyline> ||

@@ -328,6 +328,17 @@ const std::vector<std::uint8_t>& sampleModel(bool binary) {
     return binary ? models.second : models.first;
 }
 
+SubdivisionMesh sampleMesh() {
+    // A square pyramid: four triangles and the base, one edge kept sharp.
+    SubdivisionMesh mesh;
+    mesh.subdivisionLevel = 1;
+    mesh.vertices = {{0, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}, {1, 1, 1.5}};
+    mesh.faces = {{0, 1, 4}, {1, 2, 4}, {2, 3, 4}, {3, 0, 4}, {3, 2, 1, 0}};
+    mesh.edges = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {0, 4}, {1, 4}, {2, 4}, {3, 4}};
+    mesh.creases = {-1, 0, 0, 0, 2.5, 0, 0, 0};
+    return mesh;
+}
+
 std::vector<EntityCase> bodyCases(Version version) {
     const AcisData model{sampleModel(version >= Version::R2004)};
     std::vector<EntityCase> cases = {{"3DSOLID", entity("3DSOLID", model)},
@@ -339,6 +350,7 @@ std::vector<EntityCase> bodyCases(Version version) {
     if (version >= Version::R2010)
         for (const char* kind : {"SURFACE", "PLANESURFACE", "NURBSURFACE", "REVOLVEDSURFACE"})
             cases.push_back({kind, entity(kind, model)});
+    if (version >= Version::R2010) cases.push_back({"MESH", entity("MESH", sampleMesh())});
     return cases;
 }
 

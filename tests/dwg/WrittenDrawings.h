@@ -28,8 +28,11 @@ struct EntityCase {
 std::vector<EntityCase> entityCases();
 
 // REGION, 3DSOLID and BODY with an ACIS model in `version`'s form (SAT for
-// 2000, SAB after), taken from the bodies of the sample drawings.
+// 2000, SAB after), taken from the bodies of the sample drawings, and the
+// surfaces and the MESH in the versions that hold them.
 std::vector<EntityCase> bodyCases(dwg::Version version);
+// A small subdivision mesh with creases.
+dwg::SubdivisionMesh sampleMesh();
 
 // Blocks placed by blocks, in model space and in a block, with every form of
 // the scale, as arrays, with attributes (on inserts in model space and in a
