@@ -200,8 +200,8 @@ void writeBodyBody(RecordStreams& o, const std::string& typeName, const AcisData
     d.bitShort(kSurfaceIsolines);  // along u
     d.bitShort(kSurfaceIsolines);  // along v
     if (typeName == "NURBSURFACE") {
-        // Control vertices hidden, then two flags and four points AutoCAD
-        // leaves unset on every NURBS surface seen.
+        // One flag set, two clear and twelve zeros: what AutoCAD writes on
+        // every NURBS surface seen, whatever its shape.
         d.bit(true);
         d.bit(false);
         d.bit(false);
