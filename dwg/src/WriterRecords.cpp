@@ -194,7 +194,7 @@ std::vector<std::uint8_t> ObjectEncoder::finish() {
     return record;
 }
 
-void beginObject(ObjectEncoder& object, Handle owner, std::initializer_list<Handle> reactors) {
+void beginObject(ObjectEncoder& object, Handle owner, const std::vector<Handle>& reactors) {
     object.data().bitLong(static_cast<std::int32_t>(reactors.size()));
     if (object.version() >= Version::R2004) object.data().bit(true);  // no extension dictionary
     if (object.version() >= Version::R2013) object.data().bit(false);  // no data-store data
