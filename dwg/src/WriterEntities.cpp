@@ -666,13 +666,7 @@ void EntityEncoder::body(ObjectEncoder& o, const Viewport& vp) {
     d.bitDouble(0);  // UCS elevation
     d.bitShort(0);   // not an orthographic UCS
     if (v_ >= Version::R2004) d.bitShort(0);  // shade plot as displayed
-    if (v_ >= Version::R2007) {
-        d.bit(true);     // default lights
-        d.rawChar(1);    // one distant light
-        d.bitDouble(0);  // brightness
-        d.bitDouble(0);  // contrast
-        o.color(Color::fromIndex(250));  // ambient light
-    }
+    writeDefaultLighting(o);
     BitWriter& h = o.handles();
     h.handle(Ref::SoftPointer, 0);                         // clip boundary
     if (v_ == Version::R2000) h.handle(Ref::HardPointer, 0);  // viewport entity header

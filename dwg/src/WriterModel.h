@@ -272,6 +272,10 @@ class ObjectEncoder : public RecordStreams {
     std::size_t sizeFieldBit_ = 0;  // R2000-R2007: the RL giving where the handles start
 };
 
+// R2007+: the lighting of a view as a fresh drawing has it (default lights,
+// one distant light, ambient colour 250); nothing before.
+void writeDefaultLighting(RecordStreams& streams);
+
 // Common data of a non-entity object owned by `owner`. R2000 always stores an
 // extension dictionary handle; the writer's objects have none.
 void beginObject(ObjectEncoder& object, Handle owner, const std::vector<Handle>& reactors);

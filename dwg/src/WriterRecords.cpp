@@ -204,6 +204,16 @@ void beginObject(ObjectEncoder& object, Handle owner, const std::vector<Handle>&
         object.handles().handle(Ref::HardOwner, 0);  // no extension dictionary
 }
 
+void writeDefaultLighting(RecordStreams& streams) {
+    if (streams.version() < Version::R2007) return;
+    BitWriter& d = streams.data();
+    d.bit(true);     // default lights
+    d.rawChar(1);    // one distant light
+    d.bitDouble(0);  // brightness
+    d.bitDouble(0);  // contrast
+    streams.color(Color::fromIndex(250));  // ambient light
+}
+
 void beginTableEntry(ObjectEncoder& object, Handle control, std::string_view name) {
     beginObject(object, control, {});
     object.text(name);

@@ -187,13 +187,7 @@ void TableEncoder::view(Handle handle, const NamedView& view) {
     d.bitDouble(view.backClip);
     for (int bit = 0; bit < 4; ++bit) d.bit(view.viewMode >> bit & 1);
     d.rawChar(0);  // 2D wireframe
-    if (v_ >= Version::R2007) {
-        d.bit(true);     // default lights
-        d.rawChar(1);    // one distant light
-        d.bitDouble(0);  // brightness
-        d.bitDouble(0);  // contrast
-        object.color(Color::fromIndex(250));  // ambient light
-    }
+    writeDefaultLighting(object);
     d.bit(view.paperSpace);
     d.bit(false);  // no UCS of its own
     if (v_ >= Version::R2007) d.bit(false);  // no plottable camera
@@ -240,13 +234,7 @@ void TableEncoder::activeViewport() {
     d.bitDouble(0);          // back clip
     d.bits(0b0001, 4);       // view mode
     d.rawChar(0);            // render mode
-    if (v_ >= Version::R2007) {
-        d.bit(true);           // default lights
-        d.rawChar(1);          // one distant light
-        d.bitDouble(0);        // brightness
-        d.bitDouble(0);        // contrast
-        object.color(Color::fromIndex(250));  // ambient colour
-    }
+    writeDefaultLighting(object);
     d.rawPoint2({0, 0});     // lower left corner of the screen
     d.rawPoint2({1, 1});     // upper right corner
     d.bit(false);            // UCSFOLLOW
