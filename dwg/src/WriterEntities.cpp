@@ -1,6 +1,7 @@
 // Entities in the form of the version written. Optional fields are left out
 // exactly when their value is the default a reader substitutes, so that every
 // value reads back as it was given.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -71,13 +72,14 @@ class EntityEncoder {
     void body(ObjectEncoder& o, const Insert& insert);
     void body(ObjectEncoder& o, const Polyline& polyline);
     void body(ObjectEncoder& o, const Dimension& dimension) {
-        writeDimensionBody(o, dimension, plan_.dimStyle, plan_.blockOf.at(dimension.block));
+        writeDimensionBody(o, dimension, plan_.dimStyleOf.at(dimension.dimStyle),
+                           plan_.blockOf.at(dimension.block));
     }
     void body(ObjectEncoder& o, const Leader& leader) {
-        writeLeaderBody(o, leader, plan_.dimStyle);
+        writeLeaderBody(o, leader, plan_.dimStyleOf.at(leader.dimStyle));
     }
     void body(ObjectEncoder& o, const Tolerance& tolerance) {
-        writeToleranceBody(o, tolerance, plan_.dimStyle);
+        writeToleranceBody(o, tolerance, plan_.dimStyleOf.at(tolerance.dimStyle));
     }
     void attributeFields(ObjectEncoder& o, const Text& text);
     void body(ObjectEncoder& o, const Face& face);
@@ -88,16 +90,17 @@ class EntityEncoder {
         writeBodyBody(o, block_.source->entities[index_].typeName, acis, handle_);
     }
     void body(ObjectEncoder& o, const SubdivisionMesh& mesh) { writeMeshBody(o, mesh); }
+    void body(ObjectEncoder& o, const MLine& mline);
+    void body(ObjectEncoder& o, const Viewport& viewport);
+    void body(ObjectEncoder& o, const RasterImage& image);
+    void body(ObjectEncoder& o, const Helix& helix);
+    // The reactor by which an image's definition knows the image.
+    void imageReactor(Handle reactor, Handle image);
     // The kinds the plan refuses never get here.
     template <typename Other>
     void body(ObjectEncoder&, const Other&) {}
 
     int typeOf(const Entity& entity) const;
-    int classNumber(const std::string& dxfName) const {
-        for (const WriterClass& c : plan_.classes)
-            if (c.dxfName == dxfName) return c.number;
-        return 0;
-    }
 
     const WritePlan& plan_;
     const Version v_;
@@ -149,10 +152,15 @@ int EntityEncoder::typeOf(const Entity& entity) const {
             if constexpr (std::is_same_v<T, ConstructionLine>)
                 return d.bothWays ? kTypeXline : kTypeRay;
             if constexpr (std::is_same_v<T, Hatch>) return kTypeHatch;
-            if constexpr (std::is_same_v<T, SubdivisionMesh>) return classNumber("MESH");
+            if constexpr (std::is_same_v<T, SubdivisionMesh>) return plan_.classNumber("MESH");
             if constexpr (std::is_same_v<T, AcisData>)
-                return surfaceClass(entity.typeName) ? classNumber(entity.typeName)
+                return surfaceClass(entity.typeName) ? plan_.classNumber(entity.typeName)
                                                      : bodyType(entity.typeName);
+            if constexpr (std::is_same_v<T, MLine>) return kTypeMline;
+            if constexpr (std::is_same_v<T, Viewport>) return kTypeViewport;
+            if constexpr (std::is_same_v<T, Helix>) return plan_.classNumber("HELIX");
+            if constexpr (std::is_same_v<T, RasterImage>)
+                return plan_.classNumber(d.wipeout ? "WIPEOUT" : "IMAGE");
             return 0;  // refused by the plan before encoding starts
         },
         entity.data);
@@ -212,6 +220,17 @@ void EntityEncoder::encode(std::size_t index) {
     std::visit([&](const auto& data) { body(object, data); }, entity.data);
     out_.push_back(EncodedObject{handle, object.finish()});
     if (!owned_->empty()) encodeOwned(entity, handle, *owned_);
+    if (const auto* image = std::get_if<RasterImage>(&entity.data); image && !image->wipeout) {
+        const Handle reactor = plan_.imageLinks.at(image).second;
+        imageReactor(reactor, handle);
+    }
+}
+
+void EntityEncoder::imageReactor(Handle reactor, Handle image) {
+    ObjectEncoder object(v_, plan_.classNumber("IMAGEDEF_REACTOR"), reactor);
+    beginObject(object, image, {});
+    object.data().bitLong(2);  // class version
+    out_.push_back(EncodedObject{reactor, object.finish()});
 }
 
 void EntityEncoder::encodeOwned(const Entity& entity, Handle parent,
@@ -597,6 +616,130 @@ void EntityEncoder::body(ObjectEncoder& o, const Hatch& hatch) {
     }
     if (anyDerived) d.bitDouble(0);  // pixel size
     d.bitLong(0);                    // no seed points
+}
+
+void EntityEncoder::body(ObjectEncoder& o, const MLine& m) {
+    BitWriter& d = o.data();
+    d.bitDouble(m.scale);
+    d.rawChar(static_cast<std::uint8_t>(m.justification));
+    d.bitPoint3(m.basePoint);
+    d.bitPoint3(m.extrusion);
+    const int flags = 1 | (m.closed ? 2 : 0) | (m.suppressStartCaps ? 4 : 0) |
+                      (m.suppressEndCaps ? 8 : 0);
+    d.bitShort(static_cast<std::int16_t>(flags));
+    d.rawChar(static_cast<std::uint8_t>(m.elements.size()));
+    d.bitShort(static_cast<std::int16_t>(m.vertices.size()));
+    auto parameters = [&](const std::vector<double>& values) {
+        d.bitShort(static_cast<std::int16_t>(values.size()));
+        for (double value : values) d.bitDouble(value);
+    };
+    for (const MLineVertex& v : m.vertices) {
+        d.bitPoint3(v.position);
+        d.bitPoint3(v.direction);
+        d.bitPoint3(v.miter);
+        for (std::size_t e = 0; e < m.elements.size(); ++e) {
+            parameters(v.elementParameters[e]);
+            parameters(v.fillParameters[e]);
+        }
+    }
+    o.handles().handle(Ref::HardPointer, plan_.mlineStyleOf.at(&m));
+}
+
+// A paper-space viewport looking down on the whole of model space.
+void EntityEncoder::body(ObjectEncoder& o, const Viewport& vp) {
+    BitWriter& d = o.data();
+    d.bitPoint3(vp.center);
+    d.bitDouble(vp.width);
+    d.bitDouble(vp.height);
+    const InitialView view = initialView(plan_);
+    const double aspect = vp.height > 0 ? vp.width / vp.height : 1;
+    const double viewHeight = aspect > 0 ? std::max(view.height, view.height * 1.6 / aspect)
+                                         : view.height;
+    d.bitPoint3({0, 0, 0});  // target
+    d.bitPoint3({0, 0, 1});  // direction
+    d.bitDouble(0);          // twist
+    d.bitDouble(viewHeight);
+    d.bitDouble(50);  // lens length
+    d.bitDouble(0);   // front clip
+    d.bitDouble(0);   // back clip
+    d.bitDouble(0);   // snap angle
+    d.rawPoint2(view.center);
+    d.rawPoint2({0, 0});    // snap base
+    d.rawPoint2({10, 10});  // snap spacing
+    d.rawPoint2({10, 10});  // grid spacing
+    d.bitShort(1000);       // circle zoom percent
+    if (v_ >= Version::R2007) d.bitShort(5);  // major grid line every 5 lines
+    d.bitLong(0);                             // no frozen layers
+    d.bitLong(32864);  // on, UCS icon shown at the origin, fast zoom
+    o.text("");        // plot style sheet
+    d.rawChar(0);      // 2D wireframe
+    d.bit(true);       // UCS at origin
+    d.bit(true);       // UCS per viewport
+    d.bitPoint3({0, 0, 0});
+    d.bitPoint3({1, 0, 0});
+    d.bitPoint3({0, 1, 0});
+    d.bitDouble(0);  // UCS elevation
+    d.bitShort(0);   // not an orthographic UCS
+    if (v_ >= Version::R2004) d.bitShort(0);  // shade plot as displayed
+    writeDefaultLighting(o);
+    BitWriter& h = o.handles();
+    h.handle(Ref::SoftPointer, 0);                         // clip boundary
+    if (v_ == Version::R2000) h.handle(Ref::HardPointer, 0);  // viewport entity header
+    h.handle(Ref::HardPointer, 0);                         // named UCS
+    h.handle(Ref::HardPointer, 0);                         // base UCS
+    if (v_ >= Version::R2007) {
+        h.handle(Ref::SoftPointer, 0);  // background
+        h.handle(Ref::HardPointer, 0);  // visual style
+        h.handle(Ref::SoftPointer, 0);  // shade plot
+        h.handle(Ref::HardOwner, 0);    // sun
+    }
+}
+
+void EntityEncoder::body(ObjectEncoder& o, const RasterImage& image) {
+    BitWriter& d = o.data();
+    d.bitLong(0);  // class version
+    d.bitPoint3(image.insertion);
+    d.bitPoint3(image.u);
+    d.bitPoint3(image.v);
+    d.rawPoint2(image.size);
+    d.bitShort(static_cast<std::int16_t>(image.displayFlags));
+    d.bit(image.clipping);
+    d.rawChar(static_cast<std::uint8_t>(image.brightness));
+    d.rawChar(static_cast<std::uint8_t>(image.contrast));
+    d.rawChar(static_cast<std::uint8_t>(image.fade));
+    if (v_ >= Version::R2010) d.bit(image.clipInverted);
+    // A rectangle is stored by two corners, as the reader gives it four.
+    const std::vector<Point2>& b = image.clipBoundary;
+    const bool rectangle = b.size() == 4 && same(b[1], Point2{b[2].x, b[0].y}) &&
+                           same(b[3], Point2{b[0].x, b[2].y});
+    d.bitShort(rectangle ? 1 : 2);
+    if (rectangle) {
+        d.rawPoint2(b[0]);
+        d.rawPoint2(b[2]);
+    } else {
+        d.bitLong(static_cast<std::int32_t>(b.size()));
+        for (const Point2& p : b) d.rawPoint2(p);
+    }
+    const auto link = plan_.imageLinks.find(&image);
+    const bool linked = link != plan_.imageLinks.end();
+    o.handles().handle(Ref::HardPointer, linked ? link->second.first : 0);
+    o.handles().handle(Ref::HardOwner, linked ? link->second.second : 0);
+}
+
+// A HELIX is the SPLINE that draws it followed by the helix's own values.
+void EntityEncoder::body(ObjectEncoder& o, const Helix& helix) {
+    body(o, helix.spline);
+    BitWriter& d = o.data();
+    d.bitLong(27);  // major version
+    d.bitLong(1);   // maintenance version
+    d.bitPoint3(helix.axisBasePoint);
+    d.bitPoint3(helix.startPoint);
+    d.bitPoint3(helix.axisVector);
+    d.bitDouble(helix.radius);
+    d.bitDouble(helix.turns);
+    d.bitDouble(helix.turnHeight);
+    d.bit(helix.rightHanded);
+    d.rawChar(1);  // editing keeps the number of turns
 }
 
 }  // namespace

@@ -143,9 +143,11 @@ Bytes HeaderEncoder::run() {
     d().bitDouble(0);  // PSVPSCALE
     spaceSettings({0, 0, 0}, std::nullopt, {12, 9});
     spaceSettings(settings.insertionBase, plan_.modelExtents, {420, 297});
-    writeDimensionVariables(s_, settings, [&] {
-        handle(plan_.standardStyle());  // DIMTXSTY
-        for (int i = 0; i < 4; ++i) handle(0);
+    const DimensionStyle dimensions = headerDimensionStyle(plan_);
+    writeDimensionVariables(s_, dimensions, [&] {
+        for (Handle h : {dimensions.textStyle, dimensions.leaderArrowBlock, dimensions.arrowBlock,
+                         dimensions.firstArrowBlock, dimensions.secondArrowBlock})
+            handle(h);
         if (v_ >= Version::R2007)
             for (int i = 0; i < 3; ++i) handle(0);  // DIMLTYPE, DIMLTEX1, DIMLTEX2
     });

@@ -48,12 +48,14 @@ enum WriterType : int {
     kTypePolylineMesh = 30,
     kTypeSolid = 31,
     kTypeTrace = 32,
+    kTypeViewport = 34,
     kTypeEllipse = 35,
     kTypeSpline = 36,
     kTypeRay = 40,
     kTypeXline = 41,
     kTypeDictionary = 42,
     kTypeMText = 44,
+    kTypeMline = 47,
     kTypeLeader = 45,
     kTypeTolerance = 46,
     kTypeBlockControl = 48,
@@ -65,7 +67,9 @@ enum WriterType : int {
     kTypeLinetypeControl = 56,
     kTypeLinetype = 57,
     kTypeViewControl = 60,
+    kTypeView = 61,
     kTypeUcsControl = 62,
+    kTypeUcs = 63,
     kTypeVportControl = 64,
     kTypeVport = 65,
     kTypeAppIdControl = 66,
@@ -131,6 +135,22 @@ struct WriterClass {
     std::size_t instances = 0;
 };
 
+// A multiline style: one for each set of elements and looks that MLINEs carry;
+// the first is the file's Standard style.
+struct PlannedMlineStyle {
+    Handle handle = 0;
+    std::string name;
+    const MLine* source = nullptr;  // null: the default Standard style
+};
+
+// An IMAGEDEF with the reactors by which it knows the IMAGEs that show it.
+struct PlannedImageDefinition {
+    Handle handle = 0;
+    std::string name;  // its entry in ACAD_IMAGE_DICT
+    ImageDefinition definition;
+    std::vector<std::pair<Handle, Handle>> reactors;  // reactor, the IMAGE that owns it
+};
+
 // Every object of the file with its handle; the model's handles mapped to them.
 struct WritePlan {
     Version version = Version::R2000;
@@ -149,7 +169,11 @@ struct WritePlan {
     std::vector<std::pair<Handle, Layer>> layers;
     std::vector<std::pair<Handle, Linetype>> linetypes;  // ByBlock, ByLayer, Continuous, others
     std::vector<std::pair<Handle, TextStyle>> textStyles;
+    std::vector<std::pair<Handle, NamedView>> views;
+    std::vector<std::pair<Handle, NamedUcs>> ucss;
     std::vector<PlannedBlock> blocks;  // model space, paper space, then the others
+    // Standard first, at `dimStyle`; handles are the file's.
+    std::vector<DimensionStyle> dimStyles;
 
     Handle currentLayer = 0;
     Handle nextHandle = 0;  // HANDSEED
@@ -159,8 +183,17 @@ struct WritePlan {
     HeaderVariables settings;
 
     std::vector<WriterClass> classes;
+    // The type number of the class of this DXF name; the plan declares every class it uses.
+    int classNumber(std::string_view dxfName) const;
 
-    std::unordered_map<Handle, Handle> layerOf, linetypeOf, styleOf, blockOf;
+    std::vector<PlannedMlineStyle> mlineStylesWritten;  // the first at `mlineStyle`
+    std::unordered_map<const MLine*, Handle> mlineStyleOf;
+    Handle imageDictionary = 0;  // ACAD_IMAGE_DICT, when the drawing shows images
+    std::vector<PlannedImageDefinition> imageDefinitions;
+    // Per IMAGE: its definition and the reactor it owns.
+    std::unordered_map<const RasterImage*, std::pair<Handle, Handle>> imageLinks;
+
+    std::unordered_map<Handle, Handle> layerOf, linetypeOf, styleOf, blockOf, dimStyleOf;
 
     const PlannedBlock& modelSpace() const { return blocks[0]; }
     const PlannedBlock& paperSpace() const { return blocks[1]; }
@@ -187,11 +220,14 @@ struct InitialView {
 };
 InitialView initialView(const WritePlan& plan);
 
-// The dimension settings that the header and the Standard dimension style
-// share, in their common order; the header stores five handles where
+// The dimension settings that the header and a dimension style share, in
+// their common order; the header stores the style's handles where
 // `handlesBeforeLineweights` writes them.
-void writeDimensionVariables(RecordStreams& streams, const HeaderVariables& settings,
+void writeDimensionVariables(RecordStreams& streams, const DimensionStyle& style,
                              const std::function<void()>& handlesBeforeLineweights);
+// The header's dimension settings: the Standard style's, with the header's own
+// DIMSCALE and DIMTXT.
+DimensionStyle headerDimensionStyle(const WritePlan& plan);
 
 // The box an MTEXT fills: its rectangle width (or the longest line's estimated
 // width) by its lines.
@@ -237,9 +273,13 @@ class ObjectEncoder : public RecordStreams {
     std::size_t sizeFieldBit_ = 0;  // R2000-R2007: the RL giving where the handles start
 };
 
+// R2007+: the lighting of a view as a fresh drawing has it (default lights,
+// one distant light, ambient colour 250); nothing before.
+void writeDefaultLighting(RecordStreams& streams);
+
 // Common data of a non-entity object owned by `owner`. R2000 always stores an
 // extension dictionary handle; the writer's objects have none.
-void beginObject(ObjectEncoder& object, Handle owner, std::initializer_list<Handle> reactors);
+void beginObject(ObjectEncoder& object, Handle owner, const std::vector<Handle>& reactors);
 // A table entry: common object data, name and flags, owned by its control object.
 void beginTableEntry(ObjectEncoder& object, Handle control, std::string_view name);
 

@@ -50,11 +50,16 @@ class Planner {
     void planLayers();
     void planStyles();
     void planBlocks();
+    void planDimensionStyles();
+    void planViewsAndUcss();
     void planEntities();
     void checkEntities();
     void checkInsertCycles();
     void checkAttributes(const Insert& insert, const std::string& where);
     void checkDimensionBlock(const Dimension& dimension, const std::string& where);
+    void checkMLine(const MLine& mline, const std::string& where);
+    void planMlineStyle(const MLine& mline);
+    void planImage(const RasterImage& image, Handle entity);
     void planClasses();
     Handle mapped(const std::unordered_map<Handle, Handle>& map, Handle handle,
                   const char* what) const;
@@ -62,7 +67,29 @@ class Planner {
     const Drawing& drawing_;
     WritePlan plan_;
     Handle next_ = 1;
+    std::unordered_map<Handle, std::size_t> imageDefinitionIndex_;  // by the model's handle
 };
+
+bool sameMlineStyle(const MLine& a, const MLine& b) {
+    return a.elements == b.elements && a.filled == b.filled && a.fillColor == b.fillColor &&
+           a.showMiters == b.showMiters && a.startSquareCap == b.startSquareCap &&
+           a.startRoundCap == b.startRoundCap && a.startInnerArcs == b.startInnerArcs &&
+           a.endSquareCap == b.endSquareCap && a.endRoundCap == b.endRoundCap &&
+           a.endInnerArcs == b.endInnerArcs && a.startAngle == b.startAngle &&
+           a.endAngle == b.endAngle;
+}
+
+// The name an image definition takes in the image dictionary: its file's own
+// name without folder or extension, made unique.
+std::string imageEntryName(const std::string& path, const std::set<std::string>& taken) {
+    std::string name = path.substr(path.find_last_of("/\\") + 1);
+    if (const auto dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    if (name.empty()) name = "IMAGEM";
+    std::string unique = name;
+    for (int i = 2; taken.count(asciiUpper(unique)); ++i) unique = name + "_" + std::to_string(i);
+    return unique;
+}
 
 void Planner::planLinetypes() {
     struct Fixed {
@@ -201,6 +228,55 @@ void Planner::planBlocks() {
     for (const Block* block : others) add(block, Space::Block, block->name);
 }
 
+// Standard first; references to text styles and arrowhead blocks turned into the file's.
+void Planner::planDimensionStyles() {
+    NameSet names("estilos de cota");
+    DimensionStyle standard;
+    standard.name = "Standard";
+    standard.scale = drawing_.header.dimScale;
+    standard.textHeight = drawing_.header.dimTextHeight;
+    std::vector<const DimensionStyle*> others;
+    bool ownStandard = false;
+    for (const DimensionStyle& own : drawing_.dimensionStyles) {
+        if (asciiUpper(own.name) == "STANDARD" && !ownStandard) {
+            standard = own;
+            ownStandard = true;
+        } else {
+            others.push_back(&own);
+        }
+    }
+    auto add = [&](DimensionStyle style, Handle handle) {
+        names.add(style.name);
+        checkColor(style.lineColor, "o estilo de cota " + style.name, plan_.version);
+        checkColor(style.extensionColor, "o estilo de cota " + style.name, plan_.version);
+        checkColor(style.textColor, "o estilo de cota " + style.name, plan_.version);
+        plan_.dimStyleOf[style.handle] = handle;
+        style.handle = handle;
+        style.textStyle = mapped(plan_.styleOf, style.textStyle, "estilo de texto do estilo de cota");
+        for (Handle* arrow : {&style.arrowBlock, &style.firstArrowBlock, &style.secondArrowBlock,
+                              &style.leaderArrowBlock})
+            if (*arrow) *arrow = mapped(plan_.blockOf, *arrow, "bloco de seta do estilo de cota");
+        plan_.dimStyles.push_back(std::move(style));
+    };
+    add(standard, plan_.dimStyle);
+    for (const DimensionStyle* style : others) add(*style, take());
+    // Handle 0 in an entity means the Standard style.
+    plan_.dimStyleOf[0] = plan_.dimStyle;
+}
+
+void Planner::planViewsAndUcss() {
+    NameSet viewNames("vistas");
+    for (const NamedView& view : drawing_.views) {
+        viewNames.add(view.name);
+        plan_.views.emplace_back(take(), view);
+    }
+    NameSet ucsNames("sistemas de coordenadas");
+    for (const NamedUcs& ucs : drawing_.ucss) {
+        ucsNames.add(ucs.name);
+        plan_.ucss.emplace_back(take(), ucs);
+    }
+}
+
 void Planner::planEntities() {
     for (PlannedBlock& block : plan_.blocks) {
         if (!block.source) continue;
@@ -210,8 +286,14 @@ void Planner::planEntities() {
             if (const auto count = ownedRecordCount(entity))
                 for (std::size_t i = 0; i <= *count; ++i) owned.push_back(take());
             block.owned.push_back(std::move(owned));
+            if (const auto* mline = std::get_if<MLine>(&entity.data)) planMlineStyle(*mline);
+            if (const auto* image = std::get_if<RasterImage>(&entity.data))
+                if (!image->wipeout) planImage(*image, block.entities.back());
         }
     }
+    if (plan_.mlineStylesWritten.empty())
+        plan_.mlineStylesWritten.push_back({plan_.mlineStyle, "Standard", nullptr});
+    if (!plan_.imageDefinitions.empty()) plan_.imageDictionary = take();
     // Each block header lists the inserts that place it.
     std::unordered_map<Handle, PlannedBlock*> byHeader;
     for (PlannedBlock& block : plan_.blocks) byHeader.emplace(block.header, &block);
@@ -226,6 +308,57 @@ void Planner::planEntities() {
             target->inserts.push_back(block.entities[i]);
         }
     }
+}
+
+void Planner::planMlineStyle(const MLine& mline) {
+    for (const PlannedMlineStyle& style : plan_.mlineStylesWritten) {
+        if (sameMlineStyle(*style.source, mline)) {
+            plan_.mlineStyleOf[&mline] = style.handle;
+            return;
+        }
+    }
+    const bool first = plan_.mlineStylesWritten.empty();
+    const Handle handle = first ? plan_.mlineStyle : take();
+    plan_.mlineStylesWritten.push_back(
+        {handle, first ? "Standard" : "MLINHA" + std::to_string(plan_.mlineStylesWritten.size() + 1),
+         &mline});
+    plan_.mlineStyleOf[&mline] = handle;
+}
+
+// Images showing one file share its definition; one the drawing lost gets a
+// definition without a file, of the image's size.
+void Planner::planImage(const RasterImage& image, Handle entity) {
+    auto [found, added] =
+        imageDefinitionIndex_.try_emplace(image.imageDefinition, plan_.imageDefinitions.size());
+    if (added) {
+        PlannedImageDefinition planned;
+        planned.handle = take();
+        planned.definition.handle = image.imageDefinition;
+        planned.definition.pixels = image.size;
+        for (const ImageDefinition& known : drawing_.imageDefinitions)
+            if (known.handle == image.imageDefinition && image.imageDefinition != 0)
+                planned.definition = known;
+        std::set<std::string> taken;
+        for (const PlannedImageDefinition& other : plan_.imageDefinitions)
+            taken.insert(asciiUpper(other.name));
+        planned.name = imageEntryName(planned.definition.filePath, taken);
+        plan_.imageDefinitions.push_back(std::move(planned));
+    }
+    PlannedImageDefinition& definition = plan_.imageDefinitions[found->second];
+    definition.reactors.emplace_back(take(), entity);
+    plan_.imageLinks[&image] = {definition.handle, definition.reactors.back().first};
+}
+
+// Every vertex gives each of the style's elements its parameters.
+void Planner::checkMLine(const MLine& mline, const std::string& where) {
+    if (mline.elements.empty() || mline.elements.size() > 255)
+        fail(where + " não tem os elementos do seu estilo");
+    for (const MLineVertex& vertex : mline.vertices)
+        if (vertex.elementParameters.size() != mline.elements.size() ||
+            vertex.fillParameters.size() != mline.elements.size())
+            fail(where + " tem vértices que não seguem os elementos do estilo");
+    for (const MLineElement& element : mline.elements)
+        if (element.linetype != 0) mapped(plan_.linetypeOf, element.linetype, "tipo de linha");
 }
 
 Handle Planner::mapped(const std::unordered_map<Handle, Handle>& map, Handle handle,
@@ -256,16 +389,27 @@ void Planner::checkEntities() {
                             fail(where + " não tem identificador");
                     if constexpr (std::is_same_v<T, Polyline>) checkPolyline(data, where);
                     if constexpr (std::is_same_v<T, Dimension>) checkDimensionBlock(data, where);
+                    if constexpr (std::is_same_v<T, Dimension> || std::is_same_v<T, Leader> ||
+                                  std::is_same_v<T, Tolerance>)
+                        mapped(plan_.dimStyleOf, data.dimStyle, "estilo de cota");
                     if constexpr (std::is_same_v<T, Leader>)
                         if (data.points.size() < 2) fail(where + " tem menos de dois vértices");
                     if constexpr (std::is_same_v<T, Insert>) checkAttributes(data, where);
                     if constexpr (std::is_same_v<T, AcisData>) checkBody(entity, plan_.version, where);
                     if constexpr (std::is_same_v<T, SubdivisionMesh>)
                         checkMesh(data, plan_.version, where);
+                    if constexpr (std::is_same_v<T, MLine>) checkMLine(data, where);
+                    if constexpr (std::is_same_v<T, Viewport>)
+                        if (block.space != Space::Paper && block.space != Space::OtherLayout)
+                            fail(where + " está fora do espaço de papel");
                 },
                 entity.data);
             const bool supported = canWrite(entity, plan_.version);
-            if (!supported) fail(where + " é de um tipo que não é gravado");
+            if (!supported)
+                fail(where + " é de um tipo que não é gravado" +
+                     (std::holds_alternative<Helix>(entity.data)
+                          ? " antes do formato AutoCAD 2007"
+                          : ""));
         }
     }
 }
@@ -314,10 +458,11 @@ void Planner::checkInsertCycles() {
 
 // The classes of the objects and entities written that have no fixed type.
 void Planner::planClasses() {
-    auto add = [&](const char* cppName, const char* dxfName, bool entity, std::size_t instances) {
+    auto add = [&](const char* cppName, const char* dxfName, bool entity, std::size_t instances,
+                   const char* application = "ObjectDBX Classes") {
         WriterClass c;
         c.number = 500 + static_cast<int>(plan_.classes.size());
-        c.applicationName = "ObjectDBX Classes";
+        c.applicationName = application;
         c.cppName = cppName;
         c.dxfName = dxfName;
         c.entity = entity;
@@ -348,6 +493,24 @@ void Planner::planClasses() {
             return std::holds_alternative<SubdivisionMesh>(e.data);
         }))
         add("AcDbSubDMesh", "MESH", true, meshes);
+    if (const std::size_t helices = instancesOf([](const Entity& e) {
+            return std::holds_alternative<Helix>(e.data);
+        }))
+        add("AcDbHelix", "HELIX", true, helices);
+    const std::size_t images = instancesOf([](const Entity& e) {
+        const auto* image = std::get_if<RasterImage>(&e.data);
+        return image && !image->wipeout;
+    });
+    const std::size_t wipeouts = instancesOf([](const Entity& e) {
+        const auto* image = std::get_if<RasterImage>(&e.data);
+        return image && image->wipeout;
+    });
+    if (images) {
+        add("AcDbRasterImage", "IMAGE", true, images, "ISM");
+        add("AcDbRasterImageDef", "IMAGEDEF", false, plan_.imageDefinitions.size(), "ISM");
+        add("AcDbRasterImageDefReactor", "IMAGEDEF_REACTOR", false, images, "ISM");
+    }
+    if (wipeouts) add("AcDbWipeout", "WIPEOUT", true, wipeouts, "WipeOut");
 }
 
 WritePlan Planner::run() {
@@ -372,6 +535,8 @@ WritePlan Planner::run() {
     planLayers();
     planStyles();
     planBlocks();
+    planDimensionStyles();
+    planViewsAndUcss();
     checkEntities();
     planEntities();
     checkInsertCycles();
@@ -398,6 +563,8 @@ bool canWrite(const Entity& entity, Version version) {
             using T = std::decay_t<decltype(data)>;
             if constexpr (std::is_same_v<T, AcisData>)
                 return detail::canWriteBody(entity.typeName, version);
+            else if constexpr (std::is_same_v<T, Helix>)
+                return version >= Version::R2007;  // AutoCAD 2007 brought helices
             else if constexpr (std::is_same_v<T, Text>)
                 return data.kind != Text::Kind::Attribute;  // ATTRIBs belong to an INSERT
             else if constexpr (std::is_same_v<T, SubdivisionMesh>)
@@ -411,7 +578,8 @@ bool canWrite(const Entity& entity, Version version) {
                        std::is_same_v<T, Circle> || std::is_same_v<T, Arc> ||
                        std::is_same_v<T, Ellipse> || std::is_same_v<T, LwPolyline> ||
                        std::is_same_v<T, Spline> || std::is_same_v<T, MText> ||
-                       std::is_same_v<T, Hatch>;
+                       std::is_same_v<T, Hatch> || std::is_same_v<T, MLine> ||
+                       std::is_same_v<T, Viewport> || std::is_same_v<T, RasterImage>;
         },
         entity.data);
 }
@@ -427,6 +595,13 @@ std::optional<std::size_t> ownedRecordCount(const Entity& entity) {
     if (const auto* insert = std::get_if<Insert>(&entity.data); insert && !insert->attributes.empty())
         return insert->attributes.size();
     return std::nullopt;
+}
+
+int WritePlan::classNumber(std::string_view dxfName) const {
+    for (const WriterClass& c : classes)
+        if (c.dxfName == dxfName) return c.number;
+    throw WriteError("não é possível gravar o desenho: classe não declarada " +
+                     std::string(dxfName));
 }
 
 WritePlan planDrawing(const Drawing& drawing, Version version) {

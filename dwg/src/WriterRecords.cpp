@@ -194,7 +194,7 @@ std::vector<std::uint8_t> ObjectEncoder::finish() {
     return record;
 }
 
-void beginObject(ObjectEncoder& object, Handle owner, std::initializer_list<Handle> reactors) {
+void beginObject(ObjectEncoder& object, Handle owner, const std::vector<Handle>& reactors) {
     object.data().bitLong(static_cast<std::int32_t>(reactors.size()));
     if (object.version() >= Version::R2004) object.data().bit(true);  // no extension dictionary
     if (object.version() >= Version::R2013) object.data().bit(false);  // no data-store data
@@ -202,6 +202,16 @@ void beginObject(ObjectEncoder& object, Handle owner, std::initializer_list<Hand
     for (Handle reactor : reactors) object.handles().handle(Ref::SoftPointer, reactor);
     if (object.version() < Version::R2004)
         object.handles().handle(Ref::HardOwner, 0);  // no extension dictionary
+}
+
+void writeDefaultLighting(RecordStreams& streams) {
+    if (streams.version() < Version::R2007) return;
+    BitWriter& d = streams.data();
+    d.bit(true);     // default lights
+    d.rawChar(1);    // one distant light
+    d.bitDouble(0);  // brightness
+    d.bitDouble(0);  // contrast
+    streams.color(Color::fromIndex(250));  // ambient light
 }
 
 void beginTableEntry(ObjectEncoder& object, Handle control, std::string_view name) {

@@ -37,9 +37,15 @@ class TableEncoder {
     void textStyle(Handle handle, const TextStyle& style);
     void linetype(Handle handle, const Linetype& linetype);
     void appId();
-    void dimStyle();
+    void dimStyle(const DimensionStyle& style);
+    void view(Handle handle, const NamedView& view);
+    void ucs(Handle handle, const NamedUcs& ucs);
     void activeViewport();
-    void mlineStyle();
+    void mlineStyle(const PlannedMlineStyle& style);
+    void imageDefinition(const PlannedImageDefinition& planned);
+    // What MLINESTYLE stores for an element's linetype before 2018: ByLayer,
+    // ByBlock or the entry's place in the table.
+    std::int16_t linetypeIndex(Handle linetype) const;
     void placeholder();
     void layout(const PlannedBlock& block, int tabOrder);
     void blockHeader(const PlannedBlock& block);
@@ -152,16 +158,64 @@ void TableEncoder::appId() {
     emit(object, plan_.appIdAcad);
 }
 
-void TableEncoder::dimStyle() {
-    auto object = encoder(kTypeDimStyle, plan_.dimStyle);
-    beginTableEntry(object, plan_.dimStyleControl, "Standard");
-    writeDimensionVariables(object, plan_.settings, [] {});
+void TableEncoder::dimStyle(const DimensionStyle& style) {
+    auto object = encoder(kTypeDimStyle, style.handle);
+    beginTableEntry(object, plan_.dimStyleControl, style.name);
+    writeDimensionVariables(object, style, [] {});
     object.data().bit(false);
-    object.handles().handle(Ref::HardPointer, plan_.standardStyle());          // text style
-    for (int i = 0; i < 4; ++i) object.handles().handle(Ref::HardPointer, 0);  // arrow blocks
+    BitWriter& h = object.handles();
+    for (Handle reference : {style.textStyle, style.leaderArrowBlock, style.arrowBlock,
+                             style.firstArrowBlock, style.secondArrowBlock})
+        h.handle(Ref::HardPointer, reference);
     if (v_ >= Version::R2007)
-        for (int i = 0; i < 3; ++i) object.handles().handle(Ref::HardPointer, 0);  // linetypes
-    emit(object, plan_.dimStyle);
+        for (int i = 0; i < 3; ++i) h.handle(Ref::HardPointer, 0);  // linetypes
+    emit(object, style.handle);
+}
+
+void TableEncoder::view(Handle handle, const NamedView& view) {
+    auto object = encoder(kTypeView, handle);
+    beginTableEntry(object, plan_.viewControl, view.name);
+    BitWriter& d = object.data();
+    d.bitDouble(view.height);
+    d.bitDouble(view.width);
+    d.rawPoint2(view.centre);
+    d.bitPoint3(view.target);
+    d.bitPoint3(view.direction);
+    d.bitDouble(view.twist);
+    d.bitDouble(view.lensLength);
+    d.bitDouble(view.frontClip);
+    d.bitDouble(view.backClip);
+    for (int bit = 0; bit < 4; ++bit) d.bit(view.viewMode >> bit & 1);
+    d.rawChar(0);  // 2D wireframe
+    writeDefaultLighting(object);
+    d.bit(view.paperSpace);
+    d.bit(false);  // no UCS of its own
+    if (v_ >= Version::R2007) d.bit(false);  // no plottable camera
+    BitWriter& h = object.handles();
+    if (v_ >= Version::R2007) {
+        h.handle(Ref::SoftPointer, 0);  // background
+        h.handle(Ref::HardPointer, 0);  // visual style
+        h.handle(Ref::HardOwner, 0);    // sun
+    }
+    h.handle(Ref::HardPointer, 0);  // base UCS
+    h.handle(Ref::HardPointer, 0);  // named UCS
+    if (v_ >= Version::R2007) h.handle(Ref::SoftPointer, 0);  // live section
+    emit(object, handle);
+}
+
+void TableEncoder::ucs(Handle handle, const NamedUcs& ucs) {
+    auto object = encoder(kTypeUcs, handle);
+    beginTableEntry(object, plan_.ucsControl, ucs.name);
+    BitWriter& d = object.data();
+    d.bitPoint3(ucs.origin);
+    d.bitPoint3(ucs.xAxis);
+    d.bitPoint3(ucs.yAxis);
+    d.bitDouble(0);  // elevation
+    d.bitShort(0);   // not orthographic
+    d.bitShort(0);
+    object.handles().handle(Ref::HardPointer, 0);  // base UCS
+    object.handles().handle(Ref::HardPointer, 0);  // named UCS
+    emit(object, handle);
 }
 
 void TableEncoder::activeViewport() {
@@ -180,13 +234,7 @@ void TableEncoder::activeViewport() {
     d.bitDouble(0);          // back clip
     d.bits(0b0001, 4);       // view mode
     d.rawChar(0);            // render mode
-    if (v_ >= Version::R2007) {
-        d.bit(true);           // default lights
-        d.rawChar(1);          // one distant light
-        d.bitDouble(0);        // brightness
-        d.bitDouble(0);        // contrast
-        object.color(Color::fromIndex(250));  // ambient colour
-    }
+    writeDefaultLighting(object);
     d.rawPoint2({0, 0});     // lower left corner of the screen
     d.rawPoint2({1, 1});     // upper right corner
     d.bit(false);            // UCSFOLLOW
@@ -220,26 +268,78 @@ void TableEncoder::activeViewport() {
     emit(object, plan_.activeVport);
 }
 
-void TableEncoder::mlineStyle() {
-    auto object = encoder(kTypeMlineStyle, plan_.mlineStyle);
+// Style flag bits as stored.
+enum MlineStyleFlag : int {
+    kShowMiters = 1,
+    kFilled = 2,
+    kStartSquare = 16,
+    kStartRound = 32,
+    kStartInnerArcs = 64,
+    kEndSquare = 256,
+    kEndRound = 512,
+    kEndInnerArcs = 1024,
+};
+
+void TableEncoder::mlineStyle(const PlannedMlineStyle& style) {
+    auto object = encoder(kTypeMlineStyle, style.handle);
     beginObject(object, plan_.mlineStyles, {plan_.mlineStyles});
     BitWriter& d = object.data();
-    object.text("STANDARD");
+    object.text(style.name);
     object.text("");
-    d.bitShort(0);              // flags
-    object.color(Color{});      // fill colour
-    d.bitDouble(std::numbers::pi / 2);
-    d.bitDouble(std::numbers::pi / 2);
-    d.rawChar(2);
-    for (double offset : {0.5, -0.5}) {
-        d.bitDouble(offset);
-        object.color(Color{});
-        if (v_ >= Version::R2018)
-            object.handles().handle(Ref::HardPointer, plan_.linetypeByLayer);
-        else
-            d.bitShort(32767);  // linetype ByLayer
+    // Without MLINEs to follow, the Standard style: two lines a unit apart, square ends.
+    const MLine* m = style.source;
+    std::vector<MLineElement> elements{{0.5, Color{}, 0}, {-0.5, Color{}, 0}};
+    int flags = 0;
+    if (m) {
+        elements = m->elements;
+        flags = (m->showMiters ? kShowMiters : 0) | (m->filled ? kFilled : 0) |
+                (m->startSquareCap ? kStartSquare : 0) | (m->startRoundCap ? kStartRound : 0) |
+                (m->startInnerArcs ? kStartInnerArcs : 0) | (m->endSquareCap ? kEndSquare : 0) |
+                (m->endRoundCap ? kEndRound : 0) | (m->endInnerArcs ? kEndInnerArcs : 0);
     }
-    emit(object, plan_.mlineStyle);
+    d.bitShort(static_cast<std::int16_t>(flags));
+    object.color(m ? m->fillColor : Color{});
+    d.bitDouble(m ? m->startAngle : std::numbers::pi / 2);
+    d.bitDouble(m ? m->endAngle : std::numbers::pi / 2);
+    d.rawChar(static_cast<std::uint8_t>(elements.size()));
+    for (const MLineElement& element : elements) {
+        d.bitDouble(element.offset);
+        object.color(element.color);
+        const Handle linetype =
+            element.linetype ? plan_.linetypeOf.at(element.linetype) : plan_.linetypeByLayer;
+        if (v_ >= Version::R2018)
+            object.handles().handle(Ref::HardPointer, linetype);
+        else
+            d.bitShort(linetypeIndex(linetype));
+    }
+    emit(object, style.handle);
+}
+
+std::int16_t TableEncoder::linetypeIndex(Handle linetype) const {
+    if (linetype == plan_.linetypeByLayer) return 32767;
+    if (linetype == plan_.linetypeByBlock) return 32766;
+    std::int16_t index = 0;
+    for (const auto& [handle, entry] : plan_.linetypes) {
+        if (handle == plan_.linetypeByLayer || handle == plan_.linetypeByBlock) continue;
+        if (handle == linetype) return index;
+        ++index;
+    }
+    return 32767;
+}
+
+void TableEncoder::imageDefinition(const PlannedImageDefinition& planned) {
+    auto object = encoder(plan_.classNumber("IMAGEDEF"), planned.handle);
+    std::vector<Handle> reactors{plan_.imageDictionary};
+    for (const auto& [reactor, image] : planned.reactors) reactors.push_back(reactor);
+    beginObject(object, plan_.imageDictionary, reactors);
+    BitWriter& d = object.data();
+    d.bitLong(0);  // class version
+    d.rawPoint2(planned.definition.pixels);
+    object.text(planned.definition.filePath);
+    d.bit(true);                    // loaded
+    d.rawChar(0);                   // no resolution units
+    d.rawPoint2({1, 1});            // one drawing unit a pixel
+    emit(object, planned.handle);
 }
 
 void TableEncoder::placeholder() {
@@ -365,11 +465,17 @@ void TableEncoder::run() {
             handles.push_back(handle);
     control(kTypeLinetypeControl, plan_.linetypeControl, handles,
             {plan_.linetypeByBlock, plan_.linetypeByLayer});
-    control(kTypeViewControl, plan_.viewControl, {});
-    control(kTypeUcsControl, plan_.ucsControl, {});
+    handles.clear();
+    for (const auto& [handle, view] : plan_.views) handles.push_back(handle);
+    control(kTypeViewControl, plan_.viewControl, handles);
+    handles.clear();
+    for (const auto& [handle, ucs] : plan_.ucss) handles.push_back(handle);
+    control(kTypeUcsControl, plan_.ucsControl, handles);
     control(kTypeVportControl, plan_.vportControl, {plan_.activeVport});
     control(kTypeAppIdControl, plan_.appIdControl, {plan_.appIdAcad});
-    control(kTypeDimStyleControl, plan_.dimStyleControl, {plan_.dimStyle});
+    handles.clear();
+    for (const DimensionStyle& style : plan_.dimStyles) handles.push_back(style.handle);
+    control(kTypeDimStyleControl, plan_.dimStyleControl, handles);
     control(kTypeViewportEntityControl, plan_.viewportEntityControl, {});
 
     Entries named = {{"ACAD_GROUP", plan_.groups},
@@ -383,6 +489,7 @@ void TableEncoder::run() {
         dictionary(plan_.colors, plan_.namedObjects, {});
         dictionary(plan_.materials, plan_.namedObjects, {});
     }
+    if (plan_.imageDictionary) named.emplace_back("ACAD_IMAGE_DICT", plan_.imageDictionary);
     if (v_ >= Version::R2007) {
         named.emplace_back("ACAD_VISUALSTYLE", plan_.visualStyles);
         dictionary(plan_.visualStyles, plan_.namedObjects, {});
@@ -393,19 +500,32 @@ void TableEncoder::run() {
     for (const PlannedBlock& block : plan_.blocks)
         if (block.layout) layouts.emplace_back(block.layoutName, block.layout);
     dictionary(plan_.layouts, plan_.namedObjects, layouts);
-    dictionary(plan_.mlineStyles, plan_.namedObjects, {{"Standard", plan_.mlineStyle}});
+    Entries mlineStyles;
+    for (const PlannedMlineStyle& style : plan_.mlineStylesWritten)
+        mlineStyles.emplace_back(style.name, style.handle);
+    dictionary(plan_.mlineStyles, plan_.namedObjects, mlineStyles);
+    if (plan_.imageDictionary) {
+        Entries images;
+        for (const PlannedImageDefinition& planned : plan_.imageDefinitions)
+            images.emplace_back(planned.name, planned.handle);
+        dictionary(plan_.imageDictionary, plan_.namedObjects, images);
+        for (const PlannedImageDefinition& planned : plan_.imageDefinitions)
+            imageDefinition(planned);
+    }
     dictionary(plan_.plotSettings, plan_.namedObjects, {});
     dictionary(plan_.plotStyles, plan_.namedObjects, {{"Normal", plan_.plotStyleNormal}},
                plan_.plotStyleNormal);
     placeholder();
-    mlineStyle();
+    for (const PlannedMlineStyle& style : plan_.mlineStylesWritten) mlineStyle(style);
     appId();
-    dimStyle();
+    for (const DimensionStyle& style : plan_.dimStyles) dimStyle(style);
     activeViewport();
 
     for (const auto& [handle, linetype] : plan_.linetypes) this->linetype(handle, linetype);
     for (const auto& [handle, layer] : plan_.layers) this->layer(handle, layer);
     for (const auto& [handle, style] : plan_.textStyles) textStyle(handle, style);
+    for (const auto& [handle, entry] : plan_.views) view(handle, entry);
+    for (const auto& [handle, entry] : plan_.ucss) ucs(handle, entry);
     for (const PlannedBlock& block : plan_.blocks) {
         blockHeader(block);
         blockBoundary(block, true);
@@ -429,42 +549,56 @@ InitialView initialView(const WritePlan& plan) {
     return {{(box.min.x + box.max.x) / 2, (box.min.y + box.max.y) / 2}, viewHeight};
 }
 
-void writeDimensionVariables(RecordStreams& streams, const HeaderVariables& settings,
+DimensionStyle headerDimensionStyle(const WritePlan& plan) {
+    DimensionStyle style = plan.dimStyles.front();
+    style.scale = plan.settings.dimScale;
+    style.textHeight = plan.settings.dimTextHeight;
+    return style;
+}
+
+void writeDimensionVariables(RecordStreams& streams, const DimensionStyle& s,
                              const std::function<void()>& handlesBeforeLineweights) {
     const Version v = streams.version();
     BitWriter& d = streams.data();
-    streams.text("");  // DIMPOST
+    auto shorts = [&](std::initializer_list<int> values) {
+        for (int value : values) d.bitShort(static_cast<std::int16_t>(value));
+    };
+    streams.text(s.postfix);
     streams.text("");  // DIMAPOST
-    d.bitDouble(settings.dimScale);
-    for (double value : {2.5, 0.625, 3.75, 1.25, 0.0, 0.0, 0.0, 0.0})
-        d.bitDouble(value);  // DIMASZ, DIMEXO, DIMDLI, DIMEXE, DIMRND, DIMDLE, DIMTP, DIMTM
+    for (double value : {s.scale, s.arrowSize, s.extensionOffset, s.baselineSpacing,
+                         s.extensionBeyond, s.rounding, s.lineBeyond, 0.0, 0.0})
+        d.bitDouble(value);  // ... DIMTP, DIMTM
     if (v >= Version::R2007) {
         d.bitDouble(1);   // DIMFXL
         d.bitDouble(std::numbers::pi / 4);  // DIMJOGANG
         d.bitShort(0);    // DIMTFILL: no text background
         streams.color(Color{Color::Kind::ByBlock, 0, 0});  // DIMTFILLCLR
     }
-    for (int i = 0; i < 6; ++i) d.bit(false);  // DIMTOL, DIMLIM, DIMTIH, DIMTOH, DIMSE1, DIMSE2
-    for (std::int16_t value : {1, 8, 0}) d.bitShort(value);  // DIMTAD, DIMZIN, DIMAZIN
-    if (v >= Version::R2007) d.bitShort(0);                   // DIMARCSYM
-    d.bitDouble(settings.dimTextHeight);
-    for (double value : {2.5, 0.0, 0.03937007874016, 1.0, 0.0, 1.0, 0.625, 0.0})
-        d.bitDouble(value);  // DIMCEN, DIMTSZ, DIMALTF, DIMLFAC, DIMTVP, DIMTFAC, DIMGAP, DIMALTRND
+    for (bool value : {false, false, s.textInsideHorizontal, s.textOutsideHorizontal,
+                       s.suppressExtension1, s.suppressExtension2})
+        d.bit(value);  // DIMTOL, DIMLIM, ...
+    shorts({s.textVertical, s.zeroSuppression, 0});  // ..., DIMAZIN
+    if (v >= Version::R2007) d.bitShort(0);          // DIMARCSYM
+    for (double value : {s.textHeight, s.centerMark, s.tickSize, 0.03937007874016,
+                         s.lengthFactor, 0.0, 1.0, s.textGap, 0.0})
+        d.bitDouble(value);  // DIMTXT, DIMCEN, DIMTSZ, DIMALTF, DIMLFAC, DIMTVP, DIMTFAC,
+                             // DIMGAP, DIMALTRND
     d.bit(false);            // DIMALT
     d.bitShort(3);           // DIMALTD
-    for (bool value : {true, false, false, false})
+    for (bool value : {s.lineInside, s.separateArrows, s.textInside, false})
         d.bit(value);  // DIMTOFL, DIMSAH, DIMTIX, DIMSOXD
-    for (int i = 0; i < 3; ++i)
-        streams.color(Color{Color::Kind::ByBlock, 0, 0});  // DIMCLRD, DIMCLRE, DIMCLRT
-    for (std::int16_t value : {0, 2, 2, 2, 3, 0, 0, 2, 44, 0, 0})
-        d.bitShort(value);  // DIMADEC, DIMDEC, DIMTDEC, DIMALTU, DIMALTTD, DIMAUNIT, DIMFRAC,
-                            // DIMLUNIT, DIMDSEP, DIMTMOVE, DIMJUST
+    streams.color(s.lineColor);
+    streams.color(s.extensionColor);
+    streams.color(s.textColor);
+    shorts({s.angularDecimals, s.decimals, 2, 2, 3, s.angularUnits, 0, s.linearUnits,
+            s.decimalSeparator, 0, s.textJustification});
+    // DIMADEC, DIMDEC, DIMTDEC, DIMALTU, DIMALTTD, DIMAUNIT, DIMFRAC, DIMLUNIT, DIMDSEP,
+    // DIMTMOVE, DIMJUST
     d.bit(false);           // DIMSD1
     d.bit(false);           // DIMSD2
-    for (std::int16_t value : {0, 8, 0, 0})
-        d.bitShort(value);  // DIMTOLJ, DIMTZIN, DIMALTZ, DIMALTTZ
+    shorts({0, 8, 0, 0});   // DIMTOLJ, DIMTZIN, DIMALTZ, DIMALTTZ
     d.bit(false);           // DIMUPT
-    d.bitShort(3);          // DIMATFIT
+    d.bitShort(static_cast<std::int16_t>(s.fit));  // DIMATFIT
     if (v >= Version::R2007) d.bit(false);  // DIMFXLON
     if (v >= Version::R2010) {
         d.bit(false);       // DIMTXTDIRECTION
@@ -474,8 +608,7 @@ void writeDimensionVariables(RecordStreams& streams, const HeaderVariables& sett
         streams.text("");   // DIMMZS
     }
     handlesBeforeLineweights();
-    d.bitShort(-2);  // DIMLWD ByBlock
-    d.bitShort(-2);  // DIMLWE ByBlock
+    shorts({s.lineweight, s.extensionLineweight});  // DIMLWD, DIMLWE
 }
 
 void encodeTables(const WritePlan& plan, EncodedObjects& out) {

@@ -489,8 +489,71 @@ const std::map<int, Layout>& layouts() {
          })},
         {77, entity(lwPolyline)},
         {78, entity(hatch)},
+        {61,
+         [](BitReader& d) {  // VIEW
+             tableEntry(d);
+             repeat(2, [&] { d.bitDouble(); });
+             d.rawPoint2();
+             repeat(2, [&] { d.bitPoint3(); });
+             repeat(4, [&] { d.bitDouble(); });
+             repeat(4, [&] { d.bit(); });
+             d.rawChar();
+             d.bit();
+             if (d.bit()) {
+                 repeat(3, [&] { d.bitPoint3(); });
+                 d.bitDouble();
+                 d.bitShort();
+             }
+         }},
+        {63,
+         [](BitReader& d) {  // UCS
+             tableEntry(d);
+             repeat(3, [&] { d.bitPoint3(); });
+             d.bitDouble();
+             repeat(2, [&] { d.bitShort(); });
+         }},
+        {34, entity([](BitReader& d) {  // VIEWPORT
+             d.bitPoint3();
+             repeat(2, [&] { d.bitDouble(); });
+             repeat(2, [&] { d.bitPoint3(); });
+             repeat(6, [&] { d.bitDouble(); });
+             repeat(4, [&] { d.rawPoint2(); });
+             d.bitShort();
+             repeat(2, [&] { d.bitLong(); });
+             d.rawText();
+             d.rawChar();
+             repeat(2, [&] { d.bit(); });
+             repeat(3, [&] { d.bitPoint3(); });
+             d.bitDouble();
+             d.bitShort();
+         })},
+        {47, entity([](BitReader& d) {  // MLINE
+             d.bitDouble();
+             d.rawChar();
+             repeat(2, [&] { d.bitPoint3(); });
+             d.bitShort();
+             const int lines = d.rawChar();
+             repeat(d.bitShort(), [&] {
+                 repeat(3, [&] { d.bitPoint3(); });
+                 repeat(2 * lines, [&] { repeat(d.bitShort(), [&] { d.bitDouble(); }); });
+             });
+         })},
     };
     return table;
+}
+
+void rasterImage(BitReader& d) {
+    commonEntityData(d);
+    d.bitLong();
+    repeat(3, [&] { d.bitPoint3(); });
+    d.rawPoint2();
+    d.bitShort();
+    d.bit();
+    repeat(3, [&] { d.rawChar(); });
+    if (d.bitShort() == 1)
+        repeat(2, [&] { d.rawPoint2(); });
+    else
+        repeat(d.bitLong(), [&] { d.rawPoint2(); });
 }
 
 // The classes a written file declares, and the layouts of their objects.
@@ -498,6 +561,18 @@ const std::map<std::string, Layout>& classLayouts() {
     static const std::map<std::string, Layout> table = {
         {"ACDBDICTIONARYWDFLT", layouts().at(42)},
         {"ACDBPLACEHOLDER", [](BitReader& d) { d.bitLong(); }},
+        {"IMAGE", rasterImage},
+        {"WIPEOUT", rasterImage},
+        {"IMAGEDEF",
+         [](BitReader& d) {
+             repeat(2, [&] { d.bitLong(); });
+             d.rawPoint2();
+             d.rawText();
+             d.bit();
+             d.rawChar();
+             d.rawPoint2();
+         }},
+        {"IMAGEDEF_REACTOR", [](BitReader& d) { repeat(2, [&] { d.bitLong(); }); }},
         {"LAYOUT",
          [](BitReader& d) {
              d.bitLong();
@@ -614,16 +689,17 @@ TEST(WriterLayout, AutoCadDrawingsDecodeExactlyWithTheseLayouts) {
         EXPECT_TRUE(report.faults.empty()) << report.faults.front();
         types.insert(report.typesChecked.begin(), report.typesChecked.end());
     }
-    // Every layout was tried on at least one of those drawings, but MINSERT:
-    // none of them has one, and it is INSERT with four more fields.
+    // Every layout was tried on at least one of those drawings, but MINSERT
+    // (INSERT with four more fields) and UCS: none of them has one.
     for (const auto& [type, layout] : layouts())
-        EXPECT_TRUE(type == 8 || types.count(type)) << "type " << type << " not met in the samples";
+        EXPECT_TRUE(type == 8 || type == 63 || types.count(type))
+            << "type " << type << " not met in the samples";
 }
 
 TEST(WriterLayout, WrittenObjectsDecodeExactlyAndReferOnlyToObjectsOfTheFile) {
     Drawing drawing = testsupport::nestedBlocks();
-    for (const testsupport::EntityCase& c : testsupport::entityCases())
-        drawing.blocks[0].entities.push_back(c.entity);
+    for (const testsupport::EntityCase& c : testsupport::allEntityCases())
+        if (c.since == Version::R2000) testsupport::place(drawing, c);
     const std::vector<std::uint8_t> bytes = writeR2000(drawing);
     const AuditReport report = audit(bytes);
     EXPECT_TRUE(report.faults.empty())

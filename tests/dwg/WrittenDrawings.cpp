@@ -40,13 +40,56 @@ Drawing baseDrawing() {
     paper.name = "*Paper_Space";
     paper.paperSpace = true;
     Block dimension;
-    dimension.handle = kDimensionBlock;
+    dimension.handle = kDimensionDrawing;
     dimension.name = "*D1";
     dimension.anonymous = true;
     dimension.entities = {entity("LINE", Line{{0, 0, 0}, {10, 0, 0}}),
                           entity("MTEXT", MText{"10", {5, 1, 0}, kDefaultExtrusion, {1, 0, 0}, 0,
                                                 2.5, 8, 1, 1, kStandard})};
     d.blocks = {model, paper, dimension};
+    DimensionStyle standardDimensions;
+    standardDimensions.handle = kStandardDimensions;
+    standardDimensions.name = "Standard";
+    DimensionStyle iso;
+    iso.handle = kIso25;
+    iso.name = "ISO-25 ação";
+    iso.postfix = "<> mm";
+    iso.scale = 10;
+    iso.arrowSize = 3;
+    iso.extensionOffset = 1;
+    iso.baselineSpacing = 5;
+    iso.extensionBeyond = 2;
+    iso.rounding = 0.5;
+    iso.lineBeyond = 0.25;
+    iso.textHeight = 3.5;
+    iso.centerMark = -1;
+    iso.tickSize = 0.4;
+    iso.lengthFactor = 0.1;
+    iso.textGap = 1;
+    iso.textInsideHorizontal = iso.textOutsideHorizontal = true;
+    iso.suppressExtension2 = true;
+    iso.lineInside = false;
+    iso.textInside = true;
+    iso.textVertical = 0;
+    iso.zeroSuppression = 0;
+    iso.decimals = 1;
+    iso.linearUnits = 4;
+    iso.angularUnits = 1;
+    iso.angularDecimals = 3;
+    iso.decimalSeparator = '.';
+    iso.textJustification = 2;
+    iso.fit = 1;
+    iso.lineColor = Color::fromIndex(1);
+    iso.extensionColor = Color{};
+    iso.textColor = Color::fromIndex(3);
+    iso.lineweight = 25;
+    iso.extensionLineweight = -1;
+    iso.textStyle = kArial;
+    iso.separateArrows = true;
+    d.dimensionStyles = {standardDimensions, iso};
+    d.views = {{kFrontView, "Fachada sul", {10, 5}, 20, 32, {1, 2, 3}, {0, -1, 0}, 0.1, 35, 1, -1,
+                6, false}};
+    d.ucss = {{kTiltedUcs, "Plano inclinado", {1, 2, 3}, {0.6, 0.8, 0}, {-0.8, 0.6, 0}}};
     return d;
 }
 
@@ -232,7 +275,7 @@ std::vector<EntityCase> entityCases() {
     cases.push_back({"attribute definition", entity("ATTDEF", definition)});
 
     Dimension dimension;
-    dimension.block = kDimensionBlock;
+    dimension.block = kDimensionDrawing;
     dimension.textMidpoint = {5, 1};
     dimension.measurement = 10;
     dimension.definitionPoint = {10, 2, 0};
@@ -250,6 +293,7 @@ std::vector<EntityCase> entityCases() {
         Dimension d = dimension;
         d.kind = kind;
         if (kind == Dimension::Kind::Linear) {
+            d.dimStyle = kIso25;
             d.rotation = 0.3;
             d.extensionRotation = 0.1;
             d.userText = "<> mm";
@@ -276,6 +320,7 @@ std::vector<EntityCase> entityCases() {
     leader.points = {{0, 0, 0}, {2, 2, 0}, {4, 2, 0}};
     cases.push_back({"leader", entity("LEADER", leader)});
     Leader curved = leader;
+    curved.dimStyle = kIso25;
     curved.splinePath = true;
     curved.arrowhead = false;
     curved.extrusion = {0, 0, -1};
@@ -286,6 +331,7 @@ std::vector<EntityCase> entityCases() {
     frame.insertion = {1, 2, 3};
     frame.xDirection = {0, 1, 0};
     frame.extrusion = {0, 0, -1};
+    frame.dimStyle = kIso25;
     cases.push_back({"tolerance of two lines", entity("TOLERANCE", frame)});
 
     Entity styled = entity("CIRCLE", Circle{{9, 9, 0}, 1}, kWalls);
@@ -354,8 +400,81 @@ std::vector<EntityCase> bodyCases(Version version) {
     return cases;
 }
 
+std::vector<EntityCase> allEntityCases() {
+    std::vector<EntityCase> cases = entityCases();
+    cases.push_back({"viewport", entity("VIEWPORT", Viewport{{148, 105, 0}, 297, 210}), true});
+
+    MLine mline;
+    mline.scale = 20;
+    mline.justification = 1;
+    mline.basePoint = {0, 0, 0};
+    mline.elements = {{0.5, Color::fromIndex(1), 0}, {-0.5, Color{}, kDashed}};
+    mline.vertices = {{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {{0.5}, {-0.5}}, {{}, {}}},
+                      {{100, 0, 0}, {1, 0, 0}, {0, 1, 0}, {{0.5, 0, 30}, {-0.5}}, {{}, {}}}};
+    mline.filled = true;
+    mline.fillColor = Color::fromIndex(3);
+    mline.startSquareCap = mline.endRoundCap = mline.showMiters = true;
+    mline.startAngle = mline.endAngle = std::numbers::pi / 2;
+    cases.push_back({"multiline with fill, caps and a dashed element", entity("MLINE", mline)});
+    MLine closed;
+    closed.closed = true;
+    closed.suppressStartCaps = closed.suppressEndCaps = true;
+    closed.extrusion = {0, 0, -1};
+    closed.elements = {{0, Color::fromIndex(5), 0}, {1, Color{}, 0}, {-1.5, Color{}, 0}};
+    closed.startAngle = closed.endAngle = 1.2;
+    for (const Point3& p : {Point3{0, 0, 0}, Point3{10, 0, 0}, Point3{10, 10, 0}})
+        closed.vertices.push_back({p, {1, 0, 0}, {0, 1, 0}, {{0}, {1, 2, 4}, {-1.5}}, {{}, {}, {}}});
+    cases.push_back({"closed three-line multiline of another style", entity("MLINE", closed)});
+
+    RasterImage image;
+    image.insertion = {10, 20, 0};
+    image.u = {0.01, 0, 0};
+    image.v = {0, 0.01, 0};
+    image.size = {640, 480};
+    image.displayFlags = 7;
+    image.clipping = true;
+    image.brightness = 60;
+    image.contrast = 40;
+    image.fade = 10;
+    image.clipBoundary = {{-0.5, -0.5}, {320, -0.5}, {320, 200}, {-0.5, 200}};
+    image.imageDefinition = kPictureDefinition;
+    cases.push_back({"image clipped by a rectangle", entity("IMAGE", image)});
+    RasterImage wipeout;
+    wipeout.wipeout = true;
+    wipeout.u = {4, 0, 0};
+    wipeout.v = {0, 3, 0};
+    wipeout.displayFlags = 7;
+    wipeout.clipping = true;
+    wipeout.clipBoundary = {{-0.5, -0.5}, {0.5, -0.5}, {0, 0.5}};
+    cases.push_back({"wipeout clipped by a triangle", entity("WIPEOUT", wipeout)});
+
+    Helix helix;
+    helix.spline.knots = {0, 0, 0, 0, 1, 1, 1, 1};
+    helix.spline.controlPoints = {{1, 0, 0}, {1, 1, 0.3}, {-1, 1, 0.6}, {-1, 0, 1}};
+    helix.axisVector = {0, 0, 1};
+    helix.startPoint = {1, 0, 0};
+    helix.radius = 1;
+    helix.turns = 0.5;
+    helix.turnHeight = 2;
+    helix.rightHanded = false;
+    cases.push_back({"helix", entity("HELIX", helix), false, Version::R2007});
+    return cases;
+}
+
+void place(Drawing& drawing, const EntityCase& entityCase) {
+    drawing.blocks[entityCase.paperSpace ? 1 : 0].entities.push_back(entityCase.entity);
+    const auto* image = std::get_if<RasterImage>(&entityCase.entity.data);
+    if (image && !image->wipeout && drawing.imageDefinitions.empty())
+        drawing.imageDefinitions = {{kPictureDefinition, "imagens\\planta baixa.png", {640, 480}}};
+}
+
 Drawing nestedBlocks() {
     Drawing d = baseDrawing();
+    // Arrowheads are blocks of the drawing.
+    d.dimensionStyles[1].arrowBlock = kChair;
+    d.dimensionStyles[1].firstArrowBlock = kTable;
+    d.dimensionStyles[1].secondArrowBlock = kChair;
+    d.dimensionStyles[1].leaderArrowBlock = kTable;
     Block chair;
     chair.handle = kChair;
     chair.name = "Cadeira";

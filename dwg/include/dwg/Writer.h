@@ -2,16 +2,19 @@
 // 2010 (AC1024), 2013 (AC1027) or 2018 (AC1032).
 //
 // What the model holds is written in the form the version stores it: the
-// tables (layers, linetypes, text styles), block definitions and their
-// entities, the saved view and a preview picture. Everything else a reader
-// expects is added: the control objects, layer "0", the ByBlock, ByLayer and
-// Continuous linetypes, the Standard text and dimension styles, model and
-// paper space with their layouts, the named-object dictionary and its
-// standard entries, and header variables whose extents are computed from the
-// drawing.
+// tables (layers, linetypes, text styles, dimension styles, views, UCSs),
+// block definitions and their entities, the saved view and a preview
+// picture. What entities take from objects of their own is written as those
+// objects: a multiline style for each set of looks MLINEs carry, an image
+// definition (with its reactors, in ACAD_IMAGE_DICT) for each file IMAGEs
+// show. Everything else a reader expects is added: the control objects,
+// layer "0", the ByBlock, ByLayer and Continuous linetypes, the Standard
+// text and dimension styles, model and paper space with their layouts, the
+// named-object dictionary and its standard entries, and header variables
+// whose extents are computed from the drawing.
 //
 // The writer does not convert: a kind of entity the version cannot hold (a
-// MESH in 2000, a true colour in 2000...) is refused with WriteError naming
+// MESH or a HELIX in 2000, a true colour in 2000...) is refused with WriteError naming
 // it, and nothing is written. The model's handles only say which layer,
 // linetype, style or block an entity refers to; the file gets handles of its
 // own. Output depends only on the drawing and the options: no clock, no
