@@ -101,6 +101,12 @@ std::optional<MappedLoop> mapLoop(const std::vector<Vec3>& points, const Surface
     return loop;
 }
 
+// Whether the surface closes on itself all round (a sphere, a torus), so
+// that a face of only holes has the whole of it outside them.
+bool hasWholeDomain(const SurfaceMap& map) {
+    return map.periodU() > 0 && (map.periodV() > 0 || (map.poleAtLowV() && map.poleAtHighV()));
+}
+
 // The parameter plane turned so that `a` runs along the period a band goes
 // round: u itself, or v turned a quarter (which keeps the plane's handedness).
 struct Axis {
@@ -341,8 +347,7 @@ Ring RegionBuilder::band(std::vector<MappedLoop>& winding, const Axis& axis,
 
 Ring RegionBuilder::domain(const std::vector<MappedLoop>& holes) {
     const double pu = map_.periodU(), pv = map_.periodV();
-    if (!(pu > 0 && (pv > 0 || (map_.poleAtLowV() && map_.poleAtHighV()))))
-        throw Error("face sem contorno numa superfície aberta");
+    if (!hasWholeDomain(map_)) throw Error("face sem contorno numa superfície aberta");
     const std::optional<double> cutU = clearCut(holes, Axis{}, pu, 0);
     const std::optional<double> cutV = pv > 0 ? clearCut(holes, Axis{true}, pv, 0) : 0.0;
     if (!cutU || !cutV) throw Error("furos cobrem a costura da superfície");
@@ -456,14 +461,13 @@ std::vector<Region> RegionBuilder::build(const std::vector<std::vector<Vec3>>& l
     // On a surface with no whole domain (an open one) the largest loop can
     // only be a face's outer boundary. Turning clockwise, it says that all
     // the loops were saved the other way round (sheets): all are turned.
-    const bool openSurface =
-        !(map_.periodU() > 0 && (map_.periodV() > 0 || (map_.poleAtLowV() && map_.poleAtHighV())));
     const auto largest = [](const std::vector<MappedLoop>& loops) {
         double most = 0;
         for (const MappedLoop& l : loops) most = std::max(most, std::abs(l.area));
         return most;
     };
-    if (windingU.empty() && windingV.empty() && openSurface && largest(holes) > largest(outers)) {
+    if (windingU.empty() && windingV.empty() && !hasWholeDomain(map_) &&
+        largest(holes) > largest(outers)) {
         for (std::vector<MappedLoop>* loops : {&outers, &holes})
             for (MappedLoop& l : *loops) {
                 std::reverse(l.ring.begin(), l.ring.end());

@@ -275,7 +275,7 @@ std::vector<double> distinctKnots(const std::vector<double>& knots, int degree) 
     return out;
 }
 
-// A B-spline surface, its knot parameters scaled by the control net's size.
+// A B-spline surface, its knot parameters walked by length (WalkedKnots).
 // A side whose control points all coincide is a pole; the surface is walked
 // with u and v exchanged when its poles lie at the ends of u, so that poles
 // are always at the ends of v.
@@ -319,6 +319,9 @@ class SplineMap : public SurfaceMap {
             for (int j = 1; j < nv; ++j) alongV += length(at(i, j) - at(i, j - 1));
         alongU /= nv;
         alongV /= nu;
+        require(firstParameter(s_.knotsU, s_.degreeU) < lastParameter(s_.knotsU, s_.degreeU) &&
+                    firstParameter(s_.knotsV, s_.degreeV) < lastParameter(s_.knotsV, s_.degreeV),
+                "superfície B-spline sem extensão");
         walked_[0] = walk(true, std::max(alongU, size * 1e-3));
         walked_[1] = walk(false, std::max(alongV, size * 1e-3));
         // In the walked order: index 0 is what the tessellator calls u.
@@ -360,11 +363,22 @@ class SplineMap : public SurfaceMap {
         SurfacePoint e = at(p);
         Vec3 n = cross(e.du, e.dv);
         if (length(n) <= 1e-12 * size_ * size_) {
-            // A pole: the normal just inside it.
-            const double inside = (highV_ - lowV_) * 1e-6;
-            const double v = p.v - lowV_ < highV_ - p.v ? p.v + inside : p.v - inside;
-            e = at({p.u, v});
+            // A pole, or a side along which the surface stands still (a
+            // profile's end point repeated): the normal just inside it, a step
+            // in from the side whose parameter moves the point least.
+            const auto inward = [](double x, double low, double high) {
+                const double step = (high - low) * 1e-6;
+                return x - low < high - x ? x + step : x - step;
+            };
+            const bool acrossU = length(e.du) < length(e.dv);
+            const Vec2 in = acrossU ? Vec2{inward(p.u, lowU_, highU_), p.v}
+                                    : Vec2{p.u, inward(p.v, lowV_, highV_)};
+            e = at(in);
             n = cross(e.du, e.dv);
+            if (length(n) <= 1e-12 * size_ * size_) {
+                e = at({inward(p.u, lowU_, highU_), inward(p.v, lowV_, highV_)});
+                n = cross(e.du, e.dv);
+            }
         }
         return unit(n) * orientation_;
     }
@@ -395,7 +409,7 @@ class SplineMap : public SurfaceMap {
 
     // Each span's length along u (or v): across it on a few lines of the
     // other direction, at least its share of `overall`, the net's mean.
-    std::optional<WalkedKnots> walk(bool alongU, double overall) const {
+    WalkedKnots walk(bool alongU, double overall) const {
         const std::vector<double>& knots = alongU ? s_.knotsU : s_.knotsV;
         const std::vector<double> spans = distinctKnots(knots, alongU ? s_.degreeU : s_.degreeV);
         const std::vector<double>& other = alongU ? s_.knotsV : s_.knotsU;

@@ -28,11 +28,11 @@ constexpr std::size_t kEvaluationsPerControlPoint = 40;
 // most this share of the model's size; never by less than the finest share.
 constexpr double kRelativeTolerance = 1e-3;
 constexpr double kFinestShare = 1e-6;
-// Nor by less than this share of the whole drawing (a quarter of a pixel of
-// a picture of it 1024 pixels wide), up to the coarsest share of the model:
-// a small body in a large drawing is not made finer than any picture of the
-// drawing can show.
-constexpr double kDrawingShare = 2.5e-4;
+// Nor by less than this share of the whole drawing (half a pixel of a
+// picture of it a thousand pixels wide), up to the coarsest share of the
+// model: a small body in a large drawing is not made finer than a picture of
+// the whole drawing can show.
+constexpr double kDrawingShare = 5e-4;
 constexpr double kCoarsestShare = 2e-2;
 
 Vec3 v3(const acis::Vec3& p) {
@@ -185,6 +185,7 @@ void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, co
     const acis::Model* model = solidModel(data);
     if (!model) {
         if (!stopped()) ++out_.report.undrawnTypes[entity.typeName];
+        drawStoredWireframe(entity, data, style, frame);
         return;
     }
     const Transform& m = frame.transform;

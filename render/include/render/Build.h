@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace render {
@@ -83,6 +84,10 @@ inline constexpr std::string_view kSimplifiedNotice =
 inline constexpr std::string_view kFacesLeftOutNotice =
     "Algumas faces não puderam ser desenhadas e aparecem só pelas arestas: ";
 
+// What a viewer or a tool says of `count` (> 0) bodies whose model could not
+// be decoded (BuildReport::bodiesUndecoded).
+std::string bodiesUndecodedNotice(int count);
+
 DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
                              const BuildOptions& options = {});
 // An empty list when the drawing has no model space.
@@ -94,6 +99,11 @@ Projection savedProjection(const dwg::Drawing& drawing);
 // Model space seen from savedProjection: a 3D block as its author last saw
 // it, as the viewer opens it and as its thumbnails show it.
 DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing);
+
+// The saved window (its centre and height, at its own proportions) whole and
+// centred in a width x height rectangle, for a list built from the view's
+// projection.
+View savedWindow(const dwg::SavedView& saved, double width, double height);
 
 // The look the drawing's active viewport was saved with: its visual style,
 // or its render mode in older files; wireframe when it keeps neither.
