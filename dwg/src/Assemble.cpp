@@ -186,6 +186,9 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
     drawing.header = header;
     drawing.layers = std::move(objects.layers);
     drawing.imageDefinitions = std::move(objects.imageDefinitions);
+    drawing.dimensionStyles = std::move(objects.dimensionStyles);
+    drawing.views = std::move(objects.views);
+    drawing.ucss = std::move(objects.ucss);
     assembleViews(objects, drawing);
     drawing.linetypes = std::move(objects.linetypes);
     drawing.textStyles = std::move(objects.textStyles);

@@ -71,6 +71,8 @@ struct MLineStyle {
 
 // Parse the object's own data; the common object data and handles are already read.
 MLineStyle parseMLineStyle(Streams& streams, const FileContext& file, Handle own);
+// DIMSTYLE: its data after the name, and the handles after the external reference block's.
+DimensionStyle parseDimensionStyle(Streams& streams, const FileContext& file, Handle own);
 MLeaderStyle parseMLeaderStyle(Streams& streams, const FileContext& file, Handle own);
 
 void applyMLineStyle(MLine& line, const MLineStyle& style);

@@ -89,6 +89,9 @@ struct DecodedObjects {
     std::vector<MLineStyle> mlineStyles;
     std::vector<VisualStyleProperties> visualStyles;
     std::vector<ImageDefinition> imageDefinitions;
+    std::vector<DimensionStyle> dimensionStyles;
+    std::vector<NamedView> views;
+    std::vector<NamedUcs> ucss;
     std::vector<ActiveViewport> activeViews;  // in object-map order
     std::vector<Handle> viewportOrder;        // the VPORT table's entries, in its order
     int damaged = 0;  // records that failed their CRC or framing and were left out

@@ -72,6 +72,9 @@ enum FixedType : int {
     kVportControl = 64,
     kVport = 65,
     kMlineStyle = 73,
+    kDimStyle = 69,
+    kView = 61,
+    kUcs = 63,
     kOle2Frame = 74,
     kLwPolyline = 77,
     kHatch = 78,
@@ -265,6 +268,9 @@ class RecordReader {
     Handle viewportVisualStyle();
     void readVisualStyle();
     void readImageDefinition();
+    void readDimensionStyle();
+    void readView();
+    void readUcs();
     void readEntityStyle(bool multiLeader);
     std::string tableEntryName();
 
@@ -609,6 +615,72 @@ void RecordReader::readImageDefinition() {
     }
 }
 
+void RecordReader::readDimensionStyle() {
+    try {
+        commonObjectData();
+        std::string name = tableEntryName();
+        commonObjectHandles();
+        h().handle();  // external reference block
+        DimensionStyle style = parseDimensionStyle(*streams_, context_, frame_.handle);
+        style.name = std::move(name);
+        context_.charge(1, sizeof(DimensionStyle) + style.name.size() + style.postfix.size());
+        out_.dimensionStyles.push_back(std::move(style));
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
+        // A style that does not read leaves its dimensions drawn as their blocks hold.
+    }
+}
+
+// VIEW and UCS entries are kept for writing the drawing again; one that does
+// not read is left out alone.
+void RecordReader::readView() {
+    try {
+        commonObjectData();
+        NamedView view;
+        view.handle = frame_.handle;
+        view.name = tableEntryName();
+        view.height = d().bitDouble();
+        view.width = d().bitDouble();
+        view.centre = d().rawPoint2();
+        view.target = d().bitPoint3();
+        view.direction = d().bitPoint3();
+        view.twist = d().bitDouble();
+        view.lensLength = d().bitDouble();
+        view.frontClip = d().bitDouble();
+        view.backClip = d().bitDouble();
+        for (int bit = 0; bit < 4; ++bit) view.viewMode |= d().bit() << bit;
+        if (v_ >= Version::R2000) d().rawChar();  // render mode
+        if (v_ >= Version::R2007) {
+            d().bit();        // default lights
+            d().rawChar();    // default lighting type
+            d().bitDouble();  // brightness
+            d().bitDouble();  // contrast
+            d().color(v_, streams_->strings());  // ambient colour
+        }
+        view.paperSpace = d().bit();
+        context_.charge(1, sizeof(NamedView) + view.name.size());
+        out_.views.push_back(std::move(view));
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
+    }
+}
+
+void RecordReader::readUcs() {
+    try {
+        commonObjectData();
+        NamedUcs ucs;
+        ucs.handle = frame_.handle;
+        ucs.name = tableEntryName();
+        ucs.origin = d().bitPoint3();
+        ucs.xAxis = d().bitPoint3();
+        ucs.yAxis = d().bitPoint3();
+        context_.charge(1, sizeof(NamedUcs) + ucs.name.size());
+        out_.ucss.push_back(std::move(ucs));
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
+    }
+}
+
 void RecordReader::readEntityStyle(bool multiLeader) {
     try {
         commonObjectData();
@@ -753,7 +825,8 @@ void RecordReader::run() {
     const bool imageDefinition =
         klass && !klass->isEntity && sameLetters(klass->dxfName, "IMAGEDEF");
     const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype ||
-                       type == kVportControl || type == kVport || type == kMlineStyle;
+                       type == kVportControl || type == kVport || type == kMlineStyle ||
+                       type == kDimStyle || type == kView || type == kUcs;
     // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
     if (!fixedName && !entityClass && !mleaderStyle && !visualStyle && !imageDefinition && !table)
         return;
@@ -786,6 +859,15 @@ void RecordReader::run() {
             return;
         case kMlineStyle:
             readEntityStyle(false);
+            return;
+        case kDimStyle:
+            readDimensionStyle();
+            return;
+        case kView:
+            readView();
+            return;
+        case kUcs:
+            readUcs();
             return;
         default:
             break;

@@ -1,6 +1,7 @@
-// Entities in their R2000 form. Optional fields are left out exactly when
-// their value is the default a reader substitutes, so that every value reads
-// back as it was given.
+// Entities in the form of the version written. Optional fields are left out
+// exactly when their value is the default a reader substitutes, so that every
+// value reads back as it was given.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -43,21 +44,10 @@ std::uint8_t lineweightIndex(int lineweight) {
     return best;
 }
 
-std::int16_t colorNumber(const Color& color) {
-    switch (color.kind) {
-        case Color::Kind::ByBlock:
-            return 0;
-        case Color::Kind::Index:
-            return static_cast<std::int16_t>(color.index);
-        default:
-            return kColorByLayer;
-    }
-}
-
 class EntityEncoder {
   public:
     EntityEncoder(const WritePlan& plan, const PlannedBlock& block, EncodedObjects& out)
-        : plan_(plan), block_(block), out_(out) {}
+        : plan_(plan), v_(plan.version), block_(block), out_(out) {}
 
     void run() {
         for (std::size_t i = 0; i < block_.entities.size(); ++i) encode(i);
@@ -65,7 +55,10 @@ class EntityEncoder {
 
   private:
     void encode(std::size_t index);
+    EntityFrame looksOf(const EntityHeader& header) const;
     EntityFrame frameOf(const EntityHeader& header, std::size_t index) const;
+    // The VERTEX or ATTRIB records the entity owns, chained, then its SEQEND.
+    void encodeOwned(const Entity& entity, Handle parent, const std::vector<Handle>& owned);
 
     void body(ObjectEncoder& o, const Line& line);
     void body(ObjectEncoder& o, const Point& point);
@@ -77,23 +70,50 @@ class EntityEncoder {
     void body(ObjectEncoder& o, const Text& text);
     void body(ObjectEncoder& o, const MText& text);
     void body(ObjectEncoder& o, const Insert& insert);
+    void body(ObjectEncoder& o, const Polyline& polyline);
+    void body(ObjectEncoder& o, const Dimension& dimension) {
+        writeDimensionBody(o, dimension, plan_.dimStyleOf.at(dimension.dimStyle),
+                           plan_.blockOf.at(dimension.block));
+    }
+    void body(ObjectEncoder& o, const Leader& leader) {
+        writeLeaderBody(o, leader, plan_.dimStyleOf.at(leader.dimStyle));
+    }
+    void body(ObjectEncoder& o, const Tolerance& tolerance) {
+        writeToleranceBody(o, tolerance, plan_.dimStyleOf.at(tolerance.dimStyle));
+    }
+    void attributeFields(ObjectEncoder& o, const Text& text);
     void body(ObjectEncoder& o, const Face& face);
+    void body(ObjectEncoder& o, const ConstructionLine& line);
     void body(ObjectEncoder& o, const Hatch& hatch);
     void hatchEdge(BitWriter& d, const HatchEdge& edge);
+    void body(ObjectEncoder& o, const AcisData& acis) {
+        writeBodyBody(o, block_.source->entities[index_].typeName, acis, handle_);
+    }
+    void body(ObjectEncoder& o, const SubdivisionMesh& mesh) { writeMeshBody(o, mesh); }
+    void body(ObjectEncoder& o, const MLine& mline);
+    void body(ObjectEncoder& o, const Viewport& viewport);
+    void body(ObjectEncoder& o, const RasterImage& image);
+    void body(ObjectEncoder& o, const Helix& helix);
+    // The reactor by which an image's definition knows the image.
+    void imageReactor(Handle reactor, Handle image);
     // The kinds the plan refuses never get here.
     template <typename Other>
     void body(ObjectEncoder&, const Other&) {}
 
-    static int typeOf(const EntityData& data);
+    int typeOf(const Entity& entity) const;
 
     const WritePlan& plan_;
+    const Version v_;
     const PlannedBlock& block_;
     EncodedObjects& out_;
+    const std::vector<Handle>* owned_ = nullptr;  // of the entity being encoded
+    Handle handle_ = 0;
+    std::size_t index_ = 0;  // of the entity being encoded
 };
 
-int EntityEncoder::typeOf(const EntityData& data) {
+int EntityEncoder::typeOf(const Entity& entity) const {
     return std::visit(
-        [](const auto& d) -> int {
+        [&](const auto& d) -> int {
             using T = std::decay_t<decltype(d)>;
             if constexpr (std::is_same_v<T, Line>) return kTypeLine;
             if constexpr (std::is_same_v<T, Point>) return kTypePoint;
@@ -102,22 +122,60 @@ int EntityEncoder::typeOf(const EntityData& data) {
             if constexpr (std::is_same_v<T, Ellipse>) return kTypeEllipse;
             if constexpr (std::is_same_v<T, LwPolyline>) return kTypeLwPolyline;
             if constexpr (std::is_same_v<T, Spline>) return kTypeSpline;
-            if constexpr (std::is_same_v<T, Text>) return kTypeText;
+            if constexpr (std::is_same_v<T, Text>) {
+                switch (d.kind) {
+                    case Text::Kind::Text:
+                        return kTypeText;
+                    case Text::Kind::Attribute:
+                        return kTypeAttrib;
+                    case Text::Kind::AttributeDefinition:
+                        return kTypeAttdef;
+                }
+            }
+            if constexpr (std::is_same_v<T, Polyline>) return polylineType(d);
+            if constexpr (std::is_same_v<T, Dimension>) return dimensionType(d);
+            if constexpr (std::is_same_v<T, Leader>) return kTypeLeader;
+            if constexpr (std::is_same_v<T, Tolerance>) return kTypeTolerance;
             if constexpr (std::is_same_v<T, MText>) return kTypeMText;
             if constexpr (std::is_same_v<T, Insert>)
                 return isMinsert(d) ? kTypeMinsert : kTypeInsert;
-            if constexpr (std::is_same_v<T, Face>) return kTypeSolid;
+            if constexpr (std::is_same_v<T, Face>) {
+                switch (d.kind) {
+                    case Face::Kind::Solid:
+                        return kTypeSolid;
+                    case Face::Kind::Trace:
+                        return kTypeTrace;
+                    case Face::Kind::Face3D:
+                        return kTypeFace3D;
+                }
+            }
+            if constexpr (std::is_same_v<T, ConstructionLine>)
+                return d.bothWays ? kTypeXline : kTypeRay;
             if constexpr (std::is_same_v<T, Hatch>) return kTypeHatch;
+            if constexpr (std::is_same_v<T, SubdivisionMesh>) return plan_.classNumber("MESH");
+            if constexpr (std::is_same_v<T, AcisData>)
+                return surfaceClass(entity.typeName) ? plan_.classNumber(entity.typeName)
+                                                     : bodyType(entity.typeName);
+            if constexpr (std::is_same_v<T, MLine>) return kTypeMline;
+            if constexpr (std::is_same_v<T, Viewport>) return kTypeViewport;
+            if constexpr (std::is_same_v<T, Helix>) return plan_.classNumber("HELIX");
+            if constexpr (std::is_same_v<T, RasterImage>)
+                return plan_.classNumber(d.wipeout ? "WIPEOUT" : "IMAGE");
             return 0;  // refused by the plan before encoding starts
         },
-        data);
+        entity.data);
 }
 
 EntityFrame EntityEncoder::frameOf(const EntityHeader& header, std::size_t index) const {
-    EntityFrame frame = blockEntityFrame(block_, plan_.layerOf.at(header.layer));
+    EntityFrame frame = looksOf(header);
     frame.previous = index > 0 ? block_.entities[index - 1] : 0;
     frame.next = index + 1 < block_.entities.size() ? block_.entities[index + 1] : 0;
-    frame.color = colorNumber(header.color);
+    return frame;
+}
+
+EntityFrame EntityEncoder::looksOf(const EntityHeader& header) const {
+    EntityFrame frame = blockEntityFrame(block_, plan_.layerOf.at(header.layer));
+    frame.color = header.color;
     frame.linetypeScale = header.linetypeScale;
     using Ref = EntityHeader::LinetypeRef;
     Handle linetype = 0;
@@ -151,10 +209,64 @@ EntityFrame EntityEncoder::frameOf(const EntityHeader& header, std::size_t index
 void EntityEncoder::encode(std::size_t index) {
     const Entity& entity = block_.source->entities[index];
     const Handle handle = block_.entities[index];
-    ObjectEncoder object(typeOf(entity.data), handle);
-    beginEntity(object, frameOf(entity.header, index));
+    ObjectEncoder object(plan_.version, typeOf(entity), handle);
+    EntityFrame frame = frameOf(entity.header, index);
+    if (const auto* acis = std::get_if<AcisData>(&entity.data))
+        frame.dataStore = bodyInDataStore(*acis, v_);
+    beginEntity(object, frame);
+    owned_ = &block_.owned[index];
+    handle_ = handle;
+    index_ = index;
     std::visit([&](const auto& data) { body(object, data); }, entity.data);
     out_.push_back(EncodedObject{handle, object.finish()});
+    if (!owned_->empty()) encodeOwned(entity, handle, *owned_);
+    if (const auto* image = std::get_if<RasterImage>(&entity.data); image && !image->wipeout) {
+        const Handle reactor = plan_.imageLinks.at(image).second;
+        imageReactor(reactor, handle);
+    }
+}
+
+void EntityEncoder::imageReactor(Handle reactor, Handle image) {
+    ObjectEncoder object(v_, plan_.classNumber("IMAGEDEF_REACTOR"), reactor);
+    beginObject(object, image, {});
+    object.data().bitLong(2);  // class version
+    out_.push_back(EncodedObject{reactor, object.finish()});
+}
+
+void EntityEncoder::encodeOwned(const Entity& entity, Handle parent,
+                                const std::vector<Handle>& owned) {
+    const auto* polyline = std::get_if<Polyline>(&entity.data);
+    const auto* insert = std::get_if<Insert>(&entity.data);
+    const std::size_t records = owned.size() - 1;
+    auto ownedFrame = [&](const EntityHeader& header, std::size_t i) {
+        EntityFrame frame = looksOf(header);
+        frame.mode = 0;
+        frame.owner = parent;
+        frame.previous = i > 0 && i < records ? owned[i - 1] : 0;
+        frame.next = i + 1 < records ? owned[i + 1] : 0;
+        return frame;
+    };
+    for (std::size_t i = 0; i < records; ++i) {
+        if (polyline) {
+            ObjectEncoder object(v_, vertexType(*polyline, i), owned[i]);
+            beginEntity(object, ownedFrame(entity.header, i));
+            writeVertexBody(object, *polyline, i);
+            out_.push_back(EncodedObject{owned[i], object.finish()});
+        } else {
+            const AttributeEntity& attribute = insert->attributes[i];
+            ObjectEncoder object(v_, kTypeAttrib, owned[i]);
+            beginEntity(object, ownedFrame(attribute.header, i));
+            body(object, attribute.text);
+            out_.push_back(EncodedObject{owned[i], object.finish()});
+        }
+    }
+    ObjectEncoder end(v_, kTypeSeqend, owned.back());
+    beginEntity(end, ownedFrame(entity.header, records));
+    out_.push_back(EncodedObject{owned.back(), end.finish()});
+}
+
+void EntityEncoder::body(ObjectEncoder& o, const Polyline& polyline) {
+    writePolylineBody(o, polyline, *owned_);
 }
 
 void EntityEncoder::body(ObjectEncoder& o, const Line& line) {
@@ -242,6 +354,10 @@ void EntityEncoder::body(ObjectEncoder& o, const Spline& s) {
     BitWriter& d = o.data();
     const bool byFitPoints = s.controlPoints.empty() && !s.fitPoints.empty();
     d.bitLong(byFitPoints ? 2 : 1);
+    if (v_ >= Version::R2013) {
+        d.bitLong(byFitPoints ? 1 : 0);    // fit method or control vertices
+        d.bitLong(byFitPoints ? 0 : 15);   // chord knots, or custom (the knots stored)
+    }
     d.bitLong(s.degree);
     if (byFitPoints) {
         d.bitDouble(kSplineTolerance);
@@ -287,11 +403,27 @@ void EntityEncoder::body(ObjectEncoder& o, const Text& t) {
     if (!(absent & 0x08)) d.rawDouble(t.rotation);
     d.rawDouble(t.height);
     if (!(absent & 0x10)) d.rawDouble(t.widthFactor);
-    d.text(encodeText(t.text));
+    o.text(t.text);
     if (!(absent & 0x20)) d.bitShort(static_cast<std::int16_t>(t.generation));
     if (!(absent & 0x40)) d.bitShort(static_cast<std::int16_t>(t.horizontalAlignment));
     if (!(absent & 0x80)) d.bitShort(static_cast<std::int16_t>(t.verticalAlignment));
+    if (t.kind != Text::Kind::Text) attributeFields(o, t);
     o.handles().handle(Ref::HardPointer, plan_.styleOf.at(t.style));
+}
+
+// ATTRIB and ATTDEF: a TEXT with a tag, flags and (ATTDEF) a prompt; single-line.
+void EntityEncoder::attributeFields(ObjectEncoder& o, const Text& t) {
+    BitWriter& d = o.data();
+    if (v_ >= Version::R2010) d.rawChar(0);  // version
+    if (v_ >= Version::R2018) d.rawChar(1);  // single line
+    o.text(t.tag);
+    d.bitShort(0);  // field length
+    d.rawChar(static_cast<std::uint8_t>(t.attributeFlags));
+    if (v_ >= Version::R2007) d.bit(false);  // position not locked
+    if (t.kind == Text::Kind::AttributeDefinition) {
+        if (v_ >= Version::R2010) d.rawChar(0);  // version
+        o.text(t.prompt);
+    }
 }
 
 void EntityEncoder::body(ObjectEncoder& o, const MText& t) {
@@ -301,15 +433,18 @@ void EntityEncoder::body(ObjectEncoder& o, const MText& t) {
     d.bitPoint3(t.extrusion);
     d.bitPoint3(t.xAxis);
     d.bitDouble(t.rectangleWidth);
+    if (v_ >= Version::R2007) d.bitDouble(size.y);  // rectangle height
     d.bitDouble(t.height);
     d.bitShort(static_cast<std::int16_t>(t.attachment));
     d.bitShort(static_cast<std::int16_t>(t.drawingDirection));
     d.bitDouble(size.y);  // extents, as the reading program may show them before laying out
     d.bitDouble(size.x);
-    d.text(encodeText(t.text));
+    o.text(t.text);
     d.bitShort(1);  // line spacing "at least"
     d.bitDouble(t.lineSpacingFactor);
     d.bit(false);
+    if (v_ >= Version::R2004) d.bitLong(0);  // no background fill
+    if (v_ >= Version::R2018) d.bit(false);  // annotative: no copy of the layout follows
     o.handles().handle(Ref::HardPointer, plan_.styleOf.at(t.style));
 }
 
@@ -334,7 +469,10 @@ void EntityEncoder::body(ObjectEncoder& o, const Insert& insert) {
     }
     d.bitDouble(insert.rotation);
     d.bitPoint3(insert.extrusion);
-    d.bit(false);  // no attributes
+    const bool hasAttributes = !owned_->empty();
+    d.bit(hasAttributes);
+    if (hasAttributes && v_ >= Version::R2004)
+        d.bitLong(static_cast<std::int32_t>(owned_->size() - 1));
     if (isMinsert(insert)) {
         d.bitShort(static_cast<std::int16_t>(insert.columns));
         d.bitShort(static_cast<std::int16_t>(insert.rows));
@@ -342,10 +480,33 @@ void EntityEncoder::body(ObjectEncoder& o, const Insert& insert) {
         d.bitDouble(insert.rowSpacing);
     }
     o.handles().handle(Ref::HardPointer, plan_.blockOf.at(insert.block));
+    if (hasAttributes) writeOwnedHandles(o, *owned_);
+}
+
+void EntityEncoder::body(ObjectEncoder& o, const ConstructionLine& line) {
+    o.data().bitPoint3(line.point);
+    o.data().bitPoint3(line.direction);
 }
 
 void EntityEncoder::body(ObjectEncoder& o, const Face& face) {
     BitWriter& d = o.data();
+    if (face.kind == Face::Kind::Face3D) {
+        // Corners after the first default to the one before; flags only when some edge is hidden.
+        const bool noFlags = face.invisibleEdges == 0;
+        const bool zZero = same(face.corners[0].z, 0.0);
+        d.bit(noFlags);
+        d.bit(zZero);
+        d.rawDouble(face.corners[0].x);
+        d.rawDouble(face.corners[0].y);
+        if (!zZero) d.rawDouble(face.corners[0].z);
+        for (int i = 1; i < 4; ++i) {
+            d.bitDoubleDefault(face.corners[i].x, face.corners[i - 1].x);
+            d.bitDoubleDefault(face.corners[i].y, face.corners[i - 1].y);
+            d.bitDoubleDefault(face.corners[i].z, face.corners[i - 1].z);
+        }
+        if (!noFlags) d.bitShort(static_cast<std::int16_t>(face.invisibleEdges));
+        return;
+    }
     d.thickness(face.thickness);
     d.bitDouble(face.corners[0].z);  // elevation
     for (const Point3& corner : face.corners) d.rawPoint2({corner.x, corner.y});
@@ -389,6 +550,7 @@ void EntityEncoder::hatchEdge(BitWriter& d, const HatchEdge& e) {
                 d.rawPoint2(e.controlPoints[i]);
                 if (rational) d.bitDouble(i < e.weights.size() ? e.weights[i] : 1.0);
             }
+            if (v_ >= Version::R2010) d.bitLong(0);  // no fit points
             break;
         }
     }
@@ -396,9 +558,24 @@ void EntityEncoder::hatchEdge(BitWriter& d, const HatchEdge& e) {
 
 void EntityEncoder::body(ObjectEncoder& o, const Hatch& hatch) {
     BitWriter& d = o.data();
+    if (v_ >= Version::R2004) {
+        const bool gradient = hatch.gradientColor.has_value();
+        d.bitLong(gradient ? 1 : 0);
+        d.bitLong(0);    // reserved
+        d.bitDouble(0);  // angle
+        d.bitDouble(0);  // shift
+        d.bitLong(gradient ? 1 : 0);  // one colour, with a tint
+        d.bitDouble(gradient ? 1 : 0);
+        d.bitLong(gradient ? 1 : 0);
+        if (gradient) {
+            d.bitDouble(0);
+            o.color(*hatch.gradientColor);
+        }
+        o.text(gradient ? "LINEAR" : "");
+    }
     d.bitDouble(hatch.elevation);
     d.bitPoint3(hatch.extrusion);
-    d.text(encodeText(hatch.patternName));
+    o.text(hatch.patternName);
     d.bit(hatch.solid);
     d.bit(hatch.associative);
     d.bitLong(static_cast<std::int32_t>(hatch.loops.size()));
@@ -439,6 +616,130 @@ void EntityEncoder::body(ObjectEncoder& o, const Hatch& hatch) {
     }
     if (anyDerived) d.bitDouble(0);  // pixel size
     d.bitLong(0);                    // no seed points
+}
+
+void EntityEncoder::body(ObjectEncoder& o, const MLine& m) {
+    BitWriter& d = o.data();
+    d.bitDouble(m.scale);
+    d.rawChar(static_cast<std::uint8_t>(m.justification));
+    d.bitPoint3(m.basePoint);
+    d.bitPoint3(m.extrusion);
+    const int flags = 1 | (m.closed ? 2 : 0) | (m.suppressStartCaps ? 4 : 0) |
+                      (m.suppressEndCaps ? 8 : 0);
+    d.bitShort(static_cast<std::int16_t>(flags));
+    d.rawChar(static_cast<std::uint8_t>(m.elements.size()));
+    d.bitShort(static_cast<std::int16_t>(m.vertices.size()));
+    auto parameters = [&](const std::vector<double>& values) {
+        d.bitShort(static_cast<std::int16_t>(values.size()));
+        for (double value : values) d.bitDouble(value);
+    };
+    for (const MLineVertex& v : m.vertices) {
+        d.bitPoint3(v.position);
+        d.bitPoint3(v.direction);
+        d.bitPoint3(v.miter);
+        for (std::size_t e = 0; e < m.elements.size(); ++e) {
+            parameters(v.elementParameters[e]);
+            parameters(v.fillParameters[e]);
+        }
+    }
+    o.handles().handle(Ref::HardPointer, plan_.mlineStyleOf.at(&m));
+}
+
+// A paper-space viewport looking down on the whole of model space.
+void EntityEncoder::body(ObjectEncoder& o, const Viewport& vp) {
+    BitWriter& d = o.data();
+    d.bitPoint3(vp.center);
+    d.bitDouble(vp.width);
+    d.bitDouble(vp.height);
+    const InitialView view = initialView(plan_);
+    const double aspect = vp.height > 0 ? vp.width / vp.height : 1;
+    const double viewHeight = aspect > 0 ? std::max(view.height, view.height * 1.6 / aspect)
+                                         : view.height;
+    d.bitPoint3({0, 0, 0});  // target
+    d.bitPoint3({0, 0, 1});  // direction
+    d.bitDouble(0);          // twist
+    d.bitDouble(viewHeight);
+    d.bitDouble(50);  // lens length
+    d.bitDouble(0);   // front clip
+    d.bitDouble(0);   // back clip
+    d.bitDouble(0);   // snap angle
+    d.rawPoint2(view.center);
+    d.rawPoint2({0, 0});    // snap base
+    d.rawPoint2({10, 10});  // snap spacing
+    d.rawPoint2({10, 10});  // grid spacing
+    d.bitShort(1000);       // circle zoom percent
+    if (v_ >= Version::R2007) d.bitShort(5);  // major grid line every 5 lines
+    d.bitLong(0);                             // no frozen layers
+    d.bitLong(32864);  // on, UCS icon shown at the origin, fast zoom
+    o.text("");        // plot style sheet
+    d.rawChar(0);      // 2D wireframe
+    d.bit(true);       // UCS at origin
+    d.bit(true);       // UCS per viewport
+    d.bitPoint3({0, 0, 0});
+    d.bitPoint3({1, 0, 0});
+    d.bitPoint3({0, 1, 0});
+    d.bitDouble(0);  // UCS elevation
+    d.bitShort(0);   // not an orthographic UCS
+    if (v_ >= Version::R2004) d.bitShort(0);  // shade plot as displayed
+    writeDefaultLighting(o);
+    BitWriter& h = o.handles();
+    h.handle(Ref::SoftPointer, 0);                         // clip boundary
+    if (v_ == Version::R2000) h.handle(Ref::HardPointer, 0);  // viewport entity header
+    h.handle(Ref::HardPointer, 0);                         // named UCS
+    h.handle(Ref::HardPointer, 0);                         // base UCS
+    if (v_ >= Version::R2007) {
+        h.handle(Ref::SoftPointer, 0);  // background
+        h.handle(Ref::HardPointer, 0);  // visual style
+        h.handle(Ref::SoftPointer, 0);  // shade plot
+        h.handle(Ref::HardOwner, 0);    // sun
+    }
+}
+
+void EntityEncoder::body(ObjectEncoder& o, const RasterImage& image) {
+    BitWriter& d = o.data();
+    d.bitLong(0);  // class version
+    d.bitPoint3(image.insertion);
+    d.bitPoint3(image.u);
+    d.bitPoint3(image.v);
+    d.rawPoint2(image.size);
+    d.bitShort(static_cast<std::int16_t>(image.displayFlags));
+    d.bit(image.clipping);
+    d.rawChar(static_cast<std::uint8_t>(image.brightness));
+    d.rawChar(static_cast<std::uint8_t>(image.contrast));
+    d.rawChar(static_cast<std::uint8_t>(image.fade));
+    if (v_ >= Version::R2010) d.bit(image.clipInverted);
+    // A rectangle is stored by two corners, as the reader gives it four.
+    const std::vector<Point2>& b = image.clipBoundary;
+    const bool rectangle = b.size() == 4 && same(b[1], Point2{b[2].x, b[0].y}) &&
+                           same(b[3], Point2{b[0].x, b[2].y});
+    d.bitShort(rectangle ? 1 : 2);
+    if (rectangle) {
+        d.rawPoint2(b[0]);
+        d.rawPoint2(b[2]);
+    } else {
+        d.bitLong(static_cast<std::int32_t>(b.size()));
+        for (const Point2& p : b) d.rawPoint2(p);
+    }
+    const auto link = plan_.imageLinks.find(&image);
+    const bool linked = link != plan_.imageLinks.end();
+    o.handles().handle(Ref::HardPointer, linked ? link->second.first : 0);
+    o.handles().handle(Ref::HardOwner, linked ? link->second.second : 0);
+}
+
+// A HELIX is the SPLINE that draws it followed by the helix's own values.
+void EntityEncoder::body(ObjectEncoder& o, const Helix& helix) {
+    body(o, helix.spline);
+    BitWriter& d = o.data();
+    d.bitLong(27);  // major version
+    d.bitLong(1);   // maintenance version
+    d.bitPoint3(helix.axisBasePoint);
+    d.bitPoint3(helix.startPoint);
+    d.bitPoint3(helix.axisVector);
+    d.bitDouble(helix.radius);
+    d.bitDouble(helix.turns);
+    d.bitDouble(helix.turnHeight);
+    d.bit(helix.rightHanded);
+    d.rawChar(1);  // editing keeps the number of turns
 }
 
 }  // namespace

@@ -250,6 +250,20 @@ class ExtentsFinder {
         for (const Point3& corner : f.corners) b.add(corner);
     }
     void add(Bounds& b, const Hatch& h, int) { addHatch(b, h); }
+    void add(Bounds& b, const Helix& h, int depth) { add(b, h.spline, depth); }
+    void add(Bounds& b, const RasterImage& image, int) {
+        for (const Point3& corner : rasterOutline(image)) b.add(corner);
+    }
+    // Each element passes a vertex at the distance along its miter that the vertex gives.
+    void add(Bounds& b, const MLine& m, int) {
+        for (const MLineVertex& v : m.vertices) {
+            for (const std::vector<double>& parameters : v.elementParameters) {
+                const double along = parameters.empty() ? 0 : parameters.front();
+                b.add(Point3{v.position.x + v.miter.x * along, v.position.y + v.miter.y * along,
+                             v.position.z + v.miter.z * along});
+            }
+        }
+    }
     void add(Bounds& b, const Insert& insert, int depth) {
         const auto target = blocks_.find(insert.block);
         if (target == blocks_.end()) return;

@@ -150,6 +150,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, DxfFile, testing::Values(Version::R2000, Vers
 // The entity alone in model space, beside the standard table entries.
 Drawing withEntity(Entity e) {
     Drawing d = testsupport::baseDrawing();
+    d.blocks.pop_back();  // the dimension's block: the entity is the file's only one
     d.blocks[0].entities.push_back(std::move(e));
     return d;
 }
@@ -216,6 +217,7 @@ TEST(DxfNumbers, AreRealsThatReadBackExactly) {
 
 TEST(DxfAnonymousBlocks, AreNumberedAndFoundByTheirReferences) {
     Drawing d = testsupport::dxfBaseDrawing();
+    std::erase_if(d.blocks, [](const Block& b) { return b.handle == testsupport::kDimensionDrawing; });
     Block second = d.blocks.back();  // the dimension's "*D"
     second.handle = 99;
     d.blocks.push_back(second);

@@ -84,6 +84,89 @@ struct TextStyle {
     bool operator==(const TextStyle&) const = default;
 };
 
+// DIMSTYLE: the dimension variables that decide how the dimensions, leaders
+// and tolerances drawn with the style look and measure. Sizes are in drawing
+// units before DIMSCALE multiplies them. Defaults are those of a fresh metric
+// drawing (ISO-25).
+struct DimensionStyle {
+    Handle handle = 0;
+    std::string name;
+    std::string postfix;            // DIMPOST: text around the measurement ("<>" stands for it)
+    double scale = 1;               // DIMSCALE
+    double arrowSize = 2.5;         // DIMASZ
+    double extensionOffset = 0.625; // DIMEXO: gap between the object and an extension line
+    double baselineSpacing = 3.75;  // DIMDLI
+    double extensionBeyond = 1.25;  // DIMEXE: extension line past the dimension line
+    double rounding = 0;            // DIMRND
+    double lineBeyond = 0;          // DIMDLE: dimension line past ticks
+    double textHeight = 2.5;        // DIMTXT
+    double centerMark = 2.5;        // DIMCEN
+    double tickSize = 0;            // DIMTSZ: above 0, ticks instead of arrowheads
+    double lengthFactor = 1;        // DIMLFAC: on every linear measurement
+    double textGap = 0.625;         // DIMGAP
+    bool textInsideHorizontal = false;   // DIMTIH
+    bool textOutsideHorizontal = false;  // DIMTOH
+    bool suppressExtension1 = false;     // DIMSE1
+    bool suppressExtension2 = false;     // DIMSE2
+    bool lineInside = true;         // DIMTOFL: dimension line between the extension lines
+    bool textInside = false;        // DIMTIX
+    int textVertical = 1;           // DIMTAD: 0 centred, 1 above...
+    int zeroSuppression = 8;        // DIMZIN
+    int decimals = 2;               // DIMDEC
+    int linearUnits = 2;            // DIMLUNIT: 1 scientific, 2 decimal, 3 engineering...
+    int angularUnits = 0;           // DIMAUNIT
+    int angularDecimals = 0;        // DIMADEC
+    int decimalSeparator = ',';     // DIMDSEP
+    int textJustification = 0;      // DIMJUST
+    int fit = 3;                    // DIMATFIT
+    Color lineColor{Color::Kind::ByBlock, 0, 0};       // DIMCLRD
+    Color extensionColor{Color::Kind::ByBlock, 0, 0};  // DIMCLRE
+    Color textColor{Color::Kind::ByBlock, 0, 0};       // DIMCLRT
+    int lineweight = -2;            // DIMLWD, hundredths of mm; -1 ByLayer, -2 ByBlock
+    int extensionLineweight = -2;   // DIMLWE
+    Handle textStyle = 0;           // DIMTXSTY; 0 the Standard text style
+    // Arrowhead blocks (R2000+ files; 0 the closed filled arrow): DIMBLK, DIMBLK1,
+    // DIMBLK2 (used when DIMSAH), DIMLDRBLK.
+    bool separateArrows = false;    // DIMSAH
+    Handle arrowBlock = 0;
+    Handle firstArrowBlock = 0;
+    Handle secondArrowBlock = 0;
+    Handle leaderArrowBlock = 0;
+
+    bool operator==(const DimensionStyle&) const = default;
+};
+
+// VIEW: a view saved under a name, of model or paper space: looking from
+// `target` + `direction` at `target`, `centre` in the view plane.
+struct NamedView {
+    Handle handle = 0;
+    std::string name;
+    Point2 centre;
+    double height = 1;
+    double width = 1;
+    Point3 target;
+    Point3 direction{0, 0, 1};
+    double twist = 0;  // radians
+    double lensLength = 50;
+    double frontClip = 0;
+    double backClip = 0;
+    int viewMode = 0;  // 1 perspective, 2 front clipping, 4 back clipping, 8 front clip at the eye
+    bool paperSpace = false;
+
+    bool operator==(const NamedView&) const = default;
+};
+
+// UCS: a coordinate system saved under a name (WCS).
+struct NamedUcs {
+    Handle handle = 0;
+    std::string name;
+    Point3 origin;
+    Point3 xAxis{1, 0, 0};
+    Point3 yAxis{0, 1, 0};
+
+    bool operator==(const NamedUcs&) const = default;
+};
+
 // Data every entity carries.
 struct EntityHeader {
     Handle handle = 0;
@@ -841,6 +924,9 @@ struct Drawing {
     // empty when it shows in one.
     std::vector<SavedView> tiledViews;
     std::vector<ImageDefinition> imageDefinitions;
+    std::vector<DimensionStyle> dimensionStyles;
+    std::vector<NamedView> views;
+    std::vector<NamedUcs> ucss;
     // Entities counted but not decoded, by type name.
     std::map<std::string, int> skippedEntities;
     // Object records left out because they were damaged (CRC or framing wrong).
