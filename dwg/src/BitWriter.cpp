@@ -159,6 +159,18 @@ void BitWriter::text(std::string_view codePageBytes) {
                        codePageBytes.size()));
 }
 
+void BitWriter::bitLongLong(std::uint64_t value) {
+    int length = 0;
+    for (std::uint64_t rest = value; rest != 0; rest >>= 8) ++length;
+    bits(static_cast<std::uint64_t>(length), 3);
+    for (int i = 0; i < length; ++i) rawChar(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void BitWriter::unicodeText(std::u16string_view units) {
+    bitShort(static_cast<std::int16_t>(units.size()));
+    for (char16_t unit : units) rawShort(static_cast<std::int16_t>(unit));
+}
+
 void patchRawLong(std::vector<std::uint8_t>& bytes, std::size_t bitPosition, std::int32_t value) {
     const auto v = static_cast<std::uint32_t>(value);
     for (int i = 0; i < 32; ++i) {

@@ -51,6 +51,7 @@ class BitWriter {
 
     void bitShort(std::int16_t value);
     void bitLong(std::int32_t value);
+    void bitLongLong(std::uint64_t value);  // BLL: 3-bit byte count, then the bytes
     void bitDouble(double value);
     void bitDoubleDefault(double value, double defaultValue);  // DD
     void bitPoint2(const Point2& p);
@@ -59,6 +60,7 @@ class BitWriter {
     void extrusion(const Point3& value);        // BE
     void handle(Ref code, Handle value);        // H
     void text(std::string_view codePageBytes);  // T: BS length, then the bytes
+    void unicodeText(std::u16string_view units);  // TU: BS count, then UTF-16LE units
 
   private:
     std::vector<std::uint8_t> bytes_;

@@ -43,21 +43,10 @@ std::uint8_t lineweightIndex(int lineweight) {
     return best;
 }
 
-std::int16_t colorNumber(const Color& color) {
-    switch (color.kind) {
-        case Color::Kind::ByBlock:
-            return 0;
-        case Color::Kind::Index:
-            return static_cast<std::int16_t>(color.index);
-        default:
-            return kColorByLayer;
-    }
-}
-
 class EntityEncoder {
   public:
     EntityEncoder(const WritePlan& plan, const PlannedBlock& block, EncodedObjects& out)
-        : plan_(plan), block_(block), out_(out) {}
+        : plan_(plan), v_(plan.version), block_(block), out_(out) {}
 
     void run() {
         for (std::size_t i = 0; i < block_.entities.size(); ++i) encode(i);
@@ -87,6 +76,7 @@ class EntityEncoder {
     static int typeOf(const EntityData& data);
 
     const WritePlan& plan_;
+    const Version v_;
     const PlannedBlock& block_;
     EncodedObjects& out_;
 };
@@ -117,7 +107,7 @@ EntityFrame EntityEncoder::frameOf(const EntityHeader& header, std::size_t index
     EntityFrame frame = blockEntityFrame(block_, plan_.layerOf.at(header.layer));
     frame.previous = index > 0 ? block_.entities[index - 1] : 0;
     frame.next = index + 1 < block_.entities.size() ? block_.entities[index + 1] : 0;
-    frame.color = colorNumber(header.color);
+    frame.color = header.color;
     frame.linetypeScale = header.linetypeScale;
     using Ref = EntityHeader::LinetypeRef;
     Handle linetype = 0;
@@ -151,7 +141,7 @@ EntityFrame EntityEncoder::frameOf(const EntityHeader& header, std::size_t index
 void EntityEncoder::encode(std::size_t index) {
     const Entity& entity = block_.source->entities[index];
     const Handle handle = block_.entities[index];
-    ObjectEncoder object(typeOf(entity.data), handle);
+    ObjectEncoder object(plan_.version, typeOf(entity.data), handle);
     beginEntity(object, frameOf(entity.header, index));
     std::visit([&](const auto& data) { body(object, data); }, entity.data);
     out_.push_back(EncodedObject{handle, object.finish()});
@@ -242,6 +232,10 @@ void EntityEncoder::body(ObjectEncoder& o, const Spline& s) {
     BitWriter& d = o.data();
     const bool byFitPoints = s.controlPoints.empty() && !s.fitPoints.empty();
     d.bitLong(byFitPoints ? 2 : 1);
+    if (v_ >= Version::R2013) {
+        d.bitLong(byFitPoints ? 1 : 0);    // fit method or control vertices
+        d.bitLong(byFitPoints ? 0 : 15);   // chord knots, or custom (the knots stored)
+    }
     d.bitLong(s.degree);
     if (byFitPoints) {
         d.bitDouble(kSplineTolerance);
@@ -287,7 +281,7 @@ void EntityEncoder::body(ObjectEncoder& o, const Text& t) {
     if (!(absent & 0x08)) d.rawDouble(t.rotation);
     d.rawDouble(t.height);
     if (!(absent & 0x10)) d.rawDouble(t.widthFactor);
-    d.text(encodeText(t.text));
+    o.text(t.text);
     if (!(absent & 0x20)) d.bitShort(static_cast<std::int16_t>(t.generation));
     if (!(absent & 0x40)) d.bitShort(static_cast<std::int16_t>(t.horizontalAlignment));
     if (!(absent & 0x80)) d.bitShort(static_cast<std::int16_t>(t.verticalAlignment));
@@ -301,15 +295,18 @@ void EntityEncoder::body(ObjectEncoder& o, const MText& t) {
     d.bitPoint3(t.extrusion);
     d.bitPoint3(t.xAxis);
     d.bitDouble(t.rectangleWidth);
+    if (v_ >= Version::R2007) d.bitDouble(size.y);  // rectangle height
     d.bitDouble(t.height);
     d.bitShort(static_cast<std::int16_t>(t.attachment));
     d.bitShort(static_cast<std::int16_t>(t.drawingDirection));
     d.bitDouble(size.y);  // extents, as the reading program may show them before laying out
     d.bitDouble(size.x);
-    d.text(encodeText(t.text));
+    o.text(t.text);
     d.bitShort(1);  // line spacing "at least"
     d.bitDouble(t.lineSpacingFactor);
     d.bit(false);
+    if (v_ >= Version::R2004) d.bitLong(0);  // no background fill
+    if (v_ >= Version::R2018) d.bit(false);  // annotative: no copy of the layout follows
     o.handles().handle(Ref::HardPointer, plan_.styleOf.at(t.style));
 }
 
@@ -389,6 +386,7 @@ void EntityEncoder::hatchEdge(BitWriter& d, const HatchEdge& e) {
                 d.rawPoint2(e.controlPoints[i]);
                 if (rational) d.bitDouble(i < e.weights.size() ? e.weights[i] : 1.0);
             }
+            if (v_ >= Version::R2010) d.bitLong(0);  // no fit points
             break;
         }
     }
@@ -396,9 +394,24 @@ void EntityEncoder::hatchEdge(BitWriter& d, const HatchEdge& e) {
 
 void EntityEncoder::body(ObjectEncoder& o, const Hatch& hatch) {
     BitWriter& d = o.data();
+    if (v_ >= Version::R2004) {
+        const bool gradient = hatch.gradientColor.has_value();
+        d.bitLong(gradient ? 1 : 0);
+        d.bitLong(0);    // reserved
+        d.bitDouble(0);  // angle
+        d.bitDouble(0);  // shift
+        d.bitLong(gradient ? 1 : 0);  // one colour, with a tint
+        d.bitDouble(gradient ? 1 : 0);
+        d.bitLong(gradient ? 1 : 0);
+        if (gradient) {
+            d.bitDouble(0);
+            o.color(*hatch.gradientColor);
+        }
+        o.text(gradient ? "LINEAR" : "");
+    }
     d.bitDouble(hatch.elevation);
     d.bitPoint3(hatch.extrusion);
-    d.text(encodeText(hatch.patternName));
+    o.text(hatch.patternName);
     d.bit(hatch.solid);
     d.bit(hatch.associative);
     d.bitLong(static_cast<std::int32_t>(hatch.loops.size()));

@@ -1,4 +1,4 @@
-// The R2000 writer's view of a drawing: what goes into the file and under
+// The writer's view of a drawing: what goes into the file and under
 // which handles, resolved once before any object is encoded, and the encoders
 // that turn each part into object records.
 #pragma once
@@ -18,6 +18,8 @@
 #include "BitWriter.h"
 
 namespace dwg::detail {
+
+class RecordStreams;
 
 // Object types of the objects the writer makes, and the classes it declares.
 enum WriterType : int {
@@ -67,13 +69,21 @@ inline constexpr std::uint8_t kLineweightByLayer = 29;
 // it become \U+XXXX escapes, which readers expand again.
 inline constexpr int kWriterCodePage = 30;
 std::string encodeText(std::string_view utf8);
+std::u16string utf16Text(std::string_view utf8);
+
+// A colour as an index (ByBlock 0, ByLayer 256) and as the R2004+ colour value
+// (method byte 0xC0 ByLayer, 0xC1 ByBlock, 0xC2 RGB, 0xC3 index).
+std::int16_t colorIndex(const Color& color);
+std::uint32_t colorValue(const Color& color);
 
 struct Box {
     Point3 min;
     Point3 max;
 };
 
-enum class Space { Block, Model, Paper };
+// Model space, the active layout's paper space, the other layouts' paper
+// spaces, and ordinary blocks.
+enum class Space { Block, Model, Paper, OtherLayout };
 
 struct PlannedBlock {
     const Block* source = nullptr;  // null for a space the drawing did not have
@@ -82,13 +92,26 @@ struct PlannedBlock {
     Handle header = 0;
     Handle begin = 0;              // BLOCK entity
     Handle end = 0;                // ENDBLK entity
-    Handle layout = 0;             // model and paper space only
+    Handle layout = 0;             // model and paper spaces only
+    std::string layoutName;
     std::vector<Handle> entities;  // one per source entity, in order
     std::vector<Handle> inserts;   // INSERTs anywhere in the drawing that place this block
 };
 
+// A class the file declares, numbered from 500 in order.
+struct WriterClass {
+    int number = 0;
+    std::string applicationName;
+    std::string cppName;
+    std::string dxfName;
+    bool entity = false;
+    int proxyFlags = 0;
+    std::size_t instances = 0;
+};
+
 // Every object of the file with its handle; the model's handles mapped to them.
 struct WritePlan {
+    Version version = Version::R2000;
     // Objects every file has.
     Handle blockControl = 0, layerControl = 0, styleControl = 0, linetypeControl = 0,
            viewControl = 0, ucsControl = 0, vportControl = 0, appIdControl = 0, dimStyleControl = 0,
@@ -96,6 +119,7 @@ struct WritePlan {
     Handle namedObjects = 0, groups = 0, layouts = 0, mlineStyles = 0, plotSettings = 0,
            plotStyles = 0, plotStyleNormal = 0, mlineStyle = 0, appIdAcad = 0, dimStyle = 0,
            activeVport = 0;
+    Handle materials = 0, colors = 0, visualStyles = 0;  // R2004+, R2007+ dictionaries
     Handle linetypeByBlock = 0, linetypeByLayer = 0, linetypeContinuous = 0;
 
     // Table entries with references already turned into file handles; layer
@@ -112,6 +136,8 @@ struct WritePlan {
     // scales, fill mode, dimension scale and text height); its handles unused.
     HeaderVariables settings;
 
+    std::vector<WriterClass> classes;
+
     std::unordered_map<Handle, Handle> layerOf, linetypeOf, styleOf, blockOf;
 
     const PlannedBlock& modelSpace() const { return blocks[0]; }
@@ -121,7 +147,7 @@ struct WritePlan {
 };
 
 // Checks the drawing and gives every object its handle. Throws WriteError.
-WritePlan planDrawing(const Drawing& drawing);
+WritePlan planDrawing(const Drawing& drawing, Version version);
 
 // Extents of model space in world coordinates: entities of nested blocks
 // placed by their inserts. Empty when nothing is drawn.
@@ -137,28 +163,51 @@ InitialView initialView(const WritePlan& plan);
 // The dimension settings that the header and the Standard dimension style
 // share, in their common order; the header stores five handles where
 // `handlesBeforeLineweights` writes them.
-void writeDimensionVariables(BitWriter& d, const HeaderVariables& settings,
+void writeDimensionVariables(RecordStreams& streams, const HeaderVariables& settings,
                              const std::function<void()>& handlesBeforeLineweights);
 
 // The box an MTEXT fills: its rectangle width (or the longest line's estimated
 // width) by its lines.
 Point2 mtextSize(const MText& text);
 
-// One object record being built: its data stream, then its handle stream.
-class ObjectEncoder {
+// The streams of one record: data, then (R2007+) the strings apart, then the
+// handles. Header variables and classes are laid out the same way.
+class RecordStreams {
   public:
-    ObjectEncoder(int type, Handle handle);
+    explicit RecordStreams(Version version) : version_(version) {}
 
+    Version version() const { return version_; }
     BitWriter& data() { return data_; }
     BitWriter& handles() { return handles_; }
 
-    // The record as stored: MS size, both streams, CRC.
+    // TV: in the data stream in the code page (R2000-R2004), else UTF-16 in
+    // the string stream.
+    void text(std::string_view utf8);
+    // CMC: an index (R2000), or the colour value with its method (R2004+).
+    void color(const Color& color);
+
+    // The data stream with the strings and their trailer after it (R2007+):
+    // the handle stream starts at its end. Empties the streams but the handles.
+    BitWriter takeBeforeHandles();
+
+  private:
+    Version version_;
+    BitWriter data_;
+    BitWriter strings_;
+    BitWriter handles_;
+};
+
+// One object record being built: type, handle and empty extended data are
+// written first; the rest goes into its streams.
+class ObjectEncoder : public RecordStreams {
+  public:
+    ObjectEncoder(Version version, int type, Handle handle);
+
+    // The record as stored: size fields, the streams, CRC.
     std::vector<std::uint8_t> finish();
 
   private:
-    BitWriter data_;
-    BitWriter handles_;
-    std::size_t sizeFieldBit_ = 0;
+    std::size_t sizeFieldBit_ = 0;  // R2000-R2007: the RL giving where the handles start
 };
 
 // Common data of a non-entity object owned by `owner`. R2000 always stores an
@@ -175,7 +224,7 @@ struct EntityFrame {
     Handle next = 0;
     Handle layer = 0;
     Handle linetype = 0;
-    std::int16_t color = kColorByLayer;
+    Color color;
     double linetypeScale = 1;
     unsigned linetypeFlags = 0;  // 0 ByLayer, 1 ByBlock, 3 handle given
     std::uint8_t lineweight = kLineweightByLayer;
@@ -197,7 +246,5 @@ void encodeTables(const WritePlan& plan, EncodedObjects& out);
 // The entities of every block.
 void encodeEntities(const WritePlan& plan, EncodedObjects& out);
 
-// The drawing's file: sections, object map and headers around the objects.
-std::vector<std::uint8_t> assembleFile(const WritePlan& plan, EncodedObjects&& objects);
 
 }  // namespace dwg::detail

@@ -15,8 +15,8 @@ namespace {
     throw WriteError("não é possível gravar o desenho: " + message);
 }
 
-void checkColor(const Color& color, const std::string& where) {
-    if (color.kind == Color::Kind::True)
+void checkColor(const Color& color, const std::string& where, Version version) {
+    if (color.kind == Color::Kind::True && version < Version::R2004)
         fail(where + " usa cor RGB, que o formato AutoCAD 2000 não guarda");
     if (color.kind == Color::Kind::Index && (color.index < 1 || color.index > 255))
         fail(where + " tem índice de cor inválido");
@@ -39,7 +39,9 @@ class NameSet {
 
 class Planner {
   public:
-    explicit Planner(const Drawing& drawing) : drawing_(drawing) {}
+    Planner(const Drawing& drawing, Version version) : drawing_(drawing) {
+        plan_.version = version;
+    }
     WritePlan run();
 
   private:
@@ -51,6 +53,7 @@ class Planner {
     void planEntities();
     void checkEntities();
     void checkInsertCycles();
+    void planClasses();
     Handle mapped(const std::unordered_map<Handle, Handle>& map, Handle handle,
                   const char* what) const;
 
@@ -110,9 +113,9 @@ void Planner::planLayers() {
     }
     auto add = [&](Layer layer) {
         names.add(layer.name);
-        checkColor(layer.color, "a camada " + layer.name);
-        if (layer.color.kind != Color::Kind::Index)
-            fail("a camada " + layer.name + " precisa de um índice de cor");
+        checkColor(layer.color, "a camada " + layer.name, plan_.version);
+        if (layer.color.kind != Color::Kind::Index && layer.color.kind != Color::Kind::True)
+            fail("a camada " + layer.name + " precisa de uma cor própria");
         const Handle handle = take();
         plan_.layerOf[layer.handle] = handle;
         layer.linetype = layer.linetype == 0
@@ -139,7 +142,8 @@ void Planner::planStyles() {
             others.push_back(&own);
     }
     auto add = [&](const TextStyle& style) {
-        names.add(style.name);
+        // Shape files loaded for linetypes are entries without a name.
+        if (!(style.shapeFile && style.name.empty())) names.add(style.name);
         const Handle handle = take();
         plan_.styleOf[style.handle] = handle;
         plan_.textStyles.emplace_back(handle, style);
@@ -151,7 +155,7 @@ void Planner::planStyles() {
 
 void Planner::planBlocks() {
     const Block* model = nullptr;
-    const Block* paper = nullptr;
+    std::vector<const Block*> papers;
     std::vector<const Block*> others;
     for (const Block& block : drawing_.blocks) {
         if (block.isXref) fail("referências externas não são gravadas: " + block.name);
@@ -159,22 +163,24 @@ void Planner::planBlocks() {
             if (model) fail("mais de um espaço de modelo");
             model = &block;
         } else if (block.paperSpace) {
-            if (paper) fail("mais de um espaço de papel");
-            paper = &block;
+            // The active layout's own block comes first, whatever the file's order.
+            if (asciiUpper(block.name) == "*PAPER_SPACE")
+                papers.insert(papers.begin(), &block);
+            else
+                papers.push_back(&block);
         } else {
             others.push_back(&block);
         }
     }
+    // Anonymous blocks share their names (*D, *U...): readers number them.
     NameSet names("blocos");
-    auto add = [&](const Block* source, Space space, const char* defaultName) {
+    auto add = [&](const Block* source, Space space, std::string name) {
         PlannedBlock planned;
         planned.source = source;
         planned.space = space;
-        planned.name = defaultName;
-        if (source &&
-            (space == Space::Block || asciiUpper(source->name) == asciiUpper(defaultName)))
-            planned.name = source->name;
-        names.add(planned.name);
+        planned.name = std::move(name);
+        if (!(source && source->anonymous && planned.name.starts_with('*')))
+            names.add(planned.name);
         planned.header = take();
         planned.begin = take();
         planned.end = take();
@@ -183,8 +189,14 @@ void Planner::planBlocks() {
         plan_.blocks.push_back(std::move(planned));
     };
     add(model, Space::Model, "*Model_Space");
-    add(paper, Space::Paper, "*Paper_Space");
-    for (const Block* block : others) add(block, Space::Block, "");
+    plan_.blocks.back().layoutName = "Model";
+    add(papers.empty() ? nullptr : papers.front(), Space::Paper, "*Paper_Space");
+    plan_.blocks.back().layoutName = "Layout1";
+    for (std::size_t i = 1; i < papers.size(); ++i) {
+        add(papers[i], Space::OtherLayout, "*Paper_Space" + std::to_string(i - 1));
+        plan_.blocks.back().layoutName = "Layout" + std::to_string(i + 1);
+    }
+    for (const Block* block : others) add(block, Space::Block, block->name);
 }
 
 void Planner::planEntities() {
@@ -224,7 +236,7 @@ void Planner::checkEntities() {
             const std::string where = "uma entidade " + entity.typeName + " do bloco " + block.name;
             const EntityHeader& header = entity.header;
             mapped(plan_.layerOf, header.layer, "camada");
-            checkColor(header.color, where);
+            checkColor(header.color, where, plan_.version);
             if (header.linetypeRef == EntityHeader::LinetypeRef::Explicit)
                 mapped(plan_.linetypeOf, header.linetype, "tipo de linha");
             const bool supported = std::visit(
@@ -275,6 +287,25 @@ void Planner::checkInsertCycles() {
         if (marks[block.handle] == Mark::Unseen) visit(block);
 }
 
+// The classes of the objects and entities written that have no fixed type.
+void Planner::planClasses() {
+    auto add = [&](const char* cppName, const char* dxfName, bool entity, std::size_t instances) {
+        WriterClass c;
+        c.number = 500 + static_cast<int>(plan_.classes.size());
+        c.applicationName = "ObjectDBX Classes";
+        c.cppName = cppName;
+        c.dxfName = dxfName;
+        c.entity = entity;
+        c.instances = instances;
+        plan_.classes.push_back(std::move(c));
+    };
+    add("AcDbDictionaryWithDefault", "ACDBDICTIONARYWDFLT", false, 1);
+    add("AcDbPlaceHolder", "ACDBPLACEHOLDER", false, 1);
+    add("AcDbLayout", "LAYOUT", false,
+        std::count_if(plan_.blocks.begin(), plan_.blocks.end(),
+                      [](const PlannedBlock& block) { return block.layout != 0; }));
+}
+
 WritePlan Planner::run() {
     for (Handle* fixed : {&plan_.blockControl,    &plan_.layerControl,
                           &plan_.styleControl,    &plan_.linetypeControl,
@@ -288,6 +319,11 @@ WritePlan Planner::run() {
                           &plan_.appIdAcad,       &plan_.dimStyle,
                           &plan_.activeVport})
         *fixed = take();
+    if (plan_.version >= Version::R2004) {
+        plan_.materials = take();
+        plan_.colors = take();
+    }
+    if (plan_.version >= Version::R2007) plan_.visualStyles = take();
     planLinetypes();
     planLayers();
     planStyles();
@@ -301,14 +337,15 @@ WritePlan Planner::run() {
         currentLayer == plan_.layerOf.end() ? plan_.layerZero() : currentLayer->second;
     plan_.settings = drawing_.header;
     plan_.modelExtents = modelSpaceExtents(drawing_, plan_.modelSpace().source);
+    planClasses();
     plan_.nextHandle = next_;
     return std::move(plan_);
 }
 
 }  // namespace
 
-WritePlan planDrawing(const Drawing& drawing) {
-    return Planner(drawing).run();
+WritePlan planDrawing(const Drawing& drawing, Version version) {
+    return Planner(drawing, version).run();
 }
 
 }  // namespace dwg::detail

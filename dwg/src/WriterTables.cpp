@@ -22,7 +22,8 @@ constexpr double kViewAspect = 1.6;  // width over height of the initial view
 
 class TableEncoder {
   public:
-    TableEncoder(const WritePlan& plan, EncodedObjects& out) : plan_(plan), out_(out) {}
+    TableEncoder(const WritePlan& plan, EncodedObjects& out)
+        : plan_(plan), v_(plan.version), out_(out) {}
     void run();
 
   private:
@@ -40,20 +41,23 @@ class TableEncoder {
     void activeViewport();
     void mlineStyle();
     void placeholder();
-    void layout(const PlannedBlock& block, const char* name, int tabOrder);
+    void layout(const PlannedBlock& block, int tabOrder);
     void blockHeader(const PlannedBlock& block);
     void blockBoundary(const PlannedBlock& block, bool begin);
 
+    ObjectEncoder encoder(int type, Handle handle) const { return ObjectEncoder(v_, type, handle); }
+
     const WritePlan& plan_;
+    const Version v_;
     EncodedObjects& out_;
 };
 
 void TableEncoder::control(int type, Handle handle, const std::vector<Handle>& entries,
                            const std::vector<Handle>& ownedEntries) {
-    ObjectEncoder object(type, handle);
+    auto object = encoder(type, handle);
     beginObject(object, 0, {});
     object.data().bitLong(static_cast<std::int32_t>(entries.size()));
-    if (type == kTypeDimStyleControl) object.data().rawChar(0);
+    if (type == kTypeDimStyleControl) object.data().rawChar(0);  // no further owned styles
     for (Handle entry : entries) object.handles().handle(Ref::SoftOwner, entry);
     for (Handle entry : ownedEntries) object.handles().handle(Ref::HardOwner, entry);
     emit(object, handle);
@@ -61,7 +65,7 @@ void TableEncoder::control(int type, Handle handle, const std::vector<Handle>& e
 
 void TableEncoder::dictionary(Handle handle, Handle owner, const Entries& entries,
                               Handle defaultEntry) {
-    ObjectEncoder object(defaultEntry ? kTypeDictionaryWithDefault : kTypeDictionary, handle);
+    auto object = encoder(defaultEntry ? kTypeDictionaryWithDefault : kTypeDictionary, handle);
     if (owner)
         beginObject(object, owner, {owner});
     else
@@ -70,30 +74,36 @@ void TableEncoder::dictionary(Handle handle, Handle owner, const Entries& entrie
     d.bitLong(static_cast<std::int32_t>(entries.size()));
     d.bitShort(1);  // cloning: keep existing entries
     d.rawChar(0);   // entries are soft-owned
-    for (const auto& [name, entry] : entries) d.text(encodeText(name));
+    for (const auto& [name, entry] : entries) object.text(name);
     for (const auto& [name, entry] : entries) object.handles().handle(Ref::SoftOwner, entry);
     if (defaultEntry) object.handles().handle(Ref::HardPointer, defaultEntry);
     emit(object, handle);
 }
 
 void TableEncoder::layer(Handle handle, const Layer& layer) {
-    ObjectEncoder object(kTypeLayer, handle);
+    auto object = encoder(kTypeLayer, handle);
     beginTableEntry(object, plan_.layerControl, layer.name);
     constexpr int kPlottable = 16;
     constexpr int kDefaultLineweight = 31 << 5;
     const int flags = (layer.frozen ? 1 : 0) | (layer.on ? 0 : 2) | (layer.locked ? 8 : 0) |
                       kPlottable | kDefaultLineweight;
     object.data().bitShort(static_cast<std::int16_t>(flags));
-    // An off layer also stores its colour negated.
-    object.data().bitShort(
-        static_cast<std::int16_t>(layer.on ? layer.color.index : -layer.color.index));
+    if (v_ >= Version::R2004) {
+        object.color(layer.color);
+    } else {
+        // An off layer also stores its colour negated.
+        object.data().bitShort(
+            static_cast<std::int16_t>(layer.on ? layer.color.index : -layer.color.index));
+    }
     object.handles().handle(Ref::HardPointer, plan_.plotStyleNormal);
+    if (v_ >= Version::R2007) object.handles().handle(Ref::HardPointer, 0);  // material
     object.handles().handle(Ref::HardPointer, layer.linetype);
+    if (v_ >= Version::R2013) object.handles().handle(Ref::HardPointer, 0);  // visual style
     emit(object, handle);
 }
 
 void TableEncoder::textStyle(Handle handle, const TextStyle& style) {
-    ObjectEncoder object(kTypeStyle, handle);
+    auto object = encoder(kTypeStyle, handle);
     beginTableEntry(object, plan_.styleControl, style.name);
     BitWriter& d = object.data();
     d.bit(style.shapeFile);
@@ -103,16 +113,16 @@ void TableEncoder::textStyle(Handle handle, const TextStyle& style) {
     d.bitDouble(style.obliqueAngle);
     d.rawChar(0);                                                  // generation
     d.bitDouble(style.fixedHeight > 0 ? style.fixedHeight : 2.5);  // last height used
-    d.text(encodeText(style.fontFile));
-    d.text(encodeText(style.bigFontFile));
+    object.text(style.fontFile);
+    object.text(style.bigFontFile);
     emit(object, handle);
 }
 
 void TableEncoder::linetype(Handle handle, const Linetype& linetype) {
-    ObjectEncoder object(kTypeLinetype, handle);
+    auto object = encoder(kTypeLinetype, handle);
     beginTableEntry(object, plan_.linetypeControl, linetype.name);
     BitWriter& d = object.data();
-    d.text(encodeText(linetype.description));
+    object.text(linetype.description);
     double length = linetype.patternLength;
     if (length == 0)
         for (double dash : linetype.dashes) length += std::fabs(dash);
@@ -129,30 +139,33 @@ void TableEncoder::linetype(Handle handle, const Linetype& linetype) {
         d.bitShort(0);                                 // plain dash
         object.handles().handle(Ref::HardPointer, 0);  // no shape file
     }
+    // The text area of the dashes; from R2007 only there when a dash shows text.
     static constexpr std::array<std::uint8_t, 256> kNoDashTexts{};
-    d.rawBytes(kNoDashTexts);
+    if (v_ < Version::R2007) d.rawBytes(kNoDashTexts);
     emit(object, handle);
 }
 
 void TableEncoder::appId() {
-    ObjectEncoder object(kTypeAppId, plan_.appIdAcad);
+    auto object = encoder(kTypeAppId, plan_.appIdAcad);
     beginTableEntry(object, plan_.appIdControl, "ACAD");
     object.data().rawChar(0);
     emit(object, plan_.appIdAcad);
 }
 
 void TableEncoder::dimStyle() {
-    ObjectEncoder object(kTypeDimStyle, plan_.dimStyle);
+    auto object = encoder(kTypeDimStyle, plan_.dimStyle);
     beginTableEntry(object, plan_.dimStyleControl, "Standard");
-    writeDimensionVariables(object.data(), plan_.settings, [] {});
+    writeDimensionVariables(object, plan_.settings, [] {});
     object.data().bit(false);
     object.handles().handle(Ref::HardPointer, plan_.standardStyle());          // text style
     for (int i = 0; i < 4; ++i) object.handles().handle(Ref::HardPointer, 0);  // arrow blocks
+    if (v_ >= Version::R2007)
+        for (int i = 0; i < 3; ++i) object.handles().handle(Ref::HardPointer, 0);  // linetypes
     emit(object, plan_.dimStyle);
 }
 
 void TableEncoder::activeViewport() {
-    ObjectEncoder object(kTypeVport, plan_.activeVport);
+    auto object = encoder(kTypeVport, plan_.activeVport);
     beginTableEntry(object, plan_.vportControl, "*Active");
     const InitialView view = initialView(plan_);
     BitWriter& d = object.data();
@@ -167,6 +180,13 @@ void TableEncoder::activeViewport() {
     d.bitDouble(0);          // back clip
     d.bits(0b0001, 4);       // view mode
     d.rawChar(0);            // render mode
+    if (v_ >= Version::R2007) {
+        d.bit(true);           // default lights
+        d.rawChar(1);          // one distant light
+        d.bitDouble(0);        // brightness
+        d.bitDouble(0);        // contrast
+        object.color(Color::fromIndex(250));  // ambient colour
+    }
     d.rawPoint2({0, 0});     // lower left corner of the screen
     d.rawPoint2({1, 1});     // upper right corner
     d.bit(false);            // UCSFOLLOW
@@ -188,62 +208,77 @@ void TableEncoder::activeViewport() {
     d.bitPoint3({0, 1, 0});
     d.bitDouble(0);                                // UCS elevation
     d.bitShort(0);                                 // not an orthographic UCS
+    if (v_ >= Version::R2007) {
+        d.bitShort(0b111);  // grid: adaptive, subdivided, beyond limits
+        d.bitShort(5);      // major grid line every 5 lines
+        object.handles().handle(Ref::SoftPointer, 0);  // background
+        object.handles().handle(Ref::HardPointer, 0);  // visual style
+        object.handles().handle(Ref::HardOwner, 0);    // sun
+    }
     object.handles().handle(Ref::HardPointer, 0);  // named UCS
     object.handles().handle(Ref::HardPointer, 0);  // base UCS
     emit(object, plan_.activeVport);
 }
 
 void TableEncoder::mlineStyle() {
-    ObjectEncoder object(kTypeMlineStyle, plan_.mlineStyle);
+    auto object = encoder(kTypeMlineStyle, plan_.mlineStyle);
     beginObject(object, plan_.mlineStyles, {plan_.mlineStyles});
     BitWriter& d = object.data();
-    d.text("STANDARD");
-    d.text("");
+    object.text("STANDARD");
+    object.text("");
     d.bitShort(0);              // flags
-    d.bitShort(kColorByLayer);  // fill colour
+    object.color(Color{});      // fill colour
     d.bitDouble(std::numbers::pi / 2);
     d.bitDouble(std::numbers::pi / 2);
     d.rawChar(2);
     for (double offset : {0.5, -0.5}) {
         d.bitDouble(offset);
-        d.bitShort(kColorByLayer);
-        d.bitShort(32767);  // linetype ByLayer
+        object.color(Color{});
+        if (v_ >= Version::R2018)
+            object.handles().handle(Ref::HardPointer, plan_.linetypeByLayer);
+        else
+            d.bitShort(32767);  // linetype ByLayer
     }
     emit(object, plan_.mlineStyle);
 }
 
 void TableEncoder::placeholder() {
-    ObjectEncoder object(kTypePlaceholder, plan_.plotStyleNormal);
+    auto object = encoder(kTypePlaceholder, plan_.plotStyleNormal);
     beginObject(object, plan_.plotStyles, {plan_.plotStyles});
     emit(object, plan_.plotStyleNormal);
 }
 
-void TableEncoder::layout(const PlannedBlock& block, const char* name, int tabOrder) {
-    ObjectEncoder object(kTypeLayout, block.layout);
+void TableEncoder::layout(const PlannedBlock& block, int tabOrder) {
+    auto object = encoder(kTypeLayout, block.layout);
     beginObject(object, plan_.layouts, {plan_.layouts});
     BitWriter& d = object.data();
     const bool model = block.space == Space::Model;
     // Plot settings: no plotter, whole layout at 1:1.
-    d.text("");      // page setup name
-    d.text("None");  // plotter
+    object.text("");      // page setup name
+    object.text("None");  // plotter
     d.bitShort(static_cast<std::int16_t>(model ? 1712 : 688));
     for (int i = 0; i < 6; ++i) d.bitDouble(0);  // margins, paper size
-    d.text("");                                  // paper name
+    object.text("");                             // paper name
     d.bitPoint2({0, 0});                         // plot origin
     d.bitShort(0);                               // inches
     d.bitShort(0);                               // no rotation
     d.bitShort(5);                               // plot the layout
     d.bitPoint2({0, 0});                         // plot window
     d.bitPoint2({0, 0});
-    d.text("");      // plot view
-    d.bitDouble(1);  // real world units
-    d.bitDouble(1);  // drawing units
-    d.text("");      // plot style table
-    d.bitShort(16);  // scale 1:1
+    if (v_ < Version::R2004) object.text("");  // plot view
+    d.bitDouble(1);                            // real world units
+    d.bitDouble(1);                            // drawing units
+    object.text("");                           // plot style table
+    d.bitShort(16);                            // scale 1:1
     d.bitDouble(1);
     d.bitPoint2({0, 0});
+    if (v_ >= Version::R2004) {
+        d.bitShort(0);    // shade plot as displayed
+        d.bitShort(2);    // normal resolution
+        d.bitShort(300);  // custom DPI
+    }
     // The layout itself.
-    d.text(name);
+    object.text(block.layoutName);
     d.bitLong(tabOrder);
     d.bitShort(1);
     d.bitPoint3({0, 0, 0});  // UCS origin
@@ -256,6 +291,9 @@ void TableEncoder::layout(const PlannedBlock& block, const char* name, int tabOr
     d.bitShort(0);           // not an orthographic UCS
     d.bitPoint3({0, 0, 0});  // extents, computed by the program that opens the file
     d.bitPoint3({0, 0, 0});
+    if (v_ >= Version::R2004) d.rawLong(0);  // no viewports
+    if (v_ >= Version::R2004) object.handles().handle(Ref::HardPointer, 0);  // plot view
+    if (v_ >= Version::R2007) object.handles().handle(Ref::SoftPointer, 0);  // visual style
     object.handles().handle(Ref::SoftPointer, block.header);
     object.handles().handle(Ref::SoftPointer, 0);  // last active viewport
     object.handles().handle(Ref::HardPointer, 0);  // base UCS
@@ -264,7 +302,7 @@ void TableEncoder::layout(const PlannedBlock& block, const char* name, int tabOr
 }
 
 void TableEncoder::blockHeader(const PlannedBlock& block) {
-    ObjectEncoder object(kTypeBlockHeader, block.header);
+    auto object = encoder(kTypeBlockHeader, block.header);
     beginTableEntry(object, plan_.blockControl, block.name);
     BitWriter& d = object.data();
     d.bit(block.source && block.source->anonymous);
@@ -272,17 +310,27 @@ void TableEncoder::blockHeader(const PlannedBlock& block) {
     d.bit(false);  // not an external reference
     d.bit(false);  // not overlaid
     d.bit(false);  // loaded
+    if (v_ >= Version::R2004) d.bitLong(static_cast<std::int32_t>(block.entities.size()));
     d.bitPoint3(block.source && block.space == Space::Block ? block.source->basePoint
                                                             : Point3{0, 0, 0});
-    d.text("");  // external reference path
+    object.text("");  // external reference path
     for (std::size_t i = 0; i < block.inserts.size(); ++i) d.rawChar(1);
     d.rawChar(0);
-    d.text("");    // description
-    d.bitLong(0);  // no preview image
+    object.text("");  // description
+    d.bitLong(0);     // no preview image
+    if (v_ >= Version::R2007) {
+        d.bitShort(0);  // insertion units unset
+        d.bit(true);    // explodable
+        d.rawChar(0);   // any scaling
+    }
     BitWriter& h = object.handles();
     h.handle(Ref::HardOwner, block.begin);
-    h.handle(Ref::SoftPointer, block.entities.empty() ? 0 : block.entities.front());
-    h.handle(Ref::SoftPointer, block.entities.empty() ? 0 : block.entities.back());
+    if (v_ >= Version::R2004) {
+        for (Handle entity : block.entities) h.handle(Ref::HardOwner, entity);
+    } else {
+        h.handle(Ref::SoftPointer, block.entities.empty() ? 0 : block.entities.front());
+        h.handle(Ref::SoftPointer, block.entities.empty() ? 0 : block.entities.back());
+    }
     h.handle(Ref::HardOwner, block.end);
     for (Handle insert : block.inserts) h.handle(Ref::SoftPointer, insert);
     h.handle(Ref::HardPointer, block.layout);
@@ -291,16 +339,17 @@ void TableEncoder::blockHeader(const PlannedBlock& block) {
 
 void TableEncoder::blockBoundary(const PlannedBlock& block, bool begin) {
     const Handle handle = begin ? block.begin : block.end;
-    ObjectEncoder object(begin ? kTypeBlock : kTypeEndblk, handle);
+    auto object = encoder(begin ? kTypeBlock : kTypeEndblk, handle);
     beginEntity(object, blockEntityFrame(block, plan_.layerZero()));
-    if (begin) object.data().text(encodeText(block.name));
+    if (begin) object.text(block.name);
     emit(object, handle);
 }
 
 void TableEncoder::run() {
     std::vector<Handle> userBlocks;
     for (const PlannedBlock& block : plan_.blocks)
-        if (block.space == Space::Block) userBlocks.push_back(block.header);
+        if (block.space == Space::Block || block.space == Space::OtherLayout)
+            userBlocks.push_back(block.header);
     control(kTypeBlockControl, plan_.blockControl, userBlocks,
             {plan_.modelSpace().header, plan_.paperSpace().header});
     std::vector<Handle> handles;
@@ -323,15 +372,27 @@ void TableEncoder::run() {
     control(kTypeDimStyleControl, plan_.dimStyleControl, {plan_.dimStyle});
     control(kTypeViewportEntityControl, plan_.viewportEntityControl, {});
 
-    dictionary(plan_.namedObjects, 0,
-               {{"ACAD_GROUP", plan_.groups},
-                {"ACAD_LAYOUT", plan_.layouts},
-                {"ACAD_MLINESTYLE", plan_.mlineStyles},
-                {"ACAD_PLOTSETTINGS", plan_.plotSettings},
-                {"ACAD_PLOTSTYLENAME", plan_.plotStyles}});
+    Entries named = {{"ACAD_GROUP", plan_.groups},
+                     {"ACAD_LAYOUT", plan_.layouts},
+                     {"ACAD_MLINESTYLE", plan_.mlineStyles},
+                     {"ACAD_PLOTSETTINGS", plan_.plotSettings},
+                     {"ACAD_PLOTSTYLENAME", plan_.plotStyles}};
+    if (v_ >= Version::R2004) {
+        named.emplace_back("ACAD_COLOR", plan_.colors);
+        named.emplace_back("ACAD_MATERIAL", plan_.materials);
+        dictionary(plan_.colors, plan_.namedObjects, {});
+        dictionary(plan_.materials, plan_.namedObjects, {});
+    }
+    if (v_ >= Version::R2007) {
+        named.emplace_back("ACAD_VISUALSTYLE", plan_.visualStyles);
+        dictionary(plan_.visualStyles, plan_.namedObjects, {});
+    }
+    dictionary(plan_.namedObjects, 0, named);
     dictionary(plan_.groups, plan_.namedObjects, {});
-    dictionary(plan_.layouts, plan_.namedObjects,
-               {{"Layout1", plan_.paperSpace().layout}, {"Model", plan_.modelSpace().layout}});
+    Entries layouts;
+    for (const PlannedBlock& block : plan_.blocks)
+        if (block.layout) layouts.emplace_back(block.layoutName, block.layout);
+    dictionary(plan_.layouts, plan_.namedObjects, layouts);
     dictionary(plan_.mlineStyles, plan_.namedObjects, {{"Standard", plan_.mlineStyle}});
     dictionary(plan_.plotSettings, plan_.namedObjects, {});
     dictionary(plan_.plotStyles, plan_.namedObjects, {{"Normal", plan_.plotStyleNormal}},
@@ -350,8 +411,9 @@ void TableEncoder::run() {
         blockBoundary(block, true);
         blockBoundary(block, false);
     }
-    layout(plan_.modelSpace(), "Model", 0);
-    layout(plan_.paperSpace(), "Layout1", 1);
+    int tabOrder = 0;
+    for (const PlannedBlock& block : plan_.blocks)
+        if (block.layout) layout(block, tabOrder++);
 }
 
 }  // namespace
@@ -367,23 +429,33 @@ InitialView initialView(const WritePlan& plan) {
     return {{(box.min.x + box.max.x) / 2, (box.min.y + box.max.y) / 2}, viewHeight};
 }
 
-void writeDimensionVariables(BitWriter& d, const HeaderVariables& settings,
+void writeDimensionVariables(RecordStreams& streams, const HeaderVariables& settings,
                              const std::function<void()>& handlesBeforeLineweights) {
-    d.text("");  // DIMPOST
-    d.text("");  // DIMAPOST
+    const Version v = streams.version();
+    BitWriter& d = streams.data();
+    streams.text("");  // DIMPOST
+    streams.text("");  // DIMAPOST
     d.bitDouble(settings.dimScale);
     for (double value : {2.5, 0.625, 3.75, 1.25, 0.0, 0.0, 0.0, 0.0})
         d.bitDouble(value);  // DIMASZ, DIMEXO, DIMDLI, DIMEXE, DIMRND, DIMDLE, DIMTP, DIMTM
+    if (v >= Version::R2007) {
+        d.bitDouble(1);   // DIMFXL
+        d.bitDouble(std::numbers::pi / 4);  // DIMJOGANG
+        d.bitShort(0);    // DIMTFILL: no text background
+        streams.color(Color{Color::Kind::ByBlock, 0, 0});  // DIMTFILLCLR
+    }
     for (int i = 0; i < 6; ++i) d.bit(false);  // DIMTOL, DIMLIM, DIMTIH, DIMTOH, DIMSE1, DIMSE2
     for (std::int16_t value : {1, 8, 0}) d.bitShort(value);  // DIMTAD, DIMZIN, DIMAZIN
+    if (v >= Version::R2007) d.bitShort(0);                   // DIMARCSYM
     d.bitDouble(settings.dimTextHeight);
     for (double value : {2.5, 0.0, 0.03937007874016, 1.0, 0.0, 1.0, 0.625, 0.0})
         d.bitDouble(value);  // DIMCEN, DIMTSZ, DIMALTF, DIMLFAC, DIMTVP, DIMTFAC, DIMGAP, DIMALTRND
     d.bit(false);            // DIMALT
     d.bitShort(3);           // DIMALTD
     for (bool value : {true, false, false, false})
-        d.bit(value);                           // DIMTOFL, DIMSAH, DIMTIX, DIMSOXD
-    for (int i = 0; i < 3; ++i) d.bitShort(0);  // DIMCLRD, DIMCLRE, DIMCLRT: ByBlock
+        d.bit(value);  // DIMTOFL, DIMSAH, DIMTIX, DIMSOXD
+    for (int i = 0; i < 3; ++i)
+        streams.color(Color{Color::Kind::ByBlock, 0, 0});  // DIMCLRD, DIMCLRE, DIMCLRT
     for (std::int16_t value : {0, 2, 2, 2, 3, 0, 0, 2, 44, 0, 0})
         d.bitShort(value);  // DIMADEC, DIMDEC, DIMTDEC, DIMALTU, DIMALTTD, DIMAUNIT, DIMFRAC,
                             // DIMLUNIT, DIMDSEP, DIMTMOVE, DIMJUST
@@ -393,6 +465,14 @@ void writeDimensionVariables(BitWriter& d, const HeaderVariables& settings,
         d.bitShort(value);  // DIMTOLJ, DIMTZIN, DIMALTZ, DIMALTTZ
     d.bit(false);           // DIMUPT
     d.bitShort(3);          // DIMATFIT
+    if (v >= Version::R2007) d.bit(false);  // DIMFXLON
+    if (v >= Version::R2010) {
+        d.bit(false);       // DIMTXTDIRECTION
+        d.bitDouble(100);   // DIMALTMZF
+        streams.text("");   // DIMALTMZS
+        d.bitDouble(100);   // DIMMZF
+        streams.text("");   // DIMMZS
+    }
     handlesBeforeLineweights();
     d.bitShort(-2);  // DIMLWD ByBlock
     d.bitShort(-2);  // DIMLWE ByBlock

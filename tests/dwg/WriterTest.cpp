@@ -1,6 +1,7 @@
-// The R2000 writer through the reader: what is written reads back unchanged,
-// extents are those of the drawing, output depends only on the drawing, and
-// drawings the format cannot carry are refused with a clear error.
+// The writer through the reader, in every version it writes: what is written
+// reads back unchanged, extents are those of the drawing, output depends only
+// on the drawing, and drawings the version cannot carry are refused with a
+// clear error.
 #include <dwg/Reader.h>
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
@@ -61,17 +62,23 @@ void normalise(Drawing& d) {
     }
     d.header = {};
     d.activeView.reset();  // the writer stores a plan view of its own
-    d.version = Version::R2000;
+    d.version = Version::R2000;  // compared apart
     d.codePage = 30;
 }
 
-Drawing roundTrip(const Drawing& drawing) {
-    const std::vector<std::uint8_t> bytes = writeR2000(drawing);
-    return read(std::span<const std::uint8_t>(bytes));
+constexpr Version kWritten[] = {Version::R2000, Version::R2004, Version::R2010, Version::R2013,
+                                Version::R2018};
+
+Drawing roundTrip(const Drawing& drawing, Version version = Version::R2000) {
+    const std::vector<std::uint8_t> bytes = writeDwg(drawing, version);
+    Drawing back = read(std::span<const std::uint8_t>(bytes));
+    EXPECT_EQ(back.version, version);
+    EXPECT_EQ(back.damagedObjects, 0);
+    return back;
 }
 
-void expectSameAfterRoundTrip(Drawing original) {
-    Drawing back = roundTrip(original);
+void expectSameAfterRoundTrip(Drawing original, Version version) {
+    Drawing back = roundTrip(original, version);
     EXPECT_TRUE(back.skippedEntities.empty());
     normalise(original);
     normalise(back);
@@ -85,17 +92,69 @@ void expectSameAfterRoundTrip(Drawing original) {
     EXPECT_TRUE(back == original);
 }
 
-TEST(WriterRoundTrip, EveryEntityKindReadsBackUnchanged) {
-    for (const EntityCase& c : entityCases()) {
-        SCOPED_TRACE(c.name);
-        Drawing drawing = baseDrawing();
-        drawing.blocks[0].entities.push_back(c.entity);
-        expectSameAfterRoundTrip(drawing);
+TEST(WriterRoundTrip, EveryEntityKindReadsBackUnchangedInEveryVersion) {
+    for (Version version : kWritten) {
+        for (const EntityCase& c : entityCases()) {
+            SCOPED_TRACE(std::string(versionCode(version)) + " " + c.name);
+            Drawing drawing = baseDrawing();
+            drawing.blocks[0].entities.push_back(c.entity);
+            expectSameAfterRoundTrip(drawing, version);
+        }
     }
 }
 
-TEST(WriterRoundTrip, TablesAndNestedBlocksReadBackUnchanged) {
-    expectSameAfterRoundTrip(nestedBlocks());
+TEST(WriterRoundTrip, TablesAndNestedBlocksReadBackUnchangedInEveryVersion) {
+    for (Version version : kWritten) {
+        SCOPED_TRACE(versionCode(version));
+        expectSameAfterRoundTrip(nestedBlocks(), version);
+    }
+}
+
+// From 2004 on, colours are stored as values: RGB on entities and layers.
+TEST(WriterRoundTrip, TrueColoursFrom2004On) {
+    for (Version version : {Version::R2004, Version::R2010, Version::R2013, Version::R2018}) {
+        SCOPED_TRACE(versionCode(version));
+        Drawing drawing = nestedBlocks();
+        drawing.layers[1].color = Color::fromTrueColor(0xA0B0C0);
+        drawing.blocks[0].entities[0].header.color = Color::fromTrueColor(0x123456);
+        drawing.blocks[0].entities.push_back(entity("LINE", Line{{0, 0, 0}, {1, 0, 0}}));
+        drawing.blocks[0].entities.back().header.color = Color{Color::Kind::ByBlock, 0, 0};
+        expectSameAfterRoundTrip(drawing, version);
+    }
+}
+
+// Layouts beyond the first keep their own paper space; anonymous blocks share
+// their stored name.
+TEST(WriterRoundTrip, SeveralLayoutsAndAnonymousBlocksOfOneName) {
+    for (Version version : kWritten) {
+        SCOPED_TRACE(versionCode(version));
+        Drawing drawing = nestedBlocks();
+        Block second;
+        second.handle = 90;
+        second.name = "*Paper_Space0";
+        second.paperSpace = true;
+        second.entities = {entity("CIRCLE", Circle{{5, 5, 0}, 2, 0, kDefaultExtrusion})};
+        drawing.blocks.push_back(second);
+        Block anonymous;
+        anonymous.handle = 91;
+        anonymous.name = "*U";
+        anonymous.anonymous = true;
+        drawing.blocks.push_back(anonymous);
+        anonymous.handle = 92;
+        drawing.blocks.push_back(anonymous);
+        const Drawing back = roundTrip(drawing, version);
+        int papers = 0, anonymousU = 0;
+        for (const Block& block : back.blocks) {
+            papers += block.paperSpace;
+            anonymousU += block.anonymous && block.name == "*U";
+            if (block.name == "*Paper_Space0") {
+                ASSERT_EQ(block.entities.size(), 1u);
+                EXPECT_EQ(block.entities[0].typeName, "CIRCLE");
+            }
+        }
+        EXPECT_EQ(papers, 2);
+        EXPECT_EQ(anonymousU, 2);
+    }
 }
 
 TEST(WriterRoundTrip, MissingStandardEntriesAreAddedAndTheHeaderSettingsKept) {
@@ -116,7 +175,9 @@ TEST(WriterRoundTrip, MissingStandardEntriesAreAddedAndTheHeaderSettingsKept) {
     settings.fillMode = false;
     settings.dimScale = 10;
     settings.dimTextHeight = 2.5;
-    const Drawing back = roundTrip(bare);
+    for (Version version : kWritten) {
+    SCOPED_TRACE(versionCode(version));
+    const Drawing back = roundTrip(bare, version);
     ASSERT_EQ(back.layers.size(), 1u);
     EXPECT_EQ(back.layers[0].name, "0");
     EXPECT_EQ(back.header.currentLayer, back.layers[0].handle);
@@ -137,6 +198,7 @@ TEST(WriterRoundTrip, MissingStandardEntriesAreAddedAndTheHeaderSettingsKept) {
     EXPECT_EQ(read.fillMode, settings.fillMode);
     EXPECT_EQ(read.dimScale, settings.dimScale);
     EXPECT_EQ(read.dimTextHeight, settings.dimTextHeight);
+    }
 }
 
 // Extents read back from the header, against boxes worked out by hand.
@@ -216,12 +278,20 @@ TEST(WriterExtents, HeaderHoldsTheBoxOfWhatIsDrawn) {
 }
 
 TEST(Writer, SameDrawingGivesSameBytesAndAnotherDrawingOtherBytes) {
-    const Drawing drawing = nestedBlocks();
-    const std::vector<std::uint8_t> first = writeR2000(drawing);
-    EXPECT_EQ(writeR2000(drawing), first);
-    Drawing moved = drawing;
-    std::get<Insert>(moved.blocks[0].entities[0].data).insertion.x += 1;
-    EXPECT_NE(writeR2000(moved), first);
+    for (Version version : kWritten) {
+        SCOPED_TRACE(versionCode(version));
+        const Drawing drawing = nestedBlocks();
+        const std::vector<std::uint8_t> first = writeDwg(drawing, version);
+        EXPECT_EQ(writeDwg(drawing, version), first);
+        Drawing moved = drawing;
+        std::get<Insert>(moved.blocks[0].entities[0].data).insertion.x += 1;
+        EXPECT_NE(writeDwg(moved, version), first);
+    }
+}
+
+TEST(Writer, VersionsItDoesNotWriteAreRefused) {
+    for (Version version : {Version::R13, Version::R14, Version::R2007})
+        EXPECT_THROW(writeDwg(nestedBlocks(), version), WriteError) << versionCode(version);
 }
 
 TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
@@ -263,16 +333,21 @@ TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
              std::get<Insert>(d.blocks[0].entities[0].data).attributes.push_back({});
          }},
     };
-    EXPECT_NO_THROW(writeR2000(nestedBlocks()));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Drawing d = nestedBlocks();
-        c.spoil(d);
-        try {
-            writeR2000(d);
-            ADD_FAILURE() << "written";
-        } catch (const WriteError& error) {
-            EXPECT_NE(std::string(error.what()).find("não é possível gravar"), std::string::npos);
+    for (Version version : kWritten) {
+        EXPECT_NO_THROW(writeDwg(nestedBlocks(), version));
+        for (const Case& c : cases) {
+            // Colours are values from 2004 on.
+            if (version >= Version::R2004 && std::string_view(c.name) == "true colour") continue;
+            SCOPED_TRACE(std::string(versionCode(version)) + " " + c.name);
+            Drawing d = nestedBlocks();
+            c.spoil(d);
+            try {
+                writeDwg(d, version);
+                ADD_FAILURE() << "written";
+            } catch (const WriteError& error) {
+                EXPECT_NE(std::string(error.what()).find("não é possível gravar"),
+                          std::string::npos);
+            }
         }
     }
 }
