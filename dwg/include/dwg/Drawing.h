@@ -795,6 +795,15 @@ struct HeaderVariables {
     bool operator==(const HeaderVariables&) const = default;
 };
 
+// IMAGEDEF: the picture file that IMAGE entities show.
+struct ImageDefinition {
+    Handle handle = 0;
+    std::string filePath;  // as stored: absolute, or relative to the drawing's folder
+    Point2 pixels;         // width and height in pixels
+
+    bool operator==(const ImageDefinition&) const = default;
+};
+
 struct Drawing {
     Version version = Version::R2000;
     int codePage = 30;
@@ -806,6 +815,7 @@ struct Drawing {
     // The model-space view the drawing was saved in; none when the file has no
     // readable "*Active" viewport.
     std::optional<SavedView> activeView;
+    std::vector<ImageDefinition> imageDefinitions;
     // Entities counted but not decoded, by type name.
     std::map<std::string, int> skippedEntities;
     // Object records left out because they were damaged (CRC or framing wrong).
