@@ -42,7 +42,7 @@ class TextWriter {
     std::vector<std::uint8_t> run() {
         out_ += std::to_string(file_.version) + " " + std::to_string(file_.recordCount) + " " +
                 std::to_string(file_.bodyCount) + " " + std::to_string(file_.flags) + " \n";
-        if (file_.hasInfo) {
+        if (file_.version >= kFirstVersionWithInfo) {
             for (const std::string* s : {&file_.product, &file_.modeller, &file_.date})
                 out_ += std::to_string(s->size()) + " " + *s + " ";
             out_ += "\n" + realText(file_.units[0]) + " " + realText(file_.units[1]) + " " +
@@ -340,7 +340,7 @@ TokenRecord newTransform(const TokenFile& file, double factor) {
     for (std::string_view word : {"no_rotate", "no_reflect", "no_shear"}) {
         if (binary) {
             record.values.push_back(Token::flag(false));
-        } else if (file.version < 200) {
+        } else if (file.version < kFirstVersionWithInfo) {
             Token zero = Token::number(Token::Kind::Number, 0);
             zero.text = "0";
             record.values.push_back(std::move(zero));

@@ -197,8 +197,7 @@ class SatReader {
         file.recordCount = integer();
         file.bodyCount = integer();
         file.flags = integer();
-        file.hasInfo = file.version >= 200;
-        if (file.hasInfo) {
+        if (file.version >= kFirstVersionWithInfo) {
             file.product = counted(integer());
             file.modeller = counted(integer());
             file.date = counted(integer());

@@ -72,13 +72,15 @@ struct TokenRecord {
     std::vector<Token> values;
 };
 
+// SAT before version 2.0 has no product line, dates or units.
+inline constexpr int kFirstVersionWithInfo = 200;
+
 struct TokenFile {
     Form form = Form::Text;
     int version = 0;
     std::int64_t recordCount = 0;  // as the header says (0: the end marker counts)
     std::int64_t bodyCount = 0;
     std::int64_t flags = 0;
-    bool hasInfo = true;  // SAT before version 2.0 has no product line
     std::string product, modeller, date;
     std::array<double, 3> units{1, 1e-6, 1e-10};  // millimetres per unit, resabs, resnor
     std::vector<TokenRecord> records;

@@ -61,9 +61,16 @@ int nearestIndexColour(std::uint32_t rgb) {
     auto channel = [](std::uint32_t colour, int shift) {
         return static_cast<int>((colour >> shift) & 0xFF);
     };
+    auto isGrey = [&](std::uint32_t colour) {
+        return channel(colour, 16) == channel(colour, 8) &&
+               channel(colour, 8) == channel(colour, 0);
+    };
+    // A grey stays a grey (black becoming the darkest, not a dark red).
+    const bool grey = isGrey(rgb);
     int best = 7;
     long bestDistance = std::numeric_limits<long>::max();
     for (int index = 1; index <= 255; ++index) {
+        if (grey && !isGrey(palette()[static_cast<std::size_t>(index)])) continue;
         long distance = 0;
         for (int shift : {16, 8, 0}) {
             const long d =
