@@ -1,5 +1,6 @@
 #include "preview/DwgViewer.h"
 
+#include <convert/BlockSize.h>
 #include <dwg/Reader.h>
 #include <render/Build.h>
 #include <render/Painter.h>
@@ -7,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QStringList>
 #include <QWheelEvent>
 #include <cmath>
 #include <new>
@@ -88,6 +90,7 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     ++listSerial_;
     picture_ = {};
     failure_.clear();
+    sizeText_.clear();
     drawing_.reset();
     solids_.reset();
     refining_ = false;
@@ -110,6 +113,7 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
         render::Projection saved;
         render::VisualStyle savedStyle = render::VisualStyle::Wireframe;
         std::shared_ptr<const render::DisplayList> list;
+        std::optional<convert::BlockSize> size;
         QString failure;
         try {
             drawing = std::make_shared<const dwg::Drawing>(
@@ -125,6 +129,9 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
             options.projection = keepView ? keptProjection : saved;
             list = std::make_shared<const render::DisplayList>(
                 render::buildModelSpace(*drawing, options));
+            size = options.projection == render::Projection::top()
+                       ? convert::blockSizeOfPlan(*list, drawing->header.insertionUnits)
+                       : convert::blockSize(*drawing, solids.get(), cancel.get());
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("memória insuficiente");
         } catch (const std::exception& error) {
@@ -134,8 +141,11 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
         QMetaObject::invokeMethod(
             this,
             [this, generation, drawing, solids, saved, savedStyle, keepView, keptProjection,
-             keptStyle, list, failure] {
+             keptStyle, list, size, failure] {
                 if (generation != generation_) return;
+                sizeText_ = size ? QStringLiteral("Tamanho: ") +
+                                       QString::fromStdString(convert::blockSizeText(*size))
+                                 : QString();
                 if (drawing && failure.isEmpty()) {
                     drawing_ = drawing;
                     solids_ = solids;
@@ -272,14 +282,17 @@ void DwgViewer::showBuilt(std::uint64_t generation, std::shared_ptr<const render
 
 QString DwgViewer::noticeText() const {
     const render::BuildReport& report = list_->report;
+    QStringList lines;
     if (report.simplified())
-        return QString::fromUtf8(render::kSimplifiedNotice.data(),
-                                 static_cast<qsizetype>(render::kSimplifiedNotice.size()));
-    if (report.surfacesFailed > 0 && !report.surfaceErrors.empty())
-        return QString::fromUtf8(render::kFacesLeftOutNotice.data(),
-                                 static_cast<qsizetype>(render::kFacesLeftOutNotice.size())) +
-               QString::fromStdString(report.surfaceErrors.front());
-    return {};
+        lines << QString::fromUtf8(render::kSimplifiedNotice.data(),
+                                   static_cast<qsizetype>(render::kSimplifiedNotice.size()));
+    else if (report.surfacesFailed > 0 && !report.surfaceErrors.empty())
+        lines << QString::fromUtf8(render::kFacesLeftOutNotice.data(),
+                                   static_cast<qsizetype>(render::kFacesLeftOutNotice.size())) +
+                     QString::fromStdString(report.surfaceErrors.front());
+    // The block's units and size, as the CAD program will insert it.
+    if (!sizeText_.isEmpty()) lines << sizeText_;
+    return lines.join(QLatin1Char('\n'));
 }
 
 void DwgViewer::zoomToExtents() {
@@ -369,9 +382,15 @@ void DwgViewer::paintEvent(QPaintEvent*) {
         painter.drawImage(QRectF(0, 0, shown.width, shown.height), picture_);
     }
     requestPicture();
+    paintNotice(painter);
+}
+
+void DwgViewer::paintNotice(QPainter& painter) const {
     const QString notice = noticeText();
-    if (!notice.isEmpty())
-        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignLeft | Qt::AlignBottom, notice);
+    if (notice.isEmpty()) return;
+    painter.setPen(kFailureText);
+    painter.setFont(font());
+    painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignLeft | Qt::AlignBottom, notice);
 }
 
 void DwgViewer::resizeEvent(QResizeEvent*) {

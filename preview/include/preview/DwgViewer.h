@@ -41,6 +41,7 @@
 #include <vector>
 
 class QMenu;
+class QPainter;
 
 namespace preview {
 
@@ -88,9 +89,11 @@ class DwgViewer : public QWidget {
     const render::View& view() const { return view_; }
     // "Não foi possível ler o desenho: …" after a failed OpenDrawing, else empty.
     const QString& failureText() const { return failure_; }
-    // The line shown under a drawing built in part, or one some of whose
-    // faces could not be made, else empty.
+    // The lines shown under the drawing: whether it was built in part, or
+    // some of its faces could not be made, and its units and size.
     QString noticeText() const;
+    // Draws those lines where the viewer shows them, over its picture.
+    void paintNotice(QPainter& painter) const;
 
     static constexpr double kMargin = 0.03;  // free border around the whole drawing
     static constexpr double kWheelStep = 1.25;
@@ -184,6 +187,7 @@ class DwgViewer : public QWidget {
     bool ownContextMenu_ = true;
     QMenu* popupMenu_ = nullptr;
     QString failure_;
+    QString sizeText_;  // "Tamanho: 120 × 60 × 75 cm" of the drawing shown
     std::optional<QPointF> dragFrom_;
     bool orbiting_ = false;  // the drag turns the model instead of moving it
 };
