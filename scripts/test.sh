@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+bash tests/judges/install-libredwg.sh
 export TESSALY_DWG_SAMPLES="${TESSALY_DWG_SAMPLES:-$PWD/../shared/dwg-samples}"
 jobs=$(nproc)
 # How long each stage took, said as it ends.

@@ -1,10 +1,16 @@
 // Time to write a drawing of about 200 KB (lines, arcs, polylines with
-// bulges, texts, solid fills and nested inserts) to memory, with its size.
+// bulges, texts, solid fills and nested inserts) to memory, with its size;
+// and to write each of the ten largest sample drawings in every version, as
+// read (less the kinds of entity the writer does not store), with the size
+// written.
 #include <benchmark/benchmark.h>
+#include <dwg/Reader.h>
 #include <dwg/Writer.h>
 
 #include <cmath>
 #include <string>
+
+#include "BenchSamples.h"
 
 namespace {
 
@@ -75,5 +81,53 @@ void writeTwoHundredKilobytes(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
 BENCHMARK(writeTwoHundredKilobytes)->Unit(benchmark::kMillisecond);
+
+void writeSample(benchmark::State& state, std::shared_ptr<const dwg::Drawing> drawing,
+                 dwg::Version version) {
+    std::size_t size = 0;
+    for (auto _ : state) {
+        const std::vector<std::uint8_t> bytes = dwg::writeDwg(*drawing, version);
+        size = bytes.size();
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    state.counters["KB"] = static_cast<double>(size) / 1024;
+}
+
+const bool registered = [] {
+    std::vector<benchsupport::Sample> samples = benchsupport::samplesOf(
+        {"R13", "R14", "R2000", "R2004", "R2007", "R2010", "R2013", "R2018", "3d/R2010",
+         "3d/R2013", "3d/R2018"});
+    std::sort(samples.begin(), samples.end(), [](const auto& a, const auto& b) {
+        return a.bytes->size() > b.bytes->size();
+    });
+    samples.resize(std::min<std::size_t>(samples.size(), 10));
+    for (const auto& sample : samples) {
+        dwg::Drawing drawing;
+        try {
+            drawing = dwg::read(std::span<const std::uint8_t>(*sample.bytes));
+        } catch (const dwg::Error&) {
+            continue;
+        }
+        // As the conversion before the writer would: RGB colours become an index for 2000.
+        for (dwg::Block& block : drawing.blocks) {
+            std::erase_if(block.entities, [](const dwg::Entity& e) {
+                return !dwg::canWrite(e, dwg::Version::R2000);
+            });
+            for (dwg::Entity& e : block.entities)
+                if (e.header.color.kind == dwg::Color::Kind::True)
+                    e.header.color = dwg::Color::fromIndex(7);
+        }
+        for (dwg::Layer& layer : drawing.layers)
+            if (layer.color.kind == dwg::Color::Kind::True) layer.color = dwg::Color::fromIndex(7);
+        const auto shared = std::make_shared<const dwg::Drawing>(std::move(drawing));
+        for (dwg::Version version : {dwg::Version::R2000, dwg::Version::R2004, dwg::Version::R2010,
+                                     dwg::Version::R2013, dwg::Version::R2018})
+            benchmark::RegisterBenchmark(
+                ("write/" + std::string(dwg::versionCode(version)) + "/" + sample.name).c_str(),
+                writeSample, shared, version)
+                ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 }  // namespace

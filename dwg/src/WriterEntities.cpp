@@ -1,6 +1,6 @@
-// Entities in their R2000 form. Optional fields are left out exactly when
-// their value is the default a reader substitutes, so that every value reads
-// back as it was given.
+// Entities in the form of the version written. Optional fields are left out
+// exactly when their value is the default a reader substitutes, so that every
+// value reads back as it was given.
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -54,7 +54,10 @@ class EntityEncoder {
 
   private:
     void encode(std::size_t index);
+    EntityFrame looksOf(const EntityHeader& header) const;
     EntityFrame frameOf(const EntityHeader& header, std::size_t index) const;
+    // The VERTEX or ATTRIB records the entity owns, chained, then its SEQEND.
+    void encodeOwned(const Entity& entity, Handle parent, const std::vector<Handle>& owned);
 
     void body(ObjectEncoder& o, const Line& line);
     void body(ObjectEncoder& o, const Point& point);
@@ -66,7 +69,19 @@ class EntityEncoder {
     void body(ObjectEncoder& o, const Text& text);
     void body(ObjectEncoder& o, const MText& text);
     void body(ObjectEncoder& o, const Insert& insert);
+    void body(ObjectEncoder& o, const Polyline& polyline);
+    void body(ObjectEncoder& o, const Dimension& dimension) {
+        writeDimensionBody(o, dimension, plan_.dimStyle, plan_.blockOf.at(dimension.block));
+    }
+    void body(ObjectEncoder& o, const Leader& leader) {
+        writeLeaderBody(o, leader, plan_.dimStyle);
+    }
+    void body(ObjectEncoder& o, const Tolerance& tolerance) {
+        writeToleranceBody(o, tolerance, plan_.dimStyle);
+    }
+    void attributeFields(ObjectEncoder& o, const Text& text);
     void body(ObjectEncoder& o, const Face& face);
+    void body(ObjectEncoder& o, const ConstructionLine& line);
     void body(ObjectEncoder& o, const Hatch& hatch);
     void hatchEdge(BitWriter& d, const HatchEdge& edge);
     // The kinds the plan refuses never get here.
@@ -79,6 +94,7 @@ class EntityEncoder {
     const Version v_;
     const PlannedBlock& block_;
     EncodedObjects& out_;
+    const std::vector<Handle>* owned_ = nullptr;  // of the entity being encoded
 };
 
 int EntityEncoder::typeOf(const EntityData& data) {
@@ -92,11 +108,35 @@ int EntityEncoder::typeOf(const EntityData& data) {
             if constexpr (std::is_same_v<T, Ellipse>) return kTypeEllipse;
             if constexpr (std::is_same_v<T, LwPolyline>) return kTypeLwPolyline;
             if constexpr (std::is_same_v<T, Spline>) return kTypeSpline;
-            if constexpr (std::is_same_v<T, Text>) return kTypeText;
+            if constexpr (std::is_same_v<T, Text>) {
+                switch (d.kind) {
+                    case Text::Kind::Text:
+                        return kTypeText;
+                    case Text::Kind::Attribute:
+                        return kTypeAttrib;
+                    case Text::Kind::AttributeDefinition:
+                        return kTypeAttdef;
+                }
+            }
+            if constexpr (std::is_same_v<T, Polyline>) return polylineType(d);
+            if constexpr (std::is_same_v<T, Dimension>) return dimensionType(d);
+            if constexpr (std::is_same_v<T, Leader>) return kTypeLeader;
+            if constexpr (std::is_same_v<T, Tolerance>) return kTypeTolerance;
             if constexpr (std::is_same_v<T, MText>) return kTypeMText;
             if constexpr (std::is_same_v<T, Insert>)
                 return isMinsert(d) ? kTypeMinsert : kTypeInsert;
-            if constexpr (std::is_same_v<T, Face>) return kTypeSolid;
+            if constexpr (std::is_same_v<T, Face>) {
+                switch (d.kind) {
+                    case Face::Kind::Solid:
+                        return kTypeSolid;
+                    case Face::Kind::Trace:
+                        return kTypeTrace;
+                    case Face::Kind::Face3D:
+                        return kTypeFace3D;
+                }
+            }
+            if constexpr (std::is_same_v<T, ConstructionLine>)
+                return d.bothWays ? kTypeXline : kTypeRay;
             if constexpr (std::is_same_v<T, Hatch>) return kTypeHatch;
             return 0;  // refused by the plan before encoding starts
         },
@@ -104,9 +144,14 @@ int EntityEncoder::typeOf(const EntityData& data) {
 }
 
 EntityFrame EntityEncoder::frameOf(const EntityHeader& header, std::size_t index) const {
-    EntityFrame frame = blockEntityFrame(block_, plan_.layerOf.at(header.layer));
+    EntityFrame frame = looksOf(header);
     frame.previous = index > 0 ? block_.entities[index - 1] : 0;
     frame.next = index + 1 < block_.entities.size() ? block_.entities[index + 1] : 0;
+    return frame;
+}
+
+EntityFrame EntityEncoder::looksOf(const EntityHeader& header) const {
+    EntityFrame frame = blockEntityFrame(block_, plan_.layerOf.at(header.layer));
     frame.color = header.color;
     frame.linetypeScale = header.linetypeScale;
     using Ref = EntityHeader::LinetypeRef;
@@ -143,8 +188,46 @@ void EntityEncoder::encode(std::size_t index) {
     const Handle handle = block_.entities[index];
     ObjectEncoder object(plan_.version, typeOf(entity.data), handle);
     beginEntity(object, frameOf(entity.header, index));
+    owned_ = &block_.owned[index];
     std::visit([&](const auto& data) { body(object, data); }, entity.data);
     out_.push_back(EncodedObject{handle, object.finish()});
+    if (!owned_->empty()) encodeOwned(entity, handle, *owned_);
+}
+
+void EntityEncoder::encodeOwned(const Entity& entity, Handle parent,
+                                const std::vector<Handle>& owned) {
+    const auto* polyline = std::get_if<Polyline>(&entity.data);
+    const auto* insert = std::get_if<Insert>(&entity.data);
+    const std::size_t records = owned.size() - 1;
+    auto ownedFrame = [&](const EntityHeader& header, std::size_t i) {
+        EntityFrame frame = looksOf(header);
+        frame.mode = 0;
+        frame.owner = parent;
+        frame.previous = i > 0 && i < records ? owned[i - 1] : 0;
+        frame.next = i + 1 < records ? owned[i + 1] : 0;
+        return frame;
+    };
+    for (std::size_t i = 0; i < records; ++i) {
+        if (polyline) {
+            ObjectEncoder object(v_, vertexType(*polyline, i), owned[i]);
+            beginEntity(object, ownedFrame(entity.header, i));
+            writeVertexBody(object, *polyline, i);
+            out_.push_back(EncodedObject{owned[i], object.finish()});
+        } else {
+            const AttributeEntity& attribute = insert->attributes[i];
+            ObjectEncoder object(v_, kTypeAttrib, owned[i]);
+            beginEntity(object, ownedFrame(attribute.header, i));
+            body(object, attribute.text);
+            out_.push_back(EncodedObject{owned[i], object.finish()});
+        }
+    }
+    ObjectEncoder end(v_, kTypeSeqend, owned.back());
+    beginEntity(end, ownedFrame(entity.header, records));
+    out_.push_back(EncodedObject{owned.back(), end.finish()});
+}
+
+void EntityEncoder::body(ObjectEncoder& o, const Polyline& polyline) {
+    writePolylineBody(o, polyline, *owned_);
 }
 
 void EntityEncoder::body(ObjectEncoder& o, const Line& line) {
@@ -285,7 +368,23 @@ void EntityEncoder::body(ObjectEncoder& o, const Text& t) {
     if (!(absent & 0x20)) d.bitShort(static_cast<std::int16_t>(t.generation));
     if (!(absent & 0x40)) d.bitShort(static_cast<std::int16_t>(t.horizontalAlignment));
     if (!(absent & 0x80)) d.bitShort(static_cast<std::int16_t>(t.verticalAlignment));
+    if (t.kind != Text::Kind::Text) attributeFields(o, t);
     o.handles().handle(Ref::HardPointer, plan_.styleOf.at(t.style));
+}
+
+// ATTRIB and ATTDEF: a TEXT with a tag, flags and (ATTDEF) a prompt; single-line.
+void EntityEncoder::attributeFields(ObjectEncoder& o, const Text& t) {
+    BitWriter& d = o.data();
+    if (v_ >= Version::R2010) d.rawChar(0);  // version
+    if (v_ >= Version::R2018) d.rawChar(1);  // single line
+    o.text(t.tag);
+    d.bitShort(0);  // field length
+    d.rawChar(static_cast<std::uint8_t>(t.attributeFlags));
+    if (v_ >= Version::R2007) d.bit(false);  // position not locked
+    if (t.kind == Text::Kind::AttributeDefinition) {
+        if (v_ >= Version::R2010) d.rawChar(0);  // version
+        o.text(t.prompt);
+    }
 }
 
 void EntityEncoder::body(ObjectEncoder& o, const MText& t) {
@@ -331,7 +430,10 @@ void EntityEncoder::body(ObjectEncoder& o, const Insert& insert) {
     }
     d.bitDouble(insert.rotation);
     d.bitPoint3(insert.extrusion);
-    d.bit(false);  // no attributes
+    const bool hasAttributes = !owned_->empty();
+    d.bit(hasAttributes);
+    if (hasAttributes && v_ >= Version::R2004)
+        d.bitLong(static_cast<std::int32_t>(owned_->size() - 1));
     if (isMinsert(insert)) {
         d.bitShort(static_cast<std::int16_t>(insert.columns));
         d.bitShort(static_cast<std::int16_t>(insert.rows));
@@ -339,10 +441,33 @@ void EntityEncoder::body(ObjectEncoder& o, const Insert& insert) {
         d.bitDouble(insert.rowSpacing);
     }
     o.handles().handle(Ref::HardPointer, plan_.blockOf.at(insert.block));
+    if (hasAttributes) writeOwnedHandles(o, *owned_);
+}
+
+void EntityEncoder::body(ObjectEncoder& o, const ConstructionLine& line) {
+    o.data().bitPoint3(line.point);
+    o.data().bitPoint3(line.direction);
 }
 
 void EntityEncoder::body(ObjectEncoder& o, const Face& face) {
     BitWriter& d = o.data();
+    if (face.kind == Face::Kind::Face3D) {
+        // Corners after the first default to the one before; flags only when some edge is hidden.
+        const bool noFlags = face.invisibleEdges == 0;
+        const bool zZero = same(face.corners[0].z, 0.0);
+        d.bit(noFlags);
+        d.bit(zZero);
+        d.rawDouble(face.corners[0].x);
+        d.rawDouble(face.corners[0].y);
+        if (!zZero) d.rawDouble(face.corners[0].z);
+        for (int i = 1; i < 4; ++i) {
+            d.bitDoubleDefault(face.corners[i].x, face.corners[i - 1].x);
+            d.bitDoubleDefault(face.corners[i].y, face.corners[i - 1].y);
+            d.bitDoubleDefault(face.corners[i].z, face.corners[i - 1].z);
+        }
+        if (!noFlags) d.bitShort(static_cast<std::int16_t>(face.invisibleEdges));
+        return;
+    }
     d.thickness(face.thickness);
     d.bitDouble(face.corners[0].z);  // elevation
     for (const Point3& corner : face.corners) d.rawPoint2({corner.x, corner.y});

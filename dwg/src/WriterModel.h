@@ -24,19 +24,37 @@ class RecordStreams;
 // Object types of the objects the writer makes, and the classes it declares.
 enum WriterType : int {
     kTypeText = 1,
+    kTypeAttrib = 2,
+    kTypeAttdef = 3,
     kTypeBlock = 4,
     kTypeEndblk = 5,
+    kTypeSeqend = 6,
     kTypeInsert = 7,
     kTypeMinsert = 8,
+    kTypeVertex2D = 10,
+    kTypeVertex3D = 11,
+    kTypeVertexMesh = 12,
+    kTypeVertexPface = 13,
+    kTypeVertexPfaceFace = 14,
+    kTypePolyline2D = 15,
+    kTypePolyline3D = 16,
     kTypeArc = 17,
     kTypeCircle = 18,
     kTypeLine = 19,
     kTypePoint = 27,
+    kTypeFace3D = 28,
+    kTypePolylinePface = 29,
+    kTypePolylineMesh = 30,
     kTypeSolid = 31,
+    kTypeTrace = 32,
     kTypeEllipse = 35,
     kTypeSpline = 36,
+    kTypeRay = 40,
+    kTypeXline = 41,
     kTypeDictionary = 42,
     kTypeMText = 44,
+    kTypeLeader = 45,
+    kTypeTolerance = 46,
     kTypeBlockControl = 48,
     kTypeBlockHeader = 49,
     kTypeLayerControl = 50,
@@ -95,6 +113,9 @@ struct PlannedBlock {
     Handle layout = 0;             // model and paper spaces only
     std::string layoutName;
     std::vector<Handle> entities;  // one per source entity, in order
+    // Per source entity: the records it owns (VERTEX, polyface faces, ATTRIB),
+    // then its SEQEND; empty for entities that own none.
+    std::vector<std::vector<Handle>> owned;
     std::vector<Handle> inserts;   // INSERTs anywhere in the drawing that place this block
 };
 
@@ -145,6 +166,11 @@ struct WritePlan {
     Handle standardStyle() const { return textStyles.front().first; }
     Handle layerZero() const { return layers.front().first; }
 };
+
+// How many records an entity owns in the file (the VERTEX and polyface face
+// records of a POLYLINE, the ATTRIBs of an INSERT), closed by a SEQEND; none
+// for entities without such a sequence.
+std::optional<std::size_t> ownedRecordCount(const Entity& entity);
 
 // Checks the drawing and gives every object its handle. Throws WriteError.
 WritePlan planDrawing(const Drawing& drawing, Version version);
@@ -245,6 +271,28 @@ using EncodedObjects = std::vector<EncodedObject>;
 void encodeTables(const WritePlan& plan, EncodedObjects& out);
 // The entities of every block.
 void encodeEntities(const WritePlan& plan, EncodedObjects& out);
+
+// POLYLINE and its vertices (WriterPolylines.cpp). `owned` lists the owned
+// records, then the SEQEND.
+int polylineType(const Polyline& polyline);
+void writePolylineBody(RecordStreams& o, const Polyline& polyline,
+                       const std::vector<Handle>& owned);
+// The record types and bodies of the polyline's owned records, vertices first,
+// then the faces of a polyface mesh.
+int vertexType(const Polyline& polyline, std::size_t record);
+void writeVertexBody(RecordStreams& o, const Polyline& polyline, std::size_t record);
+// The handles of the records an entity owns, as its version lists them.
+void writeOwnedHandles(RecordStreams& o, const std::vector<Handle>& owned);
+// Checks what a polyline's records need; throws WriteError.
+void checkPolyline(const Polyline& polyline, const std::string& where);
+
+// DIMENSION and LEADER (WriterDimensions.cpp), referring to `dimStyle`.
+int dimensionType(const Dimension& dimension);
+void writeDimensionBody(RecordStreams& o, const Dimension& dimension, Handle dimStyle,
+                        Handle block);
+void writeLeaderBody(RecordStreams& o, const Leader& leader, Handle dimStyle);
+// TOLERANCE: its height comes from the dimension style in the versions written.
+void writeToleranceBody(RecordStreams& o, const Tolerance& tolerance, Handle dimStyle);
 
 
 }  // namespace dwg::detail

@@ -53,6 +53,8 @@ class Planner {
     void planEntities();
     void checkEntities();
     void checkInsertCycles();
+    void checkAttributes(const Insert& insert, const std::string& where);
+    void checkDimensionBlock(const Dimension& dimension, const std::string& where);
     void planClasses();
     Handle mapped(const std::unordered_map<Handle, Handle>& map, Handle handle,
                   const char* what) const;
@@ -202,8 +204,13 @@ void Planner::planBlocks() {
 void Planner::planEntities() {
     for (PlannedBlock& block : plan_.blocks) {
         if (!block.source) continue;
-        for (std::size_t i = 0; i < block.source->entities.size(); ++i)
+        for (const Entity& entity : block.source->entities) {
             block.entities.push_back(take());
+            std::vector<Handle> owned;
+            if (const auto count = ownedRecordCount(entity))
+                for (std::size_t i = 0; i <= *count; ++i) owned.push_back(take());
+            block.owned.push_back(std::move(owned));
+        }
     }
     // Each block header lists the inserts that place it.
     std::unordered_map<Handle, PlannedBlock*> byHeader;
@@ -239,30 +246,45 @@ void Planner::checkEntities() {
             checkColor(header.color, where, plan_.version);
             if (header.linetypeRef == EntityHeader::LinetypeRef::Explicit)
                 mapped(plan_.linetypeOf, header.linetype, "tipo de linha");
-            const bool supported = std::visit(
+            std::visit(
                 [&](const auto& data) {
                     using T = std::decay_t<decltype(data)>;
-                    if constexpr (std::is_same_v<T, Text>) {
+                    if constexpr (std::is_same_v<T, Text> || std::is_same_v<T, MText>)
                         mapped(plan_.styleOf, data.style, "estilo de texto");
-                        return data.kind == Text::Kind::Text;
-                    } else if constexpr (std::is_same_v<T, MText>) {
-                        mapped(plan_.styleOf, data.style, "estilo de texto");
-                        return true;
-                    } else if constexpr (std::is_same_v<T, Insert>) {
-                        return data.attributes.empty();
-                    } else if constexpr (std::is_same_v<T, Face>) {
-                        return data.kind == Face::Kind::Solid;
-                    } else {
-                        return std::is_same_v<T, Line> || std::is_same_v<T, Point> ||
-                               std::is_same_v<T, Circle> || std::is_same_v<T, Arc> ||
-                               std::is_same_v<T, Ellipse> || std::is_same_v<T, LwPolyline> ||
-                               std::is_same_v<T, Spline> || std::is_same_v<T, Hatch>;
-                    }
+                    if constexpr (std::is_same_v<T, Text>)
+                        if (data.kind == Text::Kind::AttributeDefinition && data.tag.empty())
+                            fail(where + " não tem identificador");
+                    if constexpr (std::is_same_v<T, Polyline>) checkPolyline(data, where);
+                    if constexpr (std::is_same_v<T, Dimension>) checkDimensionBlock(data, where);
+                    if constexpr (std::is_same_v<T, Leader>)
+                        if (data.points.size() < 2) fail(where + " tem menos de dois vértices");
+                    if constexpr (std::is_same_v<T, Insert>) checkAttributes(data, where);
                 },
                 entity.data);
+            const bool supported = canWrite(entity, plan_.version);
             if (!supported) fail(where + " é de um tipo que não é gravado");
         }
     }
+}
+
+void Planner::checkAttributes(const Insert& insert, const std::string& where) {
+    for (const AttributeEntity& attribute : insert.attributes) {
+        mapped(plan_.layerOf, attribute.header.layer, "camada do atributo");
+        checkColor(attribute.header.color, "um atributo de " + where, plan_.version);
+        if (attribute.header.linetypeRef == EntityHeader::LinetypeRef::Explicit)
+            mapped(plan_.linetypeOf, attribute.header.linetype, "tipo de linha do atributo");
+        mapped(plan_.styleOf, attribute.text.style, "estilo de texto do atributo");
+        if (attribute.text.kind != Text::Kind::Attribute || attribute.text.tag.empty())
+            fail("um atributo de " + where + " não tem identificador");
+    }
+}
+
+// A dimension is drawn by a block of its own, never a space.
+void Planner::checkDimensionBlock(const Dimension& dimension, const std::string& where) {
+    const Handle block = mapped(plan_.blockOf, dimension.block, "bloco da cota");
+    for (const PlannedBlock& planned : plan_.blocks)
+        if (planned.header == block && planned.space != Space::Block)
+            fail(where + " é desenhada pelo espaço de modelo ou de papel");
 }
 
 // A block that places itself, directly or through others, cannot be drawn.
@@ -343,6 +365,44 @@ WritePlan Planner::run() {
 }
 
 }  // namespace
+
+}  // namespace dwg::detail
+
+namespace dwg {
+
+bool canWrite(const Entity& entity, Version version) {
+    (void)version;  // every kind written so far is written in every version
+    return std::visit(
+        [](const auto& data) {
+            using T = std::decay_t<decltype(data)>;
+            if constexpr (std::is_same_v<T, Text>)
+                return data.kind != Text::Kind::Attribute;  // ATTRIBs belong to an INSERT
+            else
+                return std::is_same_v<T, Line> || std::is_same_v<T, Face> ||
+                       std::is_same_v<T, Insert> || std::is_same_v<T, Polyline> ||
+                       std::is_same_v<T, Dimension> || std::is_same_v<T, Leader> ||
+                       std::is_same_v<T, Tolerance> ||
+                       std::is_same_v<T, ConstructionLine> || std::is_same_v<T, Point> ||
+                       std::is_same_v<T, Circle> || std::is_same_v<T, Arc> ||
+                       std::is_same_v<T, Ellipse> || std::is_same_v<T, LwPolyline> ||
+                       std::is_same_v<T, Spline> || std::is_same_v<T, MText> ||
+                       std::is_same_v<T, Hatch>;
+        },
+        entity.data);
+}
+
+}  // namespace dwg
+
+namespace dwg::detail {
+
+std::optional<std::size_t> ownedRecordCount(const Entity& entity) {
+    if (const auto* polyline = std::get_if<Polyline>(&entity.data))
+        return polyline->vertices.size() +
+               (polyline->kind == Polyline::Kind::PolyfaceMesh ? polyline->faces.size() : 0);
+    if (const auto* insert = std::get_if<Insert>(&entity.data); insert && !insert->attributes.empty())
+        return insert->attributes.size();
+    return std::nullopt;
+}
 
 WritePlan planDrawing(const Drawing& drawing, Version version) {
     return Planner(drawing, version).run();

@@ -186,6 +186,33 @@ void hatch(BitReader& d) {
     repeat(d.bitLong(), [&] { d.rawPoint2(); });
 }
 
+// The part every DIMENSION shares (R2000).
+void dimension(BitReader& d) {
+    d.bitPoint3();
+    d.rawPoint2();
+    d.bitDouble();
+    d.rawChar();
+    d.rawText();
+    repeat(2, [&] { d.bitDouble(); });
+    d.bitPoint3();
+    d.bitDouble();
+    repeat(2, [&] { d.bitShort(); });
+    repeat(2, [&] { d.bitDouble(); });
+    d.rawPoint2();
+}
+
+Layout dimensionWith(std::function<void(BitReader&)> own) {
+    return [own](BitReader& d) {
+        dimension(d);
+        own(d);
+    };
+}
+
+void vertex(BitReader& d) {
+    d.rawChar();
+    d.bitPoint3();
+}
+
 const std::map<int, Layout>& layouts() {
     auto control = [](BitReader& d) { repeat(2, [&] { d.bitLong(); }); };
     auto entity = [](Layout body) {
@@ -318,6 +345,78 @@ const std::map<int, Layout>& layouts() {
         {4, entity([](BitReader& d) { d.rawText(); })},
         {5, entity([](BitReader&) {})},
         {1, entity(text)},
+        {2, entity([](BitReader& d) {  // ATTRIB
+             text(d);
+             d.rawText();
+             d.bitShort();
+             d.rawChar();
+         })},
+        {3, entity([](BitReader& d) {  // ATTDEF
+             text(d);
+             d.rawText();
+             d.bitShort();
+             d.rawChar();
+             d.rawText();
+         })},
+        {6, entity([](BitReader&) {})},  // SEQEND
+        {10, entity([](BitReader& d) {   // VERTEX_2D
+             d.rawChar();
+             d.bitPoint3();
+             if (d.bitDouble() >= 0) d.bitDouble();
+             repeat(2, [&] { d.bitDouble(); });
+         })},
+        {11, entity(vertex)},
+        {12, entity(vertex)},
+        {13, entity(vertex)},
+        {14, entity([](BitReader& d) { repeat(4, [&] { d.bitShort(); }); })},
+        {15, entity([](BitReader& d) {  // POLYLINE_2D
+             repeat(2, [&] { d.bitShort(); });
+             repeat(2, [&] { d.bitDouble(); });
+             d.thickness(Version::R2000);
+             d.bitDouble();
+             d.extrusion(Version::R2000);
+         })},
+        {16, entity([](BitReader& d) { repeat(2, [&] { d.rawChar(); }); })},
+        {29, entity([](BitReader& d) { repeat(2, [&] { d.bitShort(); }); })},
+        {30, entity([](BitReader& d) { repeat(6, [&] { d.bitShort(); }); })},
+        {20, entity(dimensionWith([](BitReader& d) {  // ordinate
+             repeat(3, [&] { d.bitPoint3(); });
+             d.rawChar();
+         }))},
+        {21, entity(dimensionWith([](BitReader& d) {  // linear
+             repeat(3, [&] { d.bitPoint3(); });
+             repeat(2, [&] { d.bitDouble(); });
+         }))},
+        {22, entity(dimensionWith([](BitReader& d) {  // aligned
+             repeat(3, [&] { d.bitPoint3(); });
+             d.bitDouble();
+         }))},
+        {23, entity(dimensionWith([](BitReader& d) { repeat(4, [&] { d.bitPoint3(); }); }))},
+        {24, entity(dimensionWith([](BitReader& d) {  // angular from two lines
+             d.rawPoint2();
+             repeat(4, [&] { d.bitPoint3(); });
+         }))},
+        {25, entity(dimensionWith([](BitReader& d) {  // radius
+             repeat(2, [&] { d.bitPoint3(); });
+             d.bitDouble();
+         }))},
+        {26, entity(dimensionWith([](BitReader& d) {  // diameter
+             repeat(2, [&] { d.bitPoint3(); });
+             d.bitDouble();
+         }))},
+        {46, entity([](BitReader& d) {  // TOLERANCE
+             repeat(3, [&] { d.bitPoint3(); });
+             d.rawText();
+         })},
+        {45, entity([](BitReader& d) {  // LEADER
+             d.bit();
+             repeat(2, [&] { d.bitShort(); });
+             repeat(d.bitLong() + 5, [&] { d.bitPoint3(); });
+             repeat(2, [&] { d.bitDouble(); });
+             repeat(2, [&] { d.bit(); });
+             d.bitShort();
+             repeat(2, [&] { d.bit(); });
+         })},
         {7, entity(insert)},
         {8, entity([](BitReader& d) {
              insert(d);
@@ -352,12 +451,27 @@ const std::map<int, Layout>& layouts() {
              d.extrusion(Version::R2000);
              d.bitDouble();
          })},
+        {28, entity([](BitReader& d) {  // 3DFACE
+             const bool noFlags = d.bit();
+             const bool zZero = d.bit();
+             repeat(zZero ? 2 : 3, [&] { d.rawDouble(); });
+             repeat(9, [&] { d.bitDoubleDefault(0); });
+             if (!noFlags) d.bitShort();
+         })},
         {31, entity([](BitReader& d) {
              d.thickness(Version::R2000);
              d.bitDouble();
              repeat(4, [&] { d.rawPoint2(); });
              d.extrusion(Version::R2000);
          })},
+        {32, entity([](BitReader& d) {  // TRACE, as SOLID
+             d.thickness(Version::R2000);
+             d.bitDouble();
+             repeat(4, [&] { d.rawPoint2(); });
+             d.extrusion(Version::R2000);
+         })},
+        {40, entity([](BitReader& d) { repeat(2, [&] { d.bitPoint3(); }); })},  // RAY
+        {41, entity([](BitReader& d) { repeat(2, [&] { d.bitPoint3(); }); })},  // XLINE
         {35, entity([](BitReader& d) {
              repeat(3, [&] { d.bitPoint3(); });
              repeat(3, [&] { d.bitDouble(); });
@@ -490,7 +604,8 @@ TEST(WriterLayout, AutoCadDrawingsDecodeExactlyWithTheseLayouts) {
     std::set<int> types;
     for (const char* name : {"R2000/libredwg_sample_2000.dwg", "R2000/libredwg_entities-2d.dwg",
                              "R2000/acadsharp_sample_AC1015.dwg", "R2000/libredwg_TS1.dwg",
-                             "R2000/libredwg_Spline.dwg", "R2000/libredwg_Ellipse.dwg"}) {
+                             "R2000/libredwg_Spline.dwg", "R2000/libredwg_Ellipse.dwg",
+                             "R2000/libredwg_PolyLine2D.dwg"}) {
         SCOPED_TRACE(name);
         std::ifstream in(testsupport::samplesFolder() / name, std::ios::binary);
         const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});

@@ -2,6 +2,7 @@
 // reads back unchanged, extents are those of the drawing, output depends only
 // on the drawing, and drawings the version cannot carry are refused with a
 // clear error.
+#include <dwg/Preview.h>
 #include <dwg/Reader.h>
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
@@ -56,8 +57,21 @@ void normalise(Drawing& d) {
                 text->style = key(styles, text->style, "STANDARD");
             if (auto* text = std::get_if<MText>(&e.data))
                 text->style = key(styles, text->style, "STANDARD");
-            if (auto* insert = std::get_if<Insert>(&e.data))
+            // The model keeps no dimension styles: the file's Standard one is named.
+            if (auto* dimension = std::get_if<Dimension>(&e.data)) {
+                dimension->block = key(blocks, dimension->block, "");
+                dimension->dimStyle = 0;
+            }
+            if (auto* leader = std::get_if<Leader>(&e.data)) leader->dimStyle = 0;
+            if (auto* tolerance = std::get_if<Tolerance>(&e.data)) tolerance->dimStyle = 0;
+            if (auto* insert = std::get_if<Insert>(&e.data)) {
                 insert->block = key(blocks, insert->block, "");
+                for (AttributeEntity& attribute : insert->attributes) {
+                    attribute.header.handle = attribute.header.owner = 0;
+                    attribute.header.layer = key(layers, attribute.header.layer, "0");
+                    attribute.text.style = key(styles, attribute.text.style, "STANDARD");
+                }
+            }
         }
     }
     d.header = {};
@@ -319,18 +333,71 @@ TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
          [](Drawing& d) {
              Insert loop;
              loop.block = kTable;
-             d.blocks[2].entities.push_back(entity("INSERT", loop));  // chair places table
+             d.blocks[3].entities.push_back(entity("INSERT", loop));  // chair places table
          }},
         {"duplicate layer name", [](Drawing& d) { d.layers[2].name = "PAREDES"; }},
-        {"empty block name", [](Drawing& d) { d.blocks[2].name.clear(); }},
-        {"second model space", [](Drawing& d) { d.blocks[2].modelSpace = true; }},
+        {"empty block name", [](Drawing& d) { d.blocks[3].name.clear(); }},
+        {"second model space", [](Drawing& d) { d.blocks[3].modelSpace = true; }},
         {"entity the writer does not know",
-         [](Drawing& d) {
-             d.blocks[0].entities.push_back(entity("DIMENSION_LINEAR", Dimension{}));
-         }},
-        {"attribute",
+         [](Drawing& d) { d.blocks[0].entities.push_back(entity("SHAPE", Unsupported{})); }},
+        {"attribute without a tag",
          [](Drawing& d) {
              std::get<Insert>(d.blocks[0].entities[0].data).attributes.push_back({});
+         }},
+        {"attribute on an unknown layer",
+         [](Drawing& d) {
+             auto& attributes = std::get<Insert>(d.blocks[4].entities[1].data).attributes;
+             attributes.back().header.layer = 999;
+         }},
+        {"attribute loose in a block",
+         [](Drawing& d) {
+             Text loose;
+             loose.kind = Text::Kind::Attribute;
+             loose.tag = "SOLTO";
+             d.blocks[3].entities.push_back(entity("ATTRIB", loose));
+         }},
+        {"attribute definition without a tag",
+         [](Drawing& d) {
+             Text definition;
+             definition.kind = Text::Kind::AttributeDefinition;
+             d.blocks[3].entities.push_back(entity("ATTDEF", definition));
+         }},
+        {"dimension drawn by no block",
+         [](Drawing& d) {
+             Dimension dimension;
+             dimension.block = 999;
+             d.blocks[0].entities.push_back(entity("DIMENSION_LINEAR", dimension));
+         }},
+        {"dimension drawn by model space",
+         [](Drawing& d) {
+             Dimension dimension;
+             dimension.block = kModelSpace;
+             d.blocks[0].entities.push_back(entity("DIMENSION_LINEAR", dimension));
+         }},
+        {"leader with one vertex",
+         [](Drawing& d) {
+             Leader leader;
+             leader.points = {{1, 1, 0}};
+             d.blocks[0].entities.push_back(entity("LEADER", leader));
+         }},
+        {"polyline without vertices",
+         [](Drawing& d) { d.blocks[0].entities.push_back(entity("POLYLINE_2D", Polyline{})); }},
+        {"polygon mesh whose vertices are not M by N",
+         [](Drawing& d) {
+             Polyline mesh;
+             mesh.kind = Polyline::Kind::PolygonMesh;
+             mesh.meshM = 2;
+             mesh.meshN = 2;
+             mesh.vertices.resize(3);
+             d.blocks[0].entities.push_back(entity("POLYLINE_MESH", mesh));
+         }},
+        {"polyface face naming a vertex it lacks",
+         [](Drawing& d) {
+             Polyline pface;
+             pface.kind = Polyline::Kind::PolyfaceMesh;
+             pface.vertices.resize(3);
+             pface.faces = {{{1, 2, -4, 0}}};
+             d.blocks[0].entities.push_back(entity("POLYLINE_PFACE", pface));
          }},
     };
     for (Version version : kWritten) {
@@ -350,6 +417,45 @@ TEST(Writer, DrawingsTheFormatCannotCarryAreRefused) {
             }
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The preview picture: a bitmap up to 2010 that decodes to the same pixels,
+// a PNG from 2013; none stored when none is given.
+TEST(WriterPreview, StoredAsTheVersionStoresIt) {
+    Raster picture;
+    picture.width = 5;  // rows padded to four bytes
+    picture.height = 3;
+    for (int i = 0; i < 15; ++i) picture.pixels.push_back(0x010203u * static_cast<unsigned>(i));
+    WriteOptions options;
+    options.preview = picture;
+    for (Version version : kWritten) {
+        SCOPED_TRACE(versionCode(version));
+        const std::vector<std::uint8_t> bytes = writeDwg(nestedBlocks(), version, options);
+        const std::optional<PreviewImage> stored = readPreview(bytes);
+        ASSERT_TRUE(stored.has_value());
+        if (version >= Version::R2013) {
+            EXPECT_EQ(stored->format, PreviewImage::Format::Png);
+            ASSERT_GE(stored->bytes.size(), 8u);
+            EXPECT_EQ(stored->bytes[1], 'P');
+        } else {
+            EXPECT_EQ(stored->format, PreviewImage::Format::Bitmap);
+            const Raster back = decodeBitmap(stored->bytes);
+            EXPECT_EQ(back.width, picture.width);
+            EXPECT_EQ(back.height, picture.height);
+            EXPECT_EQ(back.pixels, picture.pixels);
+        }
+        EXPECT_FALSE(readPreview(writeDwg(nestedBlocks(), version)).has_value());
+        // The drawing reads as well with its picture.
+        EXPECT_NO_THROW(read(std::span<const std::uint8_t>(bytes)));
+    }
+    Raster wrong = picture;
+    wrong.pixels.pop_back();
+    options.preview = wrong;
+    EXPECT_THROW(writeDwg(nestedBlocks(), Version::R2018, options), WriteError);
 }
 
 }  // namespace

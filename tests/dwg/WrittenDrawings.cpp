@@ -35,7 +35,14 @@ Drawing baseDrawing() {
     paper.handle = kPaperSpace;
     paper.name = "*Paper_Space";
     paper.paperSpace = true;
-    d.blocks = {model, paper};
+    Block dimension;
+    dimension.handle = kDimensionBlock;
+    dimension.name = "*D1";
+    dimension.anonymous = true;
+    dimension.entities = {entity("LINE", Line{{0, 0, 0}, {10, 0, 0}}),
+                          entity("MTEXT", MText{"10", {5, 1, 0}, kDefaultExtrusion, {1, 0, 0}, 0,
+                                                2.5, 8, 1, 1, kStandard})};
+    d.blocks = {model, paper, dimension};
     return d;
 }
 
@@ -117,6 +124,21 @@ std::vector<EntityCase> entityCases() {
     solid.corners = {Point3{0, 0, 2}, {1, 0, 2}, {0, 1, 2}, {1, 1, 2}};
     solid.thickness = 0.1;
     cases.push_back({"solid", entity("SOLID", solid)});
+    Face trace = solid;
+    trace.kind = Face::Kind::Trace;
+    trace.extrusion = {0, 0, -1};
+    cases.push_back({"trace", entity("TRACE", trace)});
+    Face flatFace;
+    flatFace.kind = Face::Kind::Face3D;
+    flatFace.corners = {Point3{0, 0, 0}, {4, 0, 0}, {4, 3, 0}, {4, 3, 0}};
+    cases.push_back({"triangular 3D face", entity("3DFACE", flatFace)});
+    Face hiddenEdges;
+    hiddenEdges.kind = Face::Kind::Face3D;
+    hiddenEdges.corners = {Point3{0, 0, 1}, {1, 0, 2}, {1, 1, 3}, {0, 1, 4}};
+    hiddenEdges.invisibleEdges = 5;
+    cases.push_back({"3D face with hidden edges", entity("3DFACE", hiddenEdges)});
+    cases.push_back({"ray", entity("RAY", ConstructionLine{false, {1, 2, 3}, {0.6, 0.8, 0}})});
+    cases.push_back({"xline", entity("XLINE", ConstructionLine{true, {-1, 0, 0}, {0, 0, 1}})});
     Hatch solidHatch;
     solidHatch.patternName = "SOLID";
     solidHatch.solid = true;
@@ -166,6 +188,102 @@ std::vector<EntityCase> entityCases() {
     pattern.loops = {polyLoop};
     cases.push_back({"pattern hatch", entity("HATCH", pattern)});
 
+    Polyline wide;
+    wide.flags = 1;
+    wide.closed = true;
+    wide.startWidth = 0.1;
+    wide.endWidth = 0.2;
+    wide.elevation = 2;
+    wide.thickness = 0.5;
+    wide.extrusion = {0, 0, -1};
+    wide.vertices = {{{0, 0, 2}, 0.3, 0.3, 0.5, 0}, {{5, 0, 2}, 0, 0.4, 0, 0}, {{5, 5, 2}, 0, 0, -1, 0}};
+    cases.push_back({"closed 2D polyline with widths and bulges", entity("POLYLINE_2D", wide)});
+    Polyline path;
+    path.kind = Polyline::Kind::Polyline3D;
+    path.flags = 8;
+    path.vertices = {{{0, 0, 0}, 0, 0, 0, 32}, {{1, 2, 3}, 0, 0, 0, 32}};
+    cases.push_back({"3D polyline", entity("POLYLINE_3D", path)});
+    Polyline pface;
+    pface.kind = Polyline::Kind::PolyfaceMesh;
+    pface.vertices = {{{0, 0, 0}, 0, 0, 0, 192}, {{1, 0, 0}, 0, 0, 0, 192},
+                      {{1, 1, 1}, 0, 0, 0, 192}, {{0, 1, 1}, 0, 0, 0, 192}};
+    pface.faces = {{{1, 2, -3, 0}}, {{1, -3, 4, 2}}};
+    cases.push_back({"polyface mesh with hidden edges", entity("POLYLINE_PFACE", pface)});
+    Polyline grid;
+    grid.kind = Polyline::Kind::PolygonMesh;
+    grid.flags = 16 | 1 | 32;
+    grid.closed = grid.closedN = true;
+    grid.meshM = 2;
+    grid.meshN = 3;
+    for (int m = 0; m < 2; ++m)
+        for (int n = 0; n < 3; ++n)
+            grid.vertices.push_back({{double(m), double(n), double(m * n)}, 0, 0, 0, 64});
+    cases.push_back({"polygon mesh closed both ways", entity("POLYLINE_MESH", grid)});
+    Text definition = plainText;
+    definition.kind = Text::Kind::AttributeDefinition;
+    definition.text = "padrão";
+    definition.tag = "MODELO";
+    definition.prompt = "Qual é o modelo?";
+    definition.attributeFlags = 4 | 8;
+    cases.push_back({"attribute definition", entity("ATTDEF", definition)});
+
+    Dimension dimension;
+    dimension.block = kDimensionBlock;
+    dimension.textMidpoint = {5, 1};
+    dimension.measurement = 10;
+    dimension.definitionPoint = {10, 2, 0};
+    dimension.firstPoint = {0, 0, 0};
+    dimension.secondPoint = {10, 0, 0};
+    const std::pair<const char*, Dimension::Kind> dimensionKinds[] = {
+        {"DIMENSION_ORDINATE", Dimension::Kind::Ordinate},
+        {"DIMENSION_LINEAR", Dimension::Kind::Linear},
+        {"DIMENSION_ALIGNED", Dimension::Kind::Aligned},
+        {"DIMENSION_ANG3PT", Dimension::Kind::Angular3Point},
+        {"DIMENSION_ANG2LN", Dimension::Kind::Angular2Line},
+        {"DIMENSION_RADIUS", Dimension::Kind::Radius},
+        {"DIMENSION_DIAMETER", Dimension::Kind::Diameter}};
+    for (const auto& [name, kind] : dimensionKinds) {
+        Dimension d = dimension;
+        d.kind = kind;
+        if (kind == Dimension::Kind::Linear) {
+            d.rotation = 0.3;
+            d.extensionRotation = 0.1;
+            d.userText = "<> mm";
+            d.textRotation = 0.2;
+            d.insertionScale = {2, 2, 1};
+            d.insertionRotation = 0.5;
+            d.elevation = 1;
+            d.extrusion = {0, 0, -1};
+        }
+        // Each kind keeps only some of the points.
+        using K = Dimension::Kind;
+        if (kind == K::Angular3Point || kind == K::Angular2Line || kind == K::Radius ||
+            kind == K::Diameter)
+            d.thirdPoint = {3, 4, 0};
+        if (kind == K::Angular2Line) d.arcPoint = {6, 6};
+        if (kind == K::Aligned) d.extensionRotation = 0.4;
+        if (kind == K::Radius || kind == K::Diameter) {
+            d.firstPoint = d.secondPoint = {};
+            d.leaderLength = 1.5;
+        }
+        cases.push_back({name, entity(name, d)});
+    }
+    Leader leader;
+    leader.points = {{0, 0, 0}, {2, 2, 0}, {4, 2, 0}};
+    cases.push_back({"leader", entity("LEADER", leader)});
+    Leader curved = leader;
+    curved.splinePath = true;
+    curved.arrowhead = false;
+    curved.extrusion = {0, 0, -1};
+    cases.push_back({"spline leader without arrowhead", entity("LEADER", curved)});
+
+    Tolerance frame;
+    frame.text = "{\\Fgdt;j}%%v{\\Fgdt;n}0.5%%v%%vA^J{\\Fgdt;f}0.1";
+    frame.insertion = {1, 2, 3};
+    frame.xDirection = {0, 1, 0};
+    frame.extrusion = {0, 0, -1};
+    cases.push_back({"tolerance of two lines", entity("TOLERANCE", frame)});
+
     Entity styled = entity("CIRCLE", Circle{{9, 9, 0}, 1}, kWalls);
     styled.header.color = Color::fromIndex(1);
     styled.header.linetypeRef = EntityHeader::LinetypeRef::Explicit;
@@ -198,6 +316,14 @@ Drawing nestedBlocks() {
             LwPolyline{false, 0, 0, 0, kDefaultExtrusion, {{0, 0}, {0.5, 0}, {0.5, 0.5}}, {}, {}},
             kWalls),
         entity("ARC", Arc{{0.25, 0.5, 0}, 0.25, 0, std::numbers::pi, 0, kDefaultExtrusion})};
+    Text seat;
+    seat.kind = Text::Kind::AttributeDefinition;
+    seat.tag = "LUGAR";
+    seat.prompt = "Lugar";
+    seat.text = "1";
+    seat.insertion = seat.alignment = {0.25, 0.1};
+    seat.height = 0.1;
+    chair.entities.push_back(entity("ATTDEF", seat));
     Block table;
     table.handle = kTable;
     table.name = "Mesa com cadeiras";
@@ -205,6 +331,20 @@ Drawing nestedBlocks() {
     one.block = kChair;
     one.insertion = {1, -0.5, 0};
     one.rotation = std::numbers::pi;
+    AttributeEntity place;
+    place.header.layer = kWalls;
+    place.header.color = Color::fromIndex(3);
+    place.text = seat;
+    place.text.kind = Text::Kind::Attribute;
+    place.text.prompt.clear();
+    place.text.text = "Cabeceira";
+    place.text.insertion = place.text.alignment = {1.25, -0.4};
+    place.text.style = kArial;
+    AttributeEntity hidden = place;
+    hidden.text.tag = "FABRICANTE";
+    hidden.text.text = "Móveis São João";
+    hidden.text.attributeFlags = 1;
+    one.attributes = {place, hidden};
     Insert array;
     array.block = kChair;
     array.columns = 3;
@@ -228,6 +368,13 @@ Drawing nestedBlocks() {
         placed.block = kTable;
         placed.insertion = {scale.x * 10, scale.y * 10, 0};
         placed.scale = scale;
+        if (scale.x == 2 && scale.y == 2) {  // nested attributes: the table's own, on its insert
+            AttributeEntity label = one.attributes.front();
+            label.header.layer = kLayerZero;
+            label.text.tag = "MESA";
+            label.text.text = "Sala";
+            placed.attributes = {label};
+        }
         d.blocks[0].entities.push_back(entity("INSERT", placed));
     }
     Insert placedAnonymous;

@@ -9,8 +9,8 @@
 // neither a CRC nor a handle error; other bits are listed but do not fail it.
 // Exit status: 0 when every file passes, 1 otherwise, 2 on bad usage.
 //
-// The package is found under the folder given by LIBREDWG_WEB_DIR (where
-// tests/judges/install-libredwg.sh put it), else beside this script.
+// The package is found in the folder LIBREDWG_WEB_DIR names, else in
+// build/judges/libredwg, where tests/judges/install-libredwg.sh puts it.
 import { readFileSync } from 'node:fs';
 import { join, dirname } from 'node:path';
 import { pathToFileURL, fileURLToPath } from 'node:url';
@@ -31,7 +31,8 @@ if (files.length === 0) {
 }
 
 const here = dirname(fileURLToPath(import.meta.url));
-const packageDir = join(process.env.LIBREDWG_WEB_DIR ?? here, 'node_modules', '@mlightcad',
+const packageDir = join(process.env.LIBREDWG_WEB_DIR ?? join(here, '..', '..', 'build', 'judges', 'libredwg'),
+                        'node_modules', '@mlightcad',
                         'libredwg-web');
 const { default: createModule } = await import(pathToFileURL(join(packageDir, 'wasm', 'libredwg-web.js')));
 

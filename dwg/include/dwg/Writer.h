@@ -47,6 +47,10 @@ struct WriteOptions {
 std::vector<std::uint8_t> writeDwg(const Drawing& drawing, Version version,
                                    const WriteOptions& options = {});
 
+// Whether the writer stores this kind of entity in `version` (its colour and
+// references are checked when the drawing is written).
+bool canWrite(const Entity& entity, Version version);
+
 // Writes the file in one piece; throws WriteError, or std::system_error when
 // the file cannot be written.
 void writeDwg(const Drawing& drawing, Version version, const std::filesystem::path& path,
