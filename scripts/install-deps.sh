@@ -12,6 +12,7 @@ packages=(
   clang-14 libclang-rt-14-dev
   libfreetype-dev libpng-dev zip unzip fonts-wine fonts-dejavu-core xvfb xauth openbox python3 python3-pil python3-numpy
   fp-utils libsqlite3-dev libsodium-dev libssl-dev e2fsprogs nodejs npm
+  python3-ezdxf librecad
 )
 if [ "${1:-}" = windows ]; then
   packages+=(

@@ -167,6 +167,7 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
     drawing.codePage = context.codePage;
     drawing.header = header;
     drawing.layers = std::move(objects.layers);
+    drawing.imageDefinitions = std::move(objects.imageDefinitions);
     drawing.activeView = currentView(objects);
     drawing.linetypes = std::move(objects.linetypes);
     drawing.textStyles = std::move(objects.textStyles);

@@ -71,8 +71,6 @@ void DxfEntityWriter::writeEntity(const Entity& entity, Handle handle, const Dxf
             using T = std::decay_t<decltype(data)>;
             if constexpr (std::is_same_v<T, Text>) {
                 textBody(data, false);
-            } else if constexpr (std::is_same_v<T, RasterImage>) {
-                body(data, handle);
             } else if constexpr (std::is_same_v<T, AcisData>) {
                 body(data, type);
             } else if constexpr (std::is_same_v<T, Unsupported> || std::is_same_v<T, ProxyGraphics> ||
@@ -189,32 +187,31 @@ void DxfEntityWriter::polyline(const Entity& entity, const Polyline& p, Handle h
     out_.extrusion(p.extrusion);
 
     EntityHeader vertexHeader = entity.header;
-    auto vertex = [&](const char* vertexClass, const Point3& position, int vertexFlags) {
+    auto vertex = [&](const char* vertexClass, const Point3& position) {
         common("VERTEX", plan_.take(), handle, vertexHeader, paper);
         out_.ascii(100, "AcDbVertex");
         out_.ascii(100, vertexClass);
         out_.point(10, position);
-        return vertexFlags;
     };
     for (const Vertex& v : p.vertices) {
         switch (p.kind) {
             case Kind::Polyline2D:
-                vertex("AcDb2dVertex", v.position, 0);
+                vertex("AcDb2dVertex", v.position);
                 if (v.startWidth != 0) out_.real(40, v.startWidth);
                 if (v.endWidth != 0) out_.real(41, v.endWidth);
                 if (v.bulge != 0) out_.real(42, v.bulge);
                 out_.integer(70, v.flags & (1 | 2 | 8 | 16));
                 break;
             case Kind::Polyline3D:
-                vertex("AcDb3dPolylineVertex", v.position, 0);
+                vertex("AcDb3dPolylineVertex", v.position);
                 out_.integer(70, 32 | (v.flags & 8));
                 break;
             case Kind::PolyfaceMesh:
-                vertex("AcDbPolyFaceMeshVertex", v.position, 0);
+                vertex("AcDbPolyFaceMeshVertex", v.position);
                 out_.integer(70, 192);
                 break;
             case Kind::PolygonMesh:
-                vertex("AcDbPolygonMeshVertex", v.position, 0);
+                vertex("AcDbPolygonMeshVertex", v.position);
                 out_.integer(70, 64);
                 break;
         }
@@ -605,8 +602,7 @@ void DxfEntityWriter::body(const MLine& m) {
     }
 }
 
-void DxfEntityWriter::body(const RasterImage& image, Handle handle) {
-    (void)handle;
+void DxfEntityWriter::body(const RasterImage& image) {
     out_.ascii(100, "AcDbRasterImage");
     out_.integer(90, 0);
     out_.point(10, image.insertion);
@@ -692,11 +688,14 @@ void DxfEntityWriter::body(const AcisData& data, const std::string& type) {
         // group per line, longer lines continued under code 3.
         std::string line;
         auto flush = [&] {
-            for (std::size_t start = 0;; start += 255) {
-                const std::size_t end = std::min(line.size(), start + 255);
-                out_.ascii(start == 0 ? 1 : 3, std::string_view(line).substr(start, end - start));
-                if (end == line.size()) break;
-            }
+            const std::string escaped = caretEscaped(line);
+            std::size_t start = 0;
+            do {
+                std::size_t end = std::min(escaped.size(), start + 255);
+                if (end < escaped.size() && escaped[end - 1] == '^') --end;  // ^x stays whole
+                out_.ascii(start == 0 ? 1 : 3, std::string_view(escaped).substr(start, end - start));
+                start = end;
+            } while (start < escaped.size());
             line.clear();
         };
         for (const std::uint8_t byte : data.bytes) {
@@ -705,7 +704,6 @@ void DxfEntityWriter::body(const AcisData& data, const std::string& type) {
                 continue;
             }
             if (byte == '\r') continue;
-            if (byte < 32 && byte != '\t') failDxf(type + " com dados ACIS que não são texto");
             line += static_cast<char>(byte > 32 ? 159 - byte : byte);
         }
         if (!line.empty()) flush();
@@ -717,7 +715,66 @@ void DxfEntityWriter::body(const AcisData& data, const std::string& type) {
         out_.ascii(100, "AcDbSurface");
         out_.integer(71, 6);
         out_.integer(72, 6);
-        if (type == "PLANESURFACE") out_.ascii(100, "AcDbPlaneSurface");
+        proceduralSurface(type);
+    }
+}
+
+// What a procedural surface was made from (profile, path, draft...) is not
+// in the drawing: the ACIS data alone shapes it. Its subclass gets neutral
+// values, the identity for every transform.
+void DxfEntityWriter::proceduralSurface(const std::string& type) {
+    auto identity = [&](int code) {
+        for (int i = 0; i < 16; ++i) out_.real(code, i % 5 == 0 ? 1 : 0);
+    };
+    if (type == "PLANESURFACE") {
+        out_.ascii(100, "AcDbPlaneSurface");
+    } else if (type == "EXTRUDEDSURFACE") {
+        out_.ascii(100, "AcDbExtrudedSurface");
+        out_.integer(90, 0);
+        out_.point(10, Point3{0, 0, 1});
+        identity(40);
+        for (int code = 42; code <= 45; ++code) out_.real(code, 0);
+        out_.real(48, 1);
+        out_.real(49, 0);
+        identity(46);
+        identity(47);
+        out_.integer(290, 0);
+        out_.integer(70, 0);
+        for (int code = 292; code <= 296; ++code) out_.integer(code, 0);
+        out_.point(11, Point3{});
+    } else if (type == "LOFTEDSURFACE") {
+        out_.ascii(100, "AcDbLoftedSurface");
+        identity(40);
+        out_.integer(70, 0);
+        out_.integer(71, 0);
+        for (int code = 41; code <= 44; ++code) out_.real(code, 0);
+        for (int code = 290; code <= 297; ++code) out_.integer(code, 0);
+    } else if (type == "REVOLVEDSURFACE") {
+        out_.ascii(100, "AcDbRevolvedSurface");
+        out_.integer(90, 0);
+        out_.point(10, Point3{});
+        out_.point(11, Point3{0, 0, 1});
+        out_.real(40, 0);
+        out_.real(41, 0);
+        identity(42);
+        for (int code = 43; code <= 46; ++code) out_.real(code, 0);
+        out_.integer(290, 0);
+        out_.integer(291, 0);
+    } else if (type == "SWEPTSURFACE") {
+        out_.ascii(100, "AcDbSweptSurface");
+        out_.integer(90, 0);
+        out_.integer(91, 0);
+        identity(40);
+        identity(41);
+        for (int code = 42; code <= 45; ++code) out_.real(code, 0);
+        out_.real(48, 1);
+        out_.real(49, 0);
+        identity(46);
+        identity(47);
+        out_.integer(290, 0);
+        out_.integer(70, 0);
+        for (int code = 292; code <= 296; ++code) out_.integer(code, 0);
+        out_.point(11, Point3{});
     }
 }
 

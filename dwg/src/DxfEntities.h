@@ -38,11 +38,12 @@ class DxfEntityWriter {
     void body(const Viewport&);
     void body(const MultiLeader&);
     void body(const MLine&);
-    void body(const RasterImage&, Handle handle);
+    void body(const RasterImage&);
     void body(const Helix&);
     void body(const SubdivisionMesh&);
     void body(const Tolerance&);
     void body(const AcisData&, const std::string& type);
+    void proceduralSurface(const std::string& type);
 
     void writeEntity(const Entity& entity, Handle handle, const DxfBlock& block);
     void polyline(const Entity& entity, const Polyline& polyline, Handle handle, Handle owner,

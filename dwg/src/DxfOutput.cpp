@@ -18,12 +18,13 @@ void DxfOutput::codeLine(int code) {
     out_ += "\r\n";
 }
 
-std::string DxfOutput::encoded(std::string_view utf8) const {
-    std::string value = utf8_ ? std::string(utf8) : encodeText(utf8);
+std::string caretEscaped(std::string_view value) {
     std::string out;
     out.reserve(value.size());
     for (const char c : value) {
-        if (static_cast<unsigned char>(c) < 32) {
+        if (c == '^') {
+            out += "^ ";
+        } else if (static_cast<unsigned char>(c) < 32) {
             out += '^';
             out += static_cast<char>(c + 64);
         } else {
@@ -31,6 +32,11 @@ std::string DxfOutput::encoded(std::string_view utf8) const {
         }
     }
     return out;
+}
+
+std::string DxfOutput::encoded(std::string_view utf8) const {
+    if (utf8_) return caretEscaped(utf8);
+    return caretEscaped(encodeText(utf8));
 }
 
 void DxfOutput::text(int code, std::string_view utf8) {

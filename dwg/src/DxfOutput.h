@@ -13,13 +13,16 @@
 
 namespace dwg::detail {
 
+// A value cannot hold a line break: control characters are written as ^ and
+// a letter (^J for a line feed), and a caret itself as "^ ".
+std::string caretEscaped(std::string_view value);
+
 class DxfOutput {
   public:
     // `utf8`: AC1021 and later keep text in UTF-8; earlier files in Windows-1252.
     explicit DxfOutput(bool utf8) : utf8_(utf8) {}
 
-    // Text given in UTF-8, written in the file's encoding; control characters
-    // become ^ and a letter, since a value cannot hold a line break.
+    // Text given in UTF-8, written in the file's encoding, caret-escaped.
     void text(int code, std::string_view utf8);
     // Text known to be ASCII without control characters (names of the format).
     void ascii(int code, std::string_view value);

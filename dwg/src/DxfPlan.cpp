@@ -70,6 +70,7 @@ class Planner {
     void planStyles();
     void planBlocks();
     void planEntities();
+    void checkReferenceCycles() const;
 
     const Drawing& drawing_;
     DxfPlan plan_;
@@ -283,8 +284,6 @@ void Planner::planEntities() {
                 } else {
                     plan_.mlineStyleOf[mline] = same->second;
                 }
-            } else if (std::holds_alternative<MultiLeader>(entity.data)) {
-                plan_.hasMultiLeaders = true;
             }
         }
     }
@@ -297,12 +296,55 @@ void Planner::planEntities() {
     if (plan_.hasWipeouts) plan_.wipeoutVariables = take();
 }
 
+// The blocks an entity places: an INSERT's, a DIMENSION's, a multileader's content.
+Handle placedBlock(const Entity& entity) {
+    if (const auto* insert = std::get_if<Insert>(&entity.data)) return insert->block;
+    if (const auto* dimension = std::get_if<Dimension>(&entity.data)) return dimension->block;
+    if (const auto* leader = std::get_if<MultiLeader>(&entity.data))
+        return leader->block ? leader->block->block : 0;
+    return 0;
+}
+
+// A block that places itself, at any depth, cannot be drawn or loaded.
+// Depth-first without recursion: a hostile drawing may nest blocks deeply.
+void Planner::checkReferenceCycles() const {
+    enum class Mark : std::uint8_t { Unseen, Open, Done };
+    std::vector<Mark> marks(plan_.blocks.size(), Mark::Unseen);
+    struct Frame {
+        std::size_t block;
+        std::size_t entity;
+    };
+    for (std::size_t root = 0; root < plan_.blocks.size(); ++root) {
+        if (marks[root] != Mark::Unseen) continue;
+        std::vector<Frame> stack{{root, 0}};
+        marks[root] = Mark::Open;
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            const Block* source = plan_.blocks[top.block].source;
+            if (!source || top.entity >= source->entities.size()) {
+                marks[top.block] = Mark::Done;
+                stack.pop_back();
+                continue;
+            }
+            const auto found = plan_.blockIndex.find(placedBlock(source->entities[top.entity++]));
+            if (found == plan_.blockIndex.end()) continue;
+            if (marks[found->second] == Mark::Open)
+                failDxf("o bloco " + plan_.blocks[found->second].name + " insere a si mesmo");
+            if (marks[found->second] == Mark::Unseen) {
+                marks[found->second] = Mark::Open;
+                stack.push_back({found->second, 0});
+            }
+        }
+    }
+}
+
 DxfPlan Planner::run() {
     planTables();
     planLinetypes();
     planLayers();
     planStyles();
     planBlocks();
+    checkReferenceCycles();
     planEntities();
     return std::move(plan_);
 }

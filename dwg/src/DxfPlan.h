@@ -69,7 +69,6 @@ struct DxfPlan {
     std::vector<DxfImageDefinition> images;
     std::unordered_map<const RasterImage*, std::pair<Handle, Handle>> imageLinks;  // def, reactor
     bool hasWipeouts = false;
-    bool hasMultiLeaders = false;
     // AC1032: the ACIS data of each entity that has some, stored apart.
     std::vector<std::pair<Handle, const AcisData*>> acisRecords;
 

@@ -86,6 +86,7 @@ struct DecodedObjects {
     std::vector<MLeaderStyle> mleaderStyles;
     std::vector<MLineStyle> mlineStyles;
     std::vector<VisualStyleProperties> visualStyles;
+    std::vector<ImageDefinition> imageDefinitions;
     std::vector<ActiveViewport> activeViews;  // in object-map order
     std::vector<Handle> viewportOrder;        // the VPORT table's entries, in its order
     int damaged = 0;  // records that failed their CRC or framing and were left out

@@ -263,6 +263,7 @@ class RecordReader {
     void readViewport();
     Handle viewportVisualStyle();
     void readVisualStyle();
+    void readImageDefinition();
     void readEntityStyle(bool multiLeader);
     std::string tableEntryName();
 
@@ -556,6 +557,24 @@ void RecordReader::readVisualStyle() {
     }
 }
 
+// IMAGEDEF: the picture file an IMAGE shows, kept for writing the drawing again.
+void RecordReader::readImageDefinition() {
+    try {
+        commonObjectData();
+        ImageDefinition definition;
+        definition.handle = frame_.handle;
+        d().bitLong();  // class version
+        definition.pixels.x = d().rawDouble();
+        definition.pixels.y = d().rawDouble();
+        definition.filePath = streams_->text(context_);
+        context_.charge(1, sizeof(ImageDefinition) + definition.filePath.size());
+        out_.imageDefinitions.push_back(std::move(definition));
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
+        // An image whose definition does not read is written without its file name.
+    }
+}
+
 void RecordReader::readEntityStyle(bool multiLeader) {
     try {
         commonObjectData();
@@ -697,10 +716,13 @@ void RecordReader::run() {
     // Viewports name their visual style from R2007; older files may hold the objects unused.
     const bool visualStyle = v_ >= Version::R2007 && klass && !klass->isEntity &&
                              sameLetters(klass->dxfName, "VISUALSTYLE");
+    const bool imageDefinition =
+        klass && !klass->isEntity && sameLetters(klass->dxfName, "IMAGEDEF");
     const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype ||
                        type == kVportControl || type == kVport || type == kMlineStyle;
     // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
-    if (!fixedName && !entityClass && !mleaderStyle && !visualStyle && !table) return;
+    if (!fixedName && !entityClass && !mleaderStyle && !visualStyle && !imageDefinition && !table)
+        return;
     checkCrc();
     if (location_.handle != 0 && frame_.handle != location_.handle)
         throw Error::damaged("handle de objeto não confere com o mapa");
@@ -736,6 +758,10 @@ void RecordReader::run() {
     }
     if (visualStyle) {
         readVisualStyle();
+        return;
+    }
+    if (imageDefinition) {
+        readImageDefinition();
         return;
     }
     if (!entityClass) {

@@ -3,10 +3,13 @@
 # ours: each file is read strictly and audited. Prints one JSON line per file,
 # in the order given:
 #   {"file": ..., "version": "AC1032", "errors": [...], "fixes": [...],
-#    "entities": {"LINE": 3, "VERTEX": 8, ...}}
+#    "entities": {"LINE": 3, "VERTEX": 8, ...},
+#    "acis": [["3DSOLID", 1204, 3735928559], ...]}
 # or {"file": ..., "read_error": "..."} when ezdxf cannot read it. Entities are
 # counted in every layout and block definition, with the vertices of
-# polylines and the attributes of inserts under their own names. Exit status 1
+# polylines and the attributes of inserts under their own names. "acis" gives
+# each ACIS entity's modeller data as ezdxf found it: SAB bytes, or the SAT
+# lines joined by line feeds, by length and CRC-32. Exit status 1
 # when any file has a read error or an audit error.
 #   ezdxf-check.py [--jobs N] FILE.dxf...
 import json
@@ -33,6 +36,29 @@ def count_entities(doc):
     return counts
 
 
+ACIS_KINDS = {"3DSOLID", "REGION", "BODY", "SURFACE", "PLANESURFACE", "EXTRUDEDSURFACE",
+              "LOFTEDSURFACE", "REVOLVEDSURFACE", "SWEPTSURFACE", "NURBSURFACE"}
+
+
+def acis_data(doc):
+    import zlib
+
+    found = []
+    for block in doc.blocks:
+        for entity in block:
+            if entity.dxftype() not in ACIS_KINDS:
+                continue
+            if not hasattr(entity, "has_binary_data"):  # a kind this ezdxf keeps as tags
+                found.append([entity.dxftype(), None, None])
+            else:
+                if entity.has_binary_data:
+                    data = bytes(entity.sab)
+                else:
+                    data = "\n".join(entity.sat).encode("latin-1", "replace")
+                found.append([entity.dxftype(), len(data), zlib.crc32(data)])
+    return found
+
+
 def judge(path):
     import ezdxf
 
@@ -47,6 +73,7 @@ def judge(path):
         "errors": [f"{e.code}: {e.message}" for e in auditor.errors],
         "fixes": [f"{e.code}: {e.message}" for e in auditor.fixes],
         "entities": count_entities(doc),
+        "acis": acis_data(doc),
     }
 
 
