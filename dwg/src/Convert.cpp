@@ -142,7 +142,11 @@ class Converter {
             made_ += replacement->size();
             if (made_ > kMaxEntities)
                 throw ConvertError("o desenho é grande demais para ser convertido");
-            for (Entity& made : *replacement) kept.push_back(std::move(made));
+            for (Entity& made : *replacement) {
+                // Parts take colours of their own (a proxy's primitives, an attribute's definition).
+                indexColours(made);
+                kept.push_back(std::move(made));
+            }
         }
         block.entities = std::move(kept);
     }

@@ -286,6 +286,16 @@ TEST(Convert, RgbColoursBecomeTheNearestIndexFor2000Only) {
     const Converted for2004 = convertForVersion(d, Version::R2004);
     EXPECT_EQ(model(for2004.drawing).entities[0].header.color, red.header.color);
     EXPECT_EQ(for2004.report.trueColours, 0);
+
+    // What stands for an entity gets index colours too.
+    ProxyGraphics graphics;
+    ProxyPrimitive stroke;
+    stroke.points = {{0, 0, 0}, {1, 1, 0}};
+    stroke.color = Color::fromTrueColor(0x00FE00);
+    graphics.primitives.push_back(stroke);
+    const Converted proxy =
+        convertForVersion(drawingWith({entity("UNKNOWN_ENT", graphics)}), Version::R2000);
+    EXPECT_EQ(model(proxy.drawing).entities.at(0).header.color, Color::fromIndex(3));
 }
 
 TEST(Convert, NearestIndexColourTable) {
