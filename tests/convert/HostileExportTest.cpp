@@ -3,36 +3,19 @@
 // address-space limit, so that one breaking the bound fails there.
 #include <convert/Export.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <iterator>
 #include <random>
 
+#include "BoundedChild.h"
 #include "Samples.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The address sanitizer reserves terabytes of shadow memory: under it no
-// address-space limit can be set.
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kLimitsApply = false;
-#else
-constexpr bool kLimitsApply = true;
-#endif
-
 constexpr std::size_t kMiB = std::size_t{1} << 20;
-
-std::size_t addressSpaceInUse() {
-    std::ifstream statm("/proc/self/statm");
-    std::size_t pages = 0;
-    statm >> pages;
-    return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-}
 
 // Cut short at several places, and bytes changed at random (the same each run).
 std::vector<Bytes> damaged(const Bytes& sound) {
@@ -50,51 +33,27 @@ std::vector<Bytes> damaged(const Bytes& sound) {
     return out;
 }
 
-// Saves each drawing in each format in a child; one line per save: "ok",
-// "error: <message>" or what else went wrong.
+constexpr dwg::SaveFormat kFormats[] = {dwg::SaveFormat::Dwg2000, dwg::SaveFormat::Dwg2018,
+                                        dwg::SaveFormat::Dxf2000};
+
+// Saves each drawing in each format in a child, allowed what the drawing can
+// justify; one line per drawing and format: "ok", "error" or what else went wrong.
 std::vector<std::string> saveInChild(const std::vector<Bytes>& drawings) {
-    int channel[2];
-    if (pipe(channel) != 0) return {"pipe failed"};
-    const pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
-        std::string lines;
-        for (const Bytes& drawing : drawings) {
-            rlimit bound{RLIM_INFINITY, RLIM_INFINITY};
-            if (kLimitsApply)
-                bound.rlim_cur = addressSpaceInUse() + 512 * kMiB + 60 * drawing.size();
-            setrlimit(RLIMIT_AS, &bound);
-            for (dwg::SaveFormat format :
-                 {dwg::SaveFormat::Dwg2000, dwg::SaveFormat::Dwg2018, dwg::SaveFormat::Dxf2000}) {
-                try {
-                    convert::exportDrawing(drawing, {format, dwg::LengthUnit::Millimetres});
-                    lines += "ok\n";
-                } catch (const convert::ExportError& error) {
-                    lines += std::string(error.what()).empty() ? "empty message\n" : "error\n";
-                } catch (const std::exception& error) {
-                    lines += std::string("other exception: ") + error.what() + "\n";
-                }
+    const std::size_t formats = std::size(kFormats);
+    return testsupport::runBoundedInChild(
+        drawings.size() * formats,
+        [&](std::size_t i) { return 512 * kMiB + 60 * drawings[i / formats].size(); },
+        [&](std::size_t i) -> std::string {
+            try {
+                convert::exportDrawing(drawings[i / formats],
+                                       {kFormats[i % formats], dwg::LengthUnit::Millimetres});
+                return "ok";
+            } catch (const convert::ExportError& error) {
+                return std::string(error.what()).empty() ? "empty message" : "error";
+            } catch (const std::exception& error) {
+                return std::string("other exception: ") + error.what();
             }
-            bound.rlim_cur = RLIM_INFINITY;
-            setrlimit(RLIMIT_AS, &bound);
-        }
-        const ssize_t written = write(channel[1], lines.data(), lines.size());
-        _exit(written == static_cast<ssize_t>(lines.size()) ? 0 : 1);
-    }
-    close(channel[1]);
-    std::string output;
-    char buffer[4096];
-    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;)
-        output.append(buffer, static_cast<std::size_t>(n));
-    close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (WIFSIGNALED(status)) return {"killed by signal " + std::to_string(WTERMSIG(status))};
-    std::vector<std::string> lines;
-    for (std::size_t start = 0, end; (end = output.find('\n', start)) != std::string::npos;
-         start = end + 1)
-        lines.push_back(output.substr(start, end - start));
-    return lines;
+        });
 }
 
 TEST(HostileExport, DamagedSamplesEndInAFileOrAClearMessage) {
@@ -109,7 +68,8 @@ TEST(HostileExport, DamagedSamplesEndInAFileOrAClearMessage) {
         for (Bytes& bad : damaged(sound)) drawings.push_back(std::move(bad));
     }
     const std::vector<std::string> lines = saveInChild(drawings);
-    ASSERT_EQ(lines.size(), drawings.size() * 3) << (lines.empty() ? "" : lines.front());
+    ASSERT_EQ(lines.size(), drawings.size() * std::size(kFormats))
+        << (lines.empty() ? "" : lines.front());
     for (const std::string& line : lines) EXPECT_TRUE(line == "ok" || line == "error") << line;
 }
 
