@@ -151,8 +151,12 @@ class SabReader {
             case 0x0A:
             case 0x0B:
                 return Token::flag(tag == 0x0A);
-            case 0x0C:
-                return Token::pointer(signed32());
+            case 0x0C: {
+                // A record's number, or -1 for none; SAT has no way to say anything else.
+                const std::int32_t index = signed32();
+                if (index < -1) throw Error("dados ACIS binários: ponteiro mal formado");
+                return Token::pointer(index);
+            }
             case 0x0D:
             case 0x0E:
                 // A class name inside a record, parts joined as in record names.
