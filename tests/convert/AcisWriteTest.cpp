@@ -3,6 +3,7 @@
 #include <dwg/Reader.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -91,6 +92,23 @@ TEST(AcisWrite, SampleBodiesKeepTheirModelInTheOtherForm) {
         }
     }
     EXPECT_GT(identical, 10);
+}
+
+// SAB may hold any 32-bit pointer; SAT says only record numbers and -1.
+TEST(AcisWrite, APointerSatCannotSayIsRefused) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    Bytes body;
+    for (const Bytes& b : sampleBodies())
+        if (acis::formOf(b) == acis::Form::Binary) {
+            body = b;
+            break;
+        }
+    ASSERT_FALSE(body.empty());
+    const std::uint8_t none[] = {0x0C, 0xFF, 0xFF, 0xFF, 0xFF};
+    const auto at = std::search(body.begin(), body.end(), std::begin(none), std::end(none));
+    ASSERT_NE(at, body.end());
+    at[1] = 0x32;  // -206
+    EXPECT_THROW(acis::inForm(body, acis::Form::Text), acis::Error);
 }
 
 TEST(AcisWrite, TheSameFormComesBackUnchanged) {
