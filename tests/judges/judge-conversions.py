@@ -172,13 +172,14 @@ def dxf_name(kind):
     return kind
 
 
-def run_judges(rows, args, jobs):
+def run_judges(rows, args, jobs, timings):
     dwgs = [r for r in rows if r.get("file", "").endswith(".dwg")]
     dxfs = [r for r in rows if r.get("file", "").endswith(".dxf")]
     here = os.path.dirname(os.path.abspath(__file__))
     env = dict(os.environ, LIBREDWG_WEB_DIR=args.libredwg)
     by_file = {r["file"]: r for r in dwgs + dxfs}
     # LibreDWG, in batches: one process reads many files.
+    started = time.time()
     for start in range(0, len(dwgs), 200):
         batch = [r["file"] for r in dwgs[start:start + 200]]
         done = subprocess.run(["node", os.path.join(here, "libredwg-check.mjs")] + batch,
@@ -198,9 +199,11 @@ def run_judges(rows, args, jobs):
                 by_file[path]["libredwg"] = "sem resposta"
                 by_file[path]["problems"].append(
                     "LibreDWG sem resposta: " + done.stderr.decode("utf-8", "replace")[-200:])
+    timings["LibreDWG"] = time.time() - started
     if not dxfs:
         return
     files = [r["file"] for r in dxfs]
+    started = time.time()
     done = subprocess.run(["/usr/bin/python3", os.path.join(here, "ezdxf-check.py"), "--jobs",
                            str(jobs)] + files, capture_output=True)
     for line in done.stdout.decode("utf-8", "replace").splitlines():
@@ -220,6 +223,8 @@ def run_judges(rows, args, jobs):
             expected[dxf_name(kind)] += n
         if dict(+expected) != verdict["entities"]:
             row["problems"].append("ezdxf, entidades: " + difference(+expected, verdict["entities"]))
+    timings["ezdxf"] = time.time() - started
+    started = time.time()
     done = subprocess.run(["bash", os.path.join(here, "librecad-open.sh")] + files,
                           capture_output=True)
     for line in done.stdout.decode("utf-8", "replace").splitlines():
@@ -230,6 +235,7 @@ def run_judges(rows, args, jobs):
         row["librecad"] = "abre" if verdict["opened"] else "não abre"
         if not verdict["opened"]:
             row["problems"].append("LibreCAD: " + verdict.get("reason", "")[:200])
+    timings["LibreCAD"] = time.time() - started
 
 
 def tables(rows):
@@ -298,9 +304,12 @@ def main():
     with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
         for result in pool.map(judge.judge_sample, samples):
             rows += result
-    run_judges(rows, args, args.jobs)
+    timings = {"conversões, nosso leitor e desenhos": time.time() - started}
+    run_judges(rows, args, args.jobs, timings)
     text = tables(rows)
-    text += "\n%d amostras, %.0f s\n" % (len(samples), time.time() - started)
+    text += "\n%d amostras, %.0f s (%s)\n" % (
+        len(samples), time.time() - started,
+        ", ".join("%s %.0f s" % (name, seconds) for name, seconds in timings.items()))
     open(os.path.join(args.out, "report.md"), "w", encoding="utf-8").write(text)
     json.dump(rows, open(os.path.join(args.out, "report.json"), "w"), indent=1, default=str)
     print(text)
