@@ -4,6 +4,7 @@
 #include <dwg/Reader.h>
 #include <dwg/Writer.h>
 #include <platform/Files.h>
+#include <render/Build.h>
 
 #include <cmath>
 #include <cstdio>
@@ -25,6 +26,31 @@ std::string factorText(double factor) {
     for (char& c : shown)
         if (c == '.') c = ',';
     return shown;
+}
+
+// What a text draws, laid out by our renderer as it draws it, alone in a
+// drawing with the same text styles.
+std::optional<std::pair<dwg::Point2, dwg::Point2>> measuredText(const dwg::Drawing& drawing,
+                                                                const dwg::MText& text) {
+    dwg::Drawing alone;
+    alone.textStyles = drawing.textStyles;
+    constexpr dwg::Handle kLayer = 1, kModel = 2, kText = 3;
+    alone.layers.push_back({kLayer, "0", dwg::Color::fromIndex(7), true, false, false, 0});
+    dwg::Block model;
+    model.handle = kModel;
+    model.modelSpace = true;
+    dwg::Entity entity;
+    entity.typeName = "MTEXT";
+    entity.header.handle = kText;
+    entity.header.owner = kModel;
+    entity.header.layer = kLayer;
+    entity.data = text;
+    model.entities.push_back(std::move(entity));
+    alone.blocks.push_back(std::move(model));
+    alone.header.modelSpaceBlock = kModel;
+    const render::Box ink = render::buildModelSpace(alone).extents;
+    if (ink.empty()) return std::nullopt;
+    return std::pair{dwg::Point2{ink.minX, ink.minY}, dwg::Point2{ink.maxX, ink.maxY}};
 }
 
 std::vector<std::uint8_t> written(const dwg::Drawing& drawing, dwg::SaveFormat format,
@@ -72,8 +98,12 @@ ExportResult exportDrawing(std::span<const std::uint8_t> original, const ExportC
             result.units = dwg::changeUnits(drawing, *choice.units);
             checkCancel(cancel);
         }
+        dwg::ConvertOptions options;
+        options.measureText = [&drawing](const dwg::MText& text) {
+            return measuredText(drawing, text);
+        };
         dwg::Converted converted =
-            dwg::convertForVersion(drawing, dwg::formatVersion(choice.format));
+            dwg::convertForVersion(drawing, dwg::formatVersion(choice.format), options);
         checkCancel(cancel);
         result.report = std::move(converted.report);
         result.bytes = written(converted.drawing, choice.format, cancel);

@@ -111,8 +111,8 @@ std::map<std::string, int> recordsOf(std::vector<Entity> entities) {
 
 class Converter {
   public:
-    Converter(const Drawing& source, Version target)
-        : target_(target), next_(firstFreeHandle(source)), result_{source, {}} {}
+    Converter(const Drawing& source, Version target, const ConvertOptions& options)
+        : target_(target), options_(options), next_(firstFreeHandle(source)), result_{source, {}} {}
 
     Converted run() {
         Drawing& drawing = result_.drawing;
@@ -143,7 +143,8 @@ class Converter {
             if (made_ > kMaxEntities)
                 throw ConvertError("o desenho é grande demais para ser convertido");
             for (Entity& made : *replacement) {
-                // Parts take colours of their own (a proxy's primitives, an attribute's definition).
+                // Parts take colours of their own (a proxy's primitives, an attribute's
+                // definition).
                 indexColours(made);
                 kept.push_back(std::move(made));
             }
@@ -165,7 +166,7 @@ class Converter {
             made = detail::polyfaceMeshes(entity, *mesh, next_);
         } else if (const auto* leader = std::get_if<MultiLeader>(&entity.data);
                    leader && target_ < Version::R2007) {
-            made = detail::explodeMultiLeader(entity, *leader, result_.drawing, next_);
+            made = detail::explodeMultiLeader(entity, *leader, result_.drawing, options_, next_);
         } else if (auto* helix = std::get_if<Helix>(&entity.data);
                    helix && target_ < Version::R2007) {
             return replaceInPlace(entity, "SPLINE", Spline(std::move(helix->spline)));
@@ -291,6 +292,7 @@ class Converter {
     }
 
     Version target_;
+    const ConvertOptions& options_;
     Handle next_;
     Converted result_;
     std::size_t made_ = 0;
@@ -300,12 +302,12 @@ class Converter {
 
 }  // namespace
 
-Converted convertForVersion(const Drawing& drawing, Version target) {
+Converted convertForVersion(const Drawing& drawing, Version target, const ConvertOptions& options) {
     if (target < Version::R2000)
         throw ConvertError(
             "não é possível converter o desenho para versões anteriores ao "
             "AutoCAD 2000");
-    return Converter(drawing, target).run();
+    return Converter(drawing, target, options).run();
 }
 
 }  // namespace dwg

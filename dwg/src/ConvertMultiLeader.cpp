@@ -1,6 +1,7 @@
 // MULTILEADER for releases before 2007, which know none: its leader lines,
 // arrowheads, landings, text and block content, each as the entity that
 // draws it the same way.
+#include <algorithm>
 #include <cmath>
 
 #include "ConvertParts.h"
@@ -65,10 +66,39 @@ Text placedAttribute(const Text& definition, const std::string& value, const Aff
     return shown;
 }
 
+// Where an MTEXT's lines go, when nothing can lay it out: characters about
+// 0.8 of the height wide, lines 5/3 of the height apart.
+std::pair<Point2, Point2> estimatedBox(const MText& text) {
+    constexpr double kCharacterWidth = 0.8;
+    constexpr double kLinePitch = 5.0 / 3.0;
+    std::size_t lines = 1, longest = 0, current = 0;
+    for (std::size_t i = 0; i < text.text.size(); ++i) {
+        if (text.text.compare(i, 2, "\\P") == 0) {
+            ++lines;
+            longest = std::max(longest, current);
+            current = 0;
+            ++i;
+        } else if ((static_cast<unsigned char>(text.text[i]) & 0xC0) != 0x80) {
+            ++current;  // one per character, not per byte of UTF-8
+        }
+    }
+    longest = std::max(longest, current);
+    const double width = text.rectangleWidth > 0
+                             ? text.rectangleWidth
+                             : kCharacterWidth * text.height * static_cast<double>(longest);
+    const double height = text.height * (1 + kLinePitch * static_cast<double>(lines - 1));
+    // Attachment 1 to 9: top, middle, bottom rows; left, centre, right columns.
+    const int column = (text.attachment - 1) % 3, row = (text.attachment - 1) / 3;
+    const double left = text.insertion.x - width * column / 2.0;
+    const double top = text.insertion.y + height * row / 2.0;
+    return {{left, top - height}, {left + width, top}};
+}
+
 class Exploder {
   public:
-    Exploder(const Entity& leader, const MultiLeader& data, const Drawing& drawing, Handle& next)
-        : data_(data), drawing_(drawing), made_(leader, next) {}
+    Exploder(const Entity& leader, const MultiLeader& data, const Drawing& drawing,
+             const ConvertOptions& options, Handle& next)
+        : data_(data), drawing_(drawing), options_(options), made_(leader, next) {}
 
     std::vector<Entity> run() {
         for (const MLeaderRoot& root : data_.roots) {
@@ -77,7 +107,10 @@ class Exploder {
                 made_.add("LINE", Line{root.connection,
                                        root.connection + root.direction * root.landingDistance});
         }
-        if (data_.text) made_.add("MTEXT", *data_.text, data_.textColor);
+        if (data_.text) {
+            made_.add("MTEXT", *data_.text, data_.textColor);
+            if (data_.textFrame) textFrame(*data_.text);
+        }
         if (data_.block) blockContent(*data_.block);
         return made_.take();
     }
@@ -138,6 +171,22 @@ class Exploder {
         made_.fill({tip, back + side, back - side}, line.color);
     }
 
+    // A rectangle round what the text draws, `landingGap` away from it.
+    void textFrame(const MText& text) {
+        std::optional<std::pair<Point2, Point2>> box;
+        if (options_.measureText) box = options_.measureText(text);
+        if (!box) box = estimatedBox(text);
+        const double gap = std::max(data_.landingGap, 0.0);
+        const auto [low, high] = *box;
+        if (!(high.x >= low.x && high.y >= low.y)) return;
+        const double z = text.insertion.z;
+        made_.polyline({{low.x - gap, low.y - gap, z},
+                        {high.x + gap, low.y - gap, z},
+                        {high.x + gap, high.y + gap, z},
+                        {low.x - gap, high.y + gap, z}},
+                       true, data_.textColor);
+    }
+
     void blockContent(const MLeaderBlockContent& content) {
         const Block* block = drawing_.findBlock(content.block);
         if (!block) return;
@@ -164,14 +213,16 @@ class Exploder {
 
     const MultiLeader& data_;
     const Drawing& drawing_;
+    const ConvertOptions& options_;
     StandIns made_;
 };
 
 }  // namespace
 
 std::vector<Entity> explodeMultiLeader(const Entity& leader, const MultiLeader& data,
-                                       const Drawing& drawing, Handle& nextHandle) {
-    return Exploder(leader, data, drawing, nextHandle).run();
+                                       const Drawing& drawing, const ConvertOptions& options,
+                                       Handle& nextHandle) {
+    return Exploder(leader, data, drawing, options, nextHandle).run();
 }
 
 }  // namespace dwg::detail

@@ -3,6 +3,7 @@
 // hold, and each kind's way of making them.
 #pragma once
 
+#include <dwg/Convert.h>
 #include <dwg/Drawing.h>
 
 #include <string>
@@ -47,7 +48,8 @@ class StandIns {
 std::vector<Entity> polyfaceMeshes(const Entity& mesh, const SubdivisionMesh& data,
                                    Handle& nextHandle);
 std::vector<Entity> explodeMultiLeader(const Entity& leader, const MultiLeader& data,
-                                       const Drawing& drawing, Handle& nextHandle);
+                                       const Drawing& drawing, const ConvertOptions& options,
+                                       Handle& nextHandle);
 // Texts the graphics draw get `textStyle`.
 std::vector<Entity> explodeProxyGraphics(const Entity& proxy, const ProxyGraphics& graphics,
                                          Handle textStyle, Handle& nextHandle);

@@ -236,6 +236,38 @@ TEST(Convert, MultiLeaderIsDrawnByItsParts) {
     EXPECT_EQ(std::get<Line>(landing->data).end, (Point3{25, 10, 0}));
 }
 
+TEST(Convert, AFramedMultiLeaderTextGetsItsFrameAtTheGap) {
+    Entity e = multiLeaderEntity();
+    auto& leader = std::get<MultiLeader>(e.data);
+    leader.textFrame = true;
+    leader.landingGap = 0.5;
+    ConvertOptions options;
+    options.measureText = [](const MText&) {
+        return std::optional(std::pair{Point2{26, 8}, Point2{32, 11}});
+    };
+    for (const bool measured : {true, false}) {
+        SCOPED_TRACE(measured ? "measured" : "estimated");
+        const Converted out = convertForVersion(drawingWith({e}), Version::R2000,
+                                                measured ? options : ConvertOptions{});
+        std::vector<std::vector<Point2>> closed;
+        for (const Entity& part : model(out.drawing).entities)
+            if (const auto* outline = std::get_if<LwPolyline>(&part.data);
+                outline && outline->closed)
+                closed.push_back(outline->points);
+        ASSERT_EQ(closed.size(), 1u);
+        if (measured) {
+            EXPECT_EQ(closed[0],
+                      (std::vector<Point2>{{25.5, 7.5}, {32.5, 7.5}, {32.5, 11.5}, {25.5, 11.5}}));
+        } else {
+            // Round the text, which starts at its insertion point and hangs below it.
+            EXPECT_NEAR(closed[0][3].x, 25.5, 1e-9);
+            EXPECT_NEAR(closed[0][3].y, 11.5, 1e-9);
+            EXPECT_GT(closed[0][1].x, 26 + 4 * 2.5 * 0.5);
+            EXPECT_LT(closed[0][1].y, 11 - 2.5);
+        }
+    }
+}
+
 TEST(Convert, MultiLeaderBlockContentBecomesAnInsertWithItsAttributes) {
     Drawing d = drawingWith({});
     Block mark;

@@ -10,6 +10,7 @@
 #include <dwg/Drawing.h>
 #include <dwg/Version.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -74,8 +75,17 @@ struct Converted {
     ConversionReport report;
 };
 
+struct ConvertOptions {
+    // The box (lower left, upper right, world x and y) of what a text draws,
+    // for a caller that can lay text out: a multileader's frame goes round its
+    // text. None, or no answer: the box is estimated from the text's height
+    // and length.
+    std::function<std::optional<std::pair<Point2, Point2>>(const MText&)> measureText;
+};
+
 // The drawing as `target` holds it. Throws ConvertError when it cannot be
 // converted at all.
-Converted convertForVersion(const Drawing& drawing, Version target);
+Converted convertForVersion(const Drawing& drawing, Version target,
+                            const ConvertOptions& options = {});
 
 }  // namespace dwg
