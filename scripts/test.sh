@@ -27,6 +27,9 @@ for seed in 1 2; do
 done
 stage "Linux: testes de janelas embaralhados"
 
+bash scripts/deb.sh && bash scripts/deb-test.sh
+stage "Linux: pacote Debian"
+
 bash scripts/judge-conversions.sh
 stage "Linux: conversões julgadas por leitores independentes"
 

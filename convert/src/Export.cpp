@@ -99,6 +99,7 @@ ExportResult exportDrawing(std::span<const std::uint8_t> original, const ExportC
             checkCancel(cancel);
         }
         dwg::ConvertOptions options;
+        options.multiLeadersAsParts = !dwg::isDxf(choice.format);
         options.measureText = [&drawing](const dwg::MText& text) {
             return measuredText(drawing, text);
         };

@@ -109,6 +109,11 @@ std::map<std::string, int> recordsOf(std::vector<Entity> entities) {
     return countEntityTypes(block);
 }
 
+bool isMadeSurface(const std::string& typeName) {
+    return typeName == "EXTRUDEDSURFACE" || typeName == "LOFTEDSURFACE" ||
+           typeName == "SWEPTSURFACE";
+}
+
 class Converter {
   public:
     Converter(const Drawing& source, Version target, const ConvertOptions& options)
@@ -165,7 +170,7 @@ class Converter {
                    mesh && target_ < Version::R2010) {
             made = detail::polyfaceMeshes(entity, *mesh, next_);
         } else if (const auto* leader = std::get_if<MultiLeader>(&entity.data);
-                   leader && target_ < Version::R2007) {
+                   leader && (target_ < Version::R2007 || options_.multiLeadersAsParts)) {
             made = detail::explodeMultiLeader(entity, *leader, result_.drawing, options_, next_);
         } else if (auto* helix = std::get_if<Helix>(&entity.data);
                    helix && target_ < Version::R2007) {
@@ -214,6 +219,11 @@ class Converter {
         // BODY, the entity that has always held any kind of model.
         if (surface && target_ < Version::R2007)
             return replaceInPlace(entity, "BODY", std::move(acis));
+        // An extruded, lofted or swept surface keeps how it was made beside
+        // its model, in a form we do not write; a plain SURFACE of the same
+        // model keeps its shape.
+        if (isMadeSurface(entity.typeName))
+            return replaceInPlace(entity, "SURFACE", std::move(acis));
         return std::nullopt;
     }
 

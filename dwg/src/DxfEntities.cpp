@@ -726,13 +726,8 @@ void DxfEntityWriter::proceduralSurface(const std::string& type) {
     auto identity = [&](int code) {
         for (int i = 0; i < 16; ++i) out_.real(code, i % 5 == 0 ? 1 : 0);
     };
-    if (type == "PLANESURFACE") {
-        out_.ascii(100, "AcDbPlaneSurface");
-    } else if (type == "EXTRUDEDSURFACE") {
-        out_.ascii(100, "AcDbExtrudedSurface");
-        out_.integer(90, 0);
-        out_.point(10, Point3{0, 0, 1});
-        identity(40);
+    // Draft, twist, scale and alignment of a sweep, as extrusions share them.
+    auto sweepOptions = [&] {
         for (int code = 42; code <= 45; ++code) out_.real(code, 0);
         out_.real(48, 1);
         out_.real(49, 0);
@@ -742,6 +737,15 @@ void DxfEntityWriter::proceduralSurface(const std::string& type) {
         out_.integer(70, 0);
         for (int code = 292; code <= 296; ++code) out_.integer(code, 0);
         out_.point(11, Point3{});
+    };
+    if (type == "PLANESURFACE") {
+        out_.ascii(100, "AcDbPlaneSurface");
+    } else if (type == "EXTRUDEDSURFACE") {
+        out_.ascii(100, "AcDbExtrudedSurface");
+        out_.integer(90, 0);
+        out_.point(10, Point3{0, 0, 1});
+        identity(40);
+        sweepOptions();
     } else if (type == "LOFTEDSURFACE") {
         out_.ascii(100, "AcDbLoftedSurface");
         identity(40);
@@ -766,15 +770,7 @@ void DxfEntityWriter::proceduralSurface(const std::string& type) {
         out_.integer(91, 0);
         identity(40);
         identity(41);
-        for (int code = 42; code <= 45; ++code) out_.real(code, 0);
-        out_.real(48, 1);
-        out_.real(49, 0);
-        identity(46);
-        identity(47);
-        out_.integer(290, 0);
-        out_.integer(70, 0);
-        for (int code = 292; code <= 296; ++code) out_.integer(code, 0);
-        out_.point(11, Point3{});
+        sweepOptions();
     }
 }
 

@@ -174,13 +174,9 @@ void images(DxfOutput& out, const DxfPlan& plan) {
         entries.emplace_back(names[i], plan.images[i].handle);
     dictionary(out, plan.imageDictionary, plan.namedObjects, entries);
     for (const DxfImageDefinition& image : plan.images) {
-        out.ascii(0, "IMAGEDEF");
-        out.handle(5, image.handle);
-        out.ascii(102, "{ACAD_REACTORS");
-        out.handle(330, plan.imageDictionary);
-        for (const auto& [reactor, entity] : image.reactors) out.handle(330, reactor);
-        out.ascii(102, "}");
-        out.handle(330, plan.imageDictionary);
+        std::vector<Handle> reactors{plan.imageDictionary};
+        for (const auto& [reactor, entity] : image.reactors) reactors.push_back(reactor);
+        out.begin("IMAGEDEF", image.handle, plan.imageDictionary, reactors);
         out.ascii(100, "AcDbRasterImageDef");
         out.integer(90, 0);
         out.text(1, image.filePath);

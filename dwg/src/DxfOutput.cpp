@@ -134,14 +134,14 @@ void DxfOutput::longText(int lastCode, int moreCode, std::string_view utf8) {
 }
 
 void DxfOutput::begin(std::string_view type, Handle handle, Handle owner,
-                      std::initializer_list<Handle> reactors, int handleCode) {
+                      std::span<const Handle> reactors, int handleCode) {
     ascii(0, type);
     if (const auto found = counts_.find(type); found != counts_.end())
         ++found->second;
     else
         counts_.emplace(std::string(type), 1);
     this->handle(handleCode, handle);
-    if (reactors.size() > 0) {
+    if (!reactors.empty()) {
         ascii(102, "{ACAD_REACTORS");
         for (const Handle reactor : reactors) this->handle(330, reactor);
         ascii(102, "}");

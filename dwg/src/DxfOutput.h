@@ -46,7 +46,12 @@ class DxfOutput {
     // Starts an entity or object: "0 TYPE", its handle, the objects it
     // reports to (ACAD_REACTORS) and its owner.
     void begin(std::string_view type, Handle handle, Handle owner,
-               std::initializer_list<Handle> reactors = {}, int handleCode = 5);
+               std::initializer_list<Handle> reactors = {}, int handleCode = 5) {
+        begin(type, handle, owner, std::span<const Handle>(reactors.begin(), reactors.size()),
+              handleCode);
+    }
+    void begin(std::string_view type, Handle handle, Handle owner, std::span<const Handle> reactors,
+               int handleCode = 5);
 
     // How many of each type begin() started.
     const std::map<std::string, int, std::less<>>& typeCounts() const { return counts_; }

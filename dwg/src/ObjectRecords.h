@@ -26,6 +26,8 @@ struct EntityRecord {
     Entity entity;
     EntityRole role = EntityRole::Plain;
     int mode = 0;  // 0 owner handle given, 1 paper space, 2 model space
+    // R2013+: the entity's data lies in the data store (a body's ACIS model).
+    bool dataStoreData = false;
     // POLYLINE/INSERT children as listed by the parent (R2004+); empty before R2004,
     // where the children are found by their owner handle.
     std::vector<Handle> children;

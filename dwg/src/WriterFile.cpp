@@ -177,7 +177,7 @@ std::vector<std::uint8_t> writeDwg(const Drawing& drawing, Version version,
                          std::string(versionCode(version)));
     const Raster* preview = options.preview ? &*options.preview : nullptr;
     if (preview && (preview->width <= 0 || preview->height <= 0 ||
-                    preview->width > kMaxBitmapSide || preview->height > kMaxBitmapSide ||
+                    std::int64_t{preview->width} * preview->height > kMaxPreviewPixels ||
                     preview->pixels.size() != std::size_t(preview->width) * preview->height))
         throw WriteError("não é possível gravar o desenho: imagem de visualização inválida");
     const detail::WritePlan plan = detail::planDrawing(drawing, version);

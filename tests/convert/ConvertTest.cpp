@@ -104,6 +104,14 @@ const KindCase kKindCases[] = {
      {"MULTILEADER"}},
     {"HELIX", helixEntity, {"SPLINE"}, {"SPLINE"}, {"HELIX"}},
     {"PLANESURFACE", surfaceEntity, {"BODY"}, {"BODY"}, {"PLANESURFACE"}},
+    {"EXTRUDEDSURFACE", [] { return entity("EXTRUDEDSURFACE", AcisData{}); }, {"BODY"}, {"BODY"},
+     {"SURFACE"}},
+    {"LOFTEDSURFACE", [] { return entity("LOFTEDSURFACE", AcisData{}); }, {"BODY"}, {"BODY"},
+     {"SURFACE"}},
+    {"SWEPTSURFACE", [] { return entity("SWEPTSURFACE", AcisData{}); }, {"BODY"}, {"BODY"},
+     {"SURFACE"}},
+    {"NURBSURFACE", [] { return entity("NURBSURFACE", AcisData{}); }, {"BODY"}, {"BODY"},
+     {"NURBSURFACE"}},
     {"UNKNOWN_ENT", proxyEntity, {"CIRCLE", "SOLID"}, {"CIRCLE", "SOLID"}, {"CIRCLE", "SOLID"}},
     {"SHAPE", [] { return entity("SHAPE", Unsupported{}); }, {}, {}, {}},
     {"LINE",
@@ -234,6 +242,17 @@ TEST(Convert, MultiLeaderIsDrawnByItsParts) {
                                2;
     EXPECT_NEAR(arrowLength, 2, 1e-9);
     EXPECT_EQ(std::get<Line>(landing->data).end, (Point3{25, 10, 0}));
+}
+
+TEST(Convert, MultiLeadersAreDrawnByTheirPartsInEveryReleaseWhenAsked) {
+    ConvertOptions asParts;
+    asParts.multiLeadersAsParts = true;
+    for (Version target : {Version::R2000, Version::R2010, Version::R2018}) {
+        SCOPED_TRACE(std::string(versionCode(target)));
+        const Converted out = convertForVersion(drawingWith({multiLeaderEntity()}), target, asParts);
+        EXPECT_EQ(typesIn(model(out.drawing)),
+                  (std::multiset<std::string>{"LWPOLYLINE", "SOLID", "LINE", "MTEXT"}));
+    }
 }
 
 TEST(Convert, AFramedMultiLeaderTextGetsItsFrameAtTheGap) {

@@ -120,6 +120,23 @@ TEST_P(DxfFile, HandlesAreUniqueReferencesResolveAndTheSeedIsAboveThem) {
     }
 }
 
+TEST_P(DxfFile, DeclaresTheClassOfEveryClassDefinedObjectItHolds) {
+    const std::vector<Group> file = groups(writeDxf(everything(GetParam()), GetParam()));
+    const std::set<std::string> classDefined = {
+        "ACDBDICTIONARYWDFLT", "ACDBPLACEHOLDER", "LAYOUT",          "MLEADERSTYLE",
+        "MULTILEADER",         "IMAGE",           "IMAGEDEF",        "IMAGEDEF_REACTOR",
+        "RASTERVARIABLES",     "WIPEOUT",         "WIPEOUTVARIABLES", "MESH",
+        "HELIX",               "PLANESURFACE",    "EXTRUDEDSURFACE", "LOFTEDSURFACE",
+        "REVOLVEDSURFACE",     "SWEPTSURFACE",    "NURBSURFACE"};
+    std::set<std::string> declared, used;
+    for (std::size_t i = 0; i + 1 < file.size(); ++i) {
+        if (file[i].code == 0 && file[i].value == "CLASS") declared.insert(file[i + 1].value);
+        if (file[i].code == 0 && classDefined.count(file[i].value)) used.insert(file[i].value);
+    }
+    EXPECT_GE(used.size(), 10u);
+    for (const std::string& type : used) EXPECT_TRUE(declared.count(type)) << type;
+}
+
 TEST_P(DxfFile, DependsOnlyOnTheDrawing) {
     EXPECT_EQ(writeDxf(everything(GetParam()), GetParam()),
               writeDxf(everything(GetParam()), GetParam()));

@@ -81,6 +81,9 @@ struct ConvertOptions {
     // text. None, or no answer: the box is estimated from the text's height
     // and length.
     std::function<std::optional<std::pair<Point2, Point2>>(const MText&)> measureText;
+    // Multileaders drawn by their parts in every release, for a DWG file:
+    // our DWG writer stores none (a DXF file keeps them from 2007).
+    bool multiLeadersAsParts = false;
 };
 
 // The drawing as `target` holds it. Throws ConvertError when it cannot be

@@ -39,7 +39,7 @@ class WriteError : public std::runtime_error {
 
 struct WriteOptions {
     // The picture stored for file browsers and the CAD program's open dialog
-    // (at most kMaxBitmapSide pixels a side); none stores no picture.
+    // (at most kMaxPreviewPixels pixels); none stores no picture.
     std::optional<Raster> preview;
 };
 

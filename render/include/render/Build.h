@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace render {
@@ -33,15 +34,23 @@ class Builder;
 }
 
 // Bodies decoded and their faces made, kept from one build to the next of the
-// same drawing (turning it about, zooming in), so that each is done once per
-// tolerance. Builds running at once may share it; it belongs to one drawing
-// and must not outlive it.
+// same drawing (turning it about, zooming in), so that each is decoded once
+// and tessellated once per band of tolerances (each band half as fine as the
+// next), not once per zoom. The meshes kept are bounded: past `meshBytes`,
+// those used least recently go. Builds running at once may share it; it
+// belongs to one drawing and must not outlive it.
 class SolidCache {
   public:
-    SolidCache();
+    static constexpr std::size_t kDefaultMeshBytes = std::size_t{48} << 20;
+
+    explicit SolidCache(std::size_t meshBytes = kDefaultMeshBytes);
     ~SolidCache();
     SolidCache(const SolidCache&) = delete;
     SolidCache& operator=(const SolidCache&) = delete;
+
+    // What the meshes kept take, about, in bytes; and how many there are.
+    std::size_t meshBytes() const;
+    std::size_t meshCount() const;
 
   private:
     friend class detail::Builder;
@@ -75,6 +84,10 @@ inline constexpr std::string_view kSimplifiedNotice =
 inline constexpr std::string_view kFacesLeftOutNotice =
     "Algumas faces não puderam ser desenhadas e aparecem só pelas arestas: ";
 
+// What a viewer or a tool says of `count` (> 0) bodies whose model could not
+// be decoded (BuildReport::bodiesUndecoded).
+std::string bodiesUndecodedNotice(int count);
+
 DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
                              const BuildOptions& options = {});
 // An empty list when the drawing has no model space.
@@ -86,6 +99,11 @@ Projection savedProjection(const dwg::Drawing& drawing);
 // Model space seen from savedProjection: a 3D block as its author last saw
 // it, as the viewer opens it and as its thumbnails show it.
 DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing);
+
+// The saved window (its centre and height, at its own proportions) whole and
+// centred in a width x height rectangle, for a list built from the view's
+// projection.
+View savedWindow(const dwg::SavedView& saved, double width, double height);
 
 // The look the drawing's active viewport was saved with: its visual style,
 // or its render mode in older files; wireframe when it keeps neither.
