@@ -48,7 +48,7 @@ declare -A excluded=(
   [search_window]="SearchWindowTest.AnIndexThatIsALinkIsLeftAloneAndTheStatusBarSaysSo"
   [browser]="ExportTest.ArchivesFromAnIndependentWriterExportToo:ExportTest.NamesThatAreNotUtf8StillShowAndExport"
 )
-programs=(platform acis dwg render render_paint signing library archive search net download tools
+programs=(platform acis dwg render render_paint convert signing library archive search net download tools
           pack_tool thumbnailer shell ui preview search_window browser app)
 
 failed=0

@@ -42,7 +42,7 @@ cmake -S . -B "$out/cmake" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$sdk/toolchain.cmake
   -DTESSALY_WITH_BENCH=OFF \
   -DTESSALY_HOST_BUILD="$PWD/build" "$@"
 cmake --build "$out/cmake" -j "$jobs"
-for tool in app/tessaly tools/dwginfo/dwginfo tools/dwgrender/dwgrender \
+for tool in app/tessaly tools/dwginfo/dwginfo tools/dwgrender/dwgrender tools/dwgconvert/dwgconvert \
             tools/tessaly-pack/tessaly-pack; do
   x86_64-w64-mingw32-strip -o "$out/$(basename "$tool").exe" "$out/cmake/$tool.exe"
 done

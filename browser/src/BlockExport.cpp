@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <system_error>
 
+#include "ConvertedSave.h"
 #include "RunFolder.h"
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
@@ -175,6 +176,16 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
         reportFailure(QStringLiteral("O desenho não pode substituir o arquivo do próprio bloco."));
         return;
     }
+    if (const std::optional<convert::ExportChoice> choice = dSalvar->choice()) {
+        const ConvertedSave converted = saveConvertedBlock(blockArchive, target, *choice);
+        if (!converted.written) {
+            reportFailure(converted.message);
+            return;
+        }
+        dSalvar->saved(target);
+        inform(converted.message);
+        return;
+    }
 
     archive::ExtractResult result;
     const QString failure = extractDrawing(lease, blockArchive, target, result);
@@ -226,6 +237,9 @@ fs::path TfrmVisualizar::writeBlockForOthers(int index, QString* failure) {
     if (!unreadable.isEmpty())
         return fail(QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") + unreadable);
     if (result.written.empty()) return fail(nothingWritten(result));
+    // Handed over in the release and units the last save chose.
+    if (const std::optional<convert::ExportChoice> choice = dSalvar->rememberedChoice())
+        return convertForOthers(target, *choice, failure);
     return target;
 }
 

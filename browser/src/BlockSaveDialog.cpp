@@ -2,14 +2,18 @@
 
 #include <platform/Files.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QGridLayout>
 #include <QIdentityProxyModel>
+#include <QLabel>
 #include <QLocale>
 #include <QStandardPaths>
 #include <system_error>
 
+#include "SaveTypes.h"
 #include "library/Library.h"
 #include "ui/DisplayName.h"
 #include "ui/LocalisedMessageDlg.h"
@@ -19,8 +23,6 @@ namespace fs = std::filesystem;
 namespace browser {
 
 namespace {
-
-const QString kExtension = QStringLiteral(".DWG");
 
 fs::path documentsFolder() {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -62,12 +64,16 @@ void refuseReadOnly(const fs::path& file) {
                             ui::MessageKind::Error, ui::MessageButton::OK, 0);
 }
 
-BlockSaveDialog::BlockSaveDialog(QWidget* parent) : QFileDialog(parent, QStringLiteral("Salvar")) {
+BlockSaveDialog::BlockSaveDialog(QWidget* parent, fs::path rememberedFile)
+    : QFileDialog(parent, QStringLiteral("Salvar")), rememberedFile_(std::move(rememberedFile)) {
     setObjectName(QStringLiteral("dSalvar"));
     setAcceptMode(QFileDialog::AcceptSave);
     setFileMode(QFileDialog::AnyFile);
-    // Shown as "*.DWG"; lower-case names are listed too on file systems that tell them apart.
-    setNameFilter(QStringLiteral("*.DWG (*.DWG *.dwg)"));
+    // The first shown as "*.DWG", the others by their label; lower-case names
+    // are listed too on file systems that tell them apart.
+    QStringList filters;
+    for (const SaveType& type : saveTypes()) filters << nameFilter(type);
+    setNameFilters(filters);
     setOption(QFileDialog::HideNameFilterDetails);
     setOption(QFileDialog::DontUseNativeDialog);
     // The extension and the question about an existing file concern the file
@@ -75,6 +81,55 @@ BlockSaveDialog::BlockSaveDialog(QWidget* parent) : QFileDialog(parent, QStringL
     setOption(QFileDialog::DontConfirmOverwrite);
     setSizeGripEnabled(true);
     setProxyModel(new ProgramLocaleDates(this));
+
+    cUnidades = new QComboBox(this);
+    cUnidades->setObjectName(QStringLiteral("cUnidades"));
+    for (const UnitsChoice& units : unitsChoices()) cUnidades->addItem(units.label);
+    auto* unitsLabel = new QLabel(QStringLiteral("&Unidades:"), this);
+    unitsLabel->setBuddy(cUnidades);
+    if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+        const int row = grid->rowCount();
+        grid->addWidget(unitsLabel, row, 0);
+        grid->addWidget(cUnidades, row, 1);
+    }
+    connect(this, &QFileDialog::filterSelected, this, &BlockSaveDialog::typeChosen);
+    // Chosen from the program as well as by the user: the units follow the type either way.
+    if (auto* types = findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+        connect(types, &QComboBox::currentIndexChanged, this,
+                [this] { typeChosen(selectedNameFilter()); });
+
+    const RememberedExport remembered =
+        rememberedFile_.empty() ? RememberedExport{} : readRememberedExport(rememberedFile_);
+    for (const SaveType& type : saveTypes())
+        if (type.format == remembered.format) selectNameFilter(nameFilter(type));
+    for (std::size_t i = 0; i < unitsChoices().size(); ++i)
+        if (unitsChoices()[i].unit == remembered.units)
+            cUnidades->setCurrentIndex(static_cast<int>(i));
+    typeChosen(selectedNameFilter());
+}
+
+void BlockSaveDialog::typeChosen(const QString& filter) {
+    const SaveType& type = saveTypeOfFilter(filter);
+    // The block's own file is saved as it is, in its own units.
+    cUnidades->setEnabled(type.format.has_value());
+}
+
+QString BlockSaveDialog::extension() const {
+    return saveTypeOfFilter(selectedNameFilter()).extension;
+}
+
+std::optional<convert::ExportChoice> BlockSaveDialog::choice() const {
+    const SaveType& type = saveTypeOfFilter(selectedNameFilter());
+    if (!type.format) return std::nullopt;
+    const int units = cUnidades->currentIndex();
+    return convert::ExportChoice{
+        *type.format,
+        units >= 0 ? unitsChoices()[static_cast<std::size_t>(units)].unit : std::nullopt};
+}
+
+std::optional<convert::ExportChoice> BlockSaveDialog::rememberedChoice() const {
+    if (rememberedFile_.empty()) return std::nullopt;
+    return readRememberedExport(rememberedFile_).choice();
 }
 
 void BlockSaveDialog::propose(const fs::path& blockName) {
@@ -90,13 +145,20 @@ void BlockSaveDialog::propose(const fs::path& blockName) {
 
 void BlockSaveDialog::saved(const fs::path& file) {
     lastFolder_ = file.parent_path();
+    if (rememberedFile_.empty()) return;
+    const std::optional<convert::ExportChoice> chosen = choice();
+    RememberedExport remembered;
+    if (chosen) remembered = {chosen->format, chosen->units};
+    // Not kept when the library's folder cannot be written: the save itself went well.
+    writeRememberedExport(rememberedFile_, remembered);
 }
 
 fs::path BlockSaveDialog::targetFor(const QString& chosen) const {
     const fs::path path = library::pathFromUtf8(chosen.toStdString());
     const QString name = QFileInfo(chosen).fileName();
-    if (name == proposedName_) return path.parent_path() / (fs::path(blockName_) += ".DWG");
-    if (QFileInfo(name).suffix().isEmpty()) return fs::path(path) += ".DWG";
+    const std::string added = extension().toStdString();
+    if (name == proposedName_) return path.parent_path() / (fs::path(blockName_) += added);
+    if (QFileInfo(name).suffix().isEmpty()) return fs::path(path) += added;
     return path;
 }
 

@@ -10,6 +10,7 @@
 
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
+#include "convert/BlockSize.h"
 #include "search/BlockIndex.h"
 #include "search/Indexing.h"
 #include "search/QueryWorker.h"
@@ -142,7 +143,9 @@ QString TfrmVisualizar::tileToolTip(int index) const {
     try {
         search::BlockIndex blocks(layout_.searchIndexFile(), search::BlockIndex::Open::Existing);
         if (const std::optional<search::DrawingSize> size = blocks.drawingSize(category, thumbnail))
-            lines << QStringLiteral("Desenho: ") + QString::fromStdString(search::sizeText(*size));
+            lines << QStringLiteral("Tamanho: ") +
+                         QString::fromStdString(convert::blockSizeText(
+                             {size->width, size->height, size->zExtent, size->insertionUnits}));
     } catch (const search::IndexError&) {
         // Not indexed yet: the hint goes without the drawing's size.
     }

@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "RunFolder.h"
+#include "SaveTypes.h"
 #include "browser/ThumbnailGrid.h"
 #include "search/Indexing.h"
 #include "search/QueryWorker.h"
@@ -156,7 +157,7 @@ void TfrmVisualizar::buildControls() {
     connect(tBrowser, &QTimer::timeout, this, &TfrmVisualizar::tBrowserTimer);
     tBrowser->start();
 
-    dSalvar = new BlockSaveDialog(this);
+    dSalvar = new BlockSaveDialog(this, rememberedExportFile(layout_.programFolder()));
 
     connect(bSalvar, &QPushButton::clicked, this, &TfrmVisualizar::bSalvarClick);
     connect(cArea, &QComboBox::activated, this, &TfrmVisualizar::cAreaChange);

@@ -1,5 +1,6 @@
 #include "preview/DwgViewer.h"
 
+#include <convert/BlockSize.h>
 #include <dwg/Reader.h>
 #include <render/Build.h>
 #include <render/Painter.h>
@@ -7,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPainter>
+#include <QStringList>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -110,6 +112,7 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
     panes_[0].view = kept.view;
     panes_[0].showsExtents = kept.showsExtents;
     failure_.clear();
+    sizeText_.clear();
     drawing_.reset();
     solids_.reset();
     layOutPanes();
@@ -128,6 +131,7 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
         std::shared_ptr<const dwg::Drawing> drawing;
         auto solids = std::make_shared<render::SolidCache>();
         std::vector<BuiltPane> built;
+        std::optional<convert::BlockSize> size;
         QString failure;
         try {
             drawing = std::make_shared<const dwg::Drawing>(
@@ -151,6 +155,13 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
                 }
                 built.push_back(std::move(pane));
             }
+            // The size as the current pane shows the drawing: a plan by what it
+            // draws, anything else by the model's own extents.
+            if (!built.empty() && !*cancel)
+                size = built.front().projection == render::Projection::top()
+                           ? convert::blockSizeOfPlan(*built.front().list,
+                                                      drawing->header.insertionUnits)
+                           : convert::blockSize(*drawing, solids.get(), cancel.get());
         } catch (const std::bad_alloc&) {
             failure = QStringLiteral("memória insuficiente");
         } catch (const std::exception& error) {
@@ -159,8 +170,12 @@ void DwgViewer::OpenDrawing(const std::filesystem::path& file) {
         if (*cancel) return;
         QMetaObject::invokeMethod(
             this,
-            [this, generation, drawing, solids, built = std::move(built), failure,
-             keepView]() mutable {
+            [this, generation, drawing, solids, built = std::move(built), failure, keepView,
+             size]() mutable {
+                if (generation == openGeneration_)
+                    sizeText_ = size ? QStringLiteral("Tamanho: ") +
+                                           QString::fromStdString(convert::blockSizeText(*size))
+                                     : QString();
                 showOpened(generation, drawing, solids, std::move(built), failure, keepView);
             },
             Qt::QueuedConnection);
@@ -333,7 +348,7 @@ void DwgViewer::showBuilt(std::size_t index, std::uint64_t generation,
 }
 
 QString DwgViewer::noticeText() const {
-    return statusLine(current().list->report);
+    return statusLine(current().list->report, sizeText_);
 }
 
 void DwgViewer::zoomToExtents() {
@@ -504,9 +519,15 @@ void DwgViewer::paintEvent(QPaintEvent*) {
         painter.drawRect(QRectF(active.left, active.top, active.width - 1, active.height - 1));
         painter.setPen(kFailureText);
     }
+    paintNotice(painter);
+}
+
+void DwgViewer::paintNotice(QPainter& painter) const {
     const QString notice = noticeText();
-    if (!notice.isEmpty())
-        painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignLeft | Qt::AlignBottom, notice);
+    if (notice.isEmpty()) return;
+    painter.setPen(kFailureText);
+    painter.setFont(font());
+    painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignLeft | Qt::AlignBottom, notice);
 }
 
 void DwgViewer::resizeEvent(QResizeEvent*) {

@@ -13,7 +13,7 @@ QString text(std::string_view utf8) {
 
 }  // namespace
 
-QString statusLine(const render::BuildReport& report) {
+QString statusLine(const render::BuildReport& report, const QString& sizeText) {
     QStringList lines;
     if (report.simplified()) lines << text(render::kSimplifiedNotice);
     if (report.bodiesUndecoded > 0)
@@ -21,6 +21,7 @@ QString statusLine(const render::BuildReport& report) {
     if (report.surfacesFailed > 0 && !report.surfaceErrors.empty())
         lines << text(render::kFacesLeftOutNotice) +
                      QString::fromStdString(report.surfaceErrors.front());
+    if (!sizeText.isEmpty()) lines << sizeText;
     return lines.join(QLatin1Char('\n'));
 }
 

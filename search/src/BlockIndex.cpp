@@ -17,7 +17,7 @@ namespace {
 
 // Marks the file as this program's index ("TsIx"); the version changes with the tables.
 constexpr int kApplicationId = 0x54734978;
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 // A block's id is its category in the high half and its place in the
 // category's name order in the low half, so that the word index, which runs
@@ -46,7 +46,7 @@ constexpr const char* kFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
 constexpr const char* kSchema = R"sql(
 CREATE TABLE category(id INTEGER PRIMARY KEY, fingerprint INTEGER NOT NULL);
 CREATE TABLE block(id INTEGER PRIMARY KEY, category INTEGER NOT NULL, thumbnail BLOB NOT NULL,
-                   width REAL, height REAL, units INTEGER);
+                   width REAL, height REAL, units INTEGER, zextent REAL);
 CREATE INDEX block_place ON block(category, thumbnail);
 CREATE VIRTUAL TABLE block_words USING fts5(name, drawing, tokenize='unicode61', prefix='1 2 3');
 )sql";
@@ -171,10 +171,11 @@ std::string joined(const std::vector<std::string>& words) {
     return text;
 }
 
-// The size in a row's columns first (width), first + 1 (height) and first + 2
-// (units); nothing unless all three are numbers in a drawing's range.
+// The size in a row's columns first (width), first + 1 (height), first + 2
+// (units) and first + 3 (reach along z); nothing unless all are numbers in a
+// drawing's range.
 std::optional<DrawingSize> sizeOf(const Statement& row, int first) {
-    for (int column = first; column < first + 3; ++column)
+    for (int column = first; column < first + 4; ++column)
         if (row.type(column) != SQLITE_FLOAT && row.type(column) != SQLITE_INTEGER)
             return std::nullopt;
     const auto extent = [](double value) {
@@ -183,9 +184,11 @@ std::optional<DrawingSize> sizeOf(const Statement& row, int first) {
     const double width = row.real(first);
     const double height = row.real(first + 1);
     const std::int64_t units = row.integer(first + 2);
-    if (!extent(width) || !extent(height) || units < 0 || units > kMaxInsertionUnits)
+    const double zExtent = row.real(first + 3);
+    if (!extent(width) || !extent(height) || !extent(zExtent) || units < 0 ||
+        units > kMaxInsertionUnits)
         return std::nullopt;
-    return DrawingSize{width, height, static_cast<int>(units)};
+    return DrawingSize{width, height, static_cast<int>(units), zExtent};
 }
 
 IndexError damagedRow() {
@@ -454,7 +457,8 @@ bool BlockIndex::rowsSound() {
     Statement categories(db_, "SELECT id FROM category");
     while (categories.step())
         if (!validCategory(categories.integer(0))) return false;
-    Statement blocks(db_, "SELECT id, category, thumbnail, width, height, units FROM block");
+    Statement blocks(db_,
+                     "SELECT id, category, thumbnail, width, height, units, zextent FROM block");
     while (blocks.step()) {
         const std::int64_t category = blocks.integer(1);
         if (!validCategory(category) || blocks.integer(0) >> 32 != category ||
@@ -494,8 +498,8 @@ void BlockIndex::writeCategory(int category, const CategoryEntries& entries) {
     try {
         removeRows(category);
         Statement block(db_,
-                        "INSERT INTO block(id, category, thumbnail, width, height, units) "
-                        "VALUES(?6, ?1, ?2, ?3, ?4, ?5)");
+                        "INSERT INTO block(id, category, thumbnail, width, height, units, "
+                        "zextent) VALUES(?6, ?1, ?2, ?3, ?4, ?5, ?7)");
         Statement words(db_, "INSERT INTO block_words(rowid, name, drawing) VALUES(?1, ?2, ?3)");
         std::vector<const BlockEntry*> byName;
         for (const BlockEntry& entry : entries.blocks) byName.push_back(&entry);
@@ -511,9 +515,10 @@ void BlockIndex::writeCategory(int category, const CategoryEntries& entries) {
             if (entry.size)
                 block.bind(3, entry.size->width)
                     .bind(4, entry.size->height)
-                    .bind(5, static_cast<std::int64_t>(entry.size->insertionUnits));
+                    .bind(5, static_cast<std::int64_t>(entry.size->insertionUnits))
+                    .bind(7, entry.size->zExtent);
             else
-                block.bindNull(3).bindNull(4).bindNull(5);
+                block.bindNull(3).bindNull(4).bindNull(5).bindNull(7);
             block.run();
             words.bind(1, id).bind(2, joined(entry.nameWords)).bind(3, joined(entry.drawingWords));
             words.run();
@@ -585,7 +590,7 @@ Found BlockIndex::find(std::string_view query, const library::InstalledFlags& am
 
 std::optional<DrawingSize> BlockIndex::drawingSize(int category, const fs::path& thumbnail) {
     Statement statement(db_,
-                        "SELECT width, height, units FROM block WHERE category = ?1 AND "
+                        "SELECT width, height, units, zextent FROM block WHERE category = ?1 AND "
                         "thumbnail = ?2 AND width IS NOT NULL");
     statement.bind(1, static_cast<std::int64_t>(category))
         .bindBlob(2, library::pathToUtf8(thumbnail));

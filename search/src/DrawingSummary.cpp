@@ -1,6 +1,6 @@
 #include "search/DrawingSummary.h"
 
-#include <render/Build.h>
+#include <convert/BlockSize.h>
 
 #include <cmath>
 #include <cstdio>
@@ -48,27 +48,6 @@ void addEntityWords(const dwg::Entity& entity, WordCollector& words) {
     }
 }
 
-// The symbol of each INSUNITS value, 0 to 24.
-constexpr std::string_view kUnitSymbols[] = {
-    "unidades", "in", "ft",  "mi", "mm", "cm", "m",  "km", "µin", "mil", "yd",  "Å",  "nm",
-    "µm",       "dm", "dam", "hm", "Gm", "UA", "al", "pc", "ft",  "in",  "yd",  "mi"};
-
-std::string number(double value) {
-    char text[64];
-    if (std::fabs(value) >= 100 || value == std::round(value)) {
-        std::snprintf(text, sizeof text, "%.0f", value);
-    } else {
-        std::snprintf(text, sizeof text, "%.1f", value);
-        std::string shown = text;
-        if (shown.ends_with(".0")) shown.resize(shown.size() - 2);
-        for (char& c : shown)
-            if (c == '.') c = ',';
-        if (shown == "0" && value > 0) return "< 0,1";
-        return shown;
-    }
-    return text;
-}
-
 }  // namespace
 
 DrawingSummary summarize(const dwg::Drawing& drawing) {
@@ -84,20 +63,9 @@ DrawingSummary summarize(const dwg::Drawing& drawing) {
 
     DrawingSummary summary;
     summary.words = words.take();
-    const render::DisplayList list = render::buildModelSpace(drawing);
-    if (!list.extents.empty() && std::isfinite(list.extents.width()) &&
-        std::isfinite(list.extents.height()))
-        summary.size = DrawingSize{list.extents.width(), list.extents.height(),
-                                   drawing.header.insertionUnits};
+    if (const std::optional<convert::BlockSize> size = convert::blockSize(drawing))
+        summary.size = DrawingSize{size->width, size->depth, size->insertionUnits, size->height};
     return summary;
-}
-
-std::string sizeText(const DrawingSize& size) {
-    const int units = size.insertionUnits;
-    const std::string_view symbol =
-        units >= 0 && units < static_cast<int>(std::size(kUnitSymbols)) ? kUnitSymbols[units]
-                                                                         : kUnitSymbols[0];
-    return number(size.width) + " × " + number(size.height) + " " + std::string(symbol);
 }
 
 }  // namespace search

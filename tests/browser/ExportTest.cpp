@@ -1,5 +1,6 @@
 // Export through the real main window: the real save dialog and message boxes
 // are answered as a user would, and the target folder is checked byte for byte.
+#include <dwg/Reader.h>
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <span>
 
 #include "../archive/ZipFixtures.h"
 #include "Sketch.h"
@@ -918,5 +920,167 @@ TEST_F(ExportTest, SameNamedBlocksOfTwoCategoriesAreOfferedInFilesOfTheirOwn) {
         // Compared whole, not printed: drawings are large.
         EXPECT_TRUE(readFile(first) == kitchen) << "the first offer's file was overwritten";
         EXPECT_TRUE(readFile(then) == furniture);
+    }
+}
+
+// --- Saving in another release and other units --------------------------------------------
+
+namespace {
+
+// A table 120 × 60 cm drawn as AutoCAD 2018 saves it.
+std::string tableDrawing() {
+    dwg::Drawing d;
+    d.header.insertionUnits = 5;
+    dwg::Block model;
+    model.handle = 0x1F;
+    model.name = "*Model_Space";
+    model.modelSpace = true;
+    dwg::Entity top;
+    top.typeName = "LWPOLYLINE";
+    dwg::LwPolyline outline;
+    outline.closed = true;
+    outline.points = {{0, 0}, {120, 0}, {120, 60}, {0, 60}};
+    top.data = outline;
+    model.entities.push_back(top);
+    d.blocks.push_back(model);
+    d.header.modelSpaceBlock = model.handle;
+    const std::vector<std::uint8_t> bytes = dwg::writeDwg(d, dwg::Version::R2018);
+    return {bytes.begin(), bytes.end()};
+}
+
+QStringList shownTypes(QWidget* dialog) {
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    QStringList shown;
+    if (types)
+        for (int i = 0; i < types->count(); ++i) shown << types->itemText(i);
+    return shown;
+}
+
+// Picks a file type and units in the save dialog, then the proposed name in folder.
+ModalScript::Step saveConverted(const QString& type, const QString& units, const fs::path& folder,
+                                QStringList* typesShown = nullptr, QString* typeShown = nullptr) {
+    return [=](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        if (typesShown) *typesShown = shownTypes(modal);
+        if (typeShown) *typeShown = modal->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+        auto* types = modal->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        auto* unitsBox = modal->findChild<QComboBox*>(QStringLiteral("cUnidades"));
+        ASSERT_TRUE(types && unitsBox);
+        types->setCurrentIndex(types->findText(type));
+        emit types->activated(types->currentIndex());
+        EXPECT_EQ(unitsBox->isEnabled(), type != QStringLiteral("*.DWG"));
+        if (unitsBox->isEnabled()) unitsBox->setCurrentIndex(unitsBox->findText(units));
+        acceptProposedIn(folder)(modal);
+    };
+}
+
+}  // namespace
+
+TEST_F(ExportTest, TheDialogOffersTheBlocksOwnFileFirstThenEachRelease) {
+    addBlock("Mesa");
+    openCategoryAndSelect("Mesa");
+    QStringList types;
+    QString current;
+    exportWith({[&](QWidget* modal) {
+        types = shownTypes(modal);
+        current = modal->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+        EXPECT_FALSE(modal->findChild<QComboBox*>(QStringLiteral("cUnidades"))->isEnabled());
+        qobject_cast<QDialog*>(modal)->reject();
+    }});
+    EXPECT_EQ(types, (QStringList{"*.DWG", "AutoCAD 2018 (*.dwg)", "AutoCAD 2013 (*.dwg)",
+                                  "AutoCAD 2010 (*.dwg)", "AutoCAD 2004 (*.dwg)",
+                                  "AutoCAD 2000 (*.dwg)", "DXF 2018 (*.dxf)", "DXF 2000 (*.dxf)"}));
+    EXPECT_EQ(current, QStringLiteral("*.DWG"));
+    EXPECT_TRUE(targetFiles().empty());
+}
+
+TEST_F(ExportTest, AConvertedSaveWritesTheReleaseAndUnitsChosenAndRemembersThem) {
+    addBlock("Mesa");
+    fixtures::writeWithLibzip(dwgFolder() / "Mesa.DWG.zip", {Member("Mesa.DWG", tableDrawing())});
+    openCategoryAndSelect("Mesa");
+    const auto seen = exportWith(
+        {saveConverted("AutoCAD 2000 (*.dwg)", "Milímetros (mm)", target), pressKey(Qt::Key_Return)});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].text, QStringLiteral("Procedimento concluído.\n\nMedidas convertidas de "
+                                           "centímetros para milímetros (escala 10)."));
+    ASSERT_EQ(targetFiles(), std::vector<std::string>{"Mesa.dwg"});
+    const dwg::Drawing saved = dwg::read(target / "Mesa.dwg");
+    EXPECT_EQ(saved.version, dwg::Version::R2000);
+    EXPECT_EQ(saved.header.insertionUnits, 4);
+    EXPECT_EQ(std::get<dwg::LwPolyline>(saved.modelSpace()->entities.at(0).data).points[2],
+              (dwg::Point2{1200, 600}));
+
+    // The next run proposes the same type and units.
+    QString type;
+    exportWith({[&](QWidget* modal) {
+        type = modal->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+        EXPECT_EQ(modal->findChild<QComboBox*>(QStringLiteral("cUnidades"))->currentText(),
+                  QStringLiteral("Milímetros (mm)"));
+        qobject_cast<QDialog*>(modal)->reject();
+    }});
+    EXPECT_EQ(type, QStringLiteral("AutoCAD 2000 (*.dwg)"));
+    main.reset();
+    openCategoryAndSelect("Mesa");
+    exportWith({[&](QWidget* modal) {
+        type = modal->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))->currentText();
+        qobject_cast<QDialog*>(modal)->reject();
+    }});
+    EXPECT_EQ(type, QStringLiteral("AutoCAD 2000 (*.dwg)"));
+}
+
+TEST_F(ExportTest, AFailedConversionWritesNothingAndTheOwnFileStillSaves) {
+    // The fixture's drawing is no DWG: it cannot be converted, only handed over as it is.
+    const std::string drawing = addBlock("Pia");
+    openCategoryAndSelect("Pia");
+    const auto failed = exportWith(
+        {saveConverted("AutoCAD 2018 (*.dwg)", "Como no bloco", target), pressKey(Qt::Key_Return)});
+    ASSERT_EQ(failed.size(), 2u);
+    EXPECT_EQ(failed[1].title, QStringLiteral("Erro"));
+    EXPECT_TRUE(failed[1].text.contains(QStringLiteral("Não foi possível ler o desenho do bloco")))
+        << failed[1].text.toStdString();
+    EXPECT_TRUE(failed[1].text.contains(QStringLiteral("Nada foi gravado.")));
+    EXPECT_TRUE(targetFiles().empty());
+    const auto saved = exportWith({saveConverted("*.DWG", "", target), pressKey(Qt::Key_Return)});
+    ASSERT_EQ(saved.size(), 2u);
+    EXPECT_EQ(saved[1].text, kDone);
+    EXPECT_EQ(readFile(target / "Pia.DWG"), drawing);
+}
+
+TEST_F(ExportTest, DragAndCopyHandTheBlockOverInTheReleaseLastChosen) {
+    const struct {
+        const char* remembered;
+        const char* name;
+        dwg::Version version;
+    } cases[] = {
+        {"formato=2004\nunidades=m\n", "Mesa.DWG", dwg::Version::R2004},
+        {"formato=dxf2018\nunidades=bloco\n", "Mesa.dxf", dwg::Version::R2018},
+        {"formato=original\n", "Mesa.DWG", dwg::Version::R2018},
+        {"lixo\0\x01", "Mesa.DWG", dwg::Version::R2018},
+    };
+    addBlock("Mesa");
+    const std::string drawing = tableDrawing();
+    fixtures::writeWithLibzip(dwgFolder() / "Mesa.DWG.zip", {Member("Mesa.DWG", drawing)});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.remembered);
+        fixtures::writeFile(program / "tessaly.exportar", c.remembered);
+        openCategoryAndSelect("Mesa");
+        main->cVer->setChecked(false);
+        for (const fs::path& offered :
+             {copyToClipboard(), dragTile(main->Lista->selectedIndex(), 40).value_or(fs::path())}) {
+            ASSERT_EQ(offered.filename(), fs::path(c.name));
+            const std::string bytes = readFile(offered);
+            if (offered.extension() == ".dxf") {
+                EXPECT_NE(bytes.find("AC1032"), std::string::npos);
+                continue;
+            }
+            const dwg::Drawing handed =
+                dwg::read(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+            EXPECT_EQ(handed.version, c.version);
+            // Converted in its units, or the block's own bytes as they are.
+            EXPECT_EQ(handed.header.insertionUnits, c.version == dwg::Version::R2004 ? 6 : 5);
+            EXPECT_EQ(bytes == drawing, c.version == dwg::Version::R2018);
+        }
+        main.reset();
     }
 }

@@ -4,13 +4,8 @@
 // of in the test runner.
 #include <dwg/Reader.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <fstream>
-#include <functional>
-
+#include "BoundedChild.h"
 #include "CraftedObjects.h"
 #include "R2004Writer.h"
 #include "SampleFiles.h"
@@ -21,21 +16,6 @@ namespace {
 using testsupport::Bytes;
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
-
-// The address sanitizer reserves terabytes of shadow memory: under it no
-// address-space limit can be set.
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool kLimitsApply = false;
-#else
-constexpr bool kLimitsApply = true;
-#endif
-
-std::size_t addressSpaceInUse() {
-    std::ifstream statm("/proc/self/statm");
-    std::size_t pages = 0;
-    statm >> pages;
-    return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-}
 
 std::string describe(const dwg::Drawing& drawing) {
     int lwPolylines = 0;
@@ -55,46 +35,19 @@ std::size_t allowedFor(const Bytes& file) {
 // child's account of each read, one line per file.
 std::vector<std::string> readInChild(const std::vector<Bytes>& files,
                                      std::size_t (*allowance)(const Bytes&) = allowedFor) {
-    int channel[2];
-    if (pipe(channel) != 0) return {"pipe failed"};
-    const pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
-        std::string reports;
-        for (const Bytes& file : files) {
-            rlimit bound{RLIM_INFINITY, RLIM_INFINITY};
-            if (kLimitsApply) bound.rlim_cur = addressSpaceInUse() + allowance(file);
-            setrlimit(RLIMIT_AS, &bound);
-            std::string report;
+    return testsupport::runBoundedInChild(
+        files.size(), [&](std::size_t i) { return allowance(files[i]); },
+        [&](std::size_t i) {
             try {
-                report = describe(dwg::read(file));
+                return describe(dwg::read(files[i]));
             } catch (const dwg::Error& error) {
-                report = error.kind() == dwg::Error::Kind::TooLarge ? "too large" : "error";
-                report += std::string(": ") + error.what();
+                return std::string(error.kind() == dwg::Error::Kind::TooLarge ? "too large"
+                                                                              : "error") +
+                       ": " + error.what();
             } catch (const std::exception& error) {
-                report = std::string("other exception: ") + error.what();
+                return std::string("other exception: ") + error.what();
             }
-            bound.rlim_cur = RLIM_INFINITY;
-            setrlimit(RLIMIT_AS, &bound);
-            reports += report + "\n";
-        }
-        const ssize_t written = write(channel[1], reports.data(), reports.size());
-        _exit(written == static_cast<ssize_t>(reports.size()) ? 0 : 1);
-    }
-    close(channel[1]);
-    std::string output;
-    char buffer[4096];
-    for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;)
-        output.append(buffer, static_cast<std::size_t>(n));
-    close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (WIFSIGNALED(status)) return {"killed by signal " + std::to_string(WTERMSIG(status))};
-    std::vector<std::string> reports;
-    for (std::size_t start = 0, end; (end = output.find('\n', start)) != std::string::npos;
-         start = end + 1)
-        reports.push_back(output.substr(start, end - start));
-    return reports;
+        });
 }
 
 class MemoryBudget : public ::testing::Test {

@@ -275,7 +275,7 @@ TEST_F(SearchWindowTest, ATileHintsNameCategoryDrawingSizeAndArchiveSize) {
     const qint64 archiveSize =
         static_cast<qint64>(fs::file_size(library.categoryFolder(3) / "DWG" / "Cuba01.DWG.zip"));
     EXPECT_EQ(QToolTip::text(),
-              QStringLiteral("Bloco Cuba01\nCategoria: Cozinhas\nDesenho: 180 × 90 cm\nArquivo: ") +
+              QStringLiteral("Bloco Cuba01\nCategoria: Cozinhas\nTamanho: 180 × 90 cm\nArquivo: ") +
                   QLocale(QLocale::Portuguese, QLocale::Brazil)
                       .formattedDataSize(archiveSize, 1, QLocale::DataSizeTraditionalFormat));
     QToolTip::hideText();

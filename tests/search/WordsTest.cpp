@@ -79,24 +79,6 @@ TEST(PlainText, DropsTextFormattingCodes) {
     for (const FoldCase& c : cases) EXPECT_EQ(search::plainText(c.text), c.folded) << c.text;
 }
 
-TEST(SizeText, WidthByHeightInTheDrawingsUnit) {
-    const struct {
-        search::DrawingSize size;
-        const char* text;
-    } cases[] = {
-        {{180, 90, 5}, "180 × 90 cm"},
-        {{45.5, 30, 5}, "45,5 × 30 cm"},
-        {{1234.4, 0.26, 4}, "1234 × 0,3 mm"},
-        {{2.04, 1.96, 6}, "2 × 2 m"},
-        {{36, 24, 1}, "36 × 24 in"},
-        {{0.04, 10, 6}, "< 0,1 × 10 m"},
-        {{3, 4, 0}, "3 × 4 unidades"},
-        {{3, 4, 99}, "3 × 4 unidades"},
-        {{3, 4, -1}, "3 × 4 unidades"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(search::sizeText(c.size), c.text) << c.text;
-}
-
 dwg::Entity textEntity(dwg::Text::Kind kind, std::string text, std::string tag = {}) {
     dwg::Entity entity;
     dwg::Text data;

@@ -1,5 +1,7 @@
 // tessaly-pack run as a publisher runs it: exit status, what stderr names,
 // thumbnails as the grid shows them, packages that do not change between runs.
+#include <archive/MemberBytes.h>
+#include <dwg/Reader.h>
 #include <dwg/Writer.h>
 #include <gtest/gtest.h>
 
@@ -469,3 +471,40 @@ TEST(PackTool, AListIsNeverDatedAfterTheToolsClock) {
 }
 
 }  // namespace
+
+// A publisher's drawings of 2018 published for AutoCAD 2000: the library
+// holds them converted, and stderr names what each conversion changed.
+TEST(PackTool, FormatPublishesTheDrawingsConvertedForARelease) {
+    TempFolder temp;
+    dwg::Drawing drawing;
+    dwg::Block model;
+    model.handle = 1;
+    model.modelSpace = true;
+    dwg::Entity edge;
+    edge.typeName = "LINE";
+    edge.header.color = dwg::Color::fromTrueColor(0x10A040);
+    edge.data = dwg::Line{{0, 0, 0}, {300, 100, 0}};
+    model.entities.push_back(edge);
+    drawing.blocks.push_back(model);
+    const std::vector<std::uint8_t> bytes = dwg::writeDwg(drawing, dwg::Version::R2018);
+    writeFile(temp.path() / "novos" / "Linha.DWG", std::string(bytes.begin(), bytes.end()));
+    const fs::path program = temp.path() / "programa";
+    for (const char* format : {"dxf2000", "2007"}) {
+        const ToolRun refused =
+            runPack(std::string("--format ") + format + " --install " + shellQuoted(program) +
+                    " 9 " + shellQuoted(temp.path() / "novos"));
+        EXPECT_EQ(refused.exitCode, 2) << format;
+    }
+    const ToolRun run = runPack("--format 2000 --install " + shellQuoted(program) + " 9 " +
+                                shellQuoted(temp.path() / "novos"));
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("Linha: 1 cor RGB trocada pela cor indexada mais próxima"),
+              std::string::npos)
+        << run.output;
+    const std::vector<std::uint8_t> packed =
+        archive::readMemberBytes(program / "Blocos" / "9" / "DWG" / "Linha.DWG.zip", "*.DWG",
+                                 library::kArchivePassword, 1 << 20);
+    const dwg::Drawing back = dwg::read(packed);
+    EXPECT_EQ(back.version, dwg::Version::R2000);
+    EXPECT_EQ(back.modelSpace()->entities.at(0).header.color.kind, dwg::Color::Kind::Index);
+}

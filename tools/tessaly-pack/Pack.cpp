@@ -1,5 +1,6 @@
 #include "Pack.h"
 
+#include <convert/Export.h>
 #include <dwg/Reader.h>
 
 #include <algorithm>
@@ -38,7 +39,8 @@ std::vector<std::uint8_t> readFile(const fs::path& file) {
 }  // namespace
 
 PackedCategory packDrawings(const fs::path& folder, std::time_t entryTime,
-                            const Thumbnailer& thumbnail, const Progress& progress) {
+                            const Thumbnailer& thumbnail, const Progress& progress,
+                            std::optional<dwg::SaveFormat> release) {
     std::vector<fs::path> files;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder))
         if (entry.is_regular_file() && hasDwgExtension(entry.path())) files.push_back(entry.path());
@@ -61,10 +63,16 @@ PackedCategory packDrawings(const fs::path& folder, std::time_t entryTime,
             continue;
         }
         try {
-            const std::vector<std::uint8_t> bytes = readFile(file);
+            std::vector<std::uint8_t> bytes = readFile(file);
             const dwg::Drawing drawing = dwg::read(std::span<const std::uint8_t>(bytes));
             PackedBlock block;
             block.name = name;
+            if (release) {
+                const convert::ExportChoice choice{*release, std::nullopt};
+                convert::ExportResult converted = convert::exportDrawing(bytes, choice);
+                bytes = std::move(converted.bytes);
+                block.converted = convert::exportMessages(converted, choice);
+            }
             block.thumbnail = thumbnail(drawing);
             archive::ZipWriter blockArchive(entryTime, std::string(library::kArchivePassword));
             blockArchive.addFile(name + ".DWG", bytes);

@@ -4,12 +4,14 @@
 // <n>.zip carries them under <n>/. The same drawings give the same bytes.
 #pragma once
 
+#include <dwg/Convert.h>
 #include <dwg/Drawing.h>
 
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,8 @@ struct PackedBlock {
     std::string name;  // file name without the extension, UTF-8
     std::vector<std::uint8_t> thumbnail;
     std::vector<std::uint8_t> archive;  // <name>.DWG.zip
+    // What the drawing's conversion for the release asked changed, in Portuguese.
+    std::vector<std::string> converted;
 };
 
 struct SkippedDrawing {
@@ -39,11 +43,13 @@ struct PackedCategory {
     std::vector<SkippedDrawing> skipped;
 };
 
-// Every file of `folder` ending in .dwg (any letter case), in name order. A
-// drawing that cannot be read, or whose name a Windows folder cannot hold, is
+// Every file of `folder` ending in .dwg (any letter case), in name order,
+// converted for `release` when one is given (a DWG format). A drawing that
+// cannot be read or converted, or whose name a Windows folder cannot hold, is
 // skipped and reported, never fatal.
 PackedCategory packDrawings(const std::filesystem::path& folder, std::time_t entryTime,
-                            const Thumbnailer& thumbnail, const Progress& progress = {});
+                            const Thumbnailer& thumbnail, const Progress& progress = {},
+                            std::optional<dwg::SaveFormat> release = std::nullopt);
 
 // The package <n>.zip: folder entries <n>/, <n>/IMG/, <n>/DWG/ and the files
 // under them, in that order, names sorted.

@@ -1,7 +1,8 @@
 // The publisher's package builder.
 //
 //   tessaly-pack [--sign CHAVE] [--valid-days DIAS] [--output PASTA]
-//                [--install PASTA_DO_PROGRAMA] <n> <pasta de desenhos>
+//                [--install PASTA_DO_PROGRAMA] [--format 2000|2004|2010|2013|2018]
+//                <n> <pasta de desenhos>
 //   tessaly-pack renew [--valid-days DIAS] CHAVE PASTA
 //   tessaly-pack keygen [--raiz] PASTA
 //   tessaly-pack delegar [--valid-days DIAS] RAIZ.chave PACOTES.pub PASTA
@@ -42,7 +43,8 @@ namespace fs = std::filesystem;
 int usage() {
     std::fputs(
         std::string("uso: tessaly-pack [--sign CHAVE] [--valid-days DIAS] [--output PASTA]\n"
-                    "                  [--install PASTA_DO_PROGRAMA] <n> <pasta de desenhos>\n"
+                    "                  [--install PASTA_DO_PROGRAMA] [--format 2000|2004|2010|2013|2018]\n"
+                    "                  <n> <pasta de desenhos>\n"
                     "     tessaly-pack renew [--valid-days DIAS] CHAVE PASTA\n"
                     "     tessaly-pack keygen [--raiz] PASTA\n"
                     "     tessaly-pack delegar [--valid-days DIAS] RAIZ.chave PACOTES.pub PASTA\n"
@@ -217,6 +219,7 @@ int main(int argc, char** argv) {
     std::optional<fs::path> secretKey;
     std::optional<fs::path> install;
     std::optional<std::chrono::days> validity;
+    std::optional<dwg::SaveFormat> release;  // the drawings as they are
     std::vector<std::string> operands;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = args[i];
@@ -227,6 +230,9 @@ int main(int argc, char** argv) {
         else if (arg == "--install" && i + 1 < argc)
             install = library::pathFromUtf8(args[++i]);
         else if (arg == "--valid-days" && i + 1 < argc && (validity = validDays(args[++i])))
+            continue;
+        else if (arg == "--format" && i + 1 < argc && (release = dwg::formatFromKey(args[++i])) &&
+                 !dwg::isDxf(*release))
             continue;
         else if (arg.starts_with("--"))
             return usage();
@@ -256,8 +262,12 @@ int main(int argc, char** argv) {
         const std::optional<signing::SecretKey> key =
             secretKey ? std::optional(pack::readSecretKey(*secretKey)) : std::nullopt;
         packed = pack::packDrawings(drawings, time, pack::renderThumbnail,
-                                    terminal ? pack::Progress(showProgress) : pack::Progress());
+                                    terminal ? pack::Progress(showProgress) : pack::Progress(),
+                                    release);
         if (terminal) std::fputs("\r\033[K", stderr);
+        for (const pack::PackedBlock& block : packed.blocks)
+            for (const std::string& line : block.converted)
+                std::fprintf(stderr, "tessaly-pack: %s: %s\n", block.name.c_str(), line.c_str());
         for (const pack::SkippedDrawing& skipped : packed.skipped)
             std::fprintf(stderr, "tessaly-pack: %s deixado de fora: %s\n",
                          library::pathToUtf8(skipped.file).c_str(), skipped.reason.c_str());

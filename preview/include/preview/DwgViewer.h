@@ -50,6 +50,7 @@
 #include <vector>
 
 class QMenu;
+class QPainter;
 
 namespace preview {
 
@@ -104,8 +105,10 @@ class DwgViewer : public QWidget {
     // "Não foi possível ler o desenho: …" after a failed OpenDrawing, else empty.
     const QString& failureText() const { return failure_; }
     // The status line shown under the drawing (statusLine()): what of it
-    // could not be shown; empty when everything was drawn.
+    // could not be shown, then the block's units and size.
     QString noticeText() const;
+    // Draws those lines where the viewer shows them, over its picture.
+    void paintNotice(QPainter& painter) const;
 
     static constexpr double kMargin = 0.03;  // free border around the whole drawing
     static constexpr double kWheelStep = 1.25;
@@ -233,6 +236,7 @@ class DwgViewer : public QWidget {
     bool ownContextMenu_ = true;
     QMenu* popupMenu_ = nullptr;
     QString failure_;
+    QString sizeText_;  // "Tamanho: 120 × 60 × 75 cm" of the drawing shown
     std::optional<QPointF> dragFrom_;
     std::size_t dragPane_ = 0;
     bool orbiting_ = false;  // the drag turns the model instead of moving it

@@ -10,11 +10,13 @@
 
 namespace search {
 
-// Width and height of the model space's extents, in the drawing's INSUNITS.
+// Width and height of the model space's extents as seen in plan, in the
+// drawing's INSUNITS, and how far it reaches along z.
 struct DrawingSize {
     double width = 0;
     double height = 0;
     int insertionUnits = 0;
+    double zExtent = 0;
 
     bool operator==(const DrawingSize&) const = default;
 };
@@ -31,9 +33,5 @@ struct DrawingSummary {
 inline constexpr std::size_t kMaxWordsPerDrawing = 4000;
 
 DrawingSummary summarize(const dwg::Drawing& drawing);
-
-// "180 × 90 cm": up to one decimal below a hundred, a decimal comma, and the
-// unit's symbol ("unidades" for a drawing without unit).
-std::string sizeText(const DrawingSize& size);
 
 }  // namespace search

@@ -1,0 +1,90 @@
+#include "ConvertedSave.h"
+
+#include <archive/MemberBytes.h>
+#include <dwg/Reader.h>
+#include <platform/Files.h>
+
+#include <QApplication>
+#include <QStringList>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "library/Library.h"
+#include "ui/Pump.h"
+
+namespace fs = std::filesystem;
+
+namespace browser {
+namespace {
+
+// A block's drawing larger than this is not converted.
+constexpr std::uint64_t kMaxDrawingSize = 256ull << 20;
+constexpr auto kPumpInterval = std::chrono::milliseconds(20);
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The conversion on a worker; the windows are pumped until it is done.
+convert::ExportResult convertWhilePumping(std::vector<std::uint8_t> original,
+                                          const convert::ExportChoice& choice) {
+    std::packaged_task<convert::ExportResult()> task(
+        [bytes = std::move(original), choice] { return convert::exportDrawing(bytes, choice); });
+    std::future<convert::ExportResult> done = task.get_future();
+    std::thread worker(std::move(task));
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    while (done.wait_for(kPumpInterval) != std::future_status::ready) ui::pump();
+    worker.join();
+    QApplication::restoreOverrideCursor();
+    return done.get();
+}
+
+QString doneMessage(const convert::ExportResult& result, const convert::ExportChoice& choice) {
+    QStringList lines{QStringLiteral("Procedimento concluído.")};
+    const std::vector<std::string> said = convert::exportMessages(result, choice);
+    if (!said.empty()) {
+        lines << QString();
+        for (const std::string& line : said) lines << fromUtf8(line);
+    }
+    return lines.join(QLatin1Char('\r'));
+}
+
+}  // namespace
+
+ConvertedSave saveConvertedBlock(const fs::path& blockArchive, const fs::path& target,
+                                 const convert::ExportChoice& choice) {
+    try {
+        std::vector<std::uint8_t> original = archive::readMemberBytes(
+            blockArchive, "*.DWG", library::kArchivePassword, kMaxDrawingSize);
+        const convert::ExportResult result = convertWhilePumping(std::move(original), choice);
+        convert::writeWhole(target, result.bytes);
+        return {true, doneMessage(result, choice)};
+    } catch (const archive::ZipError& error) {
+        return {false, QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") +
+                           fromUtf8(error.what())};
+    } catch (const convert::ExportError& error) {
+        return {false, fromUtf8(error.what()) + QStringLiteral("\rNada foi gravado.")};
+    }
+}
+
+fs::path convertForOthers(const fs::path& extracted, const convert::ExportChoice& choice,
+                          QString* failure) {
+    try {
+        const convert::ExportResult result =
+            convertWhilePumping(dwg::readFileBytes(extracted), choice);
+        fs::path handed = extracted;
+        if (dwg::isDxf(choice.format)) handed.replace_extension(".dxf");
+        convert::writeWhole(handed, result.bytes);
+        std::error_code error;
+        if (handed != extracted) platform::removeFile(extracted, error);
+        return handed;
+    } catch (const dwg::Error& error) {
+        if (failure) *failure = fromUtf8(error.what());
+    } catch (const convert::ExportError& error) {
+        if (failure) *failure = fromUtf8(error.what());
+    }
+    return {};
+}
+
+}  // namespace browser
