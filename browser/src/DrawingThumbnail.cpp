@@ -1,57 +1,23 @@
 #include "DrawingThumbnail.h"
 
-#include <archive/ZipReader.h>
 #include <dwg/Preview.h>
 #include <dwg/Reader.h>
-#include <library/Library.h>
 #include <render/Build.h>
 #include <render/Painter.h>
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QTemporaryDir>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <optional>
 #include <vector>
 
 namespace browser {
 namespace {
 
-// A drawing larger than this is left as a placeholder: the workers must not
-// hold hundreds of megabytes for one tile.
-constexpr std::uint64_t kMaxDrawingBytes = 64 * archive::kMiB;
 constexpr qint64 kMaxPreviewPixels = 4096LL * 4096LL;
 constexpr double kRenderMargin = 0.04;  // as the library's own thumbnails
-
-// The drawing's bytes, extracted from its archive into a folder of our own.
-std::optional<std::vector<std::uint8_t>> extractDrawing(const std::filesystem::path& archiveFile) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(archiveFile, error)) return std::nullopt;
-    QTemporaryDir folder;
-    if (!folder.isValid()) return std::nullopt;
-    // A reader of this worker's own: the program's reader serves the user's runs.
-    archive::ZipReader reader;
-    std::optional<archive::ZipLease> lease = reader.tryLease();
-    if (!lease) return std::nullopt;
-    archive::ExtractOptions options;
-    options.destination = std::filesystem::path(folder.path().toStdString());
-    options.password = std::string(library::kArchivePassword);
-    options.mask = "*.DWG";
-    options.writeAs = "desenho.dwg";
-    options.maxMemberSize = kMaxDrawingBytes;
-    try {
-        lease->open(archiveFile);
-        const archive::ExtractResult result = lease->extract(options);
-        if (result.written.empty()) return std::nullopt;
-        std::ifstream in(result.written.front(), std::ios::binary);
-        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
-                                         std::istreambuf_iterator<char>());
-    } catch (const archive::ZipError&) {
-        return std::nullopt;
-    }
-}
+// A stored preview smaller than this, or of one colour only, shows nothing
+// of the drawing: it is drawn instead.
+constexpr int kMinPreviewSide = 16;
 
 QImage previewImage(const dwg::PreviewImage& preview) {
     if (preview.format == dwg::PreviewImage::Format::Png) {
@@ -73,6 +39,18 @@ QImage previewImage(const dwg::PreviewImage& preview) {
         for (int x = 0; x < raster.width; ++x) line[x] = 0xFF000000u | row[x];
     }
     return image;
+}
+
+bool usable(const QImage& image) {
+    if (image.width() < kMinPreviewSide || image.height() < kMinPreviewSide) return false;
+    const QImage pixels = image.convertToFormat(QImage::Format_RGB32);
+    const QRgb first = pixels.pixel(0, 0);
+    for (int y = 0; y < pixels.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(pixels.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x)
+            if (line[x] != first) return true;
+    }
+    return false;
 }
 
 bool nearColour(QRgb a, QRgb b) {
@@ -113,34 +91,39 @@ QImage onWhite(const QImage& preview) {
     return image;
 }
 
-QImage drawingThumbnail(const std::filesystem::path& thumbnail, const QSize& target) {
+QImage drawingPicture(std::span<const std::uint8_t> drawing, const QSize& target,
+                      PreviewLook look) {
     if (target.isEmpty()) return {};
-    const std::filesystem::path category = thumbnail.parent_path().parent_path();
-    const auto bytes = extractDrawing(library::drawingArchivePath(category, thumbnail));
-    if (!bytes) return {};
-    const std::span<const std::uint8_t> drawingBytes(*bytes);
     QImage image;
     try {
-        if (const auto preview = dwg::readPreview(drawingBytes))
-            image = onWhite(previewImage(*preview));
-    } catch (const dwg::Error&) {
+        if (const auto preview = dwg::readPreview(drawing)) image = previewImage(*preview);
+    } catch (const std::exception&) {
         // A damaged image area leaves the render.
     }
-    if (image.isNull()) {
+    if (!usable(image)) {
         try {
-            const render::DisplayList list =
-                render::buildModelSpaceAsSaved(dwg::read(drawingBytes));
+            const render::DisplayList list = render::buildModelSpaceAsSaved(dwg::read(drawing));
             if (list.empty()) return {};
             return render::renderImage(list, target, Qt::white, kRenderMargin,
                                        render::thumbnailStyle(list));
-        } catch (const dwg::Error&) {
+        } catch (const std::exception&) {
             return {};
         }
     }
+    if (look == PreviewLook::OnWhite) image = onWhite(image);
     const QSize fitted = image.size().scaled(target, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     return image.size() == fitted
                ? image
                : image.scaled(fitted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage drawingThumbnail(const library::Block& block, const QSize& target) {
+    try {
+        const std::vector<std::uint8_t> bytes = library::readBlockDrawing(block);
+        return drawingPicture(bytes, target, PreviewLook::OnWhite);
+    } catch (const library::DrawingUnavailable&) {
+        return {};
+    }
 }
 
 }  // namespace browser

@@ -46,8 +46,10 @@ bool shownBefore(const fs::path& a, const fs::path& b) {
     return at == a.end() && bt != b.end();
 }
 
-Block fileBlock(const fs::path& folder, const fs::path& relative, std::uint64_t size,
-                std::int64_t modified) {
+}  // namespace
+
+Block folderBlock(const fs::path& folder, const fs::path& relative, std::uint64_t size,
+                  std::int64_t modified) {
     Block block;
     block.ref = {BlockRef::Origin::Folder, -1, folder, relative};
     block.drawing = folder / relative;
@@ -56,6 +58,8 @@ Block fileBlock(const fs::path& folder, const fs::path& relative, std::uint64_t 
     block.modified = modified;
     return block;
 }
+
+namespace {
 
 Block archiveBlock(int category, const fs::path& thumbnail, const DrawingArchives& archives) {
     Block block;
@@ -147,15 +151,14 @@ std::vector<std::uint8_t> readBlockDrawing(const Block& block, std::uint64_t max
     return {bytes.begin(), bytes.end()};
 }
 
-CategorySource::CategorySource(Layout layout, int category)
-    : layout_(std::move(layout)), category_(category) {}
+CategorySource::CategorySource(fs::path categoryFolder) : folder_(std::move(categoryFolder)) {}
 
 Listing CategorySource::list(const std::function<bool()>&) const {
     Listing listing;
-    const fs::path folder = layout_.categoryFolder(category_);
-    const DrawingArchives archives(folder);
-    for (const fs::path& thumbnail : listBlocks(folder))
-        listing.blocks.push_back(archiveBlock(category_, thumbnail, archives));
+    const int category = categoryNamed(folder_.filename());
+    const DrawingArchives archives(folder_);
+    for (const fs::path& thumbnail : listBlocks(folder_))
+        listing.blocks.push_back(archiveBlock(category, thumbnail, archives));
     return listing;
 }
 
@@ -207,7 +210,7 @@ Listing FolderSource::list(const std::function<bool()>& stop) const {
                     tooMany = true;
                     break;
                 }
-                listing.blocks.push_back(fileBlock(folder_, relative, entry.size, entry.modified));
+                listing.blocks.push_back(folderBlock(folder_, relative, entry.size, entry.modified));
             }
         }
     }
@@ -269,7 +272,7 @@ Listing ChosenBlocks::list(const std::function<bool()>& stop) const {
             continue;
         }
         if (entry.kind == platform::EntryKind::File && isDrawingName(ref.item.filename()))
-            listing.blocks.push_back(fileBlock(ref.folder, ref.item, entry.size, entry.modified));
+            listing.blocks.push_back(folderBlock(ref.folder, ref.item, entry.size, entry.modified));
         else
             listing.gone.push_back(ref);
     }

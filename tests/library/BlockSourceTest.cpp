@@ -149,7 +149,7 @@ TEST(CategorySource, BlocksCarryTheirArchiveAndCategory) {
     const Layout layout(scratch.path());
     writeFile(imgFolder(layout.categoryFolder(9)) / "Mesa.PNG", "png");
     writeFile(dwgFolder(layout.categoryFolder(9)) / "mesa.dwg.zip", "zip");
-    const Listing listing = CategorySource(layout, 9).list();
+    const Listing listing = CategorySource(layout.categoryFolder(9)).list();
     ASSERT_EQ(listing.blocks.size(), 1u);
     const Block& block = listing.blocks.front();
     EXPECT_EQ(block.ref, categoryRef(9, "Mesa.PNG"));

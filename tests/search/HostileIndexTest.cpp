@@ -210,7 +210,7 @@ TEST(HostileIndex, ALookAlikeOfOurTablesIsMadeAgain) {
          "DROP INDEX block_place; ALTER TABLE block RENAME TO rows;"
          "CREATE VIEW block AS SELECT r.* FROM rows r, rows, rows, rows;"},
         {"a trigger",
-         "CREATE TRIGGER forget AFTER INSERT ON block BEGIN DELETE FROM category; END;"},
+         "CREATE TRIGGER forget AFTER INSERT ON block BEGIN DELETE FROM part; END;"},
         {"a table of its own", "CREATE TABLE extra(x);"},
         {"an index missing", "DROP INDEX block_place;"},
         {"a column more", "ALTER TABLE block ADD COLUMN extra INTEGER;"},
@@ -234,18 +234,18 @@ TEST(HostileIndex, ALookAlikeOfOurTablesIsMadeAgain) {
 TEST(HostileIndex, ABlockOutOfRangeIsNeverHandedOnAndTheIndexIsMadeAgain) {
     Scene scene;
     const char* changes[] = {
-        "UPDATE block SET category = 99 WHERE category = 3",
-        "UPDATE block SET category = -5 WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('/etc/passwd' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('../../x.PNG' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('..' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('DWG/Cuba01.PNG' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('..\\x.PNG' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = X'4375626100312E504E47' WHERE category = 3",  // a NUL inside
-        "UPDATE block SET thumbnail = X'' WHERE category = 3",
-        "UPDATE block SET thumbnail = zeroblob(300) WHERE category = 3",
-        "UPDATE block SET thumbnail = 'Cuba01.PNG' WHERE category = 3",  // text, not bytes
-        "DELETE FROM block WHERE category = 3",  // words of a block that is not there
+        "UPDATE block SET part = 99 WHERE part = 3",
+        "UPDATE block SET part = -5 WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('/etc/passwd' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('../../x.PNG' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('..' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('DWG/Cuba01.PNG' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('..\\x.PNG' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = X'4375626100312E504E47' WHERE part = 3",  // a NUL inside
+        "UPDATE block SET thumbnail = X'' WHERE part = 3",
+        "UPDATE block SET thumbnail = zeroblob(300) WHERE part = 3",
+        "UPDATE block SET thumbnail = 'Cuba01.PNG' WHERE part = 3",  // text, not bytes
+        "DELETE FROM block WHERE part = 3",  // words of a block that is not there
     };
     for (const char* change : changes) {
         SCOPED_TRACE(change);
@@ -294,7 +294,7 @@ TEST(HostileIndex, AWriteThatFailsMakesTheIndexAgain) {
     scene.onIndexed = [&scene](int category) {
         if (category != 3 || scene.indexed.size() > 1) return;
         runSql(scene.indexFile(),
-               "INSERT INTO block(id, category, thumbnail) VALUES((9 << 32) + 2, 3, X'41')");
+               "INSERT INTO block(id, part, thumbnail) VALUES((9 << 32) + 2, 3, X'41')");
     };
     const search::IndexReport report = scene.indexNow();
     EXPECT_TRUE(report.rebuilt);

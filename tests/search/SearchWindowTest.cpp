@@ -167,7 +167,8 @@ TEST_F(SearchWindowTest, AResultKeepsItsOwnCategoryForStatusPreviewAndWalk) {
               QStringLiteral("» Biblioteca - Mobília - Bloco CadeiraEscritorio"));
     ASSERT_TRUE(waitUntil([&] { return preview->windowTitle() == main->secondStatusPanelText(); }));
     EXPECT_TRUE(preview->dwg->failureText().isEmpty()) << "the drawing came from Mobília";
-    EXPECT_EQ(main->itemCategoryFolder(2), library.categoryFolder(9));
+    EXPECT_EQ(main->itemBlock(2).ref.category, 9);
+    EXPECT_EQ(main->itemBlock(2).drawing.parent_path().parent_path(), library.categoryFolder(9));
 }
 
 TEST_F(SearchWindowTest, AResultIsSavedFromItsOwnCategory) {

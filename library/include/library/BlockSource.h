@@ -26,6 +26,7 @@ struct BlockRef {
     std::filesystem::path item;
 
     bool operator==(const BlockRef&) const = default;
+    auto operator<=>(const BlockRef&) const = default;
 };
 
 // Whether ref names a block the way the program does: a category 0 to 13 and
@@ -58,6 +59,10 @@ struct Block {
         return thumbnail.empty() ? drawing : thumbnail;
     }
 };
+
+// A drawing of the user's folder, as a listing finds it.
+Block folderBlock(const std::filesystem::path& folder, const std::filesystem::path& relative,
+                  std::uint64_t size, std::int64_t modified);
 
 // The block of a category's thumbnail (CATEGORY/IMG/<name>.PNG), found by its
 // path alone: the category is the number its folder is named by (-1 for a
@@ -113,15 +118,16 @@ class BlockSource {
     virtual Listing list(const std::function<bool()>& stop = {}) const = 0;
 };
 
-// An installed category: every block listBlocks finds.
+// A category folder: every block listBlocks finds, each with its archive;
+// the category is the number the folder is named by. The library lies on
+// the program's own disk: a category is listed at once.
 class CategorySource final : public BlockSource {
   public:
-    CategorySource(Layout layout, int category);
+    explicit CategorySource(std::filesystem::path categoryFolder);
     Listing list(const std::function<bool()>& stop = {}) const override;
 
   private:
-    Layout layout_;
-    int category_;
+    std::filesystem::path folder_;
 };
 
 // Bounds of a folder's walk, so that a folder of millions of files, or one
