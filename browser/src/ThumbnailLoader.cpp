@@ -215,10 +215,11 @@ ThumbnailLoader::Made ThumbnailLoader::filePicture(const library::Block& block,
         if (store) store->keep(block, {true, error.what()});
         return {{}, unreadableText()};
     }
-    const QImage picture = drawingPicture(bytes, kKeptSize, PreviewLook::AsSaved);
+    const DrawingPicture made = drawingPicture(bytes, kKeptSize);
+    const QImage& picture = made.image;
     ++drawn_;
     if (picture.isNull()) {
-        if (store) store->keep(block, {true, "o desenho não tem nada que se possa mostrar"});
+        if (store) store->keep(block, {true, made.error.toStdString()});
         return {{}, unreadableText()};
     }
     if (store) store->keep(block, {false, pngOf(picture)});

@@ -1,12 +1,12 @@
 #include <dwg/Preview.h>
+#include <dwg/Reader.h>
 #include <dwg/Version.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <limits>
 #include <string>
-
-#include <dwg/Reader.h>
 
 namespace dwg {
 namespace {
@@ -75,7 +75,28 @@ std::optional<PreviewImage> readPreview(const std::filesystem::path& path) {
     return readPreview(std::span<const std::uint8_t>(bytes));
 }
 
-Raster decodeBitmap(std::span<const std::uint8_t> bitmap) {
+namespace {
+
+constexpr std::array<std::uint8_t, 8> kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+std::uint32_t bigEndian32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return std::uint32_t{bytes[at]} << 24 | std::uint32_t{bytes[at + 1]} << 16 |
+           std::uint32_t{bytes[at + 2]} << 8 | std::uint32_t{bytes[at + 3]};
+}
+
+// Where a bitmap's rows are and how to read them, every field checked
+// against the bytes there are.
+struct BitmapLayout {
+    int width = 0;
+    int height = 0;
+    int bitCount = 0;
+    bool topDown = false;
+    std::vector<std::uint32_t> palette;
+    std::size_t firstRow = 0;
+    std::size_t stride = 0;
+};
+
+BitmapLayout bitmapLayout(std::span<const std::uint8_t> bitmap) {
     constexpr std::size_t kInfoHeaderSize = 40;
     if (bitmap.size() < kInfoHeaderSize) throw damagedImage("bitmap truncado");
     const std::uint32_t headerSize = littleEndian32(bitmap, 0);
@@ -91,46 +112,106 @@ Raster decodeBitmap(std::span<const std::uint8_t> bitmap) {
         (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 24 && bitCount != 32))
         throw damagedImage("formato de bitmap não suportado");
     // A negative height stores the rows from the top.
-    const bool topDown = storedHeight < 0;
-    const std::int64_t height = topDown ? -std::int64_t{storedHeight} : storedHeight;
-    if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide)
+    BitmapLayout layout;
+    layout.topDown = storedHeight < 0;
+    const std::int64_t height = layout.topDown ? -std::int64_t{storedHeight} : storedHeight;
+    if (width <= 0 || height <= 0 || height > std::numeric_limits<std::int32_t>::max())
         throw damagedImage("tamanho de bitmap inválido");
+    layout.width = width;
+    layout.height = static_cast<int>(height);
+    layout.bitCount = bitCount;
 
     std::size_t at = headerSize;
-    std::vector<std::uint32_t> palette;
     if (bitCount <= 8) {
         const std::uint32_t full = 1u << bitCount;
         const std::uint32_t count = coloursUsed == 0 ? full : std::min(coloursUsed, full);
         if ((bitmap.size() - at) / 4 < count) throw damagedImage("paleta truncada");
         for (std::uint32_t i = 0; i < count; ++i, at += 4)
-            palette.push_back(std::uint32_t{bitmap[at + 2]} << 16 |
-                              std::uint32_t{bitmap[at + 1]} << 8 | bitmap[at]);
+            layout.palette.push_back(std::uint32_t{bitmap[at + 2]} << 16 |
+                                     std::uint32_t{bitmap[at + 1]} << 8 | bitmap[at]);
     }
-    const std::size_t stride = (static_cast<std::size_t>(width) * bitCount + 31) / 32 * 4;
-    const auto rows = static_cast<std::size_t>(height);
-    if ((bitmap.size() - at) / stride < rows) throw damagedImage("pixels truncados");
+    layout.firstRow = at;
+    layout.stride =
+        (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitCount) + 31) / 32 * 4;
+    if ((bitmap.size() - at) / layout.stride < static_cast<std::size_t>(height))
+        throw damagedImage("pixels truncados");
+    return layout;
+}
 
-    Raster raster;
-    raster.width = width;
-    raster.height = static_cast<int>(height);
-    raster.pixels.resize(static_cast<std::size_t>(width) * rows);
-    for (std::size_t y = 0; y < rows; ++y) {
-        const std::size_t stored = topDown ? y : rows - 1 - y;
-        const std::uint8_t* row = bitmap.data() + at + stored * stride;
-        std::uint32_t* out = raster.pixels.data() + y * static_cast<std::size_t>(width);
-        for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
-            if (bitCount >= 24) {
-                const std::uint8_t* p = row + x * static_cast<std::size_t>(bitCount / 8);
-                out[x] = std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
-                continue;
-            }
-            const std::size_t bit = x * static_cast<std::size_t>(bitCount);
-            const int shift = 8 - bitCount - static_cast<int>(bit % 8);
-            const std::uint32_t index = (row[bit / 8] >> shift) & ((1u << bitCount) - 1);
-            // An index past a short palette is black, as image viewers show it.
-            out[x] = index < palette.size() ? palette[index] : 0;
+// Checked before a pixel is decoded.
+ImageSize checkedSize(int width, int height) {
+    const ImageSize size{width, height};
+    if (size.pixels() > kMaxPreviewPixels)
+        throw Error(Error::Kind::TooLarge,
+                    "imagem de visualização grande demais: " + std::to_string(width) + " × " +
+                        std::to_string(height) + " pixels");
+    return size;
+}
+
+// Row `y` (from the top) as 0xRRGGBB.
+void decodeRow(std::span<const std::uint8_t> bitmap, const BitmapLayout& layout, int y,
+               std::uint32_t* out) {
+    const auto rows = static_cast<std::size_t>(layout.height);
+    const std::size_t stored = layout.topDown ? std::size_t(y) : rows - 1 - std::size_t(y);
+    const std::uint8_t* row = bitmap.data() + layout.firstRow + stored * layout.stride;
+    const int bitCount = layout.bitCount;
+    for (std::size_t x = 0; x < static_cast<std::size_t>(layout.width); ++x) {
+        if (bitCount >= 24) {
+            const std::uint8_t* p = row + x * static_cast<std::size_t>(bitCount / 8);
+            out[x] = std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+            continue;
         }
+        const std::size_t bit = x * static_cast<std::size_t>(bitCount);
+        const int shift = 8 - bitCount - static_cast<int>(bit % 8);
+        const std::uint32_t index = (row[bit / 8] >> shift) & ((1u << bitCount) - 1);
+        // An index past a short palette is black, as image viewers show it.
+        out[x] = index < layout.palette.size() ? layout.palette[index] : 0;
     }
+}
+
+}  // namespace
+
+ImageSize imageSize(const PreviewImage& image) {
+    const std::span<const std::uint8_t> bytes(image.bytes);
+    if (image.format == PreviewImage::Format::Bitmap) {
+        const BitmapLayout layout = bitmapLayout(bytes);
+        return checkedSize(layout.width, layout.height);
+    }
+    // The signature, then the IHDR chunk: length, name, width, height.
+    constexpr std::size_t kIhdrEnd = 8 + 4 + 4 + 8;
+    if (bytes.size() < kIhdrEnd ||
+        !std::equal(kPngSignature.begin(), kPngSignature.end(), bytes.begin()) ||
+        std::memcmp(bytes.data() + 12, "IHDR", 4) != 0)
+        throw damagedImage("imagem PNG inválida");
+    const std::uint32_t width = bigEndian32(bytes, 16);
+    const std::uint32_t height = bigEndian32(bytes, 20);
+    constexpr std::uint32_t kLargestSide = std::numeric_limits<std::int32_t>::max();
+    if (width == 0 || height == 0 || width > kLargestSide || height > kLargestSide)
+        throw damagedImage("tamanho de imagem PNG inválido");
+    return checkedSize(static_cast<int>(width), static_cast<int>(height));
+}
+
+void decodeBitmapRows(std::span<const std::uint8_t> bitmap,
+                      const std::function<void(std::span<const std::uint32_t>)>& row) {
+    const BitmapLayout layout = bitmapLayout(bitmap);
+    checkedSize(layout.width, layout.height);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(layout.width));
+    for (int y = 0; y < layout.height; ++y) {
+        decodeRow(bitmap, layout, y, pixels.data());
+        row(pixels);
+    }
+}
+
+Raster decodeBitmap(std::span<const std::uint8_t> bitmap) {
+    const BitmapLayout layout = bitmapLayout(bitmap);
+    checkedSize(layout.width, layout.height);
+    Raster raster;
+    raster.width = layout.width;
+    raster.height = layout.height;
+    const auto width = static_cast<std::size_t>(layout.width);
+    raster.pixels.resize(width * static_cast<std::size_t>(layout.height));
+    for (int y = 0; y < layout.height; ++y)
+        decodeRow(bitmap, layout, y, raster.pixels.data() + std::size_t(y) * width);
     return raster;
 }
 

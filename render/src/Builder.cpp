@@ -807,6 +807,15 @@ DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing) {
     return buildModelSpace(drawing, options);
 }
 
+View savedWindow(const dwg::SavedView& saved, double width, double height) {
+    const Vec2 centre{saved.centre.x, saved.centre.y};
+    const Vec2 half{saved.height * saved.aspect / 2, saved.height / 2};
+    Box window;
+    window.add(centre - half);
+    window.add(centre + half);
+    return View::fit(window, width, height, 0);
+}
+
 const dwg::Block* findBlockByName(const dwg::Drawing& drawing, std::string_view name) {
     for (const dwg::Block& block : drawing.blocks)
         if (detail::equalsIgnoringCase(block.name, name)) return &block;

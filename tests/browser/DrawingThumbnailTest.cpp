@@ -14,6 +14,7 @@
 
 #include "DrawingThumbnail.h"
 #include "Samples.h"
+#include "StoredPreviews.h"
 #include "browser/ThumbnailGrid.h"
 
 namespace fs = std::filesystem;
@@ -137,28 +138,21 @@ TEST_F(DrawingThumbnailTest, TilesWithoutAThumbnailShowTheirDrawing) {
     }
 }
 
-TEST(OnWhite, DarkScreensTurnLightAndColoursStay) {
-    struct Case {
-        const char* name;
-        QColor background, ink, expectedBackground, expectedInk;
-    };
-    const Case cases[] = {
-        {"white lines on a dark screen", QColor(33, 40, 48), Qt::white, Qt::white, Qt::black},
-        {"grey lines darken", QColor(0, 0, 0), QColor(100, 100, 100), Qt::white,
-         QColor(155, 155, 155)},
-        {"colours are kept", QColor(33, 40, 48), QColor(255, 0, 0), Qt::white, QColor(255, 0, 0)},
-        {"a light picture is left as it is", QColor(250, 250, 240), QColor(200, 200, 200),
-         QColor(250, 250, 240), QColor(200, 200, 200)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QImage image(20, 10, QImage::Format_RGB32);
-        image.fill(c.background);
-        for (int x = 0; x < 20; ++x) image.setPixelColor(x, 5, c.ink);
-        const QImage shown = browser::onWhite(image);
-        EXPECT_EQ(shown.pixelColor(0, 0).rgb(), c.expectedBackground.rgb());
-        EXPECT_EQ(shown.pixelColor(10, 5).rgb(), c.expectedInk.rgb());
-    }
+// A tiny block whose drawing claims an 8192 x 8192 preview (a megabyte of
+// zeros in its archive) would cost a tile hundreds of megabytes decoded: it
+// is not decoded, and the tile shows the drawing drawn instead.
+TEST_F(DrawingThumbnailTest, APreviewTooLargeForATileLeavesTheDrawingToDrawIt) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const std::vector<std::uint8_t> drawing = testsupport::withStoredPreview(
+        readBytes(testsupport::samplesFolder() / "R2018/libredwg_Arc.dwg"), 2,
+        testsupport::oneBitBitmap(8192, 8192, 0xFFFF00, 0xFFFF00, 0));
+    const fs::path thumbnail = block("Enorme", "not a picture", drawing);
+    const QImage image = browser::drawingThumbnail(library::categoryBlockOf(thumbnail), QSize(140, 100));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(140, 100));
+    const Tally t = tally(image, image.rect(), QColor(255, 255, 0));
+    EXPECT_GT(t.white, 0.7) << "drawn on white, not the preview's yellow";
+    EXPECT_GT(t.dark, 0.001) << "the drawing's lines show";
 }
 
 }  // namespace

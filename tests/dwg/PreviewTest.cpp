@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -123,7 +124,6 @@ TEST(DecodeBitmap, RefusesWhatItCannotHoldOrDoesNotKnow) {
         {"16 bits", bitmap(3, 2, 16, {}, Bytes(16, 0))},
         {"no width", bitmap(0, 2, 8, {0}, rows)},
         {"negative width", bitmap(-3, 2, 8, {0}, rows)},
-        {"wider than any preview", bitmap(dwg::kMaxBitmapSide + 1, 1, 8, {0}, rows)},
         {"taller than its rows", bitmap(3, 3, 8, {0}, rows)},
         {"rows claimed by a huge height", bitmap(3, 0x7FFFFFF, 8, {0}, rows)},
         {"palette past the end", paletteMissing},
@@ -131,6 +131,78 @@ TEST(DecodeBitmap, RefusesWhatItCannotHoldOrDoesNotKnow) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_THROW(dwg::decodeBitmap(c.bitmap), dwg::Error);
+    }
+}
+
+// A picture of more pixels than any preview is refused before it is
+// decoded, whatever the bytes would allow: one bit a pixel is little to store.
+TEST(DecodeBitmap, MorePixelsThanAPreviewIsTooLarge) {
+    const int side = 4097;
+    const std::size_t stride = (side + 31) / 32 * 4;
+    const Bytes big = bitmap(side, side, 1, {0, 0xFFFFFF}, Bytes(stride * side, 0));
+    const dwg::PreviewImage image{dwg::PreviewImage::Format::Bitmap, big};
+    for (const auto& attempt : std::vector<std::function<void()>>{
+             [&] { dwg::imageSize(image); }, [&] { dwg::decodeBitmap(big); },
+             [&] { dwg::decodeBitmapRows(big, [](std::span<const std::uint32_t>) {}); }}) {
+        try {
+            attempt();
+            ADD_FAILURE() << "decoded";
+        } catch (const dwg::Error& error) {
+            EXPECT_EQ(error.kind(), dwg::Error::Kind::TooLarge);
+        }
+    }
+    // The largest allowed is decoded, a row at a time as asked.
+    const Bytes largest = bitmap(4096, 4096, 1, {0, 0xFFFFFF}, Bytes(512 * 4096, 0xFF));
+    int rows = 0;
+    dwg::decodeBitmapRows(largest, [&](std::span<const std::uint32_t> row) {
+        ++rows;
+        EXPECT_EQ(row.size(), 4096u);
+        EXPECT_EQ(row.front(), 0xFFFFFFu);
+    });
+    EXPECT_EQ(rows, 4096);
+}
+
+// The size a PNG's header gives: its first chunk, IHDR, holds it.
+TEST(ImageSize, ReadFromThePngHeaderAlone) {
+    const auto png = [](std::uint32_t width, std::uint32_t height, const char* chunk = "IHDR") {
+        Bytes b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13};
+        b.insert(b.end(), chunk, chunk + 4);
+        for (const std::uint32_t v : {width, height})
+            for (int shift = 24; shift >= 0; shift -= 8) b.push_back(std::uint8_t(v >> shift));
+        return dwg::PreviewImage{dwg::PreviewImage::Format::Png, b};
+    };
+    struct Case {
+        const char* name;
+        dwg::PreviewImage image;
+        int width;  // 0: refused
+        dwg::Error::Kind kind = dwg::Error::Kind::Damaged;
+    };
+    dwg::PreviewImage cut = png(10, 10);
+    cut.bytes.pop_back();
+    dwg::PreviewImage noSignature = png(10, 10);
+    noSignature.bytes[1] = 'X';
+    const Case cases[] = {
+        {"a usual preview", png(220, 140), 220},
+        {"the largest allowed", png(4096, 4096), 4096},
+        {"more pixels than a preview", png(8192, 8192), 0, dwg::Error::Kind::TooLarge},
+        {"a line too long", png(1, 1u << 31), 0},
+        {"no width", png(0, 10), 0},
+        {"header cut short", cut, 0},
+        {"no signature", noSignature, 0},
+        {"another chunk first", png(10, 10, "IDAT"), 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.width > 0) {
+            EXPECT_EQ(dwg::imageSize(c.image).width, c.width);
+            continue;
+        }
+        try {
+            dwg::imageSize(c.image);
+            ADD_FAILURE() << "accepted";
+        } catch (const dwg::Error& error) {
+            EXPECT_EQ(error.kind(), c.kind);
+        }
     }
 }
 

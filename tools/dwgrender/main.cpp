@@ -69,16 +69,6 @@ bool encodePng(const QImage& image, QByteArray& out) {
         });
 }
 
-// The saved window, whole and centred, at the image's own proportions.
-render::View savedWindow(const dwg::SavedView& saved, int width, int height) {
-    const render::Vec2 centre{saved.centre.x, saved.centre.y};
-    const render::Vec2 half{saved.height * saved.aspect / 2, saved.height / 2};
-    render::Box window;
-    window.add(centre - half);
-    window.add(centre + half);
-    return render::View::fit(window, width, height, 0);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,8 +139,8 @@ int main(int argc, char** argv) {
         if (framing == Framing::Saved && drawing.activeView) {
             image = QImage(width, height, QImage::Format_RGB32);  // paint() fills it
             QPainter painter(&image);
-            render::paint(painter, list, savedWindow(*drawing.activeView, width, height), Qt::white,
-                          look);
+            render::paint(painter, list, render::savedWindow(*drawing.activeView, width, height),
+                          Qt::white, look);
         }
     }
     if (image.isNull())

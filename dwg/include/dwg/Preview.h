@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -33,9 +34,28 @@ struct Raster {
     std::vector<std::uint32_t> pixels;
 };
 
-// Decodes an uncompressed bitmap of 1, 4, 8, 24 or 32 bits per pixel, at most
-// kMaxBitmapSide pixels a side. Throws dwg::Error on anything else.
-inline constexpr int kMaxBitmapSide = 8192;
+// A preview image of more pixels than this is refused, as the grid refuses
+// such a thumbnail: no tile is worth hundreds of megabytes.
+inline constexpr std::int64_t kMaxPreviewPixels = std::int64_t{4096} * 4096;
+
+struct ImageSize {
+    int width = 0;
+    int height = 0;
+
+    std::int64_t pixels() const { return std::int64_t{width} * height; }
+};
+
+// The size the image's header gives, without decoding it. Throws dwg::Error
+// when the header is damaged, of a kind decodeBitmap() refuses, or of more
+// than kMaxPreviewPixels pixels (Error::Kind::TooLarge).
+ImageSize imageSize(const PreviewImage& image);
+
+// Decodes an uncompressed bitmap of 1, 4, 8, 24 or 32 bits per pixel, of at
+// most kMaxPreviewPixels pixels. Throws dwg::Error on anything else.
 Raster decodeBitmap(std::span<const std::uint8_t> bitmap);
+// The same bitmap one row at a time, from the top, each row's pixels as
+// 0xRRGGBB: a picture made from it need not hold the whole bitmap.
+void decodeBitmapRows(std::span<const std::uint8_t> bitmap,
+                      const std::function<void(std::span<const std::uint32_t>)>& row);
 
 }  // namespace dwg

@@ -87,6 +87,11 @@ Projection savedProjection(const dwg::Drawing& drawing);
 // it, as the viewer opens it and as its thumbnails show it.
 DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing);
 
+// The saved window (its centre and height, at its own proportions) whole and
+// centred in a width x height rectangle, for a list built from the view's
+// projection.
+View savedWindow(const dwg::SavedView& saved, double width, double height);
+
 // The look the drawing's active viewport was saved with: its visual style,
 // or its render mode in older files; wireframe when it keeps neither.
 VisualStyle savedVisualStyle(const dwg::Drawing& drawing);
