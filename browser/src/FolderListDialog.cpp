@@ -94,18 +94,21 @@ void FolderListDialog::showFolders() {
 
 void FolderListDialog::bAdicionarClick() {
     if (dPasta->exec() != QDialog::Accepted || dPasta->selectedFiles().isEmpty()) return;
-    const fs::path chosen =
-        library::pathFromUtf8(dPasta->selectedFiles().constFirst().toStdString());
-    const std::string why = folders_.add(chosen);
+    addFolder(library::pathFromUtf8(dPasta->selectedFiles().constFirst().toStdString()));
+}
+
+bool FolderListDialog::addFolder(const fs::path& folder) {
+    const std::string why = folders_.add(folder);
     if (!why.empty()) {
         ui::LocalisedMessageDlg(QStringLiteral("\rA pasta não foi adicionada: ") +
                                     QString::fromStdString(why) + QLatin1Char('\r'),
                                 ui::MessageKind::Warning, ui::MessageButton::OK, 0);
-        return;
+        return false;
     }
     added_ = folders_.folders().back();
     changed_ = true;
     showFolders();
+    return true;
 }
 
 void FolderListDialog::bRemoverClick() {

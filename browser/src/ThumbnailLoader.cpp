@@ -191,7 +191,8 @@ ThumbnailLoader::Made ThumbnailLoader::filePicture(const library::Block& block,
                                                    const QSize& target) {
     std::optional<library::Layout> layout;
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        made_.wait(lock, [&] { return making_.count(block.drawing) == 0; });
         layout = layout_;
     }
     std::optional<library::ThumbnailStore> store;
@@ -204,6 +205,26 @@ ThumbnailLoader::Made ThumbnailLoader::filePicture(const library::Block& block,
             // Not a picture after all: made again below.
         }
     }
+    {
+        std::unique_lock lock(mutex_);
+        // Taken up by another worker meanwhile: its picture is the one kept.
+        if (making_.count(block.drawing) != 0) {
+            lock.unlock();
+            return filePicture(block, target);
+        }
+        making_.insert(block.drawing);
+    }
+    struct Release {
+        ThumbnailLoader& loader;
+        const std::filesystem::path& drawing;
+        ~Release() {
+            {
+                std::lock_guard lock(loader.mutex_);
+                loader.making_.erase(drawing);
+            }
+            loader.made_.notify_all();
+        }
+    } done{*this, block.drawing};
     std::vector<std::uint8_t> bytes;
     try {
         bytes = library::readBlockDrawing(block);

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QThreadPool>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <mutex>
@@ -90,6 +91,11 @@ class ThumbnailLoader : public QObject {
 
     QThreadPool pool_;
     mutable std::mutex mutex_;
+    // The user's drawings whose pictures a worker is making: another worker
+    // wanting one waits for it and takes the picture kept, rather than
+    // drawing it a second time.
+    std::set<std::filesystem::path> making_;
+    std::condition_variable made_;
     std::deque<Request> queue_;
     std::set<std::pair<quint64, int>> inFlight_;
     std::vector<library::Block> background_;

@@ -35,6 +35,10 @@ class FolderListDialog : public QDialog {
     // Whether any folder was added or removed while it was open.
     bool changed() const { return changed_; }
 
+    // Adds a folder as the folder picker's choice does; false, and the user
+    // told why, when it is refused.
+    bool addFolder(const std::filesystem::path& folder);
+
   public slots:
     void bAdicionarClick();
     void bRemoverClick();
