@@ -7,6 +7,7 @@
 #include "Links.h"
 #include "LibraryFixture.h"
 #include "TestFiles.h"
+#include "library/UserFolders.h"
 #include "search/BlockIndex.h"
 #include "search/Indexing.h"
 
@@ -305,3 +306,53 @@ TEST(HostileIndex, AWriteThatFailsMakesTheIndexAgain) {
 }
 
 }  // namespace
+
+// A folder's part is read by the same rules: a row whose drawing would lie
+// out of its folder, or whose folder is no folder, is never handed on.
+TEST(HostileIndex, AFolderRowLeadingOutOfItsFolderIsNeverHandedOn) {
+    Scene scene;
+    const fs::path folder = scene.elsewhere.path() / "meus";
+    Library::writeFile(folder / "sub" / "pia.dwg", [] {
+        const std::vector<std::uint8_t> bytes = dwg::writeR2000(labelledBox(60, 40, "Granito"));
+        return std::string(bytes.begin(), bytes.end());
+    }());
+    ASSERT_EQ(library::UserFolders(scene.library.layout()).add(folder), "");
+    const search::Scope withFolder(all(), {folder});
+    const char* changes[] = {
+        "UPDATE block SET thumbnail = CAST('../fora.dwg' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET thumbnail = CAST('sub/../../fora.dwg' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET thumbnail = CAST('/etc/passwd' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET thumbnail = CAST('sub//pia.dwg' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET thumbnail = CAST('sub\\pia.dwg' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET part = 3 WHERE part >= 16",
+        "UPDATE part SET folder = CAST('relativa' AS BLOB) WHERE id >= 16",
+        "UPDATE part SET folder = NULL WHERE id >= 16",
+        "UPDATE part SET folder = CAST('/x' AS BLOB) WHERE id = 3",
+    };
+    for (const char* change : changes) {
+        SCOPED_TRACE(change);
+        fs::remove(scene.indexFile());
+        scene.indexSoundly();
+        ASSERT_EQ(search::BlockIndex(scene.indexFile(), search::BlockIndex::Open::Existing)
+                      .find("granito", withFolder)
+                      .hits.size(),
+                  1u);
+        runSql(scene.indexFile(), change);
+        try {
+            for (const search::Hit& hit :
+                 search::BlockIndex(scene.indexFile(), search::BlockIndex::Open::Existing)
+                     .find("granito", withFolder)
+                     .hits)
+                EXPECT_EQ(hit.folder / hit.thumbnail, folder / "sub" / "pia.dwg");
+        } catch (const search::IndexError& error) {
+            EXPECT_EQ(error.reason(), Reason::Damaged);
+        }
+        EXPECT_TRUE(scene.indexNow().rebuilt) << "taken for damaged";
+        const std::vector<search::Hit> hits =
+            search::BlockIndex(scene.indexFile(), search::BlockIndex::Open::Existing)
+                .find("granito", withFolder)
+                .hits;
+        ASSERT_EQ(hits.size(), 1u);
+        EXPECT_EQ(hits[0].thumbnail, library::pathFromUtf8("sub/pia.dwg"));
+    }
+}

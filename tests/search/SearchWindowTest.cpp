@@ -24,6 +24,7 @@
 #include "download/UNfrmDownload.h"
 #include "preview/DwgViewer.h"
 #include "preview/UNfrmPreview.h"
+#include "library/UserFolders.h"
 #include "search/Indexing.h"
 #include "search/QueryWorker.h"
 #include "ui/Pump.h"
@@ -418,3 +419,30 @@ TEST_F(SearchWindowTest, AnIndexThatIsALinkIsLeftAloneAndTheStatusBarSaysSo) {
 }
 
 }  // namespace
+
+TEST_F(SearchWindowTest, AUsersFolderIsSearchedTooAndEachResultNamesItsFolder) {
+    searchtest::TemporaryFolder home;
+    const fs::path folder = home.path() / library::pathFromUtf8("Blocos da empresa");
+    const std::vector<std::uint8_t> drawing =
+        dwg::writeR2000(labelledBox(30, 20, "Torneira de parede"));
+    searchtest::Library::writeFile(folder / "banho" / "misturador.dwg",
+                       std::string(drawing.begin(), drawing.end()));
+    ASSERT_EQ(library::UserFolders(library.layout()).add(folder), "");
+    createWindows();
+    type("torneira");
+    ASSERT_EQ(gridNames(), (std::vector<std::string>{"Cuba01.PNG", "misturador.dwg"}));
+    clickTile(1);
+    EXPECT_EQ(main->secondStatusPanelText(),
+              QStringLiteral("» Minha pasta - Blocos da empresa - Bloco misturador"));
+    ASSERT_TRUE(waitUntil([&] { return preview->windowTitle() == main->secondStatusPanelText(); }));
+    ASSERT_TRUE(waitUntil([&] { return !preview->dwg->displayList().empty(); }));
+    EXPECT_TRUE(preview->dwg->failureText().isEmpty()) << "the drawing came from the folder";
+
+    const QPoint centre = main->Lista->tileRect(1).center();
+    QHelpEvent help(QEvent::ToolTip, centre, main->Lista->viewport()->mapToGlobal(centre));
+    QApplication::sendEvent(main->Lista->viewport(), &help);
+    ASSERT_TRUE(waitUntil([] { return QToolTip::isVisible(); }));
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("Pasta: Blocos da empresa / banho")))
+        << QToolTip::text().toStdString();
+    QToolTip::hideText();
+}
