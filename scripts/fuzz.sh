@@ -30,6 +30,7 @@ for target in $(find fuzz-build/fuzz -type f -executable | sort); do
   case "$name" in
     *dwg*) [ -d "$samples" ] && seeds=("$samples"/R*/) ;;
     *acis*) seeds=(fuzz/acis/seeds) ;;
+    *user_lists*) seeds=(fuzz/library/seeds) ;;
   esac
   echo "== $name, $seconds s"
   # A finding leaves its crash-* input in fuzz-build/ and the full report in the log.

@@ -37,9 +37,13 @@ fs::path settled(const fs::path& folder) {
 
 UserFolders::UserFolders(const Layout& layout)
     : file_(layout.userFoldersFile()), programFolder_(layout.programFolder()) {
-    const std::optional<std::string> bytes = readRegularFile(file_, kMaxFileBytes);
-    if (!bytes) return;
-    std::istringstream lines(*bytes);
+    if (const std::optional<std::string> bytes = readRegularFile(file_, kMaxFileBytes))
+        readText(*bytes);
+}
+
+void UserFolders::readText(const std::string& text) {
+    folders_.clear();
+    std::istringstream lines(text);
     std::string line;
     if (!std::getline(lines, line) || line != kHeading) return;
     while (std::getline(lines, line) && folders_.size() < kMaxFolders) {

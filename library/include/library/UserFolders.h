@@ -31,6 +31,9 @@ class UserFolders {
 
     explicit UserFolders(const Layout& layout);
 
+    // The list a text of the file gives, replacing the one held; for the tests too.
+    void readText(const std::string& text);
+
     const std::vector<std::filesystem::path>& folders() const { return folders_; }
     // Adds an existing folder and writes the list; why not, in Portuguese, or
     // empty when done. Refused: a folder listed already, one that is or
