@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "library/Library.h"
+#include "platform/Watching.h"
 
 namespace browser {
 
@@ -50,9 +51,12 @@ FolderWatcher::~FolderWatcher() {
 }
 
 void FolderWatcher::watch(const std::vector<std::filesystem::path>& folders) {
+    // Where a watch holds the folders above it, only the folder itself is
+    // watched: the user must stay free to rename its sub-folders.
+    const int most = platform::watchingHoldsParentFolders() ? 1 : kMaxWatched;
     QStringList names;
     for (const auto& folder : folders) {
-        if (names.size() >= kMaxWatched) break;
+        if (names.size() >= most) break;
         names << QString::fromStdString(library::pathToUtf8(folder));
     }
     QMetaObject::invokeMethod(watch_, [watch = watch_, names] { watch->watch(names); },

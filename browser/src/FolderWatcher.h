@@ -24,7 +24,8 @@ class FolderWatcher : public QObject {
     FolderWatcher();
     ~FolderWatcher() override;
 
-    // Watches these folders, and only these, from now on; none stops watching.
+    // Watches these folders, and only these, from now on, the first of them
+    // alone where watching holds the folders above (Windows); none stops watching.
     void watch(const std::vector<std::filesystem::path>& folders);
 
   signals:

@@ -58,6 +58,8 @@ std::string pngOf(const QImage& image) {
 
 ThumbnailLoader::ThumbnailLoader(int threadCount) : maxWorkers_(qMax(1, threadCount)) {
     pool_.setMaxThreadCount(maxWorkers_);
+    // Every core makes pictures, and the window still comes first.
+    pool_.setThreadPriority(QThread::LowPriority);
 }
 
 ThumbnailLoader::~ThumbnailLoader() {

@@ -10,6 +10,7 @@
 #include "browser/FolderListDialog.h"
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
+#include "library/ThumbnailStore.h"
 #include "search/Indexing.h"
 #include "ui/Pump.h"
 
@@ -101,7 +102,7 @@ void TfrmVisualizar::listChosen(bool again) {
     std::shared_ptr<const library::BlockSource> source;
     switch (chosen_.kind) {
         case Choice::Kind::Folder:
-            source = std::make_shared<library::FolderSource>(chosen_.folder);
+            source = std::make_shared<library::KeptFolderSource>(layout_, chosen_.folder);
             break;
         case Choice::Kind::Favourites:
             source = std::make_shared<library::ChosenBlocks>(layout_, folders_.folders(),
@@ -119,6 +120,18 @@ void TfrmVisualizar::listChosen(bool again) {
         watcher_->watch({});
         Lista->clear();
         setSecondStatusPanelText(QString());
+        // A folder seen before shows its drawings as they were at once; the
+        // walk that follows brings the grid up to date.
+        if (chosen_.kind == Choice::Kind::Folder) {
+            const std::vector<library::Block> last =
+                library::ThumbnailStore(layout_, chosen_.folder).lastListing();
+            if (!last.empty()) {
+                fillGrid(last);
+                Lista->setSelectedIndex(0);
+                Lista->setFocus();
+                again = true;
+            }
+        }
     }
     statusFirstPanel->setText(chosen_.kind == Choice::Kind::Folder
                                   ? QStringLiteral("Lendo a pasta…")
@@ -156,11 +169,17 @@ void TfrmVisualizar::showListing(library::Listing listing, bool again) {
         Lista->setFocus();
     }
     if (chosen_.kind != Choice::Kind::Folder) return;
-    // Watched where its drawings are; a sub-folder made later changes its parent.
-    std::set<fs::path> watched{chosen_.folder};
-    for (const library::Block& block : listing.blocks) watched.insert(block.drawing.parent_path());
-    watcher_->watch(listing.unreachable ? std::vector<fs::path>()
-                                        : std::vector<fs::path>(watched.begin(), watched.end()));
+    // Watched where its drawings are, the folder itself first; a sub-folder
+    // made later changes its parent.
+    std::vector<fs::path> watched;
+    if (!listing.unreachable) {
+        std::set<fs::path> inside;
+        for (const library::Block& block : listing.blocks) inside.insert(block.drawing.parent_path());
+        inside.erase(chosen_.folder);
+        watched.push_back(chosen_.folder);
+        watched.insert(watched.end(), inside.begin(), inside.end());
+    }
+    watcher_->watch(watched);
     // Every picture is made for the next visit; a complete listing also lets
     // the pictures of drawings that went go with them.
     Lista->thumbnails().keepAllPictures(listing.problem.empty() ? chosen_.folder : fs::path());

@@ -82,7 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const fs::path folder = programFolder / "meus";
     const library::Block block = library::folderBlock(folder, "a/b.dwg", 10, 20);
     write(pictureFile, data, size);
-    if (const auto picture = library::ThumbnailStore(layout, folder).find(block))
+    const library::ThumbnailStore store(layout, folder);
+    if (const auto picture = store.find(block))
         if (picture->bytes.size() > library::ThumbnailStore::kMaxPictureBytes) std::abort();
+    // The folder's last listing: only drawings below the folder come back.
+    write(store.place() / "lista", data, size);
+    for (const library::Block& listed : store.lastListing())
+        if (!library::isSoundRef(listed.ref) || listed.ref.folder != folder) std::abort();
     return 0;
 }

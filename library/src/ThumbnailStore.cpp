@@ -7,6 +7,7 @@
 #include <chrono>
 #include <random>
 #include <set>
+#include <sstream>
 #include <system_error>
 
 #include "LineText.h"
@@ -20,6 +21,8 @@ namespace library {
 namespace {
 
 constexpr std::string_view kMagic = "TSMN1";
+constexpr std::string_view kListingMagic = "TSLS1";
+constexpr std::string_view kListingName = "lista";
 constexpr std::string_view kPictureEnding = ".mini";
 constexpr std::string_view kTemporaryEnding = ".novo";
 constexpr std::size_t kKeyDigits = 16;
@@ -81,7 +84,8 @@ bool ensureFolder(const fs::path& folder) {
 }  // namespace
 
 ThumbnailStore::ThumbnailStore(const Layout& layout, const fs::path& folder)
-    : root_(layout.thumbnailCacheFolder()),
+    : folder_(folder),
+      root_(layout.thumbnailCacheFolder()),
       place_(root_ / hexKey(pathToUtf8(folder.lexically_normal()))) {}
 
 fs::path ThumbnailStore::fileOf(const Block& block) const {
@@ -111,12 +115,46 @@ std::optional<ThumbnailStore::Picture> ThumbnailStore::find(const Block& block) 
 }
 
 bool ThumbnailStore::keep(const Block& block, const Picture& picture) const {
-    if (picture.bytes.size() > kMaxPictureBytes || !makePlace()) return false;
-    const fs::path file = fileOf(block);
+    if (picture.bytes.size() > kMaxPictureBytes) return false;
+    return replace(fileOf(block), std::string(kMagic) + ' ' + identity(block) + ' ' +
+                                      (picture.failed ? "falha" : "ok") + '\n' + picture.bytes);
+}
+
+bool ThumbnailStore::keepListing(const std::vector<Block>& blocks) const {
+    std::string text = std::string(kListingMagic) + '\n';
+    for (const Block& block : blocks) text += identity(block) + '\n';
+    return replace(place_ / std::string(kListingName), text);
+}
+
+std::vector<Block> ThumbnailStore::lastListing() const {
+    std::vector<Block> blocks;
+    // A line of a drawing is far below this on average.
+    constexpr std::uint64_t kMaxBytes = kMaxFolderDrawings * 512;
+    const std::optional<std::string> text =
+        readRegularFile(place_ / std::string(kListingName), kMaxBytes);
+    if (!text || !text->starts_with(std::string(kListingMagic) + '\n')) return blocks;
+    std::size_t at = kListingMagic.size() + 1;
+    while (at < text->size() && blocks.size() < kMaxFolderDrawings) {
+        std::size_t end = text->find('\n', at);
+        if (end == std::string::npos) break;  // torn
+        std::istringstream line(text->substr(at, end - at));
+        at = end + 1;
+        std::string word;
+        std::uint64_t size = 0;
+        std::int64_t modified = 0;
+        if (!(line >> word >> size >> modified)) continue;
+        const std::optional<std::string> relative = detail::unescapeWord(word);
+        if (!relative || relative->empty()) continue;
+        Block block = folderBlock(folder_, pathFromUtf8(*relative), size, modified);
+        if (isSoundRef(block.ref)) blocks.push_back(std::move(block));
+    }
+    return blocks;
+}
+
+bool ThumbnailStore::replace(const fs::path& file, const std::string& text) const {
+    if (!makePlace()) return false;
     fs::path temporary = file;
     temporary += "." + uniqueSuffix() + std::string(kTemporaryEnding);
-    const std::string text = std::string(kMagic) + ' ' + identity(block) + ' ' +
-                             (picture.failed ? "falha" : "ok") + '\n' + picture.bytes;
     std::error_code error;
     {
         platform::File output = platform::File::createNew(temporary, error);
@@ -149,8 +187,9 @@ void ThumbnailStore::tidy(const std::vector<Block>& current) const {
         const bool picture = name.size() == kKeyDigits + kPictureEnding.size() &&
                              name.ends_with(kPictureEnding) &&
                              isKey(std::string_view(name).substr(0, kKeyDigits));
-        const bool abandoned = name.ends_with(kTemporaryEnding) && name.size() > kKeyDigits &&
-                               isKey(std::string_view(name).substr(0, kKeyDigits)) &&
+        const bool ours = isKey(std::string_view(name).substr(0, kKeyDigits)) ||
+                          name.starts_with(std::string(kListingName) + ".");
+        const bool abandoned = name.ends_with(kTemporaryEnding) && name.size() > kKeyDigits && ours &&
                                now - entry.modified > kAbandonedAfterNs;
         if ((picture && wanted.count(name) == 0) || abandoned)
             platform::removeFile(place_ / entry.name, error);
@@ -165,6 +204,16 @@ void ThumbnailStore::removeAll() const {
     } catch (const fs::filesystem_error&) {
         // What could not be removed is nobody's: a later removal takes it.
     }
+}
+
+KeptFolderSource::KeptFolderSource(const Layout& layout, fs::path folder)
+    : layout_(layout), folder_(std::move(folder)) {}
+
+Listing KeptFolderSource::list(const std::function<bool()>& stop) const {
+    Listing listing = FolderSource(folder_).list(stop);
+    if (listing.problem.empty() && !listing.unreachable && !(stop && stop()))
+        ThumbnailStore(layout_, folder_).keepListing(listing.blocks);
+    return listing;
 }
 
 }  // namespace library

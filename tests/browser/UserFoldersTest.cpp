@@ -62,11 +62,14 @@ std::map<std::string, std::string> snapshot(const fs::path& folder) {
     return files;
 }
 
-std::size_t filesIn(const fs::path& folder) {
+// Files in folder, those whose name ends with ending only when given.
+std::size_t filesIn(const fs::path& folder, const std::string& ending = {}) {
     std::error_code error;
     if (!fs::is_directory(folder, error)) return 0;
-    return static_cast<std::size_t>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+    std::size_t count = 0;
+    for (const auto& entry : fs::directory_iterator(folder))
+        count += library::pathToUtf8(entry.path().filename()).ends_with(ending);
+    return count;
 }
 
 class UserFoldersTest : public ::testing::Test {
@@ -219,7 +222,7 @@ TEST_F(UserFoldersTest, AFolderAddedShowsItsDrawingsAndNothingIsWrittenIntoIt) {
     EXPECT_TRUE(main->shared().PreviewDrawingPath.empty()) << "the preview's copy went";
 
     waitForKeptPictures();
-    EXPECT_EQ(filesIn(keptPicturesOf(user)), 3u) << "two pictures and one drawing without";
+    EXPECT_EQ(filesIn(keptPicturesOf(user), ".mini"), 3u) << "two pictures and one drawing without";
     EXPECT_EQ(snapshot(user), before);
 
     // Removed from the list: its pictures go, its drawings stay.
@@ -267,7 +270,7 @@ TEST_F(UserFoldersTest, ASecondVisitShowsThePicturesKeptAndChangesUpdateTheirTil
     waitForPictures();
     EXPECT_EQ(main->Lista->decodeStats().drawn, 2) << "only the changed and the new drawing";
     waitForKeptPictures();
-    EXPECT_EQ(filesIn(keptPicturesOf(user)), 3u) << "the old pictures of b and c went";
+    EXPECT_EQ(filesIn(keptPicturesOf(user), ".mini"), 3u) << "the old pictures of b and c went";
 }
 
 TEST_F(UserFoldersTest, AFolderThatVanishesEmptiesItsGridAndKeepsEveryPicture) {
@@ -293,7 +296,7 @@ TEST_F(UserFoldersTest, AFolderThatVanishesEmptiesItsGridAndKeepsEveryPicture) {
     ASSERT_TRUE(waitUntil([&] { return !main->listing() && main->Lista->count() == 0; }));
     EXPECT_TRUE(main->firstStatusPanelText().startsWith(QStringLiteral("Pendrive: ")))
         << main->firstStatusPanelText().toStdString();
-    EXPECT_EQ(filesIn(keptPicturesOf(stick)), 1u) << "kept for when it comes back";
+    EXPECT_EQ(filesIn(keptPicturesOf(stick), ".mini"), 1u) << "kept for when it comes back";
 
     chooseListed(16);
     waitForPictures();

@@ -365,3 +365,34 @@ TEST(ThumbnailStore, FilesNotAsWrittenCountAsNone) {
         EXPECT_FALSE(store.find(block)) << hostile.substr(0, 40);
     }
 }
+
+TEST(ThumbnailStore, TheLastListingComesBackAndOnlyDrawingsBelowTheFolder) {
+    Scratch scratch;
+    const Layout layout(scratch.path() / "programa");
+    fs::create_directories(layout.programFolder());
+    const fs::path folder = scratch.path() / "meus";
+    for (const char* name : {"a b.dwg", "sub/100%.dwg"}) writeFile(folder / name, name);
+    const std::vector<Block> blocks = FolderSource(folder).list().blocks;
+    const ThumbnailStore store(layout, folder);
+    EXPECT_TRUE(store.lastListing().empty()) << "never listed";
+    ASSERT_TRUE(store.keepListing(blocks));
+    const std::vector<Block> last = store.lastListing();
+    ASSERT_EQ(last.size(), 2u);
+    for (std::size_t i = 0; i < last.size(); ++i) {
+        EXPECT_EQ(last[i].ref, blocks[i].ref);
+        EXPECT_EQ(last[i].drawing, blocks[i].drawing);
+        EXPECT_EQ(last[i].size, blocks[i].size);
+        EXPECT_EQ(last[i].modified, blocks[i].modified);
+    }
+    writeFile(store.place() / "lista", "TSLS1\n"
+                                       "../fora.dwg 1 2\n"
+                                       "/etc/passwd 1 2\n"
+                                       "a%00b.dwg 1 2\n"
+                                       "tamanho.dwg x y\n"
+                                       "bom.dwg 3 4\n"
+                                       "cortada.dwg 5");
+    const std::vector<Block> hostile = store.lastListing();
+    ASSERT_EQ(hostile.size(), 1u);
+    EXPECT_EQ(hostile[0].ref.item, "bom.dwg");
+    EXPECT_EQ(hostile[0].size, 3u);
+}

@@ -47,15 +47,37 @@ class ThumbnailStore {
     // Removes the folder's whole store, when the folder leaves the list.
     void removeAll() const;
 
+    // The folder's drawings as its last complete listing found them, kept so
+    // that a second visit shows them at once while the folder is walked
+    // again. Read as hostile: a line that names no drawing below the folder
+    // is left out, and no more than kMaxFolderDrawings are taken.
+    bool keepListing(const std::vector<Block>& blocks) const;
+    std::vector<Block> lastListing() const;
+
     // Where the folder's pictures lie.
     const std::filesystem::path& place() const { return place_; }
 
   private:
     std::filesystem::path fileOf(const Block& block) const;
     bool makePlace() const;
+    // Writes text to a temporary file of its own and renames it over file.
+    bool replace(const std::filesystem::path& file, const std::string& text) const;
 
-    std::filesystem::path root_;   // Miniaturas
-    std::filesystem::path place_;  // Miniaturas/<folder key>
+    std::filesystem::path folder_;  // the user's
+    std::filesystem::path root_;    // Miniaturas
+    std::filesystem::path place_;   // Miniaturas/<folder key>
+};
+
+// A user's folder listed as FolderSource lists it, its complete listing kept
+// in the folder's store for the next visit.
+class KeptFolderSource final : public BlockSource {
+  public:
+    KeptFolderSource(const Layout& layout, std::filesystem::path folder);
+    Listing list(const std::function<bool()>& stop = {}) const override;
+
+  private:
+    Layout layout_;
+    std::filesystem::path folder_;
 };
 
 }  // namespace library
