@@ -69,7 +69,7 @@ void TfrmVisualizar::showResults(search::Found found) {
         else
             blocks.push_back(library::folderBlock(hit.folder, hit.thumbnail, hit.fileSize, hit.modified));
     }
-    fillGrid(blocks);
+    fillGrid(std::move(blocks));
     // Selected from the program, as a category's first block is; the keys stay in the field.
     if (Lista->count() > 0) Lista->setSelectedIndex(0);
 }

@@ -87,27 +87,24 @@ void ThumbnailModel::addItem(const std::filesystem::path& location) {
     addBlock(library::categoryBlockOf(location));
 }
 
-void ThumbnailModel::addBlock(const library::Block& block) {
+void ThumbnailModel::addBlock(library::Block block) {
     const int row = count();
     if (isUpdating() && !resetPending_) {
         beginResetModel();
         resetPending_ = true;
     }
     if (!resetPending_) beginInsertRows(QModelIndex(), row, row);
-    appendItem(block);
+    appendItem(std::move(block));
     if (!resetPending_) endInsertRows();
 }
 
-void ThumbnailModel::appendItem(const library::Block& block) {
-    const std::filesystem::path& location = block.shownFile();
-    ThumbnailItem item{location, location.filename(), 0, {}, block};
-    const bool listed = block.storage == library::DrawingStorage::File;
-    if (listed) {
-        item.FileSize = static_cast<qint64>(block.size);
-        item.FileDate = QDateTime::fromMSecsSinceEpoch(block.modified / 1000000);
-    }
+void ThumbnailModel::appendItem(library::Block block) {
+    ThumbnailItem item;
+    item.Location = block.shownFile();
+    item.FileName = item.Location.filename();
+    item.block = std::move(block);
     items_.push_back(std::move(item));
-    itemInfoRead_.push_back(listed);
+    itemInfoRead_.push_back(false);
     failed_.push_back(false);
     failureTexts_.emplace_back();
     favourites_.push_back(false);
@@ -146,6 +143,13 @@ void ThumbnailModel::replaceBlocks(const std::vector<library::Block>& blocks) {
 
 const ThumbnailItem& ThumbnailModel::item(int index) const {
     ThumbnailItem& entry = items_.at(static_cast<size_t>(index));
+    if (!itemInfoRead_[static_cast<size_t>(index)] &&
+        entry.block.storage == library::DrawingStorage::File) {
+        // As listed: the user's disk is not asked again.
+        entry.FileSize = static_cast<qint64>(entry.block.size);
+        entry.FileDate = QDateTime::fromMSecsSinceEpoch(entry.block.modified / 1000000);
+        itemInfoRead_[static_cast<size_t>(index)] = true;
+    }
     if (!itemInfoRead_[static_cast<size_t>(index)]) {
         std::error_code error;
         const std::uintmax_t size = std::filesystem::file_size(entry.Location, error);

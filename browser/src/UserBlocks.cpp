@@ -123,10 +123,10 @@ void TfrmVisualizar::listChosen(bool again) {
         // A folder seen before shows its drawings as they were at once; the
         // walk that follows brings the grid up to date.
         if (chosen_.kind == Choice::Kind::Folder) {
-            const std::vector<library::Block> last =
+            std::vector<library::Block> last =
                 library::ThumbnailStore(layout_, chosen_.folder).lastListing();
             if (!last.empty()) {
-                fillGrid(last);
+                fillGrid(std::move(last));
                 Lista->setSelectedIndex(0);
                 Lista->setFocus();
                 again = true;
@@ -152,6 +152,16 @@ void TfrmVisualizar::showListing(library::Listing listing, bool again) {
         problem = QString::fromStdString(folders_.shownName(chosen_.folder)) +
                   QStringLiteral(": ") + QString::fromStdString(listing.problem);
     statusFirstPanel->setText(problem);
+    // A folder is watched where its drawings are, the folder itself first; a
+    // sub-folder made later changes its parent.
+    std::vector<fs::path> watched;
+    if (chosen_.kind == Choice::Kind::Folder && !listing.unreachable) {
+        std::set<fs::path> inside;
+        for (const library::Block& block : listing.blocks) inside.insert(block.drawing.parent_path());
+        inside.erase(chosen_.folder);
+        watched.push_back(chosen_.folder);
+        watched.insert(watched.end(), inside.begin(), inside.end());
+    }
     if (again) {
         const int selected = Lista->selectedIndex();
         const library::BlockRef kept =
@@ -164,33 +174,23 @@ void TfrmVisualizar::showListing(library::Listing listing, bool again) {
                 break;
             }
     } else {
-        fillGrid(listing.blocks);
+        fillGrid(std::move(listing.blocks));
         if (Lista->count() > 0) Lista->setSelectedIndex(0);
         Lista->setFocus();
     }
     if (chosen_.kind != Choice::Kind::Folder) return;
-    // Watched where its drawings are, the folder itself first; a sub-folder
-    // made later changes its parent.
-    std::vector<fs::path> watched;
-    if (!listing.unreachable) {
-        std::set<fs::path> inside;
-        for (const library::Block& block : listing.blocks) inside.insert(block.drawing.parent_path());
-        inside.erase(chosen_.folder);
-        watched.push_back(chosen_.folder);
-        watched.insert(watched.end(), inside.begin(), inside.end());
-    }
     watcher_->watch(watched);
     // Every picture is made for the next visit; a complete listing also lets
     // the pictures of drawings that went go with them.
     Lista->thumbnails().keepAllPictures(listing.problem.empty() ? chosen_.folder : fs::path());
 }
 
-void TfrmVisualizar::fillGrid(const std::vector<library::Block>& blocks) {
+void TfrmVisualizar::fillGrid(std::vector<library::Block> blocks) {
     Lista->beginUpdate();
     try {
         setSecondStatusPanelText(QString());
         Lista->clear();
-        for (const library::Block& block : blocks) Lista->addBlock(block);
+        for (library::Block& block : blocks) Lista->addBlock(std::move(block));
     } catch (...) {
         Lista->endUpdate();
         throw;

@@ -48,7 +48,7 @@ class ThumbnailGrid : public QAbstractItemView {
     void endUpdate();
     void clear() { thumbnails_->clear(); }
     void addItem(const std::filesystem::path& location) { thumbnails_->addItem(location); }
-    void addBlock(const library::Block& block) { thumbnails_->addBlock(block); }
+    void addBlock(library::Block block) { thumbnails_->addBlock(std::move(block)); }
     // The blocks listed again, the view scrolled where it was (ThumbnailModel::replaceBlocks).
     void replaceBlocks(const std::vector<library::Block>& blocks);
     void setFavourite(int index, bool favourite) { thumbnails_->setFavourite(index, favourite); }

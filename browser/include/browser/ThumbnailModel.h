@@ -77,7 +77,7 @@ class ThumbnailModel : public QAbstractListModel {
 
     void clear();
     // The image is read only when a view asks for it.
-    void addBlock(const library::Block& block);
+    void addBlock(library::Block block);
     // A publisher's block by its thumbnail's path.
     void addItem(const std::filesystem::path& location);
     // The blocks of a source listed again: images of blocks that stayed as
@@ -125,7 +125,7 @@ class ThumbnailModel : public QAbstractListModel {
     void dropItems();
     void onImageDecoded(quint64 generation, int index, const QImage& image, const QSize& target,
                         const QString& failure);
-    void appendItem(const library::Block& block);
+    void appendItem(library::Block block);
 
     mutable std::vector<ThumbnailItem> items_;
     mutable std::vector<bool> itemInfoRead_;

@@ -174,7 +174,7 @@ class TfrmVisualizar : public QWidget, public ui::MainWindowAccess {
     void listChosen(bool again);
     void showListing(library::Listing listing, bool again);
     // The grid filled with blocks, each with its star.
-    void fillGrid(const std::vector<library::Block>& blocks);
+    void fillGrid(std::vector<library::Block> blocks);
     // Every tile's star as the favourites say.
     void markFavourites();
     void showAnswer(const search::QueryAnswer& answer);
