@@ -24,6 +24,8 @@ namespace {
 // Removing the pictures of a large folder takes a moment; a disk that holds
 // them up longer is left to it.
 constexpr int kRemovalDeadlineMs = 60000;
+// How long the disks of the folders may take to answer whether a folder is new.
+constexpr int kDiskDeadlineMs = 30000;
 
 }  // namespace
 
@@ -98,7 +100,22 @@ void FolderListDialog::bAdicionarClick() {
 }
 
 bool FolderListDialog::addFolder(const fs::path& folder) {
-    const std::string why = folders_.add(folder);
+    // Telling whether the folder is one listed already asks the disks of the
+    // folders listed, any of which may not answer: done on a copy of the
+    // list, off the user-interface thread.
+    struct Added {
+        std::string why;
+        library::UserFolders folders;
+    };
+    std::optional<Added> added = ui::waitOffUiThread<Added>(
+        [folders = folders_, folder]() mutable {
+            std::string why = folders.add(folder);
+            return Added{std::move(why), std::move(folders)};
+        },
+        kDiskDeadlineMs);
+    const std::string why =
+        added ? added->why : std::string("os discos das pastas não responderam a tempo.");
+    if (why.empty()) folders_ = std::move(added->folders);
     if (!why.empty()) {
         ui::LocalisedMessageDlg(QStringLiteral("\rA pasta não foi adicionada: ") +
                                     QString::fromStdString(why) + QLatin1Char('\r'),
