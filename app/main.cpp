@@ -1,6 +1,8 @@
 // Program entry: the application title, the four windows created once in
 // their fixed order, and the message loop until the main window closes.
 #include <QApplication>
+#include <QDir>
+#include <QStandardPaths>
 #include <QThread>
 #include <cstdio>
 
@@ -20,14 +22,32 @@
 #include "ui/UNfrmSobre.h"
 #include "ui/Windows.h"
 
+namespace {
+
+// A program folder keeps everything beside the executable. Installed by a
+// system package, where the program cannot write, what it writes (the
+// library, its lists, its lock) lies in the user's own data folder,
+// ~/.local/share/Tessaly, and what it only reads stays in the package's.
+library::Layout installedLayout() {
+    const QString userFolder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QStringLiteral("/Tessaly");
+    library::Layout layout = library::installationLayout(
+        library::pathFromUtf8(QApplication::applicationDirPath().toStdString()),
+        library::pathFromUtf8(userFolder.toStdString()));
+    if (layout.programFolder() != layout.shippedFolder()) QDir().mkpath(userFolder);
+    return layout;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tessaly"));
     ui::installPortugueseTranslations(application);
     ui::setUpLookAndFeel(application);
 
-    const library::Layout layout(
-        library::pathFromUtf8(QApplication::applicationDirPath().toStdString()));
+    const library::Layout layout = installedLayout();
     // Installed where the user may not write (under Program Files by hand),
     // every download, preview and export would fail later without a word.
     if (!layout.canWriteFolders()) {

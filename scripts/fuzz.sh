@@ -15,7 +15,13 @@ samples="${TESSALY_DWG_SAMPLES:-$PWD/../shared/dwg-samples}"
 CC=clang-14 CXX=clang++-14 cmake -S . -B fuzz-build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTESSALY_WITH_GUI=OFF -DTESSALY_WITH_TESTS=OFF -DTESSALY_WITH_BENCH=OFF \
   -DTESSALY_WITH_FUZZ=ON -DTESSALY_SANITIZE=ON
-cmake --build fuzz-build -j "$(nproc)"
+# Only the targets the pattern names are built: each compiles its module again, instrumented.
+targets=()
+for target in $(cmake --build fuzz-build --target help | sed -n 's/^\([A-Za-z0-9_]*fuzz[A-Za-z0-9_]*\): phony$/\1/p'); do
+  # shellcheck disable=SC2254
+  case "$target" in $pattern) targets+=("$target") ;; esac
+done
+cmake --build fuzz-build -j "$(nproc)" --target "${targets[@]}"
 # The address sanitizer keeps freed memory aside (256 MB by default) to catch
 # late uses; a smaller reserve keeps the 512 MB limit about the code under test.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=64}"

@@ -12,11 +12,13 @@ packages=(
   clang-14 libclang-rt-14-dev
   libfreetype-dev libpng-dev zip unzip fonts-wine fonts-dejavu-core xvfb xauth openbox python3 python3-pil python3-numpy
   fp-utils libsqlite3-dev libsodium-dev libssl-dev e2fsprogs
+  desktop-file-utils appstream lintian
+  python3-ezdxf librecad
 )
 if [ "${1:-}" = windows ]; then
   packages+=(
     gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    qt6-base-dev-tools wine wine64 nsis xdotool x11-utils imagemagick
+    qt6-base-dev-tools wine wine64 nsis xdotool x11-utils imagemagick python3-yaml python3-pefile
   )
 fi
 missing=()

@@ -26,6 +26,7 @@ tests can meet a broken server:
   nolength  sends the body without announcing its length
   slow      sends the body in small pieces with pauses between them
   endless   answers 200 without a length and sends bytes until the client hangs up
+  endlesszip  the same for packages (*.zip) alone; other files as they are
   drip      announces the full length, then sends one byte per second
   norange   ignores Range and If-Range: always the whole file
   noetag    sends neither ETag nor Last-Modified
@@ -72,7 +73,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return self.answer(302, {"Location": rest})
         if kind == "loop":
             return self.answer(302, {"Location": self.path})
-        if kind == "endless":
+        if kind == "endless" or (kind == "endlesszip" and rest.endswith(".zip")):
             self.send_response(200)
             self.send_header("Content-Type", "application/zip")
             self.end_headers()
@@ -83,6 +84,8 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             except OSError:
                 self.close_connection = True
             return
+        if kind == "endlesszip":
+            return self.serve_file(rest, "")
         if kind == "error":
             page = b"<html><body>500 Internal Server Error</body></html>"
             return self.answer(500, {"Content-Type": "text/html"}, page)

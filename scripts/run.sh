@@ -22,7 +22,7 @@ cmake -DGENERATOR="$PWD/build/tools/demo-drawings/tessaly-demo-drawings" \
   -DPROGRAM="$program_folder" -DSERVER="$demo/servidor" -DSIGN="$keys/tessaly-pacotes.chave" \
   -P tools/demo-drawings/DemoLibrary.cmake
 
-python3 scripts/package-server.py "$demo/servidor" --port "$port" > /dev/null &
+/usr/bin/python3 scripts/package-server.py "$demo/servidor" --port "$port" > /dev/null &
 server=$!
 trap 'kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do

@@ -26,6 +26,9 @@ for seed in 1 2; do
 done
 stage "Linux: testes de janelas embaralhados"
 
+bash scripts/deb.sh && bash scripts/deb-test.sh
+stage "Linux: pacote Debian"
+
 cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-Werror \
   -DTESSALY_WITH_GUI=OFF -DTESSALY_WITH_BENCH=OFF -DTESSALY_SANITIZE=ON
 cmake --build build-san -j "$jobs"

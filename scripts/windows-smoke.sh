@@ -19,7 +19,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$PWD/build-windows"
-installer=$(ls "$out"/Tessaly-*-instalador.exe)
+installer=$(ls "$out"/Tessaly-*-x64-instalador.exe)
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$out/cmake/CMakeCache.txt"; }
 server_address=$(cached TESSALY_PACKAGE_SERVER)
 port=$(echo "$server_address" | sed -n 's|^http://127\.0\.0\.1:\([0-9]*\)/$|\1|p')
@@ -65,18 +65,29 @@ wineserver -w
 program=$(find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/Programs/Tessaly/tessaly.exe' \
   -printf '%h\n' | head -1)
 [ -n "$program" ] || fail "tessaly.exe não está em %LOCALAPPDATA%\\Programs\\Tessaly"
-for file in tessaly.exe vazio.dwg Ajuda.chm desinstalar.exe translations/qtbase_pt_BR.qm \
+for file in tessaly.exe TessalyMiniaturas.dll vazio.dwg Ajuda.chm desinstalar.exe translations/qtbase_pt_BR.qm \
             Blocos/{0..13}.txt; do
   [ -f "$program/$file" ] || fail "a instalação não pôs $file"
 done
 find "$WINEPREFIX/drive_c/users" -path '*/Start Menu/Programs/Tessaly.lnk' | grep -q . ||
   fail "sem atalho no menu Iniciar"
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaly'
-version=$(basename "$installer" | sed 's/^Tessaly-\(.*\)-instalador\.exe$/\1/')
+version=$(basename "$installer" | sed 's/^Tessaly-\(.*\)-x64-instalador\.exe$/\1/')
 wine reg query "$uninstall_key" /v DisplayVersion 2>/dev/null | grep -q "$version" ||
   fail "sem a versão $version em Aplicativos instalados"
 wine reg query "$uninstall_key" /v UninstallString 2>/dev/null | grep -q desinstalar.exe ||
   fail "sem o desinstalador em Aplicativos instalados"
+# What winget will find installed is what the manifest of this installer says.
+registered() { wine reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
+               sed -n "s/^ *$1 *REG_SZ *//p"; }
+/usr/bin/python3 dist/winget/check-manifest.py "$out/winget" "$installer" --registry \
+  "DisplayName=$(registered DisplayName)" "Publisher=$(registered Publisher)" \
+  "DisplayVersion=$(registered DisplayVersion)" \
+  "QuietUninstallString=$(registered QuietUninstallString)" ||
+  fail "o manifesto winget não é o desta instalação"
+thumbnail_handler='HKCU\Software\Classes\.dwg\ShellEx\{E357FCCD-A995-4576-B01F-234630154E96}'
+wine reg query "$thumbnail_handler" 2>/dev/null | grep -qi 'C53135CC-289E-455C-A833-78E17858FA60' ||
+  fail "as miniaturas de .dwg não foram registradas"
 
 if [ $# -gt 0 ]; then
   served="$(realpath "$1")"
@@ -88,7 +99,7 @@ else
     -DPROGRAM="$work/demo-programa" -DINSTALLED= -DSERVER="$served" \
     -DSIGN="$keys/tessaly-pacotes.chave" -P tools/demo-drawings/DemoLibrary.cmake > /dev/null
 fi
-python3 scripts/package-server.py "$served" --port "$port" > "$work/server.log" 2>&1 &
+/usr/bin/python3 scripts/package-server.py "$served" --port "$port" > "$work/server.log" 2>&1 &
 server=$!
 for _ in $(seq 100); do
   (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
@@ -217,4 +228,7 @@ for _ in $(seq 100); do [ -f "$program/tessaly.exe" ] || break; sleep 0.1; done
 [ ! -f "$program/tessaly.exe" ] || fail "a desinstalação deixou tessaly.exe"
 [ -d "$program/Blocos/0/DWG" ] || fail "a desinstalação silenciosa apagou as categorias baixadas"
 ! wine reg query "$uninstall_key" > /dev/null 2>&1 || fail "a desinstalação deixou o registro"
+! wine reg query "$thumbnail_handler" > /dev/null 2>&1 ||
+  fail "a desinstalação deixou o registro das miniaturas"
+[ ! -f "$program/TessalyMiniaturas.dll" ] || fail "a desinstalação deixou TessalyMiniaturas.dll"
 step "ok"

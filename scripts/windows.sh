@@ -2,7 +2,8 @@
 # Builds Tessaly for 64-bit Windows, on Debian, into build-windows/:
 # tessaly.exe, dwginfo.exe, dwgrender.exe and tessaly-pack.exe (static: no DLL
 # beside them), the test programs (build-windows/cmake/tests, run under Wine by
-# scripts/windows-test.sh) and the installer Tessaly-<versão>-instalador.exe.
+# scripts/windows-test.sh), the installer Tessaly-<versão>-x64-instalador.exe
+# and its winget manifest in build-windows/winget, checked against it.
 #   bash scripts/windows.sh [-DTESSALY_PACKAGE_SERVER=... -DTESSALY_PACKAGE_KEY=...]
 # takes the same settings as the Linux build. The toolchain (every library
 # linked, built for Windows) is ../shared/mingw-sdk/tessaly-mingw-sdk.tar.xz,
@@ -46,3 +47,5 @@ for tool in app/tessaly tools/dwginfo/dwginfo tools/dwgrender/dwgrender \
   x86_64-w64-mingw32-strip -o "$out/$(basename "$tool").exe" "$out/cmake/$tool.exe"
 done
 ls -l "$out"/*.exe
+/usr/bin/python3 dist/winget/check-manifest.py "$out/winget" "$out/Tessaly-$(sed -n \
+  's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/cmake/CMakeCache.txt")-x64-instalador.exe"

@@ -33,6 +33,8 @@ enum Tag : std::uint8_t {
     kPosition = 0x13,
     kVector = 0x14,
     kEnum = 0x15,
+    kParameterPair = 0x16,  // two doubles: a point in a surface's parameters
+    kLongInteger = 0x17,    // eight bytes
 };
 
 class BinaryReader {
@@ -98,11 +100,14 @@ class BinaryReader {
         return std::uint32_t{s[0]} | std::uint32_t{s[1]} << 8 | std::uint32_t{s[2]} << 16 |
                std::uint32_t{s[3]} << 24;
     }
-    double real() {
+    std::uint64_t raw64() {
         const auto s = take(8);
         std::uint64_t bits = 0;
         for (int i = 7; i >= 0; --i) bits = bits << 8 | s[static_cast<std::size_t>(i)];
-        const double value = std::bit_cast<double>(bits);
+        return bits;
+    }
+    double real() {
+        const double value = std::bit_cast<double>(raw64());
         if (!std::isfinite(value)) throw Error("dados ACIS binários: número inválido");
         return value;
     }
@@ -175,9 +180,15 @@ class BinaryReader {
             case kClose:
                 v.kind = Value::Kind::Close;
                 break;
+            case kLongInteger:
+                out.push_back(number(static_cast<double>(static_cast<std::int64_t>(raw64()))));
+                return;
             case kPosition:
             case kVector:
                 for (int i = 0; i < 3; ++i) out.push_back(number(real()));
+                return;
+            case kParameterPair:
+                for (int i = 0; i < 2; ++i) out.push_back(number(real()));
                 return;
             default:
                 throw Error("dados ACIS binários: marca desconhecida");

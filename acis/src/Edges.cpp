@@ -12,13 +12,6 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 
-double distanceToSegment(const Vec3& p, const Vec3& a, const Vec3& b) {
-    const Vec3 d = b - a;
-    const double l = dot(d, d);
-    const double t = l > 0 ? std::clamp(dot(p - a, d) / l, 0.0, 1.0) : 0;
-    return length(p - (a + d * t));
-}
-
 }  // namespace
 
 EdgeSampler::EdgeSampler(const Model& model, const Limits& limits, Work& work)

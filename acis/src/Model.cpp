@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 #include "Records.h"
@@ -151,8 +152,8 @@ class Cursor {
     std::size_t at_;
 };
 
-// `count` distinct knots, each with its multiplicity, as the save format keeps
-// them: the end knots stored degree times. Returns the full knot vector, the
+// `count` distinct knots in increasing order, each with its multiplicity, as
+// the save format keeps them: the end knots stored degree times. Returns the full knot vector, the
 // ends repeated once more, and the number of control points it calls for.
 std::pair<std::vector<double>, std::size_t> readKnots(Cursor& c, double count, int degree) {
     // Each knot takes two values: a count beyond what is left is damage.
@@ -163,12 +164,14 @@ std::pair<std::vector<double>, std::size_t> readKnots(Cursor& c, double count, i
         const double value = c.number();
         const double multiplicity = c.number();
         if (multiplicity < 1 || multiplicity > degree + 1 ||
-            multiplicity != std::floor(multiplicity) || (!knots.empty() && value < knots.back()))
+            multiplicity != std::floor(multiplicity) || (!knots.empty() && !(value > knots.back())))
             throw Error("dados ACIS: nós de B-spline inválidos");
         knots.insert(knots.end(), static_cast<std::size_t>(multiplicity), value);
     }
+    // A B-spline needs at least degree + 1 control points: fewer knots would
+    // make its evaluation reach before its first point.
     const auto d = static_cast<std::size_t>(degree);
-    if (knots.size() < d + 1 || knots.front() == knots.back())
+    if (knots.size() < 2 * d || knots.front() == knots.back())
         throw Error("dados ACIS: nós de B-spline insuficientes");
     const std::size_t points = knots.size() - d + 1;
     knots.insert(knots.begin(), knots.front());
@@ -199,6 +202,56 @@ std::size_t findWord(std::span<const Value> fields, std::size_t from,
             return i;
     return fields.size();
 }
+
+// The sub-records ("{ ... }") of a file, numbered in the order they open,
+// nested ones included: a later one may stand for an earlier by "{ ref n }"
+// (a surface shared by a curve and a face, an offset's progenitor).
+class Subtypes {
+  public:
+    explicit Subtypes(const RecordFile& file) {
+        std::vector<std::size_t> open;
+        for (const Record& record : file.records) {
+            const std::span<const Value> v = record.values;
+            for (std::size_t i = 0; i < v.size(); ++i) {
+                if (v[i].kind == Value::Kind::Open) {
+                    const bool reference = isReference(v, i);
+                    open.push_back(reference ? SIZE_MAX : spans_.size());
+                    if (!reference) spans_.push_back(v.subspan(i));
+                } else if (v[i].kind == Value::Kind::Close && !open.empty()) {
+                    if (open.back() != SIZE_MAX) {
+                        std::span<const Value>& s = spans_[open.back()];
+                        s = s.first(static_cast<std::size_t>(&v[i] - s.data()) + 1);
+                    }
+                    open.pop_back();
+                }
+            }
+            open.clear();  // a sub-record left open ends with its record
+        }
+    }
+
+    // The sub-record `fields` holds first (from its "{" on), or the one its
+    // reference stands for; empty when it has none or refers to none.
+    std::span<const Value> first(std::span<const Value> fields) const {
+        const auto open = std::find_if(fields.begin(), fields.end(),
+                                       [](const Value& v) { return v.kind == Value::Kind::Open; });
+        if (open == fields.end()) return {};
+        const auto at = static_cast<std::size_t>(open - fields.begin());
+        if (!isReference(fields, at)) return fields.subspan(at);
+        const Value* number = at + 2 < fields.size() ? &fields[at + 2] : nullptr;
+        if (!number || number->kind != Value::Kind::Number || !(number->number >= 0) ||
+            number->number >= static_cast<double>(spans_.size()))
+            return {};
+        return spans_[static_cast<std::size_t>(number->number)];
+    }
+
+  private:
+    static bool isReference(std::span<const Value> v, std::size_t open) {
+        return open + 1 < v.size() && v[open + 1].kind == Value::Kind::Word &&
+               v[open + 1].word == "ref";
+    }
+
+    std::vector<std::span<const Value>> spans_;
+};
 
 // An intcurve's B-spline: degree, closure, the distinct knots with their
 // multiplicities, then the control points (with weights for "nurbs").
@@ -266,27 +319,45 @@ bool readSplineSurfaceAt(std::span<const Value> fields, std::size_t at, SplineSu
     return false;
 }
 
+// Where the words `words` stand in `fields` outside any sub-record nested in
+// them: the sub-record's own values, not those of a surface it is made from.
+std::vector<std::size_t> ownWords(std::span<const Value> fields,
+                                  std::initializer_list<std::string_view> words) {
+    std::vector<std::size_t> out;
+    int depth = 0;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const Value& v = fields[i];
+        if (v.kind == Value::Kind::Open) ++depth;
+        if (v.kind == Value::Kind::Close) --depth;
+        if (depth == 1 && v.kind == Value::Kind::Word &&
+            std::find(words.begin(), words.end(), v.word) != words.end())
+            out.push_back(i);
+    }
+    return out;
+}
+
 // A spline surface's sense and B-spline: an exact surface's own, or the
-// approximation a procedural one (swept, lofted, blended...) stores after its
-// definition. A surface with neither, or one that refers to another record's
-// definition, keeps the reason in splineError.
-void readSplineSurface(std::span<const Value> fields, Surface& s) {
+// approximation a procedural one (swept, lofted, blended, offset...) stores
+// after its definition; a surface shared by reference is read where it was
+// first written. A surface with neither keeps the reason in splineError.
+void readSplineSurface(std::span<const Value> fields, const Subtypes& subtypes, Surface& s) {
     const auto open = std::find_if(fields.begin(), fields.end(),
                                    [](const Value& v) { return v.kind == Value::Kind::Open; });
     const auto sense = std::find_if(fields.begin(), open, [](const Value& v) {
         return v.kind == Value::Kind::Flag || v.kind == Value::Kind::Word;
     });
     s.reversed = sense != open && meansReversed(*sense);
-    const auto from = static_cast<std::size_t>(open - fields.begin());
-    const auto name = std::find_if(open, fields.end(),
-                                   [](const Value& v) { return v.kind == Value::Kind::Word; });
-    if (name != fields.end() && name->word == "ref") {
-        s.splineError = "superfície definida por referência a outra, não suportada";
+    const std::span<const Value> definition = subtypes.first(fields);
+    if (definition.empty()) {
+        s.splineError = "superfície definida por referência inexistente";
         return;
     }
-    for (std::size_t at = findWord(fields, from, {"nubs", "nurbs"}); at < fields.size();
-         at = findWord(fields, at + 1, {"nubs", "nurbs"}))
-        if (readSplineSurfaceAt(fields, at, s.spline)) return;
+    // Its own approximation first: one found deeper may be its progenitor's.
+    for (std::size_t at : ownWords(definition, {"nubs", "nurbs"}))
+        if (readSplineSurfaceAt(definition, at, s.spline)) return;
+    for (std::size_t at = findWord(definition, 0, {"nubs", "nurbs"}); at < definition.size();
+         at = findWord(definition, at + 1, {"nubs", "nurbs"}))
+        if (readSplineSurfaceAt(definition, at, s.spline)) return;
     s.splineError = "superfície procedural sem aproximação B-spline";
 }
 
@@ -298,36 +369,39 @@ class ModelBuilder {
         model_.version = file_.version;
         const auto& records = file_.records;
         // Each kind's own list first, so that pointers can be turned into indices.
+        // A record's kind is the last part of its name: a tolerant edge
+        // ("tedge-edge") is an edge, its own fields after the edge's.
         for (std::size_t r = 0; r < records.size(); ++r) {
             const std::string_view name = records[r].name;
-            const auto place = [&](auto& list, Kind kind) {
-                kind_[r] = kind;
+            const std::string_view kind = name.substr(name.rfind('-') + 1);
+            const auto place = [&](auto& list, Kind k) {
+                kind_[r] = k;
                 index_[r] = static_cast<int>(list.size());
                 list.emplace_back();
             };
-            if (name == "body")
+            if (kind == "body")
                 place(model_.bodies, Kind::Body);
-            else if (name == "lump")
+            else if (kind == "lump")
                 place(model_.lumps, Kind::Lump);
-            else if (name == "shell")
+            else if (kind == "shell")
                 place(model_.shells, Kind::Shell);
-            else if (name == "face")
+            else if (kind == "face")
                 place(model_.faces, Kind::Face);
-            else if (name == "loop")
+            else if (kind == "loop")
                 place(model_.loops, Kind::Loop);
-            else if (name == "coedge")
+            else if (kind == "coedge")
                 place(model_.coedges, Kind::Coedge);
-            else if (name == "edge")
+            else if (kind == "edge")
                 place(model_.edges, Kind::Edge);
-            else if (name == "vertex")
+            else if (kind == "vertex")
                 place(model_.vertices, Kind::Vertex);
-            else if (name.ends_with("-curve"))
+            else if (kind == "curve" && kind != name)
                 place(model_.curves, Kind::Curve);
-            else if (name.ends_with("-surface"))
+            else if (kind == "surface" && kind != name)
                 place(model_.surfaces, Kind::Surface);
-            else if (name == "point")
+            else if (kind == "point")
                 kind_[r] = Kind::Point;
-            else if (name == "transform")
+            else if (kind == "transform")
                 kind_[r] = Kind::Transform;
         }
         if (model_.bodies.empty()) throw Error("dados ACIS sem corpo");
@@ -439,7 +513,14 @@ class ModelBuilder {
                 break;
             }
             case Kind::Curve:
-                fillCurve(file_.records[r].name, f, model_.curves[i]);
+                // A curve whose numbers do not make one leaves its edges as
+                // chords (and the faces it closes untessellated), not the
+                // whole model undecoded.
+                try {
+                    fillCurve(file_.records[r].name, f, model_.curves[i]);
+                } catch (const Error&) {
+                    model_.curves[i] = Curve{};
+                }
                 break;
             case Kind::Surface:
                 fillSurface(file_.records[r].name, f, model_.surfaces[i]);
@@ -449,7 +530,7 @@ class ModelBuilder {
         }
     }
 
-    static void fillCurve(std::string_view name, std::span<const Value> f, Curve& c) {
+    void fillCurve(std::string_view name, std::span<const Value> f, Curve& c) const {
         if (name == "straight-curve") {
             const auto n = numbers(f);
             c.kind = Curve::Kind::Straight;
@@ -464,7 +545,7 @@ class ModelBuilder {
             if (n.size() < 10) throw Error("dados ACIS: elipse incompleta");
             c.ratio = n[9];
         } else if (name == "intcurve-curve") {
-            readSpline(f, c);
+            readSpline(subtypes_.first(f), c);
             // Its sense is the first word or flag of the record.
             const auto sense = std::find_if(f.begin(), f.end(), [](const Value& v) {
                 return v.kind == Value::Kind::Flag || v.kind == Value::Kind::Word;
@@ -473,7 +554,7 @@ class ModelBuilder {
         }
     }
 
-    static void fillSurface(std::string_view name, std::span<const Value> f, Surface& s) {
+    void fillSurface(std::string_view name, std::span<const Value> f, Surface& s) const {
         static constexpr std::pair<std::string_view, Surface::Kind> kinds[] = {
             {"plane-surface", Surface::Kind::Plane},
             {"cone-surface", Surface::Kind::Cone},
@@ -482,7 +563,7 @@ class ModelBuilder {
             {"spline-surface", Surface::Kind::Spline}};
         for (const auto& [n, k] : kinds)
             if (name == n) s.kind = k;
-        if (s.kind == Surface::Kind::Spline) return readSplineSurface(f, s);
+        if (s.kind == Surface::Kind::Spline) return readSplineSurface(f, subtypes_, s);
         if (s.kind == Surface::Kind::Other) return;
         // A surface whose numbers are missing leaves its faces untessellated,
         // not the whole model undecoded: the edges can still be drawn.
@@ -612,6 +693,7 @@ class ModelBuilder {
     }
 
     const RecordFile& file_;
+    const Subtypes subtypes_{file_};
     Model model_;
     std::vector<int> index_;
     std::vector<Kind> kind_ = std::vector<Kind>(file_.records.size(), Kind::None);

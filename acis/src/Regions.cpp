@@ -101,6 +101,12 @@ std::optional<MappedLoop> mapLoop(const std::vector<Vec3>& points, const Surface
     return loop;
 }
 
+// Whether the surface closes on itself all round (a sphere, a torus), so
+// that a face of only holes has the whole of it outside them.
+bool hasWholeDomain(const SurfaceMap& map) {
+    return map.periodU() > 0 && (map.periodV() > 0 || (map.poleAtLowV() && map.poleAtHighV()));
+}
+
 // The parameter plane turned so that `a` runs along the period a band goes
 // round: u itself, or v turned a quarter (which keeps the plane's handedness).
 struct Axis {
@@ -173,7 +179,7 @@ std::vector<double> RegionBuilder::split(Vec2 a, Vec2 b) const {
             work_.spend(3 * map_.evaluationCost());
             const Vec2 pa = a + d * p.from, pb = a + d * p.to, pm = a + d * ((p.from + p.to) / 2);
             const Vec3 sa = map_.point(pa), sb = map_.point(pb), sm = map_.point(pm);
-            const bool far = length(sm - (sa + sb) * 0.5) > accuracy_.tolerance;
+            const bool far = distanceToSegment(sm, sa, sb) > accuracy_.tolerance;
             const bool turns = dot(map_.normal(pa), map_.normal(pb)) < cosine &&
                                length(sb - sa) > accuracy_.tolerance;
             if ((far || turns) && p.depth < 12) {
@@ -304,8 +310,13 @@ Ring RegionBuilder::band(std::vector<MappedLoop>& winding, const Axis& axis,
     if (loops.size() == 2) {
         const Ring b = openAt(loops[1].ring, loops[1].turns, period, start.uv.u);
         // The upper loop starts a period on from the lower one's start and
-        // comes back down to it.
-        const Vec2 move{period * std::round((start.uv.u + period - b.front().uv.u) / period), 0};
+        // comes back down to it. Across the band, where the surface closes
+        // that way too (a torus), it lies above the lower one within a turn.
+        const double across = axis.alongV ? map_.periodU() : map_.periodV();
+        const double up =
+            across > 0 ? across * std::ceil((start.uv.v - b.front().uv.v) / across) : 0;
+        const Vec2 move{period * std::round((start.uv.u + period - b.front().uv.u) / period),
+                        b.front().uv.v + up == start.uv.v ? up + across : up};
         const Vec2 end = b.front().uv + move - shift;
         const std::vector<Vec3> seam = splitSeam(start.uv, end);
         addSeam(ring, start.uv + shift, end + shift, seam, false);
@@ -336,8 +347,7 @@ Ring RegionBuilder::band(std::vector<MappedLoop>& winding, const Axis& axis,
 
 Ring RegionBuilder::domain(const std::vector<MappedLoop>& holes) {
     const double pu = map_.periodU(), pv = map_.periodV();
-    if (!(pu > 0 && (pv > 0 || (map_.poleAtLowV() && map_.poleAtHighV()))))
-        throw Error("face sem contorno numa superfície aberta");
+    if (!hasWholeDomain(map_)) throw Error("face sem contorno numa superfície aberta");
     const std::optional<double> cutU = clearCut(holes, Axis{}, pu, 0);
     const std::optional<double> cutV = pv > 0 ? clearCut(holes, Axis{true}, pv, 0) : 0.0;
     if (!cutU || !cutV) throw Error("furos cobrem a costura da superfície");
@@ -448,6 +458,23 @@ std::vector<Region> RegionBuilder::build(const std::vector<std::vector<Vec3>>& l
     }
     if (!windingU.empty() && !windingV.empty())
         throw Error("laços que dão voltas em duas direções");
+    // On a surface with no whole domain (an open one) the largest loop can
+    // only be a face's outer boundary. Turning clockwise, it says that all
+    // the loops were saved the other way round (sheets): all are turned.
+    const auto largest = [](const std::vector<MappedLoop>& loops) {
+        double most = 0;
+        for (const MappedLoop& l : loops) most = std::max(most, std::abs(l.area));
+        return most;
+    };
+    if (windingU.empty() && windingV.empty() && !hasWholeDomain(map_) &&
+        largest(holes) > largest(outers)) {
+        for (std::vector<MappedLoop>* loops : {&outers, &holes})
+            for (MappedLoop& l : *loops) {
+                std::reverse(l.ring.begin(), l.ring.end());
+                l.area = -l.area;
+            }
+        std::swap(outers, holes);
+    }
     std::vector<Region> regions;
     if (!windingU.empty() || !windingV.empty()) {
         if (!outers.empty()) throw Error("laços que dão voltas junto de um contorno fechado");
@@ -552,13 +579,18 @@ void checkCrossings(const std::vector<Region>& regions, Work& work) {
         grid.clear();
         cell *= 4;
     }
-    const auto crosses = [](const Segment& p, const Segment& q) {
-        // Proper crossings only: segments meeting at an end (neighbours, a
-        // seam's two sides, a bridge's) are allowed.
-        const double d1 = orient(q.a, q.b, p.a), d2 = orient(q.a, q.b, p.b);
-        const double d3 = orient(p.a, p.b, q.a), d4 = orient(p.a, p.b, q.b);
-        return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) &&
-               ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
+    // Proper crossings only: segments meeting at an end (neighbours, a
+    // seam's two sides, a bridge's) are allowed, and so are ends that miss
+    // each other by a rounding of the plane's size (an edge's point mapped
+    // onto a seam from either side).
+    const double near = 1e-9 * extent;
+    const auto side = [near](Vec2 a, Vec2 b, Vec2 p) {
+        const double d = orient(a, b, p);
+        return std::abs(d) <= near * length(b - a) ? 0 : d > 0 ? 1 : -1;
+    };
+    const auto crosses = [&side](const Segment& p, const Segment& q) {
+        return side(q.a, q.b, p.a) * side(q.a, q.b, p.b) < 0 &&
+               side(p.a, p.b, q.a) * side(p.a, p.b, q.b) < 0;
     };
     for (const auto& [key, list] : grid)
         for (std::size_t i = 0; i < list.size(); ++i)

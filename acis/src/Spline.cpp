@@ -32,9 +32,10 @@ Span findSpan(const std::vector<double>& knots, int degree, double t) {
     return {index, t};
 }
 
-// The basis functions N[span - degree + r] at t, and their derivatives.
+// The basis functions N[span - degree + r] at t, and their derivatives
+// unless `derivative` is none.
 void basis(const std::vector<double>& knots, int degree, const Span& span, Basis& value,
-           Basis& derivative) {
+           Basis* derivative) {
     const std::size_t s = span.index;
     const double t = span.t;
     Basis left{}, right{}, lower{};
@@ -55,6 +56,7 @@ void basis(const std::vector<double>& knots, int degree, const Span& span, Basis
         value[static_cast<std::size_t>(j)] = saved;
         if (j == degree - 1) lower = value;
     }
+    if (!derivative) return;
     if (degree == 1) lower[0] = 1;
     // N'(i, p) = p (N(i, p-1) / (k[i+p] - k[i]) - N(i+1, p-1) / (k[i+p+1] - k[i+1])),
     // where the functions of degree p - 1 not zero here are lower[0 .. p-1].
@@ -71,7 +73,7 @@ void basis(const std::vector<double>& knots, int degree, const Span& span, Basis
             const double width = knots[i + p + 1] - knots[i + 1];
             if (width > 0) d -= lower[static_cast<std::size_t>(r)] / width;
         }
-        derivative[static_cast<std::size_t>(r)] = degree * d;
+        (*derivative)[static_cast<std::size_t>(r)] = degree * d;
     }
 }
 
@@ -105,7 +107,7 @@ double weightOf(const std::vector<double>& weights, std::size_t i) {
 CurvePoint evaluate(const Curve& curve, double t) {
     const Span span = findSpan(curve.knots, curve.degree, t);
     Basis n{}, dn{};
-    basis(curve.knots, curve.degree, span, n, dn);
+    basis(curve.knots, curve.degree, span, n, &dn);
     Homogeneous h;
     const std::size_t first = span.index - static_cast<std::size_t>(curve.degree);
     for (int r = 0; r <= curve.degree; ++r) {
@@ -117,12 +119,12 @@ CurvePoint evaluate(const Curve& curve, double t) {
     return {p.point, p.du};
 }
 
-SurfacePoint evaluate(const SplineSurface& s, double u, double v) {
+SurfacePoint evaluate(const SplineSurface& s, double u, double v, bool derivatives) {
     const Span su = findSpan(s.knotsU, s.degreeU, u);
     const Span sv = findSpan(s.knotsV, s.degreeV, v);
     Basis nu{}, dnu{}, nv{}, dnv{};
-    basis(s.knotsU, s.degreeU, su, nu, dnu);
-    basis(s.knotsV, s.degreeV, sv, nv, dnv);
+    basis(s.knotsU, s.degreeU, su, nu, derivatives ? &dnu : nullptr);
+    basis(s.knotsV, s.degreeV, sv, nv, derivatives ? &dnv : nullptr);
     Homogeneous h;
     const std::size_t firstU = su.index - static_cast<std::size_t>(s.degreeU);
     const std::size_t firstV = sv.index - static_cast<std::size_t>(s.degreeV);

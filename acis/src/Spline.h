@@ -21,7 +21,8 @@ struct SurfacePoint {
 // ends, as many as the points plus the degree plus one, weights empty or one
 // per point.
 CurvePoint evaluate(const Curve& curve, double t);
-SurfacePoint evaluate(const SplineSurface& surface, double u, double v);
+// Without `derivatives`, du and dv come out zero, for a third of the work.
+SurfacePoint evaluate(const SplineSurface& surface, double u, double v, bool derivatives = true);
 
 // The knot range a curve or surface direction is defined on.
 inline double firstParameter(const std::vector<double>& knots, int degree) {

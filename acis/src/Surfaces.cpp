@@ -232,7 +232,50 @@ class TorusMap : public SurfaceMap {
     double scaleU_ = 1, outward_ = 1;
 };
 
-// A B-spline surface, its knot parameters scaled by the control net's size.
+// One direction of a B-spline surface walked by length: each knot span
+// given a share of the walked range as long as the surface is along it, so
+// that a step means about the same length everywhere, however unevenly the
+// knots are spaced (a lofted vase whose lip takes a seventh of v for a
+// fiftieth of its height).
+class WalkedKnots {
+  public:
+    // `lengths[i]`: the surface's length across span i of the distinct knots `knots`.
+    WalkedKnots(std::vector<double> knots, const std::vector<double>& lengths)
+        : knots_(std::move(knots)), walked_(knots_.size()) {
+        double total = 0;
+        for (double l : lengths) total += l;
+        // No span shorter than a hundredth of the mean, so the map stays one to one.
+        const double least = 0.01 * total / static_cast<double>(lengths.size());
+        for (std::size_t i = 0; i < lengths.size(); ++i)
+            walked_[i + 1] = walked_[i] + std::max(lengths[i], least);
+    }
+
+    double length() const { return walked_.back(); }
+    // The knot parameter at walked `w` (clamped to the range), and its rate.
+    std::pair<double, double> knot(double w) const {
+        w = std::clamp(w, 0.0, walked_.back());
+        const auto next = std::upper_bound(walked_.begin() + 1, walked_.end() - 1, w);
+        const auto i = static_cast<std::size_t>(next - walked_.begin()) - 1;
+        const double rate = (knots_[i + 1] - knots_[i]) / (walked_[i + 1] - walked_[i]);
+        return {knots_[i] + (w - walked_[i]) * rate, rate};
+    }
+
+  private:
+    std::vector<double> knots_;   // distinct, increasing
+    std::vector<double> walked_;  // where each starts when walked
+};
+
+// The distinct knots of the defined range.
+std::vector<double> distinctKnots(const std::vector<double>& knots, int degree) {
+    const double first = firstParameter(knots, degree), last = lastParameter(knots, degree);
+    std::vector<double> out{first};
+    for (double k : knots)
+        if (k > out.back() && k < last) out.push_back(k);
+    out.push_back(last);
+    return out;
+}
+
+// A B-spline surface, its knot parameters walked by length (WalkedKnots).
 // A side whose control points all coincide is a pole; the surface is walked
 // with u and v exchanged when its poles lie at the ends of u, so that poles
 // are always at the ends of v.
@@ -276,16 +319,14 @@ class SplineMap : public SurfaceMap {
             for (int j = 1; j < nv; ++j) alongV += length(at(i, j) - at(i, j - 1));
         alongU /= nv;
         alongV /= nu;
-        const double u0 = firstParameter(s_.knotsU, s_.degreeU),
-                     u1 = lastParameter(s_.knotsU, s_.degreeU);
-        const double v0 = firstParameter(s_.knotsV, s_.degreeV),
-                     v1 = lastParameter(s_.knotsV, s_.degreeV);
-        knotLow_[0] = u0, knotLow_[1] = v0;
-        scale_[0] = std::max(alongU, size * 1e-3) / (u1 - u0);
-        scale_[1] = std::max(alongV, size * 1e-3) / (v1 - v0);
+        require(firstParameter(s_.knotsU, s_.degreeU) < lastParameter(s_.knotsU, s_.degreeU) &&
+                    firstParameter(s_.knotsV, s_.degreeV) < lastParameter(s_.knotsV, s_.degreeV),
+                "superfície B-spline sem extensão");
+        walked_[0] = walk(true, std::max(alongU, size * 1e-3));
+        walked_[1] = walk(false, std::max(alongV, size * 1e-3));
         // In the walked order: index 0 is what the tessellator calls u.
         const int a = swapped_ ? 1 : 0, b = 1 - a;
-        const double spans[2] = {scale_[0] * (u1 - u0), scale_[1] * (v1 - v0)};
+        const double spans[2] = {walked_[0]->length(), walked_[1]->length()};
         const bool closed[2] = {s_.closedU, s_.closedV};
         lowU_ = 0, highU_ = spans[a];
         lowV_ = 0, highV_ = spans[b];
@@ -317,16 +358,27 @@ class SplineMap : public SurfaceMap {
     }
 
   protected:
-    Vec3 pointAt(Vec2 p) const override { return at(p).point; }
+    Vec3 pointAt(Vec2 p) const override { return at(p, false).point; }
     Vec3 normalAt(Vec2 p) const override {
         SurfacePoint e = at(p);
         Vec3 n = cross(e.du, e.dv);
         if (length(n) <= 1e-12 * size_ * size_) {
-            // A pole: the normal just inside it.
-            const double inside = (highV_ - lowV_) * 1e-6;
-            const double v = p.v - lowV_ < highV_ - p.v ? p.v + inside : p.v - inside;
-            e = at({p.u, v});
+            // A pole, or a side along which the surface stands still (a
+            // profile's end point repeated): the normal just inside it, a step
+            // in from the side whose parameter moves the point least.
+            const auto inward = [](double x, double low, double high) {
+                const double step = (high - low) * 1e-6;
+                return x - low < high - x ? x + step : x - step;
+            };
+            const bool acrossU = length(e.du) < length(e.dv);
+            const Vec2 in = acrossU ? Vec2{inward(p.u, lowU_, highU_), p.v}
+                                    : Vec2{p.u, inward(p.v, lowV_, highV_)};
+            e = at(in);
             n = cross(e.du, e.dv);
+            if (length(n) <= 1e-12 * size_ * size_) {
+                e = at({inward(p.u, lowU_, highU_), inward(p.v, lowV_, highV_)});
+                n = cross(e.du, e.dv);
+            }
         }
         return unit(n) * orientation_;
     }
@@ -338,27 +390,60 @@ class SplineMap : public SurfaceMap {
 
   private:
     // The surface at walked parameters: derivatives per walked unit.
-    SurfacePoint at(Vec2 p) const {
+    SurfacePoint at(Vec2 p, bool derivatives = true) const {
         double w[2] = {p.u, p.v};
         if (periodU_ > 0)
             w[0] = lowU_ + std::fmod(std::fmod(w[0] - lowU_, periodU_) + periodU_, periodU_);
         if (periodV_ > 0)
             w[1] = lowV_ + std::fmod(std::fmod(w[1] - lowV_, periodV_) + periodV_, periodV_);
         const double walked[2] = {swapped_ ? w[1] : w[0], swapped_ ? w[0] : w[1]};
-        const double u = knotLow_[0] + walked[0] / scale_[0];
-        const double v = knotLow_[1] + walked[1] / scale_[1];
-        SurfacePoint e = evaluate(s_, u, v);
-        e.du = e.du * (1 / scale_[0]);
-        e.dv = e.dv * (1 / scale_[1]);
+        const auto [u, rateU] = walked_[0]->knot(walked[0]);
+        const auto [v, rateV] = walked_[1]->knot(walked[1]);
+        SurfacePoint e = evaluate(s_, u, v, derivatives);
+        e.du = e.du * rateU;
+        e.dv = e.dv * rateV;
         if (swapped_) std::swap(e.du, e.dv);
         return e;
     }
     void sampleGrid() const;
 
+    // Each span's length along u (or v): across it on a few lines of the
+    // other direction, at least its share of `overall`, the net's mean.
+    WalkedKnots walk(bool alongU, double overall) const {
+        const std::vector<double>& knots = alongU ? s_.knotsU : s_.knotsV;
+        const std::vector<double> spans = distinctKnots(knots, alongU ? s_.degreeU : s_.degreeV);
+        const std::vector<double>& other = alongU ? s_.knotsV : s_.knotsU;
+        const int otherDegree = alongU ? s_.degreeV : s_.degreeU;
+        const double o0 = firstParameter(other, otherDegree), o1 = lastParameter(other, otherDegree);
+        const auto point = [&](double t, double o) {
+            return (alongU ? evaluate(s_, t, o, false) : evaluate(s_, o, t, false)).point;
+        };
+        std::vector<double> lengths(spans.size() - 1);
+        for (std::size_t i = 0; i + 1 < spans.size(); ++i) {
+            for (const double f : {0.0, 0.5, 1.0}) {
+                const double o = o0 + (o1 - o0) * f;
+                Vec3 previous = point(spans[i], o);
+                for (int k = 1; k <= 4; ++k) {
+                    const Vec3 p = point(spans[i] + (spans[i + 1] - spans[i]) * k / 4, o);
+                    lengths[i] += length(p - previous) / 3;
+                    previous = p;
+                }
+            }
+            if (!std::isfinite(lengths[i])) lengths[i] = 0;
+        }
+        // A direction along which the surface has no length (all of it one
+        // line) is walked evenly, as long as the net is wide.
+        double total = 0;
+        for (double l : lengths) total += l;
+        if (!(total > 1e-9 * overall))
+            for (std::size_t i = 0; i < lengths.size(); ++i)
+                lengths[i] = overall * (spans[i + 1] - spans[i]) / (spans.back() - spans.front());
+        return WalkedKnots(spans, lengths);
+    }
+
     const SplineSurface& s_;
     bool swapped_ = false;
-    double knotLow_[2] = {0, 0};
-    double scale_[2] = {1, 1};
+    std::optional<WalkedKnots> walked_[2];  // along the surface's own u and v
     double size_ = 1;
     // Points on a grid over the parameters, to start the search for the
     // nearest point from; made when first needed.
@@ -376,7 +461,8 @@ void SplineMap::sampleGrid() const {
     for (int j = 0; j < gridV_; ++j)
         for (int i = 0; i < gridU_; ++i)
             grid_.push_back(at({lowU_ + (highU_ - lowU_) * i / (gridU_ - 1),
-                                lowV_ + (highV_ - lowV_) * j / (gridV_ - 1)})
+                                lowV_ + (highV_ - lowV_) * j / (gridV_ - 1)},
+                               false)
                                 .point);
 }
 
@@ -389,7 +475,7 @@ Vec2 SplineMap::parametersAt(const Vec3& p, Vec2 near) const {
         return q;
     };
     const auto descend = [&](Vec2 q) {
-        double d = length(at(q).point - p);
+        double d = length(at(q, false).point - p);
         for (int iteration = 0; iteration < 32; ++iteration) {
             const SurfacePoint e = at(q);
             const Vec3 r = p - e.point;
@@ -404,7 +490,7 @@ Vec2 SplineMap::parametersAt(const Vec3& p, Vec2 near) const {
             const double n = length(step);
             if (n > limit) step = step * (limit / n);
             const Vec2 next = clampToDomain(q + step);
-            const double nextDistance = length(at(next).point - p);
+            const double nextDistance = length(at(next, false).point - p);
             if (nextDistance > d) break;
             const bool converged = length(next - q) < 1e-12 * (highU_ - lowU_ + highV_ - lowV_);
             q = next, d = nextDistance;

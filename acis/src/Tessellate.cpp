@@ -86,11 +86,13 @@ Mesh tessellateFace(const Model& model, const Face& face, EdgeSampler& edges,
     const std::vector<detail::Region> regions = detail::faceRegions(loops, *map, accuracy, work);
     detail::checkCrossings(regions, work);
     // Triangles as long along each parameter as the surface allows: far
-    // longer along a cylinder's axis than round it.
+    // longer along a cylinder's axis than round it. A spline's steps follow
+    // its knots, not its bending, and its parameters are walked by length:
+    // its triangles are made round.
     const detail::Vec2 steps = map->steps(limits.tolerance, limits.maxNormalAngle);
     const double shortest = std::min(steps.u, steps.v);
     detail::Vec2 metric{1, 1};
-    if (std::isfinite(shortest) && shortest > 0) {
+    if (surface->kind != Surface::Kind::Spline && std::isfinite(shortest) && shortest > 0) {
         constexpr double kMostStretch = 100;
         metric = {shortest / std::min(steps.u, kMostStretch * shortest),
                   shortest / std::min(steps.v, kMostStretch * shortest)};

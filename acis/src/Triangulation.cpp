@@ -277,11 +277,12 @@ int Triangulation::edgeIn(std::int32_t t, std::uint32_t a, std::uint32_t b) cons
     return -1;
 }
 
-// The neighbour `t` of triangle `from` now borders `to` instead.
-void Triangulation::relink(std::int32_t t, std::int32_t from, std::int32_t to) {
+// Triangle `t`'s edge from a to b now borders `to`. Found by the edge, not by
+// the old neighbour: slivers may border one triangle along two edges.
+void Triangulation::relink(std::int32_t t, std::uint32_t a, std::uint32_t b, std::int32_t to) {
     if (t < 0) return;
-    for (std::int32_t& n : tris_[static_cast<std::size_t>(t)].n)
-        if (n == from) n = to;
+    const int e = edgeIn(t, a, b);
+    if (e >= 0) tris_[static_cast<std::size_t>(t)].n[static_cast<std::size_t>(e)] = to;
 }
 
 // Makes edge e the triangle's edge 0.
@@ -316,8 +317,8 @@ bool Triangulation::flipIfBetter(std::int32_t t, int e) {
     const Tri oldT = T, oldU = U;
     T = {{c, a, d}, {oldT.n[2], oldU.n[1], u}, {oldT.fixed[2], oldU.fixed[1], false}};
     U = {{d, b, c}, {oldU.n[2], oldT.n[1], t}, {oldU.fixed[2], oldT.fixed[1], false}};
-    relink(oldU.n[1], u, t);
-    relink(oldT.n[1], t, u);
+    relink(oldU.n[1], d, a, t);
+    relink(oldT.n[1], c, b, u);
     return true;
 }
 
@@ -349,28 +350,52 @@ std::uint32_t Triangulation::addVertex(Vec2 uv, const Vec3& position) {
     return static_cast<std::uint32_t>(vertices_.size() - 1);
 }
 
-void Triangulation::insertInside(std::int32_t t, std::uint32_t p) {
+// Adds a point of the surface inside t; false, changing nothing, when one of
+// the three parts would not turn counter-clockwise.
+bool Triangulation::insertInside(std::int32_t t, Vec2 uv, const Vec3& position) {
     const Tri old = tris_[static_cast<std::size_t>(t)];
-    const auto t1 = static_cast<std::int32_t>(tris_.size()), t2 = t1 + 1;
     const auto [a, b, c] = old.v;
+    const Vec2 pa = vertices_[a].uv, pb = vertices_[b].uv, pc = vertices_[c].uv;
+    if (orient(pa, pb, uv) <= 0 || orient(pb, pc, uv) <= 0 || orient(pc, pa, uv) <= 0)
+        return false;
+    const std::uint32_t p = addVertex(uv, position);
+    const auto t1 = static_cast<std::int32_t>(tris_.size()), t2 = t1 + 1;
     tris_[static_cast<std::size_t>(t)] = {
         {a, b, p}, {old.n[0], t1, t2}, {old.fixed[0], false, false}};
     tris_.push_back({{b, c, p}, {old.n[1], t2, t}, {old.fixed[1], false, false}});
     tris_.push_back({{c, a, p}, {old.n[2], t, t1}, {old.fixed[2], false, false}});
-    relink(old.n[1], t, t1);
-    relink(old.n[2], t, t2);
+    relink(old.n[1], c, b, t1);
+    relink(old.n[2], a, c, t2);
     touched_ = {t, t1, t2};
     legalize({{a, b, static_cast<std::uint32_t>(t)},
               {b, c, static_cast<std::uint32_t>(t1)},
               {c, a, static_cast<std::uint32_t>(t2)}});
+    return true;
 }
 
-// Splits edge e of t (a, b, c; u = b, a, d across it) at the new point m.
-void Triangulation::splitEdge(std::int32_t t, int e, std::uint32_t m) {
+// Splits edge e of t (a, b, c; u = b, a, d across it) at `mid`, a point of
+// the surface at `uv`. False, changing nothing, when one of the four halves
+// would not turn counter-clockwise: the triangle across is a sliver whose
+// far corner lies on the edge, as far as doubles can tell.
+bool Triangulation::splitEdge(std::int32_t t, int e, Vec2 uv, const Vec3& mid) {
     const auto ei = static_cast<std::size_t>(e);
     const std::int32_t u = tris_[static_cast<std::size_t>(t)].n[ei];
+    if (u < 0) return false;
     const int eu = edgeIn(u, tris_[static_cast<std::size_t>(t)].v[(ei + 1) % 3],
                           tris_[static_cast<std::size_t>(t)].v[ei]);
+    if (eu < 0) return false;
+    {
+        const Tri& T = tris_[static_cast<std::size_t>(t)];
+        const Vec2 pa = vertices_[T.v[ei]].uv, pb = vertices_[T.v[(ei + 1) % 3]].uv,
+                   pc = vertices_[T.v[(ei + 2) % 3]].uv;
+        const Vec2 pd = vertices_[tris_[static_cast<std::size_t>(u)]
+                                      .v[(static_cast<std::size_t>(eu) + 2) % 3]]
+                            .uv;
+        if (orient(pa, uv, pc) <= 0 || orient(uv, pb, pc) <= 0 || orient(pb, uv, pd) <= 0 ||
+            orient(uv, pa, pd) <= 0)
+            return false;
+    }
+    const std::uint32_t m = addVertex(uv, mid);
     rotate(t, e);
     rotate(u, eu);
     const Tri T = tris_[static_cast<std::size_t>(t)], U = tris_[static_cast<std::size_t>(u)];
@@ -380,13 +405,14 @@ void Triangulation::splitEdge(std::int32_t t, int e, std::uint32_t m) {
     tris_[static_cast<std::size_t>(u)] = {{b, m, d}, {t2, u2, U.n[2]}, {false, false, U.fixed[2]}};
     tris_.push_back({{m, b, c}, {u, T.n[1], t}, {false, T.fixed[1], false}});
     tris_.push_back({{m, a, d}, {t, U.n[1], u}, {false, U.fixed[1], false}});
-    relink(T.n[1], t, t2);
-    relink(U.n[1], u, u2);
+    relink(T.n[1], c, b, t2);
+    relink(U.n[1], d, a, u2);
     touched_ = {t, u, t2, u2};
     legalize({{c, a, static_cast<std::uint32_t>(t)},
               {b, c, static_cast<std::uint32_t>(t2)},
               {d, b, static_cast<std::uint32_t>(u)},
               {a, d, static_cast<std::uint32_t>(u2)}});
+    return true;
 }
 
 void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
@@ -403,6 +429,17 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
     const auto onPole = [&](std::uint32_t v) {
         const double pv = vertices_[v].uv.v;
         return (map.poleAtHighV() && pv == map.highV()) || (map.poleAtLowV() && pv == map.lowV());
+    };
+    // The surface at the middle of each edge, looked at from both its
+    // triangles and again after flips: evaluated once.
+    std::unordered_map<std::uint64_t, Vec3> middles;
+    const auto middleOf = [&](std::uint32_t a, std::uint32_t b) {
+        const auto [at, made] = middles.try_emplace(key(std::min(a, b), std::max(a, b)));
+        if (made) {
+            work_.spend(map.evaluationCost());
+            at->second = map.point((vertices_[a].uv + vertices_[b].uv) * 0.5);
+        }
+        return at->second;
     };
     std::deque<std::int32_t> queue;
     for (std::size_t t = 0; t < tris_.size(); ++t) queue.push_back(static_cast<std::int32_t>(t));
@@ -433,7 +470,7 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
         const auto probe = [&](std::size_t k) {
             return pole[k] ? Vec2{meanU, corner[k]->uv.v} : corner[k]->uv;
         };
-        work_.spend(4 * map.evaluationCost());
+        work_.spend(map.evaluationCost());
         // How far the surface leaves the triangle in the middle and at the
         // middle of each edge.
         const Vec3 across = cross(corner[1]->position - corner[0]->position,
@@ -456,9 +493,8 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
                 if (pole[k] != pole[next] && !tri.fixed[k]) {
                     const std::size_t end = pole[k] ? next : k;
                     const Vec2 mid{corner[end]->uv.u, (corner[k]->uv.v + corner[next]->uv.v) / 2};
-                    worst = std::max(worst,
-                                     length(map.point(mid) -
-                                            (corner[k]->position + corner[next]->position) * 0.5));
+                    worst = std::max(worst, distanceToSegment(map.point(mid), corner[k]->position,
+                                                              corner[next]->position));
                 }
                 continue;
             }
@@ -467,8 +503,10 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
             if (dot(normalOf(tri.v[k]), normalOf(tri.v[next])) < cosine &&
                 longest > 2 * r.tolerance)
                 turns = true;
-            const double error = length(map.point((corner[k]->uv + corner[next]->uv) * 0.5) -
-                                        (corner[k]->position + corner[next]->position) * 0.5);
+            // How far the surface strays from the edge: across it, not along
+            // it, where a parameter running unevenly would count too.
+            const double error = distanceToSegment(middleOf(tri.v[k], tri.v[next]),
+                                                   corner[k]->position, corner[next]->position);
             worst = std::max(worst, error);
             if (error > splitError) splitError = error, split = static_cast<int>(k);
             if (const double l = length(corner[next]->position - corner[k]->position);
@@ -480,10 +518,11 @@ void Triangulation::refine(const SurfaceMap& map, const Refinement& r) {
         if (split >= 0) {
             const auto si = static_cast<std::size_t>(split);
             const Vec2 uv = (corner[si]->uv + corner[(si + 1) % 3]->uv) * 0.5;
-            splitEdge(t, split, addVertex(uv, map.point(uv)));
+            // Finer than doubles can tell apart: the triangle stays as it is.
+            if (!splitEdge(t, split, uv, middleOf(tri.v[si], tri.v[(si + 1) % 3]))) continue;
         } else {
             const Vec2 uv = (corner[0]->uv + corner[1]->uv + corner[2]->uv) * (1.0 / 3);
-            insertInside(t, addVertex(uv, map.point(uv)));
+            if (!insertInside(t, uv, map.point(uv))) continue;
         }
         for (std::int32_t changed : touched_) queue.push_back(changed);
         touched_.clear();

@@ -51,12 +51,12 @@ class Triangulation {
     void clipEars(std::vector<std::uint32_t> polygon);
     void connect(const Region& region);
     int edgeIn(std::int32_t t, std::uint32_t a, std::uint32_t b) const;
-    void relink(std::int32_t t, std::int32_t from, std::int32_t to);
+    void relink(std::int32_t t, std::uint32_t a, std::uint32_t b, std::int32_t to);
     bool flipIfBetter(std::int32_t t, int e);
     void legalize(std::vector<std::array<std::uint32_t, 3>> edges);
     std::uint32_t addVertex(Vec2 uv, const Vec3& position);
-    void insertInside(std::int32_t t, std::uint32_t p);
-    void splitEdge(std::int32_t t, int e, std::uint32_t p);
+    bool insertInside(std::int32_t t, Vec2 uv, const Vec3& position);
+    bool splitEdge(std::int32_t t, int e, Vec2 uv, const Vec3& mid);
     void rotate(std::int32_t t, int e);
 
     Vec2 scaled(std::uint32_t v) const {

@@ -41,6 +41,15 @@ inline Vec3 unit(const Vec3& a) {
     return n > 0 && std::isfinite(n) ? a * (1 / n) : Vec3{};
 }
 // A unit vector at right angles to the unit vector `n`.
+// How far p lies from the segment a-b: what a chord misses its curve by,
+// leaving aside how the curve's parameter runs along it.
+inline double distanceToSegment(const Vec3& p, const Vec3& a, const Vec3& b) {
+    const Vec3 d = b - a;
+    const double l = dot(d, d);
+    const double t = l > 0 ? std::clamp(dot(p - a, d) / l, 0.0, 1.0) : 0;
+    return length(p - (a + d * t));
+}
+
 inline Vec3 perpendicular(const Vec3& n) {
     const Vec3 axis = std::abs(n.x) < 0.6 ? Vec3{1, 0, 0} : Vec3{0, 1, 0};
     return unit(cross(n, axis));

@@ -45,6 +45,22 @@ inline std::vector<Sample> samplesOf(std::initializer_list<const char*> versions
     return samples;
 }
 
+// The `count` largest drawings of the version folders and of 3d/ together,
+// largest first, named by their folder under the samples ("3d/R2018/...").
+inline std::vector<Sample> largestSamples(std::size_t count) {
+    std::vector<Sample> all = samplesOf({"R13", "R14", "R2000", "R2004", "R2007", "R2010",
+                                         "R2013", "R2018"});
+    for (Sample& sample : samplesOf({"3d/R2010", "3d/R2013", "3d/R2018"})) {
+        sample.name = "3d/" + sample.name;
+        all.push_back(std::move(sample));
+    }
+    std::stable_sort(all.begin(), all.end(), [](const Sample& a, const Sample& b) {
+        return a.bytes->size() > b.bytes->size();
+    });
+    if (all.size() > count) all.resize(count);
+    return all;
+}
+
 inline void countBytes(benchmark::State& state, const Sample& sample) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(sample.bytes->size()));

@@ -216,7 +216,12 @@ void TfrmVisualizar::buildControls() {
             this,
             [this] {
                 lookAgainQueued_ = false;
-                if (showingResults_ || searching()) eProcurarChange();
+                if (!showingResults_ && !searching()) return;
+                // Asked again for the same keys: Return pressed before still
+                // wants the keys on the grid once answered.
+                const bool focusGrid = focusGridWhenAnswered_;
+                eProcurarChange();
+                focusGridWhenAnswered_ = focusGrid && searching();
             },
             Qt::QueuedConnection);
     });

@@ -6,8 +6,11 @@
 ;   STAGE    the folder that holds what is installed, laid out as installed
 ;   ICON     the program's icon
 ;   OUTPUT   the installer's file
+;   PRODUCT, PUBLISHER  the names "Aplicativos instalados" shows, the same
+;            the winget manifest gives
 ; /S installs (and uninstalls) without a window, keeping the downloaded
-; categories.
+; categories. Name and publisher stay the same from version to version, so
+; that Windows and winget see an update of the same program.
 Unicode true
 Target amd64-unicode
 RequestExecutionLevel user
@@ -17,8 +20,6 @@ ManifestDPIAware true
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
 
-!define PRODUCT "Tessaly"
-!define PUBLISHER "Tessaly Software"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tessaly"
 !define SETTINGS_KEY "Software\Tessaly"
 
@@ -51,6 +52,24 @@ VIAddVersionKey /LANG=1046 "LegalCopyright" "Copyright © ${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "PortugueseBR"
 
+; Explorer keeps the thumbnail provider loaded while it shows .dwg files, and
+; Windows lets a loaded DLL be renamed but not replaced or deleted: one in use
+; is moved aside into the temporary folder, on the same disk, and the
+; system's cleaning removes it later.
+!macro MoveProviderAside un
+  Function ${un}MoveProviderAside
+    ClearErrors
+    Delete "$INSTDIR\TessalyMiniaturas.dll"
+    ${If} ${Errors}
+      GetTempFileName $0
+      Delete $0
+      Rename "$INSTDIR\TessalyMiniaturas.dll" "$0"
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro MoveProviderAside ""
+!insertmacro MoveProviderAside "un."
+
 Section "Tessaly (programa e ajuda)" SecProgram
   SectionIn RO
   SetOutPath "$INSTDIR"
@@ -65,6 +84,13 @@ Section "Tessaly (programa e ajuda)" SecProgram
   File "${STAGE}\Blocos\*.txt"
   SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\desinstalar.exe"
+
+  ; Thumbnails of .dwg files in Explorer, for this user: the DLL registers
+  ; itself, and leaves alone a handler another program (AutoCAD, DWG
+  ; TrueView) registered.
+  Call MoveProviderAside
+  File "${STAGE}\TessalyMiniaturas.dll"
+  RegDLL "$INSTDIR\TessalyMiniaturas.dll"
 
   CreateShortCut "$SMPROGRAMS\Tessaly.lnk" "$INSTDIR\tessaly.exe" "" "$INSTDIR\tessaly.exe" 0
 
@@ -107,6 +133,8 @@ Function un.BlocosHoldsSomething
 FunctionEnd
 
 Section "Uninstall"
+  UnRegDLL "$INSTDIR\TessalyMiniaturas.dll"
+  Call un.MoveProviderAside
   Delete "$INSTDIR\tessaly.exe"
   Delete "$INSTDIR\vazio.dwg"
   Delete "$INSTDIR\Ajuda.chm"

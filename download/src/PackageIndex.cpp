@@ -2,8 +2,7 @@
 
 #include <platform/Files.h>
 
-#include <fstream>
-#include <iterator>
+#include <QDateTime>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,14 +16,6 @@ namespace download {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::uint8_t> readAtMost(const fs::path& file, std::uint64_t largest) {
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(file, error);
-    if (error || size > largest) return {};
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 struct TemporaryFolder {
     fs::path path;
@@ -56,52 +47,58 @@ std::function<signing::Time()>& clockForTests() {
     return clock;
 }
 
-// The record of the newest list taken: its signature in hex on the first
-// line, then the list's bytes exactly as signed.
-constexpr std::size_t kSignatureLine = 2 * std::tuple_size_v<signing::Signature> + 1;
+// How the user reads a date: in the computer's own time zone.
+std::string shownTime(signing::Time time) {
+    return QDateTime::fromSecsSinceEpoch(time.time_since_epoch().count())
+        .toLocalTime()
+        .toString(QStringLiteral("dd/MM/yyyy 'às' HH:mm"))
+        .toStdString();
+}
 
-struct TakenIndex {
-    std::string text;
-    std::string signature;
-};
+const signing::Wording kWording{shownTime, [](int index) {
+                                    return std::string(library::categoryTable()
+                                                           .at(static_cast<std::size_t>(index))
+                                                           .name);
+                                }};
 
-std::optional<TakenIndex> splitRecord(const std::string& record) {
+ServerIndex judged(const signing::Publication& publication, const library::Layout& layout,
+                   const signing::PublicKey& key) {
+    const std::optional<signing::TrustState> taken = newestTaken(layout, key);
+    signing::Verdict verdict = signing::judgePublication(
+        publication, key, taken ? &*taken : nullptr, currentTime(), kWording);
+    ServerIndex result;
+    result.publication = publication;
+    if (!verdict.trusted) {
+        result.state = IndexState::Refused;
+        result.detail = std::move(verdict.because);
+        return result;
+    }
+    result.state = IndexState::Verified;
+    result.index = verdict.state.list;
+    if (!taken || taken->publication != verdict.state.publication ||
+        taken->knownTime != verdict.state.knownTime)
+        rememberTaken(layout, verdict.state);
+    return result;
+}
+
+// The record before roots and delegations: the list's signature in hex on
+// the first line, then the list.
+std::optional<signing::Publication> earlierRecord(const std::string& record) {
+    constexpr std::size_t kSignatureLine = 2 * std::tuple_size_v<signing::Signature> + 1;
     if (record.size() < kSignatureLine || record[kSignatureLine - 1] != '\n') return std::nullopt;
     const auto signature = signing::fromHex<std::tuple_size_v<signing::Signature>>(
         std::string_view(record).substr(0, kSignatureLine - 1));
     if (!signature) return std::nullopt;
-    return TakenIndex{record.substr(kSignatureLine),
-                      std::string(signature->begin(), signature->end())};
+    signing::Publication publication;
+    publication.list = record.substr(kSignatureLine);
+    publication.listSignature = std::string(signature->begin(), signature->end());
+    return publication;
 }
 
-std::span<const std::uint8_t> bytesOf(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-ServerIndex judged(const signing::PackageIndex& index, signing::IndexTrust trust,
-                   const std::optional<signing::PackageIndex>& newest) {
-    ServerIndex result;
-    result.index = index;
-    switch (trust) {
-        case signing::IndexTrust::Trusted:
-            result.state = IndexState::Verified;
-            break;
-        case signing::IndexTrust::Older:
-            result.state = IndexState::Older;
-            result.newestPublished = newest->validity()->published;
-            break;
-        case signing::IndexTrust::Expired:
-            result.state = IndexState::Expired;
-            break;
-        case signing::IndexTrust::NotSigned:
-            result.state = IndexState::Refused;
-            break;
-        case signing::IndexTrust::Malformed:
-            result.state = IndexState::Unreadable;
-            break;
-    }
-    return result;
-}
+// The largest record: every file at its bound, with its heading.
+constexpr std::uint64_t kMaxRecordSize = signing::kMaxRootsSize + signing::kMaxDelegationSize +
+                                         signing::kMaxIndexSize +
+                                         2 * signing::kMaxSignatureFileSize + 1024;
 
 }  // namespace
 
@@ -114,36 +111,22 @@ void setClockForTests(std::function<signing::Time()> clock) {
     clockForTests() = std::move(clock);
 }
 
-std::optional<signing::PackageIndex> newestTakenIndex(const library::Layout& layout,
-                                                      const signing::PublicKey& key) {
-    const std::optional<std::string> record = library::readRegularFile(
-        layout.newestPackageListFile(), kSignatureLine + signing::kMaxIndexSize);
+std::optional<signing::TrustState> newestTaken(const library::Layout& layout,
+                                               const signing::PublicKey& key) {
+    const std::optional<std::string> record =
+        library::readRegularFile(layout.newestPackageListFile(), kMaxRecordSize);
     if (!record) return std::nullopt;
-    const std::optional<TakenIndex> taken = splitRecord(*record);
-    if (!taken) return std::nullopt;
-    // Only the clock is left out: a list taken stays the floor when it expires.
-    signing::CheckedIndex checked = signing::checkSignedIndex(
-        bytesOf(taken->text), bytesOf(taken->signature), key, signing::Time::min(), nullptr);
-    if (checked.trust != signing::IndexTrust::Trusted) return std::nullopt;
-    return std::move(checked.index);
+    if (std::optional<signing::TrustState> taken = signing::readTaken(*record, key)) return taken;
+    const std::optional<signing::Publication> earlier = earlierRecord(*record);
+    if (!earlier) return std::nullopt;
+    signing::Verdict verdict =
+        signing::judgePublication(*earlier, key, nullptr, signing::Time::min(), kWording);
+    if (!verdict.trusted) return std::nullopt;
+    return std::move(verdict.state);
 }
 
-void rememberTakenIndex(const library::Layout& layout, const signing::PublicKey& key,
-                        std::span<const std::uint8_t> text,
-                        std::span<const std::uint8_t> signature) {
-    const std::optional<signing::PackageIndex> newest = newestTakenIndex(layout, key);
-    try {
-        const signing::PackageIndex index = signing::PackageIndex::parse(
-            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-        if (!index.validity() ||
-            (newest && newest->validity()->published >= index.validity()->published))
-            return;
-    } catch (const signing::IndexError&) {
-        return;
-    }
-    library::writeFileDurably(
-        layout.newestPackageListFile(),
-        signing::toHex(signature) + '\n' + std::string(text.begin(), text.end()));
+bool rememberTaken(const library::Layout& layout, const signing::TrustState& state) {
+    return library::writeFileDurably(layout.newestPackageListFile(), signing::formatTaken(state));
 }
 
 std::optional<signing::PublicKey> builtInPublisherKey() {
@@ -158,45 +141,53 @@ ServerIndex fetchServerIndex(const std::string& packageServer, const signing::Pu
         result.detail = "não foi possível criar uma pasta temporária";
         return result;
     }
-    net::DownloadLimits limits;
-    limits.connectTimeout = kIndexConnectTimeout;
-    limits.maxBytes = signing::kMaxIndexSize;
     const net::ProgressHandler progress = [&pump](std::uint64_t, std::uint64_t, bool&) {
         if (pump) pump();
     };
-    std::vector<std::uint8_t> files[2];
-    const char* names[2] = {signing::kIndexName, signing::kSignatureName};
-    for (int i = 0; i < 2; ++i) {
-        const fs::path target = folder.path / names[i];
+    struct Wanted {
+        const char* name;
+        std::string signing::Publication::*member;
+        std::uint64_t largest;
+    };
+    const Wanted wanted[] = {
+        {signing::kRootsName, &signing::Publication::roots, signing::kMaxRootsSize},
+        {signing::kDelegationName, &signing::Publication::delegation, signing::kMaxDelegationSize},
+        {signing::kDelegationSignatureName, &signing::Publication::delegationSignature,
+         signing::kMaxSignatureFileSize},
+        {signing::kIndexName, &signing::Publication::list, signing::kMaxIndexSize},
+        {signing::kSignatureName, &signing::Publication::listSignature,
+         signing::kMaxSignatureFileSize},
+    };
+    signing::Publication publication;
+    for (const Wanted& file : wanted) {
+        net::DownloadLimits limits;
+        limits.connectTimeout = kIndexConnectTimeout;
+        limits.maxBytes = file.largest;
+        const fs::path target = folder.path / file.name;
         const net::DownloadResult fetched =
-            net::downloadFile(packageServer + "blocos/" + names[i], target, progress, limits);
-        if (fetched.status == net::DownloadStatus::NotFound) {
+            net::downloadFile(packageServer + "blocos/" + file.name, target, progress, limits);
+        // A file the server does not have is judged as empty: the chain says
+        // whether it may be missing.
+        if (fetched.status == net::DownloadStatus::NotFound) continue;
+        if (fetched.status == net::DownloadStatus::TooLarge) {
             result.state = IndexState::Refused;
-            result.detail = std::string("o servidor não tem o arquivo ") + names[i];
+            result.detail = "O arquivo " + std::string(file.name) +
+                            " do servidor é grande demais para ser o do editor da biblioteca.";
             return result;
         }
         if (!fetched.done()) {
-            result.state = fetched.status == net::DownloadStatus::TooLarge ? IndexState::Refused
-                                                                           : IndexState::Unreachable;
             result.detail = fetched.detail;
             return result;
         }
-        files[i] = readAtMost(target, signing::kMaxIndexSize);
+        publication.*file.member =
+            library::readRegularFile(target, file.largest).value_or(std::string());
     }
-    const std::optional<signing::PackageIndex> newest = newestTakenIndex(layout, key);
-    signing::CheckedIndex checked = signing::checkSignedIndex(
-        files[0], files[1], key, currentTime(), newest ? &*newest : nullptr);
-    result = judged(checked.index, checked.trust, newest);
-    result.detail = std::move(checked.detail);
-    if (result.state == IndexState::Verified) rememberTakenIndex(layout, key, files[0], files[1]);
-    return result;
+    return judged(publication, layout, key);
 }
 
-ServerIndex judgeAgain(const signing::PackageIndex& index, const library::Layout& layout,
+ServerIndex judgeAgain(const signing::Publication& publication, const library::Layout& layout,
                        const signing::PublicKey& key) {
-    const std::optional<signing::PackageIndex> newest = newestTakenIndex(layout, key);
-    return judged(index, signing::judgeIndex(index, currentTime(), newest ? &*newest : nullptr),
-                  newest);
+    return judged(publication, layout, key);
 }
 
 PackageCheck checkPackage(const fs::path& file, const signing::IndexLine& line,
@@ -208,14 +199,15 @@ PackageCheck checkPackage(const fs::path& file, const signing::IndexLine& line,
     return *digest == line.sha256 ? PackageCheck::Matches : PackageCheck::WrongDigest;
 }
 
-void recordInstalledPackage(const fs::path& categoryFolder, const signing::IndexLine& line) {
-    std::ofstream out(categoryFolder / kInstalledRecordName, std::ios::binary | std::ios::trunc);
-    out << line.version << ' ' << signing::toHex(line.sha256) << '\n';
+bool recordInstalledPackage(const fs::path& categoryFolder, const signing::IndexLine& line) {
+    return library::writeFileDurably(
+        categoryFolder / kInstalledRecordName,
+        std::to_string(line.version) + ' ' + signing::toHex(line.sha256) + '\n');
 }
 
 std::optional<signing::IndexLine> installedPackage(const fs::path& categoryFolder) {
-    const std::vector<std::uint8_t> bytes = readAtMost(categoryFolder / kInstalledRecordName, 256);
-    const std::string text(bytes.begin(), bytes.end());
+    const std::string text =
+        library::readRegularFile(categoryFolder / kInstalledRecordName, 256).value_or("");
     const std::size_t space = text.find(' ');
     if (space == std::string::npos || !text.ends_with('\n')) return std::nullopt;
     // The record reads as a list line with a size of zero.

@@ -2,6 +2,8 @@
 
 #include <platform/Files.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <iterator>
 #include <optional>
@@ -71,6 +73,22 @@ bool holdsABlock(const fs::path& category) {
     return false;
 }
 
+// The record of the installed version is the program's own: a package that
+// brings anything of that name (in any letter case, as Windows reads it) is
+// refused, so that the record is never in doubt.
+std::optional<std::string> bringsInstalledRecord(const fs::path& fresh) {
+    const std::string record = kInstalledRecordName;
+    std::error_code error;
+    for (auto it = fs::directory_iterator(fresh, error); !error && it != fs::directory_iterator();
+         it.increment(error)) {
+        std::string name = library::pathToUtf8(it->path().filename());
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (name == record) return library::pathToUtf8(fresh.filename() / it->path().filename());
+    }
+    return std::nullopt;
+}
+
 // The category folder of the staging, or why the extraction did not produce one.
 InstallResult judge(const archive::ExtractResult& result, const fs::path& fresh) {
     if (result.cancelled) return {InstallOutcome::Cancelled, {}};
@@ -79,6 +97,8 @@ InstallResult judge(const archive::ExtractResult& result, const fs::path& fresh)
     std::error_code error;
     if (!fs::is_directory(fs::symlink_status(fresh, error)) || !holdsABlock(fresh))
         return {InstallOutcome::Empty, library::pathToUtf8(fresh.filename())};
+    if (const std::optional<std::string> record = bringsInstalledRecord(fresh))
+        return {InstallOutcome::BringsRecord, *record};
     return {};
 }
 
@@ -176,8 +196,22 @@ InstallResult installPackage(archive::ZipReader& reader, const fs::path& package
             return !cancel;
         });
     if (!indexed) return {InstallOutcome::Cancelled, {}};
-    if (signedLine) recordInstalledPackage(fresh, *signedLine);
+    if (signedLine && !recordInstalledPackage(fresh, *signedLine))
+        return {InstallOutcome::NotReplaced,
+                "não foi possível gravar o registro da versão " + std::string(kInstalledRecordName)};
     return replaceCategory(journal, fresh, layout.categoryFolder(index), root, index);
+}
+
+void uninstallCategory(const library::Layout& layout, int index) {
+    const fs::path category = layout.categoryFolder(index);
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(category, error))) return;
+    const fs::path root = layout.libraryRoot();
+    const library::RunJournal journal(layout);
+    const fs::path leaving = makeUniqueFolder(journal, root, library::InstallFolder::Staging, index);
+    platform::renameNoReplace(category, leaving / category.filename(), error);
+    removeRecordedFolder(journal, leaving, root);
+    if (error) throw fs::filesystem_error("cannot remove", category, error);
 }
 
 void restorePutAside(const library::Layout& layout, int index) {

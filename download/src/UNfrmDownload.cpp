@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -114,6 +113,10 @@ QString installFailure(const InstallResult& result) {
         case InstallOutcome::Empty:
             return QStringLiteral("o pacote não contém nenhum bloco (IMG\\*.PNG com o seu "
                                   "DWG\\*.DWG.zip)");
+        case InstallOutcome::BringsRecord:
+            return QStringLiteral("o pacote traz um arquivo no lugar do registro de versão, que só "
+                                  "o programa grava") +
+                   detailOf(result.detail);
         case InstallOutcome::NotReplaced:
             return QStringLiteral("não foi possível substituir a biblioteca instalada") +
                    detailOf(result.detail);
@@ -149,54 +152,15 @@ void reportRun(const library::PackageSelection& selection,
 
 const QString kNewerPackage = QStringLiteral("Nova versão disponível.");
 
-// A date and time as the user reads them, in the computer's own time zone.
-QString shownTime(signing::Time time) {
-    return QDateTime::fromSecsSinceEpoch(time.time_since_epoch().count())
-        .toLocalTime()
-        .toString(QStringLiteral("dd/MM/yyyy 'às' HH:mm"));
-}
-
 QString refusedRun(const ServerIndex& fetched) {
     const QString why = QString::fromStdString(fetched.detail);
     const QString kept =
         QStringLiteral("\rNenhum pacote foi baixado; as bibliotecas instaladas foram mantidas.");
-    switch (fetched.state) {
-        case IndexState::Unreachable:
-            return QStringLiteral("Não foi possível obter a lista de pacotes do servidor (%1).")
-                       .arg(why) +
-                   kept;
-        case IndexState::Older:
-            return QStringLiteral(
-                       "A lista de pacotes do servidor é mais antiga que a última "
-                       "recebida por este programa (publicada em %1; a última, em %2): "
-                       "o servidor pode estar repetindo uma lista antiga para voltar "
-                       "as bibliotecas a versões anteriores.")
-                       .arg(shownTime(fetched.index.validity()->published),
-                            shownTime(*fetched.newestPublished)) +
-                   kept;
-        case IndexState::Expired:
-            return QStringLiteral(
-                       "A lista de pacotes do servidor expirou em %1: ela pode não "
-                       "trazer as versões mais novas dos pacotes.\rEntre em contato "
-                       "com o editor da biblioteca para que ele publique uma lista "
-                       "atualizada, e confira se a data deste computador está certa.")
-                       .arg(shownTime(fetched.index.validity()->expires)) +
-                   kept;
-        case IndexState::Unreadable:
-            return QStringLiteral(
-                       "A lista de pacotes do servidor não pode ser lida por esta versão "
-                       "do programa (%1).\rEntre em contato com o editor da biblioteca.")
-                       .arg(why) +
-                   kept;
-        case IndexState::Verified:
-        case IndexState::Refused:
-            break;
-    }
-    return QStringLiteral(
-               "A lista de pacotes do servidor não tem a assinatura do editor da "
-               "biblioteca (%1): os pacotes podem ter sido alterados.")
-               .arg(why) +
-           kept;
+    if (fetched.state == IndexState::Unreachable)
+        return QStringLiteral("Não foi possível obter a lista de pacotes do servidor (%1).")
+                   .arg(why) +
+               kept;
+    return why + kept;
 }
 
 // A package never takes its category back to an older version; the same
@@ -393,7 +357,10 @@ void TfrmDownload::findNewerPackages() {
     if (publisherKey_ && main) {
         ServerIndex fetched =
             fetchServerIndex(packageServer_, *publisherKey_, main->layout(), ui::pump);
-        if (fetched.state == IndexState::Verified) list_ = std::move(fetched.index);
+        if (fetched.state == IndexState::Verified) {
+            list_ = std::move(fetched.index);
+            publication_ = std::move(fetched.publication);
+        }
     }
     showNews();
 }
@@ -414,7 +381,7 @@ void TfrmDownload::showNews() {
 }
 
 std::optional<QString> TfrmDownload::takeListForRun(const library::Layout& layout) {
-    ServerIndex judged = list_ ? judgeAgain(*list_, layout, *publisherKey_)
+    ServerIndex judged = list_ ? judgeAgain(publication_, layout, *publisherKey_)
                                : fetchServerIndex(packageServer_, *publisherKey_, layout, ui::pump);
     if (judged.state != IndexState::Verified) {
         list_.reset();
@@ -422,6 +389,7 @@ std::optional<QString> TfrmDownload::takeListForRun(const library::Layout& layou
     }
     if (!list_) {
         list_ = std::move(judged.index);
+        publication_ = std::move(judged.publication);
         showNews();
     }
     return std::nullopt;

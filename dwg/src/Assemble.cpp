@@ -88,33 +88,51 @@ void normaliseLinetype(EntityHeader& entity, const HeaderVariables& header) {
         entity.linetypeRef = EntityHeader::LinetypeRef::Continuous;
 }
 
-// The first "*Active" viewport in the table's order is the current one; when
-// the table's list names none of them, the first met in the file.
-const ActiveViewport* currentViewport(const DecodedObjects& objects) {
-    if (objects.activeViews.empty()) return nullptr;
+// The "*Active" viewports in the table's order, then those its list does not
+// name in the order met; the first is the current one.
+std::vector<const ActiveViewport*> viewportsInOrder(const DecodedObjects& objects) {
+    std::vector<const ActiveViewport*> ordered;
     std::unordered_map<Handle, const ActiveViewport*> byHandle;
     for (const ActiveViewport& active : objects.activeViews)
         byHandle.emplace(active.handle, &active);
     for (Handle entry : objects.viewportOrder)
-        if (const auto found = byHandle.find(entry); found != byHandle.end()) return found->second;
-    return &objects.activeViews.front();
+        if (const auto found = byHandle.find(entry); found != byHandle.end()) {
+            ordered.push_back(found->second);
+            byHandle.erase(found);  // a handle listed twice counts once
+        }
+    for (const ActiveViewport& active : objects.activeViews)
+        if (byHandle.erase(active.handle) > 0) ordered.push_back(&active);
+    return ordered;
 }
 
-// The current viewport's view, in its visual style where that style was read.
-std::optional<SavedView> currentView(const DecodedObjects& objects) {
-    const ActiveViewport* viewport = currentViewport(objects);
-    if (!viewport) return std::nullopt;
-    SavedView view = viewport->view;
-    if (viewport->visualStyle != 0) {
+// The viewport's view, in its visual style where that style was read.
+SavedView viewOf(const ActiveViewport& viewport, const DecodedObjects& objects) {
+    SavedView view = viewport.view;
+    if (viewport.visualStyle != 0) {
         const auto style = std::find_if(
             objects.visualStyles.begin(), objects.visualStyles.end(),
-            [&](const VisualStyleProperties& s) { return s.handle == viewport->visualStyle; });
+            [&](const VisualStyleProperties& s) { return s.handle == viewport.visualStyle; });
         if (style != objects.visualStyles.end()) {
             view.visualStyleProperties = *style;
             view.visualStyle = visualStyleLook(*style);
         }
     }
     return view;
+}
+
+// The CAD program splits its window into at most this many viewports; a file
+// claiming more has the first of them drawn.
+constexpr std::size_t kMaxTiledViews = 64;
+
+void assembleViews(const DecodedObjects& objects, Drawing& drawing) {
+    const std::vector<const ActiveViewport*> viewports = viewportsInOrder(objects);
+    if (viewports.empty()) return;
+    drawing.activeView = viewOf(*viewports.front(), objects);
+    if (viewports.size() < 2) return;
+    for (const ActiveViewport* viewport : viewports) {
+        if (drawing.tiledViews.size() == kMaxTiledViews) break;
+        drawing.tiledViews.push_back(viewOf(*viewport, objects));
+    }
 }
 
 // A face naming a vertex its polyface does not have is left out, whatever
@@ -167,7 +185,8 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
     drawing.codePage = context.codePage;
     drawing.header = header;
     drawing.layers = std::move(objects.layers);
-    drawing.activeView = currentView(objects);
+    drawing.imageDefinitions = std::move(objects.imageDefinitions);
+    assembleViews(objects, drawing);
     drawing.linetypes = std::move(objects.linetypes);
     drawing.textStyles = std::move(objects.textStyles);
 
@@ -245,7 +264,7 @@ Drawing assembleDrawing(DecodedObjects&& objects, const HeaderVariables& header,
         for (Entity& entity : block.entities) {
             if (entity.header.owner == 0) entity.header.owner = block.handle;
             normaliseLinetype(entity.header, header);
-            if (std::holds_alternative<Unsupported>(entity.data))
+            if (std::holds_alternative<Unsupported>(entity.data) && !showsNothing(entity.typeName))
                 ++drawing.skippedEntities[entity.typeName];
         }
     }

@@ -1,5 +1,7 @@
 #include "DataStore.h"
 
+#include <dwg/Error.h>
+
 #include <algorithm>
 #include <string_view>
 
@@ -12,9 +14,24 @@ using container::readU32;
 using container::readU64;
 using container::slice;
 
+// Every segment opens with this header: signature, six-letter name, index,
+// sizes, and the two alignment offsets of its data.
 constexpr std::size_t kSegmentHeaderSize = 0x30;
+constexpr std::uint16_t kSegmentSignature = 0xD5AC;
+constexpr std::size_t kObjectDataAlignment = 0x24;  // in 16-byte units from the segment's start
+// A data segment's record header: entry size, a word, the entity's handle,
+// and where its bytes start after the headers.
 constexpr std::size_t kRecordHeaderSize = 0x14;
+// Data index entries: segment, offset of the record header, schema.
+constexpr std::size_t kDataIndexEntrySize = 12;
+// A record whose size word is this marker is a reference to blob pages.
 constexpr std::uint32_t kBlobReference = 0xBB106BB1;
+// The reference: total size, page count, four sizes and two words, then
+// (segment, size) per page.
+constexpr std::size_t kBlobReferenceSize = 32;
+// A blob page after its segment header: total size, where the page starts in
+// the blob, page index and count, its size, then its bytes.
+constexpr std::size_t kBlobPageHeaderSize = 32;
 // Blob pages hold up to 1 MiB each; a real file has a handful.
 constexpr std::uint32_t kMaxBlobPages = 4096;
 
@@ -39,7 +56,6 @@ class DataStore {
         const std::uint64_t indexOffset = readU32(s_, 24);
         const std::uint32_t segmentCount = readU32(s_, 32);
         dataIndex_ = readU32(s_, 40);
-        // Each index entry takes 12 bytes after the index segment's header.
         const std::uint64_t first = indexOffset + kSegmentHeaderSize;
         slice(s_, first, std::uint64_t{segmentCount} * 12);
         segments_.reserve(segmentCount);
@@ -47,17 +63,23 @@ class DataStore {
             segments_.push_back({readU64(s_, first + 12 * i), readU32(s_, first + 12 * i + 8)});
     }
 
-    std::map<Handle, std::vector<std::uint8_t>> models() {
+    // Every record the data index names, in the index's order; a handle named
+    // twice keeps its first model. A damaged record costs that record only.
+    std::map<Handle, std::vector<std::uint8_t>> models() const {
         const Segment index = segment(dataIndex_);
         const std::uint64_t entries = index.offset + kSegmentHeaderSize;
         const std::uint32_t count = readU32(s_, entries);
-        slice(s_, entries + 8, std::uint64_t{count} * 12);
+        slice(s_, entries + 8, std::uint64_t{count} * kDataIndexEntrySize);
         std::map<Handle, std::vector<std::uint8_t>> found;
         for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint64_t at = entries + 8 + 12 * std::uint64_t{i};
+            const std::uint64_t at = entries + 8 + kDataIndexEntrySize * std::uint64_t{i};
             const std::uint32_t segmentIndex = readU32(s_, at);
-            if (segmentIndex == 0) continue;  // stub
-            record(segmentIndex, readU32(s_, at + 4), found);
+            if (segmentIndex == 0) continue;  // a free entry
+            try {
+                record(segmentIndex, readU32(s_, at + 4), found);
+            } catch (const Error& error) {
+                if (error.kind() == Error::Kind::TooLarge) throw;
+            }
         }
         return found;
     }
@@ -68,18 +90,23 @@ class DataStore {
         const Segment s = segments_[index];
         slice(s_, s.offset, s.size);
         if (s.size < kSegmentHeaderSize) container::throwDamaged("segmento do armazenamento truncado");
+        if ((s_[s.offset] | s_[s.offset + 1] << 8) != kSegmentSignature)
+            container::throwDamaged("segmento do armazenamento sem assinatura");
         return s;
     }
 
-    void record(std::uint32_t segmentIndex, std::uint32_t localOffset,
+    void record(std::uint32_t segmentIndex, std::uint32_t headerOffset,
                 std::map<Handle, std::vector<std::uint8_t>>& found) const {
         const Segment data = segment(segmentIndex);
-        const std::uint64_t header = data.offset + kSegmentHeaderSize + localOffset;
-        slice(s_, header, kRecordHeaderSize);
-        const Handle handle = readU64(s_, header + 8);
-        const std::uint64_t dataStart = data.offset + (std::uint64_t{readU32(s_, data.offset + 0x24)} << 4);
-        const std::uint64_t start = dataStart + readU32(s_, header + 16);
         const std::uint64_t end = data.offset + data.size;
+        const std::uint64_t dataStart =
+            data.offset + (std::uint64_t{readU32(s_, data.offset + kObjectDataAlignment)} << 4);
+        const std::uint64_t header = data.offset + kSegmentHeaderSize + headerOffset;
+        if (dataStart > end || header + kRecordHeaderSize > dataStart)
+            container::throwDamaged("cabeçalho de registro do armazenamento fora do segmento");
+        const Handle handle = readU64(s_, header + 8);
+        if (found.contains(handle)) return;
+        const std::uint64_t start = dataStart + readU32(s_, header + 16);
         if (start > end || end - start < 4) container::throwDamaged("registro do armazenamento fora do segmento");
         const std::uint32_t size = readU32(s_, start);
         std::vector<std::uint8_t> bytes;
@@ -95,25 +122,47 @@ class DataStore {
         if (isAcisModel(bytes)) found[handle] = std::move(bytes);
     }
 
-    // A record too large for its segment, spread over blob pages.
+    // A record too large for its segment, spread over blob pages. Each page
+    // says where it starts in the record, so the pages may come in any order;
+    // together they must cover the record exactly.
     std::vector<std::uint8_t> blob(std::uint64_t at, std::uint64_t end) const {
-        if (end - at < 28) container::throwDamaged("referência de blob truncada");
+        if (end - at < kBlobReferenceSize) container::throwDamaged("referência de blob truncada");
         const std::uint64_t total = readU64(s_, at);
         const std::uint32_t pages = readU32(s_, at + 8);
-        if (pages > kMaxBlobPages || pages * std::uint64_t{8} > end - at - 28 || total > s_.size())
+        if (pages > kMaxBlobPages || pages * std::uint64_t{8} > end - at - kBlobReferenceSize ||
+            total > s_.size())
             container::throwDamaged("referência de blob inválida");
+        struct Page {
+            std::uint64_t start;
+            std::span<const std::uint8_t> bytes;
+        };
+        std::vector<Page> parts;
+        parts.reserve(pages);
+        for (std::uint32_t p = 0; p < pages; ++p) {
+            const Segment page =
+                segment(readU32(s_, at + kBlobReferenceSize + 8 * std::uint64_t{p}));
+            const std::uint64_t pageHeader = page.offset + kSegmentHeaderSize;
+            if (page.size < kSegmentHeaderSize + kBlobPageHeaderSize)
+                container::throwDamaged("página de blob truncada");
+            const std::uint64_t pageStart = readU64(s_, pageHeader + 8);
+            const std::uint64_t pageSize = readU64(s_, pageHeader + 24);
+            if (pageSize > page.size - kSegmentHeaderSize - kBlobPageHeaderSize ||
+                pageStart > total || pageSize > total - pageStart)
+                container::throwDamaged("página de blob inválida");
+            parts.push_back({pageStart, slice(s_, pageHeader + kBlobPageHeaderSize, pageSize)});
+        }
+        std::sort(parts.begin(), parts.end(),
+                  [](const Page& a, const Page& b) { return a.start < b.start; });
+        std::uint64_t covered = 0;
+        for (const Page& part : parts) {
+            if (part.start != covered) container::throwDamaged("páginas de blob com lacuna ou sobreposição");
+            covered += part.bytes.size();
+        }
+        if (covered != total) container::throwDamaged("páginas de blob incompletas");
         context_.charge(total, 1);
         std::vector<std::uint8_t> bytes;
         bytes.reserve(static_cast<std::size_t>(total));
-        for (std::uint32_t p = 0; p < pages; ++p) {
-            const Segment page = segment(readU32(s_, at + 28 + 8 * std::uint64_t{p}));
-            const std::uint64_t pageHeader = page.offset + kSegmentHeaderSize;
-            const std::uint64_t pageSize = readU64(s_, pageHeader + 24);
-            if (pageSize > page.size - kSegmentHeaderSize - 32 || pageSize > total - bytes.size())
-                container::throwDamaged("página de blob inválida");
-            const auto stored = slice(s_, pageHeader + 32, pageSize);
-            bytes.insert(bytes.end(), stored.begin(), stored.end());
-        }
+        for (const Page& part : parts) bytes.insert(bytes.end(), part.bytes.begin(), part.bytes.end());
         return bytes;
     }
 
@@ -127,7 +176,7 @@ class DataStore {
 
 std::map<Handle, std::vector<std::uint8_t>> readDataStoreModels(Bytes section,
                                                                 const FileContext& context) {
-    DataStore store(section, context);
+    const DataStore store(section, context);
     return store.models();
 }
 

@@ -16,8 +16,8 @@
 namespace dwg::detail {
 
 // The ACIS models in `section`, by entity handle; records of other kinds
-// (preview images...) are left out. Throws dwg::Error when the section's
-// tables do not fit in it.
+// (preview images...) and damaged records are left out. Throws dwg::Error
+// when the section's own tables do not fit in it.
 std::map<Handle, std::vector<std::uint8_t>> readDataStoreModels(Bytes section,
                                                                 const FileContext& context);
 

@@ -15,6 +15,10 @@ Color Color::fromTrueColor(std::uint32_t rgb) {
     return Color{Kind::True, 256, rgb & 0xFFFFFF};
 }
 
+bool showsNothing(std::string_view typeName) {
+    return typeName == "LIGHT" || typeName == "CAMERA";
+}
+
 const Block* Drawing::modelSpace() const {
     const Block* found = nullptr;
     for (const Block& block : blocks) {

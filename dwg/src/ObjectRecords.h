@@ -26,6 +26,8 @@ struct EntityRecord {
     Entity entity;
     EntityRole role = EntityRole::Plain;
     int mode = 0;  // 0 owner handle given, 1 paper space, 2 model space
+    // R2013+: the entity's data lies in the data store (a body's ACIS model).
+    bool dataStoreData = false;
     // POLYLINE/INSERT children as listed by the parent (R2004+); empty before R2004,
     // where the children are found by their owner handle.
     std::vector<Handle> children;
@@ -86,6 +88,7 @@ struct DecodedObjects {
     std::vector<MLeaderStyle> mleaderStyles;
     std::vector<MLineStyle> mlineStyles;
     std::vector<VisualStyleProperties> visualStyles;
+    std::vector<ImageDefinition> imageDefinitions;
     std::vector<ActiveViewport> activeViews;  // in object-map order
     std::vector<Handle> viewportOrder;        // the VPORT table's entries, in its order
     int damaged = 0;  // records that failed their CRC or framing and were left out

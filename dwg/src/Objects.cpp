@@ -261,8 +261,10 @@ class RecordReader {
     void readLinetype();
     void readViewportControl();
     void readViewport();
+    void readViewportRectangle(SavedView& view);
     Handle viewportVisualStyle();
     void readVisualStyle();
+    void readImageDefinition();
     void readEntityStyle(bool multiLeader);
     std::string tableEntryName();
 
@@ -526,8 +528,41 @@ void RecordReader::readViewport() {
     if (!std::isfinite(view.frontClip)) view.frontClipping = false;
     if (!std::isfinite(view.backClip)) view.backClipping = false;
     view.visualStyle = renderModeLook(view.renderMode);
+    readViewportRectangle(view);
     context_.charge(1, sizeof(ActiveViewport));
     out_.activeViews.push_back(ActiveViewport{frame_.handle, view, viewportVisualStyle()});
+}
+
+// Where the viewport lies in the window, after its lighting (R2007+). A
+// rectangle that cannot be read, or is no rectangle inside the window, is
+// taken for the whole window: the view itself is sound.
+void RecordReader::readViewportRectangle(SavedView& view) {
+    Point2 lowerLeft, upperRight;
+    try {
+        if (v_ >= Version::R2007) {
+            d().bit();                           // default lights
+            d().rawChar();                       // default lighting type
+            d().bitDouble();                     // brightness
+            d().bitDouble();                     // contrast
+            d().color(v_, streams_->strings());  // ambient colour
+        }
+        lowerLeft = d().rawPoint2();
+        upperRight = d().rawPoint2();
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
+        return;
+    }
+    constexpr double kSlack = 1e-6;
+    const auto inWindow = [](double v) { return v >= -kSlack && v <= 1 + kSlack; };
+    if (!inWindow(lowerLeft.x) || !inWindow(lowerLeft.y) || !inWindow(upperRight.x) ||
+        !inWindow(upperRight.y) || !(upperRight.x - lowerLeft.x > kSlack) ||
+        !(upperRight.y - lowerLeft.y > kSlack))
+        return;
+    const auto clamped = [](Point2 p) {
+        return Point2{std::clamp(p.x, 0.0, 1.0), std::clamp(p.y, 0.0, 1.0)};
+    };
+    view.lowerLeft = clamped(lowerLeft);
+    view.upperRight = clamped(upperRight);
 }
 
 // R2007+: the VISUALSTYLE object the viewport is shown in; none where the
@@ -553,6 +588,24 @@ void RecordReader::readVisualStyle() {
     } catch (const Error& error) {
         if (error.kind() == Error::Kind::TooLarge) throw;
         // A viewport naming a style this reader cannot follow keeps its render mode.
+    }
+}
+
+// IMAGEDEF: the picture file an IMAGE shows, kept for writing the drawing again.
+void RecordReader::readImageDefinition() {
+    try {
+        commonObjectData();
+        ImageDefinition definition;
+        definition.handle = frame_.handle;
+        d().bitLong();  // class version
+        definition.pixels.x = d().rawDouble();
+        definition.pixels.y = d().rawDouble();
+        definition.filePath = streams_->text(context_);
+        context_.charge(1, sizeof(ImageDefinition) + definition.filePath.size());
+        out_.imageDefinitions.push_back(std::move(definition));
+    } catch (const Error& error) {
+        if (error.kind() == Error::Kind::TooLarge) throw;
+        // An image whose definition does not read is written without its file name.
     }
 }
 
@@ -591,7 +644,7 @@ void RecordReader::readEntity(const std::string& typeName, int type, const Class
     reactorCount_ = d().bitLong();
     d().requireItems(static_cast<std::uint32_t>(reactorCount_), 0, "reatores");
     if (v_ >= Version::R2004) xdictionaryMissing_ = d().bit();
-    if (v_ >= Version::R2013) d().bit();
+    if (v_ >= Version::R2013) record.dataStoreData = d().bit();
     bool byLayerLinetype = false;
     if (v_ <= Version::R14) byLayerLinetype = d().bit();
     bool noLinks = true;
@@ -697,10 +750,13 @@ void RecordReader::run() {
     // Viewports name their visual style from R2007; older files may hold the objects unused.
     const bool visualStyle = v_ >= Version::R2007 && klass && !klass->isEntity &&
                              sameLetters(klass->dxfName, "VISUALSTYLE");
+    const bool imageDefinition =
+        klass && !klass->isEntity && sameLetters(klass->dxfName, "IMAGEDEF");
     const bool table = type == kBlockHeader || type == kLayer || type == kStyle || type == kLtype ||
                        type == kVportControl || type == kVport || type == kMlineStyle;
     // Other objects (dictionaries, layouts, styles of other kinds...) are not needed for drawing.
-    if (!fixedName && !entityClass && !mleaderStyle && !visualStyle && !table) return;
+    if (!fixedName && !entityClass && !mleaderStyle && !visualStyle && !imageDefinition && !table)
+        return;
     checkCrc();
     if (location_.handle != 0 && frame_.handle != location_.handle)
         throw Error::damaged("handle de objeto não confere com o mapa");
@@ -736,6 +792,10 @@ void RecordReader::run() {
     }
     if (visualStyle) {
         readVisualStyle();
+        return;
+    }
+    if (imageDefinition) {
+        readImageDefinition();
         return;
     }
     if (!entityClass) {

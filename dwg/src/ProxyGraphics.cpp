@@ -548,7 +548,8 @@ ProxyGraphics decodeProxyGraphics(Bytes graphics, const FileContext& file) {
 }
 
 void drawFromProxyGraphics(Entity& entity, const FileContext& file) {
-    if (!std::holds_alternative<Unsupported>(entity.data) || entity.header.proxyGraphics.empty())
+    if (!std::holds_alternative<Unsupported>(entity.data) || entity.header.proxyGraphics.empty() ||
+        showsNothing(entity.typeName))
         return;
     ProxyGraphics graphics = decodeProxyGraphics(entity.header.proxyGraphics, file);
     if (!graphics.primitives.empty()) entity.data = std::move(graphics);

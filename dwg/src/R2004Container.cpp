@@ -173,9 +173,12 @@ class R2004Container final : public SectionContainer {
                     throwDamaged("página de seção ausente do mapa de páginas");
                 if (!usedPages.insert(page.id).second) throwDamaged("página usada por duas seções");
                 section.pages.push_back(page);
+                // Pages of zeros are not stored: the pages there are placed by their offsets.
+                if (page.startOffset <= kMaxSectionSize)
+                    entry.capacity =
+                        std::max(entry.capacity, page.startOffset + section.maxPageSize);
             }
             entry.pageCount = pageCount;
-            entry.capacity = std::uint64_t{pageCount} * section.maxPageSize;
             if (entry.name.empty()) continue;  // the map opens with an unnamed, empty section
             if (find(entry.name) != nullptr) throwDamaged("seção " + entry.name + " repetida");
             entries_.push_back(std::move(entry));

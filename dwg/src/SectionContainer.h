@@ -23,7 +23,7 @@ struct SectionEntry {
     std::string name;
     std::uint64_t size = 0;      // decoded size in bytes, as the file states it
     std::size_t pageCount = 0;   // pages stored in the file
-    std::uint64_t capacity = 0;  // what those pages can hold once decoded
+    std::uint64_t capacity = 0;  // how far into the section those pages reach once decoded
 };
 
 // What read() does with a page that fails its checks.

@@ -85,7 +85,19 @@ fs::path previewDrawingName(const fs::path& blockName, int copy) {
     return name += kPreviewDrawingExtension;
 }
 
-Layout::Layout(fs::path programFolder) : programFolder_(std::move(programFolder)) {}
+Layout::Layout(fs::path programFolder) : programFolder_(programFolder), shippedFolder_(programFolder) {}
+
+Layout::Layout(fs::path programFolder, fs::path shippedFolder)
+    : programFolder_(std::move(programFolder)), shippedFolder_(std::move(shippedFolder)) {}
+
+Layout installationLayout(const fs::path& executableFolder, const fs::path& userFolder) {
+    std::error_code error;
+    if (fs::is_regular_file(executableFolder / "vazio.dwg", error)) return Layout(executableFolder);
+    const fs::path shipped = executableFolder.parent_path() / "share" / "tessaly";
+    if (executableFolder.filename() == "bin" && fs::is_regular_file(shipped / "vazio.dwg", error))
+        return Layout(userFolder, shipped);
+    return Layout(executableFolder);
+}
 
 fs::path Layout::libraryRoot() const {
     return programFolder_ / "Blocos";
@@ -96,7 +108,7 @@ fs::path Layout::categoryFolder(int index) const {
 }
 
 fs::path Layout::descriptionFile(int index) const {
-    return libraryRoot() / (std::to_string(row(index).index) + ".txt");
+    return shippedFolder_ / "Blocos" / (std::to_string(row(index).index) + ".txt");
 }
 
 fs::path Layout::packageFile(int index) const {
@@ -108,11 +120,11 @@ fs::path Layout::previewArchiveCopy() const {
 }
 
 fs::path Layout::emptyDrawing() const {
-    return programFolder_ / "vazio.dwg";
+    return shippedFolder_ / "vazio.dwg";
 }
 
 fs::path Layout::helpFile() const {
-    return programFolder_ / "Ajuda.chm";
+    return shippedFolder_ / "Ajuda.chm";
 }
 
 fs::path Layout::searchIndexFile() const {

@@ -14,17 +14,37 @@ void Process::started(std::intptr_t process, std::intptr_t pipe, Output output) 
 
 void Process::readUntilEnd() {
     char piece[4096];
-    for (;;) {
-        const std::size_t got = readPiece(piece, sizeof piece);
+    while (!stopReading_) {
+        const std::optional<std::size_t> got = readPiece(piece, sizeof piece);
+        if (!got) continue;
         const std::lock_guard lock(mutex_);
-        if (got == 0) {
-            ended_ = true;
-            arrived_.notify_all();
-            return;
-        }
-        buffer_.append(piece, got);
+        if (*got == 0) break;
+        buffer_.append(piece, *got);
         arrived_.notify_all();
     }
+    const std::lock_guard lock(mutex_);
+    ended_ = true;
+    arrived_.notify_all();
+}
+
+std::optional<int> Process::wait(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    if (!exitCode_) exitCode_ = waitForExit(deadline);
+    if (!exitCode_) return std::nullopt;
+    finishReading(deadline);
+    return exitCode_;
+}
+
+void Process::finishReading(std::chrono::steady_clock::time_point deadline) {
+    if (reader_.joinable()) {
+        {
+            std::unique_lock lock(mutex_);
+            arrived_.wait_until(lock, deadline, [this] { return ended_; });
+        }
+        stopReading_ = true;
+        reader_.join();
+    }
+    closePipe();
 }
 
 std::optional<std::string> Process::readLine(std::chrono::milliseconds timeout) {

@@ -5,9 +5,11 @@
 // tessellation makes them. A face that cannot be made leaves its edges.
 #include <acis/Tessellate.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
+#include <list>
 #include <map>
 #include <mutex>
 #include <numbers>
@@ -26,6 +28,12 @@ constexpr std::size_t kEvaluationsPerControlPoint = 40;
 // most this share of the model's size; never by less than the finest share.
 constexpr double kRelativeTolerance = 1e-3;
 constexpr double kFinestShare = 1e-6;
+// Nor by less than this share of the whole drawing (half a pixel of a
+// picture of it a thousand pixels wide), up to the coarsest share of the
+// model: a small body in a large drawing is not made finer than a picture of
+// the whole drawing can show.
+constexpr double kDrawingShare = 5e-4;
+constexpr double kCoarsestShare = 2e-2;
 
 Vec3 v3(const acis::Vec3& p) {
     return {p.x, p.y, p.z};
@@ -77,15 +85,70 @@ std::vector<ParameterRange> splineEdgeRanges(const acis::Curve& curve,
 namespace render {
 
 struct SolidCache::Store {
-    std::mutex mutex;
+    // A body's faces in one band of tolerances.
+    using MeshKey = std::pair<const dwg::AcisData*, int>;
+    struct Kept {
+        std::shared_ptr<const acis::ModelMesh> mesh;
+        std::size_t bytes = 0;
+        std::list<MeshKey>::iterator use;  // into recent
+    };
+
+    explicit Store(std::size_t budget) : meshBudget(budget) {}
+
+    std::shared_ptr<const acis::ModelMesh> findMesh(const MeshKey& key) {
+        const auto found = meshes.find(key);
+        if (found == meshes.end()) return nullptr;
+        recent.splice(recent.begin(), recent, found->second.use);
+        return found->second.mesh;
+    }
+
+    // Keeps `mesh` as the most recent, then lets the least recent go while
+    // the meshes take more than the budget (the newest always stays).
+    void keepMesh(const MeshKey& key, std::shared_ptr<const acis::ModelMesh> mesh) {
+        if (meshes.contains(key)) return;
+        const std::size_t bytes = meshSize(*mesh);
+        recent.push_front(key);
+        meshes.emplace(key, Kept{std::move(mesh), bytes, recent.begin()});
+        meshBytes += bytes;
+        while (meshBytes > meshBudget && recent.size() > 1) {
+            const auto old = meshes.find(recent.back());
+            meshBytes -= old->second.bytes;
+            meshes.erase(old);
+            recent.pop_back();
+        }
+    }
+
+    static std::size_t meshSize(const acis::ModelMesh& mesh) {
+        std::size_t bytes = sizeof(acis::ModelMesh);
+        for (const acis::FaceMesh& f : mesh.faces)
+            bytes += sizeof(acis::FaceMesh) + f.error.capacity() +
+                     (f.mesh.positions.capacity() + f.mesh.normals.capacity()) *
+                         sizeof(acis::Vec3) +
+                     f.mesh.triangles.capacity() * sizeof(f.mesh.triangles[0]);
+        return bytes;
+    }
+
+    mutable std::mutex mutex;
     std::unordered_map<const dwg::AcisData*, std::shared_ptr<const std::optional<acis::Model>>>
         models;
-    std::map<std::pair<const dwg::AcisData*, double>, std::shared_ptr<const acis::ModelMesh>>
-        meshes;
+    std::map<MeshKey, Kept> meshes;
+    std::list<MeshKey> recent;  // most recently used first
+    std::size_t meshBytes = 0;
+    const std::size_t meshBudget;
 };
 
-SolidCache::SolidCache() : store_(std::make_unique<Store>()) {}
+SolidCache::SolidCache(std::size_t meshBytes) : store_(std::make_unique<Store>(meshBytes)) {}
 SolidCache::~SolidCache() = default;
+
+std::size_t SolidCache::meshBytes() const {
+    const std::lock_guard lock(store_->mutex);
+    return store_->meshBytes;
+}
+
+std::size_t SolidCache::meshCount() const {
+    const std::lock_guard lock(store_->mutex);
+    return store_->meshes.size();
+}
 
 namespace detail {
 
@@ -122,6 +185,7 @@ void Builder::drawSolid(const dwg::Entity& entity, const dwg::AcisData& data, co
     const acis::Model* model = solidModel(data);
     if (!model) {
         if (!stopped()) ++out_.report.undrawnTypes[entity.typeName];
+        drawStoredWireframe(entity, data, style, frame);
         return;
     }
     const Transform& m = frame.transform;
@@ -215,6 +279,16 @@ double modelSize(const acis::Model& model) {
     return std::isfinite(size) ? size : 0;
 }
 
+// The drawing's size as its header gives it, 0 when it gives none usable.
+double drawingSize(const dwg::Drawing& drawing) {
+    const auto& low = drawing.header.extentsMin;
+    const auto& high = drawing.header.extentsMax;
+    if (!low || !high) return 0;
+    const double size =
+        std::max({high->x - low->x, high->y - low->y, high->z - low->z});
+    return std::isfinite(size) && size > 0 ? size : 0;
+}
+
 // How much a map stretches lengths at most, near enough: its longest axis.
 double largestStretch(const Transform& m) {
     return std::max({length(m.applyLinear({1, 0, 0})), length(m.applyLinear({0, 1, 0})),
@@ -234,16 +308,25 @@ const acis::ModelMesh* Builder::solidFaces(const dwg::AcisData& data, const acis
     const double size = modelSize(model);
     // No finer than the model's size can tell, nor than doubles can.
     const double floor = std::max(size * kFinestShare, 1e-12);
-    limits.tolerance = surfaceTolerance_ > 0 && stretch > 0 ? surfaceTolerance_ / stretch
-                                                            : size * kRelativeTolerance;
+    if (surfaceTolerance_ > 0 && stretch > 0) {
+        limits.tolerance = surfaceTolerance_ / stretch;
+    } else {
+        limits.tolerance = size * kRelativeTolerance;
+        if (stretch > 0)
+            limits.tolerance = std::clamp(kDrawingShare * drawingSize(drawing()) / stretch,
+                                          limits.tolerance, size * kCoarsestShare);
+    }
     if (!(limits.tolerance >= floor) || !std::isfinite(limits.tolerance)) limits.tolerance = floor;
-    const std::pair key{&data, limits.tolerance};
+    // The band's finest tolerance, a power of two: zooming within it reuses
+    // the faces, at most twice as fine as asked.
+    const int band = std::ilogb(limits.tolerance);
+    limits.tolerance = std::ldexp(1.0, band);
+    const SolidCache::Store::MeshKey key{&data, band};
     std::shared_ptr<const acis::ModelMesh> mesh;
     if (sharedSolids_) {
         SolidCache::Store& store = *sharedSolids_->store_;
         const std::lock_guard lock(store.mutex);
-        const auto kept = store.meshes.find(key);
-        if (kept != store.meshes.end()) mesh = kept->second;
+        mesh = store.findMesh(key);
     }
     if (!mesh) {
         acis::ModelMesh made;
@@ -258,7 +341,7 @@ const acis::ModelMesh* Builder::solidFaces(const dwg::AcisData& data, const acis
         if (sharedSolids_ && !mesh->stopped) {
             SolidCache::Store& store = *sharedSolids_->store_;
             const std::lock_guard lock(store.mutex);
-            store.meshes.emplace(key, mesh);
+            store.keepMesh(key, mesh);
         }
     }
     return solidFaces_.emplace(&data, std::move(mesh)).first->second.get();

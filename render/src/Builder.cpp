@@ -1,5 +1,7 @@
 #include "Builder.h"
 
+#include <render/SavedLayout.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -474,8 +476,10 @@ void Builder::drawEntity(const dwg::Entity& entity, const Frame& frame) {
                 drawProxyGraphics(data, style, frame);
             else if constexpr (std::is_same_v<T, dwg::AcisData>)
                 drawSolid(entity, data, style, frame);
-            else if constexpr (std::is_same_v<T, dwg::Unsupported>)
-                ++out_.report.undrawnTypes[entity.typeName];
+            else if constexpr (std::is_same_v<T, dwg::Unsupported>) {
+                if (!dwg::showsNothing(entity.typeName))
+                    ++out_.report.undrawnTypes[entity.typeName];
+            }
             // VIEWPORT: paper-space frames show nothing of their own here.
         },
         entity.data);
@@ -765,9 +769,7 @@ DisplayList buildModelSpace(const dwg::Drawing& drawing, const BuildOptions& opt
     return model ? buildDisplayList(drawing, *model, options) : DisplayList{};
 }
 
-Projection savedProjection(const dwg::Drawing& drawing) {
-    if (!drawing.activeView) return Projection::top();
-    const dwg::SavedView& saved = *drawing.activeView;
+Projection projectionOf(const dwg::SavedView& saved) {
     Projection projection{detail::v3(saved.direction), saved.twist, detail::v3(saved.target)};
     // The direction reaches from the target to the eye.
     const double distance = length(projection.direction);
@@ -778,9 +780,8 @@ Projection savedProjection(const dwg::Drawing& drawing) {
     return projection;
 }
 
-VisualStyle savedVisualStyle(const dwg::Drawing& drawing) {
-    if (!drawing.activeView) return VisualStyle::Wireframe;
-    switch (drawing.activeView->visualStyle) {
+VisualStyle lookOf(const dwg::SavedView& saved) {
+    switch (saved.visualStyle) {
         case dwg::VisualStyle::Wireframe2D:
         case dwg::VisualStyle::Wireframe3D:
             return VisualStyle::Wireframe;
@@ -797,6 +798,42 @@ VisualStyle savedVisualStyle(const dwg::Drawing& drawing) {
     return VisualStyle::Wireframe;
 }
 
+Projection savedProjection(const dwg::Drawing& drawing) {
+    return drawing.activeView ? projectionOf(*drawing.activeView) : Projection::top();
+}
+
+VisualStyle savedVisualStyle(const dwg::Drawing& drawing) {
+    return drawing.activeView ? lookOf(*drawing.activeView) : VisualStyle::Wireframe;
+}
+
+std::vector<SavedPane> savedPanes(const dwg::Drawing& drawing, double width, double height) {
+    std::vector<SavedPane> panes;
+    const auto add = [&](const std::optional<dwg::SavedView>& view, bool current) {
+        const dwg::Point2 lowerLeft = view ? view->lowerLeft : dwg::Point2{0, 0};
+        const dwg::Point2 upperRight = view ? view->upperRight : dwg::Point2{1, 1};
+        SavedPane pane;
+        pane.left = std::round(lowerLeft.x * width);
+        pane.top = std::round((1 - upperRight.y) * height);
+        pane.width = std::round(upperRight.x * width) - pane.left;
+        pane.height = std::round((1 - lowerLeft.y) * height) - pane.top;
+        pane.view = view;
+        pane.projection = view ? projectionOf(*view) : Projection::top();
+        pane.style = view ? lookOf(*view) : VisualStyle::Wireframe;
+        pane.current = current;
+        panes.push_back(std::move(pane));
+    };
+    if (drawing.tiledViews.empty()) {
+        // One viewport fills the window, whatever rectangle it was given.
+        std::optional<dwg::SavedView> whole = drawing.activeView;
+        if (whole) whole->lowerLeft = {0, 0}, whole->upperRight = {1, 1};
+        add(whole, true);
+    } else {
+        for (std::size_t i = 0; i < drawing.tiledViews.size(); ++i)
+            add(drawing.tiledViews[i], i == 0);
+    }
+    return panes;
+}
+
 VisualStyle thumbnailStyle(const DisplayList& list) {
     return list.surfaces.empty() ? VisualStyle::Wireframe : VisualStyle::Shaded;
 }
@@ -805,6 +842,13 @@ DisplayList buildModelSpaceAsSaved(const dwg::Drawing& drawing) {
     BuildOptions options;
     options.projection = savedProjection(drawing);
     return buildModelSpace(drawing, options);
+}
+
+std::string bodiesUndecodedNotice(int count) {
+    return count == 1 ? "1 corpo 3D não pôde ser lido e aparece só pelas linhas guardadas com ele."
+                      : std::to_string(count) +
+                            " corpos 3D não puderam ser lidos e aparecem só pelas linhas "
+                            "guardadas com eles.";
 }
 
 View savedWindow(const dwg::SavedView& saved, double width, double height) {

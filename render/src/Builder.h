@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "Meshes.h"
@@ -181,6 +182,10 @@ class Builder {
                                       const Transform& toView);
     void drawSolidFaces(const dwg::AcisData& data, const acis::Model& model, const Style& style,
                         const Frame& frame);
+    // A body whose model cannot be decoded (BuildWireframe.cpp): the wires
+    // stored with it, and the body counted in the report once.
+    void drawStoredWireframe(const dwg::Entity& entity, const dwg::AcisData& data,
+                             const Style& style, const Frame& frame);
 
     // A planar polyline in OCS (z = elevation), with bulges and widths.
     struct PlanarVertex {
@@ -227,6 +232,7 @@ class Builder {
     std::unordered_map<const dwg::AcisData*, std::shared_ptr<const std::optional<acis::Model>>>
         solids_;
     std::unordered_map<const dwg::AcisData*, std::shared_ptr<const acis::ModelMesh>> solidFaces_;
+    std::unordered_set<const dwg::AcisData*> undecodedBodies_;
     std::vector<dwg::Handle> activeBlocks_;
     Item current_;
     Surface surface_;

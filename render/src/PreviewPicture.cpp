@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
 #include <cstring>
 #include <new>
 #include <string>
@@ -108,8 +107,11 @@ void readPngData(png_structp png, png_bytep out, png_size_t length) {
 }
 
 // The decoder's messages are English and say nothing a user could act on.
-void pngFailed(png_structp png, png_const_charp) {
-    png_longjmp(png, 1);
+// Thrown through libpng's frames instead of its longjmp: on 64-bit Windows
+// the C runtime's longjmp unwinds through the C++ frames between and left
+// the stack broken (a damaged PNG preview crashed the process).
+[[noreturn]] void pngFailed(png_structp, png_const_charp) {
+    throw dwg::Error::damaged("imagem de visualização PNG inválida");
 }
 
 void pngWarned(png_structp, png_const_charp) {}
@@ -133,7 +135,6 @@ class PngDecoder {
 
     // Reads the header and sets the decoder to give 8-bit RGB rows.
     void start() {
-        if (setjmp(png_jmpbuf(png_))) fail();
         png_read_info(png_, info_);
         png_set_expand(png_);
         png_set_strip_16(png_);
@@ -160,17 +161,12 @@ class PngDecoder {
     }
 
   private:
-    [[noreturn]] static void fail() {
-        throw dwg::Error::damaged("imagem de visualização PNG inválida");
-    }
-
     static void toPixels(const std::uint8_t* rgb, std::uint32_t* pixels, std::size_t count) {
         for (std::size_t x = 0; x < count; ++x, rgb += 3)
             pixels[x] = std::uint32_t{rgb[0]} << 16 | std::uint32_t{rgb[1]} << 8 | rgb[2];
     }
 
     void readRows(std::uint8_t* rows, std::uint32_t* pixels, Shrinker& shrinker) {
-        if (setjmp(png_jmpbuf(png_))) fail();
         if (passes_ > 1) {
             for (int pass = 0; pass < passes_; ++pass)
                 for (png_uint_32 y = 0; y < height_; ++y)

@@ -1,9 +1,9 @@
 #include "signing/PackageIndex.h"
 
-#include <charconv>
 #include <cstdio>
-#include <limits>
 #include <vector>
+
+#include "Fields.h"
 
 namespace signing {
 
@@ -11,31 +11,12 @@ namespace {
 
 constexpr int kPackageCount = 14;
 
-// A decimal number without sign or leading zeros, at most `largest`.
-template <typename Number>
-std::optional<Number> decimal(std::string_view text, Number largest) {
-    if (text.empty() || (text.size() > 1 && text[0] == '0')) return std::nullopt;
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value > largest)
-        return std::nullopt;
-    return value;
-}
-
-std::vector<std::string_view> fields(std::string_view line) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    for (std::size_t at = 0; at <= line.size(); ++at) {
-        if (at == line.size() || line[at] == ' ') {
-            parts.push_back(line.substr(start, at - start));
-            start = at + 1;
-        }
-    }
-    return parts;
-}
+using detail::decimal;
+using detail::fields;
 
 constexpr std::string_view kPublished = "publicada";
 constexpr std::string_view kExpires = "expira";
+constexpr std::string_view kListVersion = "lista";
 
 // The value of a run of decimal digits; nullopt when anything else is in it.
 std::optional<int> fixedDigits(std::string_view text) {
@@ -117,6 +98,13 @@ PackageIndex PackageIndex::parse(std::string_view text) {
             continue;
         }
         if (dateLine) throw bad("data fora do lugar");
+        if (parts.size() == 2 && parts[0] == kListVersion) {
+            if (number != 3 || !index.validity_) throw bad("versão da lista fora do lugar");
+            const auto version = decimal<std::uint32_t>(parts[1], kMaxVersion);
+            if (!version || *version == 0) throw bad("versão da lista inválida");
+            index.listVersion_ = *version;
+            continue;
+        }
         if (parts.size() != 4) throw bad("são esperados quatro campos");
         const auto category = decimal<int>(parts[0], kPackageCount - 1);
         if (!category) throw bad("pacote inválido");
@@ -125,8 +113,7 @@ PackageIndex PackageIndex::parse(std::string_view text) {
         if (!size) throw bad("tamanho inválido");
         const auto digest = fromHex<32>(parts[2]);
         if (!digest || toHex(*digest) != parts[2]) throw bad("SHA-256 inválido");
-        const auto version =
-            decimal<std::uint32_t>(parts[3], std::numeric_limits<std::int32_t>::max());
+        const auto version = decimal<std::uint32_t>(parts[3], kMaxVersion);
         if (!version || *version == 0) throw bad("versão inválida");
         index.lines_[*category] = IndexLine{*size, *digest, *version};
         previous = *category;
@@ -141,6 +128,7 @@ std::string PackageIndex::format() const {
     if (validity_)
         text = std::string(kPublished) + ' ' + formatTime(validity_->published) + '\n' +
                std::string(kExpires) + ' ' + formatTime(validity_->expires) + '\n';
+    if (listVersion_ > 0) text += std::string(kListVersion) + ' ' + std::to_string(listVersion_) + '\n';
     for (const auto& [category, line] : lines_)
         text += std::to_string(category) + ' ' + std::to_string(line.size) + ' ' +
                 toHex(line.sha256) + ' ' + std::to_string(line.version) + '\n';
@@ -158,6 +146,12 @@ void PackageIndex::setValidity(const Validity& validity) {
     validity_ = validity;
 }
 
+void PackageIndex::setListVersion(std::uint32_t version) {
+    if (!validity_) throw IndexError("uma lista sem datas não tem versão");
+    if (version == 0 || version > kMaxVersion) throw IndexError("versão da lista inválida");
+    listVersion_ = version;
+}
+
 void PackageIndex::set(int index, const IndexLine& line) {
     if (index < 0 || index >= kPackageCount) throw IndexError("pacote inválido");
     lines_[index] = line;
@@ -166,44 +160,9 @@ void PackageIndex::set(int index, const IndexLine& line) {
 IndexLine nextLine(const IndexLine* previous, std::uint64_t size, const Digest& sha256) {
     if (!previous) return {size, sha256, 1};
     if (previous->size == size && previous->sha256 == sha256) return *previous;
-    if (previous->version == std::numeric_limits<std::int32_t>::max())
+    if (previous->version == kMaxVersion)
         throw IndexError("a versão do pacote chegou ao máximo");
     return {size, sha256, previous->version + 1};
-}
-
-Time nextPublication(const PackageIndex* previous, Time now) {
-    if (!previous || !previous->validity() || previous->validity()->published < now) return now;
-    return previous->validity()->published + std::chrono::seconds(1);
-}
-
-IndexTrust judgeIndex(const PackageIndex& index, Time now, const PackageIndex* newest) {
-    if (!index.validity()) return IndexTrust::Malformed;
-    if (newest && newest->validity() && index.validity()->published < newest->validity()->published)
-        return IndexTrust::Older;
-    if (now >= index.validity()->expires) return IndexTrust::Expired;
-    return IndexTrust::Trusted;
-}
-
-CheckedIndex checkSignedIndex(std::span<const std::uint8_t> text,
-                              std::span<const std::uint8_t> signature, const PublicKey& key,
-                              Time now, const PackageIndex* newest) {
-    CheckedIndex checked;
-    if (!verify(key, text, signature)) {
-        checked.detail = "a assinatura da lista de pacotes não confere";
-        return checked;
-    }
-    try {
-        checked.index = PackageIndex::parse(
-            std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-    } catch (const IndexError& error) {
-        checked.trust = IndexTrust::Malformed;
-        checked.detail = error.what();
-        return checked;
-    }
-    checked.trust = judgeIndex(checked.index, now, newest);
-    if (checked.trust == IndexTrust::Malformed)
-        checked.detail = "a lista de pacotes não tem data de publicação nem de validade";
-    return checked;
 }
 
 }  // namespace signing

@@ -26,11 +26,6 @@ const BadCase kBadText[] = {
     {"vertexWithoutPoint", "106 2 1 0\nbody $-1 $-1 $-1 $-1 #\nvertex $-1 $-1 $5 #\n"},
     {"pointMissingCoordinates", "106 3 1 0\nbody $-1 $-1 $-1 $-1 #\nvertex $-1 $-1 $2 #\npoint $-1 1 #\n"},
     {"infiniteCoordinate", "106 3 1 0\nbody $-1 $-1 $-1 $-1 #\nvertex $-1 $-1 $2 #\npoint $-1 inf 0 0 #\n"},
-    {"hugeKnotCount",
-     "106 2 1 0\nbody $-1 $-1 $-1 $-1 #\nintcurve-curve $-1 forward { exact_cur nubs 3 open 1000000000 0 3 #\n"},
-    {"splineDegreeZero", "106 2 1 0\nbody $-1 $-1 $-1 $-1 #\nintcurve-curve $-1 forward { exact_cur nubs 0 open 2 0 1 1 1 } #\n"},
-    {"decreasingKnots",
-     "106 2 1 0\nbody $-1 $-1 $-1 $-1 #\nintcurve-curve $-1 forward { exact_cur nubs 1 open 2 1 1 0 1 0 0 0 1 1 1 } #\n"},
 };
 
 class BadText : public testing::TestWithParam<BadCase> {};
@@ -74,6 +69,32 @@ TEST(Hostile, EveryByteChangedNeverCrashes) {
         }
     }
 }
+
+// A curve whose spline cannot be read is left unusable, and the model that
+// holds it still decodes: its edges become chords, its faces fail alone.
+const BadCase kBadSplines[] = {
+    {"hugeKnotCount", "nubs 3 open 1000000000 0 3 #"},
+    {"degreeZero", "nubs 0 open 2 0 1 1 1 } #"},
+    {"decreasingKnots", "nubs 1 open 2 1 1 0 1 0 0 0 1 1 1 } #"},
+    {"repeatedKnot", "nubs 1 open 3 0 1 0 1 1 1 0 0 0 1 1 1 2 2 2 } #"},
+    // Degree 2 with two control points: evaluating it would read before the first.
+    {"tooFewKnotsForTheDegree", "nubs 2 open 2 0 2 2 1 0 0 0 1 1 1 } #"},
+    {"controlPointsMissing", "nubs 1 open 2 0 1 1 1 0 0 0 } #"},
+};
+
+class BadSpline : public testing::TestWithParam<BadCase> {};
+
+TEST_P(BadSpline, LeavesTheCurveUnusable) {
+    const acis::Model m = acis::decode(
+        bytes("106 2 1 0\nbody $-1 $-1 $-1 $-1 #\nintcurve-curve $-1 forward { exact_cur " +
+              GetParam().text + "\n"));
+    ASSERT_EQ(m.curves.size(), 1u);
+    EXPECT_EQ(m.curves[0].kind, acis::Curve::Kind::Other);
+    EXPECT_TRUE(m.curves[0].controlPoints.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadSpline, testing::ValuesIn(kBadSplines),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Hostile, PointerCyclesEndTheChains) {
     // Two faces pointing at each other as "next", and a loop whose coedges never come back to the first.

@@ -11,7 +11,7 @@
 namespace acistest {
 
 struct Field {
-    enum class Kind { Pointer, Integer, Double, Word, Flag, Position, Open, Close };
+    enum class Kind { Pointer, Integer, LongInteger, Double, ParameterPair, Word, Flag, Position, Open, Close };
     Kind kind = Kind::Integer;
     double number = 0;
     std::string word;  // Word; Flag: the text form
@@ -29,6 +29,13 @@ inline Field make(Field::Kind kind, double number = 0, std::string word = {}, bo
 }
 inline Field ptr(int record) { return make(Field::Kind::Pointer, record); }
 inline Field integer(int n) { return make(Field::Kind::Integer, n); }
+// Binary files of newer writers: an eight-byte integer, a pair of surface parameters.
+inline Field longInteger(std::int64_t n) { return make(Field::Kind::LongInteger, double(n)); }
+inline Field parameters(double u, double v) {
+    Field f = make(Field::Kind::ParameterPair);
+    f.xyz[0] = u, f.xyz[1] = v;
+    return f;
+}
 inline Field real(double d) { return make(Field::Kind::Double, d); }
 inline Field word(std::string w) { return make(Field::Kind::Word, 0, std::move(w)); }
 // A two-way choice: `text` as SAT writes it, `second` for the binary tag.
@@ -89,7 +96,12 @@ struct ModelWriter {
                         s += "$" + std::to_string(int(f.number));
                         break;
                     case Field::Kind::Integer:
-                        s += std::to_string(int(f.number));
+                    case Field::Kind::LongInteger:
+                        s += std::to_string(std::int64_t(f.number));
+                        break;
+                    case Field::Kind::ParameterPair:
+                        std::snprintf(number, sizeof number, "%.17g %.17g", f.xyz[0], f.xyz[1]);
+                        s += number;
                         break;
                     case Field::Kind::Double:
                         std::snprintf(number, sizeof number, "%.17g", f.number);
@@ -155,6 +167,15 @@ struct ModelWriter {
                         break;
                     case Field::Kind::Integer:
                         b.push_back(0x04), raw32(int(f.number));
+                        break;
+                    case Field::Kind::LongInteger: {
+                        b.push_back(0x17);
+                        const auto n = std::uint64_t(std::int64_t(f.number));
+                        for (int i = 0; i < 8; ++i) b.push_back(std::uint8_t(n >> (8 * i)));
+                        break;
+                    }
+                    case Field::Kind::ParameterPair:
+                        b.push_back(0x16), raw64(f.xyz[0]), raw64(f.xyz[1]);
                         break;
                     case Field::Kind::Double:
                         b.push_back(0x06), raw64(f.number);

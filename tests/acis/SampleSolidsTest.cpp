@@ -66,4 +66,40 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// The real 3D drawings of many authors: every body, region and surface
+// decodes, and at a coarse tolerance (a view of the whole body) at most
+// three faces in two hundred are left out (loops that touch themselves or
+// each other, cut across a seam).
+TEST(ThreeDimensionalSamples, EveryBodyDecodesAndFewFacesAreLeftOut) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(testsupport::samplesFolder() / "3d"))
+        if (entry.path().extension() == ".dwg") files.push_back(entry.path());
+    ASSERT_FALSE(files.empty());
+    std::size_t bodies = 0, faces = 0, failed = 0;
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        const dwg::Drawing drawing = dwg::read(file);
+        for (const dwg::Block& block : drawing.blocks)
+            for (const dwg::Entity& entity : block.entities) {
+                const auto* data = std::get_if<dwg::AcisData>(&entity.data);
+                if (!data) continue;
+                acis::Model model;
+                ASSERT_NO_THROW(model = acis::decode(data->bytes)) << entity.typeName;
+                acis::TessellationLimits limits;
+                limits.tolerance = diagonal(model) * 1e-2;
+                const acis::ModelMesh mesh = acis::tessellate(model, limits);
+                ASSERT_FALSE(mesh.stopped);
+                ++bodies;
+                for (const acis::FaceMesh& f : mesh.faces) {
+                    ++faces;
+                    failed += f.error.empty() ? 0 : 1;
+                }
+            }
+    }
+    EXPECT_GT(bodies, 400u);
+    EXPECT_LE(failed * 200, faces * 3) << failed << " of " << faces;
+}
+
 }  // namespace

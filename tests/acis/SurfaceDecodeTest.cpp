@@ -129,6 +129,46 @@ TEST_P(Surfaces, ProceduralSplineUsesItsApproximation) {
     EXPECT_EQ(s.spline.controlPoints.size(), 6u);
 }
 
+// Sub-records are numbered as they open, nested ones too; "{ ref n }"
+// stands for the n-th. A procedural surface made from another (an offset of
+// a loft) stores its own approximation after the one it is made from: its
+// own is the one it takes.
+TEST_P(Surfaces, SharedSurfacesReadWhereTheyWereWritten) {
+    using namespace acistest;
+    std::vector<Point> lifted = kNet;
+    for (Point& p : lifted) p[2] += 5;
+    // The net's fields inside a sub-record, without its sense and braces.
+    const auto net = [](const std::vector<Point>& points) {
+        const std::vector<Field> whole = splineSurface(2, 1, kQuadratic, kLinear, points);
+        return std::vector<Field>(whole.begin() + 3, whole.end() - 6);
+    };
+    std::vector<Field> offset{forward(), open(), word("off_spl_sur"), word("spline"), forward(),
+                              open(), word("loft_spl_sur")};
+    for (const Field& f : net(kNet)) offset.push_back(f);
+    offset.push_back(close());
+    offset.push_back(real(5));
+    for (const Field& f : net(lifted)) offset.push_back(f);
+    offset.push_back(close());
+    BodyBuilder b;
+    b.face("spline-surface", offset, {});
+    b.face("spline-surface", {reversed(), open(), word("ref"), integer(1), close()}, {});
+    b.face("spline-surface", {forward(), open(), word("ref"), integer(2), close()}, {});
+    const acistest::ModelWriter w = b.write(GetParam().version);
+    const acis::Model m = acis::decode(GetParam().binary ? w.sab() : w.sat());
+    ASSERT_EQ(m.faces.size(), 3u);
+    const auto surfaceOf = [&](std::size_t face) -> const acis::Surface& {
+        return m.surfaces.at(std::size_t(m.faces[face].surface));
+    };
+    ASSERT_EQ(surfaceOf(0).splineError, "");
+    EXPECT_EQ(surfaceOf(0).spline.controlPoints.at(1), (acis::Vec3{1, 0, 6}));
+    ASSERT_EQ(surfaceOf(1).splineError, "");
+    EXPECT_TRUE(surfaceOf(1).reversed);
+    EXPECT_EQ(surfaceOf(1).spline.controlPoints.at(1), (acis::Vec3{1, 0, 1}));
+    EXPECT_EQ(surfaceOf(1).spline.degreeU, 2);
+    // There is no third sub-record to stand for.
+    EXPECT_NE(surfaceOf(2).splineError, "");
+}
+
 TEST_P(Surfaces, SplinesWithoutANetSayWhy) {
     using namespace acistest;
     for (const std::vector<Field>& f :

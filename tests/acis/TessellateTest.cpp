@@ -190,6 +190,46 @@ TEST(OpenFaces, RationalQuarterCylinderIsRound) {
     EXPECT_GT(facing, 0.99) << "u across the arc, v up: the normals point away from the axis";
 }
 
+// The same quarter cylinder with its straight direction cut into forty knot
+// spans: the mesh follows the surface, not its knots.
+TEST(OpenFaces, KnotsOfASplineDoNotCrowdItsTriangles) {
+    using namespace acistest;
+    const double r = 3, h = 2, w = std::sqrt(0.5);
+    const auto quarter = [&](int spans) {
+        BodyBuilder b;
+        std::vector<Point> net;
+        std::vector<double> weights;
+        Knots along{{}, {}};
+        for (int k = 0; k <= spans; ++k) {
+            const double z = h * k / spans;
+            for (const Point& p : {Point{r, 0, z}, Point{r, r, z}, Point{0, r, z}}) net.push_back(p);
+            for (double weight : {1.0, w, 1.0}) weights.push_back(weight);
+            along.values.push_back(double(k) / spans);
+            along.multiplicities.push_back(1);
+        }
+        const int a = b.vertex({r, 0, 0}), c = b.vertex({0, r, 0}), d = b.vertex({0, r, h}),
+                  e = b.vertex({r, 0, h});
+        const int low = b.arc(a, c, {0, 0, 0}, {0, 0, 1}, {r, 0, 0});
+        const int high = b.arc(e, d, {0, 0, h}, {0, 0, 1}, {r, 0, 0});
+        b.face("spline-surface", splineSurface(2, 1, {{0, 1}, {2, 2}}, along, net, weights),
+               {{{low, false}, {b.line(c, d), false}, {high, true}, {b.line(e, a), false}}});
+        return tessellate(acis::decode(b.write().sab()), 1e-3);
+    };
+    const acis::ModelMesh plain = quarter(1), cut = quarter(40);
+    ASSERT_EQ(errors(plain), "");
+    ASSERT_EQ(errors(cut), "");
+    const double triangles = double(cut.faces[0].mesh.triangles.size());
+    EXPECT_LT(triangles, 1.5 * double(plain.faces[0].mesh.triangles.size()));
+    EXPECT_NEAR(area(cut), kPi / 2 * r * h, kPi / 2 * r * h * 2e-3 / r + 1e-9);
+    forEachTriangle(cut, [&](const acis::FaceMesh& face, const acis::Vec3& a, const acis::Vec3& b,
+                             const acis::Vec3& c, const auto& t) {
+        const acis::Vec3 centre = mul(add(add(a, b), c), 1.0 / 3);
+        EXPECT_GT(dotp(averageNormal(face.mesh, t),
+                       mul(acis::Vec3{centre.x, centre.y, 0}, 1 / radial(centre))),
+                  0.99);
+    });
+}
+
 TEST(OpenFaces, HoleStaysEmpty) {
     using namespace acistest;
     const double s = 10, r = 3, tolerance = 1e-3;
@@ -212,6 +252,52 @@ TEST(OpenFaces, HoleStaysEmpty) {
         });
         EXPECT_EQ(inHole, 0);
         EXPECT_EQ(upward, reversedFace ? 0 : triangles);
+    }
+}
+
+// Sheets saved with their loops turning clockwise about the face's normal
+// (a plane facing down under loops drawn from above): on a surface with no
+// whole domain for them to be holes in, the largest bounds the face and the
+// others stay holes.
+TEST(OpenFaces, LoopsTurnedTheOtherWayStillBoundTheirSheet) {
+    using namespace acistest;
+    const double s = 10, r = 3;
+    for (bool reversedFace : {false, true}) {
+        acistest::ModelWriter w = squareWithHole(s, r, reversedFace).write();
+        for (auto& record : w.records)
+            if (record.name == "plane-surface") record.fields[1] = position(0, 0, -1);
+        const acis::ModelMesh m = tessellate(acis::decode(w.sat()), 1e-3);
+        ASSERT_EQ(errors(m), "");
+        EXPECT_NEAR(area(m), s * s - kPi * r * r, 2 * kPi * r * 1e-3);
+        forEachTriangle(m, [&](const acis::FaceMesh& face, const acis::Vec3&, const acis::Vec3&,
+                               const acis::Vec3&, const auto& t) {
+            EXPECT_EQ(averageNormal(face.mesh, t).z < 0, !reversedFace);
+        });
+    }
+}
+
+// Bands of a torus between two circles round its axis: the outer one across
+// v = 0, and the inner one across the turn of v, where the second circle's v
+// comes out a whole turn below the first's.
+TEST(OpenFaces, TorusBandsOnEitherSideOfTheTurn) {
+    using namespace acistest;
+    const double major = 5, minor = 1, tolerance = 1e-3;
+    for (const double from : {-kPi / 4, 3 * kPi / 4}) {
+        SCOPED_TRACE(from);
+        const double to = from + kPi / 2;
+        BodyBuilder b;
+        const auto circle = [&](double phi, bool against) {
+            const double radius = major + minor * std::cos(phi), z = minor * std::sin(phi);
+            const int v = b.vertex({radius, 0, z});
+            return std::pair{b.arc(v, v, {0, 0, z}, {0, 0, 1}, {radius, 0, 0}), against};
+        };
+        b.face("torus-surface", torusSurface({0, 0, 0}, {0, 0, 1}, major, minor),
+               {{circle(from, false)}, {circle(to, true)}});
+        const acis::ModelMesh m = tessellate(acis::decode(b.write().sat()), tolerance);
+        ASSERT_EQ(errors(m), "");
+        const double expected =
+            2 * kPi * minor * (major * (to - from) + minor * (std::sin(to) - std::sin(from)));
+        EXPECT_NEAR(area(m), expected, 0.01 * expected);
     }
 }
 

@@ -1,108 +1,73 @@
-// The record of the newest signed package list the program folder has taken:
-// it only ever moves forward, and whatever else lies at its name counts as
-// no record at all.
+// The record of what the program folder has taken from the publisher: read
+// only when every signature in it holds from the built-in key, never through
+// a link, and the earlier record, the newest list alone, still read.
 #include <gtest/gtest.h>
 
 #include <functional>
 
+#include "FakePublisher.h"
 #include "Links.h"
 #include "ZipFixtures.h"
 #include "download/PackageIndex.h"
-#include "signing/PackageIndex.h"
-#include "signing/Signature.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct SignedList {
-    std::string text;
-    signing::Signature signature;
-    std::span<const std::uint8_t> bytes() const {
-        return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-    }
-};
+const signing::Time kMarch = *signing::parseTime("2026-03-01T12:00:00Z");
 
-SignedList listPublishedAt(const char* published, const signing::KeyPair& key) {
-    signing::PackageIndex index;
-    const signing::Time time = *signing::parseTime(published);
-    index.setValidity({time, time + signing::kDefaultValidity});
-    index.set(3, {10, signing::Digest{}, 1});
-    SignedList list{index.format(), {}};
-    list.signature = signing::sign(key.secretKey, list.bytes());
-    return list;
-}
-
-class NewestList : public ::testing::Test {
+class TakenRecord : public ::testing::Test {
   protected:
-    std::optional<signing::Time> newestPublished() const {
-        const auto newest = download::newestTakenIndex(layout, publisher.publicKey);
-        if (!newest) return std::nullopt;
-        return newest->validity()->published;
+    std::optional<std::uint32_t> takenVersion() const {
+        const auto taken = download::newestTaken(layout, publisher.builtIn());
+        if (!taken) return std::nullopt;
+        return taken->list.listVersion();
     }
-    void remember(const SignedList& list) const {
-        download::rememberTakenIndex(layout, publisher.publicKey, list.bytes(), list.signature);
+    // What the program keeps after it took publication.
+    std::string recordOf(const signing::Publication& publication) const {
+        return recordOf(publication, publisher);
+    }
+    static std::string recordOf(const signing::Publication& publication,
+                                const testsupport::FakePublisher& publisher) {
+        const signing::Wording wording{[](signing::Time) { return std::string(); },
+                                       [](int) { return std::string(); }};
+        const signing::Verdict verdict =
+            signing::judgePublication(publication, publisher.builtIn(), nullptr, kMarch, wording);
+        EXPECT_TRUE(verdict.trusted) << verdict.because;
+        return signing::formatTaken(verdict.state);
     }
     fs::path record() const { return layout.newestPackageListFile(); }
 
     fixtures::TempFolder temp;
     const library::Layout layout{temp.path()};
-    const signing::KeyPair publisher = signing::generateKeyPair();
-    const SignedList march = listPublishedAt("2026-03-01T12:00:00Z", publisher);
-    const SignedList april = listPublishedAt("2026-04-01T12:00:00Z", publisher);
+    testsupport::FakePublisher publisher{kMarch, true};
 };
 
 }  // namespace
 
-TEST_F(NewestList, OnlyEverMovesForward) {
-    EXPECT_FALSE(newestPublished());
-    remember(march);
-    EXPECT_EQ(newestPublished(), signing::parseTime("2026-03-01T12:00:00Z"));
-    remember(april);
-    EXPECT_EQ(newestPublished(), signing::parseTime("2026-04-01T12:00:00Z"));
-    remember(march);
-    EXPECT_EQ(newestPublished(), signing::parseTime("2026-04-01T12:00:00Z"));
-    EXPECT_EQ(fixtures::listTree(temp.path()), std::vector<std::string>{"tessaly.lista"});
-}
-
-TEST_F(NewestList, AnythingButARecordTheKeySignedCountsAsNone) {
-    const signing::KeyPair stranger = signing::generateKeyPair();
-    const SignedList strangers = listPublishedAt("2027-01-01T12:00:00Z", stranger);
-    const auto recordOf = [](const SignedList& list) {
-        return signing::toHex(list.signature) + '\n' + list.text;
-    };
+TEST_F(TakenRecord, AnythingButARecordWhoseChainHoldsCountsAsNone) {
+    testsupport::FakePublisher stranger(kMarch, true);
+    const signing::Publication first = publisher.publish();
     const fs::path elsewhere = temp.path() / "outro" / "tessaly.lista";
     struct Case {
         const char* name;
         std::function<void()> make;
     };
     const Case cases[] = {
-        {"another key's list", [&] { fixtures::writeFile(record(), recordOf(strangers)); }},
+        {"another publisher's", [&] { fixtures::writeFile(record(), recordOf(stranger.publish(), stranger)); }},
         {"a list changed after signing",
          [&] {
-             std::string changed = recordOf(april);
-             changed[changed.find("2026-04")] = '3';  // published in 3026
+             std::string changed = recordOf(first);
+             changed[changed.find("lista 1") + 6] = '9';
              fixtures::writeFile(record(), changed);
          }},
-        {"no line break after the signature",
-         [&] {
-             std::string joined = recordOf(april);
-             joined[128] = ' ';
-             fixtures::writeFile(record(), joined);
-         }},
-        {"a signature that is not hex",
-         [&] { fixtures::writeFile(record(), std::string(128, 'z') + '\n' + april.text); }},
-        {"cut inside the signature",
-         [&] { fixtures::writeFile(record(), recordOf(april).substr(0, 100)); }},
+        {"cut short", [&] { fixtures::writeFile(record(), recordOf(first).substr(0, 300)); }},
         {"empty", [&] { fixtures::writeFile(record(), ""); }},
-        {"larger than any list",
-         [&] {
-             fixtures::writeFile(record(),
-                                 recordOf(april) + std::string(signing::kMaxIndexSize, '\n'));
-         }},
+        {"larger than any record",
+         [&] { fixtures::writeFile(record(), recordOf(first) + std::string(200 * 1024, '\n')); }},
         {"a link to a good record",
          [&] {
-             fixtures::writeFile(elsewhere, recordOf(april));
+             fixtures::writeFile(elsewhere, recordOf(first));
              testsupport::plantLink(elsewhere, record());
          }},
         {"a folder", [&] { fs::create_directories(record()); }},
@@ -111,12 +76,34 @@ TEST_F(NewestList, AnythingButARecordTheKeySignedCountsAsNone) {
         SCOPED_TRACE(c.name);
         fs::remove_all(record());
         c.make();
-        EXPECT_FALSE(newestPublished());
+        EXPECT_FALSE(takenVersion());
         if (fs::is_directory(fs::symlink_status(record()))) continue;
-        // Not a floor, so the next list taken replaces it.
-        remember(march);
-        EXPECT_EQ(newestPublished(), signing::parseTime("2026-03-01T12:00:00Z"));
+        // Not a record, so the next one kept replaces it.
+        const auto taken = signing::readTaken(recordOf(publisher.publish()), publisher.builtIn());
+        ASSERT_TRUE(taken);
+        ASSERT_TRUE(download::rememberTaken(layout, *taken));
+        EXPECT_EQ(takenVersion(), publisher.listVersion());
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(record())));
     }
-    EXPECT_EQ(fixtures::readFile(elsewhere), recordOf(april)) << "never written through the link";
+    EXPECT_EQ(fixtures::readFile(elsewhere), recordOf(first)) << "never written through the link";
+}
+
+// Before roots and delegations the record held the newest list alone, its
+// signature in hex on the first line: such a list, by the built-in key, is
+// what the program has taken.
+TEST_F(TakenRecord, TheEarlierRecordIsReadAsItsList) {
+    testsupport::FakePublisher legacy(kMarch, false);
+    legacy.setPackage(3, "pacote", 4);
+    const signing::Publication list = legacy.publish();
+    const std::string earlier =
+        signing::toHex(std::span(reinterpret_cast<const std::uint8_t*>(list.listSignature.data()),
+                                 list.listSignature.size())) +
+        '\n' + list.list;
+    fixtures::writeFile(record(), earlier);
+    const auto taken = download::newestTaken(layout, legacy.builtIn());
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->list.find(3)->version, 4u);
+    EXPECT_FALSE(download::newestTaken(layout, publisher.builtIn())) << "another key's program";
+    fixtures::writeFile(record(), earlier.substr(1));
+    EXPECT_FALSE(download::newestTaken(layout, legacy.builtIn()));
 }

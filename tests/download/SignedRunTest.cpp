@@ -5,7 +5,7 @@
 #include <climits>
 #include <map>
 
-#include "DownloadFixture.h"
+#include "PublisherRun.h"
 #include "download/PackageIndex.h"
 #include "signing/PackageIndex.h"
 #include "signing/Signature.h"
@@ -30,36 +30,13 @@ std::vector<std::string> tree(const std::vector<std::string>& blocks) {
     return entries;
 }
 
-class SignedRun : public DownloadRun {
+class SignedRun : public PublisherRun {
   protected:
-    fs::path servedPackage(int index) const {
-        return served / "blocos" / library::packageName(index);
-    }
     void SetUp() override {
-        DownloadRun::SetUp();
-        download::setClockForTests([this] { return now; });
-    }
-    void TearDown() override {
-        download::setClockForTests({});
-        DownloadRun::TearDown();
+        PublisherRun::SetUp();
+        now = kStart + std::chrono::days(30);
     }
 
-    // The publisher's list of the packages served now, each at its version,
-    // published an hour after the list signed before.
-    void signServed(const std::map<int, std::uint32_t>& versions, const signing::KeyPair& key) {
-        published += std::chrono::hours(1);
-        signing::PackageIndex index;
-        index.setValidity({published, published + signing::kDefaultValidity});
-        for (const auto& [n, version] : versions) {
-            const std::string bytes = fixtures::readFile(servedPackage(n));
-            index.set(n, {bytes.size(), signing::sha256(bytesOf(bytes)), version});
-        }
-        const std::string text = index.format();
-        const signing::Signature signature = signing::sign(key.secretKey, bytesOf(text));
-        fixtures::writeFile(served / "blocos" / signing::kIndexName, text);
-        fixtures::writeFile(served / "blocos" / signing::kSignatureName,
-                            std::string(signature.begin(), signature.end()));
-    }
     // Changes a served file in place.
     static void edit(const fs::path& file, const std::function<void(std::string&)>& change) {
         std::string bytes = fixtures::readFile(file);
@@ -71,14 +48,14 @@ class SignedRun : public DownloadRun {
     // kept in firstServed.
     void installVersion1ThenPublishVersion2() {
         publishBlocks(3, {"Pia"});
-        signServed({{3, 1}}, publisher);
+        signServed({{3, 1}});
         firstServed.clear();
         for (const auto& entry : fs::directory_iterator(served / "blocos"))
             firstServed[entry.path()] = fixtures::readFile(entry.path());
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         ASSERT_EQ(this->run({3})->boxes.at(0).text, kDone);
         publishBlocks(3, {"Pia", "Fogao"});
-        signServed({{3, 2}}, publisher);
+        signServed({{3, 2}});
     }
     void serveAgain(const std::map<fs::path, std::string>& files) const {
         for (const auto& [file, bytes] : files) fixtures::writeFile(file, bytes);
@@ -88,18 +65,15 @@ class SignedRun : public DownloadRun {
     }
 
     std::map<fs::path, std::string> firstServed;
-    signing::KeyPair publisher = signing::generateKeyPair();
-    signing::Time published = *signing::parseTime("2026-03-01T12:00:00Z");
-    signing::Time now = published + std::chrono::days(30);  // the program's clock
 };
 
 }  // namespace
 
 TEST_F(SignedRun, ListedPackageIsInstalledWithItsVersionAndTheListsSizeAsGaugeTotal) {
     publishBlocks(3, {"Pia", "Fogao"});
-    signServed({{3, 7}}, publisher);
+    signServed({{3, 7}});
     // Without a length from the server, the list still gives the gauge its total.
-    createWindows(server->faultyBaseAddress("nolength"), publisher.publicKey);
+    createWindows(server->faultyBaseAddress("nolength"), publisher.builtIn());
     const auto run = this->run({3});
 
     ASSERT_EQ(run->boxes.size(), 1u);
@@ -139,7 +113,7 @@ TEST_F(SignedRun, AListTheProgramCannotTrustRefusesTheWholeRun) {
          unsignedList},
         {"signed by another key",
          [&] {
-             signServed({{3, 1}}, stranger);
+             signServed({{3, 1}}, &stranger);
          },
          unsignedList},
         {"no signature", [this] { fs::remove(served / "blocos" / signing::kSignatureName); },
@@ -150,21 +124,21 @@ TEST_F(SignedRun, AListTheProgramCannotTrustRefusesTheWholeRun) {
              const fs::path list = served / "blocos" / signing::kIndexName;
              edit(list, [](std::string& text) { text.erase(0, text.find("\n3 ") + 1); });
              const signing::Signature signature =
-                 signing::sign(publisher.secretKey, bytesOf(fixtures::readFile(list)));
+                 signing::sign(publisher.packageKey().secretKey, bytesOf(fixtures::readFile(list)));
              fixtures::writeFile(served / "blocos" / signing::kSignatureName,
                                  std::string(signature.begin(), signature.end()));
          },
          QStringLiteral("\nA lista de pacotes do servidor não pode ser lida por esta versão do "
-                        "programa (a lista de pacotes não tem data de publicação nem de validade)."
-                        "\nEntre em contato com o editor da biblioteca.")},
+                        "programa (a lista de pacotes não tem data de publicação nem de validade). "
+                        "Entre em contato com o editor da biblioteca.")},
     };
     publishBlocks(3, {"Pia"});
     installBefore(3, {"Velho"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        signServed({{3, 1}}, publisher);
+        signServed({{3, 1}});
         c.spoil();
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         const auto run = this->run({3});
         ASSERT_EQ(run->boxes.size(), 1u);
         EXPECT_EQ(run->boxes[0].title, QStringLiteral("Erro"));
@@ -198,9 +172,9 @@ TEST_F(SignedRun, APackageThatDiffersFromItsLineIsNeverUnpacked) {
         SCOPED_TRACE(c.name);
         publishBlocks(3, {"Pia"});
         publishBlocks(5, {"Tomada"});
-        signServed(c.listed, publisher);
+        signServed(c.listed);
         if (c.change) edit(servedPackage(3), c.change);
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         const auto run = this->run({3});
         ASSERT_EQ(run->boxes.size(), 1u);
         EXPECT_TRUE(run->boxes[0].text.contains(QString::fromUtf8(c.reason)))
@@ -217,10 +191,10 @@ TEST_F(SignedRun, APackageThatDiffersFromItsLineIsNeverUnpacked) {
 
 TEST_F(SignedRun, ADroppedDownloadContinuesWithTheMissingBytesOnly) {
     publishBlocks(3, manyBlocks(12));
-    signServed({{3, 1}}, publisher);
+    signServed({{3, 1}});
     const std::uintmax_t size = fs::file_size(servedPackage(3));
     createWindows(server->faultyBaseAddress("dropafter-" + std::to_string(size / 2)),
-                  publisher.publicKey);
+                  publisher.builtIn());
     const auto broken = this->run({3});
     ASSERT_EQ(broken->boxes.size(), 1u);
     EXPECT_TRUE(broken->boxes[0].text.contains(QStringLiteral("interrompido")));
@@ -228,7 +202,7 @@ TEST_F(SignedRun, ADroppedDownloadContinuesWithTheMissingBytesOnly) {
     const std::uintmax_t kept = fs::file_size(partialDownload(3));
     EXPECT_GT(kept, 0u);
 
-    createWindows(server->baseAddress(), publisher.publicKey);
+    createWindows(server->baseAddress(), publisher.builtIn());
     int lowestGauge = INT_MAX;  // while downloading, once the transfer has reported
     const auto resumed = this->run({3}, [&](RunDriver& run) {
         const int value = run.window().Gauge->value();
@@ -247,19 +221,19 @@ TEST_F(SignedRun, ADroppedDownloadContinuesWithTheMissingBytesOnly) {
 TEST_F(SignedRun, ANewerPackageIsAnnouncedByTheServerAndReplacesTheCategory) {
     publishBlocks(3, {"Pia"});
     publishBlocks(9, {"Mesa"});
-    signServed({{3, 1}, {9, 1}}, publisher);
-    createWindows(server->baseAddress(), publisher.publicKey);
+    signServed({{3, 1}, {9, 1}});
+    createWindows(server->baseAddress(), publisher.builtIn());
     ASSERT_EQ(this->run({3, 9})->boxes.at(0).text, kDone);
     publishBlocks(3, {"Pia", "Fogao"});
-    signServed({{3, 2}, {9, 1}}, publisher);
+    signServed({{3, 2}, {9, 1}});
 
     createWindows("http://127.0.0.1:" + std::to_string(test_support::closedPort()) + "/",
-                  publisher.publicKey);
+                  publisher.builtIn());
     EXPECT_EQ(this->run({})->boxes.at(0).text, kDone);
     EXPECT_FALSE(packages->hasNewerPackage(3));
     EXPECT_EQ(category(3), tree({"Pia"}));
 
-    createWindows(server->baseAddress(), publisher.publicKey);
+    createWindows(server->baseAddress(), publisher.builtIn());
     std::optional<QString> memo;
     std::array<QString, library::kCategoryCount> tips;
     const auto update = this->run({3}, [&](RunDriver& run) {
@@ -278,7 +252,7 @@ TEST_F(SignedRun, ANewerPackageIsAnnouncedByTheServerAndReplacesTheCategory) {
     EXPECT_EQ(installedLine(3)->version, 2u);
     EXPECT_EQ(installedLine(9)->version, 1u);
 
-    createWindows(server->baseAddress(), publisher.publicKey);
+    createWindows(server->baseAddress(), publisher.builtIn());
     this->run({});
     EXPECT_FALSE(packages->hasNewerPackage(3));
     EXPECT_TRUE(packages->boxes[3]->toolTip().isEmpty());
@@ -303,13 +277,14 @@ TEST_F(SignedRun, AnOlderListOrPackageServedAgainNeverTakesACategoryBack) {
         SCOPED_TRACE(c.name);
         closeWindows();
         fs::remove_all(library() / "3");
+        fs::remove(library::Layout(program).newestPackageListFile());
         ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         ASSERT_EQ(this->run({3})->boxes.at(0).text, kDone);
 
         serveAgain(firstServed);
         if (c.forgetNewestList) fs::remove(library::Layout(program).newestPackageListFile());
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         const auto replay = this->run({3});
         ASSERT_EQ(replay->boxes.size(), 1u);
         EXPECT_EQ(replay->boxes[0].title, QStringLiteral("Erro"));
@@ -326,12 +301,12 @@ TEST_F(SignedRun, AnOlderListOrPackageServedAgainNeverTakesACategoryBack) {
 TEST_F(SignedRun, TheRunInstallsOnlyFromTheListTheWindowShowed) {
     ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
 
-    createWindows(server->baseAddress(), publisher.publicKey);
+    createWindows(server->baseAddress(), publisher.builtIn());
     QString announced;
     const auto run = this->run({3}, {}, [&](RunDriver& driver) {
         announced = driver.window().boxes[3]->toolTip();
         publishBlocks(3, {"Pia", "Fogao", "Mesa"});
-        signServed({{3, 3}}, publisher);
+        signServed({{3, 3}});
     });
     EXPECT_EQ(announced, kNewer);
     ASSERT_EQ(run->boxes.size(), 1u);
@@ -346,7 +321,7 @@ TEST_F(SignedRun, TheRunInstallsOnlyFromTheListTheWindowShowed) {
 // it; the list's expiry bounds that, and the user learns whom to ask.
 TEST_F(SignedRun, AnExpiredListAnnouncesNothingAndInstallsNothing) {
     ASSERT_NO_FATAL_FAILURE(installVersion1ThenPublishVersion2());
-    const signing::Time expires = published + signing::kDefaultValidity;
+    const signing::Time expires = publisher.clock + signing::kDefaultValidity;
     struct Case {
         const char* name;
         signing::Time opened;   // the clock when the window opens
@@ -363,7 +338,7 @@ TEST_F(SignedRun, AnExpiredListAnnouncesNothingAndInstallsNothing) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         now = c.opened;
-        createWindows(server->baseAddress(), publisher.publicKey);
+        createWindows(server->baseAddress(), publisher.builtIn());
         QString tip;
         const auto run = this->run({3}, {}, [&](RunDriver& driver) {
             tip = driver.window().boxes[3]->toolTip();
@@ -384,5 +359,35 @@ TEST_F(SignedRun, AnExpiredListAnnouncesNothingAndInstallsNothing) {
             QStringLiteral("Entre em contato com o editor da biblioteca")));
         EXPECT_FALSE(run->labels.contains(QStringLiteral("Baixando pacote: Cozinhas")));
         EXPECT_EQ(category(3), tree({"Pia"}));
+    }
+}
+
+// The record of the installed version is the program's alone: a package that
+// brings one (a forged version, or a folder that keeps the program's from
+// being written) never installs, and the category before stays.
+TEST_F(SignedRun, APackageBringingAVersionRecordIsRefused) {
+    const struct {
+        const char* name;
+        const char* member;
+    } cases[] = {
+        {"a folder in its place", "3/.pacote/x.txt"},
+        {"a forged record", "3/.pacote"},
+        {"a forged record in other letters", "3/.PACOTE"},
+    };
+    installBefore(3, {"Velho"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<fixtures::Member> members = packageMembers(3, {"Pia"});
+        members.emplace_back(c.member, "99 " + std::string(64, '0') + "\n");
+        publish(3, members);
+        signServed({{3, 1}});
+        createWindows(server->baseAddress(), publisher.builtIn());
+        const auto run = this->run({3});
+        ASSERT_EQ(run->boxes.size(), 1u);
+        EXPECT_TRUE(run->boxes[0].text.contains(QStringLiteral(
+            "Cozinhas: o pacote traz um arquivo no lugar do registro de versão")))
+            << run->boxes[0].text.toStdString();
+        EXPECT_EQ(category(3), kOld);
+        expectOnlyCategories({3});
     }
 }

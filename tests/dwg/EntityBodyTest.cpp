@@ -22,11 +22,13 @@ struct RecordStreams {
 // Parses `record` as the body of an entity of `typeName` (a class entity when
 // `type` is 500 or more), reading only the first `dataBits` bits of its data.
 detail::EntityRecord parseBody(const std::string& typeName, int type, const RecordStreams& record,
-                               std::size_t dataBits, dwg::Version version = dwg::Version::R2000) {
+                               std::size_t dataBits, dwg::Version version = dwg::Version::R2000,
+                               bool dataStore = false) {
     const detail::FileContext file{version, 30, nullptr};
     detail::Streams streams(detail::BitReader(record.data.bytes(), dataBits));
     streams.setHandles(detail::BitReader(record.handles.bytes()));
     detail::EntityRecord result;
+    result.dataStoreData = dataStore;
     result.entity.typeName = typeName;
     result.entity.header.handle = 0x100;
     detail::ClassDef klass;
@@ -430,10 +432,13 @@ TEST(AcisBodies, SurfacesCarryTheirModelAsSolidsDo) {
         RecordStreams record = acisSolid(sab, 2);
         record.data.bitShort(6).bitShort(6);  // isolines
         EXPECT_EQ(modelText(parseBody(name, 500, record, record.data.bitCount())), sab) << name;
-        // From R2013 the model may be in the data store instead.
+        // From R2013 the model may be in the data store instead: no model
+        // here, the wireframe's flag first.
         RecordStreams stored;
-        stored.data.bit(true).bitShort(6).bitShort(6);
-        EXPECT_TRUE(modelText(parseBody(name, 500, stored, stored.data.bitCount())).empty())
+        stored.data.bit(false).bitShort(6).bitShort(6);
+        EXPECT_TRUE(modelText(parseBody(name, 500, stored, stored.data.bitCount(),
+                                        dwg::Version::R2018, true))
+                        .empty())
             << name;
     }
 }
@@ -448,6 +453,106 @@ TEST(AcisBodies, HostileSizesAndFormatsAreErrors) {
     RecordStreams noEndMarker = acisSolid("ACIS BinaryFile and nothing else", 2);
     for (const RecordStreams* r : {&unknownFormat, &hugeBlock, &negativeBlock, &noEndMarker})
         EXPECT_THROW(parseBody("BODY", 39, *r, r->data.bitCount()), dwg::Error);
+}
+
+// The wireframe a body stores after its model: isolines, then silhouettes
+// with the view each was made for. What does not read leaves the body its
+// model and no wires.
+struct StoredWire {
+    std::vector<dwg::Point3> points;
+    bool placed = false;  // carries a placing of its own
+};
+
+void writeWires(BitWriter& d, const std::vector<StoredWire>& wires) {
+    d.bitLong(static_cast<std::int32_t>(wires.size()));
+    for (const StoredWire& w : wires) {
+        d.rawChar(1).bitLong(7).bitShort(256).bitLong(3);
+        d.bitLong(static_cast<std::int32_t>(w.points.size()));
+        for (const dwg::Point3& p : w.points) d.point3(p.x, p.y, p.z);
+        d.bit(w.placed);
+        if (w.placed) {
+            d.point3(1, 0, 0).point3(0, 1, 0).point3(0, 0, 1).point3(5, 5, 5).bitDouble(1);
+            d.bit(false).bit(false).bit(false);
+        }
+    }
+}
+
+// Everything after the entity's first bits: present flag, point, isolines,
+// wires, then one silhouette seen from (eye) towards (target).
+void writeWireframe(BitWriter& d, const std::vector<StoredWire>& isolines,
+                    const std::vector<StoredWire>& silhouette, bool presentFlag = true) {
+    if (presentFlag) d.bit(true);
+    d.bit(true).point3(1, 2, 3);  // a point
+    d.bitLong(4);                 // isolines a face was given
+    d.bit(true);
+    writeWires(d, isolines);
+    d.bitLong(1);
+    d.bits(0, 3);  // viewport 0, as a long long of no bytes
+    d.point3(10, 20, 31).point3(10, 20, 30).point3(0, 1, 0).bit(false);
+    d.bit(true);
+    writeWires(d, silhouette);
+}
+
+TEST(AcisBodies, TheStoredWireframeFollowsTheModel) {
+    const std::string sat = "400 1 1 0\nbody $-1 $-1 $-1 $-1 #\n";
+    const std::vector<StoredWire> isolines = {{{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}},
+                                              {{{5, 5, 5}}},  // one point draws nothing
+                                              {{{0, 0, 0}, {2, 2, 2}}, true}};
+    const std::vector<StoredWire> outline = {{{{0, 0, 0}, {0, 9, 0}}}};
+    struct Case {
+        const char* name;
+        RecordStreams record;
+        dwg::Version version;
+        bool dataStore;
+        std::size_t wires;
+    };
+    // A SAT model in one block, then the wireframe.
+    RecordStreams inline2000;
+    BitWriter& d = inline2000.data;
+    d.bit(false).bit(false).bitShort(1).bitLong(static_cast<std::int32_t>(sat.size()));
+    for (const char c : sat) {
+        const auto u = static_cast<std::uint8_t>(c);
+        d.rawChar(u > 32 ? static_cast<std::uint8_t>(159 - u) : u);
+    }
+    d.bitLong(0);
+    const std::size_t modelEnd = d.bitCount();
+    writeWireframe(d, isolines, outline);
+    // From R2013 a body whose model is in the data store has no model here,
+    // nor a flag for it: its wireframe starts at once.
+    RecordStreams stored2018;
+    writeWireframe(stored2018.data, isolines, outline);
+    RecordStreams storedNoWires;
+    storedNoWires.data.bit(false).bitLong(0);
+    RecordStreams hugeCount;
+    hugeCount.data.bit(true).bit(false).bitLong(4).bit(true).bitLong(0x7FFFFFF);
+    const Case cases[] = {
+        {"after an inline model", inline2000, dwg::Version::R2000, false, 2},
+        {"model in the data store", stored2018, dwg::Version::R2018, true, 2},
+        // Read as an inline model it would be one of an unknown format.
+        {"in the data store, no wireframe", storedNoWires, dwg::Version::R2018, true, 0},
+        {"a count larger than the record", hugeCount, dwg::Version::R2018, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const detail::EntityRecord record =
+            parseBody("3DSOLID", 38, c.record, c.record.data.bitCount(), c.version, c.dataStore);
+        const auto& data = std::get<dwg::AcisData>(record.entity.data);
+        ASSERT_EQ(data.wires.size(), c.wires);
+        if (c.wires == 0) continue;
+        EXPECT_FALSE(data.wires[0].silhouette);
+        EXPECT_EQ(data.wires[0].points.size(), 3u);
+        EXPECT_EQ(data.wires[0].points[2], (dwg::Point3{1, 1, 0}));
+        EXPECT_TRUE(data.wires[1].silhouette);
+        EXPECT_EQ(data.wires[1].viewDirection, (dwg::Point3{0, 0, 1}));
+        EXPECT_EQ(data.wires[1].points[1], (dwg::Point3{0, 9, 0}));
+    }
+    // Cut anywhere inside the wireframe: the model stays, without wires.
+    for (std::size_t bits = modelEnd; bits < inline2000.data.bitCount(); ++bits) {
+        const detail::EntityRecord record = parseBody("3DSOLID", 38, inline2000, bits);
+        const auto& data = std::get<dwg::AcisData>(record.entity.data);
+        EXPECT_EQ(std::string(data.bytes.begin(), data.bytes.end()), sat) << bits;
+        EXPECT_TRUE(data.wires.empty()) << bits;
+    }
 }
 
 }  // namespace

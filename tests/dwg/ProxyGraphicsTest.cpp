@@ -192,3 +192,25 @@ TEST(ProxyGraphics, DamagedStreamsStayBounded) {
 }
 
 }  // namespace
+
+namespace {
+
+// An entity the reader does not decode is drawn from its proxy graphics,
+// unless it is of a kind that shows nothing in a view: a light's or a
+// camera's glyph is no part of the picture, nor of the extents.
+TEST(ProxyGraphics, LightsAndCamerasAreNeverDrawnFromThem) {
+    const Bytes circle = stream({{2, Fields().point(1, 2).f64(3).point(0, 0, 1)}});
+    const dwg::detail::FileContext file{dwg::Version::R2000, 30, nullptr};
+    for (const char* type : {"LIGHT", "CAMERA", "UNKNOWN_ENT"}) {
+        SCOPED_TRACE(type);
+        dwg::Entity entity;
+        entity.typeName = type;
+        entity.header.proxyGraphics = circle;
+        dwg::detail::drawFromProxyGraphics(entity, file);
+        EXPECT_EQ(std::holds_alternative<dwg::ProxyGraphics>(entity.data),
+                  !dwg::showsNothing(type));
+    }
+    EXPECT_FALSE(dwg::showsNothing("UNKNOWN_ENT"));
+}
+
+}  // namespace

@@ -79,6 +79,23 @@ TEST(R2004Container, PagesArePlacedByTheirOffsetNotTheirOrder) {
     EXPECT_EQ(openSectionContainer(file)->read("AcDb:AcDbObjects"), writer.sections[1].data);
 }
 
+TEST(R2004Container, PagesOfZerosLeftOutOfTheMapReadAsZeros) {
+    auto writer = threeSections();
+    // The objects section's second page is not listed, as AutoCAD leaves out
+    // pages that hold only zeros: what follows it stays where it was.
+    writer.editSectionMap = [](Bytes& map) {
+        const std::size_t description = descriptionAt(map, 1);
+        putU32(map, description + 8, 3);
+        const auto second =
+            map.begin() + static_cast<std::ptrdiff_t>(description + kDescriptionSize + kPageEntrySize);
+        map.erase(second, second + static_cast<std::ptrdiff_t>(kPageEntrySize));
+    };
+    const Bytes file = writer.write();
+    Bytes expected = writer.sections[1].data;
+    std::fill(expected.begin() + 0x7400, expected.begin() + 2 * 0x7400, 0);
+    EXPECT_EQ(openSectionContainer(file)->read("AcDb:AcDbObjects"), expected);
+}
+
 TEST(R2004Container, APageMapListingAPageTwiceIsRefused) {
     auto writer = threeSections();
     writer.editPageMap = [](Bytes& map) { map.insert(map.end(), map.begin(), map.begin() + 8); };

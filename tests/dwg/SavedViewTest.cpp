@@ -4,8 +4,10 @@
 // style's fields give.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "CraftedObjects.h"
@@ -38,6 +40,8 @@ struct ViewportFields {
     double back = 0;
     int renderMode = 0;
     dwg::Handle visualStyle = 0;  // R2007+
+    // Where it lies in the window; not written when absent (the record ends).
+    std::optional<std::array<double, 4>> rectangle = {};  // lower left x, y, upper right x, y
 };
 
 // A "*Active" VPORT looking down (1, 1, 1) at the origin, its fields up to
@@ -58,6 +62,8 @@ void addViewport(testsupport::ObjectSection& section, dwg::Handle handle, const 
     data.bit(f.perspective).bit(f.frontClipping).bit(f.backClipping).bit(f.frontClipAtEye);
     data.rawChar(static_cast<std::uint8_t>(f.renderMode));
     if (v >= Version::R2007) data.bit(true).rawChar(1).bitDouble(0).bitDouble(0).colorIndex(250);
+    if (f.rectangle)
+        for (const double corner : *f.rectangle) data.rawDouble(corner);
     handles.handle(4, 0x8);                        // viewport table
     if (v < Version::R2004) handles.handle(3, 0);  // extension dictionary
     handles.handle(5, 0);                          // xref block
@@ -232,6 +238,56 @@ TEST(SavedView, TheVisualStyleTheViewportNamesDecidesTheLook) {
         EXPECT_EQ(p.faceOpacity, (c.style.modifiers & 1) ? c.style.opacity : 1);
         EXPECT_EQ(p.edgeModel, c.style.edgeModel);
         EXPECT_EQ(p.edgeStyle, c.style.edgeStyle);
+    }
+}
+
+// Model space split into tiled viewports: each "*Active" record's rectangle
+// of the window, the current one first. One that cannot be read, or is no
+// rectangle inside the window, is taken for the whole window.
+TEST(SavedView, TiledViewportsEachHaveTheirRectangle) {
+    using Rectangle = std::array<double, 4>;
+    struct Case {
+        const char* name;
+        Version version;
+        std::vector<std::optional<Rectangle>> stored;
+        std::vector<Rectangle> read;  // none: not tiled
+    };
+    const Rectangle whole{0, 0, 1, 1};
+    const Case cases[] = {
+        {"one viewport", Version::R2018, {Rectangle{0, 0, 1, 1}}, {}},
+        {"two side by side",
+         Version::R2000,
+         {Rectangle{0, 0, 0.5, 1}, Rectangle{0.5, 0, 1, 1}},
+         {{0, 0, 0.5, 1}, {0.5, 0, 1, 1}}},
+        {"three, from R2007",
+         Version::R2007,
+         {Rectangle{0, 0.5, 0.5, 1}, Rectangle{0, 0, 0.5, 0.5}, Rectangle{0.5, 0, 1, 1}},
+         {{0, 0.5, 0.5, 1}, {0, 0, 0.5, 0.5}, {0.5, 0, 1, 1}}},
+        {"upside down, outside, cut short",
+         Version::R2018,
+         {Rectangle{0.5, 0.5, 0, 0}, Rectangle{-2, 0, 0.5, 1}, std::nullopt},
+         {whole, whole, whole}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto objects = sectionWithStyles(c.version);
+        dwg::Handle handle = 0x30;
+        for (const auto& rectangle : c.stored)
+            addViewport(objects, handle++, {.rectangle = rectangle});
+        const dwg::Drawing drawing = objects.read();
+        ASSERT_TRUE(drawing.activeView);
+        ASSERT_EQ(drawing.tiledViews.size(), c.read.size());
+        for (std::size_t i = 0; i < c.read.size(); ++i) {
+            const dwg::SavedView& tile = drawing.tiledViews[i];
+            EXPECT_EQ((Rectangle{tile.lowerLeft.x, tile.lowerLeft.y, tile.upperRight.x,
+                                 tile.upperRight.y}),
+                      c.read[i])
+                << i;
+            EXPECT_EQ(tile.height, 10) << "the view itself is read whatever its rectangle";
+        }
+        if (!c.read.empty()) {
+            EXPECT_EQ(*drawing.activeView, drawing.tiledViews.front());
+        }
     }
 }
 

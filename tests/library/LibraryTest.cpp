@@ -86,6 +86,61 @@ TEST(Layout, PathsBelowTheProgramFolder) {
     EXPECT_EQ(kArchivePassword.size(), 45u);
 }
 
+// A system package: what the program writes lies in the user's folder, what
+// it only reads stays where the package put it.
+TEST(Layout, ShippedFilesApartFromWhatTheProgramWrites) {
+    const Layout layout("/home/ana/.local/share/Tessaly", "/usr/share/tessaly");
+    const struct {
+        fs::path actual, expected;
+    } cases[] = {
+        {layout.categoryFolder(4), "/home/ana/.local/share/Tessaly/Blocos/4"},
+        {layout.packageFile(4), "/home/ana/.local/share/Tessaly/Blocos/4.zip"},
+        {layout.previewArchiveCopy(), "/home/ana/.local/share/Tessaly/TMP.ZIP"},
+        {layout.newestPackageListFile(), "/home/ana/.local/share/Tessaly/tessaly.lista"},
+        {layout.searchIndexFile(), "/home/ana/.local/share/Tessaly/Blocos/indice.db"},
+        {layout.descriptionFile(4), "/usr/share/tessaly/Blocos/4.txt"},
+        {layout.emptyDrawing(), "/usr/share/tessaly/vazio.dwg"},
+        {layout.helpFile(), "/usr/share/tessaly/Ajuda.chm"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.actual, c.expected);
+    // One folder alone is both.
+    EXPECT_EQ(Layout("/opt/tessaly").shippedFolder(), fs::path("/opt/tessaly"));
+}
+
+// Which installation an executable belongs to is told by where the empty
+// drawing lies: beside it, or in the share/tessaly of a system prefix.
+TEST(Layout, InstallationIsToldByWhereTheProgramsFilesLie) {
+    TempFolder temp;
+    const fs::path user = temp.path() / "home" / ".local" / "share" / "Tessaly";
+    const auto plant = [&](const fs::path& file) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file) << "x";
+    };
+    plant(temp.path() / "pasta" / "vazio.dwg");
+    plant(temp.path() / "usr" / "share" / "tessaly" / "vazio.dwg");
+    fs::create_directories(temp.path() / "usr" / "bin");
+    plant(temp.path() / "opt" / "share" / "tessaly" / "vazio.dwg");
+    fs::create_directories(temp.path() / "opt" / "programa");
+    fs::create_directories(temp.path() / "vazia" / "bin");
+    const struct {
+        const char* executableFolder;
+        bool system;
+    } cases[] = {
+        {"pasta", false},        // a program folder
+        {"usr/bin", true},       // a system package
+        {"opt/programa", false},  // share/tessaly beside a folder that is no bin
+        {"vazia/bin", false},    // a bin with nothing of ours beside it
+    };
+    for (const auto& c : cases) {
+        const fs::path executable = temp.path() / c.executableFolder;
+        const Layout layout = installationLayout(executable, user);
+        EXPECT_EQ(layout.programFolder(), c.system ? user : executable) << c.executableFolder;
+        EXPECT_EQ(layout.shippedFolder(),
+                  c.system ? executable.parent_path() / "share" / "tessaly" : executable)
+            << c.executableFolder;
+    }
+}
+
 TEST(Layout, InstalledFlagsFollowTheCategoryFolders) {
     TempFolder temp;
     const Layout layout(temp.path());

@@ -35,3 +35,25 @@ TEST(Processes, LinesAreReadAsTheyComeAndAHungProgramIsEnded) {
 
     EXPECT_EQ(platform::runToEnd("/nenhum/programa", {}, 10s).exitCode, -1);
 }
+
+// A child left behind holds the output open for 20 s after the program
+// itself ended: the wait ends at its timeout all the same, with what came.
+TEST(Processes, AChildLeftHoldingTheOutputDoesNotStretchTheTimeout) {
+    const auto before = std::chrono::steady_clock::now();
+    const platform::ToolResult result =
+        platform::runToEnd(PLATFORM_ECHO, {"orphan", "antes"}, 1s);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 15s) << "waited for the child";
+    EXPECT_EQ(result.exitCode, 0) << "the program itself ended";
+    EXPECT_NE(result.output.find("antes"), std::string::npos);
+
+    platform::Process process;
+    std::error_code error;
+    ASSERT_TRUE(process.start(PLATFORM_ECHO, {"orphan", "linha"},
+                              platform::Process::Output::Captured, error));
+    EXPECT_EQ(process.readLine(30s), "linha");
+    const auto waited = std::chrono::steady_clock::now();
+    EXPECT_EQ(process.wait(500ms), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - waited, 15s);
+    process.kill();
+    EXPECT_EQ(process.readLine(0ms), std::nullopt);
+}

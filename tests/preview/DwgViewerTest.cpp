@@ -449,3 +449,62 @@ TEST_F(DwgViewerTest, ZoomingInMakesCurvedFacesFinerWhileTheCoarserPictureStays)
     settle();
     EXPECT_EQ(viewer.view().scale, zoomed.scale) << "the finer list keeps the zoom";
 }
+
+// A drawing saved with model space split into three tiled viewports opens
+// split the same way, each pane with its own direction, look and view; the
+// mouse acts on the pane under it, the keys on the current pane.
+TEST_F(DwgViewerTest, TiledViewportsOpenSplitAndEachPaneKeepsItsOwnView) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    const fs::path copy = temp.path() / "tiles.DWG";
+    testsupport::copySample(testsupport::samplesFolder() / "R2018/symbol_co2-anturi.dwg", copy);
+    viewer.OpenDrawing(copy);
+    settle();
+    ASSERT_EQ(viewer.paneCount(), 3u);
+    EXPECT_EQ(viewer.paneRect(0), QRectF(0, 0, 200, 150));
+    EXPECT_EQ(viewer.paneRect(1), QRectF(0, 150, 200, 150));
+    EXPECT_EQ(viewer.paneRect(2), QRectF(200, 0, 200, 300));
+    EXPECT_EQ(viewer.currentPane(), 0u) << "the viewport current when saved";
+    EXPECT_EQ(viewer.visualStyle(), render::VisualStyle::Wireframe);
+    // Each pane opens on the whole drawing, from its own side.
+    const QImage picture = shown();
+    const auto dark = [&](const QRectF& area) {
+        int n = 0;
+        const QRect inside = area.toRect().adjusted(3, 3, -3, -3);
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                n += qGray(picture.pixel(x, y)) < 100;
+        return n;
+    };
+    for (std::size_t pane = 0; pane < 3; ++pane) EXPECT_GT(dark(viewer.paneRect(pane)), 50) << pane;
+
+    const QPoint inFirst(100, 75), inSecond(100, 225), inThird(300, 150);
+    const render::View firstView = viewer.view();
+    const render::Projection firstDirection = viewer.projection();
+    QTest::mouseClick(&viewer, Qt::LeftButton, {}, inThird);
+    EXPECT_EQ(viewer.currentPane(), 2u);
+    EXPECT_EQ(viewer.visualStyle(), render::VisualStyle::Shaded) << "saved Realistic";
+    const double thirdScale = viewer.view().scale;
+    wheel(inThird, 1);
+    EXPECT_DOUBLE_EQ(viewer.view().scale, thirdScale * DwgViewer::kWheelStep);
+    QTest::keyClick(&viewer, Qt::Key_W);
+    EXPECT_EQ(viewer.visualStyle(), render::VisualStyle::Wireframe);
+
+    QTest::mouseClick(&viewer, Qt::LeftButton, {}, inSecond);
+    const render::Projection secondDirection = viewer.projection();
+    QTest::mousePress(&viewer, Qt::LeftButton, Qt::ShiftModifier, inSecond);
+    QTest::mouseMove(&viewer, inSecond + QPoint(40, 0));
+    QTest::mouseRelease(&viewer, Qt::LeftButton, Qt::ShiftModifier, inSecond + QPoint(40, 0));
+    EXPECT_EQ(viewer.currentPane(), 1u);
+    EXPECT_FALSE(viewer.projection() == secondDirection) << "turned";
+    settle();
+
+    QTest::mouseClick(&viewer, Qt::LeftButton, {}, inFirst);
+    EXPECT_EQ(viewer.currentPane(), 0u);
+    EXPECT_EQ(viewer.view().scale, firstView.scale) << "the others' zoom left it alone";
+    EXPECT_EQ(viewer.view().centre.x, firstView.centre.x);
+    EXPECT_TRUE(viewer.projection() == firstDirection) << "and their turning";
+    QTest::keyClick(&viewer, Qt::Key_H);
+    QTest::mouseClick(&viewer, Qt::LeftButton, {}, inThird);
+    EXPECT_EQ(viewer.visualStyle(), render::VisualStyle::Wireframe) << "kept its own look";
+    settle();
+}

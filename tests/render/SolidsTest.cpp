@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <numbers>
+#include <set>
 #include <string>
 
 #include "Bodies.h"
@@ -290,6 +291,48 @@ TEST(Solids, FacesFollowTheViewsToleranceAndAreKeptForTheNextBuild) {
         work[c.tolerance] = list.report.workSpent;
     }
     EXPECT_GT(triangles[0.005], 4 * triangles[0.05]);
+}
+
+// The viewer's zoom and orbit: 60 times a wheel step of a fifth of a notch
+// (the view's scale, so the tolerance, about 4 % finer) and a turn of the
+// view. Each body is tessellated once per band of tolerances, not per zoom,
+// and what the cache keeps stays within its bound.
+TEST(Solids, ZoomingAndTurningTessellateOncePerBandWithinTheCachesBound) {
+    const acistest::Solid& sphere =
+        *std::find_if(acistest::solids().begin(), acistest::solids().end(),
+                      [](const acistest::Solid& s) { return std::string(s.name) == "sphere"; });
+    TestDrawing t;
+    t.add(TestDrawing::kModel, "3DSOLID", dwg::AcisData{acistest::writeSolid(sphere, 700).sat()});
+    const auto zoomAndTurn = [&](render::SolidCache& solids, double from, int steps) {
+        std::vector<std::size_t> triangles;
+        double tolerance = from;
+        for (int step = 0; step < steps; ++step, tolerance /= 1.037) {
+            render::BuildOptions options;
+            options.surfaceTolerance = tolerance;
+            options.solids = &solids;
+            const double turn = 0.05 * step;
+            options.projection.direction = {std::sin(turn), 0, std::cos(turn)};
+            triangles.push_back(render::buildModelSpace(t.drawing, options).triangles.size());
+        }
+        return triangles;
+    };
+    render::SolidCache solids;
+    const std::vector<std::size_t> triangles = zoomAndTurn(solids, 0.05, 60);
+    // 1.037^60 is about 8.9: four or five bands of twice as fine.
+    EXPECT_LE(solids.meshCount(), 5u);
+    EXPECT_GE(solids.meshCount(), 3u);
+    EXPECT_GT(triangles.back(), 4 * triangles.front());
+    std::set<std::size_t> distinct(triangles.begin(), triangles.end());
+    EXPECT_EQ(distinct.size(), solids.meshCount()) << "one mesh per band, the same each time";
+
+    // A cache with room for about two of those meshes keeps the latest ones
+    // only, and the newest even when it alone is larger.
+    const std::size_t room = 2 * solids.meshBytes() / solids.meshCount();
+    render::SolidCache small(room);
+    zoomAndTurn(small, 0.05, 60);
+    EXPECT_TRUE(small.meshBytes() <= room || small.meshCount() == 1) << small.meshBytes();
+    EXPECT_GE(small.meshCount(), 1u);
+    EXPECT_LT(small.meshCount(), solids.meshCount());
 }
 
 TEST(Solids, AFaceThatCannotBeMadeLeavesItsEdgesAndSaysWhy) {

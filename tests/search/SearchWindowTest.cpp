@@ -354,6 +354,25 @@ TEST_F(SearchWindowTest, ReturnMovesTheKeysToTheGridOnceAnswered) {
     EXPECT_EQ(QApplication::focusWidget(), main->Lista);
 }
 
+TEST_F(SearchWindowTest, ReturnStillMovesTheKeysWhenACategoryIndexedMeanwhileAsksAgain) {
+    createWindows();
+    // A category finishes indexing just as Return is pressed: the window asks
+    // again before the first answer, and that answer still takes the keys.
+    const fs::path thumbnails = library::imgFolder(library.categoryFolder(3));
+    for (const auto& entry : fs::directory_iterator(thumbnails))
+        fs::last_write_time(entry.path(), fs::file_time_type::clock::now() + std::chrono::hours(1));
+    main->indexer().start();
+    main->indexer().wait();
+    main->eProcurar->setFocus();
+    main->eProcurar->setText(QStringLiteral("contorno"));
+    const std::uint64_t asked = main->queryWorker().lastTicket();
+    QTest::keyClick(main->eProcurar, Qt::Key_Return);
+    waitForAnswer();
+    EXPECT_EQ(main->queryWorker().lastTicket(), asked + 2) << "asked, then asked again";
+    EXPECT_EQ(main->Lista->count(), 4);
+    EXPECT_EQ(QApplication::focusWidget(), main->Lista);
+}
+
 TEST_F(SearchWindowTest, CategoriesIndexedMeanwhileAskTheSearchAgainOnce) {
     createWindows();
     type("contorno");

@@ -57,6 +57,11 @@ TEST(PackageIndex, ParsesWhatItFormats) {
     EXPECT_EQ(dated.validity()->expires - dated.validity()->published, kDefaultValidity);
     EXPECT_EQ(*dated.find(0), *index.find(0));
     EXPECT_TRUE(PackageIndex::parse(kDates).empty());
+    EXPECT_EQ(dated.listVersion(), 0u) << "a list from before list versions";
+
+    const PackageIndex numbered = PackageIndex::parse(kDates + "lista 2147483647\n" + text);
+    EXPECT_EQ(numbered.format(), kDates + "lista 2147483647\n" + text);
+    EXPECT_EQ(numbered.listVersion(), kMaxVersion);
 }
 
 TEST(PackageIndex, TimesReadBackAsWrittenAndNothingElseReads) {
@@ -120,6 +125,11 @@ TEST(PackageIndex, RefusesEverythingButItsOwnForm) {
         {"expires before it is published",
          "publicada 2026-03-01T12:00:00Z\nexpira 2026-02-28T12:00:00Z\n"},
         {"a date that is none", "publicada 2026-02-30T12:00:00Z\nexpira 2026-08-28T12:00:00Z\n"},
+        {"list version without dates", "lista 3\n" + line("1", "10", kDigest, "1")},
+        {"list version 0", kDates + "lista 0\n"},
+        {"list version beyond 2^31 - 1", kDates + "lista 2147483648\n"},
+        {"list version twice", kDates + "lista 3\nlista 4\n"},
+        {"list version after a package", kDates + line("1", "10", kDigest, "1") + "lista 3\n"},
         {"a date with a second field",
          "publicada 2026-03-01T12:00:00Z x\nexpira 2026-08-28T12:00:00Z\n"},
     };
@@ -127,91 +137,6 @@ TEST(PackageIndex, RefusesEverythingButItsOwnForm) {
         SCOPED_TRACE(c.name);
         EXPECT_THROW(PackageIndex::parse(c.text), IndexError);
     }
-}
-
-TEST(PackageIndex, ASignedListIsTrustedOnlyUntilItExpiresAndNeverBehindTheNewestTaken) {
-    const KeyPair publisher = generateKeyPair();
-    const KeyPair other = generateKeyPair();
-    const auto listPublishedAt = [](const char* published) {
-        PackageIndex index = PackageIndex::parse(line("3", "10", kDigest, "2"));
-        index.setValidity({at(published), at(published) + kDefaultValidity});
-        return index;
-    };
-    const PackageIndex march = listPublishedAt("2026-03-01T12:00:00Z");
-    const PackageIndex april = listPublishedAt("2026-04-01T12:00:00Z");
-    const std::string text = march.format();
-    const Signature signature = sign(publisher.secretKey, bytesOf(text));
-    const std::string undated = line("3", "10", kDigest, "2");
-    const std::string garbage = "não é uma lista\n";
-    struct Case {
-        const char* name;
-        std::string text;
-        const PublicKey& key;
-        const char* now;
-        const PackageIndex* newest;
-        IndexTrust trust;
-    };
-    const Case cases[] = {
-        {"the day it is published", text, publisher.publicKey, "2026-03-01T12:00:00Z", nullptr,
-         IndexTrust::Trusted},
-        {"a second before it expires", text, publisher.publicKey, "2026-08-28T11:59:59Z", nullptr,
-         IndexTrust::Trusted},
-        {"the second it expires", text, publisher.publicKey, "2026-08-28T12:00:00Z", nullptr,
-         IndexTrust::Expired},
-        // The publisher's clock may run ahead of the user's.
-        {"before it is published", text, publisher.publicKey, "2026-02-01T12:00:00Z", nullptr,
-         IndexTrust::Trusted},
-        {"the newest taken again", text, publisher.publicKey, "2026-05-01T12:00:00Z", &march,
-         IndexTrust::Trusted},
-        {"a newer one was taken", text, publisher.publicKey, "2026-05-01T12:00:00Z", &april,
-         IndexTrust::Older},
-        {"a newer one was taken and this one expired", text, publisher.publicKey,
-         "2027-05-01T12:00:00Z", &april, IndexTrust::Older},
-        {"another key", text, other.publicKey, "2026-05-01T12:00:00Z", nullptr,
-         IndexTrust::NotSigned},
-        {"signed, undated", undated, publisher.publicKey, "2026-05-01T12:00:00Z", nullptr,
-         IndexTrust::Malformed},
-        {"signed, not a list", garbage, publisher.publicKey, "2026-05-01T12:00:00Z", nullptr,
-         IndexTrust::Malformed},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const Signature own =
-            c.text == text ? signature : sign(publisher.secretKey, bytesOf(c.text));
-        const CheckedIndex checked =
-            checkSignedIndex(bytesOf(c.text), own, c.key, at(c.now), c.newest);
-        EXPECT_EQ(checked.trust, c.trust);
-        EXPECT_EQ(checked.detail.empty(),
-                  c.trust != IndexTrust::NotSigned && c.trust != IndexTrust::Malformed);
-        if (c.trust == IndexTrust::Older || c.trust == IndexTrust::Expired ||
-            c.trust == IndexTrust::Trusted) {
-            EXPECT_EQ(checked.index.format(), c.text) << "the list is read for the message";
-        }
-    }
-}
-
-TEST(PackageIndex, ASignedAgainListIsPublishedAfterTheOneItReplaces) {
-    PackageIndex previous;
-    previous.setValidity({at("2026-03-01T12:00:00Z"), at("2026-06-01T12:00:00Z")});
-    const PackageIndex undated = PackageIndex::parse(line("3", "10", kDigest, "2"));
-    const struct {
-        const char* name;
-        const PackageIndex* previous;
-        const char* now;
-        const char* published;
-    } cases[] = {
-        {"the first list", nullptr, "2026-03-01T12:00:00Z", "2026-03-01T12:00:00Z"},
-        {"a list of the undated form", &undated, "2026-03-01T12:00:00Z", "2026-03-01T12:00:00Z"},
-        {"later", &previous, "2026-04-01T08:00:00Z", "2026-04-01T08:00:00Z"},
-        {"within the same second", &previous, "2026-03-01T12:00:00Z", "2026-03-01T12:00:01Z"},
-        {"the clock went back", &previous, "2025-01-01T00:00:00Z", "2026-03-01T12:00:01Z"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(formatTime(nextPublication(c.previous, at(c.now))), c.published);
-    }
-    EXPECT_THROW(previous.setValidity({at("2026-03-01T12:00:00Z"), at("2026-03-01T12:00:00Z")}),
-                 IndexError);
 }
 
 TEST(Signature, VerifiesOnlyTheSignedBytesUnderTheirKey) {

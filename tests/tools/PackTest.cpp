@@ -172,7 +172,7 @@ std::vector<std::uint8_t> bytesOf(const std::string& text) {
     return {text.begin(), text.end()};
 }
 
-TEST(Pack, EverySigningIsPublishedAfterTheListBeforeAndAnUndatedListKeepsItsVersions) {
+TEST(Pack, EverySigningIsDatedByTheClockAndNumberedAfterTheListBefore) {
     TempFolder temp;
     const fs::path folder = temp.path() / "blocos";
     const signing::KeyPair key = signing::generateKeyPair();
@@ -188,22 +188,28 @@ TEST(Pack, EverySigningIsPublishedAfterTheListBeforeAndAnUndatedListKeepsItsVers
     const signing::Time march = *signing::parseTime("2026-03-01T12:00:00Z");
     using std::chrono::days;
 
-    const signing::Validity first =
+    const pack::Published first =
         pack::updateSignedIndex(folder, 4, bytesOf("abcde"), key.secretKey, {march, days(30)});
-    EXPECT_EQ(first, (signing::Validity{march, march + days(30)}));
-    EXPECT_EQ(listed().validity(), first);
+    EXPECT_EQ(first.validity, (signing::Validity{march, march + days(30)}));
+    EXPECT_EQ(first.listVersion, 1u);
+    EXPECT_TRUE(first.notes.empty());
+    EXPECT_EQ(listed().validity(), first.validity);
     EXPECT_EQ(listed().find(4)->version, 3u) << "the same bytes keep their version";
 
-    // The publisher's clock set back a year.
-    const signing::Validity second =
+    // The publisher's clock set back a year: dated by it all the same, and told.
+    const pack::Published second =
         pack::updateSignedIndex(folder, 4, bytesOf("fghij"), key.secretKey, {march - days(365)});
-    EXPECT_EQ(second.published, march + std::chrono::seconds(1));
-    EXPECT_EQ(second.expires, second.published + signing::kDefaultValidity);
+    EXPECT_EQ(second.validity.published, march - days(365));
+    EXPECT_EQ(second.validity.expires, second.validity.published + signing::kDefaultValidity);
+    EXPECT_EQ(second.listVersion, 2u);
+    ASSERT_EQ(second.notes.size(), 1u);
+    EXPECT_NE(second.notes[0].find("depois do relógio"), std::string::npos) << second.notes[0];
     EXPECT_EQ(listed().find(4)->version, 4u);
 
-    const signing::Validity renewed =
+    const pack::Published renewed =
         pack::renewSignedIndex(folder, key.secretKey, {march + days(10), days(7)});
-    EXPECT_EQ(renewed, (signing::Validity{march + days(10), march + days(17)}));
+    EXPECT_EQ(renewed.validity, (signing::Validity{march + days(10), march + days(17)}));
+    EXPECT_EQ(renewed.listVersion, 3u);
     EXPECT_EQ(listed().find(4)->version, 4u);
     EXPECT_TRUE(signing::verify(key.publicKey, bytesOf(readFile(folder / signing::kIndexName)),
                                 bytesOf(readFile(folder / signing::kSignatureName))));

@@ -12,6 +12,7 @@
 #include "ZipFixtures.h"
 #include "signing/PackageIndex.h"
 #include "signing/Signature.h"
+#include "signing/Trust.h"
 
 namespace {
 
@@ -252,13 +253,14 @@ TEST(PackTool, SignedIndexListsEachPackageAndFollowsRepacking) {
     ASSERT_TRUE(both.validity());
     EXPECT_EQ(both.validity()->expires - both.validity()->published, signing::kDefaultValidity);
 
-    // The same inputs keep their line, and the list is published again, later;
+    // The same inputs keep their line, and the list is published again, as the next;
     // other drawings raise the version.
     ASSERT_EQ(pack("k", 4, "um").exitCode, 0);
     const signing::PackageIndex again = index();
     EXPECT_EQ(*again.find(4), *both.find(4));
     EXPECT_EQ(*again.find(2), *both.find(2));
-    EXPECT_GT(again.validity()->published, both.validity()->published);
+    EXPECT_GE(again.validity()->published, both.validity()->published);
+    EXPECT_EQ(again.listVersion(), both.listVersion() + 1);
     ASSERT_EQ(pack("k", 4, "dois").exitCode, 0);
     const signing::PackageIndex repacked = index();
     EXPECT_TRUE(lineMatches(repacked, 4));
@@ -310,7 +312,8 @@ TEST(PackTool, ThePublisherChoosesHowLongAListIsGoodAndRenewsItBeforeItExpires) 
     ASSERT_EQ(renewed.exitCode, 0) << renewed.output;
     const signing::PackageIndex second = index();
     EXPECT_EQ(*second.find(4), *first.find(4));
-    EXPECT_GT(second.validity()->published, first.validity()->published);
+    EXPECT_GE(second.validity()->published, first.validity()->published);
+    EXPECT_EQ(second.listVersion(), first.listVersion() + 1) << "renewing raises the number too";
     EXPECT_EQ(second.validity()->expires - second.validity()->published, std::chrono::days(7));
 
     const std::string list = readFile(out / "indice.txt");
@@ -334,6 +337,135 @@ TEST(PackTool, ThePublisherChoosesHowLongAListIsGoodAndRenewsItBeforeItExpires) 
         EXPECT_EQ(readFile(out / "indice.txt"), list);
         EXPECT_EQ(readFile(out / "indice.txt.sig"), signature);
     }
+}
+
+// What a program built with builtIn makes of the served folder, now.
+signing::Verdict programView(const fs::path& served, const signing::PublicKey& builtIn) {
+    signing::Publication publication;
+    const auto readIfThere = [&](const char* name) {
+        return fs::exists(served / name) ? readFile(served / name) : std::string();
+    };
+    publication.roots = readIfThere(signing::kRootsName);
+    publication.delegation = readIfThere(signing::kDelegationName);
+    publication.delegationSignature = readIfThere(signing::kDelegationSignatureName);
+    publication.list = readIfThere(signing::kIndexName);
+    publication.listSignature = readIfThere(signing::kSignatureName);
+    const signing::Wording wording{[](signing::Time time) { return signing::formatTime(time); },
+                                   [](int index) { return std::to_string(index); }};
+    return signing::judgePublication(
+        publication, builtIn, nullptr,
+        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now()), wording);
+}
+
+signing::PublicKey rootKeyIn(const fs::path& folder) {
+    std::string text = readFile(folder / "tessaly-raiz.pub");
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return signing::fromHex<32>(text).value_or(signing::PublicKey{});
+}
+
+// A publisher who signed with one key moves to a root and a new package key:
+// the versions of his list carry over, programs built with the old key follow
+// through the root change, and the old key signs no more.
+TEST(PackTool, ANewPackageKeyCarriesTheVersionsOver) {
+    TempFolder temp;
+    writeFile(temp.path() / "um" / library::pathFromUtf8("Retângulo.DWG"), wideDrawing());
+    writeFile(temp.path() / "dois" / "Outro.DWG", wideDrawing());
+    writeFile(temp.path() / "tres" / library::pathFromUtf8("Retângulo.DWG"), wideDrawing());
+    writeFile(temp.path() / "tres" / "Outro.DWG", wideDrawing());
+    const fs::path out = temp.path() / "blocos";
+    const auto key = [&](const char* folder, const char* name) {
+        return shellQuoted(temp.path() / folder / name);
+    };
+    const auto pack = [&](const char* keyFolder, const char* drawings) {
+        return runPack("--sign " + key(keyFolder, "tessaly-pacotes.chave") + " --output " +
+                       shellQuoted(out) + " 4 " + shellQuoted(temp.path() / drawings));
+    };
+    ASSERT_EQ(runPack("keygen " + shellQuoted(temp.path() / "antiga")).exitCode, 0);
+    ASSERT_EQ(pack("antiga", "um").exitCode, 0);
+    ASSERT_EQ(pack("antiga", "dois").exitCode, 0);
+    const signing::PackageIndex before = signing::PackageIndex::parse(readFile(out / "indice.txt"));
+    ASSERT_EQ(before.find(4)->version, 2u);
+    EXPECT_EQ(before.listVersion(), 2u);
+
+    const ToolRun root = runPack("keygen --raiz " + shellQuoted(temp.path() / "raiz"));
+    ASSERT_EQ(root.exitCode, 0) << root.output;
+    ASSERT_EQ(runPack("keygen " + shellQuoted(temp.path() / "nova")).exitCode, 0);
+    // Programs built with the old key follow it to the root.
+    const ToolRun changed = runPack("trocar-raiz " + key("antiga", "tessaly-pacotes.chave") + " " +
+                                    key("raiz", "tessaly-raiz.chave") + " " + shellQuoted(out));
+    ASSERT_EQ(changed.exitCode, 0) << changed.output;
+    const ToolRun undelegated = pack("antiga", "um");
+    EXPECT_EQ(undelegated.exitCode, 2) << "the programs that follow the root trust no list yet";
+    EXPECT_NE(undelegated.output.find("nenhuma delegação"), std::string::npos) << undelegated.output;
+    const ToolRun delegated =
+        runPack("delegar --valid-days 30 " + key("raiz", "tessaly-raiz.chave") + " " +
+                key("nova", "tessaly-pacotes.pub") + " " + shellQuoted(out));
+    ASSERT_EQ(delegated.exitCode, 0) << delegated.output;
+    const signing::Delegation delegation =
+        signing::Delegation::parse(readFile(out / signing::kDelegationName));
+    EXPECT_EQ(delegation.version, 1u);
+    EXPECT_EQ(delegation.until - delegation.from, std::chrono::days(30));
+
+    ASSERT_EQ(pack("nova", "tres").exitCode, 0);
+    const signing::PackageIndex after = signing::PackageIndex::parse(readFile(out / "indice.txt"));
+    EXPECT_EQ(after.find(4)->version, 3u) << "the old key's versions go on";
+    EXPECT_EQ(after.listVersion(), 3u);
+    EXPECT_LE(after.validity()->expires, delegation.until) << "no list outlives its delegation";
+    for (const signing::PublicKey& builtIn :
+         {publicKeyIn(temp.path() / "antiga"), rootKeyIn(temp.path() / "raiz")}) {
+        const signing::Verdict view = programView(out, builtIn);
+        EXPECT_TRUE(view.trusted) << view.because;
+    }
+
+    const std::string list = readFile(out / "indice.txt");
+    const ToolRun old = pack("antiga", "um");
+    EXPECT_EQ(old.exitCode, 2);
+    EXPECT_NE(old.output.find("autoriza outra chave"), std::string::npos) << old.output;
+    const ToolRun strangerRoot = runPack("keygen --raiz " + shellQuoted(temp.path() / "outra"));
+    ASSERT_EQ(strangerRoot.exitCode, 0);
+    const ToolRun wrongRoot = runPack("delegar " + key("outra", "tessaly-raiz.chave") + " " +
+                                      key("antiga", "tessaly-pacotes.pub") + " " + shellQuoted(out));
+    EXPECT_EQ(wrongRoot.exitCode, 2);
+    EXPECT_NE(wrongRoot.output.find("não é a atual"), std::string::npos) << wrongRoot.output;
+    EXPECT_EQ(readFile(out / "indice.txt"), list);
+    EXPECT_TRUE(signing::verify(rootKeyIn(temp.path() / "raiz"),
+                                bytesOf(readFile(out / signing::kDelegationName)),
+                                bytesOf(readFile(out / signing::kDelegationSignatureName))));
+}
+
+// A list the publisher's clock once dated ahead: the next is dated by the
+// clock the tool runs on, its number raised, and the publisher told.
+TEST(PackTool, AListIsNeverDatedAfterTheToolsClock) {
+    TempFolder temp;
+    writeFile(temp.path() / "um" / library::pathFromUtf8("Retângulo.DWG"), wideDrawing());
+    ASSERT_EQ(runPack("keygen " + shellQuoted(temp.path() / "k")).exitCode, 0);
+    const fs::path out = temp.path() / "blocos";
+    const std::string secret = shellQuoted(temp.path() / "k" / "tessaly-pacotes.chave");
+    ASSERT_EQ(runPack("--sign " + secret + " --output " + shellQuoted(out) + " 4 " +
+                      shellQuoted(temp.path() / "um"))
+                  .exitCode,
+              0);
+    // The same list as dated by a clock 400 days ahead.
+    signing::PackageIndex ahead = signing::PackageIndex::parse(readFile(out / "indice.txt"));
+    const signing::Time future = ahead.validity()->published + std::chrono::days(400);
+    ahead.setValidity({future, future + signing::kDefaultValidity});
+    const std::string text = ahead.format();
+    const auto secretKey = signing::fromHex<64>(readFile(temp.path() / "k" / "tessaly-pacotes.chave").substr(0, 128));
+    ASSERT_TRUE(secretKey);
+    const signing::Signature signature = signing::sign(*secretKey, bytesOf(text));
+    writeFile(out / "indice.txt", text);
+    writeFile(out / "indice.txt.sig", std::string(signature.begin(), signature.end()));
+
+    const signing::Time before =
+        std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+    const ToolRun renewed = runPack("renew " + secret + " " + shellQuoted(out));
+    ASSERT_EQ(renewed.exitCode, 0) << renewed.output;
+    EXPECT_NE(renewed.output.find("depois do relógio deste computador"), std::string::npos)
+        << renewed.output;
+    const signing::PackageIndex now = signing::PackageIndex::parse(readFile(out / "indice.txt"));
+    EXPECT_LT(now.validity()->published, before + std::chrono::hours(1));
+    EXPECT_EQ(now.validity()->expires - now.validity()->published, signing::kDefaultValidity);
+    EXPECT_EQ(now.listVersion(), ahead.listVersion() + 1);
 }
 
 }  // namespace

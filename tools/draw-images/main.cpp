@@ -11,6 +11,8 @@
 #include <QPainterPath>
 #include <cstdio>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -127,21 +129,30 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QDir source(QString::fromLocal8Bit(argv[1]));
-    const struct {
-        const char* path;
+    struct Image {
+        std::string path;
         QImage image;
-    } images[] = {
+    };
+    std::vector<Image> images = {
         {"ui/skin/check.png", draw(9, 9, checkMark)},
         {"ui/skin/arrow-down.png", draw(7, 4, [](QPainter& p) { arrow(p, true); })},
         {"ui/skin/arrow-up.png", draw(7, 4, [](QPainter& p) { arrow(p, false); })},
         {"ui/images/salvar.png", drawSquare(24, diskette)},
         {"ui/images/download.png", drawSquare(16, downloadArrow)},
         {"ui/images/cancelar.png", drawSquare(16, cancelCross)},
+        // Twice as fine, for scaled screens (Qt takes name@2x.png there).
+        {"ui/images/salvar@2x.png", drawSquare(48, diskette)},
+        {"ui/images/download@2x.png", drawSquare(32, downloadArrow)},
+        {"ui/images/cancelar@2x.png", drawSquare(32, cancelCross)},
         {"dist/tessaly.png", drawSquare(256, programIcon)},
         {"ui/images/tessaly-48.png", drawSquare(48, programIcon)},
     };
+    // The desktop's icon theme, at the sizes launchers and file managers ask for.
+    for (const int side : {16, 22, 24, 32, 48, 64, 128, 256})
+        images.push_back({"dist/linux/icons/" + std::to_string(side) + "/tessaly.png",
+                          drawSquare(side, programIcon)});
     for (const auto& [path, image] : images) {
-        const QString file = source.filePath(QString::fromLatin1(path));
+        const QString file = source.filePath(QString::fromStdString(path));
         QDir().mkpath(QFileInfo(file).path());
         if (!image.save(file)) {
             std::fprintf(stderr, "não foi possível gravar %s\n", qPrintable(file));

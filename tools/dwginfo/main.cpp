@@ -64,6 +64,7 @@ struct SolidCounts {
     int bodies = 0;
     std::size_t faces = 0;
     std::size_t edges = 0;
+    std::size_t storedWires = 0;  // of every body, decoded or not
     Histogram skipped;
 };
 
@@ -75,6 +76,7 @@ SolidCounts countSolids(const dwg::Drawing& drawing) {
     for (const dwg::Entity& entity : model->entities) {
         const auto* data = std::get_if<dwg::AcisData>(&entity.data);
         if (!data) continue;
+        counts.storedWires += data->wires.size();
         try {
             const acis::Model decoded = acis::decode(data->bytes);
             ++counts.bodies;
@@ -102,11 +104,28 @@ void printJson(const dwg::Drawing& drawing) {
     out["paperspace"] = summary.paperSpace;
     out["blocks"] = summary.blocks;
     const SolidCounts solids = countSolids(drawing);
-    out["solids"] = {{"bodies", solids.bodies}, {"faces", solids.faces}, {"edges", solids.edges}};
+    out["solids"] = {{"bodies", solids.bodies},
+                     {"faces", solids.faces},
+                     {"edges", solids.edges},
+                     {"stored wires", solids.storedWires}};
     out["skipped"] = solids.skipped;
     out["damaged"] = drawing.damagedObjects;
     // Names come from the file; a broken byte sequence must not stop the report.
     std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+}
+
+void printView(const char* title, const dwg::SavedView& view) {
+    std::cout << title << ": centre " << number(view.centre.x) << ", " << number(view.centre.y)
+              << " height " << number(view.height) << " aspect " << number(view.aspect)
+              << " target " << point(view.target) << " direction " << point(view.direction)
+              << " twist " << number(view.twist)
+              << (view.perspective ? " perspective lens " + number(view.lensLength) : "")
+              << " render mode " << view.renderMode
+              << (view.visualStyleProperties
+                      ? " visual style \"" + view.visualStyleProperties->name + "\""
+                      : "")
+              << " window " << number(view.lowerLeft.x) << ", " << number(view.lowerLeft.y)
+              << " to " << number(view.upperRight.x) << ", " << number(view.upperRight.y) << "\n";
 }
 
 void printText(const dwg::Drawing& drawing) {
@@ -119,17 +138,8 @@ void printText(const dwg::Drawing& drawing) {
               << "pdsize: " << number(drawing.header.pointDisplaySize) << "\n"
               << "layers: " << drawing.layers.size() << "\n"
               << "tilemode: " << drawing.header.tileMode << "\n";
-    if (const auto& view = drawing.activeView)
-        std::cout << "view: centre " << number(view->centre.x) << ", " << number(view->centre.y)
-                  << " height " << number(view->height) << " aspect " << number(view->aspect)
-                  << " target " << point(view->target) << " direction " << point(view->direction)
-                  << " twist " << number(view->twist)
-                  << (view->perspective ? " perspective lens " + number(view->lensLength) : "")
-                  << " render mode " << view->renderMode
-                  << (view->visualStyleProperties
-                          ? " visual style \"" + view->visualStyleProperties->name + "\""
-                          : "")
-                  << "\n";
+    if (const auto& view = drawing.activeView) printView("view", *view);
+    for (const dwg::SavedView& tile : drawing.tiledViews) printView("tile", tile);
     auto list = [](const char* title, const Histogram& counts) {
         std::cout << title << ":\n";
         for (const auto& [name, n] : counts) std::cout << "  " << name << " " << n << "\n";
@@ -139,7 +149,7 @@ void printText(const dwg::Drawing& drawing) {
     for (const auto& [name, counts] : summary.blocks) list(("block " + name).c_str(), counts);
     const SolidCounts solids = countSolids(drawing);
     std::cout << "solids: " << solids.bodies << " bodies, " << solids.faces << " faces, "
-              << solids.edges << " edges\n";
+              << solids.edges << " edges, " << solids.storedWires << " stored wires\n";
     list("skipped", solids.skipped);
     std::cout << "damaged: " << drawing.damagedObjects << "\n";
 }

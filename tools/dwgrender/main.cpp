@@ -3,7 +3,9 @@
 // Renders model space (or the named block) zoomed to its extents with a 2 %
 // margin on white; with --view saved, model space as the drawing was last
 // shown: the active viewport's direction, twist and window, fitted whole into
-// the image (the extents when the file keeps no view); with --view direction,
+// the image (the extents when the file keeps no view), or, where model space
+// was split into tiled viewports, each of them in its rectangle of the image
+// with its own view and (with --style saved) its own look; with --view direction,
 // from the saved direction and twist, zoomed to its extents, as the preview
 // window opens a drawing. --style draws 3D objects as wires (the default),
 // with hidden lines, shaded, or as the drawing was saved. On failure: exit 1,
@@ -15,11 +17,13 @@
 #include <platform/CommandLine.h>
 #include <render/Build.h>
 #include <render/Painter.h>
+#include <render/SavedLayout.h>
 
 #include <QByteArray>
 #include <QImage>
 #include <QPainter>
 #include <QSaveFile>
+#include <algorithm>
 #include <charconv>
 #include <cstddef>
 #include <cstdio>
@@ -134,14 +138,37 @@ int main(int argc, char** argv) {
         list = render::buildDisplayList(drawing, *block);
     } else if (framing == Framing::Extents) {
         list = render::buildModelSpace(drawing);
+    } else if (framing == Framing::Saved && drawing.activeView) {
+        // Each viewport of the window, tiled or not, in its rectangle; the
+        // current one's list says what was left out.
+        image = QImage(width, height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        const std::vector<render::SavedPane> panes = render::savedPanes(drawing, width, height);
+        std::vector<render::DisplayList> lists;  // one a direction, as the panes want them
+        std::vector<render::Projection> directions;
+        for (const render::SavedPane& pane : panes) {
+            if (pane.empty()) continue;
+            auto known = std::find(directions.begin(), directions.end(), pane.projection);
+            if (known == directions.end()) {
+                render::BuildOptions options;
+                options.projection = pane.projection;
+                lists.push_back(render::buildModelSpace(drawing, options));
+                directions.push_back(pane.projection);
+                known = directions.end() - 1;
+            }
+            const render::DisplayList& shown = lists[std::size_t(known - directions.begin())];
+            painter.save();
+            painter.translate(pane.left, pane.top);
+            painter.setClipRect(QRectF(0, 0, pane.width, pane.height));
+            render::paint(painter, shown, render::savedWindow(*pane.view, pane.width, pane.height),
+                          Qt::white, styleAsSaved ? pane.style : style);
+            painter.restore();
+            if (pane.current) list = shown;
+        }
+        render::paintPaneBorders(painter, panes);
     } else {
         list = render::buildModelSpaceAsSaved(drawing);
-        if (framing == Framing::Saved && drawing.activeView) {
-            image = QImage(width, height, QImage::Format_RGB32);  // paint() fills it
-            QPainter painter(&image);
-            render::paint(painter, list, render::savedWindow(*drawing.activeView, width, height),
-                          Qt::white, look);
-        }
     }
     if (image.isNull())
         image = render::renderImage(list, QSize(width, height), Qt::white, 0.02, look);
@@ -155,6 +182,9 @@ int main(int argc, char** argv) {
     if (list.report.simplified())
         std::fprintf(stderr, "%.*s\n", static_cast<int>(render::kSimplifiedNotice.size()),
                      render::kSimplifiedNotice.data());
+    if (list.report.bodiesUndecoded > 0)
+        std::fprintf(stderr, "%s\n",
+                     render::bodiesUndecodedNotice(list.report.bodiesUndecoded).c_str());
     if (list.report.surfacesFailed > 0 && !list.report.surfaceErrors.empty())
         std::fprintf(stderr, "%.*s%s\n", static_cast<int>(render::kFacesLeftOutNotice.size()),
                      render::kFacesLeftOutNotice.data(), list.report.surfaceErrors.front().c_str());

@@ -102,7 +102,7 @@ void lAjudaClick(const library::Layout& layout) {
 }
 
 std::filesystem::path helpIndex(const library::Layout& layout) {
-    return layout.programFolder() / "Ajuda" / "index.html";
+    return layout.shippedFolder() / "Ajuda" / "index.html";
 }
 
 QString supportMessage() {

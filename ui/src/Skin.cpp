@@ -1,4 +1,5 @@
 #include "ui/Skin.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QPalette>
@@ -231,8 +232,10 @@ bool carriesSkin(const QWidget* window) {
 }
 
 void setOwnTextLook(QWidget* widget, const QColor& colour, int pixelSize) {
-    widget->setStyleSheet(
-        QStringLiteral("QWidget { color: %1; font-size: %2px; }").arg(css(colour)).arg(pixelSize));
+    // The face as a font of the widget's own, which the sheet leaves alone: a
+    // size in the sheet alone would take the face of Qt's default font.
+    widget->setFont(programFont(pixelSize));
+    widget->setStyleSheet(QStringLiteral("QWidget { color: %1; }").arg(css(colour)));
 }
 
 }  // namespace ui

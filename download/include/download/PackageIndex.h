@@ -13,6 +13,7 @@
 #include "library/Library.h"
 #include "signing/PackageIndex.h"
 #include "signing/Signature.h"
+#include "signing/Trust.h"
 
 namespace download {
 
@@ -32,44 +33,40 @@ void setClockForTests(std::function<signing::Time()> clock);
 enum class IndexState {
     Verified,
     Unreachable,  // no connection, or the transfer broke off
-    Refused,      // missing on the server, unsigned or signed by another key
-    Unreadable,   // signed, but not a list of the form this program reads
-    Older,        // published before the newest list this program folder has taken
-    Expired,      // past its expiry: the server may be holding newer lists back
+    Refused,      // anything the chain from the built-in key does not vouch for
 };
 
 struct ServerIndex {
     IndexState state = IndexState::Unreachable;
-    signing::PackageIndex index;  // the list, once its signature holds
-    std::string detail;           // why it was not verified, for the message
-    // For Older: when the newest list taken was published.
-    std::optional<signing::Time> newestPublished;
+    signing::PackageIndex index;       // the list, once verified
+    signing::Publication publication;  // the files as fetched, to be judged again
+    // Unreachable: the transfer's failure; Refused: why, for the user.
+    std::string detail;
 };
 
-// The newest list the program folder has taken, kept with its signature in
-// Layout::newestPackageListFile() so that no server can take the program back
-// to an older one. nullopt when there is none, or when the file is anything
-// but a list the key signed (a link, damaged, another key's).
-std::optional<signing::PackageIndex> newestTakenIndex(const library::Layout& layout,
-                                                      const signing::PublicKey& key);
-// Keeps text, a list the key signed with signature, as the newest one taken,
-// unless the file already holds one published later. Durable; never throws
-// (a record that cannot be written leaves the one before).
-void rememberTakenIndex(const library::Layout& layout, const signing::PublicKey& key,
-                        std::span<const std::uint8_t> text,
-                        std::span<const std::uint8_t> signature);
+// What the program folder has taken, kept in Layout::newestPackageListFile()
+// so that no server can take the program back to older keys, lists or
+// packages. nullopt when there is none, or when the file is anything but a
+// record whose chain of signatures from key holds (a link, damaged, another
+// key's). A record of the earlier form, the newest list alone, is read as
+// that list offered anew.
+std::optional<signing::TrustState> newestTaken(const library::Layout& layout,
+                                               const signing::PublicKey& key);
+// Keeps state as what the program has taken; durable. False when it could
+// not be written (the record before then stays).
+bool rememberTaken(const library::Layout& layout, const signing::TrustState& state);
 
-// Fetches packageServer + "blocos/indice.txt" and its signature into a
-// folder of its own under the system's temporary folder, which it removes,
-// and checks the list against key, the clock and the newest list the program
-// folder of layout has taken; a list verified becomes that newest list. pump
-// runs at every progress report of the two transfers.
+// Fetches the chain's files (roots, delegation, list and signatures) from
+// packageServer + "blocos/" into a folder of its own under the system's
+// temporary folder, which it removes, and judges them against key, the clock
+// and what the program folder of layout has taken; what is verified becomes
+// what it has taken. pump runs at every progress report of the transfers.
 ServerIndex fetchServerIndex(const std::string& packageServer, const signing::PublicKey& key,
                              const library::Layout& layout, const std::function<void()>& pump);
 
-// A list verified earlier, judged again now: its expiry against the clock,
-// its date against the newest list taken since.
-ServerIndex judgeAgain(const signing::PackageIndex& index, const library::Layout& layout,
+// Files verified earlier, judged again now: against the clock and what the
+// program has taken since.
+ServerIndex judgeAgain(const signing::Publication& publication, const library::Layout& layout,
                        const signing::PublicKey& key);
 
 enum class PackageCheck { Matches, WrongSize, WrongDigest, Stopped };
@@ -80,11 +77,14 @@ PackageCheck checkPackage(const std::filesystem::path& file, const signing::Inde
                           const signing::HashProgress& progress);
 
 // An installed category's record of the line it was installed from: the
-// file kInstalledRecordName in its folder, "<version> <SHA-256>\n".
+// file kInstalledRecordName in its folder, "<version> <SHA-256>\n". Versions
+// are the category's, whatever key signed the list.
 inline constexpr const char* kInstalledRecordName = ".pacote";
-void recordInstalledPackage(const std::filesystem::path& categoryFolder,
+// Durable; false when it could not be written.
+bool recordInstalledPackage(const std::filesystem::path& categoryFolder,
                             const signing::IndexLine& line);
-// nullopt when the category has no record or an unreadable one.
+// nullopt when the category has no record or an unreadable one (a link,
+// a folder, damaged).
 std::optional<signing::IndexLine> installedPackage(const std::filesystem::path& categoryFolder);
 
 // True when the category is installed from a line older than serverLine.

@@ -25,7 +25,8 @@ enum class InstallOutcome {
     Damaged,      // a member could not be extracted (too large, damaged, not writable)
     Refused,      // a member lies outside the category's folder or is a link
     Empty,        // no block: no IMG/*.PNG with its DWG/*.DWG.zip
-    NotReplaced,  // the installed category could not be put aside, or the new one in place
+    BringsRecord, // something where the program records the installed version
+    NotReplaced,  // the version record or the new category could not be put in place
 };
 
 struct InstallResult {
@@ -49,6 +50,13 @@ InstallResult installPackage(archive::ZipReader& reader, const std::filesystem::
                              const signing::IndexLine* signedLine,
                              const archive::ProgressHandler& progress,
                              const archive::QuestionHandler& question);
+
+// Removes category index from the library: it leaves its place in one rename
+// into a staging folder that the run journal lists, which is then removed, so
+// that at every moment the category is whole or gone, and the next start
+// removes what a kill left. A category not installed is left alone. Throws
+// std::filesystem::filesystem_error when it cannot be moved.
+void uninstallCategory(const library::Layout& layout, int index);
 
 // Puts back a category that an interrupted swap left only in its put-aside
 // folder (where the system cannot swap two folders in one step). A category

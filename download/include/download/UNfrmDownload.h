@@ -15,6 +15,7 @@
 #include "net/Download.h"
 #include "signing/PackageIndex.h"
 #include "signing/Signature.h"
+#include "signing/Trust.h"
 #include "ui/Windows.h"
 
 class QCheckBox;
@@ -128,6 +129,7 @@ class TfrmDownload : public QDialog, public ui::PackageWindowAccess {
     std::optional<signing::PublicKey> publisherKey_;
     // The signed list of this showing: what the boxes announce is what a run installs.
     std::optional<signing::PackageIndex> list_;
+    signing::Publication publication_;  // the files list_ was verified from
     std::array<bool, library::kCategoryCount> newer_{};
     int CurrentPackage = 0;
     bool CancelRequested = false;

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -632,8 +633,23 @@ struct ProxyGraphics {
 // character substitution) or SAB binary (starting "ACIS BinaryFile" or "ASM
 // BinaryFile"); from R2013 it may come from the data store section, found by
 // the entity's handle. Empty when neither holds a model.
+// A line of the wireframe the CAD program stores with a body: a polyline
+// along the body, in world coordinates. Isolines and edges show from any
+// side; a silhouette is the outline the body had seen along `viewDirection`.
+struct AcisWire {
+    std::vector<Point3> points;
+    bool silhouette = false;
+    Point3 viewDirection;  // from the target towards the eye
+
+    bool operator==(const AcisWire&) const = default;
+};
+
 struct AcisData {
     std::vector<std::uint8_t> bytes;
+    // What the entity stores of its wireframe after the model; drawn where
+    // the model itself cannot be. (Initialised, so that AcisData{bytes}
+    // stays a complete initialisation.)
+    std::vector<AcisWire> wires = {};
 
     bool operator==(const AcisData&) const = default;
 };
@@ -752,6 +768,11 @@ struct SavedView {
     // 4 Gouraud, 5 flat with edges, 6 Gouraud with edges.
     int renderMode = 0;
     std::optional<VisualStyleProperties> visualStyleProperties;
+    // The viewport's rectangle in the drawing window, in fractions of its
+    // width and height from its lower left corner: the whole window unless
+    // model space is split into tiled viewports.
+    Point2 lowerLeft{0, 0};
+    Point2 upperRight{1, 1};
 
     bool operator==(const SavedView&) const = default;
 };
@@ -795,6 +816,15 @@ struct HeaderVariables {
     bool operator==(const HeaderVariables&) const = default;
 };
 
+// IMAGEDEF: the picture file that IMAGE entities show.
+struct ImageDefinition {
+    Handle handle = 0;
+    std::string filePath;  // as stored: absolute, or relative to the drawing's folder
+    Point2 pixels;         // width and height in pixels
+
+    bool operator==(const ImageDefinition&) const = default;
+};
+
 struct Drawing {
     Version version = Version::R2000;
     int codePage = 30;
@@ -806,6 +836,11 @@ struct Drawing {
     // The model-space view the drawing was saved in; none when the file has no
     // readable "*Active" viewport.
     std::optional<SavedView> activeView;
+    // Every viewport model space was split into when saved (its tiled
+    // "*Active" viewports, activeView among them), in the table's order;
+    // empty when it shows in one.
+    std::vector<SavedView> tiledViews;
+    std::vector<ImageDefinition> imageDefinitions;
     // Entities counted but not decoded, by type name.
     std::map<std::string, int> skippedEntities;
     // Object records left out because they were damaged (CRC or framing wrong).
@@ -817,6 +852,12 @@ struct Drawing {
 
     bool operator==(const Drawing&) const = default;
 };
+
+// Entity types that show nothing in a view of the drawing (lights and
+// cameras: their glyphs are for editing, not for the picture). They stay
+// undecoded, are never drawn from their proxy graphics and are not counted
+// among the skipped entities.
+bool showsNothing(std::string_view typeName);
 
 // Decodes an entity's stored proxy graphics (EntityHeader::proxyGraphics) of
 // `drawing`. Entities the reader cannot decode but that carry graphics already

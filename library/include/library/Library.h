@@ -58,19 +58,24 @@ using PackageSelection = std::array<bool, kCategoryCount>;
 using paths::pathFromUtf8;
 using paths::pathToUtf8;
 
-// Every path of the program, below its own folder.
+// Every path of the program, below its own folder. The files the program
+// only reads (the empty drawing, the help, the package descriptions) lie in
+// the shipped folder: the program folder itself, unless a system package
+// installed them read-only elsewhere and the program folder is the user's.
 class Layout {
   public:
     explicit Layout(std::filesystem::path programFolder);
+    Layout(std::filesystem::path programFolder, std::filesystem::path shippedFolder);
 
     const std::filesystem::path& programFolder() const { return programFolder_; }
+    const std::filesystem::path& shippedFolder() const { return shippedFolder_; }
     std::filesystem::path libraryRoot() const;               // Blocos
     std::filesystem::path categoryFolder(int index) const;   // Blocos/<n>
-    std::filesystem::path descriptionFile(int index) const;  // Blocos/<n>.txt
+    std::filesystem::path descriptionFile(int index) const;  // shipped Blocos/<n>.txt
     std::filesystem::path packageFile(int index) const;      // Blocos/<n>.zip
     std::filesystem::path previewArchiveCopy() const;        // TMP.ZIP
-    std::filesystem::path emptyDrawing() const;              // vazio.dwg
-    std::filesystem::path helpFile() const;                  // Ajuda.chm
+    std::filesystem::path emptyDrawing() const;              // shipped vazio.dwg
+    std::filesystem::path helpFile() const;                  // shipped Ajuda.chm
     std::filesystem::path searchIndexFile() const;           // Blocos/indice.db
     // The newest signed package list the program has taken: tessaly.lista
     std::filesystem::path newestPackageListFile() const;
@@ -93,7 +98,16 @@ class Layout {
 
   private:
     std::filesystem::path programFolder_;
+    std::filesystem::path shippedFolder_;
 };
+
+// The layout of the installation whose executable lies in `executableFolder`:
+// a program folder holds its own files beside the executable; a system
+// package puts the executable in <prefix>/bin, its own files, read-only, in
+// <prefix>/share/tessaly, and leaves what the program writes to the user's
+// `userFolder`.
+Layout installationLayout(const std::filesystem::path& executableFolder,
+                          const std::filesystem::path& userFolder);
 
 // The folder of one run's files for other programs (blocks dragged out of
 // the grid or copied to the clipboard) lies directly in Blocos, named this

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,12 +17,16 @@
 
 namespace platform {
 
+// What the program starts is ended with it: it runs in a process group (a job
+// object on Windows) of its own, so that kill() also reaches a child it left
+// behind holding its output.
 class Process {
   public:
-    enum class Output { Captured, Discarded };
+    // Inherited: it writes where this program writes.
+    enum class Output { Captured, Discarded, Inherited };
 
     Process() = default;
-    // Ends the program if it still runs.
+    // Ends the program and what it started, if they still run.
     ~Process();
     Process(Process&&) = delete;
     Process& operator=(Process&&) = delete;
@@ -35,9 +40,11 @@ class Process {
     // output or when no line came within timeout.
     std::optional<std::string> readLine(std::chrono::milliseconds timeout);
     // Waits up to timeout for the end: the exit code (128 + the signal for a
-    // POSIX program ended by one), or nothing while it still runs.
+    // POSIX program ended by one), or nothing while it still runs. Its output
+    // is read until it closes, but not past timeout: a child it left behind
+    // may hold it open for long.
     std::optional<int> wait(std::chrono::milliseconds timeout);
-    // Ends it at once and waits for it.
+    // Ends it and what it started at once, and waits for it.
     void kill();
     // Everything it wrote so far (after wait: everything).
     std::string output();
@@ -47,11 +54,20 @@ class Process {
     // reads its output on a thread of its own until it closes it.
     void started(std::intptr_t process, std::intptr_t pipe, Output output);
     void readUntilEnd();
-    // The system's read of the pipe: what came, 0 once it is closed.
-    std::size_t readPiece(char* into, std::size_t size);
+    // The system's read of the pipe: what came, 0 once it is closed, nothing
+    // when nothing came within a few milliseconds.
+    std::optional<std::size_t> readPiece(char* into, std::size_t size);
+    // The exit code once the program ended, waiting until deadline; POSIX
+    // leaves it unreaped, so that its group stays its own until kill().
+    std::optional<int> waitForExit(std::chrono::steady_clock::time_point deadline);
+    // Reads what is left of its output until it closes or deadline passes.
+    void finishReading(std::chrono::steady_clock::time_point deadline);
+    void closePipe();
 
     std::intptr_t process_ = -1;  // a pid, or a Windows process HANDLE
+    std::intptr_t job_ = 0;       // Windows: the job object holding it and its children
     std::intptr_t pipe_ = -1;     // our end of its output
+    std::atomic<bool> stopReading_ = false;
     std::optional<int> exitCode_;
     std::mutex mutex_;
     std::condition_variable arrived_;

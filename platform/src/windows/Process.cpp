@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "Native.h"
@@ -54,7 +55,7 @@ bool Process::start(const std::filesystem::path& program, const std::vector<std:
             return false;
         }
         SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    } else {
+    } else if (output == Output::Discarded) {
         writeEnd = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                &inheritable, OPEN_EXISTING, 0, nullptr);
     }
@@ -62,11 +63,13 @@ bool Process::start(const std::filesystem::path& program, const std::vector<std:
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = writeEnd;
-    startup.hStdError = writeEnd;
+    startup.hStdOutput = output == Output::Inherited ? GetStdHandle(STD_OUTPUT_HANDLE) : writeEnd;
+    startup.hStdError = output == Output::Inherited ? GetStdHandle(STD_ERROR_HANDLE) : writeEnd;
     PROCESS_INFORMATION launched{};
-    const BOOL created = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &launched);
+    // Suspended until it is in its job, so that nothing it starts escapes it.
+    const BOOL created =
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &launched);
     const DWORD failure = GetLastError();
     if (writeEnd != INVALID_HANDLE_VALUE) CloseHandle(writeEnd);
     if (!created) {
@@ -74,6 +77,13 @@ bool Process::start(const std::filesystem::path& program, const std::vector<std:
         error = detail::errorOf(failure);
         return false;
     }
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job && !AssignProcessToJobObject(job, launched.hProcess)) {
+        CloseHandle(job);
+        job = nullptr;  // then kill() ends the program alone
+    }
+    job_ = reinterpret_cast<std::intptr_t>(job);
+    ResumeThread(launched.hThread);
     CloseHandle(launched.hThread);
     started(reinterpret_cast<std::intptr_t>(launched.hProcess),
             reinterpret_cast<std::intptr_t>(readEnd), output);
@@ -81,38 +91,52 @@ bool Process::start(const std::filesystem::path& program, const std::vector<std:
     return true;
 }
 
-std::size_t Process::readPiece(char* into, std::size_t size) {
+std::optional<std::size_t> Process::readPiece(char* into, std::size_t size) {
+    // An anonymous pipe has no read with a timeout: look before reading.
+    HANDLE pipe = reinterpret_cast<HANDLE>(pipe_);
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return 0;
+    if (available == 0) {
+        Sleep(20);
+        return std::nullopt;
+    }
     DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(pipe_), into, static_cast<DWORD>(size), &got, nullptr))
+    if (!ReadFile(pipe, into, static_cast<DWORD>(std::min<std::size_t>(size, available)), &got,
+                  nullptr))
         return 0;
     return got;
 }
 
-std::optional<int> Process::wait(std::chrono::milliseconds timeout) {
-    if (!exitCode_ && process_ != -1) {
-        HANDLE process = reinterpret_cast<HANDLE>(process_);
-        if (WaitForSingleObject(process, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
-            return std::nullopt;
-        DWORD code = 0;
-        exitCode_ = GetExitCodeProcess(process, &code) ? static_cast<int>(code) : -1;
-        CloseHandle(process);
-        process_ = -1;
-    }
-    if (reader_.joinable()) reader_.join();
-    if (pipe_ != -1) CloseHandle(reinterpret_cast<HANDLE>(std::exchange(pipe_, -1)));
-    return exitCode_;
+std::optional<int> Process::waitForExit(std::chrono::steady_clock::time_point deadline) {
+    if (process_ == -1) return -1;
+    HANDLE process = reinterpret_cast<HANDLE>(process_);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (WaitForSingleObject(process, static_cast<DWORD>(std::max<long long>(left.count(), 0))) !=
+        WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    return GetExitCodeProcess(process, &code) ? static_cast<int>(code) : -1;
 }
 
 void Process::kill() {
-    if (process_ != -1 && !exitCode_) {
+    if (process_ != -1) {
         HANDLE process = reinterpret_cast<HANDLE>(process_);
-        TerminateProcess(process, 1);
+        if (job_)
+            TerminateJobObject(reinterpret_cast<HANDLE>(job_), 1);
+        else
+            TerminateProcess(process, 1);
         WaitForSingleObject(process, INFINITE);
-        exitCode_ = -1;
+        if (!exitCode_) exitCode_ = -1;
         CloseHandle(process);
         process_ = -1;
     }
-    wait(std::chrono::milliseconds(0));
+    if (job_) CloseHandle(reinterpret_cast<HANDLE>(std::exchange(job_, 0)));
+    finishReading(std::chrono::steady_clock::now() + std::chrono::seconds(1));
+}
+
+void Process::closePipe() {
+    if (pipe_ != -1) CloseHandle(reinterpret_cast<HANDLE>(std::exchange(pipe_, -1)));
 }
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace render {
@@ -33,15 +34,23 @@ class Builder;
 }
 
 // Bodies decoded and their faces made, kept from one build to the next of the
-// same drawing (turning it about, zooming in), so that each is done once per
-// tolerance. Builds running at once may share it; it belongs to one drawing
-// and must not outlive it.
+// same drawing (turning it about, zooming in), so that each is decoded once
+// and tessellated once per band of tolerances (each band half as fine as the
+// next), not once per zoom. The meshes kept are bounded: past `meshBytes`,
+// those used least recently go. Builds running at once may share it; it
+// belongs to one drawing and must not outlive it.
 class SolidCache {
   public:
-    SolidCache();
+    static constexpr std::size_t kDefaultMeshBytes = std::size_t{48} << 20;
+
+    explicit SolidCache(std::size_t meshBytes = kDefaultMeshBytes);
     ~SolidCache();
     SolidCache(const SolidCache&) = delete;
     SolidCache& operator=(const SolidCache&) = delete;
+
+    // What the meshes kept take, about, in bytes; and how many there are.
+    std::size_t meshBytes() const;
+    std::size_t meshCount() const;
 
   private:
     friend class detail::Builder;
@@ -74,6 +83,10 @@ inline constexpr std::string_view kSimplifiedNotice =
 // by their edges alone (BuildReport::surfacesFailed), before the first reason.
 inline constexpr std::string_view kFacesLeftOutNotice =
     "Algumas faces não puderam ser desenhadas e aparecem só pelas arestas: ";
+
+// What a viewer or a tool says of `count` (> 0) bodies whose model could not
+// be decoded (BuildReport::bodiesUndecoded).
+std::string bodiesUndecodedNotice(int count);
 
 DisplayList buildDisplayList(const dwg::Drawing& drawing, const dwg::Block& block,
                              const BuildOptions& options = {});

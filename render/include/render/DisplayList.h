@@ -128,6 +128,9 @@ struct BuildReport {
     // alone), and the first few reasons, in Portuguese.
     int surfacesFailed = 0;
     std::vector<std::string> surfaceErrors;
+    // Bodies (3DSOLID, REGION, BODY, surfaces) whose model could not be
+    // decoded: shown by the wireframe stored with them, where they have one.
+    int bodiesUndecoded = 0;
 
     // Whether parts of the drawing were left out to keep the build bounded.
     bool simplified() const { return truncated || minsertCellsDropped > 0; }

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <render/DisplayList.h>
+#include <render/SavedLayout.h>
 #include <render/View.h>
 
 #include <QColor>
 #include <QImage>
 #include <QSize>
 #include <atomic>
+#include <vector>
 
 class QPainter;
 
@@ -23,6 +25,10 @@ namespace render {
 // device's pixels, and `cancel`, once true, cuts that short.
 void paint(QPainter& painter, const DisplayList& list, const View& view, const QColor& background,
            VisualStyle style = VisualStyle::Wireframe, const std::atomic<bool>* cancel = nullptr);
+
+// Thin lines along the panes' edges, where a window is split into tiled
+// viewports; nothing for a single pane.
+void paintPaneBorders(QPainter& painter, const std::vector<SavedPane>& panes);
 
 // The list zoomed to its extents with `margin` (a fraction of each side) in a
 // new image of `size`.

@@ -132,6 +132,17 @@ void paint(QPainter& painter, const DisplayList& list, const View& view, const Q
     painter.restore();
 }
 
+void paintPaneBorders(QPainter& painter, const std::vector<SavedPane>& panes) {
+    if (panes.size() < 2) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(QColor(160, 160, 160), 0));
+    painter.setBrush(Qt::NoBrush);
+    for (const SavedPane& pane : panes)
+        painter.drawRect(QRectF(pane.left, pane.top, pane.width - 1, pane.height - 1));
+    painter.restore();
+}
+
 QImage renderImage(const DisplayList& list, QSize size, const QColor& background, double margin,
                    VisualStyle style) {
     QImage image(size, QImage::Format_RGB32);  // paint() fills it

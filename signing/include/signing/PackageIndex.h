@@ -1,10 +1,12 @@
 // The publisher's list of packages, blocos/indice.txt beside the packages:
 // two lines "publicada <time>" and "expira <time>" (UTC, "2026-12-09T18:35:21Z"),
+// a line "lista <number>", the list's version, raised at every publication,
 // then one line per package, "<index> <size in bytes> <SHA-256 in hex> <version>",
 // in index order, each ending in "\n"; nothing else. Lists written before the
-// dates existed lack the two first lines; the publisher's tool still reads
-// them, the program never trusts them. Its detached Ed25519 signature is
-// blocos/indice.txt.sig, the 64 signature bytes alone.
+// version existed lack its line, and those written before the dates the two
+// first lines too; the publisher's tool still reads both, the program trusts
+// only dated ones. Its detached Ed25519 signature is blocos/indice.txt.sig,
+// the 64 signature bytes alone.
 #pragma once
 
 #include <chrono>
@@ -59,12 +61,15 @@ class IndexError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Versions of packages, lists and delegations: 1 to this.
+inline constexpr std::uint32_t kMaxVersion = 0x7fffffff;
+
 class PackageIndex {
   public:
     // Throws IndexError, naming the line, for anything but the form above:
-    // both dates or neither, a list expiring after it was published, indices
-    // 0 to 13, each at most once and in ascending order, sizes up to
-    // kMaxPackageSize, versions from 1 to 2^31 - 1.
+    // both dates or neither, a list expiring after it was published, a list
+    // version only after the dates, indices 0 to 13, each at most once and in
+    // ascending order, sizes up to kMaxPackageSize, versions from 1 to kMaxVersion.
     static PackageIndex parse(std::string_view text);
     std::string format() const;
 
@@ -72,6 +77,12 @@ class PackageIndex {
     const std::optional<Validity>& validity() const { return validity_; }
     // Throws IndexError unless the list expires after it is published.
     void setValidity(const Validity& validity);
+    // 0 for a list without its version line.
+    std::uint32_t listVersion() const { return listVersion_; }
+    // Throws IndexError for 0 or beyond kMaxVersion, or on an undated list.
+    void setListVersion(std::uint32_t version);
+    // Every package line, by index.
+    const std::map<int, IndexLine>& lines() const { return lines_; }
 
     const IndexLine* find(int index) const;
     void set(int index, const IndexLine& line);
@@ -79,39 +90,12 @@ class PackageIndex {
 
   private:
     std::optional<Validity> validity_;
+    std::uint32_t listVersion_ = 0;
     std::map<int, IndexLine> lines_;
 };
 
 // The line of a package after it was packed again: the same bytes keep their
 // version, other bytes get the next one, a package not listed yet starts at 1.
 IndexLine nextLine(const IndexLine* previous, std::uint64_t size, const Digest& sha256);
-
-// When a list signed again at `now` is published: after the list it replaces
-// even when the publisher's clock went back, so that every program that took
-// the previous list takes this one too.
-Time nextPublication(const PackageIndex* previous, Time now);
-
-enum class IndexTrust {
-    Trusted,
-    NotSigned,  // the key did not sign these bytes
-    Malformed,  // signed, but not a dated list
-    Older,      // published before the newest list the program has already taken
-    Expired,    // its time is over: a server may be holding newer lists back
-};
-
-struct CheckedIndex {
-    IndexTrust trust = IndexTrust::NotSigned;
-    PackageIndex index;  // read whenever the signature holds
-    std::string detail;  // why it is not trusted, in Portuguese
-};
-
-// Whether a program that has taken `newest` (null when none) may use, at
-// `now`, the list `text` with its detached `signature`. The order matters to
-// what the user is told: a list that goes back is named so even once expired.
-CheckedIndex checkSignedIndex(std::span<const std::uint8_t> text,
-                              std::span<const std::uint8_t> signature, const PublicKey& key,
-                              Time now, const PackageIndex* newest);
-// The same judgement for a list whose signature was checked before.
-IndexTrust judgeIndex(const PackageIndex& index, Time now, const PackageIndex* newest);
 
 }  // namespace signing

@@ -1,8 +1,10 @@
 // One package install as the package window runs it, without the window, so
 // that a test can end it at any step: leftovers of category <n> cleared, the
 // archive recorded, fetched, installed with its line of a signed list, and
-// removed. "recover" does what the program does at start.
+// removed. "uninstall" removes category <n>; "recover" does what the program
+// does at start.
 //   install_run install PROGRAM_FOLDER BASE_ADDRESS N [KIND STEP]
+//   install_run uninstall PROGRAM_FOLDER N
 //   install_run recover PROGRAM_FOLDER
 // With KIND (rename, remove or any) and STEP, the process ends at once, as a
 // kill ends it, when it is about to take the STEP-th file-system step of that
@@ -44,6 +46,11 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? args[1] : "";
     if (mode == "recover" && argc == 3) {
         download::recoverInterruptedRuns(library::Layout(library::pathFromUtf8(args[2])));
+        return 0;
+    }
+    if (mode == "uninstall" && argc == 4) {
+        download::uninstallCategory(library::Layout(library::pathFromUtf8(args[2])),
+                                    std::stoi(args[3]));
         return 0;
     }
     if (mode != "install" || (argc != 5 && argc != 7)) return 2;
