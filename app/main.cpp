@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QThread>
 #include <cstdio>
 
 #include <platform/Files.h>
@@ -63,10 +64,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     // A file another program holds (a virus scanner, an Explorer window) is
-    // waited for with the windows alive.
+    // waited for with the windows alive; a worker thread (thumbnails, the
+    // index, a user's folder read) just waits.
     platform::setRetryWait([](int milliseconds) {
         ui::sleepMs(milliseconds);
-        ui::pump();
+        if (QThread::currentThread() == QCoreApplication::instance()->thread()) ui::pump();
     });
     // One program folder, one running program: no instance cleans up or swaps
     // another's work. The lock of a process that died is the system's to drop.

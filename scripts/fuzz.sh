@@ -37,6 +37,7 @@ for target in $(find fuzz-build/fuzz -type f -executable | sort); do
   case "$name" in
     *dwg*) [ -d "$samples" ] && seeds=("$samples"/R*/ "$samples"/3d/R*/) ;;
     *acis*) seeds=(fuzz/acis/seeds) ;;
+    *user_lists*) seeds=(fuzz/library/seeds) ;;
   esac
   rss=512
   case "$name" in *render* | *thumbnail*) rss=1024 ;; esac

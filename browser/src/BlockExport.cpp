@@ -1,5 +1,7 @@
 // "Salvar bloco selecionado": the selected block's drawing is written as the
-// file the user chose in the save dialog.
+// file the user chose in the save dialog. A publisher's block comes from its
+// archive, a user's drawing from his folder, read off the user-interface
+// thread and written as a new file that replaces the target in one rename.
 //
 // The block's archive is read where it lies in the library. Copying it beside
 // the target first could land the copy on another block's archive (saving
@@ -20,8 +22,10 @@
 #include "RunFolder.h"
 #include "browser/ThumbnailGrid.h"
 #include "browser/UNfrmVisualizar.h"
+#include "library/SmallFile.h"
 #include "ui/DisplayName.h"
 #include "ui/LocalisedMessageDlg.h"
+#include "ui/OffThread.h"
 #include "ui/Pump.h"
 #include "ui/ZipQuestionBox.h"
 
@@ -34,6 +38,18 @@ namespace {
 const QString kNoSelectionMessage = QStringLiteral(
     "\rPara salvar o bloco, selecione a biblioteca na caixa de opção no canto superior esquerdo\r"
     "e clique sobre o bloco desejado na lista de imagens.\r");
+
+// How long a user's disk may take to hand over a drawing before the run
+// gives up on it (a share that stopped answering).
+constexpr int kUserDiskDeadlineMs = 30000;
+
+// The pause after a drawing is written, before the user is told.
+void waitAfterWriting() {
+    for (int step = 0; step < 10; ++step) {
+        ui::sleepMs(100);
+        ui::pump();
+    }
+}
 
 // A failure message lists this many names of an archive, each cut to this length.
 constexpr qsizetype kNamesListed = 5;
@@ -152,57 +168,94 @@ void TfrmVisualizar::exportSelectedBlock(archive::ZipLease& lease) {
         return;
     }
     // Copied: the grid may be refilled while the dialogs pump messages.
-    const fs::path thumbnail = Lista->item(selected).FileName;
-    const fs::path categoryFolder = itemCategoryFolder(selected);
-    const fs::path blockName = library::blockName(thumbnail);
+    const library::Block block = Lista->item(selected).block;
 
-    dSalvar->propose(blockName);
+    dSalvar->propose(block.name());
     if (dSalvar->exec() != QDialog::Accepted || dSalvar->target().empty()) return;
     const fs::path target = dSalvar->target();
-
-    const fs::path blockArchive = library::drawingArchivePath(categoryFolder, thumbnail);
-    std::error_code error;
-    if (!fs::is_regular_file(blockArchive, error)) {
-        reportFailure(QStringLiteral("O arquivo do desenho deste bloco não foi encontrado:\r") +
-                      ui::displayName(blockArchive));
-        return;
-    }
     // The dialog pumped messages: the file may have changed since the user was asked.
     if (isReadOnlyFile(target)) {
         refuseReadOnly(target);
         return;
     }
-    if (fs::equivalent(target, blockArchive, error)) {
-        reportFailure(QStringLiteral("O desenho não pode substituir o arquivo do próprio bloco."));
-        return;
-    }
     if (const std::optional<convert::ExportChoice> choice = dSalvar->choice()) {
-        const ConvertedSave converted = saveConvertedBlock(blockArchive, target, *choice);
+        std::error_code error;
+        if (fs::equivalent(target, block.drawing, error)) {
+            reportFailure(QStringLiteral("O desenho não pode substituir o arquivo do próprio bloco."));
+            return;
+        }
+        const ConvertedSave converted = saveConvertedBlock(block, target, *choice);
         if (!converted.written) {
             reportFailure(converted.message);
             return;
         }
+        used(block);
         dSalvar->saved(target);
         inform(converted.message);
         return;
     }
 
-    archive::ExtractResult result;
-    const QString failure = extractDrawing(lease, blockArchive, target, result);
-    if (!failure.isEmpty()) {
-        reportFailure(QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") + failure);
-        return;
+    if (block.storage == library::DrawingStorage::File) {
+        const QString failure = writeUserDrawing(block, target);
+        if (!failure.isEmpty()) {
+            reportFailure(failure);
+            return;
+        }
+    } else {
+        std::error_code error;
+        if (!fs::is_regular_file(block.drawing, error)) {
+            reportFailure(QStringLiteral("O arquivo do desenho deste bloco não foi encontrado:\r") +
+                          ui::displayName(block.drawing));
+            return;
+        }
+        if (fs::equivalent(target, block.drawing, error)) {
+            reportFailure(QStringLiteral("O desenho não pode substituir o arquivo do próprio bloco."));
+            return;
+        }
+        archive::ExtractResult result;
+        const QString failure = extractDrawing(lease, block.drawing, target, result);
+        if (!failure.isEmpty()) {
+            reportFailure(QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") + failure);
+            return;
+        }
+        if (result.written.empty()) {
+            waitAfterWriting();
+            reportFailure(nothingWritten(result));
+            return;
+        }
     }
-    for (int step = 0; step < 10; ++step) {
-        ui::sleepMs(100);
-        ui::pump();
-    }
-    if (result.written.empty()) {
-        reportFailure(nothingWritten(result));
-        return;
-    }
+    waitAfterWriting();
+    used(block);
     dSalvar->saved(target);
     inform(QStringLiteral("Procedimento concluído."));
+}
+
+QString TfrmVisualizar::writeUserDrawing(const library::Block& block, const fs::path& target) {
+    std::optional<std::string> why;
+    try {
+        // Both the user's folder and the one chosen may be on a slow disk.
+        why = ui::waitOffUiThread<std::string>(
+            [block, target]() -> std::string {
+                std::error_code error;
+                if (fs::equivalent(target, block.drawing, error))
+                    return "o desenho não pode substituir a si mesmo.";
+                const std::vector<std::uint8_t> bytes = library::readBlockDrawing(block);
+                const std::string_view data(reinterpret_cast<const char*>(bytes.data()),
+                                            bytes.size());
+                return library::writeFileReplacing(target, data)
+                           ? std::string()
+                           : "não foi possível gravar o arquivo na pasta escolhida.";
+            },
+            kUserDiskDeadlineMs);
+    } catch (const library::DrawingUnavailable& error) {
+        return QStringLiteral("O desenho não pôde ser lido:\r") + QString::fromStdString(error.what());
+    }
+    if (!why)
+        return QStringLiteral("O disco do desenho não respondeu a tempo; nada foi gravado:\r") +
+               ui::displayName(block.drawing);
+    return why->empty() ? QString()
+                        : QStringLiteral("O desenho do bloco não foi gravado: ") +
+                              QString::fromStdString(*why);
 }
 
 fs::path TfrmVisualizar::runFolder() const {
@@ -218,22 +271,27 @@ fs::path TfrmVisualizar::writeBlockForOthers(int index, QString* failure) {
     std::optional<archive::ZipLease> lease = zip_.tryLease();
     if (!lease) return {};  // an export is running
     // Copied: the grid may be refilled while the extraction pumps messages.
-    const fs::path thumbnail = Lista->item(index).FileName;
-    const fs::path blockArchive = library::drawingArchivePath(itemCategoryFolder(index), thumbnail);
+    const library::Block block = Lista->item(index).block;
     std::error_code error;
-    if (!fs::is_regular_file(blockArchive, error))
+    if (block.storage == library::DrawingStorage::Archive && !fs::is_regular_file(block.drawing, error))
         return fail(QStringLiteral("O arquivo do desenho deste bloco não foi encontrado:\r") +
-                    ui::displayName(blockArchive));
-    // A folder per category: blocks of one name in two categories are two files.
-    const fs::path folder = runFolder_->categoryFolder(itemCategory(index));
+                    ui::displayName(block.drawing));
+    // A folder per category and per folder of the user's: blocks of one name
+    // from two places are two files.
+    const fs::path folder = runFolder_->folderFor(block.ref);
     if (folder.empty())
         return fail(QStringLiteral("Não foi possível criar a pasta temporária do programa."));
-    fs::path target = folder / library::blockName(thumbnail);
+    fs::path target = folder / block.name();
     target += ".DWG";  // appended to the name as it is, whatever its dots
     // The folder is this run's own: an earlier copy of the same block is replaced.
     fs::remove(target, error);
+    if (block.storage == library::DrawingStorage::File) {
+        const QString unwritten = writeUserDrawing(block, target);
+        if (!unwritten.isEmpty()) return fail(unwritten);
+        return target;
+    }
     archive::ExtractResult result;
-    const QString unreadable = extractDrawing(*lease, blockArchive, target, result);
+    const QString unreadable = extractDrawing(*lease, block.drawing, target, result);
     if (!unreadable.isEmpty())
         return fail(QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") + unreadable);
     if (result.written.empty()) return fail(nothingWritten(result));
@@ -245,7 +303,9 @@ fs::path TfrmVisualizar::writeBlockForOthers(int index, QString* failure) {
 
 QMimeData* TfrmVisualizar::blockMimeData(int index) {
     const fs::path file = writeBlockForOthers(index);
-    return file.empty() ? nullptr : fileData(file);
+    if (file.empty()) return nullptr;
+    used(itemBlock(index));
+    return fileData(file);
 }
 
 void TfrmVisualizar::copyBlock(int index) {
@@ -255,6 +315,7 @@ void TfrmVisualizar::copyBlock(int index) {
         if (!failure.isEmpty()) reportFailure(failure);
         return;
     }
+    used(itemBlock(index));
     QGuiApplication::clipboard()->setMimeData(fileData(file));
 }
 

@@ -1,6 +1,7 @@
 // The search field: what is typed is looked up in the library's index, and the
 // blocks found fill the grid as a category of their own, each keeping its own
-// category for the status bar, the preview and export.
+// category, or the user's folder it lies in, for the status bar, the preview
+// and export.
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,7 +32,7 @@ void TfrmVisualizar::eProcurarChange() {
             return;
         }
         // Answered on the query worker's thread; the window keeps running meanwhile.
-        askedTicket_ = queries_->ask(query, state_.InstalledFlags);
+        askedTicket_ = queries_->ask(query, searchScope());
     });
 }
 
@@ -60,20 +61,22 @@ void TfrmVisualizar::showResults(search::Found found) {
     results_ = std::move(found);
     cArea->setCurrentIndex(-1);
     cArea->setPlaceholderText(QStringLiteral("Resultados: %1 blocos").arg(results_.total));
-    Lista->beginUpdate();
-    try {
-        setSecondStatusPanelText(QString());
-        Lista->clear();
-        for (const search::Hit& hit : results_.hits)
-            Lista->addItem(library::imgFolder(layout_.categoryFolder(hit.category)) /
-                           hit.thumbnail);
-    } catch (...) {
-        Lista->endUpdate();
-        throw;
+    std::vector<library::Block> blocks;
+    blocks.reserve(results_.hits.size());
+    for (const search::Hit& hit : results_.hits) {
+        if (hit.category >= 0)
+            blocks.push_back(library::categoryBlockOf(
+                library::imgFolder(layout_.categoryFolder(hit.category)) / hit.thumbnail));
+        else
+            blocks.push_back(library::folderBlock(hit.folder, hit.thumbnail, hit.fileSize, hit.modified));
     }
-    Lista->endUpdate();
+    fillGrid(std::move(blocks));
     // Selected from the program, as a category's first block is; the keys stay in the field.
     if (Lista->count() > 0) Lista->setSelectedIndex(0);
+}
+
+search::Scope TfrmVisualizar::searchScope() const {
+    return {state_.InstalledFlags, folders_.folders()};
 }
 
 void TfrmVisualizar::forgetSearch() {
@@ -99,63 +102,73 @@ void TfrmVisualizar::emptySearch() {
     if (!showingResults_) return;
     const bool typing = eProcurar->hasFocus();
     leaveSearch();
-    cArea->setCurrentIndex(chosenCategory_);
-    showChosenCategory();
+    cArea->setCurrentIndex(entryOf(chosen_));
+    showChosen();
     if (typing) eProcurar->setFocus();
 }
 
-void TfrmVisualizar::showChosenCategory() {
-    if (chosenCategory_ >= 0) {
-        LoadBlockList();
-    } else {
-        Lista->clear();
-        setSecondStatusPanelText(QString());
+void TfrmVisualizar::showChosen() {
+    switch (chosen_.kind) {
+        case Choice::Kind::Category:
+            LoadBlockList();
+            markFavourites();
+            break;
+        case Choice::Kind::Nothing:
+            Lista->clear();
+            setSecondStatusPanelText(QString());
+            break;
+        default:
+            listChosen(false);
     }
 }
 
-int TfrmVisualizar::itemCategory(int index) const {
-    if (!showingResults_) return chosenCategory_;
-    if (index < 0 || index >= static_cast<int>(results_.hits.size())) return -1;
-    return results_.hits[static_cast<std::size_t>(index)].category;
-}
-
-fs::path TfrmVisualizar::itemCategoryFolder(int index) const {
-    if (!showingResults_) return state_.CurrentCategoryFolder;
-    const int category = itemCategory(index);
-    return category < 0 ? fs::path() : layout_.categoryFolder(category);
-}
-
 QString TfrmVisualizar::itemCategoryText(int index) const {
-    if (!showingResults_) return cArea->currentText();
-    const int category = itemCategory(index);
-    return category < 0 ? QString()
-                        : QString::fromStdString(library::categoryListEntry(category, true));
+    if (chosen_.kind == Choice::Kind::Category && !showingResults_) return cArea->currentText();
+    if (index < 0 || index >= Lista->count()) return QString();
+    const library::BlockRef& ref = Lista->item(index).block.ref;
+    if (ref.origin == library::BlockRef::Origin::Folder)
+        return QString::fromStdString(folders_.entry(ref.folder));
+    return ref.category < 0 ? QString()
+                            : QString::fromStdString(library::categoryListEntry(ref.category, true));
 }
 
 QString TfrmVisualizar::tileToolTip(int index) const {
-    const fs::path thumbnail = Lista->item(index).FileName;
-    QStringList lines{QStringLiteral("Bloco ") + ui::displayName(library::blockName(thumbnail))};
-    const int category = itemCategory(index);
-    if (category < 0) return lines.constFirst();
-    lines << QStringLiteral("Categoria: ") +
-                 QString::fromUtf8(
-                     library::categoryTable()[static_cast<std::size_t>(category)].name);
+    const library::Block& block = Lista->item(index).block;
+    QStringList lines{QStringLiteral("Bloco ") + ui::displayName(block.name())};
+    const library::BlockRef& ref = block.ref;
+    const bool fromFolder = ref.origin == library::BlockRef::Origin::Folder;
+    if (fromFolder) {
+        // Where in the folder: the user may keep the same name in two sub-folders.
+        QString place = QString::fromStdString(folders_.shownName(ref.folder));
+        if (!ref.item.parent_path().empty())
+            place += QStringLiteral(" / ") + ui::displayName(ref.item.parent_path());
+        lines << QStringLiteral("Pasta: ") + place;
+    } else if (ref.category >= 0) {
+        lines << QStringLiteral("Categoria: ") +
+                     QString::fromUtf8(
+                         library::categoryTable()[static_cast<std::size_t>(ref.category)].name);
+    } else {
+        return lines.constFirst();
+    }
     try {
         search::BlockIndex blocks(layout_.searchIndexFile(), search::BlockIndex::Open::Existing);
-        if (const std::optional<search::DrawingSize> size = blocks.drawingSize(category, thumbnail))
+        const std::optional<search::DrawingSize> size =
+            fromFolder ? blocks.drawingSize(ref.folder, ref.item)
+                       : blocks.drawingSize(ref.category, ref.item);
+        if (size)
             lines << QStringLiteral("Tamanho: ") +
                          QString::fromStdString(convert::blockSizeText(
                              {size->width, size->height, size->zExtent, size->insertionUnits}));
     } catch (const search::IndexError&) {
         // Not indexed yet: the hint goes without the drawing's size.
     }
+    // A user's drawing has its size from the listing: his disk is not asked again.
     std::error_code error;
-    const std::uintmax_t archiveSize =
-        fs::file_size(library::drawingArchivePath(itemCategoryFolder(index), thumbnail), error);
+    const std::uintmax_t fileSize = fromFolder ? block.size : fs::file_size(block.drawing, error);
     if (!error)
         lines << QStringLiteral("Arquivo: ") +
                      QLocale(QLocale::Portuguese, QLocale::Brazil)
-                         .formattedDataSize(static_cast<qint64>(archiveSize), 1,
+                         .formattedDataSize(static_cast<qint64>(fileSize), 1,
                                             QLocale::DataSizeTraditionalFormat);
     return lines.join(QLatin1Char('\n'));
 }

@@ -1,16 +1,15 @@
 #include "ConvertedSave.h"
 
-#include <archive/MemberBytes.h>
 #include <dwg/Reader.h>
 #include <platform/Files.h>
 
 #include <QApplication>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <thread>
 
-#include "library/Library.h"
 #include "ui/Pump.h"
 
 namespace fs = std::filesystem;
@@ -26,11 +25,12 @@ QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The conversion on a worker; the windows are pumped until it is done.
-convert::ExportResult convertWhilePumping(std::vector<std::uint8_t> original,
+// The drawing read and converted on a worker (the user's folder may be on a
+// slow disk); the windows are pumped until it is done.
+convert::ExportResult convertWhilePumping(std::function<std::vector<std::uint8_t>()> read,
                                           const convert::ExportChoice& choice) {
     std::packaged_task<convert::ExportResult()> task(
-        [bytes = std::move(original), choice] { return convert::exportDrawing(bytes, choice); });
+        [read = std::move(read), choice] { return convert::exportDrawing(read(), choice); });
     std::future<convert::ExportResult> done = task.get_future();
     std::thread worker(std::move(task));
     QApplication::setOverrideCursor(Qt::BusyCursor);
@@ -52,16 +52,15 @@ QString doneMessage(const convert::ExportResult& result, const convert::ExportCh
 
 }  // namespace
 
-ConvertedSave saveConvertedBlock(const fs::path& blockArchive, const fs::path& target,
+ConvertedSave saveConvertedBlock(const library::Block& block, const fs::path& target,
                                  const convert::ExportChoice& choice) {
     try {
-        std::vector<std::uint8_t> original = archive::readMemberBytes(
-            blockArchive, "*.DWG", library::kArchivePassword, kMaxDrawingSize);
-        const convert::ExportResult result = convertWhilePumping(std::move(original), choice);
+        const convert::ExportResult result = convertWhilePumping(
+            [block] { return library::readBlockDrawing(block, kMaxDrawingSize); }, choice);
         convert::writeWhole(target, result.bytes);
         return {true, doneMessage(result, choice)};
-    } catch (const archive::ZipError& error) {
-        return {false, QStringLiteral("Não foi possível abrir o arquivo do bloco:\r") +
+    } catch (const library::DrawingUnavailable& error) {
+        return {false, QStringLiteral("Não foi possível abrir o desenho do bloco:\r") +
                            fromUtf8(error.what())};
     } catch (const convert::ExportError& error) {
         return {false, fromUtf8(error.what()) + QStringLiteral("\rNada foi gravado.")};
@@ -72,7 +71,7 @@ fs::path convertForOthers(const fs::path& extracted, const convert::ExportChoice
                           QString* failure) {
     try {
         const convert::ExportResult result =
-            convertWhilePumping(dwg::readFileBytes(extracted), choice);
+            convertWhilePumping([&extracted] { return dwg::readFileBytes(extracted); }, choice);
         fs::path handed = extracted;
         if (dwg::isDxf(choice.format)) handed.replace_extension(".dxf");
         convert::writeWhole(handed, result.bytes);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <convert/Export.h>
+#include <library/BlockSource.h>
 
 #include <QString>
 #include <filesystem>
@@ -17,8 +18,8 @@ struct ConvertedSave {
     QString message;
 };
 
-// The drawing of `blockArchive` converted as `choice` asks, written as `target`.
-ConvertedSave saveConvertedBlock(const std::filesystem::path& blockArchive,
+// The block's drawing converted as `choice` asks, written as `target`.
+ConvertedSave saveConvertedBlock(const library::Block& block,
                                  const std::filesystem::path& target,
                                  const convert::ExportChoice& choice);
 

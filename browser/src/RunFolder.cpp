@@ -1,6 +1,7 @@
 #include "RunFolder.h"
 
 #include <chrono>
+#include <cstdio>
 #include <random>
 #include <string>
 #include <system_error>
@@ -70,10 +71,25 @@ bool RunFolder::make() {
     return false;
 }
 
-fs::path RunFolder::categoryFolder(int category) {
-    if (category < 0 || category >= library::kCategoryCount) return {};
+fs::path RunFolder::folderFor(const library::BlockRef& block) {
+    if (block.origin == library::BlockRef::Origin::Category)
+        return block.category >= 0 && block.category < library::kCategoryCount
+                   ? subFolder(std::to_string(block.category))
+                   : fs::path();
+    // Named by where the drawing lies: "p" and the hash of that folder's path.
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char c : library::pathToUtf8((block.folder / block.item).parent_path())) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ull;
+    }
+    char name[20];
+    std::snprintf(name, sizeof name, "p%016llx", static_cast<unsigned long long>(hash));
+    return subFolder(name);
+}
+
+fs::path RunFolder::subFolder(const std::string& name) {
     if (path_.empty() && !make()) return {};
-    const fs::path folder = path_ / std::to_string(category);
+    const fs::path folder = path_ / name;
     std::error_code error;
     fs::create_directory(folder, error);
     // Written into only as the folder this run made, never through a link.

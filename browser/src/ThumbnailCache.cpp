@@ -37,4 +37,20 @@ void ThumbnailCache::clear() {
     entries_.clear();
 }
 
+void ThumbnailCache::remap(const std::vector<int>& newIndexOf) {
+    std::vector<std::pair<int, Entry*>> kept;
+    for (const int old : entries_.keys()) {
+        Entry* entry = entries_.take(old);
+        const int moved = old >= 0 && static_cast<std::size_t>(old) < newIndexOf.size()
+                              ? newIndexOf[static_cast<std::size_t>(old)]
+                              : -1;
+        if (moved < 0)
+            delete entry;
+        else
+            kept.emplace_back(moved, entry);
+    }
+    for (const auto& [index, entry] : kept)
+        entries_.insert(index, entry, entry->image.sizeInBytes());
+}
+
 }  // namespace browser

@@ -7,6 +7,7 @@
 #include <QCache>
 #include <QImage>
 #include <QSize>
+#include <vector>
 
 namespace browser {
 
@@ -25,6 +26,9 @@ class ThumbnailCache {
     // the tiles wanted never evict each other; never less than a floor.
     void makeRoomFor(qsizetype tiles, const QSize& target);
     void clear();
+    // Items moved: the image of old item i is kept as item newIndexOf[i]'s,
+    // or dropped where that is -1.
+    void remap(const std::vector<int>& newIndexOf);
 
   private:
     struct Entry {

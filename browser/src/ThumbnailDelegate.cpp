@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QToolTip>
 #include <algorithm>
+#include <cmath>
 
 #include "browser/ThumbnailModel.h"
 
@@ -44,6 +45,41 @@ void paintPlaceholder(QPainter& painter, const QRect& area, const QColor& color)
     painter.restore();
 }
 
+// A five-pointed star filling area.
+QPolygonF starShape(const QRectF& area) {
+    QPolygonF star;
+    const QPointF centre = area.center();
+    const double outer = std::min(area.width(), area.height()) / 2;
+    const double inner = outer * 0.45;
+    for (int point = 0; point < 10; ++point) {
+        const double angle = -M_PI / 2 + point * M_PI / 5;
+        const double radius = point % 2 == 0 ? outer : inner;
+        star << centre + QPointF(radius * std::cos(angle), radius * std::sin(angle));
+    }
+    return star;
+}
+
+void paintStar(QPainter& painter, const QRect& area, bool filled) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(filled ? QColor(150, 110, 0) : QColor(90, 90, 90), 1.2));
+    painter.setBrush(filled ? QColor(255, 200, 40) : QColor(255, 255, 255, 170));
+    painter.drawPolygon(starShape(QRectF(area).adjusted(1, 1, -1, -1)));
+    painter.restore();
+}
+
+// The reason a tile has no picture, under its placeholder, in as many lines as fit.
+void paintFailure(QPainter& painter, const QRect& area, const QString& text, const QColor& color) {
+    QFont font = painter.font();
+    font.setPixelSize(std::clamp(area.height() / 7, 8, 12));
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(color);
+    const QRect lines(area.left(), area.bottom() - area.height() / 3, area.width(), area.height() / 3);
+    painter.drawText(lines, Qt::AlignHCenter | Qt::AlignVCenter | Qt::TextWordWrap, text);
+    painter.restore();
+}
+
 }  // namespace
 
 ThumbnailDelegate::ThumbnailDelegate(const GridColors& colors, QObject* parent)
@@ -51,6 +87,12 @@ ThumbnailDelegate::ThumbnailDelegate(const GridColors& colors, QObject* parent)
 
 QRect ThumbnailDelegate::imageArea(const QRect& tile) {
     return tile.adjusted(kImageInset, kImageInset, -kImageInset, -kImageInset);
+}
+
+QRect ThumbnailDelegate::starArea(const QRect& tile) {
+    const int side = std::clamp(tile.height() / 5, 10, 22);
+    const QRect inside = imageArea(tile);
+    return {inside.right() - side + 1, inside.top(), side, side};
 }
 
 void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -74,8 +116,18 @@ void ThumbnailDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
                                shown != image.deviceIndependentSize());
         painter->drawImage(target, image);
     } else if (index.data(ThumbnailModel::FailedRole).toBool()) {
-        paintPlaceholder(*painter, inside, fill.border);
+        const QString failure = index.data(ThumbnailModel::FailureTextRole).toString();
+        if (failure.isEmpty()) {
+            paintPlaceholder(*painter, inside, fill.border);
+        } else {
+            paintPlaceholder(*painter, inside.adjusted(0, 0, 0, -inside.height() / 3),
+                             fill.border);
+            paintFailure(*painter, inside, failure, fill.border.darker(160));
+        }
     }
+    const bool favourite = index.data(ThumbnailModel::FavouriteRole).toBool();
+    if (favourite || (state & (QStyle::State_MouseOver | QStyle::State_Selected)))
+        paintStar(*painter, starArea(option.rect), favourite);
 }
 
 QSize ThumbnailDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {

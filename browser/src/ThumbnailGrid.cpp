@@ -55,6 +55,12 @@ void ThumbnailGrid::setColors(const GridColors& colors) {
     footer_->update();
 }
 
+void ThumbnailGrid::replaceBlocks(const std::vector<library::Block>& blocks) {
+    const int scrolled = verticalScrollBar()->value();
+    thumbnails_->replaceBlocks(blocks);
+    verticalScrollBar()->setValue(scrolled);
+}
+
 void ThumbnailGrid::endUpdate() {
     thumbnails_->endUpdate();
     if (thumbnails_->isUpdating()) return;
@@ -335,6 +341,12 @@ void ThumbnailGrid::mousePressEvent(QMouseEvent* event) {
     pressedIndex_ = itemAt(pressedAt_);
     // A click on the tile already selected is still the user's choice.
     selectByUser(pressedIndex_, true);
+    if (pressedIndex_ >= 0 &&
+        ThumbnailDelegate::starArea(tileRect(pressedIndex_)).contains(pressedAt_)) {
+        const int index = pressedIndex_;
+        pressedIndex_ = -1;  // a click on the star drags nothing
+        emit favouriteToggled(index);
+    }
 }
 
 void ThumbnailGrid::mouseMoveEvent(QMouseEvent* event) {
@@ -376,6 +388,16 @@ void ThumbnailGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 void ThumbnailGrid::keyPressEvent(QKeyEvent* event) {
     if (event->matches(QKeySequence::Copy)) {
         if (selectedIndex() >= 0) emit copyRequested(selectedIndex());
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_D && event->modifiers() == Qt::ControlModifier) {
+        if (selectedIndex() >= 0) emit favouriteToggled(selectedIndex());
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_F5 || event->matches(QKeySequence::Refresh)) {
+        emit rescanRequested();
         event->accept();
         return;
     }

@@ -3,6 +3,7 @@
 #include <QThread>
 #include <algorithm>
 #include <chrono>
+#include <map>
 
 #include "ThumbnailCache.h"
 #include "ThumbnailLoader.h"
@@ -14,7 +15,8 @@ namespace browser {
 ThumbnailModel::ThumbnailModel(QObject* parent)
     : QAbstractListModel(parent),
       cache_(std::make_unique<ThumbnailCache>()),
-      loader_(std::make_unique<ThumbnailLoader>(std::clamp(QThread::idealThreadCount(), 1, 4))) {
+      // Every core makes pictures: a folder's first visit draws thousands.
+      loader_(std::make_unique<ThumbnailLoader>(std::max(QThread::idealThreadCount(), 1))) {
     connect(loader_.get(), &ThumbnailLoader::decoded, this, &ThumbnailModel::onImageDecoded,
             Qt::QueuedConnection);
 }
@@ -39,6 +41,10 @@ QVariant ThumbnailModel::data(const QModelIndex& index, int role) const {
             return {};
         case FailedRole:
             return isThumbnailFailed(row);
+        case FailureTextRole:
+            return failureText(row);
+        case FavouriteRole:
+            return isFavourite(row);
         default:
             return {};
     }
@@ -69,26 +75,81 @@ void ThumbnailModel::dropItems() {
     items_.clear();
     itemInfoRead_.clear();
     failed_.clear();
+    failureTexts_.clear();
+    favourites_.clear();
+    loader_->setBackground({});
     cache_->clear();
     ++generation_;
     loader_->setRequests({});
 }
 
 void ThumbnailModel::addItem(const std::filesystem::path& location) {
+    addBlock(library::categoryBlockOf(location));
+}
+
+void ThumbnailModel::addBlock(library::Block block) {
     const int row = count();
     if (isUpdating() && !resetPending_) {
         beginResetModel();
         resetPending_ = true;
     }
     if (!resetPending_) beginInsertRows(QModelIndex(), row, row);
-    items_.push_back({location, location.filename(), 0, {}});
+    appendItem(std::move(block));
+    if (!resetPending_) endInsertRows();
+}
+
+void ThumbnailModel::appendItem(library::Block block) {
+    ThumbnailItem item;
+    item.Location = block.shownFile();
+    item.FileName = item.Location.filename();
+    item.block = std::move(block);
+    items_.push_back(std::move(item));
     itemInfoRead_.push_back(false);
     failed_.push_back(false);
-    if (!resetPending_) endInsertRows();
+    failureTexts_.emplace_back();
+    favourites_.push_back(false);
+}
+
+void ThumbnailModel::replaceBlocks(const std::vector<library::Block>& blocks) {
+    // A block stays the same picture while its file is as it was.
+    const auto same = [](const library::Block& a, const library::Block& b) {
+        return a.ref == b.ref && a.drawing == b.drawing && a.thumbnail == b.thumbnail &&
+               a.size == b.size && a.modified == b.modified;
+    };
+    std::map<std::filesystem::path, int> before;
+    for (int i = 0; i < count(); ++i) before.emplace(items_[static_cast<size_t>(i)].block.shownFile(), i);
+    std::vector<int> newIndexOf(items_.size(), -1);
+    const std::vector<ThumbnailItem> old = std::move(items_);
+    const std::vector<bool> oldFavourites = std::move(favourites_);
+    beginResetModel();
+    items_.clear();
+    itemInfoRead_.clear();
+    failed_.clear();
+    failureTexts_.clear();
+    favourites_.clear();
+    ++generation_;
+    for (const library::Block& block : blocks) {
+        const auto found = before.find(block.shownFile());
+        const bool kept = found != before.end() &&
+                          same(old[static_cast<size_t>(found->second)].block, block);
+        if (kept) newIndexOf[static_cast<size_t>(found->second)] = count();
+        appendItem(block);
+        if (kept) favourites_.back() = oldFavourites[static_cast<size_t>(found->second)];
+    }
+    cache_->remap(newIndexOf);
+    loader_->setRequests({});
+    endResetModel();
 }
 
 const ThumbnailItem& ThumbnailModel::item(int index) const {
     ThumbnailItem& entry = items_.at(static_cast<size_t>(index));
+    if (!itemInfoRead_[static_cast<size_t>(index)] &&
+        entry.block.storage == library::DrawingStorage::File) {
+        // As listed: the user's disk is not asked again.
+        entry.FileSize = static_cast<qint64>(entry.block.size);
+        entry.FileDate = QDateTime::fromMSecsSinceEpoch(entry.block.modified / 1000000);
+        itemInfoRead_[static_cast<size_t>(index)] = true;
+    }
     if (!itemInfoRead_[static_cast<size_t>(index)]) {
         std::error_code error;
         const std::uintmax_t size = std::filesystem::file_size(entry.Location, error);
@@ -120,6 +181,37 @@ bool ThumbnailModel::isThumbnailFailed(int index) const {
     return index >= 0 && index < count() && failed_[static_cast<size_t>(index)];
 }
 
+QString ThumbnailModel::failureText(int index) const {
+    return isThumbnailFailed(index) ? failureTexts_[static_cast<size_t>(index)] : QString();
+}
+
+void ThumbnailModel::setFavourite(int index, bool favourite) {
+    if (index < 0 || index >= count() || favourites_[static_cast<size_t>(index)] == favourite)
+        return;
+    favourites_[static_cast<size_t>(index)] = favourite;
+    const QModelIndex changed = this->index(index);
+    emit dataChanged(changed, changed, {int(FavouriteRole)});
+}
+
+bool ThumbnailModel::isFavourite(int index) const {
+    return index >= 0 && index < count() && favourites_[static_cast<size_t>(index)];
+}
+
+void ThumbnailModel::setLayout(const library::Layout& layout) {
+    loader_->setLayout(layout);
+}
+
+void ThumbnailModel::keepAllPictures(const std::filesystem::path& tidyFolder) {
+    std::vector<library::Block> blocks;
+    for (const ThumbnailItem& item : items_)
+        if (item.block.storage == library::DrawingStorage::File) blocks.push_back(item.block);
+    loader_->setBackground(std::move(blocks), tidyFolder);
+}
+
+std::pair<int, int> ThumbnailModel::keptPictures() const {
+    return loader_->backgroundProgress();
+}
+
 void ThumbnailModel::requestThumbnails(const std::vector<int>& wanted, const QSize& target,
                                        qreal devicePixelRatio) {
     // Nothing wanted (a hidden grid) leaves the cache's room as it was.
@@ -130,7 +222,7 @@ void ThumbnailModel::requestThumbnails(const std::vector<int>& wanted, const QSi
     for (auto index = wanted.rbegin(); index != wanted.rend(); ++index) {
         if (*index < 0 || *index >= count() || failed_[static_cast<size_t>(*index)]) continue;
         if (cache_->holds(*index, target)) continue;
-        requests.push_back({generation_, *index, items_[static_cast<size_t>(*index)].Location,
+        requests.push_back({generation_, *index, items_[static_cast<size_t>(*index)].block,
                             target, devicePixelRatio});
     }
     std::reverse(requests.begin(), requests.end());
@@ -138,16 +230,20 @@ void ThumbnailModel::requestThumbnails(const std::vector<int>& wanted, const QSi
 }
 
 ThumbnailModel::DecodeStats ThumbnailModel::decodeStats() const {
-    return {loader_->decodedCount(), loader_->decodedOnUiThreadCount(), loader_->failedCount()};
+    return {loader_->decodedCount(), loader_->decodedOnUiThreadCount(), loader_->failedCount(),
+            loader_->drawnCount()};
 }
 
 void ThumbnailModel::onImageDecoded(quint64 generation, int index, const QImage& image,
-                                    const QSize& target) {
+                                    const QSize& target, const QString& failure) {
     if (generation != generation_ || index < 0 || index >= count()) return;
     // An image the cache cannot take would be asked for again on every
     // paint: it counts as failed instead.
     const bool cached = !image.isNull() && cache_->insert(index, image, target);
-    if (!cached) failed_[static_cast<size_t>(index)] = true;
+    if (!cached) {
+        failed_[static_cast<size_t>(index)] = true;
+        failureTexts_[static_cast<size_t>(index)] = failure;
+    }
     const QModelIndex changed = this->index(index);
     emit dataChanged(changed, changed, {cached ? Qt::DecorationRole : int(FailedRole)});
     if (cached) emit thumbnailLoaded(index);

@@ -15,8 +15,11 @@
 #include <QTimer>
 #include <cmath>
 
+#include "FolderWatcher.h"
 #include "RunFolder.h"
 #include "SaveTypes.h"
+#include "SourceLister.h"
+#include "browser/FolderListDialog.h"
 #include "browser/ThumbnailGrid.h"
 #include "search/Indexing.h"
 #include "search/QueryWorker.h"
@@ -66,7 +69,12 @@ QSize tileSizeFor(int gridWidth, int columns) {
 TfrmVisualizar::TfrmVisualizar(library::Layout layout, QWidget* parent)
     : QWidget(parent),
       layout_(std::move(layout)),
+      folders_(layout_),
+      favourites_(library::BlockList::favourites(layout_)),
+      recents_(library::BlockList::recents(layout_)),
       runFolder_(std::make_unique<RunFolder>(layout_)),
+      lister_(std::make_unique<SourceLister>()),
+      watcher_(std::make_unique<FolderWatcher>()),
       queries_(std::make_unique<search::QueryWorker>(
           layout_.searchIndexFile(),
           [this](search::QueryAnswer answer) {
@@ -158,6 +166,8 @@ void TfrmVisualizar::buildControls() {
     tBrowser->start();
 
     dSalvar = new BlockSaveDialog(this, rememberedExportFile(layout_.programFolder()));
+    dPastas = new FolderListDialog(layout_, folders_, this);
+    Lista->thumbnails().setLayout(layout_);
 
     connect(bSalvar, &QPushButton::clicked, this, &TfrmVisualizar::bSalvarClick);
     connect(cArea, &QComboBox::activated, this, &TfrmVisualizar::cAreaChange);
@@ -168,6 +178,13 @@ void TfrmVisualizar::buildControls() {
     connect(Lista, &ThumbnailGrid::copyRequested, this,
             [this](int index) { ui::guarded([this, index] { copyBlock(index); }); });
     Lista->setDragData([this](int index) { return blockMimeData(index); });
+    connect(Lista, &ThumbnailGrid::favouriteToggled, this,
+            [this](int index) { ui::guarded([this, index] { toggleFavourite(index); }); });
+    connect(Lista, &ThumbnailGrid::rescanRequested, this, &TfrmVisualizar::rescan);
+    // A change in the folder shown lists it again, unless the grid has left it.
+    connect(watcher_.get(), &FolderWatcher::changed, this, [this] {
+        if (chosen_.kind == Choice::Kind::Folder && !showingResults_) rescan();
+    });
 
     connect(eProcurar, &QLineEdit::textChanged, tProcurar, qOverload<>(&QTimer::start));
     connect(tProcurar, &QTimer::timeout, this, &TfrmVisualizar::eProcurarChange);
@@ -286,20 +303,76 @@ void TfrmVisualizar::closeEvent(QCloseEvent* event) {
 void TfrmVisualizar::RefreshCategories() {
     ui::guarded([this] {
         leaveSearch();
-        chosenCategory_ = -1;
+        chosen_ = {};
+        lister_->cancel();
+        watcher_->watch({});
         cArea->setCurrentIndex(-1);
         Lista->clear();
-        while (cArea->count() < library::kCategoryCount) cArea->addItem(QString());
-        for (int n = 0; n < library::kCategoryCount; ++n) {
-            const bool installed = layout_.isInstalled(n);
-            cArea->setItemText(n, QString::fromStdString(library::categoryListEntry(n, installed)));
-            state_.InstalledFlags[static_cast<size_t>(n)] = installed;
-        }
+        for (int n = 0; n < library::kCategoryCount; ++n)
+            state_.InstalledFlags[static_cast<size_t>(n)] = layout_.isInstalled(n);
+        writeCategoryList();
         cArea->setCurrentIndex(-1);
     });
-    // Categories installed or removed since the last look are indexed in the
-    // background, off the user-interface thread.
+    // Categories and folders added or removed since the last look are
+    // indexed in the background, off the user-interface thread.
     indexer_->start();
+}
+
+void TfrmVisualizar::writeCategoryList() {
+    QStringList entries;
+    for (int n = 0; n < library::kCategoryCount; ++n)
+        entries << QString::fromStdString(
+            library::categoryListEntry(n, state_.InstalledFlags[static_cast<size_t>(n)]));
+    entries << QString::fromUtf8(library::kFoldersEntry);
+    for (const std::filesystem::path& folder : folders_.folders())
+        entries << QString::fromStdString(folders_.entry(folder));
+    entries << QString::fromUtf8(library::kFavouritesEntry)
+            << QString::fromUtf8(library::kRecentsEntry);
+    const int shown = cArea->currentIndex();
+    while (cArea->count() > entries.size()) cArea->removeItem(cArea->count() - 1);
+    while (cArea->count() < entries.size()) cArea->addItem(QString());
+    for (int i = 0; i < entries.size(); ++i) cArea->setItemText(i, entries[i]);
+    if (shown >= cArea->count()) cArea->setCurrentIndex(-1);
+}
+
+int TfrmVisualizar::folderEntry(const std::filesystem::path& folder) const {
+    const auto& listed = folders_.folders();
+    const auto found = std::find(listed.begin(), listed.end(), folder);
+    return found == listed.end() ? -1 : kFoldersEntry + 1 + static_cast<int>(found - listed.begin());
+}
+
+int TfrmVisualizar::favouritesEntry() const {
+    return kFoldersEntry + 1 + static_cast<int>(folders_.folders().size());
+}
+
+int TfrmVisualizar::recentsEntry() const {
+    return favouritesEntry() + 1;
+}
+
+int TfrmVisualizar::entryOf(const Choice& choice) const {
+    switch (choice.kind) {
+        case Choice::Kind::Category:
+            return choice.category;
+        case Choice::Kind::Folder:
+            return folderEntry(choice.folder);
+        case Choice::Kind::Favourites:
+            return favouritesEntry();
+        case Choice::Kind::Recents:
+            return recentsEntry();
+        case Choice::Kind::Nothing:
+            break;
+    }
+    return -1;
+}
+
+TfrmVisualizar::Choice TfrmVisualizar::choiceAt(int entry) const {
+    if (entry >= 0 && entry < library::kCategoryCount) return {Choice::Kind::Category, entry, {}};
+    const int folder = entry - kFoldersEntry - 1;
+    if (folder >= 0 && folder < static_cast<int>(folders_.folders().size()))
+        return {Choice::Kind::Folder, -1, folders_.folders()[static_cast<size_t>(folder)]};
+    if (entry == favouritesEntry()) return {Choice::Kind::Favourites, -1, {}};
+    if (entry == recentsEntry()) return {Choice::Kind::Recents, -1, {}};
+    return {};
 }
 
 void TfrmVisualizar::dropDownCategoryList() {
@@ -312,8 +385,9 @@ void TfrmVisualizar::LoadBlockList() {
         setSecondStatusPanelText(QString());
         Lista->clear();
         if (!state_.CurrentCategoryFolder.empty()) {
-            for (const auto& thumbnail : library::listBlocks(state_.CurrentCategoryFolder))
-                Lista->addItem(thumbnail);
+            for (const library::Block& block :
+                 library::CategorySource(state_.CurrentCategoryFolder).list().blocks)
+                Lista->addBlock(block);
         }
     } catch (...) {
         Lista->endUpdate();
@@ -359,18 +433,31 @@ void TfrmVisualizar::setSecondStatusPanelText(const QString& text) {
 
 void TfrmVisualizar::cAreaChange(int index) {
     ui::guarded([this, index] {
-        if (index < 0 || index >= library::kCategoryCount) return;
-        const auto category = static_cast<size_t>(index);
+        if (index == kFoldersEntry) {
+            openFolderList();
+            return;
+        }
+        const Choice choice = choiceAt(index);
+        if (choice.kind == Choice::Kind::Nothing) return;
         const bool wasSearching = leaveSearch();
-        if (state_.InstalledFlags[category]) {
-            chosenCategory_ = index;
+        if (choice.kind != Choice::Kind::Category) {
+            chosen_ = choice;
+            listChosen(false);
+            return;
+        }
+        if (state_.InstalledFlags[static_cast<size_t>(index)]) {
+            chosen_ = choice;
+            lister_->cancel();
+            watcher_->watch({});
+            statusFirstPanel->clear();
             state_.CurrentCategoryFolder = layout_.categoryFolder(index);
             LoadBlockList();
+            markFavourites();
             ui::pump();
             return;
         }
-        // The grid shows the category chosen before while the packages are offered.
-        if (wasSearching) showChosenCategory();
+        // The grid shows the entry chosen before while the packages are offered.
+        if (wasSearching) showChosen();
         for (size_t n = 0; n < state_.PackageSelection.size(); ++n)
             state_.PackageSelection[n] = !state_.InstalledFlags[n];
         ui::PackageWindowAccess* packages = ui::windows().download;

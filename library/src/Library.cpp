@@ -151,6 +151,22 @@ fs::path Layout::newestPackageListFile() const {
     return programFolder_ / "tessaly.lista";
 }
 
+fs::path Layout::userFoldersFile() const {
+    return programFolder_ / "tessaly.pastas";
+}
+
+fs::path Layout::favouritesFile() const {
+    return programFolder_ / "tessaly.favoritos";
+}
+
+fs::path Layout::recentsFile() const {
+    return programFolder_ / "tessaly.recentes";
+}
+
+fs::path Layout::thumbnailCacheFolder() const {
+    return programFolder_ / "Miniaturas";
+}
+
 bool Layout::isInstalled(int index) const {
     std::error_code error;
     return fs::is_directory(categoryFolder(index), error);

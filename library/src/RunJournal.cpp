@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "library/FolderTree.h"
+#include "LineText.h"
 #include "library/SmallFile.h"
 
 namespace library {
@@ -35,44 +36,6 @@ std::mutex journalMutex;
 bool isPlainName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." &&
            name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
-}
-
-std::string escape(const std::string& raw) {
-    static const char* const hex = "0123456789ABCDEF";
-    std::string out;
-    for (const char c : raw) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte == 0x7f || byte == '%') {
-            out += '%';
-            out += hex[byte >> 4];
-            out += hex[byte & 15];
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> unescape(const std::string& text) {
-    const auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
-    std::string out;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (text[at] != '%') {
-            out += text[at];
-            continue;
-        }
-        if (at + 2 >= text.size()) return std::nullopt;
-        const int high = digit(text[at + 1]);
-        const int low = digit(text[at + 2]);
-        if (high < 0 || low < 0) return std::nullopt;
-        out += static_cast<char>(high * 16 + low);
-        at += 2;
-    }
-    return out;
 }
 
 }  // namespace
@@ -124,14 +87,14 @@ std::optional<std::string> journalName(const Layout& layout, const fs::path& pat
     if (path == layout.previewArchiveCopy()) return std::string(kArchiveCopy);
     const std::string name = pathToUtf8(path.filename());
     if (path.parent_path() != layout.libraryRoot() || !kindInLibrary(name)) return std::nullopt;
-    return std::string(kLibraryFolder) + "/" + escape(name);
+    return std::string(kLibraryFolder) + "/" + detail::escapeWord(name);
 }
 
 std::optional<Place> placeOf(const Layout& layout, const std::string& name) {
     if (name == kArchiveCopy) return Place{layout.previewArchiveCopy(), Kind::File};
     const std::string prefix = std::string(kLibraryFolder) + "/";
     if (!name.starts_with(prefix)) return std::nullopt;
-    const std::optional<std::string> plain = unescape(name.substr(prefix.size()));
+    const std::optional<std::string> plain = detail::unescapeWord(name.substr(prefix.size()));
     if (!plain) return std::nullopt;
     const std::optional<Kind> kind = kindInLibrary(*plain);
     if (!kind) return std::nullopt;

@@ -14,10 +14,12 @@
 #include <string>
 #include <system_error>
 
+#include "library/BlockSource.h"
 #include "library/RunJournal.h"
 #include "preview/DwgViewer.h"
 #include "ui/DisplayName.h"
 #include "ui/Magnet.h"
+#include "ui/OffThread.h"
 #include "ui/Pump.h"
 #include "ui/Skin.h"
 #include "ui/Translations.h"
@@ -40,6 +42,9 @@ constexpr QSize kButtonSize(105, 25);
 // How long the refresh waits for its copy of the archive: six checks, each
 // failed one followed by a one-second wait.
 constexpr int kCopyChecks = 6;
+
+// How long a user's disk may take to hand over a drawing.
+constexpr int kUserDiskDeadlineMs = 30000;
 
 bool isFile(const fs::path& file) {
     std::error_code error;
@@ -132,6 +137,25 @@ TfrmPreview::TfrmPreview(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Windo
     dwg->setObjectName(QStringLiteral("dwg"));
     pop1 = new QMenu(this);
     pop1->setObjectName(QStringLiteral("pop1"));
+    aFavorito = pop1->addAction(QStringLiteral("&Favorito"));
+    aFavorito->setObjectName(QStringLiteral("aFavorito"));
+    aFavorito->setCheckable(true);
+    aFavorito->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    aFavorito->setShortcutContext(Qt::WindowShortcut);
+    addAction(aFavorito);
+    // Marks the block the grid has selected, which is the one shown.
+    connect(pop1, &QMenu::aboutToShow, this, [this] {
+        const ui::MainWindowAccess* main = ui::windows().main;
+        const int selected = main ? main->selectedItemIndex() : -1;
+        aFavorito->setEnabled(selected >= 0);
+        aFavorito->setChecked(selected >= 0 && main->isFavourite(selected));
+    });
+    connect(aFavorito, &QAction::triggered, this, [this] {
+        ui::MainWindowAccess* main = ui::windows().main;
+        if (!main || main->selectedItemIndex() < 0) return;
+        const int selected = main->selectedItemIndex();
+        main->setFavourite(selected, !main->isFavourite(selected));
+    });
     bVer = new QPushButton(QStringLiteral("Ok"), this);
     bVer->setObjectName(QStringLiteral("bVer"));
     bVer->setFocusPolicy(Qt::NoFocus);
@@ -269,16 +293,18 @@ void TfrmPreview::refresh(ui::MainWindowAccess& main) {
     const int selected = main.selectedItemIndex();
     if (selected < 0 || selected >= main.itemCount()) return;
 
-    const fs::path thumbnail = main.itemFileName(selected);
-    const fs::path blockName = library::blockName(thumbnail);
+    const library::Block block = main.itemBlock(selected);
+    const fs::path blockName = block.name();
     main.setSecondStatusPanelText(main.itemCategoryText(selected) + QStringLiteral(" - Bloco ") +
                                   ui::displayName(blockName));
     setWindowTitle(main.secondStatusPanelText());
+    if (block.storage == library::DrawingStorage::File) {
+        showUserDrawing(main, block);
+        return;
+    }
 
-    const fs::path blockArchive =
-        library::drawingArchivePath(main.itemCategoryFolder(selected), thumbnail);
     const fs::path archiveCopy = layout.previewArchiveCopy();
-    copyToArchiveCopy(journal, blockArchive, archiveCopy);
+    copyToArchiveCopy(journal, block.drawing, archiveCopy);
 
     for (int check = 1; !isFile(archiveCopy); ++check) {
         for (int step = 0; step < 10; ++step) {
@@ -333,14 +359,49 @@ void TfrmPreview::showBlockDrawing(ui::MainWindowAccess& main, const fs::path& a
     ui::pump();
     ui::pump();
     removeFile(journal, archiveCopy);
-
     const bool written = !result.written.empty();
+    showWritten(main, written ? result.written.front() : drawing, written);
+}
+
+void TfrmPreview::showUserDrawing(ui::MainWindowAccess& main, const library::Block& block) {
+    std::optional<std::vector<std::uint8_t>> bytes;
+    try {
+        bytes = ui::waitOffUiThread<std::vector<std::uint8_t>>(
+            [block] { return library::readBlockDrawing(block); }, kUserDiskDeadlineMs);
+    } catch (const library::DrawingUnavailable&) {
+        // Shown as a drawing that could not be read.
+    }
+    // The selection may have moved while the disk was read: that refresh follows.
+    if (refreshRequested_) return;
+    ui::SharedState& shared = main.shared();
+    const fs::path drawing = previewDrawingPath(main.layout().libraryRoot(), block.name(),
+                                                shared.PreviewDrawingPath);
+    const library::RunJournal journal(main.layout());
+    bool written = false;
+    // Recorded before it exists, as an extracted drawing is.
+    const bool ours = drawing == shared.PreviewDrawingPath;
+    if (bytes && (ours || journal.willCreate(drawing))) {
+        std::error_code error;
+        platform::File file =
+            platform::File::openForWriting(drawing, platform::File::Start::Emptied, error);
+        if (file.isOpen()) {
+            written = file.writeAll(bytes->data(), bytes->size(), error);
+            written = file.close(error) && written;
+            if (!written) removeFile(journal, drawing);
+        }
+    }
+    showWritten(main, drawing, written);
+}
+
+void TfrmPreview::showWritten(ui::MainWindowAccess& main, const fs::path& drawing, bool written) {
+    ui::SharedState& shared = main.shared();
+    const library::RunJournal journal(main.layout());
     if (written)
-        shared.PreviewDrawingPath = result.written.front();
+        shared.PreviewDrawingPath = drawing;
     else if (drawing != shared.PreviewDrawingPath)
         journal.settled(drawing);
     // A drawing that was not written shows the viewer's own line saying so.
-    dwg->OpenDrawing(written ? result.written.front() : drawing);
+    dwg->OpenDrawing(drawing);
     ui::pump();
     if (written) {
         if (removeFile(journal, shared.PreviewDrawingPath)) shared.PreviewDrawingPath.clear();

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <set>
 #include <system_error>
 
 #include "search/Words.h"
@@ -17,13 +19,18 @@ namespace {
 
 // Marks the file as this program's index ("TsIx"); the version changes with the tables.
 constexpr int kApplicationId = 0x54734978;
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
-// A block's id is its category in the high half and its place in the
-// category's name order in the low half, so that the word index, which runs
-// in id order, yields blocks in the order the grid shows them.
-std::int64_t blockId(int category, std::size_t place) {
-    return (static_cast<std::int64_t>(category) << 32) + static_cast<std::int64_t>(place) + 1;
+// A part is a category (0 to 13) or a folder of the user's (16 on, in the
+// order they were first indexed).
+constexpr std::int64_t kFirstFolderPart = 16;
+constexpr std::int64_t kLastPart = 1 << 24;
+
+// A block's id is its part in the high half and its place in the part's name
+// order in the low half, so that the word index, which runs in id order,
+// yields blocks in the order the grid shows them.
+std::int64_t blockId(std::int64_t part, std::size_t place) {
+    return (part << 32) + static_cast<std::int64_t>(place) + 1;
 }
 
 // Writers hold the lock for one category's part at most; the user-interface
@@ -31,8 +38,9 @@ std::int64_t blockId(int category, std::size_t place) {
 constexpr int kWriterBusyMs = 5000;
 constexpr int kReaderBusyMs = 50;
 
-// Beyond any name a file system gives a file, and any drawing's extents.
+// Beyond any name a file system gives a file or a path, and any drawing's extents.
 constexpr std::size_t kMaxThumbnailBytes = 255;
+constexpr std::size_t kMaxPathBytes = 4096;
 constexpr double kMaxDrawingExtent = 1e15;
 // INSUNITS runs from 0 (none) to 24 (US survey miles).
 constexpr int kMaxInsertionUnits = 24;
@@ -44,10 +52,11 @@ constexpr int kStepsBetweenStopChecks = 2000;
 constexpr const char* kFileSuffixes[] = {"", "-wal", "-shm", "-journal"};
 
 constexpr const char* kSchema = R"sql(
-CREATE TABLE category(id INTEGER PRIMARY KEY, fingerprint INTEGER NOT NULL);
-CREATE TABLE block(id INTEGER PRIMARY KEY, category INTEGER NOT NULL, thumbnail BLOB NOT NULL,
-                   width REAL, height REAL, units INTEGER, zextent REAL);
-CREATE INDEX block_place ON block(category, thumbnail);
+CREATE TABLE part(id INTEGER PRIMARY KEY, fingerprint INTEGER NOT NULL, folder BLOB UNIQUE);
+CREATE TABLE block(id INTEGER PRIMARY KEY, part INTEGER NOT NULL, thumbnail BLOB NOT NULL,
+                   width REAL, height REAL, units INTEGER, zextent REAL, size INTEGER,
+                   modified INTEGER, read INTEGER);
+CREATE INDEX block_place ON block(part, thumbnail);
 CREATE VIRTUAL TABLE block_words USING fts5(name, drawing, tokenize='unicode61', prefix='1 2 3');
 )sql";
 
@@ -279,6 +288,58 @@ bool validCategory(std::int64_t category) {
     return category >= 0 && category < library::kCategoryCount;
 }
 
+bool validPart(std::int64_t part) {
+    return validCategory(part) || (part >= kFirstFolderPart && part <= kLastPart);
+}
+
+// A drawing named by a folder's part must lie below its folder: a relative
+// path of plain names, none of them "." or "..".
+std::optional<fs::path> drawingPath(const std::optional<std::string>& bytes) {
+    if (!bytes || bytes->empty() || bytes->size() > kMaxPathBytes ||
+        bytes->find_first_of(std::string_view("\\\0", 2)) != std::string::npos)
+        return std::nullopt;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = bytes->find('/', start);
+        const std::string_view part =
+            std::string_view(*bytes).substr(start, end == std::string::npos ? end : end - start);
+        if (part.empty() || part == "." || part == ".." ||
+            library::pathFromUtf8(part).has_root_name())
+            return std::nullopt;
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return library::pathFromUtf8(*bytes);
+}
+
+// A folder's own path, as the part keeps it.
+std::optional<fs::path> folderPath(const std::optional<std::string>& bytes) {
+    if (!bytes || bytes->empty() || bytes->find('\0') != std::string::npos) return std::nullopt;
+    fs::path folder = library::pathFromUtf8(*bytes);
+    if (!folder.is_absolute()) return std::nullopt;
+    return folder;
+}
+
+std::string folderText(const fs::path& folder) {
+    return library::pathToUtf8(folder.lexically_normal());
+}
+
+std::string drawingText(const fs::path& drawing) {
+    const std::u8string text = drawing.generic_u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::vector<std::string> splitWords(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find(' ', start), text.size());
+        if (end > start) words.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return words;
+}
+
 // The schema's rows in sqlite_master as this version of SQLite writes them,
 // read once from a database made in memory.
 using SchemaRows = std::vector<std::string>;
@@ -454,16 +515,25 @@ bool BlockIndex::sound() {
 // Every row as this program writes it, by the same rules as searching reads
 // them: found blocks, drawing sizes and the word rows of blocks that exist.
 bool BlockIndex::rowsSound() {
-    Statement categories(db_, "SELECT id FROM category");
-    while (categories.step())
-        if (!validCategory(categories.integer(0))) return false;
-    Statement blocks(db_,
-                     "SELECT id, category, thumbnail, width, height, units, zextent FROM block");
+    std::set<std::int64_t> folderParts;
+    Statement parts(db_, "SELECT id, folder FROM part");
+    while (parts.step()) {
+        const std::int64_t id = parts.integer(0);
+        if (!validPart(id)) return false;
+        if (validCategory(id) != parts.isNull(1)) return false;
+        if (!validCategory(id)) {
+            if (!folderPath(parts.blob(1, kMaxPathBytes))) return false;
+            folderParts.insert(id);
+        }
+    }
+    Statement blocks(db_, "SELECT id, part, thumbnail, width, height, units, zextent FROM block");
     while (blocks.step()) {
-        const std::int64_t category = blocks.integer(1);
-        if (!validCategory(category) || blocks.integer(0) >> 32 != category ||
-            !thumbnailName(blocks.blob(2, kMaxThumbnailBytes)))
-            return false;
+        const std::int64_t part = blocks.integer(1);
+        if (!validPart(part) || blocks.integer(0) >> 32 != part) return false;
+        const bool named = validCategory(part)
+                               ? thumbnailName(blocks.blob(2, kMaxThumbnailBytes)).has_value()
+                               : drawingPath(blocks.blob(2, kMaxPathBytes)).has_value();
+        if (!named) return false;
         if (!blocks.isNull(3) && !sizeOf(blocks, 3)) return false;
     }
     const char* wordsWithoutBlock =
@@ -486,20 +556,49 @@ void BlockIndex::createSchema() {
 }
 
 std::optional<std::uint64_t> BlockIndex::fingerprint(int category) {
-    Statement statement(db_, "SELECT fingerprint FROM category WHERE id = ?1");
+    Statement statement(db_, "SELECT fingerprint FROM part WHERE id = ?1");
     statement.bind(1, static_cast<std::int64_t>(category));
     if (!statement.step()) return std::nullopt;
     return static_cast<std::uint64_t>(statement.integer(0));
 }
 
+std::optional<std::uint64_t> BlockIndex::fingerprint(const fs::path& folder) {
+    Statement statement(db_, "SELECT fingerprint FROM part WHERE folder = ?1");
+    statement.bindBlob(1, folderText(folder));
+    if (!statement.step()) return std::nullopt;
+    return static_cast<std::uint64_t>(statement.integer(0));
+}
+
+std::optional<std::int64_t> BlockIndex::folderPart(const fs::path& folder, bool make) {
+    Statement known(db_, "SELECT id FROM part WHERE folder = ?1");
+    known.bindBlob(1, folderText(folder));
+    if (known.step()) return known.integer(0);
+    if (!make) return std::nullopt;
+    const std::int64_t next = std::max(kFirstFolderPart, pragmaValue(db_, "SELECT max(id) FROM part") + 1);
+    if (next > kLastPart)
+        throw IndexError(IndexError::Reason::Damaged, "o índice de busca tem partes demais");
+    return next;
+}
+
 void BlockIndex::writeCategory(int category, const CategoryEntries& entries) {
+    writePart(category, nullptr, entries);
+}
+
+void BlockIndex::writeFolder(const fs::path& folder, const CategoryEntries& entries) {
+    sqlite3_busy_timeout(db_, kWriterBusyMs);
+    const std::optional<std::int64_t> part = folderPart(folder, true);
+    writePart(*part, &folder, entries);
+}
+
+void BlockIndex::writePart(std::int64_t part, const fs::path* folder,
+                           const CategoryEntries& entries) {
     sqlite3_busy_timeout(db_, kWriterBusyMs);
     execute(db_, "BEGIN IMMEDIATE");
     try {
-        removeRows(category);
+        removeRows(part);
         Statement block(db_,
-                        "INSERT INTO block(id, category, thumbnail, width, height, units, "
-                        "zextent) VALUES(?6, ?1, ?2, ?3, ?4, ?5, ?7)");
+                        "INSERT INTO block(id, part, thumbnail, width, height, units, zextent, "
+                        "size, modified, read) VALUES(?6, ?1, ?2, ?3, ?4, ?5, ?10, ?7, ?8, ?9)");
         Statement words(db_, "INSERT INTO block_words(rowid, name, drawing) VALUES(?1, ?2, ?3)");
         std::vector<const BlockEntry*> byName;
         for (const BlockEntry& entry : entries.blocks) byName.push_back(&entry);
@@ -508,24 +607,31 @@ void BlockIndex::writeCategory(int category, const CategoryEntries& entries) {
         });
         for (std::size_t place = 0; place < byName.size(); ++place) {
             const BlockEntry& entry = *byName[place];
-            const std::int64_t id = blockId(category, place);
+            const std::int64_t id = blockId(part, place);
             block.bind(6, id);
-            block.bind(1, static_cast<std::int64_t>(category))
-                .bindBlob(2, library::pathToUtf8(entry.thumbnail));
+            block.bind(1, part).bindBlob(2, folder ? drawingText(entry.thumbnail)
+                                                   : library::pathToUtf8(entry.thumbnail));
             if (entry.size)
                 block.bind(3, entry.size->width)
                     .bind(4, entry.size->height)
                     .bind(5, static_cast<std::int64_t>(entry.size->insertionUnits))
-                    .bind(7, entry.size->zExtent);
+                    .bind(10, entry.size->zExtent);
             else
-                block.bindNull(3).bindNull(4).bindNull(5).bindNull(7);
+                block.bindNull(3).bindNull(4).bindNull(5).bindNull(10);
+            block.bind(7, static_cast<std::int64_t>(entry.fileSize))
+                .bind(8, entry.modified)
+                .bind(9, static_cast<std::int64_t>(entry.drawingRead ? 1 : 0));
             block.run();
             words.bind(1, id).bind(2, joined(entry.nameWords)).bind(3, joined(entry.drawingWords));
             words.run();
         }
-        Statement stamp(db_, "INSERT OR REPLACE INTO category(id, fingerprint) VALUES(?1, ?2)");
-        stamp.bind(1, static_cast<std::int64_t>(category))
-            .bind(2, static_cast<std::int64_t>(entries.fingerprint));
+        Statement stamp(db_,
+                        "INSERT OR REPLACE INTO part(id, fingerprint, folder) VALUES(?1, ?2, ?3)");
+        stamp.bind(1, part).bind(2, static_cast<std::int64_t>(entries.fingerprint));
+        if (folder)
+            stamp.bindBlob(3, folderText(*folder));
+        else
+            stamp.bindNull(3);
         stamp.run();
         execute(db_, "COMMIT");
     } catch (...) {
@@ -546,24 +652,65 @@ void BlockIndex::removeCategory(int category) {
     }
 }
 
-void BlockIndex::removeRows(int category) {
-    const auto id = static_cast<std::int64_t>(category);
-    Statement words(
-        db_, "DELETE FROM block_words WHERE rowid IN (SELECT id FROM block WHERE category = ?1)");
-    words.bind(1, id).run();
-    Statement blocks(db_, "DELETE FROM block WHERE category = ?1");
-    blocks.bind(1, id).run();
-    Statement stamp(db_, "DELETE FROM category WHERE id = ?1");
-    stamp.bind(1, id).run();
+void BlockIndex::removeFolder(const fs::path& folder) {
+    if (const std::optional<std::int64_t> part = folderPart(folder, false))
+        removeCategory(static_cast<int>(*part));
 }
 
-Found BlockIndex::find(std::string_view query, const library::InstalledFlags& among,
-                       std::size_t limit) {
+std::vector<fs::path> BlockIndex::folders() {
+    std::vector<fs::path> found;
+    Statement statement(db_, "SELECT folder FROM part WHERE folder IS NOT NULL ORDER BY id");
+    while (statement.step())
+        if (const std::optional<fs::path> folder = folderPath(statement.blob(0, kMaxPathBytes)))
+            found.push_back(*folder);
+    return found;
+}
+
+std::vector<BlockEntry> BlockIndex::folderEntries(const fs::path& folder) {
+    std::vector<BlockEntry> entries;
+    const std::optional<std::int64_t> part = folderPart(folder, false);
+    if (!part) return entries;
+    Statement statement(db_,
+                        "SELECT b.thumbnail, b.size, b.modified, b.width, b.height, b.units, "
+                        "w.name, w.drawing FROM block b JOIN block_words w ON w.rowid = b.id "
+                        "WHERE b.part = ?1 AND b.read = 1");
+    statement.bind(1, *part);
+    while (statement.step()) {
+        const std::optional<fs::path> drawing = drawingPath(statement.blob(0, kMaxPathBytes));
+        if (!drawing) throw damagedRow();
+        BlockEntry entry;
+        entry.thumbnail = *drawing;
+        entry.fileSize = static_cast<std::uint64_t>(statement.integer(1));
+        entry.modified = statement.integer(2);
+        if (!statement.isNull(3)) entry.size = sizeOf(statement, 3);
+        entry.nameWords = splitWords(statement.text(6));
+        entry.drawingWords = splitWords(statement.text(7));
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+void BlockIndex::removeRows(std::int64_t part) {
+    Statement words(
+        db_, "DELETE FROM block_words WHERE rowid IN (SELECT id FROM block WHERE part = ?1)");
+    words.bind(1, part).run();
+    Statement blocks(db_, "DELETE FROM block WHERE part = ?1");
+    blocks.bind(1, part).run();
+    Statement stamp(db_, "DELETE FROM part WHERE id = ?1");
+    stamp.bind(1, part).run();
+}
+
+Found BlockIndex::find(std::string_view query, const Scope& among, std::size_t limit) {
     const QueryTerms terms = queryTerms(query);
     Found found;
     if (terms.words.empty() && terms.prefix.empty()) return found;
-    const auto wanted = [&among](std::int64_t category) {
-        return validCategory(category) && among[static_cast<std::size_t>(category)];
+    std::map<std::int64_t, fs::path> folderOfPart;
+    for (const fs::path& folder : among.folders)
+        if (const std::optional<std::int64_t> part = folderPart(folder, false))
+            folderOfPart.emplace(*part, folder);
+    const auto wanted = [&](std::int64_t part) {
+        return validCategory(part) ? among.categories[static_cast<std::size_t>(part)]
+                                   : folderOfPart.count(part) != 0;
     };
     // One pass over the word index counts them all and keeps the first ids;
     // only the blocks listed are looked up.
@@ -576,24 +723,41 @@ Found BlockIndex::find(std::string_view query, const library::InstalledFlags& am
         ++found.total;
         if (listed.size() < limit) listed.push_back(id);
     }
-    Statement block(db_, "SELECT category, thumbnail FROM block WHERE id = ?1");
+    Statement block(db_, "SELECT part, thumbnail, size, modified FROM block WHERE id = ?1");
     for (const std::int64_t id : listed) {
         block.bind(1, id);
-        if (!block.step()) throw damagedRow();
-        const std::optional<fs::path> thumbnail = thumbnailName(block.blob(1, kMaxThumbnailBytes));
-        if (block.integer(0) != id >> 32 || !thumbnail) throw damagedRow();
-        found.hits.push_back({static_cast<int>(block.integer(0)), *thumbnail});
+        if (!block.step() || block.integer(0) != id >> 32) throw damagedRow();
+        const std::int64_t part = id >> 32;
+        if (validCategory(part)) {
+            const std::optional<fs::path> thumbnail = thumbnailName(block.blob(1, kMaxThumbnailBytes));
+            if (!thumbnail) throw damagedRow();
+            found.hits.emplace_back(static_cast<int>(part), *thumbnail);
+        } else {
+            const std::optional<fs::path> drawing = drawingPath(block.blob(1, kMaxPathBytes));
+            if (!drawing) throw damagedRow();
+            found.hits.emplace_back(folderOfPart.at(part), *drawing,
+                                    static_cast<std::uint64_t>(block.integer(2)), block.integer(3));
+        }
         block.reset();
     }
     return found;
 }
 
 std::optional<DrawingSize> BlockIndex::drawingSize(int category, const fs::path& thumbnail) {
+    return sizeOfBlock(category, library::pathToUtf8(thumbnail));
+}
+
+std::optional<DrawingSize> BlockIndex::drawingSize(const fs::path& folder, const fs::path& drawing) {
+    const std::optional<std::int64_t> part = folderPart(folder, false);
+    if (!part) return std::nullopt;
+    return sizeOfBlock(*part, drawingText(drawing));
+}
+
+std::optional<DrawingSize> BlockIndex::sizeOfBlock(std::int64_t part, const std::string& name) {
     Statement statement(db_,
-                        "SELECT width, height, units, zextent FROM block WHERE category = ?1 AND "
+                        "SELECT width, height, units, zextent FROM block WHERE part = ?1 AND "
                         "thumbnail = ?2 AND width IS NOT NULL");
-    statement.bind(1, static_cast<std::int64_t>(category))
-        .bindBlob(2, library::pathToUtf8(thumbnail));
+    statement.bind(1, part).bindBlob(2, name);
     if (!statement.step()) return std::nullopt;
     return sizeOf(statement, 0);
 }

@@ -16,7 +16,7 @@ QueryWorker::~QueryWorker() {
     thread_.join();
 }
 
-std::uint64_t QueryWorker::ask(std::string query, const library::InstalledFlags& among) {
+std::uint64_t QueryWorker::ask(std::string query, const Scope& among) {
     std::lock_guard lock(mutex_);
     newest_ = ++lastTicket_;
     waiting_ = Request{lastTicket_, std::move(query), among};

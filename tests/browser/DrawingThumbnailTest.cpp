@@ -147,7 +147,7 @@ TEST_F(DrawingThumbnailTest, APreviewTooLargeForATileLeavesTheDrawingToDrawIt) {
         readBytes(testsupport::samplesFolder() / "R2018/libredwg_Arc.dwg"), 2,
         testsupport::oneBitBitmap(8192, 8192, 0xFFFF00, 0xFFFF00, 0));
     const fs::path thumbnail = block("Enorme", "not a picture", drawing);
-    const QImage image = browser::drawingThumbnail(thumbnail, QSize(140, 100));
+    const QImage image = browser::drawingThumbnail(library::categoryBlockOf(thumbnail), QSize(140, 100));
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), QSize(140, 100));
     const Tally t = tally(image, image.rect(), QColor(255, 255, 0));

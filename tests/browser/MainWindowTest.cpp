@@ -146,7 +146,11 @@ TEST_F(MainWindowTest, StartUpState) {
     createWindows();
 
     EXPECT_EQ(main->windowTitle(), QStringLiteral("Tessaly - Biblioteca de blocos para projetos"));
-    ASSERT_EQ(main->cArea->count(), 14);
+    // The 14 categories, then the user's own: no folder added yet.
+    ASSERT_EQ(main->cArea->count(), 17);
+    EXPECT_EQ(main->cArea->itemText(14), QStringLiteral("Minhas pastas…"));
+    EXPECT_EQ(main->cArea->itemText(15), QStringLiteral("» Favoritos"));
+    EXPECT_EQ(main->cArea->itemText(16), QStringLiteral("» Recentes"));
     EXPECT_EQ(main->cArea->currentIndex(), -1);
     EXPECT_EQ(main->cArea->itemText(0), QStringLiteral("» Biblioteca - 3D"));
     EXPECT_EQ(main->cArea->itemText(5), QStringLiteral("Download - Elétrica"));

@@ -506,7 +506,7 @@ TEST_F(ThumbnailGridTest, DecodedImagesFitTheTile) {
         QImage image(c.image, QImage::Format_Mono);
         image.fill(0);
         const fs::path file = writeFile("imagem.PNG", encoded(image, "PNG"));
-        EXPECT_EQ(loader.decode(file, tile).size(), c.decoded)
+        EXPECT_EQ(loader.decode(library::categoryBlockOf(file), tile).image.size(), c.decoded)
             << c.image.width() << "x" << c.image.height();
     }
     EXPECT_EQ(loader.decodedOnUiThreadCount(), static_cast<int>(cases.size()));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <render/Build.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -403,7 +404,8 @@ TEST_F(PreviewTest, WindowAsDesigned) {
     EXPECT_TRUE(preview->windowFlags() & Qt::WindowStaysOnTopHint);
     EXPECT_EQ(preview->minimumSize(), QSize(300, 300));
     EXPECT_FALSE(preview->bVer->isVisible());
-    EXPECT_TRUE(preview->pop1->isEmpty());
+    // The drawing's menu holds only the favourite's mark.
+    EXPECT_EQ(preview->pop1->actions(), QList<QAction*>{preview->aFavorito});
     EXPECT_TRUE(preview->bProximo->isDefault());
     // "Próximo >" is the first control the keyboard reaches, then "< Anterior".
     QWidget* first = preview->nextInFocusChain();

@@ -7,6 +7,7 @@
 #include "Links.h"
 #include "LibraryFixture.h"
 #include "TestFiles.h"
+#include "library/UserFolders.h"
 #include "search/BlockIndex.h"
 #include "search/Indexing.h"
 
@@ -210,7 +211,7 @@ TEST(HostileIndex, ALookAlikeOfOurTablesIsMadeAgain) {
          "DROP INDEX block_place; ALTER TABLE block RENAME TO rows;"
          "CREATE VIEW block AS SELECT r.* FROM rows r, rows, rows, rows;"},
         {"a trigger",
-         "CREATE TRIGGER forget AFTER INSERT ON block BEGIN DELETE FROM category; END;"},
+         "CREATE TRIGGER forget AFTER INSERT ON block BEGIN DELETE FROM part; END;"},
         {"a table of its own", "CREATE TABLE extra(x);"},
         {"an index missing", "DROP INDEX block_place;"},
         {"a column more", "ALTER TABLE block ADD COLUMN extra INTEGER;"},
@@ -234,18 +235,18 @@ TEST(HostileIndex, ALookAlikeOfOurTablesIsMadeAgain) {
 TEST(HostileIndex, ABlockOutOfRangeIsNeverHandedOnAndTheIndexIsMadeAgain) {
     Scene scene;
     const char* changes[] = {
-        "UPDATE block SET category = 99 WHERE category = 3",
-        "UPDATE block SET category = -5 WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('/etc/passwd' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('../../x.PNG' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('..' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('DWG/Cuba01.PNG' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = CAST('..\\x.PNG' AS BLOB) WHERE category = 3",
-        "UPDATE block SET thumbnail = X'4375626100312E504E47' WHERE category = 3",  // a NUL inside
-        "UPDATE block SET thumbnail = X'' WHERE category = 3",
-        "UPDATE block SET thumbnail = zeroblob(300) WHERE category = 3",
-        "UPDATE block SET thumbnail = 'Cuba01.PNG' WHERE category = 3",  // text, not bytes
-        "DELETE FROM block WHERE category = 3",  // words of a block that is not there
+        "UPDATE block SET part = 99 WHERE part = 3",
+        "UPDATE block SET part = -5 WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('/etc/passwd' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('../../x.PNG' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('..' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('DWG/Cuba01.PNG' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = CAST('..\\x.PNG' AS BLOB) WHERE part = 3",
+        "UPDATE block SET thumbnail = X'4375626100312E504E47' WHERE part = 3",  // a NUL inside
+        "UPDATE block SET thumbnail = X'' WHERE part = 3",
+        "UPDATE block SET thumbnail = zeroblob(300) WHERE part = 3",
+        "UPDATE block SET thumbnail = 'Cuba01.PNG' WHERE part = 3",  // text, not bytes
+        "DELETE FROM block WHERE part = 3",  // words of a block that is not there
     };
     for (const char* change : changes) {
         SCOPED_TRACE(change);
@@ -294,7 +295,7 @@ TEST(HostileIndex, AWriteThatFailsMakesTheIndexAgain) {
     scene.onIndexed = [&scene](int category) {
         if (category != 3 || scene.indexed.size() > 1) return;
         runSql(scene.indexFile(),
-               "INSERT INTO block(id, category, thumbnail) VALUES((9 << 32) + 2, 3, X'41')");
+               "INSERT INTO block(id, part, thumbnail) VALUES((9 << 32) + 2, 3, X'41')");
     };
     const search::IndexReport report = scene.indexNow();
     EXPECT_TRUE(report.rebuilt);
@@ -305,3 +306,53 @@ TEST(HostileIndex, AWriteThatFailsMakesTheIndexAgain) {
 }
 
 }  // namespace
+
+// A folder's part is read by the same rules: a row whose drawing would lie
+// out of its folder, or whose folder is no folder, is never handed on.
+TEST(HostileIndex, AFolderRowLeadingOutOfItsFolderIsNeverHandedOn) {
+    Scene scene;
+    const fs::path folder = scene.elsewhere.path() / "meus";
+    Library::writeFile(folder / "sub" / "pia.dwg", [] {
+        const std::vector<std::uint8_t> bytes = dwg::writeR2000(labelledBox(60, 40, "Granito"));
+        return std::string(bytes.begin(), bytes.end());
+    }());
+    ASSERT_EQ(library::UserFolders(scene.library.layout()).add(folder), "");
+    const search::Scope withFolder(all(), {folder});
+    const char* changes[] = {
+        "UPDATE block SET thumbnail = CAST('../fora.dwg' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET thumbnail = CAST('sub/../../fora.dwg' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET thumbnail = CAST('/etc/passwd' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET thumbnail = CAST('sub//pia.dwg' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET thumbnail = CAST('sub\\pia.dwg' AS BLOB) WHERE part >= 16",
+        "UPDATE block SET part = 3 WHERE part >= 16",
+        "UPDATE part SET folder = CAST('relativa' AS BLOB) WHERE id >= 16",
+        "UPDATE part SET folder = NULL WHERE id >= 16",
+        "UPDATE part SET folder = CAST('/x' AS BLOB) WHERE id = 3",
+    };
+    for (const char* change : changes) {
+        SCOPED_TRACE(change);
+        fs::remove(scene.indexFile());
+        scene.indexSoundly();
+        ASSERT_EQ(search::BlockIndex(scene.indexFile(), search::BlockIndex::Open::Existing)
+                      .find("granito", withFolder)
+                      .hits.size(),
+                  1u);
+        runSql(scene.indexFile(), change);
+        try {
+            for (const search::Hit& hit :
+                 search::BlockIndex(scene.indexFile(), search::BlockIndex::Open::Existing)
+                     .find("granito", withFolder)
+                     .hits)
+                EXPECT_EQ(hit.folder / hit.thumbnail, folder / "sub" / "pia.dwg");
+        } catch (const search::IndexError& error) {
+            EXPECT_EQ(error.reason(), Reason::Damaged);
+        }
+        EXPECT_TRUE(scene.indexNow().rebuilt) << "taken for damaged";
+        const std::vector<search::Hit> hits =
+            search::BlockIndex(scene.indexFile(), search::BlockIndex::Open::Existing)
+                .find("granito", withFolder)
+                .hits;
+        ASSERT_EQ(hits.size(), 1u);
+        EXPECT_EQ(hits[0].thumbnail, library::pathFromUtf8("sub/pia.dwg"));
+    }
+}

@@ -6,6 +6,7 @@
 #include "LibraryFixture.h"
 #include "archive/MemberBytes.h"
 #include "search/BlockIndex.h"
+#include "library/UserFolders.h"
 #include "search/Indexing.h"
 
 namespace {
@@ -290,3 +291,71 @@ TEST(MemberBytes, ReadsTheDrawingOfABlockArchiveInMemory) {
 }
 
 }  // namespace
+
+// A folder of the user's drawings, beside the library: in the list, found by
+// its drawings' names and words, each drawing read once until it changes.
+class FolderIndexTest : public IndexTest {
+  protected:
+    void SetUp() override {
+        IndexTest::SetUp();
+        folder = scratch.path() / library::pathFromUtf8("Blocos da empresa");
+        write("sub/Pia.dwg", "Pia de granito");
+        write("armario.DWG", "Armário alto");
+        write("ruim.dwg", "");  // no drawing at all
+        fs::create_directories(library.layout().programFolder());
+        ASSERT_EQ(library::UserFolders(library.layout()).add(folder), "");
+    }
+
+    void write(const std::string& name, const std::string& text) {
+        std::string bytes = "AC1015 e nada mais";
+        if (!text.empty()) {
+            const std::vector<std::uint8_t> drawing = dwg::writeR2000(labelledBox(60, 40, text));
+            bytes.assign(drawing.begin(), drawing.end());
+        }
+        Library::writeFile(folder / library::pathFromUtf8(name), bytes);
+    }
+
+    std::vector<search::Hit> findInFolder(std::string_view query) {
+        return openIndex().find(query, search::Scope(library::InstalledFlags{}, {folder})).hits;
+    }
+
+    searchtest::TemporaryFolder scratch;
+    fs::path folder;
+};
+
+TEST_F(FolderIndexTest, ItsDrawingsAreFoundByNameAndWordsAndNamedByTheirFolder) {
+    indexNow();
+    EXPECT_EQ(indexed.back(), -1);
+    const std::vector<search::Hit> hits = findInFolder("granito");
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].category, -1);
+    EXPECT_EQ(hits[0].folder, folder);
+    EXPECT_EQ(hits[0].thumbnail, library::pathFromUtf8("sub/Pia.dwg"));
+    EXPECT_EQ(hits[0].fileSize, fs::file_size(folder / "sub" / "Pia.dwg"));
+    EXPECT_EQ(findInFolder("ruim").size(), 1u) << "a damaged drawing by its name";
+    EXPECT_EQ(findInFolder("armario").size(), 1u) << "the name, letter case and accents folded";
+    EXPECT_TRUE(find("granito").empty()) << "not among the categories alone";
+    EXPECT_TRUE(openIndex().drawingSize(folder, library::pathFromUtf8("sub/Pia.dwg")).has_value());
+}
+
+TEST_F(FolderIndexTest, OnlyChangedDrawingsAreReadAgainAndARemovedFolderLeaves) {
+    indexNow();
+    // Spoilt behind the index's back, keeping its size and time: a drawing
+    // read again would lose its words.
+    const fs::path closet = folder / "armario.DWG";
+    const auto closetTime = fs::last_write_time(closet);
+    Library::writeFile(closet, std::string(fs::file_size(closet), 'x'));
+    fs::last_write_time(closet, closetTime);
+    write("sub/Pia.dwg", "Pia de mármore");
+    fs::last_write_time(folder / "sub" / "Pia.dwg",
+                        fs::last_write_time(folder / "sub" / "Pia.dwg") + std::chrono::hours(1));
+    indexNow();
+    EXPECT_TRUE(findInFolder("granito").empty());
+    EXPECT_EQ(findInFolder("marmore").size(), 1u);
+    EXPECT_EQ(findInFolder("alto").size(), 1u) << "its words kept from the first reading";
+
+    library::UserFolders(library.layout()).remove(folder);
+    indexNow();
+    EXPECT_TRUE(openIndex().folders().empty());
+    EXPECT_TRUE(findInFolder("marmore").empty());
+}

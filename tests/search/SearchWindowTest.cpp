@@ -24,6 +24,7 @@
 #include "download/UNfrmDownload.h"
 #include "preview/DwgViewer.h"
 #include "preview/UNfrmPreview.h"
+#include "library/UserFolders.h"
 #include "search/Indexing.h"
 #include "search/QueryWorker.h"
 #include "ui/Pump.h"
@@ -167,7 +168,8 @@ TEST_F(SearchWindowTest, AResultKeepsItsOwnCategoryForStatusPreviewAndWalk) {
               QStringLiteral("» Biblioteca - Mobília - Bloco CadeiraEscritorio"));
     ASSERT_TRUE(waitUntil([&] { return preview->windowTitle() == main->secondStatusPanelText(); }));
     EXPECT_TRUE(preview->dwg->failureText().isEmpty()) << "the drawing came from Mobília";
-    EXPECT_EQ(main->itemCategoryFolder(2), library.categoryFolder(9));
+    EXPECT_EQ(main->itemBlock(2).ref.category, 9);
+    EXPECT_EQ(main->itemBlock(2).drawing.parent_path().parent_path(), library.categoryFolder(9));
 }
 
 TEST_F(SearchWindowTest, AResultIsSavedFromItsOwnCategory) {
@@ -436,3 +438,30 @@ TEST_F(SearchWindowTest, AnIndexThatIsALinkIsLeftAloneAndTheStatusBarSaysSo) {
 }
 
 }  // namespace
+
+TEST_F(SearchWindowTest, AUsersFolderIsSearchedTooAndEachResultNamesItsFolder) {
+    searchtest::TemporaryFolder home;
+    const fs::path folder = home.path() / library::pathFromUtf8("Blocos da empresa");
+    const std::vector<std::uint8_t> drawing =
+        dwg::writeR2000(labelledBox(30, 20, "Torneira de parede"));
+    searchtest::Library::writeFile(folder / "banho" / "misturador.dwg",
+                       std::string(drawing.begin(), drawing.end()));
+    ASSERT_EQ(library::UserFolders(library.layout()).add(folder), "");
+    createWindows();
+    type("torneira");
+    ASSERT_EQ(gridNames(), (std::vector<std::string>{"Cuba01.PNG", "misturador.dwg"}));
+    clickTile(1);
+    EXPECT_EQ(main->secondStatusPanelText(),
+              QStringLiteral("» Minha pasta - Blocos da empresa - Bloco misturador"));
+    ASSERT_TRUE(waitUntil([&] { return preview->windowTitle() == main->secondStatusPanelText(); }));
+    ASSERT_TRUE(waitUntil([&] { return !preview->dwg->displayList().empty(); }));
+    EXPECT_TRUE(preview->dwg->failureText().isEmpty()) << "the drawing came from the folder";
+
+    const QPoint centre = main->Lista->tileRect(1).center();
+    QHelpEvent help(QEvent::ToolTip, centre, main->Lista->viewport()->mapToGlobal(centre));
+    QApplication::sendEvent(main->Lista->viewport(), &help);
+    ASSERT_TRUE(waitUntil([] { return QToolTip::isVisible(); }));
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("Pasta: Blocos da empresa / banho")))
+        << QToolTip::text().toStdString();
+    QToolTip::hideText();
+}

@@ -6,7 +6,8 @@
 //
 // The grid raises itemSelected for the user's choices only (mouse, keys,
 // navigator); a selection made by the program is silent. Enter raises
-// activated, Ctrl+C copyRequested, and a tile dragged out of the grid
+// activated, Ctrl+C copyRequested, a click on a tile's star or Ctrl+D
+// favouriteToggled, F5 rescanRequested, and a tile dragged out of the grid
 // carries what setDragData gives.
 #pragma once
 
@@ -47,6 +48,10 @@ class ThumbnailGrid : public QAbstractItemView {
     void endUpdate();
     void clear() { thumbnails_->clear(); }
     void addItem(const std::filesystem::path& location) { thumbnails_->addItem(location); }
+    void addBlock(library::Block block) { thumbnails_->addBlock(std::move(block)); }
+    // The blocks listed again, the view scrolled where it was (ThumbnailModel::replaceBlocks).
+    void replaceBlocks(const std::vector<library::Block>& blocks);
+    void setFavourite(int index, bool favourite) { thumbnails_->setFavourite(index, favourite); }
     int count() const { return thumbnails_->count(); }
     const ThumbnailItem& item(int index) const { return thumbnails_->item(index); }
     void setToolTipText(std::function<QString(int index)> text) {
@@ -95,6 +100,11 @@ class ThumbnailGrid : public QAbstractItemView {
     void thumbnailLoaded(int index);
     // Ctrl+C on the grid with an item selected.
     void copyRequested(int index);
+    // The user marked or unmarked the tile as a favourite: a click on its
+    // star, or Ctrl+D on the selected tile.
+    void favouriteToggled(int index);
+    // F5: the user asks for the blocks to be listed again.
+    void rescanRequested();
 
   protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

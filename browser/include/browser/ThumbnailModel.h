@@ -11,7 +11,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
+
+#include "library/BlockSource.h"
+#include "library/Library.h"
 
 namespace browser {
 
@@ -22,11 +26,13 @@ class ThumbnailLoader;
 // opens; ui::displayName makes text of them for the user.
 struct ThumbnailItem {
     // Full path of the thumbnail; a block installed without one keeps the
-    // path it would have, and its tile shows the block's drawing.
+    // path it would have, and its tile shows the block's drawing. A user's
+    // drawing has none: its own path stands here.
     std::filesystem::path Location;
     std::filesystem::path FileName;  // file name without folder
     qint64 FileSize = 0;
     QDateTime FileDate;
+    library::Block block;
 };
 
 class ThumbnailModel : public QAbstractListModel {
@@ -37,6 +43,11 @@ class ThumbnailModel : public QAbstractListModel {
         // bool: the item's file gave no picture; it is not tried again until
         // the model is refilled.
         FailedRole = Qt::UserRole + 1,
+        // QString: why a failed item has no picture, shown in its tile; empty
+        // for a plain placeholder.
+        FailureTextRole,
+        // bool: the block is one of the user's favourites.
+        FavouriteRole,
     };
 
     // What the loader has done so far; lets tests and benchmarks check that
@@ -46,6 +57,7 @@ class ThumbnailModel : public QAbstractListModel {
         int decoded = 0;
         int decodedOnUiThread = 0;
         int failed = 0;
+        int drawn = 0;  // made from a drawing rather than a picture file
     };
 
     explicit ThumbnailModel(QObject* parent = nullptr);
@@ -65,11 +77,30 @@ class ThumbnailModel : public QAbstractListModel {
 
     void clear();
     // The image is read only when a view asks for it.
+    void addBlock(library::Block block);
+    // A publisher's block by its thumbnail's path.
     void addItem(const std::filesystem::path& location);
+    // The blocks of a source listed again: images of blocks that stayed as
+    // they were are kept (for their new places), the others made anew. The
+    // views hear of one reset.
+    void replaceBlocks(const std::vector<library::Block>& blocks);
     int count() const { return static_cast<int>(items_.size()); }
     // Size and date are read from the file on the first call for an item, so
-    // that filling a large category costs no file-system query per item.
+    // that filling a large category costs no file-system query per item; a
+    // user's drawing has them from its listing, and its disk is never asked.
     const ThumbnailItem& item(int index) const;
+
+    void setFavourite(int index, bool favourite);
+    bool isFavourite(int index) const;
+
+    // Where the pictures of users' drawings are kept, beside the library.
+    void setLayout(const library::Layout& layout);
+    // Makes and keeps the pictures of every user's drawing of the model while
+    // no tile waits for one; then, when tidyFolder is given, removes the kept
+    // pictures of its drawings that the model no longer holds.
+    void keepAllPictures(const std::filesystem::path& tidyFolder = {});
+    // How many of them are kept by now, of how many.
+    std::pair<int, int> keptPictures() const;
 
     // The hint shown over an item; without one, the block's name.
     void setToolTipText(std::function<QString(int index)> text);
@@ -78,6 +109,7 @@ class ThumbnailModel : public QAbstractListModel {
     // Decoded for exactly this size (device pixels).
     bool isThumbnailLoaded(int index, const QSize& target) const;
     bool isThumbnailFailed(int index) const;
+    QString failureText(int index) const;
     // The items a view shows or soon will, most wanted first, their images
     // to be decoded to fit target; replaces the previous wish, so that items
     // that went out of view before their turn are never decoded.
@@ -91,11 +123,15 @@ class ThumbnailModel : public QAbstractListModel {
 
   private:
     void dropItems();
-    void onImageDecoded(quint64 generation, int index, const QImage& image, const QSize& target);
+    void onImageDecoded(quint64 generation, int index, const QImage& image, const QSize& target,
+                        const QString& failure);
+    void appendItem(library::Block block);
 
     mutable std::vector<ThumbnailItem> items_;
     mutable std::vector<bool> itemInfoRead_;
     std::vector<bool> failed_;
+    std::vector<QString> failureTexts_;
+    std::vector<bool> favourites_;
     std::function<QString(int)> toolTipText_;
     int updateDepth_ = 0;
     bool resetPending_ = false;  // items changed inside the bulk update

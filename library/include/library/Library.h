@@ -79,6 +79,13 @@ class Layout {
     std::filesystem::path searchIndexFile() const;           // Blocos/indice.db
     // The newest signed package list the program has taken: tessaly.lista
     std::filesystem::path newestPackageListFile() const;
+    // The user's own folders of drawings, favourites and recently used
+    // blocks: tessaly.pastas, tessaly.favoritos, tessaly.recentes.
+    std::filesystem::path userFoldersFile() const;
+    std::filesystem::path favouritesFile() const;
+    std::filesystem::path recentsFile() const;
+    // The pictures made of the user's drawings: Miniaturas.
+    std::filesystem::path thumbnailCacheFolder() const;
 
     // A category is installed exactly when its folder exists as a directory.
     bool isInstalled(int index) const;

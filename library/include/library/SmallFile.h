@@ -22,4 +22,9 @@ std::optional<std::string> readRegularFile(const std::filesystem::path& file,
 // not be done; the old file then stays as it was. Never throws.
 bool writeFileDurably(const std::filesystem::path& file, std::string_view bytes);
 
+// The same for a file in a folder of the user's, where a file of any name may
+// be his: the temporary file gets a name nobody has (".<file>.<random>.tessaly"),
+// created afresh, and nothing else there is removed.
+bool writeFileReplacing(const std::filesystem::path& file, std::string_view bytes);
+
 }  // namespace library

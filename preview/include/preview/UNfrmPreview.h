@@ -9,6 +9,10 @@
 // Such a request waits: it is remembered, and once the running refresh or the
 // run holding the reader has ended, one refresh runs for the selection of
 // that moment. Two runs never share the reader or TMP.ZIP.
+//
+// A drawing of the user's own folder is read off the user-interface thread
+// (his disk may be slow or gone) and written as the same short-lived drawing.
+// The drawing's pop-up menu marks the block as a favourite or unmarks it.
 #pragma once
 
 #include <QDeadlineTimer>
@@ -22,6 +26,7 @@
 
 #include "ui/Windows.h"
 
+class QAction;
 class QMenu;
 class QPushButton;
 
@@ -53,7 +58,8 @@ class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
     QPushButton* bAnterior = nullptr;
     QPushButton* bProximo = nullptr;
     QPushButton* bVer = nullptr;  // hidden; its click is the refresh
-    QMenu* pop1 = nullptr;        // empty: a right click on the drawing shows no menu
+    QMenu* pop1 = nullptr;        // the drawing's pop-up menu
+    QAction* aFavorito = nullptr;  // in pop1: the block shown is a favourite
 
     // Between two refreshes asked for while the reader was lent to another run.
     static constexpr int kRetryMs = 50;
@@ -84,6 +90,11 @@ class TfrmPreview : public QWidget, public ui::PreviewWindowAccess {
     void refresh(ui::MainWindowAccess& main);
     void showBlockDrawing(ui::MainWindowAccess& main, const std::filesystem::path& archiveCopy,
                           const std::filesystem::path& blockName);
+    void showUserDrawing(ui::MainWindowAccess& main, const library::Block& block);
+    // Shows the drawing written (or, when written is false, the viewer's line
+    // saying it could not be read) and deletes it again.
+    void showWritten(ui::MainWindowAccess& main, const std::filesystem::path& drawing,
+                     bool written);
 
     QWidget* buttonPanel_ = nullptr;
     bool refreshing_ = false;

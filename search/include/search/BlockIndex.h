@@ -1,11 +1,13 @@
 // The search index of the library: one SQLite database (FTS5) in Blocos/ that
-// holds, for every installed category, each block's name words, the words of
-// its drawing and the drawing's size. It holds nothing but what the library's
-// own files say; it can be deleted at any time and is then built again.
+// holds, for every installed category and every folder of the user's, each
+// block's name words, the words of its drawing and the drawing's size. It
+// holds nothing but what the library's own files and the user's drawings say;
+// it can be deleted at any time and is then built again.
 //
-// Each category's part carries the fingerprint of the category folder it was
-// read from (names, sizes and times of its files), so a category changed,
-// installed by hand or installed before the index existed is read again.
+// Each part (a category, a folder) carries the fingerprint of the files it was
+// read from (names, sizes and times), so a category changed, installed by hand
+// or installed before the index existed, or a folder whose drawings changed,
+// is read again.
 //
 // The file lies in the program's folder, where others may write: what it
 // gives back is checked as it is read, and it is written only when it is ours.
@@ -51,10 +53,17 @@ class IndexError : public std::runtime_error {
 };
 
 struct BlockEntry {
-    std::filesystem::path thumbnail;  // file name in IMG/, as on disk
+    // A category's: the file name in IMG/, as on disk. A folder's: the
+    // drawing's path below the folder.
+    std::filesystem::path thumbnail;
     std::vector<std::string> nameWords;
     std::vector<std::string> drawingWords;
     std::optional<DrawingSize> size;
+    // A folder's drawing as it was listed, and whether its words were read
+    // from it (a drawing listed and not read yet is found by its name).
+    std::uint64_t fileSize = 0;
+    std::int64_t modified = 0;
+    bool drawingRead = true;
 };
 
 struct CategoryEntries {
@@ -63,10 +72,36 @@ struct CategoryEntries {
 };
 
 struct Hit {
-    int category = 0;
-    std::filesystem::path thumbnail;  // a plain file name, checked when read back
+    Hit() = default;
+    // A category's block.
+    Hit(int inCategory, std::filesystem::path named)
+        : category(inCategory), thumbnail(std::move(named)) {}
+    // A drawing of a user's folder.
+    Hit(std::filesystem::path in, std::filesystem::path drawing, std::uint64_t size,
+        std::int64_t time)
+        : category(-1), thumbnail(std::move(drawing)), folder(std::move(in)), fileSize(size),
+          modified(time) {}
+
+    int category = 0;  // -1 for a drawing of a user's folder
+    // A category's thumbnail: a plain file name. A folder's drawing: its path
+    // below the folder, never out of it. Both checked when read back.
+    std::filesystem::path thumbnail;
+    // A folder's drawing: the folder, and the file as it was indexed.
+    std::filesystem::path folder;
+    std::uint64_t fileSize = 0;
+    std::int64_t modified = 0;
 
     bool operator==(const Hit&) const = default;
+};
+
+// Where a query looks: the categories marked and the user's folders listed.
+struct Scope {
+    library::InstalledFlags categories{};
+    std::vector<std::filesystem::path> folders;
+
+    Scope() = default;
+    Scope(const library::InstalledFlags& marked, std::vector<std::filesystem::path> listed = {})
+        : categories(marked), folders(std::move(listed)) {}
 };
 
 struct Found {
@@ -139,15 +174,26 @@ class BlockIndex {
     void writeCategory(int category, const CategoryEntries& entries);
     void removeCategory(int category);
 
-    // Blocks of the categories marked in `among` holding the query's terms:
-    // how many there are, and the first `limit` of them by category, then by
-    // thumbnail name. A query without words finds nothing. A row that is not
-    // as this program writes it (a category out of range, a thumbnail that
-    // is not a plain file name) throws IndexError (Reason::Damaged).
-    Found find(std::string_view query, const library::InstalledFlags& among,
-               std::size_t limit = kMaxHits);
+    // The same for a folder of the user's, by its path.
+    std::optional<std::uint64_t> fingerprint(const std::filesystem::path& folder);
+    void writeFolder(const std::filesystem::path& folder, const CategoryEntries& entries);
+    void removeFolder(const std::filesystem::path& folder);
+    // The folders that have a part.
+    std::vector<std::filesystem::path> folders();
+    // What the folder's part holds of each drawing read, to be kept for the
+    // drawings that did not change.
+    std::vector<BlockEntry> folderEntries(const std::filesystem::path& folder);
+
+    // Blocks of the categories and folders in `among` holding the query's
+    // terms: how many there are, and the first `limit` of them by category,
+    // then folder, then name. A query without words finds nothing. A row
+    // that is not as this program writes it (a part out of range, a name that
+    // leads out of its folder) throws IndexError (Reason::Damaged).
+    Found find(std::string_view query, const Scope& among, std::size_t limit = kMaxHits);
     // Nothing too for a size out of any drawing's range.
     std::optional<DrawingSize> drawingSize(int category, const std::filesystem::path& thumbnail);
+    std::optional<DrawingSize> drawingSize(const std::filesystem::path& folder,
+                                           const std::filesystem::path& drawing);
 
   private:
     enum class Kind { Empty, Ours, Damaged, Foreign };
@@ -158,7 +204,12 @@ class BlockIndex {
     bool sound();
     bool rowsSound();
     void createSchema();
-    void removeRows(int category);
+    void writePart(std::int64_t part, const std::filesystem::path* folder,
+                   const CategoryEntries& entries);
+    void removeRows(std::int64_t part);
+    // The part of a folder: the one it has, or (make) a new one.
+    std::optional<std::int64_t> folderPart(const std::filesystem::path& folder, bool make);
+    std::optional<DrawingSize> sizeOfBlock(std::int64_t part, const std::string& name);
 
     std::filesystem::path file_;
     bool writer_;

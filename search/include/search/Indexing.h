@@ -1,6 +1,7 @@
-// Reading a category for the index, and keeping the index in step with the
-// library: at installation, for the category being installed, and in the
-// background at start-up, for categories installed before or by hand.
+// Reading a category or a folder of the user's for the index, and keeping the
+// index in step with the library: at installation, for the category being
+// installed, and in the background at start-up and whenever the folders
+// change, for categories installed before or by hand and for the folders.
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "library/BlockSource.h"
 #include "library/Library.h"
 #include "search/BlockIndex.h"
 
@@ -39,6 +41,15 @@ std::optional<CategoryEntries> readCategory(const std::filesystem::path& categor
 bool indexStagedCategory(const library::Layout& layout, int category,
                          const std::filesystem::path& stagedFolder, const ReadProgress& progress);
 
+// The fingerprint of a folder of the user's as a listing found it: the paths,
+// sizes and times of its drawings.
+std::uint64_t listingFingerprint(const std::vector<library::Block>& blocks);
+
+// A folder's drawings are read into its part this many at a time: a large
+// folder is found by its drawings' names at once, and by their words as
+// they are read.
+inline constexpr std::size_t kFolderBatch = 250;
+
 // What a pass of the background indexer did to the index file.
 struct IndexReport {
     bool rebuilt = false;  // it was damaged, or failed a write, and was made again
@@ -48,9 +59,11 @@ struct IndexReport {
 
 // Brings the index in step with the library on a thread of its own: a damaged
 // index is rebuilt, categories whose folder changed since their part was
-// written are read again, parts of categories no longer installed go. An index
-// that fails a write is rebuilt and the pass run once more. Runs once per
-// start(); a start() while running runs the pass again after it.
+// written are read again, parts of categories no longer installed go; then
+// the same for the user's folders (tessaly.pastas), whose drawings unchanged
+// since they were read keep their words; a folder out of reach now keeps its
+// part. An index that fails a write is rebuilt and the pass run once more.
+// Runs once per start(); a start() while running runs the pass again after it.
 class BackgroundIndexer {
   public:
     explicit BackgroundIndexer(library::Layout layout);
@@ -59,7 +72,8 @@ class BackgroundIndexer {
     // Stops at the next block and waits for the thread.
     ~BackgroundIndexer();
 
-    // Called on the indexer's thread after a category's part was written.
+    // Called on the indexer's thread after a category's part was written
+    // (-1 for a folder's).
     void setCategoryIndexed(std::function<void(int category)> handler);
     void start();
     bool running() const { return running_; }
@@ -73,6 +87,9 @@ class BackgroundIndexer {
     // The pass's failure, if any, noted in report.
     std::optional<IndexError::Reason> reportedPass(BlockIndex::Open mode, IndexReport& report);
     void pass(BlockIndex::Open mode, IndexReport& report);
+    void indexFolders(BlockIndex& index);
+    void indexFolder(BlockIndex& index, const std::filesystem::path& folder);
+    void tellIndexed(int category);
 
     library::Layout layout_;
     std::function<void(int)> categoryIndexed_;

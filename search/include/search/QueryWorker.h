@@ -42,7 +42,7 @@ class QueryWorker {
     // Stops the query running and waits for the thread.
     ~QueryWorker();
 
-    std::uint64_t ask(std::string query, const library::InstalledFlags& among);
+    std::uint64_t ask(std::string query, const Scope& among);
     // No answer is wanted any more: the query running stops, the one waiting goes.
     void cancel();
     // The ticket of the last query asked, 0 before the first.
@@ -52,7 +52,7 @@ class QueryWorker {
     struct Request {
         std::uint64_t ticket = 0;
         std::string query;
-        library::InstalledFlags among{};
+        Scope among;
     };
 
     void run();

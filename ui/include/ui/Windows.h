@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "archive/ZipReader.h"
+#include "library/BlockSource.h"
 #include "library/Library.h"
 
 class QWidget;
@@ -43,11 +44,15 @@ class MainWindowAccess {
     virtual std::filesystem::path itemFileName(int index) const = 0;
     // The category list's shown text.
     virtual QString categoryText() const = 0;
-    // The item's own category: its folder and its entry in the category list.
-    // They differ from CurrentCategoryFolder and the shown text while the grid
-    // holds search results from several categories.
-    virtual std::filesystem::path itemCategoryFolder(int index) const = 0;
+    // The item's block: where its drawing lies and how it is kept.
+    virtual library::Block itemBlock(int index) const = 0;
+    // The item's own entry in the category list: its category's, or that of
+    // the user's folder its drawing lies in. It differs from the shown text
+    // while the grid holds search results, the favourites or the recently used.
     virtual QString itemCategoryText(int index) const = 0;
+    // The user's favourites, as the preview's menu marks them.
+    virtual bool isFavourite(int index) const = 0;
+    virtual void setFavourite(int index, bool favourite) = 0;
     virtual QString secondStatusPanelText() const = 0;
     virtual void setSecondStatusPanelText(const QString& text) = 0;
     // Activates the main window with the grid as its focused control.
