@@ -30,9 +30,6 @@ stage "Linux: testes de janelas embaralhados"
 bash scripts/deb.sh && bash scripts/deb-test.sh
 stage "Linux: pacote Debian"
 
-bash scripts/judge-conversions.sh
-stage "Linux: conversões julgadas por leitores independentes"
-
 cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-Werror \
   -DTESSALY_WITH_GUI=OFF -DTESSALY_WITH_BENCH=OFF -DTESSALY_SANITIZE=ON
 cmake --build build-san -j "$jobs"

@@ -122,6 +122,9 @@ class Converter {
     Converted run() {
         Drawing& drawing = result_.drawing;
         for (Layer& layer : drawing.layers) indexColour(layer.color);
+        for (DimensionStyle& style : drawing.dimensionStyles)
+            for (Color* colour : {&style.lineColor, &style.extensionColor, &style.textColor})
+                indexColour(*colour);
         if (target_ < Version::R2007 && drawing.activeView)
             drawing.activeView->visualStyleProperties.reset();
         for (Block& block : drawing.blocks) convertBlock(block);

@@ -330,10 +330,15 @@ TEST(Convert, RgbColoursBecomeTheNearestIndexFor2000Only) {
     red.header.color = Color::fromTrueColor(0xFE0201);
     Drawing d = drawingWith({red});
     d.layers[0].color = Color::fromTrueColor(0x0000F0);
+    DimensionStyle style;
+    style.name = "cota";
+    style.textColor = Color::fromTrueColor(0xFFFF00);
+    d.dimensionStyles.push_back(style);
     const Converted for2000 = convertForVersion(d, Version::R2000);
     EXPECT_EQ(model(for2000.drawing).entities[0].header.color, Color::fromIndex(1));
     EXPECT_EQ(for2000.drawing.layers[0].color, Color::fromIndex(5));
-    EXPECT_EQ(for2000.report.trueColours, 2);
+    EXPECT_EQ(for2000.drawing.dimensionStyles.back().textColor, Color::fromIndex(2));
+    EXPECT_EQ(for2000.report.trueColours, 3);
     const Converted for2004 = convertForVersion(d, Version::R2004);
     EXPECT_EQ(model(for2004.drawing).entities[0].header.color, red.header.color);
     EXPECT_EQ(for2004.report.trueColours, 0);
