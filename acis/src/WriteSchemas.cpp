@@ -38,7 +38,8 @@ constexpr FlagWords kRotate{"no_rotate", "rotate"};
 constexpr FlagWords kReflect{"no_reflect", "reflect"};
 constexpr FlagWords kShear{"no_shear", "shear"};
 
-// Later versions first: the first schema whose version the file reaches holds.
+// Later versions first: the first schema whose version the file reaches and
+// whose fields the record fits holds.
 const Schema kSchemas[] = {
     {"asmheader", 700, "$LT", {}},
     {"body", 700, "$L$*", {}},
@@ -70,6 +71,9 @@ const Schema kSchemas[] = {
     {"eye_refinement", 700, "$Lg", {}},
     {"intcurve-curve", 700, "$L$fBii", {kSense}},
     {"pcurve", 700, "$L$LfBDD", {kSense}},
+    // A curve in a surface's parameters taken from another curve: that
+    // curve's pointer instead of its data.
+    {"pcurve", 700, "$L$L$DD", {}},
     {"spline-surface", 700, "$L$fBiiii", {kSense}},
 
     {"body", 0, "$*", {}},
@@ -97,11 +101,6 @@ const Schema kSchemas[] = {
 // their values' look.
 constexpr Schema kByLook{"", 0, "g", {}};
 
-const Schema& schemaFor(std::string_view name, int version) {
-    for (const Schema& schema : kSchemas)
-        if (schema.name == name && version >= schema.fromVersion) return schema;
-    return kByLook;
-}
 
 // A number written without a point or exponent.
 bool isWhole(const Token& t) {
@@ -311,11 +310,25 @@ class Typer {
     std::size_t flagsSeen_ = 0;
 };
 
+std::vector<Token> typed(const TokenRecord& record, int version) {
+    const Schema* tried = nullptr;
+    for (const Schema& schema : kSchemas) {
+        if (schema.name != record.name || version < schema.fromVersion) continue;
+        if (tried && tried->fromVersion != schema.fromVersion) break;
+        tried = &schema;
+        try {
+            return Typer(record, schema).run();
+        } catch (const Error&) {
+            // Another form of the same kind may follow.
+        }
+    }
+    return Typer(record, tried ? *tried : kByLook).run();
+}
+
 }  // namespace
 
 void typeTextRecords(TokenFile& file) {
-    for (TokenRecord& record : file.records)
-        record.values = Typer(record, schemaFor(record.name, file.version)).run();
+    for (TokenRecord& record : file.records) record.values = typed(record, file.version);
 }
 
 const FlagWords* flagWords(std::string_view recordName, std::size_t ordinal) {

@@ -94,6 +94,28 @@ TEST(AcisWrite, SampleBodiesKeepTheirModelInTheOtherForm) {
     EXPECT_GT(identical, 10);
 }
 
+// Curves in a surface's parameters that point to the curve they are made
+// from (no data of their own) go to SAT and back with the same model.
+TEST(AcisWrite, CurvesInSurfaceParametersByPointerGoToSatAndBack) {
+    TESSALY_REQUIRE_SAMPLES_OR_SKIP();
+    int bodies = 0;
+    for (const char* sample :
+         {"3d/R2018/figennnnnnn_object.dwg", "3d/R2018/abass-aim_Loft_and_Swap_Week5.dwg"}) {
+        SCOPED_TRACE(sample);
+        const dwg::Drawing d = dwg::read(testsupport::samplesFolder() / sample);
+        for (const dwg::Block& block : d.blocks)
+            for (const dwg::Entity& e : block.entities) {
+                const auto* acis = std::get_if<dwg::AcisData>(&e.data);
+                if (!acis || acis->bytes.empty()) continue;
+                ++bodies;
+                const Bytes sat = acis::inForm(acis->bytes, acis::Form::Text);
+                const Bytes back = acis::inForm(sat, acis::Form::Binary);
+                expectSameModel(acis::decode(acis->bytes), acis::decode(back));
+            }
+    }
+    EXPECT_EQ(bodies, 12);
+}
+
 // SAB may hold any 32-bit pointer; SAT says only record numbers and -1.
 TEST(AcisWrite, APointerSatCannotSayIsRefused) {
     TESSALY_REQUIRE_SAMPLES_OR_SKIP();
