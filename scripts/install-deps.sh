@@ -11,10 +11,13 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
   libfreetype-dev libpng-dev zip unzip fonts-wine fonts-dejavu-core xvfb xauth openbox python3 python3-pil python3-numpy
-  fp-utils libsqlite3-dev libsodium-dev libssl-dev e2fsprogs nodejs npm
+  fp-utils libsqlite3-dev libsodium-dev libssl-dev e2fsprogs
   desktop-file-utils appstream lintian
   python3-ezdxf librecad
 )
+# The LibreDWG judge runs on Node.js; a Node.js from elsewhere (NodeSource's
+# brings its own npm, which Debian's npm package conflicts with) does as well.
+command -v npm > /dev/null || packages+=(nodejs npm)
 if [ "${1:-}" = windows ]; then
   packages+=(
     gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
