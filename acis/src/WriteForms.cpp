@@ -76,6 +76,9 @@ class TextWriter {
                 case Token::Kind::Double:
                     out_ += realText(t.real[0]);
                     break;
+                case Token::Kind::Pair:
+                    out_ += realText(t.real[0]) + " " + realText(t.real[1]);
+                    break;
                 case Token::Kind::Position:
                 case Token::Kind::Vector:
                     out_ +=
@@ -223,6 +226,11 @@ class BinaryWriter {
             case Token::Kind::Double:
                 out_.push_back(0x06);
                 real(t.real[0]);
+                return;
+            case Token::Kind::Pair:
+                out_.push_back(0x16);
+                real(t.real[0]);
+                real(t.real[1]);
                 return;
             case Token::Kind::Position:
             case Token::Kind::Vector:

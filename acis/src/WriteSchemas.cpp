@@ -51,6 +51,8 @@ const Schema kSchemas[] = {
     {"face", 700, "$L$$$$$$ff|f", {kSense, kSides, kContainment}},
     {"coedge", 700, "$L$$$$$f$L?$", {kSense}},
     {"tcoedge-coedge", 700, "$L$$$$$f$L?$DD$", {kSense}},
+    // Newer writers add a number and the curve's kind (null_curve).
+    {"tcoedge-coedge", 700, "$L$$$$$f$L?$DD$g", {kSense}},
     {"edge", 700, "$L$$D$D$$fT", {kSense}},
     {"tedge-edge", 700, "$L$$D$D$$fTDL", {kSense}},
     {"vertex", 700, "$L$$L?$", {}},

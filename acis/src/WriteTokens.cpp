@@ -174,6 +174,11 @@ class SabReader {
             case 0x10:
                 t.kind = Token::Kind::Close;
                 return t;
+            case 0x16: {
+                Token pair = Token::number(Token::Kind::Pair, real());
+                pair.real[1] = real();
+                return pair;
+            }
             case 0x13:
             case 0x14: {
                 const double x = real(), y = real(), z = real();

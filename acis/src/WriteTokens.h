@@ -26,6 +26,7 @@ struct Token {
         Double,
         Position,  // three doubles
         Vector,
+        Pair,  // two doubles: a point in a surface's parameters
         Text,
         Ident,  // a subtype's or a class's name inside a sub-record
         Flag,   // `yes`: SAB's second tag (reversed, double, finite interval...)
