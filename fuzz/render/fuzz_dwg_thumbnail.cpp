@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const render::Thumbnail thumbnail =
         render::drawingThumbnail(std::span<const std::uint8_t>(data, size), 160, 120);
     // A picture fits its box; a failure says why.
-    if (thumbnail.ok() == thumbnail.error.empty() ||
+    if (thumbnail.ok() != thumbnail.error.empty() ||
         thumbnail.picture.pixels.size() !=
             std::size_t(thumbnail.picture.width) * std::size_t(thumbnail.picture.height) ||
         thumbnail.picture.width > 160 || thumbnail.picture.height > 120)
