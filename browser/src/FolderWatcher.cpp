@@ -16,22 +16,30 @@ class FolderWatch : public QObject {
         quiet_.setSingleShot(true);
         quiet_.setInterval(FolderWatcher::kQuietMs);
         connect(&quiet_, &QTimer::timeout, this, &FolderWatch::changed);
-        connect(&watcher_, &QFileSystemWatcher::directoryChanged, &quiet_,
-                qOverload<>(&QTimer::start));
     }
 
     void watch(const QStringList& folders) {
         quiet_.stop();
-        const QStringList watched = watcher_.directories();
-        if (!watched.isEmpty()) watcher_.removePaths(watched);
-        if (!folders.isEmpty()) watcher_.addPaths(folders);
+        // Made here, on the watch's thread, where it is also destroyed: on
+        // Windows it hooks into the event dispatcher of the thread that makes
+        // it and unhooks from that of the thread that destroys it, so one made
+        // on the user-interface thread would leave a dead hook behind there,
+        // called at the next window message.
+        if (!watcher_) {
+            watcher_ = new QFileSystemWatcher(this);
+            connect(watcher_, &QFileSystemWatcher::directoryChanged, &quiet_,
+                    qOverload<>(&QTimer::start));
+        }
+        const QStringList watched = watcher_->directories();
+        if (!watched.isEmpty()) watcher_->removePaths(watched);
+        if (!folders.isEmpty()) watcher_->addPaths(folders);
     }
 
   signals:
     void changed();
 
   private:
-    QFileSystemWatcher watcher_{this};
+    QFileSystemWatcher* watcher_ = nullptr;
     QTimer quiet_{this};
 };
 
