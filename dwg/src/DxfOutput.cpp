@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "Text.h"
 #include "WriterModel.h"
 
 namespace dwg::detail {
@@ -35,8 +36,7 @@ std::string caretEscaped(std::string_view value) {
 }
 
 std::string DxfOutput::encoded(std::string_view utf8) const {
-    if (utf8_) return caretEscaped(utf8);
-    return caretEscaped(encodeText(utf8));
+    return caretEscaped(codePage_ ? codePage_->encode(utf8) : std::string(utf8));
 }
 
 void DxfOutput::text(int code, std::string_view utf8) {

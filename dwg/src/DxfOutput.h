@@ -13,14 +13,17 @@
 
 namespace dwg::detail {
 
+class TextEncoder;
+
 // A value cannot hold a line break: control characters are written as ^ and
 // a letter (^J for a line feed), and a caret itself as "^ ".
 std::string caretEscaped(std::string_view value);
 
 class DxfOutput {
   public:
-    // `utf8`: AC1021 and later keep text in UTF-8; earlier files in Windows-1252.
-    explicit DxfOutput(bool utf8) : utf8_(utf8) {}
+    // `codePage`: the encoding of a file before AC1021; null for the later
+    // ones, which keep text in UTF-8.
+    explicit DxfOutput(const TextEncoder* codePage) : codePage_(codePage) {}
 
     // Text given in UTF-8, written in the file's encoding, caret-escaped.
     void text(int code, std::string_view utf8);
@@ -65,7 +68,7 @@ class DxfOutput {
     void codeLine(int code);
     std::string encoded(std::string_view utf8) const;
 
-    bool utf8_;
+    const TextEncoder* codePage_;
     std::string out_;
     std::map<std::string, int, std::less<>> counts_;
 };

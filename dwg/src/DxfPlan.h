@@ -47,9 +47,18 @@ struct DxfImageDefinition {
     std::vector<std::pair<Handle, Handle>> reactors;
 };
 
+// Windows-1252, the code page of a DXF before AC1021 unless its names need another.
+inline constexpr int kDxfDefaultCodePage = 30;
+
+// $DWGCODEPAGE's name of a drawing's code page number ("ANSI_1252"); empty
+// for one that is not an ANSI code page.
+std::string dxfCodePageName(int codePage);
+
 struct DxfPlan {
     Version version = Version::R2000;
     bool r2018 = false;
+    // Before AC1021: the code page the file's text is in.
+    int codePage = kDxfDefaultCodePage;
 
     Handle vportTable = 0, linetypeTable = 0, layerTable = 0, styleTable = 0, viewTable = 0,
            ucsTable = 0, appIdTable = 0, dimStyleTable = 0, blockRecordTable = 0;

@@ -206,7 +206,7 @@ void writeDxfHeader(const Drawing& drawing, const DxfPlan& plan, DxfOutput& out)
     variable(out, "$ACADVER");
     out.ascii(1, plan.r2018 ? "AC1032" : "AC1015");
     variable(out, "$DWGCODEPAGE");
-    out.ascii(3, "ANSI_1252");
+    out.ascii(3, dxfCodePageName(plan.codePage));
     variable(out, "$INSBASE");
     out.point(10, h.insertionBase);
     // AutoCAD's marks for a drawing with nothing drawn, where the extents are unknown.

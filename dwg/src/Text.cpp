@@ -23,8 +23,8 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
-// The Windows code page of a drawing's code page number; 0 for Windows-1252
-// (the common case and the fallback, decoded by the table above).
+}  // namespace
+
 unsigned windowsCodePage(int codePage) {
     switch (codePage) {
         case 1:
@@ -96,12 +96,16 @@ unsigned windowsCodePage(int codePage) {
             return 1257;
         case 37:
             return 874;
+        case 30:
+            return 1252;
         case 44:
             return 1258;
         default:
             return 0;
     }
 }
+
+namespace {
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -125,6 +129,30 @@ int escapeAt(std::string_view text, std::size_t i) {
 }
 
 }  // namespace
+
+char32_t nextCodePoint(std::string_view text, std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i++]);
+    if (lead < 0x80) return lead;
+    int extra = 0;
+    char32_t c = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        c = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        c = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        c = lead & 0x07;
+    } else {
+        return 0xFFFD;
+    }
+    for (int k = 0; k < extra; ++k) {
+        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
+        c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+    }
+    return c;
+}
 
 std::string utf16ToUtf8(std::u16string_view units) {
     std::string out;
@@ -164,7 +192,8 @@ std::string expandUnicodeEscapes(std::string_view text) {
 }
 
 TextDecoder::TextDecoder(int codePage) {
-    if (const unsigned windows = windowsCodePage(codePage)) {
+    // Windows-1252 by the table: the common case, and the fallback.
+    if (const unsigned windows = windowsCodePage(codePage); windows && windows != 1252) {
         auto converter = std::make_unique<platform::CodePageDecoder>(windows);
         if (converter->valid()) converter_ = std::move(converter);
     }
@@ -188,6 +217,55 @@ std::string TextDecoder::decode(std::string_view bytes) const {
         }
     }
     return expandUnicodeEscapes(out);
+}
+
+TextEncoder::TextEncoder(int codePage) {
+    if (const unsigned windows = windowsCodePage(codePage); windows && windows != 1252) {
+        auto converter = std::make_unique<platform::CodePageEncoder>(windows);
+        if (converter->valid()) {
+            converter_ = std::move(converter);
+            codePage_ = codePage;
+        }
+    }
+}
+
+TextEncoder::~TextEncoder() = default;
+
+std::optional<std::string> TextEncoder::character(char32_t c) const {
+    if (c < 0x80) return std::string(1, static_cast<char>(c));
+    if (converter_) return converter_->encode(c);
+    if (c >= 0xA0 && c <= 0xFF) return std::string(1, static_cast<char>(c));
+    for (std::size_t k = 0; k < kWindows1252High.size(); ++k)
+        if (kWindows1252High[k] == c && c != 0xFFFD) return std::string(1, static_cast<char>(0x80 + k));
+    return std::nullopt;
+}
+
+bool TextEncoder::holds(std::string_view utf8) const {
+    for (std::size_t i = 0; i < utf8.size();)
+        if (!character(nextCodePoint(utf8, i))) return false;
+    return true;
+}
+
+std::string TextEncoder::encode(std::string_view utf8) const {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    auto escape = [&](std::string& out, char32_t unit) {
+        out += "\\U+";
+        for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
+    };
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const char32_t c = nextCodePoint(utf8, i);
+        if (auto bytes = character(c)) {
+            out += *bytes;
+        } else if (c >= 0x10000 && c <= 0x10FFFF) {
+            escape(out, 0xD800 + ((c - 0x10000) >> 10));
+            escape(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            escape(out, c > 0x10FFFF ? 0xFFFD : c);
+        }
+    }
+    return out;
 }
 
 }  // namespace dwg::detail

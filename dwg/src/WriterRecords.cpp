@@ -1,78 +1,15 @@
 // Pieces every object record shares: framing, common object and entity data,
 // and the code-page form of strings.
-#include <array>
-
 #include "Crc.h"
+#include "Text.h"
 #include "WriterModel.h"
 
 namespace dwg::detail {
-namespace {
-
-// Windows-1252 bytes 0x80..0x9F and the characters they stand for; 0xA0..0xFF
-// are the Latin-1 characters of the same number.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// Next code point of a UTF-8 text; malformed input gives U+FFFD.
-char32_t nextCodePoint(std::string_view text, std::size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i++]);
-    if (lead < 0x80) return lead;
-    int extra = 0;
-    char32_t c = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        extra = 1;
-        c = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        extra = 2;
-        c = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        extra = 3;
-        c = lead & 0x07;
-    } else {
-        return 0xFFFD;
-    }
-    for (int k = 0; k < extra; ++k) {
-        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
-        c = (c << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
-    }
-    return c;
-}
-
-void appendEscape(std::string& out, char32_t unit) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    out += "\\U+";
-    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
-}
-
-}  // namespace
 
 std::string encodeText(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        const char32_t c = nextCodePoint(utf8, i);
-        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
-            out += static_cast<char>(c);
-            continue;
-        }
-        bool mapped = false;
-        for (std::size_t k = 0; k < kWindows1252High.size() && !mapped; ++k) {
-            if (kWindows1252High[k] == c && c != 0) {
-                out += static_cast<char>(0x80 + k);
-                mapped = true;
-            }
-        }
-        if (mapped) continue;
-        if (c >= 0x10000) {
-            appendEscape(out, 0xD800 + ((c - 0x10000) >> 10));
-            appendEscape(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            appendEscape(out, c);
-        }
-    }
-    return out;
+    // Without a system converter the encoder holds no state, so one serves every thread.
+    static const TextEncoder windows1252(kWriterCodePage);
+    return windows1252.encode(utf8);
 }
 
 std::u16string utf16Text(std::string_view utf8) {

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <set>
 
@@ -176,6 +177,54 @@ TEST(DxfText, IsWrittenInEachVersionsEncodingWithCaretEscapes) {
                   c.stored)
             << c.text;
     }
+}
+
+// Readers refuse a backslash in a name, so names hold as few \U+ escapes as
+// can be: the file is in the code page that holds the most names, and its
+// texts escape only what that code page lacks.
+TEST(DxfText, NamesChooseTheCodePageOfAFileBeforeAc1021) {
+    struct Case {
+        const char* layerName;
+        const char* otherLayerName;
+        int drawingCodePage;
+        const char* codePage;
+        const char* storedName;
+        const char* storedText;  // of "Ω 中"
+    };
+    const Case cases[] = {
+        {"Móveis", "Paredes", 30, "ANSI_1252", "M\xF3veis", "\\U+03A9 \\U+4E2D"},
+        {"保温层", "墙", 30, "ANSI_936", "\xB1\xA3\xCE\xC2\xB2\xE3", "\xA6\xB8 \xD6\xD0"},
+        // GBK holds Cyrillic too, but the drawing's own code page comes first.
+        {"Стены", "Двери", 29, "ANSI_1251", "\xD1\xF2\xE5\xED\xFB", "\\U+03A9 \\U+4E2D"},
+        // Chinese and Thai in no code page together: the Portuguese name decides.
+        {"中ก", "Paredes", 39, "ANSI_1252", "\\U+4E2D\\U+0E01", "\\U+03A9 \\U+4E2D"},
+    };
+    // Beside the two layers, the dimension style "ISO-25 ação" in Windows-1252.
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layerName);
+        Text t;
+        t.text = "Ω 中";
+        t.height = 1;
+        Drawing d = withEntity(entity("TEXT", t));
+        d.layers.back().name = c.layerName;
+        d.layers[1].name = c.otherLayerName;
+        d.codePage = c.drawingCodePage;
+        const std::vector<Group> file = groups(writeDxf(d, Version::R2000));
+        std::string codePage;
+        for (std::size_t i = 0; i + 1 < file.size(); ++i)
+            if (file[i].code == 9 && file[i].value == "$DWGCODEPAGE") codePage = file[i + 1].value;
+        EXPECT_EQ(codePage, c.codePage);
+        EXPECT_EQ(valueIn(file, "TEXT", 1), c.storedText);
+        EXPECT_TRUE(std::any_of(file.begin(), file.end(), [&](const Group& g) {
+            return g.code == 2 && g.value == c.storedName;
+        })) << "no name stored as " << c.storedName;
+    }
+    // AC1021 and later keep UTF-8 whatever the names.
+    Drawing d = withEntity(entity("TEXT", Text{}));
+    d.layers.back().name = "保温层";
+    const std::string file = writeDxf(d, Version::R2018);
+    EXPECT_NE(file.find("ANSI_1252"), std::string::npos);
+    EXPECT_NE(file.find("保温层"), std::string::npos);
 }
 
 TEST(DxfText, LongMultilineTextIsSplitWithoutCuttingACharacter) {

@@ -31,6 +31,35 @@ TEST(CodePages, BytesOfEachCodePageBecomeTheirCharacters) {
     EXPECT_FALSE(platform::CodePageDecoder(4).valid()) << "no such code page";
 }
 
+TEST(CodePages, CharactersGoIntoACodePageOnlyWhereItHasThem) {
+    const struct {
+        unsigned codePage;
+        char32_t character;
+        const char* bytes;  // null: the code page lacks it
+    } cases[] = {
+        {1252, U'ç', "\xE7"},   {1252, U'€', "\x80"},      {1252, U'Ω', nullptr},
+        {1252, U'A', "A"},       {1252, U'中', nullptr},     {1251, U'М', "\xCC"},
+        {1250, U'Š', "\x8A"},   {936, U'中', "\xD6\xD0"}, {936, U'ก', nullptr},
+        {932, U'日', "\x93\xFA"}, {949, U'한', "\xC7\xD1"}, {950, U'中', "\xA4\xA4"},
+        // No look-alike stands in: Windows-1252 has no Ł, not even as L.
+        {1252, U'Ł', nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.codePage << " U+" << std::hex
+                                        << static_cast<unsigned>(c.character));
+        const platform::CodePageEncoder encoder(c.codePage);
+        ASSERT_TRUE(encoder.valid());
+        const std::optional<std::string> bytes = encoder.encode(c.character);
+        if (!c.bytes) {
+            EXPECT_FALSE(bytes.has_value()) << *bytes;
+            continue;
+        }
+        ASSERT_TRUE(bytes.has_value());
+        EXPECT_EQ(*bytes, c.bytes);
+    }
+    EXPECT_FALSE(platform::CodePageEncoder(4).valid()) << "no such code page";
+}
+
 TEST(WindowsNames, DevicesStreamsAndTrailingDotsAreRefused) {
     const struct {
         const char* name;

@@ -58,4 +58,39 @@ std::string CodePageDecoder::toUtf8(std::string_view bytes) const {
     return std::string(output.data(), out);
 }
 
+struct CodePageEncoder::State {
+    iconv_t converter = reinterpret_cast<iconv_t>(-1);
+};
+
+CodePageEncoder::CodePageEncoder(unsigned codePage) : state_(std::make_unique<State>()) {
+    state_->converter = iconv_open(iconvName(codePage).c_str(), "UTF-32LE");
+}
+
+CodePageEncoder::~CodePageEncoder() {
+    if (valid()) iconv_close(state_->converter);
+}
+
+bool CodePageEncoder::valid() const {
+    return state_->converter != reinterpret_cast<iconv_t>(-1);
+}
+
+std::optional<std::string> CodePageEncoder::encode(char32_t character) const {
+    if (!valid()) return std::nullopt;
+    iconv_t converter = state_->converter;
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+    char input[4];
+    for (int k = 0; k < 4; ++k) input[k] = static_cast<char>((character >> (8 * k)) & 0xFF);
+    char output[16];
+    char* in = input;
+    std::size_t inLeft = sizeof input;
+    char* out = output;
+    std::size_t outLeft = sizeof output;
+    if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    // A stateful code page's closing shift, if any.
+    if (iconv(converter, nullptr, nullptr, &out, &outLeft) == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    return std::string(output, out);
+}
+
 }  // namespace platform
