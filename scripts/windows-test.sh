@@ -23,6 +23,9 @@ timeout 300 xvfb-run -a wineboot --init > /dev/null 2>&1
 winpath() { echo "Z:${1//\//\\}"; }
 wine reg add 'HKCU\Environment' /v TEMP /d "$(winpath "$work")" /f > /dev/null 2>&1
 wine reg add 'HKCU\Environment' /v TMP /d "$(winpath "$work")" /f > /dev/null 2>&1
+# A program that crashes prints its backtrace and ends, rather than waiting
+# with Wine's crash dialog on the virtual display until its time is up.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f > /dev/null 2>&1
 wineserver -w
 
 export TESSALY_DWG_SAMPLES="$(winpath "$samples")"
