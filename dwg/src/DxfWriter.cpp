@@ -56,7 +56,7 @@ void writeBlocks(DxfPlan& plan, DxfOutput& out, DxfEntityWriter& entities) {
 }
 
 // The code page of a DXF before AC1021. A name (of a layer, a block...) cannot
-// hold the \\U+ escapes that stand in for characters outside the code page:
+// hold the \U+ escapes that stand in for characters outside the code page:
 // readers refuse the backslash in it. So the code page is the one, of
 // Windows-1252, the drawing's own and the other ANSI ones, that holds the
 // most names, the first of them on a tie.

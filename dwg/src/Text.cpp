@@ -81,6 +81,8 @@ unsigned windowsCodePage(int codePage) {
             return 1250;
         case 29:
             return 1251;
+        case 30:
+            return 1252;
         case 31:
         case 39:
             return 936;
@@ -96,8 +98,6 @@ unsigned windowsCodePage(int codePage) {
             return 1257;
         case 37:
             return 874;
-        case 30:
-            return 1252;
         case 44:
             return 1258;
         default:
