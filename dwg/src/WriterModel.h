@@ -178,6 +178,9 @@ struct WritePlan {
     Handle currentLayer = 0;
     Handle nextHandle = 0;  // HANDSEED
     std::optional<Box> modelExtents;
+    // The model-space view the drawing was saved in, which it opens in again;
+    // none for a drawing without one, which opens on its extents.
+    std::optional<SavedView> activeView;
     // The drawing's own settings (units, base point, point style, linetype
     // scales, fill mode, dimension scale and text height); its handles unused.
     HeaderVariables settings;

@@ -546,6 +546,7 @@ WritePlan Planner::run() {
         currentLayer == plan_.layerOf.end() ? plan_.layerZero() : currentLayer->second;
     plan_.settings = drawing_.header;
     plan_.modelExtents = modelSpaceExtents(drawing_, plan_.modelSpace().source);
+    plan_.activeView = drawing_.activeView;
     planClasses();
     plan_.nextHandle = next_;
     return std::move(plan_);

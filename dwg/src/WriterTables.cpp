@@ -221,19 +221,36 @@ void TableEncoder::ucs(Handle handle, const NamedUcs& ucs) {
 void TableEncoder::activeViewport() {
     auto object = encoder(kTypeVport, plan_.activeVport);
     beginTableEntry(object, plan_.vportControl, "*Active");
-    const InitialView view = initialView(plan_);
     BitWriter& d = object.data();
-    d.bitDouble(view.height);
-    d.bitDouble(view.height * kViewAspect);  // stored as aspect ratio times height
-    d.rawPoint2(view.center);
-    d.bitPoint3({0, 0, 0});  // target
-    d.bitPoint3({0, 0, 1});  // view direction
-    d.bitDouble(0);          // twist
-    d.bitDouble(50);         // lens length
-    d.bitDouble(0);          // front clip
-    d.bitDouble(0);          // back clip
-    d.bits(0b0001, 4);       // view mode
-    d.rawChar(0);            // render mode
+    if (const auto& saved = plan_.activeView) {
+        d.bitDouble(saved->height);
+        d.bitDouble(saved->height * saved->aspect);  // stored as aspect ratio times height
+        d.rawPoint2(saved->centre);
+        d.bitPoint3(saved->target);
+        d.bitPoint3(saved->direction);
+        d.bitDouble(saved->twist);
+        d.bitDouble(saved->lensLength);
+        d.bitDouble(saved->frontClip);
+        d.bitDouble(saved->backClip);
+        d.bit(saved->perspective);
+        d.bit(saved->frontClipping);
+        d.bit(saved->backClipping);
+        d.bit(saved->frontClipAtEye);
+        d.rawChar(static_cast<std::uint8_t>(std::clamp(saved->renderMode, 0, 6)));
+    } else {
+        const InitialView view = initialView(plan_);
+        d.bitDouble(view.height);
+        d.bitDouble(view.height * kViewAspect);
+        d.rawPoint2(view.center);
+        d.bitPoint3({0, 0, 0});  // target
+        d.bitPoint3({0, 0, 1});  // view direction
+        d.bitDouble(0);          // twist
+        d.bitDouble(50);         // lens length
+        d.bitDouble(0);          // front clip
+        d.bitDouble(0);          // back clip
+        d.bits(0b0001, 4);       // view mode
+        d.rawChar(0);            // render mode
+    }
     writeDefaultLighting(object);
     d.rawPoint2({0, 0});     // lower left corner of the screen
     d.rawPoint2({1, 1});     // upper right corner

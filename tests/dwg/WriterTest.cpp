@@ -259,6 +259,43 @@ TEST(WriterRoundTrip, MissingStandardEntriesAreAddedAndTheHeaderSettingsKept) {
 }
 
 // Extents read back from the header, against boxes worked out by hand.
+// A block opens where its author left it: the saved view, turned and in
+// perspective, comes back in every version.
+TEST(WriterRoundTrip, TheSavedViewIsTheViewTheDrawingOpensIn) {
+    SavedView saved;
+    saved.centre = {12.5, -3};
+    saved.height = 240;
+    saved.aspect = 1.75;
+    saved.target = {100, 50, 10};
+    saved.direction = {1, -1, 1};
+    saved.twist = 0.5;
+    saved.perspective = true;
+    saved.lensLength = 35;
+    saved.frontClipping = true;
+    saved.frontClip = 20;
+    saved.renderMode = 4;
+    for (Version version : kWritten) {
+        SCOPED_TRACE(versionCode(version));
+        Drawing drawing = baseDrawing();
+        drawing.activeView = saved;
+        const Drawing back = roundTrip(drawing, version);
+        ASSERT_TRUE(back.activeView.has_value());
+        const SavedView& view = *back.activeView;
+        EXPECT_EQ(view.centre, saved.centre);
+        EXPECT_EQ(view.height, saved.height);
+        EXPECT_DOUBLE_EQ(view.aspect, saved.aspect);
+        EXPECT_EQ(view.target, saved.target);
+        EXPECT_EQ(view.direction, saved.direction);
+        EXPECT_DOUBLE_EQ(view.twist, saved.twist);
+        EXPECT_TRUE(view.perspective);
+        EXPECT_EQ(view.lensLength, saved.lensLength);
+        EXPECT_TRUE(view.frontClipping);
+        EXPECT_FALSE(view.backClipping);
+        EXPECT_EQ(view.frontClip, saved.frontClip);
+        EXPECT_EQ(view.renderMode, saved.renderMode);
+    }
+}
+
 TEST(WriterExtents, HeaderHoldsTheBoxOfWhatIsDrawn) {
     struct Case {
         const char* name;
