@@ -258,7 +258,6 @@ TEST(WriterRoundTrip, MissingStandardEntriesAreAddedAndTheHeaderSettingsKept) {
     }
 }
 
-// Extents read back from the header, against boxes worked out by hand.
 // A block opens where its author left it: the saved view, turned and in
 // perspective, comes back in every version.
 TEST(WriterRoundTrip, TheSavedViewIsTheViewTheDrawingOpensIn) {
@@ -296,6 +295,7 @@ TEST(WriterRoundTrip, TheSavedViewIsTheViewTheDrawingOpensIn) {
     }
 }
 
+// Extents read back from the header, against boxes worked out by hand.
 TEST(WriterExtents, HeaderHoldsTheBoxOfWhatIsDrawn) {
     struct Case {
         const char* name;
