@@ -32,9 +32,13 @@ done
 stage "Linux: testes de janelas embaralhados"
 
 # Every sample saved in every format the program offers, judged by readers
-# that are not ours (LibreDWG, ezdxf, LibreCAD) and by our own reader and renderer.
-bash scripts/judge-conversions.sh
-stage "Linux: conversões julgadas"
+# that are not ours (LibreDWG, ezdxf, LibreCAD) and by our own reader and
+# renderer; like the tests that read the samples, left out where there are
+# none unless they are required (CI requires them).
+if [ -d "$TESSALY_DWG_SAMPLES" ] || [ -n "${TESSALY_REQUIRE_SAMPLES:-}" ]; then
+  bash scripts/judge-conversions.sh
+  stage "Linux: conversões julgadas"
+fi
 
 bash scripts/deb.sh && bash scripts/deb-test.sh
 stage "Linux: pacote Debian"
