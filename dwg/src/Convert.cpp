@@ -96,6 +96,8 @@ Handle firstFreeHandle(const Drawing& drawing) {
     for (const TextStyle& style : drawing.textStyles) ceiling.see(style.handle);
     if (drawing.activeView && drawing.activeView->visualStyleProperties)
         ceiling.see(drawing.activeView->visualStyleProperties->handle);
+    for (const SavedView& view : drawing.tiledViews)
+        if (view.visualStyleProperties) ceiling.see(view.visualStyleProperties->handle);
     for (const Block& block : drawing.blocks) {
         ceiling.see(block.handle);
         for (const Entity& entity : block.entities) ceiling.see(entity);
@@ -125,8 +127,11 @@ class Converter {
         for (DimensionStyle& style : drawing.dimensionStyles)
             for (Color* colour : {&style.lineColor, &style.extensionColor, &style.textColor})
                 indexColour(*colour);
-        if (target_ < Version::R2007 && drawing.activeView)
-            drawing.activeView->visualStyleProperties.reset();
+        if (target_ < Version::R2007) {
+            // Older versions have no visual styles; the render mode stands in.
+            if (drawing.activeView) drawing.activeView->visualStyleProperties.reset();
+            for (SavedView& view : drawing.tiledViews) view.visualStyleProperties.reset();
+        }
         for (Block& block : drawing.blocks) convertBlock(block);
         finishReport();
         return std::move(result_);

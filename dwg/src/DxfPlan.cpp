@@ -79,11 +79,13 @@ class Planner {
 void Planner::planTables() {
     for (Handle* table : {&plan_.vportTable, &plan_.linetypeTable, &plan_.layerTable,
                           &plan_.styleTable, &plan_.viewTable, &plan_.ucsTable, &plan_.appIdTable,
-                          &plan_.dimStyleTable, &plan_.blockRecordTable, &plan_.activeVport,
+                          &plan_.dimStyleTable, &plan_.blockRecordTable,
                           &plan_.appIdAcad, &plan_.dimStyleStandard, &plan_.namedObjects,
                           &plan_.groups, &plan_.layouts, &plan_.mlineStyles, &plan_.plotStyleNames,
                           &plan_.plotStyleNormal})
         *table = take();
+    for (std::size_t i = 0; i < std::max<std::size_t>(drawing_.tiledViews.size(), 1); ++i)
+        plan_.viewports.push_back(take());
     if (plan_.r2018) {
         plan_.mleaderStyles = take();
         plan_.mleaderStyleStandard = take();

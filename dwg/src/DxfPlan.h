@@ -62,7 +62,9 @@ struct DxfPlan {
 
     Handle vportTable = 0, linetypeTable = 0, layerTable = 0, styleTable = 0, viewTable = 0,
            ucsTable = 0, appIdTable = 0, dimStyleTable = 0, blockRecordTable = 0;
-    Handle activeVport = 0, appIdAcad = 0, dimStyleStandard = 0;
+    Handle appIdAcad = 0, dimStyleStandard = 0;
+    // The "*Active" viewports: one for each tiled viewport, else one.
+    std::vector<Handle> viewports;
     Handle namedObjects = 0, groups = 0, layouts = 0, mlineStyles = 0, plotStyleNames = 0,
            plotStyleNormal = 0, mleaderStyles = 0, mleaderStyleStandard = 0, imageDictionary = 0,
            imageVariables = 0, wipeoutVariables = 0;

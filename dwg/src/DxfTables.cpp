@@ -75,14 +75,12 @@ SavedView openingView(const Drawing& drawing) {
     return view;
 }
 
-void writeViewportTable(const Drawing& drawing, const DxfPlan& plan, DxfOutput& out) {
-    tableStart(out, "VPORT", plan.vportTable, 1);
-    entryStart(out, "VPORT", plan.activeVport, plan.vportTable, "AcDbViewportTableRecord");
-    const SavedView view = openingView(drawing);
+void writeViewport(const SavedView& view, Handle handle, const DxfPlan& plan, DxfOutput& out) {
+    entryStart(out, "VPORT", handle, plan.vportTable, "AcDbViewportTableRecord");
     out.ascii(2, "*Active");
     out.integer(70, 0);
-    out.point(10, Point2{0, 0});
-    out.point(11, Point2{1, 1});
+    out.point(10, view.lowerLeft);  // where it lies in the window
+    out.point(11, view.upperRight);
     out.point(12, view.centre);
     out.point(13, Point2{0, 0});
     out.point(14, Point2{1, 1});
@@ -114,6 +112,14 @@ void writeViewportTable(const Drawing& drawing, const DxfPlan& plan, DxfOutput& 
     out.point(112, Point3{0, 1, 0});
     out.integer(79, 0);
     out.real(146, 0);
+}
+
+void writeViewportTable(const Drawing& drawing, const DxfPlan& plan, DxfOutput& out) {
+    const std::vector<SavedView> views =
+        drawing.tiledViews.empty() ? std::vector{openingView(drawing)} : drawing.tiledViews;
+    tableStart(out, "VPORT", plan.vportTable, views.size());
+    for (std::size_t i = 0; i < views.size(); ++i)
+        writeViewport(views[i], plan.viewports.at(i), plan, out);
     endTable(out);
 }
 

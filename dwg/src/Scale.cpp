@@ -77,15 +77,8 @@ class Scaler {
         // Dimensions drawn anew keep their proportions to the drawing.
         h.dimScale *= s_;
         for (TextStyle& style : drawing_.textStyles) style.fixedHeight *= s_;
-        if (drawing_.activeView) {
-            SavedView& view = *drawing_.activeView;
-            view.centre = {view.centre.x * s_, view.centre.y * s_};
-            view.height *= s_;
-            view.target = view.target * s_;
-            view.direction = view.direction * s_;
-            view.frontClip *= s_;
-            view.backClip *= s_;
-        }
+        if (drawing_.activeView) scaleView(*drawing_.activeView);
+        for (SavedView& view : drawing_.tiledViews) scaleView(view);
         for (const Block& block : drawing_.blocks)
             if (block.isXref) xrefs_.insert(block.handle);
         for (Block& block : drawing_.blocks) {
@@ -96,6 +89,15 @@ class Scaler {
     }
 
   private:
+    void scaleView(SavedView& view) const {
+        view.centre = p(view.centre);
+        view.height *= s_;
+        view.target = view.target * s_;
+        view.direction = view.direction * s_;
+        view.frontClip *= s_;
+        view.backClip *= s_;
+    }
+
     Point3 p(const Point3& q) const { return q * s_; }
     Point2 p(const Point2& q) const { return {q.x * s_, q.y * s_}; }
     void all(std::vector<Point3>& points) const {

@@ -151,6 +151,12 @@ struct PlannedImageDefinition {
     std::vector<std::pair<Handle, Handle>> reactors;  // reactor, the IMAGE that owns it
 };
 
+// A "*Active" viewport of the VPORT table.
+struct PlannedViewport {
+    Handle handle = 0;
+    SavedView view;
+};
+
 // Every object of the file with its handle; the model's handles mapped to them.
 struct WritePlan {
     Version version = Version::R2000;
@@ -159,8 +165,7 @@ struct WritePlan {
            viewControl = 0, ucsControl = 0, vportControl = 0, appIdControl = 0, dimStyleControl = 0,
            viewportEntityControl = 0;
     Handle namedObjects = 0, groups = 0, layouts = 0, mlineStyles = 0, plotSettings = 0,
-           plotStyles = 0, plotStyleNormal = 0, mlineStyle = 0, appIdAcad = 0, dimStyle = 0,
-           activeVport = 0;
+           plotStyles = 0, plotStyleNormal = 0, mlineStyle = 0, appIdAcad = 0, dimStyle = 0;
     Handle materials = 0, colors = 0, visualStyles = 0;  // R2004+, R2007+ dictionaries
     Handle linetypeByBlock = 0, linetypeByLayer = 0, linetypeContinuous = 0;
 
@@ -178,9 +183,10 @@ struct WritePlan {
     Handle currentLayer = 0;
     Handle nextHandle = 0;  // HANDSEED
     std::optional<Box> modelExtents;
-    // The model-space view the drawing was saved in, which it opens in again;
-    // none for a drawing without one, which opens on its extents.
-    std::optional<SavedView> activeView;
+    // The "*Active" viewports model space opens in, the current one first: the
+    // drawing's tiled viewports, else the view it was saved in, else one on
+    // its extents.
+    std::vector<PlannedViewport> viewports;
     // The drawing's own settings (units, base point, point style, linetype
     // scales, fill mode, dimension scale and text height); its handles unused.
     HeaderVariables settings;
@@ -222,6 +228,8 @@ struct InitialView {
     double height = 0;
 };
 InitialView initialView(const WritePlan& plan);
+// A plan view of the model-space extents, as a new drawing's viewport shows them.
+SavedView extentsView(const WritePlan& plan);
 
 // The dimension settings that the header and a dimension style share, in
 // their common order; the header stores the style's handles where

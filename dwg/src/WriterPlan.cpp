@@ -52,6 +52,7 @@ class Planner {
     void planBlocks();
     void planDimensionStyles();
     void planViewsAndUcss();
+    void planViewports();
     void planEntities();
     void checkEntities();
     void checkInsertCycles();
@@ -275,6 +276,12 @@ void Planner::planViewsAndUcss() {
         ucsNames.add(ucs.name);
         plan_.ucss.emplace_back(take(), ucs);
     }
+}
+
+void Planner::planViewports() {
+    std::vector<SavedView> views = drawing_.tiledViews;
+    if (views.empty()) views.push_back(drawing_.activeView ? *drawing_.activeView : extentsView(plan_));
+    for (const SavedView& view : views) plan_.viewports.push_back({take(), view});
 }
 
 void Planner::planEntities() {
@@ -523,8 +530,7 @@ WritePlan Planner::run() {
                           &plan_.layouts,         &plan_.mlineStyles,
                           &plan_.plotSettings,    &plan_.plotStyles,
                           &plan_.plotStyleNormal, &plan_.mlineStyle,
-                          &plan_.appIdAcad,       &plan_.dimStyle,
-                          &plan_.activeVport})
+                          &plan_.appIdAcad,       &plan_.dimStyle})
         *fixed = take();
     if (plan_.version >= Version::R2004) {
         plan_.materials = take();
@@ -546,7 +552,7 @@ WritePlan Planner::run() {
         currentLayer == plan_.layerOf.end() ? plan_.layerZero() : currentLayer->second;
     plan_.settings = drawing_.header;
     plan_.modelExtents = modelSpaceExtents(drawing_, plan_.modelSpace().source);
-    plan_.activeView = drawing_.activeView;
+    planViewports();
     planClasses();
     plan_.nextHandle = next_;
     return std::move(plan_);

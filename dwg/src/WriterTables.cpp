@@ -40,7 +40,7 @@ class TableEncoder {
     void dimStyle(const DimensionStyle& style);
     void view(Handle handle, const NamedView& view);
     void ucs(Handle handle, const NamedUcs& ucs);
-    void activeViewport();
+    void activeViewport(const PlannedViewport& viewport);
     void mlineStyle(const PlannedMlineStyle& style);
     void imageDefinition(const PlannedImageDefinition& planned);
     // What MLINESTYLE stores for an element's linetype before 2018: ByLayer,
@@ -218,42 +218,28 @@ void TableEncoder::ucs(Handle handle, const NamedUcs& ucs) {
     emit(object, handle);
 }
 
-void TableEncoder::activeViewport() {
-    auto object = encoder(kTypeVport, plan_.activeVport);
+void TableEncoder::activeViewport(const PlannedViewport& viewport) {
+    auto object = encoder(kTypeVport, viewport.handle);
     beginTableEntry(object, plan_.vportControl, "*Active");
     BitWriter& d = object.data();
-    if (const auto& saved = plan_.activeView) {
-        d.bitDouble(saved->height);
-        d.bitDouble(saved->height * saved->aspect);  // stored as aspect ratio times height
-        d.rawPoint2(saved->centre);
-        d.bitPoint3(saved->target);
-        d.bitPoint3(saved->direction);
-        d.bitDouble(saved->twist);
-        d.bitDouble(saved->lensLength);
-        d.bitDouble(saved->frontClip);
-        d.bitDouble(saved->backClip);
-        d.bit(saved->perspective);
-        d.bit(saved->frontClipping);
-        d.bit(saved->backClipping);
-        d.bit(saved->frontClipAtEye);
-        d.rawChar(static_cast<std::uint8_t>(std::clamp(saved->renderMode, 0, 6)));
-    } else {
-        const InitialView view = initialView(plan_);
-        d.bitDouble(view.height);
-        d.bitDouble(view.height * kViewAspect);
-        d.rawPoint2(view.center);
-        d.bitPoint3({0, 0, 0});  // target
-        d.bitPoint3({0, 0, 1});  // view direction
-        d.bitDouble(0);          // twist
-        d.bitDouble(50);         // lens length
-        d.bitDouble(0);          // front clip
-        d.bitDouble(0);          // back clip
-        d.bits(0b0001, 4);       // view mode
-        d.rawChar(0);            // render mode
-    }
+    const SavedView& view = viewport.view;
+    d.bitDouble(view.height);
+    d.bitDouble(view.height * view.aspect);  // stored as aspect ratio times height
+    d.rawPoint2(view.centre);
+    d.bitPoint3(view.target);
+    d.bitPoint3(view.direction);
+    d.bitDouble(view.twist);
+    d.bitDouble(view.lensLength);
+    d.bitDouble(view.frontClip);
+    d.bitDouble(view.backClip);
+    d.bit(view.perspective);
+    d.bit(view.frontClipping);
+    d.bit(view.backClipping);
+    d.bit(view.frontClipAtEye);
+    d.rawChar(static_cast<std::uint8_t>(std::clamp(view.renderMode, 0, 6)));
     writeDefaultLighting(object);
-    d.rawPoint2({0, 0});     // lower left corner of the screen
-    d.rawPoint2({1, 1});     // upper right corner
+    d.rawPoint2(view.lowerLeft);   // where it lies in the window
+    d.rawPoint2(view.upperRight);
     d.bit(false);            // UCSFOLLOW
     d.bitShort(1000);        // circle zoom percent
     d.bit(true);             // fast zoom
@@ -282,7 +268,7 @@ void TableEncoder::activeViewport() {
     }
     object.handles().handle(Ref::HardPointer, 0);  // named UCS
     object.handles().handle(Ref::HardPointer, 0);  // base UCS
-    emit(object, plan_.activeVport);
+    emit(object, viewport.handle);
 }
 
 // Style flag bits as stored.
@@ -488,7 +474,10 @@ void TableEncoder::run() {
     handles.clear();
     for (const auto& [handle, ucs] : plan_.ucss) handles.push_back(handle);
     control(kTypeUcsControl, plan_.ucsControl, handles);
-    control(kTypeVportControl, plan_.vportControl, {plan_.activeVport});
+    handles.clear();
+    // The first listed is the current viewport.
+    for (const PlannedViewport& viewport : plan_.viewports) handles.push_back(viewport.handle);
+    control(kTypeVportControl, plan_.vportControl, handles);
     control(kTypeAppIdControl, plan_.appIdControl, {plan_.appIdAcad});
     handles.clear();
     for (const DimensionStyle& style : plan_.dimStyles) handles.push_back(style.handle);
@@ -536,7 +525,7 @@ void TableEncoder::run() {
     for (const PlannedMlineStyle& style : plan_.mlineStylesWritten) mlineStyle(style);
     appId();
     for (const DimensionStyle& style : plan_.dimStyles) dimStyle(style);
-    activeViewport();
+    for (const PlannedViewport& viewport : plan_.viewports) activeViewport(viewport);
 
     for (const auto& [handle, linetype] : plan_.linetypes) this->linetype(handle, linetype);
     for (const auto& [handle, layer] : plan_.layers) this->layer(handle, layer);
@@ -564,6 +553,16 @@ InitialView initialView(const WritePlan& plan) {
     double viewHeight = std::max(height, width / kViewAspect) * 1.1;
     if (viewHeight <= 0) viewHeight = 1;
     return {{(box.min.x + box.max.x) / 2, (box.min.y + box.max.y) / 2}, viewHeight};
+}
+
+SavedView extentsView(const WritePlan& plan) {
+    const InitialView initial = initialView(plan);
+    SavedView view;
+    view.centre = initial.center;
+    view.height = initial.height;
+    view.aspect = kViewAspect;
+    view.frontClipAtEye = true;  // as the CAD program stores a new drawing's view
+    return view;
 }
 
 DimensionStyle headerDimensionStyle(const WritePlan& plan) {

@@ -250,6 +250,33 @@ TEST(DxfText, LongMultilineTextIsSplitWithoutCuttingACharacter) {
     EXPECT_GE(chunks, 5);
 }
 
+// Each tiled viewport is an "*Active" VPORT where it lies in the window.
+TEST(DxfViewports, EveryTileIsAnActiveViewportInItsPlace) {
+    Drawing d = testsupport::dxfBaseDrawing();
+    d.tiledViews.resize(2);
+    d.tiledViews[0].upperRight = {0.5, 1};
+    d.tiledViews[1].lowerLeft = {0.5, 0};
+    d.activeView = d.tiledViews[0];
+    for (Version version : {Version::R2000, Version::R2018}) {
+        std::vector<std::pair<std::string, std::string>> corners;  // codes 10 x and 11 x
+        bool inViewport = false;
+        for (const Group& g : groups(writeDxf(d, version))) {
+            if (g.code == 0) inViewport = g.value == "VPORT";
+            if (!inViewport) continue;
+            if (g.code == 2) {
+                EXPECT_EQ(g.value, "*Active");
+            }
+            if (g.code == 10) corners.push_back({g.value, ""});
+            if (g.code == 11 && !corners.empty()) corners.back().second = g.value;
+        }
+        ASSERT_EQ(corners.size(), 2u);
+        EXPECT_EQ(std::stod(corners[0].first), 0);
+        EXPECT_EQ(std::stod(corners[0].second), 0.5);
+        EXPECT_EQ(std::stod(corners[1].first), 0.5);
+        EXPECT_EQ(std::stod(corners[1].second), 1);
+    }
+}
+
 TEST(DxfNumbers, AreRealsThatReadBackExactly) {
     for (const double x : {0.1, -2.5e-300, 1e20, 123456789.0, 1.0 / 3, -0.0}) {
         const std::string stored = valueIn(
