@@ -155,6 +155,13 @@ struct PlannedImageDefinition {
 struct PlannedViewport {
     Handle handle = 0;
     SavedView view;
+    Handle visualStyle = 0;  // R2010+
+};
+
+// A VISUALSTYLE object of ACAD_VISUALSTYLE (R2010+).
+struct PlannedVisualStyle {
+    Handle handle = 0;
+    VisualStyleProperties properties;
 };
 
 // Every object of the file with its handle; the model's handles mapped to them.
@@ -187,6 +194,8 @@ struct WritePlan {
     // drawing's tiled viewports, else the view it was saved in, else one on
     // its extents.
     std::vector<PlannedViewport> viewports;
+    // The styles the viewports are shown in, each once.
+    std::vector<PlannedVisualStyle> visualStylesWritten;
     // The drawing's own settings (units, base point, point style, linetype
     // scales, fill mode, dimension scale and text height); its handles unused.
     HeaderVariables settings;
@@ -230,6 +239,10 @@ struct InitialView {
 InitialView initialView(const WritePlan& plan);
 // A plan view of the model-space extents, as a new drawing's viewport shows them.
 SavedView extentsView(const WritePlan& plan);
+
+// The visual style a viewport is shown in: the one it was read with, else the
+// built-in style of its look.
+VisualStyleProperties viewportVisualStyle(const SavedView& view);
 
 // The dimension settings that the header and a dimension style share, in
 // their common order; the header stores the style's handles where
@@ -322,6 +335,8 @@ using EncodedObjects = std::vector<EncodedObject>;
 // Control objects, table entries, dictionaries, layouts, block headers with
 // their BLOCK and ENDBLK entities.
 void encodeTables(const WritePlan& plan, EncodedObjects& out);
+// A VISUALSTYLE's fields after its common object data (R2010+).
+void encodeVisualStyle(ObjectEncoder& object, const VisualStyleProperties& style);
 // The entities of every block.
 void encodeEntities(const WritePlan& plan, EncodedObjects& out);
 

@@ -281,7 +281,20 @@ void Planner::planViewsAndUcss() {
 void Planner::planViewports() {
     std::vector<SavedView> views = drawing_.tiledViews;
     if (views.empty()) views.push_back(drawing_.activeView ? *drawing_.activeView : extentsView(plan_));
-    for (const SavedView& view : views) plan_.viewports.push_back({take(), view});
+    for (const SavedView& view : views) {
+        PlannedViewport viewport{take(), view, 0};
+        // 2007's layout of the style is not written; the render mode stands in before 2010.
+        if (plan_.version >= Version::R2010) {
+            VisualStyleProperties style = viewportVisualStyle(view);
+            auto& written = plan_.visualStylesWritten;
+            auto same = std::find_if(written.begin(), written.end(), [&](const auto& w) {
+                return w.properties.name == style.name;
+            });
+            if (same == written.end()) same = written.insert(written.end(), {take(), std::move(style)});
+            viewport.visualStyle = same->handle;
+        }
+        plan_.viewports.push_back(std::move(viewport));
+    }
 }
 
 void Planner::planEntities() {
@@ -518,6 +531,10 @@ void Planner::planClasses() {
         add("AcDbRasterImageDefReactor", "IMAGEDEF_REACTOR", false, images, "ISM");
     }
     if (wipeouts) add("AcDbWipeout", "WIPEOUT", true, wipeouts, "WipeOut");
+    if (!plan_.visualStylesWritten.empty()) {
+        add("AcDbVisualStyle", "VISUALSTYLE", false, plan_.visualStylesWritten.size());
+        plan_.classes.back().proxyFlags = 4095;
+    }
 }
 
 WritePlan Planner::run() {

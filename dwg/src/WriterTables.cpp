@@ -41,6 +41,7 @@ class TableEncoder {
     void view(Handle handle, const NamedView& view);
     void ucs(Handle handle, const NamedUcs& ucs);
     void activeViewport(const PlannedViewport& viewport);
+    void visualStyle(const PlannedVisualStyle& style);
     void mlineStyle(const PlannedMlineStyle& style);
     void imageDefinition(const PlannedImageDefinition& planned);
     // What MLINESTYLE stores for an element's linetype before 2018: ByLayer,
@@ -263,12 +264,19 @@ void TableEncoder::activeViewport(const PlannedViewport& viewport) {
         d.bitShort(0b111);  // grid: adaptive, subdivided, beyond limits
         d.bitShort(5);      // major grid line every 5 lines
         object.handles().handle(Ref::SoftPointer, 0);  // background
-        object.handles().handle(Ref::HardPointer, 0);  // visual style
+        object.handles().handle(Ref::HardPointer, viewport.visualStyle);
         object.handles().handle(Ref::HardOwner, 0);    // sun
     }
     object.handles().handle(Ref::HardPointer, 0);  // named UCS
     object.handles().handle(Ref::HardPointer, 0);  // base UCS
     emit(object, viewport.handle);
+}
+
+void TableEncoder::visualStyle(const PlannedVisualStyle& style) {
+    auto object = encoder(plan_.classNumber("VISUALSTYLE"), style.handle);
+    beginObject(object, plan_.visualStyles, {plan_.visualStyles});
+    encodeVisualStyle(object, style.properties);
+    emit(object, style.handle);
 }
 
 // Style flag bits as stored.
@@ -498,7 +506,12 @@ void TableEncoder::run() {
     if (plan_.imageDictionary) named.emplace_back("ACAD_IMAGE_DICT", plan_.imageDictionary);
     if (v_ >= Version::R2007) {
         named.emplace_back("ACAD_VISUALSTYLE", plan_.visualStyles);
-        dictionary(plan_.visualStyles, plan_.namedObjects, {});
+        Entries styles;
+        for (const PlannedVisualStyle& style : plan_.visualStylesWritten) {
+            styles.emplace_back(style.properties.name, style.handle);
+            visualStyle(style);
+        }
+        dictionary(plan_.visualStyles, plan_.namedObjects, styles);
     }
     dictionary(plan_.namedObjects, 0, named);
     dictionary(plan_.groups, plan_.namedObjects, {});

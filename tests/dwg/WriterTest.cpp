@@ -330,6 +330,67 @@ TEST(WriterRoundTrip, TiledViewportsComeBackInTheirPlacesAndOrder) {
     }
 }
 
+// From 2010 a viewport names the visual style it is shown in: the style it
+// was read with comes back field for field, a look without one comes back as
+// the built-in style of that look; older versions keep the render mode only.
+TEST(WriterRoundTrip, ViewportsKeepTheirVisualStyles) {
+    VisualStyleProperties own;
+    own.name = "Vidro fosco";
+    own.type = 25;
+    own.faceLighting = 2;
+    own.faceLightingQuality = 1;
+    own.faceColorMode = 3;
+    own.faceMonoColor = Color::fromTrueColor(0x336699);
+    own.faceOpacity = 0.25;
+    own.edgeModel = 2;
+    own.edgeStyle = 8;
+    struct Look {
+        VisualStyle look;
+        const char* name;
+    };
+    const Look builtIns[] = {
+        {VisualStyle::Wireframe2D, "2dWireframe"}, {VisualStyle::Wireframe3D, "Wireframe"},
+        {VisualStyle::Hidden, "Hidden"},           {VisualStyle::Shaded, "Shaded"},
+        {VisualStyle::ShadedWithEdges, "Shaded with edges"},
+        {VisualStyle::Conceptual, "Conceptual"},   {VisualStyle::ShadesOfGray, "Shades of Gray"},
+        {VisualStyle::Sketchy, "Sketchy"},         {VisualStyle::XRay, "X-Ray"},
+    };
+    for (Version version : kWritten) {
+        SCOPED_TRACE(versionCode(version));
+        Drawing drawing = baseDrawing();
+        SavedView styled;
+        styled.renderMode = 6;
+        styled.visualStyleProperties = own;
+        styled.visualStyle = VisualStyle::XRay;
+        drawing.tiledViews = {styled};
+        for (const Look& look : builtIns) {
+            SavedView view;
+            view.visualStyle = look.look;
+            view.upperRight = {0.5, 0.5};
+            drawing.tiledViews.push_back(view);
+        }
+        drawing.activeView = drawing.tiledViews.front();
+        const Drawing back = roundTrip(drawing, version);
+        ASSERT_EQ(back.tiledViews.size(), drawing.tiledViews.size());
+        EXPECT_EQ(back.tiledViews[0].renderMode, 6);
+        if (version < Version::R2010) {
+            for (const SavedView& view : back.tiledViews) EXPECT_FALSE(view.visualStyleProperties);
+            continue;
+        }
+        ASSERT_TRUE(back.tiledViews[0].visualStyleProperties);
+        VisualStyleProperties read = *back.tiledViews[0].visualStyleProperties;
+        read.handle = own.handle;
+        EXPECT_EQ(read, own);
+        EXPECT_EQ(back.tiledViews[0].visualStyle, VisualStyle::XRay);
+        for (std::size_t i = 0; i < std::size(builtIns); ++i) {
+            const SavedView& view = back.tiledViews[i + 1];
+            ASSERT_TRUE(view.visualStyleProperties) << builtIns[i].name;
+            EXPECT_EQ(view.visualStyleProperties->name, builtIns[i].name);
+            EXPECT_EQ(view.visualStyle, builtIns[i].look) << builtIns[i].name;
+        }
+    }
+}
+
 // Extents read back from the header, against boxes worked out by hand.
 TEST(WriterExtents, HeaderHoldsTheBoxOfWhatIsDrawn) {
     struct Case {
