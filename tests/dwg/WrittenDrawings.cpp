@@ -549,6 +549,20 @@ Drawing nestedBlocks() {
     Insert placedAnonymous;
     placedAnonymous.block = kAnonymous;
     d.blocks[1].entities.push_back(entity("INSERT", placedAnonymous));
+    // Model space split in two: a plan on the left and, on the right, a
+    // turned view shaded with edges (render mode 6, all older versions keep).
+    SavedView plan;
+    plan.centre = {20, 20};
+    plan.height = 60;
+    plan.upperRight = {0.5, 1};
+    SavedView turned = plan;
+    turned.direction = {1, -1, 1};
+    turned.visualStyle = VisualStyle::ShadedWithEdges;
+    turned.renderMode = 6;
+    turned.lowerLeft = {0.5, 0};
+    turned.upperRight = {1, 1};
+    d.tiledViews = {plan, turned};
+    d.activeView = plan;
     return d;
 }
 
