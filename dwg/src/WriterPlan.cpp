@@ -280,17 +280,19 @@ void Planner::planViewsAndUcss() {
 
 void Planner::planViewports() {
     std::vector<SavedView> views = drawing_.tiledViews;
-    if (views.empty()) views.push_back(drawing_.activeView ? *drawing_.activeView : extentsView(plan_));
+    if (views.empty())
+        views.push_back(drawing_.activeView ? *drawing_.activeView : extentsView(plan_));
     for (const SavedView& view : views) {
         PlannedViewport viewport{take(), view, 0};
-        // 2007's layout of the style is not written; the render mode stands in before 2010.
+        // The render mode stands in for the style before 2010.
         if (plan_.version >= Version::R2010) {
             VisualStyleProperties style = viewportVisualStyle(view);
             auto& written = plan_.visualStylesWritten;
             auto same = std::find_if(written.begin(), written.end(), [&](const auto& w) {
-                return w.properties.name == style.name;
+                return asciiUpper(w.properties.name) == asciiUpper(style.name);
             });
-            if (same == written.end()) same = written.insert(written.end(), {take(), std::move(style)});
+            if (same == written.end())
+                same = written.insert(written.end(), {take(), std::move(style)});
             viewport.visualStyle = same->handle;
         }
         plan_.viewports.push_back(std::move(viewport));

@@ -52,8 +52,8 @@ const std::array<BuiltInStyle, 10>& builtInStyles() {
          kWhite, 3, 1, false},
         {VisualStyle::Shaded, "Shaded", 27, 2, 2, 1, 2, 0.6, 0, 4, kByBlock, 1, 1, 8, kByBlock,
          Color::fromTrueColor(0x787878), 3, 5, false},
-        {VisualStyle::ShadedWithEdges, "Shaded with edges", 26, 2, 2, 1, 2, 0.6, 1, 2, kByBlock,
-         2, 1, 8, kByBlock, kWhite, 3, 5, false},
+        {VisualStyle::ShadedWithEdges, "Shaded with edges", 26, 2, 2, 1, 2, 0.6, 1, 2, kByBlock, 2,
+         1, 8, kByBlock, kWhite, 3, 5, false},
         {VisualStyle::Conceptual, "Conceptual", 9, 3, 2, 1, 0, 0.6, 2, 2, kByBlock, 1, 40, 8,
          kWhite, kWhite, 3, 1, false},
         {VisualStyle::ShadesOfGray, "Shades of Gray", 23, 2, 2, 3, 0, 0.6, 2, 2, kWhite, 1, 40, 8,
@@ -83,10 +83,13 @@ const BuiltInStyle& builtInOf(const VisualStyleProperties& style) {
 }  // namespace
 
 VisualStyleProperties viewportVisualStyle(const SavedView& view) {
-    if (view.visualStyleProperties) return *view.visualStyleProperties;
+    // A dictionary entry needs a name; a nameless style read is written as its look.
+    if (view.visualStyleProperties && !view.visualStyleProperties->name.empty())
+        return *view.visualStyleProperties;
     const auto& styles = builtInStyles();
-    const BuiltInStyle& style = *std::find_if(
-        styles.begin(), styles.end(), [&](const BuiltInStyle& b) { return b.look == view.visualStyle; });
+    const BuiltInStyle& style =
+        *std::find_if(styles.begin(), styles.end(),
+                      [&](const BuiltInStyle& b) { return b.look == view.visualStyle; });
     VisualStyleProperties properties;
     properties.name = style.name;
     properties.type = style.type;
@@ -127,8 +130,8 @@ void encodeVisualStyle(ObjectEncoder& object, const VisualStyleProperties& style
 
     object.text(style.name);
     d.bitLong(style.type);
-    d.bitShort(2);   // lighting model version
-    d.bit(false);    // not for internal use only
+    d.bitShort(2);  // lighting model version
+    d.bit(false);   // not for internal use only
     bitLong(style.faceLighting);
     bitLong(style.faceLightingQuality);
     bitLong(style.faceColorMode);
@@ -142,26 +145,26 @@ void encodeVisualStyle(ObjectEncoder& object, const VisualStyleProperties& style
     color(kWhite);  // intersection edges
     color(base.obscuredColor);
     bitLong(base.obscuredLinetype);
-    bitLong(1);     // intersection edges' linetype
+    bitLong(1);  // intersection edges' linetype
     bitDouble(base.creaseAngle);
     bitLong(base.edgeModifiers);
     color(base.edgeColor);
-    bitDouble(1);   // edge opacity
-    bitLong(1);     // edge width
-    bitLong(6);     // overhang
-    bitLong(2);     // jitter
+    bitDouble(1);  // edge opacity
+    bitLong(1);    // edge width
+    bitLong(6);    // overhang
+    bitLong(2);    // jitter
     color(base.silhouetteColor);
     bitLong(base.silhouetteWidth);
-    bitLong(0);     // halo gap
-    bitLong(0);     // isolines
-    bit(false);     // hide precision
+    bitLong(0);  // halo gap
+    bitLong(0);  // isolines
+    bit(false);  // hide precision
     bitLong(base.displaySettings);
-    bitDouble(0);   // brightness
-    bitLong(0);     // shadows
+    bitDouble(0);  // brightness
+    bitLong(0);    // shadows
     if (object.version() < Version::R2013) return;
     // Effects added in 2013, off as in the CAD program's own styles.
-    const std::array<bool, 9> switches = {base.planView, true, !base.planView, false, false,
-                                          false, false, false, false};
+    const std::array<bool, 9> switches = {base.planView, true,  !base.planView, false, false,
+                                          false,         false, false,          false};
     for (bool value : switches) bit(value);
     bitLong(50);
     bitDouble(0);
@@ -179,7 +182,7 @@ void encodeVisualStyle(ObjectEncoder& object, const VisualStyleProperties& style
     bitLong(50);
     color(Color{}, 0);
     bitDouble(1, 0);
-    bitLong(2);     // edge wiggle
+    bitLong(2);  // edge wiggle
     object.text("strokes_ogs.tif");
     set();
     bit(false);
