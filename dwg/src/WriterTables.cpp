@@ -20,6 +20,20 @@ constexpr double kPaperWidth = 420;  // A3 limits in model space
 constexpr double kPaperHeight = 297;
 constexpr double kViewAspect = 1.6;  // width over height of the initial view
 
+// Where a named view or a viewport looks from and what it shows, as both store it.
+template <class View>
+void writeCamera(BitWriter& d, const View& view, double width) {
+    d.bitDouble(view.height);
+    d.bitDouble(width);
+    d.rawPoint2(view.centre);
+    d.bitPoint3(view.target);
+    d.bitPoint3(view.direction);
+    d.bitDouble(view.twist);
+    d.bitDouble(view.lensLength);
+    d.bitDouble(view.frontClip);
+    d.bitDouble(view.backClip);
+}
+
 class TableEncoder {
   public:
     TableEncoder(const WritePlan& plan, EncodedObjects& out)
@@ -177,15 +191,7 @@ void TableEncoder::view(Handle handle, const NamedView& view) {
     auto object = encoder(kTypeView, handle);
     beginTableEntry(object, plan_.viewControl, view.name);
     BitWriter& d = object.data();
-    d.bitDouble(view.height);
-    d.bitDouble(view.width);
-    d.rawPoint2(view.centre);
-    d.bitPoint3(view.target);
-    d.bitPoint3(view.direction);
-    d.bitDouble(view.twist);
-    d.bitDouble(view.lensLength);
-    d.bitDouble(view.frontClip);
-    d.bitDouble(view.backClip);
+    writeCamera(d, view, view.width);
     for (int bit = 0; bit < 4; ++bit) d.bit(view.viewMode >> bit & 1);
     d.rawChar(0);  // 2D wireframe
     writeDefaultLighting(object);
@@ -224,15 +230,7 @@ void TableEncoder::activeViewport(const PlannedViewport& viewport) {
     beginTableEntry(object, plan_.vportControl, "*Active");
     BitWriter& d = object.data();
     const SavedView& view = viewport.view;
-    d.bitDouble(view.height);
-    d.bitDouble(view.height * view.aspect);  // stored as aspect ratio times height
-    d.rawPoint2(view.centre);
-    d.bitPoint3(view.target);
-    d.bitPoint3(view.direction);
-    d.bitDouble(view.twist);
-    d.bitDouble(view.lensLength);
-    d.bitDouble(view.frontClip);
-    d.bitDouble(view.backClip);
+    writeCamera(d, view, view.height * view.aspect);  // stored as aspect ratio times height
     d.bit(view.perspective);
     d.bit(view.frontClipping);
     d.bit(view.backClipping);
