@@ -3,7 +3,8 @@
 //
 // What is written: the header variables the drawing holds (units, extents,
 // base point, point style, linetype scales...), the classes of the objects
-// written, the tables (VPORT with the saved view, LTYPE, LAYER, STYLE, VIEW,
+// written, the tables (VPORT with the saved view or each tiled viewport, its
+// render mode standing in for a visual style, LTYPE, LAYER, STYLE, VIEW,
 // UCS, APPID, DIMSTYLE, BLOCK_RECORD), every block with its entities and every
 // entity kind the reader decodes, with handles and owner links, and the
 // objects a reader expects (the named-object dictionary, groups, layouts,

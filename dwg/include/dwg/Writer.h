@@ -3,11 +3,12 @@
 //
 // What the model holds is written in the form the version stores it: the
 // tables (layers, linetypes, text styles, dimension styles, views, UCSs),
-// block definitions and their entities, the saved view and a preview
-// picture. What entities take from objects of their own is written as those
-// objects: a multiline style for each set of looks MLINEs carry, an image
-// definition (with its reactors, in ACAD_IMAGE_DICT) for each file IMAGEs
-// show. Everything else a reader expects is added: the control objects,
+// block definitions and their entities, the saved view or the tiled
+// viewports, each with its visual style from 2010 (its render mode before),
+// and a preview picture. What entities take from objects of their own is
+// written as those objects: a multiline style for each set of looks MLINEs
+// carry, an image definition (with its reactors, in ACAD_IMAGE_DICT) for
+// each file IMAGEs show. Everything else a reader expects is added: the control objects,
 // layer "0", the ByBlock, ByLayer and Continuous linetypes, the Standard
 // text and dimension styles, model and paper space with their layouts, the
 // named-object dictionary and its standard entries, and header variables
