@@ -101,14 +101,15 @@ std::optional<Place> placeOf(const Layout& layout, const std::string& name) {
     return Place{layout.libraryRoot() / pathFromUtf8(*plain), *kind};
 }
 
-// The names created and not settled: every complete line replayed in order.
-std::vector<std::string> openEntries(const Layout& layout, const fs::path& journal) {
-    std::vector<std::string> entries;
+// The names created and not settled: every complete line replayed in order;
+// nothing when there is no journal to read (none, or a link at its name).
+std::optional<std::vector<std::string>> readJournal(const Layout& layout, const fs::path& journal) {
     std::error_code error;
     platform::File input = platform::File::openForReading(journal, error);
-    if (!input.isOpen()) return entries;
+    if (!input.isOpen()) return std::nullopt;
     const std::uint64_t size = input.size(error);
-    if (error) return entries;
+    if (error) return std::nullopt;
+    std::vector<std::string> entries;
     const std::string text =
         input.readUpTo(static_cast<std::size_t>(std::min<std::uint64_t>(size, kReadLimit)), error);
     for (std::size_t start = 0;;) {
@@ -129,6 +130,10 @@ std::vector<std::string> openEntries(const Layout& layout, const fs::path& journ
         }
     }
     return entries;
+}
+
+std::vector<std::string> openEntries(const Layout& layout, const fs::path& journal) {
+    return readJournal(layout, journal).value_or(std::vector<std::string>{});
 }
 
 // Replaces the journal by one that lists exactly entries, in one rename; a
@@ -235,14 +240,17 @@ std::vector<fs::path> RunJournal::leftovers() const {
 void RunJournal::removeLeftovers(const std::function<bool(const fs::path&)>& select) const {
     const std::lock_guard<std::mutex> lock(journalMutex);
     const fs::path journal = file();
-    const std::vector<std::string> entries = openEntries(layout_, journal);
+    const std::optional<std::vector<std::string>> entries = readJournal(layout_, journal);
+    if (!entries) return;
     std::vector<std::string> remaining;
-    for (const std::string& entry : entries) {
+    for (const std::string& entry : *entries) {
         const Place place = *placeOf(layout_, entry);
         if ((select && !select(place.path)) || !removeLeftover(layout_, place))
             remaining.push_back(entry);
     }
-    if (remaining != entries) rewrite(journal, remaining);
+    // A journal with nothing open goes too: one a kill left empty, or with
+    // only a torn line, before its first entry was complete.
+    if (remaining != *entries || remaining.empty()) rewrite(journal, remaining);
 }
 
 }  // namespace library

@@ -252,6 +252,26 @@ TEST_F(RunJournal, ALinkedLibraryIsClearedWhereItLies) {
     EXPECT_FALSE(present(journal.file())) << "nothing stays listed";
 }
 
+// A kill can leave a journal that lists nothing open: the next start removes
+// it as it removes one it emptied itself.
+TEST_F(RunJournal, OneThatListsNothingOpenIsRemoved) {
+    const struct {
+        const char* what;
+        std::string text;
+    } cases[] = {
+        {"killed before the first line", ""},
+        {"a torn first line", "+ Blocos/3.zi"},
+        {"every line settled", "+ Blocos/3.zip .\n- Blocos/3.zip .\n"},
+        {"only names of others", "+ Blocos/3 .\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFile(journal.file(), c.text);
+        journal.removeLeftovers();
+        EXPECT_FALSE(present(journal.file()));
+    }
+}
+
 TEST_F(RunJournal, WhatCannotBeRemovedStaysListed) {
     // Deeper than any package: the folder tree removal refuses it.
     const fs::path deep = blocos() / ".3.novo-deep00";
@@ -297,4 +317,5 @@ TEST_F(RunJournal, AJournalThatIsALinkIsNeitherReadNorWritten) {
     journal.removeLeftovers();
     EXPECT_TRUE(present(layout.packageFile(3)));
     EXPECT_EQ(readFile(other), "+ Blocos/3.zip .\n");
+    EXPECT_TRUE(fs::is_symlink(journal.file()));
 }
