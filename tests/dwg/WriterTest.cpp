@@ -297,41 +297,6 @@ TEST(WriterRoundTrip, TheSavedViewIsTheViewTheDrawingOpensIn) {
     }
 }
 
-// Model space split into viewports opens split again: each tile where it lay
-// in the window, with its own view, the current one first.
-TEST(WriterRoundTrip, TiledViewportsComeBackInTheirPlacesAndOrder) {
-    std::vector<SavedView> tiles(3);
-    tiles[0].lowerLeft = {0, 0.5};
-    tiles[0].upperRight = {1, 1};
-    tiles[0].centre = {10, 20};
-    tiles[0].height = 50;
-    tiles[1].lowerLeft = {0, 0};
-    tiles[1].upperRight = {0.5, 0.5};
-    tiles[1].direction = {1, 1, 1};
-    tiles[1].renderMode = 2;
-    tiles[2].lowerLeft = {0.5, 0};
-    tiles[2].upperRight = {1, 0.5};
-    tiles[2].height = 7;
-    for (Version version : kWritten) {
-        SCOPED_TRACE(versionCode(version));
-        Drawing drawing = baseDrawing();
-        drawing.tiledViews = tiles;
-        drawing.activeView = tiles.front();
-        const Drawing back = roundTrip(drawing, version);
-        ASSERT_EQ(back.tiledViews.size(), tiles.size());
-        for (std::size_t i = 0; i < tiles.size(); ++i) {
-            EXPECT_EQ(back.tiledViews[i].lowerLeft, tiles[i].lowerLeft) << i;
-            EXPECT_EQ(back.tiledViews[i].upperRight, tiles[i].upperRight) << i;
-            EXPECT_EQ(back.tiledViews[i].centre, tiles[i].centre) << i;
-            EXPECT_EQ(back.tiledViews[i].height, tiles[i].height) << i;
-            EXPECT_EQ(back.tiledViews[i].direction, tiles[i].direction) << i;
-            EXPECT_EQ(back.tiledViews[i].renderMode, tiles[i].renderMode) << i;
-        }
-        ASSERT_TRUE(back.activeView.has_value());
-        EXPECT_EQ(back.activeView->centre, tiles[0].centre);
-    }
-}
-
 // From 2010 a viewport names the visual style it is shown in: the style it
 // was read with comes back field for field, a look without one comes back as
 // the built-in style of that look; older versions keep the render mode only.
